@@ -1,0 +1,25 @@
+# Target-scoped defaults shared by every target of the project.
+function(orvane_target_defaults target)
+  target_compile_features(${target} PUBLIC cxx_std_20)
+  set_target_properties(${target} PROPERTIES CXX_EXTENSIONS OFF)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(ORVANE_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+  if(ORVANE_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                             -fno-sanitize-recover=undefined)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+  if(ORVANE_FUZZ)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
+  endif()
+endfunction()
+
+# A library of one subsystem: every .cpp of its folder.
+function(orvane_add_library target folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  orvane_target_defaults(${target})
+endfunction()

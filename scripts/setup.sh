@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project builds and tests with.
+# Idempotent: installs only what is missing. Uses sudo when not root.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++          # build
+  libgtest-dev                   # unit tests
+  libbenchmark-dev               # bench/
+  libcli11-dev                   # orvane-tin's argument parser
+  clang libclang-rt-14-dev       # libFuzzer for the loader fuzz runs
+  libxml2-utils                  # xmllint: schema validation of exports
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,17 @@
+#pragma once
+// Sub-commands of orvane-tin. Each registers itself on the CLI11 app and
+// returns the process exit status when run: 0 done, 2 failure (one line on
+// stderr naming the file and the reason).
+
+#include <CLI/CLI.hpp>
+#include <functional>
+
+namespace orvane::cli {
+
+using Runner = std::function<int()>;
+
+// Adds the sub-command to app and returns what runs it.
+Runner AddInfoCommand(CLI::App& app);
+Runner AddDemoCommand(CLI::App& app);
+
+}  // namespace orvane::cli

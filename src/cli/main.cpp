@@ -1,0 +1,30 @@
+// orvane-tin: the surface manager's command-line tool. It calls the same
+// library functions as the desktop program's windows.
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <map>
+
+#include "cli/Commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"orvane-tin: terrain surfaces (TINs) of a project from the command line"};
+  app.require_subcommand(1);
+  std::map<CLI::App*, orvane::cli::Runner> runners;
+  auto add = [&](orvane::cli::Runner (*adder)(CLI::App&)) {
+    const size_t before = app.get_subcommands({}).size();
+    auto runner = adder(app);
+    runners[app.get_subcommands({})[before]] = runner;
+  };
+  add(orvane::cli::AddInfoCommand);
+  add(orvane::cli::AddDemoCommand);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : 2;
+  }
+  for (auto& [sub, run] : runners)
+    if (sub->parsed()) return run();
+  return 2;
+}

@@ -1,0 +1,239 @@
+#include "core/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <utility>
+
+namespace orvane {
+
+namespace {
+
+constexpr size_t kWriteBuffer = size_t{64} << 10;
+
+std::string SystemReason(int err) { return std::strerror(err); }
+
+// Writes all of n bytes, retrying after signals and partial writes.
+bool WriteAll(int fd, const uint8_t* p, size_t n) {
+  while (n > 0) {
+    ssize_t w = ::write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (w == 0) {
+      errno = EIO;
+      return false;
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+// A name no other writer (this process or another) will pick: the target's
+// name, the process id, a per-process counter and a random tag. It never ends
+// in the target's extension, so folder scans by extension skip it.
+std::filesystem::path TempNameFor(const std::filesystem::path& target) {
+  static std::atomic<unsigned> counter{0};
+  static const uint64_t tag = [] {
+    std::random_device rd;
+    return (static_cast<uint64_t>(rd()) << 32) ^ rd();
+  }();
+  unsigned n = counter++;
+  std::string name = target.filename().string();
+  name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(n) + "-";
+  static const char kHex[] = "0123456789abcdef";
+  uint64_t t = tag ^ (static_cast<uint64_t>(n) * 0x9E3779B97F4A7C15ull);
+  for (int i = 0; i < 8; ++i, t >>= 4) name += kHex[t & 15];
+  return target.parent_path() / name;
+}
+
+void SyncFolder(const std::filesystem::path& folder) {
+  int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd < 0) return;  // the rename is done; durability of the entry is best effort
+  ::fsync(dfd);
+  ::close(dfd);
+}
+
+}  // namespace
+
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {
+  if (target_.filename().empty()) {
+    SetError("no file name");
+    return;
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path candidate = TempNameFor(target_);
+    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      fd_ = fd;
+      temp_ = std::move(candidate);
+      break;
+    }
+    if (errno != EEXIST) {
+      SetError("cannot create a temporary file: " + SystemReason(errno));
+      return;
+    }
+  }
+  if (fd_ < 0) {
+    SetError("cannot find a free temporary file name");
+    return;
+  }
+  // A replaced file keeps its permissions.
+  struct stat st {};
+  if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd_, st.st_mode & 07777);
+  buf_.resize(kWriteBuffer);
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (!committed_) Discard();
+}
+
+void AtomicFileWriter::SetError(std::string_view what) {
+  if (error_.empty()) error_ = target_.string() + ": " + std::string(what);
+}
+
+bool AtomicFileWriter::FlushBuffer() {
+  if (used_ == 0) return ok();
+  if (ok() && !WriteAll(fd_, buf_.data(), used_)) SetError("write failed: " + SystemReason(errno));
+  used_ = 0;
+  return ok();
+}
+
+bool AtomicFileWriter::Write(std::span<const uint8_t> bytes) {
+  if (!ok() || fd_ < 0) return false;
+  if (bytes.size() <= buf_.size() - used_) {
+    if (!bytes.empty()) std::memcpy(buf_.data() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
+    return true;
+  }
+  if (!FlushBuffer()) return false;
+  if (bytes.size() < buf_.size()) {
+    std::memcpy(buf_.data(), bytes.data(), bytes.size());
+    used_ = bytes.size();
+    return true;
+  }
+  if (!WriteAll(fd_, bytes.data(), bytes.size())) {
+    SetError("write failed: " + SystemReason(errno));
+    return false;
+  }
+  return true;
+}
+
+bool AtomicFileWriter::Write(std::string_view text) {
+  return Write(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+bool AtomicFileWriter::Commit() {
+  if (committed_) return ok();
+  if (fd_ < 0 || !FlushBuffer()) {
+    Discard();
+    return false;
+  }
+  if (::fsync(fd_) != 0) SetError("cannot flush to disk: " + SystemReason(errno));
+  if (::close(fd_) != 0 && ok()) SetError("cannot close: " + SystemReason(errno));
+  fd_ = -1;
+  if (ok() && ::rename(temp_.c_str(), target_.c_str()) != 0)
+    SetError("cannot replace the file: " + SystemReason(errno));
+  if (!ok()) {
+    Discard();
+    return false;
+  }
+  committed_ = true;
+  temp_.clear();
+  SyncFolder(target_.parent_path());
+  return true;
+}
+
+void AtomicFileWriter::Discard() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+  used_ = 0;
+  SetError("discarded");
+}
+
+bool WriteFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> bytes,
+                         std::string* error) {
+  AtomicFileWriter w(file);
+  bool done = w.Write(bytes) && w.Commit();
+  if (!done && error) *error = w.Error();
+  return done;
+}
+
+// --- reading -----------------------------------------------------------------
+
+std::optional<FileReader> FileReader::Open(const std::filesystem::path& file, std::string* error) {
+  auto fail = [&](std::string_view why) -> std::optional<FileReader> {
+    if (error) *error = file.string() + ": " + std::string(why);
+    return std::nullopt;
+  };
+  // Non-blocking so that opening a pipe cannot wait for a writer.
+  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return fail(SystemReason(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return fail("not a regular file");
+  }
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return FileReader(fd, static_cast<uint64_t>(st.st_size));
+}
+
+FileReader::FileReader(FileReader&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), size_(other.size_) {}
+
+FileReader& FileReader::operator=(FileReader&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    size_ = other.size_;
+  }
+  return *this;
+}
+
+FileReader::~FileReader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+size_t FileReader::Read(uint8_t* dst, size_t n) {
+  if (fd_ < 0) return 0;
+  size_t total = 0;
+  while (total < n) {
+    ssize_t r = ::read(fd_, dst + total, n - total);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    total += static_cast<size_t>(r);
+  }
+  return total;
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& file,
+                                                  uint64_t maxBytes, std::string* error) {
+  std::optional<FileReader> in = FileReader::Open(file, error);
+  if (!in) return std::nullopt;
+  if (in->Size() > maxBytes) {
+    if (error) *error = file.string() + ": larger than " + std::to_string(maxBytes) + " bytes";
+    return std::nullopt;
+  }
+  std::vector<uint8_t> bytes(static_cast<size_t>(in->Size()));
+  if (in->Read(bytes.data(), bytes.size()) != bytes.size()) {
+    if (error) *error = file.string() + ": shorter than its size (changed while reading?)";
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+}  // namespace orvane

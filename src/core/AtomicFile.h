@@ -1,0 +1,91 @@
+#pragma once
+// Whole-file writes that never leave a half-written file behind, and bounded
+// reads.
+//
+// AtomicFileWriter writes into a fresh temporary file in the target's folder
+// (same file system, so the final rename is atomic), and Commit flushes it to
+// disk and renames it over the target. Until Commit succeeds the old file is
+// untouched; a writer destroyed without Commit, or a failed Commit, removes
+// its temporary file. Readers therefore see either the old file or the whole
+// new one, even after a crash or a full disk.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvane {
+
+class AtomicFileWriter {
+ public:
+  // Creates the temporary file next to target. Check ok(): the folder may be
+  // missing or read-only.
+  explicit AtomicFileWriter(std::filesystem::path target);
+  ~AtomicFileWriter();  // discards the temporary file unless committed
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // Appends bytes (buffered). False once any write has failed.
+  bool Write(std::span<const uint8_t> bytes);
+  bool Write(std::string_view text);
+  // Flushes, syncs and renames the temporary file over the target. After a
+  // failure the temporary file is gone and the target is as it was.
+  bool Commit();
+  // Gives up: removes the temporary file, leaves the target alone.
+  void Discard();
+
+  bool ok() const { return error_.empty(); }
+  // Why the writer failed ("" while it has not), naming the file and the
+  // system's reason.
+  const std::string& Error() const { return error_; }
+  const std::filesystem::path& Target() const { return target_; }
+
+ private:
+  bool FlushBuffer();
+  void SetError(std::string_view what);
+
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  int fd_ = -1;
+  std::vector<uint8_t> buf_;
+  size_t used_ = 0;
+  bool committed_ = false;
+  std::string error_;
+};
+
+// Writes the whole of bytes to file through an AtomicFileWriter.
+bool WriteFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> bytes,
+                         std::string* error = nullptr);
+
+// A regular file opened for sequential reading. Opening refuses folders,
+// pipes and devices, so a read can neither block nor run forever.
+class FileReader {
+ public:
+  static std::optional<FileReader> Open(const std::filesystem::path& file,
+                                        std::string* error = nullptr);
+  FileReader(FileReader&& other) noexcept;
+  FileReader& operator=(FileReader&& other) noexcept;
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+  ~FileReader();
+
+  // The size when opened, in bytes.
+  uint64_t Size() const { return size_; }
+  // Up to n bytes into dst; 0 at the end of the file or on a read error.
+  size_t Read(uint8_t* dst, size_t n);
+
+ private:
+  explicit FileReader(int fd, uint64_t size) : fd_(fd), size_(size) {}
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
+
+// The whole file, or nullopt when it cannot be read or is larger than
+// maxBytes.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& file,
+                                                  uint64_t maxBytes, std::string* error = nullptr);
+
+}  // namespace orvane

@@ -1,0 +1,45 @@
+#include "core/Platform.h"
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+
+namespace orvane {
+
+PlatformHooks& Platform() {
+  static PlatformHooks hooks;
+  return hooks;
+}
+
+bool EscapeKeyDown() {
+  auto& h = Platform();
+  return h.EscapeKeyDown ? h.EscapeKeyDown() : false;
+}
+
+std::string TempFolder() {
+  auto& h = Platform();
+  if (h.TempFolder) return h.TempFolder();
+  std::error_code ec;
+  std::string folder = std::filesystem::temp_directory_path(ec).string();
+  if (ec || folder.empty()) folder = "/tmp";
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+void ShowMessage(std::string_view text) {
+  auto& h = Platform();
+  if (h.ShowMessage) {
+    h.ShowMessage(text);
+    return;
+  }
+  std::cerr << text << '\n';
+}
+
+double MonotonicSeconds() {
+  auto& h = Platform();
+  if (h.Now) return h.Now();
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace orvane

@@ -1,0 +1,34 @@
+#pragma once
+// The few operating-system services the geometry layer needs, behind
+// replaceable hooks. The geometry never shows a window: the desktop program
+// installs its own hooks at start-up, tests install fakes.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace orvane {
+
+struct PlatformHooks {
+  // Is the Esc key held down right now? Default: never.
+  std::function<bool()> EscapeKeyDown;
+  // The user's temporary-files folder, ending with a separator.
+  // Default: the system temporary folder.
+  std::function<std::string()> TempFolder;
+  // The one message box of the geometry layer (OK button only).
+  // Default: the text on stderr.
+  std::function<void(std::string_view)> ShowMessage;
+  // Monotonic clock in seconds (used to throttle progress events).
+  std::function<double()> Now;
+};
+
+// The hooks in force. Assign members to replace them; an empty member falls
+// back to the default.
+PlatformHooks& Platform();
+
+bool EscapeKeyDown();
+std::string TempFolder();
+void ShowMessage(std::string_view text);
+double MonotonicSeconds();
+
+}  // namespace orvane
