@@ -90,7 +90,9 @@ PlaneCut TrianglePlaneCut(const Point3D& P1, const Point3D& P2, const Point3D& P
 
 namespace {
 
-double Length(double dx, double dy, double dz) { return std::sqrt(dx * dx + dy * dy + dz * dz); }
+double Length(double dx, double dy, double dz) {
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
 
 enum class Along { Before, Within, After };
 
@@ -127,14 +129,29 @@ SegmentOverlapResult SegmentOverlap(const PlaneCut& cut1, const PlaneCut& cut2) 
   const Along a2 = Classify(p2.t);
   r.Case = static_cast<OverlapCase>(1 + 3 * static_cast<int32_t>(a1) + static_cast<int32_t>(a2));
   switch (r.Case) {
-    case OverlapCase::BeforeWithin: r.Common = Segment3D{U1, V2}; break;
-    case OverlapCase::BeforeAfter: r.Common = Segment3D{U1, U2}; break;
-    case OverlapCase::WithinBefore: r.Common = Segment3D{U1, V1}; break;
-    case OverlapCase::WithinWithin: r.Common = Segment3D{V1, V2}; break;
-    case OverlapCase::WithinAfter: r.Common = Segment3D{V1, U2}; break;
-    case OverlapCase::AfterBefore: r.Common = Segment3D{U1, U2}; break;
-    case OverlapCase::AfterWithin: r.Common = Segment3D{V2, U2}; break;
-    default: break;  // both ends on one side: no common part
+    case OverlapCase::BeforeWithin:
+      r.Common = Segment3D{U1, V2};
+      break;
+    case OverlapCase::BeforeAfter:
+      r.Common = Segment3D{U1, U2};
+      break;
+    case OverlapCase::WithinBefore:
+      r.Common = Segment3D{U1, V1};
+      break;
+    case OverlapCase::WithinWithin:
+      r.Common = Segment3D{V1, V2};
+      break;
+    case OverlapCase::WithinAfter:
+      r.Common = Segment3D{V1, U2};
+      break;
+    case OverlapCase::AfterBefore:
+      r.Common = Segment3D{U1, U2};
+      break;
+    case OverlapCase::AfterWithin:
+      r.Common = Segment3D{V2, U2};
+      break;
+    default:
+      break;  // both ends on one side: no common part
   }
   return r;
 }

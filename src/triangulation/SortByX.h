@@ -16,7 +16,7 @@ namespace orvane {
 //
 // Equal X values do not keep their input order, and the order they end in is
 // part of the contract: the triangulator numbers its points by it, so this is
-// exactly the classic recursive algorithm (which side is sorted first does not
+// exactly the recursive Hoare algorithm (which side is sorted first does not
 // change the result; the smaller side is recursed into so that the stack
 // depth stays logarithmic whatever the input).
 //

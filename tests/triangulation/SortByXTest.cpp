@@ -2,18 +2,18 @@
 // values must come out identical, since the triangulator numbers its points
 // by it.
 
-#include "triangulation/SortByX.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <stdexcept>
 #include <vector>
 
 #include "reference/SortByXReference.h"
+#include "triangulation/SortByX.h"
 
 namespace orvane {
 namespace {

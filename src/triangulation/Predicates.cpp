@@ -1,0 +1,304 @@
+// Built with floating-point contraction off (see CMakeLists.txt): every
+// product and sum below must be rounded exactly once, as the error analysis
+// assumes.
+
+#include "triangulation/Predicates.h"
+
+#include <cmath>
+#include <vector>
+
+namespace orvane {
+
+namespace {
+
+constexpr double kEps = 1.1102230246251565e-16;  // 2^-53: half an ulp of 1
+constexpr double kSplitter = 134217729.0;        // 2^27 + 1
+constexpr double kResultErrBound = (3.0 + 8.0 * kEps) * kEps;
+constexpr double kCcwErrBoundA = (3.0 + 16.0 * kEps) * kEps;
+constexpr double kCcwErrBoundB = (2.0 + 12.0 * kEps) * kEps;
+constexpr double kCcwErrBoundC = (9.0 + 64.0 * kEps) * kEps * kEps;
+constexpr double kIccErrBoundA = (10.0 + 96.0 * kEps) * kEps;
+constexpr double kIccErrBoundB = (4.0 + 48.0 * kEps) * kEps;
+
+// --- error-free transformations ---------------------------------------------
+
+inline void TwoSum(double a, double b, double& x, double& y) {
+  x = a + b;
+  const double bvirt = x - a;
+  const double avirt = x - bvirt;
+  y = (a - avirt) + (b - bvirt);
+}
+
+inline void TwoDiffTail(double a, double b, double x, double& y) {
+  const double bvirt = a - x;
+  const double avirt = x + bvirt;
+  y = (a - avirt) + (bvirt - b);
+}
+
+inline void TwoDiff(double a, double b, double& x, double& y) {
+  x = a - b;
+  TwoDiffTail(a, b, x, y);
+}
+
+inline void Split(double a, double& hi, double& lo) {
+  const double c = kSplitter * a;
+  const double abig = c - a;
+  hi = c - abig;
+  lo = a - hi;
+}
+
+inline void TwoProduct(double a, double b, double& x, double& y) {
+  x = a * b;
+  double ahi, alo, bhi, blo;
+  Split(a, ahi, alo);
+  Split(b, bhi, blo);
+  const double err1 = x - ahi * bhi;
+  const double err2 = err1 - alo * bhi;
+  const double err3 = err2 - ahi * blo;
+  y = alo * blo - err3;
+}
+
+// (a1 + a0) - b as the three-term expansion x2 + x1 + x0.
+inline void TwoOneDiff(double a1, double a0, double b, double& x2, double& x1, double& x0) {
+  double i;
+  TwoDiff(a0, b, i, x0);
+  TwoSum(a1, i, x2, x1);
+}
+
+// (a1 + a0) - (b1 + b0) as the four-term expansion x[3..0] (x[3] largest).
+inline void TwoTwoDiff(double a1, double a0, double b1, double b0, double x[4]) {
+  double j, z;
+  TwoOneDiff(a1, a0, b0, j, z, x[0]);
+  TwoOneDiff(j, z, b1, x[3], x[2], x[1]);
+}
+
+// --- expansion arithmetic (components in increasing magnitude, no zeros) ------
+// Raw-array forms for the hot stages (no allocation), vector forms for the
+// rare fully exact fallback.
+
+// h = e + f; returns the length of h. h must hold elen + flen entries.
+int SumInto(int elen, const double* e, int flen, const double* f, double* h) {
+  int ei = 0, fi = 0, hn = 0;
+  auto next = [&]() {
+    if (fi >= flen || (ei < elen && std::fabs(e[ei]) < std::fabs(f[fi]))) return e[ei++];
+    return f[fi++];
+  };
+  const int total = elen + flen;
+  if (total == 0) return 0;
+  double q = next();
+  for (int k = 1; k < total; ++k) {
+    double sum, err;
+    TwoSum(q, next(), sum, err);
+    if (err != 0) h[hn++] = err;
+    q = sum;
+  }
+  if (q != 0 || hn == 0) h[hn++] = q;
+  return hn;
+}
+
+// h = e * b; returns the length of h. h must hold 2 * elen entries.
+int ScaleInto(int elen, const double* e, double b, double* h) {
+  if (elen == 0 || b == 0) return 0;
+  int hn = 0;
+  double q, hh;
+  TwoProduct(e[0], b, q, hh);
+  if (hh != 0) h[hn++] = hh;
+  for (int i = 1; i < elen; ++i) {
+    double p1, p0, sum;
+    TwoProduct(e[i], b, p1, p0);
+    TwoSum(q, p0, sum, hh);
+    if (hh != 0) h[hn++] = hh;
+    TwoSum(p1, sum, q, hh);
+    if (hh != 0) h[hn++] = hh;
+  }
+  if (q != 0) h[hn++] = q;
+  return hn;
+}
+
+using Expansion = std::vector<double>;
+
+Expansion Sum(const Expansion& e, const Expansion& f) {
+  Expansion h(e.size() + f.size() + 1);
+  h.resize(static_cast<size_t>(SumInto(static_cast<int>(e.size()), e.data(),
+                                       static_cast<int>(f.size()), f.data(), h.data())));
+  return h;
+}
+
+Expansion Scale(const Expansion& e, double b) {
+  Expansion h(2 * e.size() + 1);
+  h.resize(static_cast<size_t>(ScaleInto(static_cast<int>(e.size()), e.data(), b, h.data())));
+  return h;
+}
+
+Expansion Product(const Expansion& e, const Expansion& f) {
+  Expansion acc;
+  for (double c : f) acc = Sum(acc, Scale(e, c));
+  return acc;
+}
+
+Expansion Negate(Expansion e) {
+  for (double& c : e) c = -c;
+  return e;
+}
+
+double Estimate(const double* e, int n) {
+  double q = 0;
+  for (int i = 0; i < n; ++i) q += e[i];
+  return q;
+}
+
+double SignOf(const Expansion& e) { return e.empty() ? 0.0 : e.back(); }
+
+// The exact difference a - b as an expansion.
+Expansion Diff(double a, double b) {
+  double x, y;
+  TwoDiff(a, b, x, y);
+  Expansion d;
+  if (y != 0) d.push_back(y);
+  if (x != 0) d.push_back(x);
+  return d;
+}
+
+// --- orientation ----------------------------------------------------------------
+
+double Orient2DExact(double ax, double ay, double bx, double by, double cx, double cy) {
+  const Expansion acx = Diff(ax, cx), bcx = Diff(bx, cx);
+  const Expansion acy = Diff(ay, cy), bcy = Diff(by, cy);
+  return SignOf(Sum(Product(acx, bcy), Negate(Product(acy, bcx))));
+}
+
+double Orient2DAdapt(double ax, double ay, double bx, double by, double cx, double cy,
+                     double detsum) {
+  const double acx = ax - cx, bcx = bx - cx, acy = ay - cy, bcy = by - cy;
+  double detleft, detlefttail, detright, detrighttail;
+  TwoProduct(acx, bcy, detleft, detlefttail);
+  TwoProduct(acy, bcx, detright, detrighttail);
+  double B[4];
+  TwoTwoDiff(detleft, detlefttail, detright, detrighttail, B);
+  double det = Estimate(B, 4);
+  double errbound = kCcwErrBoundB * detsum;
+  if (det >= errbound || -det >= errbound) return det;
+
+  double acxtail, acytail, bcxtail, bcytail;
+  TwoDiffTail(ax, cx, acx, acxtail);
+  TwoDiffTail(bx, cx, bcx, bcxtail);
+  TwoDiffTail(ay, cy, acy, acytail);
+  TwoDiffTail(by, cy, bcy, bcytail);
+  // The differences were exact: B is the exact determinant.
+  if (acxtail == 0 && acytail == 0 && bcxtail == 0 && bcytail == 0) return det;
+
+  errbound = kCcwErrBoundC * detsum + kResultErrBound * std::fabs(det);
+  det += (acx * bcytail + bcy * acxtail) - (acy * bcxtail + bcx * acytail);
+  if (det >= errbound || -det >= errbound) return det;
+  return Orient2DExact(ax, ay, bx, by, cx, cy);
+}
+
+// --- in-circle ------------------------------------------------------------------
+
+double InCircleExact(double ax, double ay, double bx, double by, double cx, double cy, double dx,
+                     double dy) {
+  const Expansion adx = Diff(ax, dx), ady = Diff(ay, dy);
+  const Expansion bdx = Diff(bx, dx), bdy = Diff(by, dy);
+  const Expansion cdx = Diff(cx, dx), cdy = Diff(cy, dy);
+  const Expansion alift = Sum(Product(adx, adx), Product(ady, ady));
+  const Expansion blift = Sum(Product(bdx, bdx), Product(bdy, bdy));
+  const Expansion clift = Sum(Product(cdx, cdx), Product(cdy, cdy));
+  const Expansion bc = Sum(Product(bdx, cdy), Negate(Product(cdx, bdy)));
+  const Expansion ca = Sum(Product(cdx, ady), Negate(Product(adx, cdy)));
+  const Expansion ab = Sum(Product(adx, bdy), Negate(Product(bdx, ady)));
+  return SignOf(Sum(Sum(Product(alift, bc), Product(blift, ca)), Product(clift, ab)));
+}
+
+// The 2x2 minor p*q - r*s of exact doubles, as an expansion in m (<= 4).
+inline int Minor(double p, double q, double r, double s, double* m) {
+  double p1, p0, r1, r0, x[4];
+  TwoProduct(p, q, p1, p0);
+  TwoProduct(r, s, r1, r0);
+  TwoTwoDiff(p1, p0, r1, r0, x);
+  int n = 0;
+  for (double c : x)
+    if (c != 0) m[n++] = c;
+  return n;
+}
+
+// minor * (dx^2 + dy^2) into h (<= 32 entries); returns its length.
+inline int Lifted(double p, double q, double r, double s, double dx, double dy, double* h) {
+  double m[4], t1[8], t2[16], u1[8], u2[16];
+  const int mn = Minor(p, q, r, s, m);
+  const int n1 = ScaleInto(mn, m, dx, t1);
+  const int n2 = ScaleInto(n1, t1, dx, t2);
+  const int k1 = ScaleInto(mn, m, dy, u1);
+  const int k2 = ScaleInto(k1, u1, dy, u2);
+  return SumInto(n2, t2, k2, u2, h);
+}
+
+double InCircleAdapt(double ax, double ay, double bx, double by, double cx, double cy, double dx,
+                     double dy, double permanent) {
+  const double adx = ax - dx, bdx = bx - dx, cdx = cx - dx;
+  const double ady = ay - dy, bdy = by - dy, cdy = cy - dy;
+  // With exact differences this is the exact determinant.
+  double a[32], b[32], c[32], ab[64], fin[96];
+  const int an = Lifted(bdx, cdy, cdx, bdy, adx, ady, a);
+  const int bn = Lifted(cdx, ady, adx, cdy, bdx, bdy, b);
+  const int cn = Lifted(adx, bdy, bdx, ady, cdx, cdy, c);
+  const int abn = SumInto(an, a, bn, b, ab);
+  const int finn = SumInto(abn, ab, cn, c, fin);
+  const double det = Estimate(fin, finn);
+  const double errbound = kIccErrBoundB * permanent;
+  if (det >= errbound || -det >= errbound) return det;
+
+  double adxtail, bdxtail, cdxtail, adytail, bdytail, cdytail;
+  TwoDiffTail(ax, dx, adx, adxtail);
+  TwoDiffTail(ay, dy, ady, adytail);
+  TwoDiffTail(bx, dx, bdx, bdxtail);
+  TwoDiffTail(by, dy, bdy, bdytail);
+  TwoDiffTail(cx, dx, cdx, cdxtail);
+  TwoDiffTail(cy, dy, cdy, cdytail);
+  if (adxtail == 0 && bdxtail == 0 && cdxtail == 0 && adytail == 0 && bdytail == 0 &&
+      cdytail == 0)
+    return finn > 0 ? fin[finn - 1] : 0.0;
+  return InCircleExact(ax, ay, bx, by, cx, cy, dx, dy);
+}
+
+}  // namespace
+
+double Orient2D(double ax, double ay, double bx, double by, double cx, double cy) {
+  const double detleft = (ax - cx) * (by - cy);
+  const double detright = (ay - cy) * (bx - cx);
+  const double det = detleft - detright;
+  double detsum;
+  if (detleft > 0) {
+    if (detright <= 0) return det;
+    detsum = detleft + detright;
+  } else if (detleft < 0) {
+    if (detright >= 0) return det;
+    detsum = -detleft - detright;
+  } else {
+    return det;
+  }
+  const double errbound = kCcwErrBoundA * detsum;
+  if (det >= errbound || -det >= errbound) return det;
+  return Orient2DAdapt(ax, ay, bx, by, cx, cy, detsum);
+}
+
+double InCircle(double ax, double ay, double bx, double by, double cx, double cy, double dx,
+                double dy) {
+  const double adx = ax - dx, bdx = bx - dx, cdx = cx - dx;
+  const double ady = ay - dy, bdy = by - dy, cdy = cy - dy;
+  const double bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
+  const double alift = adx * adx + ady * ady;
+  const double cdxady = cdx * ady, adxcdy = adx * cdy;
+  const double blift = bdx * bdx + bdy * bdy;
+  const double adxbdy = adx * bdy, bdxady = bdx * ady;
+  const double clift = cdx * cdx + cdy * cdy;
+  const double det =
+      alift * (bdxcdy - cdxbdy) + blift * (cdxady - adxcdy) + clift * (adxbdy - bdxady);
+  const double permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * alift +
+                           (std::fabs(cdxady) + std::fabs(adxcdy)) * blift +
+                           (std::fabs(adxbdy) + std::fabs(bdxady)) * clift;
+  const double errbound = kIccErrBoundA * permanent;
+  if (det > errbound || -det > errbound) return det;
+  return InCircleAdapt(ax, ay, bx, by, cx, cy, dx, dy, permanent);
+}
+
+}  // namespace orvane

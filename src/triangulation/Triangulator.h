@@ -1,0 +1,85 @@
+#pragma once
+// Builds a surface from surveyed points and constraint polylines by
+// constrained Delaunay triangulation.
+//
+// For each build a caller calls Initialise, then GetTriangleMesh once, then
+// reads LastErrorCode. One triangulator may serve many builds in turn.
+//
+// Constraint items are point lists read by their Model:
+//   1100  outer boundary (closed; a later one replaces an earlier one)
+//   1200  area: a closed polygon whose inside becomes a hole
+//   1300  breakline: an open polyline whose segments become edges
+//   other ignored
+//
+// The result: mesh point i is work point i after the X sort (SortByX decides
+// the order of equal X), followed by any points created where two
+// constraints cross; triangles are clockwise seen from above (X east,
+// Y north). The triangles are those of the incremental Delaunay construction
+// with a super-triangle, decided with exact predicates, then constrained,
+// clipped to the boundary and punched by the areas.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "core/PointList.h"
+#include "core/Records.h"
+#include "core/TriangleMesh.h"
+
+namespace orvane {
+
+class Triangulator {
+ public:
+  // How the last GetTriangleMesh ended.
+  enum ErrorCode : int32_t {
+    Done = 0,
+    Cancelled = 1,       // CancelRequested during point insertion
+    Incomplete = 2,      // no triangle survived a stage, or a constraint failed
+    NotInitialised = 3,  // no (or no more) points to triangulate
+  };
+
+  int32_t Model = 0;  // not used by the triangulation
+  int32_t LastErrorCode = 0;
+
+  // Prepares a build. Points.Model must be 1, else nothing changes.
+  // Constraint vertices not already in Points (within 0.001 in X and Y) are
+  // appended to it. Fewer than 3 points leave the triangulator uninitialised.
+  void Initialise(PointList& Points, std::span<const PointList> cCon = {});
+
+  // Runs the build prepared by Initialise; nullopt when not initialised
+  // (code 3) or cancelled (code 1). Triangles with a side >= ladoMax
+  // (metres), coincident corners or a corner at Z = -999 are left out.
+  std::optional<TriangleMesh> GetTriangleMesh(double ladoMax = 1000);
+
+  static double distp1p2(double x1, double y1, double x2, double y2);
+
+  // Timings of the last build's phases, seconds (for reports).
+  struct PhaseTime {
+    const char* code;
+    double seconds;
+  };
+  const std::vector<PhaseTime>& PhaseTimes() const { return phaseTimes_; }
+
+ private:
+  void SetBoundary(PointList& Points, const PointList& Boundary);
+  int32_t MatchOrAdd(PointList& Points, const PointRec& p);
+
+  bool initialised_ = false;
+  int boundaryMode_ = 1;  // 1 none given (all points), 2 given
+  std::vector<int32_t> boundaryIndex_;  // into AllPoints, 1-based
+  std::vector<XYRec> boundaryPolygon_;
+  std::vector<std::pair<int32_t, int32_t>> breaklines_;  // segments, AllPoints indices
+  std::vector<std::vector<int32_t>> areas_;               // vertex indices per area
+
+  std::vector<PointRec> allPoints_;  // [0] unused
+  // Segments to force, in order: boundary edges, breaklines, area edges.
+  std::vector<std::pair<int32_t, int32_t>> constraints_;
+  size_t ringSegments_ = 0;                         // leading boundary segments
+  std::vector<std::pair<size_t, size_t>> areaSegments_;  // [first, last) per area
+  ExtentsRec extents_;
+  std::vector<int32_t> workIndex_;  // AllPoints index of each work point, in input order
+  std::vector<PhaseTime> phaseTimes_;
+};
+
+}  // namespace orvane

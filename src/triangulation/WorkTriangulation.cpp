@@ -1,0 +1,556 @@
+#include "triangulation/WorkTriangulation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "triangulation/Predicates.h"
+
+namespace orvane {
+
+namespace {
+inline int Next(int i) { return i == 2 ? 0 : i + 1; }
+inline int Prev(int i) { return i == 0 ? 2 : i - 1; }
+inline int IndexOf(const WorkTriangulation::Tri& t, int32_t v) {
+  return t.v[0] == v ? 0 : (t.v[1] == v ? 1 : (t.v[2] == v ? 2 : -1));
+}
+inline uint64_t EdgeKey(int32_t a, int32_t b) {
+  return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
+}
+}  // namespace
+
+double WorkTriangulation::Orient(int32_t a, int32_t b, int32_t c) const {
+  const PointRec &A = pts[static_cast<size_t>(a)], &B = pts[static_cast<size_t>(b)],
+                 &C = pts[static_cast<size_t>(c)];
+  return Orient2D(A.X, A.Y, B.X, B.Y, C.X, C.Y);
+}
+
+double WorkTriangulation::InCircleOf(const Tri& t, int32_t p) const {
+  const PointRec &A = pts[static_cast<size_t>(t.v[0])], &B = pts[static_cast<size_t>(t.v[1])],
+                 &C = pts[static_cast<size_t>(t.v[2])], &P = pts[static_cast<size_t>(p)];
+  return InCircle(A.X, A.Y, B.X, B.Y, C.X, C.Y, P.X, P.Y);
+}
+
+int32_t WorkTriangulation::NewTri(int32_t a, int32_t b, int32_t c) {
+  Tri t;
+  t.v[0] = a;
+  t.v[1] = b;
+  t.v[2] = c;
+  t.n[0] = t.n[1] = t.n[2] = -1;
+  int32_t id;
+  if (!free_.empty()) {
+    id = free_.back();
+    free_.pop_back();
+    tris[static_cast<size_t>(id)] = t;
+  } else {
+    id = static_cast<int32_t>(tris.size());
+    tris.push_back(t);
+    stamp_.push_back(0);
+  }
+  ++live_;
+  return id;
+}
+
+void WorkTriangulation::Kill(int32_t t) {
+  Tri& tri = tris[static_cast<size_t>(t)];
+  if (!tri.alive) return;
+  tri.alive = false;
+  for (int i = 0; i < 3; ++i) {
+    const int32_t nb = tri.n[i];
+    if (nb < 0) continue;
+    Tri& o = tris[static_cast<size_t>(nb)];
+    for (int k = 0; k < 3; ++k)
+      if (o.n[k] == t) o.n[k] = -1;
+  }
+  free_.push_back(t);
+  --live_;
+}
+
+void WorkTriangulation::Start(int32_t a, int32_t b, int32_t c) {
+  tris.clear();
+  free_.clear();
+  stamp_.clear();
+  live_ = 0;
+  vertexTri.assign(pts.size(), -1);
+  startOf_.assign(pts.size(), -1);
+  endOf_.assign(pts.size(), -1);
+  if (Orient(a, b, c) < 0) std::swap(b, c);
+  const int32_t t = NewTri(a, b, c);
+  vertexTri[static_cast<size_t>(a)] = vertexTri[static_cast<size_t>(b)] =
+      vertexTri[static_cast<size_t>(c)] = t;
+}
+
+void WorkTriangulation::SetLocationGrid(const ExtentsRec& box, size_t expectedPoints) {
+  // About two points per cell; cells square, so a long corridor gets a long
+  // thin grid rather than stretched cells.
+  const double w = std::max(box.Max.X - box.Min.X, 1e-9);
+  const double h = std::max(box.Max.Y - box.Min.Y, 1e-9);
+  const double cells = std::max<double>(1, static_cast<double>(expectedPoints) / 2);
+  gcell_ = std::sqrt(w * h / cells);
+  if (!(gcell_ > 0) || !std::isfinite(gcell_)) gcell_ = std::max(w, h);
+  gcols_ = std::clamp<int64_t>(static_cast<int64_t>(w / gcell_) + 1, 1, 1 << 20);
+  grows_ = std::clamp<int64_t>(static_cast<int64_t>(h / gcell_) + 1, 1, 1 << 20);
+  while (gcols_ * grows_ > static_cast<int64_t>(4 * cells + 16)) {
+    gcell_ *= 1.5;
+    gcols_ = static_cast<int64_t>(w / gcell_) + 1;
+    grows_ = static_cast<int64_t>(h / gcell_) + 1;
+  }
+  gx0_ = box.Min.X;
+  gy0_ = box.Min.Y;
+  grid_.assign(static_cast<size_t>(gcols_ * grows_), -1);
+}
+
+void WorkTriangulation::RememberVertex(int32_t p) {
+  last_ = p;
+  if (grid_.empty()) return;
+  const PointRec& P = pts[static_cast<size_t>(p)];
+  const int64_t c = static_cast<int64_t>(std::floor((P.X - gx0_) / gcell_));
+  const int64_t r = static_cast<int64_t>(std::floor((P.Y - gy0_) / gcell_));
+  if (c < 0 || r < 0 || c >= gcols_ || r >= grows_) return;
+  grid_[static_cast<size_t>(r * gcols_ + c)] = p;
+}
+
+int32_t WorkTriangulation::StartTriangle(double x, double y) {
+  if (!grid_.empty()) {
+    const double fc = std::floor((x - gx0_) / gcell_), fr = std::floor((y - gy0_) / gcell_);
+    if (fc >= 0 && fr >= 0 && fc < static_cast<double>(gcols_) && fr < static_cast<double>(grows_)) {
+      const auto c = static_cast<int64_t>(fc), r = static_cast<int64_t>(fr);
+      // The point's own cell, then growing rings around it.
+      for (int64_t ring = 0; ring <= 2; ++ring) {
+        for (int64_t dr = -ring; dr <= ring; ++dr) {
+          for (int64_t dc = -ring; dc <= ring; ++dc) {
+            if (std::max(std::abs(dr), std::abs(dc)) != ring) continue;
+            const int64_t cc = c + dc, rr = r + dr;
+            if (cc < 0 || rr < 0 || cc >= gcols_ || rr >= grows_) continue;
+            const int32_t v = grid_[static_cast<size_t>(rr * gcols_ + cc)];
+            if (v >= 0 && vertexTri[static_cast<size_t>(v)] >= 0) return vertexTri[static_cast<size_t>(v)];
+          }
+        }
+      }
+    }
+  }
+  if (last_ >= 0 && vertexTri[static_cast<size_t>(last_)] >= 0)
+    return vertexTri[static_cast<size_t>(last_)];
+  for (size_t t = 0; t < tris.size(); ++t)
+    if (tris[t].alive) return static_cast<int32_t>(t);
+  return -1;
+}
+
+int32_t WorkTriangulation::Locate(double x, double y, int32_t start) {
+  // Visibility walk with a randomised first edge, which cannot cycle.
+  int32_t t = start;
+  for (size_t steps = 0; t >= 0 && steps < 4 * tris.size() + 16; ++steps) {
+    const Tri& tri = tris[static_cast<size_t>(t)];
+    rng_ ^= rng_ << 13;
+    rng_ ^= rng_ >> 17;
+    rng_ ^= rng_ << 5;
+    const int r = static_cast<int>(rng_ % 3);
+    int32_t next = -2;
+    for (int k = 0; k < 3; ++k) {
+      const int i = (r + k) % 3;
+      const PointRec &A = pts[static_cast<size_t>(tri.v[Next(i)])],
+                     &B = pts[static_cast<size_t>(tri.v[Prev(i)])];
+      if (Orient2D(A.X, A.Y, B.X, B.Y, x, y) < 0) {
+        next = tri.n[i];
+        break;
+      }
+    }
+    if (next == -2) return t;
+    t = next;
+  }
+  return -1;
+}
+
+int32_t WorkTriangulation::Insert(int32_t p) {
+  const PointRec& P = pts[static_cast<size_t>(p)];
+  const int32_t start = StartTriangle(P.X, P.Y);
+  if (start < 0) return -1;
+  const int32_t t0 = Locate(P.X, P.Y, start);
+  if (t0 < 0) return -1;
+  if (InsertFrom(p, t0)) return p;
+  for (int32_t v : tris[static_cast<size_t>(t0)].v) {
+    const PointRec& V = pts[static_cast<size_t>(v)];
+    if (V.X == P.X && V.Y == P.Y) return v;
+  }
+  return -1;
+}
+
+bool WorkTriangulation::InsertFrom(int32_t p, int32_t t0) {
+  // A point inside a closed triangle lies strictly inside its circumcircle
+  // unless it is one of the corners.
+  if (!(InCircleOf(tris[static_cast<size_t>(t0)], p) > 0)) return false;
+
+  ++round_;
+  std::vector<int32_t>& cavity = cavityScratch_;
+  cavity.clear();
+  cavity.push_back(t0);
+  stamp_[static_cast<size_t>(t0)] = round_;
+  for (size_t k = 0; k < cavity.size(); ++k) {
+    const Tri& t = tris[static_cast<size_t>(cavity[k])];
+    for (int i = 0; i < 3; ++i) {
+      const int32_t nb = t.n[i];
+      if (nb < 0 || (t.con >> i & 1) || stamp_[static_cast<size_t>(nb)] == round_) continue;
+      if (InCircleOf(tris[static_cast<size_t>(nb)], p) > 0) {
+        stamp_[static_cast<size_t>(nb)] = round_;
+        cavity.push_back(nb);
+      }
+    }
+  }
+
+  // Boundary edges of the cavity, each with what lies beyond it.
+  std::vector<Rim>& rim = rimScratch_;
+  rim.clear();
+  for (int32_t c : cavity) {
+    const Tri& t = tris[static_cast<size_t>(c)];
+    for (int i = 0; i < 3; ++i) {
+      const int32_t nb = t.n[i];
+      const bool con = t.con >> i & 1;
+      if (nb >= 0 && !con && stamp_[static_cast<size_t>(nb)] == round_) continue;
+      int oe = -1;
+      if (nb >= 0) {
+        const Tri& o = tris[static_cast<size_t>(nb)];
+        for (int k = 0; k < 3; ++k)
+          if (o.n[k] == c) oe = k;
+      }
+      rim.push_back({t.v[Next(i)], t.v[Prev(i)], nb, oe, con});
+    }
+  }
+
+  // Reuse the cavity's slots for the fan.
+  for (int32_t c : cavity) {
+    tris[static_cast<size_t>(c)].alive = false;
+    free_.push_back(c);
+    --live_;
+  }
+  std::vector<int32_t>& fan = fanScratch_;
+  fan.clear();
+  for (const Rim& e : rim) {
+    const int32_t t = NewTri(e.a, e.b, p);
+    Tri& tri = tris[static_cast<size_t>(t)];
+    tri.n[2] = e.outside;
+    if (e.con) tri.con |= 4;
+    if (e.outside >= 0 && e.outsideEdge >= 0)
+      tris[static_cast<size_t>(e.outside)].n[e.outsideEdge] = t;
+    startOf_[static_cast<size_t>(e.a)] = t;
+    endOf_[static_cast<size_t>(e.b)] = t;
+    fan.push_back(t);
+  }
+  for (int32_t t : fan) {
+    Tri& tri = tris[static_cast<size_t>(t)];
+    tri.n[0] = startOf_[static_cast<size_t>(tri.v[1])];  // across (b, p)
+    tri.n[1] = endOf_[static_cast<size_t>(tri.v[0])];    // across (p, a)
+    vertexTri[static_cast<size_t>(tri.v[0])] = t;
+    vertexTri[static_cast<size_t>(tri.v[1])] = t;
+  }
+  vertexTri[static_cast<size_t>(p)] = fan.front();
+  RememberVertex(p);
+  return true;
+}
+
+void WorkTriangulation::RemoveTrianglesWithVertexFrom(int32_t firstRemoved) {
+  for (size_t t = 0; t < tris.size(); ++t) {
+    const Tri& tri = tris[t];
+    if (tri.alive && (tri.v[0] >= firstRemoved || tri.v[1] >= firstRemoved || tri.v[2] >= firstRemoved))
+      Kill(static_cast<int32_t>(t));
+  }
+  std::fill(vertexTri.begin(), vertexTri.end(), -1);
+  for (size_t t = 0; t < tris.size(); ++t) {
+    if (!tris[t].alive) continue;
+    for (int32_t v : tris[t].v) vertexTri[static_cast<size_t>(v)] = static_cast<int32_t>(t);
+  }
+}
+
+bool WorkTriangulation::FindEdge(int32_t a, int32_t b, int32_t& t, int& edge) const {
+  // Rotate around a in both directions from its triangle.
+  const int32_t start = vertexTri[static_cast<size_t>(a)];
+  if (start < 0) return false;
+  for (int dir = 0; dir < 2; ++dir) {
+    int32_t cur = start;
+    for (size_t guard = 0; cur >= 0 && guard < tris.size() + 1; ++guard) {
+      const Tri& tri = tris[static_cast<size_t>(cur)];
+      const int i = IndexOf(tri, a);
+      if (tri.v[Next(i)] == b) {
+        t = cur;
+        edge = Prev(i);
+        return true;
+      }
+      if (tri.v[Prev(i)] == b) {
+        t = cur;
+        edge = Next(i);
+        return true;
+      }
+      cur = dir == 0 ? tri.n[Next(i)] : tri.n[Prev(i)];
+      if (cur == start) break;
+    }
+  }
+  return false;
+}
+
+void WorkTriangulation::MarkConstrained(int32_t a, int32_t b) {
+  int32_t t;
+  int e;
+  if (!FindEdge(a, b, t, e)) return;
+  Tri& tri = tris[static_cast<size_t>(t)];
+  tri.con |= static_cast<uint8_t>(1u << e);
+  const int32_t nb = tri.n[e];
+  if (nb < 0) return;
+  Tri& o = tris[static_cast<size_t>(nb)];
+  for (int k = 0; k < 3; ++k)
+    if (o.n[k] == t) o.con |= static_cast<uint8_t>(1u << k);
+}
+
+bool WorkTriangulation::ForceSegment(int32_t a, int32_t b) {
+  std::vector<std::pair<int32_t, int32_t>> pending{{a, b}};
+  bool ok = true;
+  while (!pending.empty()) {
+    auto [s, e] = pending.back();
+    pending.pop_back();
+    if (!ForceOne(s, e, pending)) ok = false;
+  }
+  return ok;
+}
+
+// Forces s-e, or pushes the pieces it splits into onto pending.
+bool WorkTriangulation::ForceOne(int32_t s, int32_t e,
+                                 std::vector<std::pair<int32_t, int32_t>>& pending, bool reversed) {
+  if (s == e) return true;
+  if (vertexTri[static_cast<size_t>(s)] < 0 || vertexTri[static_cast<size_t>(e)] < 0) return false;
+  {
+    int32_t t;
+    int k;
+    if (FindEdge(s, e, t, k)) {
+      MarkConstrained(s, e);
+      return true;
+    }
+  }
+  const PointRec &S = pts[static_cast<size_t>(s)], &E = pts[static_cast<size_t>(e)];
+  auto between = [&](int32_t v) {
+    const PointRec& V = pts[static_cast<size_t>(v)];
+    return (V.X - S.X) * (E.X - S.X) + (V.Y - S.Y) * (E.Y - S.Y) > 0 &&
+           (V.X - E.X) * (S.X - E.X) + (V.Y - E.Y) * (S.Y - E.Y) > 0;
+  };
+
+  // Find the triangle at s whose wedge the segment leaves through.
+  int32_t t0 = -1;
+  int32_t L = -1, R = -1;
+  const int32_t start = vertexTri[static_cast<size_t>(s)];
+  for (int dir = 0; dir < 2 && t0 < 0; ++dir) {
+    int32_t cur = start;
+    for (size_t guard = 0; cur >= 0 && guard < tris.size() + 1; ++guard) {
+      const Tri& tri = tris[static_cast<size_t>(cur)];
+      const int i = IndexOf(tri, s);
+      const int32_t c = tri.v[Next(i)], d = tri.v[Prev(i)];
+      const double oc = Orient(s, e, c), od = Orient(s, e, d);
+      if (oc == 0 && between(c)) {  // the segment runs through vertex c
+        pending.push_back({c, e});
+        pending.push_back({s, c});
+        return true;
+      }
+      if (od == 0 && between(d)) {
+        pending.push_back({d, e});
+        pending.push_back({s, d});
+        return true;
+      }
+      if (oc < 0 && od > 0) {  // c right of s->e, d left
+        t0 = cur;
+        R = c;
+        L = d;
+        break;
+      }
+      cur = dir == 0 ? tri.n[Next(i)] : tri.n[Prev(i)];
+      if (cur == start) break;
+    }
+  }
+  if (t0 < 0) {
+    // The segment leaves s outside the triangulated area (s is on its
+    // border). Try from the other end; when neither end enters, the segment
+    // crosses no edge at all and there is nothing to force.
+    if (reversed) return true;
+    return ForceOne(e, s, pending, true);
+  }
+
+  // Walk across the crossed edges, collecting the region and its two chains.
+  std::vector<int32_t> region{t0};
+  std::vector<int32_t> left{L}, right{R};
+  int32_t cur = t0;
+  while (true) {
+    Tri& tri = tris[static_cast<size_t>(cur)];
+    const int k = 3 - IndexOf(tri, L) - IndexOf(tri, R);  // edge L-R lies opposite v[k]
+    if (tri.con >> k & 1) {
+      const int32_t x = SplitConstraintAt(cur, k, s, e);
+      if (x < 0) return false;
+      pending.push_back({x, e});
+      pending.push_back({s, x});
+      return true;
+    }
+    const int32_t nb = tri.n[k];
+    if (nb < 0) return false;  // the segment leaves the triangulated area
+    region.push_back(nb);
+    const Tri& nt = tris[static_cast<size_t>(nb)];
+    const int32_t w = nt.v[3 - IndexOf(nt, L) - IndexOf(nt, R)];
+    if (w == e) break;
+    const double ow = Orient(s, e, w);
+    if (ow == 0) {  // through vertex w: force s-w here, then w-e
+      pending.push_back({w, e});
+      pending.push_back({s, w});
+      return true;
+    }
+    if (ow > 0) {
+      L = w;
+      left.push_back(w);
+    } else {
+      R = w;
+      right.push_back(w);
+    }
+    cur = nb;
+  }
+  Retriangulate(region, s, e, left, right);
+  return true;
+}
+
+int32_t WorkTriangulation::SplitConstraintAt(int32_t t, int edge, int32_t s, int32_t e) {
+  Tri& tri = tris[static_cast<size_t>(t)];
+  const int32_t c = tri.v[Next(edge)], d = tri.v[Prev(edge)];
+  const PointRec &C = pts[static_cast<size_t>(c)], &D = pts[static_cast<size_t>(d)];
+  const PointRec &S = pts[static_cast<size_t>(s)], &E = pts[static_cast<size_t>(e)];
+  // Crossing point, parametrised along the earlier constraint c-d.
+  const double den = (D.X - C.X) * (E.Y - S.Y) - (D.Y - C.Y) * (E.X - S.X);
+  if (den == 0) return -1;
+  double u = ((S.X - C.X) * (E.Y - S.Y) - (S.Y - C.Y) * (E.X - S.X)) / den;
+  u = std::clamp(u, 0.0, 1.0);
+  PointRec X{C.X + u * (D.X - C.X), C.Y + u * (D.Y - C.Y), C.Z + u * (D.Z - C.Z), 0};
+  if ((X.X == C.X && X.Y == C.Y)) return c;
+  if ((X.X == D.X && X.Y == D.Y)) return d;
+
+  // Free the old constraint, insert the crossing point, force both halves.
+  tri.con &= static_cast<uint8_t>(~(1u << edge));
+  const int32_t nb = tri.n[edge];
+  if (nb >= 0) {
+    Tri& o = tris[static_cast<size_t>(nb)];
+    for (int k = 0; k < 3; ++k)
+      if (o.n[k] == t) o.con &= static_cast<uint8_t>(~(1u << k));
+  }
+  const int32_t x = static_cast<int32_t>(pts.size());
+  pts.push_back(X);
+  vertexTri.push_back(-1);
+  startOf_.push_back(-1);
+  endOf_.push_back(-1);
+  int32_t host = t;
+  if (Orient(c, d, x) < 0 && nb >= 0) host = nb;  // X rounded to the other side
+  const Tri& h = tris[static_cast<size_t>(host)];
+  for (int i = 0; i < 3; ++i) {
+    if (Orient(h.v[Next(i)], h.v[Prev(i)], x) < 0) {
+      host = Locate(X.X, X.Y, host);
+      break;
+    }
+  }
+  if (host < 0 || !InsertFrom(x, host)) {
+    pts.pop_back();
+    vertexTri.pop_back();
+    startOf_.pop_back();
+    endOf_.pop_back();
+    return -1;
+  }
+  if (!ForceSegment(c, x) || !ForceSegment(x, d)) return -1;
+  return x;
+}
+
+void WorkTriangulation::Retriangulate(const std::vector<int32_t>& region, int32_t a, int32_t b,
+                                      const std::vector<int32_t>& left,
+                                      const std::vector<int32_t>& right) {
+  // Rim of the region: directed edge (u, v) as seen from inside -> beyond.
+  struct Beyond {
+    int32_t outside;
+    int outsideEdge;
+    bool con;
+  };
+  std::vector<std::pair<uint64_t, Beyond>> rim;
+  ++round_;
+  for (int32_t t : region) stamp_[static_cast<size_t>(t)] = round_;
+  for (int32_t t : region) {
+    const Tri& tri = tris[static_cast<size_t>(t)];
+    for (int i = 0; i < 3; ++i) {
+      const int32_t nb = tri.n[i];
+      if (nb >= 0 && stamp_[static_cast<size_t>(nb)] == round_) continue;
+      int oe = -1;
+      if (nb >= 0) {
+        const Tri& o = tris[static_cast<size_t>(nb)];
+        for (int k = 0; k < 3; ++k)
+          if (o.n[k] == t) oe = k;
+      }
+      rim.push_back({EdgeKey(tri.v[Next(i)], tri.v[Prev(i)]), {nb, oe, (tri.con >> i & 1) != 0}});
+    }
+  }
+  std::sort(rim.begin(), rim.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+  for (int32_t t : region) {
+    tris[static_cast<size_t>(t)].alive = false;
+    free_.push_back(t);
+    --live_;
+  }
+
+  // Constrained Delaunay triangulation of each pseudo-polygon: the apex c
+  // over base (p, q) is the chain vertex whose circumcircle with p, q holds
+  // no other chain vertex; the chain splits at c and both parts recurse.
+  std::vector<int32_t> made;
+  struct Job {
+    int32_t p, q;
+    size_t lo, hi;  // chain[lo..hi) lies between p and q
+  };
+  auto triangulateChain = [&](const std::vector<int32_t>& chain, bool chainOnLeft) {
+    std::vector<Job> jobs{{a, b, 0, chain.size()}};
+    while (!jobs.empty()) {
+      const Job j = jobs.back();
+      jobs.pop_back();
+      if (j.lo >= j.hi) continue;
+      size_t ci = j.lo;
+      for (size_t k = j.lo + 1; k < j.hi; ++k) {
+        // (p, q, c) counter-clockwise when the chain lies left of p->q.
+        const int32_t p = j.p, q = j.q, c = chain[ci], v = chain[k];
+        const PointRec &P = pts[static_cast<size_t>(p)], &Q = pts[static_cast<size_t>(q)],
+                       &C = pts[static_cast<size_t>(c)], &V = pts[static_cast<size_t>(v)];
+        const double inc = chainOnLeft ? InCircle(P.X, P.Y, Q.X, Q.Y, C.X, C.Y, V.X, V.Y)
+                                       : InCircle(Q.X, Q.Y, P.X, P.Y, C.X, C.Y, V.X, V.Y);
+        if (inc > 0) ci = k;
+      }
+      const int32_t c = chain[ci];
+      made.push_back(chainOnLeft ? NewTri(j.p, j.q, c) : NewTri(j.q, j.p, c));
+      jobs.push_back({j.p, c, j.lo, ci});
+      jobs.push_back({c, j.q, ci + 1, j.hi});
+    }
+  };
+  triangulateChain(left, true);
+  triangulateChain(right, false);
+
+  // Link: internal edges pair up among the new triangles, rim edges reach
+  // what lies beyond, and a-b becomes a constraint.
+  std::vector<std::pair<uint64_t, std::pair<int32_t, int>>> inner;
+  for (int32_t t : made) {
+    const Tri& tri = tris[static_cast<size_t>(t)];
+    for (int i = 0; i < 3; ++i)
+      inner.push_back({EdgeKey(tri.v[Next(i)], tri.v[Prev(i)]), {t, i}});
+  }
+  std::sort(inner.begin(), inner.end());
+  for (int32_t t : made) {
+    Tri& tri = tris[static_cast<size_t>(t)];
+    for (int i = 0; i < 3; ++i) {
+      const int32_t u = tri.v[Next(i)], v = tri.v[Prev(i)];
+      const uint64_t key = EdgeKey(u, v);
+      auto r = std::lower_bound(rim.begin(), rim.end(), key,
+                                [](const auto& x, uint64_t k) { return x.first < k; });
+      if (r != rim.end() && r->first == key) {
+        tri.n[i] = r->second.outside;
+        if (r->second.con) tri.con |= static_cast<uint8_t>(1u << i);
+        if (r->second.outside >= 0 && r->second.outsideEdge >= 0)
+          tris[static_cast<size_t>(r->second.outside)].n[r->second.outsideEdge] = t;
+        continue;
+      }
+      const uint64_t twin = EdgeKey(v, u);
+      auto m = std::lower_bound(inner.begin(), inner.end(), std::make_pair(twin, std::make_pair(-1, -1)));
+      if (m != inner.end() && m->first == twin) tri.n[i] = m->second.first;
+      if ((u == a && v == b) || (u == b && v == a)) tri.con |= static_cast<uint8_t>(1u << i);
+    }
+    for (int32_t v : tri.v) vertexTri[static_cast<size_t>(v)] = t;
+  }
+}
+
+}  // namespace orvane

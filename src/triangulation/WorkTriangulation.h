@@ -1,0 +1,104 @@
+#pragma once
+// The triangulator's working triangulation: triangles with neighbour links,
+// built by Bowyer-Watson insertion and made to honour constraint segments by
+// re-triangulating the pseudo-polygons on either side of each segment.
+//
+// Every decision goes through the exact predicates Orient2D and InCircle.
+//
+// Triangle layout (vertices counter-clockwise, X east, Y north):
+//
+//              v[2]
+//              /  \ .
+//      e[1]   /    \ .  e[0]      edge i joins v[i+1] and v[i+2] (mod 3),
+//            /      \ .           lies opposite v[i], and n[i] is the
+//        v[0] ------ v[1]          triangle across it (-1: none); bit i of
+//             e[2]                 con marks it as a forced constraint.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/Records.h"
+
+namespace orvane {
+
+class WorkTriangulation {
+ public:
+  struct Tri {
+    int32_t v[3];
+    int32_t n[3];
+    uint8_t con = 0;
+    bool alive = true;
+  };
+
+  // Points are 0-based here; Z is carried for points created at crossings.
+  std::vector<PointRec> pts;
+  std::vector<Tri> tris;
+  std::vector<int32_t> vertexTri;  // one live triangle at each vertex, -1 none
+
+  // Starts with the single triangle (a, b, c) given in any orientation.
+  void Start(int32_t a, int32_t b, int32_t c);
+
+  // Bowyer-Watson insertion of point p (already in pts): deletes every
+  // triangle whose circumcircle strictly contains p, reachable without
+  // crossing a constraint, and fans the cavity from p. Returns p, or, when p
+  // coincides exactly with a vertex (p then stays unconnected), that vertex;
+  // -1 when p could not be located.
+  int32_t Insert(int32_t p);
+
+  // Deletes every triangle with a vertex at or above firstRemoved (the
+  // enclosing triangle's corners) and refreshes vertexTri.
+  void RemoveTrianglesWithVertexFrom(int32_t firstRemoved);
+
+  // Makes a-b a chain of edges marked as constraints. A segment through an
+  // existing vertex is split there; a segment that crosses an earlier
+  // constraint gets a new point at the crossing (appended to pts, Z
+  // interpolated along the earlier constraint). Returns false when the
+  // segment cannot be forced (an end is not triangulated, or it leaves the
+  // triangulated area); what it could force stays forced.
+  bool ForceSegment(int32_t a, int32_t b);
+
+  void Kill(int32_t t);
+  int32_t LiveCount() const { return live_; }
+
+  // Hint for point location: the most recent vertex near (x, y).
+  void SetLocationGrid(const ExtentsRec& box, size_t expectedPoints);
+
+ private:
+  int32_t NewTri(int32_t a, int32_t b, int32_t c);
+  int32_t Locate(double x, double y, int32_t start);
+  int32_t StartTriangle(double x, double y);
+  void RememberVertex(int32_t p);
+  bool InsertFrom(int32_t p, int32_t t0);
+  bool ForceOne(int32_t a, int32_t b, std::vector<std::pair<int32_t, int32_t>>& pending,
+                bool reversed = false);
+  int32_t SplitConstraintAt(int32_t t, int edge, int32_t a, int32_t b);
+  void MarkConstrained(int32_t a, int32_t b);
+  bool FindEdge(int32_t a, int32_t b, int32_t& t, int& edge) const;
+  void Retriangulate(const std::vector<int32_t>& region, int32_t a, int32_t b,
+                     const std::vector<int32_t>& left, const std::vector<int32_t>& right);
+  double Orient(int32_t a, int32_t b, int32_t c) const;
+  double InCircleOf(const Tri& t, int32_t p) const;
+
+  std::vector<int32_t> cavityScratch_, fanScratch_;
+  struct Rim {
+    int32_t a, b, outside;
+    int outsideEdge;
+    bool con;
+  };
+  std::vector<Rim> rimScratch_;
+  std::vector<int32_t> free_;
+  int32_t live_ = 0;
+  std::vector<uint32_t> stamp_;  // per triangle, for cavity marking
+  uint32_t round_ = 0;
+  std::vector<int32_t> startOf_, endOf_;  // per vertex, scratch of the fan linking
+  uint32_t rng_ = 2463534242u;
+  int32_t last_ = -1;
+
+  // Coarse grid of recently inserted vertices.
+  double gx0_ = 0, gy0_ = 0, gcell_ = 1;
+  int64_t gcols_ = 0, grows_ = 0;
+  std::vector<int32_t> grid_;
+};
+
+}  // namespace orvane

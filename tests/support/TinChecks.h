@@ -1,0 +1,130 @@
+#pragma once
+// Validity of a triangulated surface, decided with the exact predicates:
+// every triangle clockwise and non-degenerate, no two triangles overlap,
+// every constraint segment is covered by edges, and every edge that is not on
+// a constraint is locally Delaunay.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "core/TriangleMesh.h"
+#include "triangulation/Predicates.h"
+
+namespace orvane {
+
+struct Segment2 {
+  double ax, ay, bx, by;
+};
+
+namespace tin_detail {
+
+inline bool OnSegment(const Segment2& s, double x, double y) {
+  if (Orient2D(s.ax, s.ay, s.bx, s.by, x, y) != 0) return false;
+  return std::min(s.ax, s.bx) <= x && x <= std::max(s.ax, s.bx) && std::min(s.ay, s.by) <= y &&
+         y <= std::max(s.ay, s.by);
+}
+
+// Do the open interiors of two clockwise triangles intersect? Separating
+// axis on the six edge lines, exact.
+inline bool InteriorsOverlap(const TriangleRec& p, const TriangleRec& q) {
+  const PointRec* P[3] = {&p.A, &p.B, &p.C};
+  const PointRec* Q[3] = {&q.A, &q.B, &q.C};
+  auto separated = [](const PointRec* const* T, const PointRec* const* U) {
+    for (int i = 0; i < 3; ++i) {
+      const PointRec &a = *T[i], &b = *T[(i + 1) % 3];
+      // T is clockwise: its interior lies right of a->b (orient < 0).
+      bool allOutside = true;
+      for (int k = 0; k < 3; ++k)
+        if (Orient2D(a.X, a.Y, b.X, b.Y, U[k]->X, U[k]->Y) < 0) allOutside = false;
+      if (allOutside) return true;
+    }
+    return false;
+  };
+  return !separated(P, Q) && !separated(Q, P);
+}
+
+}  // namespace tin_detail
+
+inline void VerifyTin(const TriangleMesh& m, const std::vector<Segment2>& constraints = {}) {
+  using Edge = std::pair<int32_t, int32_t>;
+  std::map<Edge, std::vector<int32_t>> edges;  // directed edge -> triangles
+  for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
+    const TriangleRec& tr = m.Triangle(t);
+    ASSERT_LT(Orient2D(tr.A.X, tr.A.Y, tr.B.X, tr.B.Y, tr.C.X, tr.C.Y), 0)
+        << "triangle " << t << " is not clockwise";
+    const int32_t v[3] = {static_cast<int32_t>(tr.A.T), static_cast<int32_t>(tr.B.T),
+                          static_cast<int32_t>(tr.C.T)};
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_GE(v[i], 1);
+      ASSERT_LE(v[i], m.PointCount());
+      edges[{v[i], v[(i + 1) % 3]}].push_back(t);
+    }
+  }
+  for (const auto& [e, ts] : edges) ASSERT_EQ(ts.size(), 1u) << "edge " << e.first << "-" << e.second << " used twice in one direction";
+
+  // Overlaps, through a coarse grid of triangle boxes.
+  const ExtentsRec box = m.GetExtents();
+  const double cell = std::max((box.Max.X - box.Min.X), (box.Max.Y - box.Min.Y)) /
+                          std::max(1.0, std::sqrt(static_cast<double>(m.TriangleCount()))) + 1e-9;
+  std::map<std::pair<int64_t, int64_t>, std::vector<int32_t>> grid;
+  for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
+    const auto e = *m.GetTriangleExtents(t);
+    for (int64_t i = static_cast<int64_t>((e.Min.X - box.Min.X) / cell); i <= static_cast<int64_t>((e.Max.X - box.Min.X) / cell); ++i)
+      for (int64_t j = static_cast<int64_t>((e.Min.Y - box.Min.Y) / cell); j <= static_cast<int64_t>((e.Max.Y - box.Min.Y) / cell); ++j)
+        grid[{i, j}].push_back(t);
+  }
+  for (const auto& [key, ts] : grid)
+    for (size_t i = 0; i < ts.size(); ++i)
+      for (size_t k = i + 1; k < ts.size(); ++k)
+        ASSERT_FALSE(tin_detail::InteriorsOverlap(m.Triangle(ts[i]), m.Triangle(ts[k])))
+            << "triangles " << ts[i] << " and " << ts[k] << " overlap";
+
+  // Constraint segments are unions of edges: every vertex on a segment's
+  // interior splits it, and each consecutive piece is an edge.
+  for (const Segment2& s : constraints) {
+    std::vector<std::pair<double, int32_t>> on;
+    for (int32_t i = 1; i <= m.PointCount(); ++i) {
+      const PointRec& p = m.Point(i);
+      if (tin_detail::OnSegment(s, p.X, p.Y))
+        on.push_back({(p.X - s.ax) * (s.bx - s.ax) + (p.Y - s.ay) * (s.by - s.ay), i});
+    }
+    std::sort(on.begin(), on.end());
+    for (size_t k = 1; k < on.size(); ++k) {
+      if (on[k].first == on[k - 1].first) continue;  // duplicate point
+      const int32_t a = on[k - 1].second, b = on[k].second;
+      EXPECT_TRUE(edges.count({a, b}) || edges.count({b, a}))
+          << "constraint piece " << a << "-" << b << " is not an edge";
+    }
+  }
+
+  // Local Delaunay on free interior edges.
+  auto constrained = [&](const PointRec& a, const PointRec& b) {
+    for (const Segment2& s : constraints)
+      if (tin_detail::OnSegment(s, a.X, a.Y) && tin_detail::OnSegment(s, b.X, b.Y)) return true;
+    return false;
+  };
+  for (const auto& [e, ts] : edges) {
+    auto twin = edges.find({e.second, e.first});
+    if (twin == edges.end() || e.first > e.second) continue;
+    const PointRec &a = m.Point(e.first), &b = m.Point(e.second);
+    if (constrained(a, b)) continue;
+    const TriangleRec& t1 = m.Triangle(ts[0]);
+    const TriangleRec& t2 = m.Triangle(twin->second[0]);
+    auto opposite = [&](const TriangleRec& t) {
+      for (const PointRec* v : {&t.A, &t.B, &t.C})
+        if (v->T != e.first && v->T != e.second) return *v;
+      return t.A;
+    };
+    const PointRec o = opposite(t2);
+    // t1 is clockwise: InCircle's sign flips.
+    EXPECT_GE(InCircle(t1.A.X, t1.A.Y, t1.B.X, t1.B.Y, t1.C.X, t1.C.Y, o.X, o.Y), 0)
+        << "edge " << e.first << "-" << e.second << " is not locally Delaunay";
+  }
+}
+
+}  // namespace orvane
