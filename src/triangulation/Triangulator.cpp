@@ -204,24 +204,31 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   CurrentStatus().SendEvents(0, false);
   TriangleMesh mesh;
 
-  // Work points sorted by X; T carries the point's AllPoints index through
-  // the sort and is restored afterwards.
+  // Work points sorted by X, in place in the working point table (sorting
+  // positions 0..n-1 picks the same pivots as positions 1..n). T carries the
+  // point's AllPoints index through the sort and is restored afterwards.
   const auto n = static_cast<int32_t>(workIndex_.size());
-  std::vector<PointRec> work(static_cast<size_t>(n) + 1);
-  for (int32_t k = 0; k < n; ++k) {
-    work[static_cast<size_t>(k) + 1] = allPoints_[static_cast<size_t>(workIndex_[static_cast<size_t>(k)])];
-    work[static_cast<size_t>(k) + 1].T = workIndex_[static_cast<size_t>(k)];
-  }
-  SortByX(work, 1, n);
-  std::vector<int32_t> workOfAll(allPoints_.size(), -1);  // AllPoints index -> 0-based work vertex
   WorkTriangulation tri;
   tri.pts.resize(static_cast<size_t>(n) + 3);
-  for (int32_t k = 1; k <= n; ++k) {
-    const auto all = static_cast<int32_t>(work[static_cast<size_t>(k)].T);
-    workOfAll[static_cast<size_t>(all)] = k - 1;
-    work[static_cast<size_t>(k)].T = allPoints_[static_cast<size_t>(all)].T;
-    tri.pts[static_cast<size_t>(k) - 1] = work[static_cast<size_t>(k)];
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t all = workIndex_[static_cast<size_t>(k)];
+    tri.pts[static_cast<size_t>(k)] = allPoints_[static_cast<size_t>(all)];
+    tri.pts[static_cast<size_t>(k)].T = all;
   }
+  SortByX(tri.pts, 0, n - 1);
+  std::vector<int32_t> workOfAll(allPoints_.size(), -1);  // AllPoints index -> 0-based work vertex
+  for (int32_t k = 0; k < n; ++k) {
+    PointRec& p = tri.pts[static_cast<size_t>(k)];
+    const auto all = static_cast<int32_t>(p.T);
+    workOfAll[static_cast<size_t>(all)] = k;
+    p.T = allPoints_[static_cast<size_t>(all)].T;
+  }
+  // The rings to clip by, before the copy of the caller's points goes.
+  const std::vector<XYRec> hullRing =
+      ringSegments_ > 0 ? PairedRing(allPoints_, boundaryIndex_) : std::vector<XYRec>{};
+  std::vector<std::vector<XYRec>> areaRings;
+  for (const auto& area : areas_) areaRings.push_back(PairedRing(allPoints_, area));
+  std::vector<PointRec>().swap(allPoints_);
 
   // The enclosing triangle, 20 times the larger extent around the middle.
   const double dx = extents_.Max.X - extents_.Min.X, dy = extents_.Max.Y - extents_.Min.Y;
@@ -280,17 +287,20 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   };
   if (anyTriangle && ringSegments_ > 0) {
     phase.Enter("REMOVING_EXTERNAL_HULL");
-    removeByCentroid(PairedRing(allPoints_, boundaryIndex_), true, true);
+    removeByCentroid(hullRing, true, true);
   }
   if (anyTriangle && !areas_.empty()) {
     phase.Enter("MAKING_AREAS");
     Progress progress(static_cast<int64_t>(areas_.size()));
     for (size_t z = 0; z < areas_.size(); ++z) {
       progress.At(static_cast<int64_t>(z) + 1);
-      removeByCentroid(PairedRing(allPoints_, areas_[z]), false, false);
+      removeByCentroid(areaRings[z], false, false);
     }
   }
 
+  tri.ReleaseScratch();
+  std::vector<int32_t>().swap(workOfAll);
+  std::vector<int32_t>().swap(vertexOf);
   if (!anyTriangle) {
     LastErrorCode = Incomplete;
   } else {
@@ -301,7 +311,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       Progress progress(n);
       for (int32_t i = 1; i <= n; ++i) {
         progress.At(i);
-        const PointRec& p = work[static_cast<size_t>(i)];
+        const PointRec& p = tri.pts[static_cast<size_t>(i) - 1];
         mesh.AddPoint(p.X, p.Y, p.Z, p.T);
       }
     }

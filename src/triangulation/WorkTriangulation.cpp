@@ -66,10 +66,26 @@ void WorkTriangulation::Kill(int32_t t) {
   --live_;
 }
 
+void WorkTriangulation::ReleaseScratch() {
+  std::vector<int32_t>().swap(vertexTri);
+  std::vector<int32_t>().swap(free_);
+  std::vector<uint32_t>().swap(stamp_);
+  std::vector<int32_t>().swap(startOf_);
+  std::vector<int32_t>().swap(endOf_);
+  std::vector<int32_t>().swap(grid_);
+  std::vector<int32_t>().swap(cavityScratch_);
+  std::vector<int32_t>().swap(fanScratch_);
+  std::vector<Rim>().swap(rimScratch_);
+}
+
 void WorkTriangulation::Start(int32_t a, int32_t b, int32_t c) {
   tris.clear();
   free_.clear();
   stamp_.clear();
+  // A triangulation of n points has at most 2n triangles: reserving them
+  // avoids copying the list as it grows.
+  tris.reserve(2 * pts.size() + 16);
+  stamp_.reserve(2 * pts.size() + 16);
   live_ = 0;
   vertexTri.assign(pts.size(), -1);
   startOf_.assign(pts.size(), -1);

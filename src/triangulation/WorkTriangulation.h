@@ -36,7 +36,8 @@ class WorkTriangulation {
   std::vector<Tri> tris;
   std::vector<int32_t> vertexTri;  // one live triangle at each vertex, -1 none
 
-  // Starts with the single triangle (a, b, c) given in any orientation.
+  // Starts with the single triangle (a, b, c) given in any orientation,
+  // with room for the triangles of pts.size() points.
   void Start(int32_t a, int32_t b, int32_t c);
 
   // Bowyer-Watson insertion of point p (already in pts): deletes every
@@ -59,6 +60,10 @@ class WorkTriangulation {
   bool ForceSegment(int32_t a, int32_t b);
 
   void Kill(int32_t t);
+
+  // Frees the working indexes once no more points or constraints will be
+  // added; the triangles and points stay readable.
+  void ReleaseScratch();
   int32_t LiveCount() const { return live_; }
 
   // Hint for point location: the most recent vertex near (x, y).
