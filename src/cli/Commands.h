@@ -13,5 +13,6 @@ using Runner = std::function<int()>;
 // Adds the sub-command to app and returns what runs it.
 Runner AddInfoCommand(CLI::App& app);
 Runner AddDemoCommand(CLI::App& app);
+Runner AddTriangulateCommand(CLI::App& app);
 
 }  // namespace orvane::cli

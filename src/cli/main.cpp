@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   };
   add(orvane::cli::AddInfoCommand);
   add(orvane::cli::AddDemoCommand);
+  add(orvane::cli::AddTriangulateCommand);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

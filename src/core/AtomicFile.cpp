@@ -16,7 +16,9 @@ namespace {
 
 constexpr size_t kWriteBuffer = size_t{64} << 10;
 
-std::string SystemReason(int err) { return std::strerror(err); }
+std::string SystemReason(int err) {
+  return std::strerror(err);
+}
 
 // Writes all of n bytes, retrying after signals and partial writes.
 bool WriteAll(int fd, const uint8_t* p, size_t n) {
@@ -127,7 +129,8 @@ bool AtomicFileWriter::Write(std::span<const uint8_t> bytes) {
 }
 
 bool AtomicFileWriter::Write(std::string_view text) {
-  return Write(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  return Write(
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
 bool AtomicFileWriter::Commit() {

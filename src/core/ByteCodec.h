@@ -95,6 +95,10 @@ class ByteWriter {
     Bytes(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(s.data()), s.size()));
   }
 
+  // Room for n bytes to be filled by the caller with the Encode* helpers
+  // (one record at a time). REQUIRES: n <= 64.
+  uint8_t* Append(size_t n) { return Room(n); }
+
   // Hands the buffered rest to the sink. False when the sink refused any
   // chunk.
   bool Finish() {
@@ -141,7 +145,9 @@ class ByteReader {
   // Reads totalBytes through refill, bufferBytes at a time. The buffer grows
   // only when one field is larger than it (a string is at most 65535 bytes).
   ByteReader(uint64_t totalBytes, Refill refill, size_t bufferBytes = size_t{1} << 20)
-      : refill_(std::move(refill)), buf_(std::max<size_t>(bufferBytes, 16)), unbuffered_(totalBytes) {
+      : refill_(std::move(refill)),
+        buf_(std::max<size_t>(bufferBytes, 16)),
+        unbuffered_(totalBytes) {
     cur_ = end_ = buf_.data();
   }
 
@@ -220,6 +226,14 @@ class ByteReader {
     if (n != 0) std::memcpy(dst, cur_, n);
     cur_ += n;
     return true;
+  }
+  // n contiguous bytes, valid until the next read; nullptr when short.
+  // REQUIRES: n is small (one record).
+  const uint8_t* Take(size_t n) {
+    if (!Ensure(n)) return nullptr;
+    const uint8_t* p = cur_;
+    cur_ += n;
+    return p;
   }
   bool Text(std::string& s, size_t n) {
     if (!Ensure(n)) return false;

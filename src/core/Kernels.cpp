@@ -13,8 +13,7 @@ bool PointsCoincide(const PointRec& P, const PointRec& Q, bool Use3D) {
 
 bool PointsMatch3D(const PointRec& P, const PointRec& Q) {
   return std::abs(P.X - Q.X) <= CoincidenceTolerance &&
-         std::abs(P.Y - Q.Y) <= CoincidenceTolerance &&
-         std::abs(P.Z - Q.Z) <= CoincidenceTolerance;
+         std::abs(P.Y - Q.Y) <= CoincidenceTolerance && std::abs(P.Z - Q.Z) <= CoincidenceTolerance;
 }
 
 float Atan2Single(double Y, double X) {
@@ -56,7 +55,10 @@ std::optional<PolygonLocation> Locate(std::span<const Rec> poly, double X, doubl
     const double u = ux * c + uy * s;
     const double v = uy * c - ux * s;
     const double t = Atan2Single(v, u);
-    if (std::abs(t - pi) < CoincidenceTolerance) return PolygonLocation::OnEdge;
+    // A point on the edge sees it under an angle of pi; rounding decides
+    // whether the rotated angle comes out as +pi or -pi, so both count (a
+    // test of +pi alone would call some points exactly on an edge outside).
+    if (std::abs(std::abs(t) - pi) < CoincidenceTolerance) return PolygonLocation::OnEdge;
     sum += t;
   }
   if (std::abs(sum) < CoincidenceTolerance) return PolygonLocation::Outside;
@@ -109,7 +111,9 @@ bool SegmentsCross(double X1, double Y1, double X2, double Y2, double X3, double
   return Straddles(X1, Y1, X2, Y2, X3, Y3, X4, Y4) && Straddles(X3, Y3, X4, Y4, X1, Y1, X2, Y2);
 }
 
-double RoundHalfEven(double v) { return std::nearbyint(v); }
+double RoundHalfEven(double v) {
+  return std::nearbyint(v);
+}
 
 int32_t RoundToInt32(double v) {
   if (std::isnan(v)) return 0;

@@ -23,7 +23,7 @@ enum class PolygonLocation : int16_t {
   NoPolygon = 0,  // fewer than 3 entries
   Outside = 1,
   OnVertex = 2,  // within 0.001 in X and Y of an entry
-  OnEdge = 3,    // an edge subtends an angle within 0.001 of pi
+  OnEdge = 3,    // an edge subtends an angle within 0.001 of pi (either sense)
   Inside = 4,
 };
 
@@ -32,7 +32,8 @@ enum class PolygonLocation : int16_t {
 // Returns nullopt when the angle sum is inconclusive (|sum| between 0.001
 // and pi, which only open or self-crossing rings produce); callers decide
 // what that means for them, usually Outside.
-std::optional<PolygonLocation> PointInPolygon(std::span<const PointRec> polygon, double X, double Y);
+std::optional<PolygonLocation> PointInPolygon(std::span<const PointRec> polygon, double X,
+                                              double Y);
 std::optional<PolygonLocation> PointInPolygon(std::span<const XYRec> polygon, double X, double Y);
 
 // Quadrant-aware arc tangent, rounded to a 32-bit float.
@@ -41,9 +42,13 @@ float Atan2Single(double Y, double X);
 double Distance2D(double X1, double Y1, double X2, double Y2);
 
 // A when A < B, else B (so B when equal).
-inline double MinOf(double A, double B) { return A < B ? A : B; }
+inline double MinOf(double A, double B) {
+  return A < B ? A : B;
+}
 // A when A > B, else B (so B when equal).
-inline double MaxOf(double A, double B) { return A > B ? A : B; }
+inline double MaxOf(double A, double B) {
+  return A > B ? A : B;
+}
 
 // (X, Y) inside the triangle's bounding box, borders included.
 bool InTriangleBox(double X, double Y, const PointRec& P1, const PointRec& P2, const PointRec& P3);

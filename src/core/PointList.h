@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/PointGrid.h"
 #include "core/Properties.h"
 #include "core/Records.h"
 #include "core/Variant.h"
@@ -115,6 +116,9 @@ class PointList {
   ExtentsRec extents_;
   std::vector<PropertySet> pointProps_;       // [0] is slot 0
   std::vector<PropertyEntry> classProps_;     // [0] is slot 0
+  // FindPoint's index: extended by AddVertex, dropped by every other edit of
+  // points_ (code that writes points_ directly must call index_.Clear()).
+  mutable PointIndexCache index_;
 };
 
 }  // namespace orvane

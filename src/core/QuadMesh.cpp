@@ -7,8 +7,8 @@
 
 namespace orvane {
 
-void QuadMesh::AddQuad(double x1, double y1, double z1, double x2, double y2, double z2,
-                       double x3, double y3, double z3, double x4, double y4, double z4) {
+void QuadMesh::AddQuad(double x1, double y1, double z1, double x2, double y2, double z2, double x3,
+                       double y3, double z3, double x4, double y4, double z4) {
   const Quad q{PointRec{x1, y1, z1, 0}, PointRec{x2, y2, z2, 0}, PointRec{x3, y3, z3, 0},
                PointRec{x4, y4, z4, 0}};
   quads_.push_back(q);

@@ -21,7 +21,9 @@ std::shared_ptr<Status> Status::Create() {
   return s;
 }
 
-void Status::Listen() { CurrentSlot() = shared_from_this(); }
+void Status::Listen() {
+  CurrentSlot() = shared_from_this();
+}
 
 void Status::SendEvents(int32_t PercentComplete, bool CheckTimer) {
   if (!Enabled) return;
@@ -66,7 +68,11 @@ int32_t PercentOf(int64_t i, int64_t n) {
   return static_cast<int32_t>(p);
 }
 
-StatusSilencer::StatusSilencer() : was_(CurrentStatus().Enabled) { CurrentStatus().Enabled = false; }
-StatusSilencer::~StatusSilencer() { CurrentStatus().Enabled = was_; }
+StatusSilencer::StatusSilencer() : was_(CurrentStatus().Enabled) {
+  CurrentStatus().Enabled = false;
+}
+StatusSilencer::~StatusSilencer() {
+  CurrentStatus().Enabled = was_;
+}
 
 }  // namespace orvane

@@ -400,7 +400,17 @@ bool WorkTriangulation::ForceOne(int32_t s, int32_t e,
       return true;
     }
     const int32_t nb = tri.n[k];
-    if (nb < 0) return false;  // the segment leaves the triangulated area
+    if (nb < 0) {
+      // The segment leaves the triangulated area through a border edge. On
+      // a boundary this happens where a point counted as on the boundary
+      // lies a hair outside it: the border vertex nearer the segment's line
+      // is then taken as a point of the segment, as an exact hit would be.
+      const int32_t w = std::fabs(Orient(s, e, L)) <= std::fabs(Orient(s, e, R)) ? L : R;
+      if (!between(w)) return false;
+      pending.push_back({w, e});
+      pending.push_back({s, w});
+      return true;
+    }
     region.push_back(nb);
     const Tri& nt = tris[static_cast<size_t>(nb)];
     const int32_t w = nt.v[3 - IndexOf(nt, L) - IndexOf(nt, R)];

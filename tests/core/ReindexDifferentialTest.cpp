@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "core/Platform.h"
 #include "core/TriangleMesh.h"
 #include "core/VertexTable.h"
 #include "reference/VertexTableReference.h"
@@ -101,13 +102,15 @@ TEST(VertexTable, SameCellMergesNeighbouringCellsDoNot) {
   table.Reset(box);
   const int32_t a = table.AddQuadVertex(box.Min, {20.2, 20.2, 0, 0});
   EXPECT_EQ(table.AddQuadVertex(box.Min, {20.2005, 20.2, 0, 0}), a);
-  EXPECT_EQ(table.AddQuadVertex(box.Min, {20.201, 20.199, 0.001, 0}), a);  // inclusive 0.001
+  EXPECT_EQ(table.AddQuadVertex(box.Min, {20.2, 20.2, 0.001, 0}), a);  // 0.001 apart: inclusive
   EXPECT_NE(table.AddQuadVertex(box.Min, {20.2, 20.2021, 0, 0}), a);
   const int32_t left = table.AddQuadVertex(box.Min, {10.4998, 30, 0, 0});
   EXPECT_NE(table.AddQuadVertex(box.Min, {10.5003, 30, 0, 0}), left);
 }
 
 TEST(VertexTable, OutsideTheLimitsReportsAndReturnsZero) {
+  int messages = 0;
+  Platform().ShowMessage = [&](std::string_view) { ++messages; };
   VertexTable table;
   ExtentsRec box;
   box.Min = {0, 0, 0, 0};
@@ -116,6 +119,8 @@ TEST(VertexTable, OutsideTheLimitsReportsAndReturnsZero) {
   EXPECT_EQ(table.AddQuadVertex(box.Min, {101, 5, 0, 0}), 0);
   EXPECT_EQ(table.AddQuadVertex(box.Min, {std::nan(""), 5, 0, 0}), 0);
   EXPECT_TRUE(table.UniquePoints().empty());
+  EXPECT_EQ(messages, 2);
+  Platform().ShowMessage = nullptr;
 }
 
 }  // namespace

@@ -59,9 +59,14 @@ inline void VerifyTin(const TriangleMesh& m, const std::vector<Segment2>& constr
         << "triangle " << t << " is not clockwise";
     const int32_t v[3] = {static_cast<int32_t>(tr.A.T), static_cast<int32_t>(tr.B.T),
                           static_cast<int32_t>(tr.C.T)};
+    const PointRec* corner[3] = {&tr.A, &tr.B, &tr.C};
     for (int i = 0; i < 3; ++i) {
       ASSERT_GE(v[i], 1);
       ASSERT_LE(v[i], m.PointCount());
+      // Each corner is an exact copy of the mesh point it names.
+      const PointRec& p = m.Point(v[i]);
+      ASSERT_TRUE(p.X == corner[i]->X && p.Y == corner[i]->Y && p.Z == corner[i]->Z)
+          << "triangle " << t << " corner " << i + 1 << " is not a copy of point " << v[i];
       edges[{v[i], v[(i + 1) % 3]}].push_back(t);
     }
   }

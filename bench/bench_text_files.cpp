@@ -1,0 +1,138 @@
+// Reading a ".xyz" point file against its floor: reading the same bytes and
+// converting every number with std::from_chars, nothing else. The files hold
+// 1,000,000 and 500,000 survey points (eastings 5e5, northings 4.5e6, three
+// decimals, CR LF), written once per run to the temporary folder. After the
+// runs the program prints each ratio to the floor and the cost of doubling.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+
+#include "core/AtomicFile.h"
+#include "project/TextFiles.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path BenchFolder() {
+  return fs::temp_directory_path() / ("orvane-bench-text-" + std::to_string(::getpid()));
+}
+
+fs::path PointFileOf(int64_t n) {
+  static std::map<int64_t, fs::path> made;
+  auto it = made.find(n);
+  if (it != made.end()) return it->second;
+  const fs::path dir = BenchFolder();
+  fs::create_directories(dir);
+  const fs::path file = dir / (std::to_string(n) + ".xyz");
+  std::mt19937_64 rng(1234567 + static_cast<uint64_t>(n));
+  std::uniform_real_distribution<double> east(500000, 510000), north(4500000, 4510000), up(80, 400);
+  std::string text;
+  text.reserve(static_cast<size_t>(n) * 34);
+  char buf[64];
+  for (int64_t i = 0; i < n; ++i) {
+    for (double v : {east(rng), north(rng), up(rng)}) {
+      text.append(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3).ptr);
+      text += ' ';
+    }
+    text.back() = '\r';
+    text += '\n';
+  }
+  std::ofstream(file, std::ios::binary) << text;
+  made[n] = file;
+  return file;
+}
+
+void BM_ReadPointFile(benchmark::State& state) {
+  const fs::path file = PointFileOf(state.range(0));
+  for (auto _ : state) {
+    orvane::PointFile read = orvane::ReadPointFile(file);
+    if (read.Points.count() != state.range(0)) state.SkipWithError("wrong point count");
+    benchmark::DoNotOptimize(read.Points.Points().data());
+  }
+  state.counters["MB"] = static_cast<double>(fs::file_size(file)) / 1e6;
+}
+
+// The floor: the bytes into memory, then from_chars over every number.
+void BM_BytesAndFromChars(benchmark::State& state) {
+  const fs::path file = PointFileOf(state.range(0));
+  for (auto _ : state) {
+    auto bytes = orvane::ReadWholeFile(file, uint64_t{1} << 32);
+    if (!bytes) state.SkipWithError("cannot read");
+    const char* p = reinterpret_cast<const char*>(bytes->data());
+    const char* end = p + bytes->size();
+    double sum = 0, v = 0;
+    int64_t numbers = 0;
+    while (p < end) {
+      const auto r = std::from_chars(p, end, v);
+      if (r.ptr == p) {
+        ++p;
+        continue;
+      }
+      sum += v;
+      ++numbers;
+      p = r.ptr;
+    }
+    if (numbers != 3 * state.range(0)) state.SkipWithError("wrong number count");
+    benchmark::DoNotOptimize(sum);
+  }
+}
+
+BENCHMARK(BM_ReadPointFile)->Arg(500000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BytesAndFromChars)->Arg(500000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// Keeps the mean time of every run for the summary.
+class Collector : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs)
+      if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+        seconds[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+    ConsoleReporter::ReportRuns(runs);
+  }
+  struct Times {
+    double real = 0, cpu = 0;
+  };
+  std::map<std::string, Times> seconds;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  Collector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  benchmark::Shutdown();
+  // Times in milliseconds (unit of the runs); wall clock, and CPU time,
+  // which is the steadier figure on a busy machine.
+  auto get = [&](const std::string& name) {
+    auto it = collector.seconds.find(name);
+    return it == collector.seconds.end() ? Collector::Times{} : it->second;
+  };
+  for (const char* n : {"500000", "1000000"}) {
+    const auto read = get(std::string("BM_ReadPointFile/") + n);
+    const auto floor = get(std::string("BM_BytesAndFromChars/") + n);
+    if (read.real > 0 && floor.real > 0)
+      std::printf(
+          "%s points: ReadPointFile %.1f ms (cpu %.1f), bytes + from_chars %.1f ms (cpu %.1f), "
+          "ratio %.2f (cpu %.2f)\n",
+          n, read.real, read.cpu, floor.real, floor.cpu, read.real / floor.real,
+          read.cpu / floor.cpu);
+  }
+  const auto half = get("BM_ReadPointFile/500000"), full = get("BM_ReadPointFile/1000000");
+  if (half.real > 0 && full.real > 0)
+    std::printf("ReadPointFile doubling: %.2fx (cpu %.2fx)\n", full.real / half.real,
+                full.cpu / half.cpu);
+  std::error_code ec;
+  fs::remove_all(BenchFolder(), ec);
+  return 0;
+}

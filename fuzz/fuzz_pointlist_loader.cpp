@@ -1,0 +1,29 @@
+// Feeds arbitrary bytes to the point-list decoder and to the property-file
+// decoder. A list that decodes must encode, and decoding that encoding must
+// give the same bytes again.
+
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "core/MeshCodec.h"
+#include "core/PointList.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace orvane;
+  std::span<const uint8_t> bytes(data, size);
+
+  if (std::optional<PointList> list = PointListCodec::DecodePointList(bytes)) {
+    std::optional<std::vector<uint8_t>> encoded = PointListCodec::EncodePointList(*list);
+    if (!encoded) std::abort();
+    std::optional<PointList> back = PointListCodec::DecodePointList(*encoded);
+    if (!back || PointListCodec::EncodePointList(*back) != encoded) std::abort();
+  }
+
+  PointList target;
+  target.AddVertex(1, 2, 3);
+  if (PointListCodec::DecodeProperties(bytes, target)) {
+    if (!PointListCodec::EncodeProperties(target)) std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Writes the fuzzers' seed files (fuzz/corpus/) and the malformed files the
+unit tests keep (tests/data/malformed-*/). Every file is built here field by
+field, little-endian, so the seeds do not depend on the encoder under test.
+
+Run from anywhere: python3 fuzz/make_corpus.py
+"""
+import pathlib
+import struct
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+
+def i32(v): return struct.pack('<i', v)
+def u16(v): return struct.pack('<H', v)
+def f64(v): return struct.pack('<d', v)
+def pt(x, y, z, t): return f64(x) + f64(y) + f64(z) + f64(t)
+def text(s): return u16(len(s)) + s
+def empty_set(): return u16(1) + i32(0) + i32(1) + i32(0) + u16(0)
+
+
+def mesh(tag=u16(0), nt=1, np=3, ntp=0, ncp=0, nl=0, indices=(1, 2, 3), tail=b''):
+    b = i32(30) + tag + i32(0) + i32(0) + i32(0)
+    b += i32(nt) + i32(np) + i32(ntp) + i32(ncp) + i32(nl)
+    b += pt(0, 0, 10, 0) + pt(10, 10, 12, 0)
+    b += pt(0, 0, 0, 0) + pt(0, 0, 10, 1) + pt(10, 0, 11, 2) + pt(0, 10, 12, 3)
+    b += i32(0) * 5 + i32(indices[0]) + i32(indices[1]) + i32(indices[2]) + i32(0) + i32(0)
+    return b + tail
+
+
+def rich_mesh():
+    tail = empty_set() + u16(1) + i32(1) + i32(1) + text(b'Name') + u16(8) + text(b'abc') + i32(1) + u16(0xFFFF)
+    tail += text(b'') + u16(0) + text(b'Owner') + u16(5) + f64(2.5)
+    label = f64(100) + f64(1) + f64(2) + bytes(range(16)) + struct.pack('<f', 1.0)
+    tail += label * 2
+    return mesh(tag=u16(8) + text(b'abc'), ntp=1, ncp=1, nl=1, tail=tail)
+
+
+def point_list(tag=u16(0), n=2, npp=0, ncp=0, tail=b''):
+    b = i32(1100) + pt(1, 2, 3, 0) + pt(4, 5, 6, 0) + tag + i32(65280) + f64(12.5)
+    b += i32(n) + i32(npp) + i32(ncp)
+    b += pt(0, 0, 0, 0) + pt(1, 2, 3, 1) + pt(4, 5, 6, 9)
+    return b + tail
+
+
+def rich_point_list():
+    tail = empty_set() + empty_set() + u16(1) + i32(1) + i32(1) + text(b'Depth') + u16(5) + f64(1) + i32(1) + u16(0)
+    tail += text(b'') + u16(0) + text(b'Name') + u16(8) + text(b'zone')
+    return point_list(tag=u16(11) + u16(0xFFFF), npp=2, ncp=1, tail=tail)
+
+
+def write(folder, files):
+    folder.mkdir(parents=True, exist_ok=True)
+    for name, data in files.items():
+        (folder / name).write_bytes(data)
+
+
+write(ROOT / 'fuzz/corpus/mesh', {
+    'small.dsp': mesh(),
+    'rich.dsp': rich_mesh(),
+    'empty.dsp': mesh(nt=0, np=0)[:102] + pt(0, 0, 0, 0) + i32(0) * 5,
+})
+write(ROOT / 'fuzz/corpus/pointlist', {
+    'small.ptl': point_list(),
+    'rich.ptl': rich_point_list(),
+    'props.prp': i32(1) + i32(0) + empty_set() + empty_set(),
+})
+
+good = rich_mesh()
+counts = 4 + 7 + 12  # Model, Tag "abc", three colours/group fields
+write(ROOT / 'tests/data/malformed-mesh', {
+    'empty-file.dsp': b'',
+    'header-only.dsp': good[:38],
+    'cut-in-points.dsp': good[:150],
+    'cut-in-labels.dsp': good[:-7],
+    'point-count-huge.dsp': good[:counts + 4] + i32(0x7FFFFFFF) + good[counts + 8:],
+    'triangle-count-negative.dsp': good[:counts] + i32(-5) + good[counts + 4:],
+    'label-count-huge.dsp': good[:counts + 16] + i32(0x10000000) + good[counts + 20:],
+    'tag-type-array.dsp': mesh(tag=u16(0x2005) + f64(1)),
+    'tag-type-object.dsp': mesh(tag=u16(9) + i32(0)),
+    'index-np-plus-1.dsp': mesh(indices=(1, 2, 4)),
+    'index-negative.dsp': mesh(indices=(-1, 2, 3)),
+    'set-elements-huge.dsp': mesh(ntp=1, tail=empty_set() + u16(1) + i32(0x40000000) + i32(1) + i32(0) + u16(0)),
+    'set-count-mismatch.dsp': mesh(ntp=1, tail=empty_set() + u16(1) + i32(0) + i32(1) + i32(3) + u16(0)),
+    'trailing-byte.dsp': mesh() + b'\0',
+})
+good = rich_point_list()
+write(ROOT / 'tests/data/malformed-pointlist', {
+    'empty-file.ptl': b'',
+    'cut-in-points.ptl': good[:120],
+    'cut-in-class-properties.ptl': good[:-3],
+    'count-huge.ptl': point_list(n=0x7FFFFFFF),
+    'count-negative.ptl': point_list(n=-2),
+    'tag-unknown-type.ptl': point_list(tag=u16(14) + i32(0)),
+    'trailing-bytes.ptl': point_list() + b'\0\0',
+})

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Sets up (CGAL included, as the benchmark peer), builds every benchmark in
+# Release and runs the triangulator comparison with CGAL. With --all, then runs
+# every bench_* program as well. Other arguments go to triangulator_vs_cgal
+# (--repeat R, --seed S, --cases uniform,corridor,constrained,grid).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/setup.sh"
+
+run_all=0
+args=()
+for a in "$@"; do
+  if [ "$a" = "--all" ]; then run_all=1; else args+=("$a"); fi
+done
+
+# CGAL is a peer for the comparison only; the product never links it.
+if ! dpkg-query -W -f='${Status}' libcgal-dev 2>/dev/null | grep -q "install ok installed"; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "installing: libcgal-dev"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends libcgal-dev
+fi
+
+build="$root/build-bench"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVANE_BENCH=ON \
+  -DORVANE_TESTS=OFF >/dev/null
+cmake --build "$build" -j2
+
+"$build/bench/triangulator_vs_cgal" "${args[@]}"
+
+if ((run_all)); then
+  for b in "$build"/bench/bench_*; do
+    [ -x "$b" ] || continue
+    printf '\n=== %s ===\n' "$(basename "$b")"
+    "$b"
+  done
+fi

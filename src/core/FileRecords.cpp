@@ -1,0 +1,311 @@
+#include "core/FileRecords.h"
+
+#include <type_traits>
+
+namespace orvane {
+
+// --- writing -----------------------------------------------------------------
+
+void RecordWriter::Point(const PointRec& p) {
+  uint8_t* rec = out.Append(kPointBytes);
+  EncodeFixed64(rec, std::bit_cast<uint64_t>(p.X));
+  EncodeFixed64(rec + 8, std::bit_cast<uint64_t>(p.Y));
+  EncodeFixed64(rec + 16, std::bit_cast<uint64_t>(p.Z));
+  EncodeFixed64(rec + 24, std::bit_cast<uint64_t>(p.T));
+}
+
+void RecordWriter::Extents(const ExtentsRec& e) {
+  Point(e.Min);
+  Point(e.Max);
+}
+
+void RecordWriter::Text(std::string_view s) {
+  if (s.size() > kMaxTextBytes) {
+    Refuse("a text of " + std::to_string(s.size()) + " bytes (at most 65535 can be stored)");
+    s = {};
+  }
+  out.U16(static_cast<uint16_t>(s.size()));
+  out.Bytes(s);
+}
+
+void RecordWriter::Value(const Variant& v) {
+  out.U16(VariantTypeCode(v));
+  std::visit(
+      [this](const auto& x) {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, int16_t>)
+          out.I16(x);
+        else if constexpr (std::is_same_v<T, int32_t>)
+          out.I32(x);
+        else if constexpr (std::is_same_v<T, float>)
+          out.F32(x);
+        else if constexpr (std::is_same_v<T, double>)
+          out.F64(x);
+        else if constexpr (std::is_same_v<T, Currency>)
+          out.I64(x.Scaled);
+        else if constexpr (std::is_same_v<T, Date>)
+          out.F64(x.Days);
+        else if constexpr (std::is_same_v<T, std::string>)
+          Text(x);
+        else if constexpr (std::is_same_v<T, bool>)
+          out.Bool16(x);
+        else if constexpr (std::is_same_v<T, uint8_t>)
+          out.U8(x);
+        // empty and null carry no value bytes
+      },
+      v);
+}
+
+void RecordWriter::Entry(const PropertyEntry& e) {
+  Text(e.Key);
+  Value(e.Value);
+}
+
+void RecordWriter::Set(const PropertySet& s) {
+  // Array descriptor: one dimension, element count, lower bound 1.
+  out.U16(1);
+  out.I32(s.Count());
+  out.I32(1);
+  for (const PropertyEntry& e : s.Items) Entry(e);
+  out.I32(s.Count());
+  out.Bool16(s.Removed);
+}
+
+void RecordWriter::Label(const LabelRec& l) {
+  out.F64(l.Elevation);
+  out.F64(l.X);
+  out.F64(l.Y);
+  out.Bytes(std::span<const uint8_t>(l.Reserved, sizeof l.Reserved));
+  out.F32(l.Angle);
+}
+
+namespace {
+// Slot 0 (a default record for a list that was never sized), then the rest.
+template <class T, class Write>
+void WriteList(const std::vector<T>& v, Write write) {
+  if (v.empty()) {
+    write(T{});
+    return;
+  }
+  for (const T& x : v) write(x);
+}
+}  // namespace
+
+void RecordWriter::Points(const std::vector<PointRec>& points) {
+  WriteList(points, [this](const PointRec& p) { Point(p); });
+}
+void RecordWriter::Sets(const std::vector<PropertySet>& sets) {
+  WriteList(sets, [this](const PropertySet& s) { Set(s); });
+}
+void RecordWriter::Entries(const std::vector<PropertyEntry>& entries) {
+  WriteList(entries, [this](const PropertyEntry& e) { Entry(e); });
+}
+void RecordWriter::Labels(const std::vector<LabelRec>& labels) {
+  WriteList(labels, [this](const LabelRec& l) { Label(l); });
+}
+
+void RecordWriter::PropertyFile(const std::vector<PropertySet>& sets,
+                                const std::vector<PropertyEntry>& entries) {
+  out.I32(StoredCount(sets));
+  out.I32(StoredCount(entries));
+  if (StoredCount(sets) > 0) Sets(sets);
+  if (StoredCount(entries) > 0) Entries(entries);
+}
+
+// --- reading -----------------------------------------------------------------
+
+bool RecordReader::Fail(std::string why) {
+  if (reason_.empty()) reason_ = std::move(why) + " (in " + std::string(section) + ")";
+  in.Fail();
+  return false;
+}
+
+std::string RecordReader::Reason() const {
+  if (!reason_.empty()) return reason_;
+  if (!in.ok()) return "the file ends early (in " + std::string(section) + ")";
+  return {};
+}
+
+bool RecordReader::Point(PointRec& p) {
+  return in.F64(p.X) && in.F64(p.Y) && in.F64(p.Z) && in.F64(p.T);
+}
+
+bool RecordReader::Extents(ExtentsRec& e) {
+  return Point(e.Min) && Point(e.Max);
+}
+
+bool RecordReader::Text(std::string& s) {
+  uint16_t n = 0;
+  return in.U16(n) && in.Text(s, n);
+}
+
+bool RecordReader::Value(Variant& v) {
+  uint16_t code = 0;
+  if (!in.U16(code)) return false;
+  switch (code) {
+    case 0:
+      v = EmptyValue{};
+      return true;
+    case 1:
+      v = NullValue{};
+      return true;
+    case 2: {
+      int16_t x;
+      if (!in.I16(x)) return false;
+      v = x;
+      return true;
+    }
+    case 3: {
+      int32_t x;
+      if (!in.I32(x)) return false;
+      v = x;
+      return true;
+    }
+    case 4: {
+      float x;
+      if (!in.F32(x)) return false;
+      v = x;
+      return true;
+    }
+    case 5: {
+      double x;
+      if (!in.F64(x)) return false;
+      v = x;
+      return true;
+    }
+    case 6: {
+      int64_t x;
+      if (!in.I64(x)) return false;
+      v = Currency{x};
+      return true;
+    }
+    case 7: {
+      double x;
+      if (!in.F64(x)) return false;
+      v = Date{x};
+      return true;
+    }
+    case 8: {
+      std::string s;
+      if (!Text(s)) return false;
+      v = std::move(s);
+      return true;
+    }
+    case 11: {
+      bool x;
+      if (!in.Bool16(x)) return false;
+      v = x;
+      return true;
+    }
+    case 17: {
+      uint8_t x;
+      if (!in.U8(x)) return false;
+      v = x;
+      return true;
+    }
+    default:
+      return Fail("unknown variant type code " + std::to_string(code));
+  }
+}
+
+bool RecordReader::Entry(PropertyEntry& e) {
+  return Text(e.Key) && Value(e.Value);
+}
+
+bool RecordReader::Set(PropertySet& s) {
+  // The descriptor's dimension count and lower bound are not needed to find
+  // the elements; only the element count is.
+  uint16_t dims = 0;
+  int32_t n = 0, lower = 0, count = 0;
+  if (!in.U16(dims) || !Count(n, "a property set's element count") || !in.I32(lower)) return false;
+  if (!Fits(static_cast<uint64_t>(n) * kMinEntryBytes + 6, "a property set's elements"))
+    return false;
+  s.Items.clear();
+  s.Items.reserve(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) {
+    PropertyEntry e;
+    if (!Entry(e)) return false;
+    s.Items.push_back(std::move(e));
+  }
+  if (!in.I32(count) || !in.Bool16(s.Removed)) return false;
+  if (count != n)
+    return Fail("a property set counts " + std::to_string(count) + " items but holds " +
+                std::to_string(n));
+  return true;
+}
+
+bool RecordReader::Label(LabelRec& l) {
+  return in.F64(l.Elevation) && in.F64(l.X) && in.F64(l.Y) &&
+         in.Bytes(l.Reserved, sizeof l.Reserved) && in.F32(l.Angle);
+}
+
+bool RecordReader::Count(int32_t& n, std::string_view what) {
+  if (!in.I32(n)) return false;
+  if (n < 0) return Fail("negative " + std::string(what) + " " + std::to_string(n));
+  return true;
+}
+
+bool RecordReader::Fits(uint64_t minBytes, std::string_view what) {
+  if (!in.ok()) return false;
+  if (minBytes > in.Remaining())
+    return Fail(std::string(what) + " need at least " + std::to_string(minBytes) + " bytes, only " +
+                std::to_string(in.Remaining()) + " are left");
+  return true;
+}
+
+namespace {
+template <class T, class Read>
+bool ReadList(int32_t n, std::vector<T>& out, Read read) {
+  std::vector<T> v;
+  v.reserve(static_cast<size_t>(n) + 1);
+  for (int64_t i = 0; i <= n; ++i) {
+    T x{};
+    if (!read(x)) return false;
+    v.push_back(std::move(x));
+  }
+  out = std::move(v);
+  return true;
+}
+}  // namespace
+
+bool RecordReader::Points(int32_t n, std::vector<PointRec>& out) {
+  return ReadList(n, out, [this](PointRec& p) { return Point(p); });
+}
+bool RecordReader::Sets(int32_t n, std::vector<PropertySet>& out) {
+  return ReadList(n, out, [this](PropertySet& s) { return Set(s); });
+}
+bool RecordReader::Entries(int32_t n, std::vector<PropertyEntry>& out) {
+  return ReadList(n, out, [this](PropertyEntry& e) { return Entry(e); });
+}
+bool RecordReader::Labels(int32_t n, std::vector<LabelRec>& out) {
+  return ReadList(n, out, [this](LabelRec& l) { return Label(l); });
+}
+
+bool RecordReader::PropertyFile(std::vector<PropertySet>& sets,
+                                std::vector<PropertyEntry>& entries) {
+  section = "the property counts";
+  int32_t ns = 0, ne = 0;
+  if (!Count(ns, "per-item property count") || !Count(ne, "class property count")) return false;
+  uint64_t least = (ns > 0 ? (static_cast<uint64_t>(ns) + 1) * kMinSetBytes : 0) +
+                   (ne > 0 ? (static_cast<uint64_t>(ne) + 1) * kMinEntryBytes : 0);
+  if (!Fits(least, "the property counts")) return false;
+  std::vector<PropertySet> s(1);
+  std::vector<PropertyEntry> e(1);
+  section = "the per-item property sets";
+  if (ns > 0 && !Sets(ns, s)) return false;
+  section = "the class properties";
+  if (ne > 0 && !Entries(ne, e)) return false;
+  sets = std::move(s);
+  entries = std::move(e);
+  return true;
+}
+
+bool RecordReader::AtEnd() {
+  if (!in.ok()) return false;
+  section = "the end of the file";
+  if (in.Remaining() != 0)
+    return Fail(std::to_string(in.Remaining()) + " bytes follow the last record");
+  return true;
+}
+
+}  // namespace orvane

@@ -1,0 +1,389 @@
+#include "project/TextFiles.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <system_error>
+
+#include "core/AtomicFile.h"
+
+namespace orvane {
+
+namespace {
+
+// Bytes read from the file at a time. Big enough that the system call cost
+// vanishes, small enough that a huge file never sits in memory whole.
+constexpr size_t kChunkBytes = size_t{4} << 20;
+// One slot is kept for the closing point a zone may still need.
+constexpr int32_t kMaxListPoints = std::numeric_limits<int32_t>::max() - 1;
+
+bool IsFieldDelimiter(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// Collects the problems of one file.
+class Issues {
+ public:
+  explicit Issues(TextReadReport& report) : report_(report) {}
+  void Note(int64_t line, LineProblem problem) {
+    if (problem == LineProblem::FieldReadAsZero)
+      ++report_.ZeroFieldLines;
+    else
+      ++report_.SkippedLines;
+    if (report_.FirstIssues.size() < kMaxReportedIssues)
+      report_.FirstIssues.push_back({line, problem});
+  }
+
+ private:
+  TextReadReport& report_;
+};
+
+// Splits text into lines at LF, CR LF and lone CR, fed block by block. Hands
+// each non-empty line with its 1-based number to sink.Line(number, text) and
+// reports over-long ones to sink.Problem(number, TooLong).
+class LineCursor {
+ public:
+  // Consumes the complete lines of [p, end) and returns where the unfinished
+  // last line starts (end when final: the rest is the file's last line).
+  template <class Sink>
+  const char* Block(const char* p, const char* end, bool final, Sink& sink) {
+    if (afterCR_ && p < end) {
+      afterCR_ = false;
+      if (*p == '\n') ++p;  // the LF of a CR LF split between two blocks
+    }
+    const char* nl = nullptr;  // the next LF at or after p (end when none)
+    while (p < end) {
+      if (nl == nullptr || nl < p) {
+        nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        if (nl == nullptr) nl = end;
+      }
+      const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(nl - p)));
+      const char* q = cr != nullptr ? cr : nl;
+      if (q == end && !final) return p;
+      Emit(std::string_view(p, static_cast<size_t>(q - p)), sink);
+      ++line_;
+      if (q == end) return end;
+      p = q + 1;
+      if (*q == '\r') {
+        if (p < end && *p == '\n')
+          ++p;
+        else if (p == end)
+          afterCR_ = true;
+      }
+    }
+    return p;
+  }
+
+  // The unfinished line has grown past the limit: report it and drop its
+  // bytes up to its end.
+  template <class Sink>
+  void Discard(Sink& sink) {
+    if (!discarding_) sink.Problem(line_, LineProblem::TooLong);
+    discarding_ = true;
+  }
+
+ private:
+  template <class Sink>
+  void Emit(std::string_view text, Sink& sink) {
+    if (discarding_) {
+      discarding_ = false;
+      return;
+    }
+    if (text.empty()) return;
+    if (text.size() > kMaxTextLineBytes) {
+      sink.Problem(line_, LineProblem::TooLong);
+      return;
+    }
+    sink.Line(line_, text);
+  }
+
+  int64_t line_ = 1;
+  bool afterCR_ = false;
+  bool discarding_ = false;
+};
+
+// Feeds a whole file through a LineCursor in chunks. Returns "" or the
+// reason the file could not be read to its end.
+template <class Sink>
+std::string ScanFile(const std::filesystem::path& file, Sink& sink) {
+  std::string error;
+  std::optional<FileReader> in = FileReader::Open(file, &error);
+  if (!in) return error;
+  // Never read past the size seen when opening: a file that keeps growing
+  // cannot keep the reader busy.
+  uint64_t left = in->Size();
+  const size_t capacity =
+      static_cast<size_t>(std::min<uint64_t>(left, kChunkBytes)) + kMaxTextLineBytes + 1;
+  std::vector<char> buf(capacity);
+  LineCursor cursor;
+  size_t used = 0;  // bytes of an unfinished line kept at the front
+  for (;;) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(left, buf.size() - used));
+    size_t got = 0;
+    if (want > 0) {
+      got = in->Read(reinterpret_cast<uint8_t*>(buf.data() + used), want);
+      if (got == 0) error = file.string() + ": read failed before the end of the file";
+    }
+    left -= got;
+    const bool final = left == 0 || got == 0;
+    const char* end = buf.data() + used + got;
+    const char* rest = cursor.Block(buf.data(), end, final, sink);
+    if (final) break;
+    used = static_cast<size_t>(end - rest);
+    if (used > kMaxTextLineBytes) {
+      cursor.Discard(sink);
+      used = 0;
+    } else {
+      std::memmove(buf.data(), rest, used);
+    }
+  }
+  return error;
+}
+
+template <class Sink>
+void ScanText(std::string_view text, Sink& sink) {
+  LineCursor cursor;
+  cursor.Block(text.data(), text.data() + text.size(), true, sink);
+}
+
+enum class NumberRead { Number, NotNumber, OutOfRange };
+
+// The number at the start of [p, end): "." is the decimal point, an optional
+// sign, digits, fraction and exponent; "inf", "nan" and hexadecimal forms are
+// not numbers. Moves p past what was read.
+NumberRead ReadNumber(const char*& p, const char* end, double& value) {
+  const char* s = p;
+  if (s < end && *s == '+') ++s;
+  const char* d = s;
+  if (d == p && d < end && *d == '-') ++d;
+  if (d == end || !((*d >= '0' && *d <= '9') || *d == '.')) return NumberRead::NotNumber;
+  const auto r = std::from_chars(s, end, value, std::chars_format::general);
+  if (r.ec == std::errc::invalid_argument) return NumberRead::NotNumber;  // "." or "-."
+  p = r.ptr;
+  if (r.ec == std::errc::result_out_of_range) return NumberRead::OutOfRange;
+  return NumberRead::Number;
+}
+
+// x, y, z of a point line and what, if anything, was wrong with it.
+struct PointLine {
+  double v[3] = {0, 0, 0};
+  std::optional<LineProblem> problem;  // a skip, or FieldReadAsZero (kept)
+  bool Kept() const { return !problem || *problem == LineProblem::FieldReadAsZero; }
+};
+
+PointLine ParsePointLine(std::string_view line) {
+  PointLine out;
+  if (std::memchr(line.data(), '\0', line.size()) != nullptr) {
+    out.problem = LineProblem::ContainsNul;
+    return out;
+  }
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  int numbers = 0;
+  bool outOfRange = false;
+  for (int k = 0; k < 3; ++k) {
+    if (k > 0) {
+      // Past the delimiter that ends field k - 1.
+      while (p < end && !IsFieldDelimiter(*p)) ++p;
+      if (p == end) {
+        out.problem = LineProblem::TooFewFields;
+        return out;
+      }
+      ++p;
+    }
+    switch (ReadNumber(p, end, out.v[k])) {
+      case NumberRead::Number:
+        ++numbers;
+        break;
+      case NumberRead::NotNumber:
+        out.v[k] = 0;
+        break;
+      case NumberRead::OutOfRange:
+        outOfRange = true;
+        break;
+    }
+  }
+  if (outOfRange)
+    out.problem = LineProblem::OutOfRange;
+  else if (numbers == 0)
+    out.problem = LineProblem::NoNumber;
+  else if (numbers < 3)
+    out.problem = LineProblem::FieldReadAsZero;
+  return out;
+}
+
+// Adds the point of a line to list, or notes why not.
+void AddPointLine(int64_t number, std::string_view text, PointList& list, Issues& issues) {
+  const PointLine pl = ParsePointLine(text);
+  // A line of blanks and tabs is a blank line, not a bad point.
+  if (pl.problem == LineProblem::NoNumber &&
+      text.find_first_not_of(" \t") == std::string_view::npos)
+    return;
+  if (pl.problem) issues.Note(number, *pl.problem);
+  if (!pl.Kept()) return;
+  if (list.count() >= kMaxListPoints) {
+    issues.Note(number, LineProblem::TooManyPoints);
+    return;
+  }
+  list.AddVertex(pl.v[0], pl.v[1], pl.v[2], 0);
+}
+
+struct PointSink {
+  PointFile& out;
+  Issues issues{out.Report};
+  void Line(int64_t number, std::string_view text) {
+    AddPointLine(number, text, out.Points, issues);
+  }
+  void Problem(int64_t number, LineProblem problem) { issues.Note(number, problem); }
+};
+
+struct PolylineSink {
+  PolylineSink(PolylineFile& o, PolylineLayout layout)
+      : out(o),
+        issues(o.Report),
+        model(layout == PolylineLayout::Zones   ? PointListModel::Boundary
+              : layout == PolylineLayout::Holes ? PointListModel::Hole
+                                                : PointListModel::Breakline),
+        separator(layout == PolylineLayout::Breaklines ? "BREAKLINE" : "ZONA_INC"),
+        closed(layout != PolylineLayout::Breaklines) {
+    current.Model = model;
+  }
+
+  void Line(int64_t number, std::string_view text) {
+    if (IsSeparator(text)) {
+      if (current.count() < 1) return;
+      if (closed) {
+        const PointRec first = current.Point(1);
+        current.AddVertex(first.X, first.Y, first.Z, 0);
+      }
+      Finish();
+      return;
+    }
+    AddPointLine(number, text, current, issues);
+  }
+  void Problem(int64_t number, LineProblem problem) { issues.Note(number, problem); }
+
+  // The last item: closed only when it does not already end where it starts.
+  void End() {
+    if (current.count() < 1) return;
+    if (closed) {
+      const PointRec first = current.Point(1), last = current.Point(current.count());
+      if (first.X != last.X || first.Y != last.Y) current.AddVertex(first.X, first.Y, first.Z, 0);
+    }
+    Finish();
+  }
+
+  bool IsSeparator(std::string_view text) const {
+    return text.starts_with(separator) &&
+           (text.size() == separator.size() || IsFieldDelimiter(text[separator.size()]));
+  }
+  void Finish() {
+    out.Lists.push_back(std::move(current));
+    current = PointList();
+    current.Model = model;
+  }
+
+  PolylineFile& out;
+  Issues issues;
+  int32_t model;
+  std::string_view separator;
+  bool closed;
+  PointList current;
+};
+
+struct TableSink {
+  TextTable& out;
+  char delimiter;
+  Issues issues{out.Report};
+  void Line(int64_t number, std::string_view text) {
+    if (std::memchr(text.data(), '\0', text.size()) != nullptr) {
+      issues.Note(number, LineProblem::ContainsNul);
+      return;
+    }
+    std::vector<std::string> row;
+    for (;;) {
+      const size_t cut = text.find(delimiter);
+      row.emplace_back(text.substr(0, cut));
+      if (cut == std::string_view::npos) break;
+      text.remove_prefix(cut + 1);
+    }
+    out.Rows.push_back(std::move(row));
+    out.LineNumbers.push_back(number);
+  }
+  void Problem(int64_t number, LineProblem problem) { issues.Note(number, problem); }
+};
+
+}  // namespace
+
+std::string_view Describe(LineProblem problem) {
+  switch (problem) {
+    case LineProblem::TooFewFields:
+      return "fewer than three fields, line skipped";
+    case LineProblem::NoNumber:
+      return "no number in the first three fields, line skipped";
+    case LineProblem::OutOfRange:
+      return "number out of range, line skipped";
+    case LineProblem::ContainsNul:
+      return "NUL byte, line skipped";
+    case LineProblem::TooLong:
+      return "line too long, skipped";
+    case LineProblem::TooManyPoints:
+      return "too many points, line skipped";
+    case LineProblem::FieldReadAsZero:
+      return "a coordinate is not a number and reads as 0";
+  }
+  return "unknown problem";
+}
+
+std::vector<std::string> TextReadReport::Describe(std::string_view file) const {
+  std::vector<std::string> lines;
+  for (const LineIssue& issue : FirstIssues)
+    lines.push_back(std::string(file) + ": line " + std::to_string(issue.Line) + ": " +
+                    std::string(orvane::Describe(issue.Problem)));
+  const int64_t total = SkippedLines + ZeroFieldLines;
+  if (total > static_cast<int64_t>(FirstIssues.size()))
+    lines.push_back(std::string(file) + ": " + std::to_string(SkippedLines) + " lines skipped, " +
+                    std::to_string(ZeroFieldLines) + " lines with a coordinate read as 0");
+  return lines;
+}
+
+TextTable ReadTextTable(const std::filesystem::path& file, char delimiter) {
+  TextTable out;
+  TableSink sink{out, delimiter};
+  out.Report.Error = ScanFile(file, sink);
+  return out;
+}
+
+PointFile ReadPointFile(const std::filesystem::path& file) {
+  PointFile out;
+  PointSink sink{out};
+  out.Report.Error = ScanFile(file, sink);
+  return out;
+}
+
+PointFile ParsePointText(std::string_view text) {
+  PointFile out;
+  PointSink sink{out};
+  ScanText(text, sink);
+  return out;
+}
+
+PolylineFile ReadPolylineFile(const std::filesystem::path& file, PolylineLayout layout) {
+  PolylineFile out;
+  PolylineSink sink(out, layout);
+  out.Report.Error = ScanFile(file, sink);
+  sink.End();
+  return out;
+}
+
+PolylineFile ParsePolylineText(std::string_view text, PolylineLayout layout) {
+  PolylineFile out;
+  PolylineSink sink(out, layout);
+  ScanText(text, sink);
+  sink.End();
+  return out;
+}
+
+}  // namespace orvane

@@ -1,0 +1,126 @@
+#pragma once
+// Readers of the surface's companion text files: ".xyz" source points, ".bnd"
+// inclusion zones, ".brk" breaklines, and hole areas in the ".bnd" layout.
+//
+// Lines. A line ends at LF, CR LF or a lone CR. Empty lines, and in the
+// point files lines of blanks and tabs only, are dropped.
+// Line numbers in reports are 1-based and count every line of the file,
+// empty ones included.
+//
+// Fields. The table reader splits a line at every occurrence of its
+// delimiter, so two blanks in a row make an empty field and a leading blank
+// makes field 0 empty. The point readers split the same way at a blank or a
+// tab: "1  2 3" has the fields "1", "", "2", "3".
+//
+// Numbers. A coordinate is read from the leading characters of its field as a
+// decimal number with "." as decimal point, whatever the locale; reading
+// stops at the first character that cannot continue the number ("12.5m" is
+// 12.5, "1,5" is 1). A field that does not begin with a number reads as 0.
+//
+// Points. x, y and z are fields 0, 1 and 2; later fields are ignored. A line
+// is skipped, counted and reported when it has fewer than three fields, when
+// none of its first three fields begins with a number (a header or garbage),
+// when a coordinate is beyond the range of a double (1e999), when it holds a
+// NUL byte or when it is longer than kMaxTextLineBytes. A kept line on which
+// some coordinate read as 0 is counted and reported as well, because a false
+// elevation corrupts every volume computed from the surface.
+//
+// Files of any size are read in chunks: memory grows with the points kept,
+// never with the length of a line.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/PointList.h"
+
+namespace orvane {
+
+// Lines longer than this (bytes, terminator excluded) are skipped unread.
+inline constexpr size_t kMaxTextLineBytes = size_t{1} << 20;
+// How many problem lines a report lists one by one (all are counted).
+inline constexpr size_t kMaxReportedIssues = 10;
+
+// What was wrong with one line.
+enum class LineProblem : int32_t {
+  TooFewFields = 1,     // skipped
+  NoNumber = 2,         // skipped: none of x, y, z begins with a number
+  OutOfRange = 3,       // skipped: a coordinate beyond the range of a double
+  ContainsNul = 4,      // skipped: binary data
+  TooLong = 5,          // skipped: longer than kMaxTextLineBytes
+  TooManyPoints = 6,    // skipped: the list already holds the largest count
+  FieldReadAsZero = 7,  // kept: a coordinate did not begin with a number
+};
+
+// "fewer than three fields", ...
+std::string_view Describe(LineProblem problem);
+
+struct LineIssue {
+  int64_t Line = 0;  // 1-based
+  LineProblem Problem = LineProblem::TooFewFields;
+  friend bool operator==(const LineIssue&, const LineIssue&) = default;
+};
+
+// How the reading of one text file went.
+struct TextReadReport {
+  // "" when the whole file was read, else "<file>: <reason>" (the file is
+  // missing, not a regular file, or failed while being read; what was read
+  // before a failure is kept).
+  std::string Error;
+  int64_t SkippedLines = 0;            // lines left out (every LineProblem but the last)
+  int64_t ZeroFieldLines = 0;          // lines kept with a coordinate read as 0
+  std::vector<LineIssue> FirstIssues;  // the first kMaxReportedIssues, in file order
+
+  bool ok() const { return Error.empty(); }
+  // "<file>: line 12: fewer than three fields" lines for a user, one per
+  // listed issue, then a summary line when more were counted than listed.
+  std::vector<std::string> Describe(std::string_view file) const;
+};
+
+// Rows of fields of a text file (lines as above, split at delimiter only).
+struct TextTable {
+  std::vector<std::vector<std::string>> Rows;
+  std::vector<int64_t> LineNumbers;  // of each row, 1-based
+  TextReadReport Report;             // only Error and TooLong / NUL lines
+};
+TextTable ReadTextTable(const std::filesystem::path& file, char delimiter = ' ');
+
+// ".xyz": every point in file order, Model 1 (a point set), T = its index.
+struct PointFile {
+  PointList Points;
+  TextReadReport Report;
+};
+PointFile ReadPointFile(const std::filesystem::path& file);
+PointFile ParsePointText(std::string_view text);
+
+// The polyline layouts. Lines are points of the current item; a line whose
+// field 0 is exactly the separator ends it.
+//   Zones       separator "ZONA_INC", Model 1100. An item ended by the
+//               separator is closed by repeating its first point (even when
+//               it already does); the last item of the file is closed only
+//               when its first and last points differ in plan.
+//   Holes       the zone layout, Model 1200.
+//   Breaklines  separator "BREAKLINE", Model 1300, never closed.
+// Empty items (a separator first, two separators in a row, a separator at the
+// end) are not listed.
+enum class PolylineLayout { Zones, Holes, Breaklines };
+struct PolylineFile {
+  std::vector<PointList> Lists;
+  TextReadReport Report;
+};
+PolylineFile ReadPolylineFile(const std::filesystem::path& file, PolylineLayout layout);
+PolylineFile ParsePolylineText(std::string_view text, PolylineLayout layout);
+
+inline PolylineFile ReadZoneFile(const std::filesystem::path& file) {
+  return ReadPolylineFile(file, PolylineLayout::Zones);
+}
+inline PolylineFile ReadBreaklineFile(const std::filesystem::path& file) {
+  return ReadPolylineFile(file, PolylineLayout::Breaklines);
+}
+inline PolylineFile ReadHoleFile(const std::filesystem::path& file) {
+  return ReadPolylineFile(file, PolylineLayout::Holes);
+}
+
+}  // namespace orvane

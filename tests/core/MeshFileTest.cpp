@@ -1,0 +1,484 @@
+// The mesh, point-list and property files: golden bytes written here by hand
+// (not by the encoder under test), round trips, the atomic save, and one
+// test per way a file can be corrupt.
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/MeshCodec.h"
+#include "core/PointList.h"
+#include "core/TriangleMesh.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+// An independent little-endian writer for expected bytes.
+struct Le {
+  Bytes b;
+  Le& u8(uint8_t v) { return b.push_back(v), *this; }
+  Le& u16(uint16_t v) { return u8(v & 0xFF).u8(v >> 8); }
+  Le& i32(int32_t v) {
+    for (int i = 0; i < 4; ++i) u8(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
+    return *this;
+  }
+  Le& f64(double v) {
+    uint64_t u = std::bit_cast<uint64_t>(v);
+    for (int i = 0; i < 8; ++i) u8(static_cast<uint8_t>(u >> (8 * i)));
+    return *this;
+  }
+  Le& pt(double x, double y, double z, double t) { return f64(x).f64(y).f64(z).f64(t); }
+  Le& str(const std::string& s) {
+    u16(static_cast<uint16_t>(s.size()));
+    for (char c : s) u8(static_cast<uint8_t>(c));
+    return *this;
+  }
+  Le& emptySet() { return u16(1).i32(0).i32(1).i32(0).u16(0); }
+};
+
+Bytes ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+Bytes Cut(const Bytes& b, size_t n) {
+  return Bytes(b.begin(), b.begin() + static_cast<long>(n));
+}
+
+void WriteFile(const fs::path& p, const Bytes& b) {
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
+class MeshFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvane-meshfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path Path(const std::string& name) const { return dir_ / name; }
+  size_t FilesInFolder() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
+  }
+  fs::path dir_;
+};
+
+// Three points, one triangle 1-2-3.
+TriangleMesh SmallMesh() {
+  TriangleMesh m;
+  m.AddPoint(0, 0, 10);
+  m.AddPoint(10, 0, 11);
+  m.AddPoint(0, 10, 12);
+  m.AddTriangle(0, 0, 10, 1, 10, 0, 11, 2, 0, 10, 12, 3);
+  return m;
+}
+
+// The expected file of SmallMesh, field by field.
+Le SmallMeshHeader(int32_t ntp = 0, int32_t ncp = 0, int32_t nl = 0) {
+  Le e;
+  e.i32(30).u16(0);                           // Model, empty Tag
+  e.i32(0).i32(0).i32(0);                     // EdgeColor, FillColor, GroupCount
+  e.i32(1).i32(3).i32(ntp).i32(ncp).i32(nl);  // NT, NP, NTP, NCP, NL
+  e.pt(0, 0, 10, 0).pt(10, 10, 12, 0);        // extents
+  e.pt(0, 0, 0, 0);                           // point slot 0
+  e.pt(0, 0, 10, 1).pt(10, 0, 11, 2).pt(0, 10, 12, 3);
+  e.i32(0).i32(0).i32(0).i32(0).i32(0);  // triangle slot 0
+  e.i32(1).i32(2).i32(3).i32(0).i32(0);
+  return e;
+}
+
+TEST_F(MeshFileTest, SmallMeshIsTheDocumented270Bytes) {
+  TriangleMesh m = SmallMesh();
+  Bytes expected = SmallMeshHeader().b;
+  ASSERT_EQ(expected.size(), 270u);
+  EXPECT_EQ(MeshCodec::EncodeMesh(m).value(), expected);
+  m.SaveToBinary(Path("a.dsp"));
+  EXPECT_EQ(m.LastErrorCode, 0);
+  EXPECT_EQ(ReadFile(Path("a.dsp")), expected);
+  EXPECT_EQ(FilesInFolder(), 1u) << "the temporary file must be gone";
+}
+
+TEST_F(MeshFileTest, TagTextTakesTypeLengthAndLetters) {
+  TriangleMesh m = SmallMesh();
+  m.Tag = std::string("abc");
+  Bytes b = MeshCodec::EncodeMesh(m).value();
+  ASSERT_EQ(b.size(), 270u + 5u);
+  EXPECT_EQ(Bytes(b.begin() + 4, b.begin() + 11), (Bytes{8, 0, 3, 0, 'a', 'b', 'c'}));
+}
+
+TEST_F(MeshFileTest, EveryVariantKindTravelsWithItsTypeCode) {
+  const std::pair<Variant, Bytes> cases[] = {
+      {NullValue{}, {1, 0}},
+      {int16_t{-2}, {2, 0, 0xFE, 0xFF}},
+      {int32_t{258}, {3, 0, 2, 1, 0, 0}},
+      {1.5f, {4, 0, 0, 0, 0xC0, 0x3F}},
+      {2.0, {5, 0, 0, 0, 0, 0, 0, 0, 0, 0x40}},
+      {Currency{10000}, {6, 0, 0x10, 0x27, 0, 0, 0, 0, 0, 0}},
+      {Date{1.0}, {7, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F}},
+      {std::string("\xE9t\xE9"), {8, 0, 3, 0, 0xE9, 't', 0xE9}},  // Latin-1 bytes kept as they are
+      {true, {11, 0, 0xFF, 0xFF}},
+      {false, {11, 0, 0, 0}},
+      {uint8_t{200}, {17, 0, 200}},
+  };
+  for (const auto& [value, tagBytes] : cases) {
+    TriangleMesh m = SmallMesh();
+    m.Tag = value;
+    Bytes b = MeshCodec::EncodeMesh(m).value();
+    EXPECT_EQ(Bytes(b.begin() + 4, b.begin() + 4 + static_cast<long>(tagBytes.size())), tagBytes);
+    std::optional<TriangleMesh> back = MeshCodec::DecodeMesh(b);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->Tag, value);
+  }
+}
+
+TEST_F(MeshFileTest, PropertiesLabelsAndRemovedSetsRoundTrip) {
+  // Two triangles on the same three points: removing the first marks its
+  // property set without reindexing.
+  TriangleMesh m = SmallMesh();
+  m.AddTriangle(0, 0, 10, 1, 0, 10, 12, 3, 10, 0, 11, 2);
+  m.SetTriProperty(1, "Name", std::string("gone"));
+  m.SetTriProperty(2, "Depth", 2.5);
+  m.SetClassProperty("Owner", std::string("A"));
+  m.SetColor(2, 255);
+  m.SetGroup(2, 7);
+  m.SetSelected(2, true);
+  m.RemoveTriangle(1);
+  ASSERT_EQ(m.TriangleCount(), 1);
+  ASSERT_EQ(m.TriPropertyCount(), 2);
+
+  m.SaveToBinary(Path("p.dsp"));
+  TriangleMesh back;
+  ASSERT_TRUE(back.LoadFromBinary(Path("p.dsp")));
+  EXPECT_EQ(MeshCodec::EncodeMesh(back), MeshCodec::EncodeMesh(m));
+  EXPECT_EQ(back.ClassProperty("Owner"), Variant(std::string("A")));
+  EXPECT_EQ(back.Color(1), 255);
+  EXPECT_EQ(back.Group(1), 7);
+  EXPECT_FALSE(back.Selected(1));
+  // The removed set came back marked: Reindex drops it.
+  back.Reindex();
+  EXPECT_EQ(back.TriPropertyCount(), 1);
+  EXPECT_EQ(back.TriProperty(1, "Depth"), Variant(2.5));
+}
+
+TEST_F(MeshFileTest, LoadCopiesVerticesFromThePointList) {
+  TriangleMesh m;
+  m.AddPoint(0, 0, 10);
+  m.AddPoint(10, 0, 11, 7.5);
+  m.AddPoint(0, 10, 12);
+  m.AddTriangle(0.0004, 0, 10, 1, 10, 0, 11, 2, 0, 10, 12, 3);  // drifted A
+  std::optional<TriangleMesh> back = MeshCodec::DecodeMesh(MeshCodec::EncodeMesh(m).value());
+  ASSERT_TRUE(back);
+  const TriangleRec& t = back->Triangle(1);
+  EXPECT_EQ(t.A, back->Point(1));
+  EXPECT_EQ(t.B, (PointRec{10, 0, 11, 7.5}));  // all four fields, T included
+  EXPECT_EQ(t.C, back->Point(3));
+}
+
+// A hand-made file whose slot 0 entries all hold something, with labels.
+Bytes FileWithFilledSlotZero(int32_t firstIndex = 1) {
+  Le e;
+  e.i32(30).u16(0).i32(1).i32(2).i32(3);
+  e.i32(1).i32(3).i32(1).i32(1).i32(1);
+  e.pt(0, 0, 10, 0).pt(10, 10, 12, 0);
+  e.pt(9, 8, 7, 6);
+  e.pt(0, 0, 10, 1).pt(10, 0, 11, 2).pt(0, 10, 12, 3);
+  e.i32(0).i32(0).i32(0).i32(0).i32(0);
+  e.i32(firstIndex).i32(2).i32(3).i32(5).i32(6);
+  e.u16(1).i32(1).i32(1).str("s0").u16(3).i32(4).i32(1).u16(0);  // set slot 0: one entry
+  e.u16(1).i32(0).i32(1).i32(0).u16(0xFFFF);                     // set 1: empty, removed
+  e.str("k0").u16(8).str("v0");                                  // class slot 0
+  e.str("Key").u16(5).f64(1.25);
+  for (int label = 0; label < 2; ++label) {
+    e.f64(100 + label).f64(1).f64(2);
+    for (int i = 0; i < 16; ++i) e.u8(static_cast<uint8_t>(i + label));
+    e.u8(0).u8(0).u8(0x80).u8(0x3F);  // Angle 1.0f
+  }
+  return e.b;
+}
+
+TEST_F(MeshFileTest, SlotZeroBytesTravelThroughLoadAndSave) {
+  Bytes in = FileWithFilledSlotZero();
+  WriteFile(Path("in.dsp"), in);
+  TriangleMesh m;
+  ASSERT_TRUE(m.LoadFromBinary(Path("in.dsp")));
+  EXPECT_EQ(m.LabelCount(), 1);
+  EXPECT_EQ(m.GetLabel(1)->Elevation, 101);
+  m.SaveToBinary(Path("out.dsp"));
+  EXPECT_EQ(ReadFile(Path("out.dsp")), in);
+}
+
+TEST_F(MeshFileTest, IndexZeroCopiesSlotZero) {
+  std::optional<TriangleMesh> m = MeshCodec::DecodeMesh(FileWithFilledSlotZero(0));
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->Triangle(1).A, (PointRec{9, 8, 7, 6}));
+}
+
+TEST_F(MeshFileTest, UnindexedMeshIsRefusedAndTheOldFileKept) {
+  Bytes old = SmallMeshHeader().b;
+  WriteFile(Path("a.dsp"), old);
+  TriangleMesh m;
+  m.AddTriangle(0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0);
+  m.SaveToBinary(Path("a.dsp"));
+  EXPECT_EQ(m.LastErrorCode, 3);
+  EXPECT_EQ(ReadFile(Path("a.dsp")), old);
+  EXPECT_EQ(FilesInFolder(), 1u);
+  // Indices that name no point would make a file that cannot be read back.
+  TriangleMesh stale = SmallMesh();
+  stale.AddTriangle(0, 0, 0, 4, 1, 0, 0, 1, 0, 1, 0, 2);
+  stale.SaveToBinary(Path("a.dsp"));
+  EXPECT_EQ(stale.LastErrorCode, 3);
+  EXPECT_EQ(ReadFile(Path("a.dsp")), old);
+  EXPECT_EQ(FilesInFolder(), 1u);
+}
+
+TEST_F(MeshFileTest, UnwritablePlaceSetsCode1003) {
+  TriangleMesh m = SmallMesh();
+  m.SaveToBinary(Path("missing") / "a.dsp");
+  EXPECT_EQ(m.LastErrorCode, 1003);
+  fs::create_directory(Path("folder"));
+  TriangleMesh n = SmallMesh();
+  n.SaveToBinary(Path("folder"));  // a folder where the file should go
+  EXPECT_EQ(n.LastErrorCode, 1003);
+  EXPECT_TRUE(fs::is_directory(Path("folder")));
+  EXPECT_EQ(FilesInFolder(), 1u);
+}
+
+// --- corruption: each fails with 1002 and leaves the target mesh as it was --
+
+class CorruptMeshTest : public MeshFileTest {
+ protected:
+  void ExpectRejected(const Bytes& file, const std::string& reasonPart) {
+    std::string reason;
+    EXPECT_FALSE(MeshCodec::DecodeMesh(file, &reason));
+    EXPECT_NE(reason.find(reasonPart), std::string::npos) << reason;
+    WriteFile(Path("bad.dsp"), file);
+    TriangleMesh target = SmallMesh();
+    target.Tag = std::string("before");
+    Bytes before = MeshCodec::EncodeMesh(target).value();
+    EXPECT_FALSE(target.LoadFromBinary(Path("bad.dsp")));
+    EXPECT_EQ(target.LastErrorCode, 1002);
+    EXPECT_EQ(MeshCodec::EncodeMesh(target).value(), before);
+  }
+  static Bytes Patched(Bytes b, size_t at, const Bytes& with) {
+    std::copy(with.begin(), with.end(), b.begin() + static_cast<long>(at));
+    return b;
+  }
+  static Bytes I32(int32_t v) { return Le().i32(v).b; }
+  // Offsets in FileWithFilledSlotZero.
+  static constexpr size_t kCounts = 18, kExtents = 38, kPoints = 102, kTriangles = 230, kSets = 270;
+};
+
+TEST_F(CorruptMeshTest, MissingFile) {
+  TriangleMesh m;
+  EXPECT_FALSE(m.LoadFromBinary(Path("nothing.dsp")));
+  EXPECT_EQ(m.LastErrorCode, 1002);
+}
+
+TEST_F(CorruptMeshTest, TruncatedInTheHeader) {
+  ExpectRejected(Cut(FileWithFilledSlotZero(), 3), "header");
+}
+TEST_F(CorruptMeshTest, TruncatedInTheTag) {
+  TriangleMesh m = SmallMesh();
+  m.Tag = std::string("abc");
+  ExpectRejected(Cut(MeshCodec::EncodeMesh(m).value(), 9), "header");
+}
+TEST_F(CorruptMeshTest, TruncatedInTheExtents) {
+  ExpectRejected(Cut(FileWithFilledSlotZero(), kExtents + 20), "header");
+}
+TEST_F(CorruptMeshTest, TruncatedInThePoints) {
+  // The counts still promise more than is left.
+  ExpectRejected(Cut(FileWithFilledSlotZero(), kPoints + 40), "counts");
+}
+TEST_F(CorruptMeshTest, TruncatedInTheTriangles) {
+  ExpectRejected(Cut(FileWithFilledSlotZero(), kTriangles + 30), "counts");
+}
+// Records longer than their least size let a cut pass the count check and
+// fail inside the list itself.
+TEST_F(CorruptMeshTest, TruncatedInThePropertySets) {
+  Le e = SmallMeshHeader(1);
+  e.emptySet().u16(1).i32(1).i32(1).str("abc").u16(5).f64(1).i32(1).u16(0);
+  ExpectRejected(Cut(e.b, 270 + 16 + 20), "property sets");
+}
+TEST_F(CorruptMeshTest, TruncatedInTheClassProperties) {
+  Le e = SmallMeshHeader(0, 1);
+  e.str("").u16(0).str("abcdef").u16(8).str("ghijkl");
+  ExpectRejected(Cut(e.b, 270 + 4 + 8), "class properties");
+}
+TEST_F(CorruptMeshTest, TruncatedInTheLabels) {
+  Bytes b = FileWithFilledSlotZero();
+  ExpectRejected(Cut(b, b.size() - 10), "labels");
+}
+TEST_F(CorruptMeshTest, TruncatedAtEveryLength) {
+  Bytes full = FileWithFilledSlotZero();
+  ASSERT_TRUE(MeshCodec::DecodeMesh(full));
+  for (size_t n = 0; n < full.size(); ++n) EXPECT_FALSE(MeshCodec::DecodeMesh(Cut(full, n))) << n;
+}
+TEST_F(CorruptMeshTest, BytesAfterTheLastRecord) {
+  Bytes b = FileWithFilledSlotZero();
+  b.push_back(0);
+  ExpectRejected(b, "follow the last record");
+}
+TEST_F(CorruptMeshTest, AbsurdPointCount) {
+  ExpectRejected(Patched(FileWithFilledSlotZero(), kCounts + 4, I32(0x7FFFFFFF)), "counts");
+}
+TEST_F(CorruptMeshTest, AbsurdTriangleCount) {
+  ExpectRejected(Patched(FileWithFilledSlotZero(), kCounts, I32(0x7FFFFFFF)), "counts");
+}
+TEST_F(CorruptMeshTest, AbsurdPropertySetElementCount) {
+  ExpectRejected(Patched(FileWithFilledSlotZero(), kSets + 2, I32(0x7FFFFFFF)), "elements");
+}
+TEST_F(CorruptMeshTest, NegativeCounts) {
+  for (size_t k = 0; k < 5; ++k)
+    ExpectRejected(Patched(FileWithFilledSlotZero(), kCounts + 4 * k, I32(-1)), "negative");
+  ExpectRejected(Patched(FileWithFilledSlotZero(), kSets + 2, I32(-1)), "negative");
+}
+TEST_F(CorruptMeshTest, SetCountDisagreesWithItsItems) {
+  ExpectRejected(Patched(FileWithFilledSlotZero(), kSets + 20, I32(2)), "counts 2 items");
+}
+TEST_F(CorruptMeshTest, UnknownVariantCode) {
+  ExpectRejected(Patched(FileWithFilledSlotZero(), 4, {9, 0}), "type code 9");
+  ExpectRejected(Patched(FileWithFilledSlotZero(), 4, {0x08, 0x20}), "type code 8200");
+}
+TEST_F(CorruptMeshTest, TriangleNamesPointNPPlus1) {
+  ExpectRejected(FileWithFilledSlotZero(4), "names point 4");
+}
+TEST_F(CorruptMeshTest, TriangleNamesANegativePoint) {
+  ExpectRejected(FileWithFilledSlotZero(-1), "names point -1");
+}
+
+TEST_F(CorruptMeshTest, KeptCorpusOfMalformedFiles) {
+  const fs::path folder = fs::path(ORVANE_TEST_DATA) / "malformed-mesh";
+  ASSERT_TRUE(fs::is_directory(folder));
+  size_t n = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    SCOPED_TRACE(entry.path().filename().string());
+    ExpectRejected(ReadFile(entry.path()), "");
+    ++n;
+  }
+  EXPECT_GT(n, 0u);
+}
+
+// --- property file ------------------------------------------------------------
+
+TEST_F(MeshFileTest, PropertyFileGoldenBytesAndRoundTrip) {
+  TriangleMesh m = SmallMesh();
+  m.SetTriProperty(1, "a", int32_t{5});
+  m.SetClassProperty("c", true);
+  ASSERT_TRUE(m.WriteProperties(Path("m.prp")));
+  Le e;
+  e.i32(1).i32(1);
+  e.emptySet();
+  e.u16(1).i32(1).i32(1).str("a").u16(3).i32(5).i32(1).u16(0);
+  e.str("").u16(0);
+  e.str("c").u16(11).u16(0xFFFF);
+  EXPECT_EQ(ReadFile(Path("m.prp")), e.b);
+
+  // Older writers left trailing bytes behind; they are ignored.
+  Bytes longer = e.b;
+  longer.insert(longer.end(), {1, 2, 3});
+  WriteFile(Path("m.prp"), longer);
+  TriangleMesh other = SmallMesh();
+  other.SetTriProperty(3, "x", 1.0);
+  ASSERT_TRUE(other.ReadProperties(Path("m.prp")));
+  EXPECT_EQ(other.TriPropertyCount(), 1);
+  EXPECT_EQ(other.TriProperty(1, "a"), Variant(int32_t{5}));
+  EXPECT_EQ(other.ClassProperty("c"), Variant(true));
+
+  WriteFile(Path("m.prp"), Cut(e.b, e.b.size() - 1));
+  EXPECT_FALSE(other.ReadProperties(Path("m.prp")));
+  EXPECT_EQ(other.TriProperty(1, "a"), Variant(int32_t{5}));
+}
+
+// --- point list -----------------------------------------------------------------
+
+PointList SmallList() {
+  PointList p;
+  p.Model = PointListModel::Boundary;
+  p.Color = 65280;
+  p.Elevation = 12.5;
+  p.Tag = int16_t{3};
+  p.AddVertex(1, 2, 3);
+  p.AddVertex(4, 5, 6, 9);
+  return p;
+}
+
+TEST_F(MeshFileTest, PointListGoldenBytesAndRoundTrip) {
+  PointList p = SmallList();
+  Le e;
+  e.i32(1100).pt(1, 2, 3, 0).pt(4, 5, 6, 0);  // Model, extents
+  e.u16(2).u16(3).i32(65280).f64(12.5);       // Tag, Color, Elevation
+  e.i32(2).i32(0).i32(0);                     // count, NPP, NCP
+  e.pt(0, 0, 0, 0).pt(1, 2, 3, 1).pt(4, 5, 6, 9);
+  ASSERT_TRUE(p.SaveToBinary(Path("l.ptl")));
+  EXPECT_EQ(ReadFile(Path("l.ptl")), e.b);
+
+  p.SetPointProperty(2, "Depth", 1.0);
+  p.SetClassProperty("Name", std::string("zone"));
+  p.Selected = true;
+  ASSERT_TRUE(p.SaveToBinary(Path("l.ptl")));
+  PointList back;
+  back.Selected = true;
+  ASSERT_TRUE(back.LoadFromBinary(Path("l.ptl")));
+  EXPECT_TRUE(back.Selected);  // not stored: left as it was
+  EXPECT_EQ(PointListCodec::EncodePointList(back), PointListCodec::EncodePointList(p));
+  EXPECT_EQ(back.PointProperty(2, "depth"), Variant(1.0));
+}
+
+TEST_F(MeshFileTest, PointListRejectsCorruptFilesAndStaysUnchanged) {
+  Bytes good = PointListCodec::EncodePointList(SmallList()).value();
+  PointList target = SmallList();
+  target.AddVertex(7, 7, 7);
+  const Bytes before = PointListCodec::EncodePointList(target).value();
+  std::vector<Bytes> bad;
+  for (size_t n = 0; n < good.size(); ++n)
+    bad.emplace_back(good.begin(), good.begin() + static_cast<long>(n));
+  Bytes unknown = good;
+  unknown[68] = 12;  // Tag type code
+  bad.push_back(unknown);
+  Bytes huge = good;
+  huge[84] = 0xFF, huge[85] = 0xFF, huge[86] = 0xFF, huge[87] = 0x7F;  // count
+  bad.push_back(huge);
+  for (const Bytes& b : bad) {
+    EXPECT_FALSE(PointListCodec::DecodePointList(b));
+    WriteFile(Path("bad.ptl"), b);
+    EXPECT_FALSE(target.LoadFromBinary(Path("bad.ptl")));
+    EXPECT_EQ(PointListCodec::EncodePointList(target).value(), before);
+  }
+  const fs::path folder = fs::path(ORVANE_TEST_DATA) / "malformed-pointlist";
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_FALSE(PointListCodec::DecodePointList(ReadFile(entry.path())));
+  }
+}
+
+TEST_F(MeshFileTest, PointListCloneCopiesPointsModelAndPropertiesOnly) {
+  PointList p = SmallList();
+  p.SetPointProperty(1, "Name", std::string("a"));
+  p.SetClassProperty("Kind", int32_t{4});
+  PointList c = p.Clone();
+  EXPECT_EQ(c.Model, 1100);
+  ASSERT_EQ(c.count(), 2);
+  EXPECT_EQ(c.Point(2), (PointRec{4, 5, 6, 9}));
+  EXPECT_EQ(c.PointProperty(1, "name"), Variant(std::string("a")));
+  EXPECT_EQ(c.ClassProperty("Kind"), Variant(int32_t{4}));
+  EXPECT_EQ(c.Elevation, 0);
+  EXPECT_EQ(c.Color, 0);
+  EXPECT_TRUE(IsEmpty(c.Tag));
+  EXPECT_EQ(c.GetExtents(), p.GetExtents());
+}
+
+}  // namespace
+}  // namespace orvane

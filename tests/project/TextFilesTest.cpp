@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "project/TextFiles.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TextFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvane-text-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path Write(const std::string& name, const std::string& bytes) {
+    const fs::path file = dir_ / name;
+    std::ofstream(file, std::ios::binary) << bytes;
+    return file;
+  }
+
+  fs::path dir_;
+};
+
+std::vector<PointRec> Points(const PointList& list) {
+  auto all = list.Points();
+  return {all.begin() + 1, all.end()};
+}
+
+PointRec P(double x, double y, double z, double t) {
+  return {x, y, z, t};
+}
+
+TEST(TextFieldsTest, SplitsAtEveryBlankAndReadsLeadingNumbers) {
+  // "1  2 3": the empty field between the blanks is y.
+  const PointFile f = ParsePointText("1  2 3\n 4 5 6\n1\t2\t3\n12.5m -0.5e1 +7 extra fields\n");
+  EXPECT_EQ(Points(f.Points), (std::vector<PointRec>{P(1, 0, 2, 1), P(0, 4, 5, 2), P(1, 2, 3, 3),
+                                                     P(12.5, -5, 7, 4)}));
+  EXPECT_EQ(f.Report.SkippedLines, 0);
+  EXPECT_EQ(f.Report.ZeroFieldLines, 2);
+  EXPECT_EQ(f.Report.FirstIssues, (std::vector<LineIssue>{{1, LineProblem::FieldReadAsZero},
+                                                          {2, LineProblem::FieldReadAsZero}}));
+}
+
+TEST(TextFieldsTest, DecimalPointIsAlwaysDot) {
+  const PointFile f = ParsePointText("1.25 2,75 .5\n-.5 1e3 0x10\n");
+  EXPECT_EQ(Points(f.Points), (std::vector<PointRec>{P(1.25, 2, 0.5, 1), P(-0.5, 1000, 0, 2)}));
+}
+
+TEST(TextFieldsTest, SkipsAndCountsLinesThatAreNotPoints) {
+  std::string text = "X Y Z\n1 2\n1 2 3\nnan inf -inf\n1e999 2 3\n4 5 6";
+  text += std::string("\n7 8\0 9\n", 8);
+  const PointFile f = ParsePointText(text);
+  EXPECT_EQ(Points(f.Points), (std::vector<PointRec>{P(1, 2, 3, 1), P(4, 5, 6, 2)}));
+  EXPECT_EQ(f.Report.SkippedLines, 5);
+  EXPECT_EQ(f.Report.FirstIssues, (std::vector<LineIssue>{{1, LineProblem::NoNumber},
+                                                          {2, LineProblem::TooFewFields},
+                                                          {4, LineProblem::NoNumber},
+                                                          {5, LineProblem::OutOfRange},
+                                                          {7, LineProblem::ContainsNul}}));
+  EXPECT_EQ(f.Report.Describe("a.xyz").front(),
+            "a.xyz: line 1: no number in the first three fields, line skipped");
+}
+
+TEST(TextFieldsTest, ListsTheFirstIssuesAndCountsThemAll) {
+  std::string text;
+  for (int i = 0; i < 25; ++i) text += "bad\n1 2 3\n";
+  const PointFile f = ParsePointText(text);
+  EXPECT_EQ(f.Points.count(), 25);
+  EXPECT_EQ(f.Report.SkippedLines, 25);
+  ASSERT_EQ(f.Report.FirstIssues.size(), kMaxReportedIssues);
+  EXPECT_EQ(f.Report.FirstIssues.back().Line, 19);
+  const auto lines = f.Report.Describe("p.xyz");
+  EXPECT_EQ(lines.size(), kMaxReportedIssues + 1);
+  EXPECT_EQ(lines.back(), "p.xyz: 25 lines skipped, 0 lines with a coordinate read as 0");
+}
+
+TEST(TextLinesTest, EveryLineEndingAndBlankLinesAndNoFinalNewline) {
+  const PointFile f = ParsePointText("\r\n1 1 1\r\n\r\n2 2 2\n\n3 3 3\r4 4 4\r\rbad\r\n5 5 5");
+  EXPECT_EQ(f.Points.count(), 5);
+  EXPECT_EQ(f.Points.Point(5), P(5, 5, 5, 5));
+  // Empty lines keep their numbers: "bad" is the 9th line.
+  ASSERT_EQ(f.Report.FirstIssues.size(), 1u);
+  EXPECT_EQ(f.Report.FirstIssues[0], (LineIssue{9, LineProblem::TooFewFields}));
+  EXPECT_EQ(ParsePointText("").Points.count(), 0);
+  EXPECT_EQ(ParsePointText("\r\n\n\r \t \n").Report.SkippedLines, 0);
+}
+
+TEST(PolylineTextTest, ZonesAreClosedAndSeparatedByZonaInc) {
+  const PolylineFile f = ParsePolylineText(
+      "0 0 0\r\n10 0 0\r\n10 10 0\r\nZONA_INC\r\n20 20 0\r\n30 20 0\r\n30 30 0\r\n",
+      PolylineLayout::Zones);
+  ASSERT_EQ(f.Lists.size(), 2u);
+  for (const PointList& zone : f.Lists) {
+    EXPECT_EQ(zone.Model, PointListModel::Boundary);
+    ASSERT_EQ(zone.count(), 4);
+    EXPECT_EQ(zone.Point(4).X, zone.Point(1).X);
+    EXPECT_EQ(zone.Point(4).Y, zone.Point(1).Y);
+  }
+}
+
+TEST(PolylineTextTest, OnlyTheLastZoneIsLeftAsItIsWhenAlreadyClosed) {
+  // The separator closes even a polygon that repeats its first point; the end
+  // of the file does not.
+  const PolylineFile f = ParsePolylineText(
+      "0 0 0\n1 0 0\n1 1 0\n0 0 0\nZONA_INC\n5 5 0\n6 5 0\n6 6 0\n5 5 0\n", PolylineLayout::Zones);
+  ASSERT_EQ(f.Lists.size(), 2u);
+  EXPECT_EQ(f.Lists[0].count(), 5);
+  EXPECT_EQ(f.Lists[1].count(), 4);
+}
+
+TEST(PolylineTextTest, SeparatorsNeverMakeEmptyItems) {
+  const PolylineFile f = ParsePolylineText(
+      "ZONA_INC\nZONA_INC\n0 0 0\n1 0 0\n1 1 0\nZONA_INC extra\nZONA_INC\n", PolylineLayout::Zones);
+  ASSERT_EQ(f.Lists.size(), 1u);
+  EXPECT_EQ(f.Lists[0].count(), 4);
+  // A separator must be field 0 exactly.
+  const PolylineFile g =
+      ParsePolylineText("0 0 0\n1 0 0\n1 1 0\nZONA_INCX\n ZONA_INC\n", PolylineLayout::Zones);
+  EXPECT_EQ(g.Lists.size(), 1u);
+  EXPECT_EQ(g.Report.SkippedLines, 2);
+}
+
+TEST(PolylineTextTest, BreaklinesAreOpenAndHolesCarryTheirModel) {
+  const std::string text = "BREAKLINE\n0 0 1\n5 0 2\nBREAKLINE\n7 7 7\nBREAKLINE\n1 1 1\n2 2 2\n";
+  const PolylineFile b = ParsePolylineText(text, PolylineLayout::Breaklines);
+  ASSERT_EQ(b.Lists.size(), 3u);
+  EXPECT_EQ(b.Lists[0].Model, PointListModel::Breakline);
+  EXPECT_EQ(b.Lists[0].count(), 2);
+  EXPECT_EQ(b.Lists[1].count(), 1);
+  EXPECT_EQ(b.Lists[2].count(), 2);
+  const PolylineFile h = ParsePolylineText("0 0 0\n1 0 0\n1 1 0\n", PolylineLayout::Holes);
+  ASSERT_EQ(h.Lists.size(), 1u);
+  EXPECT_EQ(h.Lists[0].Model, PointListModel::Hole);
+  EXPECT_EQ(h.Lists[0].count(), 4);
+  // In a zone file the breakline separator is just a short line.
+  EXPECT_EQ(ParsePolylineText(text, PolylineLayout::Zones).Lists.size(), 1u);
+}
+
+TEST_F(TextFilesTest, MissingEmptyAndFolderInputs) {
+  const PointFile missing = ReadPointFile(dir_ / "none.xyz");
+  EXPECT_FALSE(missing.Report.ok());
+  EXPECT_NE(missing.Report.Error.find("none.xyz"), std::string::npos);
+  EXPECT_EQ(missing.Points.count(), 0);
+  EXPECT_FALSE(ReadZoneFile(dir_).Report.ok());
+  EXPECT_FALSE(ReadTextTable(dir_ / "none.txt").Report.ok());
+
+  const PointFile empty = ReadPointFile(Write("empty.xyz", ""));
+  EXPECT_TRUE(empty.Report.ok());
+  EXPECT_EQ(empty.Points.count(), 0);
+  EXPECT_EQ(ReadBreaklineFile(Write("empty.brk", "")).Lists.size(), 0u);
+}
+
+TEST_F(TextFilesTest, LinesLongerThanTheLimitAreSkippedWithoutBuffering) {
+  // One line of 10 MiB (more than a read chunk) and one just over the limit.
+  std::string text = "1 1 1\r\n2 2 2 ";
+  text.append(size_t{10} << 20, 'x');
+  text += "\r\n3 3 3\r\n";
+  text.append(kMaxTextLineBytes + 1, '7');
+  text += "\r\n4 4 4";
+  const PointFile f = ReadPointFile(Write("long.xyz", text));
+  ASSERT_TRUE(f.Report.ok());
+  EXPECT_EQ(Points(f.Points), (std::vector<PointRec>{P(1, 1, 1, 1), P(3, 3, 3, 2), P(4, 4, 4, 3)}));
+  EXPECT_EQ(f.Report.FirstIssues,
+            (std::vector<LineIssue>{{2, LineProblem::TooLong}, {4, LineProblem::TooLong}}));
+  EXPECT_EQ(ParsePointText(text).Report.FirstIssues, f.Report.FirstIssues);
+}
+
+TEST_F(TextFilesTest, ChunkedReadingMatchesReadingTheWholeText) {
+  // Random line endings, blank and bad lines over more than two read chunks;
+  // the first chunk of a big file holds 5 MiB + 1 bytes, and a CR LF is
+  // placed across that boundary.
+  std::mt19937_64 rng(20240607);
+  std::string text = "0 0 0 ";
+  const size_t boundary = (size_t{5} << 20) + 1;
+  text.append(boundary - 1 - text.size(), 'p');  // the line is too long: skipped
+  text += "\r\n";
+  const char* endings[] = {"\n", "\r\n", "\r", "\r\n\r\n", "\n \n"};
+  std::uniform_real_distribution<double> coord(-1e6, 1e6);
+  auto number = [](double v) {
+    char buf[32];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+  };
+  while (text.size() < (size_t{12} << 20)) {
+    const auto r = rng() % 100;
+    if (r == 0)
+      text += "garbage";
+    else
+      text += number(coord(rng)) + " " + number(coord(rng)) + " " + number(static_cast<double>(r));
+    text += endings[rng() % 5];
+  }
+  const PointFile file = ReadPointFile(Write("big.xyz", text));
+  const PointFile memory = ParsePointText(text);
+  ASSERT_TRUE(file.Report.ok());
+  EXPECT_GT(file.Points.count(), 150000);
+  EXPECT_TRUE(std::equal(file.Points.Points().begin(), file.Points.Points().end(),
+                         memory.Points.Points().begin(), memory.Points.Points().end()));
+  EXPECT_EQ(file.Report.SkippedLines, memory.Report.SkippedLines);
+  EXPECT_EQ(file.Report.FirstIssues, memory.Report.FirstIssues);
+  ASSERT_FALSE(file.Report.FirstIssues.empty());
+  EXPECT_EQ(file.Report.FirstIssues[0], (LineIssue{1, LineProblem::TooLong}));
+}
+
+TEST_F(TextFilesTest, TextTableSplitsAtItsDelimiterOnly) {
+  const TextTable t = ReadTextTable(Write("t.txt", "a;b;;c\r\n\r\n x y\r\n;"), ';');
+  ASSERT_TRUE(t.Report.ok());
+  ASSERT_EQ(t.Rows.size(), 3u);
+  EXPECT_EQ(t.Rows[0], (std::vector<std::string>{"a", "b", "", "c"}));
+  EXPECT_EQ(t.Rows[1], (std::vector<std::string>{" x y"}));
+  EXPECT_EQ(t.Rows[2], (std::vector<std::string>{"", ""}));
+  EXPECT_EQ(t.LineNumbers, (std::vector<int64_t>{1, 3, 4}));
+}
+
+}  // namespace
+}  // namespace orvane

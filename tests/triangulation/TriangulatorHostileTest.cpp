@@ -1,0 +1,467 @@
+// The triangulator on degenerate and hostile inputs: co-circular grids,
+// duplicates, collinear sets, constraints through points and across each
+// other, points outside the boundary, the final filters, the life cycle, the
+// phase codes and cancellation. Validity is decided with exact predicates.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/Kernels.h"
+#include "core/PointList.h"
+#include "core/Status.h"
+#include "support/TinChecks.h"
+#include "triangulation/Triangulator.h"
+
+namespace orvane {
+namespace {
+
+struct Origin {
+  double east, north;
+};
+constexpr Origin kLocal{0, 0};
+constexpr Origin kSurvey{500000, 4500000};
+
+PointList Line(int32_t model, std::initializer_list<std::array<double, 3>> xyz, Origin o = kLocal) {
+  PointList l;
+  l.Model = model;
+  for (const auto& v : xyz) l.AddVertex(o.east + v[0], o.north + v[1], v[2]);
+  return l;
+}
+
+// Uniform points in [0, size]^2 around the origin, millimetre coordinates,
+// none closer than `clear` to any of the given segments (local coordinates).
+PointList Scatter(int n, double size, Origin o, unsigned seed,
+                  const std::vector<Segment2>& avoid = {}, double clear = 0) {
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> u(0, size);
+  PointList p;
+  while (p.count() < n) {
+    const double x = std::round(u(rng) * 1000) / 1000, y = std::round(u(rng) * 1000) / 1000;
+    bool ok = true;
+    for (const Segment2& s : avoid) {
+      const double dx = s.bx - s.ax, dy = s.by - s.ay;
+      const double t =
+          std::clamp(((x - s.ax) * dx + (y - s.ay) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+      if (std::hypot(x - s.ax - t * dx, y - s.ay - t * dy) < clear) ok = false;
+    }
+    if (ok) p.AddVertex(o.east + x, o.north + y, 100 + u(rng) / 10);
+  }
+  return p;
+}
+
+Segment2 Shifted(Segment2 s, Origin o) {
+  return {s.ax + o.east, s.ay + o.north, s.bx + o.east, s.by + o.north};
+}
+
+std::optional<TriangleMesh> Build(PointList& points, const std::vector<PointList>& con,
+                                  Triangulator& t, double ladoMax = 1000) {
+  t.Initialise(points, con);
+  return t.GetTriangleMesh(ladoMax);
+}
+
+std::set<int32_t> UsedPoints(const TriangleMesh& m) {
+  std::set<int32_t> used;
+  for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
+    const auto v = *m.GetTriangleIndexes(t);
+    used.insert(v.begin(), v.end());
+  }
+  return used;
+}
+
+bool UsesBoth(const TriangleMesh& m, int32_t a, int32_t b) {
+  for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
+    const auto v = *m.GetTriangleIndexes(t);
+    if (std::count(v.begin(), v.end(), a) && std::count(v.begin(), v.end(), b)) return true;
+  }
+  return false;
+}
+
+int32_t MeshIndexOf(const TriangleMesh& m, double x, double y) {
+  for (int32_t i = 1; i <= m.PointCount(); ++i)
+    if (m.Point(i).X == x && m.Point(i).Y == y) return i;
+  return 0;
+}
+
+// Records the phase codes and percentages of CurrentStatus while alive.
+class StatusRecorder {
+ public:
+  StatusRecorder() : status_(Status::Create()) {
+    status_->StatusPhase = [this](std::string& code) { phases.push_back(code); };
+    status_->Progress = [this](int32_t& pct) {
+      percents.push_back(pct);
+      if (onProgress) onProgress(pct);
+    };
+    status_->Listen();
+  }
+  // Hands the channel to a fresh object that refers to nothing of this one.
+  ~StatusRecorder() { Status::Create()->Listen(); }
+  StatusRecorder(const StatusRecorder&) = delete;
+  StatusRecorder& operator=(const StatusRecorder&) = delete;
+
+  std::vector<std::string> phases;
+  std::vector<int32_t> percents;
+  std::function<void(int32_t)> onProgress;
+
+ private:
+  std::shared_ptr<Status> status_;
+};
+
+TEST(TriangulatorHostile, RegularGridsAreValidEverywhere) {
+  struct Grid {
+    int cols, rows;
+    double step;
+    Origin o;
+  };
+  for (const Grid& g : {Grid{30, 30, 1, kLocal}, Grid{17, 41, 0.5, kSurvey},
+                        Grid{25, 25, 0.01, kSurvey}, Grid{60, 3, 2.5, kSurvey}}) {
+    SCOPED_TRACE(std::to_string(g.cols) + "x" + std::to_string(g.rows) + " step " +
+                 std::to_string(g.step));
+    PointList p;
+    for (int r = 0; r < g.rows; ++r)
+      for (int c = 0; c < g.cols; ++c)
+        p.AddVertex(g.o.east + c * g.step, g.o.north + r * g.step, r);
+    Triangulator t;
+    auto mesh = Build(p, {}, t);
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(t.LastErrorCode, 0);
+    EXPECT_EQ(mesh->PointCount(), g.cols * g.rows);
+    VerifyTin(*mesh);
+    EXPECT_EQ(mesh->TriangleCount(), 2 * (g.cols - 1) * (g.rows - 1));
+  }
+}
+
+TEST(TriangulatorHostile, DuplicateAndNearDuplicatePointsKeepTheirPlaces) {
+  for (Origin o : {kLocal, kSurvey}) {
+    PointList p = Scatter(300, 100, o, 7);
+    std::vector<std::pair<int32_t, int32_t>> exact, sameZ, otherZ;
+    for (int32_t i = 1; i <= 30; i += 3) {
+      const PointRec q = p.Point(i * 7);
+      p.AddVertex(q.X, q.Y, q.Z, 0);
+      exact.push_back({i * 7, p.count()});
+      const PointRec r = p.Point(i * 7 + 1);
+      p.AddVertex(r.X + 0.0005, r.Y, r.Z, 0);  // coincident, same height
+      sameZ.push_back({i * 7 + 1, p.count()});
+      const PointRec s = p.Point(i * 7 + 2);
+      p.AddVertex(s.X, s.Y + 0.0005, s.Z + 1, 0);  // coincident in plan only
+      otherZ.push_back({i * 7 + 2, p.count()});
+    }
+    Triangulator t;
+    auto mesh = Build(p, {}, t);
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(t.LastErrorCode, 0);
+    ASSERT_EQ(mesh->PointCount(), p.count());
+    VerifyTin(*mesh);
+    // Mesh points are numbered in X order; find the pairs by their T.
+    std::vector<int32_t> meshOf(static_cast<size_t>(p.count()) + 1);
+    for (int32_t i = 1; i <= mesh->PointCount(); ++i)
+      meshOf[static_cast<size_t>(mesh->Point(i).T)] = i;
+    for (auto [a, b] : exact)
+      EXPECT_FALSE(UsesBoth(*mesh, meshOf[static_cast<size_t>(a)], meshOf[static_cast<size_t>(b)]));
+    for (auto [a, b] : sameZ)
+      EXPECT_FALSE(UsesBoth(*mesh, meshOf[static_cast<size_t>(a)], meshOf[static_cast<size_t>(b)]));
+    for (auto [a, b] : otherZ)
+      EXPECT_TRUE(UsesBoth(*mesh, meshOf[static_cast<size_t>(a)], meshOf[static_cast<size_t>(b)]))
+          << "a 0.0005 m pair at different heights is a nearest-neighbour edge";
+  }
+}
+
+TEST(TriangulatorHostile, CollinearRunsAreTriangulatedThrough) {
+  for (Origin o : {kLocal, kSurvey}) {
+    PointList p = Scatter(200, 100, o, 11);
+    std::vector<std::pair<double, double>> run;
+    for (int k = 0; k < 40; ++k) run.push_back({20 + k * 1.25, 50});           // east-west
+    for (int k = 0; k < 40; ++k) run.push_back({30, 12.5 + k * 0.5});          // north-south
+    for (int k = 0; k < 40; ++k) run.push_back({60 + k * 0.5, 10 + k * 0.5});  // diagonal
+    for (auto [x, y] : run) p.AddVertex(o.east + x, o.north + y, 100);
+    Triangulator t;
+    auto mesh = Build(p, {}, t);
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(t.LastErrorCode, 0);
+    VerifyTin(*mesh);
+    const auto used = UsedPoints(*mesh);
+    for (auto [x, y] : run)
+      EXPECT_TRUE(used.count(MeshIndexOf(*mesh, o.east + x, o.north + y))) << x << ", " << y;
+  }
+}
+
+TEST(TriangulatorHostile, AllPointsCollinearGiveAnEmptyMesh) {
+  for (Origin o : {kLocal, kSurvey}) {
+    for (auto [dx, dy] : {std::pair{1.0, 0.0}, {0.0, 0.75}, {0.5, 0.5}, {0.25, 0.75}}) {
+      PointList p;
+      for (int k = 0; k < 50; ++k) p.AddVertex(o.east + k * dx, o.north + k * dy, k);
+      Triangulator t;
+      auto mesh = Build(p, {}, t);
+      ASSERT_TRUE(mesh);
+      EXPECT_EQ(t.LastErrorCode, 2);
+      EXPECT_EQ(mesh->PointCount(), 0);
+      EXPECT_EQ(mesh->TriangleCount(), 0);
+    }
+  }
+}
+
+TEST(TriangulatorHostile, FewerThanThreePointsAreNotABuild) {
+  for (int n = 0; n < 3; ++n) {
+    PointList p;
+    for (int k = 0; k < n; ++k) p.AddVertex(k, 2 * k, 1);
+    Triangulator t;
+    t.Initialise(p);
+    EXPECT_FALSE(t.GetTriangleMesh());
+    EXPECT_EQ(t.LastErrorCode, 3);
+  }
+}
+
+TEST(TriangulatorHostile, BreaklineThroughPointsIsSplitThere) {
+  for (Origin o : {kLocal, kSurvey}) {
+    const Segment2 line{10, 10, 90, 50};
+    PointList p = Scatter(400, 100, o, 13, {line}, 0.05);
+    for (double x : {30.0, 50.0, 70.0}) p.AddVertex(o.east + x, o.north + 10 + (x - 10) / 2, 100);
+    const std::vector<PointList> con = {Line(1300, {{10, 10, 100}, {90, 50, 104}}, o)};
+    Triangulator t;
+    auto mesh = Build(p, con, t);
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(t.LastErrorCode, 0);
+    VerifyTin(*mesh, {Shifted(line, o)});
+  }
+  // Along a diagonal of a co-circular grid, through every other node.
+  PointList grid;
+  for (int r = 0; r <= 20; ++r)
+    for (int c = 0; c <= 20; ++c) grid.AddVertex(kSurvey.east + c, kSurvey.north + r, 0);
+  const std::vector<PointList> con = {Line(1300, {{0, 20, 5}, {20, 10, 5}, {10, 0, 5}}, kSurvey)};
+  Triangulator t;
+  auto mesh = Build(grid, con, t);
+  ASSERT_TRUE(mesh);
+  EXPECT_EQ(t.LastErrorCode, 0);
+  EXPECT_EQ(mesh->PointCount(), 21 * 21);
+  VerifyTin(*mesh, {Shifted({0, 20, 20, 10}, kSurvey), Shifted({20, 10, 10, 0}, kSurvey)});
+}
+
+TEST(TriangulatorHostile, CrossingBreaklinesMeetAtANewPoint) {
+  for (Origin o : {kLocal, kSurvey}) {
+    const Segment2 first{10, 10, 90, 90}, second{10, 90, 90, 10};
+    PointList p = Scatter(300, 100, o, 17, {first, second}, 0.05);
+    const std::vector<PointList> con = {Line(1300, {{10, 10, 100}, {90, 90, 200}}, o),
+                                        Line(1300, {{10, 90, 50}, {90, 10, 60}}, o)};
+    Triangulator t;
+    auto mesh = Build(p, con, t);
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(t.LastErrorCode, 0);
+    ASSERT_EQ(p.count(), 304);  // the four ends were appended
+    ASSERT_EQ(mesh->PointCount(), 305);
+    // The crossing follows the work points; its height is read along the
+    // constraint forced first.
+    const PointRec& x = mesh->Point(305);
+    EXPECT_NEAR(x.X, o.east + 50, 1e-6);
+    EXPECT_NEAR(x.Y, o.north + 50, 1e-6);
+    EXPECT_NEAR(x.Z, 150, 1e-6);
+    EXPECT_TRUE(UsedPoints(*mesh).count(305));
+    VerifyTin(*mesh, {Shifted(first, o), Shifted(second, o)});
+  }
+}
+
+TEST(TriangulatorHostile, PointsOutsideTheBoundaryAreDropped) {
+  for (Origin o : {kLocal, kSurvey}) {
+    const PointList boundary = Line(
+        1100, {{10, 10, 0}, {90, 15, 0}, {85, 85, 0}, {50, 40, 0}, {15, 90, 0}, {10, 10, 0}}, o);
+    std::vector<Segment2> edges;
+    for (int32_t i = 1; i < boundary.count(); ++i)
+      edges.push_back({boundary.Point(i).X - o.east, boundary.Point(i).Y - o.north,
+                       boundary.Point(i + 1).X - o.east, boundary.Point(i + 1).Y - o.north});
+    PointList p = Scatter(600, 100, o, 19, edges, 0.05);
+    std::vector<XYRec> ring;
+    for (int32_t i = 1; i <= boundary.count(); ++i)
+      ring.push_back({boundary.Point(i).X, boundary.Point(i).Y});
+    int32_t inside = 0;
+    for (int32_t i = 1; i <= p.count(); ++i)
+      if (PointInPolygon(std::span<const XYRec>(ring), p.Point(i).X, p.Point(i).Y) ==
+          PolygonLocation::Inside)
+        ++inside;
+    ASSERT_GT(inside, 100);
+    ASSERT_LT(inside, 500);
+
+    Triangulator t;
+    auto mesh = Build(p, {boundary}, t);
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(t.LastErrorCode, 0);
+    EXPECT_EQ(mesh->PointCount(), inside + 5);  // and the five corners
+    for (int32_t i = 1; i <= mesh->PointCount(); ++i) {
+      const auto where =
+          PointInPolygon(std::span<const XYRec>(ring), mesh->Point(i).X, mesh->Point(i).Y);
+      EXPECT_TRUE(where && *where != PolygonLocation::Outside) << "point " << i;
+    }
+    for (int32_t k = 1; k <= mesh->TriangleCount(); ++k) {
+      const TriangleRec& tr = mesh->Triangle(k);
+      const auto where =
+          PointInPolygon(std::span<const XYRec>(ring), (tr.A.X + tr.B.X + tr.C.X) / 3,
+                         (tr.A.Y + tr.B.Y + tr.C.Y) / 3);
+      EXPECT_EQ(where, PolygonLocation::Inside) << "triangle " << k;
+    }
+    // The reflex corner at (50, 40) cuts into the hull: its two edges are forced.
+    VerifyTin(*mesh, {Shifted(edges[2], o), Shifted(edges[3], o)});
+  }
+}
+
+TEST(TriangulatorHostile, LongSidesAndMissingHeightsAreFilteredOut) {
+  struct Case {
+    double x2, ladoMax;
+    int32_t triangles;
+  };
+  // A side of exactly ladoMax is not saved; 999.999 m is.
+  for (const Case& c :
+       {Case{10, 10, 0}, Case{10, 10.000001, 1}, Case{1000, 1000, 0}, Case{999.999, 1000, 1}}) {
+    PointList p = Line(1, {{0, 0, 1}, {c.x2, 0, 2}, {c.x2 / 2, c.x2 / 2, 3}});
+    Triangulator t;
+    auto mesh = Build(p, {}, t, c.ladoMax);
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(t.LastErrorCode, 0);
+    EXPECT_EQ(mesh->PointCount(), 3);
+    EXPECT_EQ(mesh->TriangleCount(), c.triangles) << c.x2 << " with ladoMax " << c.ladoMax;
+  }
+  // A point at Z = -999 stays in the point list, unused.
+  PointList p = Scatter(100, 50, kSurvey, 23);
+  p.AddVertex(kSurvey.east + 25.0005, kSurvey.north + 25.0005, -999);
+  Triangulator t;
+  auto mesh = Build(p, {}, t);
+  ASSERT_TRUE(mesh);
+  EXPECT_EQ(t.LastErrorCode, 0);
+  ASSERT_EQ(mesh->PointCount(), 101);
+  const int32_t missing = MeshIndexOf(*mesh, kSurvey.east + 25.0005, kSurvey.north + 25.0005);
+  ASSERT_NE(missing, 0);
+  EXPECT_EQ(mesh->Point(missing).Z, -999);
+  EXPECT_FALSE(UsedPoints(*mesh).count(missing));
+  VerifyTin(*mesh);
+}
+
+TEST(TriangulatorHostile, EachPreparationServesOneBuild) {
+  PointList p = Scatter(50, 10, kLocal, 29);
+  Triangulator t;
+  t.Initialise(p);
+  ASSERT_TRUE(t.GetTriangleMesh());
+  EXPECT_FALSE(t.GetTriangleMesh());
+  EXPECT_EQ(t.LastErrorCode, 3);
+
+  // An Initialise that stops for want of points leaves nothing to build.
+  t.Initialise(p);
+  PointList two = Line(1, {{0, 0, 0}, {1, 1, 1}});
+  t.Initialise(two);
+  EXPECT_FALSE(t.GetTriangleMesh());
+  EXPECT_EQ(t.LastErrorCode, 3);
+
+  // Points that are not a point set (Model != 1) change nothing, not even
+  // the constraint vertices they would have received.
+  PointList polygon = Scatter(20, 10, kLocal, 31);
+  polygon.Model = 7;
+  Triangulator fresh;
+  const std::vector<PointList> breakline = {Line(1300, {{1, 1, 0}, {9, 9, 0}})};
+  fresh.Initialise(polygon, breakline);
+  EXPECT_EQ(polygon.count(), 20);
+  EXPECT_FALSE(fresh.GetTriangleMesh());
+  EXPECT_EQ(fresh.LastErrorCode, 3);
+
+  Triangulator prepared;
+  prepared.Initialise(p);
+  prepared.Initialise(polygon);
+  auto mesh = prepared.GetTriangleMesh();
+  ASSERT_TRUE(mesh);
+  EXPECT_EQ(mesh->PointCount(), 50);
+}
+
+TEST(TriangulatorHostile, PhasesAreReportedInOrder) {
+  const std::vector<PointList> con = {
+      Line(1100, {{5, 5, 0}, {95, 5, 0}, {95, 95, 0}, {5, 95, 0}, {5, 5, 0}}),
+      Line(1300, {{20, 20.3, 1}, {70, 30.1, 2}}),
+      Line(1200, {{40, 60, 0}, {60, 60, 0}, {55, 75, 0}, {40, 60, 0}}),
+  };
+  {
+    StatusRecorder rec;
+    PointList p = Scatter(500, 100, kLocal, 37);
+    Triangulator t;
+    ASSERT_TRUE(Build(p, con, t));
+    EXPECT_EQ(rec.phases, (std::vector<std::string>{"INITTRI", "START_TRIANGULATION",
+                                                    "SET_CONSTRAINTS", "REMOVING_EXTERNAL_HULL",
+                                                    "MAKING_AREAS", "SAVING_TRIANGLES", "IDLE"}));
+    ASSERT_FALSE(rec.percents.empty());
+    for (int32_t pct : rec.percents) {
+      EXPECT_GE(pct, 0);
+      EXPECT_LE(pct, 100);
+    }
+    EXPECT_EQ(rec.percents.back(), 100);
+  }
+  {
+    StatusRecorder rec;
+    PointList p = Scatter(50, 100, kLocal, 41);
+    Triangulator t;
+    ASSERT_TRUE(Build(p, {}, t));
+    EXPECT_EQ(rec.phases, (std::vector<std::string>{"INITTRI", "START_TRIANGULATION",
+                                                    "SAVING_TRIANGLES", "IDLE"}));
+  }
+  {
+    // Nothing survives the enclosing triangle's removal: still 100 % and IDLE.
+    StatusRecorder rec;
+    PointList p;
+    for (int k = 0; k < 10; ++k) p.AddVertex(k, k, 0);
+    Triangulator t;
+    ASSERT_TRUE(Build(p, {}, t));
+    EXPECT_EQ(t.LastErrorCode, 2);
+    EXPECT_EQ(rec.phases.back(), "IDLE");
+    EXPECT_EQ(rec.percents.back(), 100);
+  }
+}
+
+TEST(TriangulatorHostile, CancellingDuringInsertionReturnsNothing) {
+  PointList p = Scatter(2000, 100, kLocal, 43);
+  {
+    StatusRecorder rec;
+    rec.onProgress = [&](int32_t pct) {
+      if (rec.phases.back() == "START_TRIANGULATION" && pct >= 50) CancelRequested = true;
+    };
+    Triangulator t;
+    EXPECT_FALSE(Build(p, {}, t));
+    EXPECT_EQ(t.LastErrorCode, 1);
+    EXPECT_FALSE(CancelRequested) << "the flag is cleared";
+    EXPECT_EQ(rec.phases, (std::vector<std::string>{"INITTRI", "START_TRIANGULATION"}));
+    EXPECT_NE(rec.percents.back(), 100);
+  }
+  // The triangulator is reusable after a cancelled build.
+  Triangulator t;
+  auto mesh = Build(p, {}, t);
+  ASSERT_TRUE(mesh);
+  EXPECT_EQ(t.LastErrorCode, 0);
+}
+
+// Malformed coordinates must not crash or hang the build; what survives is
+// still a well-formed mesh.
+TEST(TriangulatorHostile, NonFiniteCoordinatesEndTheBuildCleanly) {
+  for (double bad : {std::numeric_limits<double>::quiet_NaN(),
+                     std::numeric_limits<double>::infinity(), -1e300}) {
+    SCOPED_TRACE(bad);
+    PointList p = Scatter(200, 100, kLocal, 47);
+    p.AddVertex(bad, 50, 1);
+    p.AddVertex(50, bad, 1);
+    p.AddVertex(50.5, 50.5, bad);
+    const std::vector<PointList> con = {Line(1300, {{20, 20.5, 1}, {bad, 70, 2}})};
+    Triangulator t;
+    auto mesh = Build(p, con, t);
+    ASSERT_TRUE(mesh);
+    EXPECT_TRUE(t.LastErrorCode == 0 || t.LastErrorCode == 2) << t.LastErrorCode;
+    EXPECT_LE(mesh->PointCount(), p.count() + 1);
+    int32_t outOfRange = 0;
+    for (int32_t k = 1; k <= mesh->TriangleCount(); ++k) {
+      const auto v = *mesh->GetTriangleIndexes(k);
+      for (int32_t i : v) outOfRange += i < 1 || i > mesh->PointCount();
+    }
+    EXPECT_EQ(outOfRange, 0);
+  }
+}
+
+}  // namespace
+}  // namespace orvane
