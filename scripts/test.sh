@@ -30,7 +30,7 @@ for fuzzer in "$root"/build-fuzz/fuzz/fuzz_*; do
   name="$(basename "$fuzzer")"
   corpus="$root/build-fuzz/corpus-$name"
   mkdir -p "$corpus"
-  seeds="$root/fuzz/corpus/${name#fuzz_}"
+  seeds="$root/fuzz/corpus/$(basename "${name#fuzz_}" _loader)"
   [ -d "$seeds" ] && cp -n "$seeds"/* "$corpus"/ 2>/dev/null || true
   echo "-- $name"
   log="$root/build-fuzz/$name.log"

@@ -52,10 +52,10 @@ Runner AddDemoCommand(CLI::App& app) {
     }
     TriangleMesh mesh = MakeDemoSurface();
     const auto file = std::filesystem::path(*folder) / "Demo.dsp";
-    mesh.SaveToBinary(file);
+    std::string reason;
+    mesh.SaveToBinary(file, &reason);
     if (mesh.LastErrorCode != 0) {
-      std::cerr << file.string() << ": cannot save surface (error " << mesh.LastErrorCode
-                << ")\n";
+      std::cerr << file.string() << ": cannot save surface: " << reason << '\n';
       return 2;
     }
     std::cout << "wrote " << file.string() << '\n';

@@ -14,8 +14,13 @@ Runner AddInfoCommand(CLI::App& app) {
   cmd->add_option("FILE", *file, "Surface file (.dsp)")->required();
   return [file]() {
     TriangleMesh mesh;
-    if (!mesh.LoadFromBinary(*file)) {
-      std::cerr << *file << ": cannot load surface (error " << mesh.LastErrorCode << ")\n";
+    std::string reason;
+    if (!mesh.LoadFromBinary(*file, &reason)) {
+      // Open failures already name the file.
+      if (reason.rfind(*file, 0) == 0)
+        std::cerr << reason << '\n';
+      else
+        std::cerr << *file << ": cannot load surface: " << reason << '\n';
       return 2;
     }
     const ExtentsRec e = mesh.GetExtents();

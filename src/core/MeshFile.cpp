@@ -217,26 +217,28 @@ bool MeshCodec::ReadProperties(ByteReader& in, TriangleMesh& mesh, std::string* 
 
 // --- the mesh's file routines -------------------------------------------------
 
-void TriangleMesh::SaveToBinary(const std::filesystem::path& file) {
+void TriangleMesh::SaveToBinary(const std::filesystem::path& file, std::string* reason) {
   if (MeshCodec::LacksIndices(*this)) {
     LastErrorCode = kNotIndexed;
+    if (reason) *reason = "the triangles carry no point indices";
     return;
   }
   SaveOutcome outcome = EncodeFile(
-      file, [this](ByteWriter& out) { return MeshCodec::WriteMesh(*this, out); }, nullptr);
+      file, [this, reason](ByteWriter& out) { return MeshCodec::WriteMesh(*this, out, reason); },
+      reason);
   if (outcome == SaveOutcome::Refused) LastErrorCode = kNotIndexed;
   if (outcome == SaveOutcome::IoFailed) LastErrorCode = kCannotWrite;
 }
 
-bool TriangleMesh::LoadFromBinary(const std::filesystem::path& file) {
+bool TriangleMesh::LoadFromBinary(const std::filesystem::path& file, std::string* reason) {
   std::optional<TriangleMesh> loaded;
   bool read = DecodeFile(
       file,
-      [&loaded](ByteReader& in) {
-        loaded = MeshCodec::ReadMesh(in);
+      [&loaded, reason](ByteReader& in) {
+        loaded = MeshCodec::ReadMesh(in, reason);
         return loaded.has_value();
       },
-      nullptr);
+      reason);
   if (!read) {
     LastErrorCode = kUnreadable;
     return false;

@@ -114,10 +114,11 @@ class TriangleMesh {
   // Writes the mesh file through a temporary file renamed into place. A mesh
   // whose triangles carry no point indices is refused (LastErrorCode 3) and
   // the existing file is left as it was. I/O failure: LastErrorCode 1003.
-  void SaveToBinary(const std::filesystem::path& file);
+  // reason, when given, receives a one-line explanation of a failure.
+  void SaveToBinary(const std::filesystem::path& file, std::string* reason = nullptr);
   // Reads a mesh file. On failure returns false, sets LastErrorCode 1002 and
-  // leaves this mesh unchanged.
-  bool LoadFromBinary(const std::filesystem::path& file);
+  // leaves this mesh unchanged; reason, when given, says why.
+  bool LoadFromBinary(const std::filesystem::path& file, std::string* reason = nullptr);
   bool WriteProperties(const std::filesystem::path& file) const;
   bool ReadProperties(const std::filesystem::path& file);
 

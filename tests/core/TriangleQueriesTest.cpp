@@ -89,6 +89,7 @@ TEST(PointInsideTriangle, WalksOnlyTwoEdgesOfTheOpenRing) {
   const TriangleMesh& mesh = m.mesh;
   EXPECT_TRUE(mesh.PointInsideTriangle(1, 1, 1));
   EXPECT_TRUE(mesh.PointInsideTriangle(1, 2, 0));       // on A-B
+  EXPECT_TRUE(mesh.PointInsideTriangle(1, 2, 2));       // on B-C
   EXPECT_TRUE(mesh.PointInsideTriangle(1, 4.0005, 0));  // by a vertex, outside
   EXPECT_TRUE(mesh.PointInsideTriangle(1, 0.01, 1));    // inside by the closing edge C-A
   EXPECT_FALSE(mesh.PointInsideTriangle(1, -0.01, 1));

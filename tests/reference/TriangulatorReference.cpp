@@ -397,6 +397,17 @@ bool TriangulatorReference::ForceEdge(XYRec A, XYRec B) {
     if (!repeat) kept.push_back(e);
   }
   if (kept.empty()) return false;
+  if (getenv("DBG")) {
+    fprintf(stderr, "A(%.4f,%.4f) B(%.4f,%.4f) all edges:", A.X, A.Y, B.X, B.Y);
+    for (const Edge& e : edges) fprintf(stderr, " %d-%d", e.A, e.B);
+    fprintf(stderr, "\n kept:");
+    for (const Edge& e : kept) fprintf(stderr, " %d-%d", e.A, e.B);
+    fprintf(stderr, "\n slots:");
+    for (int32_t t : slots) fprintf(stderr, " (%d %d %d)", triangles_[t].P1, triangles_[t].P2, triangles_[t].P3);
+    fprintf(stderr, "\n");
+    for (int32_t v : vertices) fprintf(stderr, " v%d(%.4f,%.4f)", v, workPoints_[v].X, workPoints_[v].Y);
+    fprintf(stderr, "\n");
+  }
   std::vector<int32_t> ring = {kept.front().A, kept.front().B};
   kept.erase(kept.begin());
   while (ring.back() != ring.front()) {

@@ -1,0 +1,84 @@
+// orvane-tin info and demo, run as a user would.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string Slurp(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+Outcome Tin(const fs::path& dir, const std::string& args) {
+  const std::string command = std::string("'") + ORVANE_CLI + "' " + args + " >'" +
+                              (dir / "out.txt").string() + "' 2>'" + (dir / "err.txt").string() +
+                              "'";
+  const int raw = std::system(command.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir / "out.txt"), Slurp(dir / "err.txt")};
+}
+
+class InfoDemoCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("orvane-info-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+TEST_F(InfoDemoCommand, DemoSurfaceReportsItsFiveLines) {
+  const fs::path project = dir_ / "demo project";
+  ASSERT_EQ(Tin(dir_, "demo '" + project.string() + "'").status, 0);
+  const Outcome run = Tin(dir_, "info '" + (project / "Demo.dsp").string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  // 60 x 40 cells of 10 m: 61 x 41 points, two triangles per cell.
+  std::istringstream lines(run.out);
+  std::string tag, model, points, triangles, extents;
+  std::getline(lines, tag);
+  std::getline(lines, model);
+  std::getline(lines, points);
+  std::getline(lines, triangles);
+  std::getline(lines, extents);
+  EXPECT_EQ(tag, "tag: Demo");
+  EXPECT_EQ(model, "model: 30");
+  EXPECT_EQ(points, "points: 2501");
+  EXPECT_EQ(triangles, "triangles: 4800");
+  EXPECT_EQ(extents.rfind("extents: 500000 4500000 ", 0), 0u) << extents;
+  EXPECT_EQ(extents.find(','), std::string::npos);
+  std::string rest;
+  EXPECT_FALSE(std::getline(lines, rest));
+}
+
+TEST_F(InfoDemoCommand, UnloadableFileGivesOneLineAndStatus2) {
+  std::ofstream(dir_ / "bad.dsp", std::ios::binary) << "not a surface";
+  for (const std::string& file : {std::string("bad.dsp"), std::string("missing.dsp")}) {
+    const Outcome run = Tin(dir_, "info '" + (dir_ / file).string() + "'");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_NE(run.err.find(file), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  }
+  EXPECT_EQ(Tin(dir_, "info --help").status, 0);
+  EXPECT_EQ(Tin(dir_, "info").status, 2);
+}
+
+}  // namespace
