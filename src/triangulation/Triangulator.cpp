@@ -1,6 +1,7 @@
 #include "triangulation/Triangulator.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 
@@ -50,6 +51,77 @@ std::vector<XYRec> PairedRing(const std::vector<PointRec>& all, const std::vecto
   }
   ring.push_back(xy(idx[0]));
   return ring;
+}
+
+// For each of the first n points (sorted by X), the first point in that
+// order with exactly the same X and Y.
+std::vector<int32_t> FirstOfEqualPositions(const std::vector<PointRec>& pts, int32_t n) {
+  std::vector<int32_t> first(static_cast<size_t>(n));
+  std::vector<std::pair<double, int32_t>> run;
+  for (int32_t i = 0; i < n;) {
+    int32_t j = i + 1;
+    while (j < n && pts[static_cast<size_t>(j)].X == pts[static_cast<size_t>(i)].X) ++j;
+    if (j - i == 1) {
+      first[static_cast<size_t>(i)] = i;
+    } else {
+      run.clear();
+      for (int32_t k = i; k < j; ++k) run.push_back({pts[static_cast<size_t>(k)].Y, k});
+      std::sort(run.begin(), run.end());
+      for (size_t k = 0; k < run.size(); ++k)
+        first[static_cast<size_t>(run[k].second)] =
+            k > 0 && run[k].first == run[k - 1].first ? first[static_cast<size_t>(run[k - 1].second)]
+                                                      : run[k].second;
+    }
+    i = j;
+  }
+  return first;
+}
+
+// Position along a Hilbert curve over a 65536 x 65536 grid.
+uint64_t HilbertIndex(uint32_t x, uint32_t y) {
+  constexpr uint32_t side = 1u << 16;
+  uint64_t d = 0;
+  for (uint32_t s = side / 2; s > 0; s /= 2) {
+    const uint32_t rx = (x & s) ? 1 : 0, ry = (y & s) ? 1 : 0;
+    d += uint64_t{s} * s * ((3 * rx) ^ ry);
+    if (ry == 0) {
+      if (rx == 1) {
+        x = side - 1 - x;
+        y = side - 1 - y;
+      }
+      std::swap(x, y);
+    }
+  }
+  return d;
+}
+
+// The points to insert (each first of its position) in Hilbert-curve order,
+// ties in X order.
+std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts, const std::vector<int32_t>& first) {
+  const size_t n = first.size();
+  double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+  for (size_t i = 0; i < n; ++i) {
+    x0 = std::min(x0, pts[i].X);
+    x1 = std::max(x1, pts[i].X);
+    y0 = std::min(y0, pts[i].Y);
+    y1 = std::max(y1, pts[i].Y);
+  }
+  const double span = std::max({x1 - x0, y1 - y0, 1e-300});
+  const double scale = 65535.0 / span;
+  auto cell = [&](double v, double lo) {
+    const double c = std::floor((v - lo) * scale);
+    return static_cast<uint32_t>(std::clamp(c, 0.0, 65535.0));
+  };
+  std::vector<uint64_t> keys;
+  keys.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (first[i] != static_cast<int32_t>(i)) continue;
+    keys.push_back(HilbertIndex(cell(pts[i].X, x0), cell(pts[i].Y, y0)) << 32 | i);
+  }
+  std::sort(keys.begin(), keys.end());
+  std::vector<int32_t> order(keys.size());
+  for (size_t k = 0; k < keys.size(); ++k) order[k] = static_cast<int32_t>(keys[k] & 0xffffffffu);
+  return order;
 }
 
 class PhaseClock {
@@ -238,20 +310,28 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   tri.pts[static_cast<size_t>(n) + 1] = {xmid, ymid + 20 * dmax, 0, 0};
   tri.pts[static_cast<size_t>(n) + 2] = {xmid + 20 * dmax, ymid - 20 * dmax, 0, 0};
   tri.Start(n, n + 1, n + 2);
-  tri.SetLocationGrid(extents_, static_cast<size_t>(n));
+  tri.SetWorkCount(n);
 
   phase.Enter("START_TRIANGULATION");
-  std::vector<int32_t> vertexOf(static_cast<size_t>(n), -1);  // the triangulated twin of each
+  // The triangles are those of insertion in X order (ties on a circle
+  // broken by X rank, which the working triangulation reproduces for any
+  // order), so the points go in along a Hilbert curve, where each one lies
+  // next to the one before. Of points with equal X and Y only the first in
+  // X order is inserted, as in X-order insertion; the others take its
+  // vertex.
+  std::vector<int32_t> vertexOf = FirstOfEqualPositions(tri.pts, n);
+  const std::vector<int32_t> order = HilbertOrder(tri.pts, vertexOf);
   {
-    Progress progress(n);
-    for (int32_t i = 0; i < n; ++i) {
-      progress.At(i + 1);
+    Progress progress(static_cast<int64_t>(order.size()));
+    for (size_t k = 0; k < order.size(); ++k) {
+      progress.At(static_cast<int64_t>(k) + 1);
       if (CancelRequested) {
         CancelRequested = false;
         LastErrorCode = Cancelled;
         return std::nullopt;
       }
-      vertexOf[static_cast<size_t>(i)] = tri.Insert(i);
+      const int32_t v = tri.Insert(order[k]);
+      if (v != order[k]) vertexOf[static_cast<size_t>(order[k])] = v;
     }
   }
   tri.RemoveTrianglesWithVertexFrom(n);
@@ -305,8 +385,18 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     LastErrorCode = Incomplete;
   } else {
     phase.Enter("SAVING_TRIANGLES");
+    // Keep the surviving triangles as bare index triples (clockwise, mesh
+    // numbering) and free the working triangles and points as soon as they
+    // are not needed: the mesh's own lists are the bulk of the memory.
+    auto meshIndex = [n](int32_t v) { return v < n ? v + 1 : v - 2; };
+    std::vector<std::array<int32_t, 3>> kept;
+    kept.reserve(static_cast<size_t>(tri.LiveCount()));
+    for (const auto& tr : tri.tris)  // stored counter-clockwise, saved clockwise
+      if (tr.alive) kept.push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
+    std::vector<WorkTriangulation::Tri>().swap(tri.tris);
+
     const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
-    mesh.Reserve(static_cast<size_t>(n) + extra, static_cast<size_t>(tri.LiveCount()));
+    mesh.Reserve(static_cast<size_t>(n) + extra, kept.size());
     {
       Progress progress(n);
       for (int32_t i = 1; i <= n; ++i) {
@@ -320,21 +410,17 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       const PointRec& p = tri.pts[static_cast<size_t>(n) + 3 + k];
       mesh.AddPoint(p.X, p.Y, p.Z, 0);
     }
-    auto meshIndex = [n](int32_t v) { return v < n ? v + 1 : v - 2; };
-    if (tri.LiveCount() == 0) LastErrorCode = Incomplete;
-    for (const auto& tr : tri.tris) {
-      if (!tr.alive) continue;
-      // Stored counter-clockwise; saved clockwise.
-      const int32_t ia = tr.v[0], ib = tr.v[2], ic = tr.v[1];
-      const PointRec &a = tri.pts[static_cast<size_t>(ia)], &b = tri.pts[static_cast<size_t>(ib)],
-                     &c = tri.pts[static_cast<size_t>(ic)];
+    std::vector<PointRec>().swap(tri.pts);
+
+    if (kept.empty()) LastErrorCode = Incomplete;
+    for (const auto& [ia, ib, ic] : kept) {
+      const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
       if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true)) continue;
       if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
           distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
         continue;
       if (a.Z == -999 || b.Z == -999 || c.Z == -999) continue;
-      mesh.AddTriangle(a.X, a.Y, a.Z, meshIndex(ia), b.X, b.Y, b.Z, meshIndex(ib), c.X, c.Y, c.Z,
-                       meshIndex(ic));
+      mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
     }
   }
   phase.Close();

@@ -25,10 +25,42 @@ double WorkTriangulation::Orient(int32_t a, int32_t b, int32_t c) const {
   return Orient2D(A.X, A.Y, B.X, B.Y, C.X, C.Y);
 }
 
+int64_t WorkTriangulation::Rank(int32_t v) const {
+  if (v < workCount_) return v;
+  if (v < workCount_ + 3) return int64_t{v} - workCount_ - 3;  // enclosing corners: first
+  return v;                                                   // crossing points: last
+}
+
 double WorkTriangulation::InCircleOf(const Tri& t, int32_t p) const {
   const PointRec &A = pts[static_cast<size_t>(t.v[0])], &B = pts[static_cast<size_t>(t.v[1])],
                  &C = pts[static_cast<size_t>(t.v[2])], &P = pts[static_cast<size_t>(p)];
-  return InCircle(A.X, A.Y, B.X, B.Y, C.X, C.Y, P.X, P.Y);
+  const double r = InCircle(A.X, A.Y, B.X, B.Y, C.X, C.Y, P.X, P.Y);
+  if (r != 0) return r;
+  // Four co-circular points. Insertion in rank order keeps a triangle when
+  // the new point lies exactly on its circle: the highest-ranked of the four
+  // counts as outside. That is the exact result of lifting every point by
+  // an infinitesimal that grows with its rank, so the answer below is the
+  // sign of the highest-ranked point's coefficient in the lifted
+  // determinant; with it, any insertion order gives the triangulation that
+  // rank-order insertion gives.
+  const int32_t a = t.v[0], b = t.v[1], c = t.v[2];
+  struct Candidate {
+    int64_t rank;
+    int which;
+  };
+  Candidate k[4] = {{Rank(a), 0}, {Rank(b), 1}, {Rank(c), 2}, {Rank(p), 3}};
+  std::sort(k, k + 4, [](const Candidate& x, const Candidate& y) { return x.rank > y.rank; });
+  for (const Candidate& c4 : k) {
+    double d = 0;
+    switch (c4.which) {
+      case 0: d = Orient(p, b, c); break;
+      case 1: d = Orient(a, p, c); break;
+      case 2: d = Orient(a, b, p); break;
+      default: d = -Orient(a, b, c); break;
+    }
+    if (d != 0) return d;
+  }
+  return 0;
 }
 
 int32_t WorkTriangulation::NewTri(int32_t a, int32_t b, int32_t c) {
@@ -72,7 +104,6 @@ void WorkTriangulation::ReleaseScratch() {
   std::vector<uint32_t>().swap(stamp_);
   std::vector<int32_t>().swap(startOf_);
   std::vector<int32_t>().swap(endOf_);
-  std::vector<int32_t>().swap(grid_);
   std::vector<int32_t>().swap(cavityScratch_);
   std::vector<int32_t>().swap(fanScratch_);
   std::vector<Rim>().swap(rimScratch_);
@@ -96,55 +127,7 @@ void WorkTriangulation::Start(int32_t a, int32_t b, int32_t c) {
       vertexTri[static_cast<size_t>(c)] = t;
 }
 
-void WorkTriangulation::SetLocationGrid(const ExtentsRec& box, size_t expectedPoints) {
-  // About two points per cell; cells square, so a long corridor gets a long
-  // thin grid rather than stretched cells.
-  const double w = std::max(box.Max.X - box.Min.X, 1e-9);
-  const double h = std::max(box.Max.Y - box.Min.Y, 1e-9);
-  const double cells = std::max<double>(1, static_cast<double>(expectedPoints) / 2);
-  gcell_ = std::sqrt(w * h / cells);
-  if (!(gcell_ > 0) || !std::isfinite(gcell_)) gcell_ = std::max(w, h);
-  gcols_ = std::clamp<int64_t>(static_cast<int64_t>(w / gcell_) + 1, 1, 1 << 20);
-  grows_ = std::clamp<int64_t>(static_cast<int64_t>(h / gcell_) + 1, 1, 1 << 20);
-  while (gcols_ * grows_ > static_cast<int64_t>(4 * cells + 16)) {
-    gcell_ *= 1.5;
-    gcols_ = static_cast<int64_t>(w / gcell_) + 1;
-    grows_ = static_cast<int64_t>(h / gcell_) + 1;
-  }
-  gx0_ = box.Min.X;
-  gy0_ = box.Min.Y;
-  grid_.assign(static_cast<size_t>(gcols_ * grows_), -1);
-}
-
-void WorkTriangulation::RememberVertex(int32_t p) {
-  last_ = p;
-  if (grid_.empty()) return;
-  const PointRec& P = pts[static_cast<size_t>(p)];
-  const int64_t c = static_cast<int64_t>(std::floor((P.X - gx0_) / gcell_));
-  const int64_t r = static_cast<int64_t>(std::floor((P.Y - gy0_) / gcell_));
-  if (c < 0 || r < 0 || c >= gcols_ || r >= grows_) return;
-  grid_[static_cast<size_t>(r * gcols_ + c)] = p;
-}
-
-int32_t WorkTriangulation::StartTriangle(double x, double y) {
-  if (!grid_.empty()) {
-    const double fc = std::floor((x - gx0_) / gcell_), fr = std::floor((y - gy0_) / gcell_);
-    if (fc >= 0 && fr >= 0 && fc < static_cast<double>(gcols_) && fr < static_cast<double>(grows_)) {
-      const auto c = static_cast<int64_t>(fc), r = static_cast<int64_t>(fr);
-      // The point's own cell, then growing rings around it.
-      for (int64_t ring = 0; ring <= 2; ++ring) {
-        for (int64_t dr = -ring; dr <= ring; ++dr) {
-          for (int64_t dc = -ring; dc <= ring; ++dc) {
-            if (std::max(std::abs(dr), std::abs(dc)) != ring) continue;
-            const int64_t cc = c + dc, rr = r + dr;
-            if (cc < 0 || rr < 0 || cc >= gcols_ || rr >= grows_) continue;
-            const int32_t v = grid_[static_cast<size_t>(rr * gcols_ + cc)];
-            if (v >= 0 && vertexTri[static_cast<size_t>(v)] >= 0) return vertexTri[static_cast<size_t>(v)];
-          }
-        }
-      }
-    }
-  }
+int32_t WorkTriangulation::StartTriangle() const {
   if (last_ >= 0 && vertexTri[static_cast<size_t>(last_)] >= 0)
     return vertexTri[static_cast<size_t>(last_)];
   for (size_t t = 0; t < tris.size(); ++t)
@@ -179,7 +162,7 @@ int32_t WorkTriangulation::Locate(double x, double y, int32_t start) {
 
 int32_t WorkTriangulation::Insert(int32_t p) {
   const PointRec& P = pts[static_cast<size_t>(p)];
-  const int32_t start = StartTriangle(P.X, P.Y);
+  const int32_t start = StartTriangle();
   if (start < 0) return -1;
   const int32_t t0 = Locate(P.X, P.Y, start);
   if (t0 < 0) return -1;
@@ -259,7 +242,7 @@ bool WorkTriangulation::InsertFrom(int32_t p, int32_t t0) {
     vertexTri[static_cast<size_t>(tri.v[1])] = t;
   }
   vertexTri[static_cast<size_t>(p)] = fan.front();
-  RememberVertex(p);
+  last_ = p;
   return true;
 }
 

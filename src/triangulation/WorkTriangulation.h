@@ -66,14 +66,16 @@ class WorkTriangulation {
   void ReleaseScratch();
   int32_t LiveCount() const { return live_; }
 
-  // Hint for point location: the most recent vertex near (x, y).
-  void SetLocationGrid(const ExtentsRec& box, size_t expectedPoints);
+  // Points 0..workCount-1 are ranked by their index (the X order), the
+  // three that follow (the enclosing triangle) before them and any later
+  // ones (constraint crossings) after them; ranks break in-circle ties.
+  void SetWorkCount(int32_t workCount) { workCount_ = workCount; }
 
  private:
   int32_t NewTri(int32_t a, int32_t b, int32_t c);
   int32_t Locate(double x, double y, int32_t start);
-  int32_t StartTriangle(double x, double y);
-  void RememberVertex(int32_t p);
+  int32_t StartTriangle() const;
+  int64_t Rank(int32_t v) const;
   bool InsertFrom(int32_t p, int32_t t0);
   bool ForceOne(int32_t a, int32_t b, std::vector<std::pair<int32_t, int32_t>>& pending,
                 bool reversed = false);
@@ -100,10 +102,7 @@ class WorkTriangulation {
   uint32_t rng_ = 2463534242u;
   int32_t last_ = -1;
 
-  // Coarse grid of recently inserted vertices.
-  double gx0_ = 0, gy0_ = 0, gcell_ = 1;
-  int64_t gcols_ = 0, grows_ = 0;
-  std::vector<int32_t> grid_;
+  int32_t workCount_ = 0;
 };
 
 }  // namespace orvane
