@@ -22,13 +22,16 @@
 //          boundary vertices included), a table from index to vertex handle,
 //          then one insert_constraint per segment.
 // Not timed on either side: generating the input (our PointList, CGAL's
-// vector of pairs) and destroying the result. ladoMax is 1e9 m so that no
-// triangle is filtered and both sides report the same triangle count.
+// vector of pairs) and destroying the result. Our progress events are
+// silenced (nobody listens). ladoMax is 1e9 m so that no triangle is
+// filtered; the counts may still differ by a few hull triangles, those that
+// the enclosing-triangle construction leaves out.
 //
 // Every measurement runs in a fresh process (this program re-executed with
-// --child), so that each peak resident set (getrusage ru_maxrss of the child,
-// input included) belongs to one side, one case and one build only. Each
-// figure is the best time and the largest peak of --repeat such processes
+// --child), so that each peak resident set (getrusage ru_maxrss of the child:
+// input included, plus the few MB this driver held when it forked) belongs to
+// one side, one case and one build only. Each figure is the best wall time,
+// the best processor time and the largest peak of --repeat such processes
 // (default 3; the two sides alternate, so that a burst of load from other
 // processes on the machine does not fall on one side only).
 //

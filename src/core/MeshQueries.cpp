@@ -36,11 +36,14 @@ int32_t TriangleMesh::FindTriangle(double x1, double y1, double z1, double x2, d
     return TouchesVertex(tri, q[0], CheckZ) && TouchesVertex(tri, q[1], CheckZ) &&
            TouchesVertex(tri, q[2], CheckZ);
   };
-  // A non-finite first point coincides with nothing.
-  if (!std::isfinite(x1) || !std::isfinite(y1) || TriangleCount() == 0) return 0;
-  // The first query point lies within 0.001 of a vertex of the answer, hence
+  // A non-finite point coincides with nothing.
+  for (const PointRec& p : q)
+    if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return 0;
+  if (TriangleCount() == 0) return 0;
+  // Each query point lies within 0.001 of a vertex of the answer, hence
   // inside that triangle's widened box.
-  return Index().FirstAccepted(x1, y1, all);
+  const XYRec plan[3] = {{x1, y1}, {x2, y2}, {x3, y3}};
+  return Index().FirstAccepted(plan, all);
 }
 
 bool TriangleMesh::PointInsideTriangle(int32_t idx, double X, double Y) const {

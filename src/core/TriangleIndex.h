@@ -33,14 +33,20 @@ class TriangleIndex {
   // triangles: the mesh's list, slot 0 ahead of entry 1.
   explicit TriangleIndex(std::span<const TriangleRec> triangles);
 
-  // The lowest 1-based index t whose widened box holds (X, Y) and for which
-  // accept(t) is true; 0 when there is none. Candidates of one cell are tried
-  // in ascending order, so accept runs on few triangles.
-  // REQUIRES: X and Y finite; accept(t) is false whenever (X, Y) lies farther
-  // from triangle t than the classifier's reach (0.001 from a vertex, the
-  // angular on-edge band, or inside).
+  // The lowest 1-based index t whose widened box holds every one of the
+  // points and for which accept(t) is true; 0 when there is none. The cell
+  // of the first point is searched, its candidates in ascending order, so
+  // accept runs on few triangles.
+  // REQUIRES: at least one point, all finite; accept(t) is false whenever a
+  // point lies farther from triangle t than the classifier's reach (0.001
+  // from a vertex, the angular on-edge band, or inside).
   template <class Accept>
-  int32_t FirstAccepted(double X, double Y, Accept&& accept) const;
+  int32_t FirstAccepted(std::span<const XYRec> points, Accept&& accept) const;
+  template <class Accept>
+  int32_t FirstAccepted(double X, double Y, Accept&& accept) const {
+    const XYRec p{X, Y};
+    return FirstAccepted(std::span<const XYRec>(&p, 1), accept);
+  }
 
   // Width of the finest cells, metres (0 when no triangle is filed), and
   // the levels in use: cells of level k are BaseCellSize() * 2^k wide, with
@@ -96,29 +102,40 @@ inline uint32_t TriangleIndex::CellId(const Level& L, int64_t i, int64_t j) cons
 }
 
 template <class Accept>
-int32_t TriangleIndex::FirstAccepted(double X, double Y, Accept&& accept) const {
+int32_t TriangleIndex::FirstAccepted(std::span<const XYRec> points, Accept&& accept) const {
   int32_t best = std::numeric_limits<int32_t>::max();
+  auto inGlobalBox = [&](const GlobalEntry& g) {
+    for (const XYRec& p : points)
+      if (p.X < g.xlo || p.X > g.xhi || p.Y < g.ylo || p.Y > g.yhi) return false;
+    return true;
+  };
   for (const GlobalEntry& g : global_) {
     if (g.t >= best) break;
-    if (X < g.xlo || X > g.xhi || Y < g.ylo || Y > g.yhi) continue;
-    if (accept(g.t)) {
+    if (inGlobalBox(g) && accept(g.t)) {
       best = g.t;
       break;
     }
   }
+  constexpr size_t kMaxPoints = 3;
+  double rx[kMaxPoints], ry[kMaxPoints];
+  const size_t np = points.size() < kMaxPoints ? points.size() : kMaxPoints;
   for (const Level& L : levels_) {
-    const int64_t i = CellCoordinate(X, L.cell), j = CellCoordinate(Y, L.cell);
+    const int64_t i = CellCoordinate(points[0].X, L.cell), j = CellCoordinate(points[0].Y, L.cell);
     const uint32_t id = CellId(L, i, j);
     if (id == CellHash::kMissing) continue;
     // The same subtraction as when filing, so the rounding agrees.
-    const double x = X - static_cast<double>(i) * L.cell;
-    const double y = Y - static_cast<double>(j) * L.cell;
+    for (size_t k = 0; k < np; ++k) {
+      rx[k] = points[k].X - static_cast<double>(i) * L.cell;
+      ry[k] = points[k].Y - static_cast<double>(j) * L.cell;
+    }
     const Entry* e = entries_.data() + offsets_[id];
     const Entry* last = entries_.data() + offsets_[id + 1];
     for (; e != last; ++e) {
       if (e->t >= best) break;
-      if (x < e->xlo || x > e->xhi || y < e->ylo || y > e->yhi) continue;
-      if (accept(e->t)) {
+      bool inside = true;
+      for (size_t k = 0; k < np && inside; ++k)
+        inside = rx[k] >= e->xlo && rx[k] <= e->xhi && ry[k] >= e->ylo && ry[k] <= e->yhi;
+      if (inside && accept(e->t)) {
         best = e->t;
         break;
       }
