@@ -13,6 +13,7 @@ function(orvane_target_defaults target)
   endif()
   if(ORVANE_FUZZ)
     target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
   endif()
 endfunction()
 

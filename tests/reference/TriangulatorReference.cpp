@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "core/Kernels.h"
 #include "reference/PointListReference.h"
@@ -63,9 +61,9 @@ void TriangulatorReference::SetBoundary(PointList& Points, const PointList& Boun
 }
 
 void TriangulatorReference::Initialise(PointList& Points, std::span<const PointList> cCon) {
-  // Step 1.
+  // Only a plain point set is triangulated.
   if (Points.Model != 1) return;
-  // Step 2.
+  // A new build forgets the previous constraint lists.
   boundaryIndex_.assign(1, 0);
   breaklineIndex_.assign(1, 0);
   areaIndex_.clear();
@@ -73,7 +71,7 @@ void TriangulatorReference::Initialise(PointList& Points, std::span<const PointL
   areaCount_ = 0;
   boundaryMode_ = 1;
 
-  // Step 3, first pass: the area table's size.
+  // First pass over the items: the area table's size.
   int32_t areas = 0, largest = -32000;
   for (const PointList& item : cCon) {
     if (item.Model != 1200) continue;
@@ -86,7 +84,7 @@ void TriangulatorReference::Initialise(PointList& Points, std::span<const PointL
                       std::vector<int32_t>(static_cast<size_t>(areas) + 1, 0));
     areaInfo_.assign(3, std::vector<int32_t>(static_cast<size_t>(areas) + 1, 0));
   }
-  // Second pass.
+  // Second pass: the roles by Model.
   for (const PointList& item : cCon) {
     if (item.Model == 1100) {
       SetBoundary(Points, item);
@@ -117,21 +115,21 @@ void TriangulatorReference::Initialise(PointList& Points, std::span<const PointL
       areaInfo_[0][z] = distinct.size() < 3 ? 0 : m;
     }
   }
-  // Step 4: without a boundary the hull would only fill BoundaryIndex, which
-  // nothing reads in this mode; it is not computed.
+  // Without a boundary the hull would only fill BoundaryIndex, which nothing
+  // reads then; it is not computed.
   if (boundaryIndex_.size() == 1) boundaryMode_ = 1;
 
-  // Step 5.
+  // Fewer than 3 points: no build.
   const int32_t allCount = Points.count();
   if (allCount < 3) {
     initialised_ = false;
     return;
   }
-  // Step 6.
+  // AllPoints: the caller's points with the constraint vertices appended.
   allPoints_.assign(1, PointRec{});
   for (int32_t i = 1; i <= allCount; ++i) allPoints_.push_back(*Points.GetPoint(i));
 
-  // Step 7: the ring, and in mode 2 the boundary edges b1, b2, b2, ..., bn, bn.
+  // The ring, and with a boundary its edges b1, b2, b2, ..., bn, bn.
   std::vector<XYRec> ring;
   constraintList_.assign(1, XYRec{});
   for (size_t i = 1; i < boundaryIndex_.size(); ++i) {
@@ -143,7 +141,7 @@ void TriangulatorReference::Initialise(PointList& Points, std::span<const PointL
     }
   }
   if (boundaryMode_ == 1) ring.clear();
-  // Step 8.
+  // RingCount leaves out the trailing bn, overwritten by what follows.
   const auto entries = static_cast<int32_t>(constraintList_.size()) - 1;
   ringCount_ = entries > 0 ? entries - 1 : 0;
   int32_t k = boundaryMode_ == 2 ? ringCount_ : 0;
@@ -156,14 +154,14 @@ void TriangulatorReference::Initialise(PointList& Points, std::span<const PointL
     const PointRec& p = allPoints_[static_cast<size_t>(idx)];
     return XYRec{p.X, p.Y};
   };
-  // Step 9.
+  // Breakline segments, already paired.
   const auto breaklineEntries = static_cast<int32_t>(breaklineIndex_.size()) - 1;
   for (int32_t i = 1; i <= breaklineEntries - 1; i += 2) {
     write(k + 1, xyOf(breaklineIndex_[static_cast<size_t>(i)]));
     write(k + 2, xyOf(breaklineIndex_[static_cast<size_t>(i) + 1]));
     k += 2;
   }
-  // Step 10.
+  // Area edges: first vertex once, every later one twice, the last dropped.
   for (int32_t z = 1; z <= areaCount_; ++z) {
     const auto zz = static_cast<size_t>(z);
     const int32_t m = areaInfo_[0][zz];
@@ -178,11 +176,11 @@ void TriangulatorReference::Initialise(PointList& Points, std::span<const PointL
     areaInfo_[2][zz] = k;
     constraintList_.resize(static_cast<size_t>(k) + 1);
   }
-  // Step 11.
+  // ConstraintCount.
   constraintCount_ = k;
   constraintList_.resize(static_cast<size_t>(k) + 1);
 
-  // Steps 12 and 13.
+  // Extents and WorkPoints: every point, or those on or inside the ring.
   workPoints_.assign(1, PointRec{});
   if (boundaryMode_ == 1) {
     extents_ = Points.GetExtents();
@@ -237,7 +235,29 @@ void TriangulatorReference::InsertPoint(int32_t i) {
   size_t j = 1;
   while (j < triangles_.size()) {
     WorkTriangle& t = triangles_[j];
-    if (!t.Complete) {
+    if (ExactInsertion) {
+      if (t.Complete) {
+        ++j;
+        continue;
+      }
+      const PointRec& a = workPoints_[static_cast<size_t>(t.P1)];
+      const PointRec& b = workPoints_[static_cast<size_t>(t.P2)];
+      const PointRec& c = workPoints_[static_cast<size_t>(t.P3)];
+      // Complete only when the circle surely ends left of x, whatever the
+      // rounding of its centre and radius.
+      const Circle far = CircumCircle(a, b, c, Circle{});
+      if (far.r > 0 &&
+          far.xc + far.r < p.X - 1e-6 * (std::abs(p.X) + std::abs(far.xc) + far.r) - 1e-6)
+        t.Complete = true;
+      if (ExactlyInside(a, b, c, p)) {
+        edgeBuffer_.push_back({t.P1, t.P2});
+        edgeBuffer_.push_back({t.P2, t.P3});
+        edgeBuffer_.push_back({t.P3, t.P1});
+        triangles_[j] = triangles_.back();
+        triangles_.pop_back();
+        continue;
+      }
+    } else if (!t.Complete) {
       const PointRec& a = workPoints_[static_cast<size_t>(t.P1)];
       const PointRec& b = workPoints_[static_cast<size_t>(t.P2)];
       const PointRec& c = workPoints_[static_cast<size_t>(t.P3)];
@@ -261,7 +281,7 @@ void TriangulatorReference::InsertPoint(int32_t i) {
     }
     ++j;
   }
-  // Step 5.4: edges shared by two deleted triangles go.
+  // Edges shared by two deleted triangles go (either direction).
   const size_t count = edgeBuffer_.size();
   for (size_t a = 1; a < count; ++a) {
     for (size_t b = a + 1; b < count; ++b) {
@@ -271,7 +291,7 @@ void TriangulatorReference::InsertPoint(int32_t i) {
       if (e.A == f.A && e.B == f.B) e = f = Edge{};
     }
   }
-  // Step 5.5.
+  // The hole is fanned from the new point.
   for (size_t a = 1; a < count; ++a) {
     const Edge& e = edgeBuffer_[a];
     if (e.A != 0 && e.B != 0) triangles_.push_back({e.A, e.B, i, false});
@@ -322,9 +342,9 @@ TriangulatorReference::Crossing TriangulatorReference::CrossingTest(XYRec A, XYR
 }
 
 bool TriangulatorReference::ForceEdge(XYRec A, XYRec B) {
-  // Step 1.
+  // Slope of AB; the same rule gives every edge's.
   const double m = Slope(A.X, A.Y, B.X, B.Y);
-  // Step 3: every triangle the later stages walk, every edge.
+  // Every triangle the later stages walk, every edge.
   std::vector<int32_t> slots, vertices;
   std::vector<Edge> edges;
   for (int32_t t = 1; t <= walkCount_; ++t) {
@@ -341,10 +361,10 @@ bool TriangulatorReference::ForceEdge(XYRec A, XYRec B) {
       for (int k = 0; k < 3; ++k) edges.push_back({v[k], v[(k + 1) % 3]});
     }
   }
-  // Step 4.
+  // No crossing: nothing to force.
   if (slots.empty()) return true;
 
-  // Step 5.
+  // Distinct slots and vertices; the ends leave the vertex list.
   auto dedupe = [](std::vector<int32_t>& list) {
     std::vector<int32_t> out;
     for (int32_t x : list)
@@ -359,13 +379,13 @@ bool TriangulatorReference::ForceEdge(XYRec A, XYRec B) {
     if (p.X == A.X && p.Y == A.Y) ia = v;
     if (p.X == B.X && p.Y == B.Y) ib = v;
   }
-  // Not in the text: an end that is no vertex of the crossed triangles leaves
-  // nothing to anchor the sides on.
+  // Beyond the procedure: an end that is no vertex of the crossed triangles
+  // leaves nothing to anchor the sides on.
   if (ia == 0 || ib == 0) return false;
   std::erase(vertices, ia);
   std::erase(vertices, ib);
 
-  // Step 6.
+  // The two sides of the line through A and B (vertices on it join neither).
   std::vector<int32_t> side1 = {ia, ib}, side2 = {ia, ib};
   for (int32_t v : vertices) {
     const PointRec& p = workPoints_[static_cast<size_t>(v)];
@@ -384,7 +404,24 @@ bool TriangulatorReference::ForceEdge(XYRec A, XYRec B) {
     if ((side == 2 ? 1 : (side == 1 ? -1 : 0)) != exact) ++uncertain_;
   }
 
-  // Step 7: the cavity's boundary edges, chained into a ring.
+  // Beyond the procedure: a vertex hanging into the cavity on an edge shared
+  // by two crossed triangles makes the boundary touch itself; the chaining
+  // below keeps that edge once and cannot close the ring around it.
+  std::vector<std::pair<int32_t, int32_t>> uncrossed;
+  for (int32_t t : slots) {
+    const WorkTriangle& tri = triangles_[static_cast<size_t>(t)];
+    const std::array<int32_t, 3> v = {tri.P1, tri.P2, tri.P3};
+    for (int k = 0; k < 3; ++k) {
+      const int32_t a = v[k], b = v[(k + 1) % 3];
+      if (CrossingTest(A, B, m, workPoints_[static_cast<size_t>(a)],
+                       workPoints_[static_cast<size_t>(b)], false) == Crossing::None)
+        uncrossed.push_back({std::min(a, b), std::max(a, b)});
+    }
+  }
+  std::sort(uncrossed.begin(), uncrossed.end());
+  if (std::adjacent_find(uncrossed.begin(), uncrossed.end()) != uncrossed.end()) ++slitCavities_;
+
+  // The cavity's boundary edges, chained into a ring.
   std::erase_if(edges, [&](const Edge& e) {
     return CrossingTest(A, B, m, workPoints_[static_cast<size_t>(e.A)],
                         workPoints_[static_cast<size_t>(e.B)], false) == Crossing::Crosses;
@@ -397,17 +434,6 @@ bool TriangulatorReference::ForceEdge(XYRec A, XYRec B) {
     if (!repeat) kept.push_back(e);
   }
   if (kept.empty()) return false;
-  if (getenv("DBG")) {
-    fprintf(stderr, "A(%.4f,%.4f) B(%.4f,%.4f) all edges:", A.X, A.Y, B.X, B.Y);
-    for (const Edge& e : edges) fprintf(stderr, " %d-%d", e.A, e.B);
-    fprintf(stderr, "\n kept:");
-    for (const Edge& e : kept) fprintf(stderr, " %d-%d", e.A, e.B);
-    fprintf(stderr, "\n slots:");
-    for (int32_t t : slots) fprintf(stderr, " (%d %d %d)", triangles_[t].P1, triangles_[t].P2, triangles_[t].P3);
-    fprintf(stderr, "\n");
-    for (int32_t v : vertices) fprintf(stderr, " v%d(%.4f,%.4f)", v, workPoints_[v].X, workPoints_[v].Y);
-    fprintf(stderr, "\n");
-  }
   std::vector<int32_t> ring = {kept.front().A, kept.front().B};
   kept.erase(kept.begin());
   while (ring.back() != ring.front()) {
@@ -432,23 +458,34 @@ bool TriangulatorReference::ForceEdge(XYRec A, XYRec B) {
     cavity.push_back({p.X, p.Y});
   }
 
-  // Steps 8 and 9.
+  // Both sides re-triangulated into the freed slots; a slot left over fails.
   std::vector<bool> used(slots.size(), false);
-  TriangulateSide(side2, cavity, slots, used);
-  TriangulateSide(side1, cavity, slots, used);
-  if (getenv("DBG")) {
-    fprintf(stderr, "slots %zu used %ld ring %zu side1 %zu side2 %zu leftover edges %zu\n", slots.size(), (long)std::count(used.begin(), used.end(), true), ring.size(), side1.size(), side2.size(), kept.size());
-    for (int32_t v : ring) fprintf(stderr, " r%d(%.4f,%.4f)", v, workPoints_[v].X, workPoints_[v].Y);
-    fprintf(stderr, "\n side1:"); for (int32_t v : side1) fprintf(stderr, " %d", v);
-    fprintf(stderr, "\n side2:"); for (int32_t v : side2) fprintf(stderr, " %d", v);
-    fprintf(stderr, "\n");
+  std::vector<WorkTriangle> made;
+  TriangulateSide(side2, cavity, slots, used, made);
+  TriangulateSide(side1, cavity, slots, used, made);
+  // Beyond the procedure: the side triangles are Delaunay among the side's
+  // own vertices, which keeps every edge of the cavity only while those edges
+  // are Delaunay edges of that set; an earlier constraint on the cavity's
+  // border need not be, and is then crossed by the new triangles.
+  for (size_t k = 1; k < ring.size(); ++k) {
+    const int32_t a = ring[k - 1], b = ring[k];
+    const bool kept = std::any_of(made.begin(), made.end(), [&](const WorkTriangle& t) {
+      const int hits =
+          (t.P1 == a || t.P1 == b) + (t.P2 == a || t.P2 == b) + (t.P3 == a || t.P3 == b);
+      return hits == 2;
+    });
+    if (!kept) {
+      ++brokenCavities_;
+      break;
+    }
   }
   return std::all_of(used.begin(), used.end(), [](bool u) { return u; });
 }
 
 void TriangulatorReference::TriangulateSide(const std::vector<int32_t>& side,
                                             const std::vector<XYRec>& cavity,
-                                            std::vector<int32_t>& slots, std::vector<bool>& used) {
+                                            std::vector<int32_t>& slots, std::vector<bool>& used,
+                                            std::vector<WorkTriangle>& made) {
   const size_t k = side.size();
   auto pt = [&](size_t s) -> const PointRec& { return workPoints_[static_cast<size_t>(side[s])]; };
   for (size_t i = 0; i + 2 < k; ++i) {
@@ -482,6 +519,7 @@ void TriangulatorReference::TriangulateSide(const std::vector<int32_t>& side,
         }
         if (!empty || !LocatedInside(cavity, cx, cy)) continue;
         const WorkTriangle tri{side[i], side[j], side[l], false};
+        made.push_back(tri);
         auto slot = std::find(used.begin(), used.end(), false);
         if (slot != used.end()) {
           *slot = true;
@@ -509,7 +547,9 @@ void TriangulatorReference::RemoveByCentroid(const std::vector<XYRec>& ring, boo
 
 std::optional<TriangleMesh> TriangulatorReference::GetTriangleMesh(double ladoMax) {
   uncertain_ = 0;
-  // Step 1.
+  slitCavities_ = 0;
+  brokenCavities_ = 0;
+  // Nothing prepared: code 3.
   LastErrorCode = 0;
   n_ = static_cast<int32_t>(workPoints_.size()) - 1;
   if (!initialised_ || allPoints_.size() <= 1 || n_ <= 0) {
@@ -517,11 +557,10 @@ std::optional<TriangleMesh> TriangulatorReference::GetTriangleMesh(double ladoMa
     return std::nullopt;
   }
   initialised_ = false;
-  // Step 2.
   TriangleMesh mesh;
-  // Step 3.
+  // Work points by X (SortByX's tie order numbers the mesh points).
   SortByX(workPoints_, 1, n_);
-  // Step 4.
+  // The enclosing triangle, 20 times the larger extent around the middle.
   const double dx = extents_.Max.X - extents_.Min.X, dy = extents_.Max.Y - extents_.Min.Y;
   const double dmax = dx > dy ? dx : dy;
   const double xmid = (extents_.Max.X + extents_.Min.X) / 2;
@@ -533,16 +572,16 @@ std::optional<TriangleMesh> TriangulatorReference::GetTriangleMesh(double ladoMa
   triangles_.assign(1, WorkTriangle{});
   triangles_.push_back({n_ + 1, n_ + 2, n_ + 3, false});
 
-  // Step 5.
+  // Incremental insertion in X order.
   for (int32_t i = 1; i <= n_; ++i) InsertPoint(i);
 
   auto finish = [&]() -> std::optional<TriangleMesh> { return mesh; };
-  // Step 6.
+  // No triangle at all: code 2, an empty mesh.
   if (triangles_.size() == 1) {
     LastErrorCode = 2;
     return finish();
   }
-  // Step 7: every triangle with a super-triangle corner goes.
+  // Every triangle with a super-triangle corner goes.
   for (size_t i = 1; i < triangles_.size();) {
     const WorkTriangle& t = triangles_[i];
     if (t.P1 > n_ || t.P2 > n_ || t.P3 > n_) {
@@ -554,20 +593,18 @@ std::optional<TriangleMesh> TriangulatorReference::GetTriangleMesh(double ladoMa
   }
   walkCount_ = static_cast<int32_t>(triangles_.size()) - 1;
 
-  // Step 8.
+  // Constraint segments in order: boundary, breaklines, areas.
   for (int32_t s = 1; s <= constraintCount_ / 2; ++s)
     if (!ForceEdge(constraintList_[static_cast<size_t>(2 * s - 1)],
-                   constraintList_[static_cast<size_t>(2 * s)])) {
+                   constraintList_[static_cast<size_t>(2 * s)]))
       LastErrorCode = 2;
-      fprintf(stderr, "FAIL segment %d (%.4f %.4f)-(%.4f %.4f)\n", s, constraintList_[2*s-1].X, constraintList_[2*s-1].Y, constraintList_[2*s].X, constraintList_[2*s].Y);
-    }
-  // Step 9.
+  // Clipping to the boundary ring (closed by its first entry).
   if (ringCount_ > 0) {
     std::vector<XYRec> ring(constraintList_.begin() + 1, constraintList_.begin() + 1 + ringCount_);
     ring.back() = ring.front();
     RemoveByCentroid(ring, true);
   }
-  // Step 10.
+  // Punching the areas.
   for (int32_t z = 1; z <= areaCount_; ++z) {
     const auto zz = static_cast<size_t>(z);
     if (areaInfo_[1][zz] <= 0) continue;
@@ -576,7 +613,7 @@ std::optional<TriangleMesh> TriangulatorReference::GetTriangleMesh(double ladoMa
     ring.back() = ring.front();
     RemoveByCentroid(ring, false);
   }
-  // Step 11.
+  // The working list is compacted; appended triangles now take part.
   constraintList_.assign(1, XYRec{});
   walkCount_ = static_cast<int32_t>(triangles_.size()) - 1;
   if (walkCount_ == 0) {
@@ -591,7 +628,7 @@ std::optional<TriangleMesh> TriangulatorReference::GetTriangleMesh(double ladoMa
       ++i;
     }
   }
-  // Step 12.
+  // Saving: every work point, then the surviving triangles clockwise.
   for (int32_t i = 1; i <= n_; ++i) {
     const PointRec& p = workPoints_[static_cast<size_t>(i)];
     mesh.AddPoint(p.X, p.Y, p.Z, p.T);
@@ -621,7 +658,6 @@ std::optional<TriangleMesh> TriangulatorReference::GetTriangleMesh(double ladoMa
     if (a.Z == -999 || b.Z == -999 || c.Z == -999) continue;
     mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
   }
-  // Step 13.
   return finish();
 }
 

@@ -38,6 +38,11 @@ namespace orvane::reference {
 class TriangulatorReference {
  public:
   int32_t LastErrorCode = 0;
+  // Insertion decides "strictly inside the circumcircle" with the exact
+  // InCircle instead of the floating-point circle (and keeps no complete
+  // flags, which only skip work in exact arithmetic): the construction's
+  // answer on co-circular and collinear input such as grids.
+  bool ExactInsertion = false;
 
   void Initialise(PointList& Points, std::span<const PointList> cCon = {});
   std::optional<TriangleMesh> GetTriangleMesh(double ladoMax = 1000);
@@ -45,6 +50,16 @@ class TriangulatorReference {
   // Decisions of the last build whose floating-point or tolerance answer
   // differs from the exact one (0 in general position).
   int64_t UncertainDecisions() const { return uncertain_; }
+  // Constraint cavities of the last build whose boundary touches itself (a
+  // vertex joined to the rest of the boundary by one edge that two crossed
+  // triangles share). The literal ring chaining cannot close such a cavity,
+  // so the segment fails here, where the product re-triangulates it.
+  int64_t SlitCavities() const { return slitCavities_; }
+  // Constraint cavities of the last build whose side triangles leave out an
+  // edge of the cavity's border (an earlier constraint there that is not
+  // Delaunay among the side's vertices): the literal re-triangulation then
+  // crosses that border, where the product keeps it.
+  int64_t BrokenCavities() const { return brokenCavities_; }
 
  private:
   struct WorkTriangle {
@@ -71,7 +86,8 @@ class TriangulatorReference {
   Crossing CrossingTest(XYRec A, XYRec B, double m, const PointRec& E1, const PointRec& E2,
                         bool vertexCheck) const;
   void TriangulateSide(const std::vector<int32_t>& side, const std::vector<XYRec>& cavity,
-                       std::vector<int32_t>& slots, std::vector<bool>& used);
+                       std::vector<int32_t>& slots, std::vector<bool>& used,
+                       std::vector<WorkTriangle>& made);
   void RemoveByCentroid(const std::vector<XYRec>& ring, bool keepInside);
 
   bool initialised_ = false;
@@ -96,6 +112,8 @@ class TriangulatorReference {
   int32_t walkCount_ = 0;                // the count later stages walk
   std::vector<Edge> edgeBuffer_;
   mutable int64_t uncertain_ = 0;
+  int64_t slitCavities_ = 0;
+  int64_t brokenCavities_ = 0;
 };
 
 }  // namespace orvane::reference

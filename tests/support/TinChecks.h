@@ -70,17 +70,22 @@ inline void VerifyTin(const TriangleMesh& m, const std::vector<Segment2>& constr
       edges[{v[i], v[(i + 1) % 3]}].push_back(t);
     }
   }
-  for (const auto& [e, ts] : edges) ASSERT_EQ(ts.size(), 1u) << "edge " << e.first << "-" << e.second << " used twice in one direction";
+  for (const auto& [e, ts] : edges)
+    ASSERT_EQ(ts.size(), 1u) << "edge " << e.first << "-" << e.second
+                             << " used twice in one direction";
 
   // Overlaps, through a coarse grid of triangle boxes.
   const ExtentsRec box = m.GetExtents();
   const double cell = std::max((box.Max.X - box.Min.X), (box.Max.Y - box.Min.Y)) /
-                          std::max(1.0, std::sqrt(static_cast<double>(m.TriangleCount()))) + 1e-9;
+                          std::max(1.0, std::sqrt(static_cast<double>(m.TriangleCount()))) +
+                      1e-9;
   std::map<std::pair<int64_t, int64_t>, std::vector<int32_t>> grid;
   for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
     const auto e = *m.GetTriangleExtents(t);
-    for (int64_t i = static_cast<int64_t>((e.Min.X - box.Min.X) / cell); i <= static_cast<int64_t>((e.Max.X - box.Min.X) / cell); ++i)
-      for (int64_t j = static_cast<int64_t>((e.Min.Y - box.Min.Y) / cell); j <= static_cast<int64_t>((e.Max.Y - box.Min.Y) / cell); ++j)
+    for (int64_t i = static_cast<int64_t>((e.Min.X - box.Min.X) / cell);
+         i <= static_cast<int64_t>((e.Max.X - box.Min.X) / cell); ++i)
+      for (int64_t j = static_cast<int64_t>((e.Min.Y - box.Min.Y) / cell);
+           j <= static_cast<int64_t>((e.Max.Y - box.Min.Y) / cell); ++j)
         grid[{i, j}].push_back(t);
   }
   for (const auto& [key, ts] : grid)
