@@ -5,7 +5,10 @@
 
 namespace orvane {
 
-void SortByX(std::span<PointRec> list, int32_t Lo, int32_t Hi) {
+namespace {
+
+template <class Rec>
+void SortRecords(std::span<Rec> list, int32_t Lo, int32_t Hi) {
   if (Hi <= Lo) return;
   if (Lo < 0 || static_cast<size_t>(Hi) >= list.size())
     throw std::out_of_range("SortByX: range outside the list");
@@ -28,13 +31,18 @@ void SortByX(std::span<PointRec> list, int32_t Lo, int32_t Hi) {
     // Lo..j and i..Hi are disjoint, so sorting them in either order gives
     // the same list.
     if (j - Lo < Hi - i) {
-      if (Lo < j) SortByX(list, Lo, j);
+      if (Lo < j) SortRecords(list, Lo, j);
       Lo = i;
     } else {
-      if (i < Hi) SortByX(list, i, Hi);
+      if (i < Hi) SortRecords(list, i, Hi);
       Hi = j;
     }
   }
 }
+
+}  // namespace
+
+void SortByX(std::span<PointRec> list, int32_t Lo, int32_t Hi) { SortRecords(list, Lo, Hi); }
+void SortByX(std::span<XKey> list, int32_t Lo, int32_t Hi) { SortRecords(list, Lo, Hi); }
 
 }  // namespace orvane

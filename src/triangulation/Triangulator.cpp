@@ -276,24 +276,24 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   CurrentStatus().SendEvents(0, false);
   TriangleMesh mesh;
 
-  // Work points sorted by X, in place in the working point table (sorting
-  // positions 0..n-1 picks the same pivots as positions 1..n). T carries the
-  // point's AllPoints index through the sort and is restored afterwards.
+  // Work points in the order of SortByX (sorting positions 0..n-1 picks the
+  // same pivots as positions 1..n); small keys are sorted, then gathered.
   const auto n = static_cast<int32_t>(workIndex_.size());
   WorkTriangulation tri;
   tri.pts.resize(static_cast<size_t>(n) + 3);
-  for (int32_t k = 0; k < n; ++k) {
-    const int32_t all = workIndex_[static_cast<size_t>(k)];
-    tri.pts[static_cast<size_t>(k)] = allPoints_[static_cast<size_t>(all)];
-    tri.pts[static_cast<size_t>(k)].T = all;
-  }
-  SortByX(tri.pts, 0, n - 1);
   std::vector<int32_t> workOfAll(allPoints_.size(), -1);  // AllPoints index -> 0-based work vertex
-  for (int32_t k = 0; k < n; ++k) {
-    PointRec& p = tri.pts[static_cast<size_t>(k)];
-    const auto all = static_cast<int32_t>(p.T);
-    workOfAll[static_cast<size_t>(all)] = k;
-    p.T = allPoints_[static_cast<size_t>(all)].T;
+  {
+    std::vector<XKey> keys(static_cast<size_t>(n));
+    for (int32_t k = 0; k < n; ++k) {
+      const int32_t all = workIndex_[static_cast<size_t>(k)];
+      keys[static_cast<size_t>(k)] = {allPoints_[static_cast<size_t>(all)].X, all};
+    }
+    SortByX(keys, 0, n - 1);
+    for (int32_t k = 0; k < n; ++k) {
+      const int32_t all = keys[static_cast<size_t>(k)].index;
+      tri.pts[static_cast<size_t>(k)] = allPoints_[static_cast<size_t>(all)];
+      workOfAll[static_cast<size_t>(all)] = k;
+    }
   }
   // The rings to clip by, before the copy of the caller's points goes.
   const std::vector<XYRec> hullRing =
