@@ -14,5 +14,13 @@ using Runner = std::function<int()>;
 Runner AddInfoCommand(CLI::App& app);
 Runner AddDemoCommand(CLI::App& app);
 Runner AddTriangulateCommand(CLI::App& app);
+Runner AddLandXmlCommand(CLI::App& app);
+// list, build, import, saveas, rename, delete (ProjectCommands.cpp).
+Runner AddListCommand(CLI::App& app);
+Runner AddBuildCommand(CLI::App& app);
+Runner AddImportCommand(CLI::App& app);
+Runner AddSaveAsCommand(CLI::App& app);
+Runner AddRenameCommand(CLI::App& app);
+Runner AddDeleteCommand(CLI::App& app);
 
 }  // namespace orvane::cli

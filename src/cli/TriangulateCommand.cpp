@@ -1,14 +1,10 @@
-#include <signal.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/Interrupt.h"
 #include "core/NumberText.h"
 #include "core/Status.h"
 #include "project/TriangulateFiles.h"
@@ -16,94 +12,6 @@
 namespace orvane::cli {
 
 namespace {
-
-// Set by the Ctrl+C handler. The triangulator clears CancelRequested when it
-// starts and polls it only while inserting points, so the command keeps its
-// own record of an interrupt that arrived at any other moment.
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "used from a signal handler");
-
-extern "C" void OnInterrupt(int) {
-  interrupted.store(true);
-  CancelRequested.store(true);
-}
-
-// Routes the first Ctrl+C to a clean cancel for its lifetime; the handler
-// resets itself, so a second Ctrl+C ends the process the ordinary way.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    interrupted = false;
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESETHAND;
-    installed_ = sigaction(SIGINT, &sa, &previous_) == 0;
-  }
-  ~InterruptGuard() {
-    if (installed_) sigaction(SIGINT, &previous_, nullptr);
-  }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  struct sigaction previous_ {};
-  bool installed_ = false;
-};
-
-// Holds Ctrl+C back while the result file is written, so that not even a
-// second Ctrl+C can leave a temporary file behind.
-class InterruptBlock {
- public:
-  InterruptBlock() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    blocked_ = sigprocmask(SIG_BLOCK, &set, &previous_) == 0;
-  }
-  ~InterruptBlock() {
-    if (blocked_) sigprocmask(SIG_SETMASK, &previous_, nullptr);
-  }
-  InterruptBlock(const InterruptBlock&) = delete;
-  InterruptBlock& operator=(const InterruptBlock&) = delete;
-
- private:
-  sigset_t previous_{};
-  bool blocked_ = false;
-};
-
-// "START_TRIANGULATION 42%" on stderr, rewritten in place; only on a terminal.
-class ProgressLine {
- public:
-  ProgressLine() : shown_(isatty(STDERR_FILENO) == 1) {
-    if (!shown_) return;
-    status_ = Status::Create();
-    auto phase = std::make_shared<std::string>();
-    status_->StatusPhase = [phase](std::string& code) { *phase = code; };
-    status_->Progress = [phase](int32_t& percent) {
-      if (phase->empty() || *phase == "IDLE") return;
-      std::fprintf(stderr, "\r%-24s %3d%%", phase->c_str(), static_cast<int>(percent));
-      std::fflush(stderr);
-    };
-    status_->Listen();
-  }
-  ~ProgressLine() { Clear(); }
-  ProgressLine(const ProgressLine&) = delete;
-  ProgressLine& operator=(const ProgressLine&) = delete;
-
-  void Clear() {
-    if (!shown_ || !status_) return;
-    status_->Progress = nullptr;
-    status_->StatusPhase = nullptr;
-    std::fprintf(stderr, "\r%34s\r", "");
-    std::fflush(stderr);
-    status_.reset();
-  }
-
- private:
-  bool shown_;
-  std::shared_ptr<Status> status_;
-};
 
 struct TriangulateOptions {
   std::string points, breaklines, zones, holes, out;
@@ -134,7 +42,7 @@ int RunTriangulate(const TriangulateOptions& o) {
   if (result.ZoneCount > 1)
     std::cerr << o.zones << ": " << result.ZoneCount << " zones; the last one is the boundary\n";
 
-  const bool cancelled = interrupted.load() || result.ErrorCode == Triangulator::Cancelled;
+  const bool cancelled = Interrupted() || result.ErrorCode == Triangulator::Cancelled;
   if (cancelled) {
     result.Mesh.reset();
     result.ErrorCode = Triangulator::Cancelled;

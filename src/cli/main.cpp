@@ -19,6 +19,13 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddInfoCommand);
   add(orvane::cli::AddDemoCommand);
   add(orvane::cli::AddTriangulateCommand);
+  add(orvane::cli::AddLandXmlCommand);
+  add(orvane::cli::AddListCommand);
+  add(orvane::cli::AddBuildCommand);
+  add(orvane::cli::AddImportCommand);
+  add(orvane::cli::AddSaveAsCommand);
+  add(orvane::cli::AddRenameCommand);
+  add(orvane::cli::AddDeleteCommand);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -132,6 +132,26 @@ void TriangleMesh::RemoveTriangle(int32_t Index) {
   if (open > 0) Reindex();
 }
 
+void TriangleMesh::EraseTriangles(std::span<const int32_t> ascending) {
+  int32_t previous = 0;
+  for (int32_t t : ascending) {
+    if (t <= previous || t > TriangleCount()) Fault("EraseTriangles", t);
+    previous = t;
+  }
+  if (ascending.empty()) return;
+  size_t out = static_cast<size_t>(ascending.front());
+  size_t next = 0;
+  for (size_t t = out; t < triangles_.size(); ++t) {
+    if (next < ascending.size() && static_cast<size_t>(ascending[next]) == t) {
+      ++next;
+      continue;
+    }
+    triangles_[out++] = triangles_[t];
+  }
+  triangles_.resize(out);
+  InvalidateIndex();
+}
+
 void TriangleMesh::Reindex() {
   LastErrorCode = 0;
   // Property sets of removed triangles go; the following sets move down.

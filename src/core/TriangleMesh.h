@@ -76,6 +76,10 @@ class TriangleMesh {
   // T of A, B, C rounded (half to even) to 32-bit integers.
   std::optional<std::array<int32_t, 3>> GetTriangleIndexes(int32_t Index) const;
   void RemoveTriangle(int32_t Index);
+  // Erases the listed triangles (1-based, strictly ascending, each at most
+  // TriangleCount()) in one pass; the later ones move down. Unlike
+  // RemoveTriangle it neither reindexes nor marks property sets.
+  void EraseTriangles(std::span<const int32_t> ascending);
   // Rebuilds the point list from the triangles through the unique-vertex grid.
   void Reindex();
   // Drops points that coincide (strictly, in X, Y and Z) with no vertex.

@@ -146,20 +146,37 @@ TEST(PointListDifferential, FindPointOnGrowingAndEditedList) {
   }
 }
 
-TEST(PointListDifferential, CheckForDuplicatesMatchesPairScan) {
+TEST(PointListDifferential, CheckForDuplicatesAndDecimateMatchPairScans) {
   for (const Scene& s : kScenes) {
     for (double radius : kRadii) {
-      for (size_t n : {2u, 40u, 900u}) {
+      for (size_t n : {1u, 2u, 40u, 1200u}) {
         const std::vector<PointRec> pts = Crowded(s, radius, n);
-        const PointList list = MakeList(pts);
-        const std::vector<PointRec> ref = Copy(list);
         for (bool verifyZ : {false, true}) {
+          SCOPED_TRACE("scene " + std::to_string(s.seed) + " r " + std::to_string(radius) + " n " +
+                       std::to_string(n) + " z " + std::to_string(verifyZ));
+          PointList list = MakeList(pts);
           for (bool all : {false, true}) {
             const PointList::DuplicateReport got = list.CheckForDuplicates(radius, verifyZ, all);
             const reference::LiteralDuplicates want =
-                reference::LiteralCheckForDuplicates(ref, radius, verifyZ, all);
-            ASSERT_EQ(got.Count, want.Count) << s.seed << " r " << radius << " n " << n;
+                reference::LiteralCheckForDuplicates(Copy(list), radius, verifyZ, all);
+            ASSERT_EQ(got.Count, want.Count);
             ASSERT_EQ(got.DupIndexes, want.DupIndexes);
+          }
+          // One property set per point, tagged with its original index.
+          for (int32_t i = 1; i <= list.count(); ++i) list.SetPointProperty(i, "id", i);
+          for (bool average : {false, true}) {
+            PointList thinned = list;
+            const reference::LiteralDecimation want =
+                reference::LiteralDecimate(Copy(thinned), radius, verifyZ, average);
+            ASSERT_EQ(thinned.Decimate(radius, verifyZ, average), want.Removed);
+            ASSERT_EQ(Copy(thinned), want.Points) << "average " << average;
+            // Property sets of absorbed points are gone, the others keep order.
+            std::vector<int32_t> ids;
+            for (size_t i = 1; i < want.MarkedRemoved.size(); ++i)
+              if (!want.MarkedRemoved[i]) ids.push_back(static_cast<int32_t>(i));
+            ASSERT_EQ(thinned.PointPropertyCount(), static_cast<int32_t>(ids.size()));
+            for (size_t k = 0; k < ids.size(); ++k)
+              ASSERT_EQ(thinned.PointProperty(static_cast<int32_t>(k + 1), "ID"), Variant(ids[k]));
           }
         }
       }
@@ -168,39 +185,7 @@ TEST(PointListDifferential, CheckForDuplicatesMatchesPairScan) {
   // Sparse points: nothing close at all.
   PointList sparse;
   for (int i = 0; i < 100; ++i) sparse.AddVertex(500000 + i * 0.0016, 4500000, 0);
-  EXPECT_EQ(sparse.CheckForDuplicates(0.0015, false, false).Count, 0);
-  EXPECT_EQ(sparse.CheckForDuplicates(0.0015, false, true).DupIndexes, "");
-}
-
-TEST(PointListDifferential, DecimateMatchesGreedyScan) {
-  for (const Scene& s : kScenes) {
-    for (double radius : kRadii) {
-      for (size_t n : {1u, 50u, 1200u}) {
-        const std::vector<PointRec> pts = Crowded(s, radius, n);
-        for (bool verifyZ : {false, true}) {
-          for (bool average : {false, true}) {
-            PointList list = MakeList(pts);
-            // One property set per point, tagged with its original index.
-            for (int32_t i = 1; i <= list.count(); ++i) list.SetPointProperty(i, "id", i);
-            const reference::LiteralDecimation want =
-                reference::LiteralDecimate(Copy(list), radius, verifyZ, average);
-
-            const int32_t removed = list.Decimate(radius, verifyZ, average);
-            ASSERT_EQ(removed, want.Removed);
-            ASSERT_EQ(Copy(list), want.Points) << "scene " << s.seed << " r " << radius << " n "
-                                               << n << " z " << verifyZ << " avg " << average;
-            // Property sets of absorbed points are gone, the others keep order.
-            std::vector<int32_t> ids;
-            for (size_t i = 1; i < want.MarkedRemoved.size(); ++i)
-              if (!want.MarkedRemoved[i]) ids.push_back(static_cast<int32_t>(i));
-            ASSERT_EQ(list.PointPropertyCount(), static_cast<int32_t>(ids.size()));
-            for (size_t k = 0; k < ids.size(); ++k)
-              ASSERT_EQ(list.PointProperty(static_cast<int32_t>(k + 1), "ID"), Variant(ids[k]));
-          }
-        }
-      }
-    }
-  }
+  EXPECT_EQ(sparse.CheckForDuplicates(0.0015, false, true).Count, 0);
 }
 
 // Non-finite coordinates compare false with everything: they are never close

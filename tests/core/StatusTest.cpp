@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -44,12 +45,9 @@ class StatusTest : public ::testing::Test {
   Log log_;
 };
 
-TEST_F(StatusTest, FreshObjectDefaultsAndFirstCallRaisesWhateverTheClock) {
+TEST_F(StatusTest, FirstCallRaisesWhateverTheClock) {
   clock_ = 0;  // the clock may start at 0: the first batch still goes out
-  auto s = Logged();
-  EXPECT_EQ(s->Delay, 0.5);
-  EXPECT_TRUE(s->Enabled);
-  s->SendEvents(5);
+  Logged()->SendEvents(5);
   EXPECT_EQ(log_, (Log{"Progress 5"}));
 }
 
@@ -88,18 +86,13 @@ TEST_F(StatusTest, DisabledRaisesNothingAndKeepsTheThrottle) {
   EXPECT_EQ(log_, (Log{"Progress 20", "Phase INITTRI"}));
 }
 
-TEST_F(StatusTest, EscWithoutConfirmationOnlyAsks) {
+TEST_F(StatusTest, EscAsksAndOnlyAConfirmedCancelCompletesProgress) {
   esc_ = true;
-  auto s = Logged(false);
-  s->SendEvents(30);
+  Logged(false)->SendEvents(30);
   EXPECT_EQ(log_, (Log{"Progress 30", "Esc"}));
   EXPECT_FALSE(CancelRequested);
-}
-
-TEST_F(StatusTest, ConfirmedEscCompletesProgressAndRequestsCancel) {
-  esc_ = true;
-  auto s = Logged(true);
-  s->SendEvents(30);
+  log_.clear();
+  Logged(true)->SendEvents(30);
   EXPECT_EQ(log_, (Log{"Progress 30", "Esc", "Progress 100"}));
   EXPECT_TRUE(CancelRequested);
 }
@@ -136,12 +129,10 @@ TEST_F(StatusTest, HandlerMayReplaceTheCurrentObject) {
 }
 
 TEST(PercentOf, RoundsHalfToEvenAndCaps) {
-  EXPECT_EQ(PercentOf(1, 8), 12);  // 12.5
-  EXPECT_EQ(PercentOf(3, 8), 38);  // 37.5
-  EXPECT_EQ(PercentOf(1, 3), 33);
-  EXPECT_EQ(PercentOf(2, 3), 67);
-  EXPECT_EQ(PercentOf(9, 3), 100);
-  EXPECT_EQ(PercentOf(5, 0), 0);
+  // 12.5 and 37.5 round to even; above 100 caps; nothing of nothing is 0.
+  for (auto [done, all, pct] :
+       {std::array{1, 8, 12}, {3, 8, 38}, {2, 3, 67}, {9, 3, 100}, {5, 0, 0}})
+    EXPECT_EQ(PercentOf(done, all), pct) << done << " of " << all;
 }
 
 }  // namespace

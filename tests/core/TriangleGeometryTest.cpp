@@ -19,6 +19,11 @@ struct Origin {
 };
 const Origin kOrigins[] = {{0, 0}, {500000.0005, 4500000.0015}};
 
+void ExpectXY(Origin o, double x, double y, double wantX, double wantY) {
+  EXPECT_NEAR(x - o.x, wantX, 1e-9);
+  EXPECT_NEAR(y - o.y, wantY, 1e-9);
+}
+
 TriangleMesh OneTriangle(Origin o, PointRec a, PointRec b, PointRec c) {
   TriangleMesh mesh;
   mesh.AddTriangle(o.x + a.X, o.y + a.Y, a.Z, 1, o.x + b.X, o.y + b.Y, b.Z, 2, o.x + c.X, o.y + c.Y,
@@ -81,21 +86,16 @@ TEST(TriangleGeometry, CircumAndInscribedCircles) {
     const TriangleMesh mesh = OneTriangle(o, {0, 0, 0}, {4, 0, 0}, {0, 3, 0});
     const auto circum = mesh.GetCircumCenter(1);
     ASSERT_TRUE(circum);
-    EXPECT_NEAR(circum->xCenter - o.x, 2, 1e-9);
-    EXPECT_NEAR(circum->yCenter - o.y, 1.5, 1e-9);
+    ExpectXY(o, circum->xCenter, circum->yCenter, 2, 1.5);
     EXPECT_NEAR(circum->Radius, 2.5, 1e-9);
 
     const auto in = mesh.GetBestFitInscribedCircle(1);
     ASSERT_TRUE(in);
-    EXPECT_NEAR(in->circle.xCenter - o.x, 1, 1e-9);
-    EXPECT_NEAR(in->circle.yCenter - o.y, 1, 1e-9);
+    ExpectXY(o, in->circle.xCenter, in->circle.yCenter, 1, 1);
     EXPECT_NEAR(in->circle.Radius, 1, 1e-9);
-    EXPECT_NEAR(in->TangentAB.X - o.x, 1, 1e-9);
-    EXPECT_NEAR(in->TangentAB.Y - o.y, 0, 1e-9);
-    EXPECT_NEAR(in->TangentBC.X - o.x, 1.6, 1e-9);  // 3 from B along B-C
-    EXPECT_NEAR(in->TangentBC.Y - o.y, 1.8, 1e-9);
-    EXPECT_NEAR(in->TangentCA.X - o.x, 0, 1e-9);
-    EXPECT_NEAR(in->TangentCA.Y - o.y, 1, 1e-9);
+    ExpectXY(o, in->TangentAB.X, in->TangentAB.Y, 1, 0);
+    ExpectXY(o, in->TangentBC.X, in->TangentBC.Y, 1.6, 1.8);  // 3 from B along B-C
+    ExpectXY(o, in->TangentCA.X, in->TangentCA.Y, 0, 1);
   }
   const TriangleMesh line = OneTriangle({0, 0}, {0, 0, 0}, {1, 1, 0}, {2, 2, 0});
   EXPECT_FALSE(line.GetCircumCenter(1));

@@ -45,17 +45,12 @@ int32_t TriangulatorReference::MatchOrAdd(PointList& Points, const PointRec& p) 
 
 void TriangulatorReference::SetBoundary(PointList& Points, const PointList& Boundary) {
   boundaryIndex_.assign(1, 0);
-  boundaryPolygon_.clear();
-  for (int32_t i = 1; i <= Boundary.count(); ++i) {
-    const PointRec& p = Boundary.Point(i);
-    boundaryPolygon_.push_back({p.X, p.Y});
-    boundaryIndex_.push_back(MatchOrAdd(Points, p));
-  }
+  for (int32_t i = 1; i <= Boundary.count(); ++i)
+    boundaryIndex_.push_back(MatchOrAdd(Points, Boundary.Point(i)));
   // An open boundary is closed (the product's choice).
   const int32_t n = Boundary.count();
   if (n >= 3 &&
       (Boundary.Point(1).X != Boundary.Point(n).X || Boundary.Point(1).Y != Boundary.Point(n).Y)) {
-    boundaryPolygon_.push_back(boundaryPolygon_.front());
     boundaryIndex_.push_back(boundaryIndex_[1]);
   }
 }

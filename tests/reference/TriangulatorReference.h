@@ -97,7 +97,6 @@ class TriangulatorReference {
   std::vector<std::vector<int32_t>> areaIndex_;  // [vertex k][area z], both from 1
   std::vector<std::vector<int32_t>> areaInfo_;   // [row 0..2][area z]
   int32_t areaCount_ = 0;
-  std::vector<XYRec> boundaryPolygon_;  // as the caller gave it
 
   std::vector<PointRec> allPoints_;    // [0] unused
   std::vector<XYRec> constraintList_;  // [0] unused; segment s = entries 2s-1, 2s

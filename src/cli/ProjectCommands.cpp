@@ -1,0 +1,220 @@
+// The project commands: list, build, import, saveas, rename and delete. Each
+// opens FOLDER as the project (its .dsp files scanned in name order, the
+// surfaces known by the names they carry) and does what the explorer's
+// buttons do, without asking for confirmation.
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "cli/Commands.h"
+#include "cli/Interrupt.h"
+#include "core/NumberText.h"
+#include "project/ProjectState.h"
+#include "project/SurfaceBuild.h"
+#include "project/SurfaceFiles.h"
+
+namespace orvane::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProjectArgs {
+  std::string folder, name, other;
+};
+
+// The explorer's count column: a leading blank for non-negative numbers.
+std::string CountColumn(int32_t n) { return (n >= 0 ? " " : "") + std::to_string(n); }
+
+void PrintWarnings(const std::vector<std::string>& warnings) {
+  for (const std::string& w : warnings) std::cerr << w << '\n';
+}
+
+// Opens folder as the project and scans it; false (with a message) when it
+// is not a folder.
+bool OpenProject(const std::string& folder) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    std::cerr << folder << ": not a folder\n";
+    return false;
+  }
+  Project() = ProjectState();
+  std::string trimmed = folder;
+  while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\')) trimmed.pop_back();
+  Project().ProjectFolder = trimmed;
+  Project().ProjectName = fs::path(trimmed).filename().string();
+  PrintWarnings(ScanProjectFolder(trimmed, "dsp").Warnings);
+  return true;
+}
+
+std::shared_ptr<TriangleMesh> FindSurface(const std::string& name) {
+  for (const auto& s : Project().Surfaces)
+    if (s && SurfaceName(*s) == name) return s;
+  std::cerr << name << ": no surface of that name in " << Project().ProjectFolder << '\n';
+  return nullptr;
+}
+
+// Reports a file-set operation: warnings and refusals on stderr.
+int Finish(const FileSetResult& r) {
+  PrintWarnings(r.Warnings);
+  if (!r.ok()) {
+    std::cerr << r.Message << '\n';
+    return 2;
+  }
+  return 0;
+}
+
+int RunList(const ProjectArgs& a) {
+  if (!OpenProject(a.folder)) return 2;
+  for (const auto& s : Project().Surfaces) {
+    const ExtentsRec e = s->GetExtents();
+    std::cout << SurfaceName(*s) << '\t' << CountColumn(s->PointCount()) << '\t'
+              << CountColumn(s->TriangleCount()) << '\t' << FormatFixed(e.Min.Z, 3) << '\t'
+              << FormatFixed(e.Max.Z, 3) << '\n';
+  }
+  return 0;
+}
+
+int RunBuild(const ProjectArgs& a) {
+  if (!OpenProject(a.folder)) return 2;
+  if (CheckSurfaceName(a.name) != FileSetRefusal::None) {
+    std::cerr << a.name << ": " << RefusalMessage(CheckSurfaceName(a.name)) << '\n';
+    return 2;
+  }
+  InterruptGuard guard;
+  BuildResult r;
+  {
+    ProgressLine progress;
+    r = BuildSurface(Project().ProjectFolder, a.name, [] { return Interrupted(); });
+  }
+  PrintWarnings(r.Warnings);
+  if (r.Cancelled) {
+    std::cerr << "cancelled: " << a.name << " not built, its files left as they were\n";
+    return 2;
+  }
+  if (!r.Built) {
+    std::cerr << r.Message << '\n';
+    return 2;
+  }
+  std::cout << "points: " << r.PointCount << '\n'
+            << "triangles: " << r.TriangleCount << '\n'
+            << "zones: " << r.ZoneCount << '\n'
+            << "breaklines: " << r.BreaklineCount << '\n'
+            << "removed outside zones: " << r.TrimmedTriangles << '\n';
+  for (const BuildResult::Phase& p : r.Phases)
+    std::cout << "time " << p.Name << ": " << FormatFixed(p.Seconds, 3) << " s\n";
+  return 0;
+}
+
+int RunImport(const ProjectArgs& a) {
+  if (!OpenProject(a.folder)) return 2;
+  InterruptBlock block;
+  const FileSetResult r = ImportSurfaceFile(a.name);
+  if (r.ok() && r.Surface) std::cout << SurfaceName(*r.Surface) << '\n';
+  return Finish(r);
+}
+
+int RunSaveAs(const ProjectArgs& a) {
+  if (!OpenProject(a.folder)) return 2;
+  auto surface = FindSurface(a.name);
+  if (!surface) return 2;
+  InterruptBlock block;
+  const FileSetResult r = SaveSurfaceAs(surface, a.other);
+  if (r.ok() && r.Surface) std::cout << SurfaceName(*r.Surface) << '\n';
+  return Finish(r);
+}
+
+int RunRename(const ProjectArgs& a) {
+  if (!OpenProject(a.folder)) return 2;
+  auto surface = FindSurface(a.name);
+  if (!surface) return 2;
+  InterruptBlock block;
+  const FileSetResult r = RenameSurface(surface, a.other);
+  if (r.ok()) std::cout << SurfaceName(*surface) << '\n';
+  return Finish(r);
+}
+
+int RunDelete(const ProjectArgs& a) {
+  if (!OpenProject(a.folder)) return 2;
+  const size_t before = Project().Surfaces.size();
+  InterruptBlock block;
+  const FileSetResult r = DeleteSurfaceFiles(a.name);
+  if (r.ok() && r.Deleted.empty() && Project().Surfaces.size() == before) {
+    std::cerr << a.name << ": no surface of that name in " << Project().ProjectFolder << '\n';
+    return 2;
+  }
+  return Finish(r);
+}
+
+CLI::App* Add(CLI::App& app, const char* name, const char* help, ProjectArgs& a) {
+  auto* cmd = app.add_subcommand(name, help);
+  cmd->add_option("FOLDER", a.folder, "Project folder (holds the surfaces' files)")->required();
+  return cmd;
+}
+
+}  // namespace
+
+Runner AddListCommand(CLI::App& app) {
+  auto a = std::make_shared<ProjectArgs>();
+  Add(app, "list",
+      "List the project's surfaces, one per line in scan order, tab-separated: name, points,\n"
+      "triangles, lowest and highest elevation (\"0.000\").",
+      *a);
+  return [a] { return RunList(*a); };
+}
+
+Runner AddBuildCommand(CLI::App& app) {
+  auto a = std::make_shared<ProjectArgs>();
+  auto* cmd = Add(app, "build",
+                  "Build surface NAME from NAME.xyz with its zones (NAME.bnd) and breaklines\n"
+                  "(NAME.brk); write NAME.dsp and NAME.tin. Ctrl+C cancels and writes nothing.",
+                  *a);
+  cmd->add_option("NAME", a->name, "Surface name")->required();
+  return [a] { return RunBuild(*a); };
+}
+
+Runner AddImportCommand(CLI::App& app) {
+  auto a = std::make_shared<ProjectArgs>();
+  auto* cmd = Add(app, "import",
+                  "Add a surface file to the project: copies it and its .bnd, .con and .tin\n"
+                  "from its own folder under the surface's name. Prints the name.",
+                  *a);
+  cmd->add_option("FILE", a->name, "Surface file (.dsp)")->required();
+  return [a] { return RunImport(*a); };
+}
+
+Runner AddSaveAsCommand(CLI::App& app) {
+  auto a = std::make_shared<ProjectArgs>();
+  auto* cmd = Add(app, "saveas",
+                  "Save a copy of surface NAME as TARGET (.dsp), with its .xyz, .bnd, .con and\n"
+                  ".tin, named after TARGET. Prints the new name.",
+                  *a);
+  cmd->add_option("NAME", a->name, "Surface name")->required();
+  cmd->add_option("TARGET", a->other, "File to write (.dsp)")->required();
+  return [a] { return RunSaveAs(*a); };
+}
+
+Runner AddRenameCommand(CLI::App& app) {
+  auto a = std::make_shared<ProjectArgs>();
+  auto* cmd = Add(app, "rename",
+                  "Rename surface NAME and its files to NEWNAME in upper case. Prints the new\n"
+                  "name.",
+                  *a);
+  cmd->add_option("NAME", a->name, "Surface name")->required();
+  cmd->add_option("NEWNAME", a->other, "New name")->required();
+  return [a] { return RunRename(*a); };
+}
+
+Runner AddDeleteCommand(CLI::App& app) {
+  auto a = std::make_shared<ProjectArgs>();
+  auto* cmd = Add(app, "delete",
+                  "Delete surface NAME: its .dsp, .xyz, .con, .tin, .bnd, .brk, .exc, .rgb and\n"
+                  ".col files. Does not ask for confirmation.",
+                  *a);
+  cmd->add_option("NAME", a->name, "Surface name")->required();
+  return [a] { return RunDelete(*a); };
+}
+
+}  // namespace orvane::cli

@@ -1,0 +1,43 @@
+#pragma once
+// The process-wide state of an open project: its name and folder, the texts
+// of the user interface, the surfaces, and the lists the text readers fill.
+// The desktop program and the command-line tool share it; everything runs
+// on one thread.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/PointList.h"
+#include "core/TriangleMesh.h"
+
+namespace orvane {
+
+struct ProjectState {
+  // Start-up and settings.
+  std::string ProjectName;
+  std::string ProjectFolder;  // without a trailing separator
+  std::string LanguageCode;   // "" when not set
+  std::string HelpFilePath;
+  std::vector<std::string> TextTable = std::vector<std::string>(100);  // entry n is TextTable[n - 1]
+  std::string ApplicationTitle;  // text 2 when the settings were loaded
+
+  // The project's surfaces, in folder-scan order, and the one picked last.
+  std::vector<std::shared_ptr<TriangleMesh>> Surfaces;
+  std::shared_ptr<TriangleMesh> CurrentSurface;
+
+  // Filled by the text readers of the surface file set, replaced on each read.
+  PointList SourcePoints;
+  std::vector<PointList> ZoneList;
+  std::vector<PointList> BreaklineList;
+  std::optional<TriangleMesh> BuiltSurface;
+
+  // Text n (1-based) of the table; "" outside 1..100.
+  const std::string& Text(int n) const;
+};
+
+// The state of the running process.
+ProjectState& Project();
+
+}  // namespace orvane

@@ -1,0 +1,72 @@
+#pragma once
+// Building a surface of the project from its source points, and writing a
+// grid of quads as a ".grd" file.
+//
+// BuildSurface(folder, name) reads the surface's own files: the points
+// (name.xyz), its inclusion zones (name.bnd) and breaklines (name.brk) into
+// Project().SourcePoints, ZoneList and BreaklineList; drops points closer than
+// 0.001 m to an earlier one (in X and Y); triangulates with triangle sides
+// below 1000 m; and
+//  - with two or more zones, removes the triangles whose centroid lies in no
+//    zone (ZoneTrim.h);
+//  - with one zone, uses it as the boundary constraint of the triangulation;
+// then writes name.dsp and name.tin, and keeps the mesh, named name, as
+// Project().BuiltSurface. The surface is not added to Project().Surfaces.
+//
+// Progress goes to CurrentStatus(). CancelRequested is cleared at the start
+// and polled between the steps and by the triangulator; a cancelled build
+// writes nothing, so the surface's existing files stay as they were. Both
+// files are written through temporary files.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/QuadMesh.h"
+
+namespace orvane {
+
+struct BuildResult {
+  bool Built = false;      // name.dsp and name.tin written
+  bool Cancelled = false;  // stopped by CancelRequested; nothing written
+  // Why nothing (or not everything) was written; "" when built.
+  std::string Message;
+  std::vector<std::string> Warnings;  // lines the readers skipped, and similar
+  int32_t SourcePointCount = 0;       // read from name.xyz
+  int32_t DecimatedPointCount = 0;    // left after dropping near points
+  int32_t ZoneCount = 0;              // polygons of name.bnd
+  int32_t BreaklineCount = 0;         // polylines of name.brk
+  int32_t TrimmedTriangles = 0;       // removed outside the zones
+  int32_t PointCount = 0;             // of the surface written
+  int32_t TriangleCount = 0;
+  struct Phase {
+    std::string Name;  // "read", "decimate", "triangulate", "trim", "write dsp", "write tin"
+    double Seconds = 0;
+  };
+  std::vector<Phase> Phases;
+};
+
+// stop, when given, is asked together with CancelRequested: the command
+// line passes its own record of Ctrl+C, which survives the triangulator's
+// clearing of CancelRequested when it starts.
+BuildResult BuildSurface(const std::filesystem::path& folder, const std::string& name,
+                         const std::function<bool()>& stop = {});
+
+struct GridResult {
+  bool Written = false;      // the file is in place (complete or cut short by a cancel)
+  bool Cancelled = false;
+  int32_t QuadsWritten = 0;
+  std::string Message;  // "" when written
+};
+
+// Writes folder/name.grd: two lines per quad in quad order, the triangles
+// (P1, P2, P3) and (P1, P3, P4) in the ".tin" layout, CR LF. Before each
+// quad, the percentage done goes to CurrentStatus().SendEvents(percent,
+// false); when CancelRequested is then set, it is cleared and the file is
+// closed with the lines written so far.
+GridResult WriteGridFile(const QuadMesh& quads, const std::filesystem::path& folder,
+                         const std::string& name);
+
+}  // namespace orvane

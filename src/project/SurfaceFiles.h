@@ -1,0 +1,147 @@
+#pragma once
+// The surface file set: every surface of a project lives in the project
+// folder as files sharing the surface's name and differing by extension
+// (".dsp" the surface itself, ".xyz" source points, ".bnd" zones, ".brk"
+// breaklines, ".tin" triangles, ".con" and ".exc" companions of the suite,
+// ".rgb" and ".col" colouring). This file holds the small file routines, the
+// ".tin" writer, the folder scan and the whole-set operations: import, save
+// as, rename and delete.
+//
+// The operations act on Project() (ProjectFolder, Surfaces) and never show
+// anything: they return what happened, and a refusal leaves every file and
+// the surface collection as they were.
+//
+// Paths. Both "/" and "\" separate folders in the names these routines take
+// apart, so a path typed the Windows way works as well ("C:\a\b.dsp" has the
+// base name "b"). Files are written through a temporary file renamed into
+// place, so a failed write never leaves a truncated file.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/TriangleMesh.h"
+
+namespace orvane {
+
+// Why an operation refused or failed. The text shown for each is
+// RefusalMessage(code).
+enum class FileSetRefusal : int32_t {
+  None = 0,
+  EmptyName,           // the new name is empty
+  SameName,            // rename: the new name is the current one
+  InvalidName,         // separator, character invalid in file names, "." or ".."
+  NameInUse,           // another surface of the project already has the name
+  OwnFiles,            // save as: the target is the surface's own file set
+  NoSurface,           // no surface given
+  LoadFailed,          // import: the ".dsp" could not be read
+  WriteFailed,         // a file could not be written, copied or deleted
+};
+
+// The user's text for a refusal: the language table's entry when one is
+// assigned to the code and not empty, else the English default.
+std::string RefusalMessage(FileSetRefusal code);
+// The text-table entry (1-based) that words the refusal; 0 for none.
+int32_t RefusalTextNumber(FileSetRefusal code);
+
+// What a file-set operation did.
+struct FileSetResult {
+  FileSetRefusal Refusal = FileSetRefusal::None;
+  // "" when done; else RefusalMessage(Refusal), followed by ": " and the file
+  // and the system's reason where one applies.
+  std::string Message;
+  std::vector<std::filesystem::path> Written;  // files written or copied, in order
+  std::vector<std::filesystem::path> Deleted;  // files deleted, in order
+  std::vector<std::string> Warnings;           // steps that failed without stopping the operation
+  std::shared_ptr<TriangleMesh> Surface;       // the surface added (import, save as)
+  bool ok() const { return Refusal == FileSetRefusal::None; }
+};
+
+// Extension lists of the whole-set operations, each in the order in which
+// the files are handled.
+inline constexpr std::string_view kImportCopies[] = {".dsp", ".bnd", ".con", ".tin"};
+inline constexpr std::string_view kSaveAsCopies[] = {".xyz", ".bnd", ".con", ".tin"};
+inline constexpr std::string_view kRenameCopies[] = {".xyz", ".bnd", ".brk", ".con", ".tin"};
+inline constexpr std::string_view kRenameDeletes[] = {".dsp", ".xyz", ".bnd", ".con", ".brk", ".tin"};
+inline constexpr std::string_view kDeleteList[] = {".dsp", ".xyz", ".con", ".tin", ".bnd",
+                                                    ".brk", ".exc", ".rgb", ".col"};
+
+// True when path names an existing file (not a folder); any error gives false.
+bool FileExists(const std::filesystem::path& path);
+
+// The part of path after its last "/" or "\" (all of it when there is none),
+// cut before its first ".": "C:\a\plan.rev.dsp" gives "plan", a path ending
+// in a separator gives "".
+std::string BaseName(std::string_view path);
+
+// Names (without folder) of the regular files of folder whose name ends in
+// "." + extension (letter case ignored, as file patterns are on the suite's
+// home platform), sorted by name as bytes so every machine lists the same
+// order. A missing or unreadable folder gives an empty list.
+std::vector<std::string> ListFiles(const std::filesystem::path& folder, std::string_view extension);
+
+// The surface name kept in a mesh's Tag ("" when it holds none).
+std::string SurfaceName(const TriangleMesh& mesh);
+
+// Refusal for a name that cannot be a surface name: empty, ".", "..", a
+// path separator, a character that file names may not hold on any of the
+// suite's platforms (< > : " | ? * and control characters), or a trailing
+// blank or dot. None when the name is usable.
+FileSetRefusal CheckSurfaceName(std::string_view name);
+
+// Writes the ".tin" file of mesh: one line per triangle in index order,
+// "((x1 y1 z1)(x2 y2 z2)(x3 y3 z3))" with CR LF, numbers in the general
+// decimal form with ".". A counter-clockwise (or degenerate) triangle is
+// inverted in the mesh before its line is written, so every line runs
+// clockwise. On failure returns false and error (when given) names the file
+// and the reason; the previous file is left as it was.
+bool WriteTriangleFile(TriangleMesh& mesh, const std::filesystem::path& path,
+                       std::string* error = nullptr);
+
+// Loads every ".<extension>" file of folder, in ListFiles order, into
+// Project().Surfaces. A file that does not load still adds an empty surface
+// (named after the file) and a warning. A surface without a name is named
+// after its file. The scan only reads: it never copies or writes a file.
+FileSetResult ScanProjectFolder(const std::filesystem::path& folder,
+                                std::string_view extension = "dsp");
+
+// Loads one ".dsp" file into Project().Surfaces and copies it and its
+// companions (kImportCopies) from the file's own folder into the project
+// folder under the surface's name. A surface without a name takes the
+// file's base name. A file is never copied onto itself. Refuses a file that
+// does not load, a name that is not a usable file name, and a name that
+// another surface of the project already has (its files would be
+// overwritten).
+FileSetResult ImportSurfaceFile(const std::filesystem::path& path);
+
+// Saves a copy of surface as targetPath (a ".dsp") named BaseName(targetPath),
+// copies the surface's kSaveAsCopies from the project folder to the target
+// folder under the new name, and appends the copy to Project().Surfaces.
+// Refuses an empty or unusable name and a target that is the surface's own
+// file set.
+FileSetResult SaveSurfaceAs(const std::shared_ptr<TriangleMesh>& surface,
+                            const std::filesystem::path& targetPath);
+
+// Renames surface (one of Project().Surfaces) to newName in upper case: saves
+// it as the new ".dsp", copies kRenameCopies to the new name, then deletes
+// kRenameDeletes of the old name. Refuses, changing nothing: an empty or
+// unusable name, the current name, and a name that another surface of the
+// project or a ".dsp" file of the folder already has.
+FileSetResult RenameSurface(const std::shared_ptr<TriangleMesh>& surface, std::string_view newName);
+
+// Deletes the files of kDeleteList that exist for name in the project folder
+// and removes every surface of that name from Project().Surfaces. Refuses an
+// unusable name (so no path can reach outside the folder).
+FileSetResult DeleteSurfaceFiles(std::string_view name);
+
+// Appends the ".tin" line of the triangle (a, b, c), CR LF included.
+void AppendTriangleLine(std::string& out, const PointRec& a, const PointRec& b,
+                        const PointRec& c);
+
+// The file of surface name with extension ext in the project folder.
+std::filesystem::path SurfaceFile(std::string_view name, std::string_view ext);
+
+}  // namespace orvane

@@ -1,0 +1,54 @@
+#pragma once
+// Trimming a built surface to its inclusion zones.
+//
+// The result is defined by a slow procedure: for each triangle in index
+// order, its centroid (the means of the three X and of the three Y) is
+// recorded when no zone of Model 1100 contains it (PointList::IsPointInside,
+// zones asked in order); then, for each recorded centroid in order, the
+// triangle at it in the current mesh (TriangleAt: the first one, in index
+// order) is removed with RemoveTriangle, which renumbers the later triangles
+// and reindexes the points whenever a removal leaves a point unused. A
+// centroid that no longer lies in any triangle removes nothing.
+//
+// TrimToZones computes exactly that mesh (the same triangles in the same
+// order, the same point list and vertex numbers, the same extents) in
+// near-linear time: the zones are asked through a grid that answers whole
+// cells away from their edges at once, the triangles are found through a
+// spatial index, and the points are reindexed once instead of after every
+// removal. Why one reindex suffices is explained in ZoneTrim.cpp.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "core/PointList.h"
+#include "core/TriangleMesh.h"
+
+namespace orvane {
+
+// IsPointInside of the first zone of Model 1100 that answers true, asked of
+// many points: the same answers as the plain calls.
+class ZoneClassifier {
+ public:
+  explicit ZoneClassifier(std::span<const PointList> zones);
+  ZoneClassifier(const ZoneClassifier&) = delete;
+  ZoneClassifier& operator=(const ZoneClassifier&) = delete;
+  ~ZoneClassifier();
+  // True when some zone of Model 1100 contains (X, Y).
+  bool Contains(double X, double Y) const;
+
+ private:
+  struct Zone;
+  std::vector<Zone> zones_;
+};
+
+// 1-based indices, ascending, of the triangles whose centroid lies in no
+// zone of Model 1100.
+std::vector<int32_t> TrianglesOutsideZones(const TriangleMesh& mesh,
+                                           std::span<const PointList> zones);
+
+// Removes the triangles outside the zones as described above; returns how
+// many were removed. Progress goes to CurrentStatus (percent of centroids).
+int32_t TrimToZones(TriangleMesh& mesh, std::span<const PointList> zones);
+
+}  // namespace orvane

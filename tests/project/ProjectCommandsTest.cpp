@@ -1,0 +1,111 @@
+// orvane-tin list, build, import, saveas, rename and delete on one project
+// folder, run as a user would.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string Slurp(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class ProjectCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("orvane-project-cli-" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "proj");
+    fs::create_directories(root_ / "other");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  Outcome Tin(const std::string& args) const {
+    const std::string command = "cd '" + root_.string() + "' && '" + ORVANE_CLI + "' " + args +
+                                " >'" + (root_ / "out.txt").string() + "' 2>'" +
+                                (root_ / "err.txt").string() + "'";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(root_ / "out.txt"),
+            Slurp(root_ / "err.txt")};
+  }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(root_ / name, std::ios::binary) << text;
+  }
+
+  fs::path root_;
+};
+
+TEST_F(ProjectCommands, RoundTripOfTheSixCommands) {
+  std::string xyz;
+  for (int i = 0; i <= 10; ++i)
+    for (int j = 0; j <= 10; ++j)
+      xyz += std::to_string(i * 10) + " " + std::to_string(j * 10) + " " +
+             std::to_string(i + j) + ".25\r\n";
+  Write("proj/S.xyz", xyz);
+  Write("proj/S.bnd", "0 0 0\r\n20 0 0\r\n20 20 0\r\n0 20 0\r\nZONA_INC\r\n80 80 0\r\n"
+                      "100 80 0\r\n100 100 0\r\n80 100 0\r\n");
+
+  Outcome o = Tin("build proj S");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("triangles: 16\n"), std::string::npos) << o.out;
+  EXPECT_TRUE(fs::exists(root_ / "proj" / "S.tin"));
+
+  o = Tin("list proj");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "S\t 18\t 16\t0.250\t20.250\n");
+
+  o = Tin("saveas proj S proj/T.dsp");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(fs::exists(root_ / "proj" / "T.bnd"));
+  EXPECT_EQ(Tin("saveas proj S proj/S.dsp").status, 2);
+
+  o = Tin("rename proj T s");
+  EXPECT_EQ(o.status, 2);
+  EXPECT_FALSE(o.err.empty());
+  o = Tin("rename proj T 'lote a'");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "LOTE A\n");
+  EXPECT_FALSE(fs::exists(root_ / "proj" / "T.dsp"));
+
+  fs::copy_file(root_ / "proj" / "S.dsp", root_ / "other" / "S.dsp");
+  EXPECT_EQ(Tin("import proj other/S.dsp").status, 2);  // the name is taken
+  EXPECT_EQ(Tin("rename proj S V").status, 0);
+  o = Tin("import proj other/S.dsp");
+  ASSERT_EQ(o.status, 0) << o.err;
+
+  o = Tin("delete proj 'LOTE A'");
+  ASSERT_EQ(o.status, 0) << o.err;
+  o = Tin("list proj");
+  EXPECT_EQ(o.out, "S\t 18\t 16\t0.250\t20.250\nV\t 18\t 16\t0.250\t20.250\n");
+}
+
+TEST_F(ProjectCommands, FailuresExitWithTwoAndAMessage) {
+  for (const char* args : {"list missing", "build proj NONE", "rename proj NONE X",
+                           "saveas proj NONE proj/X.dsp", "delete proj NONE",
+                           "import proj other/none.dsp", "build proj ../x"}) {
+    const Outcome o = Tin(args);
+    EXPECT_EQ(o.status, 2) << args;
+    EXPECT_FALSE(o.err.empty()) << args;
+  }
+  for (const char* cmd : {"list", "build", "import", "saveas", "rename", "delete"})
+    EXPECT_EQ(Tin(std::string(cmd) + " --help").status, 0) << cmd;
+}
+
+}  // namespace

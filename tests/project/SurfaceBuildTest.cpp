@@ -1,0 +1,337 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/QuadMesh.h"
+#include "core/Status.h"
+#include "project/ProjectState.h"
+#include "project/SurfaceBuild.h"
+#include "project/ZoneTrim.h"
+#include "reference/ZoneTrimReference.h"
+#include "triangulation/Triangulator.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+PointList Polygon(std::initializer_list<std::pair<double, double>> corners, int32_t model = 1100) {
+  PointList p;
+  p.Model = model;
+  for (auto [x, y] : corners) p.AddVertex(x, y, 0);
+  p.AddVertex(corners.begin()->first, corners.begin()->second, 0);
+  return p;
+}
+
+// Bit-for-bit equality of what the binary file would hold.
+void ExpectSameMesh(const TriangleMesh& a, const TriangleMesh& b, const std::string& what) {
+  ASSERT_EQ(a.TriangleCount(), b.TriangleCount()) << what;
+  ASSERT_EQ(a.PointCount(), b.PointCount()) << what;
+  for (int32_t t = 1; t <= a.TriangleCount(); ++t) {
+    const TriangleRec &p = a.Triangle(t), &q = b.Triangle(t);
+    for (auto [u, v] : {std::pair{&p.A, &q.A}, {&p.B, &q.B}, {&p.C, &q.C}}) {
+      ASSERT_EQ(u->X, v->X) << what << " triangle " << t;
+      ASSERT_EQ(u->Y, v->Y) << what << " triangle " << t;
+      ASSERT_EQ(u->T, v->T) << what << " triangle " << t;
+    }
+  }
+  for (int32_t i = 1; i <= a.PointCount(); ++i) {
+    ASSERT_EQ(a.Point(i).X, b.Point(i).X) << what << " point " << i;
+    ASSERT_EQ(a.Point(i).Y, b.Point(i).Y) << what << " point " << i;
+    ASSERT_EQ(a.Point(i).Z, b.Point(i).Z) << what << " point " << i;
+    ASSERT_EQ(a.Point(i).T, b.Point(i).T) << what << " point " << i;
+  }
+  const ExtentsRec ea = a.GetExtents(), eb = b.GetExtents();
+  EXPECT_EQ(ea.Min.X, eb.Min.X) << what;
+  EXPECT_EQ(ea.Max.Y, eb.Max.Y) << what;
+  EXPECT_EQ(ea.Min.Z, eb.Min.Z) << what;
+}
+
+void ExpectSameTrim(const TriangleMesh& mesh, const std::vector<PointList>& zones,
+                    const std::string& what) {
+  StatusSilencer quiet;
+  TriangleMesh fast = mesh, slow = mesh;
+  const int32_t removedFast = TrimToZones(fast, zones);
+  const int32_t removedSlow = reference::LiteralTrimToZones(slow, zones);
+  EXPECT_EQ(removedFast, removedSlow) << what;
+  ExpectSameMesh(fast, slow, what);
+}
+
+// Arbitrary meshes: overlapping and degenerate triangles, centroids on
+// other triangles' edges and vertices, points 0.0005 / 0.001 / 0.0015 apart
+// (so the reindex merges some and not others), duplicated coordinates under
+// two numbers, unused points, survey-sized coordinates.
+TriangleMesh HostileMesh(std::mt19937_64& rng, double ox, double oy) {
+  TriangleMesh m;
+  std::uniform_real_distribution<double> u(0, 20);
+  std::uniform_int_distribution<int> pick(0, 5);
+  std::vector<PointRec> pts;
+  const int n = 40;
+  for (int i = 0; i < n; ++i) {
+    double x = ox + std::round(u(rng)), y = oy + std::round(u(rng)), z = std::round(u(rng) / 4);
+    switch (pick(rng)) {
+      case 0:  // near an earlier point
+        if (!pts.empty()) {
+          const PointRec& p = pts[static_cast<size_t>(rng() % pts.size())];
+          const double d[] = {0.0005, 0.001, 0.0015};
+          x = p.X + d[rng() % 3], y = p.Y + (rng() % 2 ? d[rng() % 3] : 0), z = p.Z;
+        }
+        break;
+      case 1:  // the same coordinates as an earlier point
+        if (!pts.empty()) {
+          const PointRec& p = pts[static_cast<size_t>(rng() % pts.size())];
+          x = p.X, y = p.Y, z = p.Z;
+        }
+        break;
+      default:
+        break;
+    }
+    pts.push_back({x, y, z, 0});
+    m.AddPoint(x, y, z);
+  }
+  std::uniform_int_distribution<int32_t> idx(1, n);
+  const int triangles = 20 + static_cast<int>(rng() % 120);
+  for (int t = 0; t < triangles; ++t) {
+    int32_t i = idx(rng), j = idx(rng), k = idx(rng);
+    if (t % 7 == 0) k = i;  // degenerate: two corners on one point
+    const PointRec &a = pts[static_cast<size_t>(i - 1)], &b = pts[static_cast<size_t>(j - 1)],
+                   &c = pts[static_cast<size_t>(k - 1)];
+    // Now and then a vertex carries no point number (T = 0).
+    m.AddTriangle(a.X, a.Y, a.Z, t % 11 == 3 ? 0 : i, b.X, b.Y, b.Z, j, c.X, c.Y, c.Z, k);
+  }
+  return m;
+}
+
+std::vector<PointList> RandomZones(std::mt19937_64& rng, double ox, double oy, int count) {
+  std::uniform_real_distribution<double> u(0, 20);
+  std::vector<PointList> zones;
+  for (int z = 0; z < count; ++z) {
+    // Small zones remove most triangles, large ones only a few.
+    const double scale = rng() % 2 ? 0.5 : 2.5;
+    const double x0 = ox + u(rng) - 10 * (scale - 0.5), y0 = oy + u(rng) - 10 * (scale - 0.5);
+    const double w = 1 + u(rng) * scale, h = 1 + u(rng) * scale;
+    zones.push_back(Polygon({{x0, y0}, {x0 + w, y0}, {x0 + w / 2, y0 + h}, {x0, y0 + h / 3}},
+                            z == 1 ? 1200 : 1100));  // a hole-coded zone is not asked
+  }
+  return zones;
+}
+
+TEST(ZoneTrimTest, MatchesTheLiteralProcedureOnHostileMeshes) {
+  for (uint64_t seed = 1; seed <= 400; ++seed) {
+    std::mt19937_64 rng(seed);
+    const double ox = seed % 2 ? 0 : 5e5, oy = seed % 2 ? 0 : 4.5e6;
+    const TriangleMesh mesh = HostileMesh(rng, ox, oy);
+    ExpectSameTrim(mesh, RandomZones(rng, ox, oy, 2 + static_cast<int>(seed % 3)),
+                   "seed " + std::to_string(seed));
+  }
+}
+
+// Two copies of one triangle, the first with a vertex that carries no
+// point number: the centroid of each finds the first copy still there, and
+// neither removal leaves a numbered point unused, so the points (with the
+// unused point 5) are never renumbered.
+TEST(ZoneTrimTest, RemovalsThatLeaveNoPointUnusedKeepTheNumbering) {
+  TriangleMesh m;
+  for (auto [x, y] : {std::pair{0.0, 0.0}, {10.0, 0.0}, {10.0, 10.0}, {0.0, 10.0}, {50.0, 50.0}})
+    m.AddPoint(x, y, 1);
+  auto add = [&](int32_t i, int32_t j, int32_t k, bool numbered = true) {
+    const PointRec a = m.Point(i), b = m.Point(j), c = m.Point(k);
+    m.AddTriangle(a.X, a.Y, a.Z, numbered ? i : 0, b.X, b.Y, b.Z, j, c.X, c.Y, c.Z, k);
+  };
+  add(1, 2, 3, false);
+  add(1, 2, 3);
+  add(1, 3, 4);
+  add(1, 2, 4);
+  const std::vector<PointList> zones = {Polygon({{2, 2}, {4.5, 2}, {4.5, 8}, {2, 8}}),
+                                        Polygon({{40, 40}, {41, 40}, {41, 41}})};
+  ExpectSameTrim(m, zones, "copies");
+  TriangleMesh trimmed = m;
+  StatusSilencer quiet;
+  EXPECT_EQ(TrimToZones(trimmed, zones), 2);
+  EXPECT_EQ(trimmed.PointCount(), 5);
+}
+
+TEST(ZoneTrimTest, MatchesTheLiteralProcedureOnBuiltSurfaces) {
+  for (uint64_t seed = 1; seed <= 12; ++seed) {
+    std::mt19937_64 rng(seed);
+    const double ox = seed % 2 ? 0 : 5e5, oy = seed % 2 ? 0 : 4.5e6;
+    std::uniform_real_distribution<double> u(0, 100);
+    PointList points;
+    for (int i = 0; i < 600; ++i) {
+      double x = ox + u(rng), y = oy + u(rng);
+      if (i % 50 == 0) x = ox + 40 + 0.0015 * (i % 3), y = oy + 40;  // millimetre neighbours
+      if (i % 97 == 0) x = ox + 25 * (i % 4), y = oy + 30;           // on zone borders
+      points.AddVertex(x, y, u(rng) / 10);
+    }
+    points.Decimate(0.001, false, false);
+    Triangulator tri;
+    tri.Initialise(points);
+    StatusSilencer quiet;
+    std::optional<TriangleMesh> mesh = tri.GetTriangleMesh(1000);
+    ASSERT_TRUE(mesh);
+    std::vector<PointList> zones = {
+        Polygon({{ox + 10, oy + 10}, {ox + 50, oy + 10}, {ox + 50, oy + 50}, {ox + 10, oy + 50}}),
+        Polygon({{ox + 25, oy + 30}, {ox + 90, oy + 35}, {ox + 75, oy + 95}})};
+    ExpectSameTrim(*mesh, zones, "seed " + std::to_string(seed));
+  }
+}
+
+TEST(ZoneTrimTest, ClassifierAgreesWithThePlainZoneTest) {
+  std::mt19937_64 rng(7);
+  // A self-crossing ring, a concave one and one with a very long edge.
+  const std::vector<PointList> zones = {
+      Polygon({{0, 0}, {10, 10}, {10, 0}, {0, 10}}),
+      Polygon({{20, 0}, {30, 0}, {30, 10}, {25, 2}, {20, 10}}),
+      Polygon({{-1000, -5}, {1000, -4}, {0, -3}})};
+  const ZoneClassifier classifier(zones);
+  std::uniform_real_distribution<double> u(-5, 35);
+  for (int i = 0; i < 20000; ++i) {
+    double x = u(rng), y = u(rng) / 2;
+    if (i % 4 == 0) x = std::round(x), y = std::round(y);  // on vertices and edges
+    if (i % 8 == 1) y = -5 + (x + 1000) / 2000 - 0.0003;  // beside the long edge
+    bool expected = false;
+    for (const PointList& z : zones) expected = expected || z.IsPointInside(x, y);
+    ASSERT_EQ(classifier.Contains(x, y), expected) << x << " " << y;
+  }
+}
+
+class SurfaceBuildTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvane-build-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    Project() = ProjectState();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  void Write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+  static std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  // A 11 x 11 grid of points, 10 m apart.
+  void WriteGrid(const std::string& name) {
+    std::string text;
+    for (int i = 0; i <= 10; ++i)
+      for (int j = 0; j <= 10; ++j)
+        text += std::to_string(i * 10) + " " + std::to_string(j * 10) + " " +
+                std::to_string(i + j) + "\r\n";
+    Write(name + ".xyz", text);
+  }
+  fs::path dir_;
+};
+
+TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
+  WriteGrid("A");
+  StatusSilencer quiet;
+  BuildResult plain = BuildSurface(dir_, "A");
+  ASSERT_TRUE(plain.Built) << plain.Message;
+  EXPECT_EQ(plain.PointCount, 121);
+  EXPECT_EQ(plain.TriangleCount, 200);
+  TriangleMesh saved;
+  ASSERT_TRUE(saved.LoadFromBinary(dir_ / "A.dsp"));
+  EXPECT_EQ(VariantToText(saved.Tag), "A");
+  const std::string tin = Read(dir_ / "A.tin");
+  EXPECT_EQ(std::count(tin.begin(), tin.end(), '\n'), 200);
+  EXPECT_EQ(tin.rfind("((", 0), 0u);
+  EXPECT_NE(tin.find("))\r\n"), std::string::npos);
+  EXPECT_TRUE(Project().BreaklineList.empty());
+  EXPECT_EQ(Project().SourcePoints.count(), 0);
+
+  // One zone: the boundary, so nothing outside it is triangulated.
+  Write("A.bnd", "0 0 0\r\n50 0 0\r\n50 50 0\r\n0 50 0\r\n");
+  BuildResult one = BuildSurface(dir_, "A");
+  ASSERT_TRUE(one.Built) << one.Message;
+  EXPECT_EQ(one.ZoneCount, 1);
+  EXPECT_EQ(one.TrimmedTriangles, 0);
+  EXPECT_EQ(one.TriangleCount, 50);
+
+  // Two zones: triangles whose centroid is in neither go.
+  Write("A.bnd", "0 0 0\r\n20 0 0\r\n20 20 0\r\n0 20 0\r\nZONA_INC\r\n80 80 0\r\n100 80 0\r\n"
+                 "100 100 0\r\n80 100 0\r\n");
+  BuildResult two = BuildSurface(dir_, "A");
+  ASSERT_TRUE(two.Built) << two.Message;
+  EXPECT_EQ(two.ZoneCount, 2);
+  EXPECT_EQ(two.TriangleCount, 16);
+  EXPECT_EQ(two.TrimmedTriangles, 200 - 16);
+  ASSERT_TRUE(saved.LoadFromBinary(dir_ / "A.dsp"));
+  EXPECT_EQ(saved.TriangleCount(), 16);
+  EXPECT_EQ(saved.PointCount(), 18);
+  EXPECT_EQ(Project().ZoneList.size(), 2u);  // kept for whoever reads them next
+}
+
+TEST_F(SurfaceBuildTest, ReadsOnlyTheSurfacesOwnZonesAndBreaklines) {
+  WriteGrid("A");
+  Project().ZoneList = {Polygon({{0, 0}, {1, 0}, {1, 1}}), Polygon({{5, 5}, {6, 5}, {6, 6}})};
+  Project().BreaklineList = {Polygon({{0, 0}, {90, 90}}, 1300)};
+  StatusSilencer quiet;
+  BuildResult r = BuildSurface(dir_, "A");
+  ASSERT_TRUE(r.Built) << r.Message;
+  EXPECT_EQ(r.ZoneCount, 0);
+  EXPECT_EQ(r.TriangleCount, 200);
+}
+
+TEST_F(SurfaceBuildTest, MissingPointsOrCancelWriteNothing) {
+  StatusSilencer quiet;
+  BuildResult none = BuildSurface(dir_, "NONE");
+  EXPECT_FALSE(none.Built);
+  EXPECT_FALSE(fs::exists(dir_ / "NONE.dsp"));
+
+  WriteGrid("B");
+  Write("B.dsp", "old");
+  Write("B.tin", "old");
+  auto status = Status::Create();
+  status->Progress = [](int32_t&) { CancelRequested = true; };
+  status->Listen();
+  BuildResult cancelled = BuildSurface(dir_, "B");
+  Status::Create()->Listen();
+  EXPECT_TRUE(cancelled.Cancelled);
+  EXPECT_FALSE(cancelled.Built);
+  EXPECT_EQ(Read(dir_ / "B.dsp"), "old");
+  EXPECT_EQ(Read(dir_ / "B.tin"), "old");
+  EXPECT_FALSE(CancelRequested);
+}
+
+TEST_F(SurfaceBuildTest, GridFileLinesProgressAndCancel) {
+  QuadMesh quads;
+  for (int q = 0; q < 3; ++q) quads.AddQuad(q, 0, 1.5, q + 1, 0, 2, q + 1, 1, 2.25, q, 1, -0.125);
+  std::vector<int32_t> seen;
+  int cancelAt = 0;
+  auto status = Status::Create();
+  status->Progress = [&](int32_t& p) {
+    seen.push_back(p);
+    if (static_cast<int>(seen.size()) == cancelAt) CancelRequested = true;
+  };
+  status->Listen();
+  GridResult all = WriteGridFile(quads, dir_, "G");
+  EXPECT_TRUE(all.Written);
+  EXPECT_EQ(seen, (std::vector<int32_t>{33, 67, 100}));
+  const std::string text = Read(dir_ / "G.grd");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6);
+  EXPECT_EQ(text.substr(0, text.find('\n') + 1), "((0 0 1.5)(1 0 2)(1 1 2.25))\r\n");
+  EXPECT_NE(text.find("((0 0 1.5)(1 1 2.25)(0 1 -0.125))\r\n"), std::string::npos);
+
+  seen.clear();
+  cancelAt = 2;
+  GridResult cut = WriteGridFile(quads, dir_, "G");
+  Status::Create()->Listen();
+  EXPECT_TRUE(cut.Written && cut.Cancelled);
+  EXPECT_EQ(cut.QuadsWritten, 1);
+  EXPECT_EQ(Read(dir_ / "G.grd"), text.substr(0, text.find('\n', text.find('\n') + 1) + 1));
+  EXPECT_FALSE(CancelRequested);
+}
+
+}  // namespace
+}  // namespace orvane

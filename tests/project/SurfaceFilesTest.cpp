@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/NumberText.h"
+#include "core/TriangleMesh.h"
+#include "project/ProjectState.h"
+#include "project/SurfaceFiles.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(SurfaceFilesTest, BaseNameTakesEitherSeparator) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\a\\b.c.dsp", "b"}, {"plan.rev.dsp", "plan"}, {"/p/q/lote.dsp", "lote"},
+      {"dir\\", ""},           {"dir/", ""},             {"noext", "noext"},
+      {"a/b\\c.d", "c"},       {"", ""},                 {".hidden", ""}};
+  for (auto [path, base] : cases) EXPECT_EQ(BaseName(path), base) << path;
+}
+
+TEST(SurfaceFilesTest, SurfaceNamesThatCannotBeFileNames) {
+  for (const char* bad : {"", ".", "..", "A/B", "A\\B", "A:B", "A*", "A?", "A\"", "A|B", "A<",
+                          "TAB\tX", "TRAIL ", "TRAIL."})
+    EXPECT_NE(CheckSurfaceName(bad), FileSetRefusal::None) << '"' << bad << '"';
+  for (const char* good : {"A", "LOTE A", "PLAN-2.1X", "Ñ"})
+    EXPECT_EQ(CheckSurfaceName(good), FileSetRefusal::None) << good;
+  EXPECT_FALSE(RefusalMessage(FileSetRefusal::NameInUse).empty());
+}
+
+// The ".tin" and ".grd" writers format through AppendNumber.
+TEST(SurfaceFilesTest, AppendNumberWritesWhatFormatNumberWrites) {
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> east(5e5, 5.1e5), unit(-1, 1);
+  std::vector<double> values = {0.0,     -0.0,    1.0,      -1.5,    0.1 + 0.2, 1e15,   1e14,
+                                999999999999999.0,  1e16,   123456789012345.6, 1e-4,  1e-5,
+                                -2.5e-7, 1e300,   5e-324,   std::numeric_limits<double>::infinity(),
+                                std::numeric_limits<double>::quiet_NaN(),     100.0,  4500000.125};
+  for (int i = 0; i < 200000; ++i) {
+    values.push_back(std::round(east(rng) * 1000) / 1000);               // millimetres
+    values.push_back(east(rng) + 0.0005 * (i % 4));                       // all 17 digits
+    values.push_back(unit(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20));
+    uint64_t bits = rng();
+    double any;
+    std::memcpy(&any, &bits, sizeof any);
+    values.push_back(any);
+  }
+  for (double v : values) {
+    std::string out = "x";
+    AppendNumber(out, v);
+    ASSERT_EQ(out, "x" + FormatNumber(v)) << v;
+  }
+}
+
+class FileSetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("orvane-fileset-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "project");
+    fs::create_directories(root_ / "elsewhere");
+    Project() = ProjectState();
+    Project().ProjectFolder = (root_ / "project").string();
+  }
+  void TearDown() override {
+    Project() = ProjectState();
+    fs::remove_all(root_);
+  }
+
+  static void WriteText(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+  }
+  static std::string ReadText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  // A one-triangle surface saved as folder/file.dsp with the given Tag, and
+  // a companion text file for each extension (holding "<file><ext>").
+  static void MakeSurface(const fs::path& folder, const std::string& file, const std::string& tag,
+                          std::initializer_list<const char*> companions = {}, double z = 1) {
+    TriangleMesh m;
+    m.AddPoint(0, 0, z);
+    m.AddPoint(10, 0, z);
+    m.AddPoint(0, 10, z + 1);
+    m.AddTriangle(0, 0, z, 1, 0, 10, z + 1, 3, 10, 0, z, 2);
+    if (!tag.empty()) m.Tag = tag;
+    m.SaveToBinary(folder / (file + ".dsp"));
+    ASSERT_EQ(m.LastErrorCode, 0);
+    for (const char* ext : companions) WriteText(folder / (file + ext), file + ext);
+  }
+  std::set<std::string> Files(const std::string& sub = "project") const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(root_ / sub)) names.insert(e.path().filename());
+    return names;
+  }
+  fs::path P(const std::string& name) const { return root_ / "project" / name; }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& s : Project().Surfaces) names.push_back(SurfaceName(*s));
+    return names;
+  }
+
+  fs::path root_;
+};
+
+TEST_F(FileSetTest, ListFilesAndTriangleFile) {
+  for (const char* f : {"b.dsp", "A.DSP", "c.dsp.bak", "a.dsp", "x.xyz"}) WriteText(P(f), "");
+  fs::create_directories(P("dir.dsp"));
+  EXPECT_EQ(ListFiles(P(""), "dsp"), (std::vector<std::string>{"A.DSP", "a.dsp", "b.dsp"}));
+  EXPECT_TRUE(ListFiles(root_ / "missing", "dsp").empty());
+  EXPECT_TRUE(FileExists(P("a.dsp")));
+  EXPECT_FALSE(FileExists(P("dir.dsp")));
+
+  TriangleMesh m;
+  m.AddTriangle(0.5, 0, 100.25, 1, 10, 0, 1e-3, 2, 0, 10, -2, 3);     // counter-clockwise
+  m.AddTriangle(5e5, 4.5e6, 1, 1, 5e5, 4500001.5, 2, 2, 500001, 4.5e6, 3, 3);  // clockwise
+  ASSERT_TRUE(WriteTriangleFile(m, P("t.tin")));
+  EXPECT_EQ(ReadText(P("t.tin")),
+            "((0 10 -2)(10 0 0.001)(0.5 0 100.25))\r\n"
+            "((500000 4500000 1)(500000 4500001.5 2)(500001 4500000 3))\r\n");
+  EXPECT_EQ(m.Triangle(1).A.X, 0);  // inverted in the mesh too
+  std::string error;
+  EXPECT_FALSE(WriteTriangleFile(m, root_ / "missing" / "t.tin", &error));
+  EXPECT_NE(error.find("missing"), std::string::npos);
+}
+
+TEST_F(FileSetTest, ScanLoadsInNameOrderAndWritesNothing) {
+  MakeSurface(P(""), "B", "B");
+  MakeSurface(P(""), "A", "");  // no name inside: named after the file
+  MakeSurface(P(""), "C", "OTHER", {".bnd"});
+  WriteText(P("D.dsp"), "not a surface");
+  const auto before = Files();
+  const FileSetResult r = ScanProjectFolder(P(""), "dsp");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B", "OTHER", "D"}));
+  EXPECT_EQ(Project().Surfaces[3]->TriangleCount(), 0);
+  EXPECT_EQ(r.Warnings.size(), 1u);
+  EXPECT_EQ(Files(), before);
+}
+
+TEST_F(FileSetTest, ImportCopiesItsListFromTheFilesFolder) {
+  const fs::path other = root_ / "elsewhere";
+  MakeSurface(other, "plan.rev", "LOTE", {".bnd", ".con", ".tin", ".xyz", ".brk", ".exc"});
+  const FileSetResult r = ImportSurfaceFile(other / "plan.rev.dsp");
+  ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(Files(), (std::set<std::string>{"LOTE.dsp", "LOTE.bnd", "LOTE.con", "LOTE.tin"}));
+  ASSERT_EQ(r.Written.size(), 4u);
+  EXPECT_EQ(r.Written[1], P("LOTE.bnd"));
+  EXPECT_EQ(ReadText(P("LOTE.con")), "plan.rev.con");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"LOTE"}));
+
+  // The same name again would overwrite LOTE's files.
+  const FileSetResult again = ImportSurfaceFile(other / "plan.rev.dsp");
+  EXPECT_EQ(again.Refusal, FileSetRefusal::NameInUse);
+  EXPECT_EQ(Project().Surfaces.size(), 1u);
+
+  // A file of the project itself, without a name inside: named after the
+  // file, and never copied onto itself.
+  MakeSurface(P(""), "X", "", {".tin"});
+  const auto before = Files();
+  const FileSetResult self = ImportSurfaceFile(P("X.dsp"));
+  ASSERT_TRUE(self.ok()) << self.Message;
+  EXPECT_TRUE(self.Written.empty());
+  EXPECT_EQ(Files(), before);
+  EXPECT_EQ(ReadText(P("X.tin")), "X.tin");
+
+  WriteText(other / "bad.dsp", "garbage");
+  EXPECT_EQ(ImportSurfaceFile(other / "bad.dsp").Refusal, FileSetRefusal::LoadFailed);
+  MakeSurface(other, "evil", "../ESCAPE");
+  EXPECT_EQ(ImportSurfaceFile(other / "evil.dsp").Refusal, FileSetRefusal::InvalidName);
+  EXPECT_EQ(Project().Surfaces.size(), 2u);
+}
+
+TEST_F(FileSetTest, SaveAsCopiesItsListAndRefusesItsOwnFiles) {
+  MakeSurface(P(""), "A", "A", {".xyz", ".bnd", ".con", ".tin", ".brk", ".exc", ".rgb"});
+  ScanProjectFolder(P(""));
+  auto a = Project().Surfaces.front();
+  const fs::path target = root_ / "elsewhere" / "copy.dsp";
+  const FileSetResult r = SaveSurfaceAs(a, target);
+  ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(Files("elsewhere"), (std::set<std::string>{"copy.dsp", "copy.xyz", "copy.bnd",
+                                                        "copy.con", "copy.tin"}));
+  EXPECT_EQ(ReadText(root_ / "elsewhere" / "copy.bnd"), "A.bnd");
+  TriangleMesh saved;
+  ASSERT_TRUE(saved.LoadFromBinary(target));
+  EXPECT_EQ(SurfaceName(saved), "copy");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"A", "copy"}));
+  EXPECT_EQ(SurfaceName(*a), "A");
+
+  const auto before = Files();
+  for (const fs::path& own : {P("A.dsp"), root_ / "project" / "." / "A.dsp"})
+    EXPECT_EQ(SaveSurfaceAs(a, own).Refusal, FileSetRefusal::OwnFiles) << own;
+  EXPECT_EQ(SaveSurfaceAs(a, P(".dsp")).Refusal, FileSetRefusal::EmptyName);
+  EXPECT_EQ(Files(), before);
+  EXPECT_EQ(ReadText(P("A.xyz")), "A.xyz");
+}
+
+TEST_F(FileSetTest, RenameMovesItsListAndRefusesWithoutChange) {
+  MakeSurface(P(""), "A", "A", {".xyz", ".bnd", ".brk", ".con", ".tin", ".exc", ".rgb", ".col"});
+  MakeSurface(P(""), "B", "B");
+  MakeSurface(P(""), "FILEONLY", "B2");  // its file name is taken though no surface has it
+  ScanProjectFolder(P(""));
+  auto a = Project().Surfaces.front();
+  const auto before = Files();
+  const std::pair<const char*, FileSetRefusal> refusals[] = {
+      {"a", FileSetRefusal::SameName},        {"", FileSetRefusal::EmptyName},
+      {"x/y", FileSetRefusal::InvalidName},   {"..", FileSetRefusal::InvalidName},
+      {"c:d", FileSetRefusal::InvalidName},   {"b", FileSetRefusal::NameInUse},
+      {"fileonly", FileSetRefusal::NameInUse}};
+  for (auto [name, why] : refusals) {
+    const FileSetResult r = RenameSurface(a, name);
+    EXPECT_EQ(r.Refusal, why) << name;
+    EXPECT_FALSE(r.Message.empty());
+  }
+  EXPECT_EQ(Files(), before);
+  EXPECT_EQ(SurfaceName(*a), "A");
+
+  const FileSetResult r = RenameSurface(a, "lote a");
+  ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(SurfaceName(*a), "LOTE A");
+  std::vector<std::string> deleted;
+  for (const fs::path& f : r.Deleted) deleted.push_back(f.filename());
+  EXPECT_EQ(deleted, (std::vector<std::string>{"A.dsp", "A.xyz", "A.bnd", "A.con", "A.brk",
+                                               "A.tin"}));
+  for (const char* ext : {".dsp", ".xyz", ".bnd", ".brk", ".con", ".tin"})
+    EXPECT_TRUE(FileExists(P(std::string("LOTE A") + ext))) << ext;
+  for (const char* ext : {".exc", ".rgb", ".col"}) {  // not in the rename list
+    EXPECT_TRUE(FileExists(P(std::string("A") + ext))) << ext;
+    EXPECT_FALSE(FileExists(P(std::string("LOTE A") + ext))) << ext;
+  }
+  EXPECT_EQ(ReadText(P("LOTE A.brk")), "A.brk");
+  TriangleMesh saved;
+  ASSERT_TRUE(saved.LoadFromBinary(P("LOTE A.dsp")));
+  EXPECT_EQ(SurfaceName(saved), "LOTE A");
+}
+
+TEST_F(FileSetTest, DeleteRemovesWhatExistsOfItsList) {
+  MakeSurface(P(""), "A", "A", {".xyz", ".tin", ".brk", ".exc", ".rgb", ".col", ".tmp"});
+  MakeSurface(P(""), "AB", "AB", {".xyz"});
+  ScanProjectFolder(P(""));
+  Project().CurrentSurface = Project().Surfaces.front();
+  const FileSetResult r = DeleteSurfaceFiles("A");
+  ASSERT_TRUE(r.ok());
+  std::vector<std::string> deleted;
+  for (const fs::path& f : r.Deleted) deleted.push_back(f.filename());
+  EXPECT_EQ(deleted, (std::vector<std::string>{"A.dsp", "A.xyz", "A.tin", "A.brk", "A.exc",
+                                               "A.rgb", "A.col"}));
+  EXPECT_EQ(Files(), (std::set<std::string>{"A.tmp", "AB.dsp", "AB.xyz"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"AB"}));
+  EXPECT_FALSE(Project().CurrentSurface);
+  EXPECT_EQ(DeleteSurfaceFiles("../project/AB").Refusal, FileSetRefusal::InvalidName);
+  EXPECT_TRUE(FileExists(P("AB.dsp")));
+}
+
+}  // namespace
+}  // namespace orvane
