@@ -106,8 +106,12 @@ void RunBuild(benchmark::State& state, bool zones, const char* run) {
   phaseTimes[std::string(run) + "/" + std::to_string(state.range(0)) + "/iterations:2"] = phases;
 }
 
-void BM_BuildSurface(benchmark::State& state) { RunBuild(state, false, "BM_BuildSurface"); }
-void BM_BuildSurfaceTwoZones(benchmark::State& state) { RunBuild(state, true, "BM_BuildSurfaceTwoZones"); }
+void BM_BuildSurface(benchmark::State& state) {
+  RunBuild(state, false, "BM_BuildSurface");
+}
+void BM_BuildSurfaceTwoZones(benchmark::State& state) {
+  RunBuild(state, true, "BM_BuildSurfaceTwoZones");
+}
 
 // count surfaces of about 500 points each in one folder.
 fs::path SurfaceFolderOf(int64_t count) {
@@ -194,7 +198,8 @@ int main(int argc, char** argv) {
       auto it = phaseTimes.find(key);
       if (it == phaseTimes.end()) continue;
       std::printf("%s %s points:", run, n);
-      for (const char* phase : {"read", "decimate", "triangulate", "trim", "write dsp", "write tin"})
+      for (const char* phase :
+           {"read", "decimate", "triangulate", "trim", "write dsp", "write tin"})
         if (it->second.count(phase)) std::printf(" %s %.0f ms,", phase, it->second[phase] * 1000);
       std::printf(" total %.0f ms\n", get(key));
     }

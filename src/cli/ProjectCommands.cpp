@@ -26,7 +26,9 @@ struct ProjectArgs {
 };
 
 // The explorer's count column: a leading blank for non-negative numbers.
-std::string CountColumn(int32_t n) { return (n >= 0 ? " " : "") + std::to_string(n); }
+std::string CountColumn(int32_t n) {
+  return (n >= 0 ? " " : "") + std::to_string(n);
+}
 
 void PrintWarnings(const std::vector<std::string>& warnings) {
   for (const std::string& w : warnings) std::cerr << w << '\n';
@@ -42,7 +44,8 @@ bool OpenProject(const std::string& folder) {
   }
   Project() = ProjectState();
   std::string trimmed = folder;
-  while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\')) trimmed.pop_back();
+  while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\'))
+    trimmed.pop_back();
   Project().ProjectFolder = trimmed;
   Project().ProjectName = fs::path(trimmed).filename().string();
   PrintWarnings(ScanProjectFolder(trimmed, "dsp").Warnings);

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "core/AtomicFile.h"
-#include "core/NumberText.h"
 #include "core/Status.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"

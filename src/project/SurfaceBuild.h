@@ -55,7 +55,7 @@ BuildResult BuildSurface(const std::filesystem::path& folder, const std::string&
                          const std::function<bool()>& stop = {});
 
 struct GridResult {
-  bool Written = false;      // the file is in place (complete or cut short by a cancel)
+  bool Written = false;  // the file is in place (complete or cut short by a cancel)
   bool Cancelled = false;
   int32_t QuadsWritten = 0;
   std::string Message;  // "" when written

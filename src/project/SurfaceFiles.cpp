@@ -8,6 +8,7 @@
 #include "core/AtomicFile.h"
 #include "core/NumberText.h"
 #include "project/ProjectState.h"
+#include "project/TextIds.h"
 
 namespace orvane {
 
@@ -21,20 +22,23 @@ struct RefusalText {
   const char* english;
 };
 
-// The one place that words the refusals.
+// The one place that words the refusals: the language table's entry, or
+// the English default while the table has none.
 constexpr std::array<RefusalText, 9> kRefusalTexts{{
     {FileSetRefusal::None, 0, ""},
-    {FileSetRefusal::EmptyName, 0, "The surface name is empty"},
-    {FileSetRefusal::SameName, 0, "The new name is the surface's current name"},
-    {FileSetRefusal::InvalidName, 0,
-     "The surface name cannot be used as a file name (separators, < > : \" | ? *, control "
-     "characters, \".\", \"..\" or a trailing blank or dot)"},
-    {FileSetRefusal::NameInUse, 0,
-     "Another surface of the project already has this name; its files would be overwritten"},
-    {FileSetRefusal::OwnFiles, 0, "The target is the surface's own file set"},
-    {FileSetRefusal::NoSurface, 0, "No surface"},
-    {FileSetRefusal::LoadFailed, 0, "The surface file cannot be read"},
-    {FileSetRefusal::WriteFailed, 0, "A file of the surface could not be written"},
+    {FileSetRefusal::EmptyName, text::kNameEmpty, "The name may not be empty."},
+    {FileSetRefusal::SameName, text::kRenameSameName,
+     "The new name is the same as the current name."},
+    {FileSetRefusal::InvalidName, text::kNameInvalid,
+     "The name may not contain a path separator or characters that are invalid in file names, "
+     "nor be \".\" or \"..\"."},
+    {FileSetRefusal::NameInUse, text::kNameInUse,
+     "Another surface of the project already uses this name."},
+    {FileSetRefusal::OwnFiles, text::kSaveOverOwnFiles,
+     "A surface cannot be saved over its own files."},
+    {FileSetRefusal::NoSurface, text::kNoSurfaceSelected, "No surface is selected."},
+    {FileSetRefusal::LoadFailed, text::kCannotLoadSurface, "The surface file could not be loaded:"},
+    {FileSetRefusal::WriteFailed, text::kCannotWriteFile, "The file could not be written:"},
 }};
 
 const RefusalText& Entry(FileSetRefusal code) {
@@ -47,11 +51,17 @@ FileSetResult Refuse(FileSetRefusal code, std::string_view detail = {}) {
   FileSetResult r;
   r.Refusal = code;
   r.Message = RefusalMessage(code);
-  if (!detail.empty()) r.Message += ": " + std::string(detail);
+  // "The file could not be written: <reason>", "<name>: The name may not ...".
+  if (!detail.empty())
+    r.Message = !r.Message.empty() && r.Message.back() == ':'
+                    ? r.Message + " " + std::string(detail)
+                    : std::string(detail) + ": " + r.Message;
   return r;
 }
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c) {
+  return c == '/' || c == '\\';
+}
 
 std::string Upper(std::string_view s) {
   std::string out(s);
@@ -149,7 +159,9 @@ bool NameUsedByOther(std::string_view name, const TriangleMesh* except) {
 
 }  // namespace
 
-int32_t RefusalTextNumber(FileSetRefusal code) { return Entry(code).textNumber; }
+int32_t RefusalTextNumber(FileSetRefusal code) {
+  return Entry(code).textNumber;
+}
 
 std::string RefusalMessage(FileSetRefusal code) {
   const RefusalText& t = Entry(code);
@@ -190,7 +202,9 @@ std::vector<std::string> ListFiles(const fs::path& folder, std::string_view exte
   return names;
 }
 
-std::string SurfaceName(const TriangleMesh& mesh) { return VariantToText(mesh.Tag); }
+std::string SurfaceName(const TriangleMesh& mesh) {
+  return VariantToText(mesh.Tag);
+}
 
 fs::path SurfaceFile(std::string_view name, std::string_view ext) {
   return fs::path(Project().ProjectFolder) / (std::string(name) + std::string(ext));
@@ -208,8 +222,7 @@ FileSetRefusal CheckSurfaceName(std::string_view name) {
   return FileSetRefusal::None;
 }
 
-void AppendTriangleLine(std::string& out, const PointRec& a, const PointRec& b,
-                        const PointRec& c) {
+void AppendTriangleLine(std::string& out, const PointRec& a, const PointRec& b, const PointRec& c) {
   out += "((";
   for (const PointRec* v : {&a, &b, &c}) {
     if (v != &a) out += ")(";
@@ -260,13 +273,14 @@ FileSetResult ScanProjectFolder(const fs::path& folder, std::string_view extensi
 FileSetResult ImportSurfaceFile(const fs::path& path) {
   auto mesh = std::make_shared<TriangleMesh>();
   std::string reason;
-  if (!mesh->LoadFromBinary(path, &reason)) return Refuse(FileSetRefusal::LoadFailed, reason);
+  if (!mesh->LoadFromBinary(path, &reason))
+    return Refuse(FileSetRefusal::LoadFailed,
+                  reason.rfind(path.string(), 0) == 0 ? reason : path.string() + ": " + reason);
   // The companions sit beside the chosen file and share its name without
   // the ".dsp", so "plan.rev.dsp" brings "plan.rev.bnd".
   const fs::path sourceFolder = FolderOf(path);
   std::string sourceName = path.filename().string();
-  if (const size_t dot = sourceName.rfind('.'); dot != std::string::npos)
-    sourceName.resize(dot);
+  if (const size_t dot = sourceName.rfind('.'); dot != std::string::npos) sourceName.resize(dot);
   if (SurfaceName(*mesh).empty()) mesh->Tag = BaseName(path.string());
   const std::string name = SurfaceName(*mesh);
   if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None)

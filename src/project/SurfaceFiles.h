@@ -31,14 +31,14 @@ namespace orvane {
 // RefusalMessage(code).
 enum class FileSetRefusal : int32_t {
   None = 0,
-  EmptyName,           // the new name is empty
-  SameName,            // rename: the new name is the current one
-  InvalidName,         // separator, character invalid in file names, "." or ".."
-  NameInUse,           // another surface of the project already has the name
-  OwnFiles,            // save as: the target is the surface's own file set
-  NoSurface,           // no surface given
-  LoadFailed,          // import: the ".dsp" could not be read
-  WriteFailed,         // a file could not be written, copied or deleted
+  EmptyName,    // the new name is empty
+  SameName,     // rename: the new name is the current one
+  InvalidName,  // separator, character invalid in file names, "." or ".."
+  NameInUse,    // another surface of the project already has the name
+  OwnFiles,     // save as: the target is the surface's own file set
+  NoSurface,    // no surface given
+  LoadFailed,   // import: the ".dsp" could not be read
+  WriteFailed,  // a file could not be written, copied or deleted
 };
 
 // The user's text for a refusal: the language table's entry when one is
@@ -50,8 +50,9 @@ int32_t RefusalTextNumber(FileSetRefusal code);
 // What a file-set operation did.
 struct FileSetResult {
   FileSetRefusal Refusal = FileSetRefusal::None;
-  // "" when done; else RefusalMessage(Refusal), followed by ": " and the file
-  // and the system's reason where one applies.
+  // "" when done; else RefusalMessage(Refusal) with what it concerns: after
+  // a text that ends in ":" (the file and the system's reason), else before
+  // it ("X/Y: The name may not ...").
   std::string Message;
   std::vector<std::filesystem::path> Written;  // files written or copied, in order
   std::vector<std::filesystem::path> Deleted;  // files deleted, in order
@@ -65,9 +66,10 @@ struct FileSetResult {
 inline constexpr std::string_view kImportCopies[] = {".dsp", ".bnd", ".con", ".tin"};
 inline constexpr std::string_view kSaveAsCopies[] = {".xyz", ".bnd", ".con", ".tin"};
 inline constexpr std::string_view kRenameCopies[] = {".xyz", ".bnd", ".brk", ".con", ".tin"};
-inline constexpr std::string_view kRenameDeletes[] = {".dsp", ".xyz", ".bnd", ".con", ".brk", ".tin"};
+inline constexpr std::string_view kRenameDeletes[] = {".dsp", ".xyz", ".bnd",
+                                                      ".con", ".brk", ".tin"};
 inline constexpr std::string_view kDeleteList[] = {".dsp", ".xyz", ".con", ".tin", ".bnd",
-                                                    ".brk", ".exc", ".rgb", ".col"};
+                                                   ".brk", ".exc", ".rgb", ".col"};
 
 // True when path names an existing file (not a folder); any error gives false.
 bool FileExists(const std::filesystem::path& path);
@@ -138,8 +140,7 @@ FileSetResult RenameSurface(const std::shared_ptr<TriangleMesh>& surface, std::s
 FileSetResult DeleteSurfaceFiles(std::string_view name);
 
 // Appends the ".tin" line of the triangle (a, b, c), CR LF included.
-void AppendTriangleLine(std::string& out, const PointRec& a, const PointRec& b,
-                        const PointRec& c);
+void AppendTriangleLine(std::string& out, const PointRec& a, const PointRec& b, const PointRec& c);
 
 // The file of surface name with extension ext in the project folder.
 std::filesystem::path SurfaceFile(std::string_view name, std::string_view ext);

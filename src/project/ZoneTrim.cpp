@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <cstring>
+#include <limits>
 #include <numeric>
 #include <unordered_map>
 #include <utility>
@@ -69,9 +69,9 @@ struct ZoneClassifier::Zone {
       minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
       minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);
       if (k > 0)
-        margin = std::max(margin, kMarginFixed + kMarginFactor * Distance2D(ring[k - 1].X,
-                                                                              ring[k - 1].Y, p.X,
-                                                                              p.Y));
+        margin =
+            std::max(margin, kMarginFixed + kMarginFactor *
+                                                Distance2D(ring[k - 1].X, ring[k - 1].Y, p.X, p.Y));
     }
     x0 = minX - margin, x1 = maxX + margin, y0 = minY - margin, y1 = maxY + margin;
     const double w = x1 - x0, h = y1 - y0;
@@ -252,7 +252,9 @@ int32_t FindRoot(std::vector<int32_t>& parent, int32_t a) {
   return a;
 }
 
-const PointRec& Corner(const TriangleRec& t, int k) { return k == 0 ? t.A : (k == 1 ? t.B : t.C); }
+const PointRec& Corner(const TriangleRec& t, int k) {
+  return k == 0 ? t.A : (k == 1 ? t.B : t.C);
+}
 
 void LiteralTrim(TriangleMesh& mesh, const std::vector<XYRec>& centroids) {
   for (const XYRec& c : centroids) {
@@ -272,7 +274,8 @@ class RemovalPlan {
     for (const XYRec& c : centroids) {
       int32_t t = 0;
       auto alive = [&](int32_t k) {
-        return removedAt_[static_cast<size_t>(k)] == kNever && mesh_.PointInsideTriangle(k, c.X, c.Y);
+        return removedAt_[static_cast<size_t>(k)] == kNever &&
+               mesh_.PointInsideTriangle(k, c.X, c.Y);
       };
       if (std::isfinite(c.X) && std::isfinite(c.Y)) {
         t = index.FirstAccepted(c.X, c.Y, alive);
@@ -468,9 +471,7 @@ class RemovalPlan {
     hiX_ = hiY_ = byX_.size();
   }
 
-  const PointRec& Occurrence(int32_t o) const {
-    return Corner(mesh_.Triangle(o / 3 + 1), o % 3);
-  }
+  const PointRec& Occurrence(int32_t o) const { return Corner(mesh_.Triangle(o / 3 + 1), o % 3); }
   bool AliveAt(int32_t o, int32_t step) const {
     return removedAt_[static_cast<size_t>(o / 3 + 1)] > step;
   }
@@ -519,8 +520,8 @@ class RemovalPlan {
   std::vector<int32_t> tId_, tCount_;
   std::vector<int32_t> coordId_, coordCount_;
   std::vector<PointRec> coords_;
-  std::vector<int32_t> clusterOf_;                // per coordinate, -1 when alone
-  std::vector<std::vector<int32_t>> clusters_;    // vertex occurrences
+  std::vector<int32_t> clusterOf_;              // per coordinate, -1 when alone
+  std::vector<std::vector<int32_t>> clusters_;  // vertex occurrences
   std::vector<int32_t> byX_, byY_;
   size_t loX_ = 0, hiX_ = 0, loY_ = 0, hiY_ = 0;
   ExtentsRec box_;

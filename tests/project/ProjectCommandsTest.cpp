@@ -56,11 +56,12 @@ TEST_F(ProjectCommands, RoundTripOfTheSixCommands) {
   std::string xyz;
   for (int i = 0; i <= 10; ++i)
     for (int j = 0; j <= 10; ++j)
-      xyz += std::to_string(i * 10) + " " + std::to_string(j * 10) + " " +
-             std::to_string(i + j) + ".25\r\n";
+      xyz += std::to_string(i * 10) + " " + std::to_string(j * 10) + " " + std::to_string(i + j) +
+             ".25\r\n";
   Write("proj/S.xyz", xyz);
-  Write("proj/S.bnd", "0 0 0\r\n20 0 0\r\n20 20 0\r\n0 20 0\r\nZONA_INC\r\n80 80 0\r\n"
-                      "100 80 0\r\n100 100 0\r\n80 100 0\r\n");
+  Write("proj/S.bnd",
+        "0 0 0\r\n20 0 0\r\n20 20 0\r\n0 20 0\r\nZONA_INC\r\n80 80 0\r\n"
+        "100 80 0\r\n100 100 0\r\n80 100 0\r\n");
 
   Outcome o = Tin("build proj S");
   ASSERT_EQ(o.status, 0) << o.err;
@@ -97,9 +98,9 @@ TEST_F(ProjectCommands, RoundTripOfTheSixCommands) {
 }
 
 TEST_F(ProjectCommands, FailuresExitWithTwoAndAMessage) {
-  for (const char* args : {"list missing", "build proj NONE", "rename proj NONE X",
-                           "saveas proj NONE proj/X.dsp", "delete proj NONE",
-                           "import proj other/none.dsp", "build proj ../x"}) {
+  for (const char* args :
+       {"list missing", "build proj NONE", "rename proj NONE X", "saveas proj NONE proj/X.dsp",
+        "delete proj NONE", "import proj other/none.dsp", "build proj ../x"}) {
     const Outcome o = Tin(args);
     EXPECT_EQ(o.status, 2) << args;
     EXPECT_FALSE(o.err.empty()) << args;

@@ -186,16 +186,15 @@ TEST(ZoneTrimTest, MatchesTheLiteralProcedureOnBuiltSurfaces) {
 TEST(ZoneTrimTest, ClassifierAgreesWithThePlainZoneTest) {
   std::mt19937_64 rng(7);
   // A self-crossing ring, a concave one and one with a very long edge.
-  const std::vector<PointList> zones = {
-      Polygon({{0, 0}, {10, 10}, {10, 0}, {0, 10}}),
-      Polygon({{20, 0}, {30, 0}, {30, 10}, {25, 2}, {20, 10}}),
-      Polygon({{-1000, -5}, {1000, -4}, {0, -3}})};
+  const std::vector<PointList> zones = {Polygon({{0, 0}, {10, 10}, {10, 0}, {0, 10}}),
+                                        Polygon({{20, 0}, {30, 0}, {30, 10}, {25, 2}, {20, 10}}),
+                                        Polygon({{-1000, -5}, {1000, -4}, {0, -3}})};
   const ZoneClassifier classifier(zones);
   std::uniform_real_distribution<double> u(-5, 35);
   for (int i = 0; i < 20000; ++i) {
     double x = u(rng), y = u(rng) / 2;
     if (i % 4 == 0) x = std::round(x), y = std::round(y);  // on vertices and edges
-    if (i % 8 == 1) y = -5 + (x + 1000) / 2000 - 0.0003;  // beside the long edge
+    if (i % 8 == 1) y = -5 + (x + 1000) / 2000 - 0.0003;   // beside the long edge
     bool expected = false;
     for (const PointList& z : zones) expected = expected || z.IsPointInside(x, y);
     ASSERT_EQ(classifier.Contains(x, y), expected) << x << " " << y;
@@ -259,8 +258,9 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
   EXPECT_EQ(one.TriangleCount, 50);
 
   // Two zones: triangles whose centroid is in neither go.
-  Write("A.bnd", "0 0 0\r\n20 0 0\r\n20 20 0\r\n0 20 0\r\nZONA_INC\r\n80 80 0\r\n100 80 0\r\n"
-                 "100 100 0\r\n80 100 0\r\n");
+  Write("A.bnd",
+        "0 0 0\r\n20 0 0\r\n20 20 0\r\n0 20 0\r\nZONA_INC\r\n80 80 0\r\n100 80 0\r\n"
+        "100 100 0\r\n80 100 0\r\n");
   BuildResult two = BuildSurface(dir_, "A");
   ASSERT_TRUE(two.Built) << two.Message;
   EXPECT_EQ(two.ZoneCount, 2);

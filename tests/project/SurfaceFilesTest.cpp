@@ -23,10 +23,15 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(SurfaceFilesTest, BaseNameTakesEitherSeparator) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"C:\\a\\b.c.dsp", "b"}, {"plan.rev.dsp", "plan"}, {"/p/q/lote.dsp", "lote"},
-      {"dir\\", ""},           {"dir/", ""},             {"noext", "noext"},
-      {"a/b\\c.d", "c"},       {"", ""},                 {".hidden", ""}};
+  const std::pair<const char*, const char*> cases[] = {{"C:\\a\\b.c.dsp", "b"},
+                                                       {"plan.rev.dsp", "plan"},
+                                                       {"/p/q/lote.dsp", "lote"},
+                                                       {"dir\\", ""},
+                                                       {"dir/", ""},
+                                                       {"noext", "noext"},
+                                                       {"a/b\\c.d", "c"},
+                                                       {"", ""},
+                                                       {".hidden", ""}};
   for (auto [path, base] : cases) EXPECT_EQ(BaseName(path), base) << path;
 }
 
@@ -37,19 +42,40 @@ TEST(SurfaceFilesTest, SurfaceNamesThatCannotBeFileNames) {
   for (const char* good : {"A", "LOTE A", "PLAN-2.1X", "Ñ"})
     EXPECT_EQ(CheckSurfaceName(good), FileSetRefusal::None) << good;
   EXPECT_FALSE(RefusalMessage(FileSetRefusal::NameInUse).empty());
+  // The language table words a refusal when it holds the entry.
+  const int32_t n = RefusalTextNumber(FileSetRefusal::NameInUse);
+  ASSERT_GT(n, 0);
+  Project().TextTable[static_cast<size_t>(n) - 1] = "Nombre en uso.";
+  EXPECT_EQ(RefusalMessage(FileSetRefusal::NameInUse), "Nombre en uso.");
+  Project() = ProjectState();
 }
 
 // The ".tin" and ".grd" writers format through AppendNumber.
 TEST(SurfaceFilesTest, AppendNumberWritesWhatFormatNumberWrites) {
   std::mt19937_64 rng(11);
   std::uniform_real_distribution<double> east(5e5, 5.1e5), unit(-1, 1);
-  std::vector<double> values = {0.0,     -0.0,    1.0,      -1.5,    0.1 + 0.2, 1e15,   1e14,
-                                999999999999999.0,  1e16,   123456789012345.6, 1e-4,  1e-5,
-                                -2.5e-7, 1e300,   5e-324,   std::numeric_limits<double>::infinity(),
-                                std::numeric_limits<double>::quiet_NaN(),     100.0,  4500000.125};
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                1.0,
+                                -1.5,
+                                0.1 + 0.2,
+                                1e15,
+                                1e14,
+                                999999999999999.0,
+                                1e16,
+                                123456789012345.6,
+                                1e-4,
+                                1e-5,
+                                -2.5e-7,
+                                1e300,
+                                5e-324,
+                                std::numeric_limits<double>::infinity(),
+                                std::numeric_limits<double>::quiet_NaN(),
+                                100.0,
+                                4500000.125};
   for (int i = 0; i < 200000; ++i) {
-    values.push_back(std::round(east(rng) * 1000) / 1000);               // millimetres
-    values.push_back(east(rng) + 0.0005 * (i % 4));                       // all 17 digits
+    values.push_back(std::round(east(rng) * 1000) / 1000);  // millimetres
+    values.push_back(east(rng) + 0.0005 * (i % 4));         // all 17 digits
     values.push_back(unit(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20));
     uint64_t bits = rng();
     double any;
@@ -127,7 +153,7 @@ TEST_F(FileSetTest, ListFilesAndTriangleFile) {
   EXPECT_FALSE(FileExists(P("dir.dsp")));
 
   TriangleMesh m;
-  m.AddTriangle(0.5, 0, 100.25, 1, 10, 0, 1e-3, 2, 0, 10, -2, 3);     // counter-clockwise
+  m.AddTriangle(0.5, 0, 100.25, 1, 10, 0, 1e-3, 2, 0, 10, -2, 3);              // counter-clockwise
   m.AddTriangle(5e5, 4.5e6, 1, 1, 5e5, 4500001.5, 2, 2, 500001, 4.5e6, 3, 3);  // clockwise
   ASSERT_TRUE(WriteTriangleFile(m, P("t.tin")));
   EXPECT_EQ(ReadText(P("t.tin")),
@@ -192,8 +218,8 @@ TEST_F(FileSetTest, SaveAsCopiesItsListAndRefusesItsOwnFiles) {
   const fs::path target = root_ / "elsewhere" / "copy.dsp";
   const FileSetResult r = SaveSurfaceAs(a, target);
   ASSERT_TRUE(r.ok()) << r.Message;
-  EXPECT_EQ(Files("elsewhere"), (std::set<std::string>{"copy.dsp", "copy.xyz", "copy.bnd",
-                                                        "copy.con", "copy.tin"}));
+  EXPECT_EQ(Files("elsewhere"),
+            (std::set<std::string>{"copy.dsp", "copy.xyz", "copy.bnd", "copy.con", "copy.tin"}));
   EXPECT_EQ(ReadText(root_ / "elsewhere" / "copy.bnd"), "A.bnd");
   TriangleMesh saved;
   ASSERT_TRUE(saved.LoadFromBinary(target));
@@ -234,8 +260,8 @@ TEST_F(FileSetTest, RenameMovesItsListAndRefusesWithoutChange) {
   EXPECT_EQ(SurfaceName(*a), "LOTE A");
   std::vector<std::string> deleted;
   for (const fs::path& f : r.Deleted) deleted.push_back(f.filename());
-  EXPECT_EQ(deleted, (std::vector<std::string>{"A.dsp", "A.xyz", "A.bnd", "A.con", "A.brk",
-                                               "A.tin"}));
+  EXPECT_EQ(deleted,
+            (std::vector<std::string>{"A.dsp", "A.xyz", "A.bnd", "A.con", "A.brk", "A.tin"}));
   for (const char* ext : {".dsp", ".xyz", ".bnd", ".brk", ".con", ".tin"})
     EXPECT_TRUE(FileExists(P(std::string("LOTE A") + ext))) << ext;
   for (const char* ext : {".exc", ".rgb", ".col"}) {  // not in the rename list
@@ -257,8 +283,8 @@ TEST_F(FileSetTest, DeleteRemovesWhatExistsOfItsList) {
   ASSERT_TRUE(r.ok());
   std::vector<std::string> deleted;
   for (const fs::path& f : r.Deleted) deleted.push_back(f.filename());
-  EXPECT_EQ(deleted, (std::vector<std::string>{"A.dsp", "A.xyz", "A.tin", "A.brk", "A.exc",
-                                               "A.rgb", "A.col"}));
+  EXPECT_EQ(deleted, (std::vector<std::string>{"A.dsp", "A.xyz", "A.tin", "A.brk", "A.exc", "A.rgb",
+                                               "A.col"}));
   EXPECT_EQ(Files(), (std::set<std::string>{"A.tmp", "AB.dsp", "AB.xyz"}));
   EXPECT_EQ(Names(), (std::vector<std::string>{"AB"}));
   EXPECT_FALSE(Project().CurrentSurface);
