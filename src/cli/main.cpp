@@ -6,6 +6,8 @@
 #include <map>
 
 #include "cli/Commands.h"
+#include "project/Settings.h"
+#include "project/StartUp.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"orvane-tin: terrain surfaces (TINs) of a project from the command line"};
@@ -31,6 +33,14 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : 2;
+  }
+  // The texts of messages come from the settings, as in the desktop program.
+  try {
+    orvane::LoadSettings();
+  } catch (const orvane::SettingsError& e) {
+    std::cerr << "settings: " << e.what() << " (error 0x" << std::hex << e.Number() << std::dec
+              << ")" << (e.Detail().empty() ? "" : ": ") << e.Detail() << '\n';
+    return 2;
   }
   for (auto& [sub, run] : runners)
     if (sub->parsed()) return run();
