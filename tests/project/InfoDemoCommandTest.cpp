@@ -1,7 +1,6 @@
 // orvane-tin info and demo, run as a user would.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,28 +10,16 @@
 #include <sstream>
 #include <string>
 
+#include "support/RunCli.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
+using orvane::testing::CliOutcome;
 
-std::string Slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-Outcome Tin(const fs::path& dir, const std::string& args) {
-  const std::string command = std::string("'") + ORVANE_CLI + "' " + args + " >'" +
-                              (dir / "out.txt").string() + "' 2>'" + (dir / "err.txt").string() +
-                              "'";
-  const int raw = std::system(command.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir / "out.txt"), Slurp(dir / "err.txt")};
+CliOutcome Tin(const fs::path& dir, const std::string& args) {
+  return orvane::testing::RunCli(dir, args);
 }
 
 class InfoDemoCommand : public ::testing::Test {
@@ -48,7 +35,7 @@ class InfoDemoCommand : public ::testing::Test {
 TEST_F(InfoDemoCommand, DemoSurfaceReportsItsFiveLines) {
   const fs::path project = dir_ / "demo project";
   ASSERT_EQ(Tin(dir_, "demo '" + project.string() + "'").status, 0);
-  const Outcome run = Tin(dir_, "info '" + (project / "Demo.dsp").string() + "'");
+  const CliOutcome run = Tin(dir_, "info '" + (project / "Demo.dsp").string() + "'");
   ASSERT_EQ(run.status, 0) << run.err;
   // 60 x 40 cells of 10 m: 61 x 41 points, two triangles per cell.
   std::istringstream lines(run.out);
@@ -71,7 +58,7 @@ TEST_F(InfoDemoCommand, DemoSurfaceReportsItsFiveLines) {
 TEST_F(InfoDemoCommand, UnloadableFileGivesOneLineAndStatus2) {
   std::ofstream(dir_ / "bad.dsp", std::ios::binary) << "not a surface";
   for (const std::string& file : {std::string("bad.dsp"), std::string("missing.dsp")}) {
-    const Outcome run = Tin(dir_, "info '" + (dir_ / file).string() + "'");
+    const CliOutcome run = Tin(dir_, "info '" + (dir_ / file).string() + "'");
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(run.out.empty());
     EXPECT_NE(run.err.find(file), std::string::npos) << run.err;

@@ -11,21 +11,14 @@
 #include <sstream>
 #include <string>
 
+#include "support/RunCli.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using orvane::testing::Slurp;
+using Outcome = orvane::testing::CliOutcome;
 
 class ProjectCommands : public ::testing::Test {
  protected:
@@ -37,14 +30,7 @@ class ProjectCommands : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  Outcome Tin(const std::string& args) const {
-    const std::string command = "cd '" + root_.string() + "' && '" + ORVANE_CLI + "' " + args +
-                                " >'" + (root_ / "out.txt").string() + "' 2>'" +
-                                (root_ / "err.txt").string() + "'";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(root_ / "out.txt"),
-            Slurp(root_ / "err.txt")};
-  }
+  Outcome Tin(const std::string& args) const { return orvane::testing::RunCli(root_, args); }
   void Write(const std::string& name, const std::string& text) const {
     std::ofstream(root_ / name, std::ios::binary) << text;
   }

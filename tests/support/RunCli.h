@@ -1,0 +1,36 @@
+#pragma once
+// Runs orvane-tin as a user would: from a folder, with its output captured.
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace orvane::testing {
+
+struct CliOutcome {
+  int status = -1;
+  std::string out, err;
+};
+
+inline std::string Slurp(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs "orvane-tin ARGS" (ARGS already quoted where needed) in folder dir;
+// stdout and stderr go through files in dir.
+inline CliOutcome RunCli(const std::filesystem::path& dir, const std::string& args) {
+  const std::string command = "cd '" + dir.string() + "' && '" + ORVANE_CLI + "' " + args +
+                              " >'" + (dir / "out.txt").string() + "' 2>'" +
+                              (dir / "err.txt").string() + "'";
+  const int raw = std::system(command.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir / "out.txt"), Slurp(dir / "err.txt")};
+}
+
+}  // namespace orvane::testing
