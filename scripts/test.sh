@@ -12,14 +12,14 @@ step() { printf '\n=== %s ===\n' "$*"; }
 step "unit tests"
 cmake -S "$root" -B "$root/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_WERROR=ON >/dev/null
 cmake --build "$root/build-test" -j2
-(cd "$root/build-test" && ctest --output-on-failure -j2)
+(cd "$root/build-test" && ctest --output-on-failure -j2) | tee "$root/build-test/ctest.log"
 
 step "unit tests under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON \
   -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" >/dev/null
 cmake --build "$root/build-asan" -j2
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j2)
+  ctest --output-on-failure -j2) | tee "$root/build-asan/ctest.log"
 
 step "fuzzing the binary loaders (${fuzz_seconds} s each)"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -42,5 +42,13 @@ for fuzzer in "$root"/build-fuzz/fuzz/fuzz_*; do
   fi
   grep -E 'stat::number_of_executed_units|Done [0-9]+ runs' "$log" || true
 done
+# One closing line for both test runs (each ctest run above stops the script
+# on a failure, through pipefail).
+total=0
+for log in "$root/build-test/ctest.log" "$root/build-asan/ctest.log"; do
+  n=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
+  total=$((total + ${n:-0}))
+done
 echo
 echo "all test stages passed"
+echo "tests: $total passed, 0 failed"
