@@ -7,6 +7,8 @@
 // doubling.
 
 #include <benchmark/benchmark.h>
+
+#include "BenchSupport.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -92,35 +94,12 @@ BENCHMARK(BM_WriteTriangleFile)->Arg(500000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportLandXml)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteTriangleFile)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
-// Keeps the mean time of every run for the summary.
-class Collector : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-        seconds[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-    ConsoleReporter::ReportRuns(runs);
-  }
-  struct Times {
-    double real = 0, cpu = 0;
-  };
-  std::map<std::string, Times> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  Collector collector;
-  benchmark::RunSpecifiedBenchmarks(&collector);
-  benchmark::Shutdown();
-  // Milliseconds; wall clock, and CPU time, the steadier figure on a busy
-  // machine.
-  auto get = [&](const std::string& name) {
-    auto it = collector.seconds.find(name);
-    return it == collector.seconds.end() ? Collector::Times{} : it->second;
-  };
+  orvane::bench::Collector collector;
+  if (!orvane::bench::RunAll(argc, argv, collector)) return 1;
+  auto get = [&](const std::string& name) { return collector.Get(name); };
   for (const char* n : {"500000", "1000000"}) {
     const auto xml = get(std::string("BM_ExportLandXml/") + n);
     const auto tin = get(std::string("BM_WriteTriangleFile/") + n);

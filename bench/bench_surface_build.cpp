@@ -6,6 +6,8 @@
 // After the runs the program prints the phases and the cost of doubling.
 
 #include <benchmark/benchmark.h>
+
+#include "BenchSupport.h"
 #include <unistd.h>
 
 #include <charconv>
@@ -169,29 +171,12 @@ BENCHMARK(BM_BuildSurfaceTwoZones)
 BENCHMARK(BM_ScanProjectFolder)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadDspFiles)->Arg(100)->Arg(200)->Unit(benchmark::kMillisecond);
 
-class Collector : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-        ms[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> ms;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  Collector collector;
-  benchmark::RunSpecifiedBenchmarks(&collector);
-  benchmark::Shutdown();
-  auto get = [&](const std::string& name) {
-    auto it = collector.ms.find(name);
-    return it == collector.ms.end() ? 0.0 : it->second;
-  };
+  orvane::bench::Collector collector;
+  if (!orvane::bench::RunAll(argc, argv, collector)) return 1;
+  auto get = [&](const std::string& name) { return collector.Get(name).real; };
   for (const char* run : {"BM_BuildSurface", "BM_BuildSurfaceTwoZones"}) {
     for (const char* n : {"500000", "1000000"}) {
       const std::string key = std::string(run) + "/" + n + "/iterations:2";

@@ -5,6 +5,8 @@
 // runs the program prints each ratio to the floor and the cost of doubling.
 
 #include <benchmark/benchmark.h>
+
+#include "BenchSupport.h"
 #include <unistd.h>
 
 #include <charconv>
@@ -89,35 +91,12 @@ void BM_BytesAndFromChars(benchmark::State& state) {
 BENCHMARK(BM_ReadPointFile)->Arg(500000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BytesAndFromChars)->Arg(500000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
-// Keeps the mean time of every run for the summary.
-class Collector : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-        seconds[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-    ConsoleReporter::ReportRuns(runs);
-  }
-  struct Times {
-    double real = 0, cpu = 0;
-  };
-  std::map<std::string, Times> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  Collector collector;
-  benchmark::RunSpecifiedBenchmarks(&collector);
-  benchmark::Shutdown();
-  // Times in milliseconds (unit of the runs); wall clock, and CPU time,
-  // which is the steadier figure on a busy machine.
-  auto get = [&](const std::string& name) {
-    auto it = collector.seconds.find(name);
-    return it == collector.seconds.end() ? Collector::Times{} : it->second;
-  };
+  orvane::bench::Collector collector;
+  if (!orvane::bench::RunAll(argc, argv, collector)) return 1;
+  auto get = [&](const std::string& name) { return collector.Get(name); };
   for (const char* n : {"500000", "1000000"}) {
     const auto read = get(std::string("BM_ReadPointFile/") + n);
     const auto floor = get(std::string("BM_BytesAndFromChars/") + n);

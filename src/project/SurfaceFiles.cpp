@@ -187,7 +187,8 @@ std::string BaseName(std::string_view path) {
 
 std::vector<std::string> ListFiles(const fs::path& folder, std::string_view extension) {
   std::vector<std::string> names;
-  const std::string suffix = "." + Lower(extension);
+  std::string suffix(1, '.');
+  suffix += Lower(extension);
   std::error_code ec;
   fs::directory_iterator it(folder, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
