@@ -236,16 +236,73 @@ void AppendTriangleLine(std::string& out, const PointRec& a, const PointRec& b, 
   out += "))\r\n";
 }
 
+namespace {
+
+// "x y z" of every mesh point, formatted once: a point is a corner of about
+// six triangles, and formatting numbers is most of the cost of a .tin file.
+class PointTexts {
+ public:
+  explicit PointTexts(const TriangleMesh& mesh) : mesh_(mesh) {
+    const int32_t n = mesh.PointCount();
+    start_.reserve(static_cast<size_t>(n) + 2);
+    start_.push_back(0);
+    start_.push_back(0);  // point 0 (slot 0) is never used from the cache
+    text_.reserve(static_cast<size_t>(n) * 32);
+    for (int32_t i = 1; i <= n; ++i) {
+      AppendXyz(text_, mesh.Point(i));
+      start_.push_back(text_.size());
+    }
+  }
+  // Appends "x y z" of vertex v: from the cache when v copies its point
+  // exactly, else formatted afresh (a vertex may keep its own Z).
+  void Append(std::string& out, const PointRec& v) const {
+    const double t = v.T;
+    if (t >= 1 && t <= mesh_.PointCount() && t == static_cast<double>(static_cast<int32_t>(t))) {
+      const auto i = static_cast<int32_t>(t);
+      const PointRec& p = mesh_.Point(i);
+      // Equal doubles print equally (0 and -0 both print "0").
+      if (p.X == v.X && p.Y == v.Y && p.Z == v.Z) {
+        out.append(text_, start_[static_cast<size_t>(i)],
+                   start_[static_cast<size_t>(i) + 1] - start_[static_cast<size_t>(i)]);
+        return;
+      }
+    }
+    AppendXyz(out, v);
+  }
+
+ private:
+  static void AppendXyz(std::string& out, const PointRec& v) {
+    AppendNumber(out, v.X);
+    out += ' ';
+    AppendNumber(out, v.Y);
+    out += ' ';
+    AppendNumber(out, v.Z);
+  }
+  const TriangleMesh& mesh_;
+  std::string text_;
+  std::vector<size_t> start_;
+};
+
+}  // namespace
+
 bool WriteTriangleFile(TriangleMesh& mesh, const fs::path& path, std::string* error) {
   AtomicFileWriter out(path);
   constexpr size_t kBatch = size_t{1} << 16;  // bytes handed to the writer at once
   std::string text;
   text.reserve(kBatch + 256);
   const int32_t n = mesh.TriangleCount();
-  for (int32_t i = 1; i <= n && out.ok(); ++i) {
+  for (int32_t i = 1; i <= n; ++i)
     if (mesh.GetTriangleOrientation(i) == 1) mesh.InvertTriangleOrientation(i);
+  const PointTexts points(mesh);
+  for (int32_t i = 1; i <= n && out.ok(); ++i) {
     const TriangleRec& t = mesh.Triangle(i);
-    AppendTriangleLine(text, t.A, t.B, t.C);
+    text += "((";
+    points.Append(text, t.A);
+    text += ")(";
+    points.Append(text, t.B);
+    text += ")(";
+    points.Append(text, t.C);
+    text += "))\r\n";
     if (text.size() >= kBatch) {
       out.Write(text);
       text.clear();

@@ -160,6 +160,16 @@ TEST_F(FileSetTest, ListFilesAndTriangleFile) {
             "((0 10 -2)(10 0 0.001)(0.5 0 100.25))\r\n"
             "((500000 4500000 1)(500000 4500001.5 2)(500001 4500000 3))\r\n");
   EXPECT_EQ(m.Triangle(1).A.X, 0);  // inverted in the mesh too
+  // Corners that copy their point print the point; a corner with its own Z
+  // (as a quad grid's may) prints its own.
+  TriangleMesh shared;
+  shared.AddPoint(0, 0, 1);
+  shared.AddPoint(0, 1, 2);
+  shared.AddPoint(1, 0, 3);
+  shared.AddTriangle(0, 0, 1, 1, 0, 1, 2, 2, 1, 0, 3, 3);
+  shared.AddTriangle(0, 0, 7.5, 1, 0, 1, 2, 2, 1, 0, 3, 3);
+  ASSERT_TRUE(WriteTriangleFile(shared, P("s.tin")));
+  EXPECT_EQ(ReadText(P("s.tin")), "((0 0 1)(0 1 2)(1 0 3))\r\n((0 0 7.5)(0 1 2)(1 0 3))\r\n");
   std::string error;
   EXPECT_FALSE(WriteTriangleFile(m, root_ / "missing" / "t.tin", &error));
   EXPECT_NE(error.find("missing"), std::string::npos);

@@ -26,9 +26,9 @@ inline std::string Slurp(const std::filesystem::path& file) {
 // Runs "orvane-tin ARGS" (ARGS already quoted where needed) in folder dir;
 // stdout and stderr go through files in dir.
 inline CliOutcome RunCli(const std::filesystem::path& dir, const std::string& args) {
-  const std::string command = "cd '" + dir.string() + "' && '" + ORVANE_CLI + "' " + args +
-                              " >'" + (dir / "out.txt").string() + "' 2>'" +
-                              (dir / "err.txt").string() + "'";
+  const std::string command = "cd '" + dir.string() + "' && '" + ORVANE_CLI + "' " + args + " >'" +
+                              (dir / "out.txt").string() + "' 2>'" + (dir / "err.txt").string() +
+                              "'";
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir / "out.txt"), Slurp(dir / "err.txt")};
 }
