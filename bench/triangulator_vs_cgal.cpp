@@ -35,7 +35,7 @@
 // (default 3; the two sides alternate, so that a burst of load from other
 // processes on the machine does not fall on one side only).
 //
-//   triangulator_vs_cgal [--repeat R] [--seed S] [--cases uniform,corridor,constrained,grid]
+//   triangulator_vs_cgal [--repeat R] [--seed S] [--cases uniform,corridor,constrained,grid,build]
 
 #include <CGAL/Constrained_Delaunay_triangulation_2.h>
 #include <CGAL/Delaunay_triangulation_2.h>
@@ -53,6 +53,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <random>
@@ -62,9 +64,12 @@
 #include <utility>
 #include <vector>
 
+#include "core/NumberText.h"
 #include "core/PointList.h"
 #include "core/Status.h"
 #include "core/TriangleMesh.h"
+#include "project/ProjectState.h"
+#include "project/SurfaceBuild.h"
 #include "triangulation/Triangulator.h"
 
 namespace {
@@ -105,8 +110,9 @@ std::string Pad(std::string s, size_t width, bool right = true) {
 
 // --- inputs --------------------------------------------------------------------
 
-enum class Case { Uniform, Corridor, Constrained, Grid };
-constexpr Case kAllCases[] = {Case::Uniform, Case::Corridor, Case::Constrained, Case::Grid};
+enum class Case { Uniform, Corridor, Constrained, Grid, Build };
+constexpr Case kAllCases[] = {Case::Uniform, Case::Corridor, Case::Constrained, Case::Grid,
+                              Case::Build};
 
 const char* CaseName(Case c) {
   switch (c) {
@@ -118,6 +124,8 @@ const char* CaseName(Case c) {
       return "constrained";
     case Case::Grid:
       return "grid";
+    case Case::Build:
+      return "build";
   }
   return "?";
 }
@@ -151,6 +159,7 @@ void ForEachPoint(Case c, int64_t n, uint64_t seed, Emit&& emit) {
   auto z = [&] { return Mm(100 + 50 * unit(rng)); };
   switch (c) {
     case Case::Uniform:
+    case Case::Build:
       for (int64_t i = 0; i < n; ++i) {
         const double x = Mm(kEast + 10000 * unit(rng)), y = Mm(kNorth + 10000 * unit(rng));
         emit(x, y, z());
@@ -283,7 +292,52 @@ struct Run {
   std::string phases;   // ours: code:seconds of each phase
 };
 
+// The build case's input: the uniform points as a project surface's .xyz
+// (written once per size and seed, outside the timing, and shared by both
+// sides).
+std::filesystem::path BuildFolder(int64_t n, uint64_t seed) {
+  return std::filesystem::temp_directory_path() /
+         ("orvane-vs-cgal-" + std::to_string(n) + "-" + std::to_string(seed));
+}
+
+std::filesystem::path WriteBuildInput(int64_t n, uint64_t seed) {
+  const std::filesystem::path dir = BuildFolder(n, seed);
+  std::filesystem::create_directories(dir);
+  if (std::filesystem::exists(dir / "S.xyz")) return dir;
+  std::string text;
+  text.reserve(static_cast<size_t>(n) * 40);
+  ForEachPoint(Case::Build, n, seed, [&](double x, double y, double z) {
+    orvane::AppendNumber(text, x);
+    text += ' ';
+    orvane::AppendNumber(text, y);
+    text += ' ';
+    orvane::AppendNumber(text, z);
+    text += "\r\n";
+  });
+  const std::filesystem::path tmp = dir / "S.xyz.part";
+  std::ofstream(tmp, std::ios::binary) << text;
+  std::filesystem::rename(tmp, dir / "S.xyz");
+  return dir;
+}
+
+Run RunOursBuild(int64_t n, uint64_t seed) {
+  orvane::StatusSilencer quiet;
+  Run run;
+  const std::filesystem::path dir = WriteBuildInput(n, seed);
+  run.inputKb = CurrentRssKb();
+  const Stopwatch watch;
+  const orvane::BuildResult result = orvane::BuildSurface(dir, "S");
+  run.seconds = watch.Wall();
+  run.cpu = watch.Cpu();
+  if (!result.Built) std::fprintf(stderr, "ours, build: %s\n", result.Message.c_str());
+  const auto& built = orvane::Project().BuiltSurface;
+  run.points = built ? built->PointCount() : 0;
+  run.triangles = built ? built->TriangleCount() : 0;
+  return run;
+}
+
 Run RunOurs(Case c, int64_t n, uint64_t seed) {
+  if (c == Case::Build) return RunOursBuild(n, seed);
   orvane::StatusSilencer quiet;
   Run run;
   orvane::PointList points;
@@ -331,7 +385,44 @@ using CdtTds = CGAL::Triangulation_data_structure_2<Vb, CdtFb>;
 using Cdt = CGAL::Constrained_Delaunay_triangulation_2<K, CdtTds, CGAL::Exact_predicates_tag>;
 using IndexedPoint = std::pair<K::Point_2, uint32_t>;
 
+// CGAL's side of the build case: read the same text and triangulate it.
+Run RunCgalBuild(int64_t n, uint64_t seed) {
+  Run run;
+  const std::filesystem::path file = WriteBuildInput(n, seed) / "S.xyz";
+  run.inputKb = CurrentRssKb();
+  const Stopwatch watch;
+  std::string text;
+  {
+    std::ifstream in(file, std::ios::binary);
+    in.seekg(0, std::ios::end);
+    text.resize(static_cast<size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  }
+  std::vector<IndexedPoint> pts;
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    double v[3] = {0, 0, 0};
+    for (double& f : v) {
+      while (p < end && (*p == ' ' || *p == '\r' || *p == '\n')) ++p;
+      p = std::from_chars(p, end, f).ptr;
+    }
+    while (p < end && *p != '\n') ++p;
+    if (p < end) ++p;
+    pts.push_back({K::Point_2(v[0], v[1]), static_cast<uint32_t>(pts.size())});
+  }
+  auto dt = std::make_unique<Delaunay>();
+  dt->insert(pts.begin(), pts.end());
+  run.seconds = watch.Wall();
+  run.cpu = watch.Cpu();
+  run.points = static_cast<int64_t>(pts.size());
+  run.triangles = static_cast<int64_t>(dt->number_of_faces());
+  return run;
+}
+
 Run RunCgal(Case c, int64_t n, uint64_t seed) {
+  if (c == Case::Build) return RunCgalBuild(n, seed);
   Run run;
   std::vector<IndexedPoint> pts;
   pts.reserve(static_cast<size_t>(n));
@@ -485,7 +576,7 @@ std::string Ratio(double a, double b) {
 int Usage() {
   std::fputs(
       "usage: triangulator_vs_cgal [--repeat R] [--seed S] "
-      "[--cases uniform,corridor,constrained,grid]\n",
+      "[--cases uniform,corridor,constrained,grid,build]\n",
       stderr);
   return 2;
 }
