@@ -646,6 +646,10 @@ int main(int argc, char** argv) {
         Keep(row.ours, Measure(c, true, n, seed));
         Keep(row.cgal, Measure(c, false, n, seed));
       }
+      if (c == Case::Build) {
+        std::error_code ec;  // the build's input and output files
+        std::filesystem::remove_all(BuildFolder(n, seed), ec);
+      }
       const Measured &o = row.ours, &g = row.cgal;
       auto secs = [](const Measured& m, double v) { return m.ok ? Fixed(v, 3) : "fail"; };
       const bool both = o.ok && g.ok;
