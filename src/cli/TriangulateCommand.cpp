@@ -63,12 +63,13 @@ int RunTriangulate(const TriangulateOptions& o) {
     return 2;
   }
   result.Mesh->Tag = std::filesystem::path(o.out).stem().string();
+  std::string reason;
   {
     InterruptBlock block;
-    result.Mesh->SaveToBinary(o.out);
+    result.Mesh->SaveToBinary(o.out, &reason);
   }
   if (result.Mesh->LastErrorCode != 0) {
-    std::cerr << o.out << ": cannot save surface (error " << result.Mesh->LastErrorCode << ")\n";
+    std::cerr << o.out << ": cannot save surface: " << reason << '\n';
     return 2;
   }
   return 0;
