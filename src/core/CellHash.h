@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/HashMix.h"
+
 namespace orvane {
 
 // Column (or row) of the cell of width `cell` holding coordinate v: floor(v /
@@ -68,15 +70,8 @@ class CellHash {
     return {static_cast<uint64_t>(column + kBias) | (static_cast<uint64_t>(level) << 56),
             static_cast<uint64_t>(row + kBias)};
   }
-  static uint64_t Mix(uint64_t x) {
-    x ^= x >> 30;
-    x *= 0xBF58476D1CE4E5B9ull;
-    x ^= x >> 27;
-    x *= 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
-  }
   size_t Slot(const Key& k) const {
-    return static_cast<size_t>(Mix(k.a * 0x9E3779B97F4A7C15ull ^ k.b)) & mask_;
+    return static_cast<size_t>(HashMix(k.a * 0x9E3779B97F4A7C15ull ^ k.b)) & mask_;
   }
   void Grow() {
     const size_t n = slots_.empty() ? 64 : slots_.size() * 2;

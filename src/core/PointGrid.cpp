@@ -4,18 +4,11 @@
 #include <bit>
 #include <limits>
 
+#include "core/HashMix.h"
+
 namespace orvane {
 
 namespace {
-
-uint64_t Mix(uint64_t h) {
-  h ^= h >> 30;
-  h *= 0xBF58476D1CE4E5B9ULL;
-  h ^= h >> 27;
-  h *= 0x94D049BB133111EBULL;
-  h ^= h >> 31;
-  return h;
-}
 
 bool FiniteOn(const PointRec& p, bool use3D) {
   return std::isfinite(p.X) && std::isfinite(p.Y) && (!use3D || std::isfinite(p.Z));
@@ -38,7 +31,7 @@ PointGrid::PointGrid(double width, bool use3D, const PointRec& origin, size_t ex
 uint64_t PointGrid::Hash(const Cell& c) {
   const uint64_t xy =
       (static_cast<uint64_t>(static_cast<uint32_t>(c[0])) << 32) | static_cast<uint32_t>(c[1]);
-  return Mix(xy ^ Mix(static_cast<uint32_t>(c[2]) + 0x9E3779B97F4A7C15ULL));
+  return HashMix(xy ^ HashMix(static_cast<uint32_t>(c[2]) + 0x9E3779B97F4A7C15ULL));
 }
 
 void PointGrid::Resize(size_t size) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/HashMix.h"
 #include "core/Kernels.h"
 #include "core/Platform.h"
 
@@ -16,14 +17,6 @@ constexpr double kBucket = 0.004;
 constexpr double kReach = 0.0015;
 constexpr uint64_t kEmptyKey = ~uint64_t{0};
 
-uint64_t Mix(uint64_t x) {
-  x ^= x >> 33;
-  x *= 0xff51afd7ed558ccdULL;
-  x ^= x >> 33;
-  x *= 0xc4ceb9fe1a85ec53ULL;
-  x ^= x >> 33;
-  return x;
-}
 }  // namespace
 
 void VertexTable::Reset(const ExtentsRec& box, size_t expectedPoints) {
@@ -57,7 +50,7 @@ uint64_t VertexTable::BucketKey(int64_t bx, int64_t by) const {
 int32_t* VertexTable::Slot(uint64_t key, bool insert) {
   if (insert && (used_ + 1) * 2 > keys_.size()) Grow();
   const size_t mask = keys_.size() - 1;
-  size_t h = Mix(key) & mask;
+  size_t h = HashMix(key) & mask;
   while (true) {
     if (keys_[h] == key) return &heads_[h];
     if (keys_[h] == kEmptyKey) {
@@ -78,7 +71,7 @@ void VertexTable::Grow() {
   const size_t mask = keys_.size() - 1;
   for (size_t k = 0; k < oldKeys.size(); ++k) {
     if (oldKeys[k] == kEmptyKey) continue;
-    size_t h = Mix(oldKeys[k]) & mask;
+    size_t h = HashMix(oldKeys[k]) & mask;
     while (keys_[h] != kEmptyKey) h = (h + 1) & mask;
     keys_[h] = oldKeys[k];
     heads_[h] = oldHeads[k];
