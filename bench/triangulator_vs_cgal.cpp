@@ -333,6 +333,8 @@ Run RunOursBuild(int64_t n, uint64_t seed) {
   const auto& built = orvane::Project().BuiltSurface;
   run.points = built ? built->PointCount() : 0;
   run.triangles = built ? built->TriangleCount() : 0;
+  for (const auto& [phase, seconds] : result.Phases)
+    run.phases += phase + ":" + Fixed(seconds, 3) + ",";
   return run;
 }
 

@@ -15,6 +15,9 @@ namespace orvane {
 namespace {
 
 constexpr size_t kWriteBuffer = size_t{64} << 10;
+// Written bytes are handed to the disk in slices of this size while the
+// writer goes on, so that Commit's sync waits for the last slice only.
+constexpr uint64_t kWritebackSlice = uint64_t{8} << 20;
 
 std::string SystemReason(int err) {
   return std::strerror(err);
@@ -103,9 +106,26 @@ void AtomicFileWriter::SetError(std::string_view what) {
 
 bool AtomicFileWriter::FlushBuffer() {
   if (used_ == 0) return ok();
-  if (ok() && !WriteAll(fd_, buf_.data(), used_)) SetError("write failed: " + SystemReason(errno));
+  if (ok()) WriteThrough(buf_.data(), used_);
   used_ = 0;
   return ok();
+}
+
+bool AtomicFileWriter::WriteThrough(const uint8_t* p, size_t n) {
+  if (!WriteAll(fd_, p, n)) {
+    SetError("write failed: " + SystemReason(errno));
+    return false;
+  }
+  written_ += n;
+#ifdef __linux__
+  // Only a hint: the sync in Commit is what guarantees the data.
+  if (written_ - handedOver_ >= kWritebackSlice) {
+    ::sync_file_range(fd_, static_cast<off_t>(handedOver_),
+                      static_cast<off_t>(written_ - handedOver_), SYNC_FILE_RANGE_WRITE);
+    handedOver_ = written_;
+  }
+#endif
+  return true;
 }
 
 bool AtomicFileWriter::Write(std::span<const uint8_t> bytes) {
@@ -121,11 +141,7 @@ bool AtomicFileWriter::Write(std::span<const uint8_t> bytes) {
     used_ = bytes.size();
     return true;
   }
-  if (!WriteAll(fd_, bytes.data(), bytes.size())) {
-    SetError("write failed: " + SystemReason(errno));
-    return false;
-  }
-  return true;
+  return WriteThrough(bytes.data(), bytes.size());
 }
 
 bool AtomicFileWriter::Write(std::string_view text) {

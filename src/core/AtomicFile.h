@@ -45,6 +45,7 @@ class AtomicFileWriter {
 
  private:
   bool FlushBuffer();
+  bool WriteThrough(const uint8_t* p, size_t n);
   void SetError(std::string_view what);
 
   std::filesystem::path target_;
@@ -52,6 +53,8 @@ class AtomicFileWriter {
   int fd_ = -1;
   std::vector<uint8_t> buf_;
   size_t used_ = 0;
+  uint64_t written_ = 0;     // bytes in the temporary file
+  uint64_t handedOver_ = 0;  // of which the disk has been asked to take
   bool committed_ = false;
   std::string error_;
 };

@@ -2,35 +2,80 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace orvane {
 
-std::string FormatNumber(double value) {
-  if (value == 0) return "0";  // also folds -0
-  char buf[64];
-  // %.15g never uses the locale here: to_chars is locale-independent.
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
-  return std::string(buf, r.ptr);
+namespace {
+
+constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// Decimal digits of m at out, most significant first; returns the end.
+char* WriteDigits(char* out, uint64_t m) {
+  char buf[20];
+  char* p = buf + sizeof buf;
+  do {
+    *--p = static_cast<char>('0' + m % 10);
+    m /= 10;
+  } while (m != 0);
+  const size_t n = static_cast<size_t>(buf + sizeof buf - p);
+  std::memcpy(out, p, n);
+  return out + n;
 }
 
-void AppendNumber(std::string& out, double value) {
-  if (value == 0) {
-    out += '0';
-    return;
+// Survey files hold numbers with a few decimals. When some m / 10^k with
+// m < 10^15 reads back as a exactly, those are the 15-digit rounding of a:
+// the decimal lies within half a binary unit of a, far inside half a unit of
+// the 15th digit, and on that digit's grid (m < 10^15). The smallest such k
+// leaves no trailing zero, so the digits are %.15g's, in fixed layout for
+// 1e-4 <= a < 1e15. nullptr when a has no such form.
+char* WriteShortDecimal(char* out, double a) {
+  if (!(a >= 1e-4 && a < 1e15)) return nullptr;
+  for (int k = 0; k < 16; ++k) {
+    const double scaled = a * kPow10[k];
+    if (scaled >= 1e15) return nullptr;
+    // Below 2^50 the units of scaled are at most 1/8: + 0.5 is exact.
+    const auto m = static_cast<uint64_t>(scaled + 0.5);
+    if (static_cast<double>(m) / kPow10[k] != a) continue;
+    char digits[20];
+    const auto n = static_cast<int>(WriteDigits(digits, m) - digits);
+    if (k == 0) {
+      std::memcpy(out, digits, static_cast<size_t>(n));
+      return out + n;
+    }
+    if (n <= k) {
+      *out++ = '0';
+      *out++ = '.';
+      for (int z = n; z < k; ++z) *out++ = '0';
+      std::memcpy(out, digits, static_cast<size_t>(n));
+      return out + n;
+    }
+    std::memcpy(out, digits, static_cast<size_t>(n - k));
+    out += n - k;
+    *out++ = '.';
+    std::memcpy(out, digits + n - k, static_cast<size_t>(k));
+    return out + k;
   }
-  // Subnormals carry fewer than 53 bits, so the argument below fails there.
-  if (!(std::abs(value) >= std::numeric_limits<double>::min())) {
-    out += FormatNumber(value);
-    return;
-  }
+  return nullptr;
+}
+
+char* WriteGeneral(char* out, double value) {
+  // %.15g never uses the locale here: to_chars is locale-independent.
+  return std::to_chars(out, out + kMaxNumberText, value, std::chars_format::general, 15).ptr;
+}
+
+// The shortest round-trip digits, laid out as %.15g would: when they number
+// at most 15, value lies within half a binary unit of them, far inside half
+// a unit of the 15th digit, so rounding to 15 digits gives the same digits.
+char* WriteFromShortest(char* out, double value) {
+  // Subnormals carry fewer than 53 bits, so the argument above fails there.
+  if (!(std::abs(value) >= std::numeric_limits<double>::min())) return WriteGeneral(out, value);
   char buf[64];
   const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
-  // buf holds [-]d[.ddd]e(+|-)xx. When the shortest digits that read back
-  // as value number at most 15, value lies within half a binary unit of
-  // them, far inside half a unit of the 15th digit: rounding to 15 digits
-  // gives the same digits, so only the layout of %.15g remains to apply.
+  // buf holds [-]d[.ddd]e(+|-)xx.
   const char* p = buf;
   const char* end = r.ptr;
   const bool negative = *p == '-';
@@ -39,38 +84,62 @@ void AppendNumber(std::string& out, double value) {
   int n = 0;
   for (; p < end && *p != 'e'; ++p) {
     if (*p == '.') continue;
-    if (n == 17 || *p < '0' || *p > '9') {
-      out += FormatNumber(value);  // inf, nan
-      return;
-    }
+    if (n == 17 || *p < '0' || *p > '9') return WriteGeneral(out, value);  // inf, nan
     digits[n++] = *p;
   }
-  if (n > 15 || p == end) {
-    out += FormatNumber(value);
-    return;
-  }
+  if (n > 15 || p == end) return WriteGeneral(out, value);
   int exponent = 0;
   std::from_chars(p + (p[1] == '+' ? 2 : 1), end, exponent);
-  if (negative) out += '-';
+  if (negative) *out++ = '-';
+  const auto put = [&out](const char* from, int count) {
+    std::memcpy(out, from, static_cast<size_t>(count));
+    out += count;
+  };
   if (exponent < -4 || exponent >= 15) {
-    out += digits[0];
+    *out++ = digits[0];
     if (n > 1) {
-      out += '.';
-      out.append(digits + 1, static_cast<size_t>(n - 1));
+      *out++ = '.';
+      put(digits + 1, n - 1);
     }
-    out.append(p, end);  // the exponent as to_chars wrote it (sign and two digits at least)
+    put(p, static_cast<int>(end - p));  // the exponent as to_chars wrote it
   } else if (exponent < 0) {
-    out += "0.";
-    out.append(static_cast<size_t>(-exponent - 1), '0');
-    out.append(digits, static_cast<size_t>(n));
+    *out++ = '0';
+    *out++ = '.';
+    for (int z = 0; z < -exponent - 1; ++z) *out++ = '0';
+    put(digits, n);
   } else if (n <= exponent + 1) {
-    out.append(digits, static_cast<size_t>(n));
-    out.append(static_cast<size_t>(exponent + 1 - n), '0');
+    put(digits, n);
+    for (int z = n; z < exponent + 1; ++z) *out++ = '0';
   } else {
-    out.append(digits, static_cast<size_t>(exponent + 1));
-    out += '.';
-    out.append(digits + exponent + 1, static_cast<size_t>(n - exponent - 1));
+    put(digits, exponent + 1);
+    *out++ = '.';
+    put(digits + exponent + 1, n - exponent - 1);
   }
+  return out;
+}
+
+}  // namespace
+
+char* WriteNumber(char* out, double value) {
+  if (value == 0) {  // also folds -0
+    *out = '0';
+    return out + 1;
+  }
+  char* sign = out;
+  if (value < 0) *out++ = '-';
+  if (char* end = WriteShortDecimal(out, std::abs(value))) return end;
+  return WriteFromShortest(sign, value);
+}
+
+std::string FormatNumber(double value) {
+  if (value == 0) return "0";
+  char buf[kMaxNumberText];
+  return std::string(buf, WriteGeneral(buf, value));
+}
+
+void AppendNumber(std::string& out, double value) {
+  char buf[kMaxNumberText];
+  out.append(buf, WriteNumber(buf, value));
 }
 
 std::string FormatFixed(double value, int decimals) {

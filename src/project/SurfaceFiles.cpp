@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <system_error>
 
 #include "core/AtomicFile.h"
@@ -238,6 +239,16 @@ void AppendTriangleLine(std::string& out, const PointRec& a, const PointRec& b, 
 
 namespace {
 
+// "x y z" of a vertex at out (room for kMaxXyzText); returns the end.
+constexpr size_t kMaxXyzText = 3 * kMaxNumberText + 2;
+char* WriteXyz(char* out, const PointRec& v) {
+  out = WriteNumber(out, v.X);
+  *out++ = ' ';
+  out = WriteNumber(out, v.Y);
+  *out++ = ' ';
+  return WriteNumber(out, v.Z);
+}
+
 // "x y z" of every mesh point, formatted once: a point is a corner of about
 // six triangles, and formatting numbers is most of the cost of a .tin file.
 class PointTexts {
@@ -247,39 +258,35 @@ class PointTexts {
     start_.reserve(static_cast<size_t>(n) + 2);
     start_.push_back(0);
     start_.push_back(0);  // point 0 (slot 0) is never used from the cache
-    text_.reserve(static_cast<size_t>(n) * 32);
+    text_.resize(static_cast<size_t>(n) * 32 + kMaxXyzText);
+    size_t used = 0;
     for (int32_t i = 1; i <= n; ++i) {
-      AppendXyz(text_, mesh.Point(i));
-      start_.push_back(text_.size());
+      if (text_.size() - used < kMaxXyzText) text_.resize(text_.size() * 3 / 2 + kMaxXyzText);
+      used = static_cast<size_t>(WriteXyz(text_.data() + used, mesh.Point(i)) - text_.data());
+      start_.push_back(used);
     }
   }
-  // Appends "x y z" of vertex v: from the cache when v copies its point
-  // exactly, else formatted afresh (a vertex may keep its own Z).
-  void Append(std::string& out, const PointRec& v) const {
+  // Writes "x y z" of vertex v at out (room for kMaxXyzText): from the cache
+  // when v copies its point exactly, else formatted afresh (a vertex may keep
+  // its own Z). Returns the end.
+  char* Write(char* out, const PointRec& v) const {
     const double t = v.T;
     if (t >= 1 && t <= mesh_.PointCount() && t == static_cast<double>(static_cast<int32_t>(t))) {
-      const auto i = static_cast<int32_t>(t);
-      const PointRec& p = mesh_.Point(i);
+      const auto i = static_cast<size_t>(t);
+      const PointRec& p = mesh_.Point(static_cast<int32_t>(i));
       // Equal doubles print equally (0 and -0 both print "0").
       if (p.X == v.X && p.Y == v.Y && p.Z == v.Z) {
-        out.append(text_, start_[static_cast<size_t>(i)],
-                   start_[static_cast<size_t>(i) + 1] - start_[static_cast<size_t>(i)]);
-        return;
+        const size_t n = start_[i + 1] - start_[i];
+        std::memcpy(out, text_.data() + start_[i], n);
+        return out + n;
       }
     }
-    AppendXyz(out, v);
+    return WriteXyz(out, v);
   }
 
  private:
-  static void AppendXyz(std::string& out, const PointRec& v) {
-    AppendNumber(out, v.X);
-    out += ' ';
-    AppendNumber(out, v.Y);
-    out += ' ';
-    AppendNumber(out, v.Z);
-  }
   const TriangleMesh& mesh_;
-  std::string text_;
+  std::vector<char> text_;
   std::vector<size_t> start_;
 };
 
@@ -287,28 +294,30 @@ class PointTexts {
 
 bool WriteTriangleFile(TriangleMesh& mesh, const fs::path& path, std::string* error) {
   AtomicFileWriter out(path);
-  constexpr size_t kBatch = size_t{1} << 16;  // bytes handed to the writer at once
-  std::string text;
-  text.reserve(kBatch + 256);
+  constexpr size_t kBatch = size_t{1} << 20;  // bytes handed to the writer at once
+  constexpr size_t kMaxLine = 3 * kMaxXyzText + 16;
+  std::vector<char> batch(kBatch + kMaxLine);
   const int32_t n = mesh.TriangleCount();
   for (int32_t i = 1; i <= n; ++i)
     if (mesh.GetTriangleOrientation(i) == 1) mesh.InvertTriangleOrientation(i);
   const PointTexts points(mesh);
+  const auto put = [](char* p, std::string_view s) {
+    std::memcpy(p, s.data(), s.size());
+    return p + s.size();
+  };
+  char* p = batch.data();
   for (int32_t i = 1; i <= n && out.ok(); ++i) {
     const TriangleRec& t = mesh.Triangle(i);
-    text += "((";
-    points.Append(text, t.A);
-    text += ")(";
-    points.Append(text, t.B);
-    text += ")(";
-    points.Append(text, t.C);
-    text += "))\r\n";
-    if (text.size() >= kBatch) {
-      out.Write(text);
-      text.clear();
+    p = points.Write(put(p, "(("), t.A);
+    p = points.Write(put(p, ")("), t.B);
+    p = points.Write(put(p, ")("), t.C);
+    p = put(p, "))\r\n");
+    if (static_cast<size_t>(p - batch.data()) >= kBatch) {
+      out.Write(std::string_view(batch.data(), static_cast<size_t>(p - batch.data())));
+      p = batch.data();
     }
   }
-  out.Write(text);
+  out.Write(std::string_view(batch.data(), static_cast<size_t>(p - batch.data())));
   if (!out.Commit()) {
     if (error) *error = out.Error();
     return false;

@@ -72,10 +72,21 @@ TEST(SurfaceFilesTest, AppendNumberWritesWhatFormatNumberWrites) {
                                 std::numeric_limits<double>::infinity(),
                                 std::numeric_limits<double>::quiet_NaN(),
                                 100.0,
-                                4500000.125};
+                                4500000.125,
+                                1e-4 * (1 - 1e-16),
+                                0.00012,
+                                0.000999,
+                                99999999999999.9,
+                                999999999999999.9,
+                                -0.5,
+                                1200.0,
+                                0.30000000000000004};
   for (int i = 0; i < 200000; ++i) {
     values.push_back(std::round(east(rng) * 1000) / 1000);  // millimetres
-    values.push_back(east(rng) + 0.0005 * (i % 4));         // all 17 digits
+    const double scale = std::pow(10.0, static_cast<int>(rng() % 12));
+    values.push_back(std::round(unit(rng) * 1e6 * scale) / scale);  // k decimals
+    values.push_back(std::round(unit(rng) * 1e6) / (scale * 1e4));
+    values.push_back(east(rng) + 0.0005 * (i % 4));  // all 17 digits
     values.push_back(unit(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20));
     uint64_t bits = rng();
     double any;
