@@ -11,6 +11,7 @@
 #include "core/Kernels.h"
 #include "core/PointGrid.h"
 #include "core/PointList.h"
+#include "core/RadixSort.h"
 
 namespace orvane {
 
@@ -37,11 +38,15 @@ struct NearRule {
   }
 };
 
-// The grid of the points 1..n that are still candidates (alive[i] != 0).
-// Cells are four radii wide, so a query box spans one or two cells per axis,
-// and never so narrow that the list's spread overflows the cell numbers.
-PointGrid BuildGrid(std::span<const PointRec> points, const std::vector<uint8_t>& alive,
-                    const NearRule& rule) {
+// Cell width and origin for the points 1..n with alive[i] != 0. Cells are
+// four radii wide, so a query box spans one or two cells per axis, and never
+// so narrow that the list's spread overflows the cell numbers.
+struct GridFrame {
+  double width;
+  PointRec origin;
+};
+GridFrame FrameFor(std::span<const PointRec> points, const std::vector<uint8_t>& alive,
+                   const NearRule& rule) {
   PointRec lo{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
               std::numeric_limits<double>::max(), 0};
   PointRec hi{-lo.X, -lo.Y, -lo.Z, 0};
@@ -57,11 +62,85 @@ PointGrid BuildGrid(std::span<const PointRec> points, const std::vector<uint8_t>
   double width = 4 * rule.Radius;
   if (std::isfinite(spread)) width = std::max(width, spread / (1 << 28));
   // Wider cells would turn (v - origin) / width into inf / inf.
-  width = std::min(width, 1e300);
-  PointGrid grid(width, rule.VerifyZ, lo, points.size());
+  return {std::min(width, 1e300), lo};
+}
+
+// The grid of the points 1..n that are still candidates (alive[i] != 0).
+PointGrid BuildGrid(std::span<const PointRec> points, const std::vector<uint8_t>& alive,
+                    const NearRule& rule) {
+  const GridFrame frame = FrameFor(points, alive, rule);
+  PointGrid grid(frame.width, rule.VerifyZ, frame.origin, points.size());
   for (size_t i = 1; i < points.size(); ++i)
     if (alive[i]) grid.Add(static_cast<int32_t>(i), points[i]);
   return grid;
+}
+
+// The alive, comparable points that may be close to another: those whose
+// plan cell or one of its eight neighbours holds another such point. Any
+// point close to p lies there: along an axis it lies in [fl(p - R), fl(p + R)],
+// whose ends are less than a cell apart (a cell is four radii; the rounding of
+// (v - origin) / width is far below a cell), and the cell number is monotone
+// in v, so the two cells differ by at most one. A point outside the result
+// neither absorbs nor is absorbed: the greedy pass may skip it. Found by
+// sorting cell keys, in linear time.
+std::vector<uint8_t> Crowded(std::span<const PointRec> points, const std::vector<uint8_t>& alive,
+                             const NearRule& rule) {
+  const GridFrame frame = FrameFor(points, alive, rule);
+  // The origin is the low corner of these points, so cells start at 0.
+  const auto cellOf = [&](double v, double origin) {
+    const double c = std::floor((v - origin) / frame.width);
+    return static_cast<int64_t>(std::clamp(c, 0.0, double{1 << 30}));
+  };
+  std::vector<uint64_t> keys;
+  std::vector<int32_t> index;
+  keys.reserve(points.size());
+  index.reserve(points.size());
+  int64_t maxY = 0;
+  for (size_t i = 1; i < points.size(); ++i) {
+    const PointRec& p = points[i];
+    if (!alive[i] || !rule.Comparable(p)) continue;
+    maxY = std::max(maxY, cellOf(p.Y, frame.origin.Y));
+    keys.push_back(0);
+    index.push_back(static_cast<int32_t>(i));
+  }
+  // Key = column * 2^bits + row, with a spare row value above every row so
+  // that row - 1 and row + 1 never wrap into a neighbouring column.
+  int bits = 1;
+  while ((int64_t{1} << bits) <= maxY + 1) ++bits;
+  for (size_t k = 0; k < keys.size(); ++k) {
+    const PointRec& p = points[static_cast<size_t>(index[k])];
+    keys[k] = (static_cast<uint64_t>(cellOf(p.X, frame.origin.X)) << bits) |
+              static_cast<uint64_t>(cellOf(p.Y, frame.origin.Y));
+  }
+  RadixSort(keys, index);
+
+  std::vector<uint8_t> crowded(points.size(), 0);
+  const size_t n = keys.size();
+  const auto markRun = [&](size_t from) {
+    for (size_t k = from; k < n && keys[k] == keys[from]; ++k)
+      crowded[static_cast<size_t>(index[k])] = 1;
+  };
+  const uint64_t column = uint64_t{1} << bits;
+  size_t next = 0;  // first entry at or after the next column's row - 1
+  for (size_t run = 0; run < n;) {
+    size_t end = run + 1;
+    while (end < n && keys[end] == keys[run]) ++end;
+    bool near = end - run > 1;
+    if (end < n && keys[end] == keys[run] + 1) {  // row + 1, same column
+      near = true;
+      markRun(end);
+    }
+    const uint64_t lo = keys[run] + column - 1, hi = keys[run] + column + 1;
+    next = std::max(next, end);
+    while (next < n && keys[next] < lo) ++next;
+    for (size_t k = next; k < n && keys[k] <= hi; ++k) {
+      near = true;
+      crowded[static_cast<size_t>(index[k])] = 1;
+    }
+    if (near) markRun(run);
+    run = end;
+  }
+  return crowded;
 }
 
 // The greedy pass shared by both operations: for each alive point i in index
@@ -70,12 +149,13 @@ PointGrid BuildGrid(std::span<const PointRec> points, const std::vector<uint8_t>
 template <class Absorbed>
 void GreedyPass(std::span<const PointRec> points, std::vector<uint8_t>& alive, const NearRule& rule,
                 Absorbed&& absorbed) {
-  const PointGrid grid = BuildGrid(points, alive, rule);
+  const std::vector<uint8_t> crowded = Crowded(points, alive, rule);
+  const PointGrid grid = BuildGrid(points, crowded, rule);
   std::vector<int32_t> cluster;
   PointGrid::Bounds lo{}, hi{};
   for (size_t i = 1; i < points.size(); ++i) {
     const PointRec& p = points[i];
-    if (!alive[i] || !rule.Comparable(p)) continue;
+    if (!crowded[i] || !alive[i]) continue;
     cluster.clear();
     rule.Box(p, lo, hi);
     const int32_t self = static_cast<int32_t>(i);

@@ -188,6 +188,44 @@ TEST(PointListDifferential, CheckForDuplicatesAndDecimateMatchPairScans) {
   EXPECT_EQ(sparse.CheckForDuplicates(0.0015, false, true).Count, 0);
 }
 
+// Mostly isolated points, so that the passes skip most of them, with close
+// pairs in every direction, many straddling cell borders diagonally.
+TEST(PointListDifferential, SparsePointsWithClosePairsMatchPairScans) {
+  const double r = 0.001, w = 4 * r;
+  for (unsigned seed : {21u, 22u, 23u}) {
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> u(0, 1);
+    std::uniform_int_distribution<int> cell(1, 240), sign(0, 1);
+    const double steps[] = {0.999 * r, 0.5 * r, 1.001 * r, 0.0, r};
+    std::uniform_int_distribution<size_t> step(0, std::size(steps) - 1);
+    std::vector<PointRec> pts(1);
+    pts.push_back({500000, 4500000, 10, 0});  // the low corner: cells start here
+    for (int i = 0; i < 3000; ++i) {
+      const double x = 500000 + u(rng), y = 4500000 + u(rng);
+      pts.push_back({x, y, 10, 0});
+      if (i % 5 == 1) {  // a partner somewhere around
+        const double dx = (sign(rng) ? 1 : -1) * steps[step(rng)];
+        const double dy = (sign(rng) ? 1 : -1) * steps[step(rng)];
+        pts.push_back({x + dx, y + dy, 10, 0});
+      } else if (i % 5 == 2) {  // a pair across a cell corner
+        const double bx = 500000 + cell(rng) * w, by = 4500000 + cell(rng) * w;
+        const double sx = sign(rng) ? 1 : -1, sy = sign(rng) ? 1 : -1;
+        pts.push_back({bx - sx * 0.4 * r, by - sy * 0.45 * r, 10, 0});
+        pts.push_back({bx + sx * 0.5 * r, by + sy * 0.5 * r, 10, 0});
+      }
+    }
+    const PointList list = MakeList(pts);
+    const auto got = list.CheckForDuplicates(r, false, true);
+    const auto want = reference::LiteralCheckForDuplicates(Copy(list), r, false, true);
+    ASSERT_GT(want.Count, 500);
+    ASSERT_EQ(got.DupIndexes, want.DupIndexes);
+    PointList thinned = list;
+    const auto literal = reference::LiteralDecimate(Copy(thinned), r, false, true);
+    ASSERT_EQ(thinned.Decimate(r, false, true), literal.Removed);
+    ASSERT_EQ(Copy(thinned), literal.Points);
+  }
+}
+
 // Non-finite coordinates compare false with everything: they are never close
 // and never found by a finite query, whatever the grid does with them.
 TEST(PointListDifferential, NonFiniteCoordinates) {
