@@ -1,7 +1,13 @@
 #include "triangulation/SortByX.h"
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <stdexcept>
 #include <utility>
+#include <vector>
+
+#include "core/RadixSort.h"
 
 namespace orvane {
 
@@ -43,6 +49,27 @@ void SortRecords(std::span<Rec> list, int32_t Lo, int32_t Hi) {
 }  // namespace
 
 void SortByX(std::span<PointRec> list, int32_t Lo, int32_t Hi) { SortRecords(list, Lo, Hi); }
-void SortByX(std::span<XKey> list, int32_t Lo, int32_t Hi) { SortRecords(list, Lo, Hi); }
+void SortByX(std::span<XKey> list, int32_t Lo, int32_t Hi) {
+  if (Hi - Lo < 4096 || Lo < 0 || static_cast<size_t>(Hi) >= list.size())
+    return SortRecords(list, Lo, Hi);
+  // With all X values distinct the sorted order is unique, whichever method
+  // finds it: a radix sort of order-preserving bit patterns is linear. Equal
+  // X values (or NaN, or -0 beside 0) leave their order to the Hoare
+  // partition, which then sorts the list as given.
+  const auto count = static_cast<size_t>(Hi - Lo + 1);
+  const std::span<XKey> range = list.subspan(static_cast<size_t>(Lo), count);
+  std::vector<uint64_t> keys(count);
+  std::vector<XKey> sorted(range.begin(), range.end());
+  for (size_t k = 0; k < count; ++k) {
+    const double x = sorted[k].X;
+    if (std::isnan(x)) return SortRecords(list, Lo, Hi);
+    const auto bits = std::bit_cast<uint64_t>(x);
+    keys[k] = bits >> 63 ? ~bits : bits | (uint64_t{1} << 63);
+  }
+  RadixSort(keys, sorted);
+  for (size_t k = 1; k < count; ++k)
+    if (sorted[k].X == sorted[k - 1].X) return SortRecords(list, Lo, Hi);
+  std::copy(sorted.begin(), sorted.end(), range.begin());
+}
 
 }  // namespace orvane

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/Kernels.h"
+#include "core/RadixSort.h"
 #include "core/Status.h"
 #include "triangulation/RingLocator.h"
 #include "triangulation/SortByX.h"
@@ -112,15 +113,17 @@ std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts, const std::v
     const double c = std::floor((v - lo) * scale);
     return static_cast<uint32_t>(std::clamp(c, 0.0, 65535.0));
   };
+  // Ties in X order: the radix sort is stable and the points come in X order.
   std::vector<uint64_t> keys;
+  std::vector<int32_t> order;
   keys.reserve(n);
+  order.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     if (first[i] != static_cast<int32_t>(i)) continue;
-    keys.push_back(HilbertIndex(cell(pts[i].X, x0), cell(pts[i].Y, y0)) << 32 | i);
+    keys.push_back(HilbertIndex(cell(pts[i].X, x0), cell(pts[i].Y, y0)));
+    order.push_back(static_cast<int32_t>(i));
   }
-  std::sort(keys.begin(), keys.end());
-  std::vector<int32_t> order(keys.size());
-  for (size_t k = 0; k < keys.size(); ++k) order[k] = static_cast<int32_t>(keys[k] & 0xffffffffu);
+  RadixSort(keys, order);
   return order;
 }
 

@@ -54,6 +54,35 @@ TEST(SortByX, MatchesLiteralAlgorithmOnCrowdedInputs) {
   }
 }
 
+// The key sort of large ranges: distinct X values (any method gives the one
+// order), and lists where a single tie, NaN or -0 beside 0 hands the order
+// to the partition.
+TEST(SortByX, KeySortMatchesLiteralAlgorithmOnLargeRanges) {
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> u(-1000, 1000);
+  for (int round = 0; round < 8; ++round) {
+    const size_t n = 5000 + 1000 * static_cast<size_t>(round);
+    std::vector<PointRec> slow(n);
+    for (size_t k = 0; k < n; ++k) slow[k] = {(round % 2 ? 5e5 : 0) + u(rng), 0, 0, double(k)};
+    if (round == 2) slow[n / 3].X = slow[n / 2].X;  // one tie
+    if (round == 6)
+      for (PointRec& p : slow) p.X = std::round(p.X / 4);  // ties everywhere
+    if (round == 3) slow[n / 3].X = std::numeric_limits<double>::quiet_NaN();
+    if (round == 4) {
+      slow[n / 3].X = 0.0;
+      slow[n / 2].X = -0.0;
+    }
+    if (round == 5) std::sort(slow.begin(), slow.end(), [](auto& a, auto& b) { return a.X > b.X; });
+    std::vector<XKey> fast(n);
+    for (size_t k = 0; k < n; ++k) fast[k] = {slow[k].X, static_cast<int32_t>(slow[k].T)};
+    const int32_t lo = round % 3, hi = static_cast<int32_t>(n) - 1 - round % 4;
+    SortByX(fast, lo, hi);
+    reference::LiteralSortByX(slow, lo, hi);
+    for (size_t k = 0; k < n; ++k)
+      ASSERT_EQ(fast[k].index, static_cast<int32_t>(slow[k].T)) << "round " << round << " at " << k;
+  }
+}
+
 TEST(SortByX, LargeSortedAndConstantInputsDoNotExhaustTheStack) {
   const size_t n = 1'000'000;
   std::vector<PointRec> sorted(n + 1);
