@@ -5,12 +5,6 @@
 
 namespace orvane {
 
-bool PointsCoincide(const PointRec& P, const PointRec& Q, bool Use3D) {
-  if (!(std::abs(P.X - Q.X) < CoincidenceTolerance)) return false;
-  if (!(std::abs(P.Y - Q.Y) < CoincidenceTolerance)) return false;
-  return !Use3D || std::abs(P.Z - Q.Z) < CoincidenceTolerance;
-}
-
 bool PointsMatch3D(const PointRec& P, const PointRec& Q) {
   return std::abs(P.X - Q.X) <= CoincidenceTolerance &&
          std::abs(P.Y - Q.Y) <= CoincidenceTolerance && std::abs(P.Z - Q.Z) <= CoincidenceTolerance;

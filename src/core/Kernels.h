@@ -4,6 +4,7 @@
 // CoincidenceTolerance; none is relative. Only X and Y take part unless a
 // kernel says otherwise.
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -13,7 +14,11 @@
 namespace orvane {
 
 // |dX| < 0.001 and |dY| < 0.001 (and |dZ| < 0.001 when Use3D), all strict.
-bool PointsCoincide(const PointRec& P, const PointRec& Q, bool Use3D);
+inline bool PointsCoincide(const PointRec& P, const PointRec& Q, bool Use3D) {
+  if (!(std::abs(P.X - Q.X) < CoincidenceTolerance)) return false;
+  if (!(std::abs(P.Y - Q.Y) < CoincidenceTolerance)) return false;
+  return !Use3D || std::abs(P.Z - Q.Z) < CoincidenceTolerance;
+}
 
 // |dX| <= 0.001 and |dY| <= 0.001 and |dZ| <= 0.001: the inclusive match of
 // the unique-vertex table (unlike PointsCoincide).

@@ -15,15 +15,49 @@ constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 
 // Decimal digits of m at out, most significant first; returns the end.
 char* WriteDigits(char* out, uint64_t m) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
   char buf[20];
   char* p = buf + sizeof buf;
-  do {
-    *--p = static_cast<char>('0' + m % 10);
-    m /= 10;
-  } while (m != 0);
-  const size_t n = static_cast<size_t>(buf + sizeof buf - p);
+  while (m >= 100) {
+    p -= 2;
+    std::memcpy(p, kPairs + 2 * (m % 100), 2);
+    m /= 100;
+  }
+  if (m >= 10) {
+    p -= 2;
+    std::memcpy(p, kPairs + 2 * m, 2);
+  } else {
+    *--p = static_cast<char>('0' + m);
+  }
+  const auto n = static_cast<size_t>(buf + sizeof buf - p);
   std::memcpy(out, p, n);
   return out + n;
+}
+
+// m / 10^k in fixed layout, with k the number of decimals (m has no trailing
+// zero when k > 0).
+char* WriteScaled(char* out, uint64_t m, int k) {
+  char digits[20];
+  const auto n = static_cast<int>(WriteDigits(digits, m) - digits);
+  if (k == 0) {
+    std::memcpy(out, digits, static_cast<size_t>(n));
+    return out + n;
+  }
+  if (n <= k) {
+    *out++ = '0';
+    *out++ = '.';
+    for (int z = n; z < k; ++z) *out++ = '0';
+    std::memcpy(out, digits, static_cast<size_t>(n));
+    return out + n;
+  }
+  std::memcpy(out, digits, static_cast<size_t>(n - k));
+  out += n - k;
+  *out++ = '.';
+  std::memcpy(out, digits + n - k, static_cast<size_t>(k));
+  return out + k;
 }
 
 // Survey files hold numbers with a few decimals. When some m / 10^k with
@@ -34,30 +68,23 @@ char* WriteDigits(char* out, uint64_t m) {
 // 1e-4 <= a < 1e15. nullptr when a has no such form.
 char* WriteShortDecimal(char* out, double a) {
   if (!(a >= 1e-4 && a < 1e15)) return nullptr;
-  for (int k = 0; k < 16; ++k) {
+  // Millimetres first: when a has at most three decimals, m at k = 3 is
+  // exact and its trailing zeros give the smallest k; when it has not, no
+  // smaller k can serve either. (Above 1e12, m at k = 3 would be too long.)
+  const int first = a < 1e12 ? 3 : 0;
+  for (int k = first; k < 16; ++k) {
     const double scaled = a * kPow10[k];
     if (scaled >= 1e15) return nullptr;
     // Below 2^50 the units of scaled are at most 1/8: + 0.5 is exact.
-    const auto m = static_cast<uint64_t>(scaled + 0.5);
+    auto m = static_cast<uint64_t>(scaled + 0.5);
     if (static_cast<double>(m) / kPow10[k] != a) continue;
-    char digits[20];
-    const auto n = static_cast<int>(WriteDigits(digits, m) - digits);
-    if (k == 0) {
-      std::memcpy(out, digits, static_cast<size_t>(n));
-      return out + n;
-    }
-    if (n <= k) {
-      *out++ = '0';
-      *out++ = '.';
-      for (int z = n; z < k; ++z) *out++ = '0';
-      std::memcpy(out, digits, static_cast<size_t>(n));
-      return out + n;
-    }
-    std::memcpy(out, digits, static_cast<size_t>(n - k));
-    out += n - k;
-    *out++ = '.';
-    std::memcpy(out, digits + n - k, static_cast<size_t>(k));
-    return out + k;
+    int decimals = k;
+    if (k == first)
+      while (decimals > 0 && m % 10 == 0) {
+        m /= 10;
+        --decimals;
+      }
+    return WriteScaled(out, m, decimals);
   }
   return nullptr;
 }

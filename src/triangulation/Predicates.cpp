@@ -14,10 +14,8 @@ namespace {
 constexpr double kEps = 1.1102230246251565e-16;  // 2^-53: half an ulp of 1
 constexpr double kSplitter = 134217729.0;        // 2^27 + 1
 constexpr double kResultErrBound = (3.0 + 8.0 * kEps) * kEps;
-constexpr double kCcwErrBoundA = (3.0 + 16.0 * kEps) * kEps;
 constexpr double kCcwErrBoundB = (2.0 + 12.0 * kEps) * kEps;
 constexpr double kCcwErrBoundC = (9.0 + 64.0 * kEps) * kEps * kEps;
-constexpr double kIccErrBoundA = (10.0 + 96.0 * kEps) * kEps;
 constexpr double kIccErrBoundB = (4.0 + 48.0 * kEps) * kEps;
 
 // --- error-free transformations ---------------------------------------------
@@ -147,7 +145,9 @@ double Estimate(const double* e, int n) {
   return q;
 }
 
-double SignOf(const Expansion& e) { return e.empty() ? 0.0 : e.back(); }
+double SignOf(const Expansion& e) {
+  return e.empty() ? 0.0 : e.back();
+}
 
 // The exact difference a - b as an expansion.
 Expansion Diff(double a, double b) {
@@ -254,51 +254,25 @@ double InCircleAdapt(double ax, double ay, double bx, double by, double cx, doub
   TwoDiffTail(by, dy, bdy, bdytail);
   TwoDiffTail(cx, dx, cdx, cdxtail);
   TwoDiffTail(cy, dy, cdy, cdytail);
-  if (adxtail == 0 && bdxtail == 0 && cdxtail == 0 && adytail == 0 && bdytail == 0 &&
-      cdytail == 0)
+  if (adxtail == 0 && bdxtail == 0 && cdxtail == 0 && adytail == 0 && bdytail == 0 && cdytail == 0)
     return finn > 0 ? fin[finn - 1] : 0.0;
   return InCircleExact(ax, ay, bx, by, cx, cy, dx, dy);
 }
 
 }  // namespace
 
-double Orient2D(double ax, double ay, double bx, double by, double cx, double cy) {
-  const double detleft = (ax - cx) * (by - cy);
-  const double detright = (ay - cy) * (bx - cx);
-  const double det = detleft - detright;
-  double detsum;
-  if (detleft > 0) {
-    if (detright <= 0) return det;
-    detsum = detleft + detright;
-  } else if (detleft < 0) {
-    if (detright >= 0) return det;
-    detsum = -detleft - detright;
-  } else {
-    return det;
-  }
-  const double errbound = kCcwErrBoundA * detsum;
-  if (det >= errbound || -det >= errbound) return det;
+namespace predicates_detail {
+
+double Orient2DSlow(double ax, double ay, double bx, double by, double cx, double cy,
+                    double detsum) {
   return Orient2DAdapt(ax, ay, bx, by, cx, cy, detsum);
 }
 
-double InCircle(double ax, double ay, double bx, double by, double cx, double cy, double dx,
-                double dy) {
-  const double adx = ax - dx, bdx = bx - dx, cdx = cx - dx;
-  const double ady = ay - dy, bdy = by - dy, cdy = cy - dy;
-  const double bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
-  const double alift = adx * adx + ady * ady;
-  const double cdxady = cdx * ady, adxcdy = adx * cdy;
-  const double blift = bdx * bdx + bdy * bdy;
-  const double adxbdy = adx * bdy, bdxady = bdx * ady;
-  const double clift = cdx * cdx + cdy * cdy;
-  const double det =
-      alift * (bdxcdy - cdxbdy) + blift * (cdxady - adxcdy) + clift * (adxbdy - bdxady);
-  const double permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * alift +
-                           (std::fabs(cdxady) + std::fabs(adxcdy)) * blift +
-                           (std::fabs(adxbdy) + std::fabs(bdxady)) * clift;
-  const double errbound = kIccErrBoundA * permanent;
-  if (det > errbound || -det > errbound) return det;
+double InCircleSlow(double ax, double ay, double bx, double by, double cx, double cy, double dx,
+                    double dy, double permanent) {
   return InCircleAdapt(ax, ay, bx, by, cx, cy, dx, dy, permanent);
 }
+
+}  // namespace predicates_detail
 
 }  // namespace orvane

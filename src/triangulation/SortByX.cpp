@@ -48,7 +48,9 @@ void SortRecords(std::span<Rec> list, int32_t Lo, int32_t Hi) {
 
 }  // namespace
 
-void SortByX(std::span<PointRec> list, int32_t Lo, int32_t Hi) { SortRecords(list, Lo, Hi); }
+void SortByX(std::span<PointRec> list, int32_t Lo, int32_t Hi) {
+  SortRecords(list, Lo, Hi);
+}
 void SortByX(std::span<XKey> list, int32_t Lo, int32_t Hi) {
   if (Hi - Lo < 4096 || Lo < 0 || static_cast<size_t>(Hi) >= list.size())
     return SortRecords(list, Lo, Hi);

@@ -44,7 +44,9 @@ std::vector<XYRec> PairedRing(const std::vector<PointRec>& all, const std::vecto
   std::vector<XYRec> ring;
   const size_t m = idx.size();
   if (m < 2) return ring;
-  auto xy = [&](int32_t i) { return XYRec{all[static_cast<size_t>(i)].X, all[static_cast<size_t>(i)].Y}; };
+  auto xy = [&](int32_t i) {
+    return XYRec{all[static_cast<size_t>(i)].X, all[static_cast<size_t>(i)].Y};
+  };
   ring.push_back(xy(idx[0]));
   for (size_t k = 1; k + 1 < m; ++k) {
     ring.push_back(xy(idx[k]));
@@ -70,8 +72,9 @@ std::vector<int32_t> FirstOfEqualPositions(const std::vector<PointRec>& pts, int
       std::sort(run.begin(), run.end());
       for (size_t k = 0; k < run.size(); ++k)
         first[static_cast<size_t>(run[k].second)] =
-            k > 0 && run[k].first == run[k - 1].first ? first[static_cast<size_t>(run[k - 1].second)]
-                                                      : run[k].second;
+            k > 0 && run[k].first == run[k - 1].first
+                ? first[static_cast<size_t>(run[k - 1].second)]
+                : run[k].second;
     }
     i = j;
   }
@@ -98,7 +101,8 @@ uint64_t HilbertIndex(uint32_t x, uint32_t y) {
 
 // The points to insert (each first of its position) in Hilbert-curve order,
 // ties in X order.
-std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts, const std::vector<int32_t>& first) {
+std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts,
+                                  const std::vector<int32_t>& first) {
   const size_t n = first.size();
   double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
   for (size_t i = 0; i < n; ++i) {
@@ -138,7 +142,8 @@ class PhaseClock {
   }
   void Close() {
     if (!code_) return;
-    out_.push_back({code_, std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count()});
+    out_.push_back(
+        {code_, std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count()});
     code_ = nullptr;
   }
 
@@ -308,7 +313,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   // The enclosing triangle, 20 times the larger extent around the middle.
   const double dx = extents_.Max.X - extents_.Min.X, dy = extents_.Max.Y - extents_.Min.Y;
   const double dmax = dx > dy ? dx : dy;
-  const double xmid = (extents_.Max.X + extents_.Min.X) / 2, ymid = (extents_.Max.Y + extents_.Min.Y) / 2;
+  const double xmid = (extents_.Max.X + extents_.Min.X) / 2,
+               ymid = (extents_.Max.Y + extents_.Min.Y) / 2;
   tri.pts[static_cast<size_t>(n)] = {xmid - 20 * dmax, ymid - 20 * dmax, 0, 0};
   tri.pts[static_cast<size_t>(n) + 1] = {xmid, ymid + 20 * dmax, 0, 0};
   tri.pts[static_cast<size_t>(n) + 2] = {xmid + 20 * dmax, ymid - 20 * dmax, 0, 0};
@@ -361,7 +367,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       if (report) progress.At(static_cast<int64_t>(t) + 1);
       const auto& tr = tri.tris[t];
       if (!tr.alive) continue;
-      const PointRec &A = tri.pts[static_cast<size_t>(tr.v[0])], &B = tri.pts[static_cast<size_t>(tr.v[1])],
+      const PointRec &A = tri.pts[static_cast<size_t>(tr.v[0])],
+                     &B = tri.pts[static_cast<size_t>(tr.v[1])],
                      &C = tri.pts[static_cast<size_t>(tr.v[2])];
       const auto where = locator.Locate((A.X + B.X + C.X) / 3, (A.Y + B.Y + C.Y) / 3);
       const bool inside = where == PolygonLocation::Inside;
@@ -418,7 +425,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     if (kept.empty()) LastErrorCode = Incomplete;
     for (const auto& [ia, ib, ic] : kept) {
       const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
-      if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true)) continue;
+      if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
+        continue;
       if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
           distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
         continue;
