@@ -251,23 +251,19 @@ char* WriteXyz(char* out, const PointRec& v) {
 
 // "x y z" of every mesh point, formatted once: a point is a corner of about
 // six triangles, and formatting numbers is most of the cost of a .tin file.
-// Triangles visit their points in no useful order, so each point keeps its
-// coordinates and text in one cache line, copied with a fixed-size move;
-// longer texts are formatted again when used.
 class PointTexts {
  public:
-  explicit PointTexts(const TriangleMesh& mesh) : count_(mesh.PointCount()) {
-    slots_.resize(static_cast<size_t>(count_) + 1);
-    char text[kMaxXyzText];
-    for (int32_t i = 1; i <= count_; ++i) {
-      Slot& slot = slots_[static_cast<size_t>(i)];
-      const PointRec& p = mesh.Point(i);
-      slot.x = p.X;
-      slot.y = p.Y;
-      slot.z = p.Z;
-      const auto n = static_cast<size_t>(WriteXyz(text, p) - text);
-      slot.length = n <= sizeof slot.text ? static_cast<uint8_t>(n) : kNoText;
-      std::memcpy(slot.text, text, std::min(n, sizeof slot.text));
+  explicit PointTexts(const TriangleMesh& mesh) : mesh_(mesh) {
+    const int32_t n = mesh.PointCount();
+    start_.reserve(static_cast<size_t>(n) + 2);
+    start_.push_back(0);
+    start_.push_back(0);  // point 0 (slot 0) is never used from the cache
+    text_.resize(static_cast<size_t>(n) * 32 + kMaxXyzText);
+    size_t used = 0;
+    for (int32_t i = 1; i <= n; ++i) {
+      if (text_.size() - used < kMaxXyzText) text_.resize(text_.size() * 3 / 2 + kMaxXyzText);
+      used = static_cast<size_t>(WriteXyz(text_.data() + used, mesh.Point(i)) - text_.data());
+      start_.push_back(used);
     }
   }
   // Writes "x y z" of vertex v at out (room for kMaxXyzText): from the cache
@@ -275,27 +271,23 @@ class PointTexts {
   // its own Z). Returns the end.
   char* Write(char* out, const PointRec& v) const {
     const double t = v.T;
-    if (t >= 1 && t <= count_ && t == static_cast<double>(static_cast<int32_t>(t))) {
-      const Slot& slot = slots_[static_cast<size_t>(t)];
+    if (t >= 1 && t <= mesh_.PointCount() && t == static_cast<double>(static_cast<int32_t>(t))) {
+      const auto i = static_cast<size_t>(t);
+      const PointRec& p = mesh_.Point(static_cast<int32_t>(i));
       // Equal doubles print equally (0 and -0 both print "0").
-      if (slot.length != kNoText && slot.x == v.X && slot.y == v.Y && slot.z == v.Z) {
-        std::memcpy(out, slot.text, sizeof slot.text);
-        return out + slot.length;
+      if (p.X == v.X && p.Y == v.Y && p.Z == v.Z) {
+        const size_t n = start_[i + 1] - start_[i];
+        std::memcpy(out, text_.data() + start_[i], n);
+        return out + n;
       }
     }
     return WriteXyz(out, v);
   }
 
  private:
-  static constexpr uint8_t kNoText = 255;
-  struct alignas(64) Slot {
-    double x, y, z;
-    uint8_t length;
-    char text[39];
-  };
-  static_assert(sizeof(Slot) == 64 && sizeof(Slot::text) < kNoText);
-  int32_t count_;
-  std::vector<Slot> slots_;
+  const TriangleMesh& mesh_;
+  std::vector<char> text_;
+  std::vector<size_t> start_;
 };
 
 }  // namespace
