@@ -1,5 +1,6 @@
 #include "core/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -13,51 +14,21 @@ namespace {
 constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
-// Decimal digits of m at out, most significant first; returns the end.
-char* WriteDigits(char* out, uint64_t m) {
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  char buf[20];
-  char* p = buf + sizeof buf;
-  while (m >= 100) {
-    p -= 2;
-    std::memcpy(p, kPairs + 2 * (m % 100), 2);
-    m /= 100;
-  }
-  if (m >= 10) {
-    p -= 2;
-    std::memcpy(p, kPairs + 2 * m, 2);
-  } else {
-    *--p = static_cast<char>('0' + m);
-  }
-  const auto n = static_cast<size_t>(buf + sizeof buf - p);
-  std::memcpy(out, p, n);
-  return out + n;
-}
-
-// m / 10^k in fixed layout, with k the number of decimals (m has no trailing
-// zero when k > 0).
+// m / 10^k in fixed layout ("0.05", "12.5", "300"), with k the number of
+// decimals; m has no trailing zero when k > 0. Written from the last digit
+// backwards, straight into place.
 char* WriteScaled(char* out, uint64_t m, int k) {
-  char digits[20];
-  const auto n = static_cast<int>(WriteDigits(digits, m) - digits);
-  if (k == 0) {
-    std::memcpy(out, digits, static_cast<size_t>(n));
-    return out + n;
-  }
-  if (n <= k) {
-    *out++ = '0';
-    *out++ = '.';
-    for (int z = n; z < k; ++z) *out++ = '0';
-    std::memcpy(out, digits, static_cast<size_t>(n));
-    return out + n;
-  }
-  std::memcpy(out, digits, static_cast<size_t>(n - k));
-  out += n - k;
-  *out++ = '.';
-  std::memcpy(out, digits + n - k, static_cast<size_t>(k));
-  return out + k;
+  int digits = 1;
+  for (uint64_t rest = m / 10; rest != 0; rest /= 10) ++digits;
+  const int length = k + (k > 0 ? 1 : 0) + std::max(1, digits - k);
+  char* p = out + length;
+  for (int i = 0; i < k; ++i, m /= 10) *--p = static_cast<char>('0' + m % 10);
+  if (k > 0) *--p = '.';
+  do {
+    *--p = static_cast<char>('0' + m % 10);
+    m /= 10;
+  } while (m != 0);
+  return out + length;
 }
 
 // Survey files hold numbers with a few decimals. When some m / 10^k with

@@ -265,6 +265,7 @@ class PointTexts {
       used = static_cast<size_t>(WriteXyz(text_.data() + used, mesh.Point(i)) - text_.data());
       start_.push_back(used);
     }
+    text_.resize(used + kShortText);  // every text can be read as a short one
   }
   // Writes "x y z" of vertex v at out (room for kMaxXyzText): from the cache
   // when v copies its point exactly, else formatted afresh (a vertex may keep
@@ -277,7 +278,11 @@ class PointTexts {
       // Equal doubles print equally (0 and -0 both print "0").
       if (p.X == v.X && p.Y == v.Y && p.Z == v.Z) {
         const size_t n = start_[i + 1] - start_[i];
-        std::memcpy(out, text_.data() + start_[i], n);
+        // A fixed-size copy is a few moves; the bytes past n are overwritten.
+        if (n <= kShortText)
+          std::memcpy(out, text_.data() + start_[i], kShortText);
+        else
+          std::memcpy(out, text_.data() + start_[i], n);
         return out + n;
       }
     }
@@ -285,6 +290,8 @@ class PointTexts {
   }
 
  private:
+  static constexpr size_t kShortText = 48;
+  static_assert(kShortText <= kMaxXyzText);
   const TriangleMesh& mesh_;
   std::vector<char> text_;
   std::vector<size_t> start_;
