@@ -319,7 +319,6 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   tri.pts[static_cast<size_t>(n) + 1] = {xmid, ymid + 20 * dmax, 0, 0};
   tri.pts[static_cast<size_t>(n) + 2] = {xmid + 20 * dmax, ymid - 20 * dmax, 0, 0};
   tri.Start(n, n + 1, n + 2);
-  tri.SetWorkCount(n);
 
   phase.Enter("START_TRIANGULATION");
   // The triangles are those of insertion in X order (ties on a circle
@@ -329,18 +328,37 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   // X order is inserted, as in X-order insertion; the others take its
   // vertex.
   std::vector<int32_t> vertexOf = FirstOfEqualPositions(tri.pts, n);
-  const std::vector<int32_t> order = HilbertOrder(tri.pts, vertexOf);
+  // The working points are renumbered in insertion order (then the points
+  // that are not inserted), so that neighbours in the plane are neighbours
+  // in memory; xOf maps a working vertex back to its X rank, posOf the
+  // other way. vertexOf stays in X ranks.
+  std::vector<int32_t> xOf = HilbertOrder(tri.pts, vertexOf);
+  const auto inserted = static_cast<int32_t>(xOf.size());
+  for (int32_t x = 0; x < n; ++x)
+    if (vertexOf[static_cast<size_t>(x)] != x) xOf.push_back(x);
+  std::vector<int32_t> posOf(static_cast<size_t>(n));
   {
-    Progress progress(static_cast<int64_t>(order.size()));
-    for (size_t k = 0; k < order.size(); ++k) {
-      progress.At(static_cast<int64_t>(k) + 1);
+    std::vector<PointRec> byX(tri.pts.begin(), tri.pts.begin() + n);
+    for (int32_t v = 0; v < n; ++v) {
+      const int32_t x = xOf[static_cast<size_t>(v)];
+      posOf[static_cast<size_t>(x)] = v;
+      tri.pts[static_cast<size_t>(v)] = byX[static_cast<size_t>(x)];
+    }
+  }
+  tri.SetWorkCount(n, xOf);
+  {
+    Progress progress(inserted);
+    for (int32_t k = 0; k < inserted; ++k) {
+      progress.At(int64_t{k} + 1);
       if (CancelRequested) {
         CancelRequested = false;
         LastErrorCode = Cancelled;
         return std::nullopt;
       }
-      const int32_t v = tri.Insert(order[k]);
-      if (v != order[k]) vertexOf[static_cast<size_t>(order[k])] = v;
+      const int32_t v = tri.Insert(k);
+      if (v != k)
+        vertexOf[static_cast<size_t>(xOf[static_cast<size_t>(k)])] =
+            v < 0 ? -1 : xOf[static_cast<size_t>(v)];
     }
   }
   tri.RemoveTrianglesWithVertexFrom(n);
@@ -351,7 +369,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     Progress progress(static_cast<int64_t>(constraints_.size()));
     auto vertex = [&](int32_t all) {
       const int32_t w = workOfAll[static_cast<size_t>(all)];
-      return w < 0 ? -1 : vertexOf[static_cast<size_t>(w)];
+      const int32_t x = w < 0 ? -1 : vertexOf[static_cast<size_t>(w)];
+      return x < 0 ? -1 : posOf[static_cast<size_t>(x)];
     };
     for (size_t s = 0; s < constraints_.size(); ++s) {
       progress.At(static_cast<int64_t>(s) + 1);
@@ -398,7 +417,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // Keep the surviving triangles as bare index triples (clockwise, mesh
     // numbering) and free the working triangles and points as soon as they
     // are not needed: the mesh's own lists are the bulk of the memory.
-    auto meshIndex = [n](int32_t v) { return v < n ? v + 1 : v - 2; };
+    auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
     std::vector<std::array<int32_t, 3>> kept;
     kept.reserve(static_cast<size_t>(tri.LiveCount()));
     for (const auto& tr : tri.tris)  // stored counter-clockwise, saved clockwise
@@ -411,7 +430,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       Progress progress(n);
       for (int32_t i = 1; i <= n; ++i) {
         progress.At(i);
-        const PointRec& p = tri.pts[static_cast<size_t>(i) - 1];
+        const PointRec& p = tri.pts[static_cast<size_t>(posOf[static_cast<size_t>(i) - 1])];
         mesh.AddPoint(p.X, p.Y, p.Z, p.T);
       }
     }
@@ -421,6 +440,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       mesh.AddPoint(p.X, p.Y, p.Z, 0);
     }
     std::vector<PointRec>().swap(tri.pts);
+    std::vector<int32_t>().swap(xOf);
+    std::vector<int32_t>().swap(posOf);
 
     if (kept.empty()) LastErrorCode = Incomplete;
     for (const auto& [ia, ib, ic] : kept) {

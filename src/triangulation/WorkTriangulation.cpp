@@ -26,7 +26,7 @@ double WorkTriangulation::Orient(int32_t a, int32_t b, int32_t c) const {
 }
 
 int64_t WorkTriangulation::Rank(int32_t v) const {
-  if (v < workCount_) return v;
+  if (v < workCount_) return rank_.empty() ? v : rank_[static_cast<size_t>(v)];
   if (v < workCount_ + 3) return int64_t{v} - workCount_ - 3;  // enclosing corners: first
   return v;                                                   // crossing points: last
 }

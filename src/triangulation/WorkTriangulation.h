@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "core/Records.h"
@@ -66,10 +67,14 @@ class WorkTriangulation {
   void ReleaseScratch();
   int32_t LiveCount() const { return live_; }
 
-  // Points 0..workCount-1 are ranked by their index (the X order), the
-  // three that follow (the enclosing triangle) before them and any later
-  // ones (constraint crossings) after them; ranks break in-circle ties.
-  void SetWorkCount(int32_t workCount) { workCount_ = workCount; }
+  // Points 0..workCount-1 are ranked by rank[v] (their X order; by their
+  // index when rank is empty), the three that follow (the enclosing
+  // triangle) before them and any later ones (constraint crossings) after
+  // them; ranks break in-circle ties.
+  void SetWorkCount(int32_t workCount, std::vector<int32_t> rank = {}) {
+    workCount_ = workCount;
+    rank_ = std::move(rank);
+  }
 
  private:
   int32_t NewTri(int32_t a, int32_t b, int32_t c);
@@ -103,6 +108,7 @@ class WorkTriangulation {
   int32_t last_ = -1;
 
   int32_t workCount_ = 0;
+  std::vector<int32_t> rank_;
 };
 
 }  // namespace orvane
