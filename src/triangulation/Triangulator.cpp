@@ -414,14 +414,14 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     LastErrorCode = Incomplete;
   } else {
     phase.Enter("SAVING_TRIANGLES");
-    // Keep the surviving triangles as bare index triples (clockwise, mesh
-    // numbering) and free the working triangles and points as soon as they
-    // are not needed: the mesh's own lists are the bulk of the memory.
+    // Keep the surviving triangles as bare index triples (clockwise,
+    // working numbering) and free the working triangles as soon as they are
+    // not needed: the mesh's own lists are the bulk of the memory.
     auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
     std::vector<std::array<int32_t, 3>> kept;
     kept.reserve(static_cast<size_t>(tri.LiveCount()));
     for (const auto& tr : tri.tris)  // stored counter-clockwise, saved clockwise
-      if (tr.alive) kept.push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
+      if (tr.alive) kept.push_back({tr.v[0], tr.v[2], tr.v[1]});
     std::vector<WorkTriangulation::Tri>().swap(tri.tris);
 
     const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
@@ -434,26 +434,30 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
         mesh.AddPoint(p.X, p.Y, p.Z, p.T);
       }
     }
+    std::vector<int32_t>().swap(posOf);
     // Points created where two constraints cross follow the work points.
     for (size_t k = 0; k < extra; ++k) {
       const PointRec& p = tri.pts[static_cast<size_t>(n) + 3 + k];
       mesh.AddPoint(p.X, p.Y, p.Z, 0);
     }
-    std::vector<PointRec>().swap(tri.pts);
-    std::vector<int32_t>().swap(xOf);
-    std::vector<int32_t>().swap(posOf);
 
+    // The corners are read from the working points, which lie in the
+    // triangles' own order, and carry the mesh's point numbers.
     if (kept.empty()) LastErrorCode = Incomplete;
-    for (const auto& [ia, ib, ic] : kept) {
-      const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
+    for (const auto& [va, vb, vc] : kept) {
+      const PointRec &a = tri.pts[static_cast<size_t>(va)], &b = tri.pts[static_cast<size_t>(vb)],
+                     &c = tri.pts[static_cast<size_t>(vc)];
       if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
         continue;
       if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
           distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
         continue;
       if (a.Z == -999 || b.Z == -999 || c.Z == -999) continue;
-      mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
+      mesh.AddTriangle(a.X, a.Y, a.Z, meshIndex(va), b.X, b.Y, b.Z, meshIndex(vb), c.X, c.Y, c.Z,
+                       meshIndex(vc));
     }
+    std::vector<PointRec>().swap(tri.pts);
+    std::vector<int32_t>().swap(xOf);
   }
   phase.Close();
   CurrentStatus().SendEvents(100, false);
