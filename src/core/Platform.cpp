@@ -1,5 +1,9 @@
 #include "core/Platform.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -40,6 +44,12 @@ double MonotonicSeconds() {
   if (h.Now) return h.Now();
   using namespace std::chrono;
   return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void ReleaseFreedMemory() {
+#if defined(__GLIBC__)
+  ::malloc_trim(0);
+#endif
 }
 
 }  // namespace orvane

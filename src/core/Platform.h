@@ -31,4 +31,11 @@ std::string TempFolder();
 void ShowMessage(std::string_view text);
 double MonotonicSeconds();
 
+// Gives the memory of freed working buffers back to the system. Long
+// operations call it between phases: the allocator keeps freed blocks of a
+// few megabytes for reuse, and those would add to the peak of the next
+// phase, which allocates far larger ones. Does nothing where the allocator
+// offers no such call.
+void ReleaseFreedMemory();
+
 }  // namespace orvane

@@ -69,8 +69,8 @@ GridFrame FrameFor(std::span<const PointRec> points, const std::vector<uint8_t>&
 PointGrid BuildGrid(std::span<const PointRec> points, const std::vector<uint8_t>& alive,
                     const NearRule& rule) {
   const GridFrame frame = FrameFor(points, alive, rule);
-  const auto members =
-      static_cast<size_t>(std::count_if(alive.begin(), alive.end(), [](uint8_t a) { return a != 0; }));
+  const auto members = static_cast<size_t>(
+      std::count_if(alive.begin(), alive.end(), [](uint8_t a) { return a != 0; }));
   PointGrid grid(frame.width, rule.VerifyZ, frame.origin, members);
   for (size_t i = 1; i < points.size(); ++i)
     if (alive[i]) grid.Add(static_cast<int32_t>(i), points[i]);

@@ -12,7 +12,9 @@ namespace {
 // Half-width of the band around an edge where the kernel may answer "on the
 // edge" (the edge subtends within 0.001 rad of pi: at most L * tan(0.0005)
 // from it) or "on a vertex" (within 0.001 in X and Y), with room to spare.
-double EdgeMargin(double length) { return 0.0015 + 0.0003 * length; }
+double EdgeMargin(double length) {
+  return 0.0015 + 0.0003 * length;
+}
 
 double SegmentDistance(const XYRec& a, const XYRec& b, double x, double y) {
   const double dx = b.X - a.X, dy = b.Y - a.Y;
@@ -37,7 +39,8 @@ void FillBuckets(size_t buckets, size_t items, Range range, std::vector<int32_t>
   std::vector<int32_t> fill(start.begin(), start.end() - 1);
   for (size_t e = 0; e < items; ++e) {
     auto [lo, hi] = range(e);
-    for (int64_t b = lo; b <= hi; ++b) members[static_cast<size_t>(fill[static_cast<size_t>(b)]++)] = static_cast<int32_t>(e);
+    for (int64_t b = lo; b <= hi; ++b)
+      members[static_cast<size_t>(fill[static_cast<size_t>(b)]++)] = static_cast<int32_t>(e);
   }
 }
 
@@ -77,8 +80,12 @@ RingLocator::RingLocator(std::span<const XYRec> ring) : ring_(ring.begin(), ring
   rows_ = std::clamp<int64_t>(static_cast<int64_t>(h / cell_) + 1, 1, 4096);
   cell_ = std::max(w / static_cast<double>(cols_), h / static_cast<double>(rows_)) * (1 + 1e-12);
   if (!(cell_ > 0)) cell_ = 1;
-  auto clampCol = [&](double v) { return std::clamp<int64_t>(static_cast<int64_t>(std::floor((v - minX_) / cell_)), 0, cols_ - 1); };
-  auto clampRow = [&](double v) { return std::clamp<int64_t>(static_cast<int64_t>(std::floor((v - minY_) / cell_)), 0, rows_ - 1); };
+  auto clampCol = [&](double v) {
+    return std::clamp<int64_t>(static_cast<int64_t>(std::floor((v - minX_) / cell_)), 0, cols_ - 1);
+  };
+  auto clampRow = [&](double v) {
+    return std::clamp<int64_t>(static_cast<int64_t>(std::floor((v - minY_) / cell_)), 0, rows_ - 1);
+  };
   // Cells are bucketed row-major; an edge covers its box in every row.
   std::vector<std::pair<int64_t, int64_t>> cellRanges;
   std::vector<int32_t> owners;
@@ -93,26 +100,33 @@ RingLocator::RingLocator(std::span<const XYRec> ring) : ring_(ring.begin(), ring
     }
   }
   std::vector<int32_t> pieces;
-  FillBuckets(static_cast<size_t>(cols_ * rows_), cellRanges.size(),
-              [&](size_t k) { return cellRanges[k]; }, cellStart_, pieces);
+  FillBuckets(
+      static_cast<size_t>(cols_ * rows_), cellRanges.size(),
+      [&](size_t k) { return cellRanges[k]; }, cellStart_, pieces);
   cellEdges_.resize(pieces.size());
   for (size_t k = 0; k < pieces.size(); ++k) cellEdges_[k] = owners[static_cast<size_t>(pieces[k])];
 
   slabs_ = std::clamp<int64_t>(static_cast<int64_t>(edges), 1, 65536);
   slabH_ = std::max((maxY_ - minY_) / static_cast<double>(slabs_), 1e-12) * (1 + 1e-12);
-  auto slabOf = [&](double y) { return std::clamp<int64_t>(static_cast<int64_t>(std::floor((y - minY_) / slabH_)), 0, slabs_ - 1); };
-  FillBuckets(static_cast<size_t>(slabs_), edges,
-              [&](size_t e) {
-                const XYRec &a = ring_[e], &b = ring_[e + 1];
-                return std::pair<int64_t, int64_t>(slabOf(std::min(a.Y, b.Y)), slabOf(std::max(a.Y, b.Y)));
-              },
-              slabStart_, slabEdges_);
+  auto slabOf = [&](double y) {
+    return std::clamp<int64_t>(static_cast<int64_t>(std::floor((y - minY_) / slabH_)), 0,
+                               slabs_ - 1);
+  };
+  FillBuckets(
+      static_cast<size_t>(slabs_), edges,
+      [&](size_t e) {
+        const XYRec &a = ring_[e], &b = ring_[e + 1];
+        return std::pair<int64_t, int64_t>(slabOf(std::min(a.Y, b.Y)), slabOf(std::max(a.Y, b.Y)));
+      },
+      slabStart_, slabEdges_);
 }
 
 bool RingLocator::NearRing(double X, double Y) const {
   if (X < minX_ || X > maxX_ || Y < minY_ || Y > maxY_) return false;
-  const int64_t c = std::clamp<int64_t>(static_cast<int64_t>(std::floor((X - minX_) / cell_)), 0, cols_ - 1);
-  const int64_t r = std::clamp<int64_t>(static_cast<int64_t>(std::floor((Y - minY_) / cell_)), 0, rows_ - 1);
+  const int64_t c =
+      std::clamp<int64_t>(static_cast<int64_t>(std::floor((X - minX_) / cell_)), 0, cols_ - 1);
+  const int64_t r =
+      std::clamp<int64_t>(static_cast<int64_t>(std::floor((Y - minY_) / cell_)), 0, rows_ - 1);
   const size_t cell = static_cast<size_t>(r * cols_ + c);
   for (int32_t k = cellStart_[cell]; k < cellStart_[cell + 1]; ++k) {
     const auto e = static_cast<size_t>(cellEdges_[static_cast<size_t>(k)]);
@@ -125,9 +139,11 @@ bool RingLocator::NearRing(double X, double Y) const {
 
 int RingLocator::WindingNumber(double X, double Y) const {
   if (Y < minY_ || Y > maxY_) return 0;
-  const int64_t s = std::clamp<int64_t>(static_cast<int64_t>(std::floor((Y - minY_) / slabH_)), 0, slabs_ - 1);
+  const int64_t s =
+      std::clamp<int64_t>(static_cast<int64_t>(std::floor((Y - minY_) / slabH_)), 0, slabs_ - 1);
   int w = 0;
-  for (int32_t k = slabStart_[static_cast<size_t>(s)]; k < slabStart_[static_cast<size_t>(s) + 1]; ++k) {
+  for (int32_t k = slabStart_[static_cast<size_t>(s)]; k < slabStart_[static_cast<size_t>(s) + 1];
+       ++k) {
     const auto e = static_cast<size_t>(slabEdges_[static_cast<size_t>(k)]);
     const XYRec &a = ring_[e], &b = ring_[e + 1];
     if (a.Y <= Y && Y < b.Y) {

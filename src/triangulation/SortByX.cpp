@@ -61,16 +61,19 @@ void SortByX(std::span<XKey> list, int32_t Lo, int32_t Hi) {
   const auto count = static_cast<size_t>(Hi - Lo + 1);
   const std::span<XKey> range = list.subspan(static_cast<size_t>(Lo), count);
   std::vector<uint64_t> keys(count);
-  std::vector<XKey> sorted(range.begin(), range.end());
+  std::vector<uint32_t> at(count);  // position in range
   for (size_t k = 0; k < count; ++k) {
-    const double x = sorted[k].X;
+    const double x = range[k].X;
     if (std::isnan(x)) return SortRecords(list, Lo, Hi);
     const auto bits = std::bit_cast<uint64_t>(x);
     keys[k] = bits >> 63 ? ~bits : bits | (uint64_t{1} << 63);
+    at[k] = static_cast<uint32_t>(k);
   }
-  RadixSort(keys, sorted);
+  RadixSort(keys, at);
   for (size_t k = 1; k < count; ++k)
-    if (sorted[k].X == sorted[k - 1].X) return SortRecords(list, Lo, Hi);
+    if (range[at[k]].X == range[at[k - 1]].X) return SortRecords(list, Lo, Hi);
+  std::vector<XKey> sorted(count);
+  for (size_t k = 0; k < count; ++k) sorted[k] = range[at[k]];
   std::copy(sorted.begin(), sorted.end(), range.begin());
 }
 

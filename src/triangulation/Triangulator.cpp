@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/Kernels.h"
+#include "core/Platform.h"
 #include "core/RadixSort.h"
 #include "core/Status.h"
 #include "triangulation/RingLocator.h"
@@ -337,12 +338,22 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   for (int32_t x = 0; x < n; ++x)
     if (vertexOf[static_cast<size_t>(x)] != x) xOf.push_back(x);
   std::vector<int32_t> posOf(static_cast<size_t>(n));
+  for (int32_t v = 0; v < n; ++v) posOf[static_cast<size_t>(xOf[static_cast<size_t>(v)])] = v;
   {
-    std::vector<PointRec> byX(tri.pts.begin(), tri.pts.begin() + n);
-    for (int32_t v = 0; v < n; ++v) {
-      const int32_t x = xOf[static_cast<size_t>(v)];
-      posOf[static_cast<size_t>(x)] = v;
-      tri.pts[static_cast<size_t>(v)] = byX[static_cast<size_t>(x)];
+    // In place, cycle by cycle: the point at X rank x moves to posOf[x].
+    std::vector<bool> placed(static_cast<size_t>(n), false);
+    for (int32_t start = 0; start < n; ++start) {
+      if (placed[static_cast<size_t>(start)]) continue;
+      PointRec moving = tri.pts[static_cast<size_t>(start)];
+      int32_t x = start;
+      for (;;) {
+        placed[static_cast<size_t>(x)] = true;
+        const int32_t to = posOf[static_cast<size_t>(x)];
+        std::swap(moving, tri.pts[static_cast<size_t>(to)]);
+        // The slot just filled held the point of X rank `to`, which moves on.
+        if (to == start) break;
+        x = to;
+      }
     }
   }
   tri.SetWorkCount(n, xOf);
@@ -414,6 +425,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     LastErrorCode = Incomplete;
   } else {
     phase.Enter("SAVING_TRIANGLES");
+    ReleaseFreedMemory();  // the working indexes, before the mesh's lists
     // Keep the surviving triangles as bare index triples (clockwise,
     // working numbering) and free the working triangles as soon as they are
     // not needed: the mesh's own lists are the bulk of the memory.
@@ -426,6 +438,25 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
 
     const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
     mesh.Reserve(static_cast<size_t>(n) + extra, kept.size());
+
+    // The triangles first: their corners are read from the working points,
+    // which lie in the triangles' own order, and carry the mesh's point
+    // numbers. The mesh's points follow once the index triples are gone, so
+    // that the two never take memory at the same time.
+    if (kept.empty()) LastErrorCode = Incomplete;
+    for (const auto& [va, vb, vc] : kept) {
+      const PointRec &a = tri.pts[static_cast<size_t>(va)], &b = tri.pts[static_cast<size_t>(vb)],
+                     &c = tri.pts[static_cast<size_t>(vc)];
+      if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
+        continue;
+      if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
+          distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
+        continue;
+      if (a.Z == -999 || b.Z == -999 || c.Z == -999) continue;
+      mesh.AddTriangle(a.X, a.Y, a.Z, meshIndex(va), b.X, b.Y, b.Z, meshIndex(vb), c.X, c.Y, c.Z,
+                       meshIndex(vc));
+    }
+    std::vector<std::array<int32_t, 3>>().swap(kept);
     {
       Progress progress(n);
       for (int32_t i = 1; i <= n; ++i) {
@@ -439,22 +470,6 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     for (size_t k = 0; k < extra; ++k) {
       const PointRec& p = tri.pts[static_cast<size_t>(n) + 3 + k];
       mesh.AddPoint(p.X, p.Y, p.Z, 0);
-    }
-
-    // The corners are read from the working points, which lie in the
-    // triangles' own order, and carry the mesh's point numbers.
-    if (kept.empty()) LastErrorCode = Incomplete;
-    for (const auto& [va, vb, vc] : kept) {
-      const PointRec &a = tri.pts[static_cast<size_t>(va)], &b = tri.pts[static_cast<size_t>(vb)],
-                     &c = tri.pts[static_cast<size_t>(vc)];
-      if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
-        continue;
-      if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
-          distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
-        continue;
-      if (a.Z == -999 || b.Z == -999 || c.Z == -999) continue;
-      mesh.AddTriangle(a.X, a.Y, a.Z, meshIndex(va), b.X, b.Y, b.Z, meshIndex(vb), c.X, c.Y, c.Z,
-                       meshIndex(vc));
     }
     std::vector<PointRec>().swap(tri.pts);
     std::vector<int32_t>().swap(xOf);

@@ -66,16 +66,16 @@ class Triangulator {
   int32_t MatchOrAdd(PointList& Points, const PointRec& p);
 
   bool initialised_ = false;
-  int boundaryMode_ = 1;  // 1 none given (all points), 2 given
+  int boundaryMode_ = 1;                // 1 none given (all points), 2 given
   std::vector<int32_t> boundaryIndex_;  // into AllPoints, 1-based
   std::vector<XYRec> boundaryPolygon_;
   std::vector<std::pair<int32_t, int32_t>> breaklines_;  // segments, AllPoints indices
-  std::vector<std::vector<int32_t>> areas_;               // vertex indices per area
+  std::vector<std::vector<int32_t>> areas_;              // vertex indices per area
 
   std::vector<PointRec> allPoints_;  // [0] unused
   // Segments to force, in order: boundary edges, breaklines, area edges.
   std::vector<std::pair<int32_t, int32_t>> constraints_;
-  size_t ringSegments_ = 0;                         // leading boundary segments
+  size_t ringSegments_ = 0;                              // leading boundary segments
   std::vector<std::pair<size_t, size_t>> areaSegments_;  // [first, last) per area
   ExtentsRec extents_;
   std::vector<int32_t> workIndex_;  // AllPoints index of each work point, in input order

@@ -9,8 +9,12 @@
 namespace orvane {
 
 namespace {
-inline int Next(int i) { return i == 2 ? 0 : i + 1; }
-inline int Prev(int i) { return i == 0 ? 2 : i - 1; }
+inline int Next(int i) {
+  return i == 2 ? 0 : i + 1;
+}
+inline int Prev(int i) {
+  return i == 0 ? 2 : i - 1;
+}
 inline int IndexOf(const WorkTriangulation::Tri& t, int32_t v) {
   return t.v[0] == v ? 0 : (t.v[1] == v ? 1 : (t.v[2] == v ? 2 : -1));
 }
@@ -28,7 +32,7 @@ double WorkTriangulation::Orient(int32_t a, int32_t b, int32_t c) const {
 int64_t WorkTriangulation::Rank(int32_t v) const {
   if (v < workCount_) return rank_.empty() ? v : rank_[static_cast<size_t>(v)];
   if (v < workCount_ + 3) return int64_t{v} - workCount_ - 3;  // enclosing corners: first
-  return v;                                                   // crossing points: last
+  return v;                                                    // crossing points: last
 }
 
 double WorkTriangulation::InCircleOf(const Tri& t, int32_t p) const {
@@ -53,10 +57,18 @@ double WorkTriangulation::InCircleOf(const Tri& t, int32_t p) const {
   for (const Candidate& c4 : k) {
     double d = 0;
     switch (c4.which) {
-      case 0: d = Orient(p, b, c); break;
-      case 1: d = Orient(a, p, c); break;
-      case 2: d = Orient(a, b, p); break;
-      default: d = -Orient(a, b, c); break;
+      case 0:
+        d = Orient(p, b, c);
+        break;
+      case 1:
+        d = Orient(a, p, c);
+        break;
+      case 2:
+        d = Orient(a, b, p);
+        break;
+      default:
+        d = -Orient(a, b, c);
+        break;
     }
     if (d != 0) return d;
   }
@@ -249,7 +261,8 @@ bool WorkTriangulation::InsertFrom(int32_t p, int32_t t0) {
 void WorkTriangulation::RemoveTrianglesWithVertexFrom(int32_t firstRemoved) {
   for (size_t t = 0; t < tris.size(); ++t) {
     const Tri& tri = tris[t];
-    if (tri.alive && (tri.v[0] >= firstRemoved || tri.v[1] >= firstRemoved || tri.v[2] >= firstRemoved))
+    if (tri.alive &&
+        (tri.v[0] >= firstRemoved || tri.v[1] >= firstRemoved || tri.v[2] >= firstRemoved))
       Kill(static_cast<int32_t>(t));
   }
   std::fill(vertexTri.begin(), vertexTri.end(), -1);
@@ -535,8 +548,7 @@ void WorkTriangulation::Retriangulate(const std::vector<int32_t>& region, int32_
   std::vector<std::pair<uint64_t, std::pair<int32_t, int>>> inner;
   for (int32_t t : made) {
     const Tri& tri = tris[static_cast<size_t>(t)];
-    for (int i = 0; i < 3; ++i)
-      inner.push_back({EdgeKey(tri.v[Next(i)], tri.v[Prev(i)]), {t, i}});
+    for (int i = 0; i < 3; ++i) inner.push_back({EdgeKey(tri.v[Next(i)], tri.v[Prev(i)]), {t, i}});
   }
   std::sort(inner.begin(), inner.end());
   for (int32_t t : made) {
@@ -554,7 +566,8 @@ void WorkTriangulation::Retriangulate(const std::vector<int32_t>& region, int32_
         continue;
       }
       const uint64_t twin = EdgeKey(v, u);
-      auto m = std::lower_bound(inner.begin(), inner.end(), std::make_pair(twin, std::make_pair(-1, -1)));
+      auto m = std::lower_bound(inner.begin(), inner.end(),
+                                std::make_pair(twin, std::make_pair(-1, -1)));
       if (m != inner.end() && m->first == twin) tri.n[i] = m->second.first;
       if ((u == a && v == b) || (u == b && v == a)) tri.con |= static_cast<uint8_t>(1u << i);
     }
