@@ -39,22 +39,23 @@ char* WriteScaled(char* out, uint64_t m, int k) {
 // 1e-4 <= a < 1e15. nullptr when a has no such form.
 char* WriteShortDecimal(char* out, double a) {
   if (!(a >= 1e-4 && a < 1e15)) return nullptr;
-  // Millimetres first: when a has at most three decimals, m at k = 3 is
-  // exact and its trailing zeros give the smallest k; when it has not, no
-  // smaller k can serve either. (Above 1e12, m at k = 3 would be too long.)
-  const int first = a < 1e12 ? 3 : 0;
-  for (int k = first; k < 16; ++k) {
+  // Millimetres first, then three decimals more at each step: once some k
+  // serves, every larger one does too (while m < 10^15), and the trailing
+  // zeros of m then give the smallest k, which lies above the k that failed
+  // before. Numbers with all their binary digits fail in a few steps.
+  // (Above 1e12, m at k = 3 would be too long: start at k = 0.)
+  int k = a < 1e12 ? 3 : 0;
+  for (int failed = -1; k < 16; failed = k, k += 3) {
     const double scaled = a * kPow10[k];
     if (scaled >= 1e15) return nullptr;
     // Below 2^50 the units of scaled are at most 1/8: + 0.5 is exact.
     auto m = static_cast<uint64_t>(scaled + 0.5);
     if (static_cast<double>(m) / kPow10[k] != a) continue;
     int decimals = k;
-    if (k == first)
-      while (decimals > 0 && m % 10 == 0) {
-        m /= 10;
-        --decimals;
-      }
+    while (decimals > failed + 1 && m % 10 == 0) {
+      m /= 10;
+      --decimals;
+    }
     return WriteScaled(out, m, decimals);
   }
   return nullptr;

@@ -4,9 +4,11 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "core/AtomicFile.h"
 #include "core/NumberText.h"
@@ -120,7 +122,7 @@ void AppendGeneral(std::string& out, double v) {
   } else if (std::isinf(v)) {
     out += v > 0 ? "INF" : "-INF";
   } else {
-    out += FormatNumber(v);
+    AppendNumber(out, v);
   }
 }
 
@@ -131,12 +133,6 @@ void AppendFixed3(std::string& out, double v) {
     out += FormatFixed(v, 3);
 }
 
-void AppendInteger(std::string& out, int64_t v) {
-  char buf[24];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out.append(buf, r.ptr);
-}
-
 // Northing, easting, elevation in the general form.
 void AppendPoint(std::string& out, const PointRec& p) {
   AppendGeneral(out, p.Y);
@@ -145,6 +141,66 @@ void AppendPoint(std::string& out, const PointRec& p) {
   out += ' ';
   AppendGeneral(out, p.Z);
 }
+
+// "northing easting elevation" of every point, formatted once: the
+// document lists each point twice (CgPoints and Pnts).
+class PointTexts {
+ public:
+  explicit PointTexts(const TriangleMesh& mesh) {
+    const int32_t n = mesh.PointCount();
+    start_.reserve(static_cast<size_t>(n) + 2);
+    start_.push_back(0);
+    start_.push_back(0);  // point 0 is never listed
+    std::string one;
+    for (int32_t i = 1; i <= n; ++i) {
+      one.clear();
+      AppendPoint(one, mesh.Point(i));
+      text_ += one;
+      start_.push_back(text_.size());
+    }
+  }
+  std::string_view Of(int32_t i) const {
+    const auto k = static_cast<size_t>(i);
+    return std::string_view(text_).substr(start_[k], start_[k + 1] - start_[k]);
+  }
+
+ private:
+  std::string text_;
+  std::vector<size_t> start_;
+};
+
+// One element of the long lists, assembled in place and appended at once.
+class Piece {
+ public:
+  Piece& operator<<(std::string_view s) {
+    if (s.size() > static_cast<size_t>(buf_ + sizeof buf_ - p_)) Spill();
+    if (s.size() > sizeof buf_) {
+      out_.append(s);
+    } else {
+      std::memcpy(p_, s.data(), s.size());
+      p_ += s.size();
+    }
+    return *this;
+  }
+  Piece& operator<<(int64_t v) {
+    if (buf_ + sizeof buf_ - p_ < 24) Spill();
+    p_ = std::to_chars(p_, buf_ + sizeof buf_, v).ptr;
+    return *this;
+  }
+  explicit Piece(std::string& out) : out_(out) {}
+  ~Piece() { Spill(); }
+  Piece(const Piece&) = delete;
+  Piece& operator=(const Piece&) = delete;
+
+ private:
+  void Spill() {
+    out_.append(buf_, static_cast<size_t>(p_ - buf_));
+    p_ = buf_;
+  }
+  std::string& out_;
+  char buf_[256];
+  char* p_ = buf_;
+};
 
 // Builds the document into buf and hands it to sink whenever it passes
 // flushAt bytes (never when sink is empty).
@@ -177,13 +233,10 @@ class DocumentWriter {
     d += "\" manufacturer=\"Kaldero\" desc=\"ORVANE\"/>";
 
     const int32_t points = mesh.PointCount();
+    const PointTexts texts(mesh);
     d += "<CgPoints>";
     if (!Loop(LandXmlPhase::CgPoints, points, [&](int32_t i) {
-          d += "<CgPoint name=\"";
-          AppendInteger(d, i);
-          d += "\">";
-          AppendPoint(d, mesh.Point(i));
-          d += "</CgPoint>";
+          Piece(d) << "<CgPoint name=\"" << int64_t{i} << "\">" << texts.Of(i) << "</CgPoint>";
         }))
       return false;
     d += "</CgPoints>";
@@ -206,11 +259,7 @@ class DocumentWriter {
 
     d += "<Pnts>";
     if (!Loop(LandXmlPhase::Pnts, points, [&](int32_t i) {
-          d += "<P id=\"";
-          AppendInteger(d, i);
-          d += "\">";
-          AppendPoint(d, mesh.Point(i));
-          d += "</P>";
+          Piece(d) << "<P id=\"" << int64_t{i} << "\">" << texts.Of(i) << "</P>";
         }))
       return false;
     d += "</Pnts>";
@@ -218,13 +267,8 @@ class DocumentWriter {
     d += "<Faces>";
     if (!Loop(LandXmlPhase::Faces, mesh.TriangleCount(), [&](int32_t i) {
           const std::array<int32_t, 3> abc = *mesh.GetTriangleIndexes(i);
-          d += "<F>";
-          AppendInteger(d, abc[0]);
-          d += ' ';
-          AppendInteger(d, abc[1]);
-          d += ' ';
-          AppendInteger(d, abc[2]);
-          d += "</F>";
+          Piece(d) << "<F>" << int64_t{abc[0]} << " " << int64_t{abc[1]} << " " << int64_t{abc[2]}
+                   << "</F>";
         }))
       return false;
     d += "</Faces>";
