@@ -1,10 +1,15 @@
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <random>
 #include <string>
+#include <string_view>
 
 #include "cli/Commands.h"
+#include "core/AtomicFile.h"
+#include "core/NumberText.h"
 #include "core/QuadMesh.h"
 #include "core/TriangleMesh.h"
 
@@ -20,10 +25,48 @@ double DemoElevation(double x, double y) {
   return 120.0 + 0.015 * x + 0.01 * y + hill + valley;
 }
 
+constexpr double kEast = 500000.0, kNorth = 4500000.0;
+
+void AppendXyz(std::string& out, double x, double y) {
+  AppendNumber(out, kEast + x);
+  out += ' ';
+  AppendNumber(out, kNorth + y);
+  out += ' ';
+  AppendNumber(out, std::round(DemoElevation(x, y) * 1000) / 1000);
+  out += "\r\n";
+}
+
+// The survey of the same terrain for building: scattered shots to the
+// millimetre, the valley floor as a breakline, and the site boundary.
+struct SiteFiles {
+  std::string points, breaklines, zones;
+};
+
+SiteFiles MakeDemoSite() {
+  SiteFiles site;
+  std::mt19937 rng(20261206);  // the engine's sequence is fixed by the standard
+  const auto metres = [&](int range) { return static_cast<double>(rng() % (range * 1000)) / 1000; };
+  for (int i = 0; i < 6000; ++i) {
+    const double x = metres(600), y = metres(400);
+    AppendXyz(site.points, x, y);
+  }
+  for (int k = 0; k <= 19; ++k) AppendXyz(site.breaklines, 450 + (k % 2 ? 0.5 : -0.5), 10 + 20 * k);
+  site.breaklines += "BREAKLINE\r\n";
+  for (auto [x, y] : {std::pair{5.0, 5.0},
+                      {595.0, 5.0},
+                      {595.0, 300.0},
+                      {480.0, 395.0},
+                      {120.0, 395.0},
+                      {5.0, 250.0}})
+    AppendXyz(site.zones, x, y);
+  site.zones += "ZONA_INC\r\n";
+  return site;
+}
+
 }  // namespace
 
 TriangleMesh MakeDemoSurface() {
-  constexpr double kEast = 500000.0, kNorth = 4500000.0, kStep = 10.0;
+  constexpr double kStep = 10.0;
   constexpr int kCols = 60, kRows = 40;
   QuadMesh grid;
   for (int r = 0; r < kRows; ++r) {
@@ -41,7 +84,10 @@ TriangleMesh MakeDemoSurface() {
 
 Runner AddDemoCommand(CLI::App& app) {
   auto folder = std::make_shared<std::string>();
-  auto* cmd = app.add_subcommand("demo", "Write a demo project folder with one surface (Demo.dsp)");
+  auto* cmd = app.add_subcommand(
+      "demo",
+      "Write a demo project folder: one surface (Demo.dsp) and the survey of a site to build "
+      "(Site.xyz, Site.brk, Site.bnd)");
   cmd->add_option("FOLDER", *folder, "Project folder to create or update")->required();
   return [folder]() {
     std::error_code ec;
@@ -59,6 +105,18 @@ Runner AddDemoCommand(CLI::App& app) {
       return 2;
     }
     std::cout << "wrote " << file.string() << '\n';
+    const SiteFiles site = MakeDemoSite();
+    for (auto [name, text] : {std::pair<const char*, std::string_view>{"Site.xyz", site.points},
+                              {"Site.brk", site.breaklines},
+                              {"Site.bnd", site.zones}}) {
+      const auto path = std::filesystem::path(*folder) / name;
+      const std::span bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+      if (!WriteFileAtomically(path, bytes, &reason)) {
+        std::cerr << reason << '\n';
+        return 2;
+      }
+      std::cout << "wrote " << path.string() << '\n';
+    }
     return 0;
   };
 }

@@ -163,10 +163,15 @@ std::optional<TriangleMesh> MeshCodec::ReadMesh(ByteReader& in, std::string* rea
         return fail();
       }
     }
+    // A corner is its point, numbered by the index the file gives: a point's
+    // own T may be another tag (a built surface keeps its source numbers).
     TriangleRec& t = triangles.emplace_back();
     t.A = points[static_cast<size_t>(idx[0])];
     t.B = points[static_cast<size_t>(idx[1])];
     t.C = points[static_cast<size_t>(idx[2])];
+    t.A.T = idx[0];
+    t.B.T = idx[1];
+    t.C.T = idx[2];
     t.Color = static_cast<int32_t>(DecodeFixed32(p + 12));
     t.Group = static_cast<int32_t>(DecodeFixed32(p + 16));
   }

@@ -175,7 +175,10 @@ TEST_F(MeshFileTest, LoadCopiesVerticesFromThePointList) {
   ASSERT_TRUE(back);
   const TriangleRec& t = back->Triangle(1);
   EXPECT_EQ(t.A, back->Point(1));
-  EXPECT_EQ(t.B, (PointRec{10, 0, 11, 7.5}));  // all four fields, T included
+  // X, Y and Z from the point; T is the index the file names, whatever tag
+  // the point carries, so that saving again names the same point.
+  EXPECT_EQ(t.B, (PointRec{10, 0, 11, 2}));
+  EXPECT_EQ(back->Point(2).T, 7.5);
   EXPECT_EQ(t.C, back->Point(3));
 }
 
@@ -210,10 +213,10 @@ TEST_F(MeshFileTest, SlotZeroBytesTravelThroughLoadAndSave) {
   EXPECT_EQ(m.GetLabel(1)->Elevation, 101);
   m.SaveToBinary(Path("out.dsp"));
   EXPECT_EQ(ReadFile(Path("out.dsp")), in);
-  // A triangle naming point 0 copies slot 0.
+  // A triangle naming point 0 copies slot 0's position.
   std::optional<TriangleMesh> zero = MeshCodec::DecodeMesh(FileWithFilledSlotZero(0));
   ASSERT_TRUE(zero);
-  EXPECT_EQ(zero->Triangle(1).A, (PointRec{9, 8, 7, 6}));
+  EXPECT_EQ(zero->Triangle(1).A, (PointRec{9, 8, 7, 0}));
 }
 
 TEST_F(MeshFileTest, UnindexedMeshIsRefusedAndTheOldFileKept) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -270,6 +271,50 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
   EXPECT_EQ(saved.TriangleCount(), 16);
   EXPECT_EQ(saved.PointCount(), 18);
   EXPECT_EQ(Project().ZoneList.size(), 2u);  // kept for whoever reads them next
+}
+
+// Points given out of X order, some outside the boundary: the saved points
+// keep their source numbers as tags, yet every triangle names its corners by
+// position, after loading and after saving the loaded surface again.
+TEST_F(SurfaceBuildTest, SavedTrianglesNameTheirOwnCorners) {
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> u(0, 100);
+  std::string text;
+  for (int i = 0; i < 400; ++i)
+    text += std::to_string(500000 + u(rng)) + " " + std::to_string(4500000 + u(rng)) + " " +
+            std::to_string(u(rng)) + "\r\n";
+  Write("S.xyz", text);
+  Write("S.bnd",
+        "500010 4500010 0\r\n500090 4500010 0\r\n500090 4500090 0\r\n500010 4500090 0\r\n");
+  StatusSilencer quiet;
+  const BuildResult r = BuildSurface(dir_, "S");
+  ASSERT_TRUE(r.Built) << r.Message;
+  ASSERT_LT(r.PointCount, 400);  // the boundary left some out
+  const auto cornersMatch = [](const TriangleMesh& m) {
+    for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
+      const std::array<int32_t, 3> idx = *m.GetTriangleIndexes(t);
+      const auto corners = *m.GetTriangle(t);
+      for (int k = 0; k < 3; ++k) {
+        if (idx[static_cast<size_t>(k)] < 1 || idx[static_cast<size_t>(k)] > m.PointCount())
+          return false;
+        const PointRec& p = m.Point(idx[static_cast<size_t>(k)]);
+        const PointRec& c = corners[static_cast<size_t>(k)];
+        if (p.X != c.X || p.Y != c.Y || p.Z != c.Z) return false;
+      }
+    }
+    return true;
+  };
+  TriangleMesh loaded;
+  ASSERT_TRUE(loaded.LoadFromBinary(dir_ / "S.dsp"));
+  EXPECT_TRUE(cornersMatch(loaded));
+  loaded.SaveToBinary(dir_ / "again.dsp");
+  ASSERT_EQ(loaded.LastErrorCode, 0);
+  TriangleMesh again;
+  ASSERT_TRUE(again.LoadFromBinary(dir_ / "again.dsp"));
+  EXPECT_TRUE(cornersMatch(again));
+  ASSERT_EQ(again.TriangleCount(), loaded.TriangleCount());
+  for (int32_t t = 1; t <= again.TriangleCount(); ++t)
+    ASSERT_EQ(*again.GetTriangle(t), *loaded.GetTriangle(t)) << t;
 }
 
 TEST_F(SurfaceBuildTest, ReadsOnlyTheSurfacesOwnZonesAndBreaklines) {
