@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# Sets up, builds, writes the bundled demo project and shows its surface.
+# Sets up, builds and runs the program's main job on the bundled demo project:
+# writes the project (a gridded surface and the survey of a site), builds the
+# site's surface from its points, breakline and boundary, lists the project,
+# exports the new surface to LandXML 1.2 and shows it.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 cmake -S "$root" -B "$root/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVANE_TESTS=OFF >/dev/null
 cmake --build "$root/build-release" -j2 --target orvane-tin
 tin="$root/build-release/src/cli/orvane-tin"
-"$tin" demo "$root/demo-project"
-"$tin" info "$root/demo-project/Demo.dsp"
+project="$root/demo-project"
+"$tin" demo "$project"
+"$tin" build "$project" Site
+printf '\nname\tpoints\ttriangles\tzmin\tzmax\n'
+"$tin" list "$project"
+echo
+"$tin" landxml "$project" Site "$project/Site.xml"
+"$tin" info "$project/Site.dsp"

@@ -55,6 +55,22 @@ TEST_F(InfoDemoCommand, DemoSurfaceReportsItsFiveLines) {
   EXPECT_FALSE(std::getline(lines, rest));
 }
 
+// The demo's main job: the site is built from its survey (the boundary
+// leaves some shots out) and exported, as scripts/run-demo.sh does.
+TEST_F(InfoDemoCommand, DemoSiteBuildsAndExports) {
+  const fs::path project = dir_ / "site";
+  const std::string folder = "'" + project.string() + "'";
+  ASSERT_EQ(Tin(dir_, "demo " + folder).status, 0);
+  const CliOutcome build = Tin(dir_, "build " + folder + " Site");
+  ASSERT_EQ(build.status, 0) << build.err;
+  EXPECT_NE(build.out.find("zones: 1"), std::string::npos) << build.out;
+  EXPECT_NE(build.out.find("breaklines: 1"), std::string::npos) << build.out;
+  const CliOutcome xml =
+      Tin(dir_, "landxml " + folder + " Site '" + (project / "Site.xml").string() + "'");
+  ASSERT_EQ(xml.status, 0) << xml.err;
+  EXPECT_GT(fs::file_size(project / "Site.xml"), 100000u);
+}
+
 TEST_F(InfoDemoCommand, UnloadableFileGivesOneLineAndStatus2) {
   std::ofstream(dir_ / "bad.dsp", std::ios::binary) << "not a surface";
   for (const std::string& file : {std::string("bad.dsp"), std::string("missing.dsp")}) {
