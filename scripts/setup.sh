@@ -10,6 +10,7 @@ packages=(
   libcli11-dev                   # orvane-tin's argument parser
   clang libclang-rt-14-dev       # libFuzzer for the loader fuzz runs
   libxml2-utils                  # xmllint: schema validation of exports
+  locales                        # locale sources: tests compile a decimal-comma locale
 )
 
 missing=()

@@ -21,6 +21,7 @@
 #include "core/NumberText.h"
 #include "project/LandXml.h"
 #include "project/ProjectState.h"
+#include "support/CommaLocale.h"
 
 namespace orvane {
 namespace {
@@ -142,13 +143,8 @@ TEST(LandXmlDocument, EscapesNamesWhateverTheyHold) {
 }
 
 TEST(LandXmlDocument, NumbersUseADotUnderACommaLocale) {
-  const char* chosen = nullptr;
-  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "es_ES.UTF-8"})
-    if (std::setlocale(LC_ALL, name)) {
-      chosen = name;
-      break;
-    }
-  if (!chosen) GTEST_SKIP() << "no locale with a decimal comma is installed (de_DE.UTF-8)";
+  if (orvane::testing::UseCommaLocale().empty())
+    GTEST_SKIP() << "no locale with a decimal comma can be had (Debian package: locales)";
   const std::string doc = *BuildLandXml(SmallSurface(), {}, {}, kClock);
   std::setlocale(LC_ALL, "C");
   EXPECT_NE(doc.find("<P id=\"1\">7.5 5.25 -1.25</P>"), std::string::npos);

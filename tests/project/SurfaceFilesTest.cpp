@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,8 @@
 #include "core/TriangleMesh.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
+#include "project/TextFiles.h"
+#include "support/CommaLocale.h"
 
 namespace orvane {
 namespace {
@@ -184,6 +187,21 @@ TEST_F(FileSetTest, ListFilesAndTriangleFile) {
   std::string error;
   EXPECT_FALSE(WriteTriangleFile(m, root_ / "missing" / "t.tin", &error));
   EXPECT_NE(error.find("missing"), std::string::npos);
+}
+
+// Under a decimal-comma locale the text files still write and read ".".
+TEST_F(FileSetTest, TextFilesUseADotUnderACommaLocale) {
+  if (orvane::testing::UseCommaLocale().empty())
+    GTEST_SKIP() << "no locale with a decimal comma can be had (Debian package: locales)";
+  TriangleMesh m;
+  m.AddTriangle(0, 10, -2.5, 1, 10.25, 0, 0.001, 2, 0.5, 0, 100.125, 3);
+  const bool written = WriteTriangleFile(m, P("t.tin"));
+  const PointFile read = ParsePointText("1.5 2.25 3.125\r\n");
+  std::setlocale(LC_ALL, "C");
+  ASSERT_TRUE(written);
+  EXPECT_EQ(ReadText(P("t.tin")), "((0 10 -2.5)(10.25 0 0.001)(0.5 0 100.125))\r\n");
+  ASSERT_EQ(read.Points.count(), 1);
+  EXPECT_EQ(read.Points.Point(1), (PointRec{1.5, 2.25, 3.125, 1}));
 }
 
 TEST_F(FileSetTest, ScanLoadsInNameOrderAndWritesNothing) {
