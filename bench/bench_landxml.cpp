@@ -7,8 +7,6 @@
 // doubling.
 
 #include <benchmark/benchmark.h>
-
-#include "BenchSupport.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,6 +17,7 @@
 #include <random>
 #include <string>
 
+#include "BenchSupport.h"
 #include "project/LandXml.h"
 #include "project/SurfaceFiles.h"
 
@@ -99,20 +98,8 @@ BENCHMARK(BM_WriteTriangleFile)->Arg(1000000)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
   orvane::bench::Collector collector;
   if (!orvane::bench::RunAll(argc, argv, collector)) return 1;
-  auto get = [&](const std::string& name) { return collector.Get(name); };
-  for (const char* n : {"500000", "1000000"}) {
-    const auto xml = get(std::string("BM_ExportLandXml/") + n);
-    const auto tin = get(std::string("BM_WriteTriangleFile/") + n);
-    if (xml.real > 0 && tin.real > 0)
-      std::printf(
-          "%s points: ExportLandXml %.1f ms (cpu %.1f), WriteTriangleFile %.1f ms (cpu %.1f), "
-          "ratio %.2f (cpu %.2f)\n",
-          n, xml.real, xml.cpu, tin.real, tin.cpu, xml.real / tin.real, xml.cpu / tin.cpu);
-  }
-  const auto half = get("BM_ExportLandXml/500000"), full = get("BM_ExportLandXml/1000000");
-  if (half.real > 0 && full.real > 0)
-    std::printf("ExportLandXml doubling: %.2fx (cpu %.2fx)\n", full.real / half.real,
-                full.cpu / half.cpu);
+  orvane::bench::PrintRatios(collector, "BM_ExportLandXml", "ExportLandXml", "BM_WriteTriangleFile",
+                             "WriteTriangleFile", {"500000", "1000000"});
   std::error_code ec;
   fs::remove_all(BenchFolder(), ec);
   return 0;

@@ -5,8 +5,6 @@
 // runs the program prints each ratio to the floor and the cost of doubling.
 
 #include <benchmark/benchmark.h>
-
-#include "BenchSupport.h"
 #include <unistd.h>
 
 #include <charconv>
@@ -17,6 +15,7 @@
 #include <random>
 #include <string>
 
+#include "BenchSupport.h"
 #include "core/AtomicFile.h"
 #include "project/TextFiles.h"
 
@@ -96,21 +95,8 @@ BENCHMARK(BM_BytesAndFromChars)->Arg(500000)->Arg(1000000)->Unit(benchmark::kMil
 int main(int argc, char** argv) {
   orvane::bench::Collector collector;
   if (!orvane::bench::RunAll(argc, argv, collector)) return 1;
-  auto get = [&](const std::string& name) { return collector.Get(name); };
-  for (const char* n : {"500000", "1000000"}) {
-    const auto read = get(std::string("BM_ReadPointFile/") + n);
-    const auto floor = get(std::string("BM_BytesAndFromChars/") + n);
-    if (read.real > 0 && floor.real > 0)
-      std::printf(
-          "%s points: ReadPointFile %.1f ms (cpu %.1f), bytes + from_chars %.1f ms (cpu %.1f), "
-          "ratio %.2f (cpu %.2f)\n",
-          n, read.real, read.cpu, floor.real, floor.cpu, read.real / floor.real,
-          read.cpu / floor.cpu);
-  }
-  const auto half = get("BM_ReadPointFile/500000"), full = get("BM_ReadPointFile/1000000");
-  if (half.real > 0 && full.real > 0)
-    std::printf("ReadPointFile doubling: %.2fx (cpu %.2fx)\n", full.real / half.real,
-                full.cpu / half.cpu);
+  orvane::bench::PrintRatios(collector, "BM_ReadPointFile", "ReadPointFile", "BM_BytesAndFromChars",
+                             "bytes + from_chars", {"500000", "1000000"});
   std::error_code ec;
   fs::remove_all(BenchFolder(), ec);
   return 0;
