@@ -1,6 +1,7 @@
 #include "core/TriangleIndex.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <memory>
 
@@ -62,15 +63,21 @@ float FloatBelow(double v) {
   if (!(v > -1e30)) return -std::numeric_limits<float>::infinity();
   if (v > 1e30) return 1e30f;
   const float f = static_cast<float>(v);
-  return static_cast<double>(f) <= v ? f
-                                     : std::nextafter(f, -std::numeric_limits<float>::infinity());
+  if (static_cast<double>(f) <= v) return f;
+  // One float down: f is finite here, and 0 (of either sign) steps to the
+  // smallest negative float.
+  if (f == 0) return -std::numeric_limits<float>::denorm_min();
+  const auto bits = std::bit_cast<uint32_t>(f);
+  return std::bit_cast<float>(f > 0 ? bits - 1 : bits + 1);
 }
 float FloatAbove(double v) {
   if (!(v < 1e30)) return std::numeric_limits<float>::infinity();
   if (v < -1e30) return -1e30f;
   const float f = static_cast<float>(v);
-  return static_cast<double>(f) >= v ? f
-                                     : std::nextafter(f, std::numeric_limits<float>::infinity());
+  if (static_cast<double>(f) >= v) return f;
+  if (f == 0) return std::numeric_limits<float>::denorm_min();
+  const auto bits = std::bit_cast<uint32_t>(f);
+  return std::bit_cast<float>(f > 0 ? bits + 1 : bits - 1);
 }
 
 // First level whose cells (c0 * 2^level) are at least `size` wide, or -1
@@ -128,6 +135,12 @@ TriangleIndex::TriangleIndex(std::span<const TriangleRec> triangles) {
       j0 = CellCoordinate(b.ylo, cell);
       j1 = CellCoordinate(b.yhi, cell);
     };
+    // Each triangle's cells, found once for the three passes below.
+    struct Filing {
+      int64_t i0, j0;
+      uint8_t di, dj;  // the cells are i0..i0+di x j0..j0+dj
+    };
+    std::vector<Filing> filing(n + 1);
     for (size_t t = 1; t <= n; ++t) {
       const Box& b = boxes[t];
       if (b.xlo == -kInf) continue;
@@ -137,6 +150,7 @@ TriangleIndex::TriangleIndex(std::span<const TriangleRec> triangles) {
       cellRange(t, k, i0, i1, j0, j1);
       if (i1 - i0 > 2 || j1 - j0 > 2) continue;  // cannot happen short of rounding havoc
       level[t] = static_cast<uint8_t>(k);
+      filing[t] = {i0, j0, static_cast<uint8_t>(i1 - i0), static_cast<uint8_t>(j1 - j0)};
       Stats& s = stats[static_cast<size_t>(k)];
       if (!s.used) {
         s = {true, i0, i1, j0, j1, 0};
@@ -176,10 +190,9 @@ TriangleIndex::TriangleIndex(std::span<const TriangleRec> triangles) {
 
     auto forEachCell = [&](size_t t, auto&& visit) {
       const Level& L = levels_[static_cast<size_t>(slot[level[t]])];
-      int64_t i0, i1, j0, j1;
-      cellRange(t, L.level, i0, i1, j0, j1);
-      for (int64_t i = i0; i <= i1; ++i)
-        for (int64_t j = j0; j <= j1; ++j) {
+      const Filing& f = filing[t];
+      for (int64_t i = f.i0; i <= f.i0 + f.di; ++i)
+        for (int64_t j = f.j0; j <= f.j0 + f.dj; ++j) {
           if (L.dense)
             visit(L.firstCell + static_cast<uint32_t>((i - L.i0) * L.nj + (j - L.j0)));
           else
@@ -205,10 +218,9 @@ TriangleIndex::TriangleIndex(std::span<const TriangleRec> triangles) {
       if (level[t] == kUnfiled) continue;
       const Level& L = levels_[static_cast<size_t>(slot[level[t]])];
       const Box& b = boxes[t];
-      int64_t i0, i1, j0, j1;
-      cellRange(t, L.level, i0, i1, j0, j1);
-      for (int64_t i = i0; i <= i1; ++i)
-        for (int64_t j = j0; j <= j1; ++j) {
+      const Filing& f = filing[t];
+      for (int64_t i = f.i0; i <= f.i0 + f.di; ++i)
+        for (int64_t j = f.j0; j <= f.j0 + f.dj; ++j) {
           const uint32_t id = CellId(L, i, j);
           const double x = static_cast<double>(i) * L.cell;
           const double y = static_cast<double>(j) * L.cell;

@@ -1,6 +1,7 @@
 #include "project/ZoneTrim.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -9,6 +10,7 @@
 #include <utility>
 
 #include "core/Kernels.h"
+#include "core/RadixSort.h"
 #include "core/Status.h"
 #include "core/TriangleIndex.h"
 #include "core/VertexTable.h"
@@ -263,6 +265,35 @@ void LiteralTrim(TriangleMesh& mesh, const std::vector<XYRec>& centroids) {
   }
 }
 
+// Cells in (i, j) order, ties in id order (the order given): a radix sort
+// of packed offsets when the spread allows, a comparison sort otherwise.
+template <class Cell>
+std::vector<Cell> SortedByCell(const std::vector<Cell>& cells) {
+  std::vector<Cell> sorted = cells;
+  if (cells.empty()) return sorted;
+  int64_t i0 = cells[0].i, i1 = i0, j0 = cells[0].j, j1 = j0;
+  for (const Cell& c : cells) {
+    i0 = std::min(i0, c.i), i1 = std::max(i1, c.i);
+    j0 = std::min(j0, c.j), j1 = std::max(j1, c.j);
+  }
+  const auto bitsFor = [](uint64_t span) { return span == 0 ? 0 : std::bit_width(span); };
+  const uint64_t spanI = static_cast<uint64_t>(i1) - static_cast<uint64_t>(i0);
+  const uint64_t spanJ = static_cast<uint64_t>(j1) - static_cast<uint64_t>(j0);
+  const int bitsJ = bitsFor(spanJ);
+  if (bitsFor(spanI) + bitsJ > 63) {
+    std::sort(sorted.begin(), sorted.end(), [](const Cell& a, const Cell& b) {
+      return a.i != b.i ? a.i < b.i : (a.j != b.j ? a.j < b.j : a.id < b.id);
+    });
+    return sorted;
+  }
+  std::vector<uint64_t> keys(cells.size());
+  for (size_t k = 0; k < cells.size(); ++k)
+    keys[k] =
+        (static_cast<uint64_t>(cells[k].i - i0) << bitsJ) | static_cast<uint64_t>(cells[k].j - j0);
+  RadixSort(keys, sorted);  // stable: equal cells keep the id order
+  return sorted;
+}
+
 class RemovalPlan {
  public:
   explicit RemovalPlan(const TriangleMesh& mesh) : mesh_(mesh), n_(mesh.TriangleCount()) {}
@@ -404,11 +435,7 @@ class RemovalPlan {
       const double fj = std::clamp(std::floor(coords_[c].Y / kCell), -kLimit, kLimit);
       cells[c] = {static_cast<int64_t>(fi), static_cast<int64_t>(fj), static_cast<int32_t>(c)};
     }
-    auto less = [](const Cell& a, const Cell& b) {
-      return a.i != b.i ? a.i < b.i : (a.j != b.j ? a.j < b.j : a.id < b.id);
-    };
-    std::vector<Cell> sorted = cells;
-    std::sort(sorted.begin(), sorted.end(), less);
+    std::vector<Cell> sorted = SortedByCell(cells);
     std::vector<int32_t> parent(coords_.size());
     std::iota(parent.begin(), parent.end(), 0);
     bool any = false;
