@@ -25,13 +25,19 @@ inline std::string UseCommaLocale() {
   std::setlocale(LC_ALL, "C");
   namespace fs = std::filesystem;
   if (!fs::exists("/usr/share/i18n/locales/de_DE")) return "";
-  static const fs::path folder =
-      fs::temp_directory_path() / ("orvane-locales-" + std::to_string(::getpid()));
+  // One compiled copy shared by every test process and run: built under a
+  // name of its own, then renamed into place.
+  const fs::path folder = fs::temp_directory_path() / "orvane-test-locales";
   if (!fs::exists(folder / "de_DE.UTF-8")) {
-    fs::create_directories(folder);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const fs::path mine = folder / ("de_DE.UTF-8." + std::to_string(::getpid()));
     const std::string command =
-        "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0 && !fs::exists(folder / "de_DE.UTF-8")) return "";
+        "localedef -i de_DE -f UTF-8 '" + mine.string() + "' >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    if (fs::exists(mine / "LC_NUMERIC")) fs::rename(mine, folder / "de_DE.UTF-8", ec);
+    fs::remove_all(mine, ec);  // when another process was first
+    if (status != 0 && !fs::exists(folder / "de_DE.UTF-8")) return "";
   }
   ::setenv("LOCPATH", folder.c_str(), 1);
   if (std::setlocale(LC_ALL, "de_DE.UTF-8") && comma()) return "de_DE.UTF-8";
