@@ -362,7 +362,9 @@ PointFile ReadPointFile(const std::filesystem::path& file) {
   // the list is not copied as it grows; only the part used is ever touched.
   std::error_code ec;
   const uintmax_t bytes = std::filesystem::file_size(file, ec);
-  if (!ec) out.Points.Reserve(static_cast<size_t>(bytes / 24));
+  // (At most 2^26 points up front: a bigger file grows the list as usual.)
+  if (!ec)
+    out.Points.Reserve(static_cast<size_t>(std::min<uintmax_t>(bytes / 24, uintmax_t{1} << 26)));
   PointSink sink{out};
   out.Report.Error = ScanFile(file, sink);
   return out;
