@@ -59,20 +59,23 @@ std::shared_ptr<TriangleMesh> FindSurface(const std::string& name) {
   return nullptr;
 }
 
-// Reports a file-set operation: warnings and refusals on stderr.
+// Reports a file-set operation: warnings and refusals on stderr. A warning
+// is a step that failed (a file not copied or not deleted), so it fails the
+// command too.
 int Finish(const FileSetResult& r) {
   PrintWarnings(r.Warnings);
   if (!r.ok()) {
     std::cerr << r.Message << '\n';
     return 2;
   }
-  return 0;
+  return r.Warnings.empty() ? 0 : 2;
 }
 
 int RunList(const ProjectArgs& a) {
   if (!OpenProject(a.folder)) return 2;
   for (const auto& s : Project().Surfaces) {
-    const ExtentsRec e = s->GetExtents();
+    // A surface without points (a file that did not load) has no range.
+    const ExtentsRec e = s->PointCount() > 0 ? s->GetExtents() : ExtentsRec{PointRec{}, PointRec{}};
     std::cout << SurfaceName(*s) << '\t' << CountColumn(s->PointCount()) << '\t'
               << CountColumn(s->TriangleCount()) << '\t' << FormatFixed(e.Min.Z, 3) << '\t'
               << FormatFixed(e.Max.Z, 3) << '\n';

@@ -47,6 +47,15 @@ void Release() {
   Project().BreaklineList.clear();
 }
 
+// A companion that exists but is no regular file (a folder, a pipe) is an
+// error, not a missing file: building without it would quietly drop the
+// surface's zones or breaklines.
+bool NotARegularFile(const fs::path& file) {
+  std::error_code ec;
+  const fs::file_status s = fs::status(file, ec);
+  return !ec && fs::exists(s) && !fs::is_regular_file(s);
+}
+
 BuildResult Cancelled(BuildResult r) {
   CancelRequested = false;
   r.Cancelled = true;
@@ -66,6 +75,14 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
   PhaseClock clock(r);
 
   const fs::path xyz = folder / (name + ".xyz");
+  // (The outputs too: a folder in the way of one would fail its replacement
+  // after the other had been replaced.)
+  for (const char* ext : {".xyz", ".bnd", ".brk", ".dsp", ".tin"}) {
+    if (const fs::path file = folder / (name + ext); NotARegularFile(file)) {
+      r.Message = file.string() + ": not a regular file";
+      return r;
+    }
+  }
   if (!FileExists(xyz)) {
     r.Message = xyz.string() + ": no source points";
     return r;
@@ -124,27 +141,58 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
     Release();
     return r;
   }
+  if (triangulator.LastErrorCode == Triangulator::Incomplete && mesh->TriangleCount() > 0)
+    r.Warnings.push_back(xyz.string() +
+                         ": some breakline or boundary segments could not be made edges of "
+                         "the surface (they leave the triangulated area or end at a point "
+                         "that was left out)");
   mesh->Tag = name;
   if (project.ZoneList.size() >= 2) {
     r.TrimmedTriangles = TrimToZones(*mesh, project.ZoneList);
     clock.End("trim");
     if (cancelled()) return Cancelled(std::move(r));
   }
+  // An empty surface would replace the previous one with nothing.
+  if (mesh->TriangleCount() == 0) {
+    r.Message = xyz.string() + ": no surface built (no triangle" +
+                (project.ZoneList.size() >= 2 ? " lies inside the zones)"
+                                              : " can be formed: the points are collinear or "
+                                                "outside the boundary)");
+    Release();
+    return r;
+  }
 
   // From here on the two files are written without a cancel in between,
-  // so they always describe the same surface.
+  // so they always describe the same surface; neither replaces its old file
+  // until both are complete.
   const fs::path dsp = folder / (name + ".dsp");
+  const fs::path tin = folder / (name + ".tin");
+  const fs::path stagedDsp = folder / (name + ".dsp.building");
   std::string reason;
-  mesh->SaveToBinary(dsp, &reason);
+  mesh->SaveToBinary(stagedDsp, &reason);
   clock.End("write dsp");
   if (mesh->LastErrorCode != 0) {
     r.Message = reason.empty() ? dsp.string() + ": cannot save surface" : reason;
     Release();
     return r;
   }
-  const fs::path tin = folder / (name + ".tin");
-  if (!WriteTriangleFile(*mesh, tin, &reason)) {
-    r.Message = reason;
+  AtomicFileWriter tinOut(tin);
+  std::error_code ec;
+  if (!WriteTriangleText(*mesh, tinOut)) {
+    r.Message = tinOut.Error();
+    fs::remove(stagedDsp, ec);
+    Release();
+    return r;
+  }
+  fs::rename(stagedDsp, dsp, ec);
+  if (ec) {
+    r.Message = dsp.string() + ": cannot replace the file: " + ec.message();
+    fs::remove(stagedDsp, ec);
+    Release();
+    return r;
+  }
+  if (!tinOut.Commit()) {
+    r.Message = tinOut.Error();
     Release();
     project.BuiltSurface = std::move(mesh);
     return r;

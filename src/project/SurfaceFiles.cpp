@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <system_error>
 
 #include "core/AtomicFile.h"
@@ -99,45 +100,71 @@ bool SameFile(const fs::path& a, const fs::path& b) {
   return ca == cb;
 }
 
-// Copies through a temporary file beside the target.
-bool CopyFileAtomically(const fs::path& from, const fs::path& to, std::string* error) {
-  std::optional<FileReader> in = FileReader::Open(from, error);
-  if (!in) return false;
-  AtomicFileWriter out(to);
-  std::vector<uint8_t> buf(size_t{1} << 20);
-  uint64_t copied = 0;
-  while (out.ok()) {
-    const size_t n = in->Read(buf.data(), buf.size());
-    if (n == 0) break;
-    copied += n;
-    out.Write(std::span<const uint8_t>(buf.data(), n));
-  }
-  if (out.ok() && copied < in->Size()) {
-    if (error) *error = from.string() + ": read failed";
-    return false;
-  }
-  if (!out.Commit()) {
-    if (error) *error = out.Error();
-    return false;
-  }
-  return true;
-}
-
-// Copies base + ext from one folder to another for every extension whose
-// source exists; failures become warnings.
-void CopySet(std::span<const std::string_view> exts, const fs::path& fromFolder,
+// Copies of a file set, all or nothing: each is written to a temporary file
+// beside its target, and only when every one is complete are they renamed
+// into place, so a failure (a full disk, a folder in the way) leaves every
+// target as it was.
+class StagedCopies {
+ public:
+  // Copies base + ext from one folder to another for every extension whose
+  // source exists. False, with the reason, at the first copy that fails.
+  bool Stage(std::span<const std::string_view> exts, const fs::path& fromFolder,
              std::string_view fromName, const fs::path& toFolder, std::string_view toName,
-             FileSetResult& r) {
-  for (std::string_view ext : exts) {
-    const fs::path from = fromFolder / (std::string(fromName) + std::string(ext));
-    const fs::path to = toFolder / (std::string(toName) + std::string(ext));
-    if (!FileExists(from) || SameFile(from, to)) continue;
-    std::string error;
-    if (CopyFileAtomically(from, to, &error))
-      r.Written.push_back(to);
-    else
-      r.Warnings.push_back(error);
+             std::string* error) {
+    for (std::string_view ext : exts) {
+      const fs::path from = fromFolder / (std::string(fromName) + std::string(ext));
+      const fs::path to = toFolder / (std::string(toName) + std::string(ext));
+      if (!FileExists(from) || SameFile(from, to)) continue;
+      std::optional<FileReader> in = FileReader::Open(from, error);
+      if (!in) return false;
+      auto out = std::make_unique<AtomicFileWriter>(to);
+      std::vector<uint8_t> buf(size_t{1} << 20);
+      uint64_t copied = 0;
+      while (out->ok()) {
+        const size_t n = in->Read(buf.data(), buf.size());
+        if (n == 0) break;
+        copied += n;
+        out->Write(std::span<const uint8_t>(buf.data(), n));
+      }
+      if (!out->ok()) {
+        if (error) *error = out->Error();
+        return false;
+      }
+      if (copied < in->Size()) {
+        if (error) *error = from.string() + ": read failed";
+        return false;
+      }
+      staged_.push_back(std::move(out));
+    }
+    return true;
   }
+  // Renames every copy into place, recording each in r; false, with the
+  // reason, when one could not be (the ones before it are in place).
+  bool Commit(FileSetResult& r, std::string* error) {
+    for (auto& out : staged_) {
+      if (!out->Commit()) {
+        if (error) *error = out->Error();
+        return false;
+      }
+      r.Written.push_back(out->Target());
+    }
+    staged_.clear();
+    return true;
+  }
+
+ private:
+  std::vector<std::unique_ptr<AtomicFileWriter>> staged_;  // uncommitted until Commit
+};
+
+// The first existing file of name's set in folder (any of the extensions
+// the program ever keeps for a surface), or an empty path.
+fs::path ExistingFileOfSet(const fs::path& folder, std::string_view name) {
+  for (std::string_view ext : kDeleteList) {
+    const fs::path file = folder / (std::string(name) + std::string(ext));
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(file, ec))) return file;
+  }
+  return {};
 }
 
 void DeleteSet(std::span<const std::string_view> exts, std::string_view name, FileSetResult& r) {
@@ -299,8 +326,7 @@ class PointTexts {
 
 }  // namespace
 
-bool WriteTriangleFile(TriangleMesh& mesh, const fs::path& path, std::string* error) {
-  AtomicFileWriter out(path);
+bool WriteTriangleText(TriangleMesh& mesh, AtomicFileWriter& out) {
   constexpr size_t kBatch = size_t{1} << 20;  // bytes handed to the writer at once
   constexpr size_t kMaxLine = 3 * kMaxXyzText + 16;
   std::vector<char> batch(kBatch + kMaxLine);
@@ -325,7 +351,12 @@ bool WriteTriangleFile(TriangleMesh& mesh, const fs::path& path, std::string* er
     }
   }
   out.Write(std::string_view(batch.data(), static_cast<size_t>(p - batch.data())));
-  if (!out.Commit()) {
+  return out.ok();
+}
+
+bool WriteTriangleFile(TriangleMesh& mesh, const fs::path& path, std::string* error) {
+  AtomicFileWriter out(path);
+  if (!WriteTriangleText(mesh, out) || !out.Commit()) {
     if (error) *error = out.Error();
     return false;
   }
@@ -337,7 +368,10 @@ FileSetResult ScanProjectFolder(const fs::path& folder, std::string_view extensi
   for (const std::string& file : ListFiles(folder, extension)) {
     auto mesh = std::make_shared<TriangleMesh>();
     std::string reason;
-    if (!mesh->LoadFromBinary(folder / file, &reason)) r.Warnings.push_back(reason);
+    if (!mesh->LoadFromBinary(folder / file, &reason)) {
+      const std::string path = (folder / file).string();
+      r.Warnings.push_back(reason.rfind(path, 0) == 0 ? reason : path + ": " + reason);
+    }
     if (SurfaceName(*mesh).empty()) mesh->Tag = BaseName(file);
     Project().Surfaces.push_back(mesh);
   }
@@ -360,11 +394,23 @@ FileSetResult ImportSurfaceFile(const fs::path& path) {
   if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None)
     return Refuse(bad, name);
   if (NameUsedByOther(name, nullptr)) return Refuse(FileSetRefusal::NameInUse, name);
+  // Files of that name without a surface (left behind, or made by hand)
+  // would be overwritten or, worse, taken as the imported surface's own;
+  // unless they are the very files imported.
+  const bool ownSet = SameFile(path, SurfaceFile(name, ".dsp"));
+  if (const fs::path taken = ExistingFileOfSet(Project().ProjectFolder, name);
+      !taken.empty() && !ownSet)
+    return Refuse(FileSetRefusal::NameInUse, taken.string());
 
+  StagedCopies copies;
   FileSetResult r;
+  std::string error;
+  if (!copies.Stage(kImportCopies, sourceFolder, sourceName, Project().ProjectFolder, name,
+                    &error) ||
+      !copies.Commit(r, &error))
+    return Refuse(FileSetRefusal::WriteFailed, error);
   Project().Surfaces.push_back(mesh);
   r.Surface = mesh;
-  CopySet(kImportCopies, sourceFolder, sourceName, Project().ProjectFolder, name, r);
   return r;
 }
 
@@ -382,14 +428,28 @@ FileSetResult SaveSurfaceAs(const std::shared_ptr<TriangleMesh>& surface,
       SameFile(targetFolder / (newName + ".dsp"), SurfaceFile(oldName, ".dsp")))
     return Refuse(FileSetRefusal::OwnFiles, targetPath.string());
 
+  // The companions are found by the name before ".dsp": any other target
+  // would make a surface that no scan finds.
+  if (Lower(targetPath.extension().string()) != ".dsp" ||
+      targetPath.filename().string() != newName + targetPath.extension().string())
+    return Refuse(FileSetRefusal::WriteFailed,
+                  targetPath.string() + ": a surface file is named NAME.dsp");
+  // Another surface's files are never replaced (nor taken over: its zones
+  // and breaklines would become the copy's).
+  if (const fs::path taken = ExistingFileOfSet(targetFolder, newName); !taken.empty())
+    return Refuse(FileSetRefusal::NameInUse, taken.string());
+
+  StagedCopies copies;
+  std::string error;
+  if (!copies.Stage(kSaveAsCopies, Project().ProjectFolder, oldName, targetFolder, newName, &error))
+    return Refuse(FileSetRefusal::WriteFailed, error);
   auto copy = std::make_shared<TriangleMesh>(surface->Clone());
   copy->Tag = newName;
-  std::string reason;
-  copy->SaveToBinary(targetPath, &reason);
-  if (copy->LastErrorCode != 0) return Refuse(FileSetRefusal::WriteFailed, reason);
+  copy->SaveToBinary(targetPath, &error);
+  if (copy->LastErrorCode != 0) return Refuse(FileSetRefusal::WriteFailed, error);
   FileSetResult r;
   r.Written.push_back(targetPath);
-  CopySet(kSaveAsCopies, Project().ProjectFolder, oldName, targetFolder, newName, r);
+  if (!copies.Commit(r, &error)) r.Warnings.push_back(error);
   Project().Surfaces.push_back(copy);
   r.Surface = copy;
   return r;
@@ -402,26 +462,31 @@ FileSetResult RenameSurface(const std::shared_ptr<TriangleMesh>& surface, std::s
   if (const FileSetRefusal bad = CheckSurfaceName(newName); bad != FileSetRefusal::None)
     return Refuse(bad, newName);
   if (newName == oldName) return Refuse(FileSetRefusal::SameName, newName);
-  if (NameUsedByOther(newName, surface.get()) || FileExists(SurfaceFile(newName, ".dsp")))
-    return Refuse(FileSetRefusal::NameInUse, newName);
+  if (NameUsedByOther(newName, surface.get())) return Refuse(FileSetRefusal::NameInUse, newName);
+  if (const fs::path taken = ExistingFileOfSet(Project().ProjectFolder, newName); !taken.empty())
+    return Refuse(FileSetRefusal::NameInUse, taken.string());
 
+  // Every copy is complete before the surface is saved under its new name,
+  // and the old files go only when everything new is in place.
+  StagedCopies copies;
+  std::string error;
+  if (!copies.Stage(kRenameCopies, Project().ProjectFolder, oldName, Project().ProjectFolder,
+                    newName, &error))
+    return Refuse(FileSetRefusal::WriteFailed, error);
   const Variant previousTag = surface->Tag;
   surface->Tag = newName;
-  std::string reason;
   const fs::path dsp = SurfaceFile(newName, ".dsp");
-  surface->SaveToBinary(dsp, &reason);
+  surface->SaveToBinary(dsp, &error);
   if (surface->LastErrorCode != 0) {
     surface->Tag = previousTag;
-    return Refuse(FileSetRefusal::WriteFailed, reason);
+    return Refuse(FileSetRefusal::WriteFailed, error);
   }
   FileSetResult r;
   r.Written.push_back(dsp);
-  CopySet(kRenameCopies, Project().ProjectFolder, oldName, Project().ProjectFolder, newName, r);
-  // Old files go only when every copy was made; a failed copy keeps both
-  // names' files rather than lose data.
-  if (r.Warnings.empty()) {
+  if (copies.Commit(r, &error)) {
     DeleteSet(kRenameDeletes, oldName, r);
   } else {
+    r.Warnings.push_back(error);
     r.Warnings.push_back("the files of " + oldName + " were kept");
   }
   return r;

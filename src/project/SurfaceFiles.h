@@ -27,6 +27,8 @@
 
 namespace orvane {
 
+class AtomicFileWriter;
+
 // Why an operation refused or failed. The text shown for each is
 // RefusalMessage(code).
 enum class FileSetRefusal : int32_t {
@@ -102,6 +104,9 @@ FileSetRefusal CheckSurfaceName(std::string_view name);
 // and the reason; the previous file is left as it was.
 bool WriteTriangleFile(TriangleMesh& mesh, const std::filesystem::path& path,
                        std::string* error = nullptr);
+// The same lines into out, which the caller commits (or discards) together
+// with other files; false when a write failed (out.Error() says why).
+bool WriteTriangleText(TriangleMesh& mesh, AtomicFileWriter& out);
 
 // Loads every ".<extension>" file of folder, in ListFiles order, into
 // Project().Surfaces. A file that does not load still adds an empty surface

@@ -349,6 +349,47 @@ TEST_F(SurfaceBuildTest, MissingPointsOrCancelWriteNothing) {
   EXPECT_FALSE(CancelRequested);
 }
 
+// A build that cannot finish both files, or would make an empty surface,
+// leaves the old files as they were; companions that are no files are
+// errors, and constraints that could not be kept are reported.
+TEST_F(SurfaceBuildTest, FailedOrEmptyBuildsKeepTheOldFiles) {
+  StatusSilencer quiet;
+  WriteGrid("B");
+  ASSERT_TRUE(BuildSurface(dir_, "B").Built);
+  const std::string dsp = Read(dir_ / "B.dsp");
+  const std::string tin = Read(dir_ / "B.tin");
+  const auto unchanged = [&] {
+    return Read(dir_ / "B.dsp") == dsp &&
+           (!fs::is_regular_file(dir_ / "B.tin") || Read(dir_ / "B.tin") == tin);
+  };
+  Write("B.xyz", "0 0 0\r\n1 1 0\r\n2 2 0\r\n3 3 1\r\n");  // collinear
+  BuildResult flat = BuildSurface(dir_, "B");
+  EXPECT_FALSE(flat.Built);
+  EXPECT_NE(flat.Message.find("no surface built"), std::string::npos) << flat.Message;
+  EXPECT_TRUE(unchanged());
+
+  WriteGrid("B");
+  Write("B.xyz", Read(dir_ / "B.xyz") + "55 55 7\r\n");
+  fs::remove(dir_ / "B.tin");
+  fs::create_directory(dir_ / "B.tin");  // the .tin cannot be replaced
+  EXPECT_FALSE(BuildSurface(dir_, "B").Built);
+  EXPECT_TRUE(unchanged());
+  fs::remove(dir_ / "B.tin");
+
+  fs::create_directory(dir_ / "B.bnd");
+  BuildResult folder = BuildSurface(dir_, "B");
+  EXPECT_FALSE(folder.Built);
+  EXPECT_NE(folder.Message.find("not a regular file"), std::string::npos) << folder.Message;
+  fs::remove(dir_ / "B.bnd");
+
+  Write("B.bnd", "10 10 0\r\n90 10 0\r\n90 90 0\r\n10 90 0\r\n");
+  Write("B.brk", "50 50 3\r\n150 50 3\r\n");  // leaves the boundary
+  BuildResult partial = BuildSurface(dir_, "B");
+  ASSERT_TRUE(partial.Built) << partial.Message;
+  ASSERT_FALSE(partial.Warnings.empty());
+  EXPECT_NE(partial.Warnings.back().find("could not be made edges"), std::string::npos);
+}
+
 TEST_F(SurfaceBuildTest, GridFileLinesProgressAndCancel) {
   QuadMesh quads;
   for (int q = 0; q < 3; ++q) quads.AddQuad(q, 0, 1.5, q + 1, 0, 2, q + 1, 1, 2.25, q, 1, -0.125);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -311,6 +312,39 @@ TEST_F(FileSetTest, RenameMovesItsListAndRefusesWithoutChange) {
   TriangleMesh saved;
   ASSERT_TRUE(saved.LoadFromBinary(P("LOTE A.dsp")));
   EXPECT_EQ(SurfaceName(saved), "LOTE A");
+}
+
+// A step that fails (a companion that cannot be read) leaves every file as
+// it was, and no operation takes over or replaces the files of another name.
+TEST_F(FileSetTest, FileSetOperationsAreAllOrNothing) {
+  MakeSurface(P(""), "A", "A", {".xyz", ".bnd"});
+  ASSERT_EQ(::mkfifo(P("A.tin").c_str(), 0600), 0);  // not a file that can be copied
+  MakeSurface(root_ / "elsewhere", "C", "C", {".bnd"});
+  ScanProjectFolder(P(""));
+  auto a = Project().Surfaces.front();
+  const auto before = Files();
+  const FileSetResult renamed = RenameSurface(a, "new");
+  EXPECT_EQ(renamed.Refusal, FileSetRefusal::WriteFailed);
+  EXPECT_EQ(SurfaceName(*a), "A");
+  const FileSetResult saved = SaveSurfaceAs(a, root_ / "elsewhere" / "D.dsp");
+  EXPECT_EQ(saved.Refusal, FileSetRefusal::WriteFailed);
+  EXPECT_EQ(Files(), before);
+  EXPECT_EQ(Files("elsewhere"), (std::set<std::string>{"C.dsp", "C.bnd"}));
+  fs::remove(P("A.tin"));
+
+  // Another surface's set, even a part of it, is never replaced or adopted.
+  EXPECT_EQ(SaveSurfaceAs(a, root_ / "elsewhere" / "C.dsp").Refusal, FileSetRefusal::NameInUse);
+  fs::remove(root_ / "elsewhere" / "C.dsp");
+  EXPECT_EQ(SaveSurfaceAs(a, root_ / "elsewhere" / "C.dsp").Refusal, FileSetRefusal::NameInUse);
+  EXPECT_EQ(ReadText(root_ / "elsewhere" / "C.bnd"), "C.bnd");
+  WriteText(P("B.brk"), "left behind");
+  EXPECT_EQ(RenameSurface(a, "b").Refusal, FileSetRefusal::NameInUse);
+  MakeSurface(root_ / "elsewhere", "B", "B");
+  EXPECT_EQ(ImportSurfaceFile(root_ / "elsewhere" / "B.dsp").Refusal, FileSetRefusal::NameInUse);
+  // A target that is not NAME.dsp would make a surface no scan finds.
+  EXPECT_EQ(SaveSurfaceAs(a, root_ / "elsewhere" / "E").Refusal, FileSetRefusal::WriteFailed);
+  EXPECT_EQ(Files("elsewhere"), (std::set<std::string>{"C.bnd", "B.dsp"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"A"}));
 }
 
 TEST_F(FileSetTest, DeleteRemovesWhatExistsOfItsList) {
