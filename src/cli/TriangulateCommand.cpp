@@ -1,3 +1,5 @@
+#include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -90,7 +92,16 @@ Runner AddTriangulateCommand(CLI::App& app) {
   cmd->add_option("--zones", o->zones, "Inclusion zones (.bnd, separated by ZONA_INC lines)");
   cmd->add_option("--holes", o->holes, "Hole areas (in the .bnd layout)");
   cmd->add_option("--max-side", o->maxSide, "Longest triangle side kept, metres (default 1000)")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            double v = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+            if (ec != std::errc() || end != text.data() + text.size() || !(v > 0) ||
+                !std::isfinite(v))
+              return "a length in metres greater than 0 is expected, not \"" + text + "\"";
+            return {};
+          },
+          "METRES"));
   cmd->add_option("--out", o->out, "Surface file to write (.dsp)")->required();
   return [o]() { return RunTriangulate(*o); };
 }

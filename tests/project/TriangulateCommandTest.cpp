@@ -141,6 +141,11 @@ TEST_F(TriangulateCommandTest, UnreadableInputsExitWithOneLineAndWriteNothing) {
   EXPECT_EQ(FirstLines(run.out, 3), "points: 2\ntriangles: 0\nerror: 3\n");
   EXPECT_FALSE(fs::exists(dir_ / "x.dsp"));
   EXPECT_EQ(Triangulate(Path("grid.xyz")).status, 2);  // no --out
+  for (const char* side : {"0", "nan", "-5", "inf"})
+    EXPECT_EQ(
+        Triangulate(Path("grid.xyz") + " --max-side " + side + " --out " + Path("x.dsp")).status, 2)
+        << side;
+  EXPECT_FALSE(fs::exists(dir_ / "x.dsp"));
 }
 
 TEST_F(TriangulateCommandTest, CancelDuringInsertionReturnsNoMesh) {
