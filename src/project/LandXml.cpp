@@ -99,6 +99,20 @@ size_t DecodeUtf8(std::string_view text, size_t i, uint32_t& code) {
   return length;
 }
 
+// How to read a Tag's bytes. Names typed on this system, and file names,
+// are UTF-8; older projects hold 8-bit ISO-8859-1 names, whose accented
+// letters almost never form valid UTF-8. So: UTF-8 when the bytes are valid
+// UTF-8, ISO-8859-1 otherwise.
+TextBytes NameBytes(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    uint32_t code = 0;
+    const size_t length = DecodeUtf8(text, i, code);
+    if (length == 0) return TextBytes::Latin1;
+    i += length;
+  }
+  return TextBytes::Utf8;
+}
+
 std::string Latin1ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -242,7 +256,8 @@ class DocumentWriter {
     d += "</CgPoints>";
 
     d += "<Surfaces><Surface name=\"";
-    AppendXmlEscaped(d, LandXmlSurfaceName(mesh), TextBytes::Latin1);
+    const std::string name = LandXmlSurfaceName(mesh);
+    AppendXmlEscaped(d, name, NameBytes(name));
     d += "\" desc=\"\">";
     WriteSourceData(zones, breaklines);
 

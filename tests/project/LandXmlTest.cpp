@@ -134,6 +134,10 @@ TEST(LandXmlDocument, EscapesNamesWhateverTheyHold) {
   EXPECT_NE(doc.find("<Surface name=\"a&amp;b&lt;c&gt;&quot;d'&#65533;&#9;\xE9&lt;/Surface&gt;\" "
                      "desc=\"\">"),
             std::string::npos);
+  // A name typed on this system is UTF-8: e-acute as 0xC3 0xA9, Omega beyond ISO-8859-1.
+  mesh.Tag = std::string("Zon\xC3\xA9 \xCE\xA9");
+  EXPECT_NE(BuildLandXml(mesh, {}, {}, kClock)->find("<Surface name=\"Zon\xE9 &#937;\""),
+            std::string::npos);
 
   std::string out;
   AppendXmlEscaped(out, "\xCE\xA9\xE2\x82\xAC\xC3\xA9\xFF\xC0\x80<", TextBytes::Utf8);
