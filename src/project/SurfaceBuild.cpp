@@ -84,7 +84,7 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
     }
   }
   if (!FileExists(xyz)) {
-    r.Message = xyz.string() + ": no source points";
+    r.Message = xyz.string() + ": no such file (the surface's points)";
     return r;
   }
   PointFile points = ReadPointFile(xyz);
@@ -137,7 +137,8 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
   if (triangulator.LastErrorCode == Triangulator::Cancelled || cancelled())
     return Cancelled(std::move(r));
   if (!mesh) {
-    r.Message = xyz.string() + ": no surface built (fewer than three distinct points)";
+    r.Message = xyz.string() + ": no surface built (fewer than three distinct points" +
+                (project.ZoneList.size() == 1 ? " inside the boundary)" : ")");
     Release();
     return r;
   }
