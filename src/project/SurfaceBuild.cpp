@@ -1,5 +1,8 @@
 #include "project/SurfaceBuild.h"
 
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <optional>
 #include <tuple>
@@ -168,7 +171,10 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
   // until both are complete.
   const fs::path dsp = folder / (name + ".dsp");
   const fs::path tin = folder / (name + ".tin");
-  const fs::path stagedDsp = folder / (name + ".dsp.building");
+  // A name of this build's own: two builds of one surface never share it.
+  static std::atomic<unsigned> builds{0};
+  const fs::path stagedDsp = folder / (name + ".dsp.building-" + std::to_string(::getpid()) + "-" +
+                                       std::to_string(builds++));
   std::string reason;
   mesh->SaveToBinary(stagedDsp, &reason);
   clock.End("write dsp");
