@@ -42,7 +42,7 @@ bool OpenProject(const std::string& folder) {
     std::cerr << folder << ": not a folder\n";
     return false;
   }
-  Project() = ProjectState();
+  Project().CloseProject();  // the texts loaded at start stay
   std::string trimmed = folder;
   while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\'))
     trimmed.pop_back();
@@ -52,9 +52,22 @@ bool OpenProject(const std::string& folder) {
   return true;
 }
 
+// The surface NAME: the one loaded from NAME.dsp, which must carry that name
+// (the operations find its companions, and write its new files, by the name
+// it carries). A file renamed by hand carries its old name: refused, so that
+// no command works on one file while it reads another's companions.
 std::shared_ptr<TriangleMesh> FindSurface(const std::string& name) {
-  for (const auto& s : Project().Surfaces)
-    if (s && SurfaceName(*s) == name) return s;
+  // The scan loaded the files in this order, one surface each.
+  const std::vector<std::string> files = ListFiles(Project().ProjectFolder, "dsp");
+  const auto& all = Project().Surfaces;
+  for (size_t k = 0; k < files.size() && k < all.size(); ++k) {
+    if (files[k] != name + ".dsp") continue;
+    if (all[k] && SurfaceName(*all[k]) == name) return all[k];
+    std::cerr << Project().ProjectFolder << "/" << files[k] << ": the surface in it is named \""
+              << (all[k] ? SurfaceName(*all[k]) : std::string()) << "\", not \"" << name
+              << "\" (a file renamed by hand? rename it back, or import it)\n";
+    return nullptr;
+  }
   std::cerr << name << ": no surface of that name in " << Project().ProjectFolder << '\n';
   return nullptr;
 }
@@ -144,11 +157,10 @@ int RunRename(const ProjectArgs& a) {
 
 int RunDelete(const ProjectArgs& a) {
   if (!OpenProject(a.folder)) return 2;
-  const size_t before = Project().Surfaces.size();
   InterruptBlock block;
   const FileSetResult r = DeleteSurfaceFiles(a.name);
-  if (r.ok() && r.Deleted.empty() && Project().Surfaces.size() == before) {
-    std::cerr << a.name << ": no surface of that name in " << Project().ProjectFolder << '\n';
+  if (r.ok() && r.Deleted.empty() && r.Warnings.empty()) {
+    std::cerr << a.name << ": no file of that name in " << Project().ProjectFolder << '\n';
     return 2;
   }
   return Finish(r);

@@ -20,8 +20,9 @@ struct ProjectState {
   std::string ProjectFolder;  // without a trailing separator
   std::string LanguageCode;   // "" when not set
   std::string HelpFilePath;
-  std::vector<std::string> TextTable = std::vector<std::string>(100);  // entry n is TextTable[n - 1]
-  std::string ApplicationTitle;  // text 2 when the settings were loaded
+  std::vector<std::string> TextTable =
+      std::vector<std::string>(100);  // entry n is TextTable[n - 1]
+  std::string ApplicationTitle;       // text 2 when the settings were loaded
 
   // The project's surfaces, in folder-scan order, and the one picked last.
   std::vector<std::shared_ptr<TriangleMesh>> Surfaces;
@@ -35,6 +36,9 @@ struct ProjectState {
 
   // Text n (1-based) of the table; "" outside 1..100.
   const std::string& Text(int n) const;
+  // Forgets the project (name, folder, surfaces, the readers' lists), keeping
+  // the settings and texts loaded at start-up.
+  void CloseProject();
 };
 
 // The state of the running process.

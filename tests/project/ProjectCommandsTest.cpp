@@ -93,6 +93,29 @@ TEST_F(ProjectCommands, FailuresExitWithTwoAndAMessage) {
   }
   for (const char* cmd : {"list", "build", "import", "saveas", "rename", "delete"})
     EXPECT_EQ(Tin(std::string(cmd) + " --help").status, 0) << cmd;
+
+  // A file renamed by hand still carries its old name: no command works on
+  // it by either name (nothing is copied, deleted or half-renamed).
+  ASSERT_EQ(Tin("demo proj").status, 0);
+  fs::rename(root_ / "proj" / "Demo.dsp", root_ / "proj" / "Copy.dsp");
+  for (const char* args : {"delete proj Demo", "rename proj Demo X", "rename proj Copy Y",
+                           "saveas proj Copy other/Z.dsp"})
+    EXPECT_EQ(Tin(args).status, 2) << args;
+  EXPECT_TRUE(fs::exists(root_ / "proj" / "Copy.dsp"));
+  EXPECT_FALSE(fs::exists(root_ / "proj" / "X.dsp") || fs::exists(root_ / "proj" / "Y.dsp") ||
+               fs::exists(root_ / "other" / "Z.dsp"));
+
+  // Messages in the language of the settings.
+  fs::rename(root_ / "proj" / "Copy.dsp", root_ / "proj" / "Demo.dsp");
+  const fs::path spanish =
+      fs::path(ORVANE_TEST_DATA).parent_path().parent_path() / "data" / "settings-es.reg";
+  ::setenv("ORVANE_SETTINGS", spanish.c_str(), 1);
+  const Outcome own = Tin("saveas proj Demo proj/Demo.dsp");
+  ::unsetenv("ORVANE_SETTINGS");
+  EXPECT_EQ(own.status, 2);
+  EXPECT_NE(own.err.find("Una superficie no puede guardarse sobre sus propios archivos."),
+            std::string::npos)
+      << own.err;
 }
 
 }  // namespace
