@@ -49,6 +49,12 @@ class LineCursor {
   // last line starts (end when final: the rest is the file's last line).
   template <class Sink>
   const char* Block(const char* p, const char* end, bool final, Sink& sink) {
+    if (!started_) {
+      // A byte-order mark that some editors put at the start of a file is
+      // no part of the first line's first number.
+      started_ = true;
+      if (end - p >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
+    }
     if (afterCR_ && p < end) {
       afterCR_ = false;
       if (*p == '\n') ++p;  // the LF of a CR LF split between two blocks
@@ -101,6 +107,7 @@ class LineCursor {
 
   int64_t line_ = 1;
   bool afterCR_ = false;
+  bool started_ = false;  // past the first bytes of the file
   bool discarding_ = false;
 };
 

@@ -94,6 +94,13 @@ TEST(TextLinesTest, EveryLineEndingAndBlankLinesAndNoFinalNewline) {
   EXPECT_EQ(f.Report.FirstIssues[0], (LineIssue{9, LineProblem::TooFewFields}));
   EXPECT_EQ(ParsePointText("").Points.count(), 0);
   EXPECT_EQ(ParsePointText("\r\n\n\r \t \n").Report.SkippedLines, 0);
+  // A byte-order mark at the start of the file only.
+  const PointFile bom = ParsePointText(
+      "\xEF\xBB\xBF"
+      "100 0 1\n\xEF\xBB\xBF"
+      "110 0 2\n");
+  EXPECT_EQ(bom.Points.Point(1), P(100, 0, 1, 1));
+  EXPECT_EQ(bom.Points.Point(2).X, 0);  // mid-file it is no number, as any other text
 }
 
 TEST(PolylineTextTest, ZonesAreClosedAndSeparatedByZonaInc) {
