@@ -1,6 +1,7 @@
 #include "core/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,24 +42,6 @@ bool WriteAll(int fd, const uint8_t* p, size_t n) {
   return true;
 }
 
-// A name no other writer (this process or another) will pick: the target's
-// name, the process id, a per-process counter and a random tag. It never ends
-// in the target's extension, so folder scans by extension skip it.
-std::filesystem::path TempNameFor(const std::filesystem::path& target) {
-  static std::atomic<unsigned> counter{0};
-  static const uint64_t tag = [] {
-    std::random_device rd;
-    return (static_cast<uint64_t>(rd()) << 32) ^ rd();
-  }();
-  unsigned n = counter++;
-  std::string name = target.filename().string();
-  name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(n) + "-";
-  static const char kHex[] = "0123456789abcdef";
-  uint64_t t = tag ^ (static_cast<uint64_t>(n) * 0x9E3779B97F4A7C15ull);
-  for (int i = 0; i < 8; ++i, t >>= 4) name += kHex[t & 15];
-  return target.parent_path() / name;
-}
-
 void SyncFolder(const std::filesystem::path& folder) {
   int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd < 0) return;  // the rename is done; durability of the entry is best effort
@@ -68,13 +51,33 @@ void SyncFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
+std::filesystem::path UniqueSiblingPath(const std::filesystem::path& target, std::string_view tag) {
+  static std::atomic<unsigned> counter{0};
+  static const uint64_t random = [] {
+    std::random_device rd;
+    return (static_cast<uint64_t>(rd()) << 32) ^ rd();
+  }();
+  const unsigned n = counter++;
+  std::string suffix =
+      "." + std::string(tag) + "-" + std::to_string(::getpid()) + "-" + std::to_string(n) + "-";
+  static const char kHex[] = "0123456789abcdef";
+  uint64_t t = random ^ (static_cast<uint64_t>(n) * 0x9E3779B97F4A7C15ull);
+  for (int i = 0; i < 8; ++i, t >>= 4) suffix += kHex[t & 15];
+  // File names hold at most 255 bytes: a long target name gives way to the
+  // suffix, which alone makes the name unique.
+  constexpr size_t kMaxName = 255;
+  std::string name = target.filename().string();
+  if (name.size() + suffix.size() > kMaxName) name.resize(kMaxName - suffix.size());
+  return target.parent_path() / (name + suffix);
+}
+
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {
   if (target_.filename().empty()) {
     SetError("no file name");
     return;
   }
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::filesystem::path candidate = TempNameFor(target_);
+    std::filesystem::path candidate = UniqueSiblingPath(target_, "tmp");
     int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       fd_ = fd;
@@ -181,6 +184,19 @@ void AtomicFileWriter::Discard() {
   }
   used_ = 0;
   SetError("discarded");
+}
+
+FolderLock::FolderLock(const std::filesystem::path& folder) {
+  fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) return;
+  while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+FolderLock::~FolderLock() {
+  if (fd_ < 0) return;
+  ::flock(fd_, LOCK_UN);
+  ::close(fd_);
 }
 
 bool WriteFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> bytes,

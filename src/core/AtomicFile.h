@@ -59,6 +59,27 @@ class AtomicFileWriter {
   std::string error_;
 };
 
+// A name beside target that no other writer (this process or another) will
+// pick: target's name (shortened when needed to stay within 255 bytes), then
+// "." + tag, the process id, a counter and a random part. It never ends in
+// the target's extension, so folder scans by extension skip it.
+std::filesystem::path UniqueSiblingPath(const std::filesystem::path& target, std::string_view tag);
+
+// Holds an exclusive lock on a folder while it lives, so that the renames
+// that replace a group of files there (a surface's .dsp and .tin) are never
+// interleaved with another process's. Advisory, and only between writers
+// that take it; without a lockable folder it does nothing.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::filesystem::path& folder);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 // Writes the whole of bytes to file through an AtomicFileWriter.
 bool WriteFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> bytes,
                          std::string* error = nullptr);

@@ -1,8 +1,5 @@
 #include "project/SurfaceBuild.h"
 
-#include <unistd.h>
-
-#include <atomic>
 #include <chrono>
 #include <optional>
 #include <tuple>
@@ -172,9 +169,7 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
   const fs::path dsp = folder / (name + ".dsp");
   const fs::path tin = folder / (name + ".tin");
   // A name of this build's own: two builds of one surface never share it.
-  static std::atomic<unsigned> builds{0};
-  const fs::path stagedDsp = folder / (name + ".dsp.building-" + std::to_string(::getpid()) + "-" +
-                                       std::to_string(builds++));
+  const fs::path stagedDsp = UniqueSiblingPath(dsp, "building");
   std::string reason;
   mesh->SaveToBinary(stagedDsp, &reason);
   clock.End("write dsp");
@@ -191,18 +186,23 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
     Release();
     return r;
   }
-  fs::rename(stagedDsp, dsp, ec);
-  if (ec) {
-    r.Message = dsp.string() + ": cannot replace the file: " + ec.message();
-    fs::remove(stagedDsp, ec);
-    Release();
-    return r;
-  }
-  if (!tinOut.Commit()) {
-    r.Message = tinOut.Error();
-    Release();
-    project.BuiltSurface = std::move(mesh);
-    return r;
+  {
+    // Another build of this surface replaces its pair either before or
+    // after this one, never between the two files.
+    const FolderLock lock(folder);
+    fs::rename(stagedDsp, dsp, ec);
+    if (ec) {
+      r.Message = dsp.string() + ": cannot replace the file: " + ec.message();
+      fs::remove(stagedDsp, ec);
+      Release();
+      return r;
+    }
+    if (!tinOut.Commit()) {
+      r.Message = tinOut.Error();
+      Release();
+      project.BuiltSurface = std::move(mesh);
+      return r;
+    }
   }
   clock.End("write tin");
   r.Built = true;

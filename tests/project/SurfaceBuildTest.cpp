@@ -382,6 +382,13 @@ TEST_F(SurfaceBuildTest, FailedOrEmptyBuildsKeepTheOldFiles) {
   EXPECT_NE(folder.Message.find("not a regular file"), std::string::npos) << folder.Message;
   fs::remove(dir_ / "B.bnd");
 
+  // Names up to the longest file name the folder allows (the staged and
+  // temporary files beside them shorten theirs).
+  const std::string longName(240, 'L');
+  WriteGrid(longName);
+  EXPECT_TRUE(BuildSurface(dir_, longName).Built);
+  EXPECT_TRUE(fs::exists(dir_ / (longName + ".tin")));
+
   Write("B.bnd", "10 10 0\r\n90 10 0\r\n90 90 0\r\n10 90 0\r\n");
   Write("B.brk", "50 50 3\r\n150 50 3\r\n");  // leaves the boundary
   BuildResult partial = BuildSurface(dir_, "B");
