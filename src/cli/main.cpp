@@ -38,8 +38,10 @@ int main(int argc, char** argv) {
   try {
     orvane::LoadSettings();
   } catch (const orvane::SettingsError& e) {
-    std::cerr << "settings: " << e.what() << " (error 0x" << std::hex << e.Number() << std::dec
-              << ")" << (e.Detail().empty() ? "" : ": ") << e.Detail() << '\n';
+    const auto file = orvane::FindSettingsFile();
+    std::cerr << "settings" << (file ? " (" + file->string() + ")" : std::string()) << ": "
+              << e.what() << " (error 0x" << std::hex << e.Number() << std::dec << ")"
+              << (e.Detail().empty() ? "" : ": ") << e.Detail() << '\n';
     return 2;
   }
   for (auto& [sub, run] : runners)

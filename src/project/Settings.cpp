@@ -321,7 +321,8 @@ std::string ReadSetting(const SettingsStore& store, std::string_view appName,
   const SettingValue& value = it->second;
   if (value.Type != RegistryType::String)
     throw SettingsError(kSettingsStoreErrorBase + static_cast<std::uint32_t>(value.Type),
-                        "Registry data not a string");
+                        "Registry data not a string",
+                        "[" + SettingsKeyPath(appName, section) + "] \"" + std::string(key) + "\"");
   // Up to the terminating zero; a value stored without one is kept whole
   // rather than losing its last character.
   std::string text(value.Data.begin(), value.Data.end());
