@@ -5,10 +5,19 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <string>
 
 namespace orvane::cli {
 
 using Runner = std::function<int()>;
+
+// A name as one line of output: control characters (a tab or a line end in
+// a Tag would break the line-per-item layout) shown as "?".
+inline std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return text;
+}
 
 // Adds the sub-command to app and returns what runs it.
 Runner AddInfoCommand(CLI::App& app);

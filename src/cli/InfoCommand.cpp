@@ -24,7 +24,7 @@ Runner AddInfoCommand(CLI::App& app) {
       return 2;
     }
     const ExtentsRec e = mesh.GetExtents();
-    std::cout << "tag: " << VariantToText(mesh.Tag) << '\n'
+    std::cout << "tag: " << OneLine(VariantToText(mesh.Tag)) << '\n'
               << "model: " << mesh.Model << '\n'
               << "points: " << mesh.PointCount() << '\n'
               << "triangles: " << mesh.TriangleCount() << '\n'

@@ -89,7 +89,7 @@ int RunList(const ProjectArgs& a) {
   for (const auto& s : Project().Surfaces) {
     // A surface without points (a file that did not load) has no range.
     const ExtentsRec e = s->PointCount() > 0 ? s->GetExtents() : ExtentsRec{PointRec{}, PointRec{}};
-    std::cout << SurfaceName(*s) << '\t' << CountColumn(s->PointCount()) << '\t'
+    std::cout << OneLine(SurfaceName(*s)) << '\t' << CountColumn(s->PointCount()) << '\t'
               << CountColumn(s->TriangleCount()) << '\t' << FormatFixed(e.Min.Z, 3) << '\t'
               << FormatFixed(e.Max.Z, 3) << '\n';
   }
@@ -131,7 +131,7 @@ int RunImport(const ProjectArgs& a) {
   if (!OpenProject(a.folder)) return 2;
   InterruptBlock block;
   const FileSetResult r = ImportSurfaceFile(a.name);
-  if (r.ok() && r.Surface) std::cout << SurfaceName(*r.Surface) << '\n';
+  if (r.ok() && r.Surface) std::cout << OneLine(SurfaceName(*r.Surface)) << '\n';
   return Finish(r);
 }
 
@@ -141,7 +141,7 @@ int RunSaveAs(const ProjectArgs& a) {
   if (!surface) return 2;
   InterruptBlock block;
   const FileSetResult r = SaveSurfaceAs(surface, a.other);
-  if (r.ok() && r.Surface) std::cout << SurfaceName(*r.Surface) << '\n';
+  if (r.ok() && r.Surface) std::cout << OneLine(SurfaceName(*r.Surface)) << '\n';
   return Finish(r);
 }
 
@@ -151,7 +151,7 @@ int RunRename(const ProjectArgs& a) {
   if (!surface) return 2;
   InterruptBlock block;
   const FileSetResult r = RenameSurface(surface, a.other);
-  if (r.ok()) std::cout << SurfaceName(*surface) << '\n';
+  if (r.ok()) std::cout << OneLine(SurfaceName(*surface)) << '\n';
   return Finish(r);
 }
 

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/TriangleMesh.h"
 #include "support/RunCli.h"
 
 namespace {
@@ -69,6 +70,22 @@ TEST_F(InfoDemoCommand, DemoSiteBuildsAndExports) {
       Tin(dir_, "landxml " + folder + " Site '" + (project / "Site.xml").string() + "'");
   ASSERT_EQ(xml.status, 0) << xml.err;
   EXPECT_GT(fs::file_size(project / "Site.xml"), 100000u);
+}
+
+// A Tag with a line end or a tab keeps the report at five lines.
+TEST_F(InfoDemoCommand, ControlCharactersInATagStayOnItsLine) {
+  orvane::TriangleMesh mesh;
+  mesh.AddPoint(0, 0, 1);
+  mesh.AddPoint(10, 0, 2);
+  mesh.AddPoint(0, 10, 3);
+  mesh.AddTriangle(0, 0, 1, 1, 0, 10, 3, 3, 10, 0, 2, 2);
+  mesh.Tag = std::string("a\nb\tc");
+  mesh.SaveToBinary(dir_ / "odd.dsp");
+  ASSERT_EQ(mesh.LastErrorCode, 0);
+  const CliOutcome run = Tin(dir_, "info odd.dsp");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 5) << run.out;
+  EXPECT_EQ(run.out.rfind("tag: a?b?c\n", 0), 0u) << run.out;
 }
 
 TEST_F(InfoDemoCommand, UnloadableFileGivesOneLineAndStatus2) {
