@@ -58,8 +58,13 @@ std::filesystem::path UniqueSiblingPath(const std::filesystem::path& target, std
     return (static_cast<uint64_t>(rd()) << 32) ^ rd();
   }();
   const unsigned n = counter++;
-  std::string suffix =
-      "." + std::string(tag) + "-" + std::to_string(::getpid()) + "-" + std::to_string(n) + "-";
+  std::string suffix(1, '.');
+  suffix += tag;
+  for (const std::string& part : {std::to_string(::getpid()), std::to_string(n)}) {
+    suffix += '-';
+    suffix += part;
+  }
+  suffix += '-';
   static const char kHex[] = "0123456789abcdef";
   uint64_t t = random ^ (static_cast<uint64_t>(n) * 0x9E3779B97F4A7C15ull);
   for (int i = 0; i < 8; ++i, t >>= 4) suffix += kHex[t & 15];
