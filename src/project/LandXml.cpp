@@ -444,10 +444,13 @@ double SurfaceArea3D(const TriangleMesh& mesh) {
 double SurfaceArea2D(const TriangleMesh& mesh) {
   double sum = 0;
   for (const TriangleRec& t : mesh.Triangles().subspan(1)) {
+    // The trapezoid sum around the triangle, with northings taken relative
+    // to the first corner: the same sum (around a closed outline a common
+    // offset cancels), without losing the millimetres to northings of
+    // millions of metres.
     const PointRec &p1 = t.A, &p2 = t.B, &p3 = t.C;
-    sum += ((p2.X - p1.X) * (p2.Y + p1.Y) + (p3.X - p2.X) * (p3.Y + p2.Y) +
-            (p1.X - p3.X) * (p1.Y + p3.Y)) /
-           2;
+    const double y2 = p2.Y - p1.Y, y3 = p3.Y - p1.Y;
+    sum += ((p2.X - p1.X) * y2 + (p3.X - p2.X) * (y3 + y2) + (p1.X - p3.X) * y3) / 2;
   }
   return sum;
 }

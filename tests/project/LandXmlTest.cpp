@@ -115,6 +115,11 @@ TEST(LandXmlDocument, AreasKeepOrientationSignAndIgnoreNegativeHeronProducts) {
   EXPECT_EQ(SurfaceArea2D(mesh), 0);
   EXPECT_EQ(SurfaceArea3D(mesh), 60);
 
+  // Millimetre triangles at survey northings keep their plan area.
+  TriangleMesh patch;
+  patch.AddTriangle(500000, 4500000, 1, 1, 500000, 4500000.007, 1, 2, 500000.013, 4500000, 1, 3);
+  EXPECT_NEAR(SurfaceArea2D(patch), 0.013 * 0.007 / 2, 1e-13);
+
   // Collinear vertices whose Heron product rounds below zero add nothing
   // (a square root of it would poison the sum with NaN).
   TriangleMesh flat;
