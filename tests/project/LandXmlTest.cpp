@@ -118,7 +118,9 @@ TEST(LandXmlDocument, AreasKeepOrientationSignAndIgnoreNegativeHeronProducts) {
   // Millimetre triangles at survey northings keep their plan area.
   TriangleMesh patch;
   patch.AddTriangle(500000, 4500000, 1, 1, 500000, 4500000.007, 1, 2, 500000.013, 4500000, 1, 3);
-  EXPECT_NEAR(SurfaceArea2D(patch), 0.013 * 0.007 / 2, 1e-13);
+  const double exact =
+      (500000.013 - 500000.0) * (4500000.007 - 4500000.0) / 2;  // exact differences
+  EXPECT_NEAR(SurfaceArea2D(patch), exact, exact * 1e-12);
 
   // Collinear vertices whose Heron product rounds below zero add nothing
   // (a square root of it would poison the sum with NaN).
