@@ -331,12 +331,15 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   std::vector<int32_t> vertexOf = FirstOfEqualPositions(tri.pts, n);
   // The working points are renumbered in insertion order (then the points
   // that are not inserted), so that neighbours in the plane are neighbours
-  // in memory; xOf maps a working vertex back to its X rank, posOf the
-  // other way. vertexOf stays in X ranks.
-  std::vector<int32_t> xOf = HilbertOrder(tri.pts, vertexOf);
-  const auto inserted = static_cast<int32_t>(xOf.size());
+  // in memory; xOf (held by the working triangulation, which breaks its
+  // ties by it) maps a working vertex back to its X rank, posOf the other
+  // way. vertexOf stays in X ranks.
+  std::vector<int32_t> order = HilbertOrder(tri.pts, vertexOf);
+  const auto inserted = static_cast<int32_t>(order.size());
   for (int32_t x = 0; x < n; ++x)
-    if (vertexOf[static_cast<size_t>(x)] != x) xOf.push_back(x);
+    if (vertexOf[static_cast<size_t>(x)] != x) order.push_back(x);
+  tri.SetWorkCount(n, std::move(order));
+  const std::vector<int32_t>& xOf = tri.WorkRanks();
   std::vector<int32_t> posOf(static_cast<size_t>(n));
   for (int32_t v = 0; v < n; ++v) posOf[static_cast<size_t>(xOf[static_cast<size_t>(v)])] = v;
   {
@@ -356,7 +359,6 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       }
     }
   }
-  tri.SetWorkCount(n, xOf);
   {
     Progress progress(inserted);
     for (int32_t k = 0; k < inserted; ++k) {
@@ -472,7 +474,6 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       mesh.AddPoint(p.X, p.Y, p.Z, 0);
     }
     std::vector<PointRec>().swap(tri.pts);
-    std::vector<int32_t>().swap(xOf);
   }
   phase.Close();
   CurrentStatus().SendEvents(100, false);

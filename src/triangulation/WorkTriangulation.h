@@ -75,6 +75,7 @@ class WorkTriangulation {
     workCount_ = workCount;
     rank_ = std::move(rank);
   }
+  const std::vector<int32_t>& WorkRanks() const { return rank_; }
 
  private:
   int32_t NewTri(int32_t a, int32_t b, int32_t c);
