@@ -183,10 +183,13 @@ class TriangleMesh {
   // internal matter; counts behave exactly as one-by-one growth.
   void Reserve(size_t points, size_t triangles);
 
+  // The spatial index over the triangles, built on first use and dropped by
+  // every edit of the triangles (see TriangleIndex.h).
+  const TriangleIndex& Index() const;
+
  private:
   friend class MeshCodec;
   void InvalidateIndex() { index_.reset(); }
-  const TriangleIndex& Index() const;
   TriangleRec& MutableTriangle(int32_t idx);
 
   std::vector<PointRec> points_;        // [0] is slot 0
