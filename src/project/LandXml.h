@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/SurfaceArea.h"
 #include "core/PointList.h"
 #include "core/TriangleMesh.h"
 #include "project/TextFiles.h"
@@ -58,13 +59,6 @@ LandXmlClock LandXmlClockNow();
 // milliseconds ("2026-03-01T14:05:09.250"): the xs:dateTime form the schema
 // requires of Application/@timeStamp.
 std::string ExportTimeStamp();
-
-// Sum of the triangles' 3-D areas (Heron's formula on the vertex copies), m2.
-// A degenerate triangle whose Heron product rounds below zero adds 0.
-double SurfaceArea3D(const TriangleMesh& mesh);
-// Sum of the triangles' signed plan areas, m2: a clockwise triangle adds its
-// area, a counter-clockwise one subtracts it (no absolute value is taken).
-double SurfaceArea2D(const TriangleMesh& mesh);
 
 // How the bytes of a text are to be read.
 enum class TextBytes { Latin1, Utf8 };

@@ -10,7 +10,7 @@
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextFiles.h"
-#include "project/ZoneTrim.h"
+#include "analysis/ZoneTrim.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {

@@ -8,7 +8,7 @@
 // 0.001 m to an earlier one (in X and Y); triangulates with triangle sides
 // below 1000 m; and
 //  - with two or more zones, removes the triangles whose centroid lies in no
-//    zone (ZoneTrim.h);
+//    zone (analysis/ZoneTrim.h);
 //  - with one zone, uses it as the boundary constraint of the triangulation;
 // then writes name.dsp and name.tin, and keeps the mesh, named name, as
 // Project().BuiltSurface. The surface is not added to Project().Surfaces.

@@ -14,7 +14,7 @@
 #include "core/Status.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceBuild.h"
-#include "project/ZoneTrim.h"
+#include "analysis/ZoneTrim.h"
 #include "reference/ZoneTrimReference.h"
 #include "triangulation/Triangulator.h"
 

@@ -1,4 +1,4 @@
-#include "project/ZoneTrim.h"
+#include "analysis/ZoneTrim.h"
 
 #include <algorithm>
 #include <bit>
