@@ -1,0 +1,133 @@
+#include "analysis/ElevationQueries.h"
+
+#include <array>
+#include <cmath>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "core/Kernels.h"
+#include "core/TriangleIndex.h"
+#include "core/TriangleMesh.h"
+
+namespace orvane {
+
+namespace {
+
+struct PlaneCoefficients {
+  double A, B, C;
+};
+
+PlaneCoefficients CoefficientsOf(const TriangleRec& t) {
+  const double x1 = t.A.X, y1 = t.A.Y, z1 = t.A.Z;
+  const double x2 = t.B.X, y2 = t.B.Y, z2 = t.B.Z;
+  const double x3 = t.C.X, y3 = t.C.Y, z3 = t.C.Z;
+  return {(y2 - y3) * (z1 - z3) - (z2 - z3) * (y1 - y3),
+          (z2 - z3) * (x1 - x3) - (x2 - x3) * (z1 - z3),
+          (x2 - x3) * (y1 - y3) - (y2 - y3) * (x1 - x3)};
+}
+
+double HeightOn(const TriangleRec& t, const PlaneCoefficients& p, double X, double Y) {
+  return t.A.Z - ((X - t.A.X) * p.A + (Y - t.A.Y) * p.B) / p.C;
+}
+
+// The classifier's verdict on (X, Y) against the closed outline A, B, C, A
+// when orientation tests settle it, else nullopt. Against a closed outline
+// the classifier accepts exactly
+//  - points within 0.001 in X and Y of a vertex (tested here as it does);
+//  - points that see one of the three edges under an angle within 0.001 rad
+//    of pi: a lens around the edge no wider than L/4 * 0.001 each side;
+//  - points whose angle sum reaches 2 pi, i.e. the inside.
+// So a point strictly inside is accepted, and one outside that lies farther
+// than 0.001 L from the line of every edge (L that edge's length, four times
+// the lens) is not. Every determinant carries its rounding bound, so a sign
+// is only trusted when it cannot be an artefact; the classifier's own
+// rounding (single-precision angles, about 1e-6 rad at 0.001 m) is far below
+// both margins.
+std::optional<bool> QuickClosedTest(const TriangleRec& t, double X, double Y) {
+  const PointRec* v[3] = {&t.A, &t.B, &t.C};
+  for (const PointRec* p : v)
+    if (std::abs(X - p->X) < CoincidenceTolerance && std::abs(Y - p->Y) < CoincidenceTolerance)
+      return true;
+  constexpr double kErr = 1e-15;  // relative bound of a 2 x 2 determinant, with room
+  double det[3], lengthSq[3], bound[3];
+  double area = 0, areaBound = 0;
+  for (int e = 0; e < 3; ++e) {
+    const PointRec& u = *v[e];
+    const PointRec& w = *v[(e + 1) % 3];
+    const double ex = w.X - u.X, ey = w.Y - u.Y, px = X - u.X, py = Y - u.Y;
+    det[e] = ex * py - ey * px;
+    bound[e] = kErr * (std::abs(ex * py) + std::abs(ey * px));
+    lengthSq[e] = ex * ex + ey * ey;
+    if (e == 0) {
+      const double cx = v[2]->X - u.X, cy = v[2]->Y - u.Y;
+      area = ex * cy - ey * cx;
+      areaBound = kErr * (std::abs(ex * cy) + std::abs(ey * cx));
+    }
+  }
+  if (!(std::abs(area) > areaBound) || !std::isfinite(area)) return std::nullopt;
+  const double side = area > 0 ? 1 : -1;
+  bool inside = true;
+  for (int e = 0; e < 3; ++e) {
+    if (!std::isfinite(det[e]) || !std::isfinite(lengthSq[e])) return std::nullopt;
+    if (!(std::abs(det[e]) > bound[e])) return std::nullopt;  // sign unsure
+    if (det[e] * side < 0) inside = false;
+  }
+  if (inside) return true;
+  for (int e = 0; e < 3; ++e)
+    if (!(std::abs(det[e]) > 1e-3 * lengthSq[e] * 1.01 + bound[e])) return std::nullopt;
+  return false;
+}
+
+bool OnClosedOutline(const TriangleRec& t, double X, double Y) {
+  if (!InTriangleBox(X, Y, t.A, t.B, t.C)) return false;
+  if (const std::optional<bool> quick = QuickClosedTest(t, X, Y)) return *quick;
+  const std::array<PointRec, 4> ring{t.A, t.B, t.C, t.A};
+  const std::optional<PolygonLocation> where = PointInPolygon(ring, X, Y);
+  return where && static_cast<int>(*where) >= static_cast<int>(PolygonLocation::OnVertex);
+}
+
+}  // namespace
+
+double PlaneHeight(const TriangleRec& t, double X, double Y) {
+  const PlaneCoefficients p = CoefficientsOf(t);
+  if (p.C == 0) return 0;
+  return HeightOn(t, p, X, Y);
+}
+
+double GetZ(const TriangleMesh& mesh, int32_t TriIndex, double X, double Y) {
+  if (TriIndex < 0)
+    throw std::out_of_range("GetZ: triangle index " + std::to_string(TriIndex) + " out of range");
+  if (TriIndex == 0 || TriIndex > mesh.TriangleCount()) return 0;
+  const TriangleRec& t = mesh.Triangle(TriIndex);
+  const PlaneCoefficients p = CoefficientsOf(t);
+  if (p.C == 0) return t.A.Z;
+  return HeightOn(t, p, X, Y);
+}
+
+int32_t TriangleUnder(const TriangleMesh& mesh, double X, double Y) {
+  // Beyond every finite box, and NaN fails every box test: under nothing.
+  if (!std::isfinite(X) || !std::isfinite(Y) || mesh.TriangleCount() == 0) return 0;
+  const std::span<const TriangleRec> triangles = mesh.Triangles();
+  // The index's widened boxes hold the plan boxes, so every triangle the
+  // scan could take is among its candidates.
+  return mesh.Index().FirstAccepted(X, Y, [&](int32_t t) {
+    return OnClosedOutline(triangles[static_cast<size_t>(t)], X, Y);
+  });
+}
+
+double InterpolateZ(const TriangleMesh& mesh, double X, double Y, double DefaultValue) {
+  const int32_t t = TriangleUnder(mesh, X, Y);
+  if (t == 0) return DefaultValue;
+  return PlaneHeight(mesh.Triangle(t), X, Y);
+}
+
+void InterpolateZ(const TriangleMesh& mesh, std::span<const XYRec> queries, double DefaultValue,
+                  std::span<double> heights) {
+  if (heights.size() != queries.size())
+    throw std::invalid_argument("InterpolateZ: one height per query expected");
+  for (size_t i = 0; i < queries.size(); ++i)
+    heights[i] = InterpolateZ(mesh, queries[i].X, queries[i].Y, DefaultValue);
+}
+
+}  // namespace orvane

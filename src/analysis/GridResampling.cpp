@@ -1,0 +1,85 @@
+#include "analysis/GridResampling.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "analysis/ElevationQueries.h"
+#include "core/Status.h"
+#include "core/TriangleMesh.h"
+
+namespace orvane {
+
+namespace {
+
+// A node keeps an explicit empty mark: a surface that really passes through
+// x = 0, y = 0 must not lose the quads around that node.
+struct Node {
+  double x = 0, y = 0, z = 0;
+  bool filled = false;
+};
+
+}  // namespace
+
+std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side) {
+  CancelRequested = false;
+  mesh.LastErrorCode = 0;
+  if (side <= 0) {
+    mesh.LastErrorCode = kGridRefused;
+    return std::nullopt;
+  }
+  const ExtentsRec e = mesh.GetExtents();
+  const double minX = e.Min.X, minY = e.Min.Y;
+  double maxX = e.Max.X, maxY = e.Max.Y;
+  const double dx = maxX - minX, dy = maxY - minY;
+  if (dy <= dx)
+    maxY += dx - dy;
+  else
+    maxX += dy - dx;
+  const double step = static_cast<double>(side);
+  const double across = std::floor((maxX - minX) / step) + 1;
+  QuadMesh grid;
+  // No extents (no points): the box is inverted and holds no node.
+  if (!(across >= 1)) return grid;
+  if (!(across * across <= std::numeric_limits<int32_t>::max())) {
+    mesh.LastErrorCode = kGridRefused;
+    return std::nullopt;
+  }
+  const int64_t n = static_cast<int64_t>(across);
+  const int64_t total = n * n;
+  std::vector<Node> nodes(static_cast<size_t>(total) + 1);  // 1-based
+
+  Status& status = CurrentStatus();
+  int64_t node = 0, column = 0;
+  for (double x = minX; x <= maxX; x += step) {
+    ++column;
+    status.SendEvents(PercentOf(column, n));
+    if (CancelRequested) {
+      CancelRequested = false;
+      mesh.LastErrorCode = kGridCancelled;
+      return std::nullopt;
+    }
+    // Once every node is numbered the later columns store nothing.
+    if (node >= total) break;
+    for (double y = maxY; y >= minY; y -= step) {
+      if (++node > total) break;
+      const int32_t t = TriangleUnder(mesh, x, y);
+      if (t == 0) continue;
+      nodes[static_cast<size_t>(node)] = {x, y, PlaneHeight(mesh.Triangle(t), x, y), true};
+    }
+  }
+  status.SendEvents(100, false);
+
+  for (int64_t k = 1; k <= total - n; ++k) {
+    if (k % n == 0) continue;  // last node of its column
+    const Node& p1 = nodes[static_cast<size_t>(k)];
+    const Node& p2 = nodes[static_cast<size_t>(k + 1)];
+    const Node& p3 = nodes[static_cast<size_t>(k + n + 1)];
+    const Node& p4 = nodes[static_cast<size_t>(k + n)];
+    if (!p1.filled || !p2.filled || !p3.filled || !p4.filled) continue;
+    grid.AddQuad(p1.x, p1.y, p1.z, p2.x, p2.y, p2.z, p3.x, p3.y, p3.z, p4.x, p4.y, p4.z);
+  }
+  return grid;
+}
+
+}  // namespace orvane
