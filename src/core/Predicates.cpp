@@ -2,7 +2,7 @@
 // product and sum below must be rounded exactly once, as the error analysis
 // assumes.
 
-#include "triangulation/Predicates.h"
+#include "core/Predicates.h"
 
 #include <cmath>
 #include <vector>

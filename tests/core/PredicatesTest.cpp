@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "triangulation/Predicates.h"
+#include "core/Predicates.h"
 
 namespace orvane {
 namespace {
