@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "triangulation/Predicates.h"
+#include "core/Predicates.h"
 
 namespace orvane {
 

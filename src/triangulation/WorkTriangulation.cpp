@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "triangulation/Predicates.h"
+#include "core/Predicates.h"
 
 namespace orvane {
 

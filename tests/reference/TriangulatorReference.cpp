@@ -6,7 +6,7 @@
 
 #include "core/Kernels.h"
 #include "reference/PointListReference.h"
-#include "triangulation/Predicates.h"
+#include "core/Predicates.h"
 #include "triangulation/SortByX.h"
 
 namespace orvane::reference {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/TriangleMesh.h"
-#include "triangulation/Predicates.h"
+#include "core/Predicates.h"
 
 namespace orvane {
 

@@ -23,7 +23,7 @@
 #include "core/Status.h"
 #include "reference/TriangulatorReference.h"
 #include "support/TinChecks.h"
-#include "triangulation/Predicates.h"
+#include "core/Predicates.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {
