@@ -15,6 +15,7 @@
 #include "project/ProjectState.h"
 #include "project/SurfaceBuild.h"
 #include "analysis/ZoneTrim.h"
+#include "support/MeshChecks.h"
 #include "reference/ZoneTrimReference.h"
 #include "triangulation/Triangulator.h"
 
@@ -56,13 +57,14 @@ void ExpectSameMesh(const TriangleMesh& a, const TriangleMesh& b, const std::str
 }
 
 void ExpectSameTrim(const TriangleMesh& mesh, const std::vector<PointList>& zones,
-                    const std::string& what) {
+                    const std::string& what, bool validInput = false) {
   StatusSilencer quiet;
   TriangleMesh fast = mesh, slow = mesh;
   const int32_t removedFast = TrimToZones(fast, zones);
   const int32_t removedSlow = reference::LiteralTrimToZones(slow, zones);
   EXPECT_EQ(removedFast, removedSlow) << what;
   ExpectSameMesh(fast, slow, what);
+  if (validInput) ExpectValidSurface(fast, what);
 }
 
 // Arbitrary meshes: overlapping and degenerate triangles, centroids on
@@ -180,7 +182,7 @@ TEST(ZoneTrimTest, MatchesTheLiteralProcedureOnBuiltSurfaces) {
     std::vector<PointList> zones = {
         Polygon({{ox + 10, oy + 10}, {ox + 50, oy + 10}, {ox + 50, oy + 50}, {ox + 10, oy + 50}}),
         Polygon({{ox + 25, oy + 30}, {ox + 90, oy + 35}, {ox + 75, oy + 95}})};
-    ExpectSameTrim(*mesh, zones, "seed " + std::to_string(seed));
+    ExpectSameTrim(*mesh, zones, "seed " + std::to_string(seed), true);
   }
 }
 
@@ -242,6 +244,7 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
   EXPECT_EQ(plain.TriangleCount, 200);
   TriangleMesh saved;
   ASSERT_TRUE(saved.LoadFromBinary(dir_ / "A.dsp"));
+  ExpectValidSurface(saved, "no zone");
   EXPECT_EQ(VariantToText(saved.Tag), "A");
   const std::string tin = Read(dir_ / "A.tin");
   EXPECT_EQ(std::count(tin.begin(), tin.end(), '\n'), 200);
@@ -270,6 +273,7 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
   ASSERT_TRUE(saved.LoadFromBinary(dir_ / "A.dsp"));
   EXPECT_EQ(saved.TriangleCount(), 16);
   EXPECT_EQ(saved.PointCount(), 18);
+  ExpectValidSurface(saved, "two zones");
   EXPECT_EQ(Project().ZoneList.size(), 2u);  // kept for whoever reads them next
 }
 

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
+#include "core/MeshInvariants.h"
 #include "core/TriangleMesh.h"
 
 namespace orvane {
@@ -33,6 +35,13 @@ inline void VerifyIndexed(const TriangleMesh& m) {
       EXPECT_LE(std::abs(p.Z - v->Z), 0.001) << "triangle " << t;
     }
   }
+}
+
+// A surface as the producers must leave it (see core/MeshInvariants.h).
+inline void ExpectValidSurface(const TriangleMesh& m, const std::string& what = "",
+                               const MeshCheckOptions& options = {}) {
+  const MeshReport r = CheckMesh(m, options);
+  EXPECT_TRUE(r.Valid()) << what << ": " << r.Summary();
 }
 
 }  // namespace orvane
