@@ -111,9 +111,8 @@ int32_t TriangleUnder(const TriangleMesh& mesh, double X, double Y) {
   const std::span<const TriangleRec> triangles = mesh.Triangles();
   // The index's widened boxes hold the plan boxes, so every triangle the
   // scan could take is among its candidates.
-  return mesh.Index().FirstAccepted(X, Y, [&](int32_t t) {
-    return OnClosedOutline(triangles[static_cast<size_t>(t)], X, Y);
-  });
+  return mesh.Index().FirstAccepted(
+      X, Y, [&](int32_t t) { return OnClosedOutline(triangles[static_cast<size_t>(t)], X, Y); });
 }
 
 double InterpolateZ(const TriangleMesh& mesh, double X, double Y, double DefaultValue) {

@@ -102,7 +102,8 @@ std::vector<XYRec> Queries(const TriangleMesh& mesh, const Case& c, unsigned see
   }
   const double size = c.grid * c.spacing;
   for (int k = 0; k < 400; ++k)
-    q.push_back({c.east + size * (1.2 * unit(rng) - 0.1), c.north + size * (1.2 * unit(rng) - 0.1)});
+    q.push_back(
+        {c.east + size * (1.2 * unit(rng) - 0.1), c.north + size * (1.2 * unit(rng) - 0.1)});
   q.push_back({c.east - 1e6, c.north});
   return q;
 }
@@ -120,7 +121,8 @@ TEST(ElevationQueries, InterpolateZMatchesTheScanInIndexOrder) {
     InterpolateZ(mesh, q, kOutside, batch);
     int hits = 0;
     for (size_t i = 0; i < q.size(); ++i) {
-      const double want = reference::LiteralInterpolateZ(mesh.Triangles(), q[i].X, q[i].Y, kOutside);
+      const double want =
+          reference::LiteralInterpolateZ(mesh.Triangles(), q[i].X, q[i].Y, kOutside);
       ASSERT_EQ(TriangleUnder(mesh, q[i].X, q[i].Y),
                 reference::LiteralTriangleUnder(mesh.Triangles(), q[i].X, q[i].Y))
           << std::to_string(q[i].X) << ", " << std::to_string(q[i].Y);
@@ -189,7 +191,7 @@ TEST(ElevationQueries, CasesOfTheQueries) {
   // inside its box, the plane is extrapolated.
   TriangleMesh slope;
   slope.AddTriangle(0, 0, 0, 1, 10, 0, 10, 2, 5, 10, 5, 3);  // z = x
-  const double x = 9.9999, y = 0.0009;  // beyond the edge (10,0)-(5,10)
+  const double x = 9.9999, y = 0.0009;                       // beyond the edge (10,0)-(5,10)
   ASSERT_LT(10 - y / 2, x);
   EXPECT_DOUBLE_EQ(InterpolateZ(slope, x, y, kOutside), x);
   EXPECT_EQ(InterpolateZ(slope, 10.0005, 0, kOutside), kOutside);  // outside the box
