@@ -1,0 +1,140 @@
+#include "analysis/HorizontalSplit.h"
+
+#include "analysis/Merge.h"
+#include "core/Platform.h"
+#include "core/PointList.h"
+#include "core/Status.h"
+#include "triangulation/Triangulator.h"
+
+namespace orvane {
+
+namespace {
+
+PointRec Crossing(const PointRec& P, const PointRec& Q, double Elevation) {
+  const PointRec& lo = P.Z < Q.Z ? P : Q;
+  const PointRec& hi = P.Z < Q.Z ? Q : P;
+  const double t = (Elevation - lo.Z) / (hi.Z - lo.Z);
+  return {lo.X + t * (hi.X - lo.X), lo.Y + t * (hi.Y - lo.Y), Elevation, 0};
+}
+
+void Push(SplitPart& part, const PointRec& p) {
+  // A triangle that crosses the plane yields at most 4 points per side.
+  if (part.Count < 4) part.Vertices[static_cast<size_t>(part.Count++)] = {p.X, p.Y, p.Z, 0};
+}
+
+// The points already placed on one side and the mesh they went into.
+class Side {
+ public:
+  Side() : merge_(mesh_) {}
+
+  void AddTriangle(const PointRec& a, const PointRec& b, const PointRec& c) {
+    mesh_.AddTriangle(a.X, a.Y, a.Z, 0, b.X, b.Y, b.Z, 0, c.X, c.Y, c.Z, 0);
+    for (const PointRec* v : {&a, &b, &c}) {
+      if (Placed(*v)) continue;
+      placed_.AddVertex(v->X, v->Y, v->Z, 0);
+      merge_.AddPoint(v->X, v->Y, v->Z, 0);
+    }
+  }
+
+  // false when the triangulation was cancelled.
+  bool AddQuadrilateral(std::span<const PointRec> part) {
+    PointList points;
+    for (const PointRec& v : part) points.AddVertex(v.X, v.Y, v.Z);
+    Triangulator triangulator;
+    triangulator.Initialise(points);
+    std::optional<TriangleMesh> piece;
+    {
+      // A piece's phases and percentages mean nothing to whoever follows
+      // the split.
+      StatusSilencer quiet;
+      piece = triangulator.GetTriangleMesh(1000);
+    }
+    if (triangulator.LastErrorCode == Triangulator::Cancelled) return false;
+    if (piece) merge_.Merge(*piece);
+    for (const PointRec& v : part)
+      if (!Placed(v)) placed_.AddVertex(v.X, v.Y, v.Z, 0);
+    return true;
+  }
+
+  TriangleMesh& Mesh() { return mesh_; }
+
+ private:
+  bool Placed(const PointRec& v) const {
+    return placed_.FindPoint(v.X, v.Y, CoincidenceTolerance, 0) != 0;
+  }
+
+  TriangleMesh mesh_;
+  PointList placed_;
+  IncrementalMerge merge_;
+};
+
+bool Cancelled() {
+  if (CancelRequested) {
+    CancelRequested = false;
+    return true;
+  }
+  return EscapeKeyDown();
+}
+
+}  // namespace
+
+TriangleSplit SplitTriangle(const PointRec& A, const PointRec& B, const PointRec& C,
+                            double Elevation) {
+  TriangleSplit out;
+  const PointRec* outline[4] = {&A, &B, &C, &A};
+  for (int e = 0; e < 3; ++e) {
+    const PointRec& P = *outline[e];
+    const PointRec& Q = *outline[e + 1];
+    if (P.Z > Elevation) {
+      Push(out.Upper, P);
+    } else if (P.Z == Elevation) {
+      Push(out.Upper, P);
+      Push(out.Lower, P);
+    } else {
+      Push(out.Lower, P);
+    }
+    if ((P.Z > Elevation && Q.Z < Elevation) || (P.Z < Elevation && Q.Z > Elevation)) {
+      const PointRec X = Crossing(P, Q, Elevation);
+      Push(out.Upper, X);
+      Push(out.Lower, X);
+    }
+  }
+  return out;
+}
+
+void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
+                           TriangleMesh& UpperTriangleMesh) {
+  Side lower, upper;
+  const int32_t n = mesh.TriangleCount();
+  for (int32_t i = 1; i <= n; ++i) {
+    if (Cancelled()) {
+      mesh.LastErrorCode = 1;
+      return;
+    }
+    CurrentStatus().SendEvents(PercentOf(i, n), true);
+    const TriangleRec& t = mesh.Triangle(i);
+    ExtentsRec box;
+    for (const PointRec* v : {&t.A, &t.B, &t.C}) GrowExtents(box, *v);
+    if (box.Max.Z <= Elevation) {
+      lower.AddTriangle(t.A, t.B, t.C);
+      continue;
+    }
+    if (box.Min.Z >= Elevation) {
+      upper.AddTriangle(t.A, t.B, t.C);
+      continue;
+    }
+    const TriangleSplit split = SplitTriangle(t.A, t.B, t.C, Elevation);
+    for (auto [part, side] : {std::pair{&split.Upper, &upper}, std::pair{&split.Lower, &lower}}) {
+      if (part->Count == 3) {
+        side->AddTriangle(part->Vertices[0], part->Vertices[1], part->Vertices[2]);
+      } else if (part->Count >= 4 && !side->AddQuadrilateral(part->View())) {
+        mesh.LastErrorCode = 1;
+        return;
+      }
+    }
+  }
+  LowerTriangleMesh = std::move(lower.Mesh());
+  UpperTriangleMesh = std::move(upper.Mesh());
+}
+
+}  // namespace orvane
