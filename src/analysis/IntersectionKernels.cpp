@@ -1,4 +1,4 @@
-#include "triangulation/IntersectionKernels.h"
+#include "analysis/IntersectionKernels.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "triangulation/IntersectionKernels.h"
+#include "analysis/IntersectionKernels.h"
 
 namespace orvane {
 namespace {
