@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -28,8 +29,8 @@ class Issues {
  public:
   explicit Issues(TextReadReport& report) : report_(report) {}
   void Note(int64_t line, LineProblem problem) {
-    if (problem == LineProblem::FieldReadAsZero)
-      ++report_.ZeroFieldLines;
+    if (problem == LineProblem::TrailingCharacters || problem == LineProblem::DecimalComma)
+      ++report_.SuspectLines;
     else
       ++report_.SkippedLines;
     if (report_.FirstIssues.size() < kMaxReportedIssues)
@@ -176,9 +177,17 @@ NumberRead ReadNumber(const char*& p, const char* end, double& value) {
 // x, y, z of a point line and what, if anything, was wrong with it.
 struct PointLine {
   double v[3] = {0, 0, 0};
-  std::optional<LineProblem> problem;  // a skip, or FieldReadAsZero (kept)
-  bool Kept() const { return !problem || *problem == LineProblem::FieldReadAsZero; }
+  std::optional<LineProblem> problem;  // a skip, or a kept line's remark
+  bool Kept() const {
+    return !problem || *problem == LineProblem::TrailingCharacters ||
+           *problem == LineProblem::DecimalComma;
+  }
 };
+
+const char* SkipDelimiters(const char* p, const char* end) {
+  while (p < end && IsFieldDelimiter(*p)) ++p;
+  return p;
+}
 
 PointLine ParsePointLine(std::string_view line) {
   PointLine out;
@@ -189,20 +198,20 @@ PointLine ParsePointLine(std::string_view line) {
   const char* p = line.data();
   const char* const end = p + line.size();
   int numbers = 0;
-  bool outOfRange = false;
+  bool outOfRange = false, far = false;
+  std::optional<LineProblem> trailing;
   for (int k = 0; k < 3; ++k) {
-    if (k > 0) {
-      // Past the delimiter that ends field k - 1.
-      while (p < end && !IsFieldDelimiter(*p)) ++p;
-      if (p == end) {
-        out.problem = LineProblem::TooFewFields;
-        return out;
-      }
-      ++p;
+    // Fields are separated by runs of blanks and tabs, leading ones included:
+    // aligned columns are common in survey exports.
+    p = SkipDelimiters(p, end);
+    if (p == end) {
+      out.problem = LineProblem::TooFewFields;
+      return out;
     }
     switch (ReadNumber(p, end, out.v[k])) {
       case NumberRead::Number:
         ++numbers;
+        if (!(std::abs(out.v[k]) <= kMaxCoordinate)) far = true;
         break;
       case NumberRead::NotNumber:
         out.v[k] = 0;
@@ -211,23 +220,32 @@ PointLine ParsePointLine(std::string_view line) {
         outOfRange = true;
         break;
     }
+    if (p < end && !IsFieldDelimiter(*p)) {
+      // Characters glued to the number: its leading part is what counts, but
+      // the user hears about it.
+      if (!trailing)
+        trailing = *p == ',' ? LineProblem::DecimalComma : LineProblem::TrailingCharacters;
+      while (p < end && !IsFieldDelimiter(*p)) ++p;
+    }
   }
   if (outOfRange)
     out.problem = LineProblem::OutOfRange;
   else if (numbers == 0)
     out.problem = LineProblem::NoNumber;
   else if (numbers < 3)
-    out.problem = LineProblem::FieldReadAsZero;
+    out.problem = LineProblem::NotANumber;
+  else if (far)
+    out.problem = LineProblem::FarCoordinate;
+  else
+    out.problem = trailing;
   return out;
 }
 
 // Adds the point of a line to list, or notes why not.
 void AddPointLine(int64_t number, std::string_view text, PointList& list, Issues& issues) {
-  const PointLine pl = ParsePointLine(text);
   // A line of blanks and tabs is a blank line, not a bad point.
-  if (pl.problem == LineProblem::NoNumber &&
-      text.find_first_not_of(" \t") == std::string_view::npos)
-    return;
+  if (text.find_first_not_of(" \t") == std::string_view::npos) return;
+  const PointLine pl = ParsePointLine(text);
   if (pl.problem) issues.Note(number, *pl.problem);
   if (!pl.Kept()) return;
   if (list.count() >= kMaxListPoints) {
@@ -338,8 +356,14 @@ std::string_view Describe(LineProblem problem) {
       return "line too long, skipped";
     case LineProblem::TooManyPoints:
       return "too many points, line skipped";
-    case LineProblem::FieldReadAsZero:
-      return "a coordinate is not a number and reads as 0";
+    case LineProblem::NotANumber:
+      return "a coordinate is not a number, line skipped";
+    case LineProblem::FarCoordinate:
+      return "a coordinate is beyond 1e9 m, line skipped";
+    case LineProblem::TrailingCharacters:
+      return "characters after a number, its leading digits are used";
+    case LineProblem::DecimalComma:
+      return "characters after a number, its leading digits are used (decimal comma?)";
   }
   return "unknown problem";
 }
@@ -349,10 +373,10 @@ std::vector<std::string> TextReadReport::Describe(std::string_view file) const {
   for (const LineIssue& issue : FirstIssues)
     lines.push_back(std::string(file) + ": line " + std::to_string(issue.Line) + ": " +
                     std::string(orvane::Describe(issue.Problem)));
-  const int64_t total = SkippedLines + ZeroFieldLines;
+  const int64_t total = SkippedLines + SuspectLines;
   if (total > static_cast<int64_t>(FirstIssues.size()))
     lines.push_back(std::string(file) + ": " + std::to_string(SkippedLines) + " lines skipped, " +
-                    std::to_string(ZeroFieldLines) + " lines with a coordinate read as 0");
+                    std::to_string(SuspectLines) + " lines with characters after a number");
   return lines;
 }
 

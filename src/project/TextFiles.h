@@ -9,21 +9,23 @@
 //
 // Fields. The table reader splits a line at every occurrence of its
 // delimiter, so two blanks in a row make an empty field and a leading blank
-// makes field 0 empty. The point readers split the same way at a blank or a
-// tab: "1  2 3" has the fields "1", "", "2", "3".
+// makes field 0 empty. The point readers split at runs of blanks and tabs
+// (leading ones skipped): "1  2 3" has the fields "1", "2", "3".
 //
 // Numbers. A coordinate is read from the leading characters of its field as a
 // decimal number with "." as decimal point, whatever the locale; reading
 // stops at the first character that cannot continue the number ("12.5m" is
-// 12.5, "1,5" is 1). A field that does not begin with a number reads as 0.
+// 12.5, "1,5" is 1). Such a line is kept but counted and reported, with a
+// hint when the next character is a comma (a decimal comma reads wrongly).
 //
-// Points. x, y and z are fields 0, 1 and 2; later fields are ignored. A line
-// is skipped, counted and reported when it has fewer than three fields, when
-// none of its first three fields begins with a number (a header or garbage),
-// when a coordinate is beyond the range of a double (1e999), when it holds a
-// NUL byte or when it is longer than kMaxTextLineBytes. A kept line on which
-// some coordinate read as 0 is counted and reported as well, because a false
-// elevation corrupts every volume computed from the surface.
+// Points. x, y and z are the first three fields; later fields are ignored. A
+// line is skipped, counted and reported when it has fewer than three fields,
+// when one of its first three fields does not begin with a finite number
+// ("nan", "inf", a header, garbage: a false elevation of 0 would corrupt
+// every volume computed from the surface), when a coordinate is beyond
+// kMaxCoordinate (a stray outlier would stretch the surface over the
+// planet), when it holds a NUL byte or when it is longer than
+// kMaxTextLineBytes.
 //
 // Files of any size are read in chunks: memory grows with the points kept,
 // never with the length of a line.
@@ -40,18 +42,23 @@ namespace orvane {
 
 // Lines longer than this (bytes, terminator excluded) are skipped unread.
 inline constexpr size_t kMaxTextLineBytes = size_t{1} << 20;
+// Coordinates beyond this many metres from the origin are no survey.
+inline constexpr double kMaxCoordinate = 1e9;
 // How many problem lines a report lists one by one (all are counted).
 inline constexpr size_t kMaxReportedIssues = 10;
 
 // What was wrong with one line.
 enum class LineProblem : int32_t {
-  TooFewFields = 1,     // skipped
-  NoNumber = 2,         // skipped: none of x, y, z begins with a number
-  OutOfRange = 3,       // skipped: a coordinate beyond the range of a double
-  ContainsNul = 4,      // skipped: binary data
-  TooLong = 5,          // skipped: longer than kMaxTextLineBytes
-  TooManyPoints = 6,    // skipped: the list already holds the largest count
-  FieldReadAsZero = 7,  // kept: a coordinate did not begin with a number
+  TooFewFields = 1,        // skipped
+  NoNumber = 2,            // skipped: none of x, y, z begins with a number
+  OutOfRange = 3,          // skipped: a coordinate beyond the range of a double
+  ContainsNul = 4,         // skipped: binary data
+  TooLong = 5,             // skipped: longer than kMaxTextLineBytes
+  TooManyPoints = 6,       // skipped: the list already holds the largest count
+  NotANumber = 7,          // skipped: some of x, y, z is no finite number
+  FarCoordinate = 8,       // skipped: beyond kMaxCoordinate
+  TrailingCharacters = 9,  // kept: characters after a number ("12.5m")
+  DecimalComma = 10,       // kept: a comma after a number ("500026,873")
 };
 
 // "fewer than three fields", ...
@@ -69,8 +76,8 @@ struct TextReadReport {
   // missing, not a regular file, or failed while being read; what was read
   // before a failure is kept).
   std::string Error;
-  int64_t SkippedLines = 0;            // lines left out (every LineProblem but the last)
-  int64_t ZeroFieldLines = 0;          // lines kept with a coordinate read as 0
+  int64_t SkippedLines = 0;            // lines left out
+  int64_t SuspectLines = 0;            // lines kept with characters after a number
   std::vector<LineIssue> FirstIssues;  // the first kMaxReportedIssues, in file order
 
   bool ok() const { return Error.empty(); }

@@ -41,33 +41,44 @@ PointRec P(double x, double y, double z, double t) {
   return {x, y, z, t};
 }
 
-TEST(TextFieldsTest, SplitsAtEveryBlankAndReadsLeadingNumbers) {
-  // "1  2 3": the empty field between the blanks is y.
-  const PointFile f = ParsePointText("1  2 3\n 4 5 6\n1\t2\t3\n12.5m -0.5e1 +7 extra fields\n");
-  EXPECT_EQ(Points(f.Points), (std::vector<PointRec>{P(1, 0, 2, 1), P(0, 4, 5, 2), P(1, 2, 3, 3),
-                                                     P(12.5, -5, 7, 4)}));
+TEST(TextFieldsTest, RunsOfBlanksSeparateAndGluedCharactersAreReported) {
+  const PointFile f = ParsePointText(
+      "500150.5  4500150.5  101.2\n 4 5 6\n1\t2\t3\n12.5m -0.5e1 +7 extra fields\n"
+      "500026,873 4500169,487 99,776\n12abc 45def 7gh\n");
+  EXPECT_EQ(Points(f.Points),
+            (std::vector<PointRec>{P(500150.5, 4500150.5, 101.2, 1), P(4, 5, 6, 2), P(1, 2, 3, 3),
+                                   P(12.5, -5, 7, 4), P(500026, 4500169, 99, 5), P(12, 45, 7, 6)}));
   EXPECT_EQ(f.Report.SkippedLines, 0);
-  EXPECT_EQ(f.Report.ZeroFieldLines, 2);
-  EXPECT_EQ(f.Report.FirstIssues, (std::vector<LineIssue>{{1, LineProblem::FieldReadAsZero},
-                                                          {2, LineProblem::FieldReadAsZero}}));
+  EXPECT_EQ(f.Report.SuspectLines, 3);
+  EXPECT_EQ(f.Report.FirstIssues, (std::vector<LineIssue>{{4, LineProblem::TrailingCharacters},
+                                                          {5, LineProblem::DecimalComma},
+                                                          {6, LineProblem::TrailingCharacters}}));
+  EXPECT_EQ(f.Report.Describe("a.xyz")[1],
+            "a.xyz: line 5: characters after a number, its leading digits are used (decimal "
+            "comma?)");
 }
 
 TEST(TextFieldsTest, DecimalPointIsAlwaysDot) {
-  const PointFile f = ParsePointText("1.25 2,75 .5\n-.5 1e3 0x10\n");
-  EXPECT_EQ(Points(f.Points), (std::vector<PointRec>{P(1.25, 2, 0.5, 1), P(-0.5, 1000, 0, 2)}));
+  const PointFile f = ParsePointText("1.25 2.75 .5\n-.5 1e3 0x10\n");
+  EXPECT_EQ(Points(f.Points), (std::vector<PointRec>{P(1.25, 2.75, 0.5, 1), P(-0.5, 1000, 0, 2)}));
 }
 
 TEST(TextFieldsTest, SkipsAndCountsLinesThatAreNotPoints) {
   std::string text = "X Y Z\n1 2\n1 2 3\nnan inf -inf\n1e999 2 3\n4 5 6";
   text += std::string("\n7 8\0 9\n", 8);
+  text += "1 nan 3\n1 2 abc\n1e308 2 3\n-1.5e9 2 3\n";
   const PointFile f = ParsePointText(text);
   EXPECT_EQ(Points(f.Points), (std::vector<PointRec>{P(1, 2, 3, 1), P(4, 5, 6, 2)}));
-  EXPECT_EQ(f.Report.SkippedLines, 5);
+  EXPECT_EQ(f.Report.SkippedLines, 9);
   EXPECT_EQ(f.Report.FirstIssues, (std::vector<LineIssue>{{1, LineProblem::NoNumber},
                                                           {2, LineProblem::TooFewFields},
                                                           {4, LineProblem::NoNumber},
                                                           {5, LineProblem::OutOfRange},
-                                                          {7, LineProblem::ContainsNul}}));
+                                                          {7, LineProblem::ContainsNul},
+                                                          {8, LineProblem::NotANumber},
+                                                          {9, LineProblem::NotANumber},
+                                                          {10, LineProblem::FarCoordinate},
+                                                          {11, LineProblem::FarCoordinate}}));
   EXPECT_EQ(f.Report.Describe("a.xyz").front(),
             "a.xyz: line 1: no number in the first three fields, line skipped");
 }
@@ -82,7 +93,7 @@ TEST(TextFieldsTest, ListsTheFirstIssuesAndCountsThemAll) {
   EXPECT_EQ(f.Report.FirstIssues.back().Line, 19);
   const auto lines = f.Report.Describe("p.xyz");
   EXPECT_EQ(lines.size(), kMaxReportedIssues + 1);
-  EXPECT_EQ(lines.back(), "p.xyz: 25 lines skipped, 0 lines with a coordinate read as 0");
+  EXPECT_EQ(lines.back(), "p.xyz: 25 lines skipped, 0 lines with characters after a number");
 }
 
 TEST(TextLinesTest, EveryLineEndingAndBlankLinesAndNoFinalNewline) {
@@ -100,7 +111,9 @@ TEST(TextLinesTest, EveryLineEndingAndBlankLinesAndNoFinalNewline) {
       "100 0 1\n\xEF\xBB\xBF"
       "110 0 2\n");
   EXPECT_EQ(bom.Points.Point(1), P(100, 0, 1, 1));
-  EXPECT_EQ(bom.Points.Point(2).X, 0);  // mid-file it is no number, as any other text
+  // Mid-file it is no number, as any other text.
+  EXPECT_EQ(bom.Points.count(), 1);
+  EXPECT_EQ(bom.Report.FirstIssues, (std::vector<LineIssue>{{2, LineProblem::NotANumber}}));
 }
 
 TEST(PolylineTextTest, ZonesAreClosedAndSeparatedByZonaInc) {
