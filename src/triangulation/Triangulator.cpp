@@ -374,7 +374,12 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
             v < 0 ? -1 : xOf[static_cast<size_t>(v)];
     }
   }
-  tri.RemoveTrianglesWithVertexFrom(n);
+  // The enclosing triangle goes, and with it the triangles along the hull
+  // whose circumcircle reaches one of its corners; those are put back, so
+  // the surface covers the convex hull of its points, and they are there
+  // before the constraints are forced, so that boundary edges and
+  // breaklines along the hull can be forced through them.
+  tri.RemoveTrianglesWithVertexFrom(n, true);
   const bool anyTriangle = tri.LiveCount() > 0;
 
   if (anyTriangle && !constraints_.empty()) {
@@ -389,6 +394,13 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       progress.At(static_cast<int64_t>(s) + 1);
       const int32_t a = vertex(constraints_[s].first), b = vertex(constraints_[s].second);
       if (a < 0 || b < 0 || !tri.ForceSegment(a, b)) LastErrorCode = Incomplete;
+    }
+    // No constraint is lost without a word: once all are forced (a later one
+    // may split an earlier one), each whose ends are triangulated must be a
+    // chain of edges.
+    for (const auto& [first, second] : constraints_) {
+      const int32_t a = vertex(first), b = vertex(second);
+      if (a >= 0 && b >= 0 && !tri.CoversSegment(a, b)) LastErrorCode = Incomplete;
     }
   }
 

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "core/Predicates.h"
+#include "core/Records.h"
 
 namespace orvane {
 
@@ -258,18 +261,183 @@ bool WorkTriangulation::InsertFrom(int32_t p, int32_t t0) {
   return true;
 }
 
-void WorkTriangulation::RemoveTrianglesWithVertexFrom(int32_t firstRemoved) {
+// What the removal of the enclosing triangle leaves to the hull cover: the
+// inserted points that were corners of removed triangles, and each edge of a
+// kept triangle that faced a removed one, keyed as the kept triangle runs it
+// (counter-clockwise).
+struct WorkTriangulation::HullRim {
+  std::vector<int32_t> vertices;
+  std::vector<std::pair<uint64_t, std::pair<int32_t, int>>> keptEdges;
+};
+
+void WorkTriangulation::RemoveTrianglesWithVertexFrom(int32_t firstRemoved, bool coverHull) {
+  auto removed = [&](const Tri& tri) {
+    return tri.v[0] >= firstRemoved || tri.v[1] >= firstRemoved || tri.v[2] >= firstRemoved;
+  };
+  HullRim rim;
   for (size_t t = 0; t < tris.size(); ++t) {
     const Tri& tri = tris[t];
-    if (tri.alive &&
-        (tri.v[0] >= firstRemoved || tri.v[1] >= firstRemoved || tri.v[2] >= firstRemoved))
-      Kill(static_cast<int32_t>(t));
+    if (!tri.alive || !removed(tri)) continue;
+    if (coverHull) {
+      for (int i = 0; i < 3; ++i) {
+        if (tri.v[i] < firstRemoved) rim.vertices.push_back(tri.v[i]);
+        const int32_t nb = tri.n[i];
+        if (nb < 0 || !tris[static_cast<size_t>(nb)].alive || removed(tris[static_cast<size_t>(nb)]))
+          continue;
+        const Tri& o = tris[static_cast<size_t>(nb)];
+        for (int k = 0; k < 3; ++k)
+          if (o.n[k] == static_cast<int32_t>(t))
+            rim.keptEdges.push_back({EdgeKey(o.v[Next(k)], o.v[Prev(k)]), {nb, k}});
+      }
+    }
+    Kill(static_cast<int32_t>(t));
   }
   std::fill(vertexTri.begin(), vertexTri.end(), -1);
   for (size_t t = 0; t < tris.size(); ++t) {
     if (!tris[t].alive) continue;
     for (int32_t v : tris[t].v) vertexTri[static_cast<size_t>(v)] = static_cast<int32_t>(t);
   }
+  if (coverHull) CoverHull(rim);
+}
+
+// The finite enclosing triangle loses exactly the Delaunay triangles of the
+// points whose circumcircle holds one of its corners; the triangles that stay
+// are Delaunay triangles of the points (their circles hold no point). The
+// lost ones fill the pockets between the kept triangles and the convex hull,
+// and every corner of them was a corner of a removed triangle. So they are
+// rebuilt by Delaunay gift-wrapping from the hull edges, over those rim
+// vertices only: the apex over an open edge is the rim vertex on its inner
+// side whose circle with the edge holds no other, which is the Delaunay
+// triangle's apex because that circle holds no point at all. The in-circle
+// ties are broken as insertion breaks them, so the result is the
+// triangulation that insertion with the corners at infinity would give.
+void WorkTriangulation::CoverHull(const HullRim& rim) {
+  std::vector<int32_t> V = rim.vertices;
+  std::sort(V.begin(), V.end());
+  V.erase(std::unique(V.begin(), V.end()), V.end());
+  // Beyond 1e60 the in-circle determinant (fourth powers) overflows.
+  for (int32_t v : V) {
+    const PointRec& p = pts[static_cast<size_t>(v)];
+    if (!(std::fabs(p.X) < 1e60 && std::fabs(p.Y) < 1e60)) return;
+  }
+  if (V.size() < 3) return;
+
+  // Convex hull of the rim vertices (it holds every point on the hull of
+  // all of them), counter-clockwise, with the points on its edges: the
+  // Delaunay edges along the hull join consecutive collinear points.
+  std::vector<int32_t> byXY = V;
+  std::sort(byXY.begin(), byXY.end(), [&](int32_t a, int32_t b) {
+    const PointRec &A = pts[static_cast<size_t>(a)], &B = pts[static_cast<size_t>(b)];
+    return A.X < B.X || (A.X == B.X && A.Y < B.Y);
+  });
+  const int32_t first = byXY.front(), last = byXY.back();
+  if (std::all_of(byXY.begin(), byXY.end(), [&](int32_t v) { return Orient(first, last, v) == 0; }))
+    return;  // collinear: no triangle
+  std::vector<int32_t> hull;
+  auto chain = [&](auto begin, auto end) {
+    const size_t base = hull.size();
+    for (auto it = begin; it != end; ++it) {
+      while (hull.size() >= base + 2 && Orient(hull[hull.size() - 2], hull.back(), *it) < 0)
+        hull.pop_back();
+      hull.push_back(*it);
+    }
+    hull.pop_back();  // the next chain starts there
+  };
+  chain(byXY.begin(), byXY.end());
+  chain(byXY.rbegin(), byXY.rend());
+
+  // Directed edges with a triangle on their left (-1: the outside of the
+  // hull), and the edges still open.
+  std::unordered_map<uint64_t, std::pair<int32_t, int>> closed;
+  closed.reserve(4 * V.size() + rim.keptEdges.size());
+  for (const auto& [key, side] : rim.keptEdges) closed.emplace(key, side);
+  std::vector<std::pair<int32_t, int32_t>> open;
+  for (size_t k = 0; k < hull.size(); ++k) {
+    const int32_t a = hull[k], b = hull[(k + 1) % hull.size()];
+    closed.emplace(EdgeKey(b, a), std::pair<int32_t, int>{-1, -1});
+    open.push_back({a, b});
+  }
+
+  // A triangulation of m points has fewer than 2m triangles.
+  size_t budget = 2 * V.size() + 4;
+  while (!open.empty()) {
+    const auto [a, b] = open.back();
+    open.pop_back();
+    if (closed.count(EdgeKey(a, b))) continue;
+    int32_t c = -1;
+    Tri probe;
+    probe.v[0] = a;
+    probe.v[1] = b;
+    for (int32_t v : V) {
+      if (v == a || v == b || !(Orient(a, b, v) > 0)) continue;
+      probe.v[2] = c;
+      if (c < 0 || InCircleOf(probe, v) > 0) c = v;
+    }
+    if (c < 0 || closed.count(EdgeKey(b, c)) || closed.count(EdgeKey(c, a)) || budget-- == 0)
+      return;  // not reached with exact predicates
+    const int32_t t = NewTri(a, b, c);
+    for (int i = 0; i < 3; ++i) {
+      Tri& tri = tris[static_cast<size_t>(t)];
+      const int32_t u = tri.v[Next(i)], w = tri.v[Prev(i)];
+      closed.emplace(EdgeKey(u, w), std::pair<int32_t, int>{t, i});
+      auto twin = closed.find(EdgeKey(w, u));
+      if (twin == closed.end()) {
+        open.push_back({w, u});
+      } else if (twin->second.first >= 0) {
+        tri.n[i] = twin->second.first;
+        tris[static_cast<size_t>(twin->second.first)].n[twin->second.second] = t;
+      }
+      vertexTri[static_cast<size_t>(tri.v[i])] = t;
+    }
+  }
+}
+
+bool WorkTriangulation::CoversSegment(int32_t a, int32_t b) const {
+  if (a == b) return true;
+  const PointRec &A = pts[static_cast<size_t>(a)], &B = pts[static_cast<size_t>(b)];
+  const double len = std::hypot(B.X - A.X, B.Y - A.Y);
+  if (!(len > 0)) return false;
+  auto progress = [&](int32_t v) {
+    const PointRec& P = pts[static_cast<size_t>(v)];
+    return (P.X - A.X) * (B.X - A.X) + (P.Y - A.Y) * (B.Y - A.Y);
+  };
+  auto nearSegment = [&](int32_t v) {
+    const PointRec& P = pts[static_cast<size_t>(v)];
+    const double o = Orient2D(A.X, A.Y, B.X, B.Y, P.X, P.Y);
+    return o == 0 || std::fabs(o) / len <= CoincidenceTolerance;
+  };
+  const double whole = progress(b);
+  std::vector<int32_t> stack{a};
+  std::unordered_set<int32_t> seen;
+  while (!stack.empty()) {
+    const int32_t v = stack.back();
+    stack.pop_back();
+    if (!seen.insert(v).second) continue;
+    const int32_t start = vertexTri[static_cast<size_t>(v)];
+    if (start < 0) continue;
+    const double here = progress(v);
+    for (int dir = 0; dir < 2; ++dir) {
+      int32_t cur = start;
+      bool around = false;
+      for (size_t guard = 0; cur >= 0 && guard < tris.size() + 1; ++guard) {
+        const Tri& tri = tris[static_cast<size_t>(cur)];
+        const int i = IndexOf(tri, v);
+        if (!tri.alive || i < 0) break;
+        for (int32_t w : {tri.v[Next(i)], tri.v[Prev(i)]}) {
+          if (w == b) return true;
+          const double p = progress(w);
+          if (p > here && p < whole && nearSegment(w)) stack.push_back(w);
+        }
+        cur = dir == 0 ? tri.n[Next(i)] : tri.n[Prev(i)];
+        if (cur == start) {
+          around = true;
+          break;
+        }
+      }
+      if (around) break;
+    }
+  }
+  return false;
 }
 
 bool WorkTriangulation::FindEdge(int32_t a, int32_t b, int32_t& t, int& edge) const {

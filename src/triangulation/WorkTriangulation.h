@@ -49,8 +49,12 @@ class WorkTriangulation {
   int32_t Insert(int32_t p);
 
   // Deletes every triangle with a vertex at or above firstRemoved (the
-  // enclosing triangle's corners) and refreshes vertexTri.
-  void RemoveTrianglesWithVertexFrom(int32_t firstRemoved);
+  // enclosing triangle's corners) and refreshes vertexTri. With coverHull,
+  // the Delaunay triangles of the inserted points that went with them (those
+  // whose circumcircle reaches a corner of the finite enclosing triangle) are
+  // put back, so that the triangles cover the convex hull of the inserted
+  // points; the triangles that stayed are not touched.
+  void RemoveTrianglesWithVertexFrom(int32_t firstRemoved, bool coverHull = false);
 
   // Makes a-b a chain of edges marked as constraints. A segment through an
   // existing vertex is split there; a segment that crosses an earlier
@@ -59,6 +63,11 @@ class WorkTriangulation {
   // segment cannot be forced (an end is not triangulated, or it leaves the
   // triangulated area); what it could force stays forced.
   bool ForceSegment(int32_t a, int32_t b);
+
+  // Whether a-b is covered by a chain of edges, each leading to a vertex
+  // nearer b that lies on the segment or within the coincidence tolerance of
+  // it (points made at constraint crossings are rounded onto it).
+  bool CoversSegment(int32_t a, int32_t b) const;
 
   void Kill(int32_t t);
 
@@ -83,6 +92,8 @@ class WorkTriangulation {
   int32_t StartTriangle() const;
   int64_t Rank(int32_t v) const;
   bool InsertFrom(int32_t p, int32_t t0);
+  struct HullRim;
+  void CoverHull(const HullRim& rim);
   bool ForceOne(int32_t a, int32_t b, std::vector<std::pair<int32_t, int32_t>>& pending,
                 bool reversed = false);
   int32_t SplitConstraintAt(int32_t t, int edge, int32_t a, int32_t b);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 
 #include "core/Kernels.h"
 #include "reference/PointListReference.h"
@@ -528,6 +529,132 @@ void TriangulatorReference::TriangulateSide(const std::vector<int32_t>& side,
   }
 }
 
+double TriangulatorReference::PerturbedInCircle(int32_t a, int32_t b, int32_t c, int32_t d) const {
+  auto at = [&](int32_t i) -> const PointRec& { return workPoints_[static_cast<size_t>(i)]; };
+  auto orient = [&](int32_t p, int32_t q, int32_t r) {
+    return Orient2D(at(p).X, at(p).Y, at(q).X, at(q).Y, at(r).X, at(r).Y);
+  };
+  const double r = InCircle(at(a).X, at(a).Y, at(b).X, at(b).Y, at(c).X, at(c).Y, at(d).X, at(d).Y);
+  if (r != 0) return r;
+  // On the circle: insertion in X order keeps the triangle when the point of
+  // the four that comes last lies on it. Each point is lifted by an
+  // infinitesimal growing with its index, so the highest index decides
+  // through its cofactor (the next highest when that one is 0).
+  std::array<int32_t, 4> order = {a, b, c, d};
+  std::sort(order.begin(), order.end(), std::greater<>());
+  for (int32_t top : order) {
+    double cof = 0;
+    if (top == a) cof = orient(d, b, c);
+    if (top == b) cof = orient(a, d, c);
+    if (top == c) cof = orient(a, b, d);
+    if (top == d) cof = -orient(a, b, c);
+    if (cof != 0) return cof;
+  }
+  return 0;
+}
+
+bool TriangulatorReference::HasTriangleLeftOf(int32_t a, int32_t b) const {
+  for (size_t t = 1; t < triangles_.size(); ++t) {
+    const WorkTriangle& tri = triangles_[t];
+    const std::array<int32_t, 3> v = {tri.P1, tri.P2, tri.P3};
+    if (std::count(v.begin(), v.end(), a) == 0 || std::count(v.begin(), v.end(), b) == 0) continue;
+    const int32_t c = tri.P1 + tri.P2 + tri.P3 - a - b;
+    const PointRec &A = workPoints_[static_cast<size_t>(a)], &B = workPoints_[static_cast<size_t>(b)],
+                   &C = workPoints_[static_cast<size_t>(c)];
+    if (Orient2D(A.X, A.Y, B.X, B.Y, C.X, C.Y) > 0) return true;
+  }
+  return false;
+}
+
+void TriangulatorReference::CoverHull() {
+  // The distinct positions: of equal X and Y only the first is triangulated.
+  std::vector<int32_t> points;
+  for (int32_t i = 1; i <= n_; ++i) {
+    const PointRec& p = workPoints_[static_cast<size_t>(i)];
+    const bool repeat = std::any_of(points.begin(), points.end(), [&](int32_t k) {
+      return workPoints_[static_cast<size_t>(k)].X == p.X &&
+             workPoints_[static_cast<size_t>(k)].Y == p.Y;
+    });
+    if (!repeat && std::isfinite(p.X) && std::isfinite(p.Y) && std::abs(p.X) < 1e60 &&
+        std::abs(p.Y) < 1e60)
+      points.push_back(i);
+  }
+  if (points.size() < 3) return;
+  auto at = [&](int32_t i) -> const PointRec& { return workPoints_[static_cast<size_t>(i)]; };
+  auto orient = [&](int32_t p, int32_t q, int32_t r) {
+    return Orient2D(at(p).X, at(p).Y, at(q).X, at(q).Y, at(r).X, at(r).Y);
+  };
+  auto dist2 = [&](int32_t p, int32_t q) {
+    return (at(p).X - at(q).X) * (at(p).X - at(q).X) + (at(p).Y - at(q).Y) * (at(p).Y - at(q).Y);
+  };
+  // Jarvis march, counter-clockwise, through every point on the hull's
+  // edges: from each hull point the next is the nearest of those with no
+  // point to their right.
+  int32_t start = points.front();
+  for (int32_t p : points)
+    if (at(p).Y < at(start).Y || (at(p).Y == at(start).Y && at(p).X < at(start).X)) start = p;
+  std::vector<int32_t> hull{start};
+  for (size_t guard = 0; guard <= points.size(); ++guard) {
+    const int32_t h = hull.back();
+    int32_t next = 0;
+    for (int32_t q : points) {
+      if (q == h) continue;
+      const bool extreme = std::none_of(points.begin(), points.end(),
+                                        [&](int32_t r) { return orient(h, q, r) < 0; });
+      if (extreme && (next == 0 || dist2(h, q) < dist2(h, next))) next = q;
+    }
+    if (next == 0 || next == start) break;
+    hull.push_back(next);
+  }
+  if (hull.size() < 3) return;  // collinear
+
+  // Gift-wrapping over every open edge: the apex is the point on its left
+  // whose circle with it holds no other.
+  std::vector<std::pair<int32_t, int32_t>> open;
+  for (size_t k = 0; k < hull.size(); ++k) open.push_back({hull[k], hull[(k + 1) % hull.size()]});
+  while (!open.empty()) {
+    const auto [a, b] = open.back();
+    open.pop_back();
+    if (HasTriangleLeftOf(a, b)) continue;
+    int32_t c = 0;
+    for (int32_t v : points) {
+      if (v == a || v == b || orient(a, b, v) <= 0) continue;
+      if (c == 0 || PerturbedInCircle(a, b, c, v) > 0) c = v;
+    }
+    if (c == 0) continue;
+    triangles_.push_back({a, b, c, false});
+    open.push_back({c, b});
+    open.push_back({a, c});
+  }
+}
+
+bool TriangulatorReference::SegmentCovered(XYRec A, XYRec B) const {
+  int32_t ia = 0, ib = 0;
+  std::vector<std::pair<double, int32_t>> on;
+  for (int32_t i = 1; i <= n_; ++i) {
+    const PointRec& p = workPoints_[static_cast<size_t>(i)];
+    if (p.X == A.X && p.Y == A.Y && ia == 0) ia = i;
+    if (p.X == B.X && p.Y == B.Y && ib == 0) ib = i;
+  }
+  if (ia == 0 || ib == 0 || ia == ib) return true;  // not between two work points
+  // The first of each position on the closed segment, along it.
+  for (int32_t i = 1; i <= n_; ++i) {
+    const PointRec& p = workPoints_[static_cast<size_t>(i)];
+    if (Orient2D(A.X, A.Y, B.X, B.Y, p.X, p.Y) != 0 || p.X < std::min(A.X, B.X) ||
+        p.X > std::max(A.X, B.X) || p.Y < std::min(A.Y, B.Y) || p.Y > std::max(A.Y, B.Y))
+      continue;
+    const double t = (p.X - A.X) * (B.X - A.X) + (p.Y - A.Y) * (B.Y - A.Y);
+    if (std::none_of(on.begin(), on.end(), [&](const auto& q) { return q.first == t; }))
+      on.push_back({t, i});
+  }
+  std::sort(on.begin(), on.end());
+  for (size_t k = 1; k < on.size(); ++k) {
+    const int32_t a = on[k - 1].second, b = on[k].second;
+    if (!HasTriangleLeftOf(a, b) && !HasTriangleLeftOf(b, a)) return false;
+  }
+  return true;
+}
+
 void TriangulatorReference::RemoveByCentroid(const std::vector<XYRec>& ring, bool keepInside) {
   for (int32_t t = 1; t <= walkCount_; ++t) {
     WorkTriangle& tri = triangles_[static_cast<size_t>(t)];
@@ -586,12 +713,21 @@ std::optional<TriangleMesh> TriangulatorReference::GetTriangleMesh(double ladoMa
       ++i;
     }
   }
+  // The product's choice: the Delaunay triangles along the hull that the
+  // finite super-triangle took with it are put back before the constraints.
+  CoverHull();
   walkCount_ = static_cast<int32_t>(triangles_.size()) - 1;
 
   // Constraint segments in order: boundary, breaklines, areas.
   for (int32_t s = 1; s <= constraintCount_ / 2; ++s)
     if (!ForceEdge(constraintList_[static_cast<size_t>(2 * s - 1)],
                    constraintList_[static_cast<size_t>(2 * s)]))
+      LastErrorCode = 2;
+  // The product's check: a segment between two work points that is not a
+  // chain of edges is reported.
+  for (int32_t s = 1; s <= constraintCount_ / 2; ++s)
+    if (!SegmentCovered(constraintList_[static_cast<size_t>(2 * s - 1)],
+                        constraintList_[static_cast<size_t>(2 * s)]))
       LastErrorCode = 2;
   // Clipping to the boundary ring (closed by its first entry).
   if (ringCount_ > 0) {

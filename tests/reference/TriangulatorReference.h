@@ -9,7 +9,12 @@
 // few thousand points at most.
 //
 // Where it departs from the literal procedure it does what the product does:
-//  - every triangle with a super-triangle corner is deleted;
+//  - every triangle with a super-triangle corner is deleted, and then the
+//    Delaunay triangles of the points that went with them are put back by
+//    gift-wrapping from the convex hull (Jarvis march over all points), so
+//    that the result covers the hull; constraints are forced after that;
+//  - after the constraints, a segment between two work points that is not a
+//    chain of edges (through the points exactly on it) sets code 2;
 //  - with no boundary item the convex hull is not computed (it only fills
 //    an index list that nothing reads);
 //  - a breakline with a single vertex gives no segment, an area with fewer
@@ -89,6 +94,10 @@ class TriangulatorReference {
                        std::vector<int32_t>& slots, std::vector<bool>& used,
                        std::vector<WorkTriangle>& made);
   void RemoveByCentroid(const std::vector<XYRec>& ring, bool keepInside);
+  double PerturbedInCircle(int32_t a, int32_t b, int32_t c, int32_t d) const;
+  bool HasTriangleLeftOf(int32_t a, int32_t b) const;
+  void CoverHull();
+  bool SegmentCovered(XYRec A, XYRec B) const;
 
   bool initialised_ = false;
   int boundaryMode_ = 1;
