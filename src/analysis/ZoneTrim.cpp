@@ -155,6 +155,17 @@ bool ZoneClassifier::Contains(double X, double Y) const {
   return false;
 }
 
+int32_t CountPointsInZones(const PointList& points, std::span<const PointList> zones,
+                           int32_t limit) {
+  const ZoneClassifier classifier(zones);
+  int32_t n = 0;
+  for (int32_t i = 1; i <= points.count() && n < limit; ++i) {
+    const PointRec& p = points.Point(i);
+    if (classifier.Contains(p.X, p.Y)) ++n;
+  }
+  return n;
+}
+
 std::vector<int32_t> TrianglesOutsideZones(const TriangleMesh& mesh,
                                            std::span<const PointList> zones) {
   const ZoneClassifier classifier(zones);

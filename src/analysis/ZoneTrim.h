@@ -42,6 +42,12 @@ class ZoneClassifier {
   std::vector<Zone> zones_;
 };
 
+// How many of the points some zone of Model 1100 contains, counting no
+// further than limit: a build refuses zones that keep too few points to make
+// a surface of the survey rather than of the zones' own corners.
+int32_t CountPointsInZones(const PointList& points, std::span<const PointList> zones,
+                           int32_t limit);
+
 // 1-based indices, ascending, of the triangles whose centroid lies in no
 // zone of Model 1100.
 std::vector<int32_t> TrianglesOutsideZones(const TriangleMesh& mesh,

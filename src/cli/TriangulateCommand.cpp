@@ -15,6 +15,9 @@ namespace orvane::cli {
 
 namespace {
 
+// A surface was written, but not every constraint is an edge of it.
+constexpr int kExitIncomplete = 3;
+
 struct TriangulateOptions {
   std::string points, breaklines, zones, holes, out;
   double maxSide = 1000;
@@ -41,8 +44,10 @@ int RunTriangulate(const TriangulateOptions& o) {
   for (const InputReport& input : result.Inputs)
     for (const std::string& line : input.Report.Describe(input.File.string()))
       std::cerr << line << '\n';
-  if (result.ZoneCount > 1)
-    std::cerr << o.zones << ": " << result.ZoneCount << " zones; the last one is the boundary\n";
+  if (!result.Refusal.empty()) {
+    std::cerr << o.points << ": no surface built (" << result.Refusal << ")\n";
+    return 2;
+  }
 
   const bool cancelled = Interrupted() || result.ErrorCode == Triangulator::Cancelled;
   if (cancelled) {
@@ -51,8 +56,10 @@ int RunTriangulate(const TriangulateOptions& o) {
   }
   std::cout << "points: " << (result.Mesh ? result.Mesh->PointCount() : result.PointCount) << '\n'
             << "triangles: " << (result.Mesh ? result.Mesh->TriangleCount() : 0) << '\n'
-            << "error: " << result.ErrorCode << '\n'
-            << "time reading: " << FormatFixed(result.ReadSeconds, 3) << " s\n";
+            << "error: " << result.ErrorCode << '\n';
+  if (result.ZoneCount > 1)
+    std::cout << "removed outside zones: " << result.TrimmedTriangles << '\n';
+  std::cout << "time reading: " << FormatFixed(result.ReadSeconds, 3) << " s\n";
   for (const Triangulator::PhaseTime& phase : result.Phases)
     std::cout << "time " << phase.code << ": " << FormatFixed(phase.seconds, 3) << " s\n";
   std::cout.flush();
@@ -60,10 +67,20 @@ int RunTriangulate(const TriangulateOptions& o) {
     std::cerr << "cancelled: " << o.out << " not written\n";
     return 2;
   }
-  if (!result.Mesh) {
-    std::cerr << o.points << ": no surface built (fewer than three points to triangulate)\n";
+  // A surface without triangles would replace a good file with nothing.
+  if (!result.Mesh || result.Mesh->TriangleCount() == 0) {
+    std::cerr << o.points << ": no surface built ("
+              << (result.Mesh ? "no triangle can be formed: the points are collinear, coincide "
+                                "or lie outside the zones"
+                              : "fewer than three points to triangulate")
+              << "); " << o.out << " not written\n";
     return 2;
   }
+  const bool incomplete = result.ErrorCode != Triangulator::Done;
+  if (incomplete)
+    std::cerr << o.points
+              << ": some breakline, boundary or hole segments could not be made "
+                 "edges of the surface; it is written all the same\n";
   result.Mesh->Tag = std::filesystem::path(o.out).stem().string();
   std::string reason;
   {
@@ -74,7 +91,7 @@ int RunTriangulate(const TriangulateOptions& o) {
     std::cerr << o.out << ": cannot save surface: " << reason << '\n';
     return 2;
   }
-  return 0;
+  return incomplete ? kExitIncomplete : 0;
 }
 
 }  // namespace
@@ -86,7 +103,11 @@ Runner AddTriangulateCommand(CLI::App& app) {
       "Build a surface (.dsp) from points (.xyz) and optional breaklines, zones and holes.\n"
       "Prints points (of the surface, or handed to the triangulator when none was built),\n"
       "triangles, error (0 done, 1 cancelled, 2 incomplete, 3 nothing to triangulate) and\n"
-      "the time of each phase. Ctrl+C cancels and writes nothing.");
+      "the time of each phase. One zone is the boundary; two or more trim the surface to\n"
+      "the triangles whose centroid lies in a zone, as a build does.\n"
+      "Exit status: 0 written; 3 written, but some constraint segments could not be made\n"
+      "edges (a warning says so); 2 nothing written (no triangle, unreadable input, zones\n"
+      "enclosing fewer than three points, cancelled by Ctrl+C, or the save failed).");
   cmd->add_option("POINTS", o->points, "Source points (.xyz: x y z per line)")->required();
   cmd->add_option("--breaklines", o->breaklines, "Breaklines (.brk, separated by BREAKLINE lines)");
   cmd->add_option("--zones", o->zones, "Inclusion zones (.bnd, separated by ZONA_INC lines)");

@@ -5,12 +5,12 @@
 #include <tuple>
 #include <utility>
 
+#include "analysis/ZoneTrim.h"
 #include "core/AtomicFile.h"
 #include "core/Status.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextFiles.h"
-#include "analysis/ZoneTrim.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {
@@ -128,6 +128,20 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
   clock.End("decimate");
   if (cancelled()) return Cancelled(std::move(r));
 
+  // Zones that hold (almost) none of the points would give a surface made of
+  // their own corners in place of the survey.
+  if (!project.ZoneList.empty()) {
+    const int32_t inside = CountPointsInZones(project.SourcePoints, project.ZoneList, 3);
+    if (inside < 3) {
+      r.Message = xyz.string() + ": no surface built (" +
+                  (project.ZoneList.size() == 1 ? "the boundary" : "the zones") + " enclose" +
+                  (project.ZoneList.size() == 1 ? "s " : " ") +
+                  (inside == 0 ? "none" : "only " + std::to_string(inside)) +
+                  " of the points; at least 3 are needed)";
+      Release();
+      return r;
+    }
+  }
   // One zone bounds the triangulation; several trim it afterwards.
   if (project.ZoneList.size() == 1) project.BreaklineList.push_back(project.ZoneList.front());
   Triangulator triangulator;

@@ -1,8 +1,12 @@
 #include "project/TriangulateFiles.h"
 
 #include <chrono>
+#include <iterator>
+#include <span>
+#include <string>
 #include <utility>
 
+#include "analysis/ZoneTrim.h"
 #include "core/Status.h"
 
 namespace orvane {
@@ -38,7 +42,16 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request) {
     return n;
   };
   readPolylines(request.Breaklines, PolylineLayout::Breaklines);
+  const size_t firstZone = constraints.size();
   result.ZoneCount = static_cast<int32_t>(readPolylines(request.Zones, PolylineLayout::Zones));
+  // As a build does: one zone is the boundary, several trim the surface
+  // afterwards (and are no constraint of the triangulation).
+  std::vector<PointList> zones;
+  if (result.ZoneCount >= 2) {
+    zones.assign(std::make_move_iterator(constraints.begin() + static_cast<ptrdiff_t>(firstZone)),
+                 std::make_move_iterator(constraints.end()));
+    constraints.resize(firstZone);
+  }
   readPolylines(request.Holes, PolylineLayout::Holes);
   result.ReadSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -47,6 +60,19 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request) {
   if (TakeCancel()) {
     result.ErrorCode = Triangulator::Cancelled;
     return result;
+  }
+  if (result.ZoneCount > 0) {
+    const std::span<const PointList> all =
+        zones.empty() ? std::span<const PointList>(constraints).subspan(firstZone, 1)
+                      : std::span<const PointList>(zones);
+    const int32_t inside = CountPointsInZones(points.Points, all, 3);
+    if (inside < 3) {
+      result.Refusal =
+          std::string(result.ZoneCount == 1 ? "the boundary encloses " : "the zones enclose ") +
+          (inside == 0 ? "none" : "only " + std::to_string(inside)) +
+          " of the points; at least 3 are needed";
+      return result;
+    }
   }
   Triangulator triangulator;
   triangulator.Initialise(points.Points, constraints);
@@ -58,6 +84,13 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request) {
   result.Mesh = triangulator.GetTriangleMesh(request.MaxSide);
   result.ErrorCode = triangulator.LastErrorCode;
   result.Phases = triangulator.PhaseTimes();
+  if (result.Mesh && !zones.empty()) {
+    result.TrimmedTriangles = TrimToZones(*result.Mesh, zones);
+    if (TakeCancel()) {
+      result.Mesh.reset();
+      result.ErrorCode = Triangulator::Cancelled;
+    }
+  }
   return result;
 }
 

@@ -35,6 +35,10 @@ struct TriangulateResult {
   std::string InputError;
   std::vector<InputReport> Inputs;  // in the order read: points, breaklines, zones, holes
   int32_t ZoneCount = 0;            // polygons of the zones file
+  // Why nothing was triangulated although the files were read ("" when
+  // something was): zones that keep fewer than three of the points.
+  std::string Refusal;
+  int32_t TrimmedTriangles = 0;  // removed outside the zones (two or more)
   // Points handed to the triangulator: those read plus the constraint
   // vertices that matched none of them.
   int32_t PointCount = 0;
@@ -46,9 +50,10 @@ struct TriangulateResult {
   std::vector<Triangulator::PhaseTime> Phases;
 };
 
-// Reads the files and triangulates. The zones are the triangulator's
-// boundary items (with several, the last one is the boundary), the holes its
-// areas, the breaklines its breaklines. Progress and phases go to
+// Reads the files and triangulates, with the zones as a build uses them: one
+// zone is the triangulator's boundary, two or more trim the triangulated
+// surface to the triangles whose centroid some zone contains. The holes are
+// the triangulator's areas, the breaklines its breaklines. Progress and phases go to
 // CurrentStatus(). CancelRequested is cleared at the start, like every
 // operation does, and honoured after reading the files, after preparing the
 // triangulation and during point insertion.

@@ -275,6 +275,16 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
   EXPECT_EQ(saved.PointCount(), 18);
   ExpectValidSurface(saved, "two zones");
   EXPECT_EQ(Project().ZoneList.size(), 2u);  // kept for whoever reads them next
+
+  // A boundary around none of the points would make a surface of its own
+  // corners: refused, and the surface stays as it was.
+  const std::string before = Read(dir_ / "A.dsp");
+  Write("A.bnd", "500 500 0\r\n600 500 0\r\n600 600 0\r\n500 600 0\r\n");
+  BuildResult none = BuildSurface(dir_, "A");
+  EXPECT_FALSE(none.Built);
+  EXPECT_NE(none.Message.find("the boundary encloses none of the points"), std::string::npos)
+      << none.Message;
+  EXPECT_EQ(Read(dir_ / "A.dsp"), before);
 }
 
 // Points given out of X order, some outside the boundary: the saved points

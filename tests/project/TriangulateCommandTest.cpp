@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "core/Status.h"
 #include "core/TriangleMesh.h"
@@ -146,6 +148,35 @@ TEST_F(TriangulateCommandTest, UnreadableInputsExitWithOneLineAndWriteNothing) {
         Triangulate(Path("grid.xyz") + " --max-side " + side + " --out " + Path("x.dsp")).status, 2)
         << side;
   EXPECT_FALSE(fs::exists(dir_ / "x.dsp"));
+}
+
+TEST_F(TriangulateCommandTest, NeverReplacesASurfaceWithNothing) {
+  Write("grid.xyz", GridPoints());
+  ASSERT_EQ(Triangulate(Path("grid.xyz") + " --out " + Path("good.dsp")).status, 0);
+  const std::string good = Read(dir_ / "good.dsp");
+  Write("zone.bnd", "0 0 0\n10 0 0\n10 10 0\n0 10 0\n");  // far from every point
+  for (const auto& [points, extra] : std::initializer_list<std::pair<std::string, std::string>>{
+           {"0 0 1\n1 1 1\n2 2 1\n3 3 1\n", ""},               // collinear
+           {"5 5 1\n5 5 1\n5 5 1\n5.0002 5 1\n", ""},          // one spot
+           {GridPoints(), " --zones " + Path("zone.bnd")}}) {  // encloses none
+    Write("bad.xyz", points);
+    const Run run = Triangulate(Path("bad.xyz") + extra + " --out " + Path("good.dsp"));
+    EXPECT_EQ(run.status, 2) << points << run.out << run.err;
+    EXPECT_NE(run.err.find("no surface built"), std::string::npos) << run.err;
+    EXPECT_EQ(Read(dir_ / "good.dsp"), good);
+  }
+
+  // Two zones trim the surface as a build does: the two cells whose
+  // centroids they hold, instead of the last zone bounding the points.
+  Write("zones.bnd",
+        "500000 4500000 0\n500010.5 4500000 0\n500010.5 4500010.5 0\n500000 4500010.5 "
+        "0\nZONA_INC\n500040 4500040 0\n500050.5 4500040 0\n500050.5 4500050.5 0\n500040 "
+        "4500050.5 0\n");
+  const Run two =
+      Triangulate(Path("grid.xyz") + " --zones " + Path("zones.bnd") + " --out " + Path("two.dsp"));
+  EXPECT_EQ(two.status, 0) << two.err;
+  EXPECT_EQ(FirstLines(two.out, 4),
+            "points: 8\ntriangles: 4\nerror: 0\nremoved outside zones: 46\n");
 }
 
 TEST_F(TriangulateCommandTest, CancelDuringInsertionReturnsNoMesh) {
