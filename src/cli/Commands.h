@@ -31,5 +31,8 @@ Runner AddImportCommand(CLI::App& app);
 Runner AddSaveAsCommand(CLI::App& app);
 Runner AddRenameCommand(CLI::App& app);
 Runner AddDeleteCommand(CLI::App& app);
+// volume, elevation (AnalysisCommands.cpp).
+Runner AddVolumeCommand(CLI::App& app);
+Runner AddElevationCommand(CLI::App& app);
 
 }  // namespace orvane::cli

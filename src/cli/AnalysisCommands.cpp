@@ -1,0 +1,183 @@
+// volume and elevation: figures of one surface file.
+
+#include <charconv>
+#include <cmath>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/ElevationQueries.h"
+#include "analysis/Volume.h"
+#include "cli/Commands.h"
+#include "cli/Interrupt.h"
+#include "core/NumberText.h"
+#include "core/TriangleMesh.h"
+#include "project/TextFiles.h"
+
+namespace orvane::cli {
+
+namespace {
+
+// The whole text as a finite number with "." as decimal point, whatever the
+// locale; nullopt otherwise.
+std::optional<double> ParseCoordinate(const std::string& text) {
+  double v = 0;
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;
+  const auto [end, ec] = std::from_chars(first, last, v);
+  if (ec != std::errc() || end != last || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+CLI::Validator FiniteNumber(const char* what) {
+  return CLI::Validator(
+      [what](std::string& text) -> std::string {
+        if (!ParseCoordinate(text))
+          return std::string("a finite number is expected for ") + what + ", not \"" + text + "\"";
+        return {};
+      },
+      "NUMBER");
+}
+
+bool LoadSurface(const std::string& file, TriangleMesh& mesh) {
+  std::string reason;
+  if (mesh.LoadFromBinary(file, &reason)) return true;
+  // Open failures already name the file.
+  if (reason.rfind(file, 0) == 0)
+    std::cerr << reason << '\n';
+  else
+    std::cerr << file << ": cannot load surface: " << reason << '\n';
+  return false;
+}
+
+int Cancelled() {
+  std::cout.flush();
+  std::cerr << "cancelled\n";
+  return 2;
+}
+
+struct VolumeOptions {
+  std::string file;
+  std::string base = "0";
+};
+
+int RunVolume(const VolumeOptions& o) {
+  InterruptGuard guard;
+  TriangleMesh mesh;
+  if (!LoadSurface(o.file, mesh)) return 2;
+  if (Interrupted()) return Cancelled();
+  const double volume = Volume(mesh, *ParseCoordinate(o.base));
+  if (Interrupted()) return Cancelled();
+  std::cout << "volume: " << FormatNumber(volume) << '\n';
+  return 0;
+}
+
+struct ElevationOptions {
+  std::string file;
+  std::vector<std::string> coordinates;
+  std::string points;
+};
+
+int RunElevation(const ElevationOptions& o) {
+  InterruptGuard guard;
+  if (o.points.empty() == o.coordinates.empty()) {
+    std::cerr << (o.points.empty() ? "elevation: no position given (X Y pairs or --points)"
+                                   : "elevation: give X Y pairs or --points, not both")
+              << '\n';
+    return 2;
+  }
+  std::vector<XYRec> queries;
+  if (!o.points.empty()) {
+    const PointFile read = ReadPointFile(o.points);
+    for (const std::string& line : read.Report.Describe(o.points)) std::cerr << line << '\n';
+    if (!read.Report.ok()) {
+      std::cerr << read.Report.Error << '\n';
+      return 2;
+    }
+    queries.reserve(static_cast<size_t>(read.Points.count()));
+    for (int32_t i = 1; i <= read.Points.count(); ++i) {
+      const PointRec p = *read.Points.GetPoint(i);
+      queries.push_back({p.X, p.Y});
+    }
+  } else {
+    if (o.coordinates.size() % 2 != 0) {
+      std::cerr << "elevation: coordinates come in X Y pairs; " << o.coordinates.size()
+                << " numbers given\n";
+      return 2;
+    }
+    for (size_t i = 0; i < o.coordinates.size(); i += 2) {
+      const std::optional<double> x = ParseCoordinate(o.coordinates[i]);
+      const std::optional<double> y = ParseCoordinate(o.coordinates[i + 1]);
+      if (!x || !y) {
+        std::cerr << "elevation: \"" << o.coordinates[x ? i + 1 : i]
+                  << "\" is not a finite number (\".\" is the decimal point)\n";
+        return 2;
+      }
+      queries.push_back({*x, *y});
+    }
+  }
+  TriangleMesh mesh;
+  if (!LoadSurface(o.file, mesh)) return 2;
+  if (Interrupted()) return Cancelled();
+
+  // NaN marks "no triangle under the point": no plane height is NaN unless
+  // the surface itself holds one, which has no height to print either.
+  constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+  constexpr size_t kChunk = 4096;
+  std::string out;
+  for (size_t start = 0; start < queries.size(); start += kChunk) {
+    if (Interrupted()) return Cancelled();
+    out.clear();
+    const size_t end = std::min(queries.size(), start + kChunk);
+    for (size_t i = start; i < end; ++i) {
+      const XYRec& q = queries[i];
+      const double z = InterpolateZ(mesh, q.X, q.Y, kNone);
+      AppendNumber(out, q.X);
+      out += ' ';
+      AppendNumber(out, q.Y);
+      out += ' ';
+      if (std::isnan(z))
+        out += '-';
+      else
+        AppendNumber(out, z);
+      out += '\n';
+    }
+    std::cout << out;
+  }
+  std::cout.flush();
+  return std::cout ? 0 : 2;
+}
+
+}  // namespace
+
+Runner AddVolumeCommand(CLI::App& app) {
+  auto o = std::make_shared<VolumeOptions>();
+  auto* cmd = app.add_subcommand(
+      "volume",
+      "Print \"volume: V\", the volume in m3 between a surface (.dsp) and a level:\n"
+      "plan area times mean height above the level, summed over the triangles;\n"
+      "negative where the surface lies below the level.");
+  cmd->add_option("FILE", o->file, "Surface file (.dsp)")->required();
+  cmd->add_option("--base", o->base, "Base elevation in metres (default 0)")
+      ->check(FiniteNumber("--base"));
+  return [o]() { return RunVolume(*o); };
+}
+
+Runner AddElevationCommand(CLI::App& app) {
+  auto o = std::make_shared<ElevationOptions>();
+  auto* cmd = app.add_subcommand(
+      "elevation",
+      "Print \"X Y Z\" for each plan position, Z the height of the surface (.dsp) there,\n"
+      "or \"X Y -\" where no triangle lies under it. Positions are X Y pairs after FILE\n"
+      "or the points of --points. Ctrl+C stops after the lines already printed.");
+  cmd->add_option("FILE", o->file, "Surface file (.dsp)")->required();
+  cmd->add_option("COORDINATES", o->coordinates, "X Y [X Y ...], metres");
+  cmd->add_option("--points", o->points, "Positions from a point file (.xyz: x y z per line)");
+  return [o]() { return RunElevation(*o); };
+}
+
+}  // namespace orvane::cli
