@@ -4,8 +4,6 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <map>
-#include <string>
-#include <vector>
 
 #include "cli/Commands.h"
 #include "project/Settings.h"
@@ -40,9 +38,7 @@ int main(int argc, char** argv) {
   }
   // The texts of messages come from the settings, as in the desktop program.
   try {
-    std::vector<std::string> warnings;
-    orvane::LoadSettings(&warnings);
-    for (const std::string& w : warnings) std::cerr << "settings: " << w << '\n';
+    orvane::LoadSettings();
   } catch (const orvane::SettingsError& e) {
     const auto file = orvane::FindSettingsFile();
     std::cerr << "settings" << (file ? " (" + file->string() + ")" : std::string()) << ": "
