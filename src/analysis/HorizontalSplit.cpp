@@ -115,12 +115,13 @@ void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& L
     const TriangleRec& t = mesh.Triangle(i);
     ExtentsRec box;
     for (const PointRec* v : {&t.A, &t.B, &t.C}) GrowExtents(box, *v);
-    if (box.Max.Z <= Elevation) {
-      lower.AddTriangle(t.A, t.B, t.C);
-      continue;
-    }
+    // Up before down: a triangle lying in the plane goes up.
     if (box.Min.Z >= Elevation) {
       upper.AddTriangle(t.A, t.B, t.C);
+      continue;
+    }
+    if (box.Max.Z <= Elevation) {
+      lower.AddTriangle(t.A, t.B, t.C);
       continue;
     }
     const TriangleSplit split = SplitTriangle(t.A, t.B, t.C, Elevation);

@@ -10,7 +10,7 @@
 
 #include "core/TriangleMesh.h"
 
-namespace orvane::testing {
+namespace orvane::test_surfaces {
 
 struct SurfaceShape {
   double east = 0, north = 0;  // origin
@@ -20,6 +20,7 @@ struct SurfaceShape {
   double snapTo = 5;        // elevation some vertices are put exactly at
   double snapShare = 0.2;   // share of vertices snapped to it
   double jitter = 0.3;      // of the spacing
+  double zStep = 0;         // elevations rounded to multiples of it (0: not)
 };
 
 // A jittered grid of points, each cell cut into two triangles along a random
@@ -32,6 +33,7 @@ inline TriangleMesh RandomSurface(const SurfaceShape& s, std::mt19937_64& rng) {
       const double x = s.east + (c + s.jitter * (u(rng) - 0.5)) * s.spacing;
       const double y = s.north + (r + s.jitter * (u(rng) - 0.5)) * s.spacing;
       double z = s.zLow + u(rng) * (s.zHigh - s.zLow);
+      if (s.zStep > 0) z = s.zLow + std::round((z - s.zLow) / s.zStep) * s.zStep;
       if (u(rng) < s.snapShare) z = s.snapTo;
       m.AddPoint(x, y, z);
     }
@@ -76,4 +78,4 @@ inline void ExpectSameMesh(const TriangleMesh& got, const TriangleMesh& want,
   EXPECT_EQ(got.LastErrorCode, want.LastErrorCode) << what;
 }
 
-}  // namespace orvane::testing
+}  // namespace orvane::test_surfaces

@@ -14,9 +14,9 @@
 namespace orvane {
 namespace {
 
-using testing::ExpectSameMesh;
-using testing::RandomSurface;
-using testing::SurfaceShape;
+using test_surfaces::ExpectSameMesh;
+using test_surfaces::RandomSurface;
+using test_surfaces::SurfaceShape;
 
 // A copy of `m` whose points sit at the critical distances from the
 // originals (0, just under, exactly at and just over 0.001 on one axis or

@@ -121,10 +121,8 @@ void LiteralHorizontalSplitSimple(const TriangleMesh& mesh, double Elevation,
     GrowExtents(box, t.B);
     GrowExtents(box, t.C);
     int flag = 0;
-    if (box.Max.Z <= Elevation)
-      flag = -1;
-    else if (box.Min.Z >= Elevation)
-      flag = 1;
+    if (box.Max.Z <= Elevation) flag = -1;
+    if (box.Min.Z >= Elevation) flag = 1;
     if (flag == -1) {
       lower.AddTriangle(t.A, t.B, t.C);
     } else if (flag == 1) {

@@ -1,0 +1,144 @@
+// The split at an elevation against the literal procedure (scanned point
+// lists, all-pairs merges), and the geometry of its results.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "analysis/HorizontalSplit.h"
+#include "analysis/MergeSplitMeshes.h"
+#include "core/Status.h"
+#include "reference/MergeSplitReference.h"
+#include "support/MeshChecks.h"
+
+namespace orvane {
+namespace {
+
+using test_surfaces::ExpectSameMesh;
+using test_surfaces::RandomSurface;
+using test_surfaces::SurfaceShape;
+
+double PlanArea(const TriangleMesh& m) {
+  double sum = 0;
+  for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
+    const TriangleRec& r = m.Triangle(t);
+    // Relative to the first corner: survey coordinates keep their digits.
+    const double bx = r.B.X - r.A.X, by = r.B.Y - r.A.Y, cx = r.C.X - r.A.X, cy = r.C.Y - r.A.Y;
+    sum += std::abs(bx * cy - by * cx) / 2;
+  }
+  return sum;
+}
+
+TEST(HorizontalSplitSimple, MatchesLiteralSplit) {
+  const SurfaceShape shapes[] = {
+      {0, 0, 12, 12, 1, 0, 10, 5, 0.25, 0.3, 0.25},
+      {500000, 4500000, 25, 20, 0.5, 100, 104, 102, 0.3, 0.4, 0.05},
+      // Points packed at millimetres: pieces and vertices within 0.001.
+      {500000.0005, 4500000.0005, 10, 10, 0.0015, 0, 0.004, 0.002, 0.3, 0.9},
+      // Elevations a hair from the plane: crossing points within 0.001 of a
+      // vertex, whose sliver the triangulation of a piece leaves out.
+      {500000, 4500000, 25, 20, 0.5, 101.99, 102.01, 102, 0.3, 0.4},
+      // Mostly flat at the elevation: triangles lying in the plane.
+      {100, 200, 15, 15, 2, 4, 6, 5, 0.8, 0.2, 0.5},
+  };
+  unsigned seed = 11;
+  for (const SurfaceShape& shape : shapes) {
+    for (int round = 0; round < 3; ++round, ++seed) {
+      std::mt19937_64 rng(seed);
+      TriangleMesh source = RandomSurface(shape, rng);
+      const ExtentsRec box = source.GetExtents();
+      for (double e : {shape.snapTo, shape.snapTo + 0.0123, box.Min.Z, box.Max.Z,
+                       (box.Min.Z + 3 * box.Max.Z) / 4}) {
+        const std::string what = "seed " + std::to_string(seed) + " at " + std::to_string(e);
+        TriangleMesh lower, upper, literalLower, literalUpper;
+        HorizontalSplitSimple(source, e, lower, upper);
+        reference::LiteralHorizontalSplitSimple(source, e, literalLower, literalUpper);
+        ExpectSameMesh(lower, literalLower, what + " lower");
+        ExpectSameMesh(upper, literalUpper, what + " upper");
+        EXPECT_EQ(source.LastErrorCode, 0);
+
+        // Each side lies on its side of the plane; together they cover the
+        // source's plan area (where no corner of a piece comes within 0.001
+        // of another).
+        if (shape.zStep == 0) continue;
+        for (const TriangleRec& t : lower.Triangles().subspan(1))
+          for (const PointRec* v : {&t.A, &t.B, &t.C}) EXPECT_LE(v->Z, e) << what;
+        for (const TriangleRec& t : upper.Triangles().subspan(1))
+          for (const PointRec* v : {&t.A, &t.B, &t.C}) EXPECT_GE(v->Z, e) << what;
+        const double whole = PlanArea(source);
+        EXPECT_NEAR(PlanArea(lower) + PlanArea(upper), whole, 1e-9 * whole + 1e-12) << what;
+
+        lower.Reindex();
+        upper.Reindex();
+        VerifyIndexed(lower);
+        VerifyIndexed(upper);
+      }
+    }
+  }
+}
+
+TEST(HorizontalSplitSimple, TrianglesAtTheElevation) {
+  auto split = [](std::initializer_list<PointRec> corners, double e) {
+    TriangleMesh m;
+    const auto* c = corners.begin();
+    m.AddTriangle(c[0].X, c[0].Y, c[0].Z, 0, c[1].X, c[1].Y, c[1].Z, 0, c[2].X, c[2].Y, c[2].Z, 0);
+    TriangleMesh lower, upper;
+    HorizontalSplitSimple(m, e, lower, upper);
+    return std::pair{lower.TriangleCount(), upper.TriangleCount()};
+  };
+  using Counts = std::pair<int32_t, int32_t>;
+  // Highest vertex at the elevation: down whole; lowest at it: up whole;
+  // lying in it: up.
+  EXPECT_EQ(split({{0, 0, 1}, {10, 0, 5}, {0, 10, 5}}, 5), (Counts{1, 0}));
+  EXPECT_EQ(split({{0, 0, 9}, {10, 0, 5}, {0, 10, 5}}, 5), (Counts{0, 1}));
+  EXPECT_EQ(split({{0, 0, 5}, {10, 0, 5}, {0, 10, 5}}, 5), (Counts{0, 1}));
+  // One above, two below: a triangle above, a quadrilateral (two) below;
+  // and the other way round.
+  EXPECT_EQ(split({{0, 0, 9}, {10, 0, 1}, {0, 10, 2}}, 5), (Counts{2, 1}));
+  EXPECT_EQ(split({{0, 0, 1}, {10, 0, 9}, {0, 10, 8}}, 5), (Counts{1, 2}));
+  // A vertex exactly at the elevation between one above and one below.
+  EXPECT_EQ(split({{0, 0, 5}, {10, 0, 9}, {0, 10, 1}}, 5), (Counts{1, 1}));
+
+  // The crossing point does not depend on the direction of the edge and
+  // lies exactly in the plane.
+  const PointRec a{500000.123, 4500000.456, 101.7}, b{500003.9, 4499998.2, 98.35},
+      c{500001, 4500004, 99};
+  const TriangleSplit one = SplitTriangle(a, b, c, 100), other = SplitTriangle(b, a, c, 100);
+  ASSERT_EQ(one.Upper.Count, 3);
+  ASSERT_EQ(one.Lower.Count, 4);
+  EXPECT_EQ(one.Upper.Vertices[0], (PointRec{a.X, a.Y, a.Z, 0}));
+  EXPECT_EQ(one.Upper.Vertices[1], other.Upper.Vertices[0]);  // on a-b
+  EXPECT_EQ(one.Upper.Vertices[1].Z, 100);
+  EXPECT_EQ(one.Lower.Vertices[0], one.Upper.Vertices[1]);
+}
+
+TEST(HorizontalSplitSimple, CancelDeliversNothing) {
+  std::mt19937_64 rng(3);
+  TriangleMesh source = RandomSurface({0, 0, 30, 30, 1, 0, 10, 5, 0.2, 0.3}, rng);
+  TriangleMesh lower = RandomSurface({0, 0, 3, 3, 1, 0, 10, 5, 0.2, 0.3}, rng), upper;
+  const TriangleMesh lowerBefore = lower;
+  auto status = Status::Create();
+  status->Delay = 0;
+  int reports = 0;
+  status->Progress = [&](int32_t& pct) {
+    if (++reports == 1 && pct < 50) return;
+    CancelRequested = true;  // on a later report, part-way through
+  };
+  status->Listen();
+  HorizontalSplitSimple(source, 5, lower, upper);
+  Status::Create()->Listen();
+  EXPECT_EQ(source.LastErrorCode, 1);
+  EXPECT_FALSE(CancelRequested);
+  EXPECT_GT(reports, 1);
+  ExpectSameMesh(lower, lowerBefore, "lower");
+  EXPECT_EQ(upper.TriangleCount() + upper.PointCount(), 0);
+
+  // An empty source gives two empty meshes.
+  TriangleMesh empty;
+  HorizontalSplitSimple(empty, 5, lower, upper);
+  EXPECT_EQ(lower.TriangleCount() + lower.PointCount() + upper.TriangleCount(), 0);
+}
+
+}  // namespace
+}  // namespace orvane
