@@ -4,6 +4,8 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "project/Settings.h"
@@ -28,8 +30,6 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddSaveAsCommand);
   add(orvane::cli::AddRenameCommand);
   add(orvane::cli::AddDeleteCommand);
-  add(orvane::cli::AddVolumeCommand);
-  add(orvane::cli::AddElevationCommand);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -38,7 +38,9 @@ int main(int argc, char** argv) {
   }
   // The texts of messages come from the settings, as in the desktop program.
   try {
-    orvane::LoadSettings();
+    std::vector<std::string> warnings;
+    orvane::LoadSettings(&warnings);
+    for (const std::string& w : warnings) std::cerr << "settings: " << w << '\n';
   } catch (const orvane::SettingsError& e) {
     const auto file = orvane::FindSettingsFile();
     std::cerr << "settings" << (file ? " (" + file->string() + ")" : std::string()) << ": "

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <system_error>
 
 namespace orvane {
@@ -362,13 +363,24 @@ std::vector<std::filesystem::path> SettingsSearchPath() {
   return paths;
 }
 
-std::optional<std::filesystem::path> FindSettingsFile() {
-  for (const auto& path : SettingsSearchPath()) {
+std::optional<std::filesystem::path> FindSettingsFile(std::vector<std::string>* warnings) {
+  const auto paths = SettingsSearchPath();
+  const char* override = std::getenv("ORVANE_SETTINGS");
+  const bool chosen = override != nullptr && *override != '\0';
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const auto& path = paths[i];
     std::error_code ec;
-    // A file we may not even look at still counts as found, so that reading
-    // it reports the failure instead of silently using another store.
     const auto status = std::filesystem::status(path, ec);
-    if (status.type() != std::filesystem::file_type::not_found) return path;
+    if (status.type() == std::filesystem::file_type::not_found) continue;
+    // The store named by ORVANE_SETTINGS, and the last one left, count as
+    // found even when they cannot be read, so that reading them reports the
+    // failure. A user's own store that cannot be read (a home folder closed
+    // to us) gives way to the shipped one: every command would fail else.
+    if (chosen || i + 1 == paths.size()) return path;
+    std::ifstream probe(path, std::ios::binary);
+    if (probe && status.type() == std::filesystem::file_type::regular) return path;
+    if (warnings != nullptr)
+      warnings->push_back(path.string() + ": cannot be read; the shipped settings are used");
   }
   return std::nullopt;
 }

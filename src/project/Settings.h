@@ -132,8 +132,9 @@ std::string ReadSetting(std::string_view appName, std::string_view section, std:
 //  3. the program's data folder: <program folder>/data/settings.reg, then
 //     <program folder>/../share/orvane/settings.reg.
 std::vector<std::filesystem::path> SettingsSearchPath();
-// The first candidate that exists; nullopt when none does.
-std::optional<std::filesystem::path> FindSettingsFile();
+// The first candidate that exists; nullopt when none does. A user's store
+// that exists but cannot be read is passed over, with a line in warnings.
+std::optional<std::filesystem::path> FindSettingsFile(std::vector<std::string>* warnings = nullptr);
 
 // The folder of the running executable ("" when it cannot be found).
 std::filesystem::path ProgramFolder();

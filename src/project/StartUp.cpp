@@ -32,8 +32,8 @@ void LoadSettings(const SettingsStore& store) {
   state.ApplicationTitle = state.Text(text::kApplicationTitle);
 }
 
-void LoadSettings() {
-  const auto file = FindSettingsFile();
+void LoadSettings(std::vector<std::string>* warnings) {
+  const auto file = FindSettingsFile(warnings);
   LoadSettings(file ? SettingsStore::Load(*file) : SettingsStore());
 }
 

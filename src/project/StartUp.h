@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "project/Settings.h"
 
@@ -31,8 +32,9 @@ std::filesystem::path HelpFilePathFor(const std::filesystem::path& programFolder
 // SettingsError of ReadSetting; the state is changed only when every read
 // succeeded.
 void LoadSettings(const SettingsStore& store);
-// The same from the store in force (FindSettingsFile).
-void LoadSettings();
+// The same from the store in force (FindSettingsFile, whose warnings go to
+// warnings when given).
+void LoadSettings(std::vector<std::string>* warnings = nullptr);
 
 struct ProjectArgument {
   std::string Name;

@@ -9,6 +9,7 @@
 
 #include "core/AtomicFile.h"
 #include "core/NumberText.h"
+#include "project/NameCase.h"
 #include "project/ProjectState.h"
 #include "project/TextIds.h"
 
@@ -63,12 +64,6 @@ FileSetResult Refuse(FileSetRefusal code, std::string_view detail = {}) {
 
 bool IsSeparator(char c) {
   return c == '/' || c == '\\';
-}
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
 }
 
 std::string Lower(std::string_view s) {
@@ -457,7 +452,7 @@ FileSetResult SaveSurfaceAs(const std::shared_ptr<TriangleMesh>& surface,
 
 FileSetResult RenameSurface(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed) {
   if (!surface) return Refuse(FileSetRefusal::NoSurface);
-  const std::string newName = Upper(typed);
+  const std::string newName = UpperCaseName(typed);
   const std::string oldName = SurfaceName(*surface);
   if (const FileSetRefusal bad = CheckSurfaceName(newName); bad != FileSetRefusal::None)
     return Refuse(bad, newName);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "project/ProjectState.h"
 #include "project/Settings.h"
@@ -206,6 +207,18 @@ TEST_F(ShippedSettingsTest, LookupOrder) {
     ScopedEnv override("ORVANE_SETTINGS", (kShippedData / "settings-es.reg").string());
     LoadSettings();
     EXPECT_EQ(Project().LanguageCode, "es");
+  }
+  // A user store that cannot be read gives way to the shipped one, with a
+  // warning, instead of failing every command.
+  fs::remove(config / "orvane" / "settings.reg");
+  fs::create_directories(config / "orvane" / "settings.reg");
+  {
+    ScopedEnv noOverride("ORVANE_SETTINGS", "");
+    ScopedEnv xdg("XDG_CONFIG_HOME", config.string());
+    std::vector<std::string> warnings;
+    EXPECT_NE(FindSettingsFile(&warnings), config / "orvane" / "settings.reg");
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("cannot be read; the shipped settings are used"), std::string::npos);
   }
   fs::remove_all(config);
   // The build puts the shipped defaults beside the command-line program.

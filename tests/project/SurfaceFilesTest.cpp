@@ -43,7 +43,7 @@ TEST(SurfaceFilesTest, SurfaceNamesThatCannotBeFileNames) {
   for (const char* bad : {"", ".", "..", "A/B", "A\\B", "A:B", "A*", "A?", "A\"", "A|B", "A<",
                           "TAB\tX", "TRAIL ", "TRAIL."})
     EXPECT_NE(CheckSurfaceName(bad), FileSetRefusal::None) << '"' << bad << '"';
-  for (const char* good : {"A", "LOTE A", "PLAN-2.1X", "Ñ"})
+  for (const char* good : {"A", "LOTE ÑANDÚ", "PLAN-2.1X", "Ñ"})
     EXPECT_EQ(CheckSurfaceName(good), FileSetRefusal::None) << good;
   EXPECT_FALSE(RefusalMessage(FileSetRefusal::NameInUse).empty());
   // The language table words a refusal when it holds the entry.
@@ -295,23 +295,23 @@ TEST_F(FileSetTest, RenameMovesItsListAndRefusesWithoutChange) {
   EXPECT_EQ(Files(), before);
   EXPECT_EQ(SurfaceName(*a), "A");
 
-  const FileSetResult r = RenameSurface(a, "lote a");
+  const FileSetResult r = RenameSurface(a, "lote ñandú");
   ASSERT_TRUE(r.ok()) << r.Message;
-  EXPECT_EQ(SurfaceName(*a), "LOTE A");
+  EXPECT_EQ(SurfaceName(*a), "LOTE ÑANDÚ");
   std::vector<std::string> deleted;
   for (const fs::path& f : r.Deleted) deleted.push_back(f.filename());
   EXPECT_EQ(deleted,
             (std::vector<std::string>{"A.dsp", "A.xyz", "A.bnd", "A.con", "A.brk", "A.tin"}));
   for (const char* ext : {".dsp", ".xyz", ".bnd", ".brk", ".con", ".tin"})
-    EXPECT_TRUE(FileExists(P(std::string("LOTE A") + ext))) << ext;
+    EXPECT_TRUE(FileExists(P(std::string("LOTE ÑANDÚ") + ext))) << ext;
   for (const char* ext : {".exc", ".rgb", ".col"}) {  // not in the rename list
     EXPECT_TRUE(FileExists(P(std::string("A") + ext))) << ext;
-    EXPECT_FALSE(FileExists(P(std::string("LOTE A") + ext))) << ext;
+    EXPECT_FALSE(FileExists(P(std::string("LOTE ÑANDÚ") + ext))) << ext;
   }
-  EXPECT_EQ(ReadText(P("LOTE A.brk")), "A.brk");
+  EXPECT_EQ(ReadText(P("LOTE ÑANDÚ.brk")), "A.brk");
   TriangleMesh saved;
-  ASSERT_TRUE(saved.LoadFromBinary(P("LOTE A.dsp")));
-  EXPECT_EQ(SurfaceName(saved), "LOTE A");
+  ASSERT_TRUE(saved.LoadFromBinary(P("LOTE ÑANDÚ.dsp")));
+  EXPECT_EQ(SurfaceName(saved), "LOTE ÑANDÚ");
 }
 
 // A step that fails (a companion that cannot be read) leaves every file as
