@@ -2,13 +2,15 @@
 // Validity of a triangulated surface, decided with the exact predicates:
 // every triangle clockwise and non-degenerate, no two triangles overlap,
 // every constraint segment is covered by edges, and every edge that is not on
-// a constraint is locally Delaunay.
+// a constraint is locally Delaunay; and, for surfaces built without a
+// boundary, that the triangles cover the convex hull of the points.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -135,6 +137,57 @@ inline void VerifyTin(const TriangleMesh& m, const std::vector<Segment2>& constr
     EXPECT_GE(InCircle(t1.A.X, t1.A.Y, t1.B.X, t1.B.Y, t1.C.X, t1.C.Y, o.X, o.Y), 0)
         << "edge " << e.first << "-" << e.second << " is not locally Delaunay";
   }
+}
+
+// The triangles cover the convex hull of the mesh's distinct point positions:
+// every hull edge (between consecutive points along it, collinear ones
+// included) is a triangle edge, and the plan areas add up to the hull's.
+inline void ExpectCoversConvexHull(const TriangleMesh& m) {
+  using Position = std::pair<double, double>;
+  std::set<Position> distinct;
+  for (int32_t i = 1; i <= m.PointCount(); ++i) distinct.insert({m.Point(i).X, m.Point(i).Y});
+  const std::vector<Position> p(distinct.begin(), distinct.end());  // by X, then Y
+  ASSERT_GE(p.size(), 3u);
+  auto orient = [](const Position& a, const Position& b, const Position& c) {
+    return Orient2D(a.first, a.second, b.first, b.second, c.first, c.second);
+  };
+  // Monotone chain keeping the points on the hull's edges.
+  std::vector<Position> hull;
+  for (int pass = 0; pass < 2; ++pass) {
+    const size_t base = hull.size();
+    for (size_t k = 0; k < p.size(); ++k) {
+      const Position& q = pass == 0 ? p[k] : p[p.size() - 1 - k];
+      while (hull.size() >= base + 2 && orient(hull[hull.size() - 2], hull.back(), q) < 0)
+        hull.pop_back();
+      hull.push_back(q);
+    }
+    hull.pop_back();
+  }
+  std::set<std::pair<Position, Position>> edges;
+  double triangles = 0;
+  const Position o = p.front();  // areas relative to one point keep their digits
+  auto cross = [&](const Position& a, const Position& b) {
+    return (a.first - o.first) * (b.second - o.second) - (a.second - o.second) * (b.first - o.first);
+  };
+  for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
+    const TriangleRec& tr = m.Triangle(t);
+    const Position v[3] = {{tr.A.X, tr.A.Y}, {tr.B.X, tr.B.Y}, {tr.C.X, tr.C.Y}};
+    for (int i = 0; i < 3; ++i) {
+      edges.insert({v[i], v[(i + 1) % 3]});
+      triangles -= cross(v[i], v[(i + 1) % 3]) / 2;  // clockwise
+    }
+  }
+  double area = 0;
+  int missing = 0;
+  for (size_t k = 0; k < hull.size(); ++k) {
+    const Position &a = hull[k], &b = hull[(k + 1) % hull.size()];
+    area += cross(a, b) / 2;
+    if (!edges.count({a, b}) && !edges.count({b, a}) && ++missing <= 5)
+      ADD_FAILURE() << "hull edge (" << a.first << ", " << a.second << ")-(" << b.first << ", "
+                    << b.second << ") is not an edge";
+  }
+  EXPECT_EQ(missing, 0) << "of " << hull.size() << " hull edges";
+  EXPECT_NEAR(triangles, area, 1e-9 * area) << "the triangles leave part of the hull uncovered";
 }
 
 }  // namespace orvane

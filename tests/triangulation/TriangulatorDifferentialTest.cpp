@@ -274,16 +274,17 @@ std::vector<Triple> CanonicalTriangles(const TriangleMesh& m) {
 
 enum Outcome { Compared, Uncertain, LiteralCavityFault };
 
-// Breakline and hole edges between the points their vertices were matched
-// to (boundary edges along the hull of the points may be missing: the
-// enclosing triangle is finite).
-std::vector<Segment2> InnerConstraintSegments(const Case& c, const PointList& initialised) {
+// Boundary, breakline and hole edges between the points their vertices were
+// matched to.
+std::vector<Segment2> ConstraintSegments(const Case& c, const PointList& initialised) {
   std::vector<Segment2> out;
   auto matched = [&](const PointRec& v) {
     return initialised.Point(initialised.FindPoint(v.X, v.Y));
   };
   for (const PointList& l : c.constraints) {
-    if (l.Model != PointListModel::Hole && l.Model != PointListModel::Breakline) continue;
+    if (l.Model != PointListModel::Hole && l.Model != PointListModel::Breakline &&
+        l.Model != PointListModel::Boundary)
+      continue;
     for (int32_t i = 1; i < l.count(); ++i) {
       const PointRec a = matched(l.Point(i)), b = matched(l.Point(i + 1));
       out.push_back({a.X, a.Y, b.X, b.Y});
@@ -311,7 +312,7 @@ Outcome CompareBuild(const Case& c, bool exactInsertion = false) {
   if (literal.SlitCavities() > 0 || literal.BrokenCavities() > 0) {
     EXPECT_TRUE(got);
     EXPECT_EQ(product.LastErrorCode, 0);
-    if (got && c.ladoMax >= 1000) VerifyTin(*got, InnerConstraintSegments(c, forProduct));
+    if (got && c.ladoMax >= 1000) VerifyTin(*got, ConstraintSegments(c, forProduct));
     return LiteralCavityFault;
   }
 
@@ -461,7 +462,7 @@ TEST(TriangulatorDifferential, CavitiesTheLiteralProcedureMissesAreForced) {
     const auto got = product.GetTriangleMesh();
     ASSERT_TRUE(got);
     EXPECT_EQ(product.LastErrorCode, 0);
-    VerifyTin(*got, InnerConstraintSegments(c, forProduct));
+    VerifyTin(*got, ConstraintSegments(c, forProduct));
   }
 }
 

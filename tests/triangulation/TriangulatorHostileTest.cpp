@@ -149,6 +149,7 @@ TEST(TriangulatorHostile, RandomSurveyPointsAreNumberedInXOrder) {
   ASSERT_TRUE(mesh);
   EXPECT_EQ(mesh->PointCount(), 3000);
   VerifyTin(*mesh);
+  ExpectCoversConvexHull(*mesh);
   for (int32_t i = 2; i <= mesh->PointCount(); ++i)
     EXPECT_LE(mesh->Point(i - 1).X, mesh->Point(i).X);
 }
@@ -200,6 +201,7 @@ TEST(TriangulatorHostile, CollinearRunsAreTriangulatedThrough) {
     auto mesh = Build(p);
     ASSERT_TRUE(mesh);
     VerifyTin(*mesh);
+    ExpectCoversConvexHull(*mesh);
     const auto used = UsedPoints(*mesh);
     for (auto [x, y] : run)
       EXPECT_TRUE(used.count(MeshIndexOf(*mesh, o.east + x, o.north + y))) << x << ", " << y;
@@ -387,9 +389,15 @@ TEST(TriangulatorHostile, PhasesAreReportedInOrder) {
       EXPECT_LE(pct, 100);
     }
     EXPECT_EQ(rec.percents.back(), 100);
-    // The hole and the breakline are kept (boundary edges on the hull of the
-    // points may be missing: the enclosing triangle is finite).
-    VerifyTin(*mesh, {{20, 20.3, 70, 30.1}, {40, 60, 60, 60}, {60, 60, 55, 75}, {55, 75, 40, 60}});
+    // The boundary, the hole and the breakline are kept.
+    VerifyTin(*mesh, {{5, 5, 95, 5},
+                      {95, 5, 95, 95},
+                      {95, 95, 5, 95},
+                      {5, 95, 5, 5},
+                      {20, 20.3, 70, 30.1},
+                      {40, 60, 60, 60},
+                      {60, 60, 55, 75},
+                      {55, 75, 40, 60}});
   }
   {
     StatusRecorder rec;
