@@ -1,12 +1,16 @@
 #include "analysis/ElevationQueries.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "core/Kernels.h"
+#include "core/RadixSort.h"
 #include "core/TriangleIndex.h"
 #include "core/TriangleMesh.h"
 
@@ -79,6 +83,16 @@ std::optional<bool> QuickClosedTest(const TriangleRec& t, double X, double Y) {
   return false;
 }
 
+// The 16 low bits of v at the even bit positions of the result.
+uint64_t SpreadBits(uint32_t v) {
+  uint64_t x = v & 0xFFFF;
+  x = (x | x << 8) & 0x00FF00FF;
+  x = (x | x << 4) & 0x0F0F0F0F;
+  x = (x | x << 2) & 0x33333333;
+  x = (x | x << 1) & 0x55555555;
+  return x;
+}
+
 bool OnClosedOutline(const TriangleRec& t, double X, double Y) {
   if (!InTriangleBox(X, Y, t.A, t.B, t.C)) return false;
   if (const std::optional<bool> quick = QuickClosedTest(t, X, Y)) return *quick;
@@ -125,7 +139,44 @@ void InterpolateZ(const TriangleMesh& mesh, std::span<const XYRec> queries, doub
                   std::span<double> heights) {
   if (heights.size() != queries.size())
     throw std::invalid_argument("InterpolateZ: one height per query expected");
-  for (size_t i = 0; i < queries.size(); ++i)
+  constexpr size_t kFewQueries = 4096;
+  if (queries.size() < kFewQueries) {
+    for (size_t i = 0; i < queries.size(); ++i)
+      heights[i] = InterpolateZ(mesh, queries[i].X, queries[i].Y, DefaultValue);
+    return;
+  }
+  // Scattered queries over a large surface spend their time waiting for
+  // memory: each touches a different part of the index and the triangles.
+  // Answered in the order of a Z-curve over their plan box, neighbours in
+  // turn share what the previous ones brought into the cache. Each answer
+  // depends only on its own position, so the order changes nothing else.
+  double xlo = std::numeric_limits<double>::infinity(), ylo = xlo;
+  double xhi = -xlo, yhi = -xlo;
+  for (const XYRec& q : queries)
+    if (std::isfinite(q.X) && std::isfinite(q.Y)) {
+      xlo = std::min(xlo, q.X);
+      xhi = std::max(xhi, q.X);
+      ylo = std::min(ylo, q.Y);
+      yhi = std::max(yhi, q.Y);
+    }
+  const double sx = xhi > xlo ? 65535.0 / (xhi - xlo) : 0;
+  const double sy = yhi > ylo ? 65535.0 / (yhi - ylo) : 0;
+  std::vector<uint64_t> keys(queries.size());
+  std::vector<uint32_t> order(queries.size());
+  for (size_t i = 0; i < queries.size(); ++i) {
+    const XYRec& q = queries[i];
+    order[i] = static_cast<uint32_t>(i);
+    if (!(std::isfinite(q.X) && std::isfinite(q.Y)) || !std::isfinite(sx * (q.X - xlo)) ||
+        !std::isfinite(sy * (q.Y - ylo))) {
+      keys[i] = 0;
+      continue;
+    }
+    const auto cx = static_cast<uint32_t>(std::clamp(sx * (q.X - xlo), 0.0, 65535.0));
+    const auto cy = static_cast<uint32_t>(std::clamp(sy * (q.Y - ylo), 0.0, 65535.0));
+    keys[i] = SpreadBits(cx) | SpreadBits(cy) << 1;
+  }
+  RadixSort(keys, order);
+  for (const uint32_t i : order)
     heights[i] = InterpolateZ(mesh, queries[i].X, queries[i].Y, DefaultValue);
 }
 
