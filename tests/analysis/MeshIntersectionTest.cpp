@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/IntersectionKernels.h"
+#include "analysis/MeshIntersection.h"
+#include "core/PointList.h"
+#include "reference/MeshIntersectionReference.h"
+#include "triangulation/Triangulator.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr double kE = 5e5, kN = 4.5e6;  // survey coordinates
+
+using Height = std::function<double(double, double)>;
+
+TriangleMesh Triangulate(PointList points) {
+  Triangulator t;
+  t.Initialise(points);
+  std::optional<TriangleMesh> mesh = t.GetTriangleMesh(1e6);
+  EXPECT_TRUE(mesh.has_value());
+  return mesh ? std::move(*mesh) : TriangleMesh{};
+}
+
+// n random points in [x0, x0 + size]^2 plus the extra ones, shifted by the
+// origin (e, n0), heights from z of the local position.
+TriangleMesh RandomSurface(std::mt19937_64& rng, double e, double n0, double x0, double y0,
+                           double size, int n, const Height& z,
+                           const std::vector<XYRec>& extra = {}) {
+  std::uniform_real_distribution<double> u(0, size);
+  PointList pts;
+  auto add = [&](double x, double y) { pts.AddVertex(e + x, n0 + y, z(x, y), 0); };
+  for (int i = 0; i < n; ++i) add(x0 + u(rng), y0 + u(rng));
+  for (const XYRec& p : extra) add(p.X, p.Y);
+  return Triangulate(std::move(pts));
+}
+
+// A grid of squares of side d, each split along a random diagonal.
+TriangleMesh GridSurface(std::mt19937_64& rng, double x0, double y0, double d, int nx, int ny,
+                         const Height& z) {
+  TriangleMesh m;
+  auto v = [&](int i, int j) {
+    const double x = x0 + i * d, y = y0 + j * d;
+    return PointRec{kE + x, kN + y, z(x, y), 0};
+  };
+  auto add = [&](const PointRec& a, const PointRec& b, const PointRec& c) {
+    m.AddTriangle(a.X, a.Y, a.Z, 0, b.X, b.Y, b.Z, 0, c.X, c.Y, c.Z, 0);
+  };
+  for (int i = 0; i < nx; ++i)
+    for (int j = 0; j < ny; ++j) {
+      if (rng() % 2) {
+        add(v(i, j), v(i + 1, j), v(i + 1, j + 1));
+        add(v(i, j), v(i + 1, j + 1), v(i, j + 1));
+      } else {
+        add(v(i, j), v(i + 1, j), v(i, j + 1));
+        add(v(i + 1, j), v(i + 1, j + 1), v(i, j + 1));
+      }
+    }
+  return m;
+}
+
+void ExpectSameSegments(const std::vector<PlanSegment>& got, const std::vector<PlanSegment>& want,
+                        const std::string& what) {
+  ASSERT_EQ(got.size(), want.size()) << what;
+  for (size_t k = 0; k < got.size(); ++k)
+    if (!(got[k] == want[k])) {
+      ADD_FAILURE() << what << ": segment " << k << " differs";
+      return;
+    }
+}
+
+void ExpectSameOverlay(const TriangleMesh& A, const TriangleMesh& B, const std::string& what) {
+  const std::vector<PlanSegment> want =
+      reference::LiteralOverlaySegments(A.Triangles(), B.Triangles());
+  ExpectSameSegments(OverlaySegments(A, B), want, what);
+  EXPECT_FALSE(want.empty()) << what;
+}
+
+void ExpectSameCrossings(const TriangleMesh& A, const TriangleMesh& B, const std::string& what) {
+  ExpectSameSegments(CrossingSegments(A, B),
+                     reference::LiteralCrossingSegments(A.Triangles(), B.Triangles()), what);
+}
+
+// X, Y, Z of vertex k (T is the vertex's own number).
+PointRec End(const PointList& s, int32_t k) {
+  PointRec p = *s.GetPoint(k);
+  p.T = 0;
+  return p;
+}
+
+}  // namespace
+
+TEST(MeshIntersection, OverlayMatchesThePairByPairProcedure) {
+  const Height za = [](double x, double y) { return 100 + 0.05 * x + std::sin(0.3 * y); };
+  const Height zb = [](double x, double y) { return 101 - 0.03 * y + std::cos(0.2 * x); };
+  for (uint64_t seed = 1; seed <= 4; ++seed) {
+    std::mt19937_64 rng(seed);
+    const std::string s = " seed " + std::to_string(seed);
+    // Independent point sets over partly overlapping squares.
+    const TriangleMesh A = RandomSurface(rng, kE, kN, 0, 0, 60, 150, za);
+    TriangleMesh B = RandomSurface(rng, kE, kN, 25, 15, 60, 150, zb);
+    ExpectSameOverlay(A, B, "independent" + s);
+    ExpectSameOverlay(B, A, "independent, swapped" + s);
+
+    // B holds some of A's vertices and points exactly on A's edges (edge
+    // midpoints of axis-parallel grid edges), and points within and just
+    // beyond 0.001 of A's vertices.
+    std::vector<XYRec> extra;
+    for (int32_t p = 1; p <= A.PointCount(); p += 3) {
+      const PointRec& q = A.Point(p);
+      const double dx = (p % 2 ? 0.0009 : 0.0011) * (p % 4 < 2 ? 1 : -1);
+      extra.push_back({q.X - kE + (p % 9 == 0 ? dx : 0), q.Y - kN});
+    }
+    B = RandomSurface(rng, kE, kN, 20, 10, 50, 80, zb, extra);
+    ExpectSameOverlay(A, B, "shared vertices" + s);
+
+    // Equal grids share every edge; a grid shifted by half a cell puts its
+    // vertices on the other's edges; a local grid at 0.001-scale spacing.
+    const TriangleMesh G1 = GridSurface(rng, 0, 0, 4, 8, 8, za);
+    const TriangleMesh G2 = GridSurface(rng, 0, 0, 4, 8, 8, zb);
+    const TriangleMesh G3 = GridSurface(rng, 2, 0, 4, 7, 8, zb);
+    ExpectSameOverlay(G1, G2, "same grid" + s);
+    ExpectSameOverlay(G1, G3, "half-shifted grid" + s);
+    ExpectSameOverlay(G1, A, "grid against random" + s);
+    const TriangleMesh F1 = GridSurface(rng, 0, 0, 0.003, 6, 6, za);
+    const TriangleMesh F2 = GridSurface(rng, 0.0015, 0.0005, 0.003, 6, 6, zb);
+    ExpectSameOverlay(F1, F2, "millimetre grid" + s);
+
+    // Mesh_Intersects_Mesh_2D is the same list as constraint segments.
+    const std::vector<PlanSegment> compact = OverlaySegments(A, B);
+    SegmentCollection lines(3);
+    Mesh_Intersects_Mesh_2D(A, B, lines);
+    ASSERT_EQ(lines.size(), compact.size()) << s;
+    for (size_t k = 0; k < lines.size(); ++k) {
+      ASSERT_EQ(lines[k].count(), 2);
+      EXPECT_EQ(lines[k].Model, PointListModel::Breakline);
+      EXPECT_EQ(End(lines[k], 1), compact[k].From);
+      EXPECT_EQ(End(lines[k], 2), compact[k].To);
+    }
+  }
+}
+
+TEST(MeshIntersection, CrossingsMatchThePairByPairProcedure) {
+  for (uint64_t seed = 11; seed <= 14; ++seed) {
+    std::mt19937_64 rng(seed);
+    const std::string s = " seed " + std::to_string(seed);
+    const TriangleMesh A = RandomSurface(rng, kE, kN, 0, 0, 60, 150, [](double x, double y) {
+      return 100 + 0.1 * x + 2 * std::sin(0.2 * y);
+    });
+    const TriangleMesh B = RandomSurface(rng, kE, kN, 20, 10, 60, 150, [](double x, double y) {
+      return 103 - 0.05 * y + 2 * std::cos(0.15 * x);
+    });
+    ExpectSameCrossings(A, B, "random" + s);
+    EXPECT_FALSE(CrossingSegments(A, B).empty()) << s;
+    // Planes that share grid lines and coplanar stretches (z = x on both
+    // where the grids meet).
+    const Height plane = [](double x, double) { return x; };
+    const Height fold = [](double x, double y) { return y > 16 ? x : x + 0.5 * (16 - y); };
+    ExpectSameCrossings(GridSurface(rng, 0, 0, 4, 8, 8, plane),
+                        GridSurface(rng, 2, 2, 4, 8, 8, fold), "folded grid" + s);
+  }
+  // Vertical walls whose plan boxes touch exactly or miss by a few units in
+  // the last place: an edge of W2 lying in W1's plane crosses it along that
+  // edge; a hair away it does not.
+  TriangleMesh W1, W2;
+  for (int k = 0; k < 20; ++k) {
+    const double x = kE + k, gap = k % 2 ? 0 : 1e-9 * k;
+    W1.AddTriangle(x, kN, 0, 0, x + 1, kN, 0, 0, x + 0.5, kN, 10, 0);
+    W2.AddTriangle(x + 0.5, kN + gap, 2, 0, x + 0.5, kN + gap, 8, 0, x + 0.5, kN + 1, 5, 0);
+    W2.AddTriangle(x + 1 + gap, kN - 1, 0, 0, x + 1 + gap, kN + 1, 0, 0, x + 1 + gap, kN, 5, 0);
+  }
+  ExpectSameCrossings(W1, W2, "walls");
+  ExpectSameCrossings(W2, W1, "walls, swapped");
+}
+
+TEST(MeshIntersection, DesignCases) {
+  auto mesh = [](std::vector<std::array<PointRec, 3>> tris) {
+    TriangleMesh m;
+    for (const auto& t : tris)
+      m.AddTriangle(t[0].X, t[0].Y, t[0].Z, 0, t[1].X, t[1].Y, t[1].Z, 0, t[2].X, t[2].Y, t[2].Z,
+                    0);
+    return m;
+  };
+  // A: one large triangle, z = 10 + x; B: a small one inside it.
+  const TriangleMesh A = mesh({{{{0, 0, 10, 0}, {100, 0, 110, 0}, {0, 100, 10, 0}}}});
+  const TriangleMesh Inner = mesh({{{{10, 10, 0, 0}, {20, 10, 0, 0}, {10, 20, 5, 0}}}});
+  std::vector<PlanSegment> got = OverlaySegments(A, Inner);
+  ASSERT_EQ(got.size(), 3u);
+  const double xs[4] = {10, 20, 10, 10}, ys[4] = {10, 10, 20, 10};
+  for (size_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(got[k].From.X, xs[k]);
+    EXPECT_EQ(got[k].From.Y, ys[k]);
+    EXPECT_EQ(got[k].To.X, xs[k + 1]);
+    EXPECT_NEAR(got[k].From.Z, 10 + xs[k], 1e-9);  // draped on A
+    EXPECT_NEAR(got[k].To.Z, 10 + xs[k + 1], 1e-9);
+  }
+
+  // An edge of B crossing A from side to side: one segment between the
+  // crossings.
+  const TriangleMesh Across = mesh({{{{-10, 50, 0, 0}, {150, 50, 0, 0}, {-10, 60, 0, 0}}}});
+  got = OverlaySegments(A, Across);
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got[0].From.X, 50);  // on A's edges 1 and 2, in that order
+  EXPECT_EQ(got[0].From.Y, 50);
+  EXPECT_EQ(got[0].To.X, 0);
+  EXPECT_EQ(got[0].To.Y, 50);
+
+  // Far apart: empty overlay; the crossing list is left alone.
+  const TriangleMesh Far = mesh({{{{500, 500, 0, 0}, {600, 500, 0, 0}, {500, 600, 0, 0}}}});
+  SegmentCollection lines(2);
+  Mesh_Intersects_Mesh_2D(A, Far, lines);
+  EXPECT_TRUE(lines.empty());
+  SegmentCollection constraints(2);
+  Mesh_Intersects_Mesh(A, Far, constraints);
+  EXPECT_EQ(constraints.size(), 2u);
+  Mesh_Intersects_Mesh(A, TriangleMesh{}, constraints);
+  EXPECT_EQ(constraints.size(), 2u);
+  Mesh_Intersects_Mesh_2D(TriangleMesh{}, A, lines);
+  EXPECT_TRUE(lines.empty());
+
+  // Two triangles sharing an edge with one of B: the shared edge (0,0)-(10,0)
+  // once, with the heights of the first copy found (A's heights, as B's
+  // edges come first).
+  const TriangleMesh TwoA = mesh({{{{0, 0, 1, 0}, {10, 0, 1, 0}, {0, 10, 1, 0}}},
+                                  {{{10, 0, 1, 0}, {10, 10, 1, 0}, {0, 10, 1, 0}}}});
+  const TriangleMesh OneB = mesh({{{{0, 0, 5, 0}, {10, 0, 5, 0}, {5, -10, 5, 0}}}});
+  got = OverlaySegments(TwoA, OneB);
+  int shared = 0;
+  for (const PlanSegment& g : got) {
+    const bool direct = g.From.X == 0 && g.From.Y == 0 && g.To.X == 10 && g.To.Y == 0;
+    const bool reversed = g.From.X == 10 && g.From.Y == 0 && g.To.X == 0 && g.To.Y == 0;
+    if (direct || reversed) {
+      ++shared;
+      EXPECT_EQ(g.From.Z, 1);
+    }
+  }
+  EXPECT_EQ(shared, 1);
+
+  // A triangle of B smaller than the tolerance gives nothing.
+  const TriangleMesh Tiny = mesh({{{{30, 30, 0, 0}, {30.0005, 30, 0, 0}, {30, 30.0005, 0, 0}}}});
+  EXPECT_TRUE(OverlaySegments(A, Tiny).empty());
+
+  // Per-pair members: index beyond the count or boxes apart leave the output
+  // alone; coplanar triangles report contact with the outputs untouched.
+  SegmentCollection pair(1);
+  TriangleIntersectTriangle2D(A, 2, 10, 10, 0, 20, 10, 0, 10, 20, 0, pair);
+  EXPECT_EQ(pair.size(), 1u);
+  TriangleIntersectTriangle2D(A, 1, 500, 500, 0, 600, 500, 0, 500, 600, 0, pair);
+  EXPECT_EQ(pair.size(), 1u);
+  TriangleIntersectTriangle2D(A, 1, 10, 10, 0, 20, 10, 0, 10, 20, 5, pair);
+  EXPECT_EQ(pair.size(), 3u);
+  double o[6] = {7, 7, 7, 7, 7, 7};
+  EXPECT_TRUE(TriangleIntersectTriangle(A, 1, 10, 0, 20, 20, 0, 30, 10, 10, 20, o[0], o[1], o[2],
+                                        o[3], o[4], o[5]));
+  for (double v : o) EXPECT_EQ(v, 7);
+  EXPECT_FALSE(TriangleIntersectTriangle(A, 2, 10, 10, 0, 20, 10, 0, 10, 20, 5, o[0], o[1], o[2],
+                                         o[3], o[4], o[5]));
+  // A vertical wall through A along x = 50 crosses it at z = 60.
+  EXPECT_TRUE(TriangleIntersectTriangle(A, 1, 50, 10, 0, 50, 30, 0, 50, 20, 200, o[0], o[1], o[2],
+                                        o[3], o[4], o[5]));
+  EXPECT_NEAR(o[0], 50, 1e-9);
+  EXPECT_NEAR(o[2], 60, 1e-9);
+  EXPECT_NEAR(o[5], 60, 1e-9);
+}
+
+}  // namespace orvane
