@@ -1,8 +1,17 @@
 #include "core/FileRecords.h"
 
+#include <string>
 #include <type_traits>
 
 namespace orvane {
+
+namespace {
+
+std::string Bytes(uint64_t n) {
+  return std::to_string(n) + (n == 1 ? " byte" : " bytes");
+}
+
+}  // namespace
 
 // --- writing -----------------------------------------------------------------
 
@@ -21,7 +30,7 @@ void RecordWriter::Extents(const ExtentsRec& e) {
 
 void RecordWriter::Text(std::string_view s) {
   if (s.size() > kMaxTextBytes) {
-    Refuse("a text of " + std::to_string(s.size()) + " bytes (at most 65535 can be stored)");
+    Refuse("a text of " + Bytes(s.size()) + " (at most 65535 can be stored)");
     s = {};
   }
   out.U16(static_cast<uint16_t>(s.size()));
@@ -248,8 +257,8 @@ bool RecordReader::Count(int32_t& n, std::string_view what) {
 bool RecordReader::Fits(uint64_t minBytes, std::string_view what) {
   if (!in.ok()) return false;
   if (minBytes > in.Remaining())
-    return Fail(std::string(what) + " need at least " + std::to_string(minBytes) + " bytes, only " +
-                std::to_string(in.Remaining()) + " are left");
+    return Fail(std::string(what) + " need at least " + Bytes(minBytes) + ", only " +
+                std::to_string(in.Remaining()) + (in.Remaining() == 1 ? " is" : " are") + " left");
   return true;
 }
 
@@ -304,7 +313,8 @@ bool RecordReader::AtEnd() {
   if (!in.ok()) return false;
   section = "the end of the file";
   if (in.Remaining() != 0)
-    return Fail(std::to_string(in.Remaining()) + " bytes follow the last record");
+    return Fail(Bytes(in.Remaining()) + (in.Remaining() == 1 ? " follows" : " follow") +
+                " the last record");
   return true;
 }
 

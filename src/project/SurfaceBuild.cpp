@@ -188,6 +188,9 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
   mesh->SaveToBinary(stagedDsp, &reason);
   clock.End("write dsp");
   if (mesh->LastErrorCode != 0) {
+    // The staged name is ours, not the user's: the message names the surface.
+    if (const size_t at = reason.find(stagedDsp.string()); at != std::string::npos)
+      reason.replace(at, stagedDsp.string().size(), dsp.string());
     r.Message = reason.empty() ? dsp.string() + ": cannot save surface" : reason;
     Release();
     return r;

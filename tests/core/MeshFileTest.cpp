@@ -301,7 +301,7 @@ TEST_F(CorruptMeshTest, EveryCorruptionModeIsRejected) {
       {"cut in the property sets", Cut(sets.b, 270 + 16 + 20), "property sets"},
       {"cut in the class properties", Cut(classes.b, 270 + 4 + 8), "class properties"},
       {"cut in the labels", Cut(full, full.size() - 10), "labels"},
-      {"bytes after the last record", trailing, "follow the last record"},
+      {"bytes after the last record", trailing, "byte follows the last record"},
       {"absurd point count", Patched(kCounts + 4, I32(0x7FFFFFFF)), "counts"},
       {"absurd triangle count", Patched(kCounts, I32(0x7FFFFFFF)), "counts"},
       {"absurd set element count", Patched(kSets + 2, I32(0x7FFFFFFF)), "elements"},
