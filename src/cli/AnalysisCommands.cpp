@@ -1,11 +1,13 @@
 // volume and elevation: figures of one surface file.
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <iostream>
 #include <limits>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -127,23 +129,27 @@ int RunElevation(const ElevationOptions& o) {
   // NaN marks "no triangle under the point": no plane height is NaN unless
   // the surface itself holds one, which has no height to print either.
   constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-  constexpr size_t kChunk = 4096;
+  // Chunks large enough for the batch to gain from its own order, small
+  // enough that Ctrl+C is answered at once.
+  constexpr size_t kChunk = 65536;
+  std::vector<double> heights;
   std::string out;
   for (size_t start = 0; start < queries.size(); start += kChunk) {
     if (Interrupted()) return Cancelled();
+    const std::span<const XYRec> chunk =
+        std::span<const XYRec>(queries).subspan(start, std::min(kChunk, queries.size() - start));
+    heights.resize(chunk.size());
+    InterpolateZ(mesh, chunk, kNone, heights);
     out.clear();
-    const size_t end = std::min(queries.size(), start + kChunk);
-    for (size_t i = start; i < end; ++i) {
-      const XYRec& q = queries[i];
-      const double z = InterpolateZ(mesh, q.X, q.Y, kNone);
-      AppendNumber(out, q.X);
+    for (size_t i = 0; i < chunk.size(); ++i) {
+      AppendNumber(out, chunk[i].X);
       out += ' ';
-      AppendNumber(out, q.Y);
+      AppendNumber(out, chunk[i].Y);
       out += ' ';
-      if (std::isnan(z))
+      if (std::isnan(heights[i]))
         out += '-';
       else
-        AppendNumber(out, z);
+        AppendNumber(out, heights[i]);
       out += '\n';
     }
     std::cout << out;
