@@ -438,7 +438,9 @@ FileSetResult SaveSurfaceAs(const std::shared_ptr<TriangleMesh>& surface,
   std::string error;
   if (!copies.Stage(kSaveAsCopies, Project().ProjectFolder, oldName, targetFolder, newName, &error))
     return Refuse(FileSetRefusal::WriteFailed, error);
-  auto copy = std::make_shared<TriangleMesh>(surface->Clone());
+  // The same points in the same order, unused ones included, only renamed:
+  // a reindexed copy would number its points differently from the original.
+  auto copy = std::make_shared<TriangleMesh>(*surface);
   copy->Tag = newName;
   copy->SaveToBinary(targetPath, &error);
   if (copy->LastErrorCode != 0) return Refuse(FileSetRefusal::WriteFailed, error);

@@ -65,8 +65,12 @@ struct FileSetResult {
 
 // Extension lists of the whole-set operations, each in the order in which
 // the files are handled.
-inline constexpr std::string_view kImportCopies[] = {".dsp", ".bnd", ".con", ".tin"};
-inline constexpr std::string_view kSaveAsCopies[] = {".xyz", ".bnd", ".con", ".tin"};
+// A copy carries every companion the surface has: without its ".brk" a
+// copy's LandXML loses the breaklines, without ".rgb"/".col" its colouring.
+inline constexpr std::string_view kImportCopies[] = {".dsp", ".xyz", ".bnd", ".brk", ".con",
+                                                     ".tin", ".exc", ".rgb", ".col"};
+inline constexpr std::string_view kSaveAsCopies[] = {".xyz", ".bnd", ".brk", ".con",
+                                                     ".tin", ".exc", ".rgb", ".col"};
 inline constexpr std::string_view kRenameCopies[] = {".xyz", ".bnd", ".brk", ".con", ".tin"};
 inline constexpr std::string_view kRenameDeletes[] = {".dsp", ".xyz", ".bnd",
                                                       ".con", ".brk", ".tin"};

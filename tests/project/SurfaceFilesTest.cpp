@@ -223,9 +223,10 @@ TEST_F(FileSetTest, ImportCopiesItsListFromTheFilesFolder) {
   MakeSurface(other, "plan.rev", "LOTE", {".bnd", ".con", ".tin", ".xyz", ".brk", ".exc"});
   const FileSetResult r = ImportSurfaceFile(other / "plan.rev.dsp");
   ASSERT_TRUE(r.ok()) << r.Message;
-  EXPECT_EQ(Files(), (std::set<std::string>{"LOTE.dsp", "LOTE.bnd", "LOTE.con", "LOTE.tin"}));
-  ASSERT_EQ(r.Written.size(), 4u);
-  EXPECT_EQ(r.Written[1], P("LOTE.bnd"));
+  EXPECT_EQ(Files(), (std::set<std::string>{"LOTE.dsp", "LOTE.xyz", "LOTE.bnd", "LOTE.brk",
+                                            "LOTE.con", "LOTE.tin", "LOTE.exc"}));
+  ASSERT_EQ(r.Written.size(), 7u);
+  EXPECT_EQ(r.Written[2], P("LOTE.bnd"));
   EXPECT_EQ(ReadText(P("LOTE.con")), "plan.rev.con");
   EXPECT_EQ(Names(), (std::vector<std::string>{"LOTE"}));
 
@@ -255,14 +256,18 @@ TEST_F(FileSetTest, SaveAsCopiesItsListAndRefusesItsOwnFiles) {
   MakeSurface(P(""), "A", "A", {".xyz", ".bnd", ".con", ".tin", ".brk", ".exc", ".rgb"});
   ScanProjectFolder(P(""));
   auto a = Project().Surfaces.front();
+  a->AddPoint(-7, -7, -7);  // in no triangle: a copy keeps it all the same
   const fs::path target = root_ / "elsewhere" / "copy.dsp";
   const FileSetResult r = SaveSurfaceAs(a, target);
   ASSERT_TRUE(r.ok()) << r.Message;
   EXPECT_EQ(Files("elsewhere"),
-            (std::set<std::string>{"copy.dsp", "copy.xyz", "copy.bnd", "copy.con", "copy.tin"}));
+            (std::set<std::string>{"copy.dsp", "copy.xyz", "copy.bnd", "copy.brk", "copy.con",
+                                   "copy.tin", "copy.exc", "copy.rgb"}));
   EXPECT_EQ(ReadText(root_ / "elsewhere" / "copy.bnd"), "A.bnd");
   TriangleMesh saved;
   ASSERT_TRUE(saved.LoadFromBinary(target));
+  ASSERT_EQ(saved.PointCount(), a->PointCount());
+  for (int32_t i = 1; i <= saved.PointCount(); ++i) EXPECT_EQ(saved.Point(i), a->Point(i));
   EXPECT_EQ(SurfaceName(saved), "copy");
   EXPECT_EQ(Names(), (std::vector<std::string>{"A", "copy"}));
   EXPECT_EQ(SurfaceName(*a), "A");
