@@ -98,11 +98,7 @@ bool Same(const PointRec& p, const PointRec& q) {
 
 std::vector<PlanSegment> LiteralOverlaySegments(std::span<const TriangleRec> A,
                                                 std::span<const TriangleRec> B) {
-  struct Record {
-    int flag;
-    PlanSegment s;
-  };
-  std::vector<Record> records;
+  std::vector<PlanSegment> records;
   for (size_t i = 1; i < A.size(); ++i) {
     const TriangleRec& a = A[i];
     const PointRec T1[4] = {a.A, a.B, a.C, a.A};
@@ -128,23 +124,28 @@ std::vector<PlanSegment> LiteralOverlaySegments(std::span<const TriangleRec> A,
       for (const PlanSegment& s : found)
         if (!(std::abs(s.From.X - s.To.X) < 0.001 && std::abs(s.From.Y - s.To.Y) < 0.001 &&
               std::abs(s.From.Z - s.To.Z) < 0.001))
-          records.push_back({0, s});
+          records.push_back(s);
     }
   }
-  for (size_t x = 0; x < records.size(); ++x)
-    for (size_t y = x + 1; y < records.size(); ++y) {
-      if (records[y].flag != 0) continue;
-      const PlanSegment& s = records[x].s;
-      const PlanSegment& t = records[y].s;
+  return LiteralRemoveDuplicates(records);
+}
+
+std::vector<PlanSegment> LiteralRemoveDuplicates(const std::vector<PlanSegment>& segments) {
+  std::vector<int> flag(segments.size(), 0);
+  for (size_t x = 0; x < segments.size(); ++x)
+    for (size_t y = x + 1; y < segments.size(); ++y) {
+      if (flag[y] != 0) continue;
+      const PlanSegment& s = segments[x];
+      const PlanSegment& t = segments[y];
       if ((Same(t.From, s.From) && Same(t.To, s.To)) ||
           (Same(t.From, s.To) && Same(t.To, s.From))) {
-        records[y].flag = 1;
+        flag[y] = 1;
         break;
       }
     }
   std::vector<PlanSegment> out;
-  for (const Record& r : records)
-    if (r.flag == 0) out.push_back(r.s);
+  for (size_t x = 0; x < segments.size(); ++x)
+    if (flag[x] == 0) out.push_back(segments[x]);
   return out;
 }
 

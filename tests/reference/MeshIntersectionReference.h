@@ -17,6 +17,9 @@ namespace orvane::reference {
 std::vector<PlanSegment> LiteralOverlaySegments(std::span<const TriangleRec> A,
                                                 std::span<const TriangleRec> B);
 
+// The duplicate removal of the overlay records, record against record.
+std::vector<PlanSegment> LiteralRemoveDuplicates(const std::vector<PlanSegment>& records);
+
 // Crossing segments of A and B by the kernel on every pair. Inline so that
 // only the programs that include it need the analysis library.
 inline std::vector<PlanSegment> LiteralCrossingSegments(std::span<const TriangleRec> A,
