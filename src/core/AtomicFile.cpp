@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <random>
 #include <utility>
 
@@ -191,17 +193,110 @@ void AtomicFileWriter::Discard() {
   SetError("discarded");
 }
 
-FolderLock::FolderLock(const std::filesystem::path& folder) {
-  fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) return;
-  while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+std::filesystem::path AtomicFileWriter::HandOver() {
+  if (committed_ || fd_ < 0 || !FlushBuffer()) {
+    Discard();
+    return {};
+  }
+  if (::fsync(fd_) != 0) SetError("cannot flush to disk: " + SystemReason(errno));
+  if (::close(fd_) != 0 && ok()) SetError("cannot close: " + SystemReason(errno));
+  fd_ = -1;
+  if (!ok()) {
+    Discard();
+    return {};
+  }
+  committed_ = true;
+  return std::exchange(temp_, {});
+}
+
+namespace {
+
+// The folder locks this process holds, by folder identity: flock locks
+// belong to an open file, so a second open of the same folder would wait
+// for the first forever.
+struct HeldLock {
+  int fd = -1;
+  int exclusive = 0;
+  int shared = 0;
+};
+std::mutex& LockRegistryMutex() {
+  static std::mutex m;
+  return m;
+}
+std::map<std::pair<uint64_t, uint64_t>, HeldLock>& LockRegistry() {
+  static std::map<std::pair<uint64_t, uint64_t>, HeldLock> held;
+  return held;
+}
+
+bool Flock(int fd, int operation, bool wait) {
+  for (;;) {
+    if (::flock(fd, operation | (wait ? 0 : LOCK_NB)) == 0) return true;
+    if (errno != EINTR) return false;
   }
 }
 
+}  // namespace
+
+FolderLock::FolderLock(const std::filesystem::path& folder, Mode mode, bool wait) : mode_(mode) {
+  const char* name = folder.empty() ? "." : folder.c_str();
+  struct stat st {};
+  if (::stat(name, &st) != 0 || !S_ISDIR(st.st_mode)) {
+    held_ = true;  // nothing to lock, nothing to wait for
+    return;
+  }
+  dev_ = static_cast<uint64_t>(st.st_dev);
+  ino_ = static_cast<uint64_t>(st.st_ino);
+  const std::lock_guard<std::mutex> guard(LockRegistryMutex());
+  auto& registry = LockRegistry();
+  auto it = registry.find({dev_, ino_});
+  if (it != registry.end()) {
+    HeldLock& h = it->second;
+    if (mode == Mode::Shared) {
+      ++h.shared;
+    } else if (h.exclusive > 0) {
+      ++h.exclusive;
+    } else {
+      if (!Flock(h.fd, LOCK_EX, wait)) return;
+      ++h.exclusive;
+      upgraded_ = true;
+    }
+    held_ = true;
+    return;
+  }
+  const int fd = ::open(name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    held_ = true;
+    return;
+  }
+  if (!Flock(fd, mode == Mode::Exclusive ? LOCK_EX : LOCK_SH, wait)) {
+    ::close(fd);
+    return;
+  }
+  HeldLock h;
+  h.fd = fd;
+  (mode == Mode::Exclusive ? h.exclusive : h.shared) = 1;
+  registry.emplace(std::pair{dev_, ino_}, h);
+  held_ = true;
+}
+
 FolderLock::~FolderLock() {
-  if (fd_ < 0) return;
-  ::flock(fd_, LOCK_UN);
-  ::close(fd_);
+  if (!held_ || (dev_ == 0 && ino_ == 0)) return;
+  const std::lock_guard<std::mutex> guard(LockRegistryMutex());
+  auto& registry = LockRegistry();
+  auto it = registry.find({dev_, ino_});
+  if (it == registry.end()) return;
+  HeldLock& h = it->second;
+  if (mode_ == Mode::Exclusive)
+    --h.exclusive;
+  else
+    --h.shared;
+  if (h.exclusive == 0 && h.shared == 0) {
+    ::flock(h.fd, LOCK_UN);
+    ::close(h.fd);
+    registry.erase(it);
+  } else if (h.exclusive == 0 && upgraded_) {
+    Flock(h.fd, LOCK_SH, true);
+  }
 }
 
 bool WriteFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> bytes,

@@ -36,6 +36,10 @@ class AtomicFileWriter {
   bool Commit();
   // Gives up: removes the temporary file, leaves the target alone.
   void Discard();
+  // Flushes and syncs the temporary file and hands it over without renaming
+  // it: the caller (a FolderTransaction) puts it in place. Returns its name,
+  // or "" after a failure (the temporary file is then gone).
+  std::filesystem::path HandOver();
 
   bool ok() const { return error_.empty(); }
   // Why the writer failed ("" while it has not), naming the file and the
@@ -65,19 +69,33 @@ class AtomicFileWriter {
 // the target's extension, so folder scans by extension skip it.
 std::filesystem::path UniqueSiblingPath(const std::filesystem::path& target, std::string_view tag);
 
-// Holds an exclusive lock on a folder while it lives, so that the renames
-// that replace a group of files there (a surface's .dsp and .tin) are never
-// interleaved with another process's. Advisory, and only between writers
-// that take it; without a lockable folder it does nothing.
+// Holds a lock on a folder while it lives, so that changes of a project
+// folder (builds, imports, renames, deletes, ...) never interleave, and a
+// scan never sees a change half made. Exclusive for a change, shared for a
+// reader. Advisory, and only between the processes that take it; without a
+// lockable folder it does nothing.
+//
+// Within one process the lock is re-entrant: a change that calls another
+// (a split that builds its results) holds it once. A shared request under an
+// exclusive hold is covered by it; an exclusive request under a shared hold
+// upgrades it.
 class FolderLock {
  public:
-  explicit FolderLock(const std::filesystem::path& folder);
+  enum class Mode { Exclusive, Shared };
+  // Waits for the lock unless wait is false; then Held() tells whether it
+  // was free.
+  explicit FolderLock(const std::filesystem::path& folder, Mode mode = Mode::Exclusive,
+                      bool wait = true);
   ~FolderLock();
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
+  bool Held() const { return held_; }
 
  private:
-  int fd_ = -1;
+  Mode mode_;
+  uint64_t dev_ = 0, ino_ = 0;
+  bool held_ = false;
+  bool upgraded_ = false;  // this holder turned a shared hold exclusive
 };
 
 // Writes the whole of bytes to file through an AtomicFileWriter.
