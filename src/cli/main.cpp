@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddDemoCommand);
   add(orvane::cli::AddTriangulateCommand);
   add(orvane::cli::AddLandXmlCommand);
+  add(orvane::cli::AddIntersectCommand);
   add(orvane::cli::AddListCommand);
   add(orvane::cli::AddBuildCommand);
   add(orvane::cli::AddImportCommand);
