@@ -1,5 +1,8 @@
 #include "analysis/HorizontalSplit.h"
 
+#include <cmath>
+#include <vector>
+
 #include "analysis/Merge.h"
 #include "core/Platform.h"
 #include "core/PointList.h"
@@ -25,14 +28,27 @@ void Push(SplitPart& part, const PointRec& p) {
 // The points already placed on one side and the mesh they went into.
 class Side {
  public:
-  Side() : merge_(mesh_) {}
+  // source: the mesh being split, whose point numbers let a vertex met again
+  // skip its look-up.
+  Side(const TriangleMesh& source, size_t triangles)
+      : source_(source), known_(static_cast<size_t>(source.PointCount()) + 1, false),
+        merge_(mesh_) {
+    merge_.Reserve(triangles / 2 + 16, triangles);
+    placed_.Reserve(triangles / 2 + 16);
+  }
 
   void AddTriangle(const PointRec& a, const PointRec& b, const PointRec& c) {
     mesh_.AddTriangle(a.X, a.Y, a.Z, 0, b.X, b.Y, b.Z, 0, c.X, c.Y, c.Z, 0);
     for (const PointRec* v : {&a, &b, &c}) {
-      if (Placed(*v)) continue;
-      placed_.AddVertex(v->X, v->Y, v->Z, 0);
-      merge_.AddPoint(v->X, v->Y, v->Z, 0);
+      // Once a vertex has been placed (or found placed), the point list
+      // holds a point within 0.001 of it for good: the list only grows.
+      const size_t key = KnownKey(*v);
+      if (key != 0 && known_[key]) continue;
+      if (!Placed(*v)) {
+        placed_.AddVertex(v->X, v->Y, v->Z, 0);
+        merge_.AddPoint(v->X, v->Y, v->Z, 0);
+      }
+      if (key != 0) known_[key] = true;
     }
   }
 
@@ -62,7 +78,16 @@ class Side {
   bool Placed(const PointRec& v) const {
     return placed_.FindPoint(v.X, v.Y, CoincidenceTolerance, 0) != 0;
   }
+  // The source point a vertex copies exactly in plan, or 0.
+  size_t KnownKey(const PointRec& v) const {
+    const double t = v.T;
+    if (!(t >= 1 && t <= source_.PointCount()) || t != std::floor(t)) return 0;
+    const PointRec& p = source_.Point(static_cast<int32_t>(t));
+    return p.X == v.X && p.Y == v.Y ? static_cast<size_t>(t) : 0;
+  }
 
+  const TriangleMesh& source_;
+  std::vector<bool> known_;  // by source point number
   TriangleMesh mesh_;
   PointList placed_;
   IncrementalMerge merge_;
@@ -104,8 +129,22 @@ TriangleSplit SplitTriangle(const PointRec& A, const PointRec& B, const PointRec
 
 void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
                            TriangleMesh& UpperTriangleMesh) {
-  Side lower, upper;
   const int32_t n = mesh.TriangleCount();
+  // Sized for the triangles that go to each side whole, plus two per piece.
+  size_t down = 0, up = 0;
+  for (const TriangleRec& t : mesh.Triangles().subspan(1)) {
+    ExtentsRec box;
+    for (const PointRec* v : {&t.A, &t.B, &t.C}) GrowExtents(box, *v);
+    if (box.Min.Z >= Elevation) {
+      ++up;
+    } else if (box.Max.Z <= Elevation) {
+      ++down;
+    } else {
+      up += 2;
+      down += 2;
+    }
+  }
+  Side lower(mesh, down), upper(mesh, up);
   for (int32_t i = 1; i <= n; ++i) {
     if (Cancelled()) {
       mesh.LastErrorCode = 1;

@@ -97,6 +97,11 @@ void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoR
 
 IncrementalMerge::IncrementalMerge(TriangleMesh& mesh) : mesh_(mesh), points_(mesh.Points()) {}
 
+void IncrementalMerge::Reserve(size_t points, size_t triangles) {
+  mesh_.Reserve(points, triangles);
+  if (points_.size() == 0) points_.Reserve(points);
+}
+
 void IncrementalMerge::AddPoint(double X, double Y, double z, double t) {
   mesh_.AddPoint(X, Y, z, t);
   points_.Add(PointRec{X, Y, z, t});

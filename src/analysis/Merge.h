@@ -39,6 +39,11 @@ class MergePointSet {
 
   bool HasDuplicate(const PointRec& p) const;
   void Add(const PointRec& p);
+  // Room for this many points in all (before the first Add only).
+  void Reserve(size_t points) {
+    expected_ = points;
+    xyz_.reserve(points + 1);
+  }
   size_t size() const { return xyz_.size() - 1; }
 
  private:
@@ -57,6 +62,8 @@ class MergePointSet {
 class IncrementalMerge {
  public:
   explicit IncrementalMerge(TriangleMesh& mesh);
+  // Room for this many points and triangles in all (right after creation).
+  void Reserve(size_t points, size_t triangles);
 
   void AddPoint(double X, double Y, double z, double t = 0);
   void Merge(const TriangleMesh& piece);
