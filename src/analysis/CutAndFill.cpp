@@ -1,0 +1,237 @@
+#include "analysis/CutAndFill.h"
+
+#include <array>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "analysis/CutAndFillPoints.h"
+#include "analysis/ElevationQueries.h"
+#include "analysis/OverlapClipper.h"
+#include "core/Platform.h"
+#include "core/PointList.h"
+#include "core/Status.h"
+#include "triangulation/Triangulator.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr double kDuplicateRadius = 0.001;
+constexpr double kLongestSide = 1000;
+constexpr size_t kPollEvery = 1024;
+
+// Neumaier's compensated sum: millions of small prisms keep their digits.
+class Sum {
+ public:
+  void Add(double v) {
+    const double t = sum_ + v;
+    carry_ += std::abs(sum_) >= std::abs(v) ? (sum_ - t) + v : (v - t) + sum_;
+    sum_ = t;
+  }
+  double Value() const { return sum_ + carry_; }
+
+ private:
+  double sum_ = 0, carry_ = 0;
+};
+
+using Totals = PrismTotals;
+
+// Phases, the Enabled flag of CurrentStatus and the cancel, for one run.
+class Run {
+ public:
+  Run() : enabled_(CurrentStatus().Enabled) { CancelRequested = false; }
+  ~Run() { CurrentStatus().Enabled = enabled_; }
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  void Phase(const char* code) {
+    CurrentStatus().Enabled = enabled_;
+    CurrentStatus().SendPhase(code);
+  }
+  void Quiet() { CurrentStatus().Enabled = false; }
+  void Loud() { CurrentStatus().Enabled = enabled_; }
+  // Reads and clears the cancel.
+  bool Cancelled() { return CancelRequested.exchange(false); }
+
+ private:
+  bool enabled_;
+};
+
+// Whether a pass ended the run: it saw the cancel, or the cancel came since.
+// The flag is cleared either way.
+bool Halted(Run& run, bool passCompleted) {
+  const bool cancelled = run.Cancelled();
+  return cancelled || !passCompleted;
+}
+
+// Builds one rebuilt surface; nullopt when cancelled. A list too small to
+// triangulate gives an empty mesh.
+std::optional<TriangleMesh> Rebuild(Run& run, PointList& points,
+                                    std::span<const PointList> breaklines) {
+  // The triangulator clears the flag when it starts: a cancel that came
+  // before must be seen here.
+  if (run.Cancelled()) return std::nullopt;
+  run.Quiet();
+  Triangulator triangulator;
+  triangulator.Initialise(points, breaklines);
+  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kLongestSide);
+  run.Loud();
+  if (triangulator.LastErrorCode == Triangulator::Cancelled || run.Cancelled()) return std::nullopt;
+  if (!mesh) return TriangleMesh{};
+  return mesh;
+}
+
+// The volumes over the rebuilt surface TA. A triangle of TA that lies
+// within one triangle of each original surface (the rule wherever the
+// overlay forced its edges) is integrated directly: both originals are
+// planes over it. Any other triangle (an overlay piece the plan overlay did
+// not report, a corner moved onto a point within 0.001) is clipped against
+// the original triangles it meets, so that exactly its part over both
+// surfaces counts. nullopt when cancelled.
+std::optional<Totals> Volumes(Run& run, const TriangleMesh& A, const TriangleMesh& B,
+                              const TriangleMesh& TA) {
+  Sum cut, fill, area;
+  OverlapClipper clipper(A, B);
+  const int32_t n = TA.TriangleCount();
+  for (int32_t i = 1; i <= n; ++i) {
+    if (static_cast<size_t>(i) % kPollEvery == 0 && run.Cancelled()) return std::nullopt;
+    const TriangleRec& t = TA.Triangle(i);
+    const double S = PlanArea(t);
+    if (!(S > 0)) continue;
+    const auto incircle = TA.GetBestFitInscribedCircle(i);
+    const double xc = incircle->circle.xCenter, yc = incircle->circle.yCenter;
+    const int32_t ta = TriangleUnder(A, xc, yc);
+    const int32_t tb = ta == 0 ? 0 : TriangleUnder(B, xc, yc);
+    if (ta != 0 && tb != 0 && Holds(A.Triangle(ta), t) && Holds(B.Triangle(tb), t)) {
+      const TriangleRec& planeA = A.Triangle(ta);
+      const TriangleRec& planeB = B.Triangle(tb);
+      std::array<double, 3> d{};
+      const PointRec* corner[3] = {&t.A, &t.B, &t.C};
+      for (size_t k = 0; k < 3; ++k)
+        d[k] = PlaneHeight(planeA, corner[k]->X, corner[k]->Y) -
+               PlaneHeight(planeB, corner[k]->X, corner[k]->Y);
+      const auto [above, below] = SplitAtZero(S, d);
+      fill.Add(above);
+      cut.Add(below);
+      area.Add(S);
+    } else {
+      const Totals part = clipper.Clip(t);
+      fill.Add(part.fill);
+      cut.Add(part.cut);
+      area.Add(part.area);
+    }
+  }
+  if (run.Cancelled()) return std::nullopt;
+  return Totals{cut.Value(), fill.Value(), area.Value()};
+}
+
+SegmentCollection AsConstraints(const std::vector<PlanSegment>& overlay) {
+  SegmentCollection out;
+  out.reserve(overlay.size());
+  for (const PlanSegment& s : overlay)
+    out.push_back(MakeConstraintSegment(s.From.X, s.From.Y, s.From.Z, s.To.X, s.To.Y, s.To.Z));
+  return out;
+}
+
+struct Outcome {
+  TriangleMesh TA, TB;
+  std::vector<PlanSegment> overlay;
+  Totals totals;
+};
+
+std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) {
+  // The point lists of the reindexed copies. The copies' triangles are the
+  // originals' (reindexing renumbers points, it moves no vertex), so the
+  // originals answer every geometric question.
+  PointList PA = A.Clone().GetPointList();
+  if (PA.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
+    ShowMessage("Punti doppi sulla 1\xC2\xB0 mesh, impossibile continuare");
+    return std::nullopt;
+  }
+  PointList PB = B.Clone().GetPointList();
+  if (PB.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
+    ShowMessage("Punti doppi sulla 2\xC2\xB0 mesh, impossibile continuare");
+    return std::nullopt;
+  }
+
+  Run run;
+  run.Phase("OPTIMIZING_MESHES");
+  // Nothing to optimise (see OptimizeMeshes): the lists above stand.
+
+  run.Phase("MESH_INTERSECTIONS");
+  Outcome out;
+  out.overlay = OverlaySegments(A, B);
+  if (run.Cancelled()) return std::nullopt;
+  const std::vector<PlanSegment>& overlay = out.overlay;
+  CutAndFillPoints points(A, B, std::move(PA), std::move(PB), 2 * overlay.size(),
+                          [&overlay](size_t k) -> const PointRec& {
+                            const PlanSegment& s = overlay[k / 2];
+                            return k % 2 == 0 ? s.From : s.To;
+                          });
+
+  run.Phase("CAF_STEP1");
+  if (Halted(run, points.AddOverlayToA())) return std::nullopt;
+  run.Phase("CAF_STEP2");
+  if (Halted(run, points.TrimAToB())) return std::nullopt;
+  run.Phase("CAF_STEP3");
+  if (Halted(run, points.TrimBToA())) return std::nullopt;
+
+  const SegmentCollection breaklines = AsConstraints(overlay);
+  run.Phase("CAF_TRIANGULATING_STEP1");
+  std::optional<TriangleMesh> TA = Rebuild(run, points.PA, breaklines);
+  if (!TA) return std::nullopt;
+  out.TA = std::move(*TA);
+  points.PA = PointList{};
+
+  run.Phase("CAF_STEP4");
+  if (Halted(run, points.AddOverlayToB())) return std::nullopt;
+  run.Phase("CAF_TRIANGULATING_STEP2");
+  std::optional<TriangleMesh> TB = Rebuild(run, points.PB, breaklines);
+  if (!TB) return std::nullopt;
+  out.TB = std::move(*TB);
+  points.PB = PointList{};
+
+  run.Phase("CAF_CALC_VOLUME");
+  std::optional<Totals> totals = Volumes(run, A, B, out.TA);
+  if (!totals) return std::nullopt;
+  out.totals = *totals;
+  run.Phase("IDLE");
+  return out;
+}
+
+}  // namespace
+
+void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                       double /*BaseElevation*/, TriangleMesh& retM1, TriangleMesh& retM2,
+                       std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
+                       double* OverlapArea) {
+  std::optional<Outcome> out = CutAndFill(mesh, InputMesh);
+  if (!out) return;
+  retM1 = std::move(out->TA);
+  retM2 = std::move(out->TB);
+  Overlay = std::move(out->overlay);
+  vCut += out->totals.cut;
+  vFill += out->totals.fill;
+  if (OverlapArea) *OverlapArea = out->totals.area;
+}
+
+void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                       SegmentCollection& Constraints, double& vCut, double& vFill,
+                       double* OverlapArea) {
+  std::optional<Outcome> out = CutAndFill(mesh, InputMesh);
+  (void)BaseElevation;
+  if (!out) return;
+  retM1 = std::move(out->TA);
+  retM2 = std::move(out->TB);
+  Constraints = AsConstraints(out->overlay);
+  vCut += out->totals.cut;
+  vFill += out->totals.fill;
+  if (OverlapArea) *OverlapArea = out->totals.area;
+}
+
+void OptimizeMeshes(TriangleMesh& /*m1*/, TriangleMesh& /*m2*/) {}
+
+}  // namespace orvane

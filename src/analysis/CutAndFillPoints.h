@@ -1,0 +1,55 @@
+#pragma once
+// The point lists from which cut and fill rebuilds its two surfaces.
+//
+// Starting from the points of A (PA) and of B (PB), the overlay points are
+// added to A where A exists, A's points are carried onto B and the points of
+// A outside B dropped, then B's own points are carried onto A and those
+// outside A dropped; before B's rebuild the overlay points are added to B.
+// Heights always come from the surface the list belongs to.
+//
+// Every list ends up exactly as the point-by-point procedure leaves it
+// (removal shifting the later points down): the same points in the same
+// order with the same T, and the same extents, which keep the removed points
+// as a removal never shrinks them. The triangulator's result depends on all
+// three. Look-ups go through the lists' hashed FindPoint and the meshes'
+// spatial indexes; a removal is a flag, the list is rebuilt once per pass.
+
+#include <cstddef>
+#include <functional>
+
+#include "core/PointList.h"
+#include "core/TriangleMesh.h"
+
+namespace orvane {
+
+class CutAndFillPoints {
+ public:
+  // End k (0-based) of the overlay: segment k / 2, its start for even k.
+  using OverlayEnd = std::function<const PointRec&(size_t k)>;
+
+  // PA, PB: the point lists of A and B; overlayEnds: twice the number of
+  // overlay segments. A and B must outlive this object.
+  CutAndFillPoints(const TriangleMesh& A, const TriangleMesh& B, PointList PA, PointList PB,
+                   size_t overlayEnds, OverlayEnd end);
+
+  // Each pass returns false, leaving the lists in an unspecified state, when
+  // CancelRequested was seen set (the flag is left as it is).
+  bool AddOverlayToA();  // overlay points inside A, with A's heights
+  bool TrimAToB();       // A's points onto B (B's heights); those outside B go
+  bool TrimBToA();       // B's own points onto A (A's heights); those outside A go
+  bool AddOverlayToB();  // every overlay point missing from B, with B's heights
+
+  PointList PA, PB;
+
+ private:
+  // The list without the flagged points, with the extents of the original.
+  static PointList WithoutFlagged(const PointList& list, const std::vector<bool>& drop);
+
+  const TriangleMesh& A_;
+  const TriangleMesh& B_;
+  size_t ends_;
+  OverlayEnd end_;
+  int32_t ownB_;  // B's own points lead PB
+};
+
+}  // namespace orvane

@@ -1,0 +1,417 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/CutAndFill.h"
+#include "analysis/CutAndFillPoints.h"
+#include "analysis/MeshIntersection.h"
+#include "core/Platform.h"
+#include "core/Status.h"
+#include "reference/CutAndFillReference.h"
+#include "triangulation/Triangulator.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr double kE = 5e5, kN = 4.5e6;  // survey coordinates
+
+using Height = std::function<double(double, double)>;  // of local coordinates
+
+TriangleMesh Triangulate(PointList points) {
+  Triangulator t;
+  t.Initialise(points);
+  std::optional<TriangleMesh> mesh = t.GetTriangleMesh(1e6);
+  EXPECT_TRUE(mesh.has_value());
+  return mesh ? std::move(*mesh) : TriangleMesh{};
+}
+
+// Random points in the local square [x0, x0 + size] x [y0, y0 + size] plus
+// the given extra points, at survey coordinates, heights from z.
+TriangleMesh RandomSurface(std::mt19937_64& rng, double x0, double y0, double size, int n,
+                           const Height& z, const std::vector<XYRec>& extra = {}) {
+  std::uniform_real_distribution<double> u(0, size);
+  PointList pts;
+  auto add = [&](double x, double y) { pts.AddVertex(kE + x, kN + y, z(x, y), 0); };
+  for (int i = 0; i < n; ++i) add(x0 + u(rng), y0 + u(rng));
+  for (const XYRec& p : extra) add(p.X, p.Y);
+  return Triangulate(std::move(pts));
+}
+
+// A regular grid of squares split into two triangles (the diagonal chosen by
+// flip), local [x0, x0 + nx d] x [y0, y0 + ny d].
+TriangleMesh GridSurface(double x0, double y0, double d, int nx, int ny, const Height& z, bool flip,
+                         const std::function<bool(int, int)>& keep = nullptr) {
+  TriangleMesh m;
+  auto v = [&](int i, int j) {
+    const double x = x0 + i * d, y = y0 + j * d;
+    return PointRec{kE + x, kN + y, z(x, y), 0};
+  };
+  auto add = [&](const PointRec& a, const PointRec& b, const PointRec& c) {
+    m.AddTriangle(a.X, a.Y, a.Z, 0, b.X, b.Y, b.Z, 0, c.X, c.Y, c.Z, 0);
+  };
+  for (int i = 0; i < nx; ++i)
+    for (int j = 0; j < ny; ++j) {
+      if (keep && !keep(i, j)) continue;
+      if (flip) {
+        add(v(i, j), v(i + 1, j), v(i, j + 1));
+        add(v(i + 1, j), v(i + 1, j + 1), v(i, j + 1));
+      } else {
+        add(v(i, j), v(i + 1, j), v(i + 1, j + 1));
+        add(v(i, j), v(i + 1, j + 1), v(i, j + 1));
+      }
+    }
+  m.Reindex();
+  return m;
+}
+
+TriangleMesh Raised(const TriangleMesh& m, double h) {
+  TriangleMesh out;
+  for (const TriangleRec& t : m.Triangles().subspan(1))
+    out.AddTriangle(t.A.X, t.A.Y, t.A.Z + h, 0, t.B.X, t.B.Y, t.B.Z + h, 0, t.C.X, t.C.Y, t.C.Z + h,
+                    0);
+  out.Reindex();
+  return out;
+}
+
+double PlanAreaOf(const TriangleMesh& m) {
+  TriangleMesh::TriangleFigures f;
+  for (int32_t t = 1; t <= m.TriangleCount(); ++t) m.TriangleInfo(t, f);
+  return f.Surface;
+}
+
+struct Result {
+  double cut = 0, fill = 0, area = 0;
+  TriangleMesh m1, m2;
+  SegmentCollection segments;
+};
+
+Result Compare(const TriangleMesh& A, const TriangleMesh& B) {
+  Result r;
+  CutAndFillVolumes(A, B, 0, r.m1, r.m2, r.segments, r.cut, r.fill, &r.area);
+  return r;
+}
+
+// --- the independent exact figures ------------------------------------------
+
+struct Local {
+  double x, y;
+};
+using Polygon = std::vector<Local>;
+
+double Cross(const Local& o, const Local& a, const Local& b) {
+  return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+// The part of polygon where f >= 0 (f linear), by cutting each edge where f
+// changes sign.
+Polygon KeepWhere(const Polygon& poly, const std::function<double(const Local&)>& f) {
+  Polygon out;
+  for (size_t i = 0; i < poly.size(); ++i) {
+    const Local& p = poly[i];
+    const Local& q = poly[(i + 1) % poly.size()];
+    const double fp = f(p), fq = f(q);
+    if (fp >= 0) out.push_back(p);
+    if ((fp >= 0) != (fq >= 0)) {
+      const double t = fp / (fp - fq);
+      out.push_back({p.x + t * (q.x - p.x), p.y + t * (q.y - p.y)});
+    }
+  }
+  return out;
+}
+
+// Counter-clockwise plan triangle of t, relative to the origin.
+Polygon LocalTriangle(const TriangleRec& t, const PointRec& o) {
+  Polygon p{{t.A.X - o.X, t.A.Y - o.Y}, {t.B.X - o.X, t.B.Y - o.Y}, {t.C.X - o.X, t.C.Y - o.Y}};
+  if (Cross(p[0], p[1], p[2]) < 0) std::swap(p[1], p[2]);
+  return p;
+}
+
+// Height of t's plane at a local point, through barycentric weights.
+double PlaneAt(const TriangleRec& t, const PointRec& o, const Local& q) {
+  const Local a{t.A.X - o.X, t.A.Y - o.Y}, b{t.B.X - o.X, t.B.Y - o.Y}, c{t.C.X - o.X, t.C.Y - o.Y};
+  const double w = Cross(a, b, c);
+  return (Cross(q, b, c) * t.A.Z + Cross(a, q, c) * t.B.Z + Cross(a, b, q) * t.C.Z) / w;
+}
+
+// Integral of f over a convex polygon, and its area.
+void Integrate(const Polygon& poly, const std::function<double(const Local&)>& f, double& integral,
+               double& area) {
+  for (size_t i = 1; i + 1 < poly.size(); ++i) {
+    const double s = std::abs(Cross(poly[0], poly[i], poly[i + 1])) / 2;
+    area += s;
+    integral += s * (f(poly[0]) + f(poly[i]) + f(poly[i + 1])) / 3;
+  }
+}
+
+// Every overlapping pair of original triangles clipped to their common
+// convex polygon; the difference integrated over its positive and negative
+// parts. Quadratic, for small surfaces.
+Result ExactFigures(const TriangleMesh& A, const TriangleMesh& B) {
+  Result r;
+  const PointRec o = A.Triangle(1).A;
+  for (const TriangleRec& ta : A.Triangles().subspan(1)) {
+    const Polygon pa = LocalTriangle(ta, o);
+    if (std::abs(Cross(pa[0], pa[1], pa[2])) == 0) continue;
+    for (const TriangleRec& tb : B.Triangles().subspan(1)) {
+      const Polygon pb = LocalTriangle(tb, o);
+      if (std::abs(Cross(pb[0], pb[1], pb[2])) == 0) continue;
+      Polygon common = pa;
+      for (size_t e = 0; e < 3 && common.size() >= 3; ++e) {
+        const Local p = pb[e], q = pb[(e + 1) % 3];
+        common = KeepWhere(common, [&](const Local& s) { return Cross(p, q, s); });
+      }
+      if (common.size() < 3) continue;
+      auto d = [&](const Local& s) { return PlaneAt(ta, o, s) - PlaneAt(tb, o, s); };
+      double fill = 0, cut = 0, area = 0, unused = 0;
+      Integrate(KeepWhere(common, d), d, fill, unused);
+      Integrate(KeepWhere(common, [&](const Local& s) { return -d(s); }), d, cut, unused);
+      Integrate(common, d, unused, area);
+      r.fill += fill;
+      r.cut -= cut;
+      r.area += area;
+    }
+  }
+  return r;
+}
+
+// Drops the triangles whose centroid lies in the local box: a notch or hole.
+TriangleMesh WithoutBox(const TriangleMesh& m, double x0, double y0, double x1, double y1) {
+  std::vector<int32_t> gone;
+  for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
+    const TriangleRec& r = m.Triangle(t);
+    const double x = (r.A.X + r.B.X + r.C.X) / 3 - kE, y = (r.A.Y + r.B.Y + r.C.Y) / 3 - kN;
+    if (x > x0 && x < x1 && y > y0 && y < y1) gone.push_back(t);
+  }
+  TriangleMesh out = m;
+  out.EraseTriangles(gone);
+  out.Reindex();
+  return out;
+}
+
+void ExpectNear(double got, double want, double scale, const std::string& what) {
+  EXPECT_NEAR(got, want, 1e-6 * scale + 1e-9) << what;
+}
+
+}  // namespace
+
+TEST(CutAndFill, RaisedCopyIdenticalSurfacesAndRepeatedCalls) {
+  std::mt19937_64 rng(7);
+  const TriangleMesh A = RandomSurface(
+      rng, 0, 0, 60, 150, [](double x, double y) { return 100 + 0.1 * x + std::sin(y); });
+  const double h = 2.5, area = PlanAreaOf(A);
+  const TriangleMesh up = Raised(A, h);
+
+  Result fill = Compare(up, A);
+  EXPECT_NEAR(fill.fill, area * h, 1e-6 * area * h);
+  EXPECT_NEAR(fill.cut, 0, 1e-6);
+  EXPECT_NEAR(fill.area, area, 1e-6 * area);
+  EXPECT_GT(fill.m1.TriangleCount(), 0);
+  EXPECT_FALSE(fill.segments.empty());
+  // The rebuilt surfaces carry their own heights.
+  for (const TriangleRec& t : fill.m1.Triangles().subspan(1)) EXPECT_GT(t.A.Z, 100 - 2 + h - 1e-9);
+
+  // Totals are added to, never reset.
+  CutAndFillVolumes(up, A, 0, fill.m1, fill.m2, fill.segments, fill.cut, fill.fill);
+  EXPECT_NEAR(fill.fill, 2 * area * h, 2e-6 * area * h);
+
+  const Result cut = Compare(A, up);
+  EXPECT_NEAR(cut.cut, area * h, 1e-6 * area * h);
+  EXPECT_NEAR(cut.fill, 0, 1e-6);
+
+  const Result same = Compare(A, A);
+  EXPECT_EQ(same.cut, 0);
+  EXPECT_EQ(same.fill, 0);
+  EXPECT_NEAR(same.area, area, 1e-6 * area);
+}
+
+TEST(CutAndFill, ClosedFormsOfPlanesLShapeAndSeparateSurfaces) {
+  // Two planes crossing along x = 5 over [0, 10]^2: A - B = 0.2 x - 1, so
+  // fill = cut = 10 * 2.5 = 25.
+  const TriangleMesh A = GridSurface(
+      0, 0, 1, 10, 10, [](double x, double) { return 0.1 * x; }, false);
+  const TriangleMesh B = GridSurface(
+      0, 0, 2.5, 4, 4, [](double x, double) { return 1 - 0.1 * x; }, true);
+  const Result planes = Compare(A, B);
+  EXPECT_NEAR(planes.fill, 25, 1e-9);
+  EXPECT_NEAR(planes.cut, 25, 1e-9);
+  EXPECT_NEAR(planes.area, 100, 1e-9);
+
+  // An L (a 10 x 10 square without its upper right quarter) 2 m above a
+  // plane that covers it: its notch does not count, though the rebuilt
+  // surfaces cover the convex hull of their points.
+  const TriangleMesh L = GridSurface(
+      0, 0, 1, 10, 10, [](double, double) { return 2; }, false,
+      [](int i, int j) { return i < 5 || j < 5; });
+  const TriangleMesh plane = GridSurface(
+      -3, -3, 4, 4, 4, [](double, double) { return 0; }, true);
+  const Result l = Compare(L, plane);
+  EXPECT_NEAR(l.fill, 150, 1e-9);
+  EXPECT_NEAR(l.cut, 0, 1e-12);
+  EXPECT_NEAR(l.area, 75, 1e-9);
+
+  // Surfaces that do not meet in plan add nothing.
+  const TriangleMesh far = GridSurface(
+      50, 50, 1, 5, 5, [](double, double) { return 9; }, false);
+  Result none;
+  none.cut = 3;
+  none.fill = 4;
+  CutAndFillVolumes(A, far, 0, none.m1, none.m2, none.segments, none.cut, none.fill, &none.area);
+  EXPECT_EQ(none.cut, 3);
+  EXPECT_EQ(none.fill, 4);
+  EXPECT_EQ(none.area, 0);
+}
+
+TEST(CutAndFill, MatchesTheExactOverlayOfRandomSurfaces) {
+  for (uint64_t seed = 1; seed <= 4; ++seed) {
+    std::mt19937_64 rng(seed);
+    const Height za = [](double x, double y) { return 50 + 0.2 * x - 0.1 * y + std::sin(x / 7); };
+    const Height zb = [](double x, double y) { return 52 - 0.05 * x + std::cos(y / 5); };
+    TriangleMesh A = RandomSurface(rng, 0, 0, 80, 120, za);
+    // B shares some of A's points and has others exactly on A's edges.
+    std::vector<XYRec> shared;
+    for (int32_t t = 1; t <= A.TriangleCount(); t += 9) {
+      const TriangleRec& r = A.Triangle(t);
+      shared.push_back({r.A.X - kE, r.A.Y - kN});
+      shared.push_back({(r.B.X + r.C.X) / 2 - kE, (r.B.Y + r.C.Y) / 2 - kN});
+    }
+    std::sort(shared.begin(), shared.end(), [](const XYRec& a, const XYRec& b) {
+      return a.X < b.X || (a.X == b.X && a.Y < b.Y);
+    });
+    shared.erase(std::unique(shared.begin(), shared.end(),
+                             [](const XYRec& a, const XYRec& b) {
+                               return std::abs(a.X - b.X) < 0.01 && std::abs(a.Y - b.Y) < 0.01;
+                             }),
+                 shared.end());
+    TriangleMesh B = RandomSurface(rng, 30, 20, 80, 120, zb, shared);
+    // A concave A: a notch along its left side.
+    if (seed % 2 == 0) A = WithoutBox(A, -1, 20, 25, 45);
+
+    const Result exact = ExactFigures(A, B);
+    const Result got = Compare(A, B);
+    const double scale = exact.cut + exact.fill;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    ASSERT_GT(exact.area, 100);
+    ExpectNear(got.fill, exact.fill, scale, "fill");
+    ExpectNear(got.cut, exact.cut, scale, "cut");
+    ExpectNear(got.area, exact.area, exact.area, "area");
+    // The other way round the two totals exchange.
+    const Result back = Compare(B, A);
+    ExpectNear(back.fill, exact.cut, scale, "reverse fill");
+    ExpectNear(back.cut, exact.fill, scale, "reverse cut");
+  }
+}
+
+TEST(CutAndFill, PointListsMatchThePointByPointProcedure) {
+  for (uint64_t seed = 11; seed <= 16; ++seed) {
+    std::mt19937_64 rng(seed);
+    TriangleMesh A = RandomSurface(rng, 0, 0, 50, 90, [](double x, double) { return x; });
+    if (seed % 2 == 1) A = WithoutBox(A, 10, -1, 30, 15);
+    std::vector<XYRec> shared;
+    for (int32_t t = 1; t <= A.TriangleCount(); t += 7)
+      shared.push_back({A.Triangle(t).B.X - kE, A.Triangle(t).B.Y - kN});
+    const TriangleMesh B = RandomSurface(
+        rng, 20, 15, 50, 90, [](double, double y) { return y; },
+        seed % 3 == 0 ? shared : std::vector<XYRec>{});
+    const std::vector<PlanSegment> overlay = OverlaySegments(A, B);
+    std::vector<PointRec> ends;
+    for (const PlanSegment& s : overlay) {
+      ends.push_back(s.From);
+      ends.push_back(s.To);
+    }
+    const PointList PA = A.Clone().GetPointList(), PB = B.Clone().GetPointList();
+
+    CutAndFillPoints fast(A, B, PA, PB, ends.size(),
+                          [&](size_t k) -> const PointRec& { return ends[k]; });
+    ASSERT_TRUE(fast.AddOverlayToA() && fast.TrimAToB() && fast.TrimBToA());
+    const PointList fastA = fast.PA;
+    ASSERT_TRUE(fast.AddOverlayToB());
+    const auto slow =
+        reference::LiteralCutAndFillPoints(A.Triangles(), B.Triangles(), PA, PB, ends);
+
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    ASSERT_LT(slow.PA.count(), PA.count() + static_cast<int32_t>(ends.size()));  // some trimmed
+    const PointList& fastB = fast.PB;
+    for (const auto& [got, want] : {std::pair{&fastA, &slow.PA}, std::pair{&fastB, &slow.PB}}) {
+      ASSERT_EQ(got->count(), want->count());
+      for (int32_t i = 1; i <= want->count(); ++i) ASSERT_EQ(got->Point(i), want->Point(i)) << i;
+      EXPECT_EQ(got->GetExtents(), want->GetExtents());
+    }
+  }
+}
+
+TEST(CutAndFill, PhasesDuplicatesAndCancelLeaveOutputsUntouched) {
+  const TriangleMesh A = GridSurface(
+      0, 0, 1, 6, 6, [](double x, double) { return x; }, false);
+  const TriangleMesh B = GridSurface(
+      2, 1, 1.5, 4, 4, [](double, double) { return 1; }, true);
+  auto untouched = [](const Result& r) {
+    EXPECT_EQ(r.cut, 1);
+    EXPECT_EQ(r.fill, 2);
+    EXPECT_EQ(r.area, -1);
+    EXPECT_EQ(r.m1.TriangleCount(), 0);
+    EXPECT_EQ(r.m2.TriangleCount(), 0);
+    EXPECT_TRUE(r.segments.empty());
+  };
+  auto call = [](const TriangleMesh& a, const TriangleMesh& b) {
+    Result r;
+    r.cut = 1;
+    r.fill = 2;
+    r.area = -1;
+    CutAndFillVolumes(a, b, 0, r.m1, r.m2, r.segments, r.cut, r.fill, &r.area);
+    return r;
+  };
+
+  // The phases in order, the triangulations silent.
+  auto status = Status::Create();
+  status->Listen();
+  std::vector<std::string> phases;
+  std::string cancelAt;
+  status->StatusPhase = [&](std::string& code) {
+    phases.push_back(code);
+    if (code == cancelAt) CancelRequested = true;
+  };
+  const Result full = call(A, B);
+  EXPECT_EQ(phases, (std::vector<std::string>{
+                        "OPTIMIZING_MESHES", "MESH_INTERSECTIONS", "CAF_STEP1", "CAF_STEP2",
+                        "CAF_STEP3", "CAF_TRIANGULATING_STEP1", "CAF_STEP4",
+                        "CAF_TRIANGULATING_STEP2", "CAF_CALC_VOLUME", "IDLE"}));
+  EXPECT_TRUE(status->Enabled);
+  EXPECT_GT(full.area, 0);
+
+  // A cancel in any phase delivers nothing and is cleared.
+  const std::vector<std::string> all = phases;
+  for (const std::string& code : all) {
+    if (code == "IDLE") continue;
+    cancelAt = code;
+    SCOPED_TRACE(code);
+    untouched(call(A, B));
+    EXPECT_FALSE(CancelRequested.load());
+    EXPECT_TRUE(status->Enabled);
+  }
+  cancelAt.clear();
+
+  // Two points within 0.001 in plan (different heights, so two points).
+  TriangleMesh dup = A;
+  dup.AddTriangle(kE + 0.0005, kN - 0.0002, 7, 0, kE + 1, kN - 1, 0, 0, kE, kN - 1, 0, 0);
+  dup.Reindex();
+  std::vector<std::string> messages;
+  Platform().ShowMessage = [&](std::string_view text) { messages.emplace_back(text); };
+  untouched(call(dup, B));
+  untouched(call(A, dup));
+  untouched(call(dup, dup));
+  Platform().ShowMessage = nullptr;
+  Status::Create()->Listen();  // the handlers above die with this test
+  EXPECT_EQ(messages,
+            (std::vector<std::string>{"Punti doppi sulla 1° mesh, impossibile continuare",
+                                      "Punti doppi sulla 2° mesh, impossibile continuare",
+                                      "Punti doppi sulla 1° mesh, impossibile continuare"}));
+}
+
+}  // namespace orvane

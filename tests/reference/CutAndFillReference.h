@@ -1,0 +1,24 @@
+#pragma once
+// The point lists of the cut-and-fill rebuild exactly as the point-by-point
+// procedure builds them: linear FindPoint, RemovePoint shifting the later
+// points, triangles scanned in index order for every inside test and height.
+
+#include <span>
+
+#include "core/PointList.h"
+#include "core/Records.h"
+
+namespace orvane::reference {
+
+struct LiteralCutAndFillLists {
+  PointList PA;  // as triangulated for A (before the breakline vertices join)
+  PointList PB;  // as triangulated for B, after the overlay points joined
+};
+
+// A, B: the two surfaces' triangles (slot 0 first); PA, PB: their point
+// lists; ends: the overlay segments' ends in order, start then end.
+LiteralCutAndFillLists LiteralCutAndFillPoints(std::span<const TriangleRec> A,
+                                               std::span<const TriangleRec> B, PointList PA,
+                                               PointList PB, std::span<const PointRec> ends);
+
+}  // namespace orvane::reference
