@@ -10,6 +10,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
+#include "core/AtomicFile.h"
 #include "core/NumberText.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceBuild.h"
@@ -97,6 +98,9 @@ int RunList(const ProjectArgs& a) {
 }
 
 int RunBuild(const ProjectArgs& a) {
+  // The whole command is one change of the folder: nothing else changes it
+  // between the scan and the end.
+  const FolderLock lock(a.folder);
   if (!OpenProject(a.folder)) return 2;
   if (CheckSurfaceName(a.name) != FileSetRefusal::None) {
     std::cerr << a.name << ": " << RefusalMessage(CheckSurfaceName(a.name)) << '\n';
@@ -128,6 +132,9 @@ int RunBuild(const ProjectArgs& a) {
 }
 
 int RunImport(const ProjectArgs& a) {
+  // The whole command is one change of the folder: nothing else changes it
+  // between the scan and the end.
+  const FolderLock lock(a.folder);
   if (!OpenProject(a.folder)) return 2;
   InterruptBlock block;
   const FileSetResult r = ImportSurfaceFile(a.name);
@@ -136,6 +143,9 @@ int RunImport(const ProjectArgs& a) {
 }
 
 int RunSaveAs(const ProjectArgs& a) {
+  // The whole command is one change of the folder: nothing else changes it
+  // between the scan and the end.
+  const FolderLock lock(a.folder);
   if (!OpenProject(a.folder)) return 2;
   auto surface = FindSurface(a.name);
   if (!surface) return 2;
@@ -146,6 +156,9 @@ int RunSaveAs(const ProjectArgs& a) {
 }
 
 int RunRename(const ProjectArgs& a) {
+  // The whole command is one change of the folder: nothing else changes it
+  // between the scan and the end.
+  const FolderLock lock(a.folder);
   if (!OpenProject(a.folder)) return 2;
   auto surface = FindSurface(a.name);
   if (!surface) return 2;
@@ -156,6 +169,9 @@ int RunRename(const ProjectArgs& a) {
 }
 
 int RunDelete(const ProjectArgs& a) {
+  // The whole command is one change of the folder: nothing else changes it
+  // between the scan and the end.
+  const FolderLock lock(a.folder);
   if (!OpenProject(a.folder)) return 2;
   InterruptBlock block;
   const FileSetResult r = DeleteSurfaceFiles(a.name);

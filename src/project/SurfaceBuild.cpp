@@ -7,6 +7,7 @@
 
 #include "analysis/ZoneTrim.h"
 #include "core/AtomicFile.h"
+#include "core/FolderTransaction.h"
 #include "core/Status.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
@@ -73,6 +74,10 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
   auto cancelled = [&] { return CancelRequested.load() || (stop && stop()); };
   ProjectState& project = Project();
   PhaseClock clock(r);
+  // Nothing else changes the folder while the surface is read and replaced
+  // (a rename beside the build would lose its result).
+  const FolderLock lock(folder);
+  RecoverFolder(folder);
 
   const fs::path xyz = folder / (name + ".xyz");
   // (The outputs too: a folder in the way of one would fail its replacement
@@ -196,30 +201,18 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
     return r;
   }
   AtomicFileWriter tinOut(tin);
-  std::error_code ec;
-  if (!WriteTriangleText(*mesh, tinOut)) {
-    r.Message = tinOut.Error();
-    fs::remove(stagedDsp, ec);
+  FolderTransaction pair(folder);
+  pair.Stage(stagedDsp, dsp);
+  if (!WriteTriangleText(*mesh, tinOut) || !pair.Stage(tinOut, &r.Message)) {
+    if (r.Message.empty()) r.Message = tinOut.Error();
     Release();
     return r;
   }
-  {
-    // Another build of this surface replaces its pair either before or
-    // after this one, never between the two files.
-    const FolderLock lock(folder);
-    fs::rename(stagedDsp, dsp, ec);
-    if (ec) {
-      r.Message = dsp.string() + ": cannot replace the file: " + ec.message();
-      fs::remove(stagedDsp, ec);
-      Release();
-      return r;
-    }
-    if (!tinOut.Commit()) {
-      r.Message = tinOut.Error();
-      Release();
-      project.BuiltSurface = std::move(mesh);
-      return r;
-    }
+  // Both files replace their old ones in one change: a reader (or the next
+  // command after a kill) sees the old pair or the new one, never a mix.
+  if (!pair.Commit(&r.Message)) {
+    Release();
+    return r;
   }
   clock.End("write tin");
   r.Built = true;

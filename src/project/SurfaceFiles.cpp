@@ -5,9 +5,11 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <system_error>
 
 #include "core/AtomicFile.h"
+#include "core/FolderTransaction.h"
 #include "core/NumberText.h"
 #include "project/NameCase.h"
 #include "project/ProjectState.h"
@@ -101,8 +103,11 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 // target as it was.
 class StagedCopies {
  public:
+  explicit StagedCopies(const fs::path& toFolder) : transaction_(toFolder) {}
+
   // Copies base + ext from one folder to another for every extension whose
-  // source exists. False, with the reason, at the first copy that fails.
+  // source exists, each under a temporary name that becomes its own at
+  // Commit. False, with the reason, at the first copy that fails.
   bool Stage(std::span<const std::string_view> exts, const fs::path& fromFolder,
              std::string_view fromName, const fs::path& toFolder, std::string_view toName,
              std::string* error) {
@@ -112,43 +117,58 @@ class StagedCopies {
       if (!FileExists(from) || SameFile(from, to)) continue;
       std::optional<FileReader> in = FileReader::Open(from, error);
       if (!in) return false;
-      auto out = std::make_unique<AtomicFileWriter>(to);
+      AtomicFileWriter out(to);
       std::vector<uint8_t> buf(size_t{1} << 20);
       uint64_t copied = 0;
-      while (out->ok()) {
+      while (out.ok()) {
         const size_t n = in->Read(buf.data(), buf.size());
         if (n == 0) break;
         copied += n;
-        out->Write(std::span<const uint8_t>(buf.data(), n));
+        out.Write(std::span<const uint8_t>(buf.data(), n));
       }
-      if (!out->ok()) {
-        if (error) *error = out->Error();
+      if (!out.ok()) {
+        if (error) *error = out.Error();
         return false;
       }
       if (copied < in->Size()) {
         if (error) *error = from.string() + ": read failed";
         return false;
       }
-      staged_.push_back(std::move(out));
+      if (!transaction_.Stage(out, error)) return false;
     }
     return true;
   }
-  // Renames every copy into place, recording each in r; false, with the
-  // reason, when one could not be (the ones before it are in place).
-  bool Commit(FileSetResult& r, std::string* error) {
-    for (auto& out : staged_) {
-      if (!out->Commit()) {
-        if (error) *error = out->Error();
-        return false;
-      }
-      r.Written.push_back(out->Target());
+  // A surface saved under its new name: written beside its target under a
+  // name of its own, renamed with the rest.
+  bool StageSurface(TriangleMesh& mesh, const fs::path& target, std::string* error) {
+    const fs::path staged = UniqueSiblingPath(target, "building");
+    mesh.SaveToBinary(staged, error);
+    if (mesh.LastErrorCode != 0) {
+      std::error_code ec;
+      fs::remove(staged, ec);
+      // The staged name is ours, not the user's.
+      if (error)
+        if (const size_t at = error->find(staged.string()); at != std::string::npos)
+          error->replace(at, staged.string().size(), target.string());
+      return false;
     }
-    staged_.clear();
+    transaction_.Stage(staged, target);
+    return true;
+  }
+  void Remove(const fs::path& file) { transaction_.Remove(file); }
+
+  // Puts every staged file in place and removes the listed ones, all or
+  // nothing as any later reader sees it (a kill half way is completed by the
+  // next command that opens the folder); records each in r.
+  bool Commit(FileSetResult& r, std::string* error) {
+    if (!transaction_.Commit(error)) return false;
+    for (const auto& step : transaction_.Renames()) r.Written.push_back(step.To);
+    for (const fs::path& f : transaction_.Removals()) r.Deleted.push_back(f);
     return true;
   }
 
  private:
-  std::vector<std::unique_ptr<AtomicFileWriter>> staged_;  // uncommitted until Commit
+  FolderTransaction transaction_;
 };
 
 // The first existing file of name's set in folder (any of the extensions
@@ -162,16 +182,12 @@ fs::path ExistingFileOfSet(const fs::path& folder, std::string_view name) {
   return {};
 }
 
-void DeleteSet(std::span<const std::string_view> exts, std::string_view name, FileSetResult& r) {
-  for (std::string_view ext : exts) {
-    const fs::path file = SurfaceFile(name, ext);
-    if (!FileExists(file)) continue;
-    std::error_code ec;
-    if (fs::remove(file, ec))
-      r.Deleted.push_back(file);
-    else
-      r.Warnings.push_back(file.string() + ": " + ec.message());
-  }
+// Lists for removal the files of exts that exist for name in the project
+// folder.
+void StageDeletes(std::span<const std::string_view> exts, std::string_view name,
+                  StagedCopies& change) {
+  for (std::string_view ext : exts)
+    if (const fs::path file = SurfaceFile(name, ext); FileExists(file)) change.Remove(file);
 }
 
 bool NameUsedByOther(std::string_view name, const TriangleMesh* except) {
@@ -360,10 +376,24 @@ bool WriteTriangleFile(TriangleMesh& mesh, const fs::path& path, std::string* er
 
 FileSetResult ScanProjectFolder(const fs::path& folder, std::string_view extension) {
   FileSetResult r;
+  // A change a killed command left half done is finished first, so that the
+  // scan sees the folder as that change left it or as it was before.
+  FolderRecovery recovery = RecoverFolder(folder);
+  for (std::string& w : recovery.Warnings) r.Warnings.push_back(std::move(w));
+  const FolderLock lock(folder, FolderLock::Mode::Shared);
   for (const std::string& file : ListFiles(folder, extension)) {
     auto mesh = std::make_shared<TriangleMesh>();
     std::string reason;
-    if (!mesh->LoadFromBinary(folder / file, &reason)) {
+    bool loaded = false;
+    try {
+      loaded = mesh->LoadFromBinary(folder / file, &reason);
+    } catch (const std::bad_alloc&) {
+      // One surface too large for this machine's memory does not close the
+      // project: it is listed empty, as a file that does not load.
+      mesh = std::make_shared<TriangleMesh>();
+      reason = "not enough memory to load it";
+    }
+    if (!loaded) {
       const std::string path = (folder / file).string();
       r.Warnings.push_back(reason.rfind(path, 0) == 0 ? reason : path + ": " + reason);
     }
@@ -374,6 +404,7 @@ FileSetResult ScanProjectFolder(const fs::path& folder, std::string_view extensi
 }
 
 FileSetResult ImportSurfaceFile(const fs::path& path) {
+  const FolderLock lock(Project().ProjectFolder);
   auto mesh = std::make_shared<TriangleMesh>();
   std::string reason;
   if (!mesh->LoadFromBinary(path, &reason))
@@ -397,7 +428,7 @@ FileSetResult ImportSurfaceFile(const fs::path& path) {
       !taken.empty() && !ownSet)
     return Refuse(FileSetRefusal::NameInUse, taken.string());
 
-  StagedCopies copies;
+  StagedCopies copies(Project().ProjectFolder);
   FileSetResult r;
   std::string error;
   if (!copies.Stage(kImportCopies, sourceFolder, sourceName, Project().ProjectFolder, name,
@@ -431,22 +462,21 @@ FileSetResult SaveSurfaceAs(const std::shared_ptr<TriangleMesh>& surface,
                   targetPath.string() + ": a surface file is named NAME.dsp");
   // Another surface's files are never replaced (nor taken over: its zones
   // and breaklines would become the copy's).
+  const FolderLock lock(targetFolder);
   if (const fs::path taken = ExistingFileOfSet(targetFolder, newName); !taken.empty())
     return Refuse(FileSetRefusal::NameInUse, taken.string());
 
-  StagedCopies copies;
+  StagedCopies copies(targetFolder);
   std::string error;
-  if (!copies.Stage(kSaveAsCopies, Project().ProjectFolder, oldName, targetFolder, newName, &error))
-    return Refuse(FileSetRefusal::WriteFailed, error);
   // The same points in the same order, unused ones included, only renamed:
   // a reindexed copy would number its points differently from the original.
   auto copy = std::make_shared<TriangleMesh>(*surface);
   copy->Tag = newName;
-  copy->SaveToBinary(targetPath, &error);
-  if (copy->LastErrorCode != 0) return Refuse(FileSetRefusal::WriteFailed, error);
+  if (!copies.StageSurface(*copy, targetFolder / (newName + ".dsp"), &error) ||
+      !copies.Stage(kSaveAsCopies, Project().ProjectFolder, oldName, targetFolder, newName, &error))
+    return Refuse(FileSetRefusal::WriteFailed, error);
   FileSetResult r;
-  r.Written.push_back(targetPath);
-  if (!copies.Commit(r, &error)) r.Warnings.push_back(error);
+  if (!copies.Commit(r, &error)) return Refuse(FileSetRefusal::WriteFailed, error);
   Project().Surfaces.push_back(copy);
   r.Surface = copy;
   return r;
@@ -454,6 +484,7 @@ FileSetResult SaveSurfaceAs(const std::shared_ptr<TriangleMesh>& surface,
 
 FileSetResult RenameSurface(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed) {
   if (!surface) return Refuse(FileSetRefusal::NoSurface);
+  const FolderLock lock(Project().ProjectFolder);
   const std::string newName = UpperCaseName(typed);
   const std::string oldName = SurfaceName(*surface);
   if (const FileSetRefusal bad = CheckSurfaceName(newName); bad != FileSetRefusal::None)
@@ -463,28 +494,20 @@ FileSetResult RenameSurface(const std::shared_ptr<TriangleMesh>& surface, std::s
   if (const fs::path taken = ExistingFileOfSet(Project().ProjectFolder, newName); !taken.empty())
     return Refuse(FileSetRefusal::NameInUse, taken.string());
 
-  // Every copy is complete before the surface is saved under its new name,
-  // and the old files go only when everything new is in place.
-  StagedCopies copies;
+  // The new files are complete before any takes its name, and the old ones
+  // go in the same change: a reader sees the surface under one name or the
+  // other, never both or half of each.
+  StagedCopies change(Project().ProjectFolder);
   std::string error;
-  if (!copies.Stage(kRenameCopies, Project().ProjectFolder, oldName, Project().ProjectFolder,
-                    newName, &error))
-    return Refuse(FileSetRefusal::WriteFailed, error);
   const Variant previousTag = surface->Tag;
   surface->Tag = newName;
-  const fs::path dsp = SurfaceFile(newName, ".dsp");
-  surface->SaveToBinary(dsp, &error);
-  if (surface->LastErrorCode != 0) {
+  FileSetResult r;
+  if (!change.StageSurface(*surface, SurfaceFile(newName, ".dsp"), &error) ||
+      !change.Stage(kRenameCopies, Project().ProjectFolder, oldName, Project().ProjectFolder,
+                    newName, &error) ||
+      (StageDeletes(kRenameDeletes, oldName, change), !change.Commit(r, &error))) {
     surface->Tag = previousTag;
     return Refuse(FileSetRefusal::WriteFailed, error);
-  }
-  FileSetResult r;
-  r.Written.push_back(dsp);
-  if (copies.Commit(r, &error)) {
-    DeleteSet(kRenameDeletes, oldName, r);
-  } else {
-    r.Warnings.push_back(error);
-    r.Warnings.push_back("the files of " + oldName + " were kept");
   }
   return r;
 }
@@ -492,8 +515,12 @@ FileSetResult RenameSurface(const std::shared_ptr<TriangleMesh>& surface, std::s
 FileSetResult DeleteSurfaceFiles(std::string_view name) {
   if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None)
     return Refuse(bad, name);
+  const FolderLock lock(Project().ProjectFolder);
+  StagedCopies change(Project().ProjectFolder);
+  StageDeletes(kDeleteList, name, change);
   FileSetResult r;
-  DeleteSet(kDeleteList, name, r);
+  std::string error;
+  if (!change.Commit(r, &error)) return Refuse(FileSetRefusal::WriteFailed, error);
   auto& all = Project().Surfaces;
   all.erase(std::remove_if(all.begin(), all.end(),
                            [&](const auto& s) { return s && SurfaceName(*s) == name; }),

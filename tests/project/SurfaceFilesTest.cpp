@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -7,16 +8,21 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/FolderTransaction.h"
 #include "core/NumberText.h"
+#include "core/Status.h"
 #include "core/TriangleMesh.h"
 #include "project/ProjectState.h"
+#include "project/SurfaceBuild.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextFiles.h"
 #include "support/CommaLocale.h"
@@ -368,6 +374,102 @@ TEST_F(FileSetTest, DeleteRemovesWhatExistsOfItsList) {
   EXPECT_FALSE(Project().CurrentSurface);
   EXPECT_EQ(DeleteSurfaceFiles("../project/AB").Refusal, FileSetRefusal::InvalidName);
   EXPECT_TRUE(FileExists(P("AB.dsp")));
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+using Snapshot = std::map<std::string, std::string>;
+
+// Every file of a folder with its bytes.
+Snapshot TakeSnapshot(const fs::path& folder) {
+  Snapshot out;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    std::ifstream in(e.path(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    out[e.path().filename().string()] = s.str();
+  }
+  return out;
+}
+
+// Runs op on a freshly set-up project in a child process stopped at each
+// step of its change in turn; after each stop the next command's view of
+// the folders (a scan, which completes what was left half done) must be the
+// one before the operation or the one after it.
+void ExpectAllOrNothing(const std::string& what, const fs::path& root,
+                        const std::function<void()>& setup, const std::function<bool()>& op) {
+  const fs::path project = root / "project", other = root / "elsewhere";
+  auto view = [&] {
+    Project() = ProjectState();
+    Project().ProjectFolder = project.string();
+    ScanProjectFolder(project);
+    RecoverFolder(other);
+    return std::pair{TakeSnapshot(project), TakeSnapshot(other)};
+  };
+  auto fresh = [&] {
+    fs::remove_all(root);
+    fs::create_directories(project);
+    fs::create_directories(other);
+    setup();
+    Project() = ProjectState();
+    Project().ProjectFolder = project.string();
+    ScanProjectFolder(project);
+  };
+  fresh();
+  const auto before = view();
+  ASSERT_TRUE(op()) << what;
+  const auto after = view();
+  ASSERT_NE(before, after) << what;
+  bool finished = false;
+  for (int stopAt = 1; !finished && stopAt < 40; ++stopAt) {
+    fresh();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int step = 0;
+      SetTransactionStepHook([&](std::string_view, const fs::path&) {
+        if (++step == stopAt) ::_exit(9);
+      });
+      ::_exit(op() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << what;
+    ASSERT_NE(WEXITSTATUS(status), 1) << what << " failed at stop " << stopAt;
+    finished = WEXITSTATUS(status) == 0;
+    const auto seen = view();
+    EXPECT_TRUE(seen == before || seen == after)
+        << what << ": a mix after a stop at step " << stopAt;
+  }
+  EXPECT_TRUE(finished) << what;
+}
+
+TEST_F(FileSetTest, AKillAtAnyStepOfAChangeLeavesTheOldOrTheNewProject) {
+  const auto setup = [&] {
+    MakeSurface(P(""), "A", "A", {".bnd", ".brk", ".con", ".rgb"});
+    std::string grid;
+    for (int i = 0; i < 5; ++i)
+      for (int j = 0; j < 5; ++j)
+        grid += std::to_string(i * 10) + " " + std::to_string(j * 10) + " " +
+                std::to_string(i + j) + "\r\n";
+    WriteText(P("A.xyz"), grid);
+    WriteText(P("A.tin"), "old triangles");
+    WriteText(P("A.bnd"), "0 0 0\r\n40 0 0\r\n40 40 0\r\n0 40 0\r\n");
+    MakeSurface(root_ / "elsewhere", "B", "B", {".xyz", ".tin"});
+  };
+  const auto surface = [] { return Project().Surfaces.front(); };
+  StatusSilencer quiet;
+  ExpectAllOrNothing("build", root_, setup, [&] { return BuildSurface(P(""), "A").Built; });
+  ExpectAllOrNothing("rename", root_, setup, [&] { return RenameSurface(surface(), "C").ok(); });
+  ExpectAllOrNothing("delete", root_, setup, [&] { return DeleteSurfaceFiles("A").ok(); });
+  ExpectAllOrNothing("import", root_, setup,
+                     [&] { return ImportSurfaceFile(root_ / "elsewhere" / "B.dsp").ok(); });
+  ExpectAllOrNothing("save as", root_, setup,
+                     [&] { return SaveSurfaceAs(surface(), root_ / "elsewhere" / "D.dsp").ok(); });
 }
 
 }  // namespace
