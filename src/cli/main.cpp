@@ -12,12 +12,11 @@
 #include "project/Settings.h"
 #include "project/StartUp.h"
 
-int main(int argc, char **argv) {
-  CLI::App app{
-      "orvane-tin: terrain surfaces (TINs) of a project from the command line"};
+int main(int argc, char** argv) {
+  CLI::App app{"orvane-tin: terrain surfaces (TINs) of a project from the command line"};
   app.require_subcommand(1);
-  std::map<CLI::App *, orvane::cli::Runner> runners;
-  auto add = [&](orvane::cli::Runner (*adder)(CLI::App &)) {
+  std::map<CLI::App*, orvane::cli::Runner> runners;
+  auto add = [&](orvane::cli::Runner (*adder)(CLI::App&)) {
     const size_t before = app.get_subcommands({}).size();
     auto runner = adder(app);
     runners[app.get_subcommands({})[before]] = runner;
@@ -37,7 +36,7 @@ int main(int argc, char **argv) {
   add(orvane::cli::AddElevationCommand);
   try {
     app.parse(argc, argv);
-  } catch (const CLI::ParseError &e) {
+  } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : 2;
   }
@@ -45,23 +44,20 @@ int main(int argc, char **argv) {
   try {
     std::vector<std::string> warnings;
     orvane::LoadSettings(&warnings);
-    for (const std::string &w : warnings)
-      std::cerr << "settings: " << w << '\n';
-  } catch (const orvane::SettingsError &e) {
+    for (const std::string& w : warnings) std::cerr << "settings: " << w << '\n';
+  } catch (const orvane::SettingsError& e) {
     const auto file = orvane::FindSettingsFile();
-    std::cerr << "settings"
-              << (file ? " (" + file->string() + ")" : std::string()) << ": "
-              << e.what() << " (error 0x" << std::hex << e.Number() << std::dec
-              << ")" << (e.Detail().empty() ? "" : ": ") << e.Detail() << '\n';
+    std::cerr << "settings" << (file ? " (" + file->string() + ")" : std::string()) << ": "
+              << e.what() << " (error 0x" << std::hex << e.Number() << std::dec << ")"
+              << (e.Detail().empty() ? "" : ": ") << e.Detail() << '\n';
     return 2;
   }
   // Out of memory is an error like any other: a message, exit 2, and (every
   // change of a project being staged before it is committed) nothing changed.
   try {
-    for (auto &[sub, run] : runners)
-      if (sub->parsed())
-        return run();
-  } catch (const std::bad_alloc &) {
+    for (auto& [sub, run] : runners)
+      if (sub->parsed()) return run();
+  } catch (const std::bad_alloc&) {
     std::cerr << "not enough memory for this command; nothing was changed\n";
     return 2;
   }
