@@ -1,6 +1,7 @@
 #include "triangulation/WorkTriangulation.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <unordered_map>
 #include <unordered_set>
@@ -264,10 +265,12 @@ bool WorkTriangulation::InsertFrom(int32_t p, int32_t t0) {
 // What the removal of the enclosing triangle leaves to the hull cover: the
 // inserted points that were corners of removed triangles, and each edge of a
 // kept triangle that faced a removed one, keyed as the kept triangle runs it
-// (counter-clockwise).
+// (counter-clockwise), and the removed triangles with two such points
+// (those two and the corner).
 struct WorkTriangulation::HullRim {
   std::vector<int32_t> vertices;
   std::vector<std::pair<uint64_t, std::pair<int32_t, int>>> keptEdges;
+  std::vector<std::array<int32_t, 3>> pairs;
 };
 
 void WorkTriangulation::RemoveTrianglesWithVertexFrom(int32_t firstRemoved, bool coverHull) {
@@ -281,6 +284,9 @@ void WorkTriangulation::RemoveTrianglesWithVertexFrom(int32_t firstRemoved, bool
     if (coverHull) {
       for (int i = 0; i < 3; ++i) {
         if (tri.v[i] < firstRemoved) rim.vertices.push_back(tri.v[i]);
+        if (tri.v[i] >= firstRemoved && tri.v[Next(i)] < firstRemoved &&
+            tri.v[Prev(i)] < firstRemoved)
+          rim.pairs.push_back({tri.v[Next(i)], tri.v[Prev(i)], tri.v[i]});
         const int32_t nb = tri.n[i];
         if (nb < 0 || !tris[static_cast<size_t>(nb)].alive || removed(tris[static_cast<size_t>(nb)]))
           continue;
@@ -311,6 +317,13 @@ void WorkTriangulation::RemoveTrianglesWithVertexFrom(int32_t firstRemoved, bool
 // triangle's apex because that circle holds no point at all. The in-circle
 // ties are broken as insertion breaks them, so the result is the
 // triangulation that insertion with the corners at infinity would give.
+//
+// The apex is looked for among the rim vertices of the edge's own pocket
+// only, so that the cost is the pockets' sizes, not the rim's squared: the
+// removed triangles that reach into the hull join their points, and the
+// removed triangles over one pocket are connected through shared edges, each
+// holding a point of the pocket. A removed triangle beyond a hull edge joins
+// nothing (it would chain the pockets together along the hull).
 void WorkTriangulation::CoverHull(const HullRim& rim) {
   std::vector<int32_t> V = rim.vertices;
   std::sort(V.begin(), V.end());
@@ -346,6 +359,38 @@ void WorkTriangulation::CoverHull(const HullRim& rim) {
   chain(byXY.begin(), byXY.end());
   chain(byXY.rbegin(), byXY.rend());
 
+  // Pockets: rim vertices joined through the removed triangles.
+  auto slot = [&](int32_t v) {
+    return static_cast<size_t>(std::lower_bound(V.begin(), V.end(), v) - V.begin());
+  };
+  std::vector<int32_t> hullAt(V.size(), -1);
+  for (size_t k = 0; k < hull.size(); ++k) hullAt[slot(hull[k])] = static_cast<int32_t>(k);
+  std::vector<size_t> parent(V.size());
+  for (size_t k = 0; k < V.size(); ++k) parent[k] = k;
+  auto root = [&](size_t k) {
+    while (parent[k] != k) k = parent[k] = parent[parent[k]];
+    return k;
+  };
+  const auto m = static_cast<int32_t>(hull.size());
+  for (const auto& [u, w, corner] : rim.pairs) {
+    const size_t su = slot(u), sw = slot(w);
+    const int32_t hu = hullAt[su], hw = hullAt[sw];
+    if (hu >= 0 && hw >= 0) {
+      // Beyond the hull edge u-w (counter-clockwise a-b: outside on the right)?
+      const bool forward = (hu + 1) % m == hw, backward = (hw + 1) % m == hu;
+      if ((forward && Orient(u, w, corner) < 0) || (backward && Orient(w, u, corner) < 0)) continue;
+    }
+    parent[root(su)] = root(sw);
+  }
+  std::vector<size_t> start(V.size() + 1, 0);
+  for (size_t k = 0; k < V.size(); ++k) ++start[root(k) + 1];
+  for (size_t k = 0; k < V.size(); ++k) start[k + 1] += start[k];
+  std::vector<int32_t> pocket(V.size());
+  {
+    std::vector<size_t> fill(start.begin(), start.end() - 1);
+    for (size_t k = 0; k < V.size(); ++k) pocket[fill[root(k)]++] = V[k];
+  }
+
   // Directed edges with a triangle on their left (-1: the outside of the
   // hull), and the edges still open.
   std::unordered_map<uint64_t, std::pair<int32_t, int>> closed;
@@ -368,7 +413,9 @@ void WorkTriangulation::CoverHull(const HullRim& rim) {
     Tri probe;
     probe.v[0] = a;
     probe.v[1] = b;
-    for (int32_t v : V) {
+    const size_t r = root(slot(a));
+    for (size_t k = start[r]; k < start[r + 1]; ++k) {
+      const int32_t v = pocket[k];
       if (v == a || v == b || !(Orient(a, b, v) > 0)) continue;
       probe.v[2] = c;
       if (c < 0 || InCircleOf(probe, v) > 0) c = v;

@@ -1,7 +1,8 @@
 // Surfaces cover the convex hull of their points: inputs whose hull-side
 // Delaunay triangles have circumcircles far larger than the points' extent
-// (co-circular rims, thin strips, surveyed corners, collinear and nearly
-// collinear hull chains, dense clusters inside a sparse wide hull). Each build
+// (co-circular and dense elliptic rims, thin strips, surveyed corners,
+// collinear and nearly collinear hull chains, dense clusters inside a sparse
+// wide hull). Each build
 // is valid, covers the hull, and where the literal reference can follow it,
 // is the reference's triangulation with the same hull cover.
 
@@ -55,6 +56,24 @@ HullCase Circle(Origin o, int inside, unsigned seed) {
   std::mt19937_64 rng(seed);
   std::uniform_real_distribution<double> u(-45, 45);
   for (int k = 0; k < inside; ++k) c.points.AddVertex(o.east + Mm(u(rng)), o.north + Mm(u(rng)), 99);
+  return c;
+}
+
+// Every point of a dense elliptic rim is on the hull, and most hull-side
+// triangles reach far: many small pockets.
+HullCase Ellipse(Origin o, int rim, int inside, unsigned seed) {
+  HullCase c;
+  c.name = "ellipse rim of " + std::to_string(rim) + ", " + std::to_string(inside) + " inside";
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> u(0, 1);
+  for (int k = 0; k < rim; ++k) {
+    const double a = 2 * 3.141592653589793 * k / rim;
+    c.points.AddVertex(o.east + Mm(500 * std::cos(a)), o.north + Mm(100 * std::sin(a)), 1);
+  }
+  for (int k = 0; k < inside; ++k) {
+    const double r = 0.9 * std::sqrt(u(rng)), a = 2 * 3.141592653589793 * u(rng);
+    c.points.AddVertex(o.east + Mm(500 * r * std::cos(a)), o.north + Mm(100 * r * std::sin(a)), 2);
+  }
   return c;
 }
 
@@ -140,11 +159,15 @@ TEST(TriangulatorHull, HullHeavyInputsCoverTheHullAsTheReferenceDoes) {
     cases.push_back(Square(o, 300, 4));
     cases.push_back(Chains(o, 5));
     cases.push_back(Bathymetry(o, 150, 6));
+    cases.push_back(Ellipse(o, 200, 100, 10));
   }
-  HullCase big = Bathymetry(kSurvey, 4000, 7);
+  HullCase big = Bathymetry(kSurvey, 1500, 7);
   big.compare = false;
   cases.push_back(std::move(big));
-  HullCase thin = Strip(kSurvey, 20000, 20000, 60, 8);
+  HullCase rim = Ellipse(kSurvey, 5000, 1000, 11);
+  rim.compare = false;
+  cases.push_back(std::move(rim));
+  HullCase thin = Strip(kSurvey, 5000, 20000, 60, 8);
   thin.compare = false;
   cases.push_back(std::move(thin));
 
