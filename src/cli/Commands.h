@@ -35,5 +35,7 @@ Runner AddDeleteCommand(CLI::App& app);
 // volume, elevation (AnalysisCommands.cpp).
 Runner AddVolumeCommand(CLI::App& app);
 Runner AddElevationCommand(CLI::App& app);
+// cutfill (CutFillCommand.cpp).
+Runner AddCutFillCommand(CLI::App& app);
 
 }  // namespace orvane::cli

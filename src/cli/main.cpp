@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddSaveAsCommand);
   add(orvane::cli::AddRenameCommand);
   add(orvane::cli::AddDeleteCommand);
+  add(orvane::cli::AddCutFillCommand);
   add(orvane::cli::AddVolumeCommand);
   add(orvane::cli::AddElevationCommand);
   try {
