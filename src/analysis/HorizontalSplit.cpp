@@ -31,7 +31,8 @@ class Side {
   // source: the mesh being split, whose point numbers let a vertex met again
   // skip its look-up.
   Side(const TriangleMesh& source, size_t triangles)
-      : source_(source), known_(static_cast<size_t>(source.PointCount()) + 1, false),
+      : source_(source),
+        known_(static_cast<size_t>(source.PointCount()) + 1, false),
         merge_(mesh_) {
     merge_.Reserve(triangles / 2 + 16, triangles);
     placed_.Reserve(triangles / 2 + 16);

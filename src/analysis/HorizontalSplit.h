@@ -15,9 +15,7 @@ namespace orvane {
 struct SplitPart {
   std::array<PointRec, 4> Vertices{};
   int32_t Count = 0;
-  std::span<const PointRec> View() const {
-    return {Vertices.data(), static_cast<size_t>(Count)};
-  }
+  std::span<const PointRec> View() const { return {Vertices.data(), static_cast<size_t>(Count)}; }
 };
 
 struct TriangleSplit {

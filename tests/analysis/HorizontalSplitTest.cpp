@@ -8,9 +8,9 @@
 
 #include "analysis/HorizontalSplit.h"
 #include "analysis/MergeSplitMeshes.h"
+#include "core/MeshInvariants.h"
 #include "core/Status.h"
 #include "reference/MergeSplitReference.h"
-#include "support/MeshChecks.h"
 
 namespace orvane {
 namespace {
@@ -84,10 +84,15 @@ TEST(HorizontalSplitSimple, MatchesLiteralSplit) {
         const double whole = PlanArea(source);
         EXPECT_NEAR(PlanArea(lower) + PlanArea(upper), whole, 1e-9 * whole + 1e-12) << what;
 
+        // Reindexed, the sides are sound surfaces: every corner names its
+        // point, no triangle without plan area, none overlapping another.
+        // The pieces are clockwise, the whole triangles keep their winding.
         lower.Reindex();
         upper.Reindex();
-        VerifyIndexed(lower);
-        VerifyIndexed(upper);
+        for (const TriangleMesh* side : {&lower, &upper}) {
+          const MeshReport report = CheckMesh(*side, {.RequireClockwise = false});
+          EXPECT_TRUE(report.Valid()) << what << ": " << report.Summary();
+        }
       }
     }
   }

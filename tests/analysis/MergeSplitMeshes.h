@@ -17,10 +17,10 @@ struct SurfaceShape {
   int columns = 8, rows = 8;
   double spacing = 1;
   double zLow = 0, zHigh = 10;
-  double snapTo = 5;        // elevation some vertices are put exactly at
-  double snapShare = 0.2;   // share of vertices snapped to it
-  double jitter = 0.3;      // of the spacing
-  double zStep = 0;         // elevations rounded to multiples of it (0: not)
+  double snapTo = 5;       // elevation some vertices are put exactly at
+  double snapShare = 0.2;  // share of vertices snapped to it
+  double jitter = 0.3;     // of the spacing
+  double zStep = 0;        // elevations rounded to multiples of it (0: not)
 };
 
 // A jittered grid of points, each cell cut into two triangles along a random

@@ -11,8 +11,7 @@ namespace orvane::reference {
 namespace {
 
 bool Within(const PointRec& a, const PointRec& b) {
-  return std::abs(a.X - b.X) < 0.001 && std::abs(a.Y - b.Y) < 0.001 &&
-         std::abs(a.Z - b.Z) < 0.001;
+  return std::abs(a.X - b.X) < 0.001 && std::abs(a.Y - b.Y) < 0.001 && std::abs(a.Z - b.Z) < 0.001;
 }
 
 // FindPoint(X, Y, 0.001, 0) by a scan: the first point within 0.001 in X and

@@ -13,7 +13,6 @@ void LiteralMergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, b
 
 // No cancellation.
 void LiteralHorizontalSplitSimple(const TriangleMesh& mesh, double Elevation,
-                                  TriangleMesh& LowerTriangleMesh,
-                                  TriangleMesh& UpperTriangleMesh);
+                                  TriangleMesh& LowerTriangleMesh, TriangleMesh& UpperTriangleMesh);
 
 }  // namespace orvane::reference
