@@ -34,10 +34,45 @@ PlanBox BoxOf(const TriangleRec& t) {
   return BoxOf(OutlineOf(t.A, t.B, t.C));
 }
 
+// A triangle outline with the box beyond which the point-in-polygon
+// classifier places nothing on or inside it, so that most points of a
+// neighbouring triangle are answered without the angle sums. What the
+// classifier accepts, with L the longest edge: points within 0.001 of a
+// vertex; points seeing an edge under an angle within 0.001 rad of pi (a lens
+// of half-width L/2 tan(0.0005)); the triangle itself plus a sliver as wide
+// as the 32-bit angles' rounding; the rounding of coordinate differences
+// (~1e-16 M at magnitude M, seen from at least 0.001 away) adds up to
+// ~1e-13 M rad. 0.002 + eps + L tol with tol >= 0.0012 bounds all of it.
+struct ClipOutline {
+  Outline o;
+  PlanBox reach;  // not used when !bounded (no finite box can be trusted)
+  bool bounded = false;
+};
+
+ClipOutline WithReach(const Outline& o) {
+  ClipOutline c{o, BoxOf(o), false};
+  const PlanBox& b = c.reach;
+  const double magnitude =
+      std::max({std::abs(b.xlo), std::abs(b.xhi), std::abs(b.ylo), std::abs(b.yhi)});
+  double longest = 0;  // |dx| + |dy| >= the edge length
+  for (size_t k = 0; k < 3; ++k)
+    longest = std::max(longest, std::abs(o[k].X - o[k + 1].X) + std::abs(o[k].Y - o[k + 1].Y));
+  const double eps = 1e-15 * magnitude;
+  const double tol = 0.0012 + 1e4 * eps;
+  const double margin = 0.002 + eps + longest * tol;
+  c.reach = {b.xlo - margin, b.ylo - margin, b.xhi + margin, b.yhi + margin};
+  c.bounded = tol <= 0.5 && std::isfinite(margin) && std::isfinite(c.reach.xlo) &&
+              std::isfinite(c.reach.ylo) && std::isfinite(c.reach.xhi) &&
+              std::isfinite(c.reach.yhi);
+  return c;
+}
+
 // On a vertex, on an edge or inside; an inconclusive angle sum counts as
 // outside.
-bool OnOrInside(const Outline& o, double x, double y) {
-  const std::optional<PolygonLocation> where = PointInPolygon(std::span<const PointRec>(o), x, y);
+bool OnOrInside(const ClipOutline& c, double x, double y) {
+  if (c.bounded && (x < c.reach.xlo || x > c.reach.xhi || y < c.reach.ylo || y > c.reach.yhi))
+    return false;
+  const std::optional<PolygonLocation> where = PointInPolygon(std::span<const PointRec>(c.o), x, y);
   return where && *where >= PolygonLocation::OnVertex;
 }
 
@@ -46,12 +81,13 @@ bool OnOrInside(const Outline& o, double x, double y) {
 // test holds and the lines are not parallel; an edge that meets the outline
 // at a single point gives nothing.
 template <class Emit>
-void ClipEdges(const Outline& edges, const Outline& clip, Emit&& emit) {
+void ClipEdges(const Outline& edges, const ClipOutline& clipper, Emit&& emit) {
+  const Outline& clip = clipper.o;
   for (size_t k = 0; k < 3; ++k) {
     const PointRec& P = edges[k];
     const PointRec& Q = edges[k + 1];
-    const bool pIn = OnOrInside(clip, P.X, P.Y);
-    const bool qIn = OnOrInside(clip, Q.X, Q.Y);
+    const bool pIn = OnOrInside(clipper, P.X, P.Y);
+    const bool qIn = OnOrInside(clipper, Q.X, Q.Y);
     if (pIn && qIn) {
       emit(P.X, P.Y, Q.X, Q.Y);
       continue;
@@ -81,7 +117,7 @@ void ClipEdges(const Outline& edges, const Outline& clip, Emit&& emit) {
 // T2's edges clipped by T1 with mesh's heights, then T1's edges clipped by
 // T2 with T2's plane heights.
 template <class Emit>
-void OverlayPair(const TriangleMesh& mesh, int32_t i, const Outline& T1, const Outline& T2,
+void OverlayPair(const TriangleMesh& mesh, int32_t i, const ClipOutline& T1, const Outline& T2,
                  Emit&& emit) {
   ClipEdges(T2, T1, [&](double xa, double ya, double xb, double yb) {
     emit(PointRec{xa, ya, GetZ(mesh, i, xa, ya), 0}, PointRec{xb, yb, GetZ(mesh, i, xb, yb), 0});
@@ -90,7 +126,7 @@ void OverlayPair(const TriangleMesh& mesh, int32_t i, const Outline& T1, const O
     return PlaneZ(x, y, T2[0].X, T2[0].Y, T2[0].Z, T2[1].X, T2[1].Y, T2[1].Z, T2[2].X, T2[2].Y,
                   T2[2].Z);
   };
-  ClipEdges(T1, T2, [&](double xa, double ya, double xb, double yb) {
+  ClipEdges(T1.o, WithReach(T2), [&](double xa, double ya, double xb, double yb) {
     emit(PointRec{xa, ya, planeZ(xa, ya), 0}, PointRec{xb, yb, planeZ(xb, yb), 0});
   });
 }
@@ -193,7 +229,7 @@ void TriangleIntersectTriangle2D(const TriangleMesh& mesh, int32_t TriIdx, doubl
   const Outline T2 = OutlineOf({x1, y1, z1, 0}, {x2, y2, z2, 0}, {x3, y3, z3, 0});
   if (!BoxesMeet(BoxOf(T1), BoxOf(T2))) return;
   SegmentCollection result;
-  OverlayPair(mesh, TriIdx, T1, T2, [&](const PointRec& a, const PointRec& b) {
+  OverlayPair(mesh, TriIdx, WithReach(T1), T2, [&](const PointRec& a, const PointRec& b) {
     result.push_back(MakeConstraintSegment(a.X, a.Y, a.Z, b.X, b.Y, b.Z));
   });
   RetPlist = std::move(result);
@@ -210,8 +246,8 @@ std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh,
       ForEachTriangle(mesh.TriangleCount(), [&](int32_t i, std::vector<PlanSegment>& out) {
         thread_local std::vector<int32_t> candidates;
         const TriangleRec& t = mesh.Triangle(i);
-        const Outline T1 = OutlineOf(t.A, t.B, t.C);
-        grid.Meeting(BoxOf(T1), candidates);
+        const ClipOutline T1 = WithReach(OutlineOf(t.A, t.B, t.C));
+        grid.Meeting(BoxOf(T1.o), candidates);
         for (int32_t j : candidates) {
           const TriangleRec& u = cutting[static_cast<size_t>(j)];
           const Outline T2 = OutlineOf(u.A, u.B, u.C);

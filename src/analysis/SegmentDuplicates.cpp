@@ -10,9 +10,9 @@ namespace orvane {
 
 namespace {
 
-// Cells twice as wide as the match tolerance: the starts that can match a
-// point lie in at most two cells per axis.
-constexpr double kCell = 2 * CoincidenceTolerance;
+// Cells four times as wide as the match tolerance: the starts that can match
+// a point mostly lie in its own cell, at most in two per axis.
+constexpr double kCell = 4 * CoincidenceTolerance;
 // More cells per axis than this (only at coordinates beyond 1e12, where the
 // search window's own rounding grows) and the later records are scanned.
 constexpr int64_t kMaxCellsPerAxis = 8;
