@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -99,6 +100,44 @@ TEST_F(InfoDemoCommand, UnloadableFileGivesOneLineAndStatus2) {
   }
   EXPECT_EQ(Tin(dir_, "info --help").status, 0);
   EXPECT_EQ(Tin(dir_, "info").status, 2);
+}
+
+// A file of millions of empty class properties (4 bytes each on disk, far
+// more in memory) under a memory limit: a message and status 2, never an
+// abort, and a project scan skips it with a warning.
+TEST_F(InfoDemoCommand, OutOfMemoryIsAnErrorNotACrash) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a memory limit and the address sanitizer's shadow memory do not mix";
+#else
+  orvane::TriangleMesh m;
+  m.AddPoint(0, 0, 0);
+  m.AddPoint(1, 0, 0);
+  m.AddPoint(0, 1, 0);
+  m.AddTriangle(0, 0, 0, 1, 0, 1, 0, 3, 1, 0, 0, 2);
+  m.SetClassProperty("", orvane::Variant());
+  const fs::path file = dir_ / "P" / "huge.dsp";
+  fs::create_directories(file.parent_path());
+  m.SaveToBinary(file);
+  ASSERT_EQ(m.LastErrorCode, 0);
+  std::string bytes = orvane::testing::Slurp(file);
+  // The class-property count follows the model, the empty tag (2 bytes) and
+  // five counts; the entries end the file.
+  const int32_t extra = 6'000'000, count = 1 + extra;
+  std::memcpy(bytes.data() + 30, &count, 4);
+  bytes.append(static_cast<size_t>(extra) * 4, '\0');
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+  for (const std::string& args :
+       {"info '" + file.string() + "'", "list '" + file.parent_path().string() + "'"}) {
+    const std::string command = "ulimit -v 400000; '" + std::string(ORVANE_CLI) + "' " + args +
+                                " >'" + (dir_ / "out.txt").string() + "' 2>'" +
+                                (dir_ / "err.txt").string() + "'";
+    const int raw = std::system(command.c_str());
+    const std::string err = orvane::testing::Slurp(dir_ / "err.txt");
+    EXPECT_NE(err.find("memory"), std::string::npos) << args << ": " << err;
+    EXPECT_TRUE(WIFEXITED(raw)) << args;
+    EXPECT_EQ(WEXITSTATUS(raw), args.starts_with("info") ? 2 : 0) << args << ": " << err;
+  }
+#endif
 }
 
 }  // namespace
