@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "core/Predicates.h"
@@ -454,14 +453,23 @@ bool WorkTriangulation::CoversSegment(int32_t a, int32_t b) const {
     return o == 0 || std::fabs(o) / len <= CoincidenceTolerance;
   };
   const double whole = progress(b);
-  std::vector<int32_t> stack{a};
-  std::unordered_set<int32_t> seen;
+  // Progress grows along every path, so the walk cannot cycle; the few
+  // vertices seen keep it from repeating a branch.
+  std::vector<int32_t> stack{a}, seen;
   while (!stack.empty()) {
     const int32_t v = stack.back();
     stack.pop_back();
-    if (!seen.insert(v).second) continue;
+    if (std::find(seen.begin(), seen.end(), v) != seen.end()) continue;
+    seen.push_back(v);
     const int32_t start = vertexTri[static_cast<size_t>(v)];
     if (start < 0) continue;
+    {
+      // Nearly always the whole segment is one edge: found without reading
+      // the neighbours' coordinates.
+      int32_t t;
+      int e;
+      if (FindEdge(v, b, t, e)) return true;
+    }
     const double here = progress(v);
     for (int dir = 0; dir < 2; ++dir) {
       int32_t cur = start;
@@ -471,7 +479,6 @@ bool WorkTriangulation::CoversSegment(int32_t a, int32_t b) const {
         const int i = IndexOf(tri, v);
         if (!tri.alive || i < 0) break;
         for (int32_t w : {tri.v[Next(i)], tri.v[Prev(i)]}) {
-          if (w == b) return true;
           const double p = progress(w);
           if (p > here && p < whole && nearSegment(w)) stack.push_back(w);
         }
