@@ -15,8 +15,10 @@
 // the order of equal X), followed by any points created where two
 // constraints cross; triangles are clockwise seen from above (X east,
 // Y north). The triangles are those of the incremental Delaunay construction
-// with a super-triangle, decided with exact predicates, then constrained,
-// clipped to the boundary and punched by the areas.
+// with a super-triangle, decided with exact predicates, completed along the
+// hull so that they cover the convex hull of the points, then constrained,
+// clipped to the boundary and punched by the areas. A constraint that ends
+// up without its edges is reported (Incomplete), never dropped in silence.
 
 #include <cstdint>
 #include <optional>

@@ -409,7 +409,7 @@ void WorkTriangulation::CoverHull(const HullRim& rim) {
     open.pop_back();
     if (closed.count(EdgeKey(a, b))) continue;
     int32_t c = -1;
-    Tri probe;
+    Tri probe{};
     probe.v[0] = a;
     probe.v[1] = b;
     const size_t r = root(slot(a));
