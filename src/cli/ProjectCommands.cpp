@@ -128,6 +128,9 @@ int RunBuild(const ProjectArgs& a) {
             << "removed outside zones: " << r.TrimmedTriangles << '\n';
   for (const BuildResult::Phase& p : r.Phases)
     std::cout << "time " << p.Name << ": " << FormatFixed(p.Seconds, 3) << " s\n";
+  if (Interrupted())
+    std::cerr << "Ctrl+C came after the files of " << a.name
+              << " were complete: the new surface is kept\n";
   return 0;
 }
 

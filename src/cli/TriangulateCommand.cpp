@@ -91,6 +91,8 @@ int RunTriangulate(const TriangulateOptions& o) {
     std::cerr << o.out << ": cannot save surface: " << reason << '\n';
     return 2;
   }
+  if (Interrupted())
+    std::cerr << "Ctrl+C came after " << o.out << " was complete: the new surface is kept\n";
   return incomplete ? kExitIncomplete : 0;
 }
 
