@@ -287,7 +287,8 @@ void WorkTriangulation::RemoveTrianglesWithVertexFrom(int32_t firstRemoved, bool
             tri.v[Prev(i)] < firstRemoved)
           rim.pairs.push_back({tri.v[Next(i)], tri.v[Prev(i)], tri.v[i]});
         const int32_t nb = tri.n[i];
-        if (nb < 0 || !tris[static_cast<size_t>(nb)].alive || removed(tris[static_cast<size_t>(nb)]))
+        if (nb < 0 || !tris[static_cast<size_t>(nb)].alive ||
+            removed(tris[static_cast<size_t>(nb)]))
           continue;
         const Tri& o = tris[static_cast<size_t>(nb)];
         for (int k = 0; k < 3; ++k)

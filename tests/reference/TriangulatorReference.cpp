@@ -559,7 +559,8 @@ bool TriangulatorReference::HasTriangleLeftOf(int32_t a, int32_t b) const {
     const std::array<int32_t, 3> v = {tri.P1, tri.P2, tri.P3};
     if (std::count(v.begin(), v.end(), a) == 0 || std::count(v.begin(), v.end(), b) == 0) continue;
     const int32_t c = tri.P1 + tri.P2 + tri.P3 - a - b;
-    const PointRec &A = workPoints_[static_cast<size_t>(a)], &B = workPoints_[static_cast<size_t>(b)],
+    const PointRec &A = workPoints_[static_cast<size_t>(a)],
+                   &B = workPoints_[static_cast<size_t>(b)],
                    &C = workPoints_[static_cast<size_t>(c)];
     if (Orient2D(A.X, A.Y, B.X, B.Y, C.X, C.Y) > 0) return true;
   }

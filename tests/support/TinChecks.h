@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/TriangleMesh.h"
 #include "core/Predicates.h"
+#include "core/TriangleMesh.h"
 
 namespace orvane {
 
@@ -167,7 +167,8 @@ inline void ExpectCoversConvexHull(const TriangleMesh& m) {
   double triangles = 0;
   const Position o = p.front();  // areas relative to one point keep their digits
   auto cross = [&](const Position& a, const Position& b) {
-    return (a.first - o.first) * (b.second - o.second) - (a.second - o.second) * (b.first - o.first);
+    return (a.first - o.first) * (b.second - o.second) -
+           (a.second - o.second) * (b.first - o.first);
   };
   for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
     const TriangleRec& tr = m.Triangle(t);

@@ -20,10 +20,10 @@
 
 #include "core/Kernels.h"
 #include "core/PointList.h"
+#include "core/Predicates.h"
 #include "core/Status.h"
 #include "reference/TriangulatorReference.h"
 #include "support/TinChecks.h"
-#include "core/Predicates.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {

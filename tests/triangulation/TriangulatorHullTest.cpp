@@ -55,7 +55,8 @@ HullCase Circle(Origin o, int inside, unsigned seed) {
   }
   std::mt19937_64 rng(seed);
   std::uniform_real_distribution<double> u(-45, 45);
-  for (int k = 0; k < inside; ++k) c.points.AddVertex(o.east + Mm(u(rng)), o.north + Mm(u(rng)), 99);
+  for (int k = 0; k < inside; ++k)
+    c.points.AddVertex(o.east + Mm(u(rng)), o.north + Mm(u(rng)), 99);
   return c;
 }
 
@@ -105,8 +106,8 @@ HullCase Chains(Origin o, unsigned seed) {
   HullCase c;
   c.name = "collinear and nearly collinear hull chains";
   for (int k = 0; k <= 40; ++k) {
-    c.points.AddVertex(o.east + k * 2.5, o.north, 1);                          // bottom
-    c.points.AddVertex(o.east, o.north + k * 1.25, 2);                         // left
+    c.points.AddVertex(o.east + k * 2.5, o.north, 1);                        // bottom
+    c.points.AddVertex(o.east, o.north + k * 1.25, 2);                       // left
     c.points.AddVertex(o.east + k * 2.5, o.north + 50 + 1e-6 * (k % 3), 3);  // top
   }
   std::mt19937_64 rng(seed);
@@ -224,7 +225,8 @@ TEST(TriangulatorHull, ConstraintsAlongTheHullBecomeEdges) {
     HullCase c = Square(o, 400, 9);
     PointList boundary, along, across;
     boundary.Model = PointListModel::Boundary;
-    for (auto [x, y] : {std::pair{0.0, 0.0}, {100.0, 0.0}, {100.0, 100.0}, {0.0, 100.0}, {0.0, 0.0}})
+    for (auto [x, y] :
+         {std::pair{0.0, 0.0}, {100.0, 0.0}, {100.0, 100.0}, {0.0, 100.0}, {0.0, 0.0}})
       boundary.AddVertex(o.east + x, o.north + y, 10);
     along.Model = across.Model = PointListModel::Breakline;
     along.AddVertex(o.east + 100, o.north + 100, 10);
@@ -259,13 +261,13 @@ TEST(TriangulatorHull, SegmentCoverIsAChainOfEdgesAlongIt) {
   WorkTriangulation w;
   // A row of three points, one above and one below; the enclosing corners
   // follow the five points.
-  w.pts = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}, {1, 1, 0, 0}, {1.5, -3, 0, 0},
-           {-100, -100, 0, 0}, {1, 100, 0, 0}, {100, -100, 0, 0}};
+  w.pts = {{0, 0, 0, 0},    {1, 0, 0, 0},       {2, 0, 0, 0},   {1, 1, 0, 0},
+           {1.5, -3, 0, 0}, {-100, -100, 0, 0}, {1, 100, 0, 0}, {100, -100, 0, 0}};
   w.SetWorkCount(5);
   w.Start(5, 6, 7);
   for (int32_t p = 0; p < 5; ++p) ASSERT_EQ(w.Insert(p), p);
   w.RemoveTrianglesWithVertexFrom(5, true);
-  EXPECT_TRUE(w.CoversSegment(0, 2));   // through 1
+  EXPECT_TRUE(w.CoversSegment(0, 2));  // through 1
   EXPECT_TRUE(w.CoversSegment(2, 0));
   EXPECT_TRUE(w.CoversSegment(0, 3));   // an edge
   EXPECT_FALSE(w.CoversSegment(3, 4));  // crosses 1-2
