@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/MeshInvariants.h"
 #include "core/Predicates.h"
 #include "core/TriangleMesh.h"
 
@@ -31,70 +32,26 @@ inline bool OnSegment(const Segment2& s, double x, double y) {
          y <= std::max(s.ay, s.by);
 }
 
-// Do the open interiors of two clockwise triangles intersect? Separating
-// axis on the six edge lines, exact.
-inline bool InteriorsOverlap(const TriangleRec& p, const TriangleRec& q) {
-  const PointRec* P[3] = {&p.A, &p.B, &p.C};
-  const PointRec* Q[3] = {&q.A, &q.B, &q.C};
-  auto separated = [](const PointRec* const* T, const PointRec* const* U) {
-    for (int i = 0; i < 3; ++i) {
-      const PointRec &a = *T[i], &b = *T[(i + 1) % 3];
-      // T is clockwise: its interior lies right of a->b (orient < 0).
-      bool allOutside = true;
-      for (int k = 0; k < 3; ++k)
-        if (Orient2D(a.X, a.Y, b.X, b.Y, U[k]->X, U[k]->Y) < 0) allOutside = false;
-      if (allOutside) return true;
-    }
-    return false;
-  };
-  return !separated(P, Q) && !separated(Q, P);
-}
-
 }  // namespace tin_detail
 
 inline void VerifyTin(const TriangleMesh& m, const std::vector<Segment2>& constraints = {}) {
+  // Indices, exact corner copies, clockwise orientation, plan area, no
+  // overlap: the product's own invariant check.
+  MeshCheckOptions exact;
+  exact.CornerTolerance = 0;
+  const MeshReport report = CheckMesh(m, exact);
+  ASSERT_TRUE(report.Valid()) << report.Summary();
   using Edge = std::pair<int32_t, int32_t>;
   std::map<Edge, std::vector<int32_t>> edges;  // directed edge -> triangles
   for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
     const TriangleRec& tr = m.Triangle(t);
-    ASSERT_LT(Orient2D(tr.A.X, tr.A.Y, tr.B.X, tr.B.Y, tr.C.X, tr.C.Y), 0)
-        << "triangle " << t << " is not clockwise";
     const int32_t v[3] = {static_cast<int32_t>(tr.A.T), static_cast<int32_t>(tr.B.T),
                           static_cast<int32_t>(tr.C.T)};
-    const PointRec* corner[3] = {&tr.A, &tr.B, &tr.C};
-    for (int i = 0; i < 3; ++i) {
-      ASSERT_GE(v[i], 1);
-      ASSERT_LE(v[i], m.PointCount());
-      // Each corner is an exact copy of the mesh point it names.
-      const PointRec& p = m.Point(v[i]);
-      ASSERT_TRUE(p.X == corner[i]->X && p.Y == corner[i]->Y && p.Z == corner[i]->Z)
-          << "triangle " << t << " corner " << i + 1 << " is not a copy of point " << v[i];
-      edges[{v[i], v[(i + 1) % 3]}].push_back(t);
-    }
+    for (int i = 0; i < 3; ++i) edges[{v[i], v[(i + 1) % 3]}].push_back(t);
   }
   for (const auto& [e, ts] : edges)
     ASSERT_EQ(ts.size(), 1u) << "edge " << e.first << "-" << e.second
                              << " used twice in one direction";
-
-  // Overlaps, through a coarse grid of triangle boxes.
-  const ExtentsRec box = m.GetExtents();
-  const double cell = std::max((box.Max.X - box.Min.X), (box.Max.Y - box.Min.Y)) /
-                          std::max(1.0, std::sqrt(static_cast<double>(m.TriangleCount()))) +
-                      1e-9;
-  std::map<std::pair<int64_t, int64_t>, std::vector<int32_t>> grid;
-  for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
-    const auto e = *m.GetTriangleExtents(t);
-    for (int64_t i = static_cast<int64_t>((e.Min.X - box.Min.X) / cell);
-         i <= static_cast<int64_t>((e.Max.X - box.Min.X) / cell); ++i)
-      for (int64_t j = static_cast<int64_t>((e.Min.Y - box.Min.Y) / cell);
-           j <= static_cast<int64_t>((e.Max.Y - box.Min.Y) / cell); ++j)
-        grid[{i, j}].push_back(t);
-  }
-  for (const auto& [key, ts] : grid)
-    for (size_t i = 0; i < ts.size(); ++i)
-      for (size_t k = i + 1; k < ts.size(); ++k)
-        ASSERT_FALSE(tin_detail::InteriorsOverlap(m.Triangle(ts[i]), m.Triangle(ts[k])))
-            << "triangles " << ts[i] << " and " << ts[k] << " overlap";
 
   // Constraint segments are unions of edges: every vertex on a segment's
   // interior splits it, and each consecutive piece is an edge.
