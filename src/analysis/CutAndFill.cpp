@@ -1,5 +1,6 @@
 #include "analysis/CutAndFill.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
@@ -163,6 +164,17 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   run.Phase("MESH_INTERSECTIONS");
   Outcome out;
   out.overlay = OverlaySegments(A, B);
+  if (run.Cancelled()) return std::nullopt;
+  // Where an edge only grazes a nearly parallel side of the other triangle,
+  // the clipping takes the crossing of the two lines as the point where it
+  // leaves, which may lie anywhere, far outside both surfaces. Such a piece
+  // belongs to no common subdivision, and forced as a breakline it would cut
+  // across the whole rebuild; the pieces of the overlay lie over both.
+  auto overBoth = [&](const PointRec& p) {
+    return TriangleUnder(A, p.X, p.Y) != 0 && TriangleUnder(B, p.X, p.Y) != 0;
+  };
+  std::erase_if(out.overlay,
+                [&](const PlanSegment& s) { return !overBoth(s.From) || !overBoth(s.To); });
   if (run.Cancelled()) return std::nullopt;
   const std::vector<PlanSegment>& overlay = out.overlay;
   CutAndFillPoints points(A, B, std::move(PA), std::move(PB), 2 * overlay.size(),
