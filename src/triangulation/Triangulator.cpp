@@ -258,9 +258,7 @@ void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon
     extents_ = ExtentsRec{};
     for (int32_t i = 1; i <= allCount; ++i) {
       const PointRec& p = allPoints_[static_cast<size_t>(i)];
-      const auto where = inside.Locate(p.X, p.Y);
-      if (where == PolygonLocation::OnVertex || where == PolygonLocation::OnEdge ||
-          where == PolygonLocation::Inside) {
+      if (inside.Classify(p.X, p.Y) != RingLocator::Place::Outside) {
         workIndex_.push_back(i);
         GrowExtents(extents_, p);
       }
@@ -414,8 +412,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       const PointRec &A = tri.pts[static_cast<size_t>(tr.v[0])],
                      &B = tri.pts[static_cast<size_t>(tr.v[1])],
                      &C = tri.pts[static_cast<size_t>(tr.v[2])];
-      const auto where = locator.Locate((A.X + B.X + C.X) / 3, (A.Y + B.Y + C.Y) / 3);
-      const bool inside = where == PolygonLocation::Inside;
+      const bool inside = locator.Classify((A.X + B.X + C.X) / 3, (A.Y + B.Y + C.Y) / 3) ==
+                          RingLocator::Place::Inside;
       if (inside != keepInside) tri.Kill(static_cast<int32_t>(t));
     }
   };
