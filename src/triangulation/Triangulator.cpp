@@ -132,6 +132,11 @@ std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts,
   return order;
 }
 
+// How many steps of a fast loop (a triangle tested or saved) go between two
+// looks at CancelRequested: a few microseconds of work, so a cancel is felt
+// at once, and the look itself costs nothing measurable.
+constexpr size_t kCancelStride = 1024;
+
 class PhaseClock {
  public:
   explicit PhaseClock(std::vector<Triangulator::PhaseTime>& out) : out_(out) {}
@@ -278,6 +283,16 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   initialised_ = false;
   CancelRequested = false;
 
+  // Every phase looks at CancelRequested as it goes; a cancel in any of them
+  // ends the build as one during insertion does: the flag cleared, nothing
+  // returned, no further phase or progress reported.
+  auto cancelled = [this] {
+    if (!CancelRequested.load(std::memory_order_relaxed)) return false;
+    CancelRequested = false;
+    LastErrorCode = Cancelled;
+    return true;
+  };
+
   PhaseClock phase(phaseTimes_);
   phase.Enter("INITTRI");
   CurrentStatus().SendEvents(0, false);
@@ -308,6 +323,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   std::vector<std::vector<XYRec>> areaRings;
   for (const auto& area : areas_) areaRings.push_back(PairedRing(allPoints_, area));
   std::vector<PointRec>().swap(allPoints_);
+  if (cancelled()) return std::nullopt;
 
   // The enclosing triangle, 20 times the larger extent around the middle.
   const double dx = extents_.Max.X - extents_.Min.X, dy = extents_.Max.Y - extents_.Min.Y;
@@ -320,6 +336,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   tri.Start(n, n + 1, n + 2);
 
   phase.Enter("START_TRIANGULATION");
+  if (cancelled()) return std::nullopt;
   // The triangles are those of insertion in X order (ties on a circle
   // broken by X rank, which the working triangulation reproduces for any
   // order), so the points go in along a Hilbert curve, where each one lies
@@ -361,11 +378,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     Progress progress(inserted);
     for (int32_t k = 0; k < inserted; ++k) {
       progress.At(int64_t{k} + 1);
-      if (CancelRequested) {
-        CancelRequested = false;
-        LastErrorCode = Cancelled;
-        return std::nullopt;
-      }
+      if (cancelled()) return std::nullopt;
       const int32_t v = tri.Insert(k);
       if (v != k)
         vertexOf[static_cast<size_t>(xOf[static_cast<size_t>(k)])] =
@@ -379,6 +392,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   // breaklines along the hull can be forced through them.
   tri.RemoveTrianglesWithVertexFrom(n, true);
   const bool anyTriangle = tri.LiveCount() > 0;
+  if (cancelled()) return std::nullopt;
 
   if (anyTriangle && !constraints_.empty()) {
     phase.Enter("SET_CONSTRAINTS");
@@ -390,23 +404,27 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     };
     for (size_t s = 0; s < constraints_.size(); ++s) {
       progress.At(static_cast<int64_t>(s) + 1);
+      if (cancelled()) return std::nullopt;
       const int32_t a = vertex(constraints_[s].first), b = vertex(constraints_[s].second);
       if (a < 0 || b < 0 || !tri.ForceSegment(a, b)) LastErrorCode = Incomplete;
     }
     // No constraint is lost without a word: once all are forced (a later one
     // may split an earlier one), each whose ends are triangulated must be a
     // chain of edges.
-    for (const auto& [first, second] : constraints_) {
-      const int32_t a = vertex(first), b = vertex(second);
+    for (size_t s = 0; s < constraints_.size(); ++s) {
+      if (s % kCancelStride == 0 && cancelled()) return std::nullopt;
+      const int32_t a = vertex(constraints_[s].first), b = vertex(constraints_[s].second);
       if (a >= 0 && b >= 0 && !tri.CoversSegment(a, b)) LastErrorCode = Incomplete;
     }
   }
 
+  // False when cancelled.
   auto removeByCentroid = [&](const std::vector<XYRec>& ring, bool keepInside, bool report) {
     const RingLocator locator(ring);
     Progress progress(static_cast<int64_t>(tri.tris.size()));
     for (size_t t = 0; t < tri.tris.size(); ++t) {
       if (report) progress.At(static_cast<int64_t>(t) + 1);
+      if (t % kCancelStride == 0 && cancelled()) return false;
       const auto& tr = tri.tris[t];
       if (!tr.alive) continue;
       const PointRec &A = tri.pts[static_cast<size_t>(tr.v[0])],
@@ -416,17 +434,19 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
                           RingLocator::Place::Inside;
       if (inside != keepInside) tri.Kill(static_cast<int32_t>(t));
     }
+    return true;
   };
   if (anyTriangle && ringSegments_ > 0) {
     phase.Enter("REMOVING_EXTERNAL_HULL");
-    removeByCentroid(hullRing, true, true);
+    if (!removeByCentroid(hullRing, true, true)) return std::nullopt;
   }
   if (anyTriangle && !areas_.empty()) {
     phase.Enter("MAKING_AREAS");
     Progress progress(static_cast<int64_t>(areas_.size()));
     for (size_t z = 0; z < areas_.size(); ++z) {
+      if (cancelled()) return std::nullopt;
       progress.At(static_cast<int64_t>(z) + 1);
-      removeByCentroid(areaRings[z], false, false);
+      if (!removeByCentroid(areaRings[z], false, false)) return std::nullopt;
     }
   }
 
@@ -437,6 +457,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     LastErrorCode = Incomplete;
   } else {
     phase.Enter("SAVING_TRIANGLES");
+    if (cancelled()) return std::nullopt;
     ReleaseFreedMemory();  // the working indexes, before the mesh's lists
     // Keep the surviving triangles as bare index triples (clockwise,
     // working numbering) and free the working triangles as soon as they are
@@ -456,7 +477,9 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // numbers. The mesh's points follow once the index triples are gone, so
     // that the two never take memory at the same time.
     if (kept.empty()) LastErrorCode = Incomplete;
-    for (const auto& [va, vb, vc] : kept) {
+    for (size_t k = 0; k < kept.size(); ++k) {
+      if (k % kCancelStride == 0 && cancelled()) return std::nullopt;
+      const auto [va, vb, vc] = kept[k];
       const PointRec &a = tri.pts[static_cast<size_t>(va)], &b = tri.pts[static_cast<size_t>(vb)],
                      &c = tri.pts[static_cast<size_t>(vc)];
       if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
@@ -473,6 +496,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       Progress progress(n);
       for (int32_t i = 1; i <= n; ++i) {
         progress.At(i);
+        if (static_cast<size_t>(i) % kCancelStride == 0 && cancelled()) return std::nullopt;
         const PointRec& p = tri.pts[static_cast<size_t>(posOf[static_cast<size_t>(i) - 1])];
         mesh.AddPoint(p.X, p.Y, p.Z, p.T);
       }

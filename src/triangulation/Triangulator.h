@@ -36,7 +36,7 @@ class Triangulator {
   // How the last GetTriangleMesh ended.
   enum ErrorCode : int32_t {
     Done = 0,
-    Cancelled = 1,       // CancelRequested during point insertion
+    Cancelled = 1,       // CancelRequested during the build
     Incomplete = 2,      // no triangle survived a stage, or a constraint failed
     NotInitialised = 3,  // no (or no more) points to triangulate
   };

@@ -101,7 +101,10 @@ int32_t MeshIndexOf(const TriangleMesh& m, double x, double y) {
 class StatusRecorder {
  public:
   StatusRecorder() : status_(Status::Create()) {
-    status_->StatusPhase = [this](std::string& code) { phases.push_back(code); };
+    status_->StatusPhase = [this](std::string& code) {
+      phases.push_back(code);
+      if (onPhase) onPhase(code);
+    };
     status_->Progress = [this](int32_t& pct) {
       percents.push_back(pct);
       if (onProgress) onProgress(pct);
@@ -116,6 +119,7 @@ class StatusRecorder {
   std::vector<std::string> phases;
   std::vector<int32_t> percents;
   std::function<void(int32_t)> onProgress;
+  std::function<void(const std::string&)> onPhase;
 
  private:
   std::shared_ptr<Status> status_;
@@ -416,20 +420,54 @@ TEST(TriangulatorHostile, PhasesAreReportedInOrder) {
   }
 }
 
-TEST(TriangulatorHostile, CancellingDuringInsertionReturnsNothing) {
-  PointList p = Scatter(2000, 100, kLocal, 43);
-  {
-    StatusRecorder rec;
-    rec.onProgress = [&](int32_t pct) {
-      if (rec.phases.back() == "START_TRIANGULATION" && pct >= 50) CancelRequested = true;
-    };
-    EXPECT_FALSE(Build(p, {}, 1000, 1));
-    EXPECT_FALSE(CancelRequested) << "the flag is cleared";
-    EXPECT_EQ(rec.phases, (std::vector<std::string>{"INITTRI", "START_TRIANGULATION"}));
-    EXPECT_NE(rec.percents.back(), 100);
+// A cancel in any phase, at its start or half-way, ends the build as one
+// during insertion does: nothing returned, code 1, the flag cleared, no later
+// phase and no final 100 %.
+TEST(TriangulatorHostile, CancellingInAnyPhaseReturnsNothing) {
+  // A wavy boundary and a hole, so that every phase runs and has work.
+  std::vector<PointList> con(2);
+  con[0].Model = 1100;
+  con[1].Model = 1200;
+  for (int i = 0; i <= 3000; ++i) {
+    const double a = 2 * M_PI * (i % 3000) / 3000;
+    const double r = 45 * (1 + 0.05 * std::sin(60 * a)), h = 8 * (1 + 0.1 * std::sin(30 * a));
+    con[0].AddVertex(50 + r * std::cos(a), 50 + r * std::sin(a), 100);
+    if (i % 3 == 0) con[1].AddVertex(50 + h * std::cos(a), 50 + h * std::sin(a), 100);
+  }
+  con.push_back(Line(1300, {{20, 30.5, 100}, {70, 60.5, 101}, {80, 30.5, 100}}));
+  const PointList points = Scatter(20000, 100, kLocal, 43);
+  for (const char* code : {"INITTRI", "START_TRIANGULATION", "SET_CONSTRAINTS",
+                           "REMOVING_EXTERNAL_HULL", "MAKING_AREAS", "SAVING_TRIANGLES"}) {
+    for (bool halfway : {false, true}) {
+      // The first phase reports no progress of its own.
+      if (halfway && std::string(code) == "INITTRI") continue;
+      SCOPED_TRACE(std::string(code) + (halfway ? " half-way" : " at its start"));
+      StatusRecorder rec;
+      bool set = false;
+      size_t seenAtCancel = 0;
+      auto cancel = [&] {
+        if (set) return;
+        set = CancelRequested = true;
+        seenAtCancel = rec.percents.size();
+      };
+      rec.onPhase = [&](const std::string& c) {
+        if (c == code && !halfway) cancel();
+      };
+      rec.onProgress = [&](int32_t pct) {
+        if (rec.phases.back() == code && halfway && pct >= 50) cancel();
+      };
+      PointList p = points;
+      EXPECT_FALSE(Build(p, con, 1000, 1));
+      EXPECT_FALSE(CancelRequested) << "the flag is cleared";
+      EXPECT_EQ(rec.phases.back(), code);
+      EXPECT_TRUE(set);
+      for (size_t k = seenAtCancel; k < rec.percents.size(); ++k) EXPECT_NE(rec.percents[k], 100);
+      CancelRequested = false;
+    }
   }
   // Triangulation works again after a cancelled build.
-  EXPECT_TRUE(Build(p));
+  PointList p = points;
+  EXPECT_TRUE(Build(p, con));
 }
 
 // Malformed coordinates must not crash or hang the build; what survives is
