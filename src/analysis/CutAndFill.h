@@ -9,10 +9,15 @@
 // where the first surface lies above the second is fill, the rest cut.
 //
 // Only the plan overlap of the two ORIGINAL surfaces counts: a rebuilt
-// triangle counts when a point strictly inside it (its incircle centre)
-// lies over a triangle of each original surface and of the rebuilt second
-// surface. The rebuilt surfaces themselves cover the convex hull of their
-// points, which may reach into the notches of a concave surface.
+// triangle counts whole when it lies within one triangle of each original
+// surface (found under its incircle centre); any other rebuilt triangle is
+// clipped against the original triangles it meets, so that exactly its part
+// over both counts. The rebuilt surfaces themselves cover the convex hull of
+// their points, which may reach into the notches of a concave surface.
+//
+// Overlay pieces with an end over neither surface (the clipping's line
+// crossings where an edge grazes a nearly parallel side) are left out of the
+// breaklines and of Constraints.
 
 #include <vector>
 
