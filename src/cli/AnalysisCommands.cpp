@@ -13,6 +13,7 @@
 
 #include "analysis/ElevationQueries.h"
 #include "analysis/Volume.h"
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "core/NumberText.h"
@@ -45,17 +46,6 @@ CLI::Validator FiniteNumber(const char* what) {
       "NUMBER");
 }
 
-bool LoadSurface(const std::string& file, TriangleMesh& mesh) {
-  std::string reason;
-  if (mesh.LoadFromBinary(file, &reason)) return true;
-  // Open failures already name the file.
-  if (reason.rfind(file, 0) == 0)
-    std::cerr << reason << '\n';
-  else
-    std::cerr << file << ": cannot load surface: " << reason << '\n';
-  return false;
-}
-
 int Cancelled() {
   std::cout.flush();
   std::cerr << "cancelled\n";
@@ -70,7 +60,7 @@ struct VolumeOptions {
 int RunVolume(const VolumeOptions& o) {
   InterruptGuard guard;
   TriangleMesh mesh;
-  if (!LoadSurface(o.file, mesh)) return 2;
+  if (!LoadSurfaceFile(o.file, mesh)) return 2;
   if (Interrupted()) return Cancelled();
   const double volume = Volume(mesh, *ParseCoordinate(o.base));
   if (Interrupted()) return Cancelled();
@@ -123,7 +113,7 @@ int RunElevation(const ElevationOptions& o) {
     }
   }
   TriangleMesh mesh;
-  if (!LoadSurface(o.file, mesh)) return 2;
+  if (!LoadSurfaceFile(o.file, mesh)) return 2;
   if (Interrupted()) return Cancelled();
 
   // NaN marks "no triangle under the point": no plane height is NaN unless

@@ -6,6 +6,7 @@
 
 #include "analysis/CutAndFill.h"
 #include "analysis/MeshIntersection.h"
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "core/AtomicFile.h"
@@ -21,41 +22,6 @@ namespace {
 struct CutFillOptions {
   std::string a, b, outA, outB, segments;
 };
-
-bool Load(const std::string& file, TriangleMesh& mesh) {
-  std::string reason;
-  if (mesh.LoadFromBinary(file, &reason)) return true;
-  // Open failures already name the file.
-  if (reason.rfind(file, 0) == 0)
-    std::cerr << reason << '\n';
-  else
-    std::cerr << file << ": cannot load surface: " << reason << '\n';
-  return false;
-}
-
-// One breakline per segment: its two ends, then the separator line.
-bool WriteSegments(const std::vector<PlanSegment>& segments, AtomicFileWriter& file) {
-  std::string text;
-  char number[kMaxNumberText];
-  auto point = [&](const PointRec& p) {
-    text.append(number, WriteNumber(number, p.X));
-    text += ' ';
-    text.append(number, WriteNumber(number, p.Y));
-    text += ' ';
-    text.append(number, WriteNumber(number, p.Z));
-    text += "\r\n";
-  };
-  for (const PlanSegment& s : segments) {
-    point(s.From);
-    point(s.To);
-    text += "BREAKLINE\r\n";
-    if (text.size() > (1u << 20)) {
-      if (!file.Write(text)) return false;
-      text.clear();
-    }
-  }
-  return file.Write(text);
-}
 
 // The message of a refused surface, kept for stderr while the operation runs.
 class MessageCatcher {
@@ -89,7 +55,7 @@ int RunCutFill(const CutFillOptions& o) {
   InterruptGuard guard;
   CancelRequested = false;
   TriangleMesh A, B;
-  if (!Load(o.a, A) || !Load(o.b, B)) return 2;
+  if (!LoadSurfaceFile(o.a, A) || !LoadSurfaceFile(o.b, B)) return 2;
 
   TriangleMesh rebuiltA, rebuiltB;
   std::vector<PlanSegment> overlay;
@@ -109,22 +75,8 @@ int RunCutFill(const CutFillOptions& o) {
   }
   if (!o.outA.empty() && !SaveMesh(rebuiltA, o.outA)) return 2;
   if (!o.outB.empty() && !SaveMesh(rebuiltB, o.outB)) return 2;
-  if (!o.segments.empty()) {
-    AtomicFileWriter file(o.segments);
-    if (file.ok()) WriteSegments(overlay, file);
-    bool committed = false;
-    if (file.ok() && !Interrupted()) {
-      InterruptBlock block;
-      committed = file.Commit();
-    }
-    if (!committed) {
-      if (file.ok())
-        std::cerr << o.segments << ": cancelled, left as it was\n";
-      else
-        std::cerr << file.Error() << '\n';
-      return 2;
-    }
-  }
+  if (!o.segments.empty() && !SaveSegmentFile(o.segments, overlay, [] { return Interrupted(); }))
+    return 2;
   std::cout << "cut: " << FormatNumber(cut) << '\n'
             << "fill: " << FormatNumber(fill) << '\n'
             << "area: " << FormatNumber(area) << '\n';

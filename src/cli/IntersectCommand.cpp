@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/MeshIntersection.h"
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "core/AtomicFile.h"
@@ -20,46 +21,11 @@ struct IntersectOptions {
   bool space = false;
 };
 
-bool Load(const std::string& file, TriangleMesh& mesh) {
-  std::string reason;
-  if (mesh.LoadFromBinary(file, &reason)) return true;
-  // Open failures already name the file.
-  if (reason.rfind(file, 0) == 0)
-    std::cerr << reason << '\n';
-  else
-    std::cerr << file << ": cannot load surface: " << reason << '\n';
-  return false;
-}
-
-// One breakline per segment: its two ends, then the separator line.
-bool WriteSegments(const std::vector<PlanSegment>& segments, AtomicFileWriter& file) {
-  std::string text;
-  char number[kMaxNumberText];
-  auto point = [&](const PointRec& p) {
-    text.append(number, WriteNumber(number, p.X));
-    text += ' ';
-    text.append(number, WriteNumber(number, p.Y));
-    text += ' ';
-    text.append(number, WriteNumber(number, p.Z));
-    text += "\r\n";
-  };
-  for (const PlanSegment& s : segments) {
-    point(s.From);
-    point(s.To);
-    text += "BREAKLINE\r\n";
-    if (text.size() > (1u << 20)) {
-      if (!file.Write(text)) return false;
-      text.clear();
-    }
-  }
-  return file.Write(text);
-}
-
 int RunIntersect(const IntersectOptions& o) {
   InterruptGuard guard;
   CancelRequested = false;
   TriangleMesh A, B;
-  if (!Load(o.a, A) || !Load(o.b, B)) return 2;
+  if (!LoadSurfaceFile(o.a, A) || !LoadSurfaceFile(o.b, B)) return 2;
 
   std::vector<PlanSegment> segments;
   {
@@ -72,20 +38,7 @@ int RunIntersect(const IntersectOptions& o) {
     std::cerr << o.out << ": cancelled, left as it was\n";
     return 2;
   }
-  AtomicFileWriter file(o.out);
-  if (file.ok()) WriteSegments(segments, file);
-  bool committed = false;
-  if (file.ok() && !cancelled()) {
-    InterruptBlock block;
-    committed = file.Commit();
-  }
-  if (!committed) {
-    if (file.ok())
-      std::cerr << o.out << ": cancelled, left as it was\n";
-    else
-      std::cerr << file.Error() << '\n';
-    return 2;
-  }
+  if (!SaveSegmentFile(o.out, segments, cancelled)) return 2;
   std::cout << "segments: " << segments.size() << '\n';
   return 0;
 }

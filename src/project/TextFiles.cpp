@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "core/AtomicFile.h"
+#include "core/NumberText.h"
 
 namespace orvane {
 
@@ -422,6 +423,29 @@ PolylineFile ParsePolylineText(std::string_view text, PolylineLayout layout) {
   ScanText(text, sink);
   sink.End();
   return out;
+}
+
+bool WriteSegmentText(std::span<const PlanSegment> segments, AtomicFileWriter& out) {
+  std::string text;
+  char number[kMaxNumberText];
+  auto point = [&](const PointRec& p) {
+    text.append(number, WriteNumber(number, p.X));
+    text += ' ';
+    text.append(number, WriteNumber(number, p.Y));
+    text += ' ';
+    text.append(number, WriteNumber(number, p.Z));
+    text += "\r\n";
+  };
+  for (const PlanSegment& s : segments) {
+    point(s.From);
+    point(s.To);
+    text += "BREAKLINE\r\n";
+    if (text.size() > (size_t{1} << 20)) {
+      if (!out.Write(text)) return false;
+      text.clear();
+    }
+  }
+  return out.Write(text);
 }
 
 }  // namespace orvane

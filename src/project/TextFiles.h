@@ -32,10 +32,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "analysis/MeshIntersection.h"
+#include "core/AtomicFile.h"
 #include "core/PointList.h"
 
 namespace orvane {
@@ -129,5 +132,10 @@ inline PolylineFile ReadBreaklineFile(const std::filesystem::path& file) {
 inline PolylineFile ReadHoleFile(const std::filesystem::path& file) {
   return ReadPolylineFile(file, PolylineLayout::Holes);
 }
+
+// Segments in the breakline layout: the two ends of each ("x y z", CR LF,
+// "." decimal point, up to 15 significant digits), then "BREAKLINE". False
+// once a write failed.
+bool WriteSegmentText(std::span<const PlanSegment> segments, AtomicFileWriter& out);
 
 }  // namespace orvane
