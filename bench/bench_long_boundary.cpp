@@ -1,8 +1,10 @@
 // Long boundaries and holes: 300 survey points inside a wavy boundary of m
 // vertices, around a wavy hole of m vertices, at survey coordinates. Each
 // run is one whole triangulation; the counters are the phases' times. After
-// the runs, the best time of each phase per size and what each doubling of m
-// costs (near-linear work doubles in about 2x).
+// the runs, the best time of each phase per size (each size gets the same
+// number of runs, so that no size has more chances at a quiet moment) and
+// what each doubling of m costs: near-linear work doubles in about 2x, a
+// little more where the working set outgrows the processor's caches.
 
 #include <benchmark/benchmark.h>
 
@@ -90,8 +92,7 @@ BENCHMARK(BM_LongBoundary)
     ->Arg(5000)
     ->Arg(10000)
     ->Arg(20000)
-    ->Repetitions(1)
-    ->MinTime(1.0)
+    ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

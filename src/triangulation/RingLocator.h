@@ -16,7 +16,10 @@
 // exactly: each cell of a grid over the ring holds the winding number of a
 // reference point of its own, and a point adds the signed crossings, decided
 // by exact orientation tests, of the segment from that reference point with
-// the few edges of its cell.
+// the few edges of its cell. A cell that a dense run of short edges crowds
+// holds a finer grid of its own, built the same way from its reference
+// point, so that a cell's edges stay few however unevenly the ring is
+// spaced.
 //
 // Open rings (last entry not equal to the first), rings with non-finite
 // vertices and rings longer than kMaxEdges are answered by the kernel.
@@ -45,27 +48,39 @@ class RingLocator {
   Place Classify(double X, double Y) const;
 
  private:
-  struct Cell {
-    int64_t col, row;
+  // A grid over a rectangle. Its cells are cells base.. of the pooled
+  // per-cell lists: the edges (ring index of their first vertex) within
+  // their margin of the cell (CSR over all grids), the winding number at the
+  // cell's reference point and which candidate that point is (-1: every
+  // candidate lies on the ring), and the finer grid that stands in for a
+  // cell crowded with edges (-1: none).
+  struct Grid {
+    double minX = 0, minY = 0, cell = 1;
+    int64_t cols = 1, rows = 1;
+    size_t base = 0;
   };
   Place KernelPlace(double X, double Y) const;
-  Cell CellOf(double X, double Y) const;
-  XYRec Reference(size_t cell, int candidate) const;
-  bool OnAnEdgeOf(size_t cell, XYRec p) const;
-  int Crossings(size_t cell, XYRec from, XYRec to) const;
+  // Adds grid g's cells (its frame already set) with `edges`; each row's
+  // winding numbers start from `from` (winding `w`), whose segment to any
+  // point of the grid crosses only the edges of `fromEdges` or, when
+  // leftOfGrid, of the cells of the row up to the point's.
+  void Fill(size_t g, std::span<const int32_t> edges, XYRec from, int w,
+            std::span<const int32_t> fromEdges, bool leftOfGrid, int depth);
+  size_t CellOf(const Grid& grid, double X, double Y) const;
+  XYRec Reference(const Grid& grid, size_t local, int candidate) const;
+  bool OnAnEdge(std::span<const int32_t> edges, XYRec p) const;
+  int Crossings(std::span<const int32_t> edges, XYRec from, XYRec to) const;
+  std::span<const int32_t> EdgesOf(size_t cell) const;
 
   std::vector<XYRec> ring_;
   bool fast_ = false;
-  double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
-  double cell_ = 1;
-  int64_t cols_ = 1, rows_ = 1;
-  // Per cell, the edges (ring index of their first vertex) within their
-  // margin of it (CSR), the winding number at its reference point and which
-  // candidate that point is (-1: every candidate lies on the ring).
-  std::vector<int32_t> cellStart_, cellEdges_;
-  std::vector<int32_t> winding_;
+  double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0, slack_ = 0;
+  std::vector<Grid> grids_;  // [0] covers the ring
+  std::vector<int32_t> start_, edges_, winding_, finer_;
   std::vector<int8_t> reference_;
-  std::vector<double> margin_;  // per ring edge
+  std::vector<float> margin_;  // per ring edge
+  std::vector<uint32_t> seen_;  // construction scratch, per ring edge
+  uint32_t round_ = 0;
 };
 
 }  // namespace orvane

@@ -9,6 +9,7 @@
 #include "core/Platform.h"
 #include "core/RadixSort.h"
 #include "core/Status.h"
+#include "triangulation/CentroidBuckets.h"
 #include "triangulation/RingLocator.h"
 #include "triangulation/SortByX.h"
 #include "triangulation/WorkTriangulation.h"
@@ -418,35 +419,47 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     }
   }
 
-  // False when cancelled.
-  auto removeByCentroid = [&](const std::vector<XYRec>& ring, bool keepInside, bool report) {
-    const RingLocator locator(ring);
-    Progress progress(static_cast<int64_t>(tri.tris.size()));
-    for (size_t t = 0; t < tri.tris.size(); ++t) {
-      if (report) progress.At(static_cast<int64_t>(t) + 1);
-      if (t % kCancelStride == 0 && cancelled()) return false;
-      const auto& tr = tri.tris[t];
-      if (!tr.alive) continue;
-      const PointRec &A = tri.pts[static_cast<size_t>(tr.v[0])],
-                     &B = tri.pts[static_cast<size_t>(tr.v[1])],
-                     &C = tri.pts[static_cast<size_t>(tr.v[2])];
-      const bool inside = locator.Classify((A.X + B.X + C.X) / 3, (A.Y + B.Y + C.Y) / 3) ==
-                          RingLocator::Place::Inside;
-      if (inside != keepInside) tri.Kill(static_cast<int32_t>(t));
-    }
-    return true;
+  // A triangle goes when its centroid is not strictly inside the boundary,
+  // or strictly inside a hole. Deleting one changes no other's centroid, so
+  // the order they are tested in does not matter.
+  auto inside = [&](const RingLocator& locator, size_t t) {
+    const XYRec c = CentroidBuckets::Centroid(tri, tri.tris[t]);
+    return locator.Classify(c.X, c.Y) == RingLocator::Place::Inside;
   };
   if (anyTriangle && ringSegments_ > 0) {
     phase.Enter("REMOVING_EXTERNAL_HULL");
-    if (!removeByCentroid(hullRing, true, true)) return std::nullopt;
+    const RingLocator locator(hullRing);
+    Progress progress(static_cast<int64_t>(tri.tris.size()));
+    for (size_t t = 0; t < tri.tris.size(); ++t) {
+      progress.At(static_cast<int64_t>(t) + 1);
+      if (t % kCancelStride == 0 && cancelled()) return std::nullopt;
+      if (tri.tris[t].alive && !inside(locator, t)) tri.Kill(static_cast<int32_t>(t));
+    }
   }
   if (anyTriangle && !areas_.empty()) {
     phase.Enter("MAKING_AREAS");
+    if (cancelled()) return std::nullopt;
+    // Only a centroid within a hole's box can be inside it.
+    const CentroidBuckets buckets(tri);
     Progress progress(static_cast<int64_t>(areas_.size()));
     for (size_t z = 0; z < areas_.size(); ++z) {
       if (cancelled()) return std::nullopt;
       progress.At(static_cast<int64_t>(z) + 1);
-      if (!removeByCentroid(areaRings[z], false, false)) return std::nullopt;
+      const std::vector<XYRec>& ring = areaRings[z];
+      const RingLocator locator(ring);
+      double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+      for (const XYRec& p : ring) {
+        x0 = std::min(x0, p.X);
+        x1 = std::max(x1, p.X);
+        y0 = std::min(y0, p.Y);
+        y1 = std::max(y1, p.Y);
+      }
+      const std::vector<int32_t> candidates = buckets.Candidates(x0, y0, x1, y1);
+      for (size_t k = 0; k < candidates.size(); ++k) {
+        if (k % kCancelStride == kCancelStride - 1 && cancelled()) return std::nullopt;
+        const auto t = static_cast<size_t>(candidates[k]);
+        if (tri.tris[t].alive && inside(locator, t)) tri.Kill(static_cast<int32_t>(t));
+      }
     }
   }
 

@@ -135,6 +135,16 @@ TEST(RingLocator, AnswersAsTheKernelDoes) {
                      2);
   ExpectSameAsKernel("fine waves, nearly collinear runs", Wavy(1200, 0, 0, 30, 0.002, 300), 3);
   ExpectSameAsKernel("comb", Comb(300, 500000, 4500000), 4);
+  // Vertices bunched ever closer towards one end of the ring: its cells
+  // there hold finer grids, down to the edges' margins.
+  std::vector<XYRec> bunched;
+  for (int i = 0; i < 1500; ++i) {
+    const double u = i / 1500.0, a = 2 * std::numbers::pi * u * u * u;
+    const double r = 80 * (1 + 0.02 * std::sin(400 * u));
+    bunched.push_back({std::round((500000 + r * std::cos(a)) * 1000) / 1000,
+                       std::round((4500000 + r * std::sin(a)) * 1000) / 1000});
+  }
+  ExpectSameAsKernel("bunched", Closed(bunched), 8);
   // A square on whole metres: its edges run along cell lines and through
   // reference points of the grid.
   std::vector<XYRec> square;
