@@ -35,54 +35,6 @@ double HeightOn(const TriangleRec& t, const PlaneCoefficients& p, double X, doub
   return t.A.Z - ((X - t.A.X) * p.A + (Y - t.A.Y) * p.B) / p.C;
 }
 
-// The classifier's verdict on (X, Y) against the closed outline A, B, C, A
-// when orientation tests settle it, else nullopt. Against a closed outline
-// the classifier accepts exactly
-//  - points within 0.001 in X and Y of a vertex (tested here as it does);
-//  - points that see one of the three edges under an angle within 0.001 rad
-//    of pi: a lens around the edge no wider than L/4 * 0.001 each side;
-//  - points whose angle sum reaches 2 pi, i.e. the inside.
-// So a point strictly inside is accepted, and one outside that lies farther
-// than 0.001 L from the line of every edge (L that edge's length, four times
-// the lens) is not. Every determinant carries its rounding bound, so a sign
-// is only trusted when it cannot be an artefact; the classifier's own
-// rounding (single-precision angles, about 1e-6 rad at 0.001 m) is far below
-// both margins.
-std::optional<bool> QuickClosedTest(const TriangleRec& t, double X, double Y) {
-  const PointRec* v[3] = {&t.A, &t.B, &t.C};
-  for (const PointRec* p : v)
-    if (std::abs(X - p->X) < CoincidenceTolerance && std::abs(Y - p->Y) < CoincidenceTolerance)
-      return true;
-  constexpr double kErr = 1e-15;  // relative bound of a 2 x 2 determinant, with room
-  double det[3], lengthSq[3], bound[3];
-  double area = 0, areaBound = 0;
-  for (int e = 0; e < 3; ++e) {
-    const PointRec& u = *v[e];
-    const PointRec& w = *v[(e + 1) % 3];
-    const double ex = w.X - u.X, ey = w.Y - u.Y, px = X - u.X, py = Y - u.Y;
-    det[e] = ex * py - ey * px;
-    bound[e] = kErr * (std::abs(ex * py) + std::abs(ey * px));
-    lengthSq[e] = ex * ex + ey * ey;
-    if (e == 0) {
-      const double cx = v[2]->X - u.X, cy = v[2]->Y - u.Y;
-      area = ex * cy - ey * cx;
-      areaBound = kErr * (std::abs(ex * cy) + std::abs(ey * cx));
-    }
-  }
-  if (!(std::abs(area) > areaBound) || !std::isfinite(area)) return std::nullopt;
-  const double side = area > 0 ? 1 : -1;
-  bool inside = true;
-  for (int e = 0; e < 3; ++e) {
-    if (!std::isfinite(det[e]) || !std::isfinite(lengthSq[e])) return std::nullopt;
-    if (!(std::abs(det[e]) > bound[e])) return std::nullopt;  // sign unsure
-    if (det[e] * side < 0) inside = false;
-  }
-  if (inside) return true;
-  for (int e = 0; e < 3; ++e)
-    if (!(std::abs(det[e]) > 1e-3 * lengthSq[e] * 1.01 + bound[e])) return std::nullopt;
-  return false;
-}
-
 // The 16 low bits of v at the even bit positions of the result.
 uint64_t SpreadBits(uint32_t v) {
   uint64_t x = v & 0xFFFF;
@@ -95,7 +47,7 @@ uint64_t SpreadBits(uint32_t v) {
 
 bool OnClosedOutline(const TriangleRec& t, double X, double Y) {
   if (!InTriangleBox(X, Y, t.A, t.B, t.C)) return false;
-  if (const std::optional<bool> quick = QuickClosedTest(t, X, Y)) return *quick;
+  if (const std::optional<bool> quick = QuickTriangleTest(t, X, Y, true)) return *quick;
   const std::array<PointRec, 4> ring{t.A, t.B, t.C, t.A};
   const std::optional<PolygonLocation> where = PointInPolygon(ring, X, Y);
   return where && static_cast<int>(*where) >= static_cast<int>(PolygonLocation::OnVertex);

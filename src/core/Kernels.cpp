@@ -117,4 +117,59 @@ int32_t RoundToInt32(double v) {
   return static_cast<int32_t>(r);
 }
 
+// The classifier (angle sums over the walked edges, angles rounded to single
+// precision) accepts P
+//  - within 0.001 in X and Y of a vertex (tested here exactly as it does);
+//  - when a walked edge is seen from P under an angle within 0.001 of pi: a
+//    lens around that edge no wider than (L/2) tan(0.0005 + rounding);
+//  - when the angles sum to more than pi in size: against the closed
+//    outline every point inside; against the open one every point inside
+//    that does not see C-A under an angle within rounding (about 1e-6) of
+//    pi; no point outside.
+// So P inside (and, for the open outline, away from C-A by more than
+// 1e-5 L^2 / L, an angle deficit of about 4e-5) is accepted, and P outside,
+// away from the three lines by more than 1e-3 L each (a deficit of about
+// 4e-3), is not. Every determinant is taken with its rounding bound:
+// differences of doubles are exact to half an ulp of themselves, the
+// products and their difference to a few more.
+std::optional<bool> QuickTriangleTest(const TriangleRec& t, double X, double Y, bool closed) {
+  const PointRec* v[3] = {&t.A, &t.B, &t.C};
+  for (const PointRec* p : v)
+    if (std::abs(X - p->X) < CoincidenceTolerance && std::abs(Y - p->Y) < CoincidenceTolerance)
+      return true;
+  constexpr double kErr = 1e-15;  // relative bound of a 2 x 2 determinant, with room
+  double det[3], lengthSq[3], bound[3];
+  double area = 0, areaBound = 0;
+  for (int e = 0; e < 3; ++e) {
+    const PointRec& u = *v[e];
+    const PointRec& w = *v[(e + 1) % 3];
+    const double ex = w.X - u.X, ey = w.Y - u.Y, px = X - u.X, py = Y - u.Y;
+    det[e] = ex * py - ey * px;
+    bound[e] = kErr * (std::abs(ex * py) + std::abs(ey * px));
+    lengthSq[e] = ex * ex + ey * ey;
+    if (e == 0) {
+      const double cx = v[2]->X - u.X, cy = v[2]->Y - u.Y;
+      area = ex * cy - ey * cx;
+      areaBound = kErr * (std::abs(ex * cy) + std::abs(ey * cx));
+    }
+  }
+  if (!(std::abs(area) > areaBound) || !std::isfinite(area)) return std::nullopt;
+  for (int e = 0; e < 3; ++e)
+    if (!std::isfinite(det[e]) || !std::isfinite(lengthSq[e])) return std::nullopt;
+  const double side = area > 0 ? 1 : -1;
+  bool inside = true;
+  for (int e = 0; e < 3; ++e) {
+    if (!(std::abs(det[e]) > bound[e])) return std::nullopt;  // sign unsure
+    if (det[e] * side < 0) inside = false;
+  }
+  if (inside) {
+    // Edge 2 is C-A, which the open outline does not walk.
+    if (closed || std::abs(det[2]) > 1e-5 * lengthSq[2] * 1.01 + bound[2]) return true;
+    return std::nullopt;
+  }
+  for (int e = 0; e < 3; ++e)
+    if (!(std::abs(det[e]) > 1e-3 * lengthSq[e] * 1.01 + bound[e])) return std::nullopt;
+  return false;
+}
+
 }  // namespace orvane

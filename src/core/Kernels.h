@@ -62,6 +62,13 @@ bool InTriangleBox(double X, double Y, const PointRec& P1, const PointRec& P2, c
 bool SegmentsCross(double X1, double Y1, double X2, double Y2, double X3, double Y3, double X4,
                    double Y4);
 
+// The point-in-polygon classifier's answer for (X, Y) against triangle t
+// when orientation tests with their rounding bounds settle it, else nullopt
+// (then ask PointInPolygon). closed: the outline A, B, C, A (every edge is
+// walked); otherwise A, B, C, whose edge C-A the classifier does not walk.
+// See Kernels.cpp for the margins.
+std::optional<bool> QuickTriangleTest(const TriangleRec& t, double X, double Y, bool closed);
+
 // Round half to even, as the stored indices and cell numbers are rounded.
 double RoundHalfEven(double v);
 

@@ -47,69 +47,11 @@ int32_t TriangleMesh::FindTriangle(double x1, double y1, double z1, double x2, d
   return Index().FirstAccepted(plan, all);
 }
 
-namespace {
-
-// The classifier's answer for P and triangle ABC when plain orientation
-// tests settle it, else nullopt. The classifier (angle sums over A-B and
-// B-C, angles rounded to single precision) accepts P
-//  - within 0.001 in X and Y of a vertex (tested here exactly as it does);
-//  - when an edge A-B or B-C is seen from P under an angle within 0.001 of
-//    pi: a lens around that edge no wider than (L/2) tan(0.0005 + rounding);
-//  - when the two angles sum to more than pi in size: every point inside the
-//    triangle that does not see C-A under an angle within rounding (about
-//    1e-6) of pi, and no point outside.
-// So P inside, away from C-A by more than 1e-5 L^2 / L (an angle deficit of
-// about 4e-5), is accepted, and P outside, away from the three lines by more
-// than 1e-3 L each (a deficit of about 4e-3), is not. Every determinant is
-// taken with its rounding bound: differences of doubles are exact to half
-// an ulp of themselves, the products and their difference to a few more.
-std::optional<bool> QuickTriangleTest(const TriangleRec& t, double X, double Y) {
-  const PointRec* v[3] = {&t.A, &t.B, &t.C};
-  for (const PointRec* p : v)
-    if (std::abs(X - p->X) < CoincidenceTolerance && std::abs(Y - p->Y) < CoincidenceTolerance)
-      return true;
-  constexpr double kErr = 1e-15;  // relative bound of a 2 x 2 determinant, with room
-  double det[3], lengthSq[3], bound[3];
-  double area = 0, areaBound = 0;
-  for (int e = 0; e < 3; ++e) {
-    const PointRec& u = *v[e];
-    const PointRec& w = *v[(e + 1) % 3];
-    const double ex = w.X - u.X, ey = w.Y - u.Y, px = X - u.X, py = Y - u.Y;
-    det[e] = ex * py - ey * px;
-    bound[e] = kErr * (std::abs(ex * py) + std::abs(ey * px));
-    lengthSq[e] = ex * ex + ey * ey;
-    if (e == 0) {
-      const double cx = v[2]->X - u.X, cy = v[2]->Y - u.Y;
-      area = ex * cy - ey * cx;
-      areaBound = kErr * (std::abs(ex * cy) + std::abs(ey * cx));
-    }
-  }
-  if (!(std::abs(area) > areaBound) || !std::isfinite(area)) return std::nullopt;
-  for (int e = 0; e < 3; ++e)
-    if (!std::isfinite(det[e]) || !std::isfinite(lengthSq[e])) return std::nullopt;
-  const double side = area > 0 ? 1 : -1;
-  bool inside = true;
-  for (int e = 0; e < 3; ++e) {
-    if (!(std::abs(det[e]) > bound[e])) return std::nullopt;  // sign unsure
-    if (det[e] * side < 0) inside = false;
-  }
-  if (inside) {
-    // Edge 2 is C-A.
-    if (std::abs(det[2]) > 1e-5 * lengthSq[2] * 1.01 + bound[2]) return true;
-    return std::nullopt;
-  }
-  for (int e = 0; e < 3; ++e)
-    if (!(std::abs(det[e]) > 1e-3 * lengthSq[e] * 1.01 + bound[e])) return std::nullopt;
-  return false;
-}
-
-}  // namespace
-
 bool TriangleMesh::PointInsideTriangle(int32_t idx, double X, double Y) const {
   if (idx < 1) throw std::out_of_range("PointInsideTriangle: index " + std::to_string(idx));
   if (idx > TriangleCount()) return false;
   const TriangleRec& t = triangles_[static_cast<size_t>(idx)];
-  if (const std::optional<bool> quick = QuickTriangleTest(t, X, Y)) return *quick;
+  if (const std::optional<bool> quick = QuickTriangleTest(t, X, Y, false)) return *quick;
   // A, B, C without A repeated: the classifier walks only A-B and B-C.
   const std::array<PointRec, 3> ring{t.A, t.B, t.C};
   const std::optional<PolygonLocation> where = PointInPolygon(ring, X, Y);
