@@ -138,6 +138,9 @@ std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts,
 // at once, and the look itself costs nothing measurable.
 constexpr size_t kCancelStride = 1024;
 
+// Builds of fewer work points free a few megabytes at most.
+constexpr int32_t kReleaseFromPoints = 50000;
+
 class PhaseClock {
  public:
   explicit PhaseClock(std::vector<Triangulator::PhaseTime>& out) : out_(out) {}
@@ -471,7 +474,10 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   } else {
     phase.Enter("SAVING_TRIANGLES");
     if (cancelled()) return std::nullopt;
-    ReleaseFreedMemory();  // the working indexes, before the mesh's lists
+    // The working indexes go back to the system before the mesh's lists are
+    // filled, where that is worth a system call: a small build (the split
+    // at an elevation makes thousands of them) frees too little for it.
+    if (n >= kReleaseFromPoints) ReleaseFreedMemory();
     // Keep the surviving triangles as bare index triples (clockwise,
     // working numbering) and free the working triangles as soon as they are
     // not needed: the mesh's own lists are the bulk of the memory.
