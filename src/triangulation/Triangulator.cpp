@@ -315,6 +315,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       keys[static_cast<size_t>(k)] = {allPoints_[static_cast<size_t>(all)].X, all};
     }
     SortByX(keys, 0, n - 1);
+    if (cancelled()) return std::nullopt;
     for (int32_t k = 0; k < n; ++k) {
       const int32_t all = keys[static_cast<size_t>(k)].index;
       tri.pts[static_cast<size_t>(k)] = allPoints_[static_cast<size_t>(all)];
@@ -348,12 +349,14 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   // X order is inserted, as in X-order insertion; the others take its
   // vertex.
   std::vector<int32_t> vertexOf = FirstOfEqualPositions(tri.pts, n);
+  if (cancelled()) return std::nullopt;
   // The working points are renumbered in insertion order (then the points
   // that are not inserted), so that neighbours in the plane are neighbours
   // in memory; xOf (held by the working triangulation, which breaks its
   // ties by it) maps a working vertex back to its X rank, posOf the other
   // way. vertexOf stays in X ranks.
   std::vector<int32_t> order = HilbertOrder(tri.pts, vertexOf);
+  if (cancelled()) return std::nullopt;
   const auto inserted = static_cast<int32_t>(order.size());
   for (int32_t x = 0; x < n; ++x)
     if (vertexOf[static_cast<size_t>(x)] != x) order.push_back(x);
@@ -379,6 +382,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     }
   }
   {
+    if (cancelled()) return std::nullopt;
     Progress progress(inserted);
     for (int32_t k = 0; k < inserted; ++k) {
       progress.At(int64_t{k} + 1);
