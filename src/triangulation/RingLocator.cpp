@@ -100,8 +100,8 @@ RingLocator::RingLocator(std::span<const XYRec> ring) : ring_(ring.begin(), ring
   maxX_ += maxMargin;
   maxY_ += maxMargin;
   // Cells are widened by this for the rounding of where an edge meets them.
-  const double scale = std::max({std::fabs(minX_), std::fabs(maxX_), std::fabs(minY_),
-                                 std::fabs(maxY_), 1.0});
+  const double scale =
+      std::max({std::fabs(minX_), std::fabs(maxX_), std::fabs(minY_), std::fabs(maxY_), 1.0});
   slack_ = 1e-6 + 1e-11 * scale;
 
   // About 4 square cells per edge.
@@ -235,8 +235,10 @@ void RingLocator::Fill(size_t g, std::span<const int32_t> edges, XYRec from0, in
     Grid finer;
     finer.cols = finer.rows = side;
     finer.cell = grid.cell / static_cast<double>(side);
-    finer.minX = grid.minX + static_cast<double>(static_cast<int64_t>(local) % grid.cols) * grid.cell;
-    finer.minY = grid.minY + static_cast<double>(static_cast<int64_t>(local) / grid.cols) * grid.cell;
+    finer.minX =
+        grid.minX + static_cast<double>(static_cast<int64_t>(local) % grid.cols) * grid.cell;
+    finer.minY =
+        grid.minY + static_cast<double>(static_cast<int64_t>(local) / grid.cols) * grid.cell;
     finer.base = start_.size() - 1;
     const XYRec from = Reference(grid, local, reference_[base + local]);
     own.assign(list.begin(), list.end());

@@ -4,8 +4,8 @@
 // angles in single precision, on-vertex and on-edge tolerances): strictly
 // inside, on the ring (a vertex or an edge), or neither. The answer is
 // exactly the kernel's, in time near-constant per point and near-linear in
-// the ring's size to prepare, so a boundary of a hundred thousand vertices
-// costs what a square does.
+// the ring's size to prepare, where the kernel takes the ring's size for
+// every point.
 //
 // Only the edges near a point can make the kernel call it on a vertex or on
 // an edge, and those few are put to the kernel itself. Elsewhere the kernel's
@@ -78,7 +78,7 @@ class RingLocator {
   std::vector<Grid> grids_;  // [0] covers the ring
   std::vector<int32_t> start_, edges_, winding_, finer_;
   std::vector<int8_t> reference_;
-  std::vector<float> margin_;  // per ring edge
+  std::vector<float> margin_;   // per ring edge
   std::vector<uint32_t> seen_;  // construction scratch, per ring edge
   uint32_t round_ = 0;
 };

@@ -97,8 +97,8 @@ void ExpectSameAsKernel(const std::string& name, const std::vector<XYRec>& ring,
       case 1: {  // on or beside the edge
         const double t = unit(rng), len = std::hypot(b.X - a.X, b.Y - a.Y);
         const double off = len > 0 ? (k % 3 ? d : d * len) / len : 0;
-        queries.push_back({a.X + t * (b.X - a.X) - off * (b.Y - a.Y),
-                           a.Y + t * (b.Y - a.Y) + off * (b.X - a.X)});
+        queries.push_back(
+            {a.X + t * (b.X - a.X) - off * (b.Y - a.Y), a.Y + t * (b.Y - a.Y) + off * (b.X - a.X)});
         break;
       }
       case 2:  // the centroid of three consecutive vertices: a sliver of the ring

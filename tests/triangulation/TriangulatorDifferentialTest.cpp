@@ -445,8 +445,8 @@ TEST(TriangulatorDifferential, LongWavyBoundaryAndHoleMatchTheReference) {
     auto inner = [](double a) { return 25 * (1 + 0.1 * std::sin(17 * a + 1)); };
     Case c;
     c.name = "long rings, seed " + std::to_string(seed);
-    for (auto [model, count, radius] :
-         {std::tuple{PointListModel::Boundary, 1000, +outer}, {PointListModel::Hole, 999, +inner}}) {
+    for (auto [model, count, radius] : {std::tuple{PointListModel::Boundary, 1000, +outer},
+                                        {PointListModel::Hole, 999, +inner}}) {
       PointList ring;
       ring.Model = model;
       for (int i = 0; i <= count; ++i) {
