@@ -8,7 +8,9 @@
 // every point.
 //
 // Only the edges near a point can make the kernel call it on a vertex or on
-// an edge, and those few are put to the kernel itself. Elsewhere the kernel's
+// an edge, and those few are tested as it tests them: its vertex box, and
+// the angle under which the point sees the edge (the kernel itself where
+// that angle is within its rounding of the threshold). Elsewhere the kernel's
 // angle sum is 2 pi times the winding number up to its rounding (at most
 // about 2.4e-7 per edge, which for up to kMaxEdges edges is far below the pi
 // that separates a winding of 0 from one of +-1), so it answers "inside"
