@@ -225,7 +225,7 @@ void RingLocator::Fill(size_t g, std::span<const int32_t> edges, XYRec from0, in
 
   // Cells crowded by a dense run of edges get a finer grid of their own,
   // while that thins them out (cells much wider than the edges' margins).
-  constexpr size_t kCrowded = 16;
+  constexpr size_t kCrowded = 48;
   if (depth >= 5 || grid.cell < 0.01) return;
   std::vector<int32_t> own;
   for (size_t local = 0; local < cells; ++local) {
