@@ -2,7 +2,9 @@
 # Sets up, builds and runs the program's main job on the bundled demo project:
 # writes the project (a gridded surface and the survey of a site), builds the
 # site's surface from its points, breakline and boundary, lists the project,
-# exports the new surface to LandXML 1.2 and shows it.
+# exports the new surface to LandXML 1.2 and shows it, then measures it: its
+# volume above the lowest point, its height at the site's centre, and the
+# earthworks between the site and the gridded surface.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -17,3 +19,13 @@ printf '\nname\tpoints\ttriangles\tzmin\tzmax\n'
 echo
 "$tin" landxml "$project" Site "$project/Site.xml"
 "$tin" info "$project/Site.dsp"
+echo
+site="$project/Site.dsp"
+zmin=$("$tin" info "$site" | awk '/^extents:/ {print $4}')
+read -r cx cy < <("$tin" info "$site" | awk '/^extents:/ {printf "%.3f %.3f\n", ($2+$5)/2, ($3+$6)/2}')
+echo "volume of Site above its lowest point ($zmin m):"
+"$tin" volume "$site" --base "$zmin"
+echo "elevation of Site at its centre:"
+"$tin" elevation "$site" "$cx" "$cy"
+echo "cut and fill of Site against Demo:"
+"$tin" cutfill "$site" "$project/Demo.dsp"
