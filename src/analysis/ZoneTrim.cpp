@@ -14,6 +14,7 @@
 #include "core/Status.h"
 #include "core/TriangleIndex.h"
 #include "core/VertexTable.h"
+#include "triangulation/RingLocator.h"
 
 namespace orvane {
 
@@ -157,11 +158,25 @@ bool ZoneClassifier::Contains(double X, double Y) const {
 
 int32_t CountPointsInZones(const PointList& points, std::span<const PointList> zones,
                            int32_t limit) {
-  const ZoneClassifier classifier(zones);
+  // The triangulator's own test of a point against a boundary (on its ring
+  // or inside), through the ring locator, which answers in time independent
+  // of the ring's length.
+  std::vector<RingLocator> rings;
+  for (const PointList& z : zones) {
+    if (z.Model != PointListModel::Boundary || z.count() < 3) continue;
+    std::vector<XYRec> ring;
+    ring.reserve(static_cast<size_t>(z.count()));
+    for (int32_t i = 1; i <= z.count(); ++i) ring.push_back({z.Point(i).X, z.Point(i).Y});
+    rings.emplace_back(ring);
+  }
   int32_t n = 0;
   for (int32_t i = 1; i <= points.count() && n < limit; ++i) {
     const PointRec& p = points.Point(i);
-    if (classifier.Contains(p.X, p.Y)) ++n;
+    for (const RingLocator& r : rings)
+      if (r.Classify(p.X, p.Y) != RingLocator::Place::Outside) {
+        ++n;
+        break;
+      }
   }
   return n;
 }

@@ -42,9 +42,10 @@ class ZoneClassifier {
   std::vector<Zone> zones_;
 };
 
-// How many of the points some zone of Model 1100 contains, counting no
-// further than limit: a build refuses zones that keep too few points to make
-// a surface of the survey rather than of the zones' own corners.
+// How many of the points lie inside or on some zone of Model 1100 (as the
+// triangulator chooses the points inside its boundary), counting no further
+// than limit: a build refuses zones that keep too few points to make a
+// surface of the survey rather than of the zones' own corners.
 int32_t CountPointsInZones(const PointList& points, std::span<const PointList> zones,
                            int32_t limit);
 
