@@ -535,13 +535,25 @@ void WorkTriangulation::MarkConstrained(int32_t a, int32_t b) {
 }
 
 bool WorkTriangulation::ForceSegment(int32_t a, int32_t b) {
+  // Rounded crossing points can lie a hair off both segments, so that the
+  // pieces cross again near the first crossing, and again: without a bound
+  // such a cluster grows without end. A real segment needs a few pieces per
+  // constraint it crosses; this is far beyond any of them.
+  constexpr int64_t kBudget = int64_t{1} << 18;
+  if (forceDepth_ == 0) forceBudget_ = kBudget;
+  ++forceDepth_;
   std::vector<std::pair<int32_t, int32_t>> pending{{a, b}};
   bool ok = true;
   while (!pending.empty()) {
+    if (--forceBudget_ < 0) {
+      ok = false;
+      break;
+    }
     auto [s, e] = pending.back();
     pending.pop_back();
     if (!ForceOne(s, e, pending)) ok = false;
   }
+  --forceDepth_;
   return ok;
 }
 
@@ -667,14 +679,25 @@ int32_t WorkTriangulation::SplitConstraintAt(int32_t t, int edge, int32_t s, int
   if ((X.X == C.X && X.Y == C.Y)) return c;
   if ((X.X == D.X && X.Y == D.Y)) return d;
 
-  // Free the old constraint, insert the crossing point, force both halves.
-  tri.con &= static_cast<uint8_t>(~(1u << edge));
-  const int32_t nb = tri.n[edge];
-  if (nb >= 0) {
-    Tri& o = tris[static_cast<size_t>(nb)];
-    for (int k = 0; k < 3; ++k)
-      if (o.n[k] == t) o.con &= static_cast<uint8_t>(~(1u << k));
+  // A crossing at an end of either segment is that end: a new point there
+  // would lie a rounding error away from it, and the pieces meeting at the
+  // two would cross each other again and again.
+  int32_t nearest = -1;
+  double nearestDistance = CoincidenceTolerance;
+  for (int32_t v : {c, d, s, e}) {
+    const PointRec& V = pts[static_cast<size_t>(v)];
+    const double dist = std::hypot(V.X - X.X, V.Y - X.Y);
+    if (dist <= nearestDistance) {
+      nearest = v;
+      nearestDistance = dist;
+    }
   }
+  if (nearest == c || nearest == d) return nearest;  // s-e runs through it
+  if (nearest >= 0) return RerouteConstraint(t, edge, nearest) ? nearest : -1;
+
+  // Free the old constraint, insert the crossing point, force both halves.
+  const int32_t nb = tri.n[edge];
+  FreeConstraint(t, edge);
   const int32_t x = static_cast<int32_t>(pts.size());
   pts.push_back(X);
   vertexTri.push_back(-1);
@@ -698,6 +721,25 @@ int32_t WorkTriangulation::SplitConstraintAt(int32_t t, int edge, int32_t s, int
   }
   if (!ForceSegment(c, x) || !ForceSegment(x, d)) return -1;
   return x;
+}
+
+// The constraint across edge of t (whose ends are c and d) becomes c-x-d,
+// x being a vertex within the coincidence tolerance of it.
+bool WorkTriangulation::RerouteConstraint(int32_t t, int edge, int32_t x) {
+  const Tri& tri = tris[static_cast<size_t>(t)];
+  const int32_t c = tri.v[Next(edge)], d = tri.v[Prev(edge)];
+  FreeConstraint(t, edge);
+  return ForceSegment(c, x) && ForceSegment(x, d);
+}
+
+void WorkTriangulation::FreeConstraint(int32_t t, int edge) {
+  Tri& tri = tris[static_cast<size_t>(t)];
+  tri.con &= static_cast<uint8_t>(~(1u << edge));
+  const int32_t nb = tri.n[edge];
+  if (nb < 0) return;
+  Tri& o = tris[static_cast<size_t>(nb)];
+  for (int k = 0; k < 3; ++k)
+    if (o.n[k] == t) o.con &= static_cast<uint8_t>(~(1u << k));
 }
 
 void WorkTriangulation::Retriangulate(const std::vector<int32_t>& region, int32_t a, int32_t b,

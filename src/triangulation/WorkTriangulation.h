@@ -61,7 +61,11 @@ class WorkTriangulation {
   // constraint gets a new point at the crossing (appended to pts, Z
   // interpolated along the earlier constraint). Returns false when the
   // segment cannot be forced (an end is not triangulated, or it leaves the
-  // triangulated area); what it could force stays forced.
+  // triangulated area); what it could force stays forced. A crossing within
+  // the coincidence tolerance of an end of either segment is taken at that
+  // end, not made a new point. The work of one call, the earlier
+  // constraints it splits included, is bounded: a segment that would need
+  // more (crossings that keep creating crossings) is given up as unforced.
   bool ForceSegment(int32_t a, int32_t b);
 
   // Whether a-b is covered by a chain of edges, each leading to a vertex
@@ -97,6 +101,8 @@ class WorkTriangulation {
   bool ForceOne(int32_t a, int32_t b, std::vector<std::pair<int32_t, int32_t>>& pending,
                 bool reversed = false);
   int32_t SplitConstraintAt(int32_t t, int edge, int32_t a, int32_t b);
+  bool RerouteConstraint(int32_t t, int edge, int32_t x);
+  void FreeConstraint(int32_t t, int edge);
   void MarkConstrained(int32_t a, int32_t b);
   bool FindEdge(int32_t a, int32_t b, int32_t& t, int& edge) const;
   void Retriangulate(const std::vector<int32_t>& region, int32_t a, int32_t b,
@@ -118,6 +124,11 @@ class WorkTriangulation {
   std::vector<int32_t> startOf_, endOf_;  // per vertex, scratch of the fan linking
   uint32_t rng_ = 2463534242u;
   int32_t last_ = -1;
+
+  // Pieces one outermost ForceSegment may still take up; a nested call
+  // (forcing the halves of a split constraint) draws on the same budget.
+  int64_t forceBudget_ = 0;
+  int forceDepth_ = 0;
 
   int32_t workCount_ = 0;
   std::vector<int32_t> rank_;
