@@ -67,16 +67,19 @@ bool Halted(Run& run, bool passCompleted) {
   return cancelled || !passCompleted;
 }
 
-// Builds one rebuilt surface; nullopt when cancelled. A list too small to
-// triangulate gives an empty mesh.
+// Builds one rebuilt surface with the overlay segments as breaklines;
+// nullopt when cancelled. A list too small to triangulate gives an empty
+// mesh.
 std::optional<TriangleMesh> Rebuild(Run& run, PointList& points,
-                                    std::span<const PointList> breaklines) {
+                                    const std::vector<PlanSegment>& overlay) {
   // The triangulator clears the flag when it starts: a cancel that came
   // before must be seen here.
   if (run.Cancelled()) return std::nullopt;
   run.Quiet();
   Triangulator triangulator;
-  triangulator.Initialise(points, breaklines);
+  triangulator.Initialise(points, {}, overlay.size(), [&overlay](size_t k) {
+    return std::pair<PointRec, PointRec>(overlay[k].From, overlay[k].To);
+  });
   std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kLongestSide);
   run.Loud();
   if (triangulator.LastErrorCode == Triangulator::Cancelled || run.Cancelled()) return std::nullopt;
@@ -190,9 +193,8 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   run.Phase("CAF_STEP3");
   if (Halted(run, points.TrimBToA())) return std::nullopt;
 
-  const SegmentCollection breaklines = AsConstraints(overlay);
   run.Phase("CAF_TRIANGULATING_STEP1");
-  std::optional<TriangleMesh> TA = Rebuild(run, points.PA, breaklines);
+  std::optional<TriangleMesh> TA = Rebuild(run, points.PA, overlay);
   if (!TA) return std::nullopt;
   out.TA = std::move(*TA);
   points.PA = PointList{};
@@ -200,7 +202,7 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   run.Phase("CAF_STEP4");
   if (Halted(run, points.AddOverlayToB())) return std::nullopt;
   run.Phase("CAF_TRIANGULATING_STEP2");
-  std::optional<TriangleMesh> TB = Rebuild(run, points.PB, breaklines);
+  std::optional<TriangleMesh> TB = Rebuild(run, points.PB, overlay);
   if (!TB) return std::nullopt;
   out.TB = std::move(*TB);
   points.PB = PointList{};

@@ -197,6 +197,11 @@ void Triangulator::SetBoundary(PointList& Points, const PointList& Boundary) {
 }
 
 void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon) {
+  Initialise(Points, cCon, 0, {});
+}
+
+void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon,
+                              size_t segmentCount, const SegmentEnds& ends) {
   if (Points.Model != PointListModel::OpenPolyline) return;
   boundaryIndex_.clear();
   boundaryPolygon_.clear();
@@ -227,6 +232,13 @@ void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon
       if (first.X != last.X || first.Y != last.Y) idx.push_back(idx.front());
       areas_.push_back(std::move(idx));
     }
+  }
+  breaklines_.reserve(breaklines_.size() + segmentCount);
+  for (size_t k = 0; k < segmentCount; ++k) {
+    const auto [from, to] = ends(k);
+    const int32_t a = MatchOrAdd(Points, from);
+    const int32_t b = MatchOrAdd(Points, to);
+    if (a != b) breaklines_.push_back({a, b});
   }
   // Without a boundary every point is triangulated and nothing is clipped;
   // the convex hull that would stand in for the boundary changes nothing, so

@@ -20,9 +20,12 @@
 // clipped to the boundary and punched by the areas. A constraint that ends
 // up without its edges is reported (Incomplete), never dropped in silence.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "core/PointList.h"
@@ -48,6 +51,15 @@ class Triangulator {
   // Constraint vertices not already in Points (within 0.001 in X and Y) are
   // appended to it. Fewer than 3 points leave the triangulator uninitialised.
   void Initialise(PointList& Points, std::span<const PointList> cCon = {});
+
+  // The same, with segmentCount more breaklines of two vertices each given
+  // in compact form (segment k runs from ends(k).first to ends(k).second),
+  // exactly as if each were a Model 1300 item of two vertices following the
+  // items of cCon: for surfaces with millions of such breaklines, where one
+  // point list per segment would not fit in memory.
+  using SegmentEnds = std::function<std::pair<PointRec, PointRec>(size_t)>;
+  void Initialise(PointList& Points, std::span<const PointList> cCon, size_t segmentCount,
+                  const SegmentEnds& ends);
 
   // Runs the build prepared by Initialise; nullopt when not initialised
   // (code 3) or cancelled (code 1). Triangles with a side >= ladoMax
