@@ -13,6 +13,7 @@
 #include "core/Platform.h"
 #include "core/PointList.h"
 #include "core/Status.h"
+#include "triangulation/RecentPositions.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {
@@ -80,6 +81,9 @@ std::optional<TriangleMesh> Rebuild(Run& run, PointList& points,
   triangulator.Initialise(points, {}, overlay.size(), [&overlay](size_t k) {
     return std::pair<PointRec, PointRec>(overlay[k].From, overlay[k].To);
   });
+  // The triangulator keeps its own copy: the list and its search index go
+  // before the build needs its memory.
+  points = PointList{};
   std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kLongestSide);
   run.Loud();
   if (triangulator.LastErrorCode == Triangulator::Cancelled || run.Cancelled()) return std::nullopt;
@@ -173,8 +177,12 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   // leaves, which may lie anywhere, far outside both surfaces. Such a piece
   // belongs to no common subdivision, and forced as a breakline it would cut
   // across the whole rebuild; the pieces of the overlay lie over both.
+  RecentPositions<bool> recent;  // neighbouring segments share ends
   auto overBoth = [&](const PointRec& p) {
-    return TriangleUnder(A, p.X, p.Y) != 0 && TriangleUnder(B, p.X, p.Y) != 0;
+    if (const bool* known = recent.Find(p.X, p.Y)) return *known;
+    const bool over = TriangleUnder(A, p.X, p.Y) != 0 && TriangleUnder(B, p.X, p.Y) != 0;
+    recent.Put(p.X, p.Y, over);
+    return over;
   };
   std::erase_if(out.overlay,
                 [&](const PlanSegment& s) { return !overBoth(s.From) || !overBoth(s.To); });

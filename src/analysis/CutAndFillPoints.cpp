@@ -5,6 +5,7 @@
 
 #include "analysis/ElevationQueries.h"
 #include "core/Status.h"
+#include "triangulation/RecentPositions.h"
 
 namespace orvane {
 
@@ -58,10 +59,16 @@ PointList CutAndFillPoints::WithoutFlagged(const PointList& list, const std::vec
   return out;
 }
 
+// An overlay end at exactly the position of one handled a moment ago is
+// skipped: that one found a point, added one there, or lay outside the
+// surface, and either way this one would change nothing.
 bool CutAndFillPoints::AddOverlayToA() {
+  RecentPositions<bool> recent;
   for (size_t k = 0; k < ends_; ++k) {
     if (CancelSeen(k)) return false;
     const PointRec& p = end_(k);
+    if (recent.Find(p.X, p.Y)) continue;
+    recent.Put(p.X, p.Y, true);
     if (PA.FindPoint(p.X, p.Y, CoincidenceTolerance) != 0) continue;
     const double z = InterpolateZ(A_, p.X, p.Y, kOutside);
     if (z != kOutside) PA.AddVertex(p.X, p.Y, z, 0);
@@ -108,9 +115,12 @@ bool CutAndFillPoints::TrimBToA() {
 }
 
 bool CutAndFillPoints::AddOverlayToB() {
+  RecentPositions<bool> recent;
   for (size_t k = 0; k < ends_; ++k) {
     if (CancelSeen(k)) return false;
     const PointRec& p = end_(k);
+    if (recent.Find(p.X, p.Y)) continue;
+    recent.Put(p.X, p.Y, true);
     if (PB.FindPoint(p.X, p.Y, CoincidenceTolerance) != 0) continue;
     PB.AddVertex(p.X, p.Y, InterpolateZ(B_, p.X, p.Y, 0), 0);
   }

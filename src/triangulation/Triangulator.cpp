@@ -10,6 +10,7 @@
 #include "core/RadixSort.h"
 #include "core/Status.h"
 #include "triangulation/CentroidBuckets.h"
+#include "triangulation/RecentPositions.h"
 #include "triangulation/RingLocator.h"
 #include "triangulation/SortByX.h"
 #include "triangulation/WorkTriangulation.h"
@@ -234,10 +235,19 @@ void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon
     }
   }
   breaklines_.reserve(breaklines_.size() + segmentCount);
+  // Points only grow here, so an end at exactly the position of an earlier
+  // one matches what that one matched (or became).
+  RecentPositions<int32_t> recent;
+  auto match = [&](const PointRec& p) {
+    if (const int32_t* known = recent.Find(p.X, p.Y)) return *known;
+    const int32_t idx = MatchOrAdd(Points, p);
+    recent.Put(p.X, p.Y, idx);
+    return idx;
+  };
   for (size_t k = 0; k < segmentCount; ++k) {
     const auto [from, to] = ends(k);
-    const int32_t a = MatchOrAdd(Points, from);
-    const int32_t b = MatchOrAdd(Points, to);
+    const int32_t a = match(from);
+    const int32_t b = match(to);
     if (a != b) breaklines_.push_back({a, b});
   }
   // Without a boundary every point is triangulated and nothing is clipped;
@@ -259,7 +269,13 @@ void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon
       constraints_.push_back({boundaryIndex_[k - 1], boundaryIndex_[k]});
   }
   ringSegments_ = constraints_.size();
-  constraints_.insert(constraints_.end(), breaklines_.begin(), breaklines_.end());
+  // The breaklines are not needed apart from the constraint list; with
+  // millions of them one copy is enough.
+  if (constraints_.empty())
+    constraints_ = std::move(breaklines_);
+  else
+    constraints_.insert(constraints_.end(), breaklines_.begin(), breaklines_.end());
+  std::vector<std::pair<int32_t, int32_t>>().swap(breaklines_);
   for (const auto& area : areas_) {
     const size_t first = constraints_.size();
     for (size_t k = 1; k < area.size(); ++k) constraints_.push_back({area[k - 1], area[k]});
@@ -437,6 +453,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       if (a >= 0 && b >= 0 && !tri.CoversSegment(a, b)) LastErrorCode = Incomplete;
     }
   }
+  std::vector<std::pair<int32_t, int32_t>>().swap(constraints_);
 
   // A triangle goes when its centroid is not strictly inside the boundary,
   // or strictly inside a hole. Deleting one changes no other's centroid, so
