@@ -24,8 +24,8 @@
 // Not timed on either side: generating the input (our PointList, CGAL's
 // vector of pairs) and destroying the result. Our progress events are
 // silenced (nobody listens). ladoMax is 1e9 m so that no triangle is
-// filtered; the counts may still differ by a few hull triangles, those that
-// the enclosing-triangle construction leaves out.
+// filtered; without constraints both sides cover the convex hull, so the
+// triangle counts agree.
 //
 // Every measurement runs in a fresh process (this program re-executed with
 // --child), so that each peak resident set (getrusage ru_maxrss of the child:
