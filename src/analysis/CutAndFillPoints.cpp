@@ -76,42 +76,31 @@ bool CutAndFillPoints::AddOverlayToA() {
   return true;
 }
 
-bool CutAndFillPoints::TrimAToB() {
-  const int32_t n = PA.count();
-  std::vector<bool> drop(static_cast<size_t>(n) + 1, false);
+bool CutAndFillPoints::Trim(PointList& from, int32_t n, PointList& onto,
+                            const TriangleMesh& ontoMesh) {
+  std::vector<bool> drop(static_cast<size_t>(from.count()) + 1, false);
   bool any = false;
   for (int32_t i = 1; i <= n; ++i) {
     if (CancelSeen(static_cast<size_t>(i))) return false;
-    const PointRec& p = PA.Point(i);
-    if (PB.FindPoint(p.X, p.Y, CoincidenceTolerance) != 0) continue;
-    if (B_.TriangleAt(p.X, p.Y) < 1) {
+    const PointRec& p = from.Point(i);
+    if (onto.FindPoint(p.X, p.Y, CoincidenceTolerance) != 0) continue;
+    if (ontoMesh.TriangleAt(p.X, p.Y) < 1) {
       drop[static_cast<size_t>(i)] = true;
       any = true;
     } else {
-      PB.AddVertex(p.X, p.Y, InterpolateZ(B_, p.X, p.Y, 0), 0);
+      onto.AddVertex(p.X, p.Y, InterpolateZ(ontoMesh, p.X, p.Y, 0), 0);
     }
   }
-  if (any) PA = WithoutFlagged(PA, drop);
+  if (any) from = WithoutFlagged(from, drop);
   return true;
 }
 
+bool CutAndFillPoints::TrimAToB() {
+  return Trim(PA, PA.count(), PB, B_);
+}
+
 bool CutAndFillPoints::TrimBToA() {
-  const int32_t n = ownB_;
-  std::vector<bool> drop(static_cast<size_t>(PB.count()) + 1, false);
-  bool any = false;
-  for (int32_t i = 1; i <= n; ++i) {
-    if (CancelSeen(static_cast<size_t>(i))) return false;
-    const PointRec& p = PB.Point(i);
-    if (PA.FindPoint(p.X, p.Y, CoincidenceTolerance) != 0) continue;
-    if (A_.TriangleAt(p.X, p.Y) < 1) {
-      drop[static_cast<size_t>(i)] = true;
-      any = true;
-    } else {
-      PA.AddVertex(p.X, p.Y, InterpolateZ(A_, p.X, p.Y, 0), 0);
-    }
-  }
-  if (any) PB = WithoutFlagged(PB, drop);
-  return true;
+  return Trim(PB, ownB_, PA, A_);
 }
 
 bool CutAndFillPoints::AddOverlayToB() {

@@ -44,6 +44,9 @@ class CutAndFillPoints {
  private:
   // The list without the flagged points, with the extents of the original.
   static PointList WithoutFlagged(const PointList& list, const std::vector<bool>& drop);
+  // Points 1..n of from: each that onto lacks goes (outside ontoMesh) or is
+  // added to onto with ontoMesh's height. False when cancelled.
+  bool Trim(PointList& from, int32_t n, PointList& onto, const TriangleMesh& ontoMesh);
 
   const TriangleMesh& A_;
   const TriangleMesh& B_;
