@@ -11,6 +11,9 @@ packages=(
   clang libclang-rt-14-dev       # libFuzzer for the loader fuzz runs
   libxml2-utils                  # xmllint: schema validation of exports
   locales                        # locale sources: tests compile a decimal-comma locale
+  qt6-base-dev                   # the desktop program's windows (Widgets) and QtTest for its tests
+  fonts-dejavu-core              # without a font every glyph of a window is a box
+  xvfb xauth                     # an X server without a display: screenshots in tests and demo
 )
 
 missing=()
