@@ -15,98 +15,18 @@
 #include "analysis/ElevationQueries.h"
 #include "core/TriangleMesh.h"
 #include "reference/ElevationReference.h"
+#include "support/RandomQueryMeshes.h"
 
 namespace orvane {
 namespace {
 
 constexpr double kOutside = 1e30;
 
-void Add(TriangleMesh& mesh, const PointRec& a, const PointRec& b, const PointRec& c) {
-  mesh.AddTriangle(a.X, a.Y, a.Z, static_cast<int32_t>(a.T), b.X, b.Y, b.Z,
-                   static_cast<int32_t>(b.T), c.X, c.Y, c.Z, static_cast<int32_t>(c.T));
-}
-
-PointRec NewPoint(TriangleMesh& mesh, double x, double y, double z) {
-  mesh.AddPoint(x, y, z);
-  return mesh.Point(mesh.PointCount());
-}
-
-struct Case {
-  double east, north, spacing;
-  int grid;
-  unsigned seed;
-};
-
-TriangleMesh RandomMesh(const Case& c) {
-  std::mt19937_64 rng(c.seed);
-  std::uniform_real_distribution<double> unit(0, 1);
-  TriangleMesh mesh;
-  const int n = c.grid + 1;
-  std::vector<PointRec> node;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i)
-      node.push_back(NewPoint(mesh, c.east + (i + 0.3 * (unit(rng) - 0.5)) * c.spacing,
-                              c.north + (j + 0.3 * (unit(rng) - 0.5)) * c.spacing,
-                              100 + 5 * unit(rng)));
-  auto at = [&](int i, int j) { return node[static_cast<size_t>(j * n + i)]; };
-  for (int j = 0; j < c.grid; ++j)
-    for (int i = 0; i < c.grid; ++i) {
-      const PointRec p00 = at(i, j), p10 = at(i + 1, j), p11 = at(i + 1, j + 1), p01 = at(i, j + 1);
-      if (unit(rng) < 0.5) {
-        Add(mesh, p00, p10, p11);
-        Add(mesh, p11, p01, p00);
-      } else {
-        Add(mesh, p01, p10, p00);  // clockwise
-        Add(mesh, p10, p11, p01);
-      }
-    }
-  const double size = c.grid * c.spacing;
-  std::uniform_int_distribution<size_t> pick(0, node.size() - 1);
-  for (int k = 0; k < 20; ++k) {  // overlapping triangles of all sizes, other heights
-    const double reach = size * std::pow(unit(rng), 3);
-    const double x = c.east + size * unit(rng), y = c.north + size * unit(rng);
-    Add(mesh, NewPoint(mesh, x, y, 90), NewPoint(mesh, x + reach * unit(rng), y, 91),
-        NewPoint(mesh, x - reach * unit(rng), y + reach * unit(rng), 95));
-  }
-  for (int k = 0; k < 20; ++k) {  // corners 0.0005 .. 0.0015 from grid nodes
-    const PointRec p = node[pick(rng)];
-    const double d = 0.0005 * static_cast<double>(1 + k % 3);
-    const PointRec q = NewPoint(mesh, p.X + d, p.Y - d, p.Z + 1);
-    Add(mesh, q, node[pick(rng)], NewPoint(mesh, q.X + 0.002, q.Y - 0.0015, q.Z));
-  }
-  for (int k = 0; k < 8; ++k) {  // no plan area: a repeated corner, collinear corners
-    const PointRec p = node[pick(rng)], q = node[pick(rng)];
-    Add(mesh, p, q, p);
-    Add(mesh, p, NewPoint(mesh, (p.X + q.X) / 2, (p.Y + q.Y) / 2, p.Z + 3), q);
-  }
-  return mesh;
-}
-
-std::vector<XYRec> Queries(const TriangleMesh& mesh, const Case& c, unsigned seed) {
-  std::mt19937_64 rng(seed);
-  std::uniform_real_distribution<double> unit(0, 1);
-  const auto tris = mesh.Triangles();
-  std::uniform_int_distribution<size_t> pick(1, tris.size() - 1);
-  const double near[] = {0, 0.0005, -0.0005, 0.001, -0.001, 0.0015, 0.00099, -0.00101};
-  std::vector<XYRec> q;
-  for (int k = 0; k < 600; ++k) {
-    const TriangleRec& t = tris[pick(rng)];
-    const PointRec& a = k % 3 == 0 ? t.A : (k % 3 == 1 ? t.B : t.C);
-    const PointRec& b = k % 3 == 0 ? t.B : (k % 3 == 1 ? t.C : t.A);
-    q.push_back({a.X + near[k % 8], a.Y + near[(k / 8) % 8]});
-    const double s = k % 4 == 0 ? 0.5 : unit(rng);
-    const double ex = b.X - a.X, ey = b.Y - a.Y, len = std::hypot(ex, ey);
-    q.push_back({a.X + s * ex, a.Y + s * ey});  // on a (often shared) edge
-    const double off = (static_cast<double>(k % 7) - 3) * 0.0001 * len;
-    if (len > 0) q.push_back({a.X + s * ex - ey / len * off, a.Y + s * ey + ex / len * off});
-  }
-  const double size = c.grid * c.spacing;
-  for (int k = 0; k < 400; ++k)
-    q.push_back(
-        {c.east + size * (1.2 * unit(rng) - 0.1), c.north + size * (1.2 * unit(rng) - 0.1)});
-  q.push_back({c.east - 1e6, c.north});
-  return q;
-}
+using testing::Add;
+using testing::Case;
+using testing::NewPoint;
+using testing::Queries;
+using testing::RandomMesh;
 
 TEST(ElevationQueries, InterpolateZMatchesTheScanInIndexOrder) {
   const Case cases[] = {{0, 0, 1, 14, 1},

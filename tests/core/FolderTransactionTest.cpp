@@ -10,24 +10,15 @@
 #include <string>
 
 #include "core/FolderTransaction.h"
+#include "support/FolderSnapshot.h"
 
 namespace orvane {
 namespace {
 
 namespace fs = std::filesystem;
 
-using Contents = std::map<std::string, std::string>;
-
-Contents ReadFolder(const fs::path& folder) {
-  Contents out;
-  for (const auto& e : fs::directory_iterator(folder)) {
-    std::ifstream in(e.path(), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    out[e.path().filename().string()] = s.str();
-  }
-  return out;
-}
+using Contents = testing::FolderSnapshot;
+constexpr auto ReadFolder = testing::TakeSnapshot;
 
 void WriteText(const fs::path& file, const std::string& text) {
   std::ofstream(file, std::ios::binary) << text;

@@ -17,17 +17,16 @@
 #include "core/TriangleIndex.h"
 #include "core/TriangleMesh.h"
 #include "reference/MeshQueriesReference.h"
+#include "support/RandomQueryMeshes.h"
 
 namespace orvane {
 namespace {
 
-struct Case {
-  double east, north;
-  double spacing;  // metres between grid nodes
-  int grid;        // cells per side
-  unsigned seed;
-  bool regular = false;  // no jitter: edges parallel to the axes
-};
+using testing::Add;
+using testing::Case;
+using testing::NewPoint;
+using testing::Queries;
+using testing::RandomMesh;
 
 const Case kCases[] = {
     {0, 0, 1, 16, 1},
@@ -36,113 +35,6 @@ const Case kCases[] = {
     {500000, 4500000, 0.0031, 10, 4},
     {500000.001, 4500000, 40, 8, 5, true},  // long edges: a wide on-edge band
 };
-
-void Add(TriangleMesh& mesh, const PointRec& a, const PointRec& b, const PointRec& c) {
-  mesh.AddTriangle(a.X, a.Y, a.Z, static_cast<int32_t>(a.T), b.X, b.Y, b.Z,
-                   static_cast<int32_t>(b.T), c.X, c.Y, c.Z, static_cast<int32_t>(c.T));
-}
-
-PointRec NewPoint(TriangleMesh& mesh, double x, double y, double z) {
-  mesh.AddPoint(x, y, z);
-  return mesh.Point(mesh.PointCount());
-}
-
-TriangleMesh RandomMesh(const Case& c) {
-  std::mt19937_64 rng(c.seed);
-  std::uniform_real_distribution<double> unit(0, 1);
-  TriangleMesh mesh;
-  const int n = c.grid + 1;
-  std::vector<PointRec> node;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const double jitter = c.regular ? 0 : 0.3 * c.spacing;
-      node.push_back(NewPoint(mesh, c.east + i * c.spacing + jitter * (unit(rng) - 0.5),
-                              c.north + j * c.spacing + jitter * (unit(rng) - 0.5),
-                              100 + 5 * unit(rng)));
-    }
-  auto at = [&](int i, int j) { return node[static_cast<size_t>(j * n + i)]; };
-  for (int j = 0; j < c.grid; ++j)
-    for (int i = 0; i < c.grid; ++i) {
-      PointRec p00 = at(i, j), p10 = at(i + 1, j), p11 = at(i + 1, j + 1), p01 = at(i, j + 1);
-      if (unit(rng) < 0.5) {
-        Add(mesh, p00, p10, p11);
-        if (unit(rng) < 0.15)
-          Add(mesh, p11, p01, p00);  // clockwise
-        else
-          Add(mesh, p00, p11, p01);
-      } else {
-        Add(mesh, p00, p10, p01);
-        Add(mesh, p10, p11, p01);
-      }
-    }
-  const double size = c.grid * c.spacing;
-  std::uniform_int_distribution<size_t> pickNode(0, node.size() - 1);
-  const double offsets[] = {0.0005, -0.0005, 0.001, -0.001, 0.0015, 0.00099, 0.00101};
-  std::uniform_int_distribution<int> pickOffset(0, 6);
-  // Random overlapping triangles of all sizes.
-  for (int k = 0; k < 25; ++k) {
-    const double reach = size * std::pow(unit(rng), 3);
-    const double x = c.east + size * unit(rng), y = c.north + size * unit(rng);
-    Add(mesh, NewPoint(mesh, x, y, 90),
-        NewPoint(mesh, x + reach * unit(rng), y + reach * unit(rng), 91),
-        NewPoint(mesh, x - reach * unit(rng), y + reach * unit(rng), 92));
-  }
-  // Near-duplicates of grid nodes as corners of small triangles.
-  for (int k = 0; k < 40; ++k) {
-    const PointRec p = node[pickNode(rng)];
-    const PointRec q = NewPoint(mesh, p.X + offsets[pickOffset(rng)],
-                                p.Y + offsets[pickOffset(rng)], p.Z + offsets[pickOffset(rng)]);
-    const PointRec r = node[pickNode(rng)];
-    Add(mesh, q, r, NewPoint(mesh, q.X + 0.002, q.Y - 0.0015, q.Z));
-  }
-  // Degenerate triangles: a repeated vertex, three collinear vertices.
-  for (int k = 0; k < 10; ++k) {
-    const PointRec p = node[pickNode(rng)], q = node[pickNode(rng)];
-    Add(mesh, p, q, p);
-    const PointRec m = NewPoint(mesh, (p.X + q.X) / 2, (p.Y + q.Y) / 2, p.Z);
-    Add(mesh, p, m, q);
-  }
-  return mesh;
-}
-
-std::vector<XYRec> Queries(const TriangleMesh& mesh, const Case& c, unsigned seed) {
-  std::mt19937_64 rng(seed);
-  std::uniform_real_distribution<double> unit(0, 1);
-  std::vector<XYRec> q;
-  const auto tris = mesh.Triangles();
-  std::uniform_int_distribution<size_t> pickTri(1, tris.size() - 1);
-  const double near[] = {0, 0.0005, -0.0005, 0.001, -0.001, 0.0015, -0.0015, 0.00099, 0.00101};
-  for (int k = 0; k < 700; ++k) {
-    const TriangleRec& t = tris[pickTri(rng)];
-    const PointRec& a = k % 3 == 0 ? t.A : (k % 3 == 1 ? t.B : t.C);
-    const PointRec& b = k % 3 == 0 ? t.B : (k % 3 == 1 ? t.C : t.A);
-    q.push_back({a.X + near[k % 9], a.Y + near[(k / 9) % 9]});
-    // On the edge, and beside it by multiples of the 0.00025 x length band.
-    const double s = k % 4 == 0 ? 0.5 : unit(rng);
-    const double ex = b.X - a.X, ey = b.Y - a.Y, len = std::hypot(ex, ey);
-    const double side = (static_cast<double>(k % 7) - 3) * 0.0001 * len;
-    if (len > 0) q.push_back({a.X + s * ex - ey / len * side, a.Y + s * ey + ex / len * side});
-    q.push_back({a.X + s * ex, a.Y + s * ey});
-  }
-  const double size = c.grid * c.spacing;
-  for (int k = 0; k < 400; ++k)
-    q.push_back({c.east - 0.1 * size + 1.2 * size * unit(rng),
-                 c.north - 0.1 * size + 1.2 * size * unit(rng)});
-  q.push_back({c.east - 1e6, c.north});
-  q.push_back({c.east + 3 * size, c.north + 3 * size});
-  // Cell borders of every level in use, and the doubles either side of them.
-  const TriangleIndex index(tris);
-  for (int level : index.Levels()) {
-    const double cell = std::ldexp(index.BaseCellSize(), level);
-    for (int k = 0; k < 30; ++k) {
-      const double x = std::floor((c.east + size * unit(rng)) / cell) * cell;
-      const double y = std::floor((c.north + size * unit(rng)) / cell) * cell;
-      for (double dx : {-1.0, 0.0, 1.0})
-        q.push_back({std::nextafter(x, x + dx), std::nextafter(y, y - dx)});
-    }
-  }
-  return q;
-}
 
 TEST(MeshQueriesDifferential, TriangleAtMatchesTheScan) {
   for (const Case& c : kCases) {

@@ -26,6 +26,7 @@
 #include "project/SurfaceFiles.h"
 #include "project/TextFiles.h"
 #include "support/CommaLocale.h"
+#include "support/FolderSnapshot.h"
 
 namespace orvane {
 namespace {
@@ -382,19 +383,8 @@ TEST_F(FileSetTest, DeleteRemovesWhatExistsOfItsList) {
 namespace orvane {
 namespace {
 
-using Snapshot = std::map<std::string, std::string>;
-
-// Every file of a folder with its bytes.
-Snapshot TakeSnapshot(const fs::path& folder) {
-  Snapshot out;
-  for (const auto& e : fs::directory_iterator(folder)) {
-    std::ifstream in(e.path(), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    out[e.path().filename().string()] = s.str();
-  }
-  return out;
-}
+using Snapshot = testing::FolderSnapshot;
+using testing::TakeSnapshot;
 
 // Runs op on a freshly set-up project in a child process stopped at each
 // step of its change in turn; after each stop the next command's view of
