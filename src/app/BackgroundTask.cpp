@@ -1,0 +1,59 @@
+#include "app/BackgroundTask.h"
+
+#include <exception>
+#include <new>
+
+#include "core/Status.h"
+
+namespace orvane::app {
+
+BackgroundTask::BackgroundTask(QObject* parent) : QObject(parent) {}
+
+BackgroundTask::~BackgroundTask() {
+  if (!thread_) return;
+  RequestStop();
+  thread_->disconnect(this);
+  thread_->wait();
+}
+
+void BackgroundTask::Start(std::function<void(TaskFeedback&)> work, std::function<void()> finish) {
+  Q_ASSERT(!Running());
+  stop_ = false;
+  failure_.clear();
+  finish_ = std::move(finish);
+  thread_.reset(QThread::create([this, work = std::move(work)] {
+    try {
+      work(*this);
+    } catch (const std::bad_alloc&) {
+      failure_ = "not enough memory for this operation";
+    } catch (const std::exception& e) {
+      failure_ = e.what();
+    }
+  }));
+  // Queued: QThread::finished is emitted on the worker thread.
+  connect(thread_.get(), &QThread::finished, this, &BackgroundTask::Ended, Qt::QueuedConnection);
+  thread_->start();
+}
+
+void BackgroundTask::RequestStop() {
+  if (!thread_) return;
+  stop_ = true;
+  CancelRequested = true;
+}
+
+void BackgroundTask::Report(int phaseText, qint64 done, qint64 total) {
+  emit Progress(phaseText, done, total);  // queued: this object lives on the window thread
+}
+
+void BackgroundTask::Ended() {
+  thread_->wait();
+  thread_.reset();
+  // The next operation starts from a clear flag, whoever set it.
+  CancelRequested = false;
+  auto finish = std::move(finish_);
+  finish_ = nullptr;
+  if (finish) finish();
+  emit Finished();
+}
+
+}  // namespace orvane::app

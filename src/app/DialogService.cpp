@@ -1,0 +1,68 @@
+#include "app/DialogService.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/Help.h"
+
+namespace orvane::app {
+
+ButtonWords ButtonWordsFor(std::string_view languageCode) {
+  if (languageCode == "es")
+    return {QStringLiteral("Sí"), QStringLiteral("No"), QStringLiteral("Aceptar"),
+            QStringLiteral("Cancelar")};
+  return {QStringLiteral("Yes"), QStringLiteral("No"), QStringLiteral("OK"),
+          QStringLiteral("Cancel")};
+}
+
+bool QtDialogService::AskYesNo(QWidget* parent, const QString& text, const QString& title) {
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+  QPushButton* yes = box.addButton(words_.Yes, QMessageBox::YesRole);
+  QPushButton* no = box.addButton(words_.No, QMessageBox::NoRole);
+  box.setDefaultButton(no);
+  box.setEscapeButton(no);
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
+void QtDialogService::Inform(QWidget* parent, const QString& text, const QString& title) {
+  QMessageBox box(QMessageBox::Information, title, text, QMessageBox::NoButton, parent);
+  QPushButton* ok = box.addButton(words_.Ok, QMessageBox::AcceptRole);
+  box.setDefaultButton(ok);
+  box.setEscapeButton(ok);
+  box.exec();
+}
+
+std::optional<QString> QtDialogService::ChooseFile(QWidget* parent,
+                                                   const FileDialogRequest& request) {
+  // Qt's own dialog: a platform theme's native one would not be found by
+  // activeModalWidget() and looks different on every desktop.
+  QFileDialog dialog(parent, request.Title, request.Folder, request.Filter);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  // An open dialog takes only a file that exists; a save dialog a file in a
+  // folder that exists, and asks before replacing one.
+  dialog.setFileMode(request.Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (!request.DefaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.DefaultSuffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front();
+}
+
+std::optional<QString> QtDialogService::ChooseFolder(QWidget* parent, const QString& title,
+                                                     const QString& folder) {
+  QFileDialog dialog(parent, title, folder);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front();
+}
+
+void QtDialogService::ShowHelp(QWidget* parent, const QUrl& page) {
+  if (QDesktopServices::openUrl(page)) return;
+  ShowHelpWindow(parent, page);
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,446 @@
+#include "app/ExplorerWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
+#include <algorithm>
+
+#include "app/DialogService.h"
+#include "app/Help.h"
+#include "app/PropertiesDialog.h"
+#include "app/RenameDialog.h"
+#include "app/SurfaceList.h"
+#include "app/Texts.h"
+#include "app/WindowPlacement.h"
+#include "project/LandXml.h"
+#include "project/ProjectState.h"
+#include "project/TextIds.h"
+
+namespace orvane::app {
+
+namespace {
+
+// The widths of the count and elevation columns, in pixels; the name
+// column takes the rest.
+constexpr int kNumberColumnWidth = 96;
+
+QString Joined(const std::vector<std::string>& lines) {
+  QStringList list;
+  for (const std::string& line : lines) list << QString::fromStdString(line);
+  return list.join('\n');
+}
+
+}  // namespace
+
+ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs) {
+  setObjectName("FrmExploradorSuperficies");
+  Label1_.setObjectName("Label1");
+  lblProyecto_.setObjectName("lblProyecto");
+  Label2_.setObjectName("Label2");
+  lblRuta_.setObjectName("lblRuta");
+  for (int c = 0; c < 5; ++c)
+    lblCol_[static_cast<size_t>(c)].setObjectName(QString("lblCol%1").arg(c + 1));
+  ListBox1_.setObjectName("ListBox1");
+  cmdActual_.setObjectName("cmdActual");
+  cmdImportar_.setObjectName("cmdImportar");
+  cmdExport_.setObjectName("cmdExport");
+  cmdRenombrar_.setObjectName("cmdRenombrar");
+  cmdEliminar_.setObjectName("cmdEliminar");
+  cmdSurfop_.setObjectName("cmdSurfop");
+  cmdColores_.setObjectName("cmdColores");
+  cmdExportar_.setObjectName("cmdExportar");
+  cmdAyuda_.setObjectName("cmdAyuda");
+  cmdCancel_.setObjectName("cmdCancel");
+  Label3_.setObjectName("Label3");
+  ProgressBar1_.setObjectName("ProgressBar1");
+  cmdDetener_.setObjectName("cmdDetener");
+
+  // The list: five columns under the heading labels, rows only, no tree.
+  ListBox1_.setColumnCount(5);
+  ListBox1_.setHeaderHidden(true);
+  ListBox1_.setRootIsDecorated(false);
+  ListBox1_.setIndentation(0);
+  ListBox1_.setUniformRowHeights(true);  // keeps a long list quick
+  ListBox1_.setSelectionMode(QAbstractItemView::SingleSelection);
+  ListBox1_.setAllColumnsShowFocus(true);
+  ListBox1_.viewport()->installEventFilter(this);
+  for (int c = 1; c < 5; ++c) {
+    lblCol_[static_cast<size_t>(c)].setFixedWidth(kNumberColumnWidth);
+    lblCol_[static_cast<size_t>(c)].setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  }
+
+  header_.addWidget(&Label1_, 0, 0);
+  header_.addWidget(&lblProyecto_, 0, 1);
+  header_.addWidget(&Label2_, 1, 0);
+  header_.addWidget(&lblRuta_, 1, 1);
+  header_.setColumnStretch(1, 1);
+  lblRuta_.setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+  columns_.setSpacing(0);
+  columns_.setContentsMargins(ListBox1_.frameWidth() + 4, 0, ListBox1_.frameWidth(), 0);
+  for (auto& label : lblCol_) columns_.addWidget(&label, &label == &lblCol_[0] ? 1 : 0);
+
+  for (QPushButton* b : {&cmdActual_, &cmdImportar_, &cmdExport_, &cmdRenombrar_, &cmdEliminar_,
+                         &cmdSurfop_, &cmdColores_, &cmdExportar_})
+    buttons_.addWidget(b);
+  buttons_.addStretch(1);
+  buttons_.addWidget(&cmdAyuda_);
+  buttons_.addWidget(&cmdCancel_);
+
+  listColumn_.setSpacing(2);
+  listColumn_.addLayout(&columns_);
+  listColumn_.addWidget(&ListBox1_, 1);
+  body_.addLayout(&listColumn_, 1);
+  body_.addLayout(&buttons_);
+
+  status_.addWidget(&Label3_, 1);
+  status_.addWidget(&ProgressBar1_, 1);
+  status_.addWidget(&cmdDetener_);
+  ProgressBar1_.setRange(0, 1);
+  ProgressBar1_.setValue(0);
+  cmdDetener_.setEnabled(false);
+
+  setLayout(&layout_);
+  layout_.addLayout(&header_);
+  layout_.addLayout(&body_, 1);
+  layout_.addLayout(&status_);
+  resize(860, 520);
+
+  // The operations and colouring windows are not part of this program yet.
+  cmdSurfop_.setEnabled(false);
+  cmdColores_.setEnabled(false);
+
+  connect(&ListBox1_, &QTreeWidget::itemClicked, this,
+          [this](QTreeWidgetItem* item) { RowClicked(item); });
+  connect(&ListBox1_, &QTreeWidget::itemDoubleClicked, this, [this] { ShowProperties(); });
+  connect(&cmdActual_, &QPushButton::clicked, this, [this] { MakeCurrent(); });
+  connect(&cmdImportar_, &QPushButton::clicked, this, [this] { Import(); });
+  connect(&cmdExport_, &QPushButton::clicked, this, [this] { SaveAs(); });
+  connect(&cmdRenombrar_, &QPushButton::clicked, this, [this] { Rename(); });
+  connect(&cmdEliminar_, &QPushButton::clicked, this, [this] { DeleteSelected(); });
+  connect(&cmdExportar_, &QPushButton::clicked, this, [this] { ExportLandXml(); });
+  connect(&cmdAyuda_, &QPushButton::clicked, this,
+          [this] { OpenHelp(this, dialogs_, kExplorerHelp); });
+  // Ends the program at once, whatever other window is open.
+  connect(&cmdCancel_, &QPushButton::clicked, qApp, &QCoreApplication::quit);
+  connect(&cmdDetener_, &QPushButton::clicked, this, [this] { AskToCancel(); });
+  connect(&task_, &BackgroundTask::Progress, this,
+          [this](int phase, qint64 done, qint64 total) { ShowProgress(phase, done, total); });
+
+  ApplyCaptions();
+}
+
+ExplorerWindow::~ExplorerWindow() = default;
+
+void ExplorerWindow::Load() {
+  SetTopMost(*this, true);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  Project().Surfaces.clear();
+  Project().CurrentSurface.reset();
+  const FileSetResult scan = ScanProjectFolder(Project().ProjectFolder, "dsp");
+  FillSurfaceList();
+  QApplication::restoreOverrideCursor();
+  lblProyecto_.setText(NameText(Project().ProjectName));
+  lblRuta_.setText(QString::fromStdString(Project().ProjectFolder));
+  ApplyCaptions();
+  if (!scan.Warnings.empty()) {
+    // Once the window is up, so that the message shows above it.
+    const QString warnings = Joined(scan.Warnings);
+    QTimer::singleShot(0, this,
+                       [this, warnings] { dialogs_.Inform(this, warnings, kMessageTitle); });
+  }
+}
+
+void ExplorerWindow::ApplyCaptions() {
+  setWindowTitle(Text(text::kApplicationTitle) + " " + ORVANE_VERSION);
+  Label1_.setText(Text(text::kProject));
+  Label2_.setText(Text(text::kPath));
+  for (int c = 0; c < 5; ++c) lblCol_[static_cast<size_t>(c)].setText(Text(text::kColumnName + c));
+  cmdActual_.setText(Text(text::kCurrentSurface));
+  cmdImportar_.setText(Text(text::kOpen));
+  cmdExport_.setText(Text(text::kSaveAs));
+  cmdRenombrar_.setText(Text(text::kRename));
+  cmdEliminar_.setText(Text(text::kDelete));
+  cmdCancel_.setText(Text(text::kExit));
+  cmdAyuda_.setText(Text(text::kHelpButton));
+  cmdSurfop_.setText(Text(text::kOperationsButton));
+  cmdColores_.setText(Text(text::kColoursButton));
+  cmdExportar_.setText("Exportar  LandXML");
+  cmdDetener_.setText(ButtonWordsFor(Project().LanguageCode).Cancel);
+}
+
+void ExplorerWindow::FillSurfaceList() {
+  app::FillSurfaceList(ListBox1_, Project().Surfaces);
+  ++listFills_;
+  AlignColumns();
+}
+
+void ExplorerWindow::AlignColumns() {
+  const int numbers = 4 * kNumberColumnWidth;
+  ListBox1_.setColumnWidth(0, std::max(80, ListBox1_.viewport()->width() - numbers));
+  for (int c = 1; c < 5; ++c) ListBox1_.setColumnWidth(c, kNumberColumnWidth);
+}
+
+int ExplorerWindow::SelectedRow() const {
+  QTreeWidgetItem* current = ListBox1_.currentItem();
+  if (current != nullptr && current->isSelected()) return ListBox1_.indexOfTopLevelItem(current);
+  int first = -1;
+  for (QTreeWidgetItem* item : ListBox1_.selectedItems()) {
+    const int row = ListBox1_.indexOfTopLevelItem(item);
+    if (first < 0 || row < first) first = row;
+  }
+  return first;
+}
+
+std::shared_ptr<TriangleMesh> ExplorerWindow::SurfaceAt(int row) const {
+  const auto& all = Project().Surfaces;
+  if (row < 0 || static_cast<size_t>(row) >= all.size()) return nullptr;
+  return all[static_cast<size_t>(row)];
+}
+
+QString ExplorerWindow::DialogFolder(bool surfacesSubfolder) const {
+  const QString project = QString::fromStdString(Project().ProjectFolder);
+  if (!surfacesSubfolder) return project;
+  // The suite's sub-folder of surfaces, where a project has one.
+  const QString sub = QDir(project).filePath(Text(text::kSurfacesFolder));
+  return !Text(text::kSurfacesFolder).isEmpty() && QDir(sub).exists() ? sub : project;
+}
+
+bool ExplorerWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ListBox1_.viewport() && event->type() == QEvent::Resize) AlignColumns();
+  if (watched == ListBox1_.viewport() && event->type() == QEvent::MouseButtonPress) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    // Exactly Shift and exactly the left button: from now on each click
+    // toggles a row.
+    if (mouse->modifiers() == Qt::ShiftModifier && mouse->button() == Qt::LeftButton &&
+        mouse->buttons() == Qt::LeftButton)
+      ListBox1_.setSelectionMode(QAbstractItemView::MultiSelection);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void ExplorerWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Escape) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  if (Busy())
+    AskToCancel();
+  else
+    close();
+}
+
+void ExplorerWindow::closeEvent(QCloseEvent* event) {
+  if (Busy()) {
+    // Closing ends the program: only once the running operation is given up.
+    AskToCancel();
+    if (!task_.StopWasRequested()) {
+      event->ignore();
+      return;
+    }
+  }
+  event->accept();
+}
+
+void ExplorerWindow::AskToCancel() {
+  if (asking_ || !Busy()) return;
+  asking_ = true;
+  const bool yes = dialogs_.AskYesNo(this, Text(text::kCancelQuestion), kMessageTitle);
+  asking_ = false;
+  if (yes) task_.RequestStop();
+}
+
+void ExplorerWindow::SetBusy(bool busy) {
+  for (QWidget* w : std::initializer_list<QWidget*>{&ListBox1_, &cmdActual_, &cmdImportar_,
+                                                    &cmdExport_, &cmdRenombrar_, &cmdEliminar_,
+                                                    &cmdExportar_, &cmdAyuda_, &cmdCancel_})
+    w->setEnabled(!busy);
+  cmdDetener_.setEnabled(busy);
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ProgressBar1_.setRange(0, 1);
+    ProgressBar1_.setValue(0);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+void ExplorerWindow::ShowProgress(int phaseText, qint64 done, qint64 total) {
+  if (phaseText > 0) Label3_.setText(Text(phaseText));
+  const int max = static_cast<int>(std::clamp<qint64>(total, 1, INT32_MAX));
+  ProgressBar1_.setRange(0, max);
+  ProgressBar1_.setValue(static_cast<int>(std::clamp<qint64>(done, 0, max)));
+}
+
+void ExplorerWindow::RowClicked(QTreeWidgetItem* item) {
+  if (ListBox1_.topLevelItemCount() < 1 || item == nullptr) return;
+  const int row = ListBox1_.indexOfTopLevelItem(item);
+  const auto surface = SurfaceAt(row);
+  if (!surface) return;
+  Project().CurrentSurface = surface;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  surface->Reindex();
+  QApplication::restoreOverrideCursor();
+  // Coincident points may have become one: the row shows the surface as it
+  // now is.
+  const auto texts = SurfaceRowTexts(*surface);
+  for (int c = 0; c < 5; ++c) item->setText(c, texts[static_cast<size_t>(c)]);
+}
+
+void ExplorerWindow::MakeCurrent() {
+  if (ListBox1_.topLevelItemCount() < 1) return;
+  if (const auto surface = SurfaceAt(SelectedRow())) Project().CurrentSurface = surface;
+}
+
+void ExplorerWindow::ShowProperties() {
+  if (ListBox1_.topLevelItemCount() < 1) return;
+  const auto surface = SurfaceAt(SelectedRow());
+  if (!surface) return;
+  properties_ = std::make_unique<PropertiesDialog>(surface, this);
+  connect(properties_.get(), &QDialog::finished, this,
+          [this] { properties_.release()->deleteLater(); });
+  properties_->open();  // modal to this window
+}
+
+void ExplorerWindow::Import() {
+  const auto path =
+      dialogs_.ChooseFile(this, {"Importar superficie", DialogFolder(true),
+                                 Text(text::kSurfaceFilter) + " (*.dsp)", "dsp", false});
+  if (!path) return;
+  const std::string file = path->toStdString();
+  RunFileSetOperation(0, [file] { return std::vector<FileSetResult>{ImportSurfaceFile(file)}; });
+}
+
+void ExplorerWindow::SaveAs() {
+  if (Project().Surfaces.empty() || ListBox1_.topLevelItemCount() < 1) return;
+  const auto surface = SurfaceAt(SelectedRow());
+  if (!surface) return;
+  const auto path =
+      dialogs_.ChooseFile(this, {Text(text::kSaveAsTitle), DialogFolder(false),
+                                 Text(text::kSurfaceFilter) + " (*.dsp)", "dsp", true});
+  if (!path || path->isEmpty()) return;
+  const std::string target = path->toStdString();
+  RunFileSetOperation(
+      0, [surface, target] { return std::vector<FileSetResult>{SaveSurfaceAs(surface, target)}; });
+}
+
+void ExplorerWindow::Rename() {
+  if (Project().Surfaces.empty() || ListBox1_.topLevelItemCount() < 1) return;
+  const auto surface = SurfaceAt(SelectedRow());
+  if (!surface) return;
+  rename_ = std::make_unique<RenameDialog>(NameText(SurfaceName(*surface)), this);
+  connect(rename_.get(), &QDialog::accepted, this, [this, surface] {
+    const std::string name = rename_->TypedName.toStdString();
+    RunFileSetOperation(text::kRenaming, [surface, name] {
+      return std::vector<FileSetResult>{RenameSurface(surface, name)};
+    });
+  });
+  connect(rename_.get(), &QDialog::finished, this, [this] { rename_.release()->deleteLater(); });
+  rename_->open();  // modal to this window
+}
+
+void ExplorerWindow::DeleteSelected() {
+  if (ListBox1_.topLevelItemCount() < 1) return;
+  if (Project().Surfaces.empty()) return;
+  std::vector<int> rows;
+  for (QTreeWidgetItem* item : ListBox1_.selectedItems())
+    rows.push_back(ListBox1_.indexOfTopLevelItem(item));
+  std::sort(rows.begin(), rows.end());
+  std::vector<std::string> names;
+  QString question = Text(text::kDeleteConfirm) + " ";
+  for (int row : rows) {
+    if (const auto surface = SurfaceAt(row)) {
+      names.push_back(SurfaceName(*surface));
+      question += "\n" + NameText(names.back());
+    }
+  }
+  if (names.empty()) return;
+  if (!dialogs_.AskYesNo(this, question, kMessageTitle)) return;
+  RunFileSetOperation(
+      0,
+      [names] {
+        std::vector<FileSetResult> results;
+        for (const std::string& name : names) results.push_back(DeleteSurfaceFiles(name));
+        return results;
+      },
+      [this] { ListBox1_.setSelectionMode(QAbstractItemView::SingleSelection); });
+}
+
+void ExplorerWindow::RunFileSetOperation(int phaseText,
+                                         std::function<std::vector<FileSetResult>()> op,
+                                         std::function<void()> after) {
+  Label3_.setText(phaseText > 0 ? Text(phaseText) : QString());
+  SetBusy(true);
+  auto results = std::make_shared<std::vector<FileSetResult>>();
+  task_.Start([results, op = std::move(op)](TaskFeedback&) { *results = op(); },
+              [this, results, after = std::move(after)] {
+                SetBusy(false);
+                Label3_.clear();
+                // A surface deleted or replaced is no longer current.
+                auto& all = Project().Surfaces;
+                if (std::find(all.begin(), all.end(), Project().CurrentSurface) == all.end())
+                  Project().CurrentSurface.reset();
+                FillSurfaceList();
+                if (after) after();
+                if (!task_.Failure().empty())
+                  dialogs_.Inform(this, QString::fromStdString(task_.Failure()), kMessageTitle);
+                ReportResults(*results);
+              });
+}
+
+void ExplorerWindow::ReportResults(const std::vector<FileSetResult>& results) {
+  std::vector<std::string> lines;
+  for (const FileSetResult& r : results) {
+    lines.insert(lines.end(), r.Warnings.begin(), r.Warnings.end());
+    if (!r.ok()) lines.push_back(r.Message);
+  }
+  if (!lines.empty()) dialogs_.Inform(this, Joined(lines), kMessageTitle);
+}
+
+void ExplorerWindow::ExportLandXml() {
+  const auto surface = Project().CurrentSurface;
+  if (!surface) {
+    dialogs_.Inform(this, Text(text::kNoSurfaceSelected), kMessageTitle);
+    return;
+  }
+  const auto path = dialogs_.ChooseFile(this, {Text(text::kSaveAsTitle), DialogFolder(true),
+                                               "Archivos LandXML (*.xml)", "xml", true});
+  if (!path || path->isEmpty()) return;
+  const std::string output = path->toStdString();
+  const std::string folder = Project().ProjectFolder;
+  SetBusy(true);
+  auto result = std::make_shared<LandXmlExport>();
+  task_.Start(
+      [result, surface, folder, output](TaskFeedback& feedback) {
+        *result = orvane::ExportLandXml(
+            *surface, folder, output, [&feedback](LandXmlPhase phase, int64_t done, int64_t total) {
+              feedback.Report(static_cast<int>(phase), done, total);
+              return !feedback.StopRequested();
+            });
+      },
+      [this, result] {
+        SetBusy(false);
+        if (!task_.Failure().empty()) {
+          Label3_.clear();
+          dialogs_.Inform(this, QString::fromStdString(task_.Failure()), kMessageTitle);
+        } else if (result->Cancelled) {
+          Label3_.setText(Text(text::kCancelledFilesKept));
+        } else if (!result->ok()) {
+          Label3_.clear();
+          dialogs_.Inform(this, QString::fromStdString(result->Error), kMessageTitle);
+        } else {
+          Label3_.setText(Text(text::kLandXmlFinished));
+          QString message = Text(text::kLandXmlFinished);
+          for (const auto& [file, report] : result->Inputs)
+            for (const std::string& line : report.Describe(file.string()))
+              message += "\n" + QString::fromStdString(line);
+          dialogs_.Inform(this, message, kMessageTitle);
+        }
+      });
+}
+
+}  // namespace orvane::app

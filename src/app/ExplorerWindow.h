@@ -1,0 +1,114 @@
+#pragma once
+// FrmExploradorSuperficies, the surface explorer: the program's main window.
+// Lists the surfaces of the project folder and starts every action on them:
+// open (import), save as, rename, delete, properties, the LandXML export and
+// the help.
+//
+// The file operations run one at a time on a BackgroundTask: while one
+// runs, the busy pointer shows, every control but the Cancel button beside
+// the progress bar is disabled, and Esc (or that button) asks whether to
+// cancel it. Questions and results are shown here, on the window thread,
+// never from inside the work.
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/BackgroundTask.h"
+#include "project/SurfaceFiles.h"
+
+namespace orvane::app {
+
+class DialogService;
+class PropertiesDialog;
+class RenameDialog;
+
+class ExplorerWindow : public QWidget {
+ public:
+  // The project is Project().ProjectName and ProjectFolder, set by start-up.
+  explicit ExplorerWindow(DialogService& dialogs, QWidget* parent = nullptr);
+  ~ExplorerWindow() override;
+
+  // Load: scans the project folder into Project().Surfaces, fills the list,
+  // the project labels and the captions. The scan's warnings (files that do
+  // not load) are shown in one message.
+  void Load();
+
+  // Rebuilds the list from Project().Surfaces (FillSurfaceList).
+  void FillSurfaceList();
+  // The row of the surface the single-row actions act on: the current row
+  // when it is selected, else the first selected row; -1 when none is.
+  int SelectedRow() const;
+  // An operation is running.
+  bool Busy() const { return task_.Running(); }
+  // How many times the list was rebuilt since the window was made.
+  int SurfaceListFills() const { return listFills_; }
+  // The running operation's progress (for the screenshots).
+  BackgroundTask& Task() { return task_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void ApplyCaptions();
+  void AlignColumns();
+  std::shared_ptr<TriangleMesh> SurfaceAt(int row) const;
+  QString DialogFolder(bool surfacesSubfolder) const;
+
+  // The actions of the buttons and the list.
+  void RowClicked(QTreeWidgetItem* item);
+  void ShowProperties();
+  void MakeCurrent();
+  void Import();
+  void SaveAs();
+  void Rename();
+  void DeleteSelected();
+  void ExportLandXml();
+  void AskToCancel();
+
+  // Runs op on the task with the controls disabled; then rebuilds the list
+  // and reports what op returned.
+  void RunFileSetOperation(int phaseText, std::function<std::vector<FileSetResult>()> op,
+                           std::function<void()> after = {});
+  void SetBusy(bool busy);
+  void ShowProgress(int phaseText, qint64 done, qint64 total);
+  void ReportResults(const std::vector<FileSetResult>& results);
+
+  DialogService& dialogs_;
+  BackgroundTask task_;
+  int listFills_ = 0;
+  bool asking_ = false;  // the cancel question is open
+
+  // Layouts before the widgets they hold, each after the layout it sits in:
+  // members go in reverse order, and each one leaves its parent as it goes.
+  QVBoxLayout layout_;
+  QGridLayout header_;
+  QHBoxLayout body_, status_;
+  QVBoxLayout listColumn_, buttons_;
+  QHBoxLayout columns_;
+  QLabel Label1_, lblProyecto_, Label2_, lblRuta_;
+  std::array<QLabel, 5> lblCol_;
+  QTreeWidget ListBox1_;
+  QPushButton cmdActual_, cmdImportar_, cmdExport_, cmdRenombrar_, cmdEliminar_, cmdSurfop_,
+      cmdColores_, cmdExportar_, cmdAyuda_, cmdCancel_;
+  QLabel Label3_;
+  QProgressBar ProgressBar1_;
+  QPushButton cmdDetener_;  // cancels the running operation
+
+  std::unique_ptr<PropertiesDialog> properties_;
+  std::unique_ptr<RenameDialog> rename_;
+};
+
+}  // namespace orvane::app

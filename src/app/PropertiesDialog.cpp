@@ -1,0 +1,133 @@
+#include "app/PropertiesDialog.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+#include "analysis/Volume.h"
+#include "app/DialogService.h"
+#include "app/SurfaceList.h"
+#include "app/Texts.h"
+#include "app/WindowPlacement.h"
+#include "core/NumberText.h"
+#include "project/SurfaceFiles.h"
+#include "project/TextIds.h"
+
+namespace orvane::app {
+
+double TypedNumber(const QString& text) {
+  const std::string s = text.trimmed().toStdString();
+  const char* begin = s.data();
+  const char* end = s.data() + s.size();
+  if (begin != end && *begin == '+') ++begin;  // from_chars takes no "+"
+  double value = 0;
+  // from_chars reads the longest leading number ("12.5 m" gives 12.5) and
+  // knows no locale; an infinite or NaN spelling is not a typed elevation.
+  const auto r = std::from_chars(begin, end, value, std::chars_format::general);
+  if (r.ec != std::errc() || !std::isfinite(value)) return 0;
+  return value;
+}
+
+QString VolumeText(double cubicMetres) {
+  return QString::fromStdString(FormatFixed(cubicMetres, 3) + " m3");
+}
+
+namespace {
+QString Fixed3(double v) {
+  return QString::fromStdString(FormatFixed(v, 3));
+}
+}  // namespace
+
+PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, QWidget* parent)
+    : QDialog(parent), surface_(std::move(surface)) {
+  setObjectName("frmStatSuperficie");
+  SetTopMost(*this, true);
+  setWindowTitle(Text(text::kPropertiesTitle));
+  for (size_t n = 1; n < labels_.size(); ++n) labels_[n].setObjectName(QString("Label%1").arg(n));
+  Frame1_.setObjectName("Frame1");
+  Frame2_.setObjectName("Frame2");
+  Frame3_.setObjectName("Frame3");
+  Frame4_.setObjectName("Frame4");
+  Text1_.setObjectName("Text1");
+  cmdAceptar_.setObjectName("cmdAceptar");
+
+  // Captions: text-table entries 27 to 36.
+  Frame1_.setTitle(Text(27));
+  labels_[1].setText(Text(28));
+  labels_[2].setText(Text(29));
+  labels_[3].setText(Text(30));
+  labels_[10].setText(Text(31));
+  Frame2_.setTitle(Text(32));
+  labels_[4].setText("X " + Text(33));
+  labels_[5].setText("Y " + Text(33));
+  labels_[6].setText("Z " + Text(33));
+  labels_[15].setText("X " + Text(34));
+  labels_[16].setText("Y " + Text(34));
+  labels_[17].setText("Z " + Text(34));
+  Frame3_.setTitle(Text(35));
+  Frame4_.setTitle(Text(36));
+  cmdAceptar_.setText(ButtonWordsFor(Project().LanguageCode).Ok);
+
+  // Values.
+  const TriangleMesh& s = *surface_;
+  const bool hasPoints = s.PointCount() > 0;
+  const ExtentsRec e = hasPoints ? s.GetExtents() : ExtentsRec{PointRec{}, PointRec{}};
+  labels_[7].setText(NameText(SurfaceName(s)));
+  labels_[8].setText(QString::number(s.PointCount()));
+  labels_[9].setText(QString::number(s.TriangleCount()));
+  labels_[11].setText(Text(text::kModelValue));
+  labels_[12].setText(Fixed3(e.Min.X));
+  labels_[13].setText(Fixed3(e.Min.Y));
+  labels_[14].setText(Fixed3(e.Min.Z));
+  labels_[18].setText(Fixed3(e.Max.X));
+  labels_[19].setText(Fixed3(e.Max.Y));
+  labels_[20].setText(Fixed3(e.Max.Z));
+  labels_[21].setText(VolumeText(Volume(s, 0.0)));
+  ShowVolumeAboveBase();
+  for (int n : {7, 8, 9, 11, 12, 13, 14, 18, 19, 20, 21, 22}) {
+    labels_[static_cast<size_t>(n)].setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labels_[static_cast<size_t>(n)].setTextInteractionFlags(Qt::TextSelectableByMouse);
+  }
+
+  Frame1_.setLayout(&frame1Layout_);
+  frame1Layout_.addWidget(&labels_[1], 0, 0);
+  frame1Layout_.addWidget(&labels_[7], 0, 1);
+  frame1Layout_.addWidget(&labels_[2], 1, 0);
+  frame1Layout_.addWidget(&labels_[8], 1, 1);
+  frame1Layout_.addWidget(&labels_[3], 2, 0);
+  frame1Layout_.addWidget(&labels_[9], 2, 1);
+  frame1Layout_.addWidget(&labels_[10], 3, 0);
+  frame1Layout_.addWidget(&labels_[11], 3, 1);
+
+  Frame2_.setLayout(&frame2Layout_);
+  for (int i = 0; i < 3; ++i) {
+    frame2Layout_.addWidget(&labels_[static_cast<size_t>(4 + i)], i, 0);
+    frame2Layout_.addWidget(&labels_[static_cast<size_t>(12 + i)], i, 1);
+    frame2Layout_.addWidget(&labels_[static_cast<size_t>(15 + i)], i, 2);
+    frame2Layout_.addWidget(&labels_[static_cast<size_t>(18 + i)], i, 3);
+  }
+  frame2Layout_.setHorizontalSpacing(16);
+
+  Frame3_.setLayout(&frame3Layout_);
+  frame3Layout_.addWidget(&labels_[21], 0, 0);
+  Frame4_.setLayout(&frame4Layout_);
+  frame4Layout_.addWidget(&Text1_, 0, 0);
+  frame4Layout_.addWidget(&labels_[22], 0, 1);
+
+  setLayout(&layout_);
+  layout_.addWidget(&Frame1_, 0, 0, 1, 2);
+  layout_.addWidget(&Frame2_, 1, 0, 1, 2);
+  layout_.addWidget(&Frame3_, 2, 0);
+  layout_.addWidget(&Frame4_, 2, 1);
+  layout_.addWidget(&cmdAceptar_, 3, 1, Qt::AlignRight);
+
+  connect(&Text1_, &QLineEdit::textChanged, this, [this] { ShowVolumeAboveBase(); });
+  connect(&cmdAceptar_, &QPushButton::clicked, this, &QDialog::accept);
+  cmdAceptar_.setDefault(true);
+}
+
+void PropertiesDialog::ShowVolumeAboveBase() {
+  labels_[22].setText(VolumeText(Volume(*surface_, TypedNumber(Text1_.text()))));
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,122 @@
+#include "app/Screenshots.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QEventLoop>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <iostream>
+
+#include "app/ExplorerWindow.h"
+#include "project/LandXml.h"
+
+namespace orvane::app {
+
+namespace {
+
+// Lets the windows lay themselves out and paint.
+void Settle() {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+bool Save(const QImage& image, const QDir& folder, const QString& name) {
+  const QString path = folder.filePath(name);
+  if (image.isNull() || !image.save(path, "PNG")) {
+    std::cerr << path.toStdString() << ": could not be written\n";
+    return false;
+  }
+  std::cout << path.toStdString() << '\n';
+  return true;
+}
+
+template <typename T>
+T* Find(QWidget& parent, const char* name) {
+  T* child = parent.findChild<T*>(name);
+  if (child == nullptr) std::cerr << "screenshot: no control " << name << '\n';
+  return child;
+}
+
+}  // namespace
+
+int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
+                    const QString& folder) {
+  // Without a font every glyph is drawn as a box: pictures of nothing.
+  if (!QFontMetrics(QApplication::font()).inFont(QChar('A'))) {
+    std::cerr << "screenshot: no font with Latin letters is installed (fonts-dejavu-core)\n";
+    return 2;
+  }
+  QDir out(folder);
+  if (!out.mkpath(".")) {
+    std::cerr << folder.toStdString() << ": could not be made\n";
+    return 2;
+  }
+  explorer.move(0, 0);
+  explorer.show();
+  Settle();
+
+  auto* list = Find<QTreeWidget>(explorer, "ListBox1");
+  auto* rename = Find<QPushButton>(explorer, "cmdRenombrar");
+  auto* exportButton = Find<QPushButton>(explorer, "cmdExportar");
+  if (list == nullptr || rename == nullptr || exportButton == nullptr) return 2;
+  if (list->topLevelItemCount() == 0) {
+    std::cerr << "screenshot: the project has no surface to show\n";
+    return 2;
+  }
+  // The last surface: in the demo project, the site built from its survey.
+  QTreeWidgetItem* row = list->topLevelItem(list->topLevelItemCount() - 1);
+  list->setCurrentItem(row);
+  emit list->itemClicked(row, 0);
+  Settle();
+  bool ok = Save(explorer.grab().toImage(), out, kScreenshotFiles[0]);
+
+  emit list->itemDoubleClicked(row, 0);
+  Settle();
+  if (auto* properties = Find<QDialog>(explorer, "frmStatSuperficie")) {
+    if (auto* base = properties->findChild<QLineEdit*>("Text1")) base->setText("100");
+    Settle();
+    ok = Save(properties->grab().toImage(), out, kScreenshotFiles[1]) && ok;
+    properties->reject();
+  } else {
+    ok = false;
+  }
+  Settle();
+
+  rename->click();
+  Settle();
+  if (auto* dialog = Find<QDialog>(explorer, "frmCopiaSuperficie")) {
+    ok = Save(dialog->grab().toImage(), out, kScreenshotFiles[2]) && ok;
+    dialog->reject();
+  } else {
+    ok = false;
+  }
+  Settle();
+
+  // The export to a file of our own, pictured at its first report between
+  // a loop's start and its end (the explorer has shown it by then: its own
+  // handler of the signal was connected first).
+  QTemporaryDir scratch;
+  dialogs.SavePath = QDir(scratch.path()).filePath("screenshot.xml");
+  QImage underWay;
+  bool midway = false;
+  QObject::connect(&explorer.Task(), &BackgroundTask::Progress, &explorer,
+                   [&](int, qint64 done, qint64 total) {
+                     if (midway) return;
+                     underWay = explorer.grab().toImage();
+                     midway = done > 0 && done < total;
+                   });
+  QEventLoop loop;
+  QObject::connect(&explorer.Task(), &BackgroundTask::Finished, &loop, &QEventLoop::quit);
+  QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+  exportButton->click();
+  if (explorer.Busy()) loop.exec();
+  ok = Save(underWay, out, kScreenshotFiles[3]) && ok;
+  for (const QString& message : dialogs.Messages) std::cerr << message.toStdString() << '\n';
+  return ok ? 0 : 2;
+}
+
+}  // namespace orvane::app

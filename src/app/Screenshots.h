@@ -1,0 +1,46 @@
+#pragma once
+// orvane PROJECT --screenshot FOLDER: a PNG of each window and dialog with
+// the project loaded (the explorer, the properties and rename dialogs, and
+// the explorer while a LandXML export is under way), then the program ends.
+// The windows are driven as a user drives them; the file dialog and the
+// messages are answered by a script instead of a user.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "app/DialogService.h"
+
+namespace orvane::app {
+
+class ExplorerWindow;
+
+// Answers every question yes, chooses SavePath in every file dialog, and
+// keeps the messages instead of showing them.
+class ScriptedDialogService : public DialogService {
+ public:
+  QString SavePath;
+  QStringList Messages;
+
+  bool AskYesNo(QWidget*, const QString&, const QString&) override { return true; }
+  void Inform(QWidget*, const QString& text, const QString&) override { Messages << text; }
+  std::optional<QString> ChooseFile(QWidget*, const FileDialogRequest&) override {
+    return SavePath;
+  }
+  std::optional<QString> ChooseFolder(QWidget*, const QString&, const QString&) override {
+    return std::nullopt;
+  }
+  void ShowHelp(QWidget*, const QUrl&) override {}
+};
+
+// The file names written, in order.
+inline const QStringList kScreenshotFiles = {"explorer.png", "properties.png", "rename.png",
+                                             "landxml-export.png"};
+
+// Takes the screenshots of explorer (loaded, not yet shown) into folder;
+// dialogs is the explorer's service. Returns the exit status: 0 when every
+// file was written, 2 (with a line on stderr) when not.
+int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
+                    const QString& folder);
+
+}  // namespace orvane::app

@@ -1,0 +1,55 @@
+#include "app/SurfaceList.h"
+
+#include <QStringDecoder>
+#include <QTreeWidget>
+
+#include "core/NumberText.h"
+#include "project/SurfaceFiles.h"
+
+namespace orvane::app {
+
+namespace {
+
+QString CountText(int32_t n) {
+  return QString::fromStdString((n >= 0 ? " " : "") + std::to_string(n));
+}
+
+}  // namespace
+
+QString NameText(std::string_view name) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QByteArray bytes(name.data(), static_cast<qsizetype>(name.size()));
+  QString text = utf8(bytes);
+  if (utf8.hasError()) return QString::fromLatin1(bytes);
+  return text;
+}
+
+std::array<QString, 5> SurfaceRowTexts(const TriangleMesh& surface) {
+  const bool hasPoints = surface.PointCount() > 0;
+  const ExtentsRec e = hasPoints ? surface.GetExtents() : ExtentsRec{PointRec{}, PointRec{}};
+  return {NameText(SurfaceName(surface)), CountText(surface.PointCount()),
+          CountText(surface.TriangleCount()), QString::fromStdString(FormatFixed(e.Min.Z, 3)),
+          QString::fromStdString(FormatFixed(e.Max.Z, 3))};
+}
+
+void FillSurfaceList(QTreeWidget& list, std::span<const std::shared_ptr<TriangleMesh>> surfaces) {
+  list.setUpdatesEnabled(false);
+  list.clear();
+  list.setColumnCount(5);
+  QList<QTreeWidgetItem*> rows;
+  rows.reserve(static_cast<qsizetype>(surfaces.size()));
+  for (const auto& surface : surfaces) {
+    // Owned by list once added below.
+    auto* row = new QTreeWidgetItem();
+    const auto texts = surface ? SurfaceRowTexts(*surface) : std::array<QString, 5>{};
+    for (int c = 0; c < 5; ++c) {
+      row->setText(c, texts[static_cast<size_t>(c)]);
+      if (c > 0) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    rows.append(row);
+  }
+  list.addTopLevelItems(rows);
+  list.setUpdatesEnabled(true);
+}
+
+}  // namespace orvane::app
