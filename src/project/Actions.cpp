@@ -1,0 +1,254 @@
+#include "project/Actions.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+#include <utility>
+
+#include "core/AtomicFile.h"
+#include "core/Status.h"
+#include "project/ProjectState.h"
+#include "project/SurfaceFiles.h"
+#include "project/TextIds.h"
+
+namespace orvane::actions {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A refusal or failure of the file set, as an action's result.
+ActionResult FromFileSet(FileSetResult r) {
+  ActionResult out;
+  switch (r.Refusal) {
+    case FileSetRefusal::None:
+      out.Result = Outcome::Done;
+      break;
+    case FileSetRefusal::LoadFailed:
+    case FileSetRefusal::WriteFailed:
+      out.Result = Outcome::Failed;
+      break;
+    default:
+      out.Result = Outcome::Refused;
+      break;
+  }
+  out.TextNumber = RefusalTextNumber(r.Refusal);
+  out.Message = std::move(r.Message);
+  out.Written = std::move(r.Written);
+  out.Deleted = std::move(r.Deleted);
+  out.Warnings = std::move(r.Warnings);
+  out.Surface = std::move(r.Surface);
+  if (out.Surface) out.SurfaceNames.push_back(SurfaceName(*out.Surface));
+  return out;
+}
+
+ActionResult Refusal(std::string message, fs::path file = {}) {
+  ActionResult r;
+  r.Result = Outcome::Refused;
+  r.Message = std::move(message);
+  r.File = std::move(file);
+  return r;
+}
+
+}  // namespace
+
+int64_t ActionResult::FigureValue(std::string_view name) const {
+  for (const Figure& f : Figures)
+    if (f.Name == name) return f.Value;
+  return 0;
+}
+
+ActionResult OpenProject(const fs::path& folder) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return Refusal(folder.string() + ": not a folder", folder);
+  Project().CloseProject();  // the texts loaded at start stay
+  std::string trimmed = folder.string();
+  while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\'))
+    trimmed.pop_back();
+  Project().ProjectFolder = trimmed;
+  Project().ProjectName = fs::path(trimmed).filename().string();
+  ActionResult r;
+  r.Warnings = ScanProjectFolder(trimmed, "dsp").Warnings;
+  return r;
+}
+
+ActionResult FindSurface(std::string_view name) {
+  // The scan loaded the files in this order, one surface each.
+  const std::vector<std::string> files = ListFiles(Project().ProjectFolder, "dsp");
+  const auto& all = Project().Surfaces;
+  const std::string wanted = std::string(name) + ".dsp";
+  for (size_t k = 0; k < files.size() && k < all.size(); ++k) {
+    if (files[k] != wanted) continue;
+    const fs::path file = fs::path(Project().ProjectFolder) / files[k];
+    if (all[k] && SurfaceName(*all[k]) == name) {
+      ActionResult r;
+      r.Surface = all[k];
+      r.File = file;
+      return r;
+    }
+    return Refusal(Project().ProjectFolder + "/" + files[k] + ": the surface in it is named \"" +
+                       (all[k] ? SurfaceName(*all[k]) : std::string()) + "\", not \"" +
+                       std::string(name) +
+                       "\" (a file renamed by hand? rename it back, or import it)",
+                   file);
+  }
+  return Refusal(std::string(name) + ": no surface of that name in " + Project().ProjectFolder);
+}
+
+int32_t PhaseTextNumber(std::string_view code) {
+  if (code == "LANDXML_CGPOINTS") return text::kWritingCgPoints;
+  if (code == "LANDXML_PNTS") return text::kWritingSurfacePoints;
+  if (code == "LANDXML_FACES") return text::kWritingFaces;
+  if (code == "INITTRI" || code == "START_TRIANGULATION" || code == "SET_CONSTRAINTS" ||
+      code == "REMOVING_EXTERNAL_HULL" || code == "MAKING_AREAS" || code == "SAVING_TRIANGLES")
+    return text::kTriangulating;
+  if (code == "WRITING_POINTS") return text::kWritingCgPoints;
+  if (code == "WRITING_SURFACE_FILES") return text::kWritingSurfaceFiles;
+  if (code == "BUILDING_SURFACE") return text::kBuildingSurface;
+  return 0;
+}
+
+std::string PhaseText(std::string_view code) {
+  const int32_t n = PhaseTextNumber(code);
+  const std::string text = n > 0 ? Project().Text(n) : std::string();
+  return text.empty() ? std::string(code) : text;
+}
+
+std::string_view PhaseCode(LandXmlPhase phase) {
+  switch (phase) {
+    case LandXmlPhase::CgPoints:
+      return "LANDXML_CGPOINTS";
+    case LandXmlPhase::Pnts:
+      return "LANDXML_PNTS";
+    case LandXmlPhase::Faces:
+      return "LANDXML_FACES";
+  }
+  return "LANDXML";
+}
+
+ActionResult Build(std::string_view name, const StopRequest& stop) {
+  if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None)
+    return Refusal(std::string(name) + ": " + RefusalMessage(bad));
+  ActionResult r;
+  BuildResult b = BuildSurface(Project().ProjectFolder, std::string(name), stop);
+  r.Warnings = b.Warnings;
+  if (b.Cancelled) {
+    r.Result = Outcome::Cancelled;
+    r.TextNumber = text::kCancelledFilesKept;
+    r.Message = "cancelled: " + std::string(name) + " not built, its files left as they were";
+  } else if (!b.Built) {
+    r.Result = Outcome::Failed;
+    r.Message = b.Message;
+  } else {
+    for (const char* ext : {".dsp", ".tin"}) r.Written.push_back(SurfaceFile(name, ext));
+    r.SurfaceNames.emplace_back(name);
+  }
+  r.File = SurfaceFile(name, ".xyz");
+  r.Builds.push_back(std::move(b));
+  return r;
+}
+
+ActionResult Import(const fs::path& path) {
+  ActionResult r = FromFileSet(ImportSurfaceFile(path));
+  r.File = path;
+  return r;
+}
+
+ActionResult SaveAs(const std::shared_ptr<TriangleMesh>& surface, const fs::path& targetPath) {
+  ActionResult r = FromFileSet(SaveSurfaceAs(surface, targetPath));
+  r.File = targetPath;
+  return r;
+}
+
+ActionResult Rename(const std::shared_ptr<TriangleMesh>& surface, std::string_view typedName) {
+  ActionResult r = FromFileSet(RenameSurface(surface, typedName));
+  if (r.ok() && surface) {
+    r.Surface = surface;
+    r.SurfaceNames.push_back(SurfaceName(*surface));
+    r.File = SurfaceFile(r.SurfaceNames.back(), ".dsp");
+  }
+  return r;
+}
+
+ActionResult Delete(std::string_view name) {
+  ActionResult r = FromFileSet(DeleteSurfaceFiles(name));
+  if (r.ok() && r.Deleted.empty() && r.Warnings.empty())
+    return Refusal(std::string(name) + ": no file of that name in " + Project().ProjectFolder);
+  return r;
+}
+
+ActionResult ExportLandXml(const TriangleMesh& surface, const fs::path& output,
+                           const StopRequest& stop) {
+  CancelRequested = false;
+  LandXmlPhase shown{};
+  bool started = false;
+  LandXmlExport e =
+      orvane::ExportLandXml(surface, Project().ProjectFolder, output,
+                            [&](LandXmlPhase phase, int64_t done, int64_t total) {
+                              if (!started || phase != shown) {
+                                started = true;
+                                shown = phase;
+                                CurrentStatus().SendPhase(std::string(PhaseCode(phase)));
+                              }
+                              CurrentStatus().SendEvents(PercentOf(done, total));
+                              return !CancelRequested.load() && !(stop && stop());
+                            });
+  CancelRequested = false;
+  ActionResult r;
+  r.File = output;
+  for (const auto& [file, report] : e.Inputs)
+    for (std::string& line : report.Describe(file.string())) r.Warnings.push_back(std::move(line));
+  if (!e.ok()) {
+    r.Result = e.Cancelled ? Outcome::Cancelled : Outcome::Failed;
+    if (e.Cancelled) r.TextNumber = text::kCancelledFilesKept;
+    r.Message = e.Error;
+    return r;
+  }
+  r.TextNumber = text::kLandXmlFinished;
+  r.Message = Project().Text(text::kLandXmlFinished);
+  r.Written.push_back(output);
+  r.Figures = {{"points", surface.PointCount()},
+               {"triangles", surface.TriangleCount()},
+               {"zones", e.ZoneCount},
+               {"breaklines", e.BreaklineCount}};
+  return r;
+}
+
+double TypedNumber(std::string_view text) {
+  size_t at = 0;
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+  const char* p = text.data() + at;
+  const char* const end = text.data() + text.size();
+  // An explicit "+" is a sign like "-"; from_chars takes only the latter.
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+  }
+  // Only digits and a decimal point begin a number ("inf", "nan" and
+  // hexadecimal forms do not).
+  if (p == end || !((*p >= '0' && *p <= '9') || *p == '.')) return 0;
+  double value = 0;
+  const auto r = std::from_chars(p, end, value, std::chars_format::general);
+  if (r.ec == std::errc::invalid_argument) return 0;
+  if (r.ec == std::errc::result_out_of_range) {
+    // Too small: 0; too large: the largest magnitude a double holds.
+    const bool tiny =
+        std::string_view(p, static_cast<size_t>(r.ptr - p)).find_first_of("123456789") ==
+            std::string_view::npos ||
+        std::string_view(p, static_cast<size_t>(r.ptr - p)).find("e-") != std::string_view::npos ||
+        std::string_view(p, static_cast<size_t>(r.ptr - p)).find("E-") != std::string_view::npos;
+    value = tiny ? 0.0 : std::numeric_limits<double>::max();
+  }
+  return negative ? -value : value;
+}
+
+int32_t TypedGridSide(std::string_view text) {
+  const double rounded = std::nearbyint(TypedNumber(text));  // halves to even
+  if (!(rounded >= std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+  if (rounded > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(rounded);
+}
+
+}  // namespace orvane::actions
