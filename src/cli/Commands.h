@@ -37,5 +37,11 @@ Runner AddVolumeCommand(CLI::App& app);
 Runner AddElevationCommand(CLI::App& app);
 // cutfill (CutFillCommand.cpp).
 Runner AddCutFillCommand(CLI::App& app);
+// shift, scale, grid, merge, split (OperationCommands.cpp).
+Runner AddShiftCommand(CLI::App& app);
+Runner AddScaleCommand(CLI::App& app);
+Runner AddGridCommand(CLI::App& app);
+Runner AddMergeCommand(CLI::App& app);
+Runner AddSplitCommand(CLI::App& app);
 
 }  // namespace orvane::cli

@@ -7,8 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "project/ProjectState.h"
-#include "project/TextIds.h"
+#include "project/Actions.h"
 
 namespace orvane::cli {
 
@@ -62,27 +61,6 @@ InterruptBlock::~InterruptBlock() {
   if (saved_->blocked) sigprocmask(SIG_SETMASK, &saved_->previous, nullptr);
 }
 
-namespace {
-
-// The user's words for a phase, from the language table ("Triangulating...",
-// "Writing triangles..."); the phase's code when the table has none.
-std::string PhaseText(const std::string& code) {
-  int n = 0;
-  if (code == "LANDXML_CGPOINTS")
-    n = text::kWritingCgPoints;
-  else if (code == "LANDXML_PNTS")
-    n = text::kWritingSurfacePoints;
-  else if (code == "LANDXML_FACES")
-    n = text::kWritingFaces;
-  else if (code == "INITTRI" || code == "START_TRIANGULATION" || code == "SET_CONSTRAINTS" ||
-           code == "REMOVING_EXTERNAL_HULL" || code == "MAKING_AREAS" || code == "SAVING_TRIANGLES")
-    n = text::kTriangulating;
-  const std::string text = n > 0 ? Project().Text(n) : std::string();
-  return text.empty() ? code : text;
-}
-
-}  // namespace
-
 ProgressLine::ProgressLine() : shown_(isatty(STDERR_FILENO) == 1) {
   if (!shown_) return;
   status_ = Status::Create();
@@ -90,7 +68,7 @@ ProgressLine::ProgressLine() : shown_(isatty(STDERR_FILENO) == 1) {
   status_->StatusPhase = [phase](std::string& code) { *phase = code == "IDLE" ? "" : code; };
   status_->Progress = [phase](int32_t& percent) {
     if (phase->empty()) return;
-    const std::string shown = PhaseText(*phase);
+    const std::string shown = actions::PhaseText(*phase);
     std::fprintf(stderr, "\r%-32.32s %3d%%", shown.c_str(), static_cast<int>(percent));
     std::fflush(stderr);
   };

@@ -1,13 +1,17 @@
+// landxml: the LandXML document of one surface file of a project folder.
+
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
 
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
-#include "core/Status.h"
 #include "core/TriangleMesh.h"
+#include "project/Actions.h"
 #include "project/LandXml.h"
+#include "project/ProjectState.h"
 
 namespace orvane::cli {
 
@@ -19,61 +23,32 @@ struct LandXmlOptions {
   std::string folder, name, out;
 };
 
-const char* PhaseCode(LandXmlPhase phase) {
-  switch (phase) {
-    case LandXmlPhase::CgPoints:
-      return "LANDXML_CGPOINTS";
-    case LandXmlPhase::Pnts:
-      return "LANDXML_PNTS";
-    case LandXmlPhase::Faces:
-      return "LANDXML_FACES";
-  }
-  return "LANDXML";
-}
-
 int RunLandXml(const LandXmlOptions& o) {
   InterruptGuard guard;
-  CancelRequested = false;
   // The command line's name is the file's name: its bytes are the file
   // name's bytes, whatever the encoding.
   const fs::path dsp = fs::path(o.folder) / (o.name + ".dsp");
   TriangleMesh surface;
-  std::string reason;
-  if (!surface.LoadFromBinary(dsp, &reason)) {
-    if (reason.rfind(dsp.string(), 0) == 0)
-      std::cerr << reason << '\n';
-    else
-      std::cerr << dsp.string() << ": cannot load surface: " << reason << '\n';
-    return 2;
-  }
+  if (!LoadSurfaceFile(dsp.string(), surface)) return 2;
   // The companion files are found by the Tag; a surface saved without one
   // goes by its file name, as an import does.
   if (LandXmlSurfaceName(surface).empty()) surface.Tag = o.name;
+  // The folder is the project only as far as the companions are found in it:
+  // there is no scan.
+  Project().ProjectFolder = o.folder;
 
-  LandXmlExport result;
+  actions::ActionResult r;
   {
     ProgressLine progress;
-    LandXmlPhase shown{};
-    bool started = false;
-    result = ExportLandXml(surface, o.folder, o.out,
-                           [&](LandXmlPhase phase, int64_t done, int64_t total) {
-                             if (!started || phase != shown) {
-                               started = true;
-                               shown = phase;
-                               CurrentStatus().SendPhase(PhaseCode(phase));
-                             }
-                             CurrentStatus().SendEvents(PercentOf(done, total));
-                             return !CancelRequested.load() && !Interrupted();
-                           });
+    r = actions::ExportLandXml(surface, o.out, [] { return Interrupted(); });
   }
-  for (const auto& [file, report] : result.Inputs)
-    for (const std::string& line : report.Describe(file.string())) std::cerr << line << '\n';
-  if (!result.ok()) {
-    std::cerr << result.Error << '\n';
+  for (const std::string& line : r.Warnings) std::cerr << line << '\n';
+  if (!r.ok()) {
+    std::cerr << r.Message << '\n';
     return 2;
   }
-  std::cout << o.out << ": " << surface.PointCount() << " points, " << surface.TriangleCount()
-            << " triangles, " << result.ZoneCount << " zones, " << result.BreaklineCount
+  std::cout << o.out << ": " << r.FigureValue("points") << " points, " << r.FigureValue("triangles")
+            << " triangles, " << r.FigureValue("zones") << " zones, " << r.FigureValue("breaklines")
             << " breaklines\n";
   return 0;
 }

@@ -3,7 +3,6 @@
 // surfaces known by the names they carry) and does what the explorer's
 // buttons do, without asking for confirmation.
 
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -12,15 +11,13 @@
 #include "cli/Interrupt.h"
 #include "core/AtomicFile.h"
 #include "core/NumberText.h"
+#include "project/Actions.h"
 #include "project/ProjectState.h"
-#include "project/SurfaceBuild.h"
 #include "project/SurfaceFiles.h"
 
 namespace orvane::cli {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 struct ProjectArgs {
   std::string folder, name, other;
@@ -35,48 +32,26 @@ void PrintWarnings(const std::vector<std::string>& warnings) {
   for (const std::string& w : warnings) std::cerr << w << '\n';
 }
 
-// Opens folder as the project and scans it; false (with a message) when it
-// is not a folder.
-bool OpenProject(const std::string& folder) {
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) {
-    std::cerr << folder << ": not a folder\n";
-    return false;
-  }
-  Project().CloseProject();  // the texts loaded at start stay
-  std::string trimmed = folder;
-  while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\'))
-    trimmed.pop_back();
-  Project().ProjectFolder = trimmed;
-  Project().ProjectName = fs::path(trimmed).filename().string();
-  PrintWarnings(ScanProjectFolder(trimmed, "dsp").Warnings);
-  return true;
+// Opens FOLDER as the project, with the failed loads on stderr; false after
+// a message when it cannot be opened.
+bool Open(const std::string& folder) {
+  const actions::ActionResult r = actions::OpenProject(folder);
+  PrintWarnings(r.Warnings);
+  if (!r.ok()) std::cerr << r.Message << '\n';
+  return r.ok();
 }
 
-// The surface NAME: the one loaded from NAME.dsp, which must carry that name
-// (the operations find its companions, and write its new files, by the name
-// it carries). A file renamed by hand carries its old name: refused, so that
-// no command works on one file while it reads another's companions.
-std::shared_ptr<TriangleMesh> FindSurface(const std::string& name) {
-  // The scan loaded the files in this order, one surface each.
-  const std::vector<std::string> files = ListFiles(Project().ProjectFolder, "dsp");
-  const auto& all = Project().Surfaces;
-  for (size_t k = 0; k < files.size() && k < all.size(); ++k) {
-    if (files[k] != name + ".dsp") continue;
-    if (all[k] && SurfaceName(*all[k]) == name) return all[k];
-    std::cerr << Project().ProjectFolder << "/" << files[k] << ": the surface in it is named \""
-              << (all[k] ? SurfaceName(*all[k]) : std::string()) << "\", not \"" << name
-              << "\" (a file renamed by hand? rename it back, or import it)\n";
-    return nullptr;
-  }
-  std::cerr << name << ": no surface of that name in " << Project().ProjectFolder << '\n';
-  return nullptr;
+// The surface NAME of the open project; null after a message.
+std::shared_ptr<TriangleMesh> Find(const std::string& name) {
+  actions::ActionResult r = actions::FindSurface(name);
+  if (!r.ok()) std::cerr << r.Message << '\n';
+  return r.Surface;
 }
 
-// Reports a file-set operation: warnings and refusals on stderr. A warning
-// is a step that failed (a file not copied or not deleted), so it fails the
+// Reports a file-set action: warnings and refusals on stderr. A warning is a
+// step that failed (a file not copied or not deleted), so it fails the
 // command too.
-int Finish(const FileSetResult& r) {
+int Finish(const actions::ActionResult& r) {
   PrintWarnings(r.Warnings);
   if (!r.ok()) {
     std::cerr << r.Message << '\n';
@@ -86,7 +61,7 @@ int Finish(const FileSetResult& r) {
 }
 
 int RunList(const ProjectArgs& a) {
-  if (!OpenProject(a.folder)) return 2;
+  if (!Open(a.folder)) return 2;
   for (const auto& s : Project().Surfaces) {
     // A surface without points (a file that did not load) has no range.
     const ExtentsRec e = s->PointCount() > 0 ? s->GetExtents() : ExtentsRec{PointRec{}, PointRec{}};
@@ -101,32 +76,25 @@ int RunBuild(const ProjectArgs& a) {
   // The whole command is one change of the folder: nothing else changes it
   // between the scan and the end.
   const FolderLock lock(a.folder);
-  if (!OpenProject(a.folder)) return 2;
-  if (CheckSurfaceName(a.name) != FileSetRefusal::None) {
-    std::cerr << a.name << ": " << RefusalMessage(CheckSurfaceName(a.name)) << '\n';
-    return 2;
-  }
+  if (!Open(a.folder)) return 2;
   InterruptGuard guard;
-  BuildResult r;
+  actions::ActionResult r;
   {
     ProgressLine progress;
-    r = BuildSurface(Project().ProjectFolder, a.name, [] { return Interrupted(); });
+    r = actions::Build(a.name, [] { return Interrupted(); });
   }
   PrintWarnings(r.Warnings);
-  if (r.Cancelled) {
-    std::cerr << "cancelled: " << a.name << " not built, its files left as they were\n";
-    return 2;
-  }
-  if (!r.Built) {
+  if (!r.ok()) {
     std::cerr << r.Message << '\n';
     return 2;
   }
-  std::cout << "points: " << r.PointCount << '\n'
-            << "triangles: " << r.TriangleCount << '\n'
-            << "zones: " << r.ZoneCount << '\n'
-            << "breaklines: " << r.BreaklineCount << '\n'
-            << "removed outside zones: " << r.TrimmedTriangles << '\n';
-  for (const BuildResult::Phase& p : r.Phases)
+  const BuildResult& b = r.Builds.front();
+  std::cout << "points: " << b.PointCount << '\n'
+            << "triangles: " << b.TriangleCount << '\n'
+            << "zones: " << b.ZoneCount << '\n'
+            << "breaklines: " << b.BreaklineCount << '\n'
+            << "removed outside zones: " << b.TrimmedTriangles << '\n';
+  for (const BuildResult::Phase& p : b.Phases)
     std::cout << "time " << p.Name << ": " << FormatFixed(p.Seconds, 3) << " s\n";
   if (Interrupted())
     std::cerr << "Ctrl+C came after the files of " << a.name
@@ -138,9 +106,9 @@ int RunImport(const ProjectArgs& a) {
   // The whole command is one change of the folder: nothing else changes it
   // between the scan and the end.
   const FolderLock lock(a.folder);
-  if (!OpenProject(a.folder)) return 2;
+  if (!Open(a.folder)) return 2;
   InterruptBlock block;
-  const FileSetResult r = ImportSurfaceFile(a.name);
+  const actions::ActionResult r = actions::Import(a.name);
   if (r.ok() && r.Surface) std::cout << OneLine(SurfaceName(*r.Surface)) << '\n';
   return Finish(r);
 }
@@ -149,11 +117,11 @@ int RunSaveAs(const ProjectArgs& a) {
   // The whole command is one change of the folder: nothing else changes it
   // between the scan and the end.
   const FolderLock lock(a.folder);
-  if (!OpenProject(a.folder)) return 2;
-  auto surface = FindSurface(a.name);
+  if (!Open(a.folder)) return 2;
+  auto surface = Find(a.name);
   if (!surface) return 2;
   InterruptBlock block;
-  const FileSetResult r = SaveSurfaceAs(surface, a.other);
+  const actions::ActionResult r = actions::SaveAs(surface, a.other);
   if (r.ok() && r.Surface) std::cout << OneLine(SurfaceName(*r.Surface)) << '\n';
   return Finish(r);
 }
@@ -162,11 +130,11 @@ int RunRename(const ProjectArgs& a) {
   // The whole command is one change of the folder: nothing else changes it
   // between the scan and the end.
   const FolderLock lock(a.folder);
-  if (!OpenProject(a.folder)) return 2;
-  auto surface = FindSurface(a.name);
+  if (!Open(a.folder)) return 2;
+  auto surface = Find(a.name);
   if (!surface) return 2;
   InterruptBlock block;
-  const FileSetResult r = RenameSurface(surface, a.other);
+  const actions::ActionResult r = actions::Rename(surface, a.other);
   if (r.ok()) std::cout << OneLine(SurfaceName(*surface)) << '\n';
   return Finish(r);
 }
@@ -175,14 +143,9 @@ int RunDelete(const ProjectArgs& a) {
   // The whole command is one change of the folder: nothing else changes it
   // between the scan and the end.
   const FolderLock lock(a.folder);
-  if (!OpenProject(a.folder)) return 2;
+  if (!Open(a.folder)) return 2;
   InterruptBlock block;
-  const FileSetResult r = DeleteSurfaceFiles(a.name);
-  if (r.ok() && r.Deleted.empty() && r.Warnings.empty()) {
-    std::cerr << a.name << ": no file of that name in " << Project().ProjectFolder << '\n';
-    return 2;
-  }
-  return Finish(r);
+  return Finish(actions::Delete(a.name));
 }
 
 CLI::App* Add(CLI::App& app, const char* name, const char* help, ProjectArgs& a) {

@@ -35,6 +35,11 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddCutFillCommand);
   add(orvane::cli::AddVolumeCommand);
   add(orvane::cli::AddElevationCommand);
+  add(orvane::cli::AddShiftCommand);
+  add(orvane::cli::AddScaleCommand);
+  add(orvane::cli::AddGridCommand);
+  add(orvane::cli::AddMergeCommand);
+  add(orvane::cli::AddSplitCommand);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

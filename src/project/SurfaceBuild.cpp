@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <optional>
+#include <system_error>
 #include <tuple>
 #include <utility>
 
@@ -65,10 +66,12 @@ BuildResult Cancelled(BuildResult r) {
   return r;
 }
 
-}  // namespace
-
-BuildResult BuildSurface(const fs::path& folder, const std::string& name,
-                         const std::function<bool()>& stop) {
+// The build. With change, the two files are staged into it and the mesh
+// handed to built; without, they replace the old ones at once and the mesh
+// becomes Project().BuiltSurface.
+BuildResult Build(const fs::path& folder, const std::string& name, const BuildSources& sources,
+                  FolderTransaction* change, std::optional<TriangleMesh>* built,
+                  const std::function<bool()>& stop) {
   BuildResult r;
   CancelRequested = false;  // a cancel left over from an earlier operation
   auto cancelled = [&] { return CancelRequested.load() || (stop && stop()); };
@@ -79,11 +82,12 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
   const FolderLock lock(folder);
   RecoverFolder(folder);
 
-  const fs::path xyz = folder / (name + ".xyz");
+  const fs::path& xyz = sources.Points;
   // (The outputs too: a folder in the way of one would fail its replacement
   // after the other had been replaced.)
-  for (const char* ext : {".xyz", ".bnd", ".brk", ".dsp", ".tin"}) {
-    if (const fs::path file = folder / (name + ext); NotARegularFile(file)) {
+  for (const fs::path& file : {sources.Points, sources.Zones, sources.Breaklines,
+                               folder / (name + ".dsp"), folder / (name + ".tin")}) {
+    if (!file.empty() && NotARegularFile(file)) {
       r.Message = file.string() + ": not a regular file";
       return r;
     }
@@ -102,13 +106,12 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
   // export left behind.
   project.ZoneList.clear();
   project.BreaklineList.clear();
-  for (auto [ext, layout, target] :
-       {std::tuple{".bnd", PolylineLayout::Zones, &project.ZoneList},
-        std::tuple{".brk", PolylineLayout::Breaklines, &project.BreaklineList}}) {
-    const fs::path file = folder / (name + ext);
-    if (!FileExists(file)) continue;
-    PolylineFile read = ReadPolylineFile(file, layout);
-    Report(r, file, read.Report);
+  for (auto [file, layout, target] :
+       {std::tuple{&sources.Zones, PolylineLayout::Zones, &project.ZoneList},
+        std::tuple{&sources.Breaklines, PolylineLayout::Breaklines, &project.BreaklineList}}) {
+    if (file->empty() || !FileExists(*file)) continue;
+    PolylineFile read = ReadPolylineFile(*file, layout);
+    Report(r, *file, read.Report);
     if (!read.Report.ok()) {
       r.Message = read.Report.Error;
       Release();
@@ -201,16 +204,21 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
     return r;
   }
   AtomicFileWriter tinOut(tin);
-  FolderTransaction pair(folder);
-  pair.Stage(stagedDsp, dsp);
+  FolderTransaction own(folder);
+  FolderTransaction& pair = change != nullptr ? *change : own;
+  // The pair joins the change only once both files are complete: a change
+  // that goes on after this build failed must not carry half of it.
   if (!WriteTriangleText(*mesh, tinOut) || !pair.Stage(tinOut, &r.Message)) {
     if (r.Message.empty()) r.Message = tinOut.Error();
+    std::error_code ec;
+    fs::remove(stagedDsp, ec);
     Release();
     return r;
   }
+  pair.Stage(stagedDsp, dsp);
   // Both files replace their old ones in one change: a reader (or the next
   // command after a kill) sees the old pair or the new one, never a mix.
-  if (!pair.Commit(&r.Message)) {
+  if (change == nullptr && !pair.Commit(&r.Message)) {
     Release();
     return r;
   }
@@ -218,15 +226,44 @@ BuildResult BuildSurface(const fs::path& folder, const std::string& name,
   r.Built = true;
   r.PointCount = mesh->PointCount();
   r.TriangleCount = mesh->TriangleCount();
-  project.BuiltSurface = std::move(mesh);
+  if (built != nullptr)
+    *built = std::move(mesh);
+  else
+    project.BuiltSurface = std::move(mesh);
   Release();
   return r;
 }
 
+}  // namespace
+
+BuildResult BuildSurface(const fs::path& folder, const std::string& name,
+                         const std::function<bool()>& stop) {
+  const BuildSources own{folder / (name + ".xyz"), folder / (name + ".bnd"),
+                         folder / (name + ".brk")};
+  return Build(folder, name, own, nullptr, nullptr, stop);
+}
+
+BuildResult BuildSurfaceInto(FolderTransaction& change, const fs::path& folder,
+                             const std::string& name, const BuildSources& sources,
+                             std::optional<TriangleMesh>& built,
+                             const std::function<bool()>& stop) {
+  return Build(folder, name, sources, &change, &built, stop);
+}
+
 GridResult WriteGridFile(const QuadMesh& quads, const fs::path& folder, const std::string& name) {
+  AtomicFileWriter out(folder / (name + ".grd"));
+  GridResult r = WriteGridText(quads, out);
+  if (!out.Commit()) {
+    r.Message = out.Error();
+    r.QuadsWritten = 0;
+    return r;
+  }
+  r.Written = true;
+  return r;
+}
+
+GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out) {
   GridResult r;
-  const fs::path file = folder / (name + ".grd");
-  AtomicFileWriter out(file);
   const int32_t n = quads.QuadCount();
   std::string text;
   for (int32_t q = 1; q <= n && out.ok(); ++q) {
@@ -243,12 +280,7 @@ GridResult WriteGridFile(const QuadMesh& quads, const fs::path& folder, const st
     out.Write(text);
     ++r.QuadsWritten;
   }
-  if (!out.Commit()) {
-    r.Message = out.Error();
-    r.QuadsWritten = 0;
-    return r;
-  }
-  r.Written = true;
+  if (!out.ok()) r.Message = out.Error();
   return r;
 }
 

@@ -21,12 +21,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/QuadMesh.h"
+#include "core/TriangleMesh.h"
 
 namespace orvane {
+
+class AtomicFileWriter;
+class FolderTransaction;
 
 struct BuildResult {
   bool Built = false;      // name.dsp and name.tin written
@@ -54,6 +59,25 @@ struct BuildResult {
 BuildResult BuildSurface(const std::filesystem::path& folder, const std::string& name,
                          const std::function<bool()>& stop = {});
 
+// The files a build reads. BuildSurface reads the surface's own; a build
+// that is one step of a larger change reads the files that change has
+// staged. An empty path stands for no such file.
+struct BuildSources {
+  std::filesystem::path Points;      // the ".xyz"
+  std::filesystem::path Zones;       // the ".bnd"
+  std::filesystem::path Breaklines;  // the ".brk"
+};
+
+// The build as one step of a larger change: as BuildSurface, but from
+// sources, and the new name.dsp and name.tin are staged into change (both or,
+// when the build fails, neither) instead of replacing the old files, and the
+// mesh goes to built instead of Project().BuiltSurface. The caller commits
+// the change, under the folder's lock.
+BuildResult BuildSurfaceInto(FolderTransaction& change, const std::filesystem::path& folder,
+                             const std::string& name, const BuildSources& sources,
+                             std::optional<TriangleMesh>& built,
+                             const std::function<bool()>& stop = {});
+
 struct GridResult {
   bool Written = false;  // the file is in place (complete or cut short by a cancel)
   bool Cancelled = false;
@@ -68,5 +92,8 @@ struct GridResult {
 // closed with the lines written so far.
 GridResult WriteGridFile(const QuadMesh& quads, const std::filesystem::path& folder,
                          const std::string& name);
+// The same lines, progress and cancel into out, which the caller commits or
+// discards (Written stays false; Message is out's error after a failed write).
+GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out);
 
 }  // namespace orvane

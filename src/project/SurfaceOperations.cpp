@@ -1,36 +1,644 @@
-#include "project/Actions.h"
+#include "project/SurfaceOperations.h"
 
-namespace orvane::actions {
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "analysis/GridResampling.h"
+#include "analysis/HorizontalSplit.h"
+#include "analysis/Merge.h"
+#include "core/FolderTransaction.h"
+#include "core/NumberText.h"
+#include "core/Status.h"
+#include "project/Actions.h"
+#include "project/ProjectState.h"
+#include "project/SurfaceBuild.h"
+#include "project/SurfaceFiles.h"
+#include "project/TextFiles.h"
+#include "project/TextIds.h"
+
+namespace orvane {
+
+namespace fs = std::filesystem;
+
+char* WriteFixed7(char* out, double value) {
+  char* end = std::to_chars(out, out + kMaxFixedText, value, std::chars_format::fixed, 7).ptr;
+  // "-0.0000000" (a negative zero, or a tiny negative value) is zero.
+  if (out[0] == '-' && std::all_of(out + 1, end, [](char c) { return c == '0' || c == '.'; })) {
+    std::memmove(out, out + 1, static_cast<size_t>(end - out - 1));
+    --end;
+  }
+  return end;
+}
+
+bool WritePointText(std::span<const PointRec> points, AtomicFileWriter& out) {
+  constexpr size_t kBatch = size_t{1} << 20;
+  constexpr size_t kMaxLine = 3 * kMaxFixedText + 4;
+  std::vector<char> batch(kBatch + kMaxLine);
+  char* p = batch.data();
+  for (const PointRec& v : points) {
+    p = WriteFixed7(p, v.X);
+    *p++ = ' ';
+    p = WriteFixed7(p, v.Y);
+    *p++ = ' ';
+    p = WriteFixed7(p, v.Z);
+    *p++ = '\r';
+    *p++ = '\n';
+    if (static_cast<size_t>(p - batch.data()) >= kBatch) {
+      if (!out.Write(std::string_view(batch.data(), static_cast<size_t>(p - batch.data()))))
+        return false;
+      p = batch.data();
+    }
+  }
+  return out.Write(std::string_view(batch.data(), static_cast<size_t>(p - batch.data())));
+}
 
 namespace {
-ActionResult NotYet() {
-  ActionResult r;
-  r.Result = Outcome::Failed;
-  r.Message = "this operation is not available yet";
-  return r;
+
+bool IsDelimiter(char c) {
+  return c == ' ' || c == '\t';
 }
+
+// Where the third field of a point line starts and ends (the readers'
+// fields: runs of blanks and tabs separate them, leading ones skipped).
+std::pair<size_t, size_t> ThirdField(std::string_view line) {
+  size_t i = 0;
+  for (int field = 0; field < 2; ++field) {
+    while (i < line.size() && IsDelimiter(line[i])) ++i;
+    while (i < line.size() && !IsDelimiter(line[i])) ++i;
+  }
+  while (i < line.size() && IsDelimiter(line[i])) ++i;
+  size_t end = i;
+  while (end < line.size() && !IsDelimiter(line[end])) ++end;
+  return {i, end};
+}
+
 }  // namespace
 
-ActionResult Shift(const std::shared_ptr<TriangleMesh>&, std::string_view, const StopRequest&) {
-  return NotYet();
-}
-ActionResult Scale(const std::shared_ptr<TriangleMesh>&, std::string_view, const StopRequest&) {
-  return NotYet();
-}
-ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>&, std::string_view,
-                        const StopRequest&) {
-  return NotYet();
-}
-ActionResult Merge(const std::shared_ptr<TriangleMesh>&, const std::shared_ptr<TriangleMesh>&,
-                   const StopRequest&) {
-  return NotYet();
-}
-ActionResult Split(const std::shared_ptr<TriangleMesh>&, std::string_view, const StopRequest&) {
-  return NotYet();
-}
-ActionResult Run(Operation, const std::shared_ptr<TriangleMesh>&,
-                 const std::shared_ptr<TriangleMesh>&, std::string_view, const StopRequest&) {
-  return NotYet();
+bool ChangeElevationsInText(std::string_view text, std::string_view separator,
+                            const std::function<double(double)>& change, std::string& out,
+                            int64_t* bad) {
+  out.clear();
+  out.reserve(text.size() + text.size() / 8);
+  size_t p = 0;
+  // The readers skip a byte-order mark; it stays where it was.
+  if (text.starts_with("\xEF\xBB\xBF")) {
+    out.append(text.substr(0, 3));
+    p = 3;
+  }
+  for (int64_t number = 1; p < text.size(); ++number) {
+    size_t q = text.find_first_of("\r\n", p);
+    if (q == std::string_view::npos) q = text.size();
+    const std::string_view line = text.substr(p, q - p);
+    size_t next = q;
+    if (q < text.size())
+      next = text[q] == '\r' && q + 1 < text.size() && text[q + 1] == '\n' ? q + 2 : q + 1;
+    const bool isSeparator = line.starts_with(separator) && (line.size() == separator.size() ||
+                                                             IsDelimiter(line[separator.size()]));
+    std::optional<PointRec> point;
+    if (!isSeparator && line.find_first_not_of(" \t") != std::string_view::npos) {
+      const PointFile read = ParsePointText(line);
+      if (read.Points.count() == 1) point = read.Points.Point(1);
+    }
+    if (point) {
+      const double z = change(point->Z);
+      if (!(std::abs(z) <= kMaxCoordinate)) {
+        if (bad) *bad = number;
+        return false;
+      }
+      const auto [from, to] = ThirdField(line);
+      out.append(line.substr(0, from));
+      AppendNumber(out, z);
+      out.append(line.substr(to));
+    } else {
+      out.append(line);
+    }
+    out.append(text.substr(q, next - q));
+    p = next;
+  }
+  return true;
 }
 
-}  // namespace orvane::actions
+namespace actions {
+
+namespace {
+
+std::string TextOr(int number, const char* english) {
+  const std::string& text = Project().Text(number);
+  return text.empty() ? std::string(english) : text;
+}
+
+ActionResult Refused(std::string message, int32_t textNumber = 0) {
+  ActionResult r;
+  r.Result = Outcome::Refused;
+  r.TextNumber = textNumber;
+  r.Message = std::move(message);
+  return r;
+}
+
+ActionResult Failed(std::string message, fs::path file = {}) {
+  ActionResult r;
+  r.Result = Outcome::Failed;
+  r.Message = std::move(message);
+  r.File = std::move(file);
+  return r;
+}
+
+ActionResult Cancelled() {
+  CancelRequested = false;
+  ActionResult r;
+  r.Result = Outcome::Cancelled;
+  r.TextNumber = text::kCancelledFilesKept;
+  r.Message =
+      TextOr(text::kCancelledFilesKept, "Cancelled: the existing files were left as they were.");
+  return r;
+}
+
+void Finished(ActionResult& r) {
+  r.TextNumber = text::kOperationFinished;
+  r.Message = TextOr(text::kOperationFinished, "Operation finished.");
+}
+
+ActionResult NoSurface() {
+  return Refused(RefusalMessage(FileSetRefusal::NoSurface),
+                 RefusalTextNumber(FileSetRefusal::NoSurface));
+}
+
+// A name that files are made of; the refusal when it is none.
+std::optional<ActionResult> UnusableName(const std::string& name) {
+  const FileSetRefusal bad = CheckSurfaceName(name);
+  if (bad == FileSetRefusal::None) return std::nullopt;
+  return Refused(name + ": " + RefusalMessage(bad), RefusalTextNumber(bad));
+}
+
+// A result name that another surface of the project, or a file of the
+// folder, already has: its files would be overwritten (or taken over).
+std::optional<ActionResult> TakenName(const std::string& name) {
+  const ActionResult taken = Refused(name + ": " + RefusalMessage(FileSetRefusal::NameInUse),
+                                     RefusalTextNumber(FileSetRefusal::NameInUse));
+  for (const auto& s : Project().Surfaces)
+    if (s && SurfaceName(*s) == name) return taken;
+  for (std::string_view ext : kDeleteList) {
+    const fs::path file = SurfaceFile(name, ext);
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(file, ec))) {
+      ActionResult r = taken;
+      r.File = file;
+      r.Message = file.string() + ": " + RefusalMessage(FileSetRefusal::NameInUse);
+      return r;
+    }
+  }
+  return std::nullopt;
+}
+
+// A complete temporary file of ours in the project folder, removed unless
+// handed to a change.
+class StagedFile {
+ public:
+  StagedFile() = default;
+  explicit StagedFile(fs::path path) : path_(std::move(path)) {}
+  StagedFile(StagedFile&& other) noexcept : path_(std::exchange(other.path_, {})) {}
+  StagedFile& operator=(StagedFile&& other) noexcept {
+    Drop();
+    path_ = std::exchange(other.path_, {});
+    return *this;
+  }
+  ~StagedFile() { Drop(); }
+  const fs::path& Path() const { return path_; }
+  fs::path Release() { return std::exchange(path_, {}); }
+
+ private:
+  void Drop() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove(path_, ec);
+    path_.clear();
+  }
+  fs::path path_;
+};
+
+// Our temporary names never reach the user: a message names the file that
+// the temporary one stands for.
+void ShowTargets(std::string& text, const std::vector<std::pair<fs::path, fs::path>>& names) {
+  for (const auto& [temp, target] : names) {
+    const std::string from = temp.string(), to = target.string();
+    if (from.empty()) continue;
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+      text.replace(at, from.size(), to);
+  }
+}
+
+// Sends the phase while it lives, then "IDLE".
+class PhaseScope {
+ public:
+  explicit PhaseScope(const char* code) { CurrentStatus().SendPhase(code); }
+  ~PhaseScope() { CurrentStatus().SendPhase("IDLE"); }
+  PhaseScope(const PhaseScope&) = delete;
+  PhaseScope& operator=(const PhaseScope&) = delete;
+};
+
+using Cancel = std::function<bool()>;
+
+struct RebuildInput {
+  std::string Name;
+  std::span<const PointRec> Points;  // written in this order
+  // When set, the surface's ".bnd" and ".brk" are carried over with this
+  // change of their elevations; otherwise it has none.
+  std::function<double(double)> Companions;
+};
+
+// The rebuild step of a surface, staged into change: its ".xyz" from the
+// points, its ".bnd" and ".brk" with their elevations changed, its ".dsp"
+// and ".tin" built from those, and its ".con" removed. Nothing is staged
+// unless the whole step succeeded; r then lists the files and built holds
+// the new surface. Otherwise r is the outcome.
+bool StageRebuild(FolderTransaction& change, const RebuildInput& in, const Cancel& cancelled,
+                  std::optional<TriangleMesh>& built, ActionResult& r) {
+  const fs::path folder = Project().ProjectFolder;
+  const fs::path xyz = SurfaceFile(in.Name, ".xyz");
+  std::vector<std::pair<fs::path, fs::path>> names;  // temporary, target
+  StagedFile points;
+  {
+    const PhaseScope phase("WRITING_SURFACE_FILES");
+    AtomicFileWriter out(xyz);
+    if (!WritePointText(in.Points, out)) {
+      r = Failed(out.Error(), xyz);
+      return false;
+    }
+    points = StagedFile(out.HandOver());
+    if (points.Path().empty()) {
+      r = Failed(out.Error(), xyz);
+      return false;
+    }
+  }
+  names.emplace_back(points.Path(), xyz);
+  if (cancelled()) {
+    r = Cancelled();
+    return false;
+  }
+
+  struct Companion {
+    const char* ext;
+    const char* separator;
+    StagedFile staged;
+  };
+  Companion companions[] = {{".bnd", "ZONA_INC", {}}, {".brk", "BREAKLINE", {}}};
+  if (in.Companions) {
+    for (Companion& c : companions) {
+      const fs::path file = SurfaceFile(in.Name, c.ext);
+      if (!FileExists(file)) continue;
+      std::string error;
+      const std::optional<std::vector<uint8_t>> bytes =
+          ReadWholeFile(file, uint64_t{1} << 32, &error);
+      if (!bytes) {
+        r = Failed(error.empty() ? file.string() + ": cannot read the file" : error, file);
+        return false;
+      }
+      std::string changed;
+      int64_t line = 0;
+      if (!ChangeElevationsInText(
+              std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
+              c.separator, in.Companions, changed, &line)) {
+        r = Refused(file.string() + ": line " + std::to_string(line) +
+                    ": the new elevation would be beyond 1e9 m; nothing changed");
+        r.File = file;
+        return false;
+      }
+      AtomicFileWriter out(file);
+      out.Write(changed);
+      c.staged = StagedFile(out.HandOver());
+      if (c.staged.Path().empty()) {
+        r = Failed(out.Error(), file);
+        return false;
+      }
+      names.emplace_back(c.staged.Path(), file);
+    }
+  }
+  if (cancelled()) {
+    r = Cancelled();
+    return false;
+  }
+
+  const BuildSources sources{points.Path(), companions[0].staged.Path(),
+                             companions[1].staged.Path()};
+  BuildResult b = BuildSurfaceInto(change, folder, in.Name, sources, built, cancelled);
+  ShowTargets(b.Message, names);
+  for (std::string& w : b.Warnings) ShowTargets(w, names);
+  const bool cancelledBuild = b.Cancelled;
+  const bool builtOk = b.Built;
+  std::string message = b.Message;
+  std::vector<std::string> warnings = b.Warnings;
+  if (cancelledBuild || !builtOk) {
+    r = cancelledBuild ? Cancelled() : Failed(message, xyz);
+    r.Warnings = std::move(warnings);
+    r.Builds.push_back(std::move(b));
+    return false;
+  }
+  for (std::string& w : warnings) r.Warnings.push_back(std::move(w));
+  r.Builds.push_back(std::move(b));
+
+  change.Stage(points.Release(), xyz);
+  r.Written.push_back(xyz);
+  for (Companion& c : companions) {
+    if (c.staged.Path().empty()) continue;
+    const fs::path target = SurfaceFile(in.Name, c.ext);
+    change.Stage(c.staged.Release(), target);
+    r.Written.push_back(target);
+  }
+  r.Written.push_back(SurfaceFile(in.Name, ".dsp"));
+  r.Written.push_back(SurfaceFile(in.Name, ".tin"));
+  // The suite's companion describes the old surface.
+  if (const fs::path con = SurfaceFile(in.Name, ".con"); FileExists(con)) {
+    change.Remove(con);
+    r.Deleted.push_back(con);
+  }
+  return true;
+}
+
+// Carries the staged change out, unless cancelled at the last moment.
+bool CommitChange(FolderTransaction& change, const Cancel& cancelled, ActionResult& r) {
+  if (cancelled()) {
+    std::vector<std::string> warnings = std::move(r.Warnings);
+    r = Cancelled();
+    r.Warnings = std::move(warnings);
+    return false;
+  }
+  std::string error;
+  if (!change.Commit(&error)) {
+    std::vector<std::string> warnings = std::move(r.Warnings);
+    r = Failed(error);
+    r.Warnings = std::move(warnings);
+    return false;
+  }
+  return true;
+}
+
+// A value typed by the user that reads as something else than it says
+// ("2,5" is 2): the user hears how it was read.
+void NoteTypedValue(std::string_view typed, double value, ActionResult& r) {
+  std::string_view t = typed;
+  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
+  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
+  if (t.starts_with('+')) t.remove_prefix(1);
+  double exact = 0;
+  const auto parsed = std::from_chars(t.data(), t.data() + t.size(), exact);
+  if (!t.empty() && parsed.ec == std::errc() && parsed.ptr == t.data() + t.size() && exact == value)
+    return;
+  r.Warnings.push_back("\"" + std::string(typed) + "\" reads as " + FormatNumber(value) +
+                       " (a number is read from its first characters, \".\" being the decimal "
+                       "point)");
+}
+
+// Shift and scale: the points of the surface with their elevations changed,
+// and the surface rebuilt from them.
+ActionResult ChangeElevations(const std::shared_ptr<TriangleMesh>& surface,
+                              const std::function<double(double)>& change,
+                              const Cancel& cancelled) {
+  if (!surface) return NoSurface();
+  const std::string name = SurfaceName(*surface);
+  if (auto bad = UnusableName(name)) return *bad;
+  const FolderLock lock(Project().ProjectFolder);
+  RecoverFolder(Project().ProjectFolder);
+
+  TriangleMesh copy = *surface;
+  copy.Reindex();
+  if (copy.TriangleCount() == 0)
+    return Refused(name + ": the surface has no triangles; nothing to rebuild");
+  std::vector<PointRec> points(copy.Points().begin() + 1, copy.Points().end());
+  for (PointRec& p : points) {
+    p.Z = change(p.Z);
+    // A point the build would skip would quietly change the surface.
+    if (!(std::abs(p.Z) <= kMaxCoordinate))
+      return Refused(name + ": the new elevations would be beyond 1e9 m; nothing changed");
+  }
+  copy = TriangleMesh();  // only the points are needed from here on
+  if (cancelled()) return Cancelled();
+
+  ActionResult r;
+  FolderTransaction transaction(Project().ProjectFolder);
+  std::optional<TriangleMesh> built;
+  if (!StageRebuild(transaction, {name, points, change}, cancelled, built, r)) return r;
+  points = {};
+  if (!CommitChange(transaction, cancelled, r)) return r;
+  // The same object, as every window holds it, now the rebuilt surface.
+  *surface = std::move(*built);
+  r.Surface = surface;
+  r.SurfaceNames.push_back(name);
+  Finished(r);
+  return r;
+}
+
+Cancel MakeCancel(const StopRequest& stop) {
+  return [stop] { return CancelRequested.load() || (stop && stop()); };
+}
+
+}  // namespace
+
+ActionResult Shift(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
+                   const StopRequest& stop) {
+  CancelRequested = false;
+  const double dz = TypedNumber(typed);
+  ActionResult r = ChangeElevations(
+      surface, [dz](double z) { return z + dz; }, MakeCancel(stop));
+  NoteTypedValue(typed, dz, r);
+  return r;
+}
+
+ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
+                   const StopRequest& stop) {
+  CancelRequested = false;
+  const double factor = TypedNumber(typed);
+  ActionResult r = ChangeElevations(
+      surface, [factor](double z) { return z * factor; }, MakeCancel(stop));
+  NoteTypedValue(typed, factor, r);
+  return r;
+}
+
+ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
+                        const StopRequest& stop) {
+  CancelRequested = false;
+  const Cancel cancelled = MakeCancel(stop);
+  if (!surface) return NoSurface();
+  const int32_t side = TypedGridSide(typed);
+  if (side < 2)
+    return Refused(TextOr(text::kGridSpacingTooSmall, "The grid spacing must be at least 2."),
+                   text::kGridSpacingTooSmall);
+  const std::string name = SurfaceName(*surface);
+  if (auto bad = UnusableName(name)) return *bad;
+  const FolderLock lock(Project().ProjectFolder);
+  RecoverFolder(Project().ProjectFolder);
+
+  // The grid only reads the surface; its error code is the one trace the
+  // sampling leaves on it.
+  const int32_t previousError = surface->LastErrorCode;
+  std::optional<QuadMesh> quads;
+  {
+    const PhaseScope phase("GRID_SAMPLING");
+    quads = GetSquareQuadMesh(*surface, side);
+  }
+  const int32_t error = surface->LastErrorCode;
+  surface->LastErrorCode = previousError;
+  if (error == kGridCancelled || cancelled()) return Cancelled();
+  if (!quads)
+    return Refused(name + ": a grid of side " + std::to_string(side) +
+                   " m would have too many nodes");
+
+  const fs::path file = SurfaceFile(name, ".grd");
+  AtomicFileWriter out(file);
+  GridResult g;
+  {
+    const PhaseScope phase("WRITING_SURFACE_FILES");
+    g = WriteGridText(*quads, out);
+  }
+  if (g.Cancelled || cancelled()) {
+    out.Discard();
+    return Cancelled();
+  }
+  if (!out.ok() || !out.Commit()) return Failed(out.Error(), file);
+  ActionResult r;
+  r.File = file;
+  r.Written.push_back(file);
+  r.Figures = {{"side", side}, {"quads", g.QuadsWritten}};
+  if (g.QuadsWritten == 0)
+    r.Warnings.push_back(file.string() + ": no grid cell lies wholly on the surface");
+  NoteTypedValue(typed, TypedNumber(typed), r);
+  Finished(r);
+  return r;
+}
+
+ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
+                   const std::shared_ptr<TriangleMesh>& second, const StopRequest& stop) {
+  CancelRequested = false;
+  const Cancel cancelled = MakeCancel(stop);
+  if (!first) return NoSurface();
+  const std::string name = SurfaceName(*first);
+  if (!second) return Refused(name + ": no second surface is chosen; nothing was merged");
+  if (second == first)
+    return Refused(name + ": a surface is not merged with itself; nothing was merged");
+  const std::string newName = name + "_" + SurfaceName(*second);
+  if (auto bad = UnusableName(newName)) return *bad;
+  const FolderLock lock(Project().ProjectFolder);
+  RecoverFolder(Project().ProjectFolder);
+  if (auto taken = TakenName(newName)) return *taken;
+
+  TriangleMesh merged = *first;
+  {
+    const PhaseScope phase("MERGING_SURFACES");
+    MergeTriangleMesh(merged, second.get(), true);
+  }
+  if (merged.LastErrorCode == 1 || cancelled()) return Cancelled();
+  merged.Tag = newName;
+  if (merged.TriangleCount() == 0)
+    return Refused(newName + ": the two surfaces have no triangles; nothing to build");
+
+  ActionResult r;
+  FolderTransaction transaction(Project().ProjectFolder);
+  std::optional<TriangleMesh> built;
+  if (!StageRebuild(transaction, {newName, merged.Points().subspan(1), {}}, cancelled, built, r))
+    return r;
+  merged = TriangleMesh();
+  if (!CommitChange(transaction, cancelled, r)) return r;
+  // The first surface's element becomes the merged surface, under its name.
+  *first = std::move(*built);
+  r.Surface = first;
+  r.SurfaceNames.push_back(newName);
+  Finished(r);
+  return r;
+}
+
+ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
+                   const StopRequest& stop) {
+  CancelRequested = false;
+  const Cancel cancelled = MakeCancel(stop);
+  if (!surface) return NoSurface();
+  const std::string name = SurfaceName(*surface);
+  const double elevation = TypedNumber(typed);
+  const std::string lowerName = name + "__inferior", upperName = name + "__superior";
+  for (const std::string* n : {&name, &lowerName, &upperName})
+    if (auto bad = UnusableName(*n)) return *bad;
+  const FolderLock lock(Project().ProjectFolder);
+  RecoverFolder(Project().ProjectFolder);
+  for (const std::string* n : {&lowerName, &upperName})
+    if (auto taken = TakenName(*n)) return *taken;
+
+  TriangleMesh lower, upper;
+  const int32_t previousError = surface->LastErrorCode;
+  {
+    const PhaseScope phase("SPLITTING_SURFACE");
+    HorizontalSplitSimple(*surface, elevation, lower, upper);
+  }
+  const bool stopped = surface->LastErrorCode == 1;
+  surface->LastErrorCode = previousError;
+  if (stopped || cancelled()) return Cancelled();
+
+  ActionResult r;
+  FolderTransaction transaction(Project().ProjectFolder);
+  std::vector<std::shared_ptr<TriangleMesh>> made;
+  for (auto [mesh, sideName, where] :
+       {std::tuple{&lower, &lowerName, "below"}, std::tuple{&upper, &upperName, "above"}}) {
+    mesh->Tag = *sideName;
+    mesh->Reindex();
+    if (mesh->TriangleCount() == 0) {
+      r.Warnings.push_back(*sideName + ": no part of " + name + " lies " + where + " " +
+                           FormatNumber(elevation) + "; not written");
+      continue;
+    }
+    ActionResult side;
+    std::optional<TriangleMesh> built;
+    const bool staged = StageRebuild(transaction, {*sideName, mesh->Points().subspan(1), {}},
+                                     cancelled, built, side);
+    *mesh = TriangleMesh();
+    for (std::string& w : side.Warnings) r.Warnings.push_back(std::move(w));
+    for (BuildResult& b : side.Builds) r.Builds.push_back(std::move(b));
+    if (!staged) {
+      if (side.Result == Outcome::Cancelled) return Cancelled();
+      r.Warnings.push_back(*sideName + ": not written: " + side.Message);
+      continue;
+    }
+    for (fs::path& f : side.Written) r.Written.push_back(std::move(f));
+    for (fs::path& f : side.Deleted) r.Deleted.push_back(std::move(f));
+    r.SurfaceNames.push_back(*sideName);
+    made.push_back(std::make_shared<TriangleMesh>(std::move(*built)));
+  }
+  if (made.empty()) {
+    std::vector<std::string> warnings = std::move(r.Warnings);
+    r = Refused(name + ": the split gives no surface to write; nothing was written");
+    r.Warnings = std::move(warnings);
+    return r;
+  }
+  if (!CommitChange(transaction, cancelled, r)) return r;
+  // Listed at once, as after a scan of the folder.
+  for (auto& mesh : made) Project().Surfaces.push_back(std::move(mesh));
+  NoteTypedValue(typed, elevation, r);
+  Finished(r);
+  return r;
+}
+
+ActionResult Run(Operation operation, const std::shared_ptr<TriangleMesh>& first,
+                 const std::shared_ptr<TriangleMesh>& second, std::string_view typed,
+                 const StopRequest& stop) {
+  if (!first) return NoSurface();
+  switch (operation) {
+    case Operation::Shift:
+      return Shift(first, typed, stop);
+    case Operation::Scale:
+      return Scale(first, typed, stop);
+    case Operation::Grid:
+      return ExportGrid(first, typed, stop);
+    case Operation::Merge:
+      return Merge(first, second, stop);
+    case Operation::Split:
+      return Split(first, typed, stop);
+    case Operation::None:
+      break;
+  }
+  return Refused("No operation is chosen; nothing was done.");
+}
+
+}  // namespace actions
+
+}  // namespace orvane

@@ -1,0 +1,133 @@
+// The surface operations: shift, scale, grid, merge and split. Each opens
+// FOLDER as the project, finds the surface NAME in it and does what the
+// operations window's Apply does with the typed value, printing the names of
+// the surfaces written (the grid: its file) and the "finished" text.
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "cli/Commands.h"
+#include "cli/Interrupt.h"
+#include "core/AtomicFile.h"
+#include "project/Actions.h"
+#include "project/ProjectState.h"
+#include "project/SurfaceFiles.h"
+
+namespace orvane::cli {
+
+namespace {
+
+struct OperationArgs {
+  std::string folder, name, value;
+};
+
+void PrintWarnings(const std::vector<std::string>& warnings) {
+  for (const std::string& w : warnings) std::cerr << w << '\n';
+}
+
+int RunOperation(actions::Operation operation, const OperationArgs& a) {
+  // The whole command is one change of the folder: nothing else changes it
+  // between the scan and the end.
+  const FolderLock lock(a.folder);
+  const actions::ActionResult opened = actions::OpenProject(a.folder);
+  PrintWarnings(opened.Warnings);
+  if (!opened.ok()) {
+    std::cerr << opened.Message << '\n';
+    return 2;
+  }
+  const actions::ActionResult first = actions::FindSurface(a.name);
+  if (!first.ok()) {
+    std::cerr << first.Message << '\n';
+    return 2;
+  }
+  std::shared_ptr<TriangleMesh> second;
+  if (operation == actions::Operation::Merge) {
+    const actions::ActionResult other = actions::FindSurface(a.value);
+    if (!other.ok()) {
+      std::cerr << other.Message << '\n';
+      return 2;
+    }
+    second = other.Surface;
+  }
+  InterruptGuard guard;
+  actions::ActionResult r;
+  {
+    ProgressLine progress;
+    r = actions::Run(operation, first.Surface, second, a.value, [] { return Interrupted(); });
+  }
+  PrintWarnings(r.Warnings);
+  if (!r.ok()) {
+    std::cerr << r.Message << '\n';
+    return 2;
+  }
+  for (const std::string& name : r.SurfaceNames) std::cout << OneLine(name) << '\n';
+  if (r.SurfaceNames.empty())
+    for (const auto& file : r.Written) std::cout << OneLine(file.string()) << '\n';
+  std::cout << r.Message << '\n';
+  if (Interrupted())
+    std::cerr << "Ctrl+C came after the files were complete: the new files are kept\n";
+  return 0;
+}
+
+Runner Add(CLI::App& app, const char* name, const std::string& help, actions::Operation operation,
+           const char* valueName, const char* valueHelp) {
+  auto a = std::make_shared<OperationArgs>();
+  auto* cmd = app.add_subcommand(name, help);
+  cmd->add_option("FOLDER", a->folder, "Project folder (holds the surfaces' files)")->required();
+  cmd->add_option("NAME", a->name, "Surface name")->required();
+  cmd->add_option(valueName, a->value, valueHelp)->required();
+  return [a, operation] { return RunOperation(operation, *a); };
+}
+
+// How the operations read a typed number, and how they stop.
+const std::string kTypedNumber =
+    "The number is read from its first characters with \".\" as decimal point (\"2,5\" is 2,\n"
+    "anything else 0). ";
+const std::string kCancel = "Ctrl+C cancels and leaves every file as it was.";
+
+}  // namespace
+
+Runner AddShiftCommand(CLI::App& app) {
+  return Add(app, "shift",
+             "Add DZ to every elevation of surface NAME and rebuild it: NAME.xyz, .dsp and .tin\n"
+             "are rewritten, the elevations of NAME.bnd and NAME.brk change alike, NAME.con is\n"
+             "removed. " +
+                 kTypedNumber + kCancel,
+             actions::Operation::Shift, "DZ", "Elevation shift (m)");
+}
+
+Runner AddScaleCommand(CLI::App& app) {
+  return Add(app, "scale",
+             "Multiply every elevation of surface NAME by FACTOR and rebuild it, as shift does.\n" +
+                 kTypedNumber + kCancel,
+             actions::Operation::Scale, "FACTOR", "Scale factor");
+}
+
+Runner AddGridCommand(CLI::App& app) {
+  return Add(app, "grid",
+             "Write NAME.grd: the square grid of surface NAME with spacing SIDE (rounded to a\n"
+             "whole number, halves to even; at least 2), two triangle lines per cell.\n" +
+                 kTypedNumber + kCancel,
+             actions::Operation::Grid, "SIDE", "Grid spacing (m)");
+}
+
+Runner AddMergeCommand(CLI::App& app) {
+  return Add(app, "merge",
+             "Merge surface OTHER into surface NAME as the new surface NAME_OTHER, built from\n"
+             "the merged points (NAME_OTHER.xyz, .dsp, .tin). The files of NAME and OTHER are\n"
+             "not touched; a name already in use is refused. " +
+                 kCancel,
+             actions::Operation::Merge, "OTHER", "The surface merged into NAME");
+}
+
+Runner AddSplitCommand(CLI::App& app) {
+  return Add(app, "split",
+             "Split surface NAME at ELEVATION into NAME__inferior (at or below) and\n"
+             "NAME__superior (at or above), each built from its points (.xyz, .dsp, .tin). A\n"
+             "side without triangles is not written; names in use are refused.\n" +
+                 kTypedNumber + kCancel,
+             actions::Operation::Split, "ELEVATION", "Elevation of the cut (m)");
+}
+
+}  // namespace orvane::cli

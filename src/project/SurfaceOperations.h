@@ -1,0 +1,37 @@
+#pragma once
+// The text steps of the surface operations (actions::Shift, Scale, Merge and
+// Split in Actions.h): the points file an operation rebuilds a surface from,
+// and the elevation change of a surface's zone and breakline files.
+
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/AtomicFile.h"
+#include "core/Records.h"
+
+namespace orvane {
+
+// The ".xyz" of a rebuild: one line per point in order, x, y and z each in
+// the "0.0000000" pattern (seven decimals, "." whatever the locale, no
+// grouping, "-" only before a non-zero digit) separated by one blank, lines
+// ended by CR LF. False once a write failed.
+bool WritePointText(std::span<const PointRec> points, AtomicFileWriter& out);
+// One number in that pattern at out, which has room for kMaxFixedText
+// characters; returns the end.
+inline constexpr size_t kMaxFixedText = 330;
+char* WriteFixed7(char* out, double value);
+
+// The text of a ".bnd" or ".brk" file with every point's elevation z
+// replaced by change(z) (general decimal form, "."): the third field of each
+// line the readers take as a point is rewritten; every other byte (x and y as
+// typed, separator lines, skipped lines, line ends) is kept. separator is
+// the layout's ("ZONA_INC" or "BREAKLINE"). Lines are those of the readers
+// (TextFiles.h). The new elevations, when lines would be skipped because of
+// them, make it return false (*bad then names the line, 1-based).
+bool ChangeElevationsInText(std::string_view text, std::string_view separator,
+                            const std::function<double(double)>& change, std::string& out,
+                            int64_t* bad = nullptr);
+
+}  // namespace orvane
