@@ -1,0 +1,384 @@
+// The surface operations on temporary project folders: the files each
+// writes, keeps and removes, its refusals, and that a cancel or a kill at
+// any point leaves the project exactly as it was.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/FolderTransaction.h"
+#include "core/Status.h"
+#include "project/Actions.h"
+#include "project/ProjectState.h"
+#include "project/SurfaceFiles.h"
+#include "project/SurfaceOperations.h"
+#include "project/TextFiles.h"
+#include "project/TextIds.h"
+#include "support/CommaLocale.h"
+#include "support/FolderSnapshot.h"
+#include "support/RunCli.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+using actions::ActionResult;
+using actions::Outcome;
+using testing::FolderSnapshot;
+using testing::Slurp;
+using testing::TakeSnapshot;
+
+void WriteText(const fs::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+// Grid points 0..40 m by 10 m, elevation 100 + x / 10 + y / 20 (100 to 106)
+// with a millimetre of noise inside, so that the triangulation is unique.
+std::string GridPoints(double dz = 0) {
+  std::string text;
+  for (int i = 0; i <= 4; ++i)
+    for (int j = 0; j <= 4; ++j)
+      text += std::to_string(i * 10 + (i % 4 != 0 && j % 4 != 0 ? (i * j) % 3 * 0.001 : 0)) + " " +
+              std::to_string(j * 10) + " " + std::to_string(100 + dz + i + j * 0.5) + "\r\n";
+  return text;
+}
+
+class SurfaceOperations : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvane-operations-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    Project() = ProjectState();
+  }
+  void TearDown() override {
+    Project() = ProjectState();
+    fs::remove_all(dir_);
+  }
+
+  // Surfaces A (with a boundary, breaklines and the suite's companions) and
+  // B (five metres higher), built; the project opened afresh.
+  void MakeProject() {
+    WriteText(P("A.xyz"), GridPoints());
+    WriteText(P("A.bnd"), "0 0 100\r\n40 0 104\r\n40 40 106\r\n0 40.000 102\r\n");
+    WriteText(P("A.brk"), "BREAKLINE\r\n10  10 101.5 x\r\n30 10 103.5\r\nBREAKLINE\n\n");
+    WriteText(P("A.con"), "suite");
+    WriteText(P("A.rgb"), "colours");
+    WriteText(P("B.xyz"), GridPoints(5));
+    Open();
+    ASSERT_TRUE(actions::Build("A").ok());
+    ASSERT_TRUE(actions::Build("B").ok());
+    Open();
+  }
+  void Open() { ASSERT_TRUE(actions::OpenProject(dir_).ok()); }
+  std::shared_ptr<TriangleMesh> Surface(const std::string& name) {
+    return actions::FindSurface(name).Surface;
+  }
+  fs::path P(const std::string& file) const { return dir_ / file; }
+
+  fs::path dir_;
+  StatusSilencer quiet_;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  for (size_t p = 0; p < text.size();) {
+    const size_t q = text.find("\r\n", p);
+    out.push_back(text.substr(p, q - p));
+    p = q == std::string::npos ? text.size() : q + 2;
+  }
+  return out;
+}
+
+TEST(TypedNumbers, ReadAsTheOperationsWindowReadsThem) {
+  using actions::TypedGridSide;
+  using actions::TypedNumber;
+  EXPECT_EQ(TypedNumber("2,5"), 2);
+  EXPECT_EQ(TypedNumber("abc"), 0);
+  EXPECT_EQ(TypedNumber(""), 0);
+  EXPECT_EQ(TypedNumber("  -1.5m"), -1.5);
+  EXPECT_EQ(TypedNumber("+3e2"), 300);
+  EXPECT_EQ(TypedNumber(".25"), 0.25);
+  EXPECT_EQ(TypedNumber("inf"), 0);
+  EXPECT_EQ(TypedNumber("nan"), 0);
+  EXPECT_EQ(TypedNumber("0x10"), 0);
+  EXPECT_EQ(TypedNumber("1e999"), std::numeric_limits<double>::max());
+  EXPECT_EQ(TypedGridSide("1.5"), 2);
+  EXPECT_EQ(TypedGridSide("2.5"), 2);
+  EXPECT_EQ(TypedGridSide("3.5"), 4);
+  EXPECT_EQ(TypedGridSide("1.4"), 1);
+  EXPECT_EQ(TypedGridSide("-1e20"), std::numeric_limits<int32_t>::min());
+}
+
+TEST(OperationText, PointsInTheFixedPatternAndElevationsChangedInPlace) {
+  char buf[kMaxFixedText];
+  for (auto [v, text] : {std::pair{0.0, "0.0000000"},
+                         {-0.0, "0.0000000"},
+                         {-0.00000004, "0.0000000"},
+                         {-0.00000006, "-0.0000001"},
+                         {500123.45678915, "500123.4567892"},
+                         {1e300, ""}}) {
+    const std::string got(buf, WriteFixed7(buf, v));
+    if (*text) {
+      EXPECT_EQ(got, text) << v;
+    }
+    EXPECT_LT(got.size(), kMaxFixedText);
+  }
+  // x and y stay as typed; separators, skipped lines and line ends stay.
+  const std::string in =
+      "\xEF\xBB\xBF"
+      "1.50 2 3\r\nZONA_INC\r\n\tx  y z\n4 5 6.5m extra\r7 8\r\nZONA_INC 9 9 9\r\n10 11 -12";
+  std::string out;
+  ASSERT_TRUE(ChangeElevationsInText(
+      in, "ZONA_INC", [](double z) { return z * 2; }, out));
+  EXPECT_EQ(out,
+            "\xEF\xBB\xBF"
+            "1.50 2 6\r\nZONA_INC\r\n\tx  y z\n4 5 13 extra\r7 8\r\nZONA_INC 9 9 9\r\n10 11 -24");
+  int64_t bad = 0;
+  EXPECT_FALSE(ChangeElevationsInText(
+      in, "ZONA_INC", [](double z) { return z * 1e9; }, out, &bad));
+  EXPECT_EQ(bad, 1);
+}
+
+TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
+  MakeProject();
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  const std::string locale = testing::UseCommaLocale();
+  auto a = Surface("A");
+  TriangleMesh expected = *a;
+  expected.Reindex();
+  const ActionResult r = actions::Shift(a, "2,5");
+  std::setlocale(LC_ALL, "C");
+  ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(r.TextNumber, text::kOperationFinished);
+  EXPECT_EQ(r.SurfaceNames, std::vector<std::string>{"A"});
+  EXPECT_EQ(r.Deleted, std::vector<fs::path>{P("A.con")});
+  ASSERT_EQ(r.Warnings.size(), 1u);  // "2,5" reads as 2
+  const FolderSnapshot after = TakeSnapshot(dir_);
+  EXPECT_FALSE(after.contains("A.con"));
+  for (const char* kept : {"A.rgb", "B.dsp", "B.xyz", "B.tin"})
+    EXPECT_EQ(after.at(kept), before.at(kept)) << kept;
+  EXPECT_EQ(after.at("A.bnd"), "0 0 102\r\n40 0 106\r\n40 40 108\r\n0 40.000 104\r\n");
+  EXPECT_EQ(after.at("A.brk"), "BREAKLINE\r\n10  10 103.5 x\r\n30 10 105.5\r\nBREAKLINE\n\n");
+  EXPECT_NE(after.at("A.tin"), before.at("A.tin"));
+  // The points of the surface, reindexed, in their order, shifted, in the
+  // fixed pattern with "." whatever the locale (checked under a comma locale
+  // when one is to be had).
+  const std::vector<std::string> lines = Lines(after.at("A.xyz"));
+  ASSERT_EQ(static_cast<int32_t>(lines.size()), expected.PointCount());
+  for (int32_t i = 1; i <= expected.PointCount(); ++i) {
+    const PointRec& p = expected.Point(i);
+    char x[kMaxFixedText], y[kMaxFixedText], z[kMaxFixedText];
+    const std::string line = std::string(x, WriteFixed7(x, p.X)) + " " +
+                             std::string(y, WriteFixed7(y, p.Y)) + " " +
+                             std::string(z, WriteFixed7(z, p.Z + 2));
+    EXPECT_EQ(lines[static_cast<size_t>(i - 1)], line);
+  }
+  EXPECT_NE(lines[0].find('.'), std::string::npos) << locale;
+  // The surface in memory is the rebuilt one, as the next scan loads it.
+  EXPECT_EQ(a->GetExtents().Min.Z, 102);
+  EXPECT_EQ(a->GetExtents().Max.Z, 108);
+  Open();
+  EXPECT_EQ(Surface("A")->Triangles().size(), a->Triangles().size());
+  EXPECT_EQ(Surface("A")->GetExtents(), a->GetExtents());
+
+  // "abc" reads as 0: every elevation becomes 0, zones and breaklines too.
+  a = Surface("A");
+  ASSERT_TRUE(actions::Scale(a, "abc").ok());
+  EXPECT_EQ(a->GetExtents().Max.Z, 0);
+  EXPECT_EQ(Slurp(P("A.bnd")), "0 0 0\r\n40 0 0\r\n40 40 0\r\n0 40.000 0\r\n");
+  // Elevations beyond what the readers keep are refused, nothing changed.
+  const FolderSnapshot scaled = TakeSnapshot(dir_);
+  WriteText(P("A.bnd"), "0 0 1\r\n");
+  Open();
+  EXPECT_EQ(actions::Shift(Surface("A"), "2e9").Result, Outcome::Refused);
+  EXPECT_EQ(actions::Scale(Surface("B"), "1e8").Result, Outcome::Refused);
+  WriteText(P("A.bnd"), scaled.at("A.bnd"));
+  EXPECT_EQ(TakeSnapshot(dir_), scaled);
+}
+
+TEST_F(SurfaceOperations, GridMergeAndSplitWriteTheirFilesAndRefuseWhatWouldOverwrite) {
+  MakeProject();
+  auto a = Surface("A"), b = Surface("B");
+  FolderSnapshot before = TakeSnapshot(dir_);
+
+  // Refusals change nothing.
+  const ActionResult small = actions::ExportGrid(a, "1.4");
+  EXPECT_EQ(small.Result, Outcome::Refused);
+  EXPECT_EQ(small.TextNumber, text::kGridSpacingTooSmall);
+  EXPECT_EQ(actions::Merge(a, nullptr).Result, Outcome::Refused);
+  EXPECT_EQ(actions::Merge(a, a).Result, Outcome::Refused);
+  EXPECT_EQ(actions::Run(actions::Operation::None, a, b, "1").Result, Outcome::Refused);
+  EXPECT_EQ(actions::Run(actions::Operation::Shift, nullptr, b, "1").Result, Outcome::Refused);
+  EXPECT_EQ(TakeSnapshot(dir_), before);
+  EXPECT_EQ(SurfaceName(*a), "A");
+
+  // The grid: side 1.5 rounds to 2 (a 21 x 21 node grid over 40 m, 400
+  // cells); the surface is not changed.
+  const std::vector<TriangleRec> triangles(a->Triangles().begin(), a->Triangles().end());
+  ActionResult r = actions::ExportGrid(a, "1.5");
+  ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(r.FigureValue("quads"), 400);
+  EXPECT_EQ(Lines(Slurp(P("A.grd"))).size(), 800u);
+  EXPECT_TRUE(std::equal(triangles.begin(), triangles.end(), a->Triangles().begin()));
+
+  // Merge: A_B from the points of both; A and B stay on disk, A's element
+  // now holds A_B.
+  before = TakeSnapshot(dir_);
+  r = actions::Merge(a, b);
+  ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(r.SurfaceNames, std::vector<std::string>{"A_B"});
+  EXPECT_EQ(SurfaceName(*a), "A_B");
+  FolderSnapshot after = TakeSnapshot(dir_);
+  for (const auto& [file, bytes] : before) EXPECT_EQ(after.at(file), bytes) << file;
+  for (const char* made : {"A_B.dsp", "A_B.xyz", "A_B.tin"}) EXPECT_TRUE(after.contains(made));
+  EXPECT_EQ(after.size(), before.size() + 3);
+  Open();
+  EXPECT_EQ(actions::Merge(Surface("A"), Surface("B")).Result, Outcome::Refused);  // A_B taken
+  EXPECT_EQ(TakeSnapshot(dir_), after);
+
+  // Split at 103: both sides written, A untouched; again: the names are taken.
+  a = Surface("A");
+  r = actions::Split(a, "103");
+  ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(r.SurfaceNames, (std::vector<std::string>{"A__inferior", "A__superior"}));
+  for (const char* made : {"A__inferior.dsp", "A__inferior.xyz", "A__inferior.tin",
+                           "A__superior.dsp", "A__superior.xyz", "A__superior.tin"})
+    EXPECT_TRUE(fs::exists(P(made))) << made;
+  for (const auto& [file, bytes] : after) EXPECT_EQ(Slurp(P(file)), bytes) << file;
+  Open();
+  EXPECT_LE(Surface("A__inferior")->GetExtents().Max.Z, 103);
+  EXPECT_GE(Surface("A__superior")->GetExtents().Min.Z, 103);
+  after = TakeSnapshot(dir_);
+  EXPECT_EQ(actions::Split(Surface("A"), "104").Result, Outcome::Refused);
+  EXPECT_EQ(TakeSnapshot(dir_), after);
+  // A side without triangles is not written; the other one is.
+  r = actions::Split(Surface("B"), "1000");
+  ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(r.SurfaceNames, std::vector<std::string>{"B__inferior"});
+  EXPECT_EQ(r.Warnings.size(), 1u);
+  EXPECT_FALSE(fs::exists(P("B__superior.dsp")));
+}
+
+// Every operation stopped at each of its cancel polls in turn: the files
+// are byte for byte as before and so is the surface in memory.
+TEST_F(SurfaceOperations, ACancelAtAnyPointLeavesTheProjectAsItWas) {
+  MakeProject();
+  using Op = std::function<ActionResult(const actions::StopRequest&)>;
+  const std::vector<std::pair<const char*, Op>> ops = {
+      {"shift", [&](auto& stop) { return actions::Shift(Surface("A"), "1", stop); }},
+      {"scale", [&](auto& stop) { return actions::Scale(Surface("A"), "2", stop); }},
+      {"grid", [&](auto& stop) { return actions::ExportGrid(Surface("A"), "2", stop); }},
+      {"merge", [&](auto& stop) { return actions::Merge(Surface("A"), Surface("B"), stop); }},
+      {"split", [&](auto& stop) { return actions::Split(Surface("A"), "103", stop); }},
+  };
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  for (const auto& [what, op] : ops) {
+    int polls = 0;
+    for (int stopAt = 1;; ++stopAt) {
+      ASSERT_LT(stopAt, 500) << what;
+      Open();
+      const auto a = Surface("A");
+      const TriangleMesh copy = *a;
+      int asked = 0;
+      const ActionResult r = op([&] { return ++asked >= stopAt; });
+      if (r.Result != Outcome::Cancelled) {
+        ASSERT_TRUE(r.ok()) << what << ": " << r.Message;
+        polls = stopAt - 1;
+        break;
+      }
+      EXPECT_EQ(r.TextNumber, text::kCancelledFilesKept);
+      EXPECT_EQ(TakeSnapshot(dir_), before) << what << " cancelled at poll " << stopAt;
+      EXPECT_TRUE(std::ranges::equal(a->Triangles(), copy.Triangles())) << what;
+      EXPECT_TRUE(std::ranges::equal(a->Points(), copy.Points())) << what;
+      EXPECT_EQ(a->Tag, copy.Tag) << what;
+    }
+    EXPECT_GE(polls, 2) << what;
+    // Undo the completed run for the next operation.
+    for (const auto& e : fs::directory_iterator(dir_))
+      if (!before.contains(e.path().filename().string())) fs::remove(e.path());
+    for (const auto& [file, bytes] : before) WriteText(P(file), bytes);
+  }
+  EXPECT_FALSE(CancelRequested.load());
+}
+
+// A process killed at any step of an operation's change leaves, for the
+// next command, the project before the operation or after it.
+TEST_F(SurfaceOperations, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
+  MakeProject();
+  const FolderSnapshot original = TakeSnapshot(dir_);
+  const auto view = [&] {
+    Open();  // the scan finishes a change left half done
+    return TakeSnapshot(dir_);
+  };
+  const auto restore = [&] {
+    for (const auto& e : fs::directory_iterator(dir_)) fs::remove_all(e.path());
+    for (const auto& [file, bytes] : original) WriteText(P(file), bytes);
+    Open();
+  };
+  for (const char* what : {"shift", "split"}) {
+    const auto op = [&] {
+      return std::string(what) == "shift" ? actions::Shift(Surface("A"), "1").ok()
+                                          : actions::Split(Surface("A"), "103").ok();
+    };
+    restore();
+    ASSERT_TRUE(op());
+    const FolderSnapshot done = view();
+    bool finished = false;
+    for (int stopAt = 1; !finished; ++stopAt) {
+      ASSERT_LT(stopAt, 40) << what;
+      restore();
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        int step = 0;
+        SetTransactionStepHook([&](std::string_view, const fs::path&) {
+          if (++step == stopAt) ::_exit(9);
+        });
+        ::_exit(op() ? 0 : 1);
+      }
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      ASSERT_TRUE(WIFEXITED(status));
+      ASSERT_NE(WEXITSTATUS(status), 1) << what << " failed at stop " << stopAt;
+      finished = WEXITSTATUS(status) == 0;
+      const FolderSnapshot seen = view();
+      EXPECT_TRUE(seen == original || seen == done) << what << ": a mix after step " << stopAt;
+    }
+  }
+}
+
+TEST_F(SurfaceOperations, CommandsPrintTheSurfacesWrittenAndFailWithAMessage) {
+  MakeProject();
+  using testing::RunCli;
+  testing::CliOutcome o = RunCli(dir_, "split . A 103");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "A__inferior\nA__superior\nOperation finished.\n");
+  o = RunCli(dir_, "merge . A B");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "A_B\nOperation finished.\n");
+  o = RunCli(dir_, "grid . A 1.4");
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err, "The grid spacing must be at least 2.\n");
+  o = RunCli(dir_, "shift . C 1");
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("C: no surface of that name"), std::string::npos) << o.err;
+  o = RunCli(dir_, "scale --help");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_NE(o.out.find("FACTOR"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvane
