@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -11,10 +12,13 @@
 
 #include "analysis/GridResampling.h"
 #include "analysis/HorizontalSplit.h"
-#include "analysis/Merge.h"
 #include "core/FolderTransaction.h"
+#include "core/HashMix.h"
+#include "core/Kernels.h"
 #include "core/NumberText.h"
+#include "core/RadixSort.h"
 #include "core/Status.h"
+#include "core/VertexTable.h"
 #include "project/Actions.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceBuild.h"
@@ -26,7 +30,10 @@ namespace orvane {
 
 namespace fs = std::filesystem;
 
-char* WriteFixed7(char* out, double value) {
+namespace {
+
+// "0.0000000" by to_chars: the exact binary value correctly rounded.
+char* WriteFixed7Slow(char* out, double value) {
   char* end = std::to_chars(out, out + kMaxFixedText, value, std::chars_format::fixed, 7).ptr;
   // "-0.0000000" (a negative zero, or a tiny negative value) is zero.
   if (out[0] == '-' && std::all_of(out + 1, end, [](char c) { return c == '0' || c == '.'; })) {
@@ -34,6 +41,33 @@ char* WriteFixed7(char* out, double value) {
     --end;
   }
   return end;
+}
+
+}  // namespace
+
+char* WriteFixed7(char* out, double value) {
+  // value x 10^7 rounded to an integer, when the rounding of the product
+  // cannot have moved it across a half (the product is within half a unit
+  // of the exact one, so a margin of a unit decides), gives the same digits
+  // as the exact value; and integers print fast.
+  const double scaled = value * 1e7;
+  if (!(std::abs(scaled) < 4.0e15)) return WriteFixed7Slow(out, value);
+  const double rounded = std::nearbyint(scaled);
+  const double a = std::abs(scaled);
+  const double unit = std::nextafter(a, std::numeric_limits<double>::infinity()) - a;
+  if (!(0.5 - std::abs(scaled - rounded) > 2 * unit)) return WriteFixed7Slow(out, value);
+  auto m = static_cast<int64_t>(rounded);
+  if (m < 0) {
+    *out++ = '-';
+    m = -m;
+  }
+  char digits[24];
+  int n = 0;
+  for (; m != 0 || n < 8; m /= 10) digits[n++] = static_cast<char>('0' + m % 10);
+  while (n > 7) *out++ = digits[--n];
+  *out++ = '.';
+  while (n > 0) *out++ = digits[--n];
+  return out;
 }
 
 bool WritePointText(std::span<const PointRec> points, AtomicFileWriter& out) {
@@ -56,6 +90,162 @@ bool WritePointText(std::span<const PointRec> points, AtomicFileWriter& out) {
     }
   }
   return out.Write(std::string_view(batch.data(), static_cast<size_t>(p - batch.data())));
+}
+
+namespace {
+
+// Vertices by their exact coordinates (bit for bit): the first of equal
+// vertices is the only one the unique-vertex table needs to see.
+class ExactVertexSet {
+ public:
+  explicit ExactVertexSet(size_t expected) {
+    size_t cap = 1024;
+    while (cap < expected * 2) cap <<= 1;
+    slots_.assign(cap, -1);
+  }
+  // True the first time these coordinates are seen.
+  bool Insert(const PointRec& v) {
+    const uint64_t hash = Hash(v);
+    // Neighbouring triangles come close together: a vertex met again is
+    // usually still in the small table of recent ones.
+    int32_t& recent = recent_[hash & (kRecent - 1)];
+    if (recent >= 0 && Same(vertices_[static_cast<size_t>(recent)], v)) return false;
+    if ((vertices_.size() + 1) * 2 > slots_.size()) Grow();
+    const size_t mask = slots_.size() - 1;
+    for (size_t h = hash & mask;; h = (h + 1) & mask) {
+      if (slots_[h] < 0) {
+        recent = slots_[h] = static_cast<int32_t>(vertices_.size());
+        vertices_.push_back(v);
+        return true;
+      }
+      if (Same(vertices_[static_cast<size_t>(slots_[h])], v)) {
+        recent = slots_[h];
+        return false;
+      }
+    }
+  }
+
+ private:
+  static uint64_t Bits(double d) {
+    uint64_t u;
+    std::memcpy(&u, &d, sizeof u);
+    return u;
+  }
+  static bool Same(const PointRec& a, const PointRec& b) {
+    return Bits(a.X) == Bits(b.X) && Bits(a.Y) == Bits(b.Y) && Bits(a.Z) == Bits(b.Z);
+  }
+  static uint64_t Hash(const PointRec& v) {
+    return HashMix(Bits(v.X) ^ HashMix(Bits(v.Y) ^ HashMix(Bits(v.Z))));
+  }
+  void Grow() {
+    std::vector<int32_t> old(slots_.size() * 2, -1);
+    old.swap(slots_);
+    const size_t mask = slots_.size() - 1;
+    for (int32_t k : old) {
+      if (k < 0) continue;
+      size_t h = Hash(vertices_[static_cast<size_t>(k)]) & mask;
+      while (slots_[h] >= 0) h = (h + 1) & mask;
+      slots_[h] = k;
+    }
+  }
+  static constexpr size_t kRecent = 4096;
+  std::vector<int32_t> recent_ = std::vector<int32_t>(kRecent, -1);
+  std::vector<int32_t> slots_;
+  std::vector<PointRec> vertices_;
+};
+
+uint64_t OrderedBits(double d) {
+  uint64_t u;
+  std::memcpy(&u, &d, sizeof u);
+  return (u >> 63) != 0 ? ~u : u | (uint64_t{1} << 63);
+}
+
+// True when all the points are finite and no two match within 0.001 in X,
+// Y and Z: the unique-vertex table then registers every one of them, in
+// order, and matches nothing. Pairs close in X are next to each other once
+// the points are sorted by X, so the test is a sort and a sweep.
+bool Isolated(const std::vector<PointRec>& points) {
+  std::vector<uint64_t> keys;
+  std::vector<uint32_t> order;
+  keys.reserve(points.size());
+  order.reserve(points.size());
+  for (size_t k = 0; k < points.size(); ++k) {
+    const PointRec& p = points[k];
+    if (!std::isfinite(p.X) || !std::isfinite(p.Y) || !std::isfinite(p.Z)) return false;
+    keys.push_back(OrderedBits(p.X));
+    order.push_back(static_cast<uint32_t>(k));
+  }
+  RadixSort(keys, order);
+  for (size_t a = 0; a < order.size(); ++a) {
+    const PointRec& p = points[order[a]];
+    for (size_t b = a + 1; b < order.size(); ++b) {
+      const PointRec& q = points[order[b]];
+      if (q.X - p.X > CoincidenceTolerance) break;
+      if (PointsMatch3D(p, q)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<PointRec>> ReindexedPoints(std::span<const TriangleMesh* const> meshes,
+                                                     const std::function<bool()>& cancelled) {
+  ExtentsRec box;
+  size_t total = 0;
+  for (const TriangleMesh* mesh : meshes) {
+    for (const TriangleRec& t : mesh->Triangles().subspan(1))
+      for (const PointRec* v : {&t.A, &t.B, &t.C}) GrowExtents(box, *v);
+    total += static_cast<size_t>(mesh->TriangleCount());
+  }
+  // A vertex equal to one seen before gets the number that one got (the
+  // table only grows, so the first match stays the same) and registers
+  // nothing: only the first of equal vertices is looked up. A vertex that
+  // copies its mesh's point exactly is known by that point's number, which
+  // is cheaper than its coordinates.
+  ExactVertexSet others(0);
+  std::vector<PointRec> firsts;  // the first of each set of equal vertices, in order
+  firsts.reserve(total / 2 + 16);
+  size_t done = 0;
+  for (const TriangleMesh* mesh : meshes) {
+    const int32_t n = mesh->PointCount();
+    std::vector<uint8_t> seen(static_cast<size_t>(n) + 1, 0);
+    for (const TriangleRec& t : mesh->Triangles().subspan(1)) {
+      if (++done % 65536 == 0) {
+        CurrentStatus().SendEvents(
+            PercentOf(static_cast<int64_t>(done), static_cast<int64_t>(total)));
+        if (cancelled && cancelled()) return std::nullopt;
+      }
+      for (const PointRec* v : {&t.A, &t.B, &t.C}) {
+        const double index = v->T;
+        if (index >= 1 && index <= n && index == std::floor(index)) {
+          const auto i = static_cast<size_t>(index);
+          const PointRec& p = mesh->Point(static_cast<int32_t>(i));
+          if (p.X == v->X && p.Y == v->Y && p.Z == v->Z) {
+            if (seen[i]) continue;
+            seen[i] = 1;
+          }
+        } else if (!others.Insert(*v)) {
+          continue;
+        }
+        firsts.push_back(*v);
+      }
+    }
+  }
+  // Surfaces hold no two points that close (the build drops them, a reindex
+  // merges them): then the vertices met first are the points, in order.
+  // Otherwise the table decides.
+  std::vector<PointRec> points;
+  if (Isolated(firsts)) {
+    points = std::move(firsts);
+  } else {
+    VertexTable table;
+    table.Reset(box, total / 2 + 16);
+    for (const PointRec& v : firsts) table.AddQuadVertex(box.Min, v);
+    points = table.UniquePoints();
+  }
+  for (size_t k = 0; k < points.size(); ++k) points[k].T = static_cast<double>(k + 1);
+  return points;
 }
 
 namespace {
@@ -388,9 +578,13 @@ void NoteTypedValue(std::string_view typed, double value, ActionResult& r) {
   const auto parsed = std::from_chars(t.data(), t.data() + t.size(), exact);
   if (!t.empty() && parsed.ec == std::errc() && parsed.ptr == t.data() + t.size() && exact == value)
     return;
-  r.Warnings.push_back("\"" + std::string(typed) + "\" reads as " + FormatNumber(value) +
-                       " (a number is read from its first characters, \".\" being the decimal "
-                       "point)");
+  // (Appended piece by piece: GCC 12 warns falsely about a chain of + here.)
+  std::string note = "\"";
+  note.append(typed);
+  note += "\" reads as ";
+  note += FormatNumber(value);
+  note += " (a number is read from its first characters, \".\" being the decimal point)";
+  r.Warnings.push_back(std::move(note));
 }
 
 // Shift and scale: the points of the surface with their elevations changed,
@@ -404,18 +598,20 @@ ActionResult ChangeElevations(const std::shared_ptr<TriangleMesh>& surface,
   const FolderLock lock(Project().ProjectFolder);
   RecoverFolder(Project().ProjectFolder);
 
-  TriangleMesh copy = *surface;
-  copy.Reindex();
-  if (copy.TriangleCount() == 0)
+  if (surface->TriangleCount() == 0)
     return Refused(name + ": the surface has no triangles; nothing to rebuild");
-  std::vector<PointRec> points(copy.Points().begin() + 1, copy.Points().end());
+  // The points of the surface reindexed, as the rebuild writes them; the
+  // surface itself is not touched until the change is complete.
+  const TriangleMesh* const source[] = {surface.get()};
+  std::optional<std::vector<PointRec>> reindexed = ReindexedPoints(source, cancelled);
+  if (!reindexed) return Cancelled();
+  std::vector<PointRec> points = std::move(*reindexed);
   for (PointRec& p : points) {
     p.Z = change(p.Z);
     // A point the build would skip would quietly change the surface.
     if (!(std::abs(p.Z) <= kMaxCoordinate))
       return Refused(name + ": the new elevations would be beyond 1e9 m; nothing changed");
   }
-  copy = TriangleMesh();  // only the points are needed from here on
   if (cancelled()) return Cancelled();
 
   ActionResult r;
@@ -525,22 +721,24 @@ ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
   RecoverFolder(Project().ProjectFolder);
   if (auto taken = TakenName(newName)) return *taken;
 
-  TriangleMesh merged = *first;
+  if (first->TriangleCount() + second->TriangleCount() == 0)
+    return Refused(newName + ": the two surfaces have no triangles; nothing to build");
+  // The merged surface's points: those of MergeTriangleMesh with DoReindex,
+  // whose reindex keeps nothing of the merge but its triangles, the first's
+  // then the second's.
+  std::optional<std::vector<PointRec>> merged;
   {
     const PhaseScope phase("MERGING_SURFACES");
-    MergeTriangleMesh(merged, second.get(), true);
+    const TriangleMesh* const both[] = {first.get(), second.get()};
+    merged = ReindexedPoints(both, cancelled);
   }
-  if (merged.LastErrorCode == 1 || cancelled()) return Cancelled();
-  merged.Tag = newName;
-  if (merged.TriangleCount() == 0)
-    return Refused(newName + ": the two surfaces have no triangles; nothing to build");
+  if (!merged || cancelled()) return Cancelled();
 
   ActionResult r;
   FolderTransaction transaction(Project().ProjectFolder);
   std::optional<TriangleMesh> built;
-  if (!StageRebuild(transaction, {newName, merged.Points().subspan(1), {}}, cancelled, built, r))
-    return r;
-  merged = TriangleMesh();
+  if (!StageRebuild(transaction, {newName, *merged, {}}, cancelled, built, r)) return r;
+  merged.reset();
   if (!CommitChange(transaction, cancelled, r)) return r;
   // The first surface's element becomes the merged surface, under its name.
   *first = std::move(*built);
@@ -580,18 +778,20 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   std::vector<std::shared_ptr<TriangleMesh>> made;
   for (auto [mesh, sideName, where] :
        {std::tuple{&lower, &lowerName, "below"}, std::tuple{&upper, &upperName, "above"}}) {
-    mesh->Tag = *sideName;
-    mesh->Reindex();
     if (mesh->TriangleCount() == 0) {
       r.Warnings.push_back(*sideName + ": no part of " + name + " lies " + where + " " +
                            FormatNumber(elevation) + "; not written");
       continue;
     }
+    // The side's points as its Reindex numbers them.
+    const TriangleMesh* const source[] = {mesh};
+    std::optional<std::vector<PointRec>> points = ReindexedPoints(source, cancelled);
+    *mesh = TriangleMesh();
+    if (!points) return Cancelled();
     ActionResult side;
     std::optional<TriangleMesh> built;
-    const bool staged = StageRebuild(transaction, {*sideName, mesh->Points().subspan(1), {}},
-                                     cancelled, built, side);
-    *mesh = TriangleMesh();
+    const bool staged = StageRebuild(transaction, {*sideName, *points, {}}, cancelled, built, side);
+    points.reset();
     for (std::string& w : side.Warnings) r.Warnings.push_back(std::move(w));
     for (BuildResult& b : side.Builds) r.Builds.push_back(std::move(b));
     if (!staged) {

@@ -4,14 +4,26 @@
 // and the elevation change of a surface's zone and breakline files.
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/AtomicFile.h"
 #include "core/Records.h"
+#include "core/TriangleMesh.h"
 
 namespace orvane {
+
+// The point list, numbered 1.. in T, that Reindex gives a mesh holding the
+// triangles of meshes in order: for one mesh its own Reindex, for two the
+// merge of the second into the first with DoReindex (the merge's points are
+// replaced by the reindex, which reads only the triangles). No mesh is
+// changed or copied. Progress goes to CurrentStatus(); cancelled, when given,
+// is asked now and then, and a yes gives nullopt.
+std::optional<std::vector<PointRec>> ReindexedPoints(std::span<const TriangleMesh* const> meshes,
+                                                     const std::function<bool()>& cancelled = {});
 
 // The ".xyz" of a rebuild: one line per point in order, x, y and z each in
 // the "0.0000000" pattern (seven decimals, "." whatever the locale, no

@@ -7,14 +7,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "analysis/Merge.h"
 #include "core/FolderTransaction.h"
 #include "core/Status.h"
 #include "project/Actions.h"
@@ -149,6 +153,86 @@ TEST(OperationText, PointsInTheFixedPatternAndElevationsChangedInPlace) {
   EXPECT_FALSE(ChangeElevationsInText(
       in, "ZONA_INC", [](double z) { return z * 1e9; }, out, &bad));
   EXPECT_EQ(bad, 1);
+}
+
+// The fast fixed pattern against to_chars, the exact rounding.
+TEST(OperationText, FixedPatternAgreesWithExactRounding) {
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> east(5e5, 5.1e5), unit(-1, 1);
+  for (int i = 0; i < 300000; ++i) {
+    double v = 0;
+    switch (i % 5) {
+      case 0:
+        v = east(rng);
+        break;
+      case 1:
+        v = std::round(east(rng) * 1e7) / 1e7 + (i % 3 - 1) * 5e-8;
+        break;  // near ties
+      case 2:
+        v = unit(rng) * std::pow(10.0, static_cast<int>(rng() % 24) - 12);
+        break;
+      case 3:
+        v = std::round(unit(rng) * 1e4) / 1e3;
+        break;
+      default:
+        v = (static_cast<double>(rng() % 2000000) - 1e6) / 2e7;
+        break;  // exact halves
+    }
+    char fast[kMaxFixedText], exact[kMaxFixedText];
+    char* end = std::to_chars(exact, exact + sizeof exact, v, std::chars_format::fixed, 7).ptr;
+    std::string want(exact, end);
+    if (want.find_first_not_of("-0.") == std::string::npos) want = "0.0000000";
+    ASSERT_EQ(std::string(fast, WriteFixed7(fast, v)), want) << v;
+  }
+}
+
+// The points of Reindex (and of a merge with DoReindex) without running it:
+// compared with the real thing on meshes with exact copies, loose copies
+// (vertices within 0.001 of their point, unindexed ones), repeated and near
+// points, at survey coordinates.
+TEST(ReindexedPointsTest, EqualReindexAndTheReindexedMerge) {
+  std::mt19937_64 rng(17);
+  auto mesh = [&](int points, int triangles, bool near, bool loose) {
+    TriangleMesh m;
+    std::uniform_real_distribution<double> x(5e5, 5e5 + 50), y(4.5e6, 4.5e6 + 50), z(90, 110);
+    for (int i = 0; i < points; ++i) {
+      if (near && i > 0 && rng() % 4 == 0) {
+        const PointRec& p = m.Point(1 + static_cast<int32_t>(rng() % static_cast<uint64_t>(i)));
+        const double d = (rng() % 3) * 0.0005;  // 0, 0.0005 or 0.001 away
+        m.AddPoint(p.X + d, p.Y - d, p.Z + d);
+      } else {
+        m.AddPoint(x(rng), y(rng), z(rng));
+      }
+    }
+    for (int t = 0; t < triangles; ++t) {
+      std::array<PointRec, 3> v;
+      for (PointRec& c : v) {
+        c = m.Point(1 + static_cast<int32_t>(rng() % static_cast<uint64_t>(points)));
+        if (rng() % 8 == 0) c.T = 0;
+        if (loose && rng() % 16 == 0) c.X += 0.0007;
+      }
+      m.AddTriangle(v[0].X, v[0].Y, v[0].Z, static_cast<int32_t>(v[0].T), v[1].X, v[1].Y, v[1].Z,
+                    static_cast<int32_t>(v[1].T), v[2].X, v[2].Y, v[2].Z,
+                    static_cast<int32_t>(v[2].T));
+    }
+    return m;
+  };
+  const auto points = [](const TriangleMesh& m) {
+    return std::vector<PointRec>(m.Points().begin() + 1, m.Points().end());
+  };
+  StatusSilencer quiet;
+  for (int round = 0; round < 60; ++round) {
+    const TriangleMesh a = mesh(50 + round * 20, 80 + round * 40, round % 2 == 1, round % 3 == 0);
+    const TriangleMesh b = mesh(30 + round * 10, 60 + round * 20, round % 4 == 0, false);
+    TriangleMesh reindexed = a;
+    reindexed.Reindex();
+    const TriangleMesh* const one[] = {&a};
+    ASSERT_EQ(ReindexedPoints(one).value(), points(reindexed)) << round;
+    TriangleMesh merged = a;
+    MergeTriangleMesh(merged, &b, true);
+    const TriangleMesh* const two[] = {&a, &b};
+    ASSERT_EQ(ReindexedPoints(two).value(), points(merged)) << round;
+  }
 }
 
 TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
