@@ -125,8 +125,9 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   connect(&cmdExportar_, &QPushButton::clicked, this, [this] { ExportLandXml(); });
   connect(&cmdAyuda_, &QPushButton::clicked, this,
           [this] { OpenHelp(this, dialogs_, kExplorerHelp); });
-  // Ends the program at once, whatever other window is open.
-  connect(&cmdCancel_, &QPushButton::clicked, qApp, &QCoreApplication::quit);
+  // Ends the program at once, whatever other window is open: exit, not
+  // quit, which would first ask every window to close.
+  connect(&cmdCancel_, &QPushButton::clicked, qApp, [] { QCoreApplication::exit(0); });
   connect(&cmdDetener_, &QPushButton::clicked, this, [this] { AskToCancel(); });
   connect(&task_, &BackgroundTask::Progress, this,
           [this](int phase, qint64 done, qint64 total) { ShowProgress(phase, done, total); });
