@@ -103,9 +103,10 @@ int32_t PhaseTextNumber(std::string_view code) {
   if (code == "INITTRI" || code == "START_TRIANGULATION" || code == "SET_CONSTRAINTS" ||
       code == "REMOVING_EXTERNAL_HULL" || code == "MAKING_AREAS" || code == "SAVING_TRIANGLES")
     return text::kTriangulating;
-  if (code == "WRITING_POINTS") return text::kWritingCgPoints;
+  // The surface operations' own steps.
   if (code == "WRITING_SURFACE_FILES") return text::kWritingSurfaceFiles;
-  if (code == "BUILDING_SURFACE") return text::kBuildingSurface;
+  if (code == "MERGING_SURFACES" || code == "SPLITTING_SURFACE" || code == "GRID_SAMPLING")
+    return text::kBuildingSurface;
   return 0;
 }
 
@@ -233,12 +234,10 @@ double TypedNumber(std::string_view text) {
   const auto r = std::from_chars(p, end, value, std::chars_format::general);
   if (r.ec == std::errc::invalid_argument) return 0;
   if (r.ec == std::errc::result_out_of_range) {
-    // Too small: 0; too large: the largest magnitude a double holds.
+    // Beyond a double: too small reads as 0, too large as the largest one.
+    const std::string_view number(p, static_cast<size_t>(r.ptr - p));
     const bool tiny =
-        std::string_view(p, static_cast<size_t>(r.ptr - p)).find_first_of("123456789") ==
-            std::string_view::npos ||
-        std::string_view(p, static_cast<size_t>(r.ptr - p)).find("e-") != std::string_view::npos ||
-        std::string_view(p, static_cast<size_t>(r.ptr - p)).find("E-") != std::string_view::npos;
+        number.find("e-") != std::string_view::npos || number.find("E-") != std::string_view::npos;
     value = tiny ? 0.0 : std::numeric_limits<double>::max();
   }
   return negative ? -value : value;
