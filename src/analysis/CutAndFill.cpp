@@ -22,7 +22,6 @@ namespace {
 
 constexpr double kDuplicateRadius = 0.001;
 constexpr double kLongestSide = 1000;
-constexpr size_t kPollEvery = 1024;
 
 // Neumaier's compensated sum: millions of small prisms keep their digits.
 class Sum {
@@ -91,6 +90,50 @@ std::optional<TriangleMesh> Rebuild(Run& run, PointList& points,
   return mesh;
 }
 
+// The few triangles of one original surface that held the last triangles
+// of the rebuilt surface. The rebuilt triangles come in the order the
+// triangulator made them, neighbours mostly near each other, and each
+// original triangle holds several of them: most are found here without a
+// look-up in the mesh's index.
+class RecentHolders {
+ public:
+  explicit RecentHolders(const TriangleMesh& mesh) : mesh_(mesh) {}
+
+  // A triangle of the mesh that holds t (Holds), or nullptr. at: a point
+  // strictly inside t, where the mesh's triangle is looked up when none of
+  // the recent ones holds t.
+  const TriangleRec* Find(const TriangleRec& t, double atX, double atY) {
+    for (size_t k = 0; k < size_; ++k) {
+      const TriangleRec& r = mesh_.Triangle(slots_[k]);
+      if (Holds(r, t)) return &r;
+    }
+    const int32_t under = TriangleUnder(mesh_, atX, atY);
+    if (under == 0) return nullptr;
+    const TriangleRec& r = mesh_.Triangle(under);
+    if (!Holds(r, t)) return nullptr;
+    slots_[next_] = under;
+    next_ = (next_ + 1) % kSlots;
+    if (size_ < kSlots) ++size_;
+    return &r;
+  }
+
+ private:
+  static constexpr size_t kSlots = 4;
+  const TriangleMesh& mesh_;
+  std::array<int32_t, kSlots> slots_{};
+  size_t next_ = 0, size_ = 0;
+};
+
+// The 16 low bits of v at the even bit positions of the result.
+uint64_t SpreadBits(uint32_t v) {
+  uint64_t x = v & 0xFFFF;
+  x = (x | x << 8) & 0x00FF00FF;
+  x = (x | x << 4) & 0x0F0F0F0F;
+  x = (x | x << 2) & 0x33333333;
+  x = (x | x << 1) & 0x55555555;
+  return x;
+}
+
 // The volumes over the rebuilt surface TA. A triangle of TA that lies
 // within one triangle of each original surface (the rule wherever the
 // overlay forced its edges) is integrated directly: both originals are
@@ -102,24 +145,23 @@ std::optional<Totals> Volumes(Run& run, const TriangleMesh& A, const TriangleMes
                               const TriangleMesh& TA) {
   Sum cut, fill, area;
   OverlapClipper clipper(A, B);
-  const int32_t n = TA.TriangleCount();
-  for (int32_t i = 1; i <= n; ++i) {
-    if (static_cast<size_t>(i) % kPollEvery == 0 && run.Cancelled()) return std::nullopt;
-    const TriangleRec& t = TA.Triangle(i);
+  RecentHolders holderA(A), holderB(B);
+  auto measure = [&](const TriangleRec& t) {
     const double S = PlanArea(t);
-    if (!(S > 0)) continue;
-    const auto incircle = TA.GetBestFitInscribedCircle(i);
-    const double xc = incircle->circle.xCenter, yc = incircle->circle.yCenter;
-    const int32_t ta = TriangleUnder(A, xc, yc);
-    const int32_t tb = ta == 0 ? 0 : TriangleUnder(B, xc, yc);
-    if (ta != 0 && tb != 0 && Holds(A.Triangle(ta), t) && Holds(B.Triangle(tb), t)) {
-      const TriangleRec& planeA = A.Triangle(ta);
-      const TriangleRec& planeB = B.Triangle(tb);
+    if (!(S > 0)) return;
+    // The centroid lies strictly inside a triangle with plan area; taken
+    // relative to the first corner, it keeps the millimetres of survey
+    // coordinates.
+    const double xc = t.A.X + ((t.B.X - t.A.X) + (t.C.X - t.A.X)) / 3;
+    const double yc = t.A.Y + ((t.B.Y - t.A.Y) + (t.C.Y - t.A.Y)) / 3;
+    const TriangleRec* planeA = holderA.Find(t, xc, yc);
+    const TriangleRec* planeB = planeA ? holderB.Find(t, xc, yc) : nullptr;
+    if (planeA && planeB) {
       std::array<double, 3> d{};
       const PointRec* corner[3] = {&t.A, &t.B, &t.C};
       for (size_t k = 0; k < 3; ++k)
-        d[k] = PlaneHeight(planeA, corner[k]->X, corner[k]->Y) -
-               PlaneHeight(planeB, corner[k]->X, corner[k]->Y);
+        d[k] = PlaneHeight(*planeA, corner[k]->X, corner[k]->Y) -
+               PlaneHeight(*planeB, corner[k]->X, corner[k]->Y);
       const auto [above, below] = SplitAtZero(S, d);
       fill.Add(above);
       cut.Add(below);
@@ -130,6 +172,32 @@ std::optional<Totals> Volumes(Run& run, const TriangleMesh& A, const TriangleMes
       cut.Add(part.cut);
       area.Add(part.area);
     }
+  };
+  // The triangles are taken a block at a time along a Z-curve of their
+  // first corners, so that the recent holders are mostly the right ones.
+  // Only the order of the (compensated) sums changes.
+  const ExtentsRec box = TA.GetExtents();
+  const double sx = box.Max.X > box.Min.X ? 65535.0 / (box.Max.X - box.Min.X) : 0;
+  const double sy = box.Max.Y > box.Min.Y ? 65535.0 / (box.Max.Y - box.Min.Y) : 0;
+  auto cell = [](double v) {
+    return static_cast<uint32_t>(std::isfinite(v) ? std::clamp(v, 0.0, 65535.0) : 0.0);
+  };
+  constexpr int32_t kBlock = 16384;
+  std::vector<std::pair<uint64_t, int32_t>> order;
+  order.reserve(kBlock);
+  const int32_t n = TA.TriangleCount();
+  for (int32_t first = 1; first <= n; first += kBlock) {
+    if (run.Cancelled()) return std::nullopt;
+    const int32_t last = std::min(n, first + kBlock - 1);
+    order.clear();
+    for (int32_t i = first; i <= last; ++i) {
+      const PointRec& a = TA.Triangle(i).A;
+      order.push_back(
+          {SpreadBits(cell(sx * (a.X - box.Min.X))) | SpreadBits(cell(sy * (a.Y - box.Min.Y))) << 1,
+           i});
+    }
+    std::sort(order.begin(), order.end());
+    for (const auto& [key, i] : order) measure(TA.Triangle(i));
   }
   if (run.Cancelled()) return std::nullopt;
   return Totals{cut.Value(), fill.Value(), area.Value()};

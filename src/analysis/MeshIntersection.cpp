@@ -45,12 +45,13 @@ PlanBox BoxOf(const TriangleRec& t) {
 // ~1e-13 M rad. 0.002 + eps + L tol with tol >= 0.0012 bounds all of it.
 struct ClipOutline {
   Outline o;
+  TriangleRec t;  // the same three vertices, for the orientation pre-test
   PlanBox reach;  // not used when !bounded (no finite box can be trusted)
   bool bounded = false;
 };
 
 ClipOutline WithReach(const Outline& o) {
-  ClipOutline c{o, BoxOf(o), false};
+  ClipOutline c{o, TriangleRec{o[0], o[1], o[2]}, BoxOf(o), false};
   const PlanBox& b = c.reach;
   const double magnitude =
       std::max({std::abs(b.xlo), std::abs(b.xhi), std::abs(b.ylo), std::abs(b.yhi)});
@@ -68,10 +69,12 @@ ClipOutline WithReach(const Outline& o) {
 }
 
 // On a vertex, on an edge or inside; an inconclusive angle sum counts as
-// outside.
+// outside. Most points are settled by the box or by orientation tests that
+// give the classifier's own answer wherever they are sure of it.
 bool OnOrInside(const ClipOutline& c, double x, double y) {
   if (c.bounded && (x < c.reach.xlo || x > c.reach.xhi || y < c.reach.ylo || y > c.reach.yhi))
     return false;
+  if (const std::optional<bool> quick = QuickTriangleTest(c.t, x, y, true)) return *quick;
   const std::optional<PolygonLocation> where = PointInPolygon(std::span<const PointRec>(c.o), x, y);
   return where && *where >= PolygonLocation::OnVertex;
 }
@@ -83,11 +86,15 @@ bool OnOrInside(const ClipOutline& c, double x, double y) {
 template <class Emit>
 void ClipEdges(const Outline& edges, const ClipOutline& clipper, Emit&& emit) {
   const Outline& clip = clipper.o;
+  // Each vertex ends two edges: classified once.
+  bool in[4];
+  for (size_t k = 0; k < 3; ++k) in[k] = OnOrInside(clipper, edges[k].X, edges[k].Y);
+  in[3] = in[0];
   for (size_t k = 0; k < 3; ++k) {
     const PointRec& P = edges[k];
     const PointRec& Q = edges[k + 1];
-    const bool pIn = OnOrInside(clipper, P.X, P.Y);
-    const bool qIn = OnOrInside(clipper, Q.X, Q.Y);
+    const bool pIn = in[k];
+    const bool qIn = in[k + 1];
     if (pIn && qIn) {
       emit(P.X, P.Y, Q.X, Q.Y);
       continue;

@@ -81,16 +81,24 @@ std::pair<double, double> SplitAtZero(double S, const std::array<double, 3>& d) 
 
 bool Holds(const TriangleRec& outer, const TriangleRec& inner) {
   constexpr double kSlack = 1e-6;  // metres
-  const Polygon o = LocalCorners(outer, outer.A);
-  if (o.empty()) return false;
-  for (const PointRec* c : {&inner.A, &inner.B, &inner.C}) {
-    const Local q{c->X - outer.A.X, c->Y - outer.A.Y};
-    for (size_t e = 0; e < 3; ++e) {
-      const Local& p = o[e];
-      const Local& r = o[(e + 1) % 3];
-      const double length = std::hypot(r.x - p.x, r.y - p.y);
-      if (!(Cross(p, r, q) >= -kSlack * length)) return false;
-    }
+  // Counter-clockwise corners relative to the first, as LocalCorners makes
+  // them, without a list on the heap: this runs once or more per rebuilt
+  // triangle.
+  std::array<Local, 3> o{Local{0, 0}, Local{outer.B.X - outer.A.X, outer.B.Y - outer.A.Y},
+                         Local{outer.C.X - outer.A.X, outer.C.Y - outer.A.Y}};
+  const double c = Cross(o[0], o[1], o[2]);
+  if (c == 0 || !std::isfinite(c)) return false;
+  if (c < 0) std::swap(o[1], o[2]);
+  double reach[3];
+  for (size_t e = 0; e < 3; ++e) {
+    const Local& p = o[e];
+    const Local& r = o[(e + 1) % 3];
+    reach[e] = -kSlack * std::hypot(r.x - p.x, r.y - p.y);
+  }
+  for (const PointRec* v : {&inner.A, &inner.B, &inner.C}) {
+    const Local q{v->X - outer.A.X, v->Y - outer.A.Y};
+    for (size_t e = 0; e < 3; ++e)
+      if (!(Cross(o[e], o[(e + 1) % 3], q) >= reach[e])) return false;
   }
   return true;
 }

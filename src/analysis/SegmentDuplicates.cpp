@@ -4,18 +4,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/CellHash.h"
-
 namespace orvane {
 
 namespace {
-
-// Cells four times as wide as the match tolerance: the starts that can match
-// a point mostly lie in its own cell, at most in two per axis.
-constexpr double kCell = 4 * CoincidenceTolerance;
-// More cells per axis than this (only at coordinates beyond 1e12, where the
-// search window's own rounding grows) and the later records are scanned.
-constexpr int64_t kMaxCellsPerAxis = 8;
 
 bool Near(const PointRec& p, const PointRec& q) {
   return std::abs(p.X - q.X) <= CoincidenceTolerance && std::abs(p.Y - q.Y) <= CoincidenceTolerance;
@@ -32,13 +23,46 @@ bool Finite(const PlanSegment& s) {
          std::isfinite(s.To.Y);
 }
 
-// Cells whose starts may lie within the tolerance of v: the window is
-// widened by a tenth of the tolerance plus the rounding of v +- the window.
-void Window(double v, int64_t& lo, int64_t& hi) {
-  const double reach = 1.1 * CoincidenceTolerance + 4e-16 * std::abs(v);
-  lo = CellCoordinate(v - reach, kCell);
-  hi = CellCoordinate(v + reach, kCell);
+// How far from v a coordinate within the tolerance of it can lie, with a
+// tenth of the tolerance and the rounding of v +- the reach to spare.
+double Reach(double v) {
+  return 1.1 * CoincidenceTolerance + 4e-16 * std::abs(v);
 }
+
+// A dense grid over the records' starts, with about two starts per cell, so
+// that a look-up reads a few neighbouring cells rather than a scattered hash
+// table: the records come triangle by triangle, and consecutive ones look in
+// the same or nearby cells. A cell number is monotone in the coordinate
+// (rounded subtraction and division, truncation of a positive quotient,
+// clamping), so a start within a window lies in a cell between those of the
+// window's ends.
+class StartGrid {
+ public:
+  StartGrid(double xlo, double ylo, double xhi, double yhi, size_t starts) : x0_(xlo), y0_(ylo) {
+    const double sx = xhi - xlo, sy = yhi - ylo;
+    if (!std::isfinite(sx) || !std::isfinite(sy)) return;  // one cell
+    const double cells = static_cast<double>(starts) / 2 + 16;
+    w_ = std::max(16 * CoincidenceTolerance, std::sqrt(sx * sy / cells));
+    while ((std::floor(sx / w_) + 1) * (std::floor(sy / w_) + 1) > 2 * cells) w_ *= 1.5;
+    nx_ = static_cast<int64_t>(sx / w_) + 1;
+    ny_ = static_cast<int64_t>(sy / w_) + 1;
+  }
+
+  size_t CellCount() const { return static_cast<size_t>(nx_ * ny_); }
+  int64_t Column(double x) const { return Clamped((x - x0_) / w_, nx_); }
+  int64_t Row(double y) const { return Clamped((y - y0_) / w_, ny_); }
+  size_t Cell(int64_t column, int64_t row) const { return static_cast<size_t>(column * ny_ + row); }
+  size_t Cell(const PointRec& p) const { return Cell(Column(p.X), Row(p.Y)); }
+
+ private:
+  static int64_t Clamped(double q, int64_t n) {
+    if (!(q > 0)) return 0;
+    return q >= static_cast<double>(n - 1) ? n - 1 : static_cast<int64_t>(q);
+  }
+
+  double x0_, y0_, w_ = 1;
+  int64_t nx_ = 1, ny_ = 1;
+};
 
 }  // namespace
 
@@ -46,57 +70,49 @@ void RemoveDuplicateSegments(std::vector<PlanSegment>& records) {
   const size_t n = records.size();
   if (n < 2) return;
 
-  // Records filed by the cell of their start, ascending within a cell.
-  CellHash cells;
-  std::vector<uint32_t> cellOf(n, CellHash::kMissing);
-  std::vector<uint32_t> counts;
-  for (size_t r = 0; r < n; ++r) {
-    if (!Finite(records[r])) continue;
-    const uint32_t id = cells.Insert(0, CellCoordinate(records[r].From.X, kCell),
-                                     CellCoordinate(records[r].From.Y, kCell));
-    cellOf[r] = id;
-    if (id >= counts.size()) counts.resize(id + 1, 0);
-    ++counts[id];
+  double xlo = INFINITY, ylo = INFINITY, xhi = -INFINITY, yhi = -INFINITY;
+  size_t finite = 0;
+  for (const PlanSegment& s : records) {
+    if (!Finite(s)) continue;
+    ++finite;
+    xlo = std::min(xlo, s.From.X);
+    xhi = std::max(xhi, s.From.X);
+    ylo = std::min(ylo, s.From.Y);
+    yhi = std::max(yhi, s.From.Y);
   }
-  std::vector<uint32_t> offsets(counts.size() + 1, 0);
-  for (size_t c = 0; c < counts.size(); ++c) offsets[c + 1] = offsets[c] + counts[c];
-  counts.clear();
-  counts.shrink_to_fit();
+  if (finite < 2) return;
+  const StartGrid grid(xlo, ylo, xhi, yhi, finite);
+
+  // Records filed by the cell of their start, ascending within a cell.
+  std::vector<uint32_t> offsets(grid.CellCount() + 1, 0);
+  for (const PlanSegment& s : records)
+    if (Finite(s)) ++offsets[grid.Cell(s.From) + 1];
+  for (size_t c = 1; c < offsets.size(); ++c) offsets[c] += offsets[c - 1];
   std::vector<uint32_t> filed(offsets.back());
   {
     std::vector<uint32_t> fill(offsets.begin(), offsets.end() - 1);
     for (size_t r = 0; r < n; ++r)
-      if (cellOf[r] != CellHash::kMissing) filed[fill[cellOf[r]]++] = static_cast<uint32_t>(r);
+      if (Finite(records[r])) filed[fill[grid.Cell(records[r].From)]++] = static_cast<uint32_t>(r);
   }
-  cellOf.clear();
-  cellOf.shrink_to_fit();
 
   std::vector<uint8_t> removed(n, 0);
   for (size_t a = 0; a < n; ++a) {
     const PlanSegment& sa = records[a];
     if (!Finite(sa)) continue;
     size_t best = n;
-    auto consider = [&](size_t b) {
-      if (b > a && b < best && !removed[b] && Matches(sa, records[b])) best = b;
-    };
     // A match starts near a's start (direct) or near a's end (reversed).
     for (const PointRec* end : {&sa.From, &sa.To}) {
-      int64_t i0, i1, j0, j1;
-      Window(end->X, i0, i1);
-      Window(end->Y, j0, j1);
-      if (i1 - i0 >= kMaxCellsPerAxis || j1 - j0 >= kMaxCellsPerAxis) {
-        for (size_t b = a + 1; b < best; ++b) consider(b);
-        continue;
-      }
+      const double rx = Reach(end->X), ry = Reach(end->Y);
+      const int64_t i0 = grid.Column(end->X - rx), i1 = grid.Column(end->X + rx);
+      const int64_t j0 = grid.Row(end->Y - ry), j1 = grid.Row(end->Y + ry);
       for (int64_t i = i0; i <= i1; ++i)
         for (int64_t j = j0; j <= j1; ++j) {
-          const uint32_t id = cells.Find(0, i, j);
-          if (id == CellHash::kMissing) continue;
-          const uint32_t* first = filed.data() + offsets[id];
-          const uint32_t* last = filed.data() + offsets[id + 1];
+          const size_t c = grid.Cell(i, j);
+          const uint32_t* first = filed.data() + offsets[c];
+          const uint32_t* last = filed.data() + offsets[c + 1];
           for (const uint32_t* p = std::upper_bound(first, last, static_cast<uint32_t>(a));
                p != last && *p < best; ++p)
-            consider(*p);
+            if (!removed[*p] && Matches(sa, records[*p])) best = *p;
         }
     }
     if (best < n) removed[best] = 1;
