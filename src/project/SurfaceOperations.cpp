@@ -191,13 +191,8 @@ bool Isolated(const std::vector<PointRec>& points) {
 
 std::optional<std::vector<PointRec>> ReindexedPoints(std::span<const TriangleMesh* const> meshes,
                                                      const std::function<bool()>& cancelled) {
-  ExtentsRec box;
   size_t total = 0;
-  for (const TriangleMesh* mesh : meshes) {
-    for (const TriangleRec& t : mesh->Triangles().subspan(1))
-      for (const PointRec* v : {&t.A, &t.B, &t.C}) GrowExtents(box, *v);
-    total += static_cast<size_t>(mesh->TriangleCount());
-  }
+  for (const TriangleMesh* mesh : meshes) total += static_cast<size_t>(mesh->TriangleCount());
   // A vertex equal to one seen before gets the number that one got (the
   // table only grows, so the first match stays the same) and registers
   // nothing: only the first of equal vertices is looked up. A vertex that
@@ -239,6 +234,9 @@ std::optional<std::vector<PointRec>> ReindexedPoints(std::span<const TriangleMes
   if (Isolated(firsts)) {
     points = std::move(firsts);
   } else {
+    // Every vertex equals one of firsts, so their box is that of all.
+    ExtentsRec box;
+    for (const PointRec& v : firsts) GrowExtents(box, v);
     VertexTable table;
     table.Reset(box, total / 2 + 16);
     for (const PointRec& v : firsts) table.AddQuadVertex(box.Min, v);
