@@ -67,19 +67,17 @@ bool Halted(Run& run, bool passCompleted) {
   return cancelled || !passCompleted;
 }
 
-// Builds one rebuilt surface with the overlay segments as breaklines;
-// nullopt when cancelled. A list too small to triangulate gives an empty
-// mesh.
+// Builds one rebuilt surface with the overlay segments, as point numbers
+// of the list, as breaklines; nullopt when cancelled. A list too small to
+// triangulate gives an empty mesh.
 std::optional<TriangleMesh> Rebuild(Run& run, PointList& points,
-                                    const std::vector<PlanSegment>& overlay) {
+                                    CutAndFillPoints::Segments segments) {
   // The triangulator clears the flag when it starts: a cancel that came
   // before must be seen here.
   if (run.Cancelled()) return std::nullopt;
   run.Quiet();
   Triangulator triangulator;
-  triangulator.Initialise(points, {}, overlay.size(), [&overlay](size_t k) {
-    return std::pair<PointRec, PointRec>(overlay[k].From, overlay[k].To);
-  });
+  triangulator.Initialise(points, std::move(segments));
   // The triangulator keeps its own copy: the list and its search index go
   // before the build needs its memory.
   points = PointList{};
@@ -246,9 +244,10 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   // belongs to no common subdivision, and forced as a breakline it would cut
   // across the whole rebuild; the pieces of the overlay lie over both.
   RecentPositions<bool> recent;  // neighbouring segments share ends
+  CoverTest coverA(A), coverB(B);
   auto overBoth = [&](const PointRec& p) {
     if (const bool* known = recent.Find(p.X, p.Y)) return *known;
-    const bool over = TriangleUnder(A, p.X, p.Y) != 0 && TriangleUnder(B, p.X, p.Y) != 0;
+    const bool over = coverA.Under(p.X, p.Y) && coverB.Under(p.X, p.Y);
     recent.Put(p.X, p.Y, over);
     return over;
   };
@@ -270,7 +269,7 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   if (Halted(run, points.TrimBToA())) return std::nullopt;
 
   run.Phase("CAF_TRIANGULATING_STEP1");
-  std::optional<TriangleMesh> TA = Rebuild(run, points.PA, overlay);
+  std::optional<TriangleMesh> TA = Rebuild(run, points.PA, points.TakeSegmentsOfA());
   if (!TA) return std::nullopt;
   out.TA = std::move(*TA);
   points.PA = PointList{};
@@ -278,7 +277,7 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   run.Phase("CAF_STEP4");
   if (Halted(run, points.AddOverlayToB())) return std::nullopt;
   run.Phase("CAF_TRIANGULATING_STEP2");
-  std::optional<TriangleMesh> TB = Rebuild(run, points.PB, overlay);
+  std::optional<TriangleMesh> TB = Rebuild(run, points.PB, points.TakeSegmentsOfB());
   if (!TB) return std::nullopt;
   out.TB = std::move(*TB);
   points.PB = PointList{};

@@ -29,11 +29,12 @@ CutAndFillPoints::CutAndFillPoints(const TriangleMesh& A, const TriangleMesh& B,
       PB(std::move(PB)),
       A_(A),
       B_(B),
-      ends_(overlayEnds),
+      endCount_(overlayEnds),
       end_(std::move(end)),
       ownB_(this->PB.count()) {}
 
-PointList CutAndFillPoints::WithoutFlagged(const PointList& list, const std::vector<bool>& drop) {
+PointList CutAndFillPoints::WithoutFlagged(const PointList& list, const std::vector<bool>& drop,
+                                           std::vector<int32_t>* renumber) {
   PointList out;
   out.Model = list.Model;
   out.Elevation = list.Elevation;
@@ -41,13 +42,16 @@ PointList CutAndFillPoints::WithoutFlagged(const PointList& list, const std::vec
   out.Tag = list.Tag;
   const int32_t n = list.count();
   out.Reserve(static_cast<size_t>(n));
+  if (renumber) renumber->assign(static_cast<size_t>(n) + 1, 0);
   int32_t dropped = 0;
   for (int32_t i = 1; i <= n; ++i) {
     const PointRec& p = list.Point(i);
-    if (drop[static_cast<size_t>(i)])
+    if (drop[static_cast<size_t>(i)]) {
       ++dropped;
-    else
+    } else {
       out.AddVertex(p.X, p.Y, p.Z, p.T);  // T is never 0 in a list: kept as it is
+      if (renumber) (*renumber)[static_cast<size_t>(i)] = out.count();
+    }
   }
   // The dropped points pass through the end of the list so that the extents
   // keep them, as removing them one by one would.
@@ -59,61 +63,90 @@ PointList CutAndFillPoints::WithoutFlagged(const PointList& list, const std::vec
   return out;
 }
 
-// An overlay end at exactly the position of one handled a moment ago is
-// skipped: that one found a point, added one there, or lay outside the
-// surface, and either way this one would change nothing.
-bool CutAndFillPoints::AddOverlayToA() {
-  RecentPositions<bool> recent;
-  for (size_t k = 0; k < ends_; ++k) {
+// An overlay end at exactly the position of one handled a moment ago takes
+// that one's answer: it found a point, added one there, or lay outside the
+// surface, and either way this one would change nothing and find the same
+// point (a point added since, within 0.001 of an end outside, is left to
+// TakeSegments).
+bool CutAndFillPoints::MatchEnds(PointList& list, const TriangleMesh& mesh, bool insideOnly) {
+  ends_.assign(endCount_ / 2, {0, 0});
+  RecentPositions<int32_t> recent;
+  for (size_t k = 0; k < endCount_; ++k) {
     if (CancelSeen(k)) return false;
     const PointRec& p = end_(k);
-    if (recent.Find(p.X, p.Y)) continue;
-    recent.Put(p.X, p.Y, true);
-    if (PA.FindPoint(p.X, p.Y, CoincidenceTolerance) != 0) continue;
-    const double z = InterpolateZ(A_, p.X, p.Y, kOutside);
-    if (z != kOutside) PA.AddVertex(p.X, p.Y, z, 0);
+    int32_t& number = k % 2 == 0 ? ends_[k / 2].first : ends_[k / 2].second;
+    if (const int32_t* known = recent.Find(p.X, p.Y)) {
+      number = *known;
+      continue;
+    }
+    number = list.FindPoint(p.X, p.Y, CoincidenceTolerance);
+    if (number == 0) {
+      const double z = InterpolateZ(mesh, p.X, p.Y, insideOnly ? kOutside : 0);
+      if (!insideOnly || z != kOutside) {
+        list.AddVertex(p.X, p.Y, z, 0);
+        number = list.count();
+      }
+    }
+    recent.Put(p.X, p.Y, number);
   }
   return true;
 }
 
+bool CutAndFillPoints::AddOverlayToA() {
+  return MatchEnds(PA, A_, true);
+}
+
 bool CutAndFillPoints::Trim(PointList& from, int32_t n, PointList& onto,
-                            const TriangleMesh& ontoMesh) {
+                            const TriangleMesh& ontoMesh, std::vector<int32_t>* renumber) {
   std::vector<bool> drop(static_cast<size_t>(from.count()) + 1, false);
   bool any = false;
+  CoverTest cover(ontoMesh);
   for (int32_t i = 1; i <= n; ++i) {
     if (CancelSeen(static_cast<size_t>(i))) return false;
     const PointRec& p = from.Point(i);
     if (onto.FindPoint(p.X, p.Y, CoincidenceTolerance) != 0) continue;
-    if (ontoMesh.TriangleAt(p.X, p.Y) < 1) {
+    if (!cover.At(p.X, p.Y)) {
       drop[static_cast<size_t>(i)] = true;
       any = true;
     } else {
       onto.AddVertex(p.X, p.Y, InterpolateZ(ontoMesh, p.X, p.Y, 0), 0);
     }
   }
-  if (any) from = WithoutFlagged(from, drop);
+  if (any) from = WithoutFlagged(from, drop, renumber);
   return true;
 }
 
 bool CutAndFillPoints::TrimAToB() {
-  return Trim(PA, PA.count(), PB, B_);
+  std::vector<int32_t> renumber;
+  if (!Trim(PA, PA.count(), PB, B_, &renumber)) return false;
+  if (!renumber.empty())
+    for (auto& [from, to] : ends_) {
+      from = renumber[static_cast<size_t>(from)];
+      to = renumber[static_cast<size_t>(to)];
+    }
+  return true;
 }
 
 bool CutAndFillPoints::TrimBToA() {
-  return Trim(PB, ownB_, PA, A_);
+  return Trim(PB, ownB_, PA, A_, nullptr);
 }
 
 bool CutAndFillPoints::AddOverlayToB() {
-  RecentPositions<bool> recent;
-  for (size_t k = 0; k < ends_; ++k) {
-    if (CancelSeen(k)) return false;
-    const PointRec& p = end_(k);
-    if (recent.Find(p.X, p.Y)) continue;
-    recent.Put(p.X, p.Y, true);
-    if (PB.FindPoint(p.X, p.Y, CoincidenceTolerance) != 0) continue;
-    PB.AddVertex(p.X, p.Y, InterpolateZ(B_, p.X, p.Y, 0), 0);
-  }
-  return true;
+  return MatchEnds(PB, B_, false);
+}
+
+CutAndFillPoints::Segments CutAndFillPoints::TakeSegments(PointList& list) {
+  for (size_t s = 0; s < ends_.size(); ++s)
+    for (int32_t* number : {&ends_[s].first, &ends_[s].second}) {
+      if (*number != 0) continue;
+      const PointRec& p = end_(2 * s + (number == &ends_[s].first ? 0 : 1));
+      *number = list.FindPoint(p.X, p.Y, CoincidenceTolerance, 0);
+      if (*number == 0) {
+        list.AddVertex(p.X, p.Y, p.Z, 0);
+        *number = list.count();
+      }
+    }
+  return std::move(ends_);
 }
 
 }  // namespace orvane

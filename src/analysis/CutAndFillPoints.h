@@ -13,9 +13,19 @@
 // as a removal never shrinks them. The triangulator's result depends on all
 // three. Look-ups go through the lists' hashed FindPoint and the meshes'
 // spatial indexes; a removal is a flag, the list is rebuilt once per pass.
+//
+// Each overlay end is matched to a point of PA while the overlay points are
+// added to A, and to a point of PB while they are added to B; the
+// triangulator is handed those numbers instead of matching every end again.
+// A number stays right as points are appended (FindPoint takes the first
+// point within the tolerance, and appended points come after it) and is
+// renumbered when earlier points go.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "core/PointList.h"
 #include "core/TriangleMesh.h"
@@ -39,20 +49,39 @@ class CutAndFillPoints {
   bool TrimBToA();       // B's own points onto A (A's heights); those outside A go
   bool AddOverlayToB();  // every overlay point missing from B, with B's heights
 
+  // Overlay segment k as the numbers (1-based) of the points of PA or PB
+  // that the triangulator's matching (FindPoint within 0.001, else the end
+  // appended with its own height) gives its start and end, in the list as
+  // it stands after TrimBToA (for A) or AddOverlayToB (for B); ends the
+  // lists do not hold are appended as the triangulator would append them.
+  // Each may be taken once, after its pass.
+  using Segments = std::vector<std::pair<int32_t, int32_t>>;
+  Segments TakeSegmentsOfA() { return TakeSegments(PA); }
+  Segments TakeSegmentsOfB() { return TakeSegments(PB); }
+
   PointList PA, PB;
 
  private:
-  // The list without the flagged points, with the extents of the original.
-  static PointList WithoutFlagged(const PointList& list, const std::vector<bool>& drop);
+  // The list without the flagged points, with the extents of the original;
+  // renumber[i] receives the new number of point i (0 when it went).
+  static PointList WithoutFlagged(const PointList& list, const std::vector<bool>& drop,
+                                  std::vector<int32_t>* renumber = nullptr);
+  // Matches every overlay end into list, adding the missing ones with the
+  // heights of mesh (those outside it skipped when insideOnly), and keeps
+  // the numbers in ends_ (0: outside, not matched). False when cancelled.
+  bool MatchEnds(PointList& list, const TriangleMesh& mesh, bool insideOnly);
+  Segments TakeSegments(PointList& list);
   // Points 1..n of from: each that onto lacks goes (outside ontoMesh) or is
   // added to onto with ontoMesh's height. False when cancelled.
-  bool Trim(PointList& from, int32_t n, PointList& onto, const TriangleMesh& ontoMesh);
+  bool Trim(PointList& from, int32_t n, PointList& onto, const TriangleMesh& ontoMesh,
+            std::vector<int32_t>* renumber);
 
   const TriangleMesh& A_;
   const TriangleMesh& B_;
-  size_t ends_;
+  size_t endCount_;
   OverlayEnd end_;
-  int32_t ownB_;  // B's own points lead PB
+  Segments ends_;  // per overlay segment: the numbers of its two ends
+  int32_t ownB_;   // B's own points lead PB
 };
 
 }  // namespace orvane

@@ -71,6 +71,28 @@ double GetZ(const TriangleMesh& mesh, int32_t TriIndex, double X, double Y) {
   return HeightOn(t, p, X, Y);
 }
 
+bool TriangleHolds(const TriangleRec& t, double X, double Y) {
+  return OnClosedOutline(t, X, Y);
+}
+
+bool CoverTest::Under(double X, double Y) {
+  for (size_t k = 0; k < under_.size; ++k)
+    if (OnClosedOutline(mesh_.Triangle(under_.slots[k]), X, Y)) return true;
+  const int32_t t = TriangleUnder(mesh_, X, Y);
+  if (t == 0) return false;
+  under_.Put(t);
+  return true;
+}
+
+bool CoverTest::At(double X, double Y) {
+  for (size_t k = 0; k < at_.size; ++k)
+    if (mesh_.PointInsideTriangle(at_.slots[k], X, Y)) return true;
+  const int32_t t = mesh_.TriangleAt(X, Y);
+  if (t < 1) return false;
+  at_.Put(t);
+  return true;
+}
+
 int32_t TriangleUnder(const TriangleMesh& mesh, double X, double Y) {
   // Beyond every finite box, and NaN fails every box test: under nothing.
   if (!std::isfinite(X) || !std::isfinite(Y) || mesh.TriangleCount() == 0) return 0;

@@ -7,6 +7,8 @@
 // an edge, or inside). That is exactly what a scan in index order would take;
 // the mesh's spatial index only skips triangles that cannot be it.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -33,6 +35,35 @@ double InterpolateZ(const TriangleMesh& mesh, double X, double Y, double Default
 // InterpolateZ for each query, written to heights (same size as queries).
 void InterpolateZ(const TriangleMesh& mesh, std::span<const XYRec> queries, double DefaultValue,
                   std::span<double> heights);
+
+// Whether TriangleUnder could take t at (X, Y): t's plan box (borders
+// included) and its closed outline hold the position.
+bool TriangleHolds(const TriangleRec& t, double X, double Y);
+
+// Whether any triangle lies under positions asked one after another, as
+// TriangleUnder(mesh, X, Y) != 0 (Under) or mesh.TriangleAt(X, Y) >= 1 (At)
+// would say. Positions asked in turn mostly lie in the triangles that held
+// the last few: those are tried first, the mesh's index only when none
+// holds the position. The mesh must outlive this object.
+class CoverTest {
+ public:
+  explicit CoverTest(const TriangleMesh& mesh) : mesh_(mesh) {}
+  bool Under(double X, double Y);
+  bool At(double X, double Y);
+
+ private:
+  struct Recent {
+    std::array<int32_t, 4> slots{};
+    size_t next = 0, size = 0;
+    void Put(int32_t t) {
+      slots[next] = t;
+      next = (next + 1) % slots.size();
+      if (size < slots.size()) ++size;
+    }
+  };
+  const TriangleMesh& mesh_;
+  Recent under_, at_;
+};
 
 // Height at (X, Y) of the plane through the triangle's vertices, taken as
 // z1 - ((X - x1) A + (Y - y1) B) / C with the usual plane coefficients A, B,

@@ -201,9 +201,7 @@ void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon
   Initialise(Points, cCon, 0, {});
 }
 
-void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon,
-                              size_t segmentCount, const SegmentEnds& ends) {
-  if (Points.Model != PointListModel::OpenPolyline) return;
+void Triangulator::ReadItems(PointList& Points, std::span<const PointList> cCon) {
   boundaryIndex_.clear();
   boundaryPolygon_.clear();
   breaklines_.clear();
@@ -234,6 +232,12 @@ void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon
       areas_.push_back(std::move(idx));
     }
   }
+}
+
+void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon,
+                              size_t segmentCount, const SegmentEnds& ends) {
+  if (Points.Model != PointListModel::OpenPolyline) return;
+  ReadItems(Points, cCon);
   breaklines_.reserve(breaklines_.size() + segmentCount);
   // Points only grow here, so an end at exactly the position of an earlier
   // one matches what that one matched (or became).
@@ -250,6 +254,23 @@ void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon
     const int32_t b = match(to);
     if (a != b) breaklines_.push_back({a, b});
   }
+  Prepare(Points);
+}
+
+void Triangulator::Initialise(PointList& Points,
+                              std::vector<std::pair<int32_t, int32_t>> segments) {
+  if (Points.Model != PointListModel::OpenPolyline) return;
+  ReadItems(Points, {});
+  const int32_t count = Points.count();
+  std::erase_if(segments, [count](const std::pair<int32_t, int32_t>& s) {
+    return s.first == s.second || s.first < 1 || s.second < 1 || s.first > count ||
+           s.second > count;
+  });
+  breaklines_ = std::move(segments);
+  Prepare(Points);
+}
+
+void Triangulator::Prepare(const PointList& Points) {
   // Without a boundary every point is triangulated and nothing is clipped;
   // the convex hull that would stand in for the boundary changes nothing, so
   // it is not computed.

@@ -61,6 +61,13 @@ class Triangulator {
   void Initialise(PointList& Points, std::span<const PointList> cCon, size_t segmentCount,
                   const SegmentEnds& ends);
 
+  // The same without other constraints, each breakline given by the
+  // numbers (1-based) of its two points in Points: exactly the build of
+  // two-vertex breaklines whose ends Points holds and the matching within
+  // 0.001 takes as those points. The list is consumed; a pair with a
+  // number outside 1..Points.count() is ignored.
+  void Initialise(PointList& Points, std::vector<std::pair<int32_t, int32_t>> segments);
+
   // Runs the build prepared by Initialise; nullopt when not initialised
   // (code 3) or cancelled (code 1). Triangles with a side >= ladoMax
   // (metres), coincident corners or a corner at Z = -999 are left out.
@@ -77,6 +84,10 @@ class Triangulator {
 
  private:
   void SetBoundary(PointList& Points, const PointList& Boundary);
+  // The items of cCon into the boundary, breaklines and areas.
+  void ReadItems(PointList& Points, std::span<const PointList> cCon);
+  // Everything after the items: the constraint list and the work points.
+  void Prepare(const PointList& Points);
   int32_t MatchOrAdd(PointList& Points, const PointRec& p);
 
   bool initialised_ = false;

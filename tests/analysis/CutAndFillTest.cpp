@@ -14,6 +14,7 @@
 #include "core/Platform.h"
 #include "core/Status.h"
 #include "reference/CutAndFillReference.h"
+#include "reference/PointListReference.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {
@@ -331,9 +332,49 @@ TEST(CutAndFill, PointListsMatchThePointByPointProcedure) {
                           [&](size_t k) -> const PointRec& { return ends[k]; });
     ASSERT_TRUE(fast.AddOverlayToA() && fast.TrimAToB() && fast.TrimBToA());
     const PointList fastA = fast.PA;
+    const CutAndFillPoints::Segments segmentsA = fast.TakeSegmentsOfA();
+    const PointList matchedA = fast.PA;
     ASSERT_TRUE(fast.AddOverlayToB());
     const auto slow =
         reference::LiteralCutAndFillPoints(A.Triangles(), B.Triangles(), PA, PB, ends);
+
+    // The segments as point numbers are what the triangulator's own
+    // matching gives: a linear FindPoint per end, appending the missing
+    // ones; its build from them is the build from the ends.
+    auto literalMatch = [&](PointList list) {
+      CutAndFillPoints::Segments numbers;
+      auto match = [&](const PointRec& p) {
+        int32_t f = reference::LiteralFindPoint(list.Points(), p.X, p.Y, 0.001, 0);
+        if (f == 0) {
+          list.AddVertex(p.X, p.Y, p.Z, 0);
+          f = list.count();
+        }
+        return f;
+      };
+      for (size_t k = 0; k < ends.size(); k += 2) {
+        const int32_t from = match(ends[k]);
+        numbers.push_back({from, match(ends[k + 1])});
+      }
+      return std::pair{numbers, list};
+    };
+    const auto [wantA, listA] = literalMatch(slow.PA);
+    const auto [wantB, listB] = literalMatch(slow.PB);
+    EXPECT_EQ(segmentsA, wantA);
+    EXPECT_EQ(fast.TakeSegmentsOfB(), wantB);
+    EXPECT_EQ(matchedA.Points().size(), listA.Points().size());
+    EXPECT_EQ(fast.PB.Points().size(), listB.Points().size());
+    if (seed == 11) {
+      PointList byEnds = fastA, byNumbers = matchedA;
+      Triangulator fromEnds, fromNumbers;
+      fromEnds.Initialise(byEnds, {}, overlay.size(), [&](size_t k) {
+        return std::pair<PointRec, PointRec>(overlay[k].From, overlay[k].To);
+      });
+      fromNumbers.Initialise(byNumbers, segmentsA);
+      const auto m1 = fromEnds.GetTriangleMesh(1000), m2 = fromNumbers.GetTriangleMesh(1000);
+      ASSERT_TRUE(m1 && m2);
+      EXPECT_TRUE(std::ranges::equal(m1->Triangles(), m2->Triangles()));
+      EXPECT_TRUE(std::ranges::equal(m1->Points(), m2->Points()));
+    }
 
     SCOPED_TRACE("seed " + std::to_string(seed));
     ASSERT_LT(slow.PA.count(), PA.count() + static_cast<int32_t>(ends.size()));  // some trimmed
