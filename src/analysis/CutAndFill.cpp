@@ -236,23 +236,31 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
 
   run.Phase("MESH_INTERSECTIONS");
   Outcome out;
-  out.overlay = OverlaySegments(A, B);
+  std::vector<SegmentSource> sources;
+  out.overlay = OverlaySegments(A, B, &sources);
   if (run.Cancelled()) return std::nullopt;
   // Where an edge only grazes a nearly parallel side of the other triangle,
   // the clipping takes the crossing of the two lines as the point where it
   // leaves, which may lie anywhere, far outside both surfaces. Such a piece
   // belongs to no common subdivision, and forced as a breakline it would cut
   // across the whole rebuild; the pieces of the overlay lie over both.
+  // Nearly always the two triangles whose pair gave a piece hold its ends.
   RecentPositions<bool> recent;  // neighbouring segments share ends
   CoverTest coverA(A), coverB(B);
-  auto overBoth = [&](const PointRec& p) {
+  auto overBoth = [&](const PointRec& p, const SegmentSource& from) {
     if (const bool* known = recent.Find(p.X, p.Y)) return *known;
-    const bool over = coverA.Under(p.X, p.Y) && coverB.Under(p.X, p.Y);
+    const bool over = (TriangleHolds(A.Triangle(from.i), p.X, p.Y) || coverA.Under(p.X, p.Y)) &&
+                      (TriangleHolds(B.Triangle(from.j), p.X, p.Y) || coverB.Under(p.X, p.Y));
     recent.Put(p.X, p.Y, over);
     return over;
   };
-  std::erase_if(out.overlay,
-                [&](const PlanSegment& s) { return !overBoth(s.From) || !overBoth(s.To); });
+  size_t kept = 0;
+  for (size_t k = 0; k < out.overlay.size(); ++k) {
+    const PlanSegment& s = out.overlay[k];
+    if (overBoth(s.From, sources[k]) && overBoth(s.To, sources[k])) out.overlay[kept++] = s;
+  }
+  out.overlay.resize(kept);
+  std::vector<SegmentSource>().swap(sources);
   if (run.Cancelled()) return std::nullopt;
   const std::vector<PlanSegment>& overlay = out.overlay;
   CutAndFillPoints points(A, B, std::move(PA), std::move(PB), 2 * overlay.size(),

@@ -67,14 +67,15 @@ PointList CutAndFillPoints::WithoutFlagged(const PointList& list, const std::vec
 // that one's answer: it found a point, added one there, or lay outside the
 // surface, and either way this one would change nothing and find the same
 // point (a point added since, within 0.001 of an end outside, is left to
-// TakeSegments).
+// TakeSegments). An end whose number ends_ already holds is not looked up.
 bool CutAndFillPoints::MatchEnds(PointList& list, const TriangleMesh& mesh, bool insideOnly) {
-  ends_.assign(endCount_ / 2, {0, 0});
+  ends_.resize(endCount_ / 2, {0, 0});
   RecentPositions<int32_t> recent;
   for (size_t k = 0; k < endCount_; ++k) {
     if (CancelSeen(k)) return false;
-    const PointRec& p = end_(k);
     int32_t& number = k % 2 == 0 ? ends_[k / 2].first : ends_[k / 2].second;
+    if (number != 0) continue;
+    const PointRec& p = end_(k);
     if (const int32_t* known = recent.Find(p.X, p.Y)) {
       number = *known;
       continue;
@@ -93,45 +94,81 @@ bool CutAndFillPoints::MatchEnds(PointList& list, const TriangleMesh& mesh, bool
 }
 
 bool CutAndFillPoints::AddOverlayToA() {
+  ends_.clear();
   return MatchEnds(PA, A_, true);
 }
 
 bool CutAndFillPoints::Trim(PointList& from, int32_t n, PointList& onto,
-                            const TriangleMesh& ontoMesh, std::vector<int32_t>* renumber) {
+                            const TriangleMesh& ontoMesh, std::vector<int32_t>& renumber,
+                            std::vector<int32_t>* matched) {
   std::vector<bool> drop(static_cast<size_t>(from.count()) + 1, false);
+  if (matched) matched->assign(drop.size(), 0);
   bool any = false;
   CoverTest cover(ontoMesh);
   for (int32_t i = 1; i <= n; ++i) {
     if (CancelSeen(static_cast<size_t>(i))) return false;
     const PointRec& p = from.Point(i);
-    if (onto.FindPoint(p.X, p.Y, CoincidenceTolerance) != 0) continue;
-    if (!cover.At(p.X, p.Y)) {
-      drop[static_cast<size_t>(i)] = true;
-      any = true;
-    } else {
-      onto.AddVertex(p.X, p.Y, InterpolateZ(ontoMesh, p.X, p.Y, 0), 0);
+    int32_t found = onto.FindPoint(p.X, p.Y, CoincidenceTolerance);
+    if (found == 0) {
+      if (!cover.At(p.X, p.Y)) {
+        drop[static_cast<size_t>(i)] = true;
+        any = true;
+      } else {
+        onto.AddVertex(p.X, p.Y, InterpolateZ(ontoMesh, p.X, p.Y, 0), 0);
+        found = onto.count();
+      }
     }
+    if (matched) (*matched)[static_cast<size_t>(i)] = found;
   }
-  if (any) from = WithoutFlagged(from, drop, renumber);
+  renumber.clear();
+  if (any) from = WithoutFlagged(from, drop, &renumber);
   return true;
 }
 
 bool CutAndFillPoints::TrimAToB() {
   std::vector<int32_t> renumber;
-  if (!Trim(PA, PA.count(), PB, B_, &renumber)) return false;
-  if (!renumber.empty())
-    for (auto& [from, to] : ends_) {
-      from = renumber[static_cast<size_t>(from)];
-      to = renumber[static_cast<size_t>(to)];
-    }
+  if (!Trim(PA, PA.count(), PB, B_, renumber, &pbOfPa_)) return false;
+  if (renumber.empty()) return true;
+  for (auto& [from, to] : ends_) {
+    from = renumber[static_cast<size_t>(from)];
+    to = renumber[static_cast<size_t>(to)];
+  }
+  std::vector<int32_t> kept(static_cast<size_t>(PA.count()) + 1, 0);
+  for (size_t i = 1; i < renumber.size(); ++i)
+    if (renumber[i] != 0) kept[static_cast<size_t>(renumber[i])] = pbOfPa_[i];
+  pbOfPa_ = std::move(kept);
   return true;
 }
 
 bool CutAndFillPoints::TrimBToA() {
-  return Trim(PB, ownB_, PA, A_, nullptr);
+  std::vector<int32_t> renumber;
+  if (!Trim(PB, ownB_, PA, A_, renumber, nullptr)) return false;
+  if (!renumber.empty())
+    for (int32_t& b : pbOfPa_) b = renumber[static_cast<size_t>(b)];
+  return true;
+}
+
+// An end matched to a point of PA at exactly its own position asks of PB
+// what that point asked when it was carried onto B, and gets the same
+// answer unless that point of B has gone since: the points of B that come
+// before it were all there then.
+CutAndFillPoints::Segments CutAndFillPoints::TakeSegmentsOfA() {
+  knownInPb_.assign(ends_.size(), {0, 0});
+  auto known = [&](size_t k, int32_t a) {
+    if (a < 1 || static_cast<size_t>(a) >= pbOfPa_.size()) return 0;
+    const PointRec& p = end_(k);
+    const PointRec& q = PA.Point(a);
+    return p.X == q.X && p.Y == q.Y ? pbOfPa_[static_cast<size_t>(a)] : 0;
+  };
+  for (size_t s = 0; s < ends_.size(); ++s)
+    knownInPb_[s] = {known(2 * s, ends_[s].first), known(2 * s + 1, ends_[s].second)};
+  std::vector<int32_t>().swap(pbOfPa_);
+  return TakeSegments(PA);
 }
 
 bool CutAndFillPoints::AddOverlayToB() {
+  ends_ = std::move(knownInPb_);
+  knownInPb_.clear();
   return MatchEnds(PB, B_, false);
 }
 

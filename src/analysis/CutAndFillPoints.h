@@ -56,7 +56,7 @@ class CutAndFillPoints {
   // lists do not hold are appended as the triangulator would append them.
   // Each may be taken once, after its pass.
   using Segments = std::vector<std::pair<int32_t, int32_t>>;
-  Segments TakeSegmentsOfA() { return TakeSegments(PA); }
+  Segments TakeSegmentsOfA();
   Segments TakeSegmentsOfB() { return TakeSegments(PB); }
 
   PointList PA, PB;
@@ -73,15 +73,20 @@ class CutAndFillPoints {
   Segments TakeSegments(PointList& list);
   // Points 1..n of from: each that onto lacks goes (outside ontoMesh) or is
   // added to onto with ontoMesh's height. False when cancelled.
+  // renumber: as WithoutFlagged gives it, empty when no point went;
+  // matched, when given, receives per point of from the number of its
+  // match in onto (found or added), 0 when it went.
   bool Trim(PointList& from, int32_t n, PointList& onto, const TriangleMesh& ontoMesh,
-            std::vector<int32_t>* renumber);
+            std::vector<int32_t>& renumber, std::vector<int32_t>* matched);
 
   const TriangleMesh& A_;
   const TriangleMesh& B_;
   size_t endCount_;
   OverlayEnd end_;
-  Segments ends_;  // per overlay segment: the numbers of its two ends
-  int32_t ownB_;   // B's own points lead PB
+  Segments ends_;                // per overlay segment: the numbers of its two ends
+  std::vector<int32_t> pbOfPa_;  // per point of PA carried onto B: its number in PB
+  Segments knownInPb_;           // numbers in PB known before AddOverlayToB (0: unknown)
+  int32_t ownB_;                 // B's own points lead PB
 };
 
 }  // namespace orvane

@@ -150,15 +150,22 @@ std::array<Point3D, 3> Corners(const TriangleRec& t) {
   return {ToPoint3D(t.A), ToPoint3D(t.B), ToPoint3D(t.C)};
 }
 
+// What the triangles of a block of the first mesh gave: segments and, for
+// the plan overlay, the pair (i, j) that gave each.
+struct Found {
+  std::vector<PlanSegment> segments;
+  std::vector<SegmentSource> sources;
+};
+
 // Runs work(i, out) for every triangle i = 1..n of the first mesh, in blocks
 // shared among the cores, and returns the outputs in the order of i. The
 // calling thread reports progress; every thread stops at a cancel.
 template <class Work>
-std::vector<PlanSegment> ForEachTriangle(int32_t n, Work&& work) {
+Found ForEachTriangle(int32_t n, Work&& work) {
   if (n <= 0) return {};
   const int32_t blockSize = std::clamp<int32_t>(n / 256, 256, 8192);
   const int32_t blocks = (n + blockSize - 1) / blockSize;
-  std::vector<std::vector<PlanSegment>> out(static_cast<size_t>(blocks));
+  std::vector<Found> out(static_cast<size_t>(blocks));
   std::atomic<int32_t> next{0};
   std::atomic<int32_t> done{0};
   auto run = [&](bool reporting) {
@@ -168,7 +175,7 @@ std::vector<PlanSegment> ForEachTriangle(int32_t n, Work&& work) {
       if (b >= blocks) return;
       const int32_t first = 1 + b * blockSize;
       const int32_t last = std::min(n, first + blockSize - 1);
-      std::vector<PlanSegment>& into = out[static_cast<size_t>(b)];
+      Found& into = out[static_cast<size_t>(b)];
       for (int32_t i = first; i <= last; ++i) work(i, into);
       const int32_t finished = done.fetch_add(1) + 1;
       if (reporting) CurrentStatus().SendEvents(PercentOf(finished, blocks));
@@ -181,13 +188,19 @@ std::vector<PlanSegment> ForEachTriangle(int32_t n, Work&& work) {
   run(true);
   for (std::jthread& t : threads) t.join();
 
-  size_t total = 0;
-  for (const auto& block : out) total += block.size();
-  std::vector<PlanSegment> all;
-  all.reserve(total);
-  for (auto& block : out) {
-    all.insert(all.end(), block.begin(), block.end());
-    std::vector<PlanSegment>().swap(block);  // give the memory back as we go
+  size_t total = 0, sourced = 0;
+  for (const Found& block : out) {
+    total += block.segments.size();
+    sourced += block.sources.size();
+  }
+  Found all;
+  all.segments.reserve(total);
+  all.sources.reserve(sourced);
+  for (Found& block : out) {
+    all.segments.insert(all.segments.end(), block.segments.begin(), block.segments.end());
+    all.sources.insert(all.sources.end(), block.sources.begin(), block.sources.end());
+    Found().segments.swap(block.segments);  // give the memory back as we go
+    Found().sources.swap(block.sources);
   }
   return all;
 }
@@ -242,31 +255,37 @@ void TriangleIntersectTriangle2D(const TriangleMesh& mesh, int32_t TriIdx, doubl
   RetPlist = std::move(result);
 }
 
-std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh,
-                                         const TriangleMesh& CuttingMesh) {
+std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
+                                         std::vector<SegmentSource>* sources) {
   const std::span<const TriangleRec> cutting = CuttingMesh.Triangles();
   std::vector<PlanBox> boxes(cutting.size());
   for (size_t j = 1; j < cutting.size(); ++j) boxes[j] = BoxOf(cutting[j]);
   const PlanBoxGrid grid(std::move(boxes));
 
-  std::vector<PlanSegment> records =
-      ForEachTriangle(mesh.TriangleCount(), [&](int32_t i, std::vector<PlanSegment>& out) {
-        thread_local std::vector<int32_t> candidates;
-        const TriangleRec& t = mesh.Triangle(i);
-        const ClipOutline T1 = WithReach(OutlineOf(t.A, t.B, t.C));
-        grid.Meeting(BoxOf(T1.o), candidates);
-        for (int32_t j : candidates) {
-          const TriangleRec& u = cutting[static_cast<size_t>(j)];
-          const Outline T2 = OutlineOf(u.A, u.B, u.C);
-          OverlayPair(mesh, i, T1, T2, [&](const PointRec& a, const PointRec& b) {
-            if (!TooShort(a, b)) out.push_back({a, b});
-          });
-        }
+  Found found = ForEachTriangle(mesh.TriangleCount(), [&](int32_t i, Found& out) {
+    thread_local std::vector<int32_t> candidates;
+    const TriangleRec& t = mesh.Triangle(i);
+    const ClipOutline T1 = WithReach(OutlineOf(t.A, t.B, t.C));
+    grid.Meeting(BoxOf(T1.o), candidates);
+    for (int32_t j : candidates) {
+      const TriangleRec& u = cutting[static_cast<size_t>(j)];
+      const Outline T2 = OutlineOf(u.A, u.B, u.C);
+      OverlayPair(mesh, i, T1, T2, [&](const PointRec& a, const PointRec& b) {
+        if (TooShort(a, b)) return;
+        out.segments.push_back({a, b});
+        if (sources) out.sources.push_back({i, j});
       });
+    }
+  });
+  std::vector<PlanSegment>& records = found.segments;
   if (CancelRequested.load()) return records;
-  RemoveDuplicateSegments(records);
+  RemoveDuplicateSegments(records, sources ? &found.sources : nullptr);
   records.shrink_to_fit();
-  return records;
+  if (sources) {
+    found.sources.shrink_to_fit();
+    *sources = std::move(found.sources);
+  }
+  return std::move(records);
 }
 
 void Mesh_Intersects_Mesh_2D(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
@@ -299,19 +318,23 @@ std::vector<PlanSegment> CrossingSegments(const TriangleMesh& mesh,
   for (size_t j = 1; j < cutting.size(); ++j) boxes[j] = WidenedBox(cutting[j]);
   const PlanBoxGrid grid(std::move(boxes));
 
-  return ForEachTriangle(mesh.TriangleCount(), [&](int32_t i, std::vector<PlanSegment>& out) {
-    thread_local std::vector<int32_t> candidates;
-    const TriangleRec& t = mesh.Triangle(i);
-    grid.Meeting(WidenedBox(t), candidates);
-    const std::array<Point3D, 3> T1 = Corners(t);
-    for (int32_t j : candidates) {
-      const TriangleIntersection r =
-          TriangleTriangleIntersect(T1, Corners(cutting[static_cast<size_t>(j)]));
-      if (r.Contact != TriangleContact::Crossing || !r.Segment) continue;
-      const Segment3D& s = *r.Segment;
-      out.push_back({{s.From.X, s.From.Y, s.From.Z, 0}, {s.To.X, s.To.Y, s.To.Z, 0}});
-    }
-  });
+  return ForEachTriangle(
+             mesh.TriangleCount(),
+             [&](int32_t i, Found& found) {
+               std::vector<PlanSegment>& out = found.segments;
+               thread_local std::vector<int32_t> candidates;
+               const TriangleRec& t = mesh.Triangle(i);
+               grid.Meeting(WidenedBox(t), candidates);
+               const std::array<Point3D, 3> T1 = Corners(t);
+               for (int32_t j : candidates) {
+                 const TriangleIntersection r =
+                     TriangleTriangleIntersect(T1, Corners(cutting[static_cast<size_t>(j)]));
+                 if (r.Contact != TriangleContact::Crossing || !r.Segment) continue;
+                 const Segment3D& s = *r.Segment;
+                 out.push_back({{s.From.X, s.From.Y, s.From.Z, 0}, {s.To.X, s.To.Y, s.To.Z, 0}});
+               }
+             })
+      .segments;
 }
 
 void Mesh_Intersects_Mesh(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,

@@ -44,7 +44,15 @@ void TriangleIntersectTriangle2D(const TriangleMesh& mesh, int32_t TriIdx, doubl
 // segment removed: taking the records in order, each one removes the first
 // later record not yet removed whose ends match its own (0.001 in X and Y,
 // inclusive), directly or reversed. The first copy found survives.
-std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh);
+//
+// sources, when given, receives for each segment the triangle of mesh and
+// the triangle of CuttingMesh (1-based) whose pair gave it: both hold its
+// ends, up to the rounding of the crossings.
+struct SegmentSource {
+  int32_t i = 0, j = 0;
+};
+std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
+                                         std::vector<SegmentSource>* sources = nullptr);
 
 // OverlaySegments as constraint segments. RetLines is always replaced.
 void Mesh_Intersects_Mesh_2D(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,

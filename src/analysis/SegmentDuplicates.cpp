@@ -66,7 +66,7 @@ class StartGrid {
 
 }  // namespace
 
-void RemoveDuplicateSegments(std::vector<PlanSegment>& records) {
+void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<SegmentSource>* along) {
   const size_t n = records.size();
   if (n < 2) return;
 
@@ -120,8 +120,12 @@ void RemoveDuplicateSegments(std::vector<PlanSegment>& records) {
 
   size_t kept = 0;
   for (size_t r = 0; r < n; ++r)
-    if (!removed[r]) records[kept++] = records[r];
+    if (!removed[r]) {
+      if (along) (*along)[kept] = (*along)[r];
+      records[kept++] = records[r];
+    }
   records.resize(kept);
+  if (along) along->resize(kept);
 }
 
 }  // namespace orvane

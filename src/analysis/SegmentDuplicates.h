@@ -11,6 +11,8 @@ namespace orvane {
 // record a in order (removed or not), the first later record b not yet
 // removed whose start and end lie within 0.001 in X and in Y (inclusive) of
 // a's start and end, or of a's end and start, is removed.
-void RemoveDuplicateSegments(std::vector<PlanSegment>& records);
+// along, when given, holds one entry per record and is erased alike.
+void RemoveDuplicateSegments(std::vector<PlanSegment>& records,
+                             std::vector<SegmentSource>* along = nullptr);
 
 }  // namespace orvane

@@ -314,12 +314,20 @@ TEST(CutAndFill, PointListsMatchThePointByPointProcedure) {
     std::mt19937_64 rng(seed);
     TriangleMesh A = RandomSurface(rng, 0, 0, 50, 90, [](double x, double) { return x; });
     if (seed % 2 == 1) A = WithoutBox(A, 10, -1, 30, 15);
+    // B shares some of A's points, or has two points 0.0008 m to either
+    // side of them, so that a point of A matches B's points that an overlay
+    // end near it does not.
     std::vector<XYRec> shared;
-    for (int32_t t = 1; t <= A.TriangleCount(); t += 7)
-      shared.push_back({A.Triangle(t).B.X - kE, A.Triangle(t).B.Y - kN});
+    for (int32_t t = 1; t <= A.TriangleCount(); t += 7) {
+      const double x = A.Triangle(t).B.X - kE, y = A.Triangle(t).B.Y - kN;
+      if (seed % 3 == 0) shared.push_back({x, y});
+      if (seed % 3 == 1) {
+        shared.push_back({x - 0.0008, y});
+        shared.push_back({x + 0.0008, y + 0.0002});
+      }
+    }
     const TriangleMesh B = RandomSurface(
-        rng, 20, 15, 50, 90, [](double, double y) { return y; },
-        seed % 3 == 0 ? shared : std::vector<XYRec>{});
+        rng, 20, 15, 50, 90, [](double, double y) { return y; }, shared);
     const std::vector<PlanSegment> overlay = OverlaySegments(A, B);
     std::vector<PointRec> ends;
     for (const PlanSegment& s : overlay) {
