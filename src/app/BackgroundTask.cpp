@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/Status.h"
+#include "project/Actions.h"
 
 namespace orvane::app {
 
@@ -14,6 +15,7 @@ BackgroundTask::~BackgroundTask() {
   RequestStop();
   thread_->disconnect(this);
   thread_->wait();
+  Status::Create()->Listen();
 }
 
 void BackgroundTask::Start(std::function<void(TaskFeedback&)> work, std::function<void()> finish) {
@@ -21,6 +23,14 @@ void BackgroundTask::Start(std::function<void(TaskFeedback&)> work, std::functio
   stop_ = false;
   failure_.clear();
   finish_ = std::move(finish);
+  // Raised on the work's thread; Report queues them to this one.
+  status_ = Status::Create();
+  status_->Delay = 0.1;  // seconds: the bar moves smoothly, the queue stays short
+  status_->Progress = [this](int32_t& percent) { Report(QString(), percent, 100); };
+  status_->StatusPhase = [this](std::string& code) {
+    Report(QString::fromStdString(actions::PhaseText(code)), -1, -1);
+  };
+  status_->Listen();
   thread_.reset(QThread::create([this, work = std::move(work)] {
     try {
       work(*this);
@@ -41,13 +51,15 @@ void BackgroundTask::RequestStop() {
   CancelRequested = true;
 }
 
-void BackgroundTask::Report(int phaseText, qint64 done, qint64 total) {
-  emit Progress(phaseText, done, total);  // queued: this object lives on the window thread
+void BackgroundTask::Report(const QString& phase, qint64 done, qint64 total) {
+  emit Progress(phase, done, total);  // queued: this object lives on the window thread
 }
 
 void BackgroundTask::Ended() {
   thread_->wait();
   thread_.reset();
+  Status::Create()->Listen();  // nobody hears the operations between tasks
+  status_.reset();
   // The next operation starts from a clear flag, whoever set it.
   CancelRequested = false;
   auto finish = std::move(finish_);

@@ -3,7 +3,11 @@
 // keeps being drawn and answers Esc while it runs.
 //
 // The window starts the work, receives its progress through queued signals
-// (on the window thread), and may ask it to stop. The work never shows
+// (on the window thread), and may ask it to stop. While the work runs, a
+// Status of the task's own is CurrentStatus(): the phases and percentages
+// the operations send to it arrive as Progress (the phase in its words,
+// the percentage as done of 100). Its Esc question is not used: the window
+// asks it on its own thread when it sees the key. The work never shows
 // anything and never touches a widget; the window disables its controls
 // while Running(), so one task at a time reads or changes the project's
 // surfaces, and asks its questions (and shows its results) itself.
@@ -15,15 +19,19 @@
 #include <memory>
 #include <string>
 
+namespace orvane {
+class Status;
+}
+
 namespace orvane::app {
 
 // What the work sees of its window.
 class TaskFeedback {
  public:
   virtual ~TaskFeedback() = default;
-  // phaseText: the text-table entry of what is being done (0 keeps the
-  // last one); done of total steps.
-  virtual void Report(int phaseText, qint64 done, qint64 total) = 0;
+  // phase: the words of what is being done ("" keeps the last ones); done
+  // of total steps (done < 0 keeps the last figures).
+  virtual void Report(const QString& phase, qint64 done, qint64 total) = 0;
   // True once the window asked the work to stop.
   virtual bool StopRequested() const = 0;
 };
@@ -51,15 +59,16 @@ class BackgroundTask : public QObject, private TaskFeedback {
   const std::string& Failure() const { return failure_; }
 
  signals:
-  void Progress(int phaseText, qint64 done, qint64 total);
+  void Progress(const QString& phase, qint64 done, qint64 total);
   void Finished();
 
  private:
-  void Report(int phaseText, qint64 done, qint64 total) override;
+  void Report(const QString& phase, qint64 done, qint64 total) override;
   bool StopRequested() const override { return stop_.load(); }
   void Ended();
 
   std::unique_ptr<QThread> thread_;
+  std::shared_ptr<Status> status_;  // current while the work runs
   std::function<void()> finish_;
   std::atomic<bool> stop_{false};
   std::string failure_;  // written by the work, read after it ended

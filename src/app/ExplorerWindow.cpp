@@ -15,8 +15,9 @@
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
-#include "project/LandXml.h"
+#include "project/Actions.h"
 #include "project/ProjectState.h"
+#include "project/SurfaceFiles.h"
 #include "project/TextIds.h"
 
 namespace orvane::app {
@@ -130,7 +131,9 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   connect(&cmdCancel_, &QPushButton::clicked, qApp, [] { QCoreApplication::exit(0); });
   connect(&cmdDetener_, &QPushButton::clicked, this, [this] { AskToCancel(); });
   connect(&task_, &BackgroundTask::Progress, this,
-          [this](int phase, qint64 done, qint64 total) { ShowProgress(phase, done, total); });
+          [this](const QString& phase, qint64 done, qint64 total) {
+            ShowProgress(phase, done, total);
+          });
 
   ApplyCaptions();
 }
@@ -140,17 +143,20 @@ ExplorerWindow::~ExplorerWindow() = default;
 void ExplorerWindow::Load() {
   SetTopMost(*this, true);
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  Project().Surfaces.clear();
-  Project().CurrentSurface.reset();
-  const FileSetResult scan = ScanProjectFolder(Project().ProjectFolder, "dsp");
+  // Opening names the project after its folder; the suite's name stays.
+  const std::string name = Project().ProjectName;
+  const actions::ActionResult scan = actions::OpenProject(Project().ProjectFolder);
+  if (!name.empty()) Project().ProjectName = name;
   FillSurfaceList();
   QApplication::restoreOverrideCursor();
   lblProyecto_.setText(NameText(Project().ProjectName));
   lblRuta_.setText(QString::fromStdString(Project().ProjectFolder));
   ApplyCaptions();
-  if (!scan.Warnings.empty()) {
+  std::vector<std::string> lines = scan.Warnings;
+  if (!scan.ok()) lines.insert(lines.begin(), scan.Message);
+  if (!lines.empty()) {
     // Once the window is up, so that the message shows above it.
-    const QString warnings = Joined(scan.Warnings);
+    const QString warnings = Joined(lines);
     QTimer::singleShot(0, this,
                        [this, warnings] { dialogs_.Inform(this, warnings, kMessageTitle); });
   }
@@ -270,8 +276,9 @@ void ExplorerWindow::SetBusy(bool busy) {
   }
 }
 
-void ExplorerWindow::ShowProgress(int phaseText, qint64 done, qint64 total) {
-  if (phaseText > 0) Label3_.setText(Text(phaseText));
+void ExplorerWindow::ShowProgress(const QString& phase, qint64 done, qint64 total) {
+  if (!phase.isEmpty()) Label3_.setText(phase);
+  if (done < 0) return;
   const int max = static_cast<int>(std::clamp<qint64>(total, 1, INT32_MAX));
   ProgressBar1_.setRange(0, max);
   ProgressBar1_.setValue(static_cast<int>(std::clamp<qint64>(done, 0, max)));
@@ -313,7 +320,8 @@ void ExplorerWindow::Import() {
                                  Text(text::kSurfaceFilter) + " (*.dsp)", "dsp", false});
   if (!path) return;
   const std::string file = path->toStdString();
-  RunFileSetOperation(0, [file] { return std::vector<FileSetResult>{ImportSurfaceFile(file)}; });
+  RunFileSetOperation(0,
+                      [file] { return std::vector<actions::ActionResult>{actions::Import(file)}; });
 }
 
 void ExplorerWindow::SaveAs() {
@@ -325,8 +333,9 @@ void ExplorerWindow::SaveAs() {
                                  Text(text::kSurfaceFilter) + " (*.dsp)", "dsp", true});
   if (!path || path->isEmpty()) return;
   const std::string target = path->toStdString();
-  RunFileSetOperation(
-      0, [surface, target] { return std::vector<FileSetResult>{SaveSurfaceAs(surface, target)}; });
+  RunFileSetOperation(0, [surface, target] {
+    return std::vector<actions::ActionResult>{actions::SaveAs(surface, target)};
+  });
 }
 
 void ExplorerWindow::Rename() {
@@ -337,7 +346,7 @@ void ExplorerWindow::Rename() {
   connect(rename_.get(), &QDialog::accepted, this, [this, surface] {
     const std::string name = rename_->TypedName.toStdString();
     RunFileSetOperation(text::kRenaming, [surface, name] {
-      return std::vector<FileSetResult>{RenameSurface(surface, name)};
+      return std::vector<actions::ActionResult>{actions::Rename(surface, name)};
     });
   });
   connect(rename_.get(), &QDialog::finished, this, [this] { rename_.release()->deleteLater(); });
@@ -364,19 +373,19 @@ void ExplorerWindow::DeleteSelected() {
   RunFileSetOperation(
       0,
       [names] {
-        std::vector<FileSetResult> results;
-        for (const std::string& name : names) results.push_back(DeleteSurfaceFiles(name));
+        std::vector<actions::ActionResult> results;
+        for (const std::string& name : names) results.push_back(actions::Delete(name));
         return results;
       },
       [this] { ListBox1_.setSelectionMode(QAbstractItemView::SingleSelection); });
 }
 
 void ExplorerWindow::RunFileSetOperation(int phaseText,
-                                         std::function<std::vector<FileSetResult>()> op,
+                                         std::function<std::vector<actions::ActionResult>()> op,
                                          std::function<void()> after) {
   Label3_.setText(phaseText > 0 ? Text(phaseText) : QString());
   SetBusy(true);
-  auto results = std::make_shared<std::vector<FileSetResult>>();
+  auto results = std::make_shared<std::vector<actions::ActionResult>>();
   task_.Start([results, op = std::move(op)](TaskFeedback&) { *results = op(); },
               [this, results, after = std::move(after)] {
                 SetBusy(false);
@@ -393,9 +402,9 @@ void ExplorerWindow::RunFileSetOperation(int phaseText,
               });
 }
 
-void ExplorerWindow::ReportResults(const std::vector<FileSetResult>& results) {
+void ExplorerWindow::ReportResults(const std::vector<actions::ActionResult>& results) {
   std::vector<std::string> lines;
-  for (const FileSetResult& r : results) {
+  for (const actions::ActionResult& r : results) {
     lines.insert(lines.end(), r.Warnings.begin(), r.Warnings.end());
     if (!r.ok()) lines.push_back(r.Message);
   }
@@ -412,35 +421,32 @@ void ExplorerWindow::ExportLandXml() {
                                                "Archivos LandXML (*.xml)", "xml", true});
   if (!path || path->isEmpty()) return;
   const std::string output = path->toStdString();
-  const std::string folder = Project().ProjectFolder;
   SetBusy(true);
-  auto result = std::make_shared<LandXmlExport>();
+  auto result = std::make_shared<actions::ActionResult>();
   task_.Start(
-      [result, surface, folder, output](TaskFeedback& feedback) {
-        *result = orvane::ExportLandXml(
-            *surface, folder, output, [&feedback](LandXmlPhase phase, int64_t done, int64_t total) {
-              feedback.Report(static_cast<int>(phase), done, total);
-              return !feedback.StopRequested();
-            });
+      [result, surface, output](TaskFeedback& feedback) {
+        *result = actions::ExportLandXml(*surface, output,
+                                         [&feedback] { return feedback.StopRequested(); });
       },
       [this, result] {
         SetBusy(false);
+        QStringList lines;
+        for (const std::string& w : result->Warnings) lines << QString::fromStdString(w);
         if (!task_.Failure().empty()) {
           Label3_.clear();
-          dialogs_.Inform(this, QString::fromStdString(task_.Failure()), kMessageTitle);
-        } else if (result->Cancelled) {
+          lines.prepend(QString::fromStdString(task_.Failure()));
+        } else if (result->Result == actions::Outcome::Cancelled) {
           Label3_.setText(Text(text::kCancelledFilesKept));
+          lines.clear();
         } else if (!result->ok()) {
           Label3_.clear();
-          dialogs_.Inform(this, QString::fromStdString(result->Error), kMessageTitle);
+          lines.prepend(QString::fromStdString(result->Message));
         } else {
+          ProgressBar1_.setValue(ProgressBar1_.maximum());
           Label3_.setText(Text(text::kLandXmlFinished));
-          QString message = Text(text::kLandXmlFinished);
-          for (const auto& [file, report] : result->Inputs)
-            for (const std::string& line : report.Describe(file.string()))
-              message += "\n" + QString::fromStdString(line);
-          dialogs_.Inform(this, message, kMessageTitle);
+          lines.prepend(Text(text::kLandXmlFinished));
         }
+        if (!lines.isEmpty()) dialogs_.Inform(this, lines.join('\n'), kMessageTitle);
       });
 }
 

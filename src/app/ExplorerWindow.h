@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "app/BackgroundTask.h"
-#include "project/SurfaceFiles.h"
+#include "project/Actions.h"
 
 namespace orvane::app {
 
@@ -80,11 +80,11 @@ class ExplorerWindow : public QWidget {
 
   // Runs op on the task with the controls disabled; then rebuilds the list
   // and reports what op returned.
-  void RunFileSetOperation(int phaseText, std::function<std::vector<FileSetResult>()> op,
+  void RunFileSetOperation(int phaseText, std::function<std::vector<actions::ActionResult>()> op,
                            std::function<void()> after = {});
   void SetBusy(bool busy);
-  void ShowProgress(int phaseText, qint64 done, qint64 total);
-  void ReportResults(const std::vector<FileSetResult>& results);
+  void ShowProgress(const QString& phase, qint64 done, qint64 total);
+  void ReportResults(const std::vector<actions::ActionResult>& results);
 
   DialogService& dialogs_;
   BackgroundTask task_;

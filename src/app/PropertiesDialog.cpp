@@ -1,7 +1,5 @@
 #include "app/PropertiesDialog.h"
 
-#include <charconv>
-#include <cmath>
 #include <string>
 
 #include "analysis/Volume.h"
@@ -10,23 +8,11 @@
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
 #include "core/NumberText.h"
+#include "project/Actions.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextIds.h"
 
 namespace orvane::app {
-
-double TypedNumber(const QString& text) {
-  const std::string s = text.trimmed().toStdString();
-  const char* begin = s.data();
-  const char* end = s.data() + s.size();
-  if (begin != end && *begin == '+') ++begin;  // from_chars takes no "+"
-  double value = 0;
-  // from_chars reads the longest leading number ("12.5 m" gives 12.5) and
-  // knows no locale; an infinite or NaN spelling is not a typed elevation.
-  const auto r = std::from_chars(begin, end, value, std::chars_format::general);
-  if (r.ec != std::errc() || !std::isfinite(value)) return 0;
-  return value;
-}
 
 QString VolumeText(double cubicMetres) {
   return QString::fromStdString(FormatFixed(cubicMetres, 3) + " m3");
@@ -127,7 +113,8 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
 }
 
 void PropertiesDialog::ShowVolumeAboveBase() {
-  labels_[22].setText(VolumeText(Volume(*surface_, TypedNumber(Text1_.text()))));
+  labels_[22].setText(
+      VolumeText(Volume(*surface_, actions::TypedNumber(Text1_.text().toStdString()))));
 }
 
 }  // namespace orvane::app

@@ -16,10 +16,6 @@
 
 namespace orvane::app {
 
-// The number a user typed: its leading characters read with "." as decimal
-// point, after any blanks; 0 when the text does not start with a number.
-double TypedNumber(const QString& text);
-
 // A volume as the dialog shows it: "0.000 m3".
 QString VolumeText(double cubicMetres);
 

@@ -104,7 +104,7 @@ int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
   QImage underWay;
   bool midway = false;
   QObject::connect(&explorer.Task(), &BackgroundTask::Progress, &explorer,
-                   [&](int, qint64 done, qint64 total) {
+                   [&](const QString&, qint64 done, qint64 total) {
                      if (midway) return;
                      underWay = explorer.grab().toImage();
                      midway = done > 0 && done < total;
