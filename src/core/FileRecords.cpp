@@ -65,19 +65,29 @@ void RecordWriter::Value(const Variant& v) {
       v);
 }
 
-void RecordWriter::Entry(const PropertyEntry& e) {
+void RecordWriter::Entry(const PropertyView& e) {
+  // Packed values are the file's bytes but for booleans and texts.
   Text(e.Key);
-  Value(e.Value);
+  out.U16(VariantTypeCodeAt(e.Kind));
+  if (e.Kind == VariantIndexOf<bool>())
+    out.Bool16(e.Payload[0] != 0);
+  else if (e.Kind == VariantIndexOf<std::string>())
+    Text(std::string_view(reinterpret_cast<const char*>(e.Payload.data()), e.Payload.size()));
+  else
+    out.Bytes(e.Payload);
 }
 
-void RecordWriter::Set(const PropertySet& s) {
+void RecordWriter::Set(const PropertySets& sets, size_t index) {
+  const int32_t count = sets.EntryCount(index);
   // Array descriptor: one dimension, element count, lower bound 1.
   out.U16(1);
-  out.I32(s.Count());
+  out.I32(count);
   out.I32(1);
-  for (const PropertyEntry& e : s.Items) Entry(e);
-  out.I32(s.Count());
-  out.Bool16(s.Removed);
+  PropertyCursor c = sets.Entries(index);
+  PropertyView e;
+  while (c.Next(e)) Entry(e);
+  out.I32(count);
+  out.Bool16(sets.Removed(index));
 }
 
 void RecordWriter::Label(const LabelRec& l) {
@@ -103,22 +113,25 @@ void WriteList(const std::vector<T>& v, Write write) {
 void RecordWriter::Points(const std::vector<PointRec>& points) {
   WriteList(points, [this](const PointRec& p) { Point(p); });
 }
-void RecordWriter::Sets(const std::vector<PropertySet>& sets) {
-  WriteList(sets, [this](const PropertySet& s) { Set(s); });
+void RecordWriter::Sets(const PropertySets& sets) {
+  if (sets.Size() == 0) return Set(PropertySets(), 0);
+  for (size_t i = 0; i < sets.Size(); ++i) Set(sets, i);
 }
-void RecordWriter::Entries(const std::vector<PropertyEntry>& entries) {
-  WriteList(entries, [this](const PropertyEntry& e) { Entry(e); });
+void RecordWriter::Entries(const PropertyList& entries) {
+  if (entries.Size() == 0) return Entries(PropertyList());
+  PropertyCursor c = entries.Entries();
+  PropertyView e;
+  while (c.Next(e)) Entry(e);
 }
 void RecordWriter::Labels(const std::vector<LabelRec>& labels) {
   WriteList(labels, [this](const LabelRec& l) { Label(l); });
 }
 
-void RecordWriter::PropertyFile(const std::vector<PropertySet>& sets,
-                                const std::vector<PropertyEntry>& entries) {
-  out.I32(StoredCount(sets));
-  out.I32(StoredCount(entries));
-  if (StoredCount(sets) > 0) Sets(sets);
-  if (StoredCount(entries) > 0) Entries(entries);
+void RecordWriter::PropertyFile(const PropertySets& sets, const PropertyList& entries) {
+  out.I32(sets.Count());
+  out.I32(entries.Count());
+  if (sets.Count() > 0) Sets(sets);
+  if (entries.Count() > 0) Entries(entries);
 }
 
 // --- reading -----------------------------------------------------------------
@@ -217,29 +230,29 @@ bool RecordReader::Value(Variant& v) {
   }
 }
 
-bool RecordReader::Entry(PropertyEntry& e) {
-  return Text(e.Key) && Value(e.Value);
+bool RecordReader::Entry(std::string& key, Variant& value) {
+  return Text(key) && Value(value);
 }
 
-bool RecordReader::Set(PropertySet& s) {
+bool RecordReader::Set(PropertySets& sets) {
   // The descriptor's dimension count and lower bound are not needed to find
   // the elements; only the element count is.
   uint16_t dims = 0;
   int32_t n = 0, lower = 0, count = 0;
+  bool removed = false;
   if (!in.U16(dims) || !Count(n, "a property set's element count") || !in.I32(lower)) return false;
   if (!Fits(static_cast<uint64_t>(n) * kMinEntryBytes + 6, "a property set's elements"))
     return false;
-  s.Items.clear();
-  s.Items.reserve(static_cast<size_t>(n));
+  sets.AppendSet(false);
   for (int32_t i = 0; i < n; ++i) {
-    PropertyEntry e;
-    if (!Entry(e)) return false;
-    s.Items.push_back(std::move(e));
+    if (!Entry(key_, value_)) return false;
+    sets.AppendEntry(key_, value_);
   }
-  if (!in.I32(count) || !in.Bool16(s.Removed)) return false;
+  if (!in.I32(count) || !in.Bool16(removed)) return false;
   if (count != n)
     return Fail("a property set counts " + std::to_string(count) + " items but holds " +
                 std::to_string(n));
+  sets.SetRemoved(sets.Size() - 1, removed);
   return true;
 }
 
@@ -280,28 +293,55 @@ bool ReadList(int32_t n, std::vector<T>& out, Read read) {
 bool RecordReader::Points(int32_t n, std::vector<PointRec>& out) {
   return ReadList(n, out, [this](PointRec& p) { return Point(p); });
 }
-bool RecordReader::Sets(int32_t n, std::vector<PropertySet>& out) {
-  return ReadList(n, out, [this](PropertySet& s) { return Set(s); });
+uint64_t RecordReader::PackedBound(uint64_t trailingBytes, uint64_t fixedBytes) const {
+  const uint64_t left = in.Remaining();
+  const uint64_t taken = trailingBytes + fixedBytes;
+  return (left > taken ? left - taken : 0) + left / 8192 + 64;
 }
-bool RecordReader::Entries(int32_t n, std::vector<PropertyEntry>& out) {
-  return ReadList(n, out, [this](PropertyEntry& e) { return Entry(e); });
+
+bool RecordReader::Sets(int32_t n, PropertySets& out, uint64_t trailingBytes) {
+  const size_t slots = static_cast<size_t>(n) + 1;
+  const uint64_t bound = PackedBound(trailingBytes, slots * kMinSetBytes);
+  PropertySets sets;
+  sets.Clear();
+  sets.Reserve(slots, static_cast<size_t>(bound));
+  for (size_t i = 0; i < slots; ++i)
+    if (!Set(sets)) return false;
+  sets.ReleaseSpare();
+  out = std::move(sets);
+  return true;
+}
+
+bool RecordReader::Entries(int32_t n, PropertyList& out, uint64_t trailingBytes) {
+  const size_t slots = static_cast<size_t>(n) + 1;
+  const uint64_t bound = PackedBound(trailingBytes, 0);
+  PropertyList entries;
+  entries.Clear();
+  entries.Reserve(slots, static_cast<size_t>(bound));
+  for (size_t i = 0; i < slots; ++i) {
+    if (!Entry(key_, value_)) return false;
+    entries.Append(key_, value_);
+  }
+  entries.ReleaseSpare();
+  out = std::move(entries);
+  return true;
 }
 bool RecordReader::Labels(int32_t n, std::vector<LabelRec>& out) {
   return ReadList(n, out, [this](LabelRec& l) { return Label(l); });
 }
 
-bool RecordReader::PropertyFile(std::vector<PropertySet>& sets,
-                                std::vector<PropertyEntry>& entries) {
+bool RecordReader::PropertyFile(PropertySets& sets, PropertyList& entries) {
   section = "the property counts";
   int32_t ns = 0, ne = 0;
   if (!Count(ns, "per-item property count") || !Count(ne, "class property count")) return false;
   uint64_t least = (ns > 0 ? (static_cast<uint64_t>(ns) + 1) * kMinSetBytes : 0) +
                    (ne > 0 ? (static_cast<uint64_t>(ne) + 1) * kMinEntryBytes : 0);
   if (!Fits(least, "the property counts")) return false;
-  std::vector<PropertySet> s(1);
-  std::vector<PropertyEntry> e(1);
+  PropertySets s;
+  PropertyList e;
   section = "the per-item property sets";
-  if (ns > 0 && !Sets(ns, s)) return false;
+  if (ns > 0 && !Sets(ns, s, ne > 0 ? (static_cast<uint64_t>(ne) + 1) * kMinEntryBytes : 0))
+    return false;
   section = "the class properties";
   if (ne > 0 && !Entries(ne, e)) return false;
   sets = std::move(s);

@@ -45,17 +45,17 @@ class RecordWriter {
   void Extents(const ExtentsRec& e);
   void Text(std::string_view s);
   void Value(const Variant& v);
-  void Entry(const PropertyEntry& e);
-  void Set(const PropertySet& s);
+  void Entry(const PropertyView& e);
+  void Set(const PropertySets& sets, size_t index);
   void Label(const LabelRec& l);
-  // Slot 0 and entries 1 … count of a list ("" when the list is empty).
+  // Slot 0 and entries 1 … count of a list (a default record for slot 0
+  // when the list was never sized).
   void Points(const std::vector<PointRec>& points);
-  void Sets(const std::vector<PropertySet>& sets);
-  void Entries(const std::vector<PropertyEntry>& entries);
+  void Sets(const PropertySets& sets);
+  void Entries(const PropertyList& entries);
   void Labels(const std::vector<LabelRec>& labels);
   // The property file: the two counts, then both lists from slot 0.
-  void PropertyFile(const std::vector<PropertySet>& sets,
-                    const std::vector<PropertyEntry>& entries);
+  void PropertyFile(const PropertySets& sets, const PropertyList& entries);
 
   void Refuse(std::string why) {
     if (refusal_.empty()) refusal_ = std::move(why);
@@ -80,21 +80,25 @@ class RecordReader {
   bool Extents(ExtentsRec& e);
   bool Text(std::string& s);
   bool Value(Variant& v);
-  bool Entry(PropertyEntry& e);
-  bool Set(PropertySet& s);
+  // One entry, into key and value.
+  bool Entry(std::string& key, Variant& value);
+  // One set, appended to sets.
+  bool Set(PropertySets& sets);
   bool Label(LabelRec& l);
   // A 32-bit count that must not be negative.
   bool Count(int32_t& n, std::string_view what);
   // Fails unless at least minBytes are left.
   bool Fits(uint64_t minBytes, std::string_view what);
-  // Slot 0 and entries 1 … n, into a fresh vector. REQUIRES: n >= 0 and the
-  // bytes left were checked against n (Fits).
+  // Slot 0 and entries 1 … n, replacing out (left alone on failure).
+  // REQUIRES: n >= 0 and the bytes left were checked against n (Fits).
+  // trailingBytes: the least bytes that follow the list in the file, which
+  // the property stores subtract from the room they reserve.
   bool Points(int32_t n, std::vector<PointRec>& out);
-  bool Sets(int32_t n, std::vector<PropertySet>& out);
-  bool Entries(int32_t n, std::vector<PropertyEntry>& out);
+  bool Sets(int32_t n, PropertySets& out, uint64_t trailingBytes = 0);
+  bool Entries(int32_t n, PropertyList& out, uint64_t trailingBytes = 0);
   bool Labels(int32_t n, std::vector<LabelRec>& out);
   // The property file; the lists are left alone unless it reads completely.
-  bool PropertyFile(std::vector<PropertySet>& sets, std::vector<PropertyEntry>& entries);
+  bool PropertyFile(PropertySets& sets, PropertyList& entries);
   // Fails when bytes are left over after the last record.
   bool AtEnd();
 
@@ -103,7 +107,14 @@ class RecordReader {
   std::string Reason() const;
 
  private:
+  // Room for the packed entries of a list that starts here: at most the
+  // bytes left, less what follows it and the lists' fixed bytes, plus the
+  // byte a very long key or text may take beyond its record.
+  uint64_t PackedBound(uint64_t trailingBytes, uint64_t fixedBytes) const;
+
   std::string reason_;
+  std::string key_;  // scratch of Entry's callers, reused across entries
+  Variant value_;
 };
 
 // Opens file and runs decode(ByteReader&) over its bytes, streamed through a

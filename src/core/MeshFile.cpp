@@ -76,8 +76,8 @@ bool MeshCodec::WriteMesh(const TriangleMesh& mesh, ByteWriter& out, std::string
   if (LacksIndices(mesh)) return Refuse(reason, "the triangles carry no point indices");
   const int32_t nt = StoredCount(mesh.triangles_);
   const int32_t np = StoredCount(mesh.points_);
-  const int32_t ntp = StoredCount(mesh.triProps_);
-  const int32_t ncp = StoredCount(mesh.classProps_);
+  const int32_t ntp = mesh.triProps_.Count();
+  const int32_t ncp = mesh.classProps_.Count();
   const int32_t nl = StoredCount(mesh.labels_);
 
   RecordWriter w(out);
@@ -176,10 +176,13 @@ std::optional<TriangleMesh> MeshCodec::ReadMesh(ByteReader& in, std::string* rea
     t.Group = static_cast<int32_t>(DecodeFixed32(p + 16));
   }
 
+  const uint64_t labelBytes = nl > 0 ? slots(nl) * kLabelBytes : 0;
   r.section = "the triangle property sets";
-  if (ntp > 0 && !r.Sets(ntp, m.triProps_)) return fail();
+  if (ntp > 0 &&
+      !r.Sets(ntp, m.triProps_, (ncp > 0 ? slots(ncp) * kMinEntryBytes : 0) + labelBytes))
+    return fail();
   r.section = "the class properties";
-  if (ncp > 0 && !r.Entries(ncp, m.classProps_)) return fail();
+  if (ncp > 0 && !r.Entries(ncp, m.classProps_, labelBytes)) return fail();
   r.section = "the labels";
   if (nl > 0 && !r.Labels(nl, m.labels_)) return fail();
   if (!r.AtEnd()) return fail();

@@ -18,7 +18,7 @@ namespace {
 
 }  // namespace
 
-PointList::PointList() : points_(1), pointProps_(1), classProps_(1) {}
+PointList::PointList() : points_(1) {}
 
 bool PointList::IsClosedKind() const {
   return Model == PointListModel::ClosedPolygon || Model == PointListModel::Boundary ||
@@ -60,7 +60,7 @@ void PointList::RemovePoint(int32_t Index) {
   if (Index > count()) return;
   if (Index < 1) Fault("RemovePoint", Index);
   points_.erase(points_.begin() + Index);
-  if (Index <= PointPropertyCount()) pointProps_.erase(pointProps_.begin() + Index);
+  if (Index <= PointPropertyCount()) pointProps_.Erase(static_cast<size_t>(Index));
   index_.Clear();
 }
 
@@ -69,9 +69,7 @@ int32_t PointList::FindPoint(double X, double Y, double Tolerance, double z) con
 }
 
 void PointList::UpdateBounds() {
-  pointProps_.erase(std::remove_if(pointProps_.begin() + 1, pointProps_.end(),
-                                   [](const PropertySet& s) { return s.Removed; }),
-                    pointProps_.end());
+  pointProps_.DropRemoved();
   extents_ = ResetExtents();
   for (size_t i = 1; i < points_.size(); ++i) GrowExtents(extents_, points_[i]);
 }
@@ -155,23 +153,21 @@ bool PointList::MergePointList(const PointList& Plist) {
 Variant PointList::PointProperty(int32_t Index, std::string_view key) const {
   if (Index > PointPropertyCount()) return EmptyValue{};
   if (Index < 0) Fault("PointProperty", Index);
-  return FindProperty(pointProps_[static_cast<size_t>(Index)].Items, 0, key,
-                      KeyCompare::IgnoreCase);
+  return pointProps_.Find(static_cast<size_t>(Index), key, KeyCompare::IgnoreCase);
 }
 
 void PointList::SetPointProperty(int32_t Index, std::string_view key, Variant value) {
   if (Index < 0) Fault("SetPointProperty", Index);
-  if (Index > PointPropertyCount()) pointProps_.resize(static_cast<size_t>(Index) + 1);
-  StoreProperty(pointProps_[static_cast<size_t>(Index)].Items, 0, key, std::move(value),
-                KeyCompare::IgnoreCase);
+  if (Index > PointPropertyCount()) pointProps_.Resize(static_cast<size_t>(Index) + 1);
+  pointProps_.Store(static_cast<size_t>(Index), key, value, KeyCompare::IgnoreCase);
 }
 
 Variant PointList::ClassProperty(std::string_view key) const {
-  return FindProperty(classProps_, 1, key, KeyCompare::IgnoreCase);
+  return classProps_.Find(key, KeyCompare::IgnoreCase);
 }
 
 void PointList::SetClassProperty(std::string_view key, Variant value) {
-  StoreProperty(classProps_, 1, key, std::move(value), KeyCompare::IgnoreCase);
+  classProps_.Store(key, value, KeyCompare::IgnoreCase);
 }
 
 }  // namespace orvane

@@ -23,12 +23,12 @@ namespace orvane {
 
 // Model codes of a point list.
 namespace PointListModel {
-inline constexpr int32_t OpenPolyline = 1;      // also a plain point set
-inline constexpr int32_t MeshBorder = 6;        // ends with its first point repeated
-inline constexpr int32_t ClosedPolygon = 7;     // first point repeated as the last
-inline constexpr int32_t Boundary = 1100;       // outer boundary / inclusion zone (closed)
-inline constexpr int32_t Hole = 1200;           // hole area (closed)
-inline constexpr int32_t Breakline = 1300;      // constraint segments
+inline constexpr int32_t OpenPolyline = 1;   // also a plain point set
+inline constexpr int32_t MeshBorder = 6;     // ends with its first point repeated
+inline constexpr int32_t ClosedPolygon = 7;  // first point repeated as the last
+inline constexpr int32_t Boundary = 1100;    // outer boundary / inclusion zone (closed)
+inline constexpr int32_t Hole = 1200;        // hole area (closed)
+inline constexpr int32_t Breakline = 1300;   // constraint segments
 }  // namespace PointListModel
 
 class PointListCodec;
@@ -45,8 +45,8 @@ class PointList {
   Variant Tag;            // stored in files
 
   int32_t count() const { return static_cast<int32_t>(points_.size() - 1); }
-  int32_t PointPropertyCount() const { return static_cast<int32_t>(pointProps_.size() - 1); }
-  int32_t ClassPropertyCount() const { return static_cast<int32_t>(classProps_.size() - 1); }
+  int32_t PointPropertyCount() const { return pointProps_.Count(); }
+  int32_t ClassPropertyCount() const { return classProps_.Count(); }
 
   // Appends a point; T = t when t != 0, else the new index. Grows the extents.
   void AddVertex(double X, double Y, double z, double t = 0);
@@ -112,10 +112,10 @@ class PointList {
   friend class PropertyCodec;
   bool IsClosedKind() const;
 
-  std::vector<PointRec> points_;              // [0] is slot 0
+  std::vector<PointRec> points_;  // [0] is slot 0
   ExtentsRec extents_;
-  std::vector<PropertySet> pointProps_;       // [0] is slot 0
-  std::vector<PropertyEntry> classProps_;     // [0] is slot 0
+  PropertySets pointProps_;  // [0] is slot 0
+  PropertyList classProps_;  // [0] is slot 0
   // FindPoint's index: extended by AddVertex, dropped by every other edit of
   // points_ (code that writes points_ directly must call index_.Clear()).
   mutable PointIndexCache index_;

@@ -241,7 +241,7 @@ int32_t PointList::Decimate(double Radius, bool VerifyZ, bool KeepsAverage) {
     sum.Y += q.Y;
     sum.Z += q.Z;
     members += 1;
-    if (j <= PointPropertyCount()) pointProps_[static_cast<size_t>(j)].Removed = true;
+    if (j <= PointPropertyCount()) pointProps_.SetRemoved(static_cast<size_t>(j), true);
   });
   finish();
 

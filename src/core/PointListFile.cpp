@@ -18,8 +18,8 @@ bool Refuse(std::string* reason, const std::string& why) {
 }  // namespace
 
 bool PointListCodec::WritePointList(const PointList& list, ByteWriter& out, std::string* reason) {
-  const int32_t npp = StoredCount(list.pointProps_);
-  const int32_t ncp = StoredCount(list.classProps_);
+  const int32_t npp = list.pointProps_.Count();
+  const int32_t ncp = list.classProps_.Count();
   RecordWriter w(out);
   out.I32(list.Model);
   w.Extents(list.extents_);
@@ -56,7 +56,8 @@ std::optional<PointList> PointListCodec::ReadPointList(ByteReader& in, std::stri
   if (!r.Points(n, list.points_)) return fail();
   list.index_.Clear();  // the points were written directly, not through AddVertex
   r.section = "the point property sets";
-  if (npp > 0 && !r.Sets(npp, list.pointProps_)) return fail();
+  if (npp > 0 && !r.Sets(npp, list.pointProps_, ncp > 0 ? slots(ncp) * kMinEntryBytes : 0))
+    return fail();
   r.section = "the class properties";
   if (ncp > 0 && !r.Entries(ncp, list.classProps_)) return fail();
   if (!r.AtEnd()) return fail();

@@ -22,8 +22,7 @@ namespace {
 
 }  // namespace
 
-TriangleMesh::TriangleMesh()
-    : points_(1), triangles_(1), edges_(1), triProps_(1), classProps_(1), labels_(1) {}
+TriangleMesh::TriangleMesh() : points_(1), triangles_(1), edges_(1), labels_(1) {}
 
 void TriangleMesh::Reserve(size_t points, size_t triangles) {
   points_.reserve(points + 1);
@@ -80,8 +79,7 @@ void TriangleMesh::ChangePoint(int32_t Index, double X, double Y, double z) {
 }
 
 void TriangleMesh::AddTriangle(double x1, double y1, double z1, int32_t i1, double x2, double y2,
-                               double z2, int32_t i2, double x3, double y3, double z3,
-                               int32_t i3) {
+                               double z2, int32_t i2, double x3, double y3, double z3, int32_t i3) {
   TriangleRec t;
   t.A = {x1, y1, z1, static_cast<double>(i1)};
   t.B = {x2, y2, z2, static_cast<double>(i2)};
@@ -106,7 +104,7 @@ std::optional<std::array<int32_t, 3>> TriangleMesh::GetTriangleIndexes(int32_t I
 void TriangleMesh::RemoveTriangle(int32_t Index) {
   if (Index > TriangleCount()) return;
   if (Index < 1) Fault("RemoveTriangle", Index);
-  if (Index <= TriPropertyCount()) triProps_[static_cast<size_t>(Index)].Removed = true;
+  if (Index <= TriPropertyCount()) triProps_.SetRemoved(static_cast<size_t>(Index), true);
   const TriangleRec gone = triangles_[static_cast<size_t>(Index)];
   triangles_.erase(triangles_.begin() + Index);
   InvalidateIndex();
@@ -155,9 +153,7 @@ void TriangleMesh::EraseTriangles(std::span<const int32_t> ascending) {
 void TriangleMesh::Reindex() {
   LastErrorCode = 0;
   // Property sets of removed triangles go; the following sets move down.
-  triProps_.erase(std::remove_if(triProps_.begin() + 1, triProps_.end(),
-                                 [](const PropertySet& s) { return s.Removed; }),
-                  triProps_.end());
+  triProps_.DropRemoved();
 
   VertexTable table;
   table.Build(std::span<TriangleRec>(triangles_).subspan(1));
@@ -284,17 +280,23 @@ std::optional<ExtentsRec> TriangleMesh::GetTriangleExtents(int32_t Index) const 
   return box;
 }
 
-int32_t TriangleMesh::Group(int32_t TriangleIndex) const { return Triangle(TriangleIndex).Group; }
+int32_t TriangleMesh::Group(int32_t TriangleIndex) const {
+  return Triangle(TriangleIndex).Group;
+}
 void TriangleMesh::SetGroup(int32_t TriangleIndex, int32_t value) {
   if (TriangleIndex < 0 || TriangleIndex > TriangleCount()) Fault("SetGroup", TriangleIndex);
   triangles_[static_cast<size_t>(TriangleIndex)].Group = value;
 }
-int32_t TriangleMesh::Color(int32_t Index) const { return Triangle(Index).Color; }
+int32_t TriangleMesh::Color(int32_t Index) const {
+  return Triangle(Index).Color;
+}
 void TriangleMesh::SetColor(int32_t Index, int32_t value) {
   if (Index < 0 || Index > TriangleCount()) Fault("SetColor", Index);
   triangles_[static_cast<size_t>(Index)].Color = value;
 }
-bool TriangleMesh::Selected(int32_t Index) const { return Triangle(Index).Selected; }
+bool TriangleMesh::Selected(int32_t Index) const {
+  return Triangle(Index).Selected;
+}
 void TriangleMesh::SetSelected(int32_t Index, bool value) {
   if (Index < 0 || Index > TriangleCount()) Fault("SetSelected", Index);
   triangles_[static_cast<size_t>(Index)].Selected = value;
@@ -303,31 +305,30 @@ void TriangleMesh::SetSelected(int32_t Index, bool value) {
 // --- properties -----------------------------------------------------------------
 
 Variant TriangleMesh::ClassProperty(std::string_view key) const {
-  return FindProperty(classProps_, 1, key, KeyCompare::Exact);
+  return classProps_.Find(key, KeyCompare::Exact);
 }
 
 void TriangleMesh::SetClassProperty(std::string_view key, Variant value) {
-  StoreProperty(classProps_, 1, key, std::move(value), KeyCompare::Exact);
+  classProps_.Store(key, value, KeyCompare::Exact);
 }
 
 std::pair<std::string, Variant> TriangleMesh::ClassProperties(int32_t Index) const {
   if (Index > ClassPropertyCount()) return {std::string(), EmptyValue{}};
   if (Index < 0) Fault("ClassProperties", Index);
-  const PropertyEntry& e = classProps_[static_cast<size_t>(Index)];
-  return {e.Key, e.Value};
+  PropertyEntry e = classProps_.At(static_cast<size_t>(Index));
+  return {std::move(e.Key), std::move(e.Value)};
 }
 
 Variant TriangleMesh::TriProperty(int32_t Index, std::string_view key) const {
   if (Index > TriPropertyCount()) return EmptyValue{};
   if (Index < 0) Fault("TriProperty", Index);
-  return FindProperty(triProps_[static_cast<size_t>(Index)].Items, 0, key, KeyCompare::Exact);
+  return triProps_.Find(static_cast<size_t>(Index), key, KeyCompare::Exact);
 }
 
 void TriangleMesh::SetTriProperty(int32_t Index, std::string_view key, Variant value) {
   if (Index < 0) Fault("SetTriProperty", Index);
-  if (Index > TriPropertyCount()) triProps_.resize(static_cast<size_t>(Index) + 1);
-  StoreProperty(triProps_[static_cast<size_t>(Index)].Items, 0, key, std::move(value),
-                KeyCompare::Exact);
+  if (Index > TriPropertyCount()) triProps_.Resize(static_cast<size_t>(Index) + 1);
+  triProps_.Store(static_cast<size_t>(Index), key, value, KeyCompare::Exact);
 }
 
 std::optional<LabelRec> TriangleMesh::GetLabel(int32_t Index) const {

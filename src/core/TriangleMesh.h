@@ -47,7 +47,7 @@ class TriangleMesh {
   TriangleMesh();
 
   // --- public fields ---------------------------------------------------------
-  int32_t Model = 30;     // model code of the class
+  int32_t Model = 30;      // model code of the class
   int32_t GroupCount = 0;  // stored in files; no editing operation changes it
   Variant Tag;             // free value for the caller; stored in files
   int32_t EdgeColor = 0;   // display colour of edges; stored in files
@@ -58,8 +58,8 @@ class TriangleMesh {
   int32_t TriangleCount() const { return static_cast<int32_t>(triangles_.size() - 1); }
   int32_t EdgeCount() const { return static_cast<int32_t>(edges_.size() - 1); }
   int32_t LabelCount() const { return static_cast<int32_t>(labels_.size() - 1); }
-  int32_t TriPropertyCount() const { return static_cast<int32_t>(triProps_.size() - 1); }
-  int32_t ClassPropertyCount() const { return static_cast<int32_t>(classProps_.size() - 1); }
+  int32_t TriPropertyCount() const { return triProps_.Count(); }
+  int32_t ClassPropertyCount() const { return classProps_.Count(); }
 
   // --- points and triangles --------------------------------------------------
   // Appends a point; T = t when t != 0, else the new index. Grows the extents.
@@ -195,10 +195,10 @@ class TriangleMesh {
   std::vector<PointRec> points_;        // [0] is slot 0
   std::vector<TriangleRec> triangles_;  // [0] is slot 0
   ExtentsRec extents_;
-  std::vector<EdgeRec> edges_;              // [0] is slot 0
-  std::vector<PropertySet> triProps_;       // [0] is slot 0
-  std::vector<PropertyEntry> classProps_;   // [0] is slot 0
-  std::vector<LabelRec> labels_;            // [0] is slot 0
+  std::vector<EdgeRec> edges_;                          // [0] is slot 0
+  PropertySets triProps_;                               // [0] is slot 0
+  PropertyList classProps_;                             // [0] is slot 0
+  std::vector<LabelRec> labels_;                        // [0] is slot 0
   mutable std::shared_ptr<const TriangleIndex> index_;  // lazily built, reset by edits
 };
 
