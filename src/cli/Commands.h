@@ -43,5 +43,8 @@ Runner AddScaleCommand(CLI::App& app);
 Runner AddGridCommand(CLI::App& app);
 Runner AddMergeCommand(CLI::App& app);
 Runner AddSplitCommand(CLI::App& app);
+// palettes, colour (ColourCommand.cpp).
+Runner AddPalettesCommand(CLI::App& app);
+Runner AddColourCommand(CLI::App& app);
 
 }  // namespace orvane::cli

@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddGridCommand);
   add(orvane::cli::AddMergeCommand);
   add(orvane::cli::AddSplitCommand);
+  add(orvane::cli::AddPalettesCommand);
+  add(orvane::cli::AddColourCommand);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

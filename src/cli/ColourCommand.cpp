@@ -1,0 +1,117 @@
+// The colouring commands: palettes lists the palettes beside the program,
+// colour colours a surface of a project by one of them or by a class file of
+// the user's, as the colouring window's Apply does.
+
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/Commands.h"
+#include "cli/Interrupt.h"
+#include "core/AtomicFile.h"
+#include "project/Actions.h"
+#include "project/ColouringActions.h"
+#include "project/Palettes.h"
+
+namespace orvane::cli {
+
+namespace {
+
+struct ColourArgs {
+  std::string folder, name, palette, classes;
+  std::optional<double> start, end;
+  double interval = 1.0;
+  bool slope = false;
+};
+
+int RunPalettes() {
+  const auto folder = PaletteFolder();
+  if (folder.empty()) {
+    std::cerr << "no palette folder beside the program (looked in";
+    for (const auto& f : PaletteSearchPath()) std::cerr << ' ' << f.string();
+    std::cerr << ")\n";
+    return 2;
+  }
+  for (const Palette& p : ListPalettes(folder))
+    std::cout << OneLine(p.Name) << (p.Slope ? "\tslope" : "") << '\n';
+  return 0;
+}
+
+int RunColour(const ColourArgs& a) {
+  if (a.classes.empty() == a.palette.empty()) {
+    std::cerr << "colour: give either a PALETTE or --classes FILE\n";
+    return 2;
+  }
+  if (a.slope && a.classes.empty()) {
+    std::cerr << "colour: --slope goes with --classes (a palette knows its kind)\n";
+    return 2;
+  }
+  // The whole command is one change of the folder: nothing else changes it
+  // between the scan and the end.
+  const FolderLock lock(a.folder);
+  const actions::ActionResult open = actions::OpenProject(a.folder);
+  for (const std::string& w : open.Warnings) std::cerr << w << '\n';
+  if (!open.ok()) {
+    std::cerr << open.Message << '\n';
+    return 2;
+  }
+  const actions::ActionResult found = actions::FindSurface(a.name);
+  if (!found.ok()) {
+    std::cerr << found.Message << '\n';
+    return 2;
+  }
+  InterruptGuard guard;
+  actions::ActionResult r;
+  {
+    ProgressLine progress;
+    const auto stop = [] { return Interrupted(); };
+    r = a.classes.empty()
+            ? actions::ColourByPalette(*found.Surface, a.palette, a.start, a.end, a.interval, stop)
+            : actions::ColourByClassFile(*found.Surface, a.classes,
+                                         a.slope ? ColouringMode::Slope : ColouringMode::Elevation,
+                                         stop);
+  }
+  if (!r.ok()) {
+    std::cerr << r.Message << '\n';
+    return 2;
+  }
+  std::cout << "classes: " << r.FigureValue("classes") << '\n'
+            << "triangles: " << r.FigureValue("triangles") << '\n';
+  if (Interrupted())
+    std::cerr << "Ctrl+C came after the files of " << a.name
+              << " were complete: the new colouring is kept\n";
+  return 0;
+}
+
+}  // namespace
+
+Runner AddPalettesCommand(CLI::App& app) {
+  app.add_subcommand("palettes",
+                     "List the palettes beside the program, one name per line; the slope palette\n"
+                     "is marked with a tab and \"slope\".");
+  return [] { return RunPalettes(); };
+}
+
+Runner AddColourCommand(CLI::App& app) {
+  auto a = std::make_shared<ColourArgs>();
+  auto* cmd = app.add_subcommand(
+      "colour",
+      "Colour surface NAME of project FOLDER: write its classes as NAME.rgb and its coloured\n"
+      "triangles as NAME.col. The slope palette colours by slope classes (degrees); any other\n"
+      "palette by elevation bands of --interval metres from --start to --end (whole metres;\n"
+      "by default the surface's lowest and highest elevation). --classes colours by a class\n"
+      "file instead (elevation bands, or slope classes with --slope). Prints the number of\n"
+      "classes and of triangles written. Ctrl+C cancels and leaves both files as they were.");
+  cmd->add_option("FOLDER", a->folder, "Project folder")->required();
+  cmd->add_option("NAME", a->name, "Surface name")->required();
+  cmd->add_option("PALETTE", a->palette, "Palette name (see palettes)");
+  cmd->add_option("--start", a->start, "Lowest band limit, metres");
+  cmd->add_option("--end", a->end, "Highest band limit, metres");
+  cmd->add_option("--interval", a->interval, "Band height, metres (default 1.0)");
+  cmd->add_option("--classes", a->classes, "Class file (.rgb): lower upper red green blue");
+  cmd->add_flag("--slope", a->slope, "The class file holds slope classes (degrees)");
+  return [a] { return RunColour(*a); };
+}
+
+}  // namespace orvane::cli

@@ -1,0 +1,160 @@
+#include "project/ColouringPieces.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "core/Kernels.h"
+#include "core/PointList.h"
+#include "core/Status.h"
+#include "core/TriangleMesh.h"
+#include "triangulation/Triangulator.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr double kLadoMax = 1000;  // the split's limit on triangle sides, metres
+
+// The triangulator's position along a Hilbert curve over a 65536 x 65536 grid
+// (Triangulator.cpp), which orders the insertion.
+uint64_t HilbertIndex(uint32_t x, uint32_t y) {
+  constexpr uint32_t side = 1u << 16;
+  uint64_t d = 0;
+  for (uint32_t s = side / 2; s > 0; s /= 2) {
+    const uint32_t rx = (x & s) ? 1 : 0, ry = (y & s) ? 1 : 0;
+    d += uint64_t{s} * s * ((3 * rx) ^ ry);
+    if (ry == 0) {
+      if (rx == 1) {
+        x = side - 1 - x;
+        y = side - 1 - y;
+      }
+      std::swap(x, y);
+    }
+  }
+  return d;
+}
+
+// The triangulator's way with a part, for the parts the fast steps do not
+// take.
+bool ThroughTriangulator(std::span<const PointRec> part, std::vector<PieceTriangle>& out) {
+  PointList points;
+  for (const PointRec& v : part) points.AddVertex(v.X, v.Y, v.Z);
+  Triangulator triangulator;
+  triangulator.Initialise(points);
+  std::optional<TriangleMesh> piece;
+  {
+    StatusSilencer quiet;
+    piece = triangulator.GetTriangleMesh(kLadoMax);
+  }
+  if (triangulator.LastErrorCode == Triangulator::Cancelled) return false;
+  if (!piece) return true;
+  for (int32_t i = 1; i <= piece->TriangleCount(); ++i) {
+    const TriangleRec& t = piece->Triangle(i);
+    out.push_back({{t.A.X, t.A.Y, t.A.Z, 0}, {t.B.X, t.B.Y, t.B.Z, 0}, {t.C.X, t.C.Y, t.C.Z, 0}});
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PartTriangulator::Add(std::span<const PointRec> part, std::vector<PieceTriangle>& out) {
+  if (part.size() == 3) {
+    out.push_back({part[0], part[1], part[2]});
+    return true;
+  }
+  if (part.size() == 4 && AddQuadrilateral(part.first<4>(), out)) return true;
+  return part.size() < 3 || ThroughTriangulator(part, out);
+}
+
+// The steps of Triangulator::GetTriangleMesh for four points of distinct X
+// and no constraints; false (nothing appended) for a part they do not fit.
+bool PartTriangulator::AddQuadrilateral(std::span<const PointRec, 4> part,
+                                        std::vector<PieceTriangle>& out) {
+  constexpr int32_t n = 4;
+  // The X order, T the point's number in the triangulator's point list.
+  std::array<PointRec, n> sorted;
+  for (int32_t i = 0; i < n; ++i) {
+    const PointRec& v = part[static_cast<size_t>(i)];
+    if (!std::isfinite(v.X) || !std::isfinite(v.Y) || !std::isfinite(v.Z)) return false;
+    sorted[static_cast<size_t>(i)] = {v.X, v.Y, v.Z, static_cast<double>(i + 1)};
+  }
+  std::sort(sorted.begin(), sorted.end(),
+            [](const PointRec& a, const PointRec& b) { return a.X < b.X; });
+  for (size_t i = 1; i < sorted.size(); ++i)
+    if (sorted[i].X == sorted[i - 1].X) return false;  // equal X: the X sort's own tie rule
+
+  double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+  ExtentsRec extents;
+  for (const PointRec& p : sorted) {
+    GrowExtents(extents, p);
+    x0 = std::min(x0, p.X);
+    x1 = std::max(x1, p.X);
+    y0 = std::min(y0, p.Y);
+    y1 = std::max(y1, p.Y);
+  }
+
+  // The insertion order: along the Hilbert curve, ties in X order.
+  const double span = std::max({x1 - x0, y1 - y0, 1e-300});
+  const double scale = 65535.0 / span;
+  auto cell = [&](double v, double lo) {
+    const double c = std::floor((v - lo) * scale);
+    return static_cast<uint32_t>(std::clamp(c, 0.0, 65535.0));
+  };
+  std::array<uint64_t, n> keys;
+  for (size_t i = 0; i < sorted.size(); ++i)
+    keys[i] = HilbertIndex(cell(sorted[i].X, x0), cell(sorted[i].Y, y0));
+  // (Insertion sort: stable, and no allocation for four keys.)
+  std::vector<int32_t> order = {0, 1, 2, 3};
+  for (size_t i = 1; i < order.size(); ++i)
+    for (size_t j = i;
+         j > 0 && keys[static_cast<size_t>(order[j])] < keys[static_cast<size_t>(order[j - 1])];
+         --j)
+      std::swap(order[j], order[j - 1]);
+
+  // A working triangulation as fresh as the triangulator's own, its lists'
+  // room kept from the last part.
+  work_ = pristine_;
+  work_.pts.resize(n + 3);
+  for (int32_t v = 0; v < n; ++v)
+    work_.pts[static_cast<size_t>(v)] = sorted[static_cast<size_t>(order[static_cast<size_t>(v)])];
+  const double dx = extents.Max.X - extents.Min.X, dy = extents.Max.Y - extents.Min.Y;
+  const double dmax = dx > dy ? dx : dy;
+  const double xmid = (extents.Max.X + extents.Min.X) / 2,
+               ymid = (extents.Max.Y + extents.Min.Y) / 2;
+  work_.pts[n] = {xmid - 20 * dmax, ymid - 20 * dmax, 0, 0};
+  work_.pts[n + 1] = {xmid, ymid + 20 * dmax, 0, 0};
+  work_.pts[n + 2] = {xmid + 20 * dmax, ymid - 20 * dmax, 0, 0};
+  work_.Start(n, n + 1, n + 2);
+  work_.SetWorkCount(n, std::move(order));
+  for (int32_t k = 0; k < n; ++k)
+    if (work_.Insert(k) != k) return false;
+  work_.RemoveTrianglesWithVertexFrom(n, true);
+
+  const size_t before = out.size();
+  for (const WorkTriangulation::Tri& t : work_.tris) {
+    if (!t.alive) continue;
+    // Stored counter-clockwise, listed clockwise.
+    const PointRec& a = work_.pts[static_cast<size_t>(t.v[0])];
+    const PointRec& b = work_.pts[static_cast<size_t>(t.v[2])];
+    const PointRec& c = work_.pts[static_cast<size_t>(t.v[1])];
+    if (t.v[0] >= n || t.v[1] >= n || t.v[2] >= n) {
+      out.resize(before);
+      return false;
+    }
+    if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
+      continue;
+    if (Triangulator::distp1p2(a.X, a.Y, b.X, b.Y) >= kLadoMax ||
+        Triangulator::distp1p2(b.X, b.Y, c.X, c.Y) >= kLadoMax ||
+        Triangulator::distp1p2(c.X, c.Y, a.X, a.Y) >= kLadoMax)
+      continue;
+    if (a.Z == -999 || b.Z == -999 || c.Z == -999) continue;
+    out.push_back({{a.X, a.Y, a.Z, 0}, {b.X, b.Y, b.Z, 0}, {c.X, c.Y, c.Z, 0}});
+  }
+  return true;
+}
+
+}  // namespace orvane

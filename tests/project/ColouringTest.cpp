@@ -1,0 +1,396 @@
+// Colouring by slope classes and elevation bands: the class files, the band
+// generation, the ".rgb" and ".col" files of a project surface, the
+// refusals, and the elevation colouring against the literal successive
+// splits of the whole surface.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/MergeSplitMeshes.h"
+#include "core/AtomicFile.h"
+#include "core/NumberText.h"
+#include "project/ColourClasses.h"
+#include "project/Colouring.h"
+#include "project/ColouringActions.h"
+#include "project/Palettes.h"
+#include "project/ProjectState.h"
+#include "reference/MergeSplitReference.h"
+#include "support/CommaLocale.h"
+#include "support/FolderSnapshot.h"
+#include "support/RunCli.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Slurp;
+
+constexpr int32_t kRed = 255, kGreen = 255 * 256, kBlue = 255 * 65536;
+
+// --- the literal procedures ------------------------------------------------
+
+std::string LiteralLine(int mode, int32_t colour, const PointRec& a, const PointRec& b,
+                        const PointRec& c) {
+  const double ux = b.X - a.X, uy = b.Y - a.Y, uz = b.Z - a.Z;
+  const double vx = c.X - a.X, vy = c.Y - a.Y, vz = c.Z - a.Z;
+  const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+  const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+  const std::string slope = length > 0 ? FormatFixed(std::abs(nz) / length, 2) : "0.00";
+  std::string line = "(" + std::to_string(mode) + " " + std::to_string(colour) + " " + slope + " (";
+  for (const PointRec* p : {&a, &b, &c})
+    line += "(" + FormatNumber(p->X) + " " + FormatNumber(p->Y) + " " + FormatNumber(p->Z) + ")";
+  return line + "))\r\n";
+}
+
+std::string LiteralSlopeColouring(TriangleMesh surface, const std::vector<ColourClass>& classes) {
+  surface.Reindex();
+  std::string out;
+  for (int32_t i = 1; i <= surface.TriangleCount(); ++i) {
+    const auto t = *surface.GetTriangle(i);
+    const double ux = t[1].X - t[0].X, uy = t[1].Y - t[0].Y, uz = t[1].Z - t[0].Z;
+    const double vx = t[2].X - t[0].X, vy = t[2].Y - t[0].Y, vz = t[2].Z - t[0].Z;
+    const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+    const double c = std::abs(nz) / std::sqrt(nx * nx + ny * ny + nz * nz);
+    int32_t colour = kWhite;
+    for (const ColourClass& k : classes)
+      if (std::cos(k.Upper * std::numbers::pi / 180) <= c &&
+          c <= std::cos(k.Lower * std::numbers::pi / 180)) {
+        colour = k.ColourValue();
+        break;
+      }
+    out += LiteralLine(1, colour, t[0], t[1], t[2]);
+  }
+  return out;
+}
+
+// The remaining surface cut at each class's upper bound in turn.
+std::string LiteralElevationColouring(TriangleMesh surface,
+                                      const std::vector<ColourClass>& classes) {
+  surface.Reindex();
+  std::string out;
+  auto write = [&](const TriangleMesh& m, int32_t colour) {
+    for (int32_t i = 1; i <= m.TriangleCount(); ++i) {
+      const auto t = *m.GetTriangle(i);
+      out += LiteralLine(0, colour, t[0], t[1], t[2]);
+    }
+  };
+  TriangleMesh remaining = surface;
+  int32_t colour = classes.back().ColourValue();
+  for (const ColourClass& k : classes) {
+    TriangleMesh lower, upper;
+    reference::LiteralHorizontalSplitSimple(remaining, k.Upper, lower, upper);
+    if (lower.TriangleCount() > 0) {
+      colour = k.ColourValue();
+      write(lower, colour);
+    }
+    remaining = std::move(upper);
+  }
+  write(remaining, colour);
+  return out;
+}
+
+// --- helpers ----------------------------------------------------------------
+
+using Corners = std::array<PointRec, 3>;
+
+TriangleMesh MeshOf(std::initializer_list<Corners> triangles, const std::string& name = "HILL") {
+  TriangleMesh m;
+  for (const Corners& t : triangles) {
+    for (const PointRec& p : t) m.AddPoint(p.X, p.Y, p.Z);
+    m.AddTriangle(t[0].X, t[0].Y, t[0].Z, 0, t[1].X, t[1].Y, t[1].Z, 0, t[2].X, t[2].Y, t[2].Z, 0);
+  }
+  m.Reindex();
+  m.Tag = name;
+  return m;
+}
+
+std::string Written(const TriangleMesh& m, const std::vector<ColourClass>& classes,
+                    ColouringMode mode) {
+  const fs::path file = fs::temp_directory_path() / ("orvane-col-" + std::to_string(::getpid()));
+  AtomicFileWriter out(file);
+  const ColouringOutcome r = mode == ColouringMode::Slope
+                                 ? WriteSlopeColouring(m, classes, out)
+                                 : WriteElevationColouring(m, classes, out);
+  EXPECT_TRUE(r.ok()) << r.Error;
+  EXPECT_TRUE(out.Commit());
+  const std::string text = Slurp(file);
+  fs::remove(file);
+  return text;
+}
+
+// The colour values of the lines of a ".col" text.
+std::vector<int32_t> Colours(const std::string& col) {
+  std::vector<int32_t> colours;
+  for (size_t at = 0; at < col.size(); at = col.find('\n', at) + 1)
+    colours.push_back(std::stoi(col.substr(at + 3)));
+  return colours;
+}
+
+class ProjectFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("orvane-colouring-" + std::to_string(::getpid()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    Project().CloseProject();
+    Project().ProjectFolder = folder_.string();
+    Project().TextTable[66] = "SLOPE";
+  }
+  void TearDown() override {
+    Project().CloseProject();
+    fs::remove_all(folder_);
+  }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(folder_ / name, std::ios::binary) << text;
+  }
+  fs::path folder_;
+};
+
+// --- tests --------------------------------------------------------------------
+
+// A flat triangle and one of exactly 10 degrees take the class 0-10 (the
+// first of two that include 10); one steeper than every class is white. The
+// files' lines exactly, "." as decimal point under a comma locale.
+TEST_F(ProjectFolder, SlopeColouringWritesExactLines) {
+  const double z10 = 10 * std::tan(10 * std::numbers::pi / 180);
+  const TriangleMesh m = MeshOf({{{{0, 0, 5}, {10, 0, 5}, {0, 10, 5}}},
+                                 {{{20, 0, 0}, {30, 0, 0}, {20, 10, z10}}},
+                                 {{{40, 0, 0}, {50, 0, 0}, {40, 10, 10}}}});
+  const std::vector<ColourClass> classes = {{0, 10, 255, 0, 0}, {10, 20.5, 0, 0, 255}};
+  const std::string locale = testing::UseCommaLocale();
+  const actions::ActionResult r = actions::Colour(m, classes, ColouringMode::Slope);
+  std::setlocale(LC_ALL, "C");
+  ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(r.FigureValue("triangles"), 3);
+  EXPECT_EQ(Slurp(folder_ / "HILL.rgb"), "0 10 255 0 0\r\n10 20.5 0 0 255\r\n");
+  EXPECT_EQ(Slurp(folder_ / "HILL.col"),
+            "(1 255 1.00 ((0 0 5)(10 0 5)(0 10 5)))\r\n"
+            "(1 255 0.98 ((20 0 0)(30 0 0)(20 10 " +
+                FormatNumber(z10) +
+                ")))\r\n"
+                "(1 16777215 0.71 ((40 0 0)(50 0 0)(40 10 10)))\r\n")
+      << "locale " << locale;
+}
+
+// Classes 100-110 red and 110-120 green: below 110 red, between green, above
+// 120 green (the last colour used); a triangle across 110 is cut, its lower
+// quadrilateral triangulated. Lines go class by class.
+TEST(Colouring, ElevationBandsAboveTheLastTakeTheLastColourUsed) {
+  const TriangleMesh m = MeshOf({{{{0, 0, 100}, {10, 0, 102}, {0, 10, 104}}},
+                                 {{{20, 0, 112}, {30, 0, 114}, {20, 10, 118}}},
+                                 {{{40, 0, 121}, {50, 0, 122}, {40, 10, 124}}},
+                                 {{{60, 0, 105}, {70, 0, 115}, {60, 10, 105}}}});
+  const std::vector<ColourClass> classes = {{100, 110, 255, 0, 0}, {110, 120, 0, 255, 0}};
+  const std::string col = Written(m, classes, ColouringMode::Elevation);
+  EXPECT_EQ(Colours(col), (std::vector<int32_t>{kRed, kRed, kRed, kGreen, kGreen, kGreen})) << col;
+  EXPECT_EQ(col.rfind("(0 ", 0), 0u);
+  EXPECT_NE(col.find("(65 0 110)"), std::string::npos) << col;
+  EXPECT_EQ(col, LiteralElevationColouring(m, classes));
+
+  // No class receives a triangle: all of them take the last class's colour.
+  EXPECT_EQ(Colours(Written(m, {{0, 50, 0, 0, 255}}, ColouringMode::Elevation)),
+            (std::vector<int32_t>(4, kBlue)));
+}
+
+TEST(Colouring, BandGenerationFollowsTheEveryKthLineRule) {
+  std::vector<ColourClass> palette;
+  for (int16_t i = 0; i <= 10; ++i) palette.push_back({0, 1, i, 0, 0});
+  // k = 10 / 20 x 5 = 2.5, rounded to 2: lines 0, 2, 4, 6; the fourth band
+  // reaches 120 and ends the list.
+  ClassGeneration g = GenerateElevationClasses(palette, 100, 120, 5);
+  ASSERT_TRUE(g.ok()) << g.Error;
+  EXPECT_EQ(
+      g.Classes,
+      (std::vector<ColourClass>{
+          {100, 105, 0, 0, 0}, {105, 110, 2, 0, 0}, {110, 115, 4, 0, 0}, {115, 120, 6, 0, 0}}));
+  // k = 10 / 15 rounds to 1: the eleven lines colour 0-11, then one band to
+  // the end takes line 10's colour.
+  g = GenerateElevationClasses(palette, 0, 15, 1);
+  ASSERT_EQ(g.Classes.size(), 12u);
+  EXPECT_EQ(g.Classes.back(), (ColourClass{11, 15, 10, 0, 0}));
+  EXPECT_EQ(ClassFileText(std::vector<ColourClass>(g.Classes.begin(), g.Classes.begin() + 1)),
+            "0 1 0 0 0\r\n");
+
+  // Refused instead of dividing by zero (and nothing made).
+  for (const auto& [start, end, interval] :
+       {std::tuple{100.0, 100.0, 1.0}, std::tuple{120.0, 100.0, 1.0}, std::tuple{100.0, 120.0, 0.0},
+        std::tuple{100.0, 120.0, -1.0},
+        std::tuple{0.0, 100.0, 1.0}}) {  // 100 bands for 11 lines: k rounds to 0
+    g = GenerateElevationClasses(palette, start, end, interval);
+    EXPECT_FALSE(g.ok()) << start << " " << end << " " << interval;
+    EXPECT_TRUE(g.Classes.empty());
+  }
+
+  // Whole metres, within the surface's elevations.
+  ExtentsRec e;
+  e.Min.Z = 100.3;
+  e.Max.Z = 119.7;
+  const BandLimits b = ElevationBandLimits(99.5, 130, e);
+  EXPECT_EQ(b.Start, 100);
+  EXPECT_EQ(b.End, 119);
+  EXPECT_TRUE(b.StartRaised && b.EndLowered);
+  EXPECT_EQ(ElevationBandLimits(105.9, 110.2, e).Start, 105);
+}
+
+// Runs of blanks and tabs separate fields, any line end serves; a line that
+// cannot be read refuses the whole file with its number.
+TEST_F(ProjectFolder, ClassFilesAreReadWholeOrRefused) {
+  Write("a.rgb", "0  10\t255 0 0 extra\r\n\r\n10 20.5 0 0 255\n");
+  const ClassFile good = ReadClassFile(folder_ / "a.rgb");
+  ASSERT_TRUE(good.ok()) << good.Error;
+  EXPECT_EQ(good.Classes, (std::vector<ColourClass>{{0, 10, 255, 0, 0}, {10, 20.5, 0, 0, 255}}));
+  for (const auto& [text, line] :
+       {std::pair{"0 10 255 0 0\n0 10 256 0 0\n", "line 2"}, std::pair{"0 1,5 255 0 0\n", "line 1"},
+        std::pair{"0 10 255 0\n", "line 1"}, std::pair{"0 10 255 0 0.5\n", "line 1"}}) {
+    Write("b.rgb", text);
+    const ClassFile bad = ReadClassFile(folder_ / "b.rgb");
+    EXPECT_TRUE(bad.Classes.empty()) << text;
+    EXPECT_NE(bad.Error.find(line), std::string::npos) << bad.Error;
+  }
+  EXPECT_FALSE(ReadClassFile(folder_ / "missing.rgb").ok());
+
+  // The palette list: sorted by name, the slope palette marked, a name given
+  // twice kept once.
+  fs::create_directories(folder_ / "palettes");
+  for (const char* name : {"terrain.rgb", "Slope.rgb", "TERRAIN.x.rgb", "notes.txt"})
+    std::ofstream(folder_ / "palettes" / name) << "0 1 0 0 0\n";
+  const std::vector<Palette> palettes = ListPalettes(folder_ / "palettes");
+  ASSERT_EQ(palettes.size(), 2u);
+  EXPECT_EQ(palettes[0].Name, "SLOPE");
+  EXPECT_TRUE(palettes[0].Slope);
+  EXPECT_EQ(palettes[1].Name, "TERRAIN");
+  EXPECT_EQ(palettes[1].File.filename(), "TERRAIN.x.rgb");
+  EXPECT_FALSE(palettes[1].Slope);
+  EXPECT_TRUE(FindPalette(palettes, " terrain "));
+}
+
+// A refusal, a failure to read the classes and a cancel at any point leave
+// both files exactly as they were.
+TEST_F(ProjectFolder, RefusedOrCancelledColouringChangesNoFile) {
+  Write("HILL.rgb", "old classes\r\n");
+  Write("HILL.col", "old triangles\r\n");
+  const testing::FolderSnapshot before = testing::TakeSnapshot(folder_);
+  const TriangleMesh m = MeshOf({{{{0, 0, 100}, {10, 0, 110}, {0, 10, 120}}}});
+
+  Write("few.rgb", "0 1 0 0 0\n1 2 0 0 0\n");
+  const Palette few{"FEW", folder_ / "few.rgb", false};
+  const PaletteClasses none = ClassesFromPalette(m, few, std::nullopt, std::nullopt, 1);
+  EXPECT_FALSE(none.ok());  // 20 bands for two lines
+  EXPECT_NE(none.Error.find("too few"), std::string::npos) << none.Error;
+  EXPECT_FALSE(ClassesFromPalette(m, few, 110, 110, 1).ok());
+  EXPECT_FALSE(ClassesFromPalette(m, few, 100, 101, 0).ok());
+  fs::remove(folder_ / "few.rgb");
+
+  using actions::Outcome;
+  EXPECT_EQ(actions::Colour(m, {}, ColouringMode::Slope).Result, Outcome::Refused);
+  const std::vector<ColourClass> steep = {{0, 90, 0, 0, 0}};
+  EXPECT_EQ(actions::Colour(MeshOf({}), steep, ColouringMode::Slope).Result, Outcome::Refused);
+  EXPECT_EQ(actions::ColourByClassFile(m, folder_ / "missing.rgb", ColouringMode::Slope).Result,
+            Outcome::Refused);
+  // A stop asked at the first report, and at the last (the file complete).
+  for (const ColouringMode mode : {ColouringMode::Elevation, ColouringMode::Slope})
+    for (int stopAt : {0, 1}) {
+      int asked = 0;
+      const std::vector<ColourClass> classes = {{100, 105, 1, 2, 3}};
+      const actions::ActionResult r =
+          actions::Colour(m, classes, mode, [&] { return asked++ >= stopAt; });
+      EXPECT_EQ(r.Result, Outcome::Cancelled) << stopAt;
+      EXPECT_EQ(asked, stopAt + 1);
+    }
+  EXPECT_EQ(testing::TakeSnapshot(folder_), before);
+}
+
+// The fast colourings against the literal procedures on random surfaces:
+// vertices snapped onto band bounds, survey coordinates, bands out of order.
+TEST(Colouring, SameLinesAsTheLiteralSuccessiveSplits) {
+  std::mt19937_64 rng(20260301);
+  std::uniform_real_distribution<double> u(0, 1);
+  const std::vector<ColourClass> slopes = {{0, 5, 1, 0, 0},   {5, 15, 2, 0, 0},  {15, 30, 3, 0, 0},
+                                           {30, 45, 4, 0, 0}, {45, 60, 5, 0, 0}, {60, 80, 6, 0, 0}};
+  for (int round = 0; round < 14; ++round) {
+    test_surfaces::SurfaceShape s;
+    s.columns = 6 + static_cast<int>(u(rng) * 10);
+    s.rows = 6 + static_cast<int>(u(rng) * 10);
+    s.spacing = round % 3 == 0 ? 0.5 : 2;
+    if (round % 2 == 1) {
+      s.east = 500000.123;
+      s.north = 4500000.456;
+    }
+    s.zLow = 100;
+    s.zHigh = 120;
+    s.snapTo = 100 + std::floor(u(rng) * 20);
+    s.snapShare = 0.2;
+    s.zStep = round % 4 == 0 ? 0.5 : 0;
+    const TriangleMesh m = test_surfaces::RandomSurface(s, rng);
+
+    std::vector<ColourClass> palette;
+    for (int16_t i = 0; i < 21; ++i) palette.push_back({0, 1, i, 0, static_cast<int16_t>(200 - i)});
+    ClassGeneration bands = GenerateElevationClasses(palette, 100, 120, 1);
+    ASSERT_EQ(bands.Classes.size(), 20u);
+    if (round % 5 == 4) std::shuffle(bands.Classes.begin(), bands.Classes.end(), rng);
+    if (round % 7 == 6) bands.Classes.resize(3);  // much remains above the last band
+
+    SCOPED_TRACE("round " + std::to_string(round));
+    const std::string want = LiteralElevationColouring(m, bands.Classes);
+    const std::string got = Written(m, bands.Classes, ColouringMode::Elevation);
+    ASSERT_EQ(got.size(), want.size());
+    EXPECT_TRUE(got == want);
+    EXPECT_EQ(Written(m, slopes, ColouringMode::Slope), LiteralSlopeColouring(m, slopes));
+  }
+}
+
+// orvane-tin palettes and colour, run as a user would.
+TEST_F(ProjectFolder, PalettesAndColourCommands) {
+  TriangleMesh m = MeshOf({{{{0, 0, 100.5}, {10, 0, 110}, {0, 10, 119.5}}},
+                           {{{10, 0, 110}, {10, 10, 104}, {0, 10, 119.5}}}});
+  m.SaveToBinary(folder_ / "HILL.dsp");
+  ASSERT_EQ(m.LastErrorCode, 0);
+
+  testing::CliOutcome o = testing::RunCli(folder_, "palettes");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "GREYS\nSLOPE\tslope\nSPECTRUM\nTERRAIN\n");
+
+  o = testing::RunCli(folder_, "colour . HILL terrain --interval 5");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("classes: 4\n"), std::string::npos) << o.out;  // 100 to 119
+  EXPECT_TRUE(fs::exists(folder_ / "HILL.col"));
+  EXPECT_EQ(Slurp(folder_ / "HILL.rgb").substr(0, 8), "100 105 ");
+
+  o = testing::RunCli(folder_, "colour . HILL SLOPE");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "classes: 9\ntriangles: 2\n");
+  EXPECT_EQ(Slurp(folder_ / "HILL.col").substr(0, 3), "(1 ");
+
+  Write("mine.rgb", "0 105 1 2 3\n105 200 4 5 6\n");
+  o = testing::RunCli(folder_, "colour . HILL --classes mine.rgb");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.substr(0, 11), "classes: 2\n");
+  EXPECT_EQ(Slurp(folder_ / "HILL.rgb"), "0 105 1 2 3\r\n105 200 4 5 6\r\n");
+
+  fs::remove(folder_ / "out.txt");
+  fs::remove(folder_ / "err.txt");
+  const testing::FolderSnapshot before = testing::TakeSnapshot(folder_);
+  for (const char* args :
+       {"colour . HILL terrain --interval 0", "colour . HILL nosuch", "colour . NOSUCH terrain",
+        "colour . HILL --classes missing.rgb", "colour . HILL terrain --start 110 --end 105"}) {
+    o = testing::RunCli(folder_, args);
+    EXPECT_EQ(o.status, 2) << args;
+    EXPECT_FALSE(o.err.empty()) << args;
+    fs::remove(folder_ / "out.txt");
+    fs::remove(folder_ / "err.txt");
+    EXPECT_EQ(testing::TakeSnapshot(folder_), before) << args;
+  }
+}
+
+}  // namespace
+}  // namespace orvane
