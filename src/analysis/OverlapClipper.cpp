@@ -89,16 +89,19 @@ bool Holds(const TriangleRec& outer, const TriangleRec& inner) {
   const double c = Cross(o[0], o[1], o[2]);
   if (c == 0 || !std::isfinite(c)) return false;
   if (c < 0) std::swap(o[1], o[2]);
-  double reach[3];
-  for (size_t e = 0; e < 3; ++e) {
-    const Local& p = o[e];
-    const Local& r = o[(e + 1) % 3];
-    reach[e] = -kSlack * std::hypot(r.x - p.x, r.y - p.y);
-  }
+  // The slack of an edge (its length times kSlack) is needed only for a
+  // corner on its outer side, which is rare.
+  double reach[3] = {1, 1, 1};
   for (const PointRec* v : {&inner.A, &inner.B, &inner.C}) {
     const Local q{v->X - outer.A.X, v->Y - outer.A.Y};
-    for (size_t e = 0; e < 3; ++e)
-      if (!(Cross(o[e], o[(e + 1) % 3], q) >= reach[e])) return false;
+    for (size_t e = 0; e < 3; ++e) {
+      const Local& p = o[e];
+      const Local& r = o[(e + 1) % 3];
+      const double side = Cross(p, r, q);
+      if (side >= 0) continue;
+      if (reach[e] > 0) reach[e] = -kSlack * std::hypot(r.x - p.x, r.y - p.y);
+      if (!(side >= reach[e])) return false;
+    }
   }
   return true;
 }

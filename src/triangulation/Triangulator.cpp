@@ -534,45 +534,31 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     if (n >= kReleaseFromPoints) ReleaseFreedMemory();
     // Keep the surviving triangles as bare index triples (clockwise,
     // working numbering) and free the working triangles as soon as they are
-    // not needed: the mesh's own lists are the bulk of the memory.
+    // not needed: the mesh's own lists are the bulk of the memory. The
+    // triples are kept in blocks, each freed once its triangles are in the
+    // mesh, and the mesh's points go in first, so that the working points
+    // can go before the triangles take their room: at the end the mesh
+    // stands alone.
     auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
-    std::vector<std::array<int32_t, 3>> kept;
-    kept.reserve(static_cast<size_t>(tri.LiveCount()));
-    for (const auto& tr : tri.tris)  // stored counter-clockwise, saved clockwise
-      if (tr.alive) kept.push_back({tr.v[0], tr.v[2], tr.v[1]});
+    constexpr size_t kBlock = size_t{1} << 18;
+    std::vector<std::vector<std::array<int32_t, 3>>> kept;
+    size_t keptCount = 0;
+    for (const auto& tr : tri.tris) {  // stored counter-clockwise, saved clockwise
+      if (!tr.alive) continue;
+      if (kept.empty() || kept.back().size() == kBlock) kept.emplace_back().reserve(kBlock);
+      kept.back().push_back({tr.v[0], tr.v[2], tr.v[1]});
+      ++keptCount;
+    }
     std::vector<WorkTriangulation::Tri>().swap(tri.tris);
 
     const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
-    mesh.Reserve(static_cast<size_t>(n) + extra, kept.size());
-
-    // The triangles first: their corners are read from the working points,
-    // which lie in the triangles' own order, and carry the mesh's point
-    // numbers. The mesh's points follow once the index triples are gone, so
-    // that the two never take memory at the same time.
-    if (kept.empty()) LastErrorCode = Incomplete;
-    for (size_t k = 0; k < kept.size(); ++k) {
-      if (k % kCancelStride == 0 && cancelled()) return std::nullopt;
-      const auto [va, vb, vc] = kept[k];
-      const PointRec &a = tri.pts[static_cast<size_t>(va)], &b = tri.pts[static_cast<size_t>(vb)],
-                     &c = tri.pts[static_cast<size_t>(vc)];
-      if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
-        continue;
-      if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
-          distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
-        continue;
-      if (a.Z == -999 || b.Z == -999 || c.Z == -999) continue;
-      mesh.AddTriangle(a.X, a.Y, a.Z, meshIndex(va), b.X, b.Y, b.Z, meshIndex(vb), c.X, c.Y, c.Z,
-                       meshIndex(vc));
-    }
-    std::vector<std::array<int32_t, 3>>().swap(kept);
-    {
-      Progress progress(n);
-      for (int32_t i = 1; i <= n; ++i) {
-        progress.At(i);
-        if (static_cast<size_t>(i) % kCancelStride == 0 && cancelled()) return std::nullopt;
-        const PointRec& p = tri.pts[static_cast<size_t>(posOf[static_cast<size_t>(i) - 1])];
-        mesh.AddPoint(p.X, p.Y, p.Z, p.T);
-      }
+    mesh.Reserve(static_cast<size_t>(n) + extra, keptCount);
+    Progress progress(static_cast<int64_t>(n) + static_cast<int64_t>(keptCount));
+    for (int32_t i = 1; i <= n; ++i) {
+      progress.At(i);
+      if (static_cast<size_t>(i) % kCancelStride == 0 && cancelled()) return std::nullopt;
+      const PointRec& p = tri.pts[static_cast<size_t>(posOf[static_cast<size_t>(i) - 1])];
+      mesh.AddPoint(p.X, p.Y, p.Z, p.T);
     }
     std::vector<int32_t>().swap(posOf);
     // Points created where two constraints cross follow the work points.
@@ -581,6 +567,27 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       mesh.AddPoint(p.X, p.Y, p.Z, 0);
     }
     std::vector<PointRec>().swap(tri.pts);
+
+    // Each corner is read from the mesh's copy of its point, which holds
+    // exactly the working point's coordinates.
+    if (keptCount == 0) LastErrorCode = Incomplete;
+    size_t done = 0;
+    for (auto& block : kept) {
+      for (const auto& [va, vb, vc] : block) {
+        progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(++done));
+        if (done % kCancelStride == 0 && cancelled()) return std::nullopt;
+        const int32_t ia = meshIndex(va), ib = meshIndex(vb), ic = meshIndex(vc);
+        const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
+        if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
+          continue;
+        if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
+            distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
+          continue;
+        if (a.Z == -999 || b.Z == -999 || c.Z == -999) continue;
+        mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
+      }
+      std::vector<std::array<int32_t, 3>>().swap(block);
+    }
   }
   phase.Close();
   CurrentStatus().SendEvents(100, false);

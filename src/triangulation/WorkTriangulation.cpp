@@ -521,10 +521,7 @@ bool WorkTriangulation::FindEdge(int32_t a, int32_t b, int32_t& t, int& edge) co
   return false;
 }
 
-void WorkTriangulation::MarkConstrained(int32_t a, int32_t b) {
-  int32_t t;
-  int e;
-  if (!FindEdge(a, b, t, e)) return;
+void WorkTriangulation::MarkConstrained(int32_t t, int e) {
   Tri& tri = tris[static_cast<size_t>(t)];
   tri.con |= static_cast<uint8_t>(1u << e);
   const int32_t nb = tri.n[e];
@@ -566,7 +563,7 @@ bool WorkTriangulation::ForceOne(int32_t s, int32_t e,
     int32_t t;
     int k;
     if (FindEdge(s, e, t, k)) {
-      MarkConstrained(s, e);
+      MarkConstrained(t, k);
       return true;
     }
   }

@@ -103,7 +103,8 @@ class WorkTriangulation {
   int32_t SplitConstraintAt(int32_t t, int edge, int32_t a, int32_t b);
   bool RerouteConstraint(int32_t t, int edge, int32_t x);
   void FreeConstraint(int32_t t, int edge);
-  void MarkConstrained(int32_t a, int32_t b);
+  // Marks edge e of triangle t, on both sides, as a constraint.
+  void MarkConstrained(int32_t t, int e);
   bool FindEdge(int32_t a, int32_t b, int32_t& t, int& edge) const;
   void Retriangulate(const std::vector<int32_t>& region, int32_t a, int32_t b,
                      const std::vector<int32_t>& left, const std::vector<int32_t>& right);
