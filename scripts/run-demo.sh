@@ -4,12 +4,16 @@
 # site's surface from its points, breakline and boundary, lists the project,
 # exports the new surface to LandXML 1.2 and shows it, then measures it: its
 # volume above the lowest point, its height at the site's centre, and the
-# earthworks between the site and the gridded surface.
+# earthworks between the site and the gridded surface. Last, it opens the
+# desktop program's explorer on the project; without a display it takes the
+# explorer's screenshots in a virtual X server instead and says where they are.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 cmake -S "$root" -B "$root/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVANE_TESTS=OFF >/dev/null
-cmake --build "$root/build-release" -j2 --target orvane-tin
+targets=(orvane-tin)
+grep -q '^ORVANE_APP:BOOL=ON' "$root/build-release/CMakeCache.txt" && targets+=(orvane)
+cmake --build "$root/build-release" -j2 --target "${targets[@]}"
 tin="$root/build-release/src/cli/orvane-tin"
 project="$root/demo-project"
 "$tin" demo "$project"
@@ -29,3 +33,17 @@ echo "elevation of Site at its centre:"
 "$tin" elevation "$site" "$cx" "$cy"
 echo "cut and fill of Site against Demo:"
 "$tin" cutfill "$site" "$project/Demo.dsp"
+
+app="$root/build-release/src/app/orvane"
+[ -x "$app" ] || exit 0
+echo
+if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
+  echo "opening the surface explorer on the demo project (close it or press Exit to end)"
+  "$app" "Demo^$project"
+else
+  shots="$project/screenshots"
+  export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+  xvfb-run -a -s "-screen 0 1600x1000x24" "$app" "Demo^$project" --screenshot "$shots" >/dev/null
+  echo "no display: the surface explorer ran in a virtual X server; its screenshots are in $shots/"
+  ls "$shots"
+fi

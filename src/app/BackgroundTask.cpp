@@ -25,7 +25,7 @@ void BackgroundTask::Start(std::function<void(TaskFeedback&)> work, std::functio
   finish_ = std::move(finish);
   // Raised on the work's thread; Report queues them to this one.
   status_ = Status::Create();
-  status_->Delay = 0.1;  // seconds: the bar moves smoothly, the queue stays short
+  status_->Delay = ProgressInterval;
   status_->Progress = [this](int32_t& percent) { Report(QString(), percent, 100); };
   status_->StatusPhase = [this](std::string& code) {
     Report(QString::fromStdString(actions::PhaseText(code)), -1, -1);

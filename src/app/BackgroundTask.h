@@ -49,6 +49,9 @@ class BackgroundTask : public QObject, private TaskFeedback {
   // both capture) and the signal Finished.
   void Start(std::function<void(TaskFeedback&)> work, std::function<void()> finish);
   bool Running() const { return thread_ != nullptr; }
+  // Seconds between two percentages of the task's Status (its Delay): the
+  // bar moves smoothly and the queue of signals stays short.
+  double ProgressInterval = 0.1;
 
   // StopRequested() becomes true and CancelRequested is set, for the
   // operations that poll it.

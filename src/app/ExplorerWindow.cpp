@@ -277,7 +277,10 @@ void ExplorerWindow::SetBusy(bool busy) {
 }
 
 void ExplorerWindow::ShowProgress(const QString& phase, qint64 done, qint64 total) {
-  if (!phase.isEmpty()) Label3_.setText(phase);
+  if (!phase.isEmpty()) {
+    Label3_.setText(phase);
+    if (done < 0) ProgressBar1_.setValue(0);  // a new loop starts from nothing
+  }
   if (done < 0) return;
   const int max = static_cast<int>(std::clamp<qint64>(total, 1, INT32_MAX));
   ProgressBar1_.setRange(0, max);

@@ -112,10 +112,13 @@ int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
   QEventLoop loop;
   QObject::connect(&explorer.Task(), &BackgroundTask::Finished, &loop, &QEventLoop::quit);
   QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+  explorer.Task().ProgressInterval = 0;  // every report of the loops, however quick
   exportButton->click();
   if (explorer.Busy()) loop.exec();
   ok = Save(underWay, out, kScreenshotFiles[3]) && ok;
-  for (const QString& message : dialogs.Messages) std::cerr << message.toStdString() << '\n';
+  // What the program said along the way, when something went wrong.
+  if (!ok)
+    for (const QString& message : dialogs.Messages) std::cerr << message.toStdString() << '\n';
   return ok ? 0 : 2;
 }
 
