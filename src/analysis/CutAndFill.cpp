@@ -289,6 +289,9 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   if (!TB) return std::nullopt;
   out.TB = std::move(*TB);
   points.PB = PointList{};
+  // What the passes freed goes back to the system before the volumes are
+  // taken with both rebuilt surfaces in memory.
+  ReleaseFreedMemory();
 
   run.Phase("CAF_CALC_VOLUME");
   std::optional<Totals> totals = Volumes(run, A, B, out.TA);

@@ -572,7 +572,9 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // exactly the working point's coordinates.
     if (keptCount == 0) LastErrorCode = Incomplete;
     size_t done = 0;
-    for (auto& block : kept) {
+    constexpr size_t kTrimEvery = 16;  // blocks, about 50 MB
+    for (size_t k = 0; k < kept.size(); ++k) {
+      auto& block = kept[k];
       for (const auto& [va, vb, vc] : block) {
         progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(++done));
         if (done % kCancelStride == 0 && cancelled()) return std::nullopt;
@@ -587,6 +589,10 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
         mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
       }
       std::vector<std::array<int32_t, 3>>().swap(block);
+      // The blocks are heap memory, which freeing alone keeps from the
+      // system while the mesh grows.
+      if (n >= kReleaseFromPoints && (k % kTrimEvery == kTrimEvery - 1 || k + 1 == kept.size()))
+        ReleaseFreedMemory();
     }
   }
   phase.Close();
