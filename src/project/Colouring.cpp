@@ -92,6 +92,40 @@ class PointTexts {
   std::vector<size_t> start_;
 };
 
+// "x y z" of the points where triangles were cut, kept for the next lines
+// that meet them: each cut point is a corner of the pieces on both sides of
+// its bound and of the neighbour's across its edge.
+class RecentTexts {
+ public:
+  RecentTexts() : slots_(kSlots) {}
+  char* Write(char* out, const PointRec& v) {
+    Slot& slot = slots_[Hash(v) & (kSlots - 1)];
+    if (slot.Length == 0 || slot.X != v.X || slot.Y != v.Y || slot.Z != v.Z) {
+      slot.X = v.X;
+      slot.Y = v.Y;
+      slot.Z = v.Z;
+      slot.Length = static_cast<uint8_t>(WriteXyz(slot.Text, v) - slot.Text);
+    }
+    return Put(out, std::string_view(slot.Text, slot.Length));
+  }
+
+ private:
+  static constexpr size_t kSlots = 4096;
+  struct Slot {
+    double X = 0, Y = 0, Z = 0;
+    uint8_t Length = 0;
+    char Text[kMaxXyzText];
+  };
+  static uint64_t Hash(const PointRec& v) {
+    uint64_t x, y;
+    std::memcpy(&x, &v.X, sizeof x);
+    std::memcpy(&y, &v.Y, sizeof y);
+    const uint64_t h = (x ^ (y * 0x9E3779B97F4A7C15ull)) * 0xBF58476D1CE4E5B9ull;
+    return h >> 40;
+  }
+  std::vector<Slot> slots_;
+};
+
 // Lines gathered into large writes.
 class LineWriter {
  public:
@@ -111,7 +145,7 @@ class LineWriter {
       for (const PointRec* corner : {&s.A, &s.B, &s.C})
         if (corner->X == v.X && corner->Y == v.Y && corner->Z == v.Z)
           return points_.Write(p, *corner);
-      return WriteXyz(p, v);
+      return cuts_.Write(p, v);
     });
   }
 
@@ -150,6 +184,7 @@ class LineWriter {
   static constexpr size_t kBatch = size_t{1} << 20;  // bytes handed to the writer at once
   AtomicFileWriter& out_;
   PointTexts points_;
+  RecentTexts cuts_;
   std::vector<char> buffer_;
   size_t used_ = 0;
   int64_t lines_ = 0;
@@ -311,6 +346,9 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
   std::vector<int32_t> groupOf(static_cast<size_t>(n) + 1, kCrossing);
   std::vector<int64_t> counts(groups + 1, 0);
   std::vector<Piece> pieces;
+  // Room for the pieces of a surface with one triangle in eight cut: grown
+  // from nothing, the list would be copied over and over.
+  pieces.reserve(static_cast<size_t>(n) / 8);
   CrossingFollower follower(bounds, pieces, counts);
   Reporter report(progress);
   const int64_t steps = 2 * static_cast<int64_t>(n);

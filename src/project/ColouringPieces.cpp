@@ -19,23 +19,40 @@ namespace {
 
 constexpr double kLadoMax = 1000;  // the split's limit on triangle sides, metres
 
-// The triangulator's position along a Hilbert curve over a 65536 x 65536 grid
-// (Triangulator.cpp), which orders the insertion.
-uint64_t HilbertIndex(uint32_t x, uint32_t y) {
+// The triangulator's insertion order of four points: by their position along
+// a Hilbert curve over a 65536 x 65536 grid of cells (Triangulator.cpp), ties
+// in the given order. A position is a number of 16 base-4 digits, the
+// coarsest first, so the order is settled once the digits read so far tell
+// the four apart; that takes a few levels, not sixteen.
+std::array<int32_t, 4> HilbertOrder(const std::array<uint32_t, 4>& cellX,
+                                    const std::array<uint32_t, 4>& cellY) {
   constexpr uint32_t side = 1u << 16;
-  uint64_t d = 0;
+  std::array<uint32_t, 4> x = cellX, y = cellY;
+  std::array<uint64_t, 4> prefix{};
   for (uint32_t s = side / 2; s > 0; s /= 2) {
-    const uint32_t rx = (x & s) ? 1 : 0, ry = (y & s) ? 1 : 0;
-    d += uint64_t{s} * s * ((3 * rx) ^ ry);
-    if (ry == 0) {
-      if (rx == 1) {
-        x = side - 1 - x;
-        y = side - 1 - y;
+    for (size_t i = 0; i < 4; ++i) {
+      const uint32_t rx = (x[i] & s) ? 1 : 0, ry = (y[i] & s) ? 1 : 0;
+      prefix[i] = prefix[i] * 4 + ((3 * rx) ^ ry);
+      if (ry == 0) {
+        if (rx == 1) {
+          x[i] = side - 1 - x[i];
+          y[i] = side - 1 - y[i];
+        }
+        std::swap(x[i], y[i]);
       }
-      std::swap(x, y);
     }
+    bool apart = true;
+    for (size_t i = 0; i < 4 && apart; ++i)
+      for (size_t j = i + 1; j < 4 && apart; ++j) apart = prefix[i] != prefix[j];
+    if (apart) break;
   }
-  return d;
+  std::array<int32_t, 4> order = {0, 1, 2, 3};
+  for (size_t i = 1; i < order.size(); ++i)
+    for (size_t j = i;
+         j > 0 && prefix[static_cast<size_t>(order[j])] < prefix[static_cast<size_t>(order[j - 1])];
+         --j)
+      std::swap(order[j], order[j - 1]);
+  return order;
 }
 
 // The triangulator's way with a part, for the parts the fast steps do not
@@ -104,16 +121,13 @@ bool PartTriangulator::AddQuadrilateral(std::span<const PointRec, 4> part,
     const double c = std::floor((v - lo) * scale);
     return static_cast<uint32_t>(std::clamp(c, 0.0, 65535.0));
   };
-  std::array<uint64_t, n> keys;
-  for (size_t i = 0; i < sorted.size(); ++i)
-    keys[i] = HilbertIndex(cell(sorted[i].X, x0), cell(sorted[i].Y, y0));
-  // (Insertion sort: stable, and no allocation for four keys.)
-  std::vector<int32_t> order = {0, 1, 2, 3};
-  for (size_t i = 1; i < order.size(); ++i)
-    for (size_t j = i;
-         j > 0 && keys[static_cast<size_t>(order[j])] < keys[static_cast<size_t>(order[j - 1])];
-         --j)
-      std::swap(order[j], order[j - 1]);
+  std::array<uint32_t, n> cellX, cellY;
+  for (size_t i = 0; i < sorted.size(); ++i) {
+    cellX[i] = cell(sorted[i].X, x0);
+    cellY[i] = cell(sorted[i].Y, y0);
+  }
+  const std::array<int32_t, n> inserted = HilbertOrder(cellX, cellY);
+  std::vector<int32_t> order(inserted.begin(), inserted.end());
 
   // A working triangulation as fresh as the triangulator's own, its lists'
   // room kept from the last part.
