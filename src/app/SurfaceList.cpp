@@ -11,7 +11,8 @@ namespace orvane::app {
 namespace {
 
 QString CountText(int32_t n) {
-  return QString::fromStdString((n >= 0 ? " " : "") + std::to_string(n));
+  const QString digits = QString::number(n);
+  return n >= 0 ? QLatin1Char(' ') + digits : digits;
 }
 
 }  // namespace
