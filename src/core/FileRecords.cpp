@@ -293,14 +293,19 @@ bool ReadList(int32_t n, std::vector<T>& out, Read read) {
 bool RecordReader::Points(int32_t n, std::vector<PointRec>& out) {
   return ReadList(n, out, [this](PointRec& p) { return Point(p); });
 }
-uint64_t RecordReader::PackedBound(uint64_t trailingBytes, uint64_t fixedBytes) const {
+bool RecordReader::Labels(int32_t n, std::vector<LabelRec>& out) {
+  return ReadList(n, out, [this](LabelRec& l) { return Label(l); });
+}
+
+uint64_t RecordReader::PackedBound(uint64_t trailingBytes, uint64_t unpackedBytes) const {
   const uint64_t left = in.Remaining();
-  const uint64_t taken = trailingBytes + fixedBytes;
+  const uint64_t taken = trailingBytes + unpackedBytes;
   return (left > taken ? left - taken : 0) + left / 8192 + 64;
 }
 
 bool RecordReader::Sets(int32_t n, PropertySets& out, uint64_t trailingBytes) {
   const size_t slots = static_cast<size_t>(n) + 1;
+  // A set's descriptor, count and flag (16 bytes) are not packed.
   const uint64_t bound = PackedBound(trailingBytes, slots * kMinSetBytes);
   PropertySets sets;
   sets.Clear();
@@ -314,7 +319,9 @@ bool RecordReader::Sets(int32_t n, PropertySets& out, uint64_t trailingBytes) {
 
 bool RecordReader::Entries(int32_t n, PropertyList& out, uint64_t trailingBytes) {
   const size_t slots = static_cast<size_t>(n) + 1;
-  const uint64_t bound = PackedBound(trailingBytes, 0);
+  // A packed entry is a byte shorter than its record (the type code takes
+  // one byte, not two) unless its key or text is very long.
+  const uint64_t bound = PackedBound(trailingBytes, slots);
   PropertyList entries;
   entries.Clear();
   entries.Reserve(slots, static_cast<size_t>(bound));
@@ -325,9 +332,6 @@ bool RecordReader::Entries(int32_t n, PropertyList& out, uint64_t trailingBytes)
   entries.ReleaseSpare();
   out = std::move(entries);
   return true;
-}
-bool RecordReader::Labels(int32_t n, std::vector<LabelRec>& out) {
-  return ReadList(n, out, [this](LabelRec& l) { return Label(l); });
 }
 
 bool RecordReader::PropertyFile(PropertySets& sets, PropertyList& entries) {

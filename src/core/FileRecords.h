@@ -108,9 +108,10 @@ class RecordReader {
 
  private:
   // Room for the packed entries of a list that starts here: at most the
-  // bytes left, less what follows it and the lists' fixed bytes, plus the
-  // byte a very long key or text may take beyond its record.
-  uint64_t PackedBound(uint64_t trailingBytes, uint64_t fixedBytes) const;
+  // bytes left, less what follows it and the bytes of the list that do not
+  // become packed bytes, plus the byte that a key or a text of 16384 bytes
+  // or more takes beyond its record.
+  uint64_t PackedBound(uint64_t trailingBytes, uint64_t unpackedBytes) const;
 
   std::string reason_;
   std::string key_;  // scratch of Entry's callers, reused across entries

@@ -102,10 +102,13 @@ TEST_F(InfoDemoCommand, UnloadableFileGivesOneLineAndStatus2) {
   EXPECT_EQ(Tin(dir_, "info").status, 2);
 }
 
-// A file of millions of empty class properties (4 bytes each on disk, far
-// more in memory) under a memory limit: a message and status 2, never an
-// abort, and a project scan skips it with a warning.
-TEST_F(InfoDemoCommand, OutOfMemoryIsAnErrorNotACrash) {
+// A load takes at most about four times the file: 6 million empty class
+// properties (24 MB, once 17 times that in memory) load under a limit of
+// four times the file and the program. A surface of 1.5 million triangles
+// (30 MB; a triangle holds its three corners, 112 bytes for its 20 in the
+// file) does not fit: a message and status 2, never an abort, and a project
+// scan skips it with a warning.
+TEST_F(InfoDemoCommand, LoadsTakeAboutFourTimesTheFileAndOutOfMemoryIsAnError) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "a memory limit and the address sanitizer's shadow memory do not mix";
 #else
@@ -114,29 +117,47 @@ TEST_F(InfoDemoCommand, OutOfMemoryIsAnErrorNotACrash) {
   m.AddPoint(1, 0, 0);
   m.AddPoint(0, 1, 0);
   m.AddTriangle(0, 0, 0, 1, 0, 1, 0, 3, 1, 0, 0, 2);
+  const fs::path folder = dir_ / "P";
+  fs::create_directories(folder);
+  m.SaveToBinary(folder / "Triangles.dsp");
   m.SetClassProperty("", orvane::Variant());
-  const fs::path file = dir_ / "P" / "huge.dsp";
-  fs::create_directories(file.parent_path());
-  m.SaveToBinary(file);
+  m.SaveToBinary(folder / "Classes.dsp");
   ASSERT_EQ(m.LastErrorCode, 0);
-  std::string bytes = orvane::testing::Slurp(file);
-  // The class-property count follows the model, the empty tag (2 bytes) and
-  // five counts; the entries end the file.
-  const int32_t extra = 6'000'000, count = 1 + extra;
-  std::memcpy(bytes.data() + 30, &count, 4);
-  bytes.append(static_cast<size_t>(extra) * 4, '\0');
-  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-  for (const std::string& args :
-       {"info '" + file.string() + "'", "list '" + file.parent_path().string() + "'"}) {
-    const std::string command = "ulimit -v 400000; '" + std::string(ORVANE_CLI) + "' " + args +
-                                " >'" + (dir_ / "out.txt").string() + "' 2>'" +
+  // The triangle count follows the model, the empty tag (2 bytes) and three
+  // fields, the class-property count two more; the triangles end the file
+  // without properties, the class properties end it with them.
+  std::string classes = orvane::testing::Slurp(folder / "Classes.dsp");
+  const int32_t entries = 6'000'001, triangles = 1'500'000;
+  std::memcpy(classes.data() + 30, &entries, 4);
+  classes.append(static_cast<size_t>(entries - 1) * 4, '\0');
+  std::ofstream(folder / "Classes.dsp", std::ios::binary | std::ios::trunc) << classes;
+  std::string tris = orvane::testing::Slurp(folder / "Triangles.dsp");
+  const std::string record = tris.substr(tris.size() - 20);
+  std::memcpy(tris.data() + 18, &triangles, 4);
+  for (int32_t t = 1; t < triangles; ++t) tris += record;
+  std::ofstream(folder / "Triangles.dsp", std::ios::binary | std::ios::trunc) << tris;
+
+  const std::string limit = std::to_string(4 * classes.size() / 1000 + 16'000);
+  auto run = [&](const std::string& args) {
+    const std::string command = "ulimit -v " + limit + "; '" + std::string(ORVANE_CLI) + "' " +
+                                args + " >'" + (dir_ / "out.txt").string() + "' 2>'" +
                                 (dir_ / "err.txt").string() + "'";
     const int raw = std::system(command.c_str());
-    const std::string err = orvane::testing::Slurp(dir_ / "err.txt");
-    EXPECT_NE(err.find("memory"), std::string::npos) << args << ": " << err;
     EXPECT_TRUE(WIFEXITED(raw)) << args;
-    EXPECT_EQ(WEXITSTATUS(raw), args.starts_with("info") ? 2 : 0) << args << ": " << err;
-  }
+    return CliOutcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1,
+                      orvane::testing::Slurp(dir_ / "out.txt"),
+                      orvane::testing::Slurp(dir_ / "err.txt")};
+  };
+  const CliOutcome fits = run("info '" + (folder / "Classes.dsp").string() + "'");
+  EXPECT_EQ(fits.status, 0) << fits.err;
+  EXPECT_NE(fits.out.find("triangles: 1\n"), std::string::npos) << fits.out;
+  const CliOutcome big = run("info '" + (folder / "Triangles.dsp").string() + "'");
+  EXPECT_EQ(big.status, 2);
+  EXPECT_NE(big.err.find("memory"), std::string::npos) << big.err;
+  const CliOutcome scan = run("list '" + folder.string() + "'");
+  EXPECT_EQ(scan.status, 0) << scan.err;
+  EXPECT_NE(scan.err.find("Triangles.dsp: not enough memory"), std::string::npos) << scan.err;
+  EXPECT_EQ(scan.err.find("Classes.dsp"), std::string::npos) << scan.err;
 #endif
 }
 
