@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -92,33 +93,29 @@ std::optional<TriangleMesh> Rebuild(Run& run, PointList& points,
 // of the rebuilt surface. The rebuilt triangles come in the order the
 // triangulator made them, neighbours mostly near each other, and each
 // original triangle holds several of them: most are found here without a
-// look-up in the mesh's index.
+// search of the surface.
 class RecentHolders {
  public:
-  explicit RecentHolders(const TriangleMesh& mesh) : mesh_(mesh) {}
+  // search(t): the surface's triangle that holds t, or nullptr.
+  using Search = std::function<const TriangleRec*(const TriangleRec&)>;
+  explicit RecentHolders(Search search) : search_(std::move(search)) {}
 
-  // A triangle of the mesh that holds t (Holds), or nullptr. at: a point
-  // strictly inside t, where the mesh's triangle is looked up when none of
-  // the recent ones holds t.
-  const TriangleRec* Find(const TriangleRec& t, double atX, double atY) {
-    for (size_t k = 0; k < size_; ++k) {
-      const TriangleRec& r = mesh_.Triangle(slots_[k]);
-      if (Holds(r, t)) return &r;
-    }
-    const int32_t under = TriangleUnder(mesh_, atX, atY);
-    if (under == 0) return nullptr;
-    const TriangleRec& r = mesh_.Triangle(under);
-    if (!Holds(r, t)) return nullptr;
-    slots_[next_] = under;
+  // A triangle of the surface that Holds t, or nullptr.
+  const TriangleRec* Find(const TriangleRec& t) {
+    for (size_t k = 0; k < size_; ++k)
+      if (Holds(*slots_[k], t)) return slots_[k];
+    const TriangleRec* found = search_(t);
+    if (!found) return nullptr;
+    slots_[next_] = found;
     next_ = (next_ + 1) % kSlots;
     if (size_ < kSlots) ++size_;
-    return &r;
+    return found;
   }
 
  private:
   static constexpr size_t kSlots = 4;
-  const TriangleMesh& mesh_;
-  std::array<int32_t, kSlots> slots_{};
+  Search search_;
+  std::array<const TriangleRec*, kSlots> slots_{};
   size_t next_ = 0, size_ = 0;
 };
 
@@ -143,17 +140,15 @@ std::optional<Totals> Volumes(Run& run, const TriangleMesh& A, const TriangleMes
                               const TriangleMesh& TA) {
   Sum cut, fill, area;
   OverlapClipper clipper(A, B);
-  RecentHolders holderA(A), holderB(B);
+  // The original surfaces are searched through the clipper's grids, not
+  // through their own spatial indexes, which would stay in memory with them.
+  RecentHolders holderA([&](const TriangleRec& t) { return clipper.HolderInA(t); });
+  RecentHolders holderB([&](const TriangleRec& t) { return clipper.HolderInB(t); });
   auto measure = [&](const TriangleRec& t) {
     const double S = PlanArea(t);
     if (!(S > 0)) return;
-    // The centroid lies strictly inside a triangle with plan area; taken
-    // relative to the first corner, it keeps the millimetres of survey
-    // coordinates.
-    const double xc = t.A.X + ((t.B.X - t.A.X) + (t.C.X - t.A.X)) / 3;
-    const double yc = t.A.Y + ((t.B.Y - t.A.Y) + (t.C.Y - t.A.Y)) / 3;
-    const TriangleRec* planeA = holderA.Find(t, xc, yc);
-    const TriangleRec* planeB = planeA ? holderB.Find(t, xc, yc) : nullptr;
+    const TriangleRec* planeA = holderA.Find(t);
+    const TriangleRec* planeB = planeA ? holderB.Find(t) : nullptr;
     if (planeA && planeB) {
       std::array<double, 3> d{};
       const PointRec* corner[3] = {&t.A, &t.B, &t.C};
@@ -245,26 +240,32 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   // belongs to no common subdivision, and forced as a breakline it would cut
   // across the whole rebuild; the pieces of the overlay lie over both.
   // Nearly always the two triangles whose pair gave a piece hold its ends.
-  RecentPositions<bool> recent;  // neighbouring segments share ends
-  CoverTest coverA(A), coverB(B);
-  auto overBoth = [&](const PointRec& p, const SegmentSource& from) {
-    if (const bool* known = recent.Find(p.X, p.Y)) return *known;
-    const bool over = (TriangleHolds(A.Triangle(from.i), p.X, p.Y) || coverA.Under(p.X, p.Y)) &&
-                      (TriangleHolds(B.Triangle(from.j), p.X, p.Y) || coverB.Under(p.X, p.Y));
-    recent.Put(p.X, p.Y, over);
-    return over;
-  };
-  size_t kept = 0;
-  for (size_t k = 0; k < out.overlay.size(); ++k) {
-    const PlanSegment& s = out.overlay[k];
-    if (overBoth(s.From, sources[k]) && overBoth(s.To, sources[k])) out.overlay[kept++] = s;
+  // The inside tests and heights of the passes go through indexes of their
+  // own, freed when the passes are done (the meshes' own would stay with
+  // the caller's meshes, a surface's worth of memory each).
+  IndexedSurface indexedA(A), indexedB(B);
+  {
+    RecentPositions<bool> recent;  // neighbouring segments share ends
+    CoverTest coverA(indexedA), coverB(indexedB);
+    auto overBoth = [&](const PointRec& p, const SegmentSource& from) {
+      if (const bool* known = recent.Find(p.X, p.Y)) return *known;
+      const bool over = (TriangleHolds(A.Triangle(from.i), p.X, p.Y) || coverA.Under(p.X, p.Y)) &&
+                        (TriangleHolds(B.Triangle(from.j), p.X, p.Y) || coverB.Under(p.X, p.Y));
+      recent.Put(p.X, p.Y, over);
+      return over;
+    };
+    size_t kept = 0;
+    for (size_t k = 0; k < out.overlay.size(); ++k) {
+      const PlanSegment& s = out.overlay[k];
+      if (overBoth(s.From, sources[k]) && overBoth(s.To, sources[k])) out.overlay[kept++] = s;
+    }
+    out.overlay.resize(kept);
   }
-  out.overlay.resize(kept);
   std::vector<SegmentSource>().swap(sources);
   if (run.Cancelled()) return std::nullopt;
   const std::vector<PlanSegment>& overlay = out.overlay;
-  CutAndFillPoints points(A, B, std::move(PA), std::move(PB), 2 * overlay.size(),
-                          [&overlay](size_t k) -> const PointRec& {
+  CutAndFillPoints points(std::move(indexedA), std::move(indexedB), std::move(PA), std::move(PB),
+                          2 * overlay.size(), [&overlay](size_t k) -> const PointRec& {
                             const PlanSegment& s = overlay[k / 2];
                             return k % 2 == 0 ? s.From : s.To;
                           });

@@ -23,12 +23,12 @@ bool CancelSeen(size_t i) {
 
 }  // namespace
 
-CutAndFillPoints::CutAndFillPoints(const TriangleMesh& A, const TriangleMesh& B, PointList PA,
-                                   PointList PB, size_t overlayEnds, OverlayEnd end)
+CutAndFillPoints::CutAndFillPoints(IndexedSurface A, IndexedSurface B, PointList PA, PointList PB,
+                                   size_t overlayEnds, OverlayEnd end)
     : PA(std::move(PA)),
       PB(std::move(PB)),
-      A_(A),
-      B_(B),
+      A_(std::move(A)),
+      B_(std::move(B)),
       endCount_(overlayEnds),
       end_(std::move(end)),
       ownB_(this->PB.count()) {}
@@ -68,7 +68,7 @@ PointList CutAndFillPoints::WithoutFlagged(const PointList& list, const std::vec
 // surface, and either way this one would change nothing and find the same
 // point (a point added since, within 0.001 of an end outside, is left to
 // TakeSegments). An end whose number ends_ already holds is not looked up.
-bool CutAndFillPoints::MatchEnds(PointList& list, const TriangleMesh& mesh, bool insideOnly) {
+bool CutAndFillPoints::MatchEnds(PointList& list, const IndexedSurface& surface, bool insideOnly) {
   ends_.resize(endCount_ / 2, {0, 0});
   RecentPositions<int32_t> recent;
   for (size_t k = 0; k < endCount_; ++k) {
@@ -82,7 +82,7 @@ bool CutAndFillPoints::MatchEnds(PointList& list, const TriangleMesh& mesh, bool
     }
     number = list.FindPoint(p.X, p.Y, CoincidenceTolerance);
     if (number == 0) {
-      const double z = InterpolateZ(mesh, p.X, p.Y, insideOnly ? kOutside : 0);
+      const double z = surface.InterpolateZ(p.X, p.Y, insideOnly ? kOutside : 0);
       if (!insideOnly || z != kOutside) {
         list.AddVertex(p.X, p.Y, z, 0);
         number = list.count();
@@ -95,16 +95,16 @@ bool CutAndFillPoints::MatchEnds(PointList& list, const TriangleMesh& mesh, bool
 
 bool CutAndFillPoints::AddOverlayToA() {
   ends_.clear();
-  return MatchEnds(PA, A_, true);
+  return MatchEnds(PA, *A_, true);
 }
 
 bool CutAndFillPoints::Trim(PointList& from, int32_t n, PointList& onto,
-                            const TriangleMesh& ontoMesh, std::vector<int32_t>& renumber,
+                            const IndexedSurface& ontoSurface, std::vector<int32_t>& renumber,
                             std::vector<int32_t>* matched) {
   std::vector<bool> drop(static_cast<size_t>(from.count()) + 1, false);
   if (matched) matched->assign(drop.size(), 0);
   bool any = false;
-  CoverTest cover(ontoMesh);
+  CoverTest cover(ontoSurface);
   for (int32_t i = 1; i <= n; ++i) {
     if (CancelSeen(static_cast<size_t>(i))) return false;
     const PointRec& p = from.Point(i);
@@ -114,7 +114,7 @@ bool CutAndFillPoints::Trim(PointList& from, int32_t n, PointList& onto,
         drop[static_cast<size_t>(i)] = true;
         any = true;
       } else {
-        onto.AddVertex(p.X, p.Y, InterpolateZ(ontoMesh, p.X, p.Y, 0), 0);
+        onto.AddVertex(p.X, p.Y, ontoSurface.InterpolateZ(p.X, p.Y, 0), 0);
         found = onto.count();
       }
     }
@@ -127,7 +127,7 @@ bool CutAndFillPoints::Trim(PointList& from, int32_t n, PointList& onto,
 
 bool CutAndFillPoints::TrimAToB() {
   std::vector<int32_t> renumber;
-  if (!Trim(PA, PA.count(), PB, B_, renumber, &pbOfPa_)) return false;
+  if (!Trim(PA, PA.count(), PB, *B_, renumber, &pbOfPa_)) return false;
   if (renumber.empty()) return true;
   for (auto& [from, to] : ends_) {
     from = renumber[static_cast<size_t>(from)];
@@ -142,7 +142,8 @@ bool CutAndFillPoints::TrimAToB() {
 
 bool CutAndFillPoints::TrimBToA() {
   std::vector<int32_t> renumber;
-  if (!Trim(PB, ownB_, PA, A_, renumber, nullptr)) return false;
+  if (!Trim(PB, ownB_, PA, *A_, renumber, nullptr)) return false;
+  A_.reset();  // A's last pass
   if (!renumber.empty())
     for (int32_t& b : pbOfPa_) b = renumber[static_cast<size_t>(b)];
   return true;
@@ -169,7 +170,9 @@ CutAndFillPoints::Segments CutAndFillPoints::TakeSegmentsOfA() {
 bool CutAndFillPoints::AddOverlayToB() {
   ends_ = std::move(knownInPb_);
   knownInPb_.clear();
-  return MatchEnds(PB, B_, false);
+  if (!MatchEnds(PB, *B_, false)) return false;
+  B_.reset();  // B's last pass
+  return true;
 }
 
 CutAndFillPoints::Segments CutAndFillPoints::TakeSegments(PointList& list) {

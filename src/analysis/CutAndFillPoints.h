@@ -24,9 +24,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "analysis/ElevationQueries.h"
 #include "core/PointList.h"
 #include "core/TriangleMesh.h"
 
@@ -38,8 +40,15 @@ class CutAndFillPoints {
   using OverlayEnd = std::function<const PointRec&(size_t k)>;
 
   // PA, PB: the point lists of A and B; overlayEnds: twice the number of
-  // overlay segments. A and B must outlive this object.
+  // overlay segments. A and B must outlive this object. Their inside tests
+  // and heights go through indexes of this object's own, each freed after
+  // its last pass (A's after TrimBToA, B's after AddOverlayToB).
   CutAndFillPoints(const TriangleMesh& A, const TriangleMesh& B, PointList PA, PointList PB,
+                   size_t overlayEnds, OverlayEnd end)
+      : CutAndFillPoints(IndexedSurface(A), IndexedSurface(B), std::move(PA), std::move(PB),
+                         overlayEnds, std::move(end)) {}
+  // The same with indexes the caller has built already.
+  CutAndFillPoints(IndexedSurface A, IndexedSurface B, PointList PA, PointList PB,
                    size_t overlayEnds, OverlayEnd end);
 
   // Each pass returns false, leaving the lists in an unspecified state, when
@@ -69,18 +78,17 @@ class CutAndFillPoints {
   // Matches every overlay end into list, adding the missing ones with the
   // heights of mesh (those outside it skipped when insideOnly), and keeps
   // the numbers in ends_ (0: outside, not matched). False when cancelled.
-  bool MatchEnds(PointList& list, const TriangleMesh& mesh, bool insideOnly);
+  bool MatchEnds(PointList& list, const IndexedSurface& surface, bool insideOnly);
   Segments TakeSegments(PointList& list);
   // Points 1..n of from: each that onto lacks goes (outside ontoMesh) or is
   // added to onto with ontoMesh's height. False when cancelled.
   // renumber: as WithoutFlagged gives it, empty when no point went;
   // matched, when given, receives per point of from the number of its
   // match in onto (found or added), 0 when it went.
-  bool Trim(PointList& from, int32_t n, PointList& onto, const TriangleMesh& ontoMesh,
+  bool Trim(PointList& from, int32_t n, PointList& onto, const IndexedSurface& ontoSurface,
             std::vector<int32_t>& renumber, std::vector<int32_t>* matched);
 
-  const TriangleMesh& A_;
-  const TriangleMesh& B_;
+  std::optional<IndexedSurface> A_, B_;
   size_t endCount_;
   OverlayEnd end_;
   Segments ends_;                // per overlay segment: the numbers of its two ends

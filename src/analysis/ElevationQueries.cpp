@@ -53,6 +53,17 @@ bool OnClosedOutline(const TriangleRec& t, double X, double Y) {
   return where && static_cast<int>(*where) >= static_cast<int>(PolygonLocation::OnVertex);
 }
 
+// The triangle under (X, Y) as TriangleUnder describes it, through index.
+int32_t Under(const TriangleMesh& mesh, const TriangleIndex& index, double X, double Y) {
+  // Beyond every finite box, and NaN fails every box test: under nothing.
+  if (!std::isfinite(X) || !std::isfinite(Y) || mesh.TriangleCount() == 0) return 0;
+  const std::span<const TriangleRec> triangles = mesh.Triangles();
+  // The index's widened boxes hold the plan boxes, so every triangle the
+  // scan could take is among its candidates.
+  return index.FirstAccepted(
+      X, Y, [&](int32_t t) { return OnClosedOutline(triangles[static_cast<size_t>(t)], X, Y); });
+}
+
 }  // namespace
 
 double PlaneHeight(const TriangleRec& t, double X, double Y) {
@@ -76,31 +87,52 @@ bool TriangleHolds(const TriangleRec& t, double X, double Y) {
 }
 
 bool CoverTest::Under(double X, double Y) {
+  const TriangleMesh& mesh = surface_.Mesh();
   for (size_t k = 0; k < under_.size; ++k)
-    if (OnClosedOutline(mesh_.Triangle(under_.slots[k]), X, Y)) return true;
-  const int32_t t = TriangleUnder(mesh_, X, Y);
+    if (OnClosedOutline(mesh.Triangle(under_.slots[k]), X, Y)) return true;
+  const int32_t t = surface_.TriangleUnder(X, Y);
   if (t == 0) return false;
   under_.Put(t);
   return true;
 }
 
 bool CoverTest::At(double X, double Y) {
+  const TriangleMesh& mesh = surface_.Mesh();
   for (size_t k = 0; k < at_.size; ++k)
-    if (mesh_.PointInsideTriangle(at_.slots[k], X, Y)) return true;
-  const int32_t t = mesh_.TriangleAt(X, Y);
+    if (mesh.PointInsideTriangle(at_.slots[k], X, Y)) return true;
+  const int32_t t = surface_.TriangleAt(X, Y);
   if (t < 1) return false;
   at_.Put(t);
   return true;
 }
 
+IndexedSurface::IndexedSurface(const TriangleMesh& mesh) : mesh_(&mesh), index_(mesh.Triangles()) {}
+
+int32_t IndexedSurface::TriangleUnder(double X, double Y) const {
+  return Under(*mesh_, index_, X, Y);
+}
+
+// As TriangleMesh::TriangleAt does it, with this index.
+int32_t IndexedSurface::TriangleAt(double X, double Y) const {
+  const int32_t n = mesh_->TriangleCount();
+  if (n == 0 || std::isnan(X) || std::isnan(Y)) return 0;
+  if (std::isinf(X) || std::isinf(Y)) {
+    for (int32_t t = 1; t <= n; ++t)
+      if (mesh_->PointInsideTriangle(t, X, Y)) return t;
+    return 0;
+  }
+  return index_.FirstAccepted(X, Y, [&](int32_t t) { return mesh_->PointInsideTriangle(t, X, Y); });
+}
+
+double IndexedSurface::InterpolateZ(double X, double Y, double DefaultValue) const {
+  const int32_t t = TriangleUnder(X, Y);
+  if (t == 0) return DefaultValue;
+  return PlaneHeight(mesh_->Triangle(t), X, Y);
+}
+
 int32_t TriangleUnder(const TriangleMesh& mesh, double X, double Y) {
-  // Beyond every finite box, and NaN fails every box test: under nothing.
   if (!std::isfinite(X) || !std::isfinite(Y) || mesh.TriangleCount() == 0) return 0;
-  const std::span<const TriangleRec> triangles = mesh.Triangles();
-  // The index's widened boxes hold the plan boxes, so every triangle the
-  // scan could take is among its candidates.
-  return mesh.Index().FirstAccepted(
-      X, Y, [&](int32_t t) { return OnClosedOutline(triangles[static_cast<size_t>(t)], X, Y); });
+  return Under(mesh, mesh.Index(), X, Y);
 }
 
 double InterpolateZ(const TriangleMesh& mesh, double X, double Y, double DefaultValue) {

@@ -13,6 +13,7 @@
 #include <span>
 
 #include "core/Records.h"
+#include "core/TriangleIndex.h"
 
 namespace orvane {
 
@@ -40,14 +41,33 @@ void InterpolateZ(const TriangleMesh& mesh, std::span<const XYRec> queries, doub
 // included) and its closed outline hold the position.
 bool TriangleHolds(const TriangleRec& t, double X, double Y);
 
+// A mesh with a spatial index of its own. The queries above build the
+// mesh's own index, which lives as long as the mesh; an operation that must
+// give the memory back when it is done asks through one of these instead.
+// Each answer is exactly that of the query it is named after. The mesh must
+// outlive this object and not change meanwhile.
+class IndexedSurface {
+ public:
+  explicit IndexedSurface(const TriangleMesh& mesh);
+
+  const TriangleMesh& Mesh() const { return *mesh_; }
+  int32_t TriangleUnder(double X, double Y) const;  // TriangleUnder(mesh, X, Y)
+  int32_t TriangleAt(double X, double Y) const;     // mesh.TriangleAt(X, Y)
+  double InterpolateZ(double X, double Y, double DefaultValue) const;
+
+ private:
+  const TriangleMesh* mesh_;
+  TriangleIndex index_;
+};
+
 // Whether any triangle lies under positions asked one after another, as
-// TriangleUnder(mesh, X, Y) != 0 (Under) or mesh.TriangleAt(X, Y) >= 1 (At)
-// would say. Positions asked in turn mostly lie in the triangles that held
-// the last few: those are tried first, the mesh's index only when none
-// holds the position. The mesh must outlive this object.
+// TriangleUnder != 0 (Under) or TriangleAt >= 1 (At) would say. Positions
+// asked in turn mostly lie in the triangles that held the last few: those
+// are tried first, the index only when none holds the position. The
+// surface must outlive this object.
 class CoverTest {
  public:
-  explicit CoverTest(const TriangleMesh& mesh) : mesh_(mesh) {}
+  explicit CoverTest(const IndexedSurface& surface) : surface_(surface) {}
   bool Under(double X, double Y);
   bool At(double X, double Y);
 
@@ -61,7 +81,7 @@ class CoverTest {
       if (size < slots.size()) ++size;
     }
   };
-  const TriangleMesh& mesh_;
+  const IndexedSurface& surface_;
   Recent under_, at_;
 };
 

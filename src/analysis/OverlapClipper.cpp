@@ -183,13 +183,28 @@ void OverlapClipper::Candidates(const BoxGrid& g, double x0, double y0, double x
   out.erase(std::unique(out.begin(), out.end()), out.end());
 }
 
+void OverlapClipper::BuildGrids() {
+  if (built_) return;
+  gridA_ = Build(A_);
+  gridB_ = Build(B_);
+  built_ = true;
+}
+
+const TriangleRec* OverlapClipper::Holder(const TriangleMesh& m, const BoxGrid& g,
+                                          std::vector<int32_t>& cand, const TriangleRec& t) {
+  BuildGrids();
+  const double x0 = std::min({t.A.X, t.B.X, t.C.X}), x1 = std::max({t.A.X, t.B.X, t.C.X});
+  const double y0 = std::min({t.A.Y, t.B.Y, t.C.Y}), y1 = std::max({t.A.Y, t.B.Y, t.C.Y});
+  if (!std::isfinite(x0 + x1 + y0 + y1)) return nullptr;
+  Candidates(g, x0, y0, x1, y1, cand);
+  for (int32_t c : cand)
+    if (Holds(m.Triangle(c), t)) return &m.Triangle(c);
+  return nullptr;
+}
+
 PrismTotals OverlapClipper::Clip(const TriangleRec& t) {
   PrismTotals out;
-  if (!built_) {
-    gridA_ = Build(A_);
-    gridB_ = Build(B_);
-    built_ = true;
-  }
+  BuildGrids();
   const PointRec& o = t.A;
   const Polygon piece = LocalCorners(t, o);
   if (piece.empty()) return out;

@@ -3,7 +3,9 @@
 // triangle: the pieces of the triangle over one triangle of each surface,
 // where both surfaces are planes, and the difference split at its zero line.
 // The rare triangles of a rebuilt surface that do not lie within one
-// triangle of each original surface are measured this way.
+// triangle of each original surface are measured this way. The triangles of
+// the two surfaces are filed by their plan boxes in grids of the clipper's
+// own (a few bytes per triangle), built on first use.
 
 #include <array>
 #include <cstdint>
@@ -42,6 +44,10 @@ class OverlapClipper {
   // The figures of the part of t over both surfaces.
   PrismTotals Clip(const TriangleRec& t);
 
+  // The lowest-numbered triangle of A (or of B) that Holds t, or nullptr.
+  const TriangleRec* HolderInA(const TriangleRec& t) { return Holder(A_, gridA_, candA_, t); }
+  const TriangleRec* HolderInB(const TriangleRec& t) { return Holder(B_, gridB_, candB_, t); }
+
  private:
   // The triangles of a mesh filed by their plan boxes in a uniform grid.
   struct BoxGrid {
@@ -54,6 +60,9 @@ class OverlapClipper {
   // Triangles of m whose boxes meet [x0, x1] x [y0, y1], ascending.
   void Candidates(const BoxGrid& g, double x0, double y0, double x1, double y1,
                   std::vector<int32_t>& out) const;
+  void BuildGrids();
+  const TriangleRec* Holder(const TriangleMesh& m, const BoxGrid& g, std::vector<int32_t>& cand,
+                            const TriangleRec& t);
 
   const TriangleMesh& A_;
   const TriangleMesh& B_;
