@@ -135,7 +135,7 @@ ClassGeneration GenerateElevationClasses(std::span<const ColourClass> palette, d
   const auto n = static_cast<int64_t>(palette.size()) - 1;
   const double k = std::nearbyint(static_cast<double>(n) / (end - start) * interval);
   if (!(k >= 1)) {
-    g.Error = "the palette's " + std::to_string(n + 1) + " lines are too few for bands of " +
+    g.Error = "the palette has too few lines (" + std::to_string(n + 1) + ") for bands of " +
               FormatNumber(interval) + " m from " + FormatNumber(start) + " to " +
               FormatNumber(end) + ": take a larger interval or a palette of more lines";
     return g;

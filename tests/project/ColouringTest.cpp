@@ -358,7 +358,7 @@ TEST_F(ProjectFolder, PalettesAndColourCommands) {
 
   testing::CliOutcome o = testing::RunCli(folder_, "palettes");
   ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out, "GREYS\nSLOPE\tslope\nSPECTRUM\nTERRAIN\n");
+  EXPECT_EQ(o.out, "GREYS\nPENDIENTE\nSLOPE\tslope\nSPECTRUM\nTERRAIN\n");
 
   o = testing::RunCli(folder_, "colour . HILL terrain --interval 5");
   ASSERT_EQ(o.status, 0) << o.err;
