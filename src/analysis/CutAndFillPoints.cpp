@@ -1,5 +1,8 @@
 #include "analysis/CutAndFillPoints.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -20,6 +23,84 @@ constexpr size_t kPollEvery = 1024;
 bool CancelSeen(size_t i) {
   return i % kPollEvery == 0 && CancelRequested.load();
 }
+
+// FindPoint of one list for the length of a pass, through a dense grid
+// over the list's extents: the passes ask for positions in the order of the
+// overlay, neighbours after neighbours, and neighbouring cells lie near each
+// other in memory, where a hash scatters them. The answer is exactly
+// FindPoint's (the first point whose X and Y lie in [v - 0.001, v + 0.001],
+// bounds rounded once): each cell chains its points in ascending order, a
+// cell number is monotone in the coordinate, and the box's cells are all
+// read. Points appended to the list must be appended here too. A list whose
+// spread or query is not finite is left to FindPoint itself.
+class PointFinder {
+ public:
+  // expected: about how many points the list will hold by the pass's end.
+  PointFinder(const PointList& list, size_t expected) : list_(list) {
+    const ExtentsRec box = list.GetExtents();
+    const double sx = box.Max.X - box.Min.X, sy = box.Max.Y - box.Min.Y;
+    if (list.count() == 0 || !std::isfinite(sx) || !std::isfinite(sy)) return;
+    x0_ = box.Min.X;
+    y0_ = box.Min.Y;
+    const double cells = static_cast<double>(std::max<size_t>(expected, 1024));
+    w_ = std::max(16 * CoincidenceTolerance, std::sqrt(sx * sy / cells));
+    while ((std::floor(sx / w_) + 1) * (std::floor(sy / w_) + 1) > 2 * cells + 64) w_ *= 1.5;
+    nx_ = static_cast<int64_t>(sx / w_) + 1;
+    ny_ = static_cast<int64_t>(sy / w_) + 1;
+    head_.assign(static_cast<size_t>(nx_ * ny_), 0);
+    tail_.assign(head_.size(), 0);
+    next_.reserve(expected + 1);
+    next_.assign(1, 0);
+    for (int32_t i = 1; i <= list.count(); ++i) Append(i);
+    usable_ = true;
+  }
+
+  // Registers the list's point i, just appended (i = the new count).
+  void Append(int32_t i) {
+    next_.push_back(0);
+    const PointRec& p = list_.Point(i);
+    if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return;  // matches no finite box
+    const size_t c = Cell(Column(p.X), Row(p.Y));
+    if (head_[c] == 0)
+      head_[c] = i;
+    else
+      next_[static_cast<size_t>(tail_[c])] = i;
+    tail_[c] = i;
+  }
+
+  int32_t Find(double X, double Y) const {
+    const double xlo = X - CoincidenceTolerance, xhi = X + CoincidenceTolerance;
+    const double ylo = Y - CoincidenceTolerance, yhi = Y + CoincidenceTolerance;
+    if (!usable_ || !std::isfinite(xlo) || !std::isfinite(xhi) || !std::isfinite(ylo) ||
+        !std::isfinite(yhi))
+      return list_.FindPoint(X, Y, CoincidenceTolerance);
+    int32_t best = std::numeric_limits<int32_t>::max();
+    const int64_t i0 = Column(xlo), i1 = Column(xhi), j0 = Row(ylo), j1 = Row(yhi);
+    for (int64_t i = i0; i <= i1; ++i)
+      for (int64_t j = j0; j <= j1; ++j)
+        for (int32_t k = head_[Cell(i, j)]; k != 0 && k < best; k = next_[static_cast<size_t>(k)]) {
+          const PointRec& p = list_.Point(k);
+          if (p.X >= xlo && p.X <= xhi && p.Y >= ylo && p.Y <= yhi) best = k;
+        }
+    return best == std::numeric_limits<int32_t>::max() ? 0 : best;
+  }
+
+ private:
+  static int64_t Clamped(double q, int64_t n) {
+    if (!(q > 0)) return 0;
+    return q >= static_cast<double>(n - 1) ? n - 1 : static_cast<int64_t>(q);
+  }
+  int64_t Column(double x) const { return Clamped((x - x0_) / w_, nx_); }
+  int64_t Row(double y) const { return Clamped((y - y0_) / w_, ny_); }
+  size_t Cell(int64_t i, int64_t j) const { return static_cast<size_t>(i * ny_ + j); }
+
+  const PointList& list_;
+  bool usable_ = false;
+  double x0_ = 0, y0_ = 0, w_ = 1;
+  int64_t nx_ = 1, ny_ = 1;
+  std::vector<int32_t> head_, tail_;  // per cell: first and last point, 0 none
+  std::vector<int32_t> next_;         // per point: the next of its cell, 0 ends
+};
 
 }  // namespace
 
@@ -70,6 +151,7 @@ PointList CutAndFillPoints::WithoutFlagged(const PointList& list, const std::vec
 // TakeSegments). An end whose number ends_ already holds is not looked up.
 bool CutAndFillPoints::MatchEnds(PointList& list, const IndexedSurface& surface, bool insideOnly) {
   ends_.resize(endCount_ / 2, {0, 0});
+  PointFinder finder(list, static_cast<size_t>(list.count()) + endCount_ / 2);
   RecentPositions<int32_t> recent;
   for (size_t k = 0; k < endCount_; ++k) {
     if (CancelSeen(k)) return false;
@@ -80,12 +162,13 @@ bool CutAndFillPoints::MatchEnds(PointList& list, const IndexedSurface& surface,
       number = *known;
       continue;
     }
-    number = list.FindPoint(p.X, p.Y, CoincidenceTolerance);
+    number = finder.Find(p.X, p.Y);
     if (number == 0) {
       const double z = surface.InterpolateZ(p.X, p.Y, insideOnly ? kOutside : 0);
       if (!insideOnly || z != kOutside) {
         list.AddVertex(p.X, p.Y, z, 0);
         number = list.count();
+        finder.Append(number);
       }
     }
     recent.Put(p.X, p.Y, number);
@@ -105,10 +188,11 @@ bool CutAndFillPoints::Trim(PointList& from, int32_t n, PointList& onto,
   if (matched) matched->assign(drop.size(), 0);
   bool any = false;
   CoverTest cover(ontoSurface);
+  PointFinder finder(onto, static_cast<size_t>(onto.count()) + static_cast<size_t>(n));
   for (int32_t i = 1; i <= n; ++i) {
     if (CancelSeen(static_cast<size_t>(i))) return false;
     const PointRec& p = from.Point(i);
-    int32_t found = onto.FindPoint(p.X, p.Y, CoincidenceTolerance);
+    int32_t found = finder.Find(p.X, p.Y);
     if (found == 0) {
       if (!cover.At(p.X, p.Y)) {
         drop[static_cast<size_t>(i)] = true;
@@ -116,6 +200,7 @@ bool CutAndFillPoints::Trim(PointList& from, int32_t n, PointList& onto,
       } else {
         onto.AddVertex(p.X, p.Y, ontoSurface.InterpolateZ(p.X, p.Y, 0), 0);
         found = onto.count();
+        finder.Append(found);
       }
     }
     if (matched) (*matched)[static_cast<size_t>(i)] = found;

@@ -51,8 +51,9 @@ class CutAndFillPoints {
   CutAndFillPoints(IndexedSurface A, IndexedSurface B, PointList PA, PointList PB,
                    size_t overlayEnds, OverlayEnd end);
 
-  // Each pass returns false, leaving the lists in an unspecified state, when
-  // CancelRequested was seen set (the flag is left as it is).
+  // The passes run once each, in this order. Each returns false, leaving
+  // the lists in an unspecified state, when CancelRequested was seen set
+  // (the flag is left as it is).
   bool AddOverlayToA();  // overlay points inside A, with A's heights
   bool TrimAToB();       // A's points onto B (B's heights); those outside B go
   bool TrimBToA();       // B's own points onto A (A's heights); those outside A go

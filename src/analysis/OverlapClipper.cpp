@@ -90,7 +90,7 @@ bool Holds(const TriangleRec& outer, const TriangleRec& inner) {
   if (c == 0 || !std::isfinite(c)) return false;
   if (c < 0) std::swap(o[1], o[2]);
   // The slack of an edge (its length times kSlack) is needed only for a
-  // corner on its outer side, which is rare.
+  // corner just outside it.
   double reach[3] = {1, 1, 1};
   for (const PointRec* v : {&inner.A, &inner.B, &inner.C}) {
     const Local q{v->X - outer.A.X, v->Y - outer.A.Y};
@@ -99,7 +99,11 @@ bool Holds(const TriangleRec& outer, const TriangleRec& inner) {
       const Local& r = o[(e + 1) % 3];
       const double side = Cross(p, r, q);
       if (side >= 0) continue;
-      if (reach[e] > 0) reach[e] = -kSlack * std::hypot(r.x - p.x, r.y - p.y);
+      // The length is at most |dx| + |dy|: a corner farther out than that
+      // bound's slack is outside whatever the length.
+      const double dx = r.x - p.x, dy = r.y - p.y;
+      if (side < -kSlack * (std::abs(dx) + std::abs(dy))) return false;
+      if (reach[e] > 0) reach[e] = -kSlack * std::hypot(dx, dy);
       if (!(side >= reach[e])) return false;
     }
   }
