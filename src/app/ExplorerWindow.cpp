@@ -138,7 +138,11 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   ApplyCaptions();
 }
 
-ExplorerWindow::~ExplorerWindow() = default;
+ExplorerWindow::~ExplorerWindow() {
+  // The members go before the QWidget base, which still sends events to
+  // what is left: none may reach the filter, which reads the list.
+  ListBox1_.viewport()->removeEventFilter(this);
+}
 
 void ExplorerWindow::Load() {
   SetTopMost(*this, true);
