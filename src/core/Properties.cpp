@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <type_traits>
+#include <utility>
 
 namespace orvane {
 
@@ -162,8 +163,10 @@ bool PropertyCursor::Next(PropertyView& e) {
 
 void PropertySets::Resize(size_t sets) {
   assert(sets >= 1);
-  for (size_t i = sets; i < sets_.size(); ++i) Abandon(RunBytes(i));
+  uint64_t cut = 0;
+  for (size_t i = sets; i < sets_.size(); ++i) cut += RunBytes(i);
   sets_.resize(sets, Ref{bytes_.size(), 0});
+  if (cut > 0) Abandon(cut);
 }
 
 Variant PropertySets::Find(size_t set, std::string_view key, KeyCompare how) const {
@@ -290,10 +293,6 @@ void PropertySets::ReleaseSpare() {
   if (IsLoose(sets_)) sets_.shrink_to_fit();
 }
 
-size_t PropertySets::HeldBytes() const {
-  return bytes_.capacity() + sets_.capacity() * sizeof(Ref);
-}
-
 void PropertySets::Abandon(uint64_t n) {
   abandoned_ += n;
   // Compacting only once most of the buffer is abandoned keeps every byte's
@@ -317,6 +316,23 @@ void PropertySets::Compact() {
 
 PropertyList::PropertyList() {
   Append({}, EmptyValue{});
+}
+
+PropertyList::PropertyList(PropertyList&& other) noexcept
+    : bytes_(std::move(other.bytes_)),
+      marks_(std::move(other.marks_)),
+      size_(std::exchange(other.size_, 0)) {
+  other.Clear();
+}
+
+PropertyList& PropertyList::operator=(PropertyList&& other) noexcept {
+  if (this != &other) {
+    bytes_ = std::move(other.bytes_);
+    marks_ = std::move(other.marks_);
+    size_ = std::exchange(other.size_, 0);
+    other.Clear();
+  }
+  return *this;
 }
 
 size_t PropertyList::OffsetOf(size_t index) const {
@@ -385,10 +401,6 @@ void PropertyList::Append(std::string_view key, const Variant& value) {
 void PropertyList::ReleaseSpare() {
   if (IsLoose(bytes_)) bytes_.shrink_to_fit();
   if (IsLoose(marks_)) marks_.shrink_to_fit();
-}
-
-size_t PropertyList::HeldBytes() const {
-  return bytes_.capacity() + marks_.capacity() * sizeof(uint64_t);
 }
 
 }  // namespace orvane

@@ -101,9 +101,6 @@ class PropertySets {
   // (a reader's bound counts 4 bytes for an empty entry that packs into 2).
   void ReleaseSpare();
 
-  // Bytes held (buffer and set table): what the store costs in memory.
-  size_t HeldBytes() const;
-
  private:
   static constexpr uint64_t kRemoved = uint64_t{1} << 63;
   struct Ref {
@@ -132,6 +129,11 @@ class PropertySets {
 class PropertyList {
  public:
   PropertyList();  // slot 0 only: an empty key and an empty value
+  PropertyList(const PropertyList&) = default;
+  PropertyList& operator=(const PropertyList&) = default;
+  // A moved-from list is empty (no slot 0 either).
+  PropertyList(PropertyList&& other) noexcept;
+  PropertyList& operator=(PropertyList&& other) noexcept;
 
   size_t Size() const { return size_; }
   int32_t Count() const { return size_ == 0 ? 0 : static_cast<int32_t>(size_ - 1); }
@@ -150,8 +152,6 @@ class PropertyList {
   void Reserve(size_t entries, size_t bytes);
   void Append(std::string_view key, const Variant& value);
   void ReleaseSpare();
-
-  size_t HeldBytes() const;
 
  private:
   static constexpr size_t kStride = 16;
