@@ -195,14 +195,20 @@ void OverlapClipper::BuildGrids() {
 }
 
 const TriangleRec* OverlapClipper::Holder(const TriangleMesh& m, const BoxGrid& g,
-                                          std::vector<int32_t>& cand, const TriangleRec& t) {
+                                          const TriangleRec& t) {
   BuildGrids();
-  const double x0 = std::min({t.A.X, t.B.X, t.C.X}), x1 = std::max({t.A.X, t.B.X, t.C.X});
-  const double y0 = std::min({t.A.Y, t.B.Y, t.C.Y}), y1 = std::max({t.A.Y, t.B.Y, t.C.Y});
-  if (!std::isfinite(x0 + x1 + y0 + y1)) return nullptr;
-  Candidates(g, x0, y0, x1, y1, cand);
-  for (int32_t c : cand)
-    if (Holds(m.Triangle(c), t)) return &m.Triangle(c);
+  // A triangle that holds t holds its centroid, so its box meets the
+  // centroid's cell: the cell's list (ascending) is all there is to try.
+  const double xc = t.A.X + ((t.B.X - t.A.X) + (t.C.X - t.A.X)) / 3;
+  const double yc = t.A.Y + ((t.B.Y - t.A.Y) + (t.C.Y - t.A.Y)) / 3;
+  if (g.nx == 0 || !std::isfinite(xc) || !std::isfinite(yc)) return nullptr;
+  const int64_t i =
+      std::clamp<int64_t>(static_cast<int64_t>(std::floor((xc - g.x0) / g.cell)), 0, g.nx - 1);
+  const int64_t j =
+      std::clamp<int64_t>(static_cast<int64_t>(std::floor((yc - g.y0) / g.cell)), 0, g.ny - 1);
+  const size_t c = static_cast<size_t>(i * g.ny + j);
+  for (uint32_t k = g.start[c]; k < g.start[c + 1]; ++k)
+    if (Holds(m.Triangle(g.items[k]), t)) return &m.Triangle(g.items[k]);
   return nullptr;
 }
 

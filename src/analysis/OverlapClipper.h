@@ -45,8 +45,8 @@ class OverlapClipper {
   PrismTotals Clip(const TriangleRec& t);
 
   // The lowest-numbered triangle of A (or of B) that Holds t, or nullptr.
-  const TriangleRec* HolderInA(const TriangleRec& t) { return Holder(A_, gridA_, candA_, t); }
-  const TriangleRec* HolderInB(const TriangleRec& t) { return Holder(B_, gridB_, candB_, t); }
+  const TriangleRec* HolderInA(const TriangleRec& t) { return Holder(A_, gridA_, t); }
+  const TriangleRec* HolderInB(const TriangleRec& t) { return Holder(B_, gridB_, t); }
 
  private:
   // The triangles of a mesh filed by their plan boxes in a uniform grid.
@@ -61,8 +61,7 @@ class OverlapClipper {
   void Candidates(const BoxGrid& g, double x0, double y0, double x1, double y1,
                   std::vector<int32_t>& out) const;
   void BuildGrids();
-  const TriangleRec* Holder(const TriangleMesh& m, const BoxGrid& g, std::vector<int32_t>& cand,
-                            const TriangleRec& t);
+  const TriangleRec* Holder(const TriangleMesh& m, const BoxGrid& g, const TriangleRec& t);
 
   const TriangleMesh& A_;
   const TriangleMesh& B_;
