@@ -261,14 +261,17 @@ bool CutAndFillPoints::AddOverlayToB() {
 }
 
 CutAndFillPoints::Segments CutAndFillPoints::TakeSegments(PointList& list) {
+  std::optional<PointFinder> finder;  // only for the few ends not matched yet
   for (size_t s = 0; s < ends_.size(); ++s)
     for (int32_t* number : {&ends_[s].first, &ends_[s].second}) {
       if (*number != 0) continue;
+      if (!finder) finder.emplace(list, static_cast<size_t>(list.count()) + 1024);
       const PointRec& p = end_(2 * s + (number == &ends_[s].first ? 0 : 1));
-      *number = list.FindPoint(p.X, p.Y, CoincidenceTolerance, 0);
+      *number = finder->Find(p.X, p.Y);
       if (*number == 0) {
         list.AddVertex(p.X, p.Y, p.Z, 0);
         *number = list.count();
+        finder->Append(*number);
       }
     }
   return std::move(ends_);
