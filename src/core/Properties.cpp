@@ -106,10 +106,12 @@ ValueBytes ValueOf(const PropertyView& e, const uint8_t* base) {
           static_cast<size_t>(e.Payload.data() + e.Payload.size() - base)};
 }
 
+// Room never written costs address space, not memory, while a copy would
+// raise the peak by the whole store: only a buffer mostly unused is copied.
 template <class T>
 bool IsLoose(const std::vector<T>& v) {
   const size_t spare = (v.capacity() - v.size()) * sizeof(T);
-  return spare > std::max<size_t>(v.capacity() * sizeof(T) / 8, size_t{1} << 20);
+  return spare > std::max<size_t>(v.capacity() * sizeof(T) / 2, size_t{1} << 20);
 }
 
 }  // namespace

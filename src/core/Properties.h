@@ -97,8 +97,7 @@ class PropertySets {
   void AppendSet(bool removed);
   // Appends to the last set.
   void AppendEntry(std::string_view key, const Variant& value);
-  // Gives back reserved room the sets did not take, once it is worth a copy
-  // (a reader's bound counts 4 bytes for an empty entry that packs into 2).
+  // Gives back reserved room the sets did not take when it is most of it.
   void ReleaseSpare();
 
  private:
