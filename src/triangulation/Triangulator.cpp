@@ -459,18 +459,24 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       const int32_t x = w < 0 ? -1 : vertexOf[static_cast<size_t>(w)];
       return x < 0 ? -1 : posOf[static_cast<size_t>(x)];
     };
+    std::vector<bool> oneEdge(constraints_.size(), false);
     for (size_t s = 0; s < constraints_.size(); ++s) {
       progress.At(static_cast<int64_t>(s) + 1);
       if (cancelled()) return std::nullopt;
       const int32_t a = vertex(constraints_[s].first), b = vertex(constraints_[s].second);
-      if (a < 0 || b < 0 || !tri.ForceSegment(a, b)) LastErrorCode = Incomplete;
+      if (a < 0 || b < 0 || !tri.ForceSegment(a, b))
+        LastErrorCode = Incomplete;
+      else
+        oneEdge[s] = tri.ForcedAsOneEdge();
     }
     // No constraint is lost without a word: once all are forced (a later one
     // may split an earlier one), each whose ends are triangulated must be a
-    // chain of edges.
+    // chain of edges. One that was made a single edge still is one unless a
+    // later constraint freed that edge.
     for (size_t s = 0; s < constraints_.size(); ++s) {
       if (s % kCancelStride == 0 && cancelled()) return std::nullopt;
       const int32_t a = vertex(constraints_[s].first), b = vertex(constraints_[s].second);
+      if (oneEdge[s] && tri.StillAnEdge(a, b)) continue;
       if (a >= 0 && b >= 0 && !tri.CoversSegment(a, b)) LastErrorCode = Incomplete;
     }
   }

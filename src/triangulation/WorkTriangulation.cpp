@@ -113,6 +113,14 @@ void WorkTriangulation::Kill(int32_t t) {
   --live_;
 }
 
+bool WorkTriangulation::StillAnEdge(int32_t a, int32_t b) {
+  if (!freedSorted_) {
+    std::sort(freed_.begin(), freed_.end());
+    freedSorted_ = true;
+  }
+  return !std::binary_search(freed_.begin(), freed_.end(), EdgeKey(std::min(a, b), std::max(a, b)));
+}
+
 void WorkTriangulation::ReleaseScratch() {
   std::vector<int32_t>().swap(vertexTri);
   std::vector<int32_t>().swap(free_);
@@ -122,6 +130,7 @@ void WorkTriangulation::ReleaseScratch() {
   std::vector<int32_t>().swap(cavityScratch_);
   std::vector<int32_t>().swap(fanScratch_);
   std::vector<Rim>().swap(rimScratch_);
+  std::vector<uint64_t>().swap(freed_);
 }
 
 void WorkTriangulation::Start(int32_t a, int32_t b, int32_t c) {
@@ -537,10 +546,24 @@ bool WorkTriangulation::ForceSegment(int32_t a, int32_t b) {
   // such a cluster grows without end. A real segment needs a few pieces per
   // constraint it crosses; this is far beyond any of them.
   constexpr int64_t kBudget = int64_t{1} << 18;
-  if (forceDepth_ == 0) forceBudget_ = kBudget;
+  const bool outermost = forceDepth_ == 0;
+  if (outermost) {
+    forceBudget_ = kBudget;
+    oneEdge_ = false;
+    // Most segments are edges already: marked without the work list.
+    int32_t t;
+    int k;
+    if (a != b && vertexTri[static_cast<size_t>(a)] >= 0 &&
+        vertexTri[static_cast<size_t>(b)] >= 0 && FindEdge(a, b, t, k)) {
+      MarkConstrained(t, k);
+      oneEdge_ = true;
+      return true;
+    }
+  }
   ++forceDepth_;
   std::vector<std::pair<int32_t, int32_t>> pending{{a, b}};
   bool ok = true;
+  size_t pieces = 0;
   while (!pending.empty()) {
     if (--forceBudget_ < 0) {
       ok = false;
@@ -548,8 +571,12 @@ bool WorkTriangulation::ForceSegment(int32_t a, int32_t b) {
     }
     auto [s, e] = pending.back();
     pending.pop_back();
+    madeEdge_ = false;
     if (!ForceOne(s, e, pending)) ok = false;
+    // The segment itself became one edge: its first piece was all of it.
+    if (++pieces == 1 && outermost) oneEdge_ = ok && madeEdge_ && pending.empty();
   }
+  if (outermost && pieces != 1) oneEdge_ = false;
   --forceDepth_;
   return ok;
 }
@@ -564,6 +591,7 @@ bool WorkTriangulation::ForceOne(int32_t s, int32_t e,
     int k;
     if (FindEdge(s, e, t, k)) {
       MarkConstrained(t, k);
+      madeEdge_ = true;
       return true;
     }
   }
@@ -659,6 +687,7 @@ bool WorkTriangulation::ForceOne(int32_t s, int32_t e,
     cur = nb;
   }
   Retriangulate(region, s, e, left, right);
+  madeEdge_ = true;
   return true;
 }
 
@@ -731,6 +760,10 @@ bool WorkTriangulation::RerouteConstraint(int32_t t, int edge, int32_t x) {
 
 void WorkTriangulation::FreeConstraint(int32_t t, int edge) {
   Tri& tri = tris[static_cast<size_t>(t)];
+  {
+    const int32_t c = tri.v[Next(edge)], d = tri.v[Prev(edge)];
+    freed_.push_back(EdgeKey(std::min(c, d), std::max(c, d)));
+  }
   tri.con &= static_cast<uint8_t>(~(1u << edge));
   const int32_t nb = tri.n[edge];
   if (nb < 0) return;

@@ -68,6 +68,16 @@ class WorkTriangulation {
   // more (crossings that keep creating crossings) is given up as unforced.
   bool ForceSegment(int32_t a, int32_t b);
 
+  // Whether the last outermost ForceSegment that succeeded made its
+  // segment one edge (it was one already, or became one in one piece).
+  bool ForcedAsOneEdge() const { return oneEdge_; }
+  // For a segment ForceSegment made one edge: whether that edge can still
+  // be taken as a constraint edge of the triangulation, which holds unless a
+  // later segment freed it (split it at a crossing or rerouted it). Only
+  // constraint edges are ever freed, and nothing else removes them. Call
+  // once every segment has been forced.
+  bool StillAnEdge(int32_t a, int32_t b);
+
   // Whether a-b is covered by a chain of edges, each leading to a vertex
   // nearer b that lies on the segment or within the coincidence tolerance of
   // it (points made at constraint crossings are rounded onto it).
@@ -130,6 +140,9 @@ class WorkTriangulation {
   // (forcing the halves of a split constraint) draws on the same budget.
   int64_t forceBudget_ = 0;
   int forceDepth_ = 0;
+  bool oneEdge_ = false, madeEdge_ = false;
+  std::vector<uint64_t> freed_;  // constraint edges freed, (lower, higher) keys
+  bool freedSorted_ = false;
 
   int32_t workCount_ = 0;
   std::vector<int32_t> rank_;
