@@ -32,7 +32,7 @@ class PartTriangulator {
  private:
   bool AddQuadrilateral(std::span<const PointRec, 4> part, std::vector<PieceTriangle>& out);
   WorkTriangulation work_;
-  const WorkTriangulation pristine_;
+  const WorkTriangulation pristine_{};
 };
 
 }  // namespace orvane
