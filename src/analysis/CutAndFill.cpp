@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "analysis/CutAndFillPoints.h"
@@ -23,6 +25,9 @@ namespace {
 
 constexpr double kDuplicateRadius = 0.001;
 constexpr double kLongestSide = 1000;
+// Up to this many points in the two rebuilt lists together, the two
+// rebuilds run at the same time (about 300 bytes of working memory a point).
+constexpr int32_t kTogetherPoints = 4000000;
 
 // Neumaier's compensated sum: millions of small prisms keep their digits.
 class Sum {
@@ -52,8 +57,6 @@ class Run {
     CurrentStatus().Enabled = enabled_;
     CurrentStatus().SendPhase(code);
   }
-  void Quiet() { CurrentStatus().Enabled = false; }
-  void Loud() { CurrentStatus().Enabled = enabled_; }
   // Reads and clears the cancel.
   bool Cancelled() { return CancelRequested.exchange(false); }
 
@@ -70,21 +73,19 @@ bool Halted(Run& run, bool passCompleted) {
 
 // Builds one rebuilt surface with the overlay segments, as point numbers
 // of the list, as breaklines; nullopt when cancelled. A list too small to
-// triangulate gives an empty mesh.
-std::optional<TriangleMesh> Rebuild(Run& run, PointList& points,
-                                    CutAndFillPoints::Segments segments) {
-  // The triangulator clears the flag when it starts: a cancel that came
-  // before must be seen here.
-  if (run.Cancelled()) return std::nullopt;
-  run.Quiet();
+// triangulate gives an empty mesh. The build is silent (no phase or
+// progress, CancelRequested read but left set), so it may run off the
+// calling thread.
+std::optional<TriangleMesh> Rebuild(PointList points, CutAndFillPoints::Segments segments) {
   Triangulator triangulator;
+  triangulator.Silent = true;
   triangulator.Initialise(points, std::move(segments));
   // The triangulator keeps its own copy: the list and its search index go
   // before the build needs its memory.
   points = PointList{};
   std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kLongestSide);
-  run.Loud();
-  if (triangulator.LastErrorCode == Triangulator::Cancelled || run.Cancelled()) return std::nullopt;
+  if (triangulator.LastErrorCode == Triangulator::Cancelled || CancelRequested.load())
+    return std::nullopt;
   if (!mesh) return TriangleMesh{};
   return mesh;
 }
@@ -136,7 +137,8 @@ uint64_t SpreadBits(uint32_t v) {
 // not report, a corner moved onto a point within 0.001) is clipped against
 // the original triangles it meets, so that exactly its part over both
 // surfaces counts. nullopt when cancelled.
-std::optional<Totals> Volumes(Run& run, const TriangleMesh& A, const TriangleMesh& B,
+// nullopt when CancelRequested is seen set (the flag is left as it is).
+std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B,
                               const TriangleMesh& TA) {
   Sum cut, fill, area;
   OverlapClipper clipper(A, B);
@@ -180,7 +182,7 @@ std::optional<Totals> Volumes(Run& run, const TriangleMesh& A, const TriangleMes
   order.reserve(kBlock);
   const int32_t n = TA.TriangleCount();
   for (int32_t first = 1; first <= n; first += kBlock) {
-    if (run.Cancelled()) return std::nullopt;
+    if (CancelRequested.load()) return std::nullopt;
     const int32_t last = std::min(n, first + kBlock - 1);
     order.clear();
     for (int32_t i = first; i <= last; ++i) {
@@ -192,7 +194,7 @@ std::optional<Totals> Volumes(Run& run, const TriangleMesh& A, const TriangleMes
     std::sort(order.begin(), order.end());
     for (const auto& [key, i] : order) measure(TA.Triangle(i));
   }
-  if (run.Cancelled()) return std::nullopt;
+  if (CancelRequested.load()) return std::nullopt;
   return Totals{cut.Value(), fill.Value(), area.Value()};
 }
 
@@ -277,27 +279,71 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   run.Phase("CAF_STEP3");
   if (Halted(run, points.TrimBToA())) return std::nullopt;
 
+  // A is rebuilt and measured on a thread of its own while B's overlay
+  // points are added and B is rebuilt here: the two builds do not share
+  // anything they change. Two builds at once need twice the working
+  // memory, so large surfaces are built one after the other (A's volumes
+  // are still taken before B's build, so that their search grids are gone
+  // by then).
   run.Phase("CAF_TRIANGULATING_STEP1");
-  std::optional<TriangleMesh> TA = Rebuild(run, points.PA, points.TakeSegmentsOfA());
-  if (!TA) return std::nullopt;
-  out.TA = std::move(*TA);
-  points.PA = PointList{};
+  if (run.Cancelled()) return std::nullopt;
+  const bool together = std::thread::hardware_concurrency() >= 2 &&
+                        points.PA.count() + points.PB.count() <= kTogetherPoints;
+  struct Side {
+    std::optional<TriangleMesh> mesh;
+    std::optional<Totals> totals;
+    std::exception_ptr error;
+  } a;
+  {
+    CutAndFillPoints::Segments segmentsA = points.TakeSegmentsOfA();
+    PointList PA = std::move(points.PA);
+    points.PA = PointList{};
+    std::jthread worker(
+        [&a, &A, &B, PA = std::move(PA), segmentsA = std::move(segmentsA)]() mutable {
+          try {
+            a.mesh = Rebuild(std::move(PA), std::move(segmentsA));
+            if (a.mesh) a.totals = Volumes(A, B, *a.mesh);
+          } catch (...) {
+            a.error = std::current_exception();
+          }
+        });
+    // Leaving early (a cancel, an exception) stops the other thread first;
+    // nothing is delivered, and the cancel is cleared.
+    struct Stop {
+      std::jthread& worker;
+      bool armed = true;
+      ~Stop() {
+        if (!armed) return;
+        if (worker.joinable()) {
+          CancelRequested = true;
+          worker.join();
+        }
+        CancelRequested = false;
+      }
+    } stop{worker};
+    if (!together) {
+      worker.join();
+      ReleaseFreedMemory();  // what A's build and volumes freed, before B's build
+    }
 
-  run.Phase("CAF_STEP4");
-  if (Halted(run, points.AddOverlayToB())) return std::nullopt;
-  run.Phase("CAF_TRIANGULATING_STEP2");
-  std::optional<TriangleMesh> TB = Rebuild(run, points.PB, points.TakeSegmentsOfB());
-  if (!TB) return std::nullopt;
-  out.TB = std::move(*TB);
-  points.PB = PointList{};
-  // What the passes freed goes back to the system before the volumes are
-  // taken with both rebuilt surfaces in memory.
-  ReleaseFreedMemory();
+    run.Phase("CAF_STEP4");
+    if (!points.AddOverlayToB() || CancelRequested.load()) return std::nullopt;
+    run.Phase("CAF_TRIANGULATING_STEP2");
+    if (CancelRequested.load()) return std::nullopt;
+    CutAndFillPoints::Segments segmentsB = points.TakeSegmentsOfB();
+    std::optional<TriangleMesh> TB = Rebuild(std::move(points.PB), std::move(segmentsB));
+    points.PB = PointList{};
+    if (worker.joinable()) worker.join();
+    stop.armed = false;
+    if (a.error) std::rethrow_exception(a.error);
+    if (run.Cancelled() || !TB || !a.mesh || !a.totals) return std::nullopt;
+    out.TA = std::move(*a.mesh);
+    out.TB = std::move(*TB);
+  }
 
   run.Phase("CAF_CALC_VOLUME");
-  std::optional<Totals> totals = Volumes(run, A, B, out.TA);
-  if (!totals) return std::nullopt;
-  out.totals = *totals;
+  if (run.Cancelled()) return std::nullopt;
+  out.totals = *a.totals;
   run.Phase("IDLE");
   return out;
 }

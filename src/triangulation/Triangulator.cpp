@@ -25,10 +25,12 @@ constexpr int32_t kBreaklineModel = 1300;
 
 // Reports percentages through CurrentStatus, but only when the figure
 // changes: a million points cost a hundred events, not a million.
+// A silent build reports nothing.
 class Progress {
  public:
-  explicit Progress(int64_t total) : total_(total) {}
+  Progress(int64_t total, bool silent) : total_(total), silent_(silent) {}
   void At(int64_t i) {
+    if (silent_) return;
     const int32_t pct = PercentOf(i, total_);
     if (pct == last_) return;
     last_ = pct;
@@ -37,6 +39,7 @@ class Progress {
 
  private:
   int64_t total_;
+  bool silent_;
   int32_t last_ = -1;
 };
 
@@ -144,10 +147,10 @@ constexpr int32_t kReleaseFromPoints = 50000;
 
 class PhaseClock {
  public:
-  explicit PhaseClock(std::vector<Triangulator::PhaseTime>& out) : out_(out) {}
+  PhaseClock(std::vector<Triangulator::PhaseTime>& out, bool silent) : out_(out), silent_(silent) {}
   void Enter(const char* code) {
     Close();
-    CurrentStatus().SendPhase(code);
+    if (!silent_) CurrentStatus().SendPhase(code);
     code_ = code;
     start_ = std::chrono::steady_clock::now();
   }
@@ -160,6 +163,7 @@ class PhaseClock {
 
  private:
   std::vector<Triangulator::PhaseTime>& out_;
+  bool silent_;
   const char* code_ = nullptr;
   std::chrono::steady_clock::time_point start_;
 };
@@ -334,21 +338,23 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   }
   // A build consumes its preparation: the next build needs a new Initialise.
   initialised_ = false;
-  CancelRequested = false;
+  const bool silent = Silent;
+  if (!silent) CancelRequested = false;
 
   // Every phase looks at CancelRequested as it goes; a cancel in any of them
-  // ends the build as one during insertion does: the flag cleared, nothing
-  // returned, no further phase or progress reported.
-  auto cancelled = [this] {
+  // ends the build as one during insertion does: the flag cleared (left set
+  // by a silent build, for its caller), nothing returned, no further phase
+  // or progress reported.
+  auto cancelled = [this, silent] {
     if (!CancelRequested.load(std::memory_order_relaxed)) return false;
-    CancelRequested = false;
+    if (!silent) CancelRequested = false;
     LastErrorCode = Cancelled;
     return true;
   };
 
-  PhaseClock phase(phaseTimes_);
+  PhaseClock phase(phaseTimes_, silent);
   phase.Enter("INITTRI");
-  CurrentStatus().SendEvents(0, false);
+  if (!silent) CurrentStatus().SendEvents(0, false);
   TriangleMesh mesh;
 
   // Work points in the order of SortByX (sorting positions 0..n-1 picks the
@@ -432,7 +438,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   }
   {
     if (cancelled()) return std::nullopt;
-    Progress progress(inserted);
+    Progress progress(inserted, silent);
     for (int32_t k = 0; k < inserted; ++k) {
       progress.At(int64_t{k} + 1);
       if (cancelled()) return std::nullopt;
@@ -453,7 +459,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
 
   if (anyTriangle && !constraints_.empty()) {
     phase.Enter("SET_CONSTRAINTS");
-    Progress progress(static_cast<int64_t>(constraints_.size()));
+    Progress progress(static_cast<int64_t>(constraints_.size()), silent);
     auto vertex = [&](int32_t all) {
       const int32_t w = workOfAll[static_cast<size_t>(all)];
       const int32_t x = w < 0 ? -1 : vertexOf[static_cast<size_t>(w)];
@@ -492,7 +498,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   if (anyTriangle && ringSegments_ > 0) {
     phase.Enter("REMOVING_EXTERNAL_HULL");
     const RingLocator locator(hullRing);
-    Progress progress(static_cast<int64_t>(tri.tris.size()));
+    Progress progress(static_cast<int64_t>(tri.tris.size()), silent);
     for (size_t t = 0; t < tri.tris.size(); ++t) {
       progress.At(static_cast<int64_t>(t) + 1);
       if (t % kCancelStride == 0 && cancelled()) return std::nullopt;
@@ -504,7 +510,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     if (cancelled()) return std::nullopt;
     // Only a centroid within a hole's box can be inside it.
     const CentroidBuckets buckets(tri);
-    Progress progress(static_cast<int64_t>(areas_.size()));
+    Progress progress(static_cast<int64_t>(areas_.size()), silent);
     for (size_t z = 0; z < areas_.size(); ++z) {
       if (cancelled()) return std::nullopt;
       progress.At(static_cast<int64_t>(z) + 1);
@@ -559,7 +565,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
 
     const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
     mesh.Reserve(static_cast<size_t>(n) + extra, keptCount);
-    Progress progress(static_cast<int64_t>(n) + static_cast<int64_t>(keptCount));
+    Progress progress(static_cast<int64_t>(n) + static_cast<int64_t>(keptCount), silent);
     for (int32_t i = 1; i <= n; ++i) {
       progress.At(i);
       if (static_cast<size_t>(i) % kCancelStride == 0 && cancelled()) return std::nullopt;
@@ -602,8 +608,10 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     }
   }
   phase.Close();
-  CurrentStatus().SendEvents(100, false);
-  CurrentStatus().SendPhase("IDLE");
+  if (!silent) {
+    CurrentStatus().SendEvents(100, false);
+    CurrentStatus().SendPhase("IDLE");
+  }
   return mesh;
 }
 

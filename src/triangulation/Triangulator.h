@@ -46,6 +46,11 @@ class Triangulator {
 
   int32_t Model = 0;  // not used by the triangulation
   int32_t LastErrorCode = 0;
+  // A silent build sends no phase or progress to CurrentStatus and leaves
+  // CancelRequested as it finds it: it stops (code 1) when the flag is set,
+  // without clearing it. Builds of different triangulators may then run on
+  // different threads at once.
+  bool Silent = false;
 
   // Prepares a build. Points.Model must be 1, else nothing changes.
   // Constraint vertices not already in Points (within 0.001 in X and Y) are
