@@ -14,6 +14,9 @@
 // surfaces included) belongs to it alone:
 //   ours  CutAndFillVolumes (plan overlay, both rebuilds, volumes), the
 //         overlay segments in compact form; our progress events are silent.
+//         It uses the machine's cores where it can (the overlay's triangle
+//         pairs, the two rebuilds of surfaces up to a few hundred thousand
+//         points): the processor column adds up its threads.
 //   CGAL  two Arrangement_2 (Arr_segment_traits_2 over
 //         Exact_predicates_exact_constructions_kernel), each built from its
 //         surface's edges (each edge once, insert_non_intersecting_curves),

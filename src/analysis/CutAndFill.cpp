@@ -5,6 +5,7 @@
 #include <cmath>
 #include <exception>
 #include <functional>
+#include <latch>
 #include <optional>
 #include <string>
 #include <thread>
@@ -137,9 +138,11 @@ uint64_t SpreadBits(uint32_t v) {
 // not report, a corner moved onto a point within 0.001) is clipped against
 // the original triangles it meets, so that exactly its part over both
 // surfaces counts. nullopt when cancelled.
-// nullopt when CancelRequested is seen set (the flag is left as it is).
-std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B,
-                              const TriangleMesh& TA) {
+// The volumes over triangles first..last (1-based) of TA; nullopt when
+// CancelRequested is seen set (the flag is left as it is). The figures
+// depend on the range alone, not on what ran before.
+std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B, const TriangleMesh& TA,
+                              int32_t from, int32_t to) {
   Sum cut, fill, area;
   OverlapClipper clipper(A, B);
   // The original surfaces are searched through the clipper's grids, not
@@ -180,10 +183,9 @@ std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B,
   constexpr int32_t kBlock = 16384;
   std::vector<std::pair<uint64_t, int32_t>> order;
   order.reserve(kBlock);
-  const int32_t n = TA.TriangleCount();
-  for (int32_t first = 1; first <= n; first += kBlock) {
+  for (int32_t first = from; first <= to; first += kBlock) {
     if (CancelRequested.load()) return std::nullopt;
-    const int32_t last = std::min(n, first + kBlock - 1);
+    const int32_t last = std::min(to, first + kBlock - 1);
     order.clear();
     for (int32_t i = first; i <= last; ++i) {
       const PointRec& a = TA.Triangle(i).A;
@@ -289,24 +291,48 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   if (run.Cancelled()) return std::nullopt;
   const bool together = std::thread::hardware_concurrency() >= 2 &&
                         points.PA.count() + points.PB.count() <= kTogetherPoints;
+  // A's volumes come in two halves: the first is taken on A's thread, the
+  // second here once B is built (or there too, when the rebuilds run one
+  // after the other). Either way the same halves are added in the same
+  // order.
   struct Side {
     std::optional<TriangleMesh> mesh;
-    std::optional<Totals> totals;
+    std::optional<Totals> first, second;
     std::exception_ptr error;
+    std::latch built{1};  // the mesh is there (or will not come)
   } a;
+  auto half = [](const TriangleMesh& TA, bool second) {
+    const int32_t n = TA.TriangleCount(), mid = n / 2;
+    return second ? std::pair{mid + 1, n} : std::pair{1, mid};
+  };
   {
     CutAndFillPoints::Segments segmentsA = points.TakeSegmentsOfA();
     PointList PA = std::move(points.PA);
     points.PA = PointList{};
-    std::jthread worker(
-        [&a, &A, &B, PA = std::move(PA), segmentsA = std::move(segmentsA)]() mutable {
-          try {
-            a.mesh = Rebuild(std::move(PA), std::move(segmentsA));
-            if (a.mesh) a.totals = Volumes(A, B, *a.mesh);
-          } catch (...) {
-            a.error = std::current_exception();
-          }
-        });
+    std::jthread worker([&a, &A, &B, &half, together, PA = std::move(PA),
+                         segmentsA = std::move(segmentsA)]() mutable {
+      try {
+        struct Built {
+          std::latch& latch;
+          ~Built() { latch.count_down(); }
+        } built{a.built};
+        a.mesh = Rebuild(std::move(PA), std::move(segmentsA));
+      } catch (...) {
+        a.error = std::current_exception();
+        return;
+      }
+      try {
+        if (!a.mesh) return;
+        const auto [from, to] = half(*a.mesh, false);
+        a.first = Volumes(A, B, *a.mesh, from, to);
+        if (!together && a.first) {
+          const auto [from2, to2] = half(*a.mesh, true);
+          a.second = Volumes(A, B, *a.mesh, from2, to2);
+        }
+      } catch (...) {
+        a.error = std::current_exception();
+      }
+    });
     // Leaving early (a cancel, an exception) stops the other thread first;
     // nothing is delivered, and the cancel is cleared.
     struct Stop {
@@ -333,17 +359,25 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
     CutAndFillPoints::Segments segmentsB = points.TakeSegmentsOfB();
     std::optional<TriangleMesh> TB = Rebuild(std::move(points.PB), std::move(segmentsB));
     points.PB = PointList{};
+    if (together) {
+      a.built.wait();
+      if (a.mesh && !CancelRequested.load()) {
+        const auto [from, to] = half(*a.mesh, true);
+        a.second = Volumes(A, B, *a.mesh, from, to);
+      }
+    }
     if (worker.joinable()) worker.join();
     stop.armed = false;
     if (a.error) std::rethrow_exception(a.error);
-    if (run.Cancelled() || !TB || !a.mesh || !a.totals) return std::nullopt;
+    if (run.Cancelled() || !TB || !a.mesh || !a.first || !a.second) return std::nullopt;
     out.TA = std::move(*a.mesh);
     out.TB = std::move(*TB);
   }
 
   run.Phase("CAF_CALC_VOLUME");
   if (run.Cancelled()) return std::nullopt;
-  out.totals = *a.totals;
+  out.totals = {a.first->cut + a.second->cut, a.first->fill + a.second->fill,
+                a.first->area + a.second->area};
   run.Phase("IDLE");
   return out;
 }
