@@ -377,6 +377,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       workOfAll[static_cast<size_t>(all)] = k;
     }
   }
+  std::vector<int32_t>().swap(workIndex_);
   // The rings to clip by, before the copy of the caller's points goes.
   const std::vector<XYRec> hullRing =
       ringSegments_ > 0 ? PairedRing(allPoints_, boundaryIndex_) : std::vector<XYRec>{};
@@ -551,6 +552,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // mesh, and the mesh's points go in first, so that the working points
     // can go before the triangles take their room: at the end the mesh
     // stands alone.
+    // The triples carry the mesh's point numbers, so that the working
+    // ranks can go too.
     auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
     constexpr size_t kBlock = size_t{1} << 18;
     std::vector<std::vector<std::array<int32_t, 3>>> kept;
@@ -558,10 +561,11 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     for (const auto& tr : tri.tris) {  // stored counter-clockwise, saved clockwise
       if (!tr.alive) continue;
       if (kept.empty() || kept.back().size() == kBlock) kept.emplace_back().reserve(kBlock);
-      kept.back().push_back({tr.v[0], tr.v[2], tr.v[1]});
+      kept.back().push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
       ++keptCount;
     }
     std::vector<WorkTriangulation::Tri>().swap(tri.tris);
+    tri.ReleaseRanks();
 
     const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
     mesh.Reserve(static_cast<size_t>(n) + extra, keptCount);
@@ -584,13 +588,12 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // exactly the working point's coordinates.
     if (keptCount == 0) LastErrorCode = Incomplete;
     size_t done = 0;
-    constexpr size_t kTrimEvery = 16;  // blocks, about 50 MB
+    constexpr size_t kTrimEvery = 8;  // blocks, about 25 MB
     for (size_t k = 0; k < kept.size(); ++k) {
       auto& block = kept[k];
-      for (const auto& [va, vb, vc] : block) {
+      for (const auto& [ia, ib, ic] : block) {
         progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(++done));
         if (done % kCancelStride == 0 && cancelled()) return std::nullopt;
-        const int32_t ia = meshIndex(va), ib = meshIndex(vb), ic = meshIndex(vc);
         const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
         if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
           continue;

@@ -99,6 +99,8 @@ class WorkTriangulation {
     rank_ = std::move(rank);
   }
   const std::vector<int32_t>& WorkRanks() const { return rank_; }
+  // Frees the ranks once no predicate will be evaluated any more.
+  void ReleaseRanks() { std::vector<int32_t>().swap(rank_); }
 
  private:
   int32_t NewTri(int32_t a, int32_t b, int32_t c);
