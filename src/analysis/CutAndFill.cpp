@@ -27,7 +27,8 @@ namespace {
 constexpr double kDuplicateRadius = 0.001;
 constexpr double kLongestSide = 1000;
 // Up to this many points in the two rebuilt lists together, the two
-// rebuilds run at the same time (about 300 bytes of working memory a point).
+// rebuilds run at the same time (a build holds about 400 bytes a point at
+// its peak, its mesh included).
 constexpr int32_t kTogetherPoints = 4000000;
 
 // Neumaier's compensated sum: millions of small prisms keep their digits.
