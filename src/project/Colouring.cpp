@@ -11,25 +11,17 @@
 #include "analysis/HorizontalSplit.h"
 #include "core/NumberText.h"
 #include "project/ColouringPieces.h"
+#include "project/PointTexts.h"
 
 namespace orvane {
 
 namespace {
 
-constexpr size_t kMaxXyzText = 3 * kMaxNumberText + 2;
 constexpr size_t kMaxLineText = 3 * kMaxXyzText + 64;
 
 char* Put(char* p, std::string_view s) {
   std::memcpy(p, s.data(), s.size());
   return p + s.size();
-}
-
-char* WriteXyz(char* out, const PointRec& v) {
-  out = WriteNumber(out, v.X);
-  *out++ = ' ';
-  out = WriteNumber(out, v.Y);
-  *out++ = ' ';
-  return WriteNumber(out, v.Z);
 }
 
 // The slope value in "0.00". A cosine lies in 0..1, so the two decimals are
@@ -52,45 +44,6 @@ char* WriteSlopeText(char* out, double c) {
   }
   return std::to_chars(out, out + kMaxNumberText, c, std::chars_format::fixed, 2).ptr;
 }
-
-// "x y z" of every mesh point, formatted once: a point is a corner of about
-// six triangles, and formatting numbers is most of the cost of the file.
-class PointTexts {
- public:
-  explicit PointTexts(const TriangleMesh& mesh) : mesh_(mesh) {
-    const int32_t n = mesh.PointCount();
-    start_.reserve(static_cast<size_t>(n) + 2);
-    start_.push_back(0);
-    start_.push_back(0);  // point 0 (slot 0) is never taken from the cache
-    text_.resize(static_cast<size_t>(n) * 32 + kMaxXyzText);
-    size_t used = 0;
-    for (int32_t i = 1; i <= n; ++i) {
-      if (text_.size() - used < kMaxXyzText) text_.resize(text_.size() * 3 / 2 + kMaxXyzText);
-      used = static_cast<size_t>(WriteXyz(text_.data() + used, mesh.Point(i)) - text_.data());
-      start_.push_back(used);
-    }
-  }
-  // "x y z" of vertex v: from the cache when v copies its point exactly (a
-  // vertex may keep coordinates of its own), else formatted afresh.
-  char* Write(char* out, const PointRec& v) const {
-    const double t = v.T;
-    if (t >= 1 && t <= mesh_.PointCount() && t == static_cast<double>(static_cast<int32_t>(t))) {
-      const auto i = static_cast<size_t>(t);
-      const PointRec& p = mesh_.Point(static_cast<int32_t>(i));
-      if (p.X == v.X && p.Y == v.Y && p.Z == v.Z) {
-        const size_t n = start_[i + 1] - start_[i];
-        std::memcpy(out, text_.data() + start_[i], n);
-        return out + n;
-      }
-    }
-    return WriteXyz(out, v);
-  }
-
- private:
-  const TriangleMesh& mesh_;
-  std::vector<char> text_;
-  std::vector<size_t> start_;
-};
 
 // "x y z" of the points where triangles were cut, kept for the next lines
 // that meet them: each cut point is a corner of the pieces on both sides of
