@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,6 +10,7 @@
 
 #include "core/FolderTransaction.h"
 #include "support/FolderSnapshot.h"
+#include "support/KillAtEveryStep.h"
 
 namespace orvane {
 namespace {
@@ -40,41 +40,32 @@ TEST(FolderTransaction, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
   const fs::path dir = fs::temp_directory_path() / ("orvane-txn-" + std::to_string(::getpid()));
   const Contents before = {{"A.dsp", "old dsp"}, {"A.tin", "old tin"}, {"A.xyz", "points"}};
   const Contents after = {{"A.dsp", "new dsp"}, {"A.tin", "new tin"}};
-  bool finished = false;
-  int stops = 0;
-  // Stop 0 is a kill after the new files were written, before the commit.
-  for (int stopAt = 0; !finished && stopAt < 20; ++stopAt) {
+  const auto reset = [&] {
     fs::remove_all(dir);
     fs::create_directories(dir);
     for (const auto& [name, text] : before) WriteText(dir / name, text);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      int step = 0;
-      SetTransactionStepHook([&](std::string_view, const fs::path&) {
-        if (++step == stopAt) ::_exit(9);
-      });
-      if (stopAt == 0) {
-        AtomicFileWriter dsp(dir / "A.dsp");
-        dsp.Write("new dsp");
-        (void)dsp.HandOver();
-        ::_exit(9);
-      }
-      ::_exit(Change(dir) ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    finished = WEXITSTATUS(status) == 0;
-    if (!finished) ++stops;
-    ASSERT_NE(WEXITSTATUS(status), 1) << "the change failed at stop " << stopAt;
+  };
+  const auto check = [&](int stopAt) {
     const FolderRecovery r = RecoverFolder(dir);
     EXPECT_TRUE(r.Warnings.empty());
     const Contents seen = ReadFolder(dir);
     EXPECT_TRUE(seen == before || seen == after) << "mixed files after a stop at step " << stopAt;
-  }
-  EXPECT_TRUE(finished);
-  EXPECT_GE(stops, 5);  // the write, the journal, two renames, the removal
+  };
+  // A kill after the new files were written, before the change began.
+  reset();
+  EXPECT_EQ(testing::RunStoppedAtStep(0,
+                                      [&] {
+                                        AtomicFileWriter dsp(dir / "A.dsp");
+                                        dsp.Write("new dsp");
+                                        (void)dsp.HandOver();
+                                        return false;
+                                      }),
+            1);
+  check(0);
+  // The write, the journal, two renames, the removal.
+  EXPECT_GE(testing::KillAtEveryStep(
+                "change", reset, [&] { return Change(dir); }, check, 20),
+            5);
 
   // A journal that is not ours (or was tampered with) is never carried out.
   WriteText(dir / std::string(kJournalName), "ORVANE-JOURNAL 1\nD 2e2e\nEND\n");

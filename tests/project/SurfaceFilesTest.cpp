@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -27,6 +26,7 @@
 #include "project/TextFiles.h"
 #include "support/CommaLocale.h"
 #include "support/FolderSnapshot.h"
+#include "support/KillAtEveryStep.h"
 
 namespace orvane {
 namespace {
@@ -414,28 +414,11 @@ void ExpectAllOrNothing(const std::string& what, const fs::path& root,
   ASSERT_TRUE(op()) << what;
   const auto after = view();
   ASSERT_NE(before, after) << what;
-  bool finished = false;
-  for (int stopAt = 1; !finished && stopAt < 40; ++stopAt) {
-    fresh();
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      int step = 0;
-      SetTransactionStepHook([&](std::string_view, const fs::path&) {
-        if (++step == stopAt) ::_exit(9);
-      });
-      ::_exit(op() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << what;
-    ASSERT_NE(WEXITSTATUS(status), 1) << what << " failed at stop " << stopAt;
-    finished = WEXITSTATUS(status) == 0;
+  testing::KillAtEveryStep(what, fresh, op, [&](int stopAt) {
     const auto seen = view();
     EXPECT_TRUE(seen == before || seen == after)
         << what << ": a mix after a stop at step " << stopAt;
-  }
-  EXPECT_TRUE(finished) << what;
+  });
 }
 
 TEST_F(FileSetTest, AKillAtAnyStepOfAChangeLeavesTheOldOrTheNewProject) {

@@ -3,7 +3,6 @@
 // any point leaves the project exactly as it was.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,6 +28,7 @@
 #include "project/TextIds.h"
 #include "support/CommaLocale.h"
 #include "support/FolderSnapshot.h"
+#include "support/KillAtEveryStep.h"
 #include "support/RunCli.h"
 
 namespace orvane {
@@ -419,27 +419,10 @@ TEST_F(SurfaceOperations, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
     restore();
     ASSERT_TRUE(op());
     const FolderSnapshot done = view();
-    bool finished = false;
-    for (int stopAt = 1; !finished; ++stopAt) {
-      ASSERT_LT(stopAt, 40) << what;
-      restore();
-      const pid_t child = ::fork();
-      ASSERT_GE(child, 0);
-      if (child == 0) {
-        int step = 0;
-        SetTransactionStepHook([&](std::string_view, const fs::path&) {
-          if (++step == stopAt) ::_exit(9);
-        });
-        ::_exit(op() ? 0 : 1);
-      }
-      int status = 0;
-      ::waitpid(child, &status, 0);
-      ASSERT_TRUE(WIFEXITED(status));
-      ASSERT_NE(WEXITSTATUS(status), 1) << what << " failed at stop " << stopAt;
-      finished = WEXITSTATUS(status) == 0;
+    testing::KillAtEveryStep(what, restore, op, [&](int stopAt) {
       const FolderSnapshot seen = view();
       EXPECT_TRUE(seen == original || seen == done) << what << ": a mix after step " << stopAt;
-    }
+    });
   }
 }
 
