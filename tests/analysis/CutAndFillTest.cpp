@@ -15,62 +15,21 @@
 #include "core/Status.h"
 #include "reference/CutAndFillReference.h"
 #include "reference/PointListReference.h"
+#include "support/SurveySurfaces.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {
 
 namespace {
 
-constexpr double kE = 5e5, kN = 4.5e6;  // survey coordinates
-
-using Height = std::function<double(double, double)>;  // of local coordinates
-
-TriangleMesh Triangulate(PointList points) {
-  Triangulator t;
-  t.Initialise(points);
-  std::optional<TriangleMesh> mesh = t.GetTriangleMesh(1e6);
-  EXPECT_TRUE(mesh.has_value());
-  return mesh ? std::move(*mesh) : TriangleMesh{};
-}
-
-// Random points in the local square [x0, x0 + size] x [y0, y0 + size] plus
-// the given extra points, at survey coordinates, heights from z.
-TriangleMesh RandomSurface(std::mt19937_64& rng, double x0, double y0, double size, int n,
-                           const Height& z, const std::vector<XYRec>& extra = {}) {
-  std::uniform_real_distribution<double> u(0, size);
-  PointList pts;
-  auto add = [&](double x, double y) { pts.AddVertex(kE + x, kN + y, z(x, y), 0); };
-  for (int i = 0; i < n; ++i) add(x0 + u(rng), y0 + u(rng));
-  for (const XYRec& p : extra) add(p.X, p.Y);
-  return Triangulate(std::move(pts));
-}
-
-// A regular grid of squares split into two triangles (the diagonal chosen by
-// flip), local [x0, x0 + nx d] x [y0, y0 + ny d].
-TriangleMesh GridSurface(double x0, double y0, double d, int nx, int ny, const Height& z, bool flip,
-                         const std::function<bool(int, int)>& keep = nullptr) {
-  TriangleMesh m;
-  auto v = [&](int i, int j) {
-    const double x = x0 + i * d, y = y0 + j * d;
-    return PointRec{kE + x, kN + y, z(x, y), 0};
-  };
-  auto add = [&](const PointRec& a, const PointRec& b, const PointRec& c) {
-    m.AddTriangle(a.X, a.Y, a.Z, 0, b.X, b.Y, b.Z, 0, c.X, c.Y, c.Z, 0);
-  };
-  for (int i = 0; i < nx; ++i)
-    for (int j = 0; j < ny; ++j) {
-      if (keep && !keep(i, j)) continue;
-      if (flip) {
-        add(v(i, j), v(i + 1, j), v(i, j + 1));
-        add(v(i + 1, j), v(i + 1, j + 1), v(i, j + 1));
-      } else {
-        add(v(i, j), v(i + 1, j), v(i + 1, j + 1));
-        add(v(i, j), v(i + 1, j + 1), v(i, j + 1));
-      }
-    }
-  m.Reindex();
-  return m;
-}
+using testing::FallingDiagonal;
+using testing::GridSurface;
+using testing::Height;
+using testing::kE;
+using testing::kN;
+using testing::RandomDiagonals;
+using testing::RandomSurface;
+using testing::RisingDiagonal;
 
 TriangleMesh Raised(const TriangleMesh& m, double h) {
   TriangleMesh out;
@@ -205,7 +164,7 @@ void ExpectNear(double got, double want, double scale, const std::string& what) 
 TEST(CutAndFill, RaisedCopyIdenticalSurfacesAndRepeatedCalls) {
   std::mt19937_64 rng(7);
   const TriangleMesh A = RandomSurface(
-      rng, 0, 0, 60, 150, [](double x, double y) { return 100 + 0.1 * x + std::sin(y); });
+      rng, kE, kN, 0, 0, 60, 150, [](double x, double y) { return 100 + 0.1 * x + std::sin(y); });
   const double h = 2.5, area = PlanAreaOf(A);
   const TriangleMesh up = Raised(A, h);
 
@@ -236,9 +195,9 @@ TEST(CutAndFill, ClosedFormsOfPlanesLShapeAndSeparateSurfaces) {
   // Two planes crossing along x = 5 over [0, 10]^2: A - B = 0.2 x - 1, so
   // fill = cut = 10 * 2.5 = 25.
   const TriangleMesh A = GridSurface(
-      0, 0, 1, 10, 10, [](double x, double) { return 0.1 * x; }, false);
+      0, 0, 1, 10, 10, [](double x, double) { return 0.1 * x; }, RisingDiagonal);
   const TriangleMesh B = GridSurface(
-      0, 0, 2.5, 4, 4, [](double x, double) { return 1 - 0.1 * x; }, true);
+      0, 0, 2.5, 4, 4, [](double x, double) { return 1 - 0.1 * x; }, FallingDiagonal);
   const Result planes = Compare(A, B);
   EXPECT_NEAR(planes.fill, 25, 1e-9);
   EXPECT_NEAR(planes.cut, 25, 1e-9);
@@ -248,10 +207,10 @@ TEST(CutAndFill, ClosedFormsOfPlanesLShapeAndSeparateSurfaces) {
   // plane that covers it: its notch does not count, though the rebuilt
   // surfaces cover the convex hull of their points.
   const TriangleMesh L = GridSurface(
-      0, 0, 1, 10, 10, [](double, double) { return 2; }, false,
+      0, 0, 1, 10, 10, [](double, double) { return 2; }, RisingDiagonal,
       [](int i, int j) { return i < 5 || j < 5; });
   const TriangleMesh plane = GridSurface(
-      -3, -3, 4, 4, 4, [](double, double) { return 0; }, true);
+      -3, -3, 4, 4, 4, [](double, double) { return 0; }, FallingDiagonal);
   const Result l = Compare(L, plane);
   EXPECT_NEAR(l.fill, 150, 1e-9);
   EXPECT_NEAR(l.cut, 0, 1e-12);
@@ -259,7 +218,7 @@ TEST(CutAndFill, ClosedFormsOfPlanesLShapeAndSeparateSurfaces) {
 
   // Surfaces that do not meet in plan add nothing.
   const TriangleMesh far = GridSurface(
-      50, 50, 1, 5, 5, [](double, double) { return 9; }, false);
+      50, 50, 1, 5, 5, [](double, double) { return 9; }, RisingDiagonal);
   Result none;
   none.cut = 3;
   none.fill = 4;
@@ -274,7 +233,7 @@ TEST(CutAndFill, MatchesTheExactOverlayOfRandomSurfaces) {
     std::mt19937_64 rng(seed);
     const Height za = [](double x, double y) { return 50 + 0.2 * x - 0.1 * y + std::sin(x / 7); };
     const Height zb = [](double x, double y) { return 52 - 0.05 * x + std::cos(y / 5); };
-    TriangleMesh A = RandomSurface(rng, 0, 0, 80, 120, za);
+    TriangleMesh A = RandomSurface(rng, kE, kN, 0, 0, 80, 120, za);
     // B shares some of A's points and has others exactly on A's edges.
     std::vector<XYRec> shared;
     for (int32_t t = 1; t <= A.TriangleCount(); t += 9) {
@@ -290,7 +249,7 @@ TEST(CutAndFill, MatchesTheExactOverlayOfRandomSurfaces) {
                                return std::abs(a.X - b.X) < 0.01 && std::abs(a.Y - b.Y) < 0.01;
                              }),
                  shared.end());
-    TriangleMesh B = RandomSurface(rng, 30, 20, 80, 120, zb, shared);
+    TriangleMesh B = RandomSurface(rng, kE, kN, 30, 20, 80, 120, zb, shared);
     // A concave A: a notch along its left side.
     if (seed % 2 == 0) A = WithoutBox(A, -1, 20, 25, 45);
 
@@ -312,7 +271,7 @@ TEST(CutAndFill, MatchesTheExactOverlayOfRandomSurfaces) {
 TEST(CutAndFill, PointListsMatchThePointByPointProcedure) {
   for (uint64_t seed = 11; seed <= 16; ++seed) {
     std::mt19937_64 rng(seed);
-    TriangleMesh A = RandomSurface(rng, 0, 0, 50, 90, [](double x, double) { return x; });
+    TriangleMesh A = RandomSurface(rng, kE, kN, 0, 0, 50, 90, [](double x, double) { return x; });
     if (seed % 2 == 1) A = WithoutBox(A, 10, -1, 30, 15);
     // B shares some of A's points, or has two points 0.0008 m to either
     // side of them, so that a point of A matches B's points that an overlay
@@ -327,7 +286,7 @@ TEST(CutAndFill, PointListsMatchThePointByPointProcedure) {
       }
     }
     const TriangleMesh B = RandomSurface(
-        rng, 20, 15, 50, 90, [](double, double y) { return y; }, shared);
+        rng, kE, kN, 20, 15, 50, 90, [](double, double y) { return y; }, shared);
     const std::vector<PlanSegment> overlay = OverlaySegments(A, B);
     std::vector<PointRec> ends;
     for (const PlanSegment& s : overlay) {
@@ -397,9 +356,9 @@ TEST(CutAndFill, PointListsMatchThePointByPointProcedure) {
 
 TEST(CutAndFill, PhasesDuplicatesAndCancelLeaveOutputsUntouched) {
   const TriangleMesh A = GridSurface(
-      0, 0, 1, 6, 6, [](double x, double) { return x; }, false);
+      0, 0, 1, 6, 6, [](double x, double) { return x; }, RisingDiagonal);
   const TriangleMesh B = GridSurface(
-      2, 1, 1.5, 4, 4, [](double, double) { return 1; }, true);
+      2, 1, 1.5, 4, 4, [](double, double) { return 1; }, FallingDiagonal);
   auto untouched = [](const Result& r) {
     EXPECT_EQ(r.cut, 1);
     EXPECT_EQ(r.fill, 2);

@@ -12,60 +12,21 @@
 #include "analysis/SegmentDuplicates.h"
 #include "core/PointList.h"
 #include "reference/MeshIntersectionReference.h"
+#include "support/SurveySurfaces.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {
 
 namespace {
 
-constexpr double kE = 5e5, kN = 4.5e6;  // survey coordinates
-
-using Height = std::function<double(double, double)>;
-
-TriangleMesh Triangulate(PointList points) {
-  Triangulator t;
-  t.Initialise(points);
-  std::optional<TriangleMesh> mesh = t.GetTriangleMesh(1e6);
-  EXPECT_TRUE(mesh.has_value());
-  return mesh ? std::move(*mesh) : TriangleMesh{};
-}
-
-// n random points in [x0, x0 + size]^2 plus the extra ones, shifted by the
-// origin (e, n0), heights from z of the local position.
-TriangleMesh RandomSurface(std::mt19937_64& rng, double e, double n0, double x0, double y0,
-                           double size, int n, const Height& z,
-                           const std::vector<XYRec>& extra = {}) {
-  std::uniform_real_distribution<double> u(0, size);
-  PointList pts;
-  auto add = [&](double x, double y) { pts.AddVertex(e + x, n0 + y, z(x, y), 0); };
-  for (int i = 0; i < n; ++i) add(x0 + u(rng), y0 + u(rng));
-  for (const XYRec& p : extra) add(p.X, p.Y);
-  return Triangulate(std::move(pts));
-}
-
-// A grid of squares of side d, each split along a random diagonal.
-TriangleMesh GridSurface(std::mt19937_64& rng, double x0, double y0, double d, int nx, int ny,
-                         const Height& z) {
-  TriangleMesh m;
-  auto v = [&](int i, int j) {
-    const double x = x0 + i * d, y = y0 + j * d;
-    return PointRec{kE + x, kN + y, z(x, y), 0};
-  };
-  auto add = [&](const PointRec& a, const PointRec& b, const PointRec& c) {
-    m.AddTriangle(a.X, a.Y, a.Z, 0, b.X, b.Y, b.Z, 0, c.X, c.Y, c.Z, 0);
-  };
-  for (int i = 0; i < nx; ++i)
-    for (int j = 0; j < ny; ++j) {
-      if (rng() % 2) {
-        add(v(i, j), v(i + 1, j), v(i + 1, j + 1));
-        add(v(i, j), v(i + 1, j + 1), v(i, j + 1));
-      } else {
-        add(v(i, j), v(i + 1, j), v(i, j + 1));
-        add(v(i + 1, j), v(i + 1, j + 1), v(i, j + 1));
-      }
-    }
-  return m;
-}
+using testing::FallingDiagonal;
+using testing::GridSurface;
+using testing::Height;
+using testing::kE;
+using testing::kN;
+using testing::RandomDiagonals;
+using testing::RandomSurface;
+using testing::RisingDiagonal;
 
 void ExpectSameSegments(const std::vector<PlanSegment>& got, const std::vector<PlanSegment>& want,
                         const std::string& what) {
@@ -124,14 +85,14 @@ TEST(MeshIntersection, OverlayMatchesThePairByPairProcedure) {
 
     // Equal grids share every edge; a grid shifted by half a cell puts its
     // vertices on the other's edges; a local grid at 0.001-scale spacing.
-    const TriangleMesh G1 = GridSurface(rng, 0, 0, 4, 8, 8, za);
-    const TriangleMesh G2 = GridSurface(rng, 0, 0, 4, 8, 8, zb);
-    const TriangleMesh G3 = GridSurface(rng, 2, 0, 4, 7, 8, zb);
+    const TriangleMesh G1 = GridSurface(0, 0, 4, 8, 8, za, RandomDiagonals(rng));
+    const TriangleMesh G2 = GridSurface(0, 0, 4, 8, 8, zb, RandomDiagonals(rng));
+    const TriangleMesh G3 = GridSurface(2, 0, 4, 7, 8, zb, RandomDiagonals(rng));
     ExpectSameOverlay(G1, G2, "same grid" + s);
     ExpectSameOverlay(G1, G3, "half-shifted grid" + s);
     ExpectSameOverlay(G1, A, "grid against random" + s);
-    const TriangleMesh F1 = GridSurface(rng, 0, 0, 0.003, 6, 6, za);
-    const TriangleMesh F2 = GridSurface(rng, 0.0015, 0.0005, 0.003, 6, 6, zb);
+    const TriangleMesh F1 = GridSurface(0, 0, 0.003, 6, 6, za, RandomDiagonals(rng));
+    const TriangleMesh F2 = GridSurface(0.0015, 0.0005, 0.003, 6, 6, zb, RandomDiagonals(rng));
     ExpectSameOverlay(F1, F2, "millimetre grid" + s);
 
     // Mesh_Intersects_Mesh_2D is the same list as constraint segments.
@@ -195,8 +156,8 @@ TEST(MeshIntersection, CrossingsMatchThePairByPairProcedure) {
     // where the grids meet).
     const Height plane = [](double x, double) { return x; };
     const Height fold = [](double x, double y) { return y > 16 ? x : x + 0.5 * (16 - y); };
-    ExpectSameCrossings(GridSurface(rng, 0, 0, 4, 8, 8, plane),
-                        GridSurface(rng, 2, 2, 4, 8, 8, fold), "folded grid" + s);
+    ExpectSameCrossings(GridSurface(0, 0, 4, 8, 8, plane, RandomDiagonals(rng)),
+                        GridSurface(2, 2, 4, 8, 8, fold, RandomDiagonals(rng)), "folded grid" + s);
   }
   // Vertical walls whose plan boxes touch exactly or miss by a few units in
   // the last place: an edge of W2 lying in W1's plane crosses it along that
