@@ -114,6 +114,13 @@ TEST_F(OperationsTest, EachOptionSetsTheValueLabelAndWhetherASecondSurfaceIsChos
   combo2.setCurrentIndex(1);
   EXPECT_EQ(Project().CurrentSurface, Project().Surfaces[1]);
 
+  // While the explorer runs an operation of its own, this window waits.
+  emit s.Explorer().Task().Started();
+  EXPECT_FALSE(s.Ops().isEnabled());
+  emit s.Explorer().Task().Finished();
+  EXPECT_TRUE(s.Ops().isEnabled());
+  EXPECT_EQ(combo2.currentIndex(), 1);  // the lists refilled, the choices kept
+
   Project().HelpFilePath = HelpFilePathFor(ORVANE_APP_DIR, "en").string();
   s.Control<QPushButton>("cmdAyuda").click();
   ASSERT_EQ(s.Dialogs().HelpPages.size(), 1u);
