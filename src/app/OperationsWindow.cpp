@@ -237,7 +237,9 @@ void OperationsWindow::HoldExplorer(bool hold) {
   if (hold) {
     held_.clear();
     for (QWidget* w : explorer_.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-      if (w->isWindow() || !w->isEnabled()) continue;
+      // Its dialogs too: the properties dialog reads a surface an operation
+      // may be replacing.
+      if (w == this || !w->isEnabled()) continue;
       w->setEnabled(false);
       held_.emplace_back(w);
     }

@@ -6,7 +6,7 @@
 //
 // It is a window of its own above the explorer, opened without waiting.
 // The operation runs on a BackgroundTask; meanwhile every control of this
-// window but cmdCancel, and every control of the explorer, is disabled, so
+// window but cmdCancel, and the explorer with its dialogs, are disabled, so
 // that one operation at a time reads or changes Project().Surfaces. While
 // the explorer runs one of its own, this window is disabled. Esc (or
 // closing the window) during an operation asks whether to cancel it; a yes
@@ -70,8 +70,8 @@ class OperationsWindow : public QWidget {
   void Report(const actions::ActionResult& result);
   void AskToCancel();
   void SetBusy(bool busy);
-  // Disables (hold) the explorer's controls for the time of an operation,
-  // and gives back those that were enabled.
+  // Disables (hold) the explorer's controls and dialogs for the time of an
+  // operation, and gives back those that were enabled.
   void HoldExplorer(bool hold);
 
   DialogService& dialogs_;
