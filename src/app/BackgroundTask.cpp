@@ -43,6 +43,7 @@ void BackgroundTask::Start(std::function<void(TaskFeedback&)> work, std::functio
   // Queued: QThread::finished is emitted on the worker thread.
   connect(thread_.get(), &QThread::finished, this, &BackgroundTask::Ended, Qt::QueuedConnection);
   thread_->start();
+  emit Started();
 }
 
 void BackgroundTask::RequestStop() {

@@ -62,6 +62,7 @@ class BackgroundTask : public QObject, private TaskFeedback {
   const std::string& Failure() const { return failure_; }
 
  signals:
+  void Started();  // emitted by Start once the work runs
   void Progress(const QString& phase, qint64 done, qint64 total);
   void Finished();
 

@@ -10,6 +10,7 @@
 
 #include "app/DialogService.h"
 #include "app/Help.h"
+#include "app/OperationsWindow.h"
 #include "app/PropertiesDialog.h"
 #include "app/RenameDialog.h"
 #include "app/SurfaceList.h"
@@ -111,8 +112,7 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   layout_.addLayout(&status_);
   resize(860, 520);
 
-  // The operations and colouring windows are not part of this program yet.
-  cmdSurfop_.setEnabled(false);
+  // The colouring window is not part of this program yet.
   cmdColores_.setEnabled(false);
 
   connect(&ListBox1_, &QTreeWidget::itemClicked, this,
@@ -124,6 +124,11 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   connect(&cmdRenombrar_, &QPushButton::clicked, this, [this] { Rename(); });
   connect(&cmdEliminar_, &QPushButton::clicked, this, [this] { DeleteSelected(); });
   connect(&cmdExportar_, &QPushButton::clicked, this, [this] { ExportLandXml(); });
+  connect(&cmdSurfop_, &QPushButton::clicked, this, [this] {
+    if (ListBox1_.topLevelItemCount() < 1) return;
+    ShowOperationsWindow(*this, dialogs_);
+    FillSurfaceList();
+  });
   connect(&cmdAyuda_, &QPushButton::clicked, this,
           [this] { OpenHelp(this, dialogs_, kExplorerHelp); });
   // Ends the program at once, whatever other window is open: exit, not

@@ -1,18 +1,21 @@
 #include "app/Screenshots.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 #include <iostream>
 
 #include "app/ExplorerWindow.h"
+#include "app/OperationsWindow.h"
 #include "project/LandXml.h"
 
 namespace orvane::app {
@@ -39,6 +42,25 @@ T* Find(QWidget& parent, const char* name) {
   T* child = parent.findChild<T*>(name);
   if (child == nullptr) std::cerr << "screenshot: no control " << name << '\n';
   return child;
+}
+
+// The operations window opened from the explorer, a split of the last
+// surface chosen and its elevation typed; nothing is run.
+bool SaveOperationsWindow(ExplorerWindow& explorer, DialogService& dialogs, const QDir& out) {
+  OperationsWindow& window = ShowOperationsWindow(explorer, dialogs);
+  window.move(explorer.width() + 20, 0);
+  auto* surfaces = Find<QComboBox>(window, "Combo1");
+  auto* split = Find<QRadioButton>(window, "Option5");
+  auto* value = Find<QLineEdit>(window, "txtFactor");
+  if (surfaces == nullptr || split == nullptr || value == nullptr) return false;
+  surfaces->setCurrentIndex(surfaces->count() - 1);
+  split->click();
+  value->setText("100");
+  Settle();
+  const bool ok = Save(window.grab().toImage(), out, "operations.png");
+  window.close();
+  Settle();
+  return ok;
 }
 
 }  // namespace
@@ -116,6 +138,7 @@ int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
   exportButton->click();
   if (explorer.Busy()) loop.exec();
   ok = Save(underWay, out, kScreenshotFiles[3]) && ok;
+  ok = SaveOperationsWindow(explorer, dialogs, out) && ok;
   // What the program said along the way, when something went wrong.
   if (!ok)
     for (const QString& message : dialogs.Messages) std::cerr << message.toStdString() << '\n';

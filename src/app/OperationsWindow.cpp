@@ -1,0 +1,294 @@
+#include "app/OperationsWindow.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <algorithm>
+#include <string>
+
+#include "app/DialogService.h"
+#include "app/ExplorerWindow.h"
+#include "app/Help.h"
+#include "app/SurfaceList.h"
+#include "app/Texts.h"
+#include "app/WindowPlacement.h"
+#include "project/ProjectState.h"
+#include "project/SurfaceFiles.h"
+#include "project/TextIds.h"
+
+namespace orvane::app {
+
+namespace {
+
+// The option buttons' ids are the operation numbers 1 to 5.
+constexpr int kMergeOption = static_cast<int>(actions::Operation::Merge);
+
+QString Lines(const std::vector<std::string>& lines) {
+  QStringList list;
+  for (const std::string& line : lines) list << QString::fromStdString(line);
+  return list.join('\n');
+}
+
+}  // namespace
+
+OperationsWindow::OperationsWindow(DialogService& dialogs, ExplorerWindow& explorer)
+    : QWidget(&explorer, Qt::Window), dialogs_(dialogs), explorer_(explorer) {
+  setObjectName("frmOperacionesSuperficie");
+  SetTopMost(*this, true);
+  for (int n = 1; n <= 5; ++n) {
+    QRadioButton& option = Option_[static_cast<size_t>(n - 1)];
+    option.setObjectName(QString("Option%1").arg(n));
+    optionGroup_.addButton(&option, n);
+    options_.addWidget(&option);
+  }
+  Combo1_.setObjectName("Combo1");
+  Combo2_.setObjectName("Combo2");
+  lblFactor_.setObjectName("lblFactor");
+  txtFactor_.setObjectName("txtFactor");
+  lblStatus_.setObjectName("lblStatus");
+  ProgressBar1_.setObjectName("ProgressBar1");
+  cmdCalcular_.setObjectName("cmdCalcular");
+  cmdCancel_.setObjectName("cmdCancel");
+  cmdAyuda_.setObjectName("cmdAyuda");
+
+  values_.addWidget(&Combo1_, 0, 0, 1, 2);
+  values_.addWidget(&Combo2_, 1, 0, 1, 2);
+  values_.addWidget(&lblFactor_, 2, 0);
+  values_.addWidget(&txtFactor_, 2, 1);
+  values_.setColumnStretch(1, 1);
+  buttons_.addWidget(&cmdCalcular_);
+  buttons_.addStretch(1);
+  buttons_.addWidget(&cmdAyuda_);
+  buttons_.addWidget(&cmdCancel_);
+  ProgressBar1_.setRange(0, 100);
+  ProgressBar1_.hide();  // shown by the progress of an operation
+
+  setLayout(&layout_);
+  layout_.addLayout(&options_);
+  layout_.addLayout(&values_);
+  layout_.addWidget(&lblStatus_);
+  layout_.addWidget(&ProgressBar1_);
+  layout_.addStretch(1);
+  layout_.addLayout(&buttons_);
+  resize(420, 320);
+
+  connect(&optionGroup_, &QButtonGroup::idClicked, this, [this](int id) { OptionChosen(id); });
+  connect(&Combo1_, &QComboBox::currentIndexChanged, this, [this] { Choose(Combo1_, first_); });
+  connect(&Combo2_, &QComboBox::currentIndexChanged, this, [this] { Choose(Combo2_, second_); });
+  connect(&cmdCalcular_, &QPushButton::clicked, this, [this] { Calculate(); });
+  connect(&cmdCancel_, &QPushButton::clicked, this, [this] { close(); });
+  connect(&cmdAyuda_, &QPushButton::clicked, this,
+          [this] { OpenHelp(this, dialogs_, kOperationsHelp); });
+  connect(&task_, &BackgroundTask::Progress, this,
+          [this](const QString& phase, qint64 done, qint64 total) {
+            ShowProgress(phase, done, total);
+          });
+  // The explorer's own operations change the surfaces under the lists.
+  connect(&explorer_.Task(), &BackgroundTask::Started, this, [this] { setEnabled(false); });
+  connect(&explorer_.Task(), &BackgroundTask::Finished, this, [this] {
+    setEnabled(true);
+    if (!Busy()) FillSurfaceChoices();
+  });
+}
+
+OperationsWindow::~OperationsWindow() = default;
+
+void OperationsWindow::Load() {
+  // A window closed and opened again starts as a new one.
+  optionGroup_.setExclusive(false);
+  for (QRadioButton& option : Option_) option.setChecked(false);
+  optionGroup_.setExclusive(true);
+  txtFactor_.clear();
+  lblStatus_.clear();
+  Combo2_.setEnabled(false);
+  first_.reset();
+  second_.reset();
+  FillSurfaceChoices();
+  if (!choices_.empty()) Combo1_.setCurrentIndex(0);  // makes it the first surface
+  ApplyCaptions();
+}
+
+void OperationsWindow::ApplyCaptions() {
+  setWindowTitle(Text(text::kOperationsTitle));
+  Option_[0].setText(Text(text::kShiftElevations));
+  Option_[1].setText(Text(text::kScaleElevations));
+  Option_[2].setText(Text(text::kExportGrid));
+  Option_[3].setText(Text(text::kMergeWithSurface));
+  Option_[4].setText(QString::fromUtf8("Dividir superficie a elevación"));
+  lblFactor_.setText(Text(text::kValueLabel));
+  cmdCalcular_.setText(Text(text::kApply));
+  cmdCancel_.setText(Text(text::kClose));
+  cmdAyuda_.setText(Text(text::kHelp));
+}
+
+void OperationsWindow::FillSurfaceChoices() {
+  choices_ = Project().Surfaces;
+  for (auto [combo, chosen] : {std::pair{&Combo1_, &first_}, std::pair{&Combo2_, &second_}}) {
+    const QSignalBlocker quiet(combo);
+    combo->clear();
+    for (const auto& surface : choices_) combo->addItem(NameText(SurfaceName(*surface)));
+    // A surface deleted meanwhile is no choice any more: none is chosen
+    // rather than another one behind the user's back.
+    const auto at = std::find(choices_.begin(), choices_.end(), *chosen);
+    if (at == choices_.end()) chosen->reset();
+    combo->setCurrentIndex(*chosen ? static_cast<int>(at - choices_.begin()) : -1);
+  }
+}
+
+void OperationsWindow::OptionChosen(int option) {
+  switch (static_cast<actions::Operation>(option)) {
+    case actions::Operation::Shift:
+      lblFactor_.setText(Text(text::kElevationShift) + " :");
+      break;
+    case actions::Operation::Scale:
+      lblFactor_.setText(Text(text::kScaleFactor) + " :");
+      break;
+    case actions::Operation::Grid:
+      lblFactor_.setText(Text(text::kGridSpacing) + " :");
+      break;
+    case actions::Operation::Merge:
+      lblFactor_.clear();
+      break;
+    case actions::Operation::Split:
+      lblFactor_.setText(QString::fromUtf8("Elevación de corte: "));
+      break;
+    case actions::Operation::None:
+      break;
+  }
+  Combo2_.setEnabled(option == kMergeOption);
+}
+
+actions::Operation OperationsWindow::ChosenOperation() const {
+  const int id = optionGroup_.checkedId();
+  return id < 1 ? actions::Operation::None : static_cast<actions::Operation>(id);
+}
+
+void OperationsWindow::Choose(QComboBox& combo, std::shared_ptr<TriangleMesh>& chosen) {
+  const int index = combo.currentIndex();
+  chosen = index >= 0 && static_cast<size_t>(index) < choices_.size()
+               ? choices_[static_cast<size_t>(index)]
+               : nullptr;
+  if (chosen) Project().CurrentSurface = chosen;
+}
+
+void OperationsWindow::Calculate() {
+  if (Busy() || explorer_.Busy()) return;
+  const actions::Operation operation = ChosenOperation();
+  // Nothing chosen is nothing to do (not a rebuild of the first surface).
+  if (operation == actions::Operation::None || !first_) return;
+  lblStatus_.clear();
+  SetBusy(true);
+  auto result = std::make_shared<actions::ActionResult>();
+  task_.Start(
+      [result, operation, first = first_, second = second_,
+       typed = txtFactor_.text().toStdString()](TaskFeedback& feedback) {
+        *result = actions::Run(operation, first, second, typed,
+                               [&feedback] { return feedback.StopRequested(); });
+      },
+      [this, result] {
+        SetBusy(false);
+        FillSurfaceChoices();
+        explorer_.FillSurfaceList();
+        Report(*result);
+      });
+}
+
+void OperationsWindow::Report(const actions::ActionResult& r) {
+  if (!task_.Failure().empty()) {
+    lblStatus_.clear();
+    dialogs_.Inform(this, QString::fromStdString(task_.Failure()), kMessageTitle);
+    return;
+  }
+  if (r.Result == actions::Outcome::Cancelled) {
+    lblStatus_.setText(Text(text::kCancelledFilesKept));
+    return;
+  }
+  std::vector<std::string> lines = r.Warnings;
+  if (r.ok()) {
+    lblStatus_.setText(Text(text::kOperationFinished));
+  } else {
+    // Refused (a grid side below 2, no second surface, a name taken) or
+    // failed: nothing was changed, and the user hears why.
+    lblStatus_.clear();
+    lines.insert(lines.begin(), r.Message);
+  }
+  if (!lines.empty()) dialogs_.Inform(this, Lines(lines), kMessageTitle);
+}
+
+void OperationsWindow::ShowProgress(const QString& phase, qint64 done, qint64 total) {
+  if (!phase.isEmpty()) lblStatus_.setText(phase);
+  if (done < 0) return;
+  const int percent =
+      static_cast<int>(std::clamp<qint64>(done * 100 / std::max<qint64>(total, 1), 0, 100));
+  ProgressBar1_.setValue(percent);
+  ProgressBar1_.setVisible(percent != 100);
+}
+
+void OperationsWindow::SetBusy(bool busy) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{&Combo1_, &txtFactor_, &cmdCalcular_, &cmdAyuda_})
+    w->setEnabled(!busy);
+  for (QRadioButton& option : Option_) option.setEnabled(!busy);
+  Combo2_.setEnabled(!busy && optionGroup_.checkedId() == kMergeOption);
+  if (!busy) ProgressBar1_.hide();  // also after a cancel: nothing is under way
+  HoldExplorer(busy);
+}
+
+void OperationsWindow::HoldExplorer(bool hold) {
+  if (hold) {
+    held_.clear();
+    for (QWidget* w : explorer_.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+      // Its dialogs too: the properties dialog reads a surface an operation
+      // may be replacing.
+      if (w == this || !w->isEnabled()) continue;
+      w->setEnabled(false);
+      held_.emplace_back(w);
+    }
+    return;
+  }
+  for (const QPointer<QWidget>& w : held_)
+    if (w) w->setEnabled(true);
+  held_.clear();
+}
+
+void OperationsWindow::AskToCancel() {
+  if (asking_ || !Busy()) return;
+  asking_ = true;
+  const bool yes = dialogs_.AskYesNo(this, Text(text::kCancelQuestion), kMessageTitle);
+  asking_ = false;
+  // Stops the operation only: the program and its windows stay.
+  if (yes) task_.RequestStop();
+}
+
+void OperationsWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && Busy()) {
+    AskToCancel();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void OperationsWindow::closeEvent(QCloseEvent* event) {
+  if (Busy()) {
+    // The window may go once the operation is given up; it ends unseen.
+    AskToCancel();
+    if (!task_.StopWasRequested()) {
+      event->ignore();
+      return;
+    }
+  }
+  event->accept();
+}
+
+OperationsWindow& ShowOperationsWindow(ExplorerWindow& explorer, DialogService& dialogs) {
+  auto* window =
+      explorer.findChild<OperationsWindow*>("frmOperacionesSuperficie", Qt::FindDirectChildrenOnly);
+  if (window == nullptr) window = new OperationsWindow(dialogs, explorer);  // explorer's child
+  if (!window->isVisible() && !window->Busy()) window->Load();
+  window->setEnabled(!explorer.Busy());
+  window->show();
+  window->raise();
+  window->activateWindow();
+  return *window;
+}
+
+}  // namespace orvane::app
