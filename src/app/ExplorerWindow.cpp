@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "app/ColouringWindow.h"
 #include "app/DialogService.h"
 #include "app/Help.h"
 #include "app/PropertiesDialog.h"
@@ -111,9 +112,8 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   layout_.addLayout(&status_);
   resize(860, 520);
 
-  // The operations and colouring windows are not part of this program yet.
+  // The operations window is not part of this program yet.
   cmdSurfop_.setEnabled(false);
-  cmdColores_.setEnabled(false);
 
   connect(&ListBox1_, &QTreeWidget::itemClicked, this,
           [this](QTreeWidgetItem* item) { RowClicked(item); });
@@ -124,6 +124,9 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   connect(&cmdRenombrar_, &QPushButton::clicked, this, [this] { Rename(); });
   connect(&cmdEliminar_, &QPushButton::clicked, this, [this] { DeleteSelected(); });
   connect(&cmdExportar_, &QPushButton::clicked, this, [this] { ExportLandXml(); });
+  connect(&cmdColores_, &QPushButton::clicked, this, [this] {
+    if (ListBox1_.topLevelItemCount() > 0) OpenColouringWindow(*this, dialogs_);
+  });
   connect(&cmdAyuda_, &QPushButton::clicked, this,
           [this] { OpenHelp(this, dialogs_, kExplorerHelp); });
   // Ends the program at once, whatever other window is open: exit, not
