@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "app/ColouringWindow.h"
 #include "app/DialogService.h"
 #include "app/Help.h"
 #include "app/OperationsWindow.h"
@@ -112,8 +113,6 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   layout_.addLayout(&status_);
   resize(860, 520);
 
-  // The colouring window is not part of this program yet.
-  cmdColores_.setEnabled(false);
 
   connect(&ListBox1_, &QTreeWidget::itemClicked, this,
           [this](QTreeWidgetItem* item) { RowClicked(item); });
@@ -128,6 +127,9 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
     if (ListBox1_.topLevelItemCount() < 1) return;
     ShowOperationsWindow(*this, dialogs_);
     FillSurfaceList();
+  });
+  connect(&cmdColores_, &QPushButton::clicked, this, [this] {
+    if (ListBox1_.topLevelItemCount() > 0) OpenColouringWindow(*this, dialogs_);
   });
   connect(&cmdAyuda_, &QPushButton::clicked, this,
           [this] { OpenHelp(this, dialogs_, kExplorerHelp); });

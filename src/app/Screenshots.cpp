@@ -7,13 +7,17 @@
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
+#include <cmath>
 #include <iostream>
 
+#include "app/ColouringWindow.h"
 #include "app/ExplorerWindow.h"
 #include "app/OperationsWindow.h"
 #include "project/LandXml.h"
@@ -59,6 +63,50 @@ bool SaveOperationsWindow(ExplorerWindow& explorer, DialogService& dialogs, cons
   Settle();
   const bool ok = Save(window.grab().toImage(), out, "operations.png");
   window.close();
+// The colouring window with the demo site's elevation bands generated from
+// TERRAIN (about ten bands), the first band clicked, and the colour picker
+// opened from its swatch.
+bool ShootColouring(ExplorerWindow& explorer, const QDir& out) {
+  auto* button = Find<QPushButton>(explorer, "cmdColores");
+  if (button == nullptr) return false;
+  button->click();
+  Settle();
+  auto* window = Find<ColouringWindow>(explorer, "frmColoresSuperficie");
+  if (window == nullptr) return false;
+  auto* surfaces = Find<QComboBox>(*window, "Combo1");
+  auto* palettes = Find<QComboBox>(*window, "Combo2");
+  auto* start = Find<QLineEdit>(*window, "Text1");
+  auto* end = Find<QLineEdit>(*window, "Text2");
+  auto* interval = Find<QLineEdit>(*window, "Text3");
+  auto* classes = Find<QListWidget>(*window, "List1");
+  if (!surfaces || !palettes || !start || !end || !interval || !classes) return false;
+  surfaces->setCurrentIndex(surfaces->count() - 1);  // the site, as in the explorer
+  emit surfaces->activated(surfaces->currentIndex());
+  start->clear();
+  end->clear();
+  const int terrain = std::max(0, palettes->findText("TERRAIN"));
+  palettes->setCurrentIndex(terrain);
+  emit palettes->activated(terrain);  // the boxes now show the site's elevations
+  const double span = end->text().toDouble() - start->text().toDouble();
+  interval->setText(QString::number(std::max(1.0, std::ceil(span / 10))));
+  emit palettes->activated(terrain);
+  if (classes->count() > 0) {
+    classes->setCurrentRow(0);
+    emit classes->itemClicked(classes->item(0));
+  }
+  window->move(explorer.width() + 20, 0);
+  Settle();
+  bool ok = Save(window->grab().toImage(), out, "colouring.png");
+  if (classes->count() == 0) {
+    std::cerr << "screenshot: the colouring window generated no classes\n";
+    ok = false;
+  }
+  PaletteWindow& picker = window->OpenPicker();
+  picker.move(explorer.width() + 20, window->height() + 40);
+  Settle();
+  ok = Save(picker.grab().toImage(), out, "colour-picker.png") && ok;
+  picker.close();
+  window->close();
   Settle();
   return ok;
 }
@@ -139,6 +187,7 @@ int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
   if (explorer.Busy()) loop.exec();
   ok = Save(underWay, out, kScreenshotFiles[3]) && ok;
   ok = SaveOperationsWindow(explorer, dialogs, out) && ok;
+  ok = ShootColouring(explorer, out) && ok;
   // What the program said along the way, when something went wrong.
   if (!ok)
     for (const QString& message : dialogs.Messages) std::cerr << message.toStdString() << '\n';
