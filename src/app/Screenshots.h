@@ -1,7 +1,8 @@
 #pragma once
 // orvane PROJECT --screenshot FOLDER: a PNG of each window and dialog with
-// the project loaded (the explorer, the properties and rename dialogs, and
-// the explorer while a LandXML export is under way), then the program ends.
+// the project loaded (the explorer, the properties and rename dialogs, the
+// explorer while a LandXML export is under way, and the plan view of the
+// surface picked), then the program ends.
 // The windows are driven as a user drives them; the file dialog and the
 // messages are answered by a script instead of a user.
 
@@ -35,7 +36,7 @@ class ScriptedDialogService : public DialogService {
 
 // The file names written, in order.
 inline const QStringList kScreenshotFiles = {"explorer.png", "properties.png", "rename.png",
-                                             "landxml-export.png"};
+                                             "landxml-export.png", "plan-view.png"};
 
 // Takes the screenshots of explorer (loaded, not yet shown) into folder;
 // dialogs is the explorer's service. Returns the exit status: 0 when every
