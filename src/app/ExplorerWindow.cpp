@@ -97,7 +97,10 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   listColumn_.setSpacing(2);
   listColumn_.addLayout(&columns_);
   listColumn_.addWidget(&ListBox1_, 1);
-  body_.addLayout(&listColumn_, 1);
+  // The plan between the list and the buttons: the surface picked is seen
+  // beside its figures.
+  body_.addLayout(&listColumn_, 5);
+  body_.addWidget(&plan_, 4);
   body_.addLayout(&buttons_);
 
   status_.addWidget(&Label3_, 1);
@@ -111,11 +114,13 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   layout_.addLayout(&header_);
   layout_.addLayout(&body_, 1);
   layout_.addLayout(&status_);
-  resize(860, 520);
+  plan_.setMinimumWidth(280);
+  resize(1240, 560);
 
 
   connect(&ListBox1_, &QTreeWidget::itemClicked, this,
           [this](QTreeWidgetItem* item) { RowClicked(item); });
+  connect(&ListBox1_, &QTreeWidget::itemSelectionChanged, this, [this] { ShowSelectedPlan(); });
   connect(&ListBox1_, &QTreeWidget::itemDoubleClicked, this, [this] { ShowProperties(); });
   connect(&cmdActual_, &QPushButton::clicked, this, [this] { MakeCurrent(); });
   connect(&cmdImportar_, &QPushButton::clicked, this, [this] { Import(); });
@@ -305,12 +310,27 @@ void ExplorerWindow::RowClicked(QTreeWidgetItem* item) {
   if (!surface) return;
   Project().CurrentSurface = surface;
   QApplication::setOverrideCursor(Qt::WaitCursor);
+  const int points = surface->PointCount(), triangles = surface->TriangleCount();
   surface->Reindex();
   QApplication::restoreOverrideCursor();
+  if (plan_.Surface() == surface &&
+      (surface->PointCount() != points || surface->TriangleCount() != triangles))
+    plan_.SurfaceChanged();
   // Coincident points may have become one: the row shows the surface as it
   // now is.
   const auto texts = SurfaceRowTexts(*surface);
   for (int c = 0; c < 5; ++c) item->setText(c, texts[static_cast<size_t>(c)]);
+}
+
+void ExplorerWindow::ShowSelectedPlan() {
+  const QList<QTreeWidgetItem*> selected = ListBox1_.selectedItems();
+  const auto surface =
+      selected.size() == 1 ? SurfaceAt(ListBox1_.indexOfTopLevelItem(selected.front())) : nullptr;
+  if (!surface) {
+    plan_.SetSurface(nullptr, {}, {});
+    return;
+  }
+  plan_.SetSurface(surface, Project().ProjectFolder, SurfaceName(*surface));
 }
 
 void ExplorerWindow::MakeCurrent() {

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "app/BackgroundTask.h"
+#include "app/PlanView.h"
 #include "project/Actions.h"
 
 namespace orvane::app {
@@ -55,6 +56,8 @@ class ExplorerWindow : public QWidget {
   int SurfaceListFills() const { return listFills_; }
   // The running operation's progress (for the screenshots).
   BackgroundTask& Task() { return task_; }
+  // The plan of the selected surface, beside the list.
+  PlanView& Plan() { return plan_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -77,6 +80,8 @@ class ExplorerWindow : public QWidget {
   void DeleteSelected();
   void ExportLandXml();
   void AskToCancel();
+  // The plan view shows the one selected surface, or none.
+  void ShowSelectedPlan();
 
   // Runs op on the task with the controls disabled; then rebuilds the list
   // and reports what op returned.
@@ -106,6 +111,7 @@ class ExplorerWindow : public QWidget {
   QLabel Label3_;
   QProgressBar ProgressBar1_;
   QPushButton cmdDetener_;  // cancels the running operation
+  PlanView plan_;
 
   std::unique_ptr<PropertiesDialog> properties_;
   std::unique_ptr<RenameDialog> rename_;

@@ -4,10 +4,12 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -20,7 +22,10 @@
 #include "app/ColouringWindow.h"
 #include "app/ExplorerWindow.h"
 #include "app/OperationsWindow.h"
+#include "app/PlanView.h"
 #include "project/LandXml.h"
+#include "project/ProjectState.h"
+#include "project/SurfaceFiles.h"
 
 namespace orvane::app {
 
@@ -63,6 +68,10 @@ bool SaveOperationsWindow(ExplorerWindow& explorer, DialogService& dialogs, cons
   Settle();
   const bool ok = Save(window.grab().toImage(), out, "operations.png");
   window.close();
+  Settle();
+  return ok;
+}
+
 // The colouring window with the demo site's elevation bands generated from
 // TERRAIN (about ten bands), the first band clicked, and the colour picker
 // opened from its swatch.
@@ -111,6 +120,44 @@ bool ShootColouring(ExplorerWindow& explorer, const QDir& out) {
   return ok;
 }
 
+// Events processed until the plan view holds the picture of what it shows
+// (a minute at most).
+bool SettlePlan(PlanView& view) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!view.PictureIsCurrent() && clock.elapsed() < 60000)
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  Settle();
+  return view.PictureIsCurrent();
+}
+
+// The surface shown beside the explorer's list, in a larger view of its
+// own, with the pointer over its middle (the status line then gives the
+// position and the elevation there).
+bool PlanPicture(ExplorerWindow& explorer, const QDir& out) {
+  const auto surface = explorer.Plan().Surface();
+  if (!surface) {
+    std::cerr << "screenshot: the plan view shows no surface\n";
+    return false;
+  }
+  PlanView view;
+  view.resize(900, 640);
+  view.move(0, 0);
+  view.show();
+  view.SetSurface(surface, Project().ProjectFolder, SurfaceName(*surface));
+  if (!SettlePlan(view)) {
+    std::cerr << "screenshot: the plan view was not drawn\n";
+    return false;
+  }
+  QWidget& canvas = view.Canvas();
+  const QPointF middle(canvas.width() / 2.0, canvas.height() / 2.0);
+  QMouseEvent move(QEvent::MouseMove, middle, canvas.mapToGlobal(middle), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(&canvas, &move);
+  Settle();
+  return Save(view.grab().toImage(), out, "plan-view.png");
+}
+
 }  // namespace
 
 int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
@@ -142,6 +189,7 @@ int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
   list->setCurrentItem(row);
   emit list->itemClicked(row, 0);
   Settle();
+  SettlePlan(explorer.Plan());
   bool ok = Save(explorer.grab().toImage(), out, kScreenshotFiles[0]);
 
   emit list->itemDoubleClicked(row, 0);
@@ -188,6 +236,7 @@ int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
   ok = Save(underWay, out, kScreenshotFiles[3]) && ok;
   ok = SaveOperationsWindow(explorer, dialogs, out) && ok;
   ok = ShootColouring(explorer, out) && ok;
+  ok = PlanPicture(explorer, out) && ok;
   // What the program said along the way, when something went wrong.
   if (!ok)
     for (const QString& message : dialogs.Messages) std::cerr << message.toStdString() << '\n';

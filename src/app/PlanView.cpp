@@ -1,0 +1,281 @@
+// Before any Qt header: a member of its declarations is called "slots",
+// which Qt defines as a word of its own.
+#include "analysis/ElevationQueries.h"
+// clang-format off
+#include "app/PlanView.h"
+// clang-format on
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QWheelEvent>
+#include <cmath>
+#include <limits>
+
+#include "app/PlanDrawer.h"
+
+namespace orvane::app {
+
+namespace {
+
+constexpr int kFitMargin = 12;  // pixels left free around the whole surface
+// Zoom per wheel notch (120 eighths of a degree): 1.25 in, 0.8 out.
+constexpr double kZoomPerNotch = 1.25;
+// Closest and farthest views: metres per pixel.
+constexpr double kMinScale = 1e-4, kMaxScale = 1e6;
+
+QString Coordinate(double v) {
+  return QString::number(v, 'f', 3);
+}
+
+}  // namespace
+
+// The drawing area: passes its events to the view.
+class PlanCanvas : public QWidget {
+ public:
+  explicit PlanCanvas(PlanView& view) : QWidget(&view), view_(view) {
+    setObjectName("PlanCanvas");
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(120, 90);
+    setCursor(Qt::CrossCursor);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override { view_.Paint(*this); }
+  void resizeEvent(QResizeEvent* event) override { view_.Resized(event->size(), event->oldSize()); }
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton) view_.Press(event->position());
+  }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    if (event->buttons() & Qt::LeftButton) view_.DragTo(event->position());
+    view_.PointerAt(event->position());
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton) view_.dragging_ = false;
+  }
+  void mouseDoubleClickEvent(QMouseEvent*) override { view_.ShowWholeSurface(); }
+  void wheelEvent(QWheelEvent* event) override {
+    view_.Wheel(event->position(), event->angleDelta().y());
+    event->accept();
+  }
+  void leaveEvent(QEvent*) override { view_.PointerLeft(); }
+
+ private:
+  PlanView& view_;
+};
+
+PlanView::PlanView(QWidget* parent) : QWidget(parent), canvas_(new PlanCanvas(*this)) {
+  setObjectName("PlanView");
+  lblPlanStatus_.setObjectName("lblPlanStatus");
+  lblPlanStatus_.setTextInteractionFlags(Qt::TextSelectableByMouse);
+  setLayout(&layout_);
+  layout_.setContentsMargins(0, 0, 0, 0);
+  layout_.setSpacing(2);
+  layout_.addWidget(canvas_, 1);
+  layout_.addWidget(&lblPlanStatus_);
+  drawer_ = std::make_unique<PlanDrawer>(
+      *this,
+      [this](uint64_t number, std::shared_ptr<const PlanScene> scene) {
+        if (number != loadNumber_) return;  // a surface since replaced
+        scene_ = std::move(scene);
+        ShowSceneStatus();
+        RequestPicture();
+      },
+      [this](const PlanDrawer::Picture& job, QImage image) {
+        if (job.Number != loadNumber_) return;
+        image_ = std::move(image);
+        imageView_ = job.Window;
+        imageLoad_ = job.Number;
+        canvas_->update();
+        if (PictureIsCurrent()) emit PictureReady();
+      });
+}
+
+PlanView::~PlanView() {
+  drawer_.reset();
+}
+
+QWidget& PlanView::Canvas() {
+  return *canvas_;
+}
+
+void PlanView::SetSurface(std::shared_ptr<const TriangleMesh> surface, std::filesystem::path folder,
+                          std::string name) {
+  if (surface == surface_ && folder == folder_ && name == name_) return;
+  surface_ = std::move(surface);
+  folder_ = std::move(folder);
+  name_ = std::move(name);
+  whole_ = true;
+  TakePlan();
+}
+
+void PlanView::SurfaceChanged() {
+  TakePlan();
+}
+
+void PlanView::ReloadColours() {
+  if (base_) StartLoad();
+}
+
+void PlanView::TakePlan() {
+  base_.reset();
+  if (surface_) base_ = std::make_shared<const PlanScene>(ScenePlanOfSurface(*surface_));
+  if (whole_) ShowWholeSurface();
+  StartLoad();
+}
+
+void PlanView::StartLoad() {
+  ++loadNumber_;
+  scene_.reset();
+  image_ = QImage();
+  if (!base_) {
+    lblPlanStatus_.clear();
+    canvas_->update();
+    return;
+  }
+  lblPlanStatus_.setText(QString::fromStdString(name_) + "  ...");
+  drawer_->Post(PlanDrawer::Load{loadNumber_, base_, folder_, name_,
+                                 static_cast<size_t>(surface_->TriangleCount())});
+  canvas_->update();
+}
+
+void PlanView::ShowWholeSurface() {
+  whole_ = true;
+  view_ = FitPlanWindow(base_ ? base_->Extents : ExtentsRec{}, canvas_->width(), canvas_->height(),
+                        kFitMargin);
+  RequestPicture();
+}
+
+void PlanView::RequestPicture() {
+  canvas_->update();
+  if (!scene_ || canvas_->width() <= 0 || canvas_->height() <= 0) return;
+  drawer_->Post(
+      PlanDrawer::Picture{loadNumber_, scene_, view_, canvas_->width(), canvas_->height()});
+}
+
+bool PlanView::PictureIsCurrent() const {
+  return scene_ && !image_.isNull() && imageLoad_ == loadNumber_ && imageView_ == view_ &&
+         image_.size() == canvas_->size();
+}
+
+QPointF PlanView::PlanAt(QPointF p) const {
+  const double w = std::max(1, canvas_->width()), h = std::max(1, canvas_->height());
+  return {view_.MinX + p.x() / w * view_.Width(), view_.MaxY - p.y() / h * view_.Height()};
+}
+
+QString PlanView::StatusText() const {
+  return lblPlanStatus_.text();
+}
+
+void PlanView::ShowSceneStatus() {
+  if (!scene_) return;
+  QString text = QString::fromStdString(name_);
+  if (!scene_->ColourNote.empty())
+    text += "  " + QString::fromStdString(name_ + ".col not used: " + scene_->ColourNote);
+  lblPlanStatus_.setText(text);
+}
+
+void PlanView::Resized(QSize size, QSize old) {
+  if (whole_ || old.width() <= 0 || old.height() <= 0) {
+    ShowWholeSurface();
+    return;
+  }
+  // The same scale and centre: the window grows or shrinks about it.
+  const double scale = view_.Width() / old.width();
+  const double cx = (view_.MinX + view_.MaxX) / 2, cy = (view_.MinY + view_.MaxY) / 2;
+  const double hw = scale * size.width() / 2, hh = scale * size.height() / 2;
+  view_ = {cx - hw, cy - hh, cx + hw, cy + hh};
+  RequestPicture();
+}
+
+void PlanView::Wheel(QPointF p, int angle) {
+  if (!base_ || angle == 0) return;
+  const double factor = std::pow(kZoomPerNotch, -angle / 120.0);
+  const double scale = view_.Width() / std::max(1, canvas_->width()) * factor;
+  if (scale < kMinScale || scale > kMaxScale) return;
+  const QPointF at = PlanAt(p);
+  const double fx = p.x() / std::max(1, canvas_->width());
+  const double fy = p.y() / std::max(1, canvas_->height());
+  const double w = view_.Width() * factor, h = view_.Height() * factor;
+  view_ = {at.x() - fx * w, at.y() + fy * h - h, at.x() - fx * w + w, at.y() + fy * h};
+  whole_ = false;
+  RequestPicture();
+  PointerAt(p);
+}
+
+void PlanView::Press(QPointF p) {
+  dragFrom_ = p;
+  dragging_ = true;
+}
+
+void PlanView::DragTo(QPointF p) {
+  if (!dragging_ || !base_) return;
+  const double dx = (p.x() - dragFrom_.x()) * view_.Width() / std::max(1, canvas_->width());
+  const double dy = (p.y() - dragFrom_.y()) * view_.Height() / std::max(1, canvas_->height());
+  dragFrom_ = p;
+  if (dx == 0 && dy == 0) return;
+  view_ = {view_.MinX - dx, view_.MinY + dy, view_.MaxX - dx, view_.MaxY + dy};
+  whole_ = false;
+  RequestPicture();
+}
+
+void PlanView::PointerAt(QPointF p) {
+  if (!surface_) return;
+  const QPointF at = PlanAt(p);
+  const double z =
+      InterpolateZ(*surface_, at.x(), at.y(), std::numeric_limits<double>::quiet_NaN());
+  lblPlanStatus_.setText(QString("X %1   Y %2   Z %3")
+                             .arg(Coordinate(at.x()), Coordinate(at.y()),
+                                  std::isnan(z) ? QString("-") : Coordinate(z)));
+}
+
+void PlanView::PointerLeft() {
+  dragging_ = false;
+  ShowSceneStatus();
+}
+
+void PlanView::Paint(QWidget& canvas) {
+  QPainter painter(&canvas);
+  const QRect area = canvas.rect();
+  painter.fillRect(area, QColor::fromRgb(kPlanBackground));
+  if (!scene_ || image_.isNull() || imageLoad_ != loadNumber_) return;
+  if (PictureIsCurrent()) {
+    painter.drawImage(0, 0, image_);
+  } else {
+    // The last picture where its window lies in the current one, until
+    // the picture of this one arrives.
+    const double sx = area.width() / view_.Width(), sy = area.height() / view_.Height();
+    const QRectF target((imageView_.MinX - view_.MinX) * sx, (view_.MaxY - imageView_.MaxY) * sy,
+                        imageView_.Width() * sx, imageView_.Height() * sy);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(target, image_);
+  }
+  if (scene_->Source == PlanColours::ElevationRamp) PaintLegend(painter, area);
+}
+
+void PlanView::PaintLegend(QPainter& painter, QRect area) const {
+  const ExtentsRec& box = scene_->Extents;
+  if (!(box.Min.Z <= box.Max.Z)) return;
+  const QFontMetrics metrics = painter.fontMetrics();
+  const QString high = Coordinate(box.Max.Z) + " m", low = Coordinate(box.Min.Z) + " m";
+  const int barW = 14, barH = std::min(160, area.height() / 2);
+  const int textW = std::max(metrics.horizontalAdvance(high), metrics.horizontalAdvance(low));
+  const int pad = 6, lineH = metrics.height();
+  const QRect panel(area.right() - (barW + textW + 3 * pad), area.top() + pad,
+                    barW + textW + 2 * pad, barH + lineH + 2 * pad);
+  painter.fillRect(panel, QColor(255, 255, 255, 215));
+  const QRect bar(panel.left() + pad, panel.top() + pad + lineH / 2, barW, barH);
+  for (int y = 0; y < bar.height(); ++y) {
+    const double fraction = 1.0 - (y + 0.5) / bar.height();
+    painter.fillRect(QRect(bar.left(), bar.top() + y, bar.width(), 1),
+                     QColor::fromRgb(ElevationRampColour(fraction)));
+  }
+  painter.setPen(QColor(40, 40, 40));
+  painter.drawRect(bar.adjusted(0, 0, -1, -1));
+  const int textX = bar.right() + pad;
+  painter.drawText(QRect(textX, bar.top() - lineH / 2, textW, lineH), Qt::AlignLeft, high);
+  painter.drawText(QRect(textX, bar.bottom() - lineH / 2, textW, lineH), Qt::AlignLeft, low);
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,109 @@
+#pragma once
+// PlanView: a surface seen from above. Its triangles in the colours of its
+// ".col" when it has been coloured, else in an elevation ramp with a
+// legend; its boundary zones and breaklines over them. The wheel zooms
+// about the pointer, dragging pans, and the status line below gives the
+// plan position and the surface's elevation under the pointer ("-" off the
+// surface).
+//
+// Drawing never holds up the window: the plan of a surface is taken once
+// (on this thread, from the mesh), its files are read and its pictures
+// drawn on a thread of the view's own, which works only on that copy. Until
+// the picture of a new view arrives, the last one is shown moved and
+// scaled to it. The view keeps the mesh (for the elevations) and reads it
+// on this thread only.
+
+#include <QImage>
+#include <QLabel>
+#include <QPoint>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "core/TriangleMesh.h"
+#include "project/PlanRaster.h"
+#include "project/PlanScene.h"
+
+namespace orvane::app {
+
+class PlanCanvas;
+class PlanDrawer;
+
+class PlanView : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit PlanView(QWidget* parent = nullptr);
+  // Waits for the drawing thread to put down what it is doing.
+  ~PlanView() override;
+
+  // Shows surface (nullptr: none), whose companion files are those of name
+  // in folder; the whole surface fills the view. The same surface again
+  // changes nothing (SurfaceChanged retakes it).
+  void SetSurface(std::shared_ptr<const TriangleMesh> surface, std::filesystem::path folder,
+                  std::string name);
+  // Reads the ".col" (and the zones and breaklines) afresh, as after a
+  // colouring run; the view stays where it is.
+  void ReloadColours();
+  // The surface was changed in place: its plan is taken again.
+  void SurfaceChanged();
+  // The whole surface in the view, as when it was set.
+  void ShowWholeSurface();
+
+  const std::shared_ptr<const TriangleMesh>& Surface() const { return surface_; }
+  // The plan window the canvas shows now.
+  PlanWindow View() const { return view_; }
+  // The scene being shown (nullptr while a surface's files are being read).
+  const PlanScene* Scene() const { return scene_.get(); }
+  // The status line's text.
+  QString StatusText() const;
+  // The last picture drawn, and whether it is of the current scene and view.
+  const QImage& Picture() const { return image_; }
+  bool PictureIsCurrent() const;
+  // The plan position (X east, Y north) at a point of the canvas.
+  QPointF PlanAt(QPointF canvasPoint) const;
+  QWidget& Canvas();
+
+ signals:
+  // A picture of the current scene and view arrived (Picture()).
+  void PictureReady();
+
+ private:
+  friend class PlanCanvas;
+  void Paint(QWidget& canvas);
+  void Resized(QSize size, QSize old);
+  void PointerAt(QPointF canvasPoint);
+  void PointerLeft();
+  void Wheel(QPointF canvasPoint, int angle);
+  void DragTo(QPointF canvasPoint);
+  void Press(QPointF canvasPoint);
+
+  void TakePlan();
+  void StartLoad();
+  void RequestPicture();
+  void ShowSceneStatus();
+  void PaintLegend(class QPainter& painter, QRect area) const;
+
+  std::shared_ptr<const TriangleMesh> surface_;
+  std::filesystem::path folder_;
+  std::string name_;
+  std::shared_ptr<const PlanScene> base_;   // the plan in the ramp, no files
+  std::shared_ptr<const PlanScene> scene_;  // what is shown
+  uint64_t loadNumber_ = 0;                 // of the scene asked for last
+  PlanWindow view_;
+  bool whole_ = true;  // the view shows the whole surface: a resize refits it
+  QImage image_;
+  PlanWindow imageView_;
+  uint64_t imageLoad_ = 0;  // loadNumber_ of the image's scene
+  QPointF dragFrom_;
+  bool dragging_ = false;
+
+  QVBoxLayout layout_;
+  PlanCanvas* canvas_;  // owned by this widget (Qt parent)
+  QLabel lblPlanStatus_;
+  std::unique_ptr<PlanDrawer> drawer_;  // last: its thread stops first
+};
+
+}  // namespace orvane::app
