@@ -89,7 +89,7 @@ bool TriangleHolds(const TriangleRec& t, double X, double Y) {
 bool CoverTest::Under(double X, double Y) {
   const TriangleMesh& mesh = surface_.Mesh();
   for (size_t k = 0; k < under_.size; ++k)
-    if (OnClosedOutline(mesh.Triangle(under_.slots[k]), X, Y)) return true;
+    if (OnClosedOutline(mesh.Triangle(under_.recent[k]), X, Y)) return true;
   const int32_t t = surface_.TriangleUnder(X, Y);
   if (t == 0) return false;
   under_.Put(t);
@@ -99,7 +99,7 @@ bool CoverTest::Under(double X, double Y) {
 bool CoverTest::At(double X, double Y) {
   const TriangleMesh& mesh = surface_.Mesh();
   for (size_t k = 0; k < at_.size; ++k)
-    if (mesh.PointInsideTriangle(at_.slots[k], X, Y)) return true;
+    if (mesh.PointInsideTriangle(at_.recent[k], X, Y)) return true;
   const int32_t t = surface_.TriangleAt(X, Y);
   if (t < 1) return false;
   at_.Put(t);

@@ -73,12 +73,12 @@ class CoverTest {
 
  private:
   struct Recent {
-    std::array<int32_t, 4> slots{};
+    std::array<int32_t, 4> recent{};
     size_t next = 0, size = 0;
     void Put(int32_t t) {
-      slots[next] = t;
-      next = (next + 1) % slots.size();
-      if (size < slots.size()) ++size;
+      recent[next] = t;
+      next = (next + 1) % recent.size();
+      if (size < recent.size()) ++size;
     }
   };
   const IndexedSurface& surface_;

@@ -167,11 +167,15 @@ ColouringWindow::ColouringWindow(DialogService& dialogs, fs::path paletteFolder,
   ProgressBar1_.setValue(0);
 
   setLayout(&layout_);
-  layout_.addLayout(&top_);
-  layout_.addLayout(&classBody_, 1);
+  controls_.addLayout(&top_);
+  controls_.addLayout(&classBody_, 1);
+  body_.addLayout(&controls_);
+  body_.addWidget(&plan_, 1);
+  plan_.setMinimumWidth(320);
+  layout_.addLayout(&body_, 1);
   layout_.addLayout(&bottom_);
   layout_.addLayout(&status_);
-  resize(640, 520);
+  resize(1040, 560);
 
   connect(&Combo1_, &QComboBox::activated, this, [this] { ChooseSurface(); });
   connect(&Combo2_, &QComboBox::activated, this, [this] { ChoosePalette(); });
@@ -246,6 +250,9 @@ void ColouringWindow::ChooseSurface() {
       surface_ = s;
       break;
     }
+  if (plan_.Surface() != surface_)
+    plan_.SetSurface(surface_, Project().ProjectFolder,
+                     surface_ ? SurfaceName(*surface_) : std::string());
 }
 
 const Palette* ColouringWindow::SelectedPalette() const {
@@ -469,6 +476,7 @@ void ColouringWindow::Apply() {
         } else {
           ProgressBar1_.setValue(ProgressBar1_.maximum());
           SetStatus(Text(text::kColouringFinished), false);
+          if (plan_.Surface() == surface) plan_.ReloadColours();
           emit ColouringFinished(NameText(SurfaceName(*surface)));
         }
       });

@@ -31,6 +31,7 @@
 #include "app/BackgroundTask.h"
 #include "app/ColourSwatch.h"
 #include "app/PaletteWindow.h"
+#include "app/PlanView.h"
 #include "core/TriangleMesh.h"
 #include "project/ColourClasses.h"
 #include "project/Palettes.h"
@@ -119,12 +120,14 @@ class ColouringWindow : public QWidget, public PickerTarget {
 
   // Layouts first: members go in reverse order, each leaving its parent.
   QVBoxLayout layout_;
-  QHBoxLayout top_, classBody_, bottom_, status_;  // in layout_
-  QGridLayout choices_;                            // in top_
-  QVBoxLayout previewColumn_, classColumn_;        // in top_, classBody_
-  QGridLayout edit_;                               // in classBody_
-  QHBoxLayout colourRow_;                          // in edit_
-  QVBoxLayout listButtons_;                        // in edit_
+  QHBoxLayout body_, bottom_, status_;       // in layout_
+  QVBoxLayout controls_;                     // in body_, beside the plan
+  QHBoxLayout top_, classBody_;              // in controls_
+  QGridLayout choices_;                      // in top_
+  QVBoxLayout previewColumn_, classColumn_;  // in top_, classBody_
+  QGridLayout edit_;                         // in classBody_
+  QHBoxLayout colourRow_;                    // in edit_
+  QVBoxLayout listButtons_;                  // in edit_
   QLabel lblSurflist_, Label1_, Label2_, Label3_, Label6_, Label4_, Label5_, Label12_, Label8_,
       Label7_, Label9_, lblRGB_;
   QComboBox Combo1_, Combo2_;
@@ -136,6 +139,8 @@ class ColouringWindow : public QWidget, public PickerTarget {
       cmdCancel_, cmdAyuda_;
   QProgressBar ProgressBar1_;
   QLabel lblAlertas_;
+  // The chosen surface as it is coloured, drawn again after every Apply.
+  PlanView plan_;
 };
 
 // Shows the colouring window of explorer without waiting: a window of its

@@ -117,7 +117,6 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   plan_.setMinimumWidth(280);
   resize(1240, 560);
 
-
   connect(&ListBox1_, &QTreeWidget::itemClicked, this,
           [this](QTreeWidgetItem* item) { RowClicked(item); });
   connect(&ListBox1_, &QTreeWidget::itemSelectionChanged, this, [this] { ShowSelectedPlan(); });
@@ -134,7 +133,15 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
     FillSurfaceList();
   });
   connect(&cmdColores_, &QPushButton::clicked, this, [this] {
-    if (ListBox1_.topLevelItemCount() > 0) OpenColouringWindow(*this, dialogs_);
+    if (ListBox1_.topLevelItemCount() < 1) return;
+    const bool made =
+        findChild<ColouringWindow*>("frmColoresSuperficie", Qt::FindDirectChildrenOnly) == nullptr;
+    ColouringWindow& window = OpenColouringWindow(*this, dialogs_);
+    // A new ".col" may be the one the plan shows: it reads its files again.
+    if (made)
+      connect(&window, &ColouringWindow::ColouringFinished, this, [this] {
+        if (plan_.Surface()) plan_.ReloadColours();
+      });
   });
   connect(&cmdAyuda_, &QPushButton::clicked, this,
           [this] { OpenHelp(this, dialogs_, kExplorerHelp); });

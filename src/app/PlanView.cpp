@@ -1,9 +1,4 @@
-// Before any Qt header: a member of its declarations is called "slots",
-// which Qt defines as a word of its own.
-#include "analysis/ElevationQueries.h"
-// clang-format off
 #include "app/PlanView.h"
-// clang-format on
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "analysis/ElevationQueries.h"
 #include "app/PlanDrawer.h"
 
 namespace orvane::app {

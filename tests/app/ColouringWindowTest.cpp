@@ -15,6 +15,7 @@
 
 #include "AppTestSupport.h"
 #include "app/ColouringWindow.h"
+#include "app/PlanView.h"
 #include "app/Texts.h"
 #include "core/AtomicFile.h"
 #include "project/TextIds.h"
@@ -292,6 +293,16 @@ TEST_F(ColouringTest, ApplyColoursBySlopeClassesAndElevationBands) {
   EXPECT_GT(above, 0);
   EXPECT_EQ(ReadAll(folder_.File("Hill.rgb")), "100 110 255 0 0\r\n110 120 0 255 0\r\n");
   EXPECT_TRUE(dialogs_.Messages.isEmpty());
+  // The window's plan shows the result: the bands just written.
+  auto* plan = window_.findChild<PlanView*>();
+  ASSERT_NE(plan, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return plan->Scene() && plan->Scene()->Source == PlanColours::ElevationClasses &&
+               plan->Scene()->TriangleCount() == lines.size();
+      },
+      20000));
+  EXPECT_EQ(plan->Surface()->TriangleCount(), 2 * 25 * 25);
 }
 
 TEST_F(ColouringTest, EscDuringApplyAsksAndYesStopsLeavingTheFiles) {
