@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the program's main job on the bundled demo project:
 # writes the project (a gridded surface and the survey of a site), builds the
-# site's surface from its points, breakline and boundary, lists the project,
+# site's surface from its points, breakline and boundary, colours it by
+# elevation bands of the TERRAIN palette, lists the project,
 # exports the new surface to LandXML 1.2 and shows it, then measures it: its
 # volume above the lowest point, its height at the site's centre, and the
 # earthworks between the site and the gridded surface. Last, it opens the
@@ -18,6 +19,7 @@ tin="$root/build-release/src/cli/orvane-tin"
 project="$root/demo-project"
 "$tin" demo "$project"
 "$tin" build "$project" Site
+"$tin" colour "$project" Site TERRAIN --interval 2
 printf '\nname\tpoints\ttriangles\tzmin\tzmax\n'
 "$tin" list "$project"
 echo

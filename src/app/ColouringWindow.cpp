@@ -120,7 +120,7 @@ ColouringWindow::ColouringWindow(DialogService& dialogs, fs::path paletteFolder,
   Show_Selected_.setFixedSize(48, 24);
   Show_Selected_.setCursor(Qt::PointingHandCursor);
   Show_Selected_.Clicked = [this] { OpenPicker(); };
-  List1_.setMinimumWidth(260);
+  List1_.setMinimumWidth(420);  // five tab-separated fields
 
   // Surface and palette, the band limits and the palette's preview.
   choices_.addWidget(&lblSurflist_, 0, 0);
@@ -175,7 +175,7 @@ ColouringWindow::ColouringWindow(DialogService& dialogs, fs::path paletteFolder,
   layout_.addLayout(&body_, 1);
   layout_.addLayout(&bottom_);
   layout_.addLayout(&status_);
-  resize(1040, 560);
+  resize(1200, 580);
 
   connect(&Combo1_, &QComboBox::activated, this, [this] { ChooseSurface(); });
   connect(&Combo2_, &QComboBox::activated, this, [this] { ChoosePalette(); });

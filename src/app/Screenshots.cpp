@@ -72,6 +72,17 @@ bool SaveOperationsWindow(ExplorerWindow& explorer, DialogService& dialogs, cons
   return ok;
 }
 
+// Events processed until the plan view holds the picture of what it shows
+// (a minute at most).
+bool SettlePlan(PlanView& view) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!view.PictureIsCurrent() && clock.elapsed() < 60000)
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  Settle();
+  return view.PictureIsCurrent();
+}
+
 // The colouring window with the demo site's elevation bands generated from
 // TERRAIN (about ten bands), the first band clicked, and the colour picker
 // opened from its swatch.
@@ -105,6 +116,7 @@ bool ShootColouring(ExplorerWindow& explorer, const QDir& out) {
   }
   window->move(explorer.width() + 20, 0);
   Settle();
+  if (auto* plan = window->findChild<PlanView*>()) SettlePlan(*plan);
   bool ok = Save(window->grab().toImage(), out, "colouring.png");
   if (classes->count() == 0) {
     std::cerr << "screenshot: the colouring window generated no classes\n";
@@ -118,17 +130,6 @@ bool ShootColouring(ExplorerWindow& explorer, const QDir& out) {
   window->close();
   Settle();
   return ok;
-}
-
-// Events processed until the plan view holds the picture of what it shows
-// (a minute at most).
-bool SettlePlan(PlanView& view) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!view.PictureIsCurrent() && clock.elapsed() < 60000)
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
-  Settle();
-  return view.PictureIsCurrent();
 }
 
 // The surface shown beside the explorer's list, in a larger view of its
