@@ -211,7 +211,7 @@ bool PartTriangulator::Triangles(int32_t orderKey, std::vector<int32_t> order, b
 // agree with the tree (which the steps' reading the points only through
 // their decisions rules out) is not added.
 void PartTriangulator::Learn(int32_t orderKey, bool fits) {
-  constexpr size_t kMaxNodes = size_t{1} << 20;
+  constexpr size_t kMaxNodes = size_t{1} << 16;
   if (nodes_.size() + decisions_.size() + 1 > kMaxNodes) return;
   auto make = [this] {
     nodes_.emplace_back();
