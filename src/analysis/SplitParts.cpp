@@ -127,7 +127,7 @@ bool PartTriangulator::AddQuadrilateral(std::span<const PointRec, 4> part,
     cellY[i] = cell(sorted[i].Y, y0);
   }
   const std::array<int32_t, n> inserted = HilbertOrder(cellX, cellY);
-  std::vector<int32_t> order(inserted.begin(), inserted.end());
+  const std::array<int32_t, n>& order = inserted;
   int32_t orderKey = 0;
   for (int32_t v : inserted) orderKey = orderKey * 4 + v;
 
@@ -144,9 +144,10 @@ bool PartTriangulator::AddQuadrilateral(std::span<const PointRec, 4> part,
   // The hull cover gives up beyond 1e60 without a decision to show for it.
   bool plain = true;
   for (const PointRec& p : sorted) plain = plain && std::fabs(p.X) < 1e60 && std::fabs(p.Y) < 1e60;
-  if (!Triangles(orderKey, std::move(order), plain)) return false;
+  const std::vector<std::array<int32_t, 3>>* corners = Triangles(orderKey, order, plain);
+  if (!corners) return false;
 
-  for (const auto& [ia, ib, ic] : corners_) {
+  for (const auto& [ia, ib, ic] : *corners) {
     const PointRec& a = work_.pts[static_cast<size_t>(ia)];
     const PointRec& b = work_.pts[static_cast<size_t>(ib)];
     const PointRec& c = work_.pts[static_cast<size_t>(ic)];
@@ -162,12 +163,13 @@ bool PartTriangulator::AddQuadrilateral(std::span<const PointRec, 4> part,
   return true;
 }
 
-bool PartTriangulator::Triangles(int32_t orderKey, std::vector<int32_t> order, bool plain) {
+const std::vector<std::array<int32_t, 3>>* PartTriangulator::Triangles(
+    int32_t orderKey, std::span<const int32_t, 4> order, bool plain) {
   constexpr int32_t n = 4;
   const bool known = UseKnownPaths && plain;
   // A known path: its decisions asked of these points (with these ranks).
   if (known && roots_[static_cast<size_t>(orderKey)] >= 0) {
-    work_.SetWorkCount(n, order);
+    work_.AssignWorkRanks(n, order);
     int32_t at = roots_[static_cast<size_t>(orderKey)];
     while (at >= 0 && nodes_[static_cast<size_t>(at)].Asks) {
       const Node& node = nodes_[static_cast<size_t>(at)];
@@ -175,8 +177,7 @@ bool PartTriangulator::Triangles(int32_t orderKey, std::vector<int32_t> order, b
     }
     if (at >= 0) {
       const Leaf& leaf = leaves_[static_cast<size_t>(nodes_[static_cast<size_t>(at)].Leaf)];
-      corners_ = leaf.Corners;
-      return leaf.Fits;
+      return leaf.Fits ? &leaf.Corners : nullptr;
     }
   }
 
@@ -189,7 +190,7 @@ bool PartTriangulator::Triangles(int32_t orderKey, std::vector<int32_t> order, b
   decisions_.clear();
   work_.decisions = known ? &decisions_ : nullptr;
   work_.Start(n, n + 1, n + 2);
-  work_.SetWorkCount(n, std::move(order));
+  work_.AssignWorkRanks(n, order);
   bool fits = true;
   for (int32_t k = 0; k < n && fits; ++k) fits = work_.Insert(k) == k;
   if (fits) work_.RemoveTrianglesWithVertexFrom(n, true);
@@ -204,7 +205,7 @@ bool PartTriangulator::Triangles(int32_t orderKey, std::vector<int32_t> order, b
   }
   if (!fits) corners_.clear();
   if (known) Learn(orderKey, fits);
-  return fits;
+  return fits ? &corners_ : nullptr;
 }
 
 // Adds the path just taken, unless the tree is full; a path that does not

@@ -45,9 +45,11 @@ class PartTriangulator {
  private:
   bool AddQuadrilateral(std::span<const PointRec, 4> part, std::vector<PieceTriangle>& out);
   // The triangles (corners in working numbering, as listed) for the points
-  // in work_, from the tree (unless not plain) or by the steps, into
-  // corners_; false when the steps do not fit.
-  bool Triangles(int32_t orderKey, std::vector<int32_t> order, bool plain);
+  // in work_, from the tree (unless not plain) or by the steps; null when
+  // the steps do not fit.
+  const std::vector<std::array<int32_t, 3>>* Triangles(int32_t orderKey,
+                                                       std::span<const int32_t, 4> order,
+                                                       bool plain);
   void Learn(int32_t orderKey, bool fits);
 
   WorkTriangulation work_;

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -105,6 +106,11 @@ class WorkTriangulation {
   void SetWorkCount(int32_t workCount, std::vector<int32_t> rank = {}) {
     workCount_ = workCount;
     rank_ = std::move(rank);
+  }
+  // The same, the ranks copied into the room of the last ones.
+  void AssignWorkRanks(int32_t workCount, std::span<const int32_t> rank) {
+    workCount_ = workCount;
+    rank_.assign(rank.begin(), rank.end());
   }
   const std::vector<int32_t>& WorkRanks() const { return rank_; }
 
