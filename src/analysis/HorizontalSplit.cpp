@@ -1,9 +1,11 @@
 #include "analysis/HorizontalSplit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "analysis/Merge.h"
+#include "analysis/SplitParts.h"
 #include "core/Platform.h"
 #include "core/PointList.h"
 #include "core/Status.h"
@@ -176,6 +178,50 @@ void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& L
   }
   LowerTriangleMesh = std::move(lower.Mesh());
   UpperTriangleMesh = std::move(upper.Mesh());
+}
+
+bool HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
+                              const SplitTriangleSink& add,
+                              const std::function<bool()>& cancelled) {
+  const std::span<const TriangleRec> triangles = mesh.Triangles().subspan(1);
+  const auto n = static_cast<int64_t>(triangles.size());
+  PartTriangulator parts;
+  std::vector<PieceTriangle> pieces;
+  int64_t done = 0;
+  for (const TriangleRec& t : triangles) {
+    if (++done % 4096 == 0) {
+      CurrentStatus().SendEvents(PercentOf(done, n), true);
+      if (cancelled && cancelled()) return false;
+    }
+    ExtentsRec box;
+    for (const PointRec* v : {&t.A, &t.B, &t.C}) GrowExtents(box, *v);
+    if (box.Min.Z >= Elevation) {
+      add(true, t.A, t.B, t.C);
+      continue;
+    }
+    if (box.Max.Z <= Elevation) {
+      add(false, t.A, t.B, t.C);
+      continue;
+    }
+    // A corner of a part that is a corner of t takes its number back.
+    auto numbered = [&t](PointRec v) {
+      for (const PointRec* c : {&t.A, &t.B, &t.C})
+        if (c->X == v.X && c->Y == v.Y && c->Z == v.Z) {
+          v.T = c->T;
+          break;
+        }
+      return v;
+    };
+    const TriangleSplit split = SplitTriangle(t.A, t.B, t.C, Elevation);
+    for (auto [part, upper] : {std::pair{&split.Upper, true}, std::pair{&split.Lower, false}}) {
+      if (part->Count < 3) continue;
+      pieces.clear();
+      if (!parts.Add(part->View(), pieces)) return false;
+      for (const PieceTriangle& p : pieces) add(upper, numbered(p.A), numbered(p.B), numbered(p.C));
+    }
+  }
+  CurrentStatus().SendEvents(100, true);
+  return true;
 }
 
 }  // namespace orvane

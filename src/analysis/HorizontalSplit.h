@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "core/Records.h"
@@ -58,5 +59,20 @@ TriangleSplit SplitTriangle(const PointRec& A, const PointRec& B, const PointRec
 // `mesh` becomes 1 and the out meshes are left as they were.
 void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
                            TriangleMesh& UpperTriangleMesh);
+
+// Hands the triangles HorizontalSplitSimple puts into each side's mesh to
+// `add` (upper false for the lower side), each side's in its order, with the
+// same corners in the same order, but makes neither the sides' meshes nor
+// their point lists, which are most of the split's work and which a rebuild
+// from the sides' points (a Reindex reads only the triangles) does not need.
+// A corner that copies a vertex of `mesh` keeps that vertex's T, so that a
+// reindex can know it by its number; a crossing point has T = 0. Progress
+// goes to CurrentStatus(); cancelled, when given, is asked now and then, and
+// a yes ends the split (false returned). `mesh` is not changed.
+using SplitTriangleSink =
+    std::function<void(bool upper, const PointRec& a, const PointRec& b, const PointRec& c)>;
+bool HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
+                              const SplitTriangleSink& add,
+                              const std::function<bool()>& cancelled = {});
 
 }  // namespace orvane

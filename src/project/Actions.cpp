@@ -8,6 +8,7 @@
 
 #include "core/AtomicFile.h"
 #include "core/Status.h"
+#include "project/ColouringActions.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextIds.h"
@@ -107,6 +108,7 @@ int32_t PhaseTextNumber(std::string_view code) {
   if (code == "WRITING_SURFACE_FILES") return text::kWritingSurfaceFiles;
   if (code == "MERGING_SURFACES" || code == "SPLITTING_SURFACE" || code == "GRID_SAMPLING")
     return text::kBuildingSurface;
+  if (code == kColouringPhase) return text::kColouring;
   return 0;
 }
 

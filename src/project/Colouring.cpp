@@ -1,5 +1,6 @@
 #include "project/Colouring.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -9,8 +10,8 @@
 #include <vector>
 
 #include "analysis/HorizontalSplit.h"
+#include "analysis/SplitParts.h"
 #include "core/NumberText.h"
-#include "project/ColouringPieces.h"
 #include "project/PointTexts.h"
 
 namespace orvane {
@@ -299,9 +300,20 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
   std::vector<int32_t> groupOf(static_cast<size_t>(n) + 1, kCrossing);
   std::vector<int64_t> counts(groups + 1, 0);
   std::vector<Piece> pieces;
-  // Room for the pieces of a surface with one triangle in eight cut: grown
-  // from nothing, the list would be copied over and over.
-  pieces.reserve(static_cast<size_t>(n) / 8);
+  {
+    // Room for the pieces, so that the list is seldom copied as it grows:
+    // each bound through a triangle makes about three (room that is not
+    // used is never touched).
+    size_t room = 0;
+    for (int32_t i = 1; i <= n; ++i) {
+      const TriangleRec& t = surface.Triangle(i);
+      const ExtentsRec box = Box(t.A, t.B, t.C);
+      size_t cuts = 0;
+      for (const double bound : bounds) cuts += box.Min.Z < bound && bound < box.Max.Z;
+      room += 4 * cuts;
+    }
+    pieces.reserve(room);
+  }
   CrossingFollower follower(bounds, pieces, counts);
   Reporter report(progress);
   const int64_t steps = 2 * static_cast<int64_t>(n);
@@ -347,18 +359,29 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
     if (counts[g] > 0) remainder = classes[g].ColourValue();
 
   LineWriter lines(out, ColouringMode::Elevation, surface);
+  const std::span<const TriangleRec> triangles = surface.Triangles();
+  constexpr int64_t kAhead = 12;
   const int64_t total = n + static_cast<int64_t>(order.size());
   int64_t done = n;
   for (size_t g = 0; g <= groups; ++g) {
     const int32_t colour = g < groups ? classes[g].ColourValue() : remainder;
     for (int64_t k = start[g]; k < start[g + 1]; ++k) {
+      // A class's triangles lie scattered over the surface's list: each
+      // would be a wait for memory if not asked for a few lines ahead.
+      if (k + kAhead < start[g + 1]) {
+        const int64_t ahead = order[static_cast<size_t>(k + kAhead)];
+        const char* p =
+            ahead > 0 ? reinterpret_cast<const char*>(&triangles[static_cast<size_t>(ahead)])
+                      : reinterpret_cast<const char*>(&pieces[static_cast<size_t>(-ahead - 1)]);
+        __builtin_prefetch(p);
+        __builtin_prefetch(p + 64);
+      }
       const int64_t item = order[static_cast<size_t>(k)];
       if (item > 0) {
-        const TriangleRec& t = surface.Triangle(static_cast<int32_t>(item));
-        lines.Line(colour, t);
+        lines.Line(colour, triangles[static_cast<size_t>(item)]);
       } else {
         const Piece& piece = pieces[static_cast<size_t>(-item - 1)];
-        lines.Line(colour, piece.T, surface.Triangle(piece.Source));
+        lines.Line(colour, piece.T, triangles[static_cast<size_t>(piece.Source)]);
       }
       if (!lines.ok()) return Finish(lines, false);
       if (!report.At(++done, total)) return Finish(lines, true);

@@ -16,6 +16,7 @@
 #include "core/HashMix.h"
 #include "core/Kernels.h"
 #include "core/NumberText.h"
+#include "core/Platform.h"
 #include "core/RadixSort.h"
 #include "core/Status.h"
 #include "core/VertexTable.h"
@@ -189,44 +190,54 @@ bool Isolated(const std::vector<PointRec>& points) {
 
 }  // namespace
 
-std::optional<std::vector<PointRec>> ReindexedPoints(std::span<const TriangleMesh* const> meshes,
-                                                     const std::function<bool()>& cancelled) {
-  size_t total = 0;
-  for (const TriangleMesh* mesh : meshes) total += static_cast<size_t>(mesh->TriangleCount());
-  // A vertex equal to one seen before gets the number that one got (the
-  // table only grows, so the first match stays the same) and registers
-  // nothing: only the first of equal vertices is looked up. A vertex that
-  // copies its mesh's point exactly is known by that point's number, which
-  // is cheaper than its coordinates.
-  ExactVertexSet others(0);
-  std::vector<PointRec> firsts;  // the first of each set of equal vertices, in order
-  firsts.reserve(total / 2 + 16);
-  size_t done = 0;
-  for (const TriangleMesh* mesh : meshes) {
-    const int32_t n = mesh->PointCount();
-    std::vector<uint8_t> seen(static_cast<size_t>(n) + 1, 0);
-    for (const TriangleRec& t : mesh->Triangles().subspan(1)) {
-      if (++done % 65536 == 0) {
-        CurrentStatus().SendEvents(
-            PercentOf(static_cast<int64_t>(done), static_cast<int64_t>(total)));
-        if (cancelled && cancelled()) return std::nullopt;
+// A vertex equal to one seen before gets the number that one got (the table
+// only grows, so the first match stays the same) and registers nothing: only
+// the first of equal vertices is looked up. A vertex that copies its list's
+// point exactly is known by that point's number, which is cheaper than its
+// coordinates.
+struct PointsInReindexOrder::State {
+  explicit State(size_t triangles) : Triangles(triangles) { Firsts.reserve(triangles / 2 + 16); }
+  size_t Triangles;
+  ExactVertexSet Others{0};
+  std::vector<PointRec> Firsts;  // the first of each set of equal vertices, in order
+  std::span<const PointRec> Points;
+  double Count = 0;  // of Points
+  std::vector<uint8_t> Seen;
+};
+
+PointsInReindexOrder::PointsInReindexOrder(size_t triangles)
+    : state_(std::make_unique<State>(triangles)) {}
+PointsInReindexOrder::~PointsInReindexOrder() = default;
+
+void PointsInReindexOrder::StartMesh(std::span<const PointRec> points) {
+  State& s = *state_;
+  s.Points = points;
+  s.Count = static_cast<double>(points.empty() ? 0 : points.size() - 1);
+  s.Seen.assign(points.size() + 1, 0);
+}
+
+void PointsInReindexOrder::Add(const PointRec& a, const PointRec& b, const PointRec& c) {
+  State& s = *state_;
+  for (const PointRec* v : {&a, &b, &c}) {
+    const double index = v->T;
+    if (index >= 1 && index <= s.Count && index == std::floor(index)) {
+      const auto i = static_cast<size_t>(index);
+      const PointRec& p = s.Points[i];
+      if (p.X == v->X && p.Y == v->Y && p.Z == v->Z) {
+        if (s.Seen[i]) continue;
+        s.Seen[i] = 1;
       }
-      for (const PointRec* v : {&t.A, &t.B, &t.C}) {
-        const double index = v->T;
-        if (index >= 1 && index <= n && index == std::floor(index)) {
-          const auto i = static_cast<size_t>(index);
-          const PointRec& p = mesh->Point(static_cast<int32_t>(i));
-          if (p.X == v->X && p.Y == v->Y && p.Z == v->Z) {
-            if (seen[i]) continue;
-            seen[i] = 1;
-          }
-        } else if (!others.Insert(*v)) {
-          continue;
-        }
-        firsts.push_back(*v);
-      }
+    } else if (!s.Others.Insert(*v)) {
+      continue;
     }
+    s.Firsts.push_back(*v);
   }
+}
+
+std::vector<PointRec> PointsInReindexOrder::Finish() {
+  State& s = *state_;
+  std::vector<PointRec> firsts = std::move(s.Firsts);
+  s.Firsts = {};
   // Surfaces hold no two points that close (the build drops them, a reindex
   // merges them): then the vertices met first are the points, in order.
   // Otherwise the table decides.
@@ -238,12 +249,32 @@ std::optional<std::vector<PointRec>> ReindexedPoints(std::span<const TriangleMes
     ExtentsRec box;
     for (const PointRec& v : firsts) GrowExtents(box, v);
     VertexTable table;
-    table.Reset(box, total / 2 + 16);
+    table.Reset(box, s.Triangles / 2 + 16);
     for (const PointRec& v : firsts) table.AddQuadVertex(box.Min, v);
     points = table.UniquePoints();
   }
   for (size_t k = 0; k < points.size(); ++k) points[k].T = static_cast<double>(k + 1);
   return points;
+}
+
+std::optional<std::vector<PointRec>> ReindexedPoints(std::span<const TriangleMesh* const> meshes,
+                                                     const std::function<bool()>& cancelled) {
+  size_t total = 0;
+  for (const TriangleMesh* mesh : meshes) total += static_cast<size_t>(mesh->TriangleCount());
+  PointsInReindexOrder points(total);
+  size_t done = 0;
+  for (const TriangleMesh* mesh : meshes) {
+    points.StartMesh(mesh->Points());
+    for (const TriangleRec& t : mesh->Triangles().subspan(1)) {
+      if (++done % 65536 == 0) {
+        CurrentStatus().SendEvents(
+            PercentOf(static_cast<int64_t>(done), static_cast<int64_t>(total)));
+        if (cancelled && cancelled()) return std::nullopt;
+      }
+      points.Add(t.A, t.B, t.C);
+    }
+  }
+  return points.Finish();
 }
 
 namespace {
@@ -761,31 +792,42 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   for (const std::string* n : {&lowerName, &upperName})
     if (auto taken = TakenName(*n)) return *taken;
 
-  TriangleMesh lower, upper;
-  const int32_t previousError = surface->LastErrorCode;
+  // Only the sides' points, in the order their reindex gives: the corners
+  // copied from the surface are known by its point numbers, and the sides'
+  // meshes are never made.
+  std::optional<PointsInReindexOrder> sides[2];
+  for (auto& side : sides) {
+    side.emplace(static_cast<size_t>(surface->TriangleCount()));
+    side->StartMesh(surface->Points());
+  }
+  int64_t counts[2] = {0, 0};
+  bool split = false;
   {
     const PhaseScope phase("SPLITTING_SURFACE");
-    HorizontalSplitSimple(*surface, elevation, lower, upper);
+    split = HorizontalSplitTriangles(
+        *surface, elevation,
+        [&](bool up, const PointRec& a, const PointRec& b, const PointRec& c) {
+          sides[up]->Add(a, b, c);
+          ++counts[up];
+        },
+        [&cancelled] { return cancelled() || EscapeKeyDown(); });
   }
-  const bool stopped = surface->LastErrorCode == 1;
-  surface->LastErrorCode = previousError;
-  if (stopped || cancelled()) return Cancelled();
+  if (!split || cancelled()) return Cancelled();
 
   ActionResult r;
   FolderTransaction transaction(Project().ProjectFolder);
   std::vector<std::shared_ptr<TriangleMesh>> made;
-  for (auto [mesh, sideName, where] :
-       {std::tuple{&lower, &lowerName, "below"}, std::tuple{&upper, &upperName, "above"}}) {
-    if (mesh->TriangleCount() == 0) {
+  for (auto [up, sideName, where] :
+       {std::tuple{0, &lowerName, "below"}, std::tuple{1, &upperName, "above"}}) {
+    if (counts[up] == 0) {
       r.Warnings.push_back(*sideName + ": no part of " + name + " lies " + where + " " +
                            FormatNumber(elevation) + "; not written");
       continue;
     }
     // The side's points as its Reindex numbers them.
-    const TriangleMesh* const source[] = {mesh};
-    std::optional<std::vector<PointRec>> points = ReindexedPoints(source, cancelled);
-    *mesh = TriangleMesh();
-    if (!points) return Cancelled();
+    std::optional<std::vector<PointRec>> points = sides[up]->Finish();
+    sides[up].reset();
+    if (cancelled()) return Cancelled();
     ActionResult side;
     std::optional<TriangleMesh> built;
     const bool staged = StageRebuild(transaction, {*sideName, *points, {}}, cancelled, built, side);

@@ -4,6 +4,7 @@
 // and the elevation change of a surface's zone and breakline files.
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,6 +25,23 @@ namespace orvane {
 // is asked now and then, and a yes gives nullopt.
 std::optional<std::vector<PointRec>> ReindexedPoints(std::span<const TriangleMesh* const> meshes,
                                                      const std::function<bool()>& cancelled = {});
+// Those points gathered triangle by triangle, for triangles that are never
+// held in a mesh (the sides of a split): Add the triangles of the first mesh
+// after StartMesh with its points (slot 0 unused; a corner whose T names one
+// it copies exactly is known by that number), then those of the next, and
+// Finish once.
+class PointsInReindexOrder {
+ public:
+  explicit PointsInReindexOrder(size_t triangles);  // about how many will come
+  ~PointsInReindexOrder();
+  void StartMesh(std::span<const PointRec> points);
+  void Add(const PointRec& a, const PointRec& b, const PointRec& c);
+  std::vector<PointRec> Finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // The ".xyz" of a rebuild: one line per point in order, x, y and z each in
 // the "0.0000000" pattern (seven decimals, "." whatever the locale, no

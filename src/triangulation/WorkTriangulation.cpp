@@ -26,10 +26,27 @@ inline uint64_t EdgeKey(int32_t a, int32_t b) {
 }
 }  // namespace
 
-double WorkTriangulation::Orient(int32_t a, int32_t b, int32_t c) const {
+double WorkTriangulation::OrientOf(int32_t a, int32_t b, int32_t c) const {
   const PointRec &A = pts[static_cast<size_t>(a)], &B = pts[static_cast<size_t>(b)],
                  &C = pts[static_cast<size_t>(c)];
   return Orient2D(A.X, A.Y, B.X, B.Y, C.X, C.Y);
+}
+
+double WorkTriangulation::Orient(int32_t a, int32_t b, int32_t c) const {
+  const double r = OrientOf(a, b, c);
+  Record(a, b, c, -1, r);
+  return r;
+}
+
+double WorkTriangulation::InCircleOf(const Tri& t, int32_t p) const {
+  const double r = InCircleOfTriangle(t.v[0], t.v[1], t.v[2], p);
+  Record(t.v[0], t.v[1], t.v[2], p, r);
+  return r;
+}
+
+int8_t WorkTriangulation::Decide(const Decision& d) const {
+  const double r = d.d < 0 ? OrientOf(d.a, d.b, d.c) : InCircleOfTriangle(d.a, d.b, d.c, d.d);
+  return static_cast<int8_t>((r > 0) - (r < 0));
 }
 
 int64_t WorkTriangulation::Rank(int32_t v) const {
@@ -38,9 +55,9 @@ int64_t WorkTriangulation::Rank(int32_t v) const {
   return v;                                                    // crossing points: last
 }
 
-double WorkTriangulation::InCircleOf(const Tri& t, int32_t p) const {
-  const PointRec &A = pts[static_cast<size_t>(t.v[0])], &B = pts[static_cast<size_t>(t.v[1])],
-                 &C = pts[static_cast<size_t>(t.v[2])], &P = pts[static_cast<size_t>(p)];
+double WorkTriangulation::InCircleOfTriangle(int32_t a, int32_t b, int32_t c, int32_t p) const {
+  const PointRec &A = pts[static_cast<size_t>(a)], &B = pts[static_cast<size_t>(b)],
+                 &C = pts[static_cast<size_t>(c)], &P = pts[static_cast<size_t>(p)];
   const double r = InCircle(A.X, A.Y, B.X, B.Y, C.X, C.Y, P.X, P.Y);
   if (r != 0) return r;
   // Four co-circular points. Insertion in rank order keeps a triangle when
@@ -50,7 +67,6 @@ double WorkTriangulation::InCircleOf(const Tri& t, int32_t p) const {
   // sign of the highest-ranked point's coefficient in the lifted
   // determinant; with it, any insertion order gives the triangulation that
   // rank-order insertion gives.
-  const int32_t a = t.v[0], b = t.v[1], c = t.v[2];
   struct Candidate {
     int64_t rank;
     int which;
@@ -61,16 +77,16 @@ double WorkTriangulation::InCircleOf(const Tri& t, int32_t p) const {
     double d = 0;
     switch (c4.which) {
       case 0:
-        d = Orient(p, b, c);
+        d = OrientOf(p, b, c);
         break;
       case 1:
-        d = Orient(a, p, c);
+        d = OrientOf(a, p, c);
         break;
       case 2:
-        d = Orient(a, b, p);
+        d = OrientOf(a, b, p);
         break;
       default:
-        d = -Orient(a, b, c);
+        d = -OrientOf(a, b, c);
         break;
     }
     if (d != 0) return d;
@@ -173,7 +189,9 @@ int32_t WorkTriangulation::Locate(double x, double y, int32_t start) {
       const int i = (r + k) % 3;
       const PointRec &A = pts[static_cast<size_t>(tri.v[Next(i)])],
                      &B = pts[static_cast<size_t>(tri.v[Prev(i)])];
-      if (Orient2D(A.X, A.Y, B.X, B.Y, x, y) < 0) {
+      const double o = Orient2D(A.X, A.Y, B.X, B.Y, x, y);
+      if (locating_ >= 0) Record(tri.v[Next(i)], tri.v[Prev(i)], locating_, -1, o);
+      if (o < 0) {
         next = tri.n[i];
         break;
       }
@@ -188,7 +206,9 @@ int32_t WorkTriangulation::Insert(int32_t p) {
   const PointRec& P = pts[static_cast<size_t>(p)];
   const int32_t start = StartTriangle();
   if (start < 0) return -1;
+  locating_ = p;
   const int32_t t0 = Locate(P.X, P.Y, start);
+  locating_ = -1;
   if (t0 < 0) return -1;
   if (InsertFrom(p, t0)) return p;
   for (int32_t v : tris[static_cast<size_t>(t0)].v) {

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,14 @@ class WorkTriangulation {
     int32_t n[3];
     uint8_t con = 0;
     bool alive = true;
+  };
+
+  // A decision on the points: the sign of Orient2D of points a, b, c
+  // (d = -1), or of the in-circle test of triangle a, b, c and point d with
+  // its ties broken by rank as insertion breaks them.
+  struct Decision {
+    int32_t a, b, c, d;
+    int8_t sign;
   };
 
   // Points are 0-based here; Z is carried for points created at crossings.
@@ -98,7 +107,21 @@ class WorkTriangulation {
     workCount_ = workCount;
     rank_ = std::move(rank);
   }
+  // The same, the ranks copied into the room of the last ones.
+  void AssignWorkRanks(int32_t workCount, std::span<const int32_t> rank) {
+    workCount_ = workCount;
+    rank_.assign(rank.begin(), rank.end());
+  }
   const std::vector<int32_t>& WorkRanks() const { return rank_; }
+
+  // When set, every decision of Start, Insert (a point that is not inserted
+  // also compares coordinates) and RemoveTrianglesWithVertexFrom is appended
+  // here as it is taken. Those steps read the points through nothing else,
+  // so other points (with the same ranks) that take the same decisions get
+  // the same triangles in the same slots.
+  std::vector<Decision>* decisions = nullptr;
+  // The sign these points give a decision (its recorded sign ignored).
+  int8_t Decide(const Decision& d) const;
   // Frees the ranks once no predicate will be evaluated any more.
   void ReleaseRanks() { std::vector<int32_t>().swap(rank_); }
 
@@ -122,6 +145,12 @@ class WorkTriangulation {
                      const std::vector<int32_t>& left, const std::vector<int32_t>& right);
   double Orient(int32_t a, int32_t b, int32_t c) const;
   double InCircleOf(const Tri& t, int32_t p) const;
+  double OrientOf(int32_t a, int32_t b, int32_t c) const;                       // not recorded
+  double InCircleOfTriangle(int32_t a, int32_t b, int32_t c, int32_t p) const;  // not recorded
+  void Record(int32_t a, int32_t b, int32_t c, int32_t d, double value) const {
+    if (decisions)
+      decisions->push_back({a, b, c, d, static_cast<int8_t>((value > 0) - (value < 0))});
+  }
 
   std::vector<int32_t> cavityScratch_, fanScratch_;
   struct Rim {
@@ -137,6 +166,7 @@ class WorkTriangulation {
   std::vector<int32_t> startOf_, endOf_;  // per vertex, scratch of the fan linking
   uint32_t rng_ = 2463534242u;
   int32_t last_ = -1;
+  int32_t locating_ = -1;  // the point Insert is locating, for the record
 
   // Pieces one outermost ForceSegment may still take up; a nested call
   // (forcing the halves of a split constraint) draws on the same budget.

@@ -19,11 +19,13 @@
 #include "analysis/MergeSplitMeshes.h"
 #include "core/AtomicFile.h"
 #include "core/NumberText.h"
+#include "core/Status.h"
 #include "project/ColourClasses.h"
 #include "project/Colouring.h"
 #include "project/ColouringActions.h"
 #include "project/Palettes.h"
 #include "project/ProjectState.h"
+#include "project/TextIds.h"
 #include "reference/MergeSplitReference.h"
 #include "support/CommaLocale.h"
 #include "support/FolderSnapshot.h"
@@ -168,9 +170,18 @@ TEST_F(ProjectFolder, SlopeColouringWritesExactLines) {
                                  {{{40, 0, 0}, {50, 0, 0}, {40, 10, 10}}}});
   const std::vector<ColourClass> classes = {{0, 10, 255, 0, 0}, {10, 20.5, 0, 0, 255}};
   const std::string locale = testing::UseCommaLocale();
+  // The phases as a window shows them: the colouring's under its own text.
+  std::vector<int32_t> phaseTexts;
+  auto status = Status::Create();
+  status->StatusPhase = [&](std::string& code) {
+    phaseTexts.push_back(actions::PhaseTextNumber(code));
+  };
+  status->Listen();
   const actions::ActionResult r = actions::Colour(m, classes, ColouringMode::Slope);
+  Status::Create()->Listen();
   std::setlocale(LC_ALL, "C");
   ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(phaseTexts, (std::vector<int32_t>{text::kColouring, 0}));  // then IDLE
   EXPECT_EQ(r.FigureValue("triangles"), 3);
   EXPECT_EQ(Slurp(folder_ / "HILL.rgb"), "0 10 255 0 0\r\n10 20.5 0 0 255\r\n");
   EXPECT_EQ(Slurp(folder_ / "HILL.col"),

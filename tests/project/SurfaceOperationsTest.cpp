@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/HorizontalSplit.h"
 #include "analysis/Merge.h"
+#include "analysis/MergeSplitMeshes.h"
 #include "core/FolderTransaction.h"
 #include "core/Status.h"
 #include "project/Actions.h"
@@ -233,6 +235,37 @@ TEST(ReindexedPointsTest, EqualReindexAndTheReindexedMerge) {
     const TriangleMesh* const two[] = {&a, &b};
     ASSERT_EQ(ReindexedPoints(two).value(), points(merged)) << round;
   }
+}
+
+// The split's points, gathered from the sides' triangles as they are cut,
+// against the reindex of the sides HorizontalSplitSimple makes.
+TEST(ReindexedPointsTest, TheSplitsSidesAsTheirReindexNumbersThem) {
+  StatusSilencer quiet;
+  const test_surfaces::SurfaceShape shapes[] = {
+      {500000, 4500000, 30, 25, 0.5, 100, 104, 102, 0.3, 0.4},
+      // Corners a hair from the elevation: crossing points within 0.001 of
+      // a corner, which the unique-vertex table merges.
+      {500000, 4500000, 20, 20, 0.5, 101.9995, 102.0005, 102, 0.2, 0.4},
+      {0, 0, 12, 12, 1, 0, 2, 1, 0.1, 0, 1},
+  };
+  unsigned seed = 5;
+  for (const auto& shape : shapes)
+    for (double e : {shape.snapTo, shape.snapTo + 0.37, shape.zLow - 1}) {
+      std::mt19937_64 rng(++seed);
+      const TriangleMesh source = test_surfaces::RandomSurface(shape, rng);
+      TriangleMesh copy = source, lower, upper;
+      HorizontalSplitSimple(copy, e, lower, upper);
+      PointsInReindexOrder sides[2] = {PointsInReindexOrder(0), PointsInReindexOrder(0)};
+      for (auto& side : sides) side.StartMesh(source.Points());
+      ASSERT_TRUE(HorizontalSplitTriangles(
+          source, e, [&](bool up, const PointRec& a, const PointRec& b, const PointRec& c) {
+            sides[up].Add(a, b, c);
+          }));
+      for (int up = 0; up < 2; ++up) {
+        const TriangleMesh* const side[] = {up ? &upper : &lower};
+        EXPECT_EQ(sides[up].Finish(), ReindexedPoints(side).value()) << seed << " " << up;
+      }
+    }
 }
 
 TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {

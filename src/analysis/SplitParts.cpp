@@ -1,4 +1,4 @@
-#include "project/ColouringPieces.h"
+#include "analysis/SplitParts.h"
 
 #include <algorithm>
 #include <array>
@@ -127,11 +127,10 @@ bool PartTriangulator::AddQuadrilateral(std::span<const PointRec, 4> part,
     cellY[i] = cell(sorted[i].Y, y0);
   }
   const std::array<int32_t, n> inserted = HilbertOrder(cellX, cellY);
-  std::vector<int32_t> order(inserted.begin(), inserted.end());
+  const std::array<int32_t, n>& order = inserted;
+  int32_t orderKey = 0;
+  for (int32_t v : inserted) orderKey = orderKey * 4 + v;
 
-  // A working triangulation as fresh as the triangulator's own, its lists'
-  // room kept from the last part.
-  work_ = pristine_;
   work_.pts.resize(n + 3);
   for (int32_t v = 0; v < n; ++v)
     work_.pts[static_cast<size_t>(v)] = sorted[static_cast<size_t>(order[static_cast<size_t>(v)])];
@@ -142,23 +141,16 @@ bool PartTriangulator::AddQuadrilateral(std::span<const PointRec, 4> part,
   work_.pts[n] = {xmid - 20 * dmax, ymid - 20 * dmax, 0, 0};
   work_.pts[n + 1] = {xmid, ymid + 20 * dmax, 0, 0};
   work_.pts[n + 2] = {xmid + 20 * dmax, ymid - 20 * dmax, 0, 0};
-  work_.Start(n, n + 1, n + 2);
-  work_.SetWorkCount(n, std::move(order));
-  for (int32_t k = 0; k < n; ++k)
-    if (work_.Insert(k) != k) return false;
-  work_.RemoveTrianglesWithVertexFrom(n, true);
+  // The hull cover gives up beyond 1e60 without a decision to show for it.
+  bool plain = true;
+  for (const PointRec& p : sorted) plain = plain && std::fabs(p.X) < 1e60 && std::fabs(p.Y) < 1e60;
+  const std::vector<std::array<int32_t, 3>>* corners = Triangles(orderKey, order, plain);
+  if (!corners) return false;
 
-  const size_t before = out.size();
-  for (const WorkTriangulation::Tri& t : work_.tris) {
-    if (!t.alive) continue;
-    // Stored counter-clockwise, listed clockwise.
-    const PointRec& a = work_.pts[static_cast<size_t>(t.v[0])];
-    const PointRec& b = work_.pts[static_cast<size_t>(t.v[2])];
-    const PointRec& c = work_.pts[static_cast<size_t>(t.v[1])];
-    if (t.v[0] >= n || t.v[1] >= n || t.v[2] >= n) {
-      out.resize(before);
-      return false;
-    }
+  for (const auto& [ia, ib, ic] : *corners) {
+    const PointRec& a = work_.pts[static_cast<size_t>(ia)];
+    const PointRec& b = work_.pts[static_cast<size_t>(ib)];
+    const PointRec& c = work_.pts[static_cast<size_t>(ic)];
     if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
       continue;
     if (Triangulator::distp1p2(a.X, a.Y, b.X, b.Y) >= kLadoMax ||
@@ -169,6 +161,87 @@ bool PartTriangulator::AddQuadrilateral(std::span<const PointRec, 4> part,
     out.push_back({{a.X, a.Y, a.Z, 0}, {b.X, b.Y, b.Z, 0}, {c.X, c.Y, c.Z, 0}});
   }
   return true;
+}
+
+const std::vector<std::array<int32_t, 3>>* PartTriangulator::Triangles(
+    int32_t orderKey, std::span<const int32_t, 4> order, bool plain) {
+  constexpr int32_t n = 4;
+  const bool known = UseKnownPaths && plain;
+  // A known path: its decisions asked of these points (with these ranks).
+  if (known && roots_[static_cast<size_t>(orderKey)] >= 0) {
+    work_.AssignWorkRanks(n, order);
+    int32_t at = roots_[static_cast<size_t>(orderKey)];
+    while (at >= 0 && nodes_[static_cast<size_t>(at)].Asks) {
+      const Node& node = nodes_[static_cast<size_t>(at)];
+      at = node.Next[work_.Decide(node.Question) + 1];
+    }
+    if (at >= 0) {
+      const Leaf& leaf = leaves_[static_cast<size_t>(nodes_[static_cast<size_t>(at)].Leaf)];
+      return leaf.Fits ? &leaf.Corners : nullptr;
+    }
+  }
+
+  // The steps, their decisions recorded. A working triangulation as fresh as
+  // the triangulator's own (its lists' room kept from the last part), the
+  // points kept.
+  std::vector<PointRec> points = std::move(work_.pts);
+  work_ = pristine_;
+  work_.pts = std::move(points);
+  decisions_.clear();
+  work_.decisions = known ? &decisions_ : nullptr;
+  work_.Start(n, n + 1, n + 2);
+  work_.AssignWorkRanks(n, order);
+  bool fits = true;
+  for (int32_t k = 0; k < n && fits; ++k) fits = work_.Insert(k) == k;
+  if (fits) work_.RemoveTrianglesWithVertexFrom(n, true);
+  work_.decisions = nullptr;
+  corners_.clear();
+  for (const WorkTriangulation::Tri& t : work_.tris) {
+    if (!fits) break;
+    if (!t.alive) continue;
+    // Stored counter-clockwise, listed clockwise.
+    if (t.v[0] >= n || t.v[1] >= n || t.v[2] >= n) fits = false;
+    corners_.push_back({t.v[0], t.v[2], t.v[1]});
+  }
+  if (!fits) corners_.clear();
+  if (known) Learn(orderKey, fits);
+  return fits ? &corners_ : nullptr;
+}
+
+// Adds the path just taken, unless the tree is full; a path that does not
+// agree with the tree (which the steps' reading the points only through
+// their decisions rules out) is not added.
+void PartTriangulator::Learn(int32_t orderKey, bool fits) {
+  constexpr size_t kMaxNodes = size_t{1} << 16;
+  if (nodes_.size() + decisions_.size() + 1 > kMaxNodes) return;
+  auto make = [this] {
+    nodes_.emplace_back();
+    return static_cast<int32_t>(nodes_.size() - 1);
+  };
+  int32_t& root = roots_[static_cast<size_t>(orderKey)];
+  if (root < 0) root = make();
+  int32_t at = root;
+  for (const WorkTriangulation::Decision& d : decisions_) {
+    Node& node = nodes_[static_cast<size_t>(at)];
+    if (node.Leaf >= 0) return;
+    if (!node.Asks) {
+      node.Asks = true;
+      node.Question = d;
+    } else if (node.Question.a != d.a || node.Question.b != d.b || node.Question.c != d.c ||
+               node.Question.d != d.d) {
+      return;
+    }
+    int32_t next = node.Next[d.sign + 1];
+    if (next < 0) {
+      next = make();
+      nodes_[static_cast<size_t>(at)].Next[d.sign + 1] = next;
+    }
+    at = next;
+  }
+  Node& end = nodes_[static_cast<size_t>(at)];
+  if (end.Asks || end.Leaf >= 0) return;
+  end.Leaf = static_cast<int32_t>(leaves_.size());
+  leaves_.push_back({fits, corners_});
 }
 
 }  // namespace orvane
