@@ -4,6 +4,7 @@
 
 #include "core/Predicates.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -232,10 +233,52 @@ inline int Lifted(double p, double q, double r, double s, double dx, double dy, 
   return SumInto(n2, t2, k2, u2, h);
 }
 
+// Whether the plain double evaluation of the in-circle determinant is
+// exact: every difference exact, and all six integer multiples of one power
+// of two u with magnitudes below 2^12 u. Then every product is below 2^24
+// u^2, every minor and lift below 2^25 u^2, every lifted minor below 2^50
+// u^4 and the sum below 2^52 u^4: integers in units of u^4 that a double
+// holds exactly. Points of a regular grid (or any data on a coarse binary
+// raster) meet this, and their co-circular quadruples are then settled
+// without expansion arithmetic.
+bool PlainInCircleIsExact(double ax, double ay, double bx, double by, double cx, double cy,
+                          double dx, double dy) {
+  const double d[6] = {ax - dx, ay - dy, bx - dx, by - dy, cx - dx, cy - dy};
+  const double from[6] = {ax, ay, bx, by, cx, cy};
+  const double to[6] = {dx, dy, dx, dy, dx, dy};
+  double m = 0;
+  for (int k = 0; k < 6; ++k) {
+    double tail;
+    TwoDiffTail(from[k], to[k], d[k], tail);
+    if (tail != 0) return false;
+    m = std::max(m, std::fabs(d[k]));
+  }
+  // (Far from under- and overflow; no difference at all is exact too.)
+  if (m == 0) return true;
+  if (!(m > 0x1p-200 && m < 0x1p200)) return false;
+  int e = 0;
+  std::frexp(m, &e);  // m < 2^e
+  // Scaling by 2^(12 - e) is exact and brings every difference below 2^12.
+  const double scale = std::ldexp(1.0, 12 - e);
+  for (double v : d) {
+    const double q = v * scale;
+    if (q != static_cast<double>(static_cast<int32_t>(q))) return false;
+  }
+  return true;
+}
+
 double InCircleAdapt(double ax, double ay, double bx, double by, double cx, double cy, double dx,
                      double dy, double permanent) {
   const double adx = ax - dx, bdx = bx - dx, cdx = cx - dx;
   const double ady = ay - dy, bdy = by - dy, cdy = cy - dy;
+  if (PlainInCircleIsExact(ax, ay, bx, by, cx, cy, dx, dy)) {
+    const double bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
+    const double cdxady = cdx * ady, adxcdy = adx * cdy;
+    const double adxbdy = adx * bdy, bdxady = bdx * ady;
+    return (adx * adx + ady * ady) * (bdxcdy - cdxbdy) +
+           (bdx * bdx + bdy * bdy) * (cdxady - adxcdy) +
+           (cdx * cdx + cdy * cdy) * (adxbdy - bdxady);
+  }
   // With exact differences this is the exact determinant.
   double a[32], b[32], c[32], ab[64], fin[96];
   const int an = Lifted(bdx, cdy, cdx, bdy, adx, ady, a);
