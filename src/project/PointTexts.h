@@ -3,11 +3,13 @@
 // ".col"): every point formatted once, since a point is a corner of about
 // six triangles and formatting numbers is most of the cost of such a file.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <vector>
 
 #include "core/NumberText.h"
+#include "core/Threads.h"
 #include "core/TriangleMesh.h"
 
 namespace orvane {
@@ -26,18 +28,24 @@ inline char* WriteXyz(char* out, const PointRec& v) {
 class PointTexts {
  public:
   explicit PointTexts(const TriangleMesh& mesh) : mesh_(mesh) {
+    // Large meshes in two halves, one per thread where two may run, joined
+    // in order.
     const int32_t n = mesh.PointCount();
-    start_.reserve(static_cast<size_t>(n) + 2);
-    start_.push_back(0);
-    start_.push_back(0);  // point 0 (slot 0) is never used from the cache
-    text_.resize(static_cast<size_t>(n) * 32 + kMaxXyzText);
-    size_t used = 0;
-    for (int32_t i = 1; i <= n; ++i) {
-      if (text_.size() - used < kMaxXyzText) text_.resize(text_.size() * 3 / 2 + kMaxXyzText);
-      used = static_cast<size_t>(WriteXyz(text_.data() + used, mesh.Point(i)) - text_.data());
-      start_.push_back(used);
+    std::vector<char> second;
+    std::vector<size_t> secondEnds;
+    if (n < kHalvesFrom) {
+      Format(1, n, text_, start_);
+    } else {
+      RunBoth([&] { Format(n / 2 + 1, n, second, secondEnds); },
+              [&] { Format(1, n / 2, text_, start_); });
     }
-    text_.resize(used + kShortText);  // every text can be read as a short one
+    start_.insert(start_.begin(), {0, 0});  // point 0 (slot 0) is never used from the cache
+    const size_t used = start_.back();
+    start_.reserve(start_.size() + secondEnds.size());
+    for (size_t e : secondEnds) start_.push_back(used + e);
+    text_.resize(used);
+    text_.insert(text_.end(), second.begin(), second.end());
+    text_.resize(text_.size() + kShortText);  // every text can be read as a short one
   }
   // Writes "x y z" of vertex v at out (room for kMaxXyzText): from the cache
   // when v copies its point exactly, else formatted afresh (a vertex may keep
@@ -62,6 +70,23 @@ class PointTexts {
   }
 
  private:
+  // "x y z" of points first..last, back to back, into text (sized to
+  // fit), and where each ends.
+  void Format(int32_t first, int32_t last, std::vector<char>& text,
+              std::vector<size_t>& ends) const {
+    const auto count = static_cast<size_t>(std::max(0, last - first + 1));
+    ends.reserve(count);
+    text.resize(count * 32 + kMaxXyzText);
+    size_t used = 0;
+    for (int32_t i = first; i <= last; ++i) {
+      if (text.size() - used < kMaxXyzText) text.resize(text.size() * 3 / 2 + kMaxXyzText);
+      used = static_cast<size_t>(WriteXyz(text.data() + used, mesh_.Point(i)) - text.data());
+      ends.push_back(used);
+    }
+    text.resize(used);
+  }
+
+  static constexpr int32_t kHalvesFrom = 1 << 16;  // points
   static constexpr size_t kShortText = 48;
   static_assert(kShortText <= kMaxXyzText);
   const TriangleMesh& mesh_;
