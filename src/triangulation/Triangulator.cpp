@@ -9,6 +9,7 @@
 #include "core/Platform.h"
 #include "core/RadixSort.h"
 #include "core/Status.h"
+#include "core/Threads.h"
 #include "triangulation/CentroidBuckets.h"
 #include "triangulation/RecentPositions.h"
 #include "triangulation/RingLocator.h"
@@ -123,16 +124,31 @@ std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts,
     const double c = std::floor((v - lo) * scale);
     return static_cast<uint32_t>(std::clamp(c, 0.0, 65535.0));
   };
-  // Ties in X order: the radix sort is stable and the points come in X order.
-  std::vector<uint64_t> keys;
-  std::vector<int32_t> order;
-  keys.reserve(n);
-  order.reserve(n);
-  for (size_t i = 0; i < n; ++i) {
-    if (first[i] != static_cast<int32_t>(i)) continue;
-    keys.push_back(HilbertIndex(cell(pts[i].X, x0), cell(pts[i].Y, y0)));
-    order.push_back(static_cast<int32_t>(i));
+  // Ties in X order: the radix sort is stable and the points come in X order
+  // (large lists keyed in two halves at once, joined in order).
+  auto key = [&](size_t from, size_t to, std::vector<uint64_t>& keys,
+                 std::vector<int32_t>& order) {
+    keys.reserve(to - from);
+    order.reserve(to - from);
+    for (size_t i = from; i < to; ++i) {
+      if (first[i] != static_cast<int32_t>(i)) continue;
+      keys.push_back(HilbertIndex(cell(pts[i].X, x0), cell(pts[i].Y, y0)));
+      order.push_back(static_cast<int32_t>(i));
+    }
+  };
+  std::vector<uint64_t> keys, keys2;
+  std::vector<int32_t> order, order2;
+  if (n < (size_t{1} << 16)) {
+    key(0, n, keys, order);
+  } else {
+    keys.reserve(n);
+    order.reserve(n);
+    RunBoth([&] { key(n / 2, n, keys2, order2); }, [&] { key(0, n / 2, keys, order); });
+    keys.insert(keys.end(), keys2.begin(), keys2.end());
+    order.insert(order.end(), order2.begin(), order2.end());
   }
+  std::vector<uint64_t>().swap(keys2);
+  std::vector<int32_t>().swap(order2);
   RadixSort(keys, order);
   return order;
 }
