@@ -24,6 +24,9 @@ constexpr int32_t kBoundaryModel = 1100;
 constexpr int32_t kAreaModel = 1200;
 constexpr int32_t kBreaklineModel = 1300;
 
+// Lists shorter than this are not worth a second thread.
+constexpr int32_t kHalvesFrom = 1 << 16;
+
 // Reports percentages through CurrentStatus, but only when the figure
 // changes: a million points cost a hundred events, not a million.
 // A silent build reports nothing.
@@ -138,7 +141,7 @@ std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts,
   };
   std::vector<uint64_t> keys, keys2;
   std::vector<int32_t> order, order2;
-  if (n < (size_t{1} << 16)) {
+  if (n < static_cast<size_t>(kHalvesFrom)) {
     key(0, n, keys, order);
   } else {
     keys.reserve(n);
@@ -437,21 +440,20 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   std::vector<int32_t> posOf(static_cast<size_t>(n));
   for (int32_t v = 0; v < n; ++v) posOf[static_cast<size_t>(xOf[static_cast<size_t>(v)])] = v;
   {
-    // In place, cycle by cycle: the point at X rank x moves to posOf[x].
-    std::vector<bool> placed(static_cast<size_t>(n), false);
-    for (int32_t start = 0; start < n; ++start) {
-      if (placed[static_cast<size_t>(start)]) continue;
-      PointRec moving = tri.pts[static_cast<size_t>(start)];
-      int32_t x = start;
-      for (;;) {
-        placed[static_cast<size_t>(x)] = true;
-        const int32_t to = posOf[static_cast<size_t>(x)];
-        std::swap(moving, tri.pts[static_cast<size_t>(to)]);
-        // The slot just filled held the point of X rank `to`, which moves on.
-        if (to == start) break;
-        x = to;
-      }
-    }
+    // Gathered into a fresh list rather than permuted in place: the loads
+    // are then independent of each other (a cycle-by-cycle permutation
+    // waits for every miss in turn), for a moment's copy of the points.
+    std::vector<PointRec> byRank(static_cast<size_t>(n) + 3);
+    auto gather = [&](int32_t from, int32_t to) {
+      for (int32_t v = from; v < to; ++v)
+        byRank[static_cast<size_t>(v)] = tri.pts[static_cast<size_t>(xOf[static_cast<size_t>(v)])];
+    };
+    if (n < kHalvesFrom)
+      gather(0, n);
+    else
+      RunBoth([&] { gather(n / 2, n); }, [&] { gather(0, n / 2); });
+    std::copy(tri.pts.begin() + n, tri.pts.end(), byRank.begin() + n);
+    tri.pts.swap(byRank);
   }
   {
     if (cancelled()) return std::nullopt;
