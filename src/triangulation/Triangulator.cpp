@@ -572,28 +572,46 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // stands alone.
     // The triples carry the mesh's point numbers, so that the working
     // ranks can go too.
+    // With two threads the triples are gathered while the mesh's points go
+    // in, and the triangles' filters are evaluated in two halves before the
+    // triangles go in; the mesh is the same.
     auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
     constexpr size_t kBlock = size_t{1} << 18;
     std::vector<std::vector<std::array<int32_t, 3>>> kept;
     size_t keptCount = 0;
-    for (const auto& tr : tri.tris) {  // stored counter-clockwise, saved clockwise
-      if (!tr.alive) continue;
-      if (kept.empty() || kept.back().size() == kBlock) kept.emplace_back().reserve(kBlock);
-      kept.back().push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
-      ++keptCount;
+    auto gatherTriples = [&] {
+      for (const auto& tr : tri.tris) {  // stored counter-clockwise, saved clockwise
+        if (!tr.alive) continue;
+        if (kept.empty() || kept.back().size() == kBlock) kept.emplace_back().reserve(kBlock);
+        kept.back().push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
+        ++keptCount;
+      }
+    };
+    const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
+    mesh.Reserve(static_cast<size_t>(n) + extra, 0);
+    Progress progress(static_cast<int64_t>(n) + tri.LiveCount(), silent);
+    bool stopped = false;
+    auto addPoints = [&] {
+      for (int32_t i = 1; i <= n; ++i) {
+        progress.At(i);
+        if (static_cast<size_t>(i) % kCancelStride == 0 && cancelled()) {
+          stopped = true;
+          return;
+        }
+        const PointRec& p = tri.pts[static_cast<size_t>(posOf[static_cast<size_t>(i) - 1])];
+        mesh.AddPoint(p.X, p.Y, p.Z, p.T);
+      }
+    };
+    if (n < kHalvesFrom) {
+      gatherTriples();
+      addPoints();
+    } else {
+      RunBoth(gatherTriples, addPoints);
     }
+    if (stopped) return std::nullopt;
     std::vector<WorkTriangulation::Tri>().swap(tri.tris);
     tri.ReleaseRanks();
-
-    const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
     mesh.Reserve(static_cast<size_t>(n) + extra, keptCount);
-    Progress progress(static_cast<int64_t>(n) + static_cast<int64_t>(keptCount), silent);
-    for (int32_t i = 1; i <= n; ++i) {
-      progress.At(i);
-      if (static_cast<size_t>(i) % kCancelStride == 0 && cancelled()) return std::nullopt;
-      const PointRec& p = tri.pts[static_cast<size_t>(posOf[static_cast<size_t>(i) - 1])];
-      mesh.AddPoint(p.X, p.Y, p.Z, p.T);
-    }
     std::vector<int32_t>().swap(posOf);
     // Points created where two constraints cross follow the work points.
     for (size_t k = 0; k < extra; ++k) {
@@ -603,7 +621,28 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     std::vector<PointRec>().swap(tri.pts);
 
     // Each corner is read from the mesh's copy of its point, which holds
-    // exactly the working point's coordinates.
+    // exactly the working point's coordinates. A triangle is left out with
+    // coincident corners, a side of ladoMax or more, or a corner at -999.
+    auto keep = [&](const std::array<int32_t, 3>& t) {
+      const PointRec &a = mesh.Point(t[0]), &b = mesh.Point(t[1]), &c = mesh.Point(t[2]);
+      if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
+        return false;
+      if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
+          distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
+        return false;
+      return !(a.Z == -999 || b.Z == -999 || c.Z == -999);
+    };
+    std::vector<uint8_t> kept01(keptCount);  // per triple, in order: whether it is saved
+    auto judge = [&](size_t fromBlock, size_t toBlock) {
+      size_t at = fromBlock * kBlock;
+      for (size_t k = fromBlock; k < toBlock; ++k)
+        for (const auto& t : kept[k]) kept01[at++] = keep(t) ? 1 : 0;
+    };
+    if (kept.size() < 2 || static_cast<int64_t>(keptCount) < kHalvesFrom)
+      judge(0, kept.size());
+    else
+      RunBoth([&] { judge(kept.size() / 2, kept.size()); }, [&] { judge(0, kept.size() / 2); });
+    if (cancelled()) return std::nullopt;
     if (keptCount == 0) LastErrorCode = Incomplete;
     size_t done = 0;
     constexpr size_t kTrimEvery = 8;  // blocks, about 25 MB
@@ -612,13 +651,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       for (const auto& [ia, ib, ic] : block) {
         progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(++done));
         if (done % kCancelStride == 0 && cancelled()) return std::nullopt;
+        if (!kept01[done - 1]) continue;
         const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
-        if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
-          continue;
-        if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
-            distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
-          continue;
-        if (a.Z == -999 || b.Z == -999 || c.Z == -999) continue;
         mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
       }
       std::vector<std::array<int32_t, 3>>().swap(block);
