@@ -28,24 +28,19 @@ inline char* WriteXyz(char* out, const PointRec& v) {
 class PointTexts {
  public:
   explicit PointTexts(const TriangleMesh& mesh) : mesh_(mesh) {
-    // Large meshes in two halves, one per thread where two may run, joined
-    // in order.
+    // Large meshes in two parts (points before split_ and from it on), one
+    // per thread where two may run.
     const int32_t n = mesh.PointCount();
-    std::vector<char> second;
-    std::vector<size_t> secondEnds;
-    if (n < kHalvesFrom) {
-      Format(1, n, text_, start_);
+    split_ = n < kHalvesFrom ? n + 1 : n / 2 + 1;
+    start_.assign(static_cast<size_t>(n) + 2, 0);  // point 0 (slot 0) is never used from the cache
+    auto first = [&] { Format(1, split_ - 1, text_[0]); };
+    auto second = [&] { Format(split_, n, text_[1]); };
+    if (split_ > n) {
+      first();
+      second();
     } else {
-      RunBoth([&] { Format(n / 2 + 1, n, second, secondEnds); },
-              [&] { Format(1, n / 2, text_, start_); });
+      RunBoth(second, first);
     }
-    start_.insert(start_.begin(), {0, 0});  // point 0 (slot 0) is never used from the cache
-    const size_t used = start_.back();
-    start_.reserve(start_.size() + secondEnds.size());
-    for (size_t e : secondEnds) start_.push_back(used + e);
-    text_.resize(used);
-    text_.insert(text_.end(), second.begin(), second.end());
-    text_.resize(text_.size() + kShortText);  // every text can be read as a short one
   }
   // Writes "x y z" of vertex v at out (room for kMaxXyzText): from the cache
   // when v copies its point exactly, else formatted afresh (a vertex may keep
@@ -57,12 +52,15 @@ class PointTexts {
       const PointRec& p = mesh_.Point(static_cast<int32_t>(i));
       // Equal doubles print equally (0 and -0 both print "0").
       if (p.X == v.X && p.Y == v.Y && p.Z == v.Z) {
-        const size_t n = start_[i + 1] - start_[i];
+        const bool late = t >= split_;
+        const char* text = text_[late ? 1 : 0].data();
+        const size_t from = i == static_cast<size_t>(split_) ? 0 : start_[i];
+        const size_t n = start_[i + 1] - from;
         // A fixed-size copy is a few moves; the bytes past n are overwritten.
         if (n <= kShortText)
-          std::memcpy(out, text_.data() + start_[i], kShortText);
+          std::memcpy(out, text + from, kShortText);
         else
-          std::memcpy(out, text_.data() + start_[i], n);
+          std::memcpy(out, text + from, n);
         return out + n;
       }
     }
@@ -70,27 +68,30 @@ class PointTexts {
   }
 
  private:
-  // "x y z" of points first..last, back to back, into text (sized to
-  // fit), and where each ends.
-  void Format(int32_t first, int32_t last, std::vector<char>& text,
-              std::vector<size_t>& ends) const {
+  // "x y z" of points first..last, back to back, into text; start_[i + 1]
+  // is where the text of point i ends. Every text can be read as a short
+  // one (the part is padded).
+  void Format(int32_t first, int32_t last, std::vector<char>& text) {
     const auto count = static_cast<size_t>(std::max(0, last - first + 1));
-    ends.reserve(count);
     text.resize(count * 32 + kMaxXyzText);
     size_t used = 0;
     for (int32_t i = first; i <= last; ++i) {
       if (text.size() - used < kMaxXyzText) text.resize(text.size() * 3 / 2 + kMaxXyzText);
       used = static_cast<size_t>(WriteXyz(text.data() + used, mesh_.Point(i)) - text.data());
-      ends.push_back(used);
+      start_[static_cast<size_t>(i) + 1] = used;
     }
-    text.resize(used);
+    text.resize(used + kShortText);
   }
 
   static constexpr int32_t kHalvesFrom = 1 << 16;  // points
   static constexpr size_t kShortText = 48;
   static_assert(kShortText <= kMaxXyzText);
   const TriangleMesh& mesh_;
-  std::vector<char> text_;
+  int32_t split_ = 1;  // first point of the second part
+  std::vector<char> text_[2];
+  // start_[i] is where the text of point i starts in its part (0 for the
+  // first point of each part, whatever start_ holds there), start_[i + 1]
+  // where it ends.
   std::vector<size_t> start_;
 };
 

@@ -129,8 +129,7 @@ std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts,
   };
   // Ties in X order: the radix sort is stable and the points come in X order
   // (large lists keyed in two halves at once, joined in order).
-  auto key = [&](size_t from, size_t to, std::vector<uint64_t>& keys,
-                 std::vector<int32_t>& order) {
+  auto key = [&](size_t from, size_t to, std::vector<uint64_t>& keys, std::vector<int32_t>& order) {
     keys.reserve(to - from);
     order.reserve(to - from);
     for (size_t i = from; i < to; ++i) {
