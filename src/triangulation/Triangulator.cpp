@@ -68,26 +68,37 @@ std::vector<XYRec> PairedRing(const std::vector<PointRec>& all, const std::vecto
 
 // For each of the first n points (sorted by X), the first point in that
 // order with exactly the same X and Y.
+// Two halves at once for long lists, split between runs of equal X.
 std::vector<int32_t> FirstOfEqualPositions(const std::vector<PointRec>& pts, int32_t n) {
   std::vector<int32_t> first(static_cast<size_t>(n));
-  std::vector<std::pair<double, int32_t>> run;
-  for (int32_t i = 0; i < n;) {
-    int32_t j = i + 1;
-    while (j < n && pts[static_cast<size_t>(j)].X == pts[static_cast<size_t>(i)].X) ++j;
-    if (j - i == 1) {
-      first[static_cast<size_t>(i)] = i;
-    } else {
-      run.clear();
-      for (int32_t k = i; k < j; ++k) run.push_back({pts[static_cast<size_t>(k)].Y, k});
-      std::sort(run.begin(), run.end());
-      for (size_t k = 0; k < run.size(); ++k)
-        first[static_cast<size_t>(run[k].second)] =
-            k > 0 && run[k].first == run[k - 1].first
-                ? first[static_cast<size_t>(run[k - 1].second)]
-                : run[k].second;
+  auto runs = [&](int32_t from, int32_t to) {
+    std::vector<std::pair<double, int32_t>> run;
+    for (int32_t i = from; i < to;) {
+      int32_t j = i + 1;
+      while (j < to && pts[static_cast<size_t>(j)].X == pts[static_cast<size_t>(i)].X) ++j;
+      if (j - i == 1) {
+        first[static_cast<size_t>(i)] = i;
+      } else {
+        run.clear();
+        for (int32_t k = i; k < j; ++k) run.push_back({pts[static_cast<size_t>(k)].Y, k});
+        std::sort(run.begin(), run.end());
+        for (size_t k = 0; k < run.size(); ++k)
+          first[static_cast<size_t>(run[k].second)] =
+              k > 0 && run[k].first == run[k - 1].first
+                  ? first[static_cast<size_t>(run[k - 1].second)]
+                  : run[k].second;
+      }
+      i = j;
     }
-    i = j;
-  }
+  };
+  int32_t mid = n / 2;
+  while (mid > 0 && mid < n &&
+         pts[static_cast<size_t>(mid)].X == pts[static_cast<size_t>(mid) - 1].X)
+    ++mid;
+  if (n < kHalvesFrom || mid >= n)
+    runs(0, n);
+  else
+    RunBoth([&] { runs(mid, n); }, [&] { runs(0, mid); });
   return first;
 }
 
