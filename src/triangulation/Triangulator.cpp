@@ -314,6 +314,8 @@ void Triangulator::Prepare(const PointList& Points) {
     initialised_ = false;
     return;
   }
+  // A large build's working lists go back to the system as they are freed.
+  if (allCount >= kReleaseFromPoints) MapLargeBlocks();
   allPoints_.assign(Points.Points().begin(), Points.Points().end());
 
   constraints_.clear();
