@@ -5,7 +5,9 @@
 #include "core/Predicates.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace orvane {
@@ -256,10 +258,10 @@ bool PlainInCircleIsExact(double ax, double ay, double bx, double by, double cx,
   // (Far from under- and overflow; no difference at all is exact too.)
   if (m == 0) return true;
   if (!(m > 0x1p-200 && m < 0x1p200)) return false;
-  int e = 0;
-  std::frexp(m, &e);  // m < 2^e
-  // Scaling by 2^(12 - e) is exact and brings every difference below 2^12.
-  const double scale = std::ldexp(1.0, 12 - e);
+  // m < 2^e (m is normal here), and scaling by 2^(12 - e) is exact and
+  // brings every difference below 2^12.
+  const int e = static_cast<int>(std::bit_cast<uint64_t>(m) >> 52) - 1022;
+  const double scale = std::bit_cast<double>(static_cast<uint64_t>(1023 + 12 - e) << 52);
   for (double v : d) {
     const double q = v * scale;
     if (q != static_cast<double>(static_cast<int32_t>(q))) return false;
