@@ -156,6 +156,9 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
   Triangulator triangulator;
   triangulator.Initialise(project.SourcePoints, project.BreaklineList);
   std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kMaxTriangleSide);
+  // The mesh holds its own copies of the points: the source list goes
+  // before the files are written, which need memory of their own.
+  project.SourcePoints = PointList();
   clock.End("triangulate");
   if (triangulator.LastErrorCode == Triangulator::Cancelled || cancelled())
     return Cancelled(std::move(r));
