@@ -35,7 +35,11 @@
 // (default 3; the two sides alternate, so that a burst of load from other
 // processes on the machine does not fall on one side only).
 //
-//   triangulator_vs_cgal [--repeat R] [--seed S] [--cases uniform,corridor,constrained,grid,build]
+// Our side uses every core (two threads where it can); --threads 1 keeps it
+// on one thread (the results are the same, byte for byte).
+//
+//   triangulator_vs_cgal [--repeat R] [--seed S] [--threads T]
+//                        [--cases uniform,corridor,constrained,grid,build]
 
 #include <CGAL/Constrained_Delaunay_triangulation_2.h>
 #include <CGAL/Delaunay_triangulation_2.h>
@@ -52,6 +56,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -67,6 +72,7 @@
 #include "core/NumberText.h"
 #include "core/PointList.h"
 #include "core/Status.h"
+#include "core/Threads.h"
 #include "core/TriangleMesh.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceBuild.h"
@@ -475,8 +481,13 @@ Run RunCgal(Case c, int64_t n, uint64_t seed) {
   return run;
 }
 
+// The parent's --threads reaches the children through the environment.
+constexpr const char* kThreadsVariable = "ORVANE_BENCH_THREADS";
+
 // Runs one measurement and prints it as one line of key=value fields.
 int ChildMain(Case c, bool ours, int64_t n, uint64_t seed) {
+  if (const char* t = std::getenv(kThreadsVariable))
+    orvane::SetThreadLimit(static_cast<unsigned>(ParseInt(t).value_or(0)));
   const Run run = ours ? RunOurs(c, n, seed) : RunCgal(c, n, seed);
   std::string line = "seconds=" + Fixed(run.seconds, 6) + " cpu=" + Fixed(run.cpu, 6) +
                      " points=" + Int(run.points) + " triangles=" + Int(run.triangles) +
@@ -577,7 +588,7 @@ std::string Ratio(double a, double b) {
 
 int Usage() {
   std::fputs(
-      "usage: triangulator_vs_cgal [--repeat R] [--seed S] "
+      "usage: triangulator_vs_cgal [--repeat R] [--seed S] [--threads T] "
       "[--cases uniform,corridor,constrained,grid,build]\n",
       stderr);
   return 2;
@@ -604,6 +615,10 @@ int main(int argc, char** argv) {
       const auto v = ParseInt(args[++i]);
       if (!v || *v < 1) return Usage();
       repeat = static_cast<int>(*v);
+    } else if (args[i] == "--threads") {
+      const auto v = ParseInt(args[++i]);
+      if (!v || *v < 1) return Usage();
+      setenv(kThreadsVariable, std::string(args[i]).c_str(), 1);
     } else if (args[i] == "--seed") {
       const auto v = ParseInt(args[++i]);
       if (!v || *v < 0) return Usage();
@@ -627,6 +642,8 @@ int main(int argc, char** argv) {
               CGAL_VERSION_MAJOR, CGAL_VERSION_MINOR, CGAL_VERSION_PATCH,
               static_cast<unsigned long long>(seed), repeat);
   std::printf("ours: Initialise + GetTriangleMesh; CGAL: range insertion (+ constraints)\n");
+  const char* threads = std::getenv(kThreadsVariable);
+  std::printf("our threads: %s\n", threads ? threads : "every core");
   std::printf("s: wall seconds, cpu: processor seconds of the build (best of each); MB: peak\n\n");
   const std::string header = Pad("case", 12, false) + Pad("points", 9) + Pad("segments", 9) +
                              Pad("ours s", 8) + Pad("CGAL s", 8) + Pad("ratio", 6) +

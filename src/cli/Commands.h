@@ -19,6 +19,15 @@ inline std::string OneLine(std::string text) {
   return text;
 }
 
+// --threads N of the commands that build surfaces: how many threads they
+// may use (core/Threads.h); 1 runs everything on one thread, with the same
+// results. The default (0) uses every core.
+inline void AddThreadsOption(CLI::App* cmd, unsigned& threads) {
+  cmd->add_option("--threads", threads,
+                  "Threads to use (default: every core; 1 for one thread, same results)")
+      ->check(CLI::Range(1u, 256u));
+}
+
 // Adds the sub-command to app and returns what runs it.
 Runner AddInfoCommand(CLI::App& app);
 Runner AddDemoCommand(CLI::App& app);

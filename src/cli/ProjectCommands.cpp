@@ -11,6 +11,7 @@
 #include "cli/Interrupt.h"
 #include "core/AtomicFile.h"
 #include "core/NumberText.h"
+#include "core/Threads.h"
 #include "project/Actions.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
@@ -21,6 +22,7 @@ namespace {
 
 struct ProjectArgs {
   std::string folder, name, other;
+  unsigned threads = 0;  // build: 0 every core
 };
 
 // The explorer's count column: a leading blank for non-negative numbers.
@@ -73,6 +75,7 @@ int RunList(const ProjectArgs& a) {
 }
 
 int RunBuild(const ProjectArgs& a) {
+  SetThreadLimit(a.threads);
   // The whole command is one change of the folder: nothing else changes it
   // between the scan and the end.
   const FolderLock lock(a.folder);
@@ -172,6 +175,7 @@ Runner AddBuildCommand(CLI::App& app) {
                   "(NAME.brk); write NAME.dsp and NAME.tin. Ctrl+C cancels and writes nothing.",
                   *a);
   cmd->add_option("NAME", a->name, "Surface name")->required();
+  AddThreadsOption(cmd, a->threads);
   return [a] { return RunBuild(*a); };
 }
 

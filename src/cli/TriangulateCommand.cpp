@@ -9,6 +9,7 @@
 #include "cli/Interrupt.h"
 #include "core/NumberText.h"
 #include "core/Status.h"
+#include "core/Threads.h"
 #include "project/TriangulateFiles.h"
 
 namespace orvane::cli {
@@ -21,9 +22,11 @@ constexpr int kExitIncomplete = 3;
 struct TriangulateOptions {
   std::string points, breaklines, zones, holes, out;
   double maxSide = 1000;
+  unsigned threads = 0;  // 0 every core
 };
 
 int RunTriangulate(const TriangulateOptions& o) {
+  SetThreadLimit(o.threads);
   InterruptGuard guard;
   TriangulateRequest request;
   request.Points = o.points;
@@ -126,6 +129,7 @@ Runner AddTriangulateCommand(CLI::App& app) {
           },
           "METRES"));
   cmd->add_option("--out", o->out, "Surface file to write (.dsp)")->required();
+  AddThreadsOption(cmd, o->threads);
   return [o]() { return RunTriangulate(*o); };
 }
 

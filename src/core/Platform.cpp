@@ -52,4 +52,11 @@ void ReleaseFreedMemory() {
 #endif
 }
 
+void MapLargeBlocks() {
+#if defined(__GLIBC__)
+  static const bool once = [] { return ::mallopt(M_MMAP_THRESHOLD, 128 * 1024) == 1; }();
+  (void)once;
+#endif
+}
+
 }  // namespace orvane

@@ -38,4 +38,12 @@ double MonotonicSeconds();
 // offers no such call.
 void ReleaseFreedMemory();
 
+// Has blocks of 128 KiB and more mapped from the system and handed back as
+// soon as they are freed, for the rest of the process. The allocator would
+// otherwise raise that bound to the largest block freed so far (up to 32
+// MiB), after which the working lists of a large build come from its heap,
+// where what they leave behind stays resident at the build's peak. Large
+// builds call it; it does nothing where the allocator offers no such call.
+void MapLargeBlocks();
+
 }  // namespace orvane

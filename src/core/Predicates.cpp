@@ -4,7 +4,11 @@
 
 #include "core/Predicates.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace orvane {
@@ -232,10 +236,68 @@ inline int Lifted(double p, double q, double r, double s, double dx, double dy, 
   return SumInto(n2, t2, k2, u2, h);
 }
 
+// The sign of the in-circle determinant, when its six differences are
+// exact and lie on a coarse binary raster: all integer multiples of one
+// power of two u, below 2^30 u. In units of u every product of two
+// differences is an integer below 2^60, every minor and lift below 2^61
+// (64-bit integers), every lifted minor below 2^122 and the sum below 2^124
+// (128-bit integers), all exact. The points of a regular grid meet this at
+// any extent that occurs in practice, so their co-circular quadruples, and
+// the near ties that a far corner of the enclosing triangle brings, are
+// settled without expansion arithmetic. (Without 128-bit integers the bound
+// is 2^12 u, where the plain double evaluation is exact: every lifted minor
+// below 2^50 u^4.)
+std::optional<double> RasterInCircle(double ax, double ay, double bx, double by, double cx,
+                                     double cy, double dx, double dy) {
+#if defined(__SIZEOF_INT128__)
+  constexpr int kBits = 30;
+#else
+  constexpr int kBits = 12;
+#endif
+  const double d[6] = {ax - dx, ay - dy, bx - dx, by - dy, cx - dx, cy - dy};
+  const double from[6] = {ax, ay, bx, by, cx, cy};
+  const double to[6] = {dx, dy, dx, dy, dx, dy};
+  double m = 0;
+  for (int k = 0; k < 6; ++k) {
+    double tail;
+    TwoDiffTail(from[k], to[k], d[k], tail);
+    if (tail != 0) return std::nullopt;
+    m = std::max(m, std::fabs(d[k]));
+  }
+  if (m == 0) return 0.0;  // all four points coincide
+  if (!(m > 0x1p-200 && m < 0x1p200)) return std::nullopt;
+  // m < 2^e (m is normal here), and scaling by 2^(kBits - e) is exact and
+  // brings every difference below 2^kBits.
+  const int e = static_cast<int>(std::bit_cast<uint64_t>(m) >> 52) - 1022;
+  const double scale = std::bit_cast<double>(static_cast<uint64_t>(1023 + kBits - e) << 52);
+  int64_t q[6];
+  for (int k = 0; k < 6; ++k) {
+    const double v = d[k] * scale;
+    q[k] = static_cast<int64_t>(v);
+    if (static_cast<double>(q[k]) != v) return std::nullopt;
+  }
+  const int64_t adx = q[0], ady = q[1], bdx = q[2], bdy = q[3], cdx = q[4], cdy = q[5];
+#if defined(__SIZEOF_INT128__)
+  using Wide = __int128;
+  const Wide det = Wide{adx * adx + ady * ady} * (bdx * cdy - cdx * bdy) +
+                   Wide{bdx * bdx + bdy * bdy} * (cdx * ady - adx * cdy) +
+                   Wide{cdx * cdx + cdy * cdy} * (adx * bdy - bdx * ady);
+  return det > 0 ? 1.0 : (det < 0 ? -1.0 : 0.0);
+#else
+  const double det =
+      static_cast<double>(adx * adx + ady * ady) * static_cast<double>(bdx * cdy - cdx * bdy) +
+      static_cast<double>(bdx * bdx + bdy * bdy) * static_cast<double>(cdx * ady - adx * cdy) +
+      static_cast<double>(cdx * cdx + cdy * cdy) * static_cast<double>(adx * bdy - bdx * ady);
+  return det;
+#endif
+}
+
 double InCircleAdapt(double ax, double ay, double bx, double by, double cx, double cy, double dx,
                      double dy, double permanent) {
   const double adx = ax - dx, bdx = bx - dx, cdx = cx - dx;
   const double ady = ay - dy, bdy = by - dy, cdy = cy - dy;
+  if (const std::optional<double> raster = RasterInCircle(ax, ay, bx, by, cx, cy, dx, dy))
+    return *raster;
   // With exact differences this is the exact determinant.
   double a[32], b[32], c[32], ab[64], fin[96];
   const int an = Lifted(bdx, cdy, cdx, bdy, adx, ady, a);

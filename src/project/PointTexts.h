@@ -3,11 +3,13 @@
 // ".col"): every point formatted once, since a point is a corner of about
 // six triangles and formatting numbers is most of the cost of such a file.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <vector>
 
 #include "core/NumberText.h"
+#include "core/Threads.h"
 #include "core/TriangleMesh.h"
 
 namespace orvane {
@@ -26,18 +28,19 @@ inline char* WriteXyz(char* out, const PointRec& v) {
 class PointTexts {
  public:
   explicit PointTexts(const TriangleMesh& mesh) : mesh_(mesh) {
+    // Large meshes in two parts (points before split_ and from it on), one
+    // per thread where two may run.
     const int32_t n = mesh.PointCount();
-    start_.reserve(static_cast<size_t>(n) + 2);
-    start_.push_back(0);
-    start_.push_back(0);  // point 0 (slot 0) is never used from the cache
-    text_.resize(static_cast<size_t>(n) * 32 + kMaxXyzText);
-    size_t used = 0;
-    for (int32_t i = 1; i <= n; ++i) {
-      if (text_.size() - used < kMaxXyzText) text_.resize(text_.size() * 3 / 2 + kMaxXyzText);
-      used = static_cast<size_t>(WriteXyz(text_.data() + used, mesh.Point(i)) - text_.data());
-      start_.push_back(used);
+    split_ = n < kHalvesFrom ? n + 1 : n / 2 + 1;
+    start_.assign(static_cast<size_t>(n) + 2, 0);  // point 0 (slot 0) is never used from the cache
+    auto first = [&] { Format(1, split_ - 1, text_[0]); };
+    auto second = [&] { Format(split_, n, text_[1]); };
+    if (split_ > n) {
+      first();
+      second();
+    } else {
+      RunBoth(second, first);
     }
-    text_.resize(used + kShortText);  // every text can be read as a short one
   }
   // Writes "x y z" of vertex v at out (room for kMaxXyzText): from the cache
   // when v copies its point exactly, else formatted afresh (a vertex may keep
@@ -49,12 +52,15 @@ class PointTexts {
       const PointRec& p = mesh_.Point(static_cast<int32_t>(i));
       // Equal doubles print equally (0 and -0 both print "0").
       if (p.X == v.X && p.Y == v.Y && p.Z == v.Z) {
-        const size_t n = start_[i + 1] - start_[i];
+        const bool late = t >= split_;
+        const char* text = text_[late ? 1 : 0].data();
+        const size_t from = i == static_cast<size_t>(split_) ? 0 : start_[i];
+        const size_t n = start_[i + 1] - from;
         // A fixed-size copy is a few moves; the bytes past n are overwritten.
         if (n <= kShortText)
-          std::memcpy(out, text_.data() + start_[i], kShortText);
+          std::memcpy(out, text + from, kShortText);
         else
-          std::memcpy(out, text_.data() + start_[i], n);
+          std::memcpy(out, text + from, n);
         return out + n;
       }
     }
@@ -62,10 +68,30 @@ class PointTexts {
   }
 
  private:
+  // "x y z" of points first..last, back to back, into text; start_[i + 1]
+  // is where the text of point i ends. Every text can be read as a short
+  // one (the part is padded).
+  void Format(int32_t first, int32_t last, std::vector<char>& text) {
+    const auto count = static_cast<size_t>(std::max(0, last - first + 1));
+    text.resize(count * 32 + kMaxXyzText);
+    size_t used = 0;
+    for (int32_t i = first; i <= last; ++i) {
+      if (text.size() - used < kMaxXyzText) text.resize(text.size() * 3 / 2 + kMaxXyzText);
+      used = static_cast<size_t>(WriteXyz(text.data() + used, mesh_.Point(i)) - text.data());
+      start_[static_cast<size_t>(i) + 1] = used;
+    }
+    text.resize(used + kShortText);
+  }
+
+  static constexpr int32_t kHalvesFrom = 1 << 16;  // points
   static constexpr size_t kShortText = 48;
   static_assert(kShortText <= kMaxXyzText);
   const TriangleMesh& mesh_;
-  std::vector<char> text_;
+  int32_t split_ = 1;  // first point of the second part
+  std::vector<char> text_[2];
+  // start_[i] is where the text of point i starts in its part (0 for the
+  // first point of each part, whatever start_ holds there), start_[i + 1]
+  // where it ends.
   std::vector<size_t> start_;
 };
 

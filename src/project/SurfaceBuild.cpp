@@ -10,6 +10,7 @@
 #include "core/AtomicFile.h"
 #include "core/FolderTransaction.h"
 #include "core/Status.h"
+#include "core/Threads.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextFiles.h"
@@ -155,6 +156,9 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
   Triangulator triangulator;
   triangulator.Initialise(project.SourcePoints, project.BreaklineList);
   std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kMaxTriangleSide);
+  // The mesh holds its own copies of the points: the source list goes
+  // before the files are written, which need memory of their own.
+  project.SourcePoints = PointList();
   clock.End("triangulate");
   if (triangulator.LastErrorCode == Triangulator::Cancelled || cancelled())
     return Cancelled(std::move(r));
@@ -193,8 +197,14 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
   // A name of this build's own: two builds of one surface never share it.
   const fs::path stagedDsp = UniqueSiblingPath(dsp, "building");
   std::string reason;
-  mesh->SaveToBinary(stagedDsp, &reason);
-  clock.End("write dsp");
+  AtomicFileWriter tinOut(tin);
+  // The ".tin" lines are written while the ".dsp" is saved: both only read
+  // the mesh, and the ".tin" writer's inversions come once both are done.
+  bool linesWritten = false;
+  RunBoth([&] { mesh->SaveToBinary(stagedDsp, &reason); },
+          [&] { linesWritten = WriteTriangleLines(*mesh, tinOut); });
+  InvertToClockwise(*mesh);
+  clock.End("write");
   if (mesh->LastErrorCode != 0) {
     // The staged name is ours, not the user's: the message names the surface.
     if (const size_t at = reason.find(stagedDsp.string()); at != std::string::npos)
@@ -203,12 +213,11 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
     Release();
     return r;
   }
-  AtomicFileWriter tinOut(tin);
   FolderTransaction own(folder);
   FolderTransaction& pair = change != nullptr ? *change : own;
   // The pair joins the change only once both files are complete: a change
   // that goes on after this build failed must not carry half of it.
-  if (!WriteTriangleText(*mesh, tinOut) || !pair.Stage(tinOut, &r.Message)) {
+  if (!linesWritten || !pair.Stage(tinOut, &r.Message)) {
     if (r.Message.empty()) r.Message = tinOut.Error();
     std::error_code ec;
     fs::remove(stagedDsp, ec);
@@ -222,7 +231,7 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
     Release();
     return r;
   }
-  clock.End("write tin");
+  clock.End("commit");
   r.Built = true;
   r.PointCount = mesh->PointCount();
   r.TriangleCount = mesh->TriangleCount();

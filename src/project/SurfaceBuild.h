@@ -47,7 +47,9 @@ struct BuildResult {
   int32_t PointCount = 0;             // of the surface written
   int32_t TriangleCount = 0;
   struct Phase {
-    std::string Name;  // "read", "decimate", "triangulate", "trim", "write dsp", "write tin"
+    // "read", "decimate", "triangulate", "trim", "write" (the ".dsp" and the
+    // ".tin" lines at once), "commit" (both flushed to disk and put in place)
+    std::string Name;
     double Seconds = 0;
   };
   std::vector<Phase> Phases;

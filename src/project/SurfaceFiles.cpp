@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <semaphore>
 #include <system_error>
 
 #include "core/AtomicFile.h"
 #include "core/FolderTransaction.h"
 #include "core/NumberText.h"
+#include "core/Threads.h"
 #include "project/NameCase.h"
 #include "project/PointTexts.h"
 #include "project/ProjectState.h"
@@ -276,34 +279,87 @@ void AppendTriangleLine(std::string& out, const PointRec& a, const PointRec& b, 
   out += "))\r\n";
 }
 
-namespace {}  // namespace
-
-bool WriteTriangleText(TriangleMesh& mesh, AtomicFileWriter& out) {
-  constexpr size_t kBatch = size_t{1} << 20;  // bytes handed to the writer at once
+bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out) {
+  // Batches of triangles, about 0.8 MB of text each: with two threads the
+  // second formats every other batch while this one formats and writes the
+  // rest, in order, so the file is the same either way.
+  constexpr int32_t kBatch = 8192;
   constexpr size_t kMaxLine = 3 * kMaxXyzText + 16;
-  std::vector<char> batch(kBatch + kMaxLine);
   const int32_t n = mesh.TriangleCount();
-  for (int32_t i = 1; i <= n; ++i)
-    if (mesh.GetTriangleOrientation(i) == 1) mesh.InvertTriangleOrientation(i);
   const PointTexts points(mesh);
   const auto put = [](char* p, std::string_view s) {
     std::memcpy(p, s.data(), s.size());
     return p + s.size();
   };
-  char* p = batch.data();
-  for (int32_t i = 1; i <= n && out.ok(); ++i) {
-    const TriangleRec& t = mesh.Triangle(i);
-    p = points.Write(put(p, "(("), t.A);
-    p = points.Write(put(p, ")("), t.B);
-    p = points.Write(put(p, ")("), t.C);
-    p = put(p, "))\r\n");
-    if (static_cast<size_t>(p - batch.data()) >= kBatch) {
-      out.Write(std::string_view(batch.data(), static_cast<size_t>(p - batch.data())));
-      p = batch.data();
+  // Batch b (0-based) into text; returns its length.
+  const auto format = [&](int32_t b, std::vector<char>& text) {
+    text.resize(static_cast<size_t>(kBatch) * kMaxLine);
+    char* p = text.data();
+    const int32_t last = std::min(n, (b + 1) * kBatch);
+    for (int32_t i = b * kBatch + 1; i <= last; ++i) {
+      const TriangleRec& t = mesh.Triangle(i);
+      // A counter-clockwise (or degenerate) triangle is written inverted.
+      const bool invert = mesh.GetTriangleOrientation(i) == 1;
+      p = points.Write(put(p, "(("), invert ? t.C : t.A);
+      p = points.Write(put(p, ")("), t.B);
+      p = points.Write(put(p, ")("), invert ? t.A : t.C);
+      p = put(p, "))\r\n");
     }
+    return static_cast<size_t>(p - text.data());
+  };
+  const int32_t batches = (n + kBatch - 1) / kBatch;
+  std::vector<char> mine;
+  if (batches < 2 || !TwoThreads()) {
+    for (int32_t b = 0; b < batches && out.ok(); ++b)
+      out.Write(std::string_view(mine.data(), format(b, mine)));
+    return out.ok();
   }
-  out.Write(std::string_view(batch.data(), static_cast<size_t>(p - batch.data())));
+  // The helper formats the odd batches into its own buffer, one at a time:
+  // ready says a batch is in it, free that it has been written.
+  std::vector<char> theirs;
+  size_t theirsUsed = 0;
+  std::counting_semaphore<> ready(0), free(1);
+  std::atomic<bool> stop{false};
+  RunBoth(
+      [&] {
+        for (int32_t b = 1; b < batches; b += 2) {
+          free.acquire();
+          if (stop.load()) return;
+          theirsUsed = format(b, theirs);
+          ready.release();
+        }
+      },
+      [&] {
+        // However this side ends, the helper is let go.
+        struct Release {
+          std::atomic<bool>& stop;
+          std::counting_semaphore<>& free;
+          ~Release() {
+            stop.store(true);
+            free.release();
+          }
+        } release{stop, free};
+        for (int32_t b = 0; b < batches && out.ok(); b += 2) {
+          out.Write(std::string_view(mine.data(), format(b, mine)));
+          if (b + 1 >= batches) break;
+          ready.acquire();
+          if (out.ok()) out.Write(std::string_view(theirs.data(), theirsUsed));
+          free.release();
+        }
+      });
   return out.ok();
+}
+
+void InvertToClockwise(TriangleMesh& mesh) {
+  const int32_t n = mesh.TriangleCount();
+  for (int32_t i = 1; i <= n; ++i)
+    if (mesh.GetTriangleOrientation(i) == 1) mesh.InvertTriangleOrientation(i);
+}
+
+bool WriteTriangleText(TriangleMesh& mesh, AtomicFileWriter& out) {
+  const bool ok = WriteTriangleLines(mesh, out);
+  InvertToClockwise(mesh);
+  return ok;
 }
 
 bool WriteTriangleFile(TriangleMesh& mesh, const fs::path& path, std::string* error) {

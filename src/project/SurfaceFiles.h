@@ -111,6 +111,11 @@ bool WriteTriangleFile(TriangleMesh& mesh, const std::filesystem::path& path,
 // The same lines into out, which the caller commits (or discards) together
 // with other files; false when a write failed (out.Error() says why).
 bool WriteTriangleText(TriangleMesh& mesh, AtomicFileWriter& out);
+// WriteTriangleText in two steps, so that the lines can be written while
+// another thread reads the mesh (its ".dsp" is saved): the same lines,
+// without touching the mesh, then the inversions it makes.
+bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out);
+void InvertToClockwise(TriangleMesh& mesh);
 
 // Loads every ".<extension>" file of folder, in ListFiles order, into
 // Project().Surfaces. A file that does not load still adds an empty surface

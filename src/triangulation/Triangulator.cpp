@@ -9,6 +9,7 @@
 #include "core/Platform.h"
 #include "core/RadixSort.h"
 #include "core/Status.h"
+#include "core/Threads.h"
 #include "triangulation/CentroidBuckets.h"
 #include "triangulation/RecentPositions.h"
 #include "triangulation/RingLocator.h"
@@ -22,6 +23,9 @@ namespace {
 constexpr int32_t kBoundaryModel = 1100;
 constexpr int32_t kAreaModel = 1200;
 constexpr int32_t kBreaklineModel = 1300;
+
+// Lists shorter than this are not worth a second thread.
+constexpr int32_t kHalvesFrom = 1 << 16;
 
 // Reports percentages through CurrentStatus, but only when the figure
 // changes: a million points cost a hundred events, not a million.
@@ -64,26 +68,37 @@ std::vector<XYRec> PairedRing(const std::vector<PointRec>& all, const std::vecto
 
 // For each of the first n points (sorted by X), the first point in that
 // order with exactly the same X and Y.
+// Two halves at once for long lists, split between runs of equal X.
 std::vector<int32_t> FirstOfEqualPositions(const std::vector<PointRec>& pts, int32_t n) {
   std::vector<int32_t> first(static_cast<size_t>(n));
-  std::vector<std::pair<double, int32_t>> run;
-  for (int32_t i = 0; i < n;) {
-    int32_t j = i + 1;
-    while (j < n && pts[static_cast<size_t>(j)].X == pts[static_cast<size_t>(i)].X) ++j;
-    if (j - i == 1) {
-      first[static_cast<size_t>(i)] = i;
-    } else {
-      run.clear();
-      for (int32_t k = i; k < j; ++k) run.push_back({pts[static_cast<size_t>(k)].Y, k});
-      std::sort(run.begin(), run.end());
-      for (size_t k = 0; k < run.size(); ++k)
-        first[static_cast<size_t>(run[k].second)] =
-            k > 0 && run[k].first == run[k - 1].first
-                ? first[static_cast<size_t>(run[k - 1].second)]
-                : run[k].second;
+  auto runs = [&](int32_t from, int32_t to) {
+    std::vector<std::pair<double, int32_t>> run;
+    for (int32_t i = from; i < to;) {
+      int32_t j = i + 1;
+      while (j < to && pts[static_cast<size_t>(j)].X == pts[static_cast<size_t>(i)].X) ++j;
+      if (j - i == 1) {
+        first[static_cast<size_t>(i)] = i;
+      } else {
+        run.clear();
+        for (int32_t k = i; k < j; ++k) run.push_back({pts[static_cast<size_t>(k)].Y, k});
+        std::sort(run.begin(), run.end());
+        for (size_t k = 0; k < run.size(); ++k)
+          first[static_cast<size_t>(run[k].second)] =
+              k > 0 && run[k].first == run[k - 1].first
+                  ? first[static_cast<size_t>(run[k - 1].second)]
+                  : run[k].second;
+      }
+      i = j;
     }
-    i = j;
-  }
+  };
+  int32_t mid = n / 2;
+  while (mid > 0 && mid < n &&
+         pts[static_cast<size_t>(mid)].X == pts[static_cast<size_t>(mid) - 1].X)
+    ++mid;
+  if (n < kHalvesFrom || mid >= n)
+    runs(0, n);
+  else
+    RunBoth([&] { runs(mid, n); }, [&] { runs(0, mid); });
   return first;
 }
 
@@ -123,16 +138,30 @@ std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts,
     const double c = std::floor((v - lo) * scale);
     return static_cast<uint32_t>(std::clamp(c, 0.0, 65535.0));
   };
-  // Ties in X order: the radix sort is stable and the points come in X order.
-  std::vector<uint64_t> keys;
-  std::vector<int32_t> order;
-  keys.reserve(n);
-  order.reserve(n);
-  for (size_t i = 0; i < n; ++i) {
-    if (first[i] != static_cast<int32_t>(i)) continue;
-    keys.push_back(HilbertIndex(cell(pts[i].X, x0), cell(pts[i].Y, y0)));
-    order.push_back(static_cast<int32_t>(i));
+  // Ties in X order: the radix sort is stable and the points come in X order
+  // (large lists keyed in two halves at once, joined in order).
+  auto key = [&](size_t from, size_t to, std::vector<uint64_t>& keys, std::vector<int32_t>& order) {
+    keys.reserve(to - from);
+    order.reserve(to - from);
+    for (size_t i = from; i < to; ++i) {
+      if (first[i] != static_cast<int32_t>(i)) continue;
+      keys.push_back(HilbertIndex(cell(pts[i].X, x0), cell(pts[i].Y, y0)));
+      order.push_back(static_cast<int32_t>(i));
+    }
+  };
+  std::vector<uint64_t> keys, keys2;
+  std::vector<int32_t> order, order2;
+  if (n < static_cast<size_t>(kHalvesFrom)) {
+    key(0, n, keys, order);
+  } else {
+    keys.reserve(n);
+    order.reserve(n);
+    RunBoth([&] { key(n / 2, n, keys2, order2); }, [&] { key(0, n / 2, keys, order); });
+    keys.insert(keys.end(), keys2.begin(), keys2.end());
+    order.insert(order.end(), order2.begin(), order2.end());
   }
+  std::vector<uint64_t>().swap(keys2);
+  std::vector<int32_t>().swap(order2);
   RadixSort(keys, order);
   return order;
 }
@@ -285,6 +314,8 @@ void Triangulator::Prepare(const PointList& Points) {
     initialised_ = false;
     return;
   }
+  // A large build's working lists go back to the system as they are freed.
+  if (allCount >= kReleaseFromPoints) MapLargeBlocks();
   allPoints_.assign(Points.Points().begin(), Points.Points().end());
 
   constraints_.clear();
@@ -421,21 +452,20 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   std::vector<int32_t> posOf(static_cast<size_t>(n));
   for (int32_t v = 0; v < n; ++v) posOf[static_cast<size_t>(xOf[static_cast<size_t>(v)])] = v;
   {
-    // In place, cycle by cycle: the point at X rank x moves to posOf[x].
-    std::vector<bool> placed(static_cast<size_t>(n), false);
-    for (int32_t start = 0; start < n; ++start) {
-      if (placed[static_cast<size_t>(start)]) continue;
-      PointRec moving = tri.pts[static_cast<size_t>(start)];
-      int32_t x = start;
-      for (;;) {
-        placed[static_cast<size_t>(x)] = true;
-        const int32_t to = posOf[static_cast<size_t>(x)];
-        std::swap(moving, tri.pts[static_cast<size_t>(to)]);
-        // The slot just filled held the point of X rank `to`, which moves on.
-        if (to == start) break;
-        x = to;
-      }
-    }
+    // Gathered into a fresh list rather than permuted in place: the loads
+    // are then independent of each other (a cycle-by-cycle permutation
+    // waits for every miss in turn), for a moment's copy of the points.
+    std::vector<PointRec> byRank(static_cast<size_t>(n) + 3);
+    auto gather = [&](int32_t from, int32_t to) {
+      for (int32_t v = from; v < to; ++v)
+        byRank[static_cast<size_t>(v)] = tri.pts[static_cast<size_t>(xOf[static_cast<size_t>(v)])];
+    };
+    if (n < kHalvesFrom)
+      gather(0, n);
+    else
+      RunBoth([&] { gather(n / 2, n); }, [&] { gather(0, n / 2); });
+    std::copy(tri.pts.begin() + n, tri.pts.end(), byRank.begin() + n);
+    tri.pts.swap(byRank);
   }
   {
     if (cancelled()) return std::nullopt;
@@ -554,28 +584,46 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // stands alone.
     // The triples carry the mesh's point numbers, so that the working
     // ranks can go too.
+    // With two threads the triples are gathered while the mesh's points go
+    // in, and the triangles' filters are evaluated in two halves before the
+    // triangles go in; the mesh is the same.
     auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
     constexpr size_t kBlock = size_t{1} << 18;
     std::vector<std::vector<std::array<int32_t, 3>>> kept;
     size_t keptCount = 0;
-    for (const auto& tr : tri.tris) {  // stored counter-clockwise, saved clockwise
-      if (!tr.alive) continue;
-      if (kept.empty() || kept.back().size() == kBlock) kept.emplace_back().reserve(kBlock);
-      kept.back().push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
-      ++keptCount;
+    auto gatherTriples = [&] {
+      for (const auto& tr : tri.tris) {  // stored counter-clockwise, saved clockwise
+        if (!tr.alive) continue;
+        if (kept.empty() || kept.back().size() == kBlock) kept.emplace_back().reserve(kBlock);
+        kept.back().push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
+        ++keptCount;
+      }
+    };
+    const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
+    mesh.Reserve(static_cast<size_t>(n) + extra, 0);
+    Progress progress(static_cast<int64_t>(n) + tri.LiveCount(), silent);
+    bool stopped = false;
+    auto addPoints = [&] {
+      for (int32_t i = 1; i <= n; ++i) {
+        progress.At(i);
+        if (static_cast<size_t>(i) % kCancelStride == 0 && cancelled()) {
+          stopped = true;
+          return;
+        }
+        const PointRec& p = tri.pts[static_cast<size_t>(posOf[static_cast<size_t>(i) - 1])];
+        mesh.AddPoint(p.X, p.Y, p.Z, p.T);
+      }
+    };
+    if (n < kHalvesFrom) {
+      gatherTriples();
+      addPoints();
+    } else {
+      RunBoth(gatherTriples, addPoints);
     }
+    if (stopped) return std::nullopt;
     std::vector<WorkTriangulation::Tri>().swap(tri.tris);
     tri.ReleaseRanks();
-
-    const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
     mesh.Reserve(static_cast<size_t>(n) + extra, keptCount);
-    Progress progress(static_cast<int64_t>(n) + static_cast<int64_t>(keptCount), silent);
-    for (int32_t i = 1; i <= n; ++i) {
-      progress.At(i);
-      if (static_cast<size_t>(i) % kCancelStride == 0 && cancelled()) return std::nullopt;
-      const PointRec& p = tri.pts[static_cast<size_t>(posOf[static_cast<size_t>(i) - 1])];
-      mesh.AddPoint(p.X, p.Y, p.Z, p.T);
-    }
     std::vector<int32_t>().swap(posOf);
     // Points created where two constraints cross follow the work points.
     for (size_t k = 0; k < extra; ++k) {
@@ -585,7 +633,28 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     std::vector<PointRec>().swap(tri.pts);
 
     // Each corner is read from the mesh's copy of its point, which holds
-    // exactly the working point's coordinates.
+    // exactly the working point's coordinates. A triangle is left out with
+    // coincident corners, a side of ladoMax or more, or a corner at -999.
+    auto keep = [&](const std::array<int32_t, 3>& t) {
+      const PointRec &a = mesh.Point(t[0]), &b = mesh.Point(t[1]), &c = mesh.Point(t[2]);
+      if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
+        return false;
+      if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
+          distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
+        return false;
+      return !(a.Z == -999 || b.Z == -999 || c.Z == -999);
+    };
+    std::vector<uint8_t> kept01(keptCount);  // per triple, in order: whether it is saved
+    auto judge = [&](size_t fromBlock, size_t toBlock) {
+      size_t at = fromBlock * kBlock;
+      for (size_t k = fromBlock; k < toBlock; ++k)
+        for (const auto& t : kept[k]) kept01[at++] = keep(t) ? 1 : 0;
+    };
+    if (kept.size() < 2 || static_cast<int64_t>(keptCount) < kHalvesFrom)
+      judge(0, kept.size());
+    else
+      RunBoth([&] { judge(kept.size() / 2, kept.size()); }, [&] { judge(0, kept.size() / 2); });
+    if (cancelled()) return std::nullopt;
     if (keptCount == 0) LastErrorCode = Incomplete;
     size_t done = 0;
     constexpr size_t kTrimEvery = 8;  // blocks, about 25 MB
@@ -594,13 +663,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       for (const auto& [ia, ib, ic] : block) {
         progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(++done));
         if (done % kCancelStride == 0 && cancelled()) return std::nullopt;
+        if (!kept01[done - 1]) continue;
         const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
-        if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
-          continue;
-        if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
-            distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
-          continue;
-        if (a.Z == -999 || b.Z == -999 || c.Z == -999) continue;
         mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
       }
       std::vector<std::array<int32_t, 3>>().swap(block);

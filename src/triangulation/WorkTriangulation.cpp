@@ -71,26 +71,28 @@ double WorkTriangulation::InCircleOfTriangle(int32_t a, int32_t b, int32_t c, in
     int64_t rank;
     int which;
   };
-  Candidate k[4] = {{Rank(a), 0}, {Rank(b), 1}, {Rank(c), 2}, {Rank(p), 3}};
-  std::sort(k, k + 4, [](const Candidate& x, const Candidate& y) { return x.rank > y.rank; });
-  for (const Candidate& c4 : k) {
-    double d = 0;
-    switch (c4.which) {
+  const auto coefficient = [&](int which) {
+    switch (which) {
       case 0:
-        d = OrientOf(p, b, c);
-        break;
+        return OrientOf(p, b, c);
       case 1:
-        d = OrientOf(a, p, c);
-        break;
+        return OrientOf(a, p, c);
       case 2:
-        d = OrientOf(a, b, p);
-        break;
+        return OrientOf(a, b, p);
       default:
-        d = -OrientOf(a, b, c);
-        break;
+        return -OrientOf(a, b, c);
     }
-    if (d != 0) return d;
-  }
+  };
+  Candidate k[4] = {{Rank(a), 0}, {Rank(b), 1}, {Rank(c), 2}, {Rank(p), 3}};
+  // The highest-ranked point's coefficient nearly always decides (it is 0
+  // only when the other three are collinear); the rest are sorted only then.
+  int top = 0;
+  for (int i = 1; i < 4; ++i)
+    if (k[i].rank > k[top].rank) top = i;
+  if (const double d = coefficient(k[top].which); d != 0) return d;
+  std::sort(k, k + 4, [](const Candidate& x, const Candidate& y) { return x.rank > y.rank; });
+  for (int i = 1; i < 4; ++i)
+    if (const double d = coefficient(k[i].which); d != 0) return d;
   return 0;
 }
 

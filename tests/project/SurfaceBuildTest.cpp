@@ -1,22 +1,26 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "analysis/ZoneTrim.h"
 #include "core/QuadMesh.h"
 #include "core/Status.h"
+#include "core/Threads.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceBuild.h"
-#include "analysis/ZoneTrim.h"
-#include "support/MeshChecks.h"
 #include "reference/ZoneTrimReference.h"
+#include "support/MeshChecks.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {
@@ -290,6 +294,40 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
 // Points given out of X order, some outside the boundary: the saved points
 // keep their source numbers as tags, yet every triangle names its corners by
 // position, after loading and after saving the loaded surface again.
+// Large enough for every step that splits its work in two (the X sort, the
+// Hilbert keys, the point gathering, the saved triangles' filters, the point
+// texts and the .tin batches): one thread and every core give the same
+// bytes. Millimetre survey coordinates repeat X values, as real ones do.
+TEST_F(SurfaceBuildTest, OneThreadAndEveryCoreWriteTheSameFiles) {
+  std::mt19937_64 rng(12);
+  std::uniform_int_distribution<int64_t> mm(0, 2'000'000);
+  std::string text;
+  char line[96];
+  for (int i = 0; i < 140000; ++i) {
+    const auto n = std::snprintf(line, sizeof line, "%.3f %.3f %.3f\r\n", 5e5 + mm(rng) * 1e-3,
+                                 4.5e6 + mm(rng) * 1e-3, 100 + (mm(rng) % 50000) * 1e-3);
+    text.append(line, static_cast<size_t>(n));
+  }
+  Write("A.xyz", text);
+  StatusSilencer quiet;
+  std::string dsp[2], tin[2];
+  std::optional<TriangleMesh> built[2];
+  for (unsigned threads : {0u, 1u}) {
+    SetThreadLimit(threads);
+    const BuildResult r = BuildSurface(dir_, "A");
+    SetThreadLimit(0);
+    ASSERT_TRUE(r.Built) << r.Message;
+    dsp[threads] = Read(dir_ / "A.dsp");
+    tin[threads] = Read(dir_ / "A.tin");
+    built[threads] = std::move(Project().BuiltSurface);
+  }
+  EXPECT_GT(std::count(tin[0].begin(), tin[0].end(), '\n'), 270000);
+  EXPECT_TRUE(dsp[0] == dsp[1]);
+  EXPECT_TRUE(tin[0] == tin[1]);
+  ASSERT_TRUE(built[0] && built[1]);
+  ExpectSameMesh(*built[0], *built[1], "built surface");
+}
+
 TEST_F(SurfaceBuildTest, SavedTrianglesNameTheirOwnCorners) {
   std::mt19937_64 rng(3);
   std::uniform_real_distribution<double> u(0, 100);
