@@ -2,7 +2,8 @@
 # Sets up (CGAL included, as the benchmark peer), builds every benchmark in
 # Release and runs the triangulator comparison with CGAL. With --all, then runs
 # every bench_* program as well. Other arguments go to triangulator_vs_cgal
-# (--repeat R, --seed S, --cases uniform,corridor,constrained,grid).
+# (--repeat R, --seed S, --threads T (1: ours on one thread),
+# --cases uniform,corridor,constrained,grid,build).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
