@@ -13,6 +13,7 @@
 #include <random>
 #include <vector>
 
+#include "JitteredGrid.h"
 #include "analysis/ElevationQueries.h"
 #include "analysis/GridResampling.h"
 #include "analysis/Volume.h"
@@ -26,28 +27,8 @@ constexpr int kSide = 1001;       // points per grid side: 2M triangles
 constexpr double kSpacing = 2.0;  // metres
 
 TriangleMesh& Surface() {
-  static TriangleMesh mesh = [] {
-    TriangleMesh m;
-    const int n = kSide;
-    std::mt19937_64 rng(42);
-    std::uniform_real_distribution<double> jitter(-0.3 * kSpacing, 0.3 * kSpacing);
-    m.Reserve(static_cast<size_t>(n) * n, 2 * static_cast<size_t>(n - 1) * (n - 1));
-    for (int j = 0; j < n; ++j)
-      for (int i = 0; i < n; ++i)
-        m.AddPoint(500000 + i * kSpacing + jitter(rng), 4500000 + j * kSpacing + jitter(rng),
-                   100 + 0.01 * i + 0.02 * j);
-    auto add = [&](int a, int b, int c) {
-      const PointRec p = m.Point(a), q = m.Point(b), r = m.Point(c);
-      m.AddTriangle(p.X, p.Y, p.Z, a, q.X, q.Y, q.Z, b, r.X, r.Y, r.Z, c);
-    };
-    for (int j = 0; j + 1 < n; ++j)
-      for (int i = 0; i + 1 < n; ++i) {
-        const int p00 = j * n + i + 1, p10 = p00 + 1, p01 = p00 + n, p11 = p01 + 1;
-        add(p00, p10, p11);
-        add(p00, p11, p01);
-      }
-    return m;
-  }();
+  static TriangleMesh mesh =
+      bench::JitteredGrid(kSide, kSpacing, [](int i, int j) { return 100 + 0.01 * i + 0.02 * j; });
   return mesh;
 }
 
