@@ -505,6 +505,24 @@ void ColouringWindow::SetBusy(bool busy) {
     QApplication::restoreOverrideCursor();
     cursorShown_ = false;
   }
+  HoldOthers(busy);
+}
+
+void ColouringWindow::HoldOthers(bool hold) {
+  if (!hold) {
+    for (const QPointer<QWidget>& w : held_)
+      if (w) w->setEnabled(true);
+    held_.clear();
+    return;
+  }
+  QWidget* explorer = parentWidget();
+  if (explorer == nullptr) return;
+  held_.clear();
+  for (QWidget* w : explorer->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (w == this || !w->isEnabled()) continue;
+    w->setEnabled(false);
+    held_.emplace_back(w);
+  }
 }
 
 void ColouringWindow::ShowProgress(qint64 done, qint64 total) {

@@ -107,6 +107,9 @@ class ColouringWindow : public QWidget, public PickerTarget {
   void SetBusy(bool busy);
   void ShowProgress(qint64 done, qint64 total);
   void SetStatus(const QString& text, bool working);
+  // While a colouring runs, the explorer and its other windows wait: they
+  // could delete or replace the surface being read.
+  void HoldOthers(bool hold);
 
   DialogService& dialogs_;
   std::filesystem::path paletteFolder_;
@@ -117,6 +120,7 @@ class ColouringWindow : public QWidget, public PickerTarget {
   bool asking_ = false;
   bool cursorShown_ = false;  // the busy pointer is up
   QPointer<PaletteWindow> picker_;
+  std::vector<QPointer<QWidget>> held_;
 
   // Layouts first: members go in reverse order, each leaving its parent.
   QVBoxLayout layout_;

@@ -361,7 +361,31 @@ TEST(ColouringFromExplorer, ColoursButtonOpensTheWindowOnce) {
   const auto windows = explorer.findChildren<ColouringWindow*>("frmColoresSuperficie");
   ASSERT_EQ(windows.size(), 1);
   EXPECT_TRUE(windows.front()->isVisible());
-  EXPECT_EQ(Child<QComboBox>(*windows.front(), "Combo1").currentText(), "Hill");
+  ColouringWindow& window = *windows.front();
+  EXPECT_EQ(Child<QComboBox>(window, "Combo1").currentText(), "Hill");
+
+  // While it colours, the explorer (and so the operations window) waits: a
+  // delete or a shift would change the surface being read.
+  if (QProcess::execute("sh", {"-c", "command -v flock >/dev/null"}) != 0) return;
+  auto& palettes = Child<QComboBox>(window, "Combo2");
+  palettes.setCurrentIndex(palettes.findText("SLOPE"));
+  emit palettes.activated(palettes.currentIndex());
+  QProcess holder;  // holds the folder, so the colouring is still waiting
+  holder.start("flock",
+               {"-o", "-x", QString::fromStdString(folder.Path().string()), "sleep", "60"});
+  ASSERT_TRUE(holder.waitForStarted());
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return !FolderLock(folder.Path(), FolderLock::Mode::Exclusive, false).Held(); },
+      10000));
+  Child<QPushButton>(window, "cmdCalcular").click();
+  ASSERT_TRUE(window.Busy());
+  EXPECT_FALSE(Child<QPushButton>(explorer, "cmdEliminar").isEnabled());
+  EXPECT_FALSE(Child<QPushButton>(explorer, "cmdSurfop").isEnabled());
+  holder.kill();
+  holder.waitForFinished();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Busy(); }, 20000));
+  EXPECT_TRUE(Child<QPushButton>(explorer, "cmdEliminar").isEnabled());
+  EXPECT_TRUE(Child<QPushButton>(explorer, "cmdSurfop").isEnabled());
 }
 
 }  // namespace
