@@ -11,10 +11,8 @@
 // lines). Slope colouring uses the shipped slope classes (9); elevation
 // colouring 20 bands of 2.5 m over 25 to 75 m. Every run writes its file
 // through the same temporary-file writer and discards it: the figures are
-// the work of the file, not the disk's sync. The colourings' processor time
-// is the whole process's (the elevation colouring works on two threads).
-// Printed: slope against ".tin", elevation against slope, and the cost of
-// doubling each.
+// the work of the file, not the disk's sync. Printed: slope against ".tin",
+// elevation against slope, and the cost of doubling each.
 
 #include <benchmark/benchmark.h>
 
@@ -120,8 +118,6 @@ void BM_SlopeColouring(benchmark::State& state) {
 }
 BENCHMARK(BM_SlopeColouring)
     ->ArgsProduct({{708, 1001}, {0, 1}})
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
@@ -141,8 +137,6 @@ void BM_ElevationColouring(benchmark::State& state) {
 }
 BENCHMARK(BM_ElevationColouring)
     ->ArgsProduct({{708, 1001}, {0, 1}})
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
@@ -152,9 +146,7 @@ int main(int argc, char** argv) {
   orvane::bench::Collector collector;
   if (!orvane::bench::RunAll(argc, argv, collector)) return 1;
   auto get = [&](const char* name, const char* n, const char* ground) {
-    const std::string run = std::string(name) + "/" + n + "/" + ground + "/iterations:3";
-    return collector.Get(std::string(name) == "BM_WriteTin" ? run
-                                                            : run + "/process_time/real_time");
+    return collector.Get(std::string(name) + "/" + n + "/" + ground + "/iterations:3");
   };
   for (const char* n : {"708", "1001"}) {
     const auto tin = get("BM_WriteTin", n, "0"), slope = get("BM_SlopeColouring", n, "0");

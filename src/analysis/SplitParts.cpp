@@ -9,6 +9,7 @@
 
 #include "core/Kernels.h"
 #include "core/PointList.h"
+#include "core/Status.h"
 #include "core/TriangleMesh.h"
 #include "triangulation/Triangulator.h"
 
@@ -59,12 +60,13 @@ std::array<int32_t, 4> HilbertOrder(const std::array<uint32_t, 4>& cellX,
 bool ThroughTriangulator(std::span<const PointRec> part, std::vector<PieceTriangle>& out) {
   PointList points;
   for (const PointRec& v : part) points.AddVertex(v.X, v.Y, v.Z);
-  // Silent: the colouring runs parts on two threads at once, and a cancel
-  // asked meanwhile is left for the caller to see.
   Triangulator triangulator;
-  triangulator.Silent = true;
   triangulator.Initialise(points);
-  const std::optional<TriangleMesh> piece = triangulator.GetTriangleMesh(kLadoMax);
+  std::optional<TriangleMesh> piece;
+  {
+    StatusSilencer quiet;
+    piece = triangulator.GetTriangleMesh(kLadoMax);
+  }
   if (triangulator.LastErrorCode == Triangulator::Cancelled) return false;
   if (!piece) return true;
   for (int32_t i = 1; i <= piece->TriangleCount(); ++i) {

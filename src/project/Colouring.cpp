@@ -1,15 +1,12 @@
 #include "project/Colouring.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <numbers>
 #include <optional>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "analysis/HorizontalSplit.h"
@@ -67,9 +64,7 @@ class RecentTexts {
   }
 
  private:
-  // Enough for the cut points of a few bounds' worth of lines: the pieces
-  // below a bound are written a whole class before those above it.
-  static constexpr size_t kSlots = size_t{1} << 17;
+  static constexpr size_t kSlots = 4096;
   struct Slot {
     double X = 0, Y = 0, Z = 0;
     uint8_t Length = 0;
@@ -85,11 +80,11 @@ class RecentTexts {
   std::vector<Slot> slots_;
 };
 
-// Lines formatted into a buffer of their own.
-class LineFormatter {
+// Lines gathered into large writes.
+class LineWriter {
  public:
-  LineFormatter(ColouringMode mode, const PointTexts& points)
-      : points_(points), buffer_(kMaxLineText) {
+  LineWriter(AtomicFileWriter& out, ColouringMode mode, const TriangleMesh& source)
+      : out_(out), points_(source), buffer_(kBatch + kMaxLineText) {
     mode_ = mode == ColouringMode::Slope ? '1' : '0';
   }
 
@@ -108,15 +103,19 @@ class LineFormatter {
     });
   }
 
-  std::string_view Text() const { return {buffer_.data(), used_}; }
-  void Clear() { used_ = 0; }
+  bool Flush() {
+    if (used_ > 0) out_.Write(std::string_view(buffer_.data(), used_));
+    used_ = 0;
+    return out_.ok();
+  }
+  bool ok() const { return out_.ok(); }
+  const std::string& Error() const { return out_.Error(); }
   int64_t Lines() const { return lines_; }
 
  private:
   template <class Text>
   void Line(int32_t colour, const PointRec& a, const PointRec& b, const PointRec& c,
             const Text& text) {
-    if (buffer_.size() - used_ < kMaxLineText) buffer_.resize(2 * buffer_.size() + kMaxLineText);
     char* p = buffer_.data() + used_;
     *p++ = '(';
     *p++ = mode_;
@@ -133,41 +132,17 @@ class LineFormatter {
     p = Put(p, ")))\r\n");
     used_ = static_cast<size_t>(p - buffer_.data());
     ++lines_;
+    if (used_ >= kBatch) Flush();
   }
 
-  const PointTexts& points_;
+  static constexpr size_t kBatch = size_t{1} << 20;  // bytes handed to the writer at once
+  AtomicFileWriter& out_;
+  PointTexts points_;
   RecentTexts cuts_;
   std::vector<char> buffer_;
   size_t used_ = 0;
   int64_t lines_ = 0;
   char mode_;
-};
-
-// Lines gathered into large writes.
-class LineWriter {
- public:
-  LineWriter(AtomicFileWriter& out, ColouringMode mode, const TriangleMesh& source)
-      : out_(out), points_(source), lines_(mode, points_) {}
-
-  void Line(int32_t colour, const TriangleRec& t) {
-    lines_.Line(colour, t);
-    if (lines_.Text().size() >= kBatch) Flush();
-  }
-
-  bool Flush() {
-    if (!lines_.Text().empty()) out_.Write(lines_.Text());
-    lines_.Clear();
-    return out_.ok();
-  }
-  bool ok() const { return out_.ok(); }
-  const std::string& Error() const { return out_.Error(); }
-  int64_t Lines() const { return lines_.Lines(); }
-
- private:
-  static constexpr size_t kBatch = size_t{1} << 20;  // bytes handed to the writer at once
-  AtomicFileWriter& out_;
-  PointTexts points_;
-  LineFormatter lines_;
 };
 
 // Asks progress at the start, every kColouringProgressStep steps and at the
@@ -178,14 +153,6 @@ class Reporter {
   bool At(int64_t done, int64_t total, bool force = false) {
     if (!progress_) return true;
     if (force || done % kColouringProgressStep == 0) return progress_(done, total);
-    return true;
-  }
-  // The reports due for steps after `from` up to `to`, given at once.
-  bool Through(int64_t from, int64_t to, int64_t total) {
-    if (!progress_) return true;
-    for (int64_t k = (from / kColouringProgressStep + 1) * kColouringProgressStep; k <= to;
-         k += kColouringProgressStep)
-      if (!progress_(k, total)) return false;
     return true;
   }
 
@@ -267,56 +234,6 @@ class CrossingFollower {
   PartTriangulator parts_;
 };
 
-constexpr int32_t kCrossing = -1;  // a triangle's group when it is cut
-// Below this many triangles (or lines) a second thread is not worth its
-// start; small, so that the tests' surfaces take the threads too.
-constexpr int32_t kShared = 64;
-
-// Where each triangle of from..to goes: its group in groupOf, or kCrossing
-// and its pieces in Pieces. going(done) is asked every
-// kColouringProgressStep triangles; false when it said stop.
-struct FollowedRange {
-  std::vector<Piece> Pieces;
-  std::vector<int64_t> Counts;  // lines of each group
-};
-bool FollowRange(const TriangleMesh& surface, std::span<const double> bounds, int32_t from,
-                 int32_t to, int32_t roomTo, std::vector<int32_t>& groupOf, FollowedRange& out,
-                 const std::function<bool(int64_t)>& going) {
-  const size_t groups = bounds.size();
-  out.Counts.assign(groups + 1, 0);
-  {
-    // Room for the pieces up to roomTo, so that the list is seldom copied
-    // as it grows (and takes the next range's pieces without a copy): each
-    // bound through a triangle makes about three (room that is not used is
-    // never touched).
-    size_t room = 0;
-    for (int32_t i = from; i <= roomTo; ++i) {
-      const TriangleRec& t = surface.Triangle(i);
-      const ExtentsRec box = Box(t.A, t.B, t.C);
-      size_t cuts = 0;
-      for (const double bound : bounds) cuts += box.Min.Z < bound && bound < box.Max.Z;
-      room += 4 * cuts;
-    }
-    out.Pieces.reserve(room);
-  }
-  CrossingFollower follower(bounds, out.Pieces, out.Counts);
-  for (int32_t i = from; i <= to; ++i) {
-    const TriangleRec& t = surface.Triangle(i);
-    const ExtentsRec box = Box(t.A, t.B, t.C);
-    size_t c = 0;
-    while (c < groups && box.Min.Z >= bounds[c]) ++c;
-    if (c == groups || box.Max.Z <= bounds[c]) {
-      groupOf[static_cast<size_t>(i)] = static_cast<int32_t>(c);
-      ++out.Counts[c];
-    } else if (!follower.Follow(i, t, c)) {
-      return false;
-    }
-    const int64_t done = i - from + 1;
-    if (done % kColouringProgressStep == 0 && !going(done)) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 double SlopeValue(const PointRec& a, const PointRec& b, const PointRec& c) {
@@ -376,45 +293,44 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
   std::vector<double> bounds;
   for (const ColourClass& k : classes) bounds.push_back(k.Upper);
 
-  // First pass: where each triangle goes. The two halves of the surface are
-  // followed on two threads, each into its own list of pieces; the second
-  // half's pieces then follow the first's, as the sources do.
+  // First pass: where each triangle goes. Most lie wholly between two bounds
+  // and go whole to one class; the rest are followed through the cuts.
   const int32_t n = surface.TriangleCount();
+  constexpr int32_t kCrossing = -1;
   std::vector<int32_t> groupOf(static_cast<size_t>(n) + 1, kCrossing);
+  std::vector<int64_t> counts(groups + 1, 0);
+  std::vector<Piece> pieces;
+  {
+    // Room for the pieces, so that the list is seldom copied as it grows:
+    // each bound through a triangle makes about three (room that is not
+    // used is never touched).
+    size_t room = 0;
+    for (int32_t i = 1; i <= n; ++i) {
+      const TriangleRec& t = surface.Triangle(i);
+      const ExtentsRec box = Box(t.A, t.B, t.C);
+      size_t cuts = 0;
+      for (const double bound : bounds) cuts += box.Min.Z < bound && bound < box.Max.Z;
+      room += 4 * cuts;
+    }
+    pieces.reserve(room);
+  }
+  CrossingFollower follower(bounds, pieces, counts);
   Reporter report(progress);
   const int64_t steps = 2 * static_cast<int64_t>(n);
   if (!report.At(0, steps, true)) return {0, true, {}};
-  const int32_t middle = n < kShared ? n : n / 2;
-  FollowedRange first, second;
-  std::atomic<int64_t> secondDone{0};
-  bool firstFollowed = true, secondFollowed = true;
-  int64_t reported = 0;
-  {
-    std::jthread helper;
-    if (middle < n)
-      helper = std::jthread([&](std::stop_token stop) {
-        secondFollowed =
-            FollowRange(surface, bounds, middle + 1, n, n, groupOf, second, [&](int64_t done) {
-              secondDone.store(done, std::memory_order_relaxed);
-              return !stop.stop_requested();
-            });
-      });
-    firstFollowed = FollowRange(surface, bounds, 1, middle, n, groupOf, first, [&](int64_t done) {
-      const int64_t now = done + secondDone.load(std::memory_order_relaxed);
-      const bool going = report.Through(reported, now, steps);
-      reported = std::max(reported, now);
-      return going;
-    });
-    // Joined here: the thread's end would ask it to stop.
-    if (!firstFollowed) helper.request_stop();
-    if (helper.joinable()) helper.join();
+  for (int32_t i = 1; i <= n; ++i) {
+    const TriangleRec& t = surface.Triangle(i);
+    const ExtentsRec box = Box(t.A, t.B, t.C);
+    size_t c = 0;
+    while (c < groups && box.Min.Z >= bounds[c]) ++c;
+    if (c == groups || box.Max.Z <= bounds[c]) {
+      groupOf[static_cast<size_t>(i)] = static_cast<int32_t>(c);
+      ++counts[c];
+    } else if (!follower.Follow(i, t, c)) {
+      return {0, true, {}};
+    }
+    if (!report.At(i, steps)) return {0, true, {}};
   }
-  if (!firstFollowed || !secondFollowed || !report.Through(reported, n, steps))
-    return {0, true, {}};
-  std::vector<int64_t> counts = std::move(first.Counts);
-  for (size_t g = 0; g < second.Counts.size(); ++g) counts[g] += second.Counts[g];
-  std::vector<Piece> pieces = std::move(first.Pieces);
-  pieces.insert(pieces.end(), second.Pieces.begin(), second.Pieces.end());
 
   // The file lists the classes in order, each with its triangles in the
   // order of the surface (a cut triangle's pieces in the order of the cuts),
@@ -442,23 +358,17 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
   for (size_t g = 0; g < groups; ++g)
     if (counts[g] > 0) remainder = classes[g].ColourValue();
 
-  // The lines are formatted on two threads: each class's lines are cut into
-  // ranges of source triangles, taken in pairs, one range on each thread, and
-  // written in order once both are done. A thread keeps to the same ranges
-  // in every class, so the points where a triangle was cut, met again among
-  // the class above, are mostly still in that thread's texts.
-  const PointTexts points(surface);
-  LineFormatter mine(ColouringMode::Elevation, points), other(ColouringMode::Elevation, points);
+  LineWriter lines(out, ColouringMode::Elevation, surface);
   const std::span<const TriangleRec> triangles = surface.Triangles();
-  auto sourceOf = [&](int64_t item) {
-    return item > 0 ? item : static_cast<int64_t>(pieces[static_cast<size_t>(-item - 1)].Source);
-  };
-  auto format = [&](LineFormatter& lines, int32_t colour, int64_t from, int64_t to) {
-    constexpr int64_t kAhead = 12;
-    for (int64_t k = from; k < to; ++k) {
+  constexpr int64_t kAhead = 12;
+  const int64_t total = n + static_cast<int64_t>(order.size());
+  int64_t done = n;
+  for (size_t g = 0; g <= groups; ++g) {
+    const int32_t colour = g < groups ? classes[g].ColourValue() : remainder;
+    for (int64_t k = start[g]; k < start[g + 1]; ++k) {
       // A class's triangles lie scattered over the surface's list: each
       // would be a wait for memory if not asked for a few lines ahead.
-      if (k + kAhead < to) {
+      if (k + kAhead < start[g + 1]) {
         const int64_t ahead = order[static_cast<size_t>(k + kAhead)];
         const char* p =
             ahead > 0 ? reinterpret_cast<const char*>(&triangles[static_cast<size_t>(ahead)])
@@ -473,58 +383,11 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
         const Piece& piece = pieces[static_cast<size_t>(-item - 1)];
         lines.Line(colour, piece.T, triangles[static_cast<size_t>(piece.Source)]);
       }
-    }
-  };
-  ColouringOutcome r;
-  const int64_t total = n + static_cast<int64_t>(order.size());
-  int64_t done = n;
-  constexpr int64_t kRanges = 32;  // source ranges per class, in pairs
-  for (size_t g = 0; g <= groups; ++g) {
-    const int32_t colour = g < groups ? classes[g].ColourValue() : remainder;
-    int64_t from = start[g];
-    for (int64_t range = 1; range <= kRanges; range += 2) {
-      // The class's lines below the ranges' ends, in the order of sources.
-      auto endOf = [&](int64_t rangeEnd, int64_t after) {
-        if (rangeEnd == kRanges) return start[g + 1];
-        const int64_t limit = 1 + n * rangeEnd / kRanges;
-        int64_t lo = after, hi = start[g + 1];
-        while (lo < hi) {
-          const int64_t mid = lo + (hi - lo) / 2;
-          if (sourceOf(order[static_cast<size_t>(mid)]) < limit)
-            lo = mid + 1;
-          else
-            hi = mid;
-        }
-        return lo;
-      };
-      const int64_t split = endOf(range, from), to = endOf(range + 1, split);
-      if (to == from) continue;
-      if (to - from < kShared) {
-        format(mine, colour, from, split);
-        format(other, colour, split, to);
-      } else {
-        std::jthread helper([&] { format(other, colour, split, to); });
-        format(mine, colour, from, split);
-      }
-      out.Write(mine.Text());
-      out.Write(other.Text());
-      mine.Clear();
-      other.Clear();
-      r.Triangles += to - from;
-      if (!out.ok()) {
-        r.Error = out.Error();
-        return r;
-      }
-      if (!report.Through(done, done + (to - from), total)) {
-        r.Cancelled = true;
-        return r;
-      }
-      done += to - from;
-      from = to;
+      if (!lines.ok()) return Finish(lines, false);
+      if (!report.At(++done, total)) return Finish(lines, true);
     }
   }
-  r.Cancelled = !report.At(total, total, true);
-  return r;
+  return Finish(lines, !report.At(total, total, true));
 }
 
 }  // namespace orvane
