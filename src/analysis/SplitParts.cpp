@@ -9,7 +9,6 @@
 
 #include "core/Kernels.h"
 #include "core/PointList.h"
-#include "core/Status.h"
 #include "core/TriangleMesh.h"
 #include "triangulation/Triangulator.h"
 
@@ -60,13 +59,12 @@ std::array<int32_t, 4> HilbertOrder(const std::array<uint32_t, 4>& cellX,
 bool ThroughTriangulator(std::span<const PointRec> part, std::vector<PieceTriangle>& out) {
   PointList points;
   for (const PointRec& v : part) points.AddVertex(v.X, v.Y, v.Z);
+  // Silent: a non-silent build starts by clearing a cancel request, and a
+  // Ctrl+C that came just before this part would be lost for the caller.
   Triangulator triangulator;
+  triangulator.Silent = true;
   triangulator.Initialise(points);
-  std::optional<TriangleMesh> piece;
-  {
-    StatusSilencer quiet;
-    piece = triangulator.GetTriangleMesh(kLadoMax);
-  }
+  const std::optional<TriangleMesh> piece = triangulator.GetTriangleMesh(kLadoMax);
   if (triangulator.LastErrorCode == Triangulator::Cancelled) return false;
   if (!piece) return true;
   for (int32_t i = 1; i <= piece->TriangleCount(); ++i) {
