@@ -221,15 +221,7 @@ void ColouringWindow::ApplyCaptions() {
 void ColouringWindow::Load() {
   SetTopMost(*this, true);
   ApplyCaptions();
-  const QString chosen = Combo1_.currentText();
-  Combo1_.clear();
-  for (const auto& s : Project().Surfaces) Combo1_.addItem(NameText(SurfaceName(*s)));
-  // Opened again: the surface chosen before stays chosen while it exists.
-  const int again = chosen.isEmpty() ? -1 : Combo1_.findText(chosen);
-  Combo1_.setCurrentIndex(again >= 0 ? again : (Combo1_.count() > 0 ? 0 : -1));
-  ChooseSurface();
-
-  const QString palette = Combo2_.currentText();
+  RefreshSurfaces();
   palettes_ = paletteFolder_.empty() ? std::vector<Palette>{} : ListPalettes(paletteFolder_);
   Combo2_.clear();
   for (const Palette& p : palettes_) Combo2_.addItem(QString::fromStdString(p.Name));
@@ -237,9 +229,18 @@ void ColouringWindow::Load() {
     SetStatus("no palettes in " + QString::fromStdString(paletteFolder_.string()), false);
     return;
   }
-  const int same = palette.isEmpty() ? -1 : Combo2_.findText(palette);
-  Combo2_.setCurrentIndex(same >= 0 ? same : 0);
+  Combo2_.setCurrentIndex(0);
   ChoosePalette();
+}
+
+void ColouringWindow::RefreshSurfaces() {
+  const QString chosen = Combo1_.currentText();
+  Combo1_.clear();
+  for (const auto& s : Project().Surfaces) Combo1_.addItem(NameText(SurfaceName(*s)));
+  // The surface chosen before stays chosen while it exists.
+  const int again = chosen.isEmpty() ? -1 : Combo1_.findText(chosen);
+  Combo1_.setCurrentIndex(again >= 0 ? again : (Combo1_.count() > 0 ? 0 : -1));
+  ChooseSurface();
 }
 
 void ColouringWindow::ChooseSurface() {
@@ -566,8 +567,12 @@ void ColouringWindow::closeEvent(QCloseEvent* event) {
 ColouringWindow& OpenColouringWindow(QWidget& explorer, DialogService& dialogs) {
   auto* window =
       explorer.findChild<ColouringWindow*>("frmColoresSuperficie", Qt::FindDirectChildrenOnly);
-  if (window == nullptr) window = new ColouringWindow(dialogs, PaletteFolder(), &explorer);
-  if (!window->Busy()) window->Load();
+  if (window == nullptr) {
+    window = new ColouringWindow(dialogs, PaletteFolder(), &explorer);
+    window->Load();
+  } else if (!window->Busy()) {
+    window->RefreshSurfaces();  // the class list, perhaps edited by hand, stays
+  }
   window->show();
   window->raise();
   window->activateWindow();

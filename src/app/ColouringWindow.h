@@ -58,9 +58,11 @@ class ColouringWindow : public QWidget, public PickerTarget {
   ~ColouringWindow() override;
 
   // Load: captions, the surfaces of the project into Combo1 and the
-  // palettes into Combo2, the first of each chosen. Called again, it
-  // re-reads the project's surfaces (the explorer's list may have changed).
+  // palettes into Combo2, the first of each chosen.
   void Load();
+  // Combo1 anew from the project's surfaces (the explorer's list may have
+  // changed), the chosen surface kept while it exists.
+  void RefreshSurfaces();
 
   bool Busy() const { return task_.Running(); }
   BackgroundTask& Task() { return task_; }
@@ -148,8 +150,8 @@ class ColouringWindow : public QWidget, public PickerTarget {
 };
 
 // Shows the colouring window of explorer without waiting: a window of its
-// own, made on first use and owned by explorer, loaded afresh each time
-// (unless a colouring is running in it).
+// own, made (and loaded) on first use and owned by explorer; shown again,
+// it keeps its classes and re-reads the surfaces.
 ColouringWindow& OpenColouringWindow(QWidget& explorer, DialogService& dialogs);
 
 }  // namespace orvane::app

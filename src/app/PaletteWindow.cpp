@@ -144,7 +144,7 @@ void PaletteWindow::Set_Picker_RGB(uint8_t red, uint8_t green, uint8_t blue) {
 }
 
 void PaletteWindow::Convert_To_RGB(int32_t colour) {
-  Selected_R = static_cast<uint8_t>(colour % 256);
+  Selected_R = static_cast<uint8_t>(colour & 0xFF);  // colour mod 256, for every int
   Selected_G = static_cast<uint8_t>((colour >> 8) % 256);
   Selected_B = static_cast<uint8_t>((colour & 0xFF0000) / 65536);
   ShowComponents();

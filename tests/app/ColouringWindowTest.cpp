@@ -354,14 +354,18 @@ TEST(ColouringFromExplorer, ColoursButtonOpensTheWindowOnce) {
   FakeDialogs dialogs;
   ExplorerWindow explorer(dialogs);
   explorer.Load();
+  explorer.show();
   auto& button = Child<QPushButton>(explorer, "cmdColores");
   ASSERT_TRUE(button.isEnabled());
   button.click();
-  button.click();
-  const auto windows = explorer.findChildren<ColouringWindow*>("frmColoresSuperficie");
-  ASSERT_EQ(windows.size(), 1);
-  EXPECT_TRUE(windows.front()->isVisible());
-  ColouringWindow& window = *windows.front();
+  auto& window = Child<ColouringWindow>(explorer, "frmColoresSuperficie");
+  auto& list = Child<QListWidget>(window, "List1");
+  list.addItem("1\t2\t3\t4\t5");
+  const int rows = list.count();
+  button.click();  // shown again: the same window, its classes kept
+  EXPECT_EQ(explorer.findChildren<ColouringWindow*>("frmColoresSuperficie").size(), 1);
+  EXPECT_EQ(list.count(), rows);
+  EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(Child<QComboBox>(window, "Combo1").currentText(), "Hill");
 
   // While it colours, the explorer (and so the operations window) waits: a
