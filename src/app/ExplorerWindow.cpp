@@ -285,9 +285,9 @@ void ExplorerWindow::AskToCancel() {
 }
 
 void ExplorerWindow::SetBusy(bool busy) {
-  for (QWidget* w : std::initializer_list<QWidget*>{&ListBox1_, &cmdActual_, &cmdImportar_,
-                                                    &cmdExport_, &cmdRenombrar_, &cmdEliminar_,
-                                                    &cmdExportar_, &cmdAyuda_, &cmdCancel_})
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           &ListBox1_, &cmdActual_, &cmdImportar_, &cmdExport_, &cmdRenombrar_, &cmdEliminar_,
+           &cmdSurfop_, &cmdColores_, &cmdExportar_, &cmdAyuda_, &cmdCancel_})
     w->setEnabled(!busy);
   cmdDetener_.setEnabled(busy);
   if (busy) {

@@ -195,6 +195,7 @@ TEST_F(ExplorerTest, LandXmlExportFollowsEachLoopAndACancelWritesNoFile) {
     if (phases.isEmpty() || phases.back() != label.text()) phases << label.text();
     // No second operation while one runs.
     secondClickIgnored = secondClickIgnored && !Button("cmdExportar").isEnabled() &&
+                         !Button("cmdSurfop").isEnabled() && !Button("cmdColores").isEnabled() &&
                          !List().isEnabled() && Button("cmdDetener").isEnabled();
   });
   const fs::path first = folder_.File("big.xml");
