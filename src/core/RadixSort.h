@@ -4,6 +4,7 @@
 // shares are skipped, so keys built from small offsets cost few passes.
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <span>
 #include <utility>
@@ -21,17 +22,23 @@ void RadixSort(std::vector<uint64_t>& keys, std::vector<Value>& values) {
   if (n < 2) return;
   uint64_t all = 0;
   for (uint64_t k : keys) all |= k;
+  const int digits = (std::bit_width(all) + kBits - 1) / kBits;
+  // Every digit's buckets are counted in one pass over the keys.
+  std::vector<std::array<size_t, kBuckets>> count(static_cast<size_t>(digits));
+  for (auto& c : count) c.fill(0);
+  for (uint64_t k : keys)
+    for (int d = 0; d < digits; ++d)
+      ++count[static_cast<size_t>(d)][(k >> (d * kBits)) & (kBuckets - 1)];
   std::vector<uint64_t> keysOut(n);
   std::vector<Value> valuesOut(n);
-  std::array<size_t, kBuckets> count{};
-  for (int shift = 0; shift < 64 && (all >> shift) != 0; shift += kBits) {
-    count.fill(0);
-    for (uint64_t k : keys) ++count[(k >> shift) & (kBuckets - 1)];
-    if (count[keys.front() >> shift & (kBuckets - 1)] == n) continue;  // one digit for all
+  for (int d = 0; d < digits; ++d) {
+    const int shift = d * kBits;
+    std::array<size_t, kBuckets>& at = count[static_cast<size_t>(d)];
+    if (at[keys.front() >> shift & (kBuckets - 1)] == n) continue;  // one digit for all
     size_t sum = 0;
-    for (size_t& c : count) sum += std::exchange(c, sum);
+    for (size_t& c : at) sum += std::exchange(c, sum);
     for (size_t i = 0; i < n; ++i) {
-      const size_t to = count[(keys[i] >> shift) & (kBuckets - 1)]++;
+      const size_t to = at[(keys[i] >> shift) & (kBuckets - 1)]++;
       keysOut[to] = keys[i];
       valuesOut[to] = std::move(values[i]);
     }

@@ -11,6 +11,7 @@
 #include "core/Status.h"
 #include "core/Threads.h"
 #include "triangulation/CentroidBuckets.h"
+#include "triangulation/HilbertCurve.h"
 #include "triangulation/RecentPositions.h"
 #include "triangulation/RingLocator.h"
 #include "triangulation/SortByX.h"
@@ -100,24 +101,6 @@ std::vector<int32_t> FirstOfEqualPositions(const std::vector<PointRec>& pts, int
   else
     RunBoth([&] { runs(mid, n); }, [&] { runs(0, mid); });
   return first;
-}
-
-// Position along a Hilbert curve over a 65536 x 65536 grid.
-uint64_t HilbertIndex(uint32_t x, uint32_t y) {
-  constexpr uint32_t side = 1u << 16;
-  uint64_t d = 0;
-  for (uint32_t s = side / 2; s > 0; s /= 2) {
-    const uint32_t rx = (x & s) ? 1 : 0, ry = (y & s) ? 1 : 0;
-    d += uint64_t{s} * s * ((3 * rx) ^ ry);
-    if (ry == 0) {
-      if (rx == 1) {
-        x = side - 1 - x;
-        y = side - 1 - y;
-      }
-      std::swap(x, y);
-    }
-  }
-  return d;
 }
 
 // The points to insert (each first of its position) in Hilbert-curve order,
