@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 
 #include "core/Kernels.h"
 #include "core/Platform.h"
@@ -34,9 +37,23 @@ constexpr int32_t kHalvesFrom = 1 << 16;
 class Progress {
  public:
   Progress(int64_t total, bool silent) : total_(total), silent_(silent) {}
+  // Called at every step of the hot loops: a step within the run of steps
+  // known to give the last percentage costs a comparison.
   void At(int64_t i) {
-    if (silent_) return;
+    if (silent_ || (i >= from_ && i < to_)) return;
     const int32_t pct = PercentOf(i, total_);
+    // The percentage never falls as i grows, so the steps giving this one
+    // run from i to the first that gives more, found by halving.
+    from_ = i;
+    to_ = INT64_MAX;
+    if (i < total_ && PercentOf(total_, total_) > pct) {
+      int64_t lo = i, hi = total_;  // PercentOf(lo) == pct < PercentOf(hi)
+      while (hi - lo > 1) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        (PercentOf(mid, total_) > pct ? hi : lo) = mid;
+      }
+      to_ = hi;
+    }
     if (pct == last_) return;
     last_ = pct;
     CurrentStatus().SendEvents(pct, false);
@@ -46,6 +63,7 @@ class Progress {
   int64_t total_;
   bool silent_;
   int32_t last_ = -1;
+  int64_t from_ = 0, to_ = 0;  // steps from_..to_-1 give last_
 };
 
 // The ring of consecutive segment pairs as the constraint list holds it,
@@ -606,7 +624,6 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     if (stopped) return std::nullopt;
     std::vector<WorkTriangulation::Tri>().swap(tri.tris);
     tri.ReleaseRanks();
-    mesh.Reserve(static_cast<size_t>(n) + extra, keptCount);
     std::vector<int32_t>().swap(posOf);
     // Points created where two constraints cross follow the work points.
     for (size_t k = 0; k < extra; ++k) {
@@ -639,23 +656,57 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       RunBoth([&] { judge(kept.size() / 2, kept.size()); }, [&] { judge(0, kept.size() / 2); });
     if (cancelled()) return std::nullopt;
     if (keptCount == 0) LastErrorCode = Incomplete;
-    size_t done = 0;
-    constexpr size_t kTrimEvery = 8;  // blocks, about 25 MB
-    for (size_t k = 0; k < kept.size(); ++k) {
-      auto& block = kept[k];
-      for (const auto& [ia, ib, ic] : block) {
-        progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(++done));
-        if (done % kCancelStride == 0 && cancelled()) return std::nullopt;
-        if (!kept01[done - 1]) continue;
-        const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
-        mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
+    const auto saved = static_cast<size_t>(std::count(kept01.begin(), kept01.end(), uint8_t{1}));
+    mesh.Reserve(static_cast<size_t>(n) + extra, saved);
+    // The mesh's triangles are the bulk of its memory, and the system hands
+    // out each page of it at its first write: with two threads the other
+    // one has the pages made resident from the far end while this one adds
+    // the triangles from the near end, until the two meet.
+    const std::span<std::byte> room = mesh.SpareTriangleRoom();
+    std::atomic<size_t> reached{0};  // bytes of the room the adding has reached
+    auto prefault = [&] {
+      constexpr size_t kChunk = size_t{8} << 20;
+      for (size_t to = room.size(); to > 0;) {
+        const size_t from = to > kChunk ? to - kChunk : 0;
+        if (reached.load(std::memory_order_relaxed) + kChunk >= from) return;
+        PrefaultForWriting(room.data() + from, to - from);
+        to = from;
       }
-      std::vector<std::array<int32_t, 3>>().swap(block);
-      // The blocks are heap memory, which freeing alone keeps from the
-      // system while the mesh grows.
-      if (n >= kReleaseFromPoints && (k % kTrimEvery == kTrimEvery - 1 || k + 1 == kept.size()))
-        ReleaseFreedMemory();
-    }
+    };
+    bool stoppedAdding = false;
+    auto addTriangles = [&] {
+      size_t done = 0, added = 0;
+      constexpr size_t kTrimEvery = 8;  // blocks, about 25 MB
+      for (size_t k = 0; k < kept.size(); ++k) {
+        auto& block = kept[k];
+        for (const auto& [ia, ib, ic] : block) {
+          progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(++done));
+          if (done % kCancelStride == 0) {
+            if (cancelled()) {
+              stoppedAdding = true;
+              reached = room.size();
+              return;
+            }
+            reached.store(added * sizeof(TriangleRec), std::memory_order_relaxed);
+          }
+          if (!kept01[done - 1]) continue;
+          const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
+          mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
+          ++added;
+        }
+        std::vector<std::array<int32_t, 3>>().swap(block);
+        // The blocks are heap memory, which freeing alone keeps from the
+        // system while the mesh grows.
+        if (n >= kReleaseFromPoints && (k % kTrimEvery == kTrimEvery - 1 || k + 1 == kept.size()))
+          ReleaseFreedMemory();
+      }
+      reached = room.size();
+    };
+    if (static_cast<int64_t>(saved) < kHalvesFrom)
+      addTriangles();
+    else
+      RunBoth(prefault, addTriangles);
+    if (stoppedAdding) return std::nullopt;
   }
   phase.Close();
   if (!silent) {
