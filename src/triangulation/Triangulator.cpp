@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 
 #include "core/Kernels.h"
 #include "core/Platform.h"
@@ -502,6 +503,16 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   }
   {
     if (cancelled()) return std::nullopt;
+    // The insertion appends to the working triangles' room page after page,
+    // each page a wait for the system at its first write: with two threads
+    // the other one has the room made resident meanwhile (joined at the end
+    // of the block, however it ends).
+    std::jthread prefault;
+    if (n >= kHalvesFrom && TwoThreads()) {
+      auto* room = reinterpret_cast<std::byte*>(tri.tris.data() + tri.tris.size());
+      const size_t bytes = (tri.tris.capacity() - tri.tris.size()) * sizeof(WorkTriangulation::Tri);
+      prefault = std::jthread([room, bytes] { PrefaultForWriting(room, bytes); });
+    }
     Progress progress(inserted, silent);
     for (int32_t k = 0; k < inserted; ++k) {
       progress.At(int64_t{k} + 1);
