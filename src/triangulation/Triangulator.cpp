@@ -619,28 +619,34 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // filled, where that is worth a system call: a small build (the split
     // at an elevation makes thousands of them) frees too little for it.
     if (n >= kReleaseFromPoints) ReleaseFreedMemory();
-    // Keep the surviving triangles as bare index triples (clockwise,
-    // working numbering) and free the working triangles as soon as they are
-    // not needed: the mesh's own lists are the bulk of the memory. The
-    // triples are kept in blocks, each freed once its triangles are in the
-    // mesh, and the mesh's points go in first, so that the working points
-    // can go before the triangles take their room: at the end the mesh
-    // stands alone.
-    // The triples carry the mesh's point numbers, so that the working
-    // ranks can go too.
+    // Keep the surviving triangles as bare index triples (clockwise, in the
+    // mesh's point numbers) and free the working triangles and ranks as soon
+    // as they are not needed: the mesh's own lists are the bulk of the
+    // memory. The mesh's points go in first, so that the working points can
+    // go before the triangles take their room: at the end the mesh stands
+    // alone.
+    // A large mesh takes its triangles ordered by their lowest corner,
+    // which is their order west to east since the points are in X order
+    // (equal ones in the order of their working slots): whatever reads the
+    // triangles with their points later (the filters and the copy into the
+    // mesh here, the files, the colouring) then reads both lists nearly in
+    // order instead of all over the point list.
     // With two threads the triples are gathered while the mesh's points go
-    // in, and the triangles' filters are evaluated in two halves before the
-    // triangles go in; the mesh is the same.
+    // in, and they are sorted and the triangles' filters evaluated in two
+    // halves before the triangles go in; the mesh is the same.
     auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
-    constexpr size_t kBlock = size_t{1} << 18;
-    std::vector<std::vector<std::array<int32_t, 3>>> kept;
-    size_t keptCount = 0;
+    const bool westToEast = static_cast<size_t>(n) >= kRoundsFrom;
+    std::vector<std::array<int32_t, 3>> triples;
+    std::vector<uint64_t> lowest;  // each triple's lowest corner, when sorted
     auto gatherTriples = [&] {
+      triples.reserve(static_cast<size_t>(tri.LiveCount()));
+      if (westToEast) lowest.reserve(static_cast<size_t>(tri.LiveCount()));
       for (const auto& tr : tri.tris) {  // stored counter-clockwise, saved clockwise
         if (!tr.alive) continue;
-        if (kept.empty() || kept.back().size() == kBlock) kept.emplace_back().reserve(kBlock);
-        kept.back().push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
-        ++keptCount;
+        const std::array<int32_t, 3> t = {meshIndex(tr.v[0]), meshIndex(tr.v[2]),
+                                          meshIndex(tr.v[1])};
+        triples.push_back(t);
+        if (westToEast) lowest.push_back(static_cast<uint64_t>(std::min({t[0], t[1], t[2]})));
       }
     };
     const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
@@ -674,6 +680,11 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       mesh.AddPoint(p.X, p.Y, p.Z, 0);
     }
     std::vector<PointRec>().swap(tri.pts);
+    if (westToEast) {
+      RadixSort(lowest, triples);
+      std::vector<uint64_t>().swap(lowest);
+      if (cancelled()) return std::nullopt;
+    }
 
     // Each corner is read from the mesh's copy of its point, which holds
     // exactly the working point's coordinates. A triangle is left out with
@@ -687,16 +698,15 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
         return false;
       return !(a.Z == -999 || b.Z == -999 || c.Z == -999);
     };
+    const size_t keptCount = triples.size();
     std::vector<uint8_t> kept01(keptCount);  // per triple, in order: whether it is saved
-    auto judge = [&](size_t fromBlock, size_t toBlock) {
-      size_t at = fromBlock * kBlock;
-      for (size_t k = fromBlock; k < toBlock; ++k)
-        for (const auto& t : kept[k]) kept01[at++] = keep(t) ? 1 : 0;
+    auto judge = [&](size_t from, size_t to) {
+      for (size_t k = from; k < to; ++k) kept01[k] = keep(triples[k]) ? 1 : 0;
     };
-    if (kept.size() < 2 || static_cast<int64_t>(keptCount) < kHalvesFrom)
-      judge(0, kept.size());
+    if (static_cast<int64_t>(keptCount) < kHalvesFrom)
+      judge(0, keptCount);
     else
-      RunBoth([&] { judge(kept.size() / 2, kept.size()); }, [&] { judge(0, kept.size() / 2); });
+      RunBoth([&] { judge(keptCount / 2, keptCount); }, [&] { judge(0, keptCount / 2); });
     if (cancelled()) return std::nullopt;
     if (keptCount == 0) LastErrorCode = Incomplete;
     const auto saved = static_cast<size_t>(std::count(kept01.begin(), kept01.end(), uint8_t{1}));
@@ -718,30 +728,22 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     };
     bool stoppedAdding = false;
     auto addTriangles = [&] {
-      size_t done = 0, added = 0;
-      constexpr size_t kTrimEvery = 8;  // blocks, about 25 MB
-      for (size_t k = 0; k < kept.size(); ++k) {
-        auto& block = kept[k];
-        for (const auto& [ia, ib, ic] : block) {
-          progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(++done));
-          if (done % kCancelStride == 0) {
-            if (cancelled()) {
-              stoppedAdding = true;
-              reached = room.size();
-              return;
-            }
-            reached.store(added * sizeof(TriangleRec), std::memory_order_relaxed);
+      size_t added = 0;
+      for (size_t k = 0; k < keptCount; ++k) {
+        progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(k) + 1);
+        if ((k + 1) % kCancelStride == 0) {
+          if (cancelled()) {
+            stoppedAdding = true;
+            reached = room.size();
+            return;
           }
-          if (!kept01[done - 1]) continue;
-          const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
-          mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
-          ++added;
+          reached.store(added * sizeof(TriangleRec), std::memory_order_relaxed);
         }
-        std::vector<std::array<int32_t, 3>>().swap(block);
-        // The blocks are heap memory, which freeing alone keeps from the
-        // system while the mesh grows.
-        if (n >= kReleaseFromPoints && (k % kTrimEvery == kTrimEvery - 1 || k + 1 == kept.size()))
-          ReleaseFreedMemory();
+        if (!kept01[k]) continue;
+        const auto [ia, ib, ic] = triples[k];
+        const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
+        mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
+        ++added;
       }
       reached = room.size();
     };
@@ -750,6 +752,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     else
       RunBoth(prefault, addTriangles);
     if (stoppedAdding) return std::nullopt;
+    std::vector<std::array<int32_t, 3>>().swap(triples);
   }
   phase.Close();
   if (!silent) {
