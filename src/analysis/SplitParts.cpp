@@ -10,6 +10,7 @@
 #include "core/Kernels.h"
 #include "core/PointList.h"
 #include "core/TriangleMesh.h"
+#include "triangulation/HilbertCurve.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {
@@ -19,32 +20,11 @@ namespace {
 constexpr double kLadoMax = 1000;  // the split's limit on triangle sides, metres
 
 // The triangulator's insertion order of four points: by their position along
-// a Hilbert curve over a 65536 x 65536 grid of cells (Triangulator.cpp), ties
-// in the given order. A position is a number of 16 base-4 digits, the
-// coarsest first, so the order is settled once the digits read so far tell
-// the four apart; that takes a few levels, not sixteen.
+// its Hilbert curve, ties in the given order.
 std::array<int32_t, 4> HilbertOrder(const std::array<uint32_t, 4>& cellX,
                                     const std::array<uint32_t, 4>& cellY) {
-  constexpr uint32_t side = 1u << 16;
-  std::array<uint32_t, 4> x = cellX, y = cellY;
-  std::array<uint64_t, 4> prefix{};
-  for (uint32_t s = side / 2; s > 0; s /= 2) {
-    for (size_t i = 0; i < 4; ++i) {
-      const uint32_t rx = (x[i] & s) ? 1 : 0, ry = (y[i] & s) ? 1 : 0;
-      prefix[i] = prefix[i] * 4 + ((3 * rx) ^ ry);
-      if (ry == 0) {
-        if (rx == 1) {
-          x[i] = side - 1 - x[i];
-          y[i] = side - 1 - y[i];
-        }
-        std::swap(x[i], y[i]);
-      }
-    }
-    bool apart = true;
-    for (size_t i = 0; i < 4 && apart; ++i)
-      for (size_t j = i + 1; j < 4 && apart; ++j) apart = prefix[i] != prefix[j];
-    if (apart) break;
-  }
+  std::array<uint64_t, 4> prefix;
+  for (size_t i = 0; i < 4; ++i) prefix[i] = HilbertIndex(cellX[i], cellY[i]);
   std::array<int32_t, 4> order = {0, 1, 2, 3};
   for (size_t i = 1; i < order.size(); ++i)
     for (size_t j = i;

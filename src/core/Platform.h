@@ -3,6 +3,7 @@
 // replaceable hooks. The geometry never shows a window: the desktop program
 // installs its own hooks at start-up, tests install fakes.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -45,5 +46,11 @@ void ReleaseFreedMemory();
 // where what they leave behind stays resident at the build's peak. Large
 // builds call it; it does nothing where the allocator offers no such call.
 void MapLargeBlocks();
+
+// Makes the pages of bytes..bytes + size resident and writable without
+// writing them, so that filling them later does not stop at each page for
+// the system to supply it. Memory that is resident already is left as it
+// is. Does nothing where the system offers no such call.
+void PrefaultForWriting(void* bytes, size_t size);
 
 }  // namespace orvane

@@ -44,6 +44,7 @@ struct NearRule {
 struct GridFrame {
   double width;
   PointRec origin;
+  PointRec high;  // the high corner of the points
 };
 GridFrame FrameFor(std::span<const PointRec> points, const std::vector<uint8_t>& alive,
                    const NearRule& rule) {
@@ -62,7 +63,7 @@ GridFrame FrameFor(std::span<const PointRec> points, const std::vector<uint8_t>&
   double width = 4 * rule.Radius;
   if (std::isfinite(spread)) width = std::max(width, spread / (1 << 28));
   // Wider cells would turn (v - origin) / width into inf / inf.
-  return {std::min(width, 1e300), lo};
+  return {std::min(width, 1e300), lo, hi};
 }
 
 // The grid of the points 1..n that are still candidates (alive[i] != 0).
@@ -89,30 +90,30 @@ std::vector<uint8_t> Crowded(std::span<const PointRec> points, const std::vector
                              const NearRule& rule) {
   const GridFrame frame = FrameFor(points, alive, rule);
   // The origin is the low corner of these points, so cells start at 0.
+  // Multiplying by the reciprocal is as monotone as dividing, and its
+  // rounding is as far below a cell: the argument above holds, without a
+  // division's wait per coordinate.
+  const double perCell = 1 / frame.width;
   const auto cellOf = [&](double v, double origin) {
-    const double c = std::floor((v - origin) / frame.width);
+    const double c = std::floor((v - origin) * perCell);
     return static_cast<int64_t>(std::clamp(c, 0.0, double{1 << 30}));
   };
+  // Key = column * 2^bits + row, with a spare row value above every row so
+  // that row - 1 and row + 1 never wrap into a neighbouring column (the
+  // highest row is that of the highest Y, cells being monotone).
+  const int64_t maxY = cellOf(frame.high.Y, frame.origin.Y);
+  int bits = 1;
+  while ((int64_t{1} << bits) <= maxY + 1) ++bits;
   std::vector<uint64_t> keys;
   std::vector<int32_t> index;
   keys.reserve(points.size());
   index.reserve(points.size());
-  int64_t maxY = 0;
   for (size_t i = 1; i < points.size(); ++i) {
     const PointRec& p = points[i];
     if (!alive[i] || !rule.Comparable(p)) continue;
-    maxY = std::max(maxY, cellOf(p.Y, frame.origin.Y));
-    keys.push_back(0);
+    keys.push_back((static_cast<uint64_t>(cellOf(p.X, frame.origin.X)) << bits) |
+                   static_cast<uint64_t>(cellOf(p.Y, frame.origin.Y)));
     index.push_back(static_cast<int32_t>(i));
-  }
-  // Key = column * 2^bits + row, with a spare row value above every row so
-  // that row - 1 and row + 1 never wrap into a neighbouring column.
-  int bits = 1;
-  while ((int64_t{1} << bits) <= maxY + 1) ++bits;
-  for (size_t k = 0; k < keys.size(); ++k) {
-    const PointRec& p = points[static_cast<size_t>(index[k])];
-    keys[k] = (static_cast<uint64_t>(cellOf(p.X, frame.origin.X)) << bits) |
-              static_cast<uint64_t>(cellOf(p.Y, frame.origin.Y));
   }
   RadixSort(keys, index);
 

@@ -29,6 +29,12 @@ void TriangleMesh::Reserve(size_t points, size_t triangles) {
   triangles_.reserve(triangles + 1);
 }
 
+std::span<std::byte> TriangleMesh::SpareTriangleRoom() {
+  const size_t spare = triangles_.capacity() - triangles_.size();
+  return {reinterpret_cast<std::byte*>(triangles_.data() + triangles_.size()),
+          spare * sizeof(TriangleRec)};
+}
+
 const TriangleRec& TriangleMesh::Triangle(int32_t idx) const {
   if (idx < 0 || idx > TriangleCount()) Fault("Triangle", idx);
   return triangles_[static_cast<size_t>(idx)];

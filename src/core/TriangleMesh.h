@@ -22,6 +22,7 @@
 // check is documented) throws std::out_of_range.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -182,6 +183,10 @@ class TriangleMesh {
   // Builds a mesh in bulk: Reserve first, then Add*. Spare capacity is an
   // internal matter; counts behave exactly as one-by-one growth.
   void Reserve(size_t points, size_t triangles);
+  // The reserved room past the last triangle, as bytes, for having it made
+  // resident ahead (PrefaultForWriting), possibly on another thread while
+  // triangles are added; the bytes themselves are the mesh's to write.
+  std::span<std::byte> SpareTriangleRoom();
 
   // The spatial index over the triangles, built on first use and dropped by
   // every edit of the triangles (see TriangleIndex.h).

@@ -16,19 +16,23 @@ namespace {
 
 // One partition step of SortRecords on Lo..Hi, leaving Lo..j and i..Hi.
 template <class Rec>
-void Partition(std::span<Rec> list, int32_t Lo, int32_t Hi, int32_t& i, int32_t& j) {
-  i = Lo;
-  j = Hi;
-  const double pivot = list[static_cast<size_t>((int64_t{Lo} + Hi) / 2)].X;
+void Partition(std::span<Rec> list, int32_t Lo, int32_t Hi, int32_t& iOut, int32_t& jOut) {
+  // Scanned with local positions: the records hold integers too, so
+  // through the references every step would be stored and reloaded.
+  Rec* const a = list.data();
+  int64_t i = Lo, j = Hi;
+  const double pivot = a[(int64_t{Lo} + Hi) / 2].X;
   do {
-    while (list[i].X < pivot) ++i;
-    while (pivot < list[j].X) --j;
-    if (i < j) std::swap(list[i], list[j]);
+    while (a[i].X < pivot) ++i;
+    while (pivot < a[j].X) --j;
+    if (i < j) std::swap(a[i], a[j]);
     if (i <= j) {
       ++i;
       --j;
     }
   } while (i <= j);
+  iOut = static_cast<int32_t>(i);
+  jOut = static_cast<int32_t>(j);
 }
 
 template <class Rec>

@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <bit>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <thread>
 
 #include "core/Kernels.h"
 #include "core/Platform.h"
@@ -11,6 +16,7 @@
 #include "core/Status.h"
 #include "core/Threads.h"
 #include "triangulation/CentroidBuckets.h"
+#include "triangulation/HilbertCurve.h"
 #include "triangulation/RecentPositions.h"
 #include "triangulation/RingLocator.h"
 #include "triangulation/SortByX.h"
@@ -33,9 +39,23 @@ constexpr int32_t kHalvesFrom = 1 << 16;
 class Progress {
  public:
   Progress(int64_t total, bool silent) : total_(total), silent_(silent) {}
+  // Called at every step of the hot loops: a step within the run of steps
+  // known to give the last percentage costs a comparison.
   void At(int64_t i) {
-    if (silent_) return;
+    if (silent_ || (i >= from_ && i < to_)) return;
     const int32_t pct = PercentOf(i, total_);
+    // The percentage never falls as i grows, so the steps giving this one
+    // run from i to the first that gives more, found by halving.
+    from_ = i;
+    to_ = INT64_MAX;
+    if (i < total_ && PercentOf(total_, total_) > pct) {
+      int64_t lo = i, hi = total_;  // PercentOf(lo) == pct < PercentOf(hi)
+      while (hi - lo > 1) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        (PercentOf(mid, total_) > pct ? hi : lo) = mid;
+      }
+      to_ = hi;
+    }
     if (pct == last_) return;
     last_ = pct;
     CurrentStatus().SendEvents(pct, false);
@@ -45,6 +65,7 @@ class Progress {
   int64_t total_;
   bool silent_;
   int32_t last_ = -1;
+  int64_t from_ = 0, to_ = 0;  // steps from_..to_-1 give last_
 };
 
 // The ring of consecutive segment pairs as the constraint list holds it,
@@ -102,29 +123,42 @@ std::vector<int32_t> FirstOfEqualPositions(const std::vector<PointRec>& pts, int
   return first;
 }
 
-// Position along a Hilbert curve over a 65536 x 65536 grid.
-uint64_t HilbertIndex(uint32_t x, uint32_t y) {
-  constexpr uint32_t side = 1u << 16;
-  uint64_t d = 0;
-  for (uint32_t s = side / 2; s > 0; s /= 2) {
-    const uint32_t rx = (x & s) ? 1 : 0, ry = (y & s) ? 1 : 0;
-    d += uint64_t{s} * s * ((3 * rx) ^ ry);
-    if (ry == 0) {
-      if (rx == 1) {
-        x = side - 1 - x;
-        y = side - 1 - y;
-      }
-      std::swap(x, y);
-    }
+// From this many points on, the insertion goes in rounds (InsertionOrder).
+// Fewer go in along the curve alone, which the split's four-point parts
+// reproduce (analysis/SplitParts.cpp).
+constexpr size_t kRoundsFrom = 4096;
+
+// The round of the point of X rank i: the last (7) for seven points in
+// eight, the one before for seven in 64, and so on, by a fixed hash of the
+// rank, so that the rounds are a sample that looks random and is the same
+// on every run and with any number of threads.
+uint64_t RoundOf(size_t i) {
+  uint64_t h = (i + 1) * 0x9E3779B97F4A7C15ull;
+  h = (h ^ (h >> 31)) * 0xBF58476D1CE4E5B9ull;
+  h ^= h >> 29;
+  uint64_t earlier = 0;
+  while (earlier < 7 && (h & 7) == 0) {
+    ++earlier;
+    h >>= 3;
   }
-  return d;
+  return 7 - earlier;
 }
 
-// The points to insert (each first of its position) in Hilbert-curve order,
-// ties in X order.
-std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts,
-                                  const std::vector<int32_t>& first) {
+// The points to insert (each first of its position) in insertion order:
+// along a Hilbert curve, where each point lies next to the one before, in
+// rounds of growing size from a sparse sample of the whole area to the
+// seven eighths of the points that fill it in; ties in X order. Along the
+// curve alone, the triangulation would grow from one corner, with the
+// triangles along its straight sides reaching out to the enclosing
+// triangle's far corners: their circles are nearly the sides' lines, and a
+// point just beyond a side lies within those of the triangles all along it
+// (a gridded survey, with its rows and columns of points, makes such sides
+// everywhere: one point in eight then emptied a cavity of 16 to several
+// hundred triangles). After the sample, the points land inside the hull.
+std::vector<int32_t> InsertionOrder(const std::vector<PointRec>& pts,
+                                    const std::vector<int32_t>& first) {
   const size_t n = first.size();
+  const bool rounds = n >= kRoundsFrom;
   double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
   for (size_t i = 0; i < n; ++i) {
     x0 = std::min(x0, pts[i].X);
@@ -145,7 +179,8 @@ std::vector<int32_t> HilbertOrder(const std::vector<PointRec>& pts,
     order.reserve(to - from);
     for (size_t i = from; i < to; ++i) {
       if (first[i] != static_cast<int32_t>(i)) continue;
-      keys.push_back(HilbertIndex(cell(pts[i].X, x0), cell(pts[i].Y, y0)));
+      const uint64_t round = rounds ? RoundOf(i) : 0;
+      keys.push_back(round << 32 | HilbertIndex(cell(pts[i].X, x0), cell(pts[i].Y, y0)));
       order.push_back(static_cast<int32_t>(i));
     }
   };
@@ -431,8 +466,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   if (cancelled()) return std::nullopt;
   // The triangles are those of insertion in X order (ties on a circle
   // broken by X rank, which the working triangulation reproduces for any
-  // order), so the points go in along a Hilbert curve, where each one lies
-  // next to the one before. Of points with equal X and Y only the first in
+  // order), so the points go in the order that is quickest to insert in
+  // (InsertionOrder). Of points with equal X and Y only the first in
   // X order is inserted, as in X-order insertion; the others take its
   // vertex.
   std::vector<int32_t> vertexOf = FirstOfEqualPositions(tri.pts, n);
@@ -442,7 +477,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   // in memory; xOf (held by the working triangulation, which breaks its
   // ties by it) maps a working vertex back to its X rank, posOf the other
   // way. vertexOf stays in X ranks.
-  std::vector<int32_t> order = HilbertOrder(tri.pts, vertexOf);
+  std::vector<int32_t> order = InsertionOrder(tri.pts, vertexOf);
   if (cancelled()) return std::nullopt;
   const auto inserted = static_cast<int32_t>(order.size());
   for (int32_t x = 0; x < n; ++x)
@@ -469,6 +504,16 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   }
   {
     if (cancelled()) return std::nullopt;
+    // The insertion appends to the working triangles' room page after page,
+    // each page a wait for the system at its first write: with two threads
+    // the other one has the room made resident meanwhile (joined at the end
+    // of the block, however it ends).
+    std::jthread prefault;
+    if (n >= kHalvesFrom && TwoThreads()) {
+      auto* room = reinterpret_cast<std::byte*>(tri.tris.data() + tri.tris.size());
+      const size_t bytes = (tri.tris.capacity() - tri.tris.size()) * sizeof(WorkTriangulation::Tri);
+      prefault = std::jthread([room, bytes] { PrefaultForWriting(room, bytes); });
+    }
     Progress progress(inserted, silent);
     for (int32_t k = 0; k < inserted; ++k) {
       progress.At(int64_t{k} + 1);
@@ -575,28 +620,40 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // filled, where that is worth a system call: a small build (the split
     // at an elevation makes thousands of them) frees too little for it.
     if (n >= kReleaseFromPoints) ReleaseFreedMemory();
-    // Keep the surviving triangles as bare index triples (clockwise,
-    // working numbering) and free the working triangles as soon as they are
-    // not needed: the mesh's own lists are the bulk of the memory. The
-    // triples are kept in blocks, each freed once its triangles are in the
-    // mesh, and the mesh's points go in first, so that the working points
-    // can go before the triangles take their room: at the end the mesh
-    // stands alone.
-    // The triples carry the mesh's point numbers, so that the working
-    // ranks can go too.
+    // Keep the surviving triangles as bare index triples (clockwise, in the
+    // mesh's point numbers) and free the working triangles and ranks as soon
+    // as they are not needed: the mesh's own lists are the bulk of the
+    // memory. The mesh's points go in first, so that the working points can
+    // go before the triangles take their room: at the end the mesh stands
+    // alone.
+    // A large mesh takes its triangles ordered by their lowest corner,
+    // which is their order west to east since the points are in X order
+    // (equal ones in the order of their working slots): whatever reads the
+    // triangles with their points later (the filters and the copy into the
+    // mesh here, the files, the colouring) then reads both lists nearly in
+    // order instead of all over the point list.
     // With two threads the triples are gathered while the mesh's points go
-    // in, and the triangles' filters are evaluated in two halves before the
-    // triangles go in; the mesh is the same.
+    // in, and they are sorted and the triangles' filters evaluated in two
+    // halves before the triangles go in; the mesh is the same.
     auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
-    constexpr size_t kBlock = size_t{1} << 18;
-    std::vector<std::vector<std::array<int32_t, 3>>> kept;
-    size_t keptCount = 0;
+    const bool westToEast = static_cast<size_t>(n) >= kRoundsFrom;
+    std::vector<std::array<int32_t, 3>> triples;
+    // Each triple's lowest corner, when sorted: in runs of 2^coarse points,
+    // few enough for one pass of the radix sort (4,096 runs), and still
+    // short beside the spread of X ranks of one triangle's corners.
+    std::vector<uint64_t> lowest;
+    const int coarse =
+        std::max(0, static_cast<int>(std::bit_width(static_cast<uint32_t>(n) + 3)) - 12);
     auto gatherTriples = [&] {
+      triples.reserve(static_cast<size_t>(tri.LiveCount()));
+      if (westToEast) lowest.reserve(static_cast<size_t>(tri.LiveCount()));
       for (const auto& tr : tri.tris) {  // stored counter-clockwise, saved clockwise
         if (!tr.alive) continue;
-        if (kept.empty() || kept.back().size() == kBlock) kept.emplace_back().reserve(kBlock);
-        kept.back().push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
-        ++keptCount;
+        const std::array<int32_t, 3> t = {meshIndex(tr.v[0]), meshIndex(tr.v[2]),
+                                          meshIndex(tr.v[1])};
+        triples.push_back(t);
+        if (westToEast)
+          lowest.push_back(static_cast<uint64_t>(std::min({t[0], t[1], t[2]})) >> coarse);
       }
     };
     const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
@@ -623,7 +680,6 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     if (stopped) return std::nullopt;
     std::vector<WorkTriangulation::Tri>().swap(tri.tris);
     tri.ReleaseRanks();
-    mesh.Reserve(static_cast<size_t>(n) + extra, keptCount);
     std::vector<int32_t>().swap(posOf);
     // Points created where two constraints cross follow the work points.
     for (size_t k = 0; k < extra; ++k) {
@@ -631,6 +687,11 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       mesh.AddPoint(p.X, p.Y, p.Z, 0);
     }
     std::vector<PointRec>().swap(tri.pts);
+    if (westToEast) {
+      RadixSort(lowest, triples);
+      std::vector<uint64_t>().swap(lowest);
+      if (cancelled()) return std::nullopt;
+    }
 
     // Each corner is read from the mesh's copy of its point, which holds
     // exactly the working point's coordinates. A triangle is left out with
@@ -644,35 +705,61 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
         return false;
       return !(a.Z == -999 || b.Z == -999 || c.Z == -999);
     };
+    const size_t keptCount = triples.size();
     std::vector<uint8_t> kept01(keptCount);  // per triple, in order: whether it is saved
-    auto judge = [&](size_t fromBlock, size_t toBlock) {
-      size_t at = fromBlock * kBlock;
-      for (size_t k = fromBlock; k < toBlock; ++k)
-        for (const auto& t : kept[k]) kept01[at++] = keep(t) ? 1 : 0;
+    auto judge = [&](size_t from, size_t to) {
+      for (size_t k = from; k < to; ++k) kept01[k] = keep(triples[k]) ? 1 : 0;
     };
-    if (kept.size() < 2 || static_cast<int64_t>(keptCount) < kHalvesFrom)
-      judge(0, kept.size());
+    if (static_cast<int64_t>(keptCount) < kHalvesFrom)
+      judge(0, keptCount);
     else
-      RunBoth([&] { judge(kept.size() / 2, kept.size()); }, [&] { judge(0, kept.size() / 2); });
+      RunBoth([&] { judge(keptCount / 2, keptCount); }, [&] { judge(0, keptCount / 2); });
     if (cancelled()) return std::nullopt;
     if (keptCount == 0) LastErrorCode = Incomplete;
-    size_t done = 0;
-    constexpr size_t kTrimEvery = 8;  // blocks, about 25 MB
-    for (size_t k = 0; k < kept.size(); ++k) {
-      auto& block = kept[k];
-      for (const auto& [ia, ib, ic] : block) {
-        progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(++done));
-        if (done % kCancelStride == 0 && cancelled()) return std::nullopt;
-        if (!kept01[done - 1]) continue;
+    const auto saved = static_cast<size_t>(std::count(kept01.begin(), kept01.end(), uint8_t{1}));
+    mesh.Reserve(static_cast<size_t>(n) + extra, saved);
+    // The mesh's triangles are the bulk of its memory, and the system hands
+    // out each page of it at its first write: with two threads the other
+    // one has the pages made resident from the far end while this one adds
+    // the triangles from the near end, until the two meet.
+    const std::span<std::byte> room = mesh.SpareTriangleRoom();
+    std::atomic<size_t> reached{0};  // bytes of the room the adding has reached
+    auto prefault = [&] {
+      constexpr size_t kChunk = size_t{8} << 20;
+      for (size_t to = room.size(); to > 0;) {
+        const size_t from = to > kChunk ? to - kChunk : 0;
+        if (reached.load(std::memory_order_relaxed) + kChunk >= from) return;
+        PrefaultForWriting(room.data() + from, to - from);
+        to = from;
+      }
+    };
+    bool stoppedAdding = false;
+    auto addTriangles = [&] {
+      size_t added = 0;
+      for (size_t k = 0; k < keptCount; ++k) {
+        progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(k) + 1);
+        if ((k + 1) % kCancelStride == 0) {
+          if (cancelled()) {
+            stoppedAdding = true;
+            reached = room.size();
+            return;
+          }
+          reached.store(added * sizeof(TriangleRec), std::memory_order_relaxed);
+        }
+        if (!kept01[k]) continue;
+        const auto [ia, ib, ic] = triples[k];
         const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
         mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
+        ++added;
       }
-      std::vector<std::array<int32_t, 3>>().swap(block);
-      // The blocks are heap memory, which freeing alone keeps from the
-      // system while the mesh grows.
-      if (n >= kReleaseFromPoints && (k % kTrimEvery == kTrimEvery - 1 || k + 1 == kept.size()))
-        ReleaseFreedMemory();
-    }
+      reached = room.size();
+    };
+    if (static_cast<int64_t>(saved) < kHalvesFrom)
+      addTriangles();
+    else
+      RunBoth(prefault, addTriangles);
+    if (stoppedAdding) return std::nullopt;
+    std::vector<std::array<int32_t, 3>>().swap(triples);
   }
   phase.Close();
   if (!silent) {

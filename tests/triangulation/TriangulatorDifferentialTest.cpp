@@ -385,7 +385,7 @@ TEST(TriangulatorDifferential, SmallCoordinatesMatchTheReference) {
 TEST(TriangulatorDifferential, SurveyCoordinatesMatchTheReference) {
   Tally run{};
   RunCases(run, 500000, 4500000, 150, {3, 5, 30, 150, 500}, kShapes, 300, 4);
-  RunCases(run, 500000, 4500000, 150, {1500, 2000}, {{0, 0, 3, true}, {1, 2, 5, false}}, 400);
+  RunCases(run, 500000, 4500000, 150, {1500, 2000, 6000}, {{0, 0, 3, true}, {1, 2, 5, false}}, 400);
   ExpectMostCompared(run);
 }
 
@@ -409,7 +409,8 @@ TEST(TriangulatorDifferential, CoCircularInputMatchesTheExactConstruction) {
     Origin o;
   };
   for (const Grid& g : {Grid{20, 20, 1, {0, 0}}, Grid{15, 25, 0.5, {500000, 4500000}},
-                        Grid{30, 8, 0.01, {500000, 4500000}}, Grid{12, 13, 2.5, {0, 0}}}) {
+                        Grid{30, 8, 0.01, {500000, 4500000}}, Grid{12, 13, 2.5, {0, 0}},
+                        Grid{72, 64, 10, {500000, 4500000}}}) {  // inserted in rounds
     Case c;
     c.name = std::to_string(g.cols) + "x" + std::to_string(g.rows) + " grid, step " +
              std::to_string(g.step) + " at " + std::to_string(g.o.east);
@@ -419,13 +420,14 @@ TEST(TriangulatorDifferential, CoCircularInputMatchesTheExactConstruction) {
     EXPECT_EQ(CompareBuild(c, true), Compared);
   }
   // Random lattice points, duplicates included, in random order.
-  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+  for (unsigned seed : {1u, 2u, 3u, 4u, 5u}) {
     std::mt19937_64 rng(seed);
-    std::uniform_int_distribution<int> cell(0, 15);
+    const int cells = seed == 5 ? 80 : 15, points = seed == 5 ? 4200 : 300;
+    std::uniform_int_distribution<int> cell(0, cells);
     const Origin o = seed % 2 ? Origin{0, 0} : Origin{500000, 4500000};
     Case c;
     c.name = "lattice, seed " + std::to_string(seed);
-    for (int k = 0; k < 300; ++k)
+    for (int k = 0; k < points; ++k)
       c.points.AddVertex(o.east + cell(rng) * 0.25, o.north + cell(rng) * 0.25, k);
     EXPECT_EQ(CompareBuild(c, true), Compared);
   }
