@@ -1,7 +1,9 @@
 // Colouring a surface by slope and by elevation against writing its ".tin",
 // on jittered grid surfaces of rolling ground at survey coordinates.
 //
-//   bench_colouring
+//   bench_colouring [--threads N] [benchmark options]
+//
+// --threads 1 runs everything on the calling thread (default: every core).
 //
 // An n x n point surface of 2 (n-1)^2 triangles, n = 708 (1M triangles) and
 // 1001 (2M), on two grounds of 25 to 75 m: rolling ground (mean slope 7
@@ -29,6 +31,7 @@
 
 #include "BenchSupport.h"
 #include "core/AtomicFile.h"
+#include "core/Threads.h"
 #include "project/ColourClasses.h"
 #include "project/Colouring.h"
 #include "project/SurfaceFiles.h"
@@ -149,6 +152,13 @@ BENCHMARK(BM_ElevationColouring)
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::string(argv[i]) == "--threads") {
+      orvane::SetThreadLimit(static_cast<unsigned>(std::stoul(argv[i + 1])));
+      for (int j = i; j + 2 <= argc; ++j) argv[j] = argv[j + 2];
+      argc -= 2;
+      break;
+    }
   orvane::bench::Collector collector;
   if (!orvane::bench::RunAll(argc, argv, collector)) return 1;
   auto get = [&](const char* name, const char* n, const char* ground) {

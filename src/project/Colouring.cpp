@@ -65,11 +65,19 @@ class RecentTexts {
       slot.Z = v.Z;
       slot.Length = static_cast<uint8_t>(WriteXyz(slot.Text, v) - slot.Text);
     }
-    return Put(out, std::string_view(slot.Text, slot.Length));
+    // A fixed-size copy is a few moves; the bytes past the text are
+    // overwritten by what follows it.
+    if (slot.Length <= kShortText)
+      std::memcpy(out, slot.Text, kShortText);
+    else
+      std::memcpy(out, slot.Text, slot.Length);
+    return out + slot.Length;
   }
 
  private:
   static constexpr size_t kSlots = 4096;
+  static constexpr size_t kShortText = 48;
+  static_assert(kShortText <= kMaxXyzText);
   struct Slot {
     double X = 0, Y = 0, Z = 0;
     uint8_t Length = 0;
@@ -85,24 +93,37 @@ class RecentTexts {
   std::vector<Slot> slots_;
 };
 
+// "(MODE COLOUR " of a line, formatted once per class.
+struct LineHead {
+  LineHead(ColouringMode mode, int32_t colour) {
+    char* p = Text;
+    *p++ = '(';
+    *p++ = mode == ColouringMode::Slope ? '1' : '0';
+    *p++ = ' ';
+    p = std::to_chars(p, Text + sizeof Text, colour).ptr;
+    *p++ = ' ';
+    Length = static_cast<uint8_t>(p - Text);
+  }
+  char Text[16] = {};  // copied whole: a few moves
+  uint8_t Length = 0;
+};
+
 // Lines formatted into a caller's buffer. Each thread has its own: the
 // texts of the points where triangles were cut are kept per formatter.
 class LineFormatter {
  public:
-  LineFormatter(ColouringMode mode, const PointTexts& points) : points_(points) {
-    mode_ = mode == ColouringMode::Slope ? '1' : '0';
-  }
+  explicit LineFormatter(const PointTexts& points) : points_(points) {}
 
   // A triangle of the source mesh (its corners' texts may be cached), at p
   // (room for kMaxLineText); returns the end.
-  char* Line(char* p, int32_t colour, const TriangleRec& t) {
-    return Line(p, colour, t.A, t.B, t.C,
+  char* Line(char* p, const LineHead& head, const TriangleRec& t) {
+    return Line(p, head, t.A, t.B, t.C,
                 [&](char* q, const PointRec& v) { return points_.Write(q, v); });
   }
   // A piece of source triangle s: its corners that are corners of s have
   // their texts cached; the points where it was cut are formatted here.
-  char* Line(char* p, int32_t colour, const PieceTriangle& t, const TriangleRec& s) {
-    return Line(p, colour, t.A, t.B, t.C, [&](char* q, const PointRec& v) {
+  char* Line(char* p, const LineHead& head, const PieceTriangle& t, const TriangleRec& s) {
+    return Line(p, head, t.A, t.B, t.C, [&](char* q, const PointRec& v) {
       for (const PointRec* corner : {&s.A, &s.B, &s.C})
         if (corner->X == v.X && corner->Y == v.Y && corner->Z == v.Z)
           return points_.Write(q, *corner);
@@ -112,14 +133,10 @@ class LineFormatter {
 
  private:
   template <class Text>
-  char* Line(char* p, int32_t colour, const PointRec& a, const PointRec& b, const PointRec& c,
+  char* Line(char* p, const LineHead& head, const PointRec& a, const PointRec& b, const PointRec& c,
              const Text& text) {
-    *p++ = '(';
-    *p++ = mode_;
-    *p++ = ' ';
-    p = std::to_chars(p, p + 16, colour).ptr;
-    *p++ = ' ';
-    p = WriteSlopeText(p, SlopeValue(a, b, c));
+    std::memcpy(p, head.Text, sizeof head.Text);
+    p = WriteSlopeText(p + head.Length, SlopeValue(a, b, c));
     p = Put(p, " ((");
     p = text(p, a);
     p = Put(p, ")(");
@@ -131,7 +148,6 @@ class LineFormatter {
 
   const PointTexts& points_;
   RecentTexts cuts_;
-  char mode_;
 };
 
 // Asks progress at the start, every kColouringProgressStep steps and at the
@@ -478,14 +494,16 @@ ColouringOutcome WriteSlopeColouring(const TriangleMesh& surface,
   constexpr double kMargin = 1e-12;
   struct Limits {
     double Low, High;
-    int32_t Colour;
+    LineHead Head;
   };
   std::vector<Limits> limits;
   limits.reserve(classes.size());
   constexpr double kRadians = std::numbers::pi / 180;
   for (const ColourClass& k : classes)
     limits.push_back({std::cos(k.Upper * kRadians) - kMargin,
-                      std::cos(k.Lower * kRadians) + kMargin, k.ColourValue()});
+                      std::cos(k.Lower * kRadians) + kMargin,
+                      LineHead(ColouringMode::Slope, k.ColourValue())});
+  const LineHead white(ColouringMode::Slope, kWhite);
 
   ColouringOutcome r;
   Reporter report(progress);
@@ -495,20 +513,20 @@ ColouringOutcome WriteSlopeColouring(const TriangleMesh& surface,
     return r;
   }
   const PointTexts points(surface);
-  LineFormatter lines(ColouringMode::Slope, points);
+  LineFormatter lines(points);
   constexpr size_t kBatch = size_t{1} << 20;  // bytes handed to the writer at once
   std::vector<char> buffer(kBatch + kMaxLineText);
   char* p = buffer.data();
   for (int32_t i = 1; i <= n; ++i) {
     const TriangleRec& t = surface.Triangle(i);
     const double c = SlopeValue(t.A, t.B, t.C);
-    int32_t colour = kWhite;
+    const LineHead* head = &white;
     for (const Limits& l : limits)
       if (l.Low <= c && c <= l.High) {
-        colour = l.Colour;
+        head = &l.Head;
         break;
       }
-    p = lines.Line(p, colour, t);
+    p = lines.Line(p, *head, t);
     ++r.Triangles;
     if (static_cast<size_t>(p - buffer.data()) >= kBatch || i == n) {
       if (!out.Write(std::string_view(buffer.data(), static_cast<size_t>(p - buffer.data()))))
@@ -582,8 +600,10 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
     if (pass.Counts[g] > 0) remainder = classes[g].ColourValue();
 
   const PointTexts points(surface);
-  LineFormatter formatters[2] = {{ColouringMode::Elevation, points},
-                                 {ColouringMode::Elevation, points}};
+  LineFormatter formatters[2] = {LineFormatter(points), LineFormatter(points)};
+  std::vector<LineHead> heads;
+  for (size_t g = 0; g <= groups; ++g)
+    heads.emplace_back(ColouringMode::Elevation, g < groups ? classes[g].ColourValue() : remainder);
   const auto lines = static_cast<int64_t>(order.size());
   const ChunkWriter::Format format = [&](int64_t chunk, char* p, int formatter) {
     LineFormatter& f = formatters[formatter];
@@ -593,7 +613,7 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
         static_cast<size_t>(std::upper_bound(start.begin(), start.end(), from) - start.begin() - 1);
     constexpr int64_t kAhead = 12;
     for (int64_t k = from; k < to; ++g) {
-      const int32_t colour = g < groups ? classes[g].ColourValue() : remainder;
+      const LineHead& head = heads[g];
       for (const int64_t end = std::min(to, start[g + 1]); k < end; ++k) {
         // A class's triangles lie scattered over the surface's list: each
         // would be a wait for memory if not asked for a few lines ahead.
@@ -606,9 +626,9 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
         const LineItem item = order[static_cast<size_t>(k)];
         if (item & kPieceBit) {
           const Piece& piece = *reinterpret_cast<const Piece*>(item & ~kPieceBit);
-          p = f.Line(p, colour, piece.T, triangles[static_cast<size_t>(piece.Source)]);
+          p = f.Line(p, head, piece.T, triangles[static_cast<size_t>(piece.Source)]);
         } else {
-          p = f.Line(p, colour, *reinterpret_cast<const TriangleRec*>(item));
+          p = f.Line(p, head, *reinterpret_cast<const TriangleRec*>(item));
         }
       }
     }
