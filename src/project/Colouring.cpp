@@ -185,6 +185,28 @@ struct Piece {
   PieceTriangle T;
 };
 
+// Pieces in chunks of fixed size: they never move as the list grows, and
+// the list takes its memory in a few large parts.
+class PieceList {
+ public:
+  void push_back(const Piece& p) {
+    if ((size_ & kMask) == 0) {
+      chunks_.emplace_back();
+      chunks_.back().reserve(kMask + 1);
+    }
+    chunks_.back().push_back(p);
+    ++size_;
+  }
+  size_t size() const { return size_; }
+  const Piece& operator[](size_t i) const { return chunks_[i >> kShift][i & kMask]; }
+
+ private:
+  static constexpr int kShift = 15;
+  static constexpr size_t kMask = (size_t{1} << kShift) - 1;
+  std::vector<std::vector<Piece>> chunks_;
+  size_t size_ = 0;
+};
+
 ExtentsRec Box(const PointRec& a, const PointRec& b, const PointRec& c) {
   ExtentsRec box;
   GrowExtents(box, a);
@@ -203,7 +225,7 @@ class CrossingFollower {
   explicit CrossingFollower(std::span<const double> bounds)
       : bounds_(bounds), counts_(bounds.size() + 1, 0) {}
 
-  bool Follow(int32_t source, const TriangleRec& t, size_t first, std::vector<Piece>& pieces) {
+  bool Follow(int32_t source, const TriangleRec& t, size_t first, PieceList& pieces) {
     current_.assign(1, {t.A, t.B, t.C});
     const auto groups = static_cast<int32_t>(bounds_.size());
     for (size_t c = first; c < bounds_.size() && !current_.empty(); ++c) {
@@ -235,7 +257,7 @@ class CrossingFollower {
 
  private:
   void Emit(int32_t group, int32_t source, const std::vector<PieceTriangle>& triangles,
-            std::vector<Piece>& pieces) {
+            PieceList& pieces) {
     for (const PieceTriangle& t : triangles) pieces.push_back({group, source, t});
     counts_[static_cast<size_t>(group)] += static_cast<int64_t>(triangles.size());
   }
@@ -256,11 +278,17 @@ static_assert(kBlock % kColouringProgressStep == 0 && kChunk % kColouringProgres
 constexpr int32_t kCrossing = -1;  // a triangle's group when it is cut
 
 // Where each triangle goes: its group, or kCrossing with its pieces in the
-// list of its block (in the order of the surface and of the cuts).
+// list of the thread that followed its block (in the order of the surface
+// and of the cuts).
 struct FirstPass {
-  std::vector<int32_t> GroupOf;            // by triangle, slot 0 unused
-  std::vector<std::vector<Piece>> Pieces;  // by block
-  std::vector<int64_t> Counts;             // lines of each group
+  std::vector<int32_t> GroupOf;  // by triangle, slot 0 unused
+  PieceList Pieces[2];           // by thread
+  struct Block {
+    int Thread = 0;
+    size_t Begin = 0;  // its first piece in its thread's list
+  };
+  std::vector<Block> Blocks;
+  std::vector<int64_t> Counts;  // lines of each group
   bool Cancelled = false;
 };
 
@@ -275,28 +303,18 @@ FirstPass Follow(const TriangleMesh& surface, std::span<const double> bounds, Re
   const int32_t blocks = (n + kBlock - 1) / kBlock;
   FirstPass pass;
   pass.GroupOf.assign(static_cast<size_t>(n) + 1, kCrossing);
-  pass.Pieces.resize(static_cast<size_t>(blocks));
+  pass.Blocks.resize(static_cast<size_t>(blocks));
   std::atomic<int32_t> nextBlock{0};
   std::atomic<int64_t> followed{0};
   std::atomic<bool> stop{false};
-  auto work = [&](CrossingFollower& follower, bool reports) {
+  auto work = [&](CrossingFollower& follower, int thread) {
+    PieceList& pieces = pass.Pieces[thread];
     for (;;) {
       if (stop.load(std::memory_order_relaxed)) return;
       const int32_t b = nextBlock.fetch_add(1);
       if (b >= blocks) return;
       const int32_t from = b * kBlock + 1, to = std::min(n, from + kBlock - 1);
-      std::vector<Piece>& pieces = pass.Pieces[static_cast<size_t>(b)];
-      {
-        // Room for the pieces at once: each bound through a triangle makes
-        // about three.
-        size_t room = 0;
-        for (int32_t i = from; i <= to; ++i) {
-          const TriangleRec& t = surface.Triangle(i);
-          const ExtentsRec box = Box(t.A, t.B, t.C);
-          for (const double bound : bounds) room += box.Min.Z < bound && bound < box.Max.Z;
-        }
-        pieces.reserve(4 * room);
-      }
+      pass.Blocks[static_cast<size_t>(b)] = {thread, pieces.size()};
       for (int32_t i = from; i <= to; ++i) {
         const TriangleRec& t = surface.Triangle(i);
         const ExtentsRec box = Box(t.A, t.B, t.C);
@@ -311,7 +329,7 @@ FirstPass Follow(const TriangleMesh& surface, std::span<const double> bounds, Re
         }
       }
       followed.fetch_add(to - from + 1);
-      if (reports && !report.Upto(followed.load(), steps)) {
+      if (thread == 0 && !report.Upto(followed.load(), steps)) {
         stop = true;
         return;
       }
@@ -319,17 +337,17 @@ FirstPass Follow(const TriangleMesh& surface, std::span<const double> bounds, Re
   };
   CrossingFollower mine(bounds), theirs(bounds);
   if (blocks >= 2 && TwoThreads())
-    RunBoth([&] { work(theirs, false); },
+    RunBoth([&] { work(theirs, 1); },
             [&] {
               try {
-                work(mine, true);
+                work(mine, 0);
               } catch (...) {
                 stop = true;  // the helper stops too before the exception goes on
                 throw;
               }
             });
   else
-    work(mine, true);
+    work(mine, 0);
   if (stop.load() || !report.Upto(n, steps)) {
     pass.Cancelled = true;
     return pass;
@@ -575,11 +593,11 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
   std::vector<LineItem> order(static_cast<size_t>(start[groups + 1]));
   {
     std::vector<int64_t> at(start.begin(), start.end() - 1);
-    for (size_t b = 0; b < pass.Pieces.size(); ++b) {
-      const std::vector<Piece>& pieces = pass.Pieces[b];
+    for (size_t b = 0; b < pass.Blocks.size(); ++b) {
+      const PieceList& pieces = pass.Pieces[pass.Blocks[b].Thread];
       const auto from = static_cast<int32_t>(b) * kBlock + 1;
       const int32_t to = std::min(n, from + kBlock - 1);
-      size_t next = 0;
+      size_t next = pass.Blocks[b].Begin;
       for (int32_t i = from; i <= to; ++i) {
         const int32_t g = pass.GroupOf[static_cast<size_t>(i)];
         if (g != kCrossing) {
