@@ -277,15 +277,20 @@ static_assert(kBlock % kColouringProgressStep == 0 && kChunk % kColouringProgres
 
 constexpr int32_t kCrossing = -1;  // a triangle's group when it is cut
 
-// Where each triangle goes: its group, or kCrossing with its pieces in the
-// list of the thread that followed its block (in the order of the surface
-// and of the cuts).
+// A line of the file: a surface triangle, or (low bit set) a piece.
+using LineItem = uintptr_t;
+constexpr LineItem kPieceBit = 1;
+static_assert(alignof(TriangleRec) > 1 && alignof(Piece) > 1);
+
+// The lines of each block of triangles, sorted by group: the whole
+// triangles that go to a group and the pieces cut for it, in the order of
+// the surface and of the cuts. The file takes each group's lines block by
+// block. Pieces lie in the list of the thread that followed their block.
 struct FirstPass {
-  std::vector<int32_t> GroupOf;  // by triangle, slot 0 unused
-  PieceList Pieces[2];           // by thread
+  PieceList Pieces[2];  // by thread
   struct Block {
-    int Thread = 0;
-    size_t Begin = 0;  // its first piece in its thread's list
+    std::vector<LineItem> Lines;
+    std::vector<int32_t> Start;  // group g's lines are Start[g] to Start[g + 1]
   };
   std::vector<Block> Blocks;
   std::vector<int64_t> Counts;  // lines of each group
@@ -301,32 +306,60 @@ FirstPass Follow(const TriangleMesh& surface, std::span<const double> bounds, Re
   const int32_t n = surface.TriangleCount();
   const size_t groups = bounds.size();
   const int32_t blocks = (n + kBlock - 1) / kBlock;
+  const std::span<const TriangleRec> triangles = surface.Triangles();
   FirstPass pass;
-  pass.GroupOf.assign(static_cast<size_t>(n) + 1, kCrossing);
   pass.Blocks.resize(static_cast<size_t>(blocks));
   std::atomic<int32_t> nextBlock{0};
   std::atomic<int64_t> followed{0};
   std::atomic<bool> stop{false};
   auto work = [&](CrossingFollower& follower, int thread) {
     PieceList& pieces = pass.Pieces[thread];
+    std::vector<int32_t> groupOf(kBlock);
+    std::vector<int32_t> at;
     for (;;) {
       if (stop.load(std::memory_order_relaxed)) return;
       const int32_t b = nextBlock.fetch_add(1);
       if (b >= blocks) return;
       const int32_t from = b * kBlock + 1, to = std::min(n, from + kBlock - 1);
-      pass.Blocks[static_cast<size_t>(b)] = {thread, pieces.size()};
+      const size_t begin = pieces.size();
       for (int32_t i = from; i <= to; ++i) {
-        const TriangleRec& t = surface.Triangle(i);
+        const TriangleRec& t = triangles[static_cast<size_t>(i)];
         const ExtentsRec box = Box(t.A, t.B, t.C);
         size_t c = 0;
         while (c < groups && box.Min.Z >= bounds[c]) ++c;
         if (c == groups || box.Max.Z <= bounds[c]) {
-          pass.GroupOf[static_cast<size_t>(i)] = static_cast<int32_t>(c);
+          groupOf[static_cast<size_t>(i - from)] = static_cast<int32_t>(c);
           follower.Whole(c);
-        } else if (!follower.Follow(i, t, c, pieces)) {
-          stop = true;
-          return;
+        } else {
+          groupOf[static_cast<size_t>(i - from)] = kCrossing;
+          if (!follower.Follow(i, t, c, pieces)) {
+            stop = true;
+            return;
+          }
         }
+      }
+      // The block's lines sorted by group, stably.
+      FirstPass::Block& block = pass.Blocks[static_cast<size_t>(b)];
+      block.Start.assign(groups + 2, 0);
+      for (int32_t i = from; i <= to; ++i)
+        if (const int32_t g = groupOf[static_cast<size_t>(i - from)]; g != kCrossing)
+          ++block.Start[static_cast<size_t>(g) + 1];
+      for (size_t j = begin; j < pieces.size(); ++j)
+        ++block.Start[static_cast<size_t>(pieces[j].Group) + 1];
+      for (size_t g = 0; g <= groups; ++g) block.Start[g + 1] += block.Start[g];
+      block.Lines.resize(static_cast<size_t>(block.Start[groups + 1]));
+      at.assign(block.Start.begin(), block.Start.end() - 1);
+      size_t next = begin;
+      for (int32_t i = from; i <= to; ++i) {
+        const int32_t g = groupOf[static_cast<size_t>(i - from)];
+        if (g != kCrossing) {
+          block.Lines[static_cast<size_t>(at[static_cast<size_t>(g)]++)] =
+              reinterpret_cast<LineItem>(&triangles[static_cast<size_t>(i)]);
+          continue;
+        }
+        for (; next < pieces.size() && pieces[next].Source == i; ++next)
+          block.Lines[static_cast<size_t>(at[static_cast<size_t>(pieces[next].Group)]++)] =
+              reinterpret_cast<LineItem>(&pieces[next]) | kPieceBit;
       }
       followed.fetch_add(to - from + 1);
       if (thread == 0 && !report.Upto(followed.load(), steps)) {
@@ -356,11 +389,6 @@ FirstPass Follow(const TriangleMesh& surface, std::span<const double> bounds, Re
   for (size_t g = 0; g <= groups; ++g) pass.Counts[g] += theirs.Counts()[g];
   return pass;
 }
-
-// A line of the file: a surface triangle, or (low bit set) a piece.
-using LineItem = uintptr_t;
-constexpr LineItem kPieceBit = 1;
-static_assert(alignof(TriangleRec) > 1 && alignof(Piece) > 1);
 
 // Lines are formatted in chunks of kChunk, into slots; where two threads may
 // run, both format chunks, taken in turn, and this thread writes them in
@@ -585,32 +613,14 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
   }
 
   // The file lists the classes in order, each with its triangles in the
-  // order of the surface (a cut triangle's pieces in the order of the cuts),
-  // so the lines are sorted by group, stably.
+  // order of the surface (a cut triangle's pieces in the order of the cuts):
+  // group g's lines of block b are segment g * blocks + b of the file.
   const std::span<const TriangleRec> triangles = surface.Triangles();
-  std::vector<int64_t> start(groups + 2, 0);
-  for (size_t g = 0; g <= groups; ++g) start[g + 1] = start[g] + pass.Counts[g];
-  std::vector<LineItem> order(static_cast<size_t>(start[groups + 1]));
-  {
-    std::vector<int64_t> at(start.begin(), start.end() - 1);
-    for (size_t b = 0; b < pass.Blocks.size(); ++b) {
-      const PieceList& pieces = pass.Pieces[pass.Blocks[b].Thread];
-      const auto from = static_cast<int32_t>(b) * kBlock + 1;
-      const int32_t to = std::min(n, from + kBlock - 1);
-      size_t next = pass.Blocks[b].Begin;
-      for (int32_t i = from; i <= to; ++i) {
-        const int32_t g = pass.GroupOf[static_cast<size_t>(i)];
-        if (g != kCrossing) {
-          order[static_cast<size_t>(at[static_cast<size_t>(g)]++)] =
-              reinterpret_cast<LineItem>(&triangles[static_cast<size_t>(i)]);
-          continue;
-        }
-        for (; next < pieces.size() && pieces[next].Source == i; ++next)
-          order[static_cast<size_t>(at[static_cast<size_t>(pieces[next].Group)]++)] =
-              reinterpret_cast<LineItem>(&pieces[next]) | kPieceBit;
-      }
-    }
-  }
+  const size_t blocks = pass.Blocks.size();
+  std::vector<int64_t> segment((groups + 1) * blocks + 1, 0);
+  for (size_t g = 0, s = 0; g <= groups; ++g)
+    for (size_t b = 0; b < blocks; ++b, ++s)
+      segment[s + 1] = segment[s] + pass.Blocks[b].Start[g + 1] - pass.Blocks[b].Start[g];
 
   // What remains is written in the colour last used.
   int32_t remainder = classes.back().ColourValue();
@@ -622,26 +632,30 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
   std::vector<LineHead> heads;
   for (size_t g = 0; g <= groups; ++g)
     heads.emplace_back(ColouringMode::Elevation, g < groups ? classes[g].ColourValue() : remainder);
-  const auto lines = static_cast<int64_t>(order.size());
+  const int64_t lines = segment.back();
   const ChunkWriter::Format format = [&](int64_t chunk, char* p, int formatter) {
     LineFormatter& f = formatters[formatter];
     const int64_t from = chunk * kChunk, to = std::min(lines, from + kChunk);
-    // The group of line `from`: the last that starts at or before it.
-    auto g =
-        static_cast<size_t>(std::upper_bound(start.begin(), start.end(), from) - start.begin() - 1);
+    // The segment of line `from`: the last that starts at or before it.
+    auto s = static_cast<size_t>(std::upper_bound(segment.begin(), segment.end(), from) -
+                                 segment.begin() - 1);
     constexpr int64_t kAhead = 12;
-    for (int64_t k = from; k < to; ++g) {
+    for (int64_t k = from; k < to; ++s) {
+      const size_t g = s / blocks;
+      const FirstPass::Block& block = pass.Blocks[s % blocks];
+      const LineItem* items = block.Lines.data();
+      const int64_t base = block.Start[g] - segment[s];  // items[base + k] is line k
       const LineHead& head = heads[g];
-      for (const int64_t end = std::min(to, start[g + 1]); k < end; ++k) {
+      const int64_t last = segment[s + 1];
+      for (const int64_t end = std::min(to, last); k < end; ++k) {
         // A class's triangles lie scattered over the surface's list: each
         // would be a wait for memory if not asked for a few lines ahead.
-        if (k + kAhead < lines) {
-          const char* ahead =
-              reinterpret_cast<const char*>(order[static_cast<size_t>(k + kAhead)] & ~kPieceBit);
+        if (k + kAhead < last) {
+          const char* ahead = reinterpret_cast<const char*>(items[base + k + kAhead] & ~kPieceBit);
           __builtin_prefetch(ahead);
           __builtin_prefetch(ahead + 64);
         }
-        const LineItem item = order[static_cast<size_t>(k)];
+        const LineItem item = items[base + k];
         if (item & kPieceBit) {
           const Piece& piece = *reinterpret_cast<const Piece*>(item & ~kPieceBit);
           p = f.Line(p, head, piece.T, triangles[static_cast<size_t>(piece.Source)]);
