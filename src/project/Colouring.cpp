@@ -395,8 +395,8 @@ FirstPass Follow(const TriangleMesh& surface, std::span<const double> bounds, Re
 // order, so the file is the same either way.
 class ChunkWriter {
  public:
-  // format(chunk, text) formats chunk k into text (room for kChunk lines)
-  // and returns its end; it is called on both threads, each with its own
+  // format(chunk, text, formatter) formats the chunk into text (room for
+  // kChunk lines) and returns its end; it is called on both threads, each with its own
   // formatter (index 0 this thread's, 1 the helper's).
   using Format = std::function<char*(int64_t chunk, char* text, int formatter)>;
   // written(chunk) after each chunk is written: false stops.
