@@ -396,8 +396,8 @@ FirstPass Follow(const TriangleMesh& surface, std::span<const double> bounds, Re
 class ChunkWriter {
  public:
   // format(chunk, text, formatter) formats the chunk into text (room for
-  // kChunk lines) and returns its end; it is called on both threads, each with its own
-  // formatter (index 0 this thread's, 1 the helper's).
+  // kChunk lines) and returns its end; it is called on both threads, each
+  // with its own formatter (index 0 this thread's, 1 the helper's).
   using Format = std::function<char*(int64_t chunk, char* text, int formatter)>;
   // written(chunk) after each chunk is written: false stops.
   using Written = std::function<bool(int64_t chunk)>;
