@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "core/AtomicFile.h"
+#include "core/Threads.h"
 #include "project/Actions.h"
 #include "project/ColouringActions.h"
 #include "project/Palettes.h"
@@ -23,6 +24,7 @@ struct ColourArgs {
   std::optional<double> start, end;
   double interval = 1.0;
   bool slope = false;
+  unsigned threads = 0;  // 0 every core
 };
 
 int RunPalettes() {
@@ -47,6 +49,7 @@ int RunColour(const ColourArgs& a) {
     std::cerr << "colour: --slope goes with --classes (a palette knows its kind)\n";
     return 2;
   }
+  SetThreadLimit(a.threads);
   // The whole command is one change of the folder: nothing else changes it
   // between the scan and the end.
   const FolderLock lock(a.folder);
@@ -111,6 +114,7 @@ Runner AddColourCommand(CLI::App& app) {
   cmd->add_option("--interval", a->interval, "Band height, metres (default 1.0)");
   cmd->add_option("--classes", a->classes, "Class file (.rgb): lower upper red green blue");
   cmd->add_flag("--slope", a->slope, "The class file holds slope classes (degrees)");
+  AddThreadsOption(cmd, a->threads);
   return [a] { return RunColour(*a); };
 }
 

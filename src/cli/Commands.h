@@ -19,7 +19,7 @@ inline std::string OneLine(std::string text) {
   return text;
 }
 
-// --threads N of the commands that build surfaces: how many threads they
+// --threads N of the commands that build or colour surfaces: how many threads they
 // may use (core/Threads.h); 1 runs everything on one thread, with the same
 // results. The default (0) uses every core.
 inline void AddThreadsOption(CLI::App* cmd, unsigned& threads) {

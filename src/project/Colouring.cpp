@@ -1,9 +1,13 @@
 #include "project/Colouring.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <mutex>
 #include <numbers>
 #include <optional>
 #include <string_view>
@@ -12,6 +16,7 @@
 #include "analysis/HorizontalSplit.h"
 #include "analysis/SplitParts.h"
 #include "core/NumberText.h"
+#include "core/Threads.h"
 #include "project/PointTexts.h"
 
 namespace orvane {
@@ -60,11 +65,19 @@ class RecentTexts {
       slot.Z = v.Z;
       slot.Length = static_cast<uint8_t>(WriteXyz(slot.Text, v) - slot.Text);
     }
-    return Put(out, std::string_view(slot.Text, slot.Length));
+    // A fixed-size copy is a few moves; the bytes past the text are
+    // overwritten by what follows it.
+    if (slot.Length <= kShortText)
+      std::memcpy(out, slot.Text, kShortText);
+    else
+      std::memcpy(out, slot.Text, slot.Length);
+    return out + slot.Length;
   }
 
  private:
   static constexpr size_t kSlots = 4096;
+  static constexpr size_t kShortText = 48;
+  static_assert(kShortText <= kMaxXyzText);
   struct Slot {
     double X = 0, Y = 0, Z = 0;
     uint8_t Length = 0;
@@ -80,73 +93,66 @@ class RecentTexts {
   std::vector<Slot> slots_;
 };
 
-// Lines gathered into large writes.
-class LineWriter {
- public:
-  LineWriter(AtomicFileWriter& out, ColouringMode mode, const TriangleMesh& source)
-      : out_(out), points_(source), buffer_(kBatch + kMaxLineText) {
-    mode_ = mode == ColouringMode::Slope ? '1' : '0';
+// "(MODE COLOUR " of a line, formatted once per class.
+struct LineHead {
+  LineHead(ColouringMode mode, int32_t colour) {
+    char* p = Text;
+    *p++ = '(';
+    *p++ = mode == ColouringMode::Slope ? '1' : '0';
+    *p++ = ' ';
+    p = std::to_chars(p, Text + sizeof Text, colour).ptr;
+    *p++ = ' ';
+    Length = static_cast<uint8_t>(p - Text);
   }
+  char Text[16] = {};  // copied whole: a few moves
+  uint8_t Length = 0;
+};
 
-  // A triangle of the source mesh (its corners' texts may be cached).
-  void Line(int32_t colour, const TriangleRec& t) {
-    Line(colour, t.A, t.B, t.C, [&](char* p, const PointRec& v) { return points_.Write(p, v); });
+// Lines formatted into a caller's buffer. Each thread has its own: the
+// texts of the points where triangles were cut are kept per formatter.
+class LineFormatter {
+ public:
+  explicit LineFormatter(const PointTexts& points) : points_(points) {}
+
+  // A triangle of the source mesh (its corners' texts may be cached), at p
+  // (room for kMaxLineText); returns the end.
+  char* Line(char* p, const LineHead& head, const TriangleRec& t) {
+    return Line(p, head, t.A, t.B, t.C,
+                [&](char* q, const PointRec& v) { return points_.Write(q, v); });
   }
   // A piece of source triangle s: its corners that are corners of s have
   // their texts cached; the points where it was cut are formatted here.
-  void Line(int32_t colour, const PieceTriangle& t, const TriangleRec& s) {
-    Line(colour, t.A, t.B, t.C, [&](char* p, const PointRec& v) {
+  char* Line(char* p, const LineHead& head, const PieceTriangle& t, const TriangleRec& s) {
+    return Line(p, head, t.A, t.B, t.C, [&](char* q, const PointRec& v) {
       for (const PointRec* corner : {&s.A, &s.B, &s.C})
         if (corner->X == v.X && corner->Y == v.Y && corner->Z == v.Z)
-          return points_.Write(p, *corner);
-      return cuts_.Write(p, v);
+          return points_.Write(q, *corner);
+      return cuts_.Write(q, v);
     });
   }
 
-  bool Flush() {
-    if (used_ > 0) out_.Write(std::string_view(buffer_.data(), used_));
-    used_ = 0;
-    return out_.ok();
-  }
-  bool ok() const { return out_.ok(); }
-  const std::string& Error() const { return out_.Error(); }
-  int64_t Lines() const { return lines_; }
-
  private:
   template <class Text>
-  void Line(int32_t colour, const PointRec& a, const PointRec& b, const PointRec& c,
-            const Text& text) {
-    char* p = buffer_.data() + used_;
-    *p++ = '(';
-    *p++ = mode_;
-    *p++ = ' ';
-    p = std::to_chars(p, p + 16, colour).ptr;
-    *p++ = ' ';
-    p = WriteSlopeText(p, SlopeValue(a, b, c));
+  char* Line(char* p, const LineHead& head, const PointRec& a, const PointRec& b, const PointRec& c,
+             const Text& text) {
+    std::memcpy(p, head.Text, sizeof head.Text);
+    p = WriteSlopeText(p + head.Length, SlopeValue(a, b, c));
     p = Put(p, " ((");
     p = text(p, a);
     p = Put(p, ")(");
     p = text(p, b);
     p = Put(p, ")(");
     p = text(p, c);
-    p = Put(p, ")))\r\n");
-    used_ = static_cast<size_t>(p - buffer_.data());
-    ++lines_;
-    if (used_ >= kBatch) Flush();
+    return Put(p, ")))\r\n");
   }
 
-  static constexpr size_t kBatch = size_t{1} << 20;  // bytes handed to the writer at once
-  AtomicFileWriter& out_;
-  PointTexts points_;
+  const PointTexts& points_;
   RecentTexts cuts_;
-  std::vector<char> buffer_;
-  size_t used_ = 0;
-  int64_t lines_ = 0;
-  char mode_;
 };
 
 // Asks progress at the start, every kColouringProgressStep steps and at the
-// end; false once it said stop.
+// end; false once it said stop. Upto gives the reports due since the last
+// one at once, for work done in blocks.
 class Reporter {
  public:
   explicit Reporter(const ColouringProgress& progress) : progress_(progress) {}
@@ -155,18 +161,21 @@ class Reporter {
     if (force || done % kColouringProgressStep == 0) return progress_(done, total);
     return true;
   }
+  bool Upto(int64_t done, int64_t total) {
+    if (!progress_) return true;
+    for (int64_t k = (reported_ / kColouringProgressStep + 1) * kColouringProgressStep; k <= done;
+         k += kColouringProgressStep) {
+      reported_ = k;
+      if (!progress_(k, total)) return false;
+    }
+    reported_ = std::max(reported_, done);
+    return true;
+  }
 
  private:
   const ColouringProgress& progress_;
+  int64_t reported_ = 0;
 };
-
-ColouringOutcome Finish(LineWriter& lines, bool cancelled) {
-  ColouringOutcome r;
-  r.Cancelled = cancelled;
-  if (!cancelled && !lines.Flush()) r.Error = lines.Error();
-  r.Triangles = lines.Lines();
-  return r;
-}
 
 // A piece of a cut triangle and the class (or, at the class count, the
 // remainder) it is written with.
@@ -174,6 +183,28 @@ struct Piece {
   int32_t Group = 0;
   int32_t Source = 0;  // the surface's triangle it comes from
   PieceTriangle T;
+};
+
+// Pieces in chunks of fixed size: they never move as the list grows, and
+// the list takes its memory in a few large parts.
+class PieceList {
+ public:
+  void push_back(const Piece& p) {
+    if ((size_ & kMask) == 0) {
+      chunks_.emplace_back();
+      chunks_.back().reserve(kMask + 1);
+    }
+    chunks_.back().push_back(p);
+    ++size_;
+  }
+  size_t size() const { return size_; }
+  const Piece& operator[](size_t i) const { return chunks_[i >> kShift][i & kMask]; }
+
+ private:
+  static constexpr int kShift = 15;
+  static constexpr size_t kMask = (size_t{1} << kShift) - 1;
+  std::vector<std::vector<Piece>> chunks_;
+  size_t size_ = 0;
 };
 
 ExtentsRec Box(const PointRec& a, const PointRec& b, const PointRec& c) {
@@ -187,14 +218,14 @@ ExtentsRec Box(const PointRec& a, const PointRec& b, const PointRec& c) {
 // Follows triangle `source`, which crosses the bound of class `first`,
 // through the classes from there: at each bound its pieces at or above go on,
 // those at or below are written with the class, as the successive cuts of
-// the whole surface would sort them. False when cancelled.
+// the whole surface would sort them. Counts() has the lines of each group
+// so far. False when cancelled.
 class CrossingFollower {
  public:
-  CrossingFollower(std::span<const double> bounds, std::vector<Piece>& pieces,
-                   std::vector<int64_t>& counts)
-      : bounds_(bounds), pieces_(pieces), counts_(counts) {}
+  explicit CrossingFollower(std::span<const double> bounds)
+      : bounds_(bounds), counts_(bounds.size() + 1, 0) {}
 
-  bool Follow(int32_t source, const TriangleRec& t, size_t first) {
+  bool Follow(int32_t source, const TriangleRec& t, size_t first, PieceList& pieces) {
     current_.assign(1, {t.A, t.B, t.C});
     const auto groups = static_cast<int32_t>(bounds_.size());
     for (size_t c = first; c < bounds_.size() && !current_.empty(); ++c) {
@@ -214,24 +245,281 @@ class CrossingFollower {
             return false;
         }
       }
-      Emit(static_cast<int32_t>(c), source, lower_);
+      Emit(static_cast<int32_t>(c), source, lower_, pieces);
       current_.swap(next_);
     }
-    Emit(groups, source, current_);
+    Emit(groups, source, current_, pieces);
     return true;
   }
+  // A triangle that goes whole to group g.
+  void Whole(size_t g) { ++counts_[g]; }
+  const std::vector<int64_t>& Counts() const { return counts_; }
 
  private:
-  void Emit(int32_t group, int32_t source, const std::vector<PieceTriangle>& triangles) {
-    for (const PieceTriangle& t : triangles) pieces_.push_back({group, source, t});
+  void Emit(int32_t group, int32_t source, const std::vector<PieceTriangle>& triangles,
+            PieceList& pieces) {
+    for (const PieceTriangle& t : triangles) pieces.push_back({group, source, t});
     counts_[static_cast<size_t>(group)] += static_cast<int64_t>(triangles.size());
   }
 
   std::span<const double> bounds_;
-  std::vector<Piece>& pieces_;
-  std::vector<int64_t>& counts_;
+  std::vector<int64_t> counts_;
   std::vector<PieceTriangle> current_, next_, lower_;
   PartTriangulator parts_;
+};
+
+// The first pass and the lines go in blocks of this many triangles and
+// lines; a surface of more than one block is worked on two threads where
+// two may run. Small enough that the tests' surfaces take the threads.
+constexpr int32_t kBlock = 4096;
+constexpr int64_t kChunk = 4096;
+static_assert(kBlock % kColouringProgressStep == 0 && kChunk % kColouringProgressStep == 0);
+
+constexpr int32_t kCrossing = -1;  // a triangle's group when it is cut
+
+// A line of the file: a surface triangle, or (low bit set) a piece.
+using LineItem = uintptr_t;
+constexpr LineItem kPieceBit = 1;
+static_assert(alignof(TriangleRec) > 1 && alignof(Piece) > 1);
+
+// The lines of each block of triangles, sorted by group: the whole
+// triangles that go to a group and the pieces cut for it, in the order of
+// the surface and of the cuts. The file takes each group's lines block by
+// block. Pieces lie in the list of the thread that followed their block.
+struct FirstPass {
+  PieceList Pieces[2];  // by thread
+  struct Block {
+    std::vector<LineItem> Lines;
+    std::vector<int32_t> Start;  // group g's lines are Start[g] to Start[g + 1]
+  };
+  std::vector<Block> Blocks;
+  std::vector<int64_t> Counts;  // lines of each group
+  bool Cancelled = false;
+};
+
+// Most triangles lie wholly between two bounds and go whole to one class;
+// the rest are followed through the cuts. Blocks are taken in turn by this
+// thread and, where two may run, a helper, each with its own follower; the
+// reports come from this thread only.
+FirstPass Follow(const TriangleMesh& surface, std::span<const double> bounds, Reporter& report,
+                 int64_t steps) {
+  const int32_t n = surface.TriangleCount();
+  const size_t groups = bounds.size();
+  const int32_t blocks = (n + kBlock - 1) / kBlock;
+  const std::span<const TriangleRec> triangles = surface.Triangles();
+  FirstPass pass;
+  pass.Blocks.resize(static_cast<size_t>(blocks));
+  std::atomic<int32_t> nextBlock{0};
+  std::atomic<int64_t> followed{0};
+  std::atomic<bool> stop{false};
+  auto work = [&](CrossingFollower& follower, int thread) {
+    PieceList& pieces = pass.Pieces[thread];
+    std::vector<int32_t> groupOf(kBlock);
+    std::vector<int32_t> at;
+    for (;;) {
+      if (stop.load(std::memory_order_relaxed)) return;
+      const int32_t b = nextBlock.fetch_add(1);
+      if (b >= blocks) return;
+      const int32_t from = b * kBlock + 1, to = std::min(n, from + kBlock - 1);
+      const size_t begin = pieces.size();
+      for (int32_t i = from; i <= to; ++i) {
+        const TriangleRec& t = triangles[static_cast<size_t>(i)];
+        const ExtentsRec box = Box(t.A, t.B, t.C);
+        size_t c = 0;
+        while (c < groups && box.Min.Z >= bounds[c]) ++c;
+        if (c == groups || box.Max.Z <= bounds[c]) {
+          groupOf[static_cast<size_t>(i - from)] = static_cast<int32_t>(c);
+          follower.Whole(c);
+        } else {
+          groupOf[static_cast<size_t>(i - from)] = kCrossing;
+          if (!follower.Follow(i, t, c, pieces)) {
+            stop = true;
+            return;
+          }
+        }
+      }
+      // The block's lines sorted by group, stably.
+      FirstPass::Block& block = pass.Blocks[static_cast<size_t>(b)];
+      block.Start.assign(groups + 2, 0);
+      for (int32_t i = from; i <= to; ++i)
+        if (const int32_t g = groupOf[static_cast<size_t>(i - from)]; g != kCrossing)
+          ++block.Start[static_cast<size_t>(g) + 1];
+      for (size_t j = begin; j < pieces.size(); ++j)
+        ++block.Start[static_cast<size_t>(pieces[j].Group) + 1];
+      for (size_t g = 0; g <= groups; ++g) block.Start[g + 1] += block.Start[g];
+      block.Lines.resize(static_cast<size_t>(block.Start[groups + 1]));
+      at.assign(block.Start.begin(), block.Start.end() - 1);
+      size_t next = begin;
+      for (int32_t i = from; i <= to; ++i) {
+        const int32_t g = groupOf[static_cast<size_t>(i - from)];
+        if (g != kCrossing) {
+          block.Lines[static_cast<size_t>(at[static_cast<size_t>(g)]++)] =
+              reinterpret_cast<LineItem>(&triangles[static_cast<size_t>(i)]);
+          continue;
+        }
+        for (; next < pieces.size() && pieces[next].Source == i; ++next)
+          block.Lines[static_cast<size_t>(at[static_cast<size_t>(pieces[next].Group)]++)] =
+              reinterpret_cast<LineItem>(&pieces[next]) | kPieceBit;
+      }
+      followed.fetch_add(to - from + 1);
+      if (thread == 0 && !report.Upto(followed.load(), steps)) {
+        stop = true;
+        return;
+      }
+    }
+  };
+  CrossingFollower mine(bounds), theirs(bounds);
+  if (blocks >= 2 && TwoThreads())
+    RunBoth([&] { work(theirs, 1); },
+            [&] {
+              try {
+                work(mine, 0);
+              } catch (...) {
+                stop = true;  // the helper stops too before the exception goes on
+                throw;
+              }
+            });
+  else
+    work(mine, 0);
+  if (stop.load() || !report.Upto(n, steps)) {
+    pass.Cancelled = true;
+    return pass;
+  }
+  pass.Counts = mine.Counts();
+  for (size_t g = 0; g <= groups; ++g) pass.Counts[g] += theirs.Counts()[g];
+  return pass;
+}
+
+// Lines are formatted in chunks of kChunk, into slots; where two threads may
+// run, both format chunks, taken in turn, and this thread writes them in
+// order, so the file is the same either way.
+class ChunkWriter {
+ public:
+  // format(chunk, text, formatter) formats the chunk into text (room for
+  // kChunk lines) and returns its end; it is called on both threads, each
+  // with its own formatter (index 0 this thread's, 1 the helper's).
+  using Format = std::function<char*(int64_t chunk, char* text, int formatter)>;
+  // written(chunk) after each chunk is written: false stops.
+  using Written = std::function<bool(int64_t chunk)>;
+
+  // False when written said stop or the file could not be written.
+  static bool Run(int64_t chunks, AtomicFileWriter& out, const Format& format,
+                  const Written& written) {
+    std::vector<char> single(static_cast<size_t>(kChunk) * kMaxLineText);
+    if (chunks < 2 || !TwoThreads()) {
+      for (int64_t k = 0; k < chunks; ++k) {
+        const char* end = format(k, single.data(), 0);
+        if (!out.Write(std::string_view(single.data(), static_cast<size_t>(end - single.data()))) ||
+            !written(k))
+          return false;
+      }
+      return true;
+    }
+    return ChunkWriter(chunks, out, format, written).OnTwoThreads(std::move(single));
+  }
+
+ private:
+  ChunkWriter(int64_t chunks, AtomicFileWriter& out, const Format& format, const Written& written)
+      : chunks_(chunks), out_(out), format_(format), written_(written) {}
+
+  static constexpr int64_t kSlots = 4;
+  struct Slot {
+    std::vector<char> Text;
+    size_t Used = 0;
+    int64_t Chunk = -1;  // the chunk the text holds, -1 none
+  };
+
+  bool OnTwoThreads(std::vector<char> first) {
+    slots_[0].Text = std::move(first);
+    for (int64_t s = 1; s < kSlots; ++s) slots_[s].Text.resize(slots_[0].Text.size());
+    bool going = true;
+    RunBoth([&] { Helper(); }, [&] { going = Writer(); });
+    return going;
+  }
+
+  // Whether a chunk is left whose slot is free (the chunk kSlots before it
+  // written). Under the lock.
+  bool CanTake() const { return taken_ < chunks_ && taken_ < writtenChunks_ + kSlots; }
+
+  void FormatInto(int64_t k, int formatter) {
+    Slot& slot = slots_[k % kSlots];
+    slot.Used = static_cast<size_t>(format_(k, slot.Text.data(), formatter) - slot.Text.data());
+    {
+      const std::lock_guard lock(mutex_);
+      slot.Chunk = k;
+    }
+    changed_.notify_all();
+  }
+
+  void Helper() {
+    try {
+      for (;;) {
+        int64_t k;
+        {
+          std::unique_lock lock(mutex_);
+          changed_.wait(lock, [&] { return stop_ || CanTake() || taken_ >= chunks_; });
+          if (stop_ || taken_ >= chunks_) return;
+          k = taken_++;
+        }
+        FormatInto(k, 1);
+      }
+    } catch (...) {
+      {
+        const std::lock_guard lock(mutex_);
+        failed_ = true;
+      }
+      changed_.notify_all();
+      throw;
+    }
+  }
+
+  bool Writer() {
+    // However this side ends, the helper is let go.
+    struct Release {
+      ChunkWriter& w;
+      ~Release() {
+        {
+          const std::lock_guard lock(w.mutex_);
+          w.stop_ = true;
+        }
+        w.changed_.notify_all();
+      }
+    } release{*this};
+    while (writtenChunks_ < chunks_) {
+      Slot& next = slots_[writtenChunks_ % kSlots];
+      std::optional<int64_t> mine;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return failed_ || next.Chunk == writtenChunks_ || CanTake(); });
+        if (failed_) return false;  // the helper's exception follows
+        if (next.Chunk != writtenChunks_) mine = taken_++;
+      }
+      if (mine) {
+        FormatInto(*mine, 0);
+        continue;
+      }
+      const bool wrote = out_.Write(std::string_view(next.Text.data(), next.Used));
+      {
+        const std::lock_guard lock(mutex_);
+        next.Chunk = -1;
+        ++writtenChunks_;
+      }
+      changed_.notify_all();
+      if (!wrote || !written_(writtenChunks_ - 1)) return false;
+    }
+    return true;
+  }
+
+  const int64_t chunks_;
+  AtomicFileWriter& out_;
+  const Format& format_;
+  const Written& written_;
+  Slot slots_[kSlots];
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int64_t taken_ = 0;          // chunks taken for formatting
+  int64_t writtenChunks_ = 0;  // chunks written, in order
+  bool stop_ = false, failed_ = false;
 };
 
 }  // namespace
@@ -252,40 +540,59 @@ ColouringOutcome WriteSlopeColouring(const TriangleMesh& surface,
   constexpr double kMargin = 1e-12;
   struct Limits {
     double Low, High;
-    int32_t Colour;
+    LineHead Head;
   };
   std::vector<Limits> limits;
   limits.reserve(classes.size());
   constexpr double kRadians = std::numbers::pi / 180;
   for (const ColourClass& k : classes)
     limits.push_back({std::cos(k.Upper * kRadians) - kMargin,
-                      std::cos(k.Lower * kRadians) + kMargin, k.ColourValue()});
+                      std::cos(k.Lower * kRadians) + kMargin,
+                      LineHead(ColouringMode::Slope, k.ColourValue())});
+  const LineHead white(ColouringMode::Slope, kWhite);
 
-  LineWriter lines(out, ColouringMode::Slope, surface);
+  ColouringOutcome r;
   Reporter report(progress);
   const int32_t n = surface.TriangleCount();
-  if (!report.At(0, n, true)) return Finish(lines, true);
+  if (!report.At(0, n, true)) {
+    r.Cancelled = true;
+    return r;
+  }
+  const PointTexts points(surface);
+  LineFormatter lines(points);
+  constexpr size_t kBatch = size_t{1} << 20;  // bytes handed to the writer at once
+  std::vector<char> buffer(kBatch + kMaxLineText);
+  char* p = buffer.data();
   for (int32_t i = 1; i <= n; ++i) {
     const TriangleRec& t = surface.Triangle(i);
     const double c = SlopeValue(t.A, t.B, t.C);
-    int32_t colour = kWhite;
+    const LineHead* head = &white;
     for (const Limits& l : limits)
       if (l.Low <= c && c <= l.High) {
-        colour = l.Colour;
+        head = &l.Head;
         break;
       }
-    lines.Line(colour, t);
-    if (!lines.ok()) break;
-    if (!report.At(i, n, i == n)) return Finish(lines, true);
+    p = lines.Line(p, *head, t);
+    ++r.Triangles;
+    if (static_cast<size_t>(p - buffer.data()) >= kBatch || i == n) {
+      if (!out.Write(std::string_view(buffer.data(), static_cast<size_t>(p - buffer.data()))))
+        break;
+      p = buffer.data();
+    }
+    if (!report.At(i, n, i == n)) {
+      r.Cancelled = true;
+      return r;
+    }
   }
-  return Finish(lines, false);
+  if (!out.ok()) r.Error = out.Error();
+  return r;
 }
 
 ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
                                          std::span<const ColourClass> classes,
                                          AtomicFileWriter& out, const ColouringProgress& progress) {
+  ColouringOutcome r;
   if (classes.empty()) {
-    ColouringOutcome r;
     r.Error = "there are no classes to colour by";
     return r;
   }
@@ -293,101 +600,86 @@ ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
   std::vector<double> bounds;
   for (const ColourClass& k : classes) bounds.push_back(k.Upper);
 
-  // First pass: where each triangle goes. Most lie wholly between two bounds
-  // and go whole to one class; the rest are followed through the cuts.
   const int32_t n = surface.TriangleCount();
-  constexpr int32_t kCrossing = -1;
-  std::vector<int32_t> groupOf(static_cast<size_t>(n) + 1, kCrossing);
-  std::vector<int64_t> counts(groups + 1, 0);
-  std::vector<Piece> pieces;
-  {
-    // Room for the pieces, so that the list is seldom copied as it grows:
-    // each bound through a triangle makes about three (room that is not
-    // used is never touched).
-    size_t room = 0;
-    for (int32_t i = 1; i <= n; ++i) {
-      const TriangleRec& t = surface.Triangle(i);
-      const ExtentsRec box = Box(t.A, t.B, t.C);
-      size_t cuts = 0;
-      for (const double bound : bounds) cuts += box.Min.Z < bound && bound < box.Max.Z;
-      room += 4 * cuts;
-    }
-    pieces.reserve(room);
-  }
-  CrossingFollower follower(bounds, pieces, counts);
   Reporter report(progress);
-  const int64_t steps = 2 * static_cast<int64_t>(n);
-  if (!report.At(0, steps, true)) return {0, true, {}};
-  for (int32_t i = 1; i <= n; ++i) {
-    const TriangleRec& t = surface.Triangle(i);
-    const ExtentsRec box = Box(t.A, t.B, t.C);
-    size_t c = 0;
-    while (c < groups && box.Min.Z >= bounds[c]) ++c;
-    if (c == groups || box.Max.Z <= bounds[c]) {
-      groupOf[static_cast<size_t>(i)] = static_cast<int32_t>(c);
-      ++counts[c];
-    } else if (!follower.Follow(i, t, c)) {
-      return {0, true, {}};
-    }
-    if (!report.At(i, steps)) return {0, true, {}};
+  if (!report.At(0, 2 * static_cast<int64_t>(n), true)) {
+    r.Cancelled = true;
+    return r;
+  }
+  const FirstPass pass = Follow(surface, bounds, report, 2 * static_cast<int64_t>(n));
+  if (pass.Cancelled) {
+    r.Cancelled = true;
+    return r;
   }
 
   // The file lists the classes in order, each with its triangles in the
-  // order of the surface (a cut triangle's pieces in the order of the cuts),
-  // so the lines are sorted by group, stably.
-  std::vector<int64_t> start(groups + 2, 0);
-  for (size_t g = 0; g <= groups; ++g) start[g + 1] = start[g] + counts[g];
-  std::vector<int64_t> order(static_cast<size_t>(start[groups + 1]));
-  {
-    std::vector<int64_t> at(start.begin(), start.end() - 1);
-    size_t next = 0;
-    for (int32_t i = 1; i <= n; ++i) {
-      const int32_t g = groupOf[static_cast<size_t>(i)];
-      if (g != kCrossing) {
-        order[static_cast<size_t>(at[static_cast<size_t>(g)]++)] = i;
-        continue;
-      }
-      for (; next < pieces.size() && pieces[next].Source == i; ++next)
-        order[static_cast<size_t>(at[static_cast<size_t>(pieces[next].Group)]++)] =
-            -static_cast<int64_t>(next) - 1;
-    }
-  }
+  // order of the surface (a cut triangle's pieces in the order of the cuts):
+  // group g's lines of block b are segment g * blocks + b of the file.
+  const std::span<const TriangleRec> triangles = surface.Triangles();
+  const size_t blocks = pass.Blocks.size();
+  std::vector<int64_t> segment((groups + 1) * blocks + 1, 0);
+  for (size_t g = 0, s = 0; g <= groups; ++g)
+    for (size_t b = 0; b < blocks; ++b, ++s)
+      segment[s + 1] = segment[s] + pass.Blocks[b].Start[g + 1] - pass.Blocks[b].Start[g];
 
   // What remains is written in the colour last used.
   int32_t remainder = classes.back().ColourValue();
   for (size_t g = 0; g < groups; ++g)
-    if (counts[g] > 0) remainder = classes[g].ColourValue();
+    if (pass.Counts[g] > 0) remainder = classes[g].ColourValue();
 
-  LineWriter lines(out, ColouringMode::Elevation, surface);
-  const std::span<const TriangleRec> triangles = surface.Triangles();
-  constexpr int64_t kAhead = 12;
-  const int64_t total = n + static_cast<int64_t>(order.size());
-  int64_t done = n;
-  for (size_t g = 0; g <= groups; ++g) {
-    const int32_t colour = g < groups ? classes[g].ColourValue() : remainder;
-    for (int64_t k = start[g]; k < start[g + 1]; ++k) {
-      // A class's triangles lie scattered over the surface's list: each
-      // would be a wait for memory if not asked for a few lines ahead.
-      if (k + kAhead < start[g + 1]) {
-        const int64_t ahead = order[static_cast<size_t>(k + kAhead)];
-        const char* p =
-            ahead > 0 ? reinterpret_cast<const char*>(&triangles[static_cast<size_t>(ahead)])
-                      : reinterpret_cast<const char*>(&pieces[static_cast<size_t>(-ahead - 1)]);
-        __builtin_prefetch(p);
-        __builtin_prefetch(p + 64);
+  const PointTexts points(surface);
+  LineFormatter formatters[2] = {LineFormatter(points), LineFormatter(points)};
+  std::vector<LineHead> heads;
+  for (size_t g = 0; g <= groups; ++g)
+    heads.emplace_back(ColouringMode::Elevation, g < groups ? classes[g].ColourValue() : remainder);
+  const int64_t lines = segment.back();
+  const ChunkWriter::Format format = [&](int64_t chunk, char* p, int formatter) {
+    LineFormatter& f = formatters[formatter];
+    const int64_t from = chunk * kChunk, to = std::min(lines, from + kChunk);
+    // The segment of line `from`: the last that starts at or before it.
+    auto s = static_cast<size_t>(std::upper_bound(segment.begin(), segment.end(), from) -
+                                 segment.begin() - 1);
+    constexpr int64_t kAhead = 12;
+    for (int64_t k = from; k < to; ++s) {
+      const size_t g = s / blocks;
+      const FirstPass::Block& block = pass.Blocks[s % blocks];
+      const LineItem* items = block.Lines.data();
+      const int64_t base = block.Start[g] - segment[s];  // items[base + k] is line k
+      const LineHead& head = heads[g];
+      const int64_t last = segment[s + 1];
+      for (const int64_t end = std::min(to, last); k < end; ++k) {
+        // A class's triangles lie scattered over the surface's list: each
+        // would be a wait for memory if not asked for a few lines ahead.
+        if (k + kAhead < last) {
+          const char* ahead = reinterpret_cast<const char*>(items[base + k + kAhead] & ~kPieceBit);
+          __builtin_prefetch(ahead);
+          __builtin_prefetch(ahead + 64);
+        }
+        const LineItem item = items[base + k];
+        if (item & kPieceBit) {
+          const Piece& piece = *reinterpret_cast<const Piece*>(item & ~kPieceBit);
+          p = f.Line(p, head, piece.T, triangles[static_cast<size_t>(piece.Source)]);
+        } else {
+          p = f.Line(p, head, *reinterpret_cast<const TriangleRec*>(item));
+        }
       }
-      const int64_t item = order[static_cast<size_t>(k)];
-      if (item > 0) {
-        lines.Line(colour, triangles[static_cast<size_t>(item)]);
-      } else {
-        const Piece& piece = pieces[static_cast<size_t>(-item - 1)];
-        lines.Line(colour, piece.T, triangles[static_cast<size_t>(piece.Source)]);
-      }
-      if (!lines.ok()) return Finish(lines, false);
-      if (!report.At(++done, total)) return Finish(lines, true);
     }
+    return p;
+  };
+  const int64_t total = n + lines;
+  bool stopped = false;
+  const ChunkWriter::Written written = [&](int64_t chunk) {
+    r.Triangles = std::min(lines, (chunk + 1) * kChunk);
+    stopped = !report.Upto(n + r.Triangles, total);
+    return !stopped;
+  };
+  ChunkWriter::Run((lines + kChunk - 1) / kChunk, out, format, written);
+  if (!out.ok()) {
+    r.Error = out.Error();
+    return r;
   }
-  return Finish(lines, !report.At(total, total, true));
+  r.Cancelled = stopped || !report.At(total, total, true);
+  return r;
 }
 
 }  // namespace orvane

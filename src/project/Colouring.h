@@ -59,7 +59,10 @@ ColouringOutcome WriteSlopeColouring(const TriangleMesh& surface,
 // triangles (the last class's when none did). The lines are exactly those
 // of those successive cuts, but each triangle is followed through the
 // classes on its own: only triangles that cross a bound are cut, and the
-// cut pieces are never merged into whole meshes.
+// cut pieces are never merged into whole meshes. Where two threads may run
+// (TwoThreads), both follow the triangles and format the lines, and the file
+// is written in order from the calling thread, which alone reports: the
+// bytes are those of one thread.
 // REQUIRES: classes not empty (else an error and nothing written).
 ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
                                          std::span<const ColourClass> classes,

@@ -20,6 +20,7 @@
 #include "core/AtomicFile.h"
 #include "core/NumberText.h"
 #include "core/Status.h"
+#include "core/Threads.h"
 #include "project/ColourClasses.h"
 #include "project/Colouring.h"
 #include "project/ColouringActions.h"
@@ -358,6 +359,60 @@ TEST(Colouring, SameLinesAsTheLiteralSuccessiveSplits) {
     EXPECT_TRUE(got == want);
     EXPECT_EQ(Written(m, slopes, ColouringMode::Slope), LiteralSlopeColouring(m, slopes));
   }
+}
+
+// A surface of several blocks of triangles and chunks of lines, coloured on
+// one thread and on two: the same bytes and the same reports; a stop asked
+// while the lines are written still stops it.
+TEST(Colouring, TwoThreadsWriteTheSameBytes) {
+  std::mt19937_64 rng(20261207);
+  test_surfaces::SurfaceShape s;
+  s.columns = 90;
+  s.rows = 70;
+  s.zLow = 100;
+  s.zHigh = 104;
+  s.snapTo = 102;
+  const TriangleMesh m = test_surfaces::RandomSurface(s, rng);
+  std::vector<ColourClass> palette;
+  for (int16_t i = 0; i < 21; ++i) palette.push_back({0, 1, i, 0, static_cast<int16_t>(200 - i)});
+  const std::vector<ColourClass> bands = GenerateElevationClasses(palette, 100, 120, 1).Classes;
+
+  const fs::path file = fs::temp_directory_path() / ("orvane-col2-" + std::to_string(::getpid()));
+  struct Run {
+    std::string Text;
+    std::vector<int64_t> Reports;
+    ColouringOutcome Outcome;
+  };
+  auto run = [&](unsigned threads, ColouringMode mode, int64_t stopAt) {
+    SetThreadLimit(threads);
+    Run r;
+    AtomicFileWriter out(file);
+    const ColouringProgress progress = [&](int64_t done, int64_t) {
+      r.Reports.push_back(done);
+      return done < stopAt;
+    };
+    r.Outcome = mode == ColouringMode::Slope ? WriteSlopeColouring(m, bands, out, progress)
+                                             : WriteElevationColouring(m, bands, out, progress);
+    if (r.Outcome.ok() && out.Commit()) r.Text = Slurp(file);
+    SetThreadLimit(0);
+    return r;
+  };
+  constexpr int64_t kNever = int64_t{1} << 62;
+  for (const ColouringMode mode : {ColouringMode::Elevation, ColouringMode::Slope}) {
+    const Run one = run(1, mode, kNever), two = run(0, mode, kNever);
+    ASSERT_TRUE(one.Outcome.ok());
+    EXPECT_GT(one.Outcome.Triangles, 2 * 4096);
+    EXPECT_EQ(one.Outcome.Triangles, two.Outcome.Triangles);
+    EXPECT_TRUE(one.Text == two.Text);
+    EXPECT_EQ(one.Reports, two.Reports);
+  }
+  const int64_t linesStop = (m.TriangleCount() / 4096 + 2) * 4096;  // among the lines
+  for (const unsigned threads : {1u, 0u}) {
+    const Run stopped = run(threads, ColouringMode::Elevation, linesStop);
+    EXPECT_TRUE(stopped.Outcome.Cancelled);
+    EXPECT_EQ(stopped.Reports.back(), linesStop);
+  }
+  fs::remove(file);
 }
 
 // orvane-tin palettes and colour, run as a user would.
