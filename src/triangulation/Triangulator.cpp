@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <thread>
+#include <utility>
 
 #include "core/Kernels.h"
 #include "core/Platform.h"
@@ -199,6 +200,41 @@ std::vector<int32_t> InsertionOrder(const std::vector<PointRec>& pts,
   std::vector<int32_t>().swap(order2);
   RadixSort(keys, order);
   return order;
+}
+
+// Orders the triangles (corners numbered 1..points) by their lowest corner
+// taken in runs of consecutive points (4,096 runs at most: a counting sort
+// in one pass, the runs still short beside the spread of X ranks of one
+// triangle's corners), keeping the given order within a run. Large lists are
+// counted and placed in two halves at once, the first half's triangles
+// first within each run, which is the order one thread gives.
+void SortWestToEast(std::vector<std::array<int32_t, 3>>& triples, int32_t points) {
+  const int coarse =
+      std::max(0, static_cast<int>(std::bit_width(static_cast<uint32_t>(points) + 1)) - 12);
+  const size_t runs = (static_cast<size_t>(points) >> coarse) + 1, m = triples.size();
+  const auto run = [&](const std::array<int32_t, 3>& t) {
+    return static_cast<size_t>(std::min({t[0], t[1], t[2]})) >> coarse;
+  };
+  const size_t parts = m >= static_cast<size_t>(kHalvesFrom) && TwoThreads() ? 2 : 1;
+  const size_t half = parts == 2 ? m / 2 : m;
+  std::vector<std::vector<size_t>> at(parts, std::vector<size_t>(runs, 0));
+  auto bothParts = [&](auto&& work) {
+    if (parts == 2)
+      RunBoth([&] { work(1, half, m); }, [&] { work(0, 0, half); });
+    else
+      work(0, 0, m);
+  };
+  bothParts([&](size_t part, size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) ++at[part][run(triples[k])];
+  });
+  size_t sum = 0;
+  for (size_t r = 0; r < runs; ++r)
+    for (size_t part = 0; part < parts; ++part) sum += std::exchange(at[part][r], sum);
+  std::vector<std::array<int32_t, 3>> sorted(m);
+  bothParts([&](size_t part, size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) sorted[at[part][run(triples[k])]++] = triples[k];
+  });
+  triples.swap(sorted);
 }
 
 // How many steps of a fast loop (a triangle tested or saved) go between two
@@ -638,23 +674,11 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
     const bool westToEast = static_cast<size_t>(n) >= kRoundsFrom;
     std::vector<std::array<int32_t, 3>> triples;
-    // Each triple's lowest corner, when sorted: in runs of 2^coarse points,
-    // few enough for one pass of the radix sort (4,096 runs), and still
-    // short beside the spread of X ranks of one triangle's corners.
-    std::vector<uint64_t> lowest;
-    const int coarse =
-        std::max(0, static_cast<int>(std::bit_width(static_cast<uint32_t>(n) + 3)) - 12);
     auto gatherTriples = [&] {
       triples.reserve(static_cast<size_t>(tri.LiveCount()));
-      if (westToEast) lowest.reserve(static_cast<size_t>(tri.LiveCount()));
-      for (const auto& tr : tri.tris) {  // stored counter-clockwise, saved clockwise
-        if (!tr.alive) continue;
-        const std::array<int32_t, 3> t = {meshIndex(tr.v[0]), meshIndex(tr.v[2]),
-                                          meshIndex(tr.v[1])};
-        triples.push_back(t);
-        if (westToEast)
-          lowest.push_back(static_cast<uint64_t>(std::min({t[0], t[1], t[2]})) >> coarse);
-      }
+      for (const auto& tr : tri.tris)  // stored counter-clockwise, saved clockwise
+        if (tr.alive)
+          triples.push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
     };
     const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
     mesh.Reserve(static_cast<size_t>(n) + extra, 0);
@@ -688,8 +712,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     }
     std::vector<PointRec>().swap(tri.pts);
     if (westToEast) {
-      RadixSort(lowest, triples);
-      std::vector<uint64_t>().swap(lowest);
+      SortWestToEast(triples, n + static_cast<int32_t>(extra));
       if (cancelled()) return std::nullopt;
     }
 
