@@ -10,7 +10,6 @@
 
 #include "core/AtomicFile.h"
 #include "core/NumberText.h"
-#include "core/Threads.h"
 
 namespace orvane {
 
@@ -140,8 +139,6 @@ std::string ScanFile(const std::filesystem::path& file, Sink& sink) {
     const bool final = left == 0 || got == 0;
     const char* end = buf.data() + used + got;
     const char* rest = cursor.Block(buf.data(), end, final, sink);
-    // The lines handed over point into the buffer, which changes now.
-    if constexpr (requires { sink.Flush(); }) sink.Flush();
     if (final) break;
     used = static_cast<size_t>(end - rest);
     if (used > kMaxTextLineBytes) {
@@ -158,7 +155,6 @@ template <class Sink>
 void ScanText(std::string_view text, Sink& sink) {
   LineCursor cursor;
   cursor.Block(text.data(), text.data() + text.size(), true, sink);
-  if constexpr (requires { sink.Flush(); }) sink.Flush();
 }
 
 enum class NumberRead { Number, NotNumber, OutOfRange };
@@ -260,62 +256,13 @@ void AddPointLine(int64_t number, std::string_view text, PointList& list, Issues
   list.AddVertex(pl.v[0], pl.v[1], pl.v[2], 0);
 }
 
-// The points of a ".xyz", a block of the file at a time: the block's lines
-// are parsed on two threads where two may run (each line on its own), then
-// taken in file order here, exactly as one line after the other would be.
-class PointSink {
- public:
-  explicit PointSink(PointFile& out) : out_(out), issues_(out.Report) {}
-  void Line(int64_t number, std::string_view text) { batch_.push_back({number, text, {}}); }
-  void Problem(int64_t number, LineProblem problem) {
-    PointLine marker;
-    marker.problem = problem;
-    batch_.push_back({number, {}, marker, true});
+struct PointSink {
+  PointFile& out;
+  Issues issues{out.Report};
+  void Line(int64_t number, std::string_view text) {
+    AddPointLine(number, text, out.Points, issues);
   }
-  void Flush() {
-    const size_t n = batch_.size();
-    auto parse = [&](size_t from, size_t to) {
-      for (size_t k = from; k < to; ++k) {
-        Entry& e = batch_[k];
-        if (e.problemOnly) continue;
-        // A line of blanks and tabs is a blank line, not a bad point.
-        e.blank = e.text.find_first_not_of(" \t") == std::string_view::npos;
-        if (!e.blank) e.parsed = ParsePointLine(e.text);
-      }
-    };
-    if (n >= kHalvesFrom && TwoThreads())
-      RunBoth([&] { parse(n / 2, n); }, [&] { parse(0, n / 2); });
-    else
-      parse(0, n);
-    for (const Entry& e : batch_) {
-      if (e.problemOnly) {
-        issues_.Note(e.number, *e.parsed.problem);
-        continue;
-      }
-      if (e.blank) continue;
-      if (e.parsed.problem) issues_.Note(e.number, *e.parsed.problem);
-      if (!e.parsed.Kept()) continue;
-      if (out_.Points.count() >= kMaxListPoints) {
-        issues_.Note(e.number, LineProblem::TooManyPoints);
-        continue;
-      }
-      out_.Points.AddVertex(e.parsed.v[0], e.parsed.v[1], e.parsed.v[2], 0);
-    }
-    batch_.clear();
-  }
-
- private:
-  struct Entry {
-    int64_t number;
-    std::string_view text;
-    PointLine parsed;
-    bool problemOnly = false;
-    bool blank = false;
-  };
-  static constexpr size_t kHalvesFrom = 4096;  // lines of a block
-  PointFile& out_;
-  Issues issues_;
-  std::vector<Entry> batch_;
+  void Problem(int64_t number, LineProblem problem) { issues.Note(number, problem); }
 };
 
 struct PolylineSink {
@@ -450,14 +397,14 @@ PointFile ReadPointFile(const std::filesystem::path& file) {
   // (At most 2^26 points up front: a bigger file grows the list as usual.)
   if (!ec)
     out.Points.Reserve(static_cast<size_t>(std::min<uintmax_t>(bytes / 24, uintmax_t{1} << 26)));
-  PointSink sink(out);
+  PointSink sink{out};
   out.Report.Error = ScanFile(file, sink);
   return out;
 }
 
 PointFile ParsePointText(std::string_view text) {
   PointFile out;
-  PointSink sink(out);
+  PointSink sink{out};
   ScanText(text, sink);
   return out;
 }

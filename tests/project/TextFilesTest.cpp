@@ -6,7 +6,6 @@
 #include <random>
 #include <string>
 
-#include "core/Threads.h"
 #include "project/TextFiles.h"
 
 namespace orvane {
@@ -222,14 +221,6 @@ TEST_F(TextFilesTest, ChunkedReadingMatchesReadingTheWholeText) {
   }
   const PointFile file = ReadPointFile(Write("big.xyz", text));
   const PointFile memory = ParsePointText(text);
-  // Blocks of lines are parsed on two threads: one gives the same.
-  SetThreadLimit(1);
-  const PointFile oneThread = ParsePointText(text);
-  SetThreadLimit(0);
-  EXPECT_TRUE(std::equal(oneThread.Points.Points().begin(), oneThread.Points.Points().end(),
-                         memory.Points.Points().begin(), memory.Points.Points().end()));
-  EXPECT_EQ(oneThread.Report.SuspectLines, memory.Report.SuspectLines);
-  EXPECT_EQ(oneThread.Report.FirstIssues, memory.Report.FirstIssues);
   ASSERT_TRUE(file.Report.ok());
   EXPECT_GT(file.Points.count(), 150000);
   EXPECT_TRUE(std::equal(file.Points.Points().begin(), file.Points.Points().end(),
