@@ -95,11 +95,32 @@ std::vector<int32_t> FirstOfEqualPositions(const std::vector<PointRec>& pts, int
   std::vector<int32_t> first(static_cast<size_t>(n));
   auto runs = [&](int32_t from, int32_t to) {
     std::vector<std::pair<double, int32_t>> run;
+    // Whether the Y values of points i..j-1 all differ, as in a grid's
+    // columns: then each point is its own first and the run needs no sort.
+    // Found with a hash of the values' bits (0 and -0 as one); a NaN counts
+    // as a possible repeat, which the sort then settles.
+    constexpr uint64_t kEmpty = ~uint64_t{0};  // a NaN's bits: no value's here
+    std::vector<uint64_t> seen;
+    auto distinctY = [&](int32_t i, int32_t j) {
+      const size_t size = std::bit_ceil(2 * static_cast<size_t>(j - i));
+      const int shift = 64 - std::countr_zero(size);
+      seen.assign(size, kEmpty);
+      for (int32_t k = i; k < j; ++k) {
+        const double y = pts[static_cast<size_t>(k)].Y;
+        if (std::isnan(y)) return false;
+        const uint64_t bits = std::bit_cast<uint64_t>(y == 0 ? 0.0 : y);
+        size_t h = shift == 64 ? 0 : static_cast<size_t>((bits * 0x9E3779B97F4A7C15ull) >> shift);
+        for (; seen[h] != kEmpty; h = (h + 1) & (size - 1))
+          if (seen[h] == bits) return false;
+        seen[h] = bits;
+      }
+      return true;
+    };
     for (int32_t i = from; i < to;) {
       int32_t j = i + 1;
       while (j < to && pts[static_cast<size_t>(j)].X == pts[static_cast<size_t>(i)].X) ++j;
-      if (j - i == 1) {
-        first[static_cast<size_t>(i)] = i;
+      if (j - i == 1 || distinctY(i, j)) {
+        for (int32_t k = i; k < j; ++k) first[static_cast<size_t>(k)] = k;
       } else {
         run.clear();
         for (int32_t k = i; k < j; ++k) run.push_back({pts[static_cast<size_t>(k)].Y, k});
