@@ -23,12 +23,12 @@ constexpr double kLadoMax = 1000;  // the split's limit on triangle sides, metre
 // its Hilbert curve, ties in the given order.
 std::array<int32_t, 4> HilbertOrder(const std::array<uint32_t, 4>& cellX,
                                     const std::array<uint32_t, 4>& cellY) {
-  std::array<uint64_t, 4> prefix;
-  for (size_t i = 0; i < 4; ++i) prefix[i] = HilbertIndex(cellX[i], cellY[i]);
+  std::array<uint64_t, 4> position;
+  for (size_t i = 0; i < 4; ++i) position[i] = HilbertIndex(cellX[i], cellY[i]);
   std::array<int32_t, 4> order = {0, 1, 2, 3};
   for (size_t i = 1; i < order.size(); ++i)
-    for (size_t j = i;
-         j > 0 && prefix[static_cast<size_t>(order[j])] < prefix[static_cast<size_t>(order[j - 1])];
+    for (size_t j = i; j > 0 && position[static_cast<size_t>(order[j])] <
+                                    position[static_cast<size_t>(order[j - 1])];
          --j)
       std::swap(order[j], order[j - 1]);
   return order;

@@ -5,8 +5,10 @@
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvane {
 
@@ -52,5 +54,12 @@ void MapLargeBlocks();
 // the system to supply it. Memory that is resident already is left as it
 // is. Does nothing where the system offers no such call.
 void PrefaultForWriting(void* bytes, size_t size);
+
+// The reserved room of v past its elements, as bytes, for PrefaultForWriting
+// (possibly on another thread while v grows into it; the bytes are v's).
+template <class T>
+std::span<std::byte> SpareCapacity(std::vector<T>& v) {
+  return {reinterpret_cast<std::byte*>(v.data() + v.size()), (v.capacity() - v.size()) * sizeof(T)};
+}
 
 }  // namespace orvane

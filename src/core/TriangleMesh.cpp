@@ -7,6 +7,7 @@
 
 #include "core/Kernels.h"
 #include "core/MeshCodec.h"
+#include "core/Platform.h"
 #include "core/PointList.h"
 #include "core/Status.h"
 #include "core/VertexTable.h"
@@ -30,9 +31,7 @@ void TriangleMesh::Reserve(size_t points, size_t triangles) {
 }
 
 std::span<std::byte> TriangleMesh::SpareTriangleRoom() {
-  const size_t spare = triangles_.capacity() - triangles_.size();
-  return {reinterpret_cast<std::byte*>(triangles_.data() + triangles_.size()),
-          spare * sizeof(TriangleRec)};
+  return SpareCapacity(triangles_);
 }
 
 const TriangleRec& TriangleMesh::Triangle(int32_t idx) const {

@@ -567,9 +567,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // of the block, however it ends).
     std::jthread prefault;
     if (n >= kHalvesFrom && TwoThreads()) {
-      auto* room = reinterpret_cast<std::byte*>(tri.tris.data() + tri.tris.size());
-      const size_t bytes = (tri.tris.capacity() - tri.tris.size()) * sizeof(WorkTriangulation::Tri);
-      prefault = std::jthread([room, bytes] { PrefaultForWriting(room, bytes); });
+      const std::span<std::byte> room = SpareCapacity(tri.tris);
+      prefault = std::jthread([room] { PrefaultForWriting(room.data(), room.size()); });
     }
     Progress progress(inserted, silent);
     for (int32_t k = 0; k < inserted; ++k) {
