@@ -11,6 +11,7 @@
 #include "core/FolderTransaction.h"
 #include "core/Status.h"
 #include "core/Threads.h"
+#include "project/PointTexts.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextFiles.h"
@@ -154,11 +155,16 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
   // One zone bounds the triangulation; several trim it afterwards.
   if (project.ZoneList.size() == 1) project.BreaklineList.push_back(project.ZoneList.front());
   Triangulator triangulator;
+  // The ".tin" texts of the points are formatted while they are inserted.
+  std::optional<PointTexts> texts;
+  triangulator.WhileInserting = [&texts](std::span<const PointRec> points) {
+    texts.emplace(points);
+  };
   triangulator.Initialise(project.SourcePoints, project.BreaklineList);
-  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kMaxTriangleSide);
-  // The mesh holds its own copies of the points: the source list goes
-  // before the files are written, which need memory of their own.
+  // The triangulator holds its own copy of the points: the source list goes
+  // before the mesh and the files take memory of their own.
   project.SourcePoints = PointList();
+  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kMaxTriangleSide);
   clock.End("triangulate");
   if (triangulator.LastErrorCode == Triangulator::Cancelled || cancelled())
     return Cancelled(std::move(r));
@@ -176,6 +182,7 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
   mesh->Tag = name;
   if (project.ZoneList.size() >= 2) {
     r.TrimmedTriangles = TrimToZones(*mesh, project.ZoneList);
+    texts.reset();  // the trim renumbers the points
     clock.End("trim");
     if (cancelled()) return Cancelled(std::move(r));
   }
@@ -201,8 +208,9 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
   // The ".tin" lines are written while the ".dsp" is saved: both only read
   // the mesh, and the ".tin" writer's inversions come once both are done.
   bool linesWritten = false;
+  if (texts) texts->Bind(*mesh);
   RunBoth([&] { mesh->SaveToBinary(stagedDsp, &reason); },
-          [&] { linesWritten = WriteTriangleLines(*mesh, tinOut); });
+          [&] { linesWritten = WriteTriangleLines(*mesh, tinOut, texts ? &*texts : nullptr); });
   InvertToClockwise(*mesh);
   clock.End("write");
   if (mesh->LastErrorCode != 0) {

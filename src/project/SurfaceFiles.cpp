@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <semaphore>
 #include <system_error>
 
@@ -279,14 +280,16 @@ void AppendTriangleLine(std::string& out, const PointRec& a, const PointRec& b, 
   out += "))\r\n";
 }
 
-bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out) {
+bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out, const PointTexts* texts) {
   // Batches of triangles, about 0.8 MB of text each: with two threads the
   // second formats every other batch while this one formats and writes the
   // rest, in order, so the file is the same either way.
   constexpr int32_t kBatch = 8192;
   constexpr size_t kMaxLine = 3 * kMaxXyzText + 16;
   const int32_t n = mesh.TriangleCount();
-  const PointTexts points(mesh);
+  std::optional<PointTexts> own;
+  if (texts == nullptr) texts = &own.emplace(mesh);
+  const PointTexts& points = *texts;
   const auto put = [](char* p, std::string_view s) {
     std::memcpy(p, s.data(), s.size());
     return p + s.size();

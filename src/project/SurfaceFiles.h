@@ -28,6 +28,7 @@
 namespace orvane {
 
 class AtomicFileWriter;
+class PointTexts;
 
 // Why an operation refused or failed. The text shown for each is
 // RefusalMessage(code).
@@ -113,8 +114,10 @@ bool WriteTriangleFile(TriangleMesh& mesh, const std::filesystem::path& path,
 bool WriteTriangleText(TriangleMesh& mesh, AtomicFileWriter& out);
 // WriteTriangleText in two steps, so that the lines can be written while
 // another thread reads the mesh (its ".dsp" is saved): the same lines,
-// without touching the mesh, then the inversions it makes.
-bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out);
+// without touching the mesh, then the inversions it makes. texts, when
+// given, are the texts of the mesh's points, bound to it.
+bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out,
+                        const PointTexts* texts = nullptr);
 void InvertToClockwise(TriangleMesh& mesh);
 
 // Loads every ".<extension>" file of folder, in ListFiles order, into

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <thread>
 #include <utility>
 
@@ -559,16 +560,38 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     std::copy(tri.pts.begin() + n, tri.pts.end(), byRank.begin() + n);
     tri.pts.swap(byRank);
   }
+  // The mesh's points are those of X order, known before the insertion;
+  // they go in (and the caller's work on them is done) while it runs where
+  // two threads may, else after it.
+  auto addPoints = [&] {
+    mesh.Reserve(static_cast<size_t>(n), 0);
+    for (int32_t i = 1; i <= n; ++i) {
+      const PointRec& p = tri.pts[static_cast<size_t>(posOf[static_cast<size_t>(i) - 1])];
+      mesh.AddPoint(p.X, p.Y, p.Z, p.T);
+    }
+    if (WhileInserting) WhileInserting(mesh.Points().subspan(1));
+  };
+  const bool alongside = n >= kHalvesFrom && TwoThreads();
   {
     if (cancelled()) return std::nullopt;
     // The insertion appends to the working triangles' room page after page,
     // each page a wait for the system at its first write: with two threads
-    // the other one has the room made resident meanwhile (joined at the end
-    // of the block, however it ends).
-    std::jthread prefault;
-    if (n >= kHalvesFrom && TwoThreads()) {
+    // the other one has the room made resident first. The other thread only
+    // reads the working points, which the insertion does not change; it is
+    // joined at the end of the block, however it ends, and what it threw is
+    // thrown here.
+    std::exception_ptr sideFailure;
+    std::jthread side;
+    if (alongside) {
       const std::span<std::byte> room = SpareCapacity(tri.tris);
-      prefault = std::jthread([room] { PrefaultForWriting(room.data(), room.size()); });
+      side = std::jthread([room, &addPoints, &sideFailure] {
+        try {
+          PrefaultForWriting(room.data(), room.size());
+          addPoints();
+        } catch (...) {
+          sideFailure = std::current_exception();
+        }
+      });
     }
     Progress progress(inserted, silent);
     for (int32_t k = 0; k < inserted; ++k) {
@@ -579,7 +602,10 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
         vertexOf[static_cast<size_t>(xOf[static_cast<size_t>(k)])] =
             v < 0 ? -1 : xOf[static_cast<size_t>(v)];
     }
+    if (side.joinable()) side.join();
+    if (sideFailure) std::rethrow_exception(sideFailure);
   }
+  if (!alongside) addPoints();
   // The enclosing triangle goes, and with it the triangles along the hull
   // whose circumcircle reaches one of its corners; those are put back, so
   // the surface covers the convex hull of its points, and they are there
@@ -669,6 +695,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   std::vector<int32_t>().swap(vertexOf);
   if (!anyTriangle) {
     LastErrorCode = Incomplete;
+    mesh = TriangleMesh();  // without triangles, without points
   } else {
     phase.Enter("SAVING_TRIANGLES");
     if (cancelled()) return std::nullopt;
@@ -694,38 +721,35 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
     const bool westToEast = static_cast<size_t>(n) >= kRoundsFrom;
     std::vector<std::array<int32_t, 3>> triples;
-    auto gatherTriples = [&] {
-      triples.reserve(static_cast<size_t>(tri.LiveCount()));
-      for (const auto& tr : tri.tris)  // stored counter-clockwise, saved clockwise
-        if (tr.alive)
-          triples.push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
-    };
-    const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
-    mesh.Reserve(static_cast<size_t>(n) + extra, 0);
-    Progress progress(static_cast<int64_t>(n) + tri.LiveCount(), silent);
-    bool stopped = false;
-    auto addPoints = [&] {
-      for (int32_t i = 1; i <= n; ++i) {
-        progress.At(i);
-        if (static_cast<size_t>(i) % kCancelStride == 0 && cancelled()) {
-          stopped = true;
-          return;
-        }
-        const PointRec& p = tri.pts[static_cast<size_t>(posOf[static_cast<size_t>(i) - 1])];
-        mesh.AddPoint(p.X, p.Y, p.Z, p.T);
+    // In slot order; large lists in two halves at once, joined in order.
+    auto gather = [&](size_t from, size_t to, std::vector<std::array<int32_t, 3>>& out) {
+      for (size_t t = from; t < to; ++t) {
+        const WorkTriangulation::Tri& tr = tri.tris[t];
+        if (tr.alive)  // stored counter-clockwise, saved clockwise
+          out.push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
       }
     };
-    if (n < kHalvesFrom) {
-      gatherTriples();
-      addPoints();
-    } else {
-      RunBoth(gatherTriples, addPoints);
-    }
-    if (stopped) return std::nullopt;
+    auto gatherTriples = [&] {
+      const size_t slots = tri.tris.size();
+      triples.reserve(static_cast<size_t>(tri.LiveCount()));
+      if (slots < static_cast<size_t>(kHalvesFrom)) {
+        gather(0, slots, triples);
+        return;
+      }
+      std::vector<std::array<int32_t, 3>> later;
+      later.reserve(static_cast<size_t>(tri.LiveCount()) / 2 + 1024);
+      RunBoth([&] { gather(slots / 2, slots, later); }, [&] { gather(0, slots / 2, triples); });
+      triples.insert(triples.end(), later.begin(), later.end());
+    };
+    const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
+    Progress progress(tri.LiveCount(), silent);
+    gatherTriples();
+    if (cancelled()) return std::nullopt;
     std::vector<WorkTriangulation::Tri>().swap(tri.tris);
     tri.ReleaseRanks();
     std::vector<int32_t>().swap(posOf);
     // Points created where two constraints cross follow the work points.
+    if (extra > 0) mesh.Reserve(static_cast<size_t>(n) + extra, 0);
     for (size_t k = 0; k < extra; ++k) {
       const PointRec& p = tri.pts[static_cast<size_t>(n) + 3 + k];
       mesh.AddPoint(p.X, p.Y, p.Z, 0);
@@ -760,7 +784,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     if (cancelled()) return std::nullopt;
     if (keptCount == 0) LastErrorCode = Incomplete;
     const auto saved = static_cast<size_t>(std::count(kept01.begin(), kept01.end(), uint8_t{1}));
-    mesh.Reserve(static_cast<size_t>(n) + extra, saved);
+    mesh.Reserve(0, saved);
     // The mesh's triangles are the bulk of its memory, and the system hands
     // out each page of it at its first write: with two threads the other
     // one has the pages made resident from the far end while this one adds
@@ -780,7 +804,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     auto addTriangles = [&] {
       size_t added = 0;
       for (size_t k = 0; k < keptCount; ++k) {
-        progress.At(static_cast<int64_t>(n) + static_cast<int64_t>(k) + 1);
+        progress.At(static_cast<int64_t>(k) + 1);
         if ((k + 1) % kCancelStride == 0) {
           if (cancelled()) {
             stoppedAdding = true;

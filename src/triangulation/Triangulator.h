@@ -51,6 +51,12 @@ class Triangulator {
   // without clearing it. Builds of different triangulators may then run on
   // different threads at once.
   bool Silent = false;
+  // Work for the other thread while the points are inserted, where two
+  // threads may run (else for this one once they are): called once a build
+  // reaches the insertion, with the points the mesh will hold, in its order
+  // (points[0] is point 1). The mesh keeps them as its first points; points
+  // made where constraints cross may follow them.
+  std::function<void(std::span<const PointRec> points)> WhileInserting;
 
   // Prepares a build. Points.Model must be 1, else nothing changes.
   // Constraint vertices not already in Points (within 0.001 in X and Y) are
