@@ -179,7 +179,7 @@ uint64_t RoundOf(size_t i) {
 // everywhere: one point in eight then emptied a cavity of 16 to several
 // hundred triangles). After the sample, the points land inside the hull.
 std::vector<int32_t> InsertionOrder(const std::vector<PointRec>& pts,
-                                    const std::vector<int32_t>& first) {
+                                    const std::vector<int32_t>& first, size_t& lastRound) {
   const size_t n = first.size();
   const bool rounds = n >= kRoundsFrom;
   double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
@@ -221,15 +221,20 @@ std::vector<int32_t> InsertionOrder(const std::vector<PointRec>& pts,
   std::vector<uint64_t>().swap(keys2);
   std::vector<int32_t>().swap(order2);
   RadixSort(keys, order);
+  // Where the last round starts (the end without rounds).
+  lastRound =
+      rounds ? static_cast<size_t>(std::lower_bound(keys.begin(), keys.end(), uint64_t{7} << 32) -
+                                   keys.begin())
+             : order.size();
   return order;
 }
 
-// Orders the triangles (corners numbered 1..points) by their lowest corner
-// taken in runs of consecutive points (4,096 runs at most: a counting sort
-// in one pass, the runs still short beside the spread of X ranks of one
-// triangle's corners), keeping the given order within a run. Large lists are
-// counted and placed in two halves at once, the first half's triangles
-// first within each run, which is the order one thread gives.
+// Orders the triangles (corners numbered 1..points, each given from its
+// lowest corner) by their corners, first to last: a counting sort in one
+// pass by the lowest corner taken in runs of consecutive points (4,096 runs
+// at most), then each run, a few hundred triangles, sorted. The order
+// depends on the triangles alone, not on the slots they were found in.
+// Large lists are counted, placed and sorted in two halves at once.
 void SortWestToEast(std::vector<std::array<int32_t, 3>>& triples, int32_t points) {
   const int coarse =
       std::max(0, static_cast<int>(std::bit_width(static_cast<uint32_t>(points) + 1)) - 12);
@@ -257,6 +262,39 @@ void SortWestToEast(std::vector<std::array<int32_t, 3>>& triples, int32_t points
     for (size_t k = from; k < to; ++k) sorted[at[part][run(triples[k])]++] = triples[k];
   });
   triples.swap(sorted);
+  // Within a run, by the lowest corner (a counting sort over the run's
+  // points), then the few triangles of one lowest corner by the others:
+  // at[parts - 1][r] is now where run r ends.
+  const std::vector<size_t>& ends = at[parts - 1];
+  auto sortRuns = [&](size_t firstRun, size_t lastRun) {
+    const size_t width = size_t{1} << coarse;
+    std::vector<uint32_t> count(width + 1);
+    std::vector<std::array<int32_t, 3>> run;
+    size_t from = firstRun == 0 ? 0 : ends[firstRun - 1];
+    for (size_t r = firstRun; r < lastRun; from = ends[r], ++r) {
+      const auto part = std::span(triples).subspan(from, ends[r] - from);
+      if (part.size() < 2) continue;
+      const size_t low = r << coarse;  // the run's first point
+      std::fill(count.begin(), count.end(), 0);
+      for (const auto& t : part) ++count[static_cast<size_t>(t[0]) - low + 1];
+      for (size_t k = 1; k <= width; ++k) count[k] += count[k - 1];
+      run.resize(part.size());
+      for (const auto& t : part) run[count[static_cast<size_t>(t[0]) - low]++] = t;
+      // count[k] is now where the triangles of point low + k end.
+      size_t begin = 0;
+      for (size_t k = 0; k < width && begin < run.size(); ++k) {
+        const size_t end = count[k];
+        for (size_t i = begin + 1; i < end; ++i)
+          for (size_t j = i; j > begin && run[j] < run[j - 1]; --j) std::swap(run[j], run[j - 1]);
+        begin = end;
+      }
+      std::copy(run.begin(), run.end(), part.begin());
+    }
+  };
+  if (parts == 2)
+    RunBoth([&] { sortRuns(runs / 2, runs); }, [&] { sortRuns(0, runs / 2); });
+  else
+    sortRuns(0, runs);
 }
 
 // How many steps of a fast loop (a triangle tested or saved) go between two
@@ -535,7 +573,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   // in memory; xOf (held by the working triangulation, which breaks its
   // ties by it) maps a working vertex back to its X rank, posOf the other
   // way. vertexOf stays in X ranks.
-  std::vector<int32_t> order = InsertionOrder(tri.pts, vertexOf);
+  size_t lastRound = 0;
+  std::vector<int32_t> order = InsertionOrder(tri.pts, vertexOf, lastRound);
   if (cancelled()) return std::nullopt;
   const auto inserted = static_cast<int32_t>(order.size());
   for (int32_t x = 0; x < n; ++x)
@@ -594,13 +633,67 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
       });
     }
     Progress progress(inserted, silent);
-    for (int32_t k = 0; k < inserted; ++k) {
-      progress.At(int64_t{k} + 1);
-      if (cancelled()) return std::nullopt;
+    auto insert = [&](int32_t k) {
       const int32_t v = tri.Insert(k);
       if (v != k)
         vertexOf[static_cast<size_t>(xOf[static_cast<size_t>(k)])] =
             v < 0 ? -1 : xOf[static_cast<size_t>(v)];
+    };
+    // The last round, seven points in eight, goes in on two threads where
+    // they may run: the points of one side on this one, the others on the
+    // other, each in its order; a point either could not insert without
+    // meeting the other's work goes in afterwards. Every point has its own
+    // position here, and constraints come later.
+    const auto last = static_cast<int32_t>(lastRound);
+    const bool twoLanes = alongside && constraints_.empty() && tri.decisions == nullptr &&
+                          inserted - last >= kHalvesFrom;
+    const int32_t alone = twoLanes ? last : inserted;
+    for (int32_t k = 0; k < alone; ++k) {
+      progress.At(int64_t{k} + 1);
+      if (cancelled()) return std::nullopt;
+      insert(k);
+    }
+    if (twoLanes) {
+      // The two sides: of the middle X rank, or of the middle Y where the
+      // points spread further north-south (a corridor split along its
+      // length would share most of its triangles).
+      std::vector<uint8_t> sides(static_cast<size_t>(n));
+      std::vector<double> ys;
+      if (dy > dx) {
+        ys.reserve(static_cast<size_t>(n));
+        for (int32_t v = 0; v < n; ++v)
+          if (std::isfinite(tri.pts[static_cast<size_t>(v)].Y))
+            ys.push_back(tri.pts[static_cast<size_t>(v)].Y);
+      }
+      if (!ys.empty()) {
+        std::nth_element(ys.begin(), ys.begin() + static_cast<std::ptrdiff_t>(ys.size() / 2),
+                         ys.end());
+        const double middle = ys[ys.size() / 2];
+        for (int32_t v = 0; v < n; ++v)
+          sides[static_cast<size_t>(v)] = tri.pts[static_cast<size_t>(v)].Y < middle ? 1 : 2;
+      } else {
+        for (int32_t v = 0; v < n; ++v)
+          sides[static_cast<size_t>(v)] = xOf[static_cast<size_t>(v)] < n / 2 ? 1 : 2;
+      }
+      std::vector<double>().swap(ys);
+      std::vector<int32_t> first, second, deferred;
+      first.reserve(static_cast<size_t>(inserted - last) / 2 + 1024);
+      second.reserve(static_cast<size_t>(inserted - last) / 2 + 1024);
+      for (int32_t k = last; k < inserted; ++k)
+        (sides[static_cast<size_t>(k)] == 1 ? first : second).push_back(k);
+      const int64_t spread = static_cast<int64_t>(inserted - last) /
+                             std::max<int64_t>(1, static_cast<int64_t>(first.size()));
+      if (!tri.InsertBoth(
+              first, second, std::move(sides), deferred, [&] { return cancelled(); },
+              [&](int64_t done) {
+                progress.At(std::min<int64_t>(last + done * spread, inserted));
+              }))
+        return std::nullopt;
+      for (size_t k = 0; k < deferred.size(); ++k) {
+        if (k % kCancelStride == 0 && cancelled()) return std::nullopt;
+        insert(deferred[k]);
+      }
+      progress.At(inserted);
     }
     if (side.joinable()) side.join();
     if (sideFailure) std::rethrow_exception(sideFailure);
@@ -709,24 +802,34 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // memory. The mesh's points go in first, so that the working points can
     // go before the triangles take their room: at the end the mesh stands
     // alone.
-    // A large mesh takes its triangles ordered by their lowest corner,
-    // which is their order west to east since the points are in X order
-    // (equal ones in the order of their working slots): whatever reads the
-    // triangles with their points later (the filters and the copy into the
-    // mesh here, the files, the colouring) then reads both lists nearly in
-    // order instead of all over the point list.
-    // With two threads the triples are gathered while the mesh's points go
-    // in, and they are sorted and the triangles' filters evaluated in two
-    // halves before the triangles go in; the mesh is the same.
+    // A large mesh takes each triangle from its lowest corner and the
+    // triangles ordered by their corners, which is their order west to east
+    // since the points are in X order: whatever reads the triangles with
+    // their points later (the filters and the copy into the mesh here, the
+    // files, the colouring) then reads both lists nearly in order instead of
+    // all over the point list. That order depends on the triangles alone,
+    // not on the working slots, which differ when two threads insert.
+    // With two threads the triples are gathered, sorted and the triangles'
+    // filters evaluated in two halves before the triangles go in; the mesh
+    // is the same.
     auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
     const bool westToEast = static_cast<size_t>(n) >= kRoundsFrom;
     std::vector<std::array<int32_t, 3>> triples;
     // In slot order; large lists in two halves at once, joined in order.
     auto gather = [&](size_t from, size_t to, std::vector<std::array<int32_t, 3>>& out) {
-      for (size_t t = from; t < to; ++t) {
-        const WorkTriangulation::Tri& tr = tri.tris[t];
-        if (tr.alive)  // stored counter-clockwise, saved clockwise
-          out.push_back({meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])});
+      for (size_t slot = from; slot < to; ++slot) {
+        const WorkTriangulation::Tri& tr = tri.tris[slot];
+        if (!tr.alive) continue;
+        // Stored counter-clockwise, saved clockwise; a large mesh's from
+        // its lowest corner.
+        std::array<int32_t, 3> t{meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])};
+        if (westToEast) {
+          if (t[1] < t[0] && t[1] < t[2])
+            t = {t[1], t[2], t[0]};
+          else if (t[2] < t[0] && t[2] < t[1])
+            t = {t[2], t[0], t[1]};
+        }
+        out.push_back(t);
       }
     };
     auto gatherTriples = [&] {

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -56,6 +57,23 @@ class WorkTriangulation {
   // coincides exactly with a vertex (p then stays unconnected), that vertex;
   // -1 when p could not be located.
   int32_t Insert(int32_t p);
+
+  // Inserts the points of two lists at once, one list per thread: the
+  // triangles are those Insert gives taking the points one after another,
+  // in other slots and maybe from other first corners. sides[v] (1 or 2;
+  // vertices beyond it on neither) splits the vertices in two sides, the
+  // first list's points on side 1, the second's on side 2; each thread
+  // changes only triangles with every corner on its side, and a point whose
+  // cavity would take another is left for Insert afterwards, appended to
+  // deferred (the first list's before the second's, each in its order).
+  // For points that coincide with no vertex, after some points went in
+  // with Insert, without constraints or decisions recorded. stop is asked
+  // on this thread between points; once it says yes, both threads stop and
+  // false is returned. done(k) tells this thread's progress (k points of the
+  // first list handled).
+  bool InsertBoth(std::span<const int32_t> first, std::span<const int32_t> second,
+                  std::vector<uint8_t> sides, std::vector<int32_t>& deferred,
+                  const std::function<bool()>& stop, const std::function<void(int64_t)>& done);
 
   // Deletes every triangle with a vertex at or above firstRemoved (the
   // enclosing triangle's corners) and refreshes vertexTri. With coverHull,
@@ -131,6 +149,12 @@ class WorkTriangulation {
   int32_t StartTriangle() const;
   int64_t Rank(int32_t v) const;
   bool InsertFrom(int32_t p, int32_t t0);
+  struct Lane;
+  bool InsertOnLane(Lane& lane, int32_t p);
+  int32_t LocateOnLane(Lane& lane, double x, double y);
+  int32_t TakeSlot(Lane& lane);
+  uint8_t SideOf(int32_t v) const;
+  bool OnSide(const Tri& t, uint8_t side) const;
   struct HullRim;
   void CoverHull(const HullRim& rim);
   bool ForceOne(int32_t a, int32_t b, std::vector<std::pair<int32_t, int32_t>>& pending,
@@ -178,6 +202,11 @@ class WorkTriangulation {
 
   int32_t workCount_ = 0;
   std::vector<int32_t> rank_;
+
+  // While InsertBoth runs: the side of each vertex and the next unused
+  // triangle slot.
+  std::vector<uint8_t> side_;
+  size_t nextSlot_ = 0;  // taken through std::atomic_ref
 };
 
 }  // namespace orvane
