@@ -36,12 +36,6 @@
 namespace orvane {
 
 namespace {
-inline int Next(int i) {
-  return i == 2 ? 0 : i + 1;
-}
-inline int Prev(int i) {
-  return i == 0 ? 2 : i - 1;
-}
 // Links may be read by one lane while the other sets them (on shared
 // triangles): atomic, which costs a plain move.
 inline int32_t LinkOf(const WorkTriangulation::Tri& t, int i) {
@@ -101,20 +95,7 @@ int32_t WorkTriangulation::LocateOnLane(Lane& lane, double x, double y) {
   int32_t t = lane.start;
   for (size_t steps = 0; t >= 0 && steps < 4 * tris.size() + 16; ++steps) {
     const Tri& tri = tris[static_cast<size_t>(t)];
-    lane.rng ^= lane.rng << 13;
-    lane.rng ^= lane.rng >> 17;
-    lane.rng ^= lane.rng << 5;
-    const int r = static_cast<int>(lane.rng % 3);
-    int next = -1;
-    for (int k = 0; k < 3; ++k) {
-      const int i = (r + k) % 3;
-      const PointRec &A = pts[static_cast<size_t>(tri.v[Next(i)])],
-                     &B = pts[static_cast<size_t>(tri.v[Prev(i)])];
-      if (Orient2D(A.X, A.Y, B.X, B.Y, x, y) < 0) {
-        next = i;
-        break;
-      }
-    }
+    const int next = ExitEdge(tri, x, y, lane.rng);
     if (next < 0) return t;
     if (SideOf(tri.v[Next(next)]) != lane.side && SideOf(tri.v[Prev(next)]) != lane.side) return -1;
     t = LinkOf(tri, next);

@@ -12,12 +12,6 @@
 namespace orvane {
 
 namespace {
-inline int Next(int i) {
-  return i == 2 ? 0 : i + 1;
-}
-inline int Prev(int i) {
-  return i == 0 ? 2 : i - 1;
-}
 inline int IndexOf(const WorkTriangulation::Tri& t, int32_t v) {
   return t.v[0] == v ? 0 : (t.v[1] == v ? 1 : (t.v[2] == v ? 2 : -1));
 }
@@ -177,29 +171,30 @@ int32_t WorkTriangulation::StartTriangle() const {
   return -1;
 }
 
+int WorkTriangulation::ExitEdge(const Tri& tri, double x, double y, uint32_t& rng) const {
+  rng ^= rng << 13;
+  rng ^= rng >> 17;
+  rng ^= rng << 5;
+  const int r = static_cast<int>(rng % 3);
+  for (int k = 0; k < 3; ++k) {
+    const int i = (r + k) % 3;
+    const PointRec &A = pts[static_cast<size_t>(tri.v[Next(i)])],
+                   &B = pts[static_cast<size_t>(tri.v[Prev(i)])];
+    const double o = Orient2D(A.X, A.Y, B.X, B.Y, x, y);
+    if (locating_ >= 0) Record(tri.v[Next(i)], tri.v[Prev(i)], locating_, -1, o);
+    if (o < 0) return i;
+  }
+  return -1;
+}
+
 int32_t WorkTriangulation::Locate(double x, double y, int32_t start) {
   // Visibility walk with a randomised first edge, which cannot cycle.
   int32_t t = start;
   for (size_t steps = 0; t >= 0 && steps < 4 * tris.size() + 16; ++steps) {
     const Tri& tri = tris[static_cast<size_t>(t)];
-    rng_ ^= rng_ << 13;
-    rng_ ^= rng_ >> 17;
-    rng_ ^= rng_ << 5;
-    const int r = static_cast<int>(rng_ % 3);
-    int32_t next = -2;
-    for (int k = 0; k < 3; ++k) {
-      const int i = (r + k) % 3;
-      const PointRec &A = pts[static_cast<size_t>(tri.v[Next(i)])],
-                     &B = pts[static_cast<size_t>(tri.v[Prev(i)])];
-      const double o = Orient2D(A.X, A.Y, B.X, B.Y, x, y);
-      if (locating_ >= 0) Record(tri.v[Next(i)], tri.v[Prev(i)], locating_, -1, o);
-      if (o < 0) {
-        next = tri.n[i];
-        break;
-      }
-    }
-    if (next == -2) return t;
-    t = next;
+    const int i = ExitEdge(tri, x, y, rng_);
+    if (i < 0) return t;
+    t = tri.n[i];
   }
   return -1;
 }

@@ -33,6 +33,10 @@ class WorkTriangulation {
     uint8_t con = 0;
     bool alive = true;
   };
+  // The corners after and before corner i: edge i runs from v[Next(i)] to
+  // v[Prev(i)].
+  static constexpr int Next(int i) { return i == 2 ? 0 : i + 1; }
+  static constexpr int Prev(int i) { return i == 0 ? 2 : i - 1; }
 
   // A decision on the points: the sign of Orient2D of points a, b, c
   // (d = -1), or of the in-circle test of triangle a, b, c and point d with
@@ -146,6 +150,10 @@ class WorkTriangulation {
  private:
   int32_t NewTri(int32_t a, int32_t b, int32_t c);
   int32_t Locate(double x, double y, int32_t start);
+  // One step of the visibility walk towards (x, y): the first edge, from a
+  // random one on, with the point strictly beyond it, or -1 when tri holds
+  // the point. Records its tests while Insert locates a point.
+  int ExitEdge(const Tri& tri, double x, double y, uint32_t& rng) const;
   int32_t StartTriangle() const;
   int64_t Rank(int32_t v) const;
   bool InsertFrom(int32_t p, int32_t t0);
