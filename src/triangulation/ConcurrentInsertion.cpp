@@ -36,14 +36,6 @@
 namespace orvane {
 
 namespace {
-// Links may be read by one lane while the other sets them (on shared
-// triangles): atomic, which costs a plain move.
-inline int32_t LinkOf(const WorkTriangulation::Tri& t, int i) {
-  return std::atomic_ref<const int32_t>(t.n[i]).load(std::memory_order_relaxed);
-}
-inline void SetLink(WorkTriangulation::Tri& t, int i, int32_t to) {
-  std::atomic_ref<int32_t>(t.n[i]).store(to, std::memory_order_relaxed);
-}
 constexpr size_t kSlotBlock = 4096;
 }  // namespace
 
@@ -134,21 +126,7 @@ bool WorkTriangulation::InsertOnLane(Lane& lane, int32_t p) {
     }
   }
   std::vector<Rim>& rim = lane.rim;
-  rim.clear();
-  for (int32_t c : cavity) {
-    const Tri& t = tris[static_cast<size_t>(c)];
-    for (int i = 0; i < 3; ++i) {
-      const int32_t nb = LinkOf(t, i);
-      if (nb >= 0 && stamp_[static_cast<size_t>(nb)] == round) continue;
-      int oe = -1;
-      if (nb >= 0) {
-        const Tri& o = tris[static_cast<size_t>(nb)];
-        for (int k = 0; k < 3; ++k)
-          if (LinkOf(o, k) == c) oe = k;
-      }
-      rim.push_back({t.v[Next(i)], t.v[Prev(i)], nb, oe, false});
-    }
-  }
+  RimOf(cavity, round, rim);
   // The fan takes the cavity's slots and (nearly always) two more; without
   // room for them the point waits, nothing changed.
   std::vector<int32_t>& slots = lane.slots;

@@ -199,6 +199,27 @@ int32_t WorkTriangulation::Locate(double x, double y, int32_t start) {
   return -1;
 }
 
+void WorkTriangulation::RimOf(std::span<const int32_t> cavity, uint32_t round,
+                              std::vector<Rim>& rim) const {
+  rim.clear();
+  for (int32_t c : cavity) {
+    const Tri& t = tris[static_cast<size_t>(c)];
+    for (int i = 0; i < 3; ++i) {
+      const int32_t nb = LinkOf(t, i);
+      // A constraint edge bounds the cavity even with a cavity triangle across.
+      const bool con = t.con >> i & 1;
+      if (nb >= 0 && !con && stamp_[static_cast<size_t>(nb)] == round) continue;
+      int oe = -1;
+      if (nb >= 0) {
+        const Tri& o = tris[static_cast<size_t>(nb)];
+        for (int k = 0; k < 3; ++k)
+          if (LinkOf(o, k) == c) oe = k;
+      }
+      rim.push_back({t.v[Next(i)], t.v[Prev(i)], nb, oe, con});
+    }
+  }
+}
+
 int32_t WorkTriangulation::Insert(int32_t p) {
   const PointRec& P = pts[static_cast<size_t>(p)];
   const int32_t start = StartTriangle();
@@ -237,24 +258,8 @@ bool WorkTriangulation::InsertFrom(int32_t p, int32_t t0) {
     }
   }
 
-  // Boundary edges of the cavity, each with what lies beyond it.
   std::vector<Rim>& rim = rimScratch_;
-  rim.clear();
-  for (int32_t c : cavity) {
-    const Tri& t = tris[static_cast<size_t>(c)];
-    for (int i = 0; i < 3; ++i) {
-      const int32_t nb = t.n[i];
-      const bool con = t.con >> i & 1;
-      if (nb >= 0 && !con && stamp_[static_cast<size_t>(nb)] == round_) continue;
-      int oe = -1;
-      if (nb >= 0) {
-        const Tri& o = tris[static_cast<size_t>(nb)];
-        for (int k = 0; k < 3; ++k)
-          if (o.n[k] == c) oe = k;
-      }
-      rim.push_back({t.v[Next(i)], t.v[Prev(i)], nb, oe, con});
-    }
-  }
+  RimOf(cavity, round_, rim);
 
   // Reuse the cavity's slots for the fan.
   for (int32_t c : cavity) {

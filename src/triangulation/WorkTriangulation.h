@@ -14,6 +14,7 @@
 //        v[0] ------ v[1]          triangle across it (-1: none); bit i of
 //             e[2]                 con marks it as a forced constraint.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -191,6 +192,18 @@ class WorkTriangulation {
     bool con;
   };
   std::vector<Rim> rimScratch_;
+  // The edges of the cavity (its triangles stamped round) without a
+  // cavity triangle across, each with what lies beyond it, into rim.
+  void RimOf(std::span<const int32_t> cavity, uint32_t round, std::vector<Rim>& rim) const;
+  // A triangle's links, read and set atomically (a plain move): while
+  // InsertBoth runs, one thread may read a link of a shared triangle that
+  // the other sets.
+  static int32_t LinkOf(const Tri& t, int i) {
+    return std::atomic_ref<const int32_t>(t.n[i]).load(std::memory_order_relaxed);
+  }
+  static void SetLink(Tri& t, int i, int32_t to) {
+    std::atomic_ref<int32_t>(t.n[i]).store(to, std::memory_order_relaxed);
+  }
   std::vector<int32_t> free_;
   int32_t live_ = 0;
   std::vector<uint32_t> stamp_;  // per triangle, for cavity marking
