@@ -254,8 +254,9 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
     CoverTest coverA(indexedA), coverB(indexedB);
     auto overBoth = [&](const PointRec& p, const SegmentSource& from) {
       if (const bool* known = recent.Find(p.X, p.Y)) return *known;
-      const bool over = (TriangleHolds(A.Triangle(from.i), p.X, p.Y) || coverA.Under(p.X, p.Y)) &&
-                        (TriangleHolds(B.Triangle(from.j), p.X, p.Y) || coverB.Under(p.X, p.Y));
+      const bool over =
+          (TriangleReaches(A.Triangle(from.i), p.X, p.Y) || coverA.Reached(p.X, p.Y)) &&
+          (TriangleReaches(B.Triangle(from.j), p.X, p.Y) || coverB.Reached(p.X, p.Y));
       recent.Put(p.X, p.Y, over);
       return over;
     };

@@ -164,7 +164,7 @@ bool CutAndFillPoints::MatchEnds(PointList& list, const IndexedSurface& surface,
     }
     number = finder.Find(p.X, p.Y);
     if (number == 0) {
-      const double z = surface.InterpolateZ(p.X, p.Y, insideOnly ? kOutside : 0);
+      const double z = surface.HeightNear(p.X, p.Y, insideOnly ? kOutside : 0);
       if (!insideOnly || z != kOutside) {
         list.AddVertex(p.X, p.Y, z, 0);
         number = list.count();
@@ -198,7 +198,7 @@ bool CutAndFillPoints::Trim(PointList& from, int32_t n, PointList& onto,
         drop[static_cast<size_t>(i)] = true;
         any = true;
       } else {
-        onto.AddVertex(p.X, p.Y, ontoSurface.InterpolateZ(p.X, p.Y, 0), 0);
+        onto.AddVertex(p.X, p.Y, ontoSurface.HeightNear(p.X, p.Y, 0), 0);
         found = onto.count();
         finder.Append(found);
       }

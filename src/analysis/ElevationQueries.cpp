@@ -45,7 +45,11 @@ uint64_t SpreadBits(uint32_t v) {
   return x;
 }
 
-bool OnClosedOutline(const TriangleRec& t, double X, double Y) {
+// The angle-sum classifier's answer for t's closed outline A, B, C, A: on
+// a vertex within 0.001, in its on-edge band, or inside. Wider than the
+// triangle by a lens along each edge; only tests that must tolerate
+// rounding (the overlay's crossing points) ask it.
+bool ReachesOutline(const TriangleRec& t, double X, double Y) {
   if (!InTriangleBox(X, Y, t.A, t.B, t.C)) return false;
   if (const std::optional<bool> quick = QuickTriangleTest(t, X, Y, true)) return *quick;
   const std::array<PointRec, 4> ring{t.A, t.B, t.C, t.A};
@@ -58,10 +62,18 @@ int32_t Under(const TriangleMesh& mesh, const TriangleIndex& index, double X, do
   // Beyond every finite box, and NaN fails every box test: under nothing.
   if (!std::isfinite(X) || !std::isfinite(Y) || mesh.TriangleCount() == 0) return 0;
   const std::span<const TriangleRec> triangles = mesh.Triangles();
-  // The index's widened boxes hold the plan boxes, so every triangle the
-  // scan could take is among its candidates.
+  // The index's widened boxes hold the plan boxes, so every triangle that
+  // contains the position is among its candidates.
   return index.FirstAccepted(
-      X, Y, [&](int32_t t) { return OnClosedOutline(triangles[static_cast<size_t>(t)], X, Y); });
+      X, Y, [&](int32_t t) { return TriangleContains(triangles[static_cast<size_t>(t)], X, Y); });
+}
+
+// The lowest-numbered triangle whose outline the classifier reaches.
+int32_t Reaching(const TriangleMesh& mesh, const TriangleIndex& index, double X, double Y) {
+  if (!std::isfinite(X) || !std::isfinite(Y) || mesh.TriangleCount() == 0) return 0;
+  const std::span<const TriangleRec> triangles = mesh.Triangles();
+  return index.FirstAccepted(
+      X, Y, [&](int32_t t) { return ReachesOutline(triangles[static_cast<size_t>(t)], X, Y); });
 }
 
 }  // namespace
@@ -82,15 +94,15 @@ double GetZ(const TriangleMesh& mesh, int32_t TriIndex, double X, double Y) {
   return HeightOn(t, p, X, Y);
 }
 
-bool TriangleHolds(const TriangleRec& t, double X, double Y) {
-  return OnClosedOutline(t, X, Y);
+bool TriangleReaches(const TriangleRec& t, double X, double Y) {
+  return ReachesOutline(t, X, Y);
 }
 
-bool CoverTest::Under(double X, double Y) {
+bool CoverTest::Reached(double X, double Y) {
   const TriangleMesh& mesh = surface_.Mesh();
   for (size_t k = 0; k < under_.size; ++k)
-    if (OnClosedOutline(mesh.Triangle(under_.recent[k]), X, Y)) return true;
-  const int32_t t = surface_.TriangleUnder(X, Y);
+    if (ReachesOutline(mesh.Triangle(under_.recent[k]), X, Y)) return true;
+  const int32_t t = surface_.TriangleReaching(X, Y);
   if (t == 0) return false;
   under_.Put(t);
   return true;
@@ -112,6 +124,10 @@ int32_t IndexedSurface::TriangleUnder(double X, double Y) const {
   return Under(*mesh_, index_, X, Y);
 }
 
+int32_t IndexedSurface::TriangleReaching(double X, double Y) const {
+  return Reaching(*mesh_, index_, X, Y);
+}
+
 // As TriangleMesh::TriangleAt does it, with this index.
 int32_t IndexedSurface::TriangleAt(double X, double Y) const {
   const int32_t n = mesh_->TriangleCount();
@@ -127,7 +143,15 @@ int32_t IndexedSurface::TriangleAt(double X, double Y) const {
 double IndexedSurface::InterpolateZ(double X, double Y, double DefaultValue) const {
   const int32_t t = TriangleUnder(X, Y);
   if (t == 0) return DefaultValue;
-  return PlaneHeight(mesh_->Triangle(t), X, Y);
+  return HeightIn(mesh_->Triangle(t), X, Y);
+}
+
+double IndexedSurface::HeightNear(double X, double Y, double DefaultValue) const {
+  int32_t t = TriangleUnder(X, Y);
+  if (t == 0) t = TriangleReaching(X, Y);
+  if (t == 0) t = TriangleAt(X, Y);
+  if (t < 1) return DefaultValue;
+  return HeightIn(mesh_->Triangle(t), X, Y);
 }
 
 int32_t TriangleUnder(const TriangleMesh& mesh, double X, double Y) {
@@ -138,7 +162,7 @@ int32_t TriangleUnder(const TriangleMesh& mesh, double X, double Y) {
 double InterpolateZ(const TriangleMesh& mesh, double X, double Y, double DefaultValue) {
   const int32_t t = TriangleUnder(mesh, X, Y);
   if (t == 0) return DefaultValue;
-  return PlaneHeight(mesh.Triangle(t), X, Y);
+  return HeightIn(mesh.Triangle(t), X, Y);
 }
 
 void InterpolateZ(const TriangleMesh& mesh, std::span<const XYRec> queries, double DefaultValue,

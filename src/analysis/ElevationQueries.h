@@ -1,11 +1,16 @@
 #pragma once
 // Height of the surface at a plan position.
 //
-// The triangle under a position is the lowest-numbered one whose plan box
-// (borders included) holds it and whose closed outline A, B, C, A the
-// point-in-polygon classifier places the position on (a vertex within 0.001,
-// an edge, or inside). That is exactly what a scan in index order would take;
-// the mesh's spatial index only skips triangles that cannot be it.
+// The triangle under a position is the lowest-numbered one that contains
+// it, borders included, as the exact orientation predicates decide on the
+// stored coordinates; a triangle without plan area contains nothing. The
+// height is the linear interpolation on that triangle, which on a shared
+// edge or vertex is the edge's or the vertex's own, whichever side holds
+// it. A position that no triangle contains is off the surface, however
+// close: a plane extended beyond its triangle is no height of the ground
+// (across a sliver it may be kilometres off). That is exactly what a scan
+// in index order would take; the mesh's spatial index only skips triangles
+// that cannot be it.
 
 #include <array>
 #include <cstddef>
@@ -14,6 +19,7 @@
 
 #include "core/Records.h"
 #include "core/TriangleIndex.h"
+#include "core/TriangleInterpolation.h"
 
 namespace orvane {
 
@@ -28,18 +34,20 @@ double GetZ(const TriangleMesh& mesh, int32_t TriIndex, double X, double Y);
 // position is not finite.
 int32_t TriangleUnder(const TriangleMesh& mesh, double X, double Y);
 
-// Height of the surface at (X, Y): the plane height of the triangle under it
-// (0 for a triangle without plan area), or DefaultValue when no triangle lies
-// under it or the position is not finite.
+// Height of the surface at (X, Y): HeightIn of the triangle under it, or
+// DefaultValue when no triangle lies under it or the position is not
+// finite.
 double InterpolateZ(const TriangleMesh& mesh, double X, double Y, double DefaultValue);
 
 // InterpolateZ for each query, written to heights (same size as queries).
 void InterpolateZ(const TriangleMesh& mesh, std::span<const XYRec> queries, double DefaultValue,
                   std::span<double> heights);
 
-// Whether TriangleUnder could take t at (X, Y): t's plan box (borders
-// included) and its closed outline hold the position.
-bool TriangleHolds(const TriangleRec& t, double X, double Y);
+// Whether the angle-sum classifier places (X, Y) on t's closed outline A,
+// B, C, A: within 0.001 of a corner, in the band along an edge, or inside.
+// Reaches a little beyond the triangle; for positions that carry rounding,
+// never for heights.
+bool TriangleReaches(const TriangleRec& t, double X, double Y);
 
 // A mesh with a spatial index of its own. The queries above build the
 // mesh's own index, which lives as long as the mesh; an operation that must
@@ -53,22 +61,29 @@ class IndexedSurface {
   const TriangleMesh& Mesh() const { return *mesh_; }
   int32_t TriangleUnder(double X, double Y) const;  // TriangleUnder(mesh, X, Y)
   int32_t TriangleAt(double X, double Y) const;     // mesh.TriangleAt(X, Y)
+  // The lowest-numbered triangle that TriangleReaches, 0 when none.
+  int32_t TriangleReaching(double X, double Y) const;
   double InterpolateZ(double X, double Y, double DefaultValue) const;
+  // The surface's own height at a position on it or just beside it (a
+  // computed crossing, a point that TriangleAt or TriangleReaching
+  // accepts): InterpolateZ where a triangle contains it, else HeightIn of
+  // the triangle that reaches it; DefaultValue when none does.
+  double HeightNear(double X, double Y, double DefaultValue) const;
 
  private:
   const TriangleMesh* mesh_;
   TriangleIndex index_;
 };
 
-// Whether any triangle lies under positions asked one after another, as
-// TriangleUnder != 0 (Under) or TriangleAt >= 1 (At) would say. Positions
+// Whether any triangle is near positions asked one after another, as
+// TriangleReaching != 0 (Reached) or TriangleAt >= 1 (At) would say. Positions
 // asked in turn mostly lie in the triangles that held the last few: those
 // are tried first, the index only when none holds the position. The
 // surface must outlive this object.
 class CoverTest {
  public:
   explicit CoverTest(const IndexedSurface& surface) : surface_(surface) {}
-  bool Under(double X, double Y);
+  bool Reached(double X, double Y);
   bool At(double X, double Y);
 
  private:
@@ -87,7 +102,9 @@ class CoverTest {
 
 // Height at (X, Y) of the plane through the triangle's vertices, taken as
 // z1 - ((X - x1) A + (Y - y1) B) / C with the usual plane coefficients A, B,
-// C; 0 when C is exactly 0 (no plan area).
+// C; 0 when C is exactly 0 (no plan area). For positions well inside a
+// triangle of reasonable shape (the volumes' corner differences); a
+// height of the surface is HeightIn's.
 double PlaneHeight(const TriangleRec& t, double X, double Y);
 
 }  // namespace orvane

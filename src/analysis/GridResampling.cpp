@@ -65,7 +65,7 @@ std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side) {
       if (++node > total) break;
       const int32_t t = TriangleUnder(mesh, x, y);
       if (t == 0) continue;
-      nodes[static_cast<size_t>(node)] = {x, y, PlaneHeight(mesh.Triangle(t), x, y), true};
+      nodes[static_cast<size_t>(node)] = {x, y, HeightIn(mesh.Triangle(t), x, y), true};
     }
   }
   status.SendEvents(100, false);

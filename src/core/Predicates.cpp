@@ -323,6 +323,15 @@ double InCircleAdapt(double ax, double ay, double bx, double by, double cx, doub
 
 }  // namespace
 
+double Orient2DAccurate(double ax, double ay, double bx, double by, double cx, double cy) {
+  const Expansion acx = Diff(ax, cx), bcx = Diff(bx, cx);
+  const Expansion acy = Diff(ay, cy), bcy = Diff(by, cy);
+  const Expansion det = Sum(Product(acx, bcy), Negate(Product(acy, bcx)));
+  // Non-overlapping components, smallest first: summed in that order the
+  // result is within a few units of the exact value's last place.
+  return Estimate(det.data(), static_cast<int>(det.size()));
+}
+
 namespace predicates_detail {
 
 double Orient2DSlow(double ax, double ay, double bx, double by, double cx, double cy,

@@ -49,6 +49,12 @@ inline double Orient2D(double ax, double ay, double bx, double by, double cx, do
   return predicates_detail::Orient2DSlow(ax, ay, bx, by, cx, cy, detsum);
 }
 
+// Orient2D's determinant itself to within a few units in its last place,
+// however much of it cancels: exact expansion arithmetic, rounded once at
+// the end. Slower; for interpolation weights that must be accurate, not
+// only of the right sign.
+double Orient2DAccurate(double ax, double ay, double bx, double by, double cx, double cy);
+
 // > 0 when d lies strictly inside the circle through a, b, c given
 // counter-clockwise (the sign flips for a clockwise a, b, c), < 0 outside,
 // 0 on the circle.

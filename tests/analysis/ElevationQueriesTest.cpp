@@ -1,10 +1,12 @@
-// InterpolateZ and GetZ against the literal scan in index order, on seeded
+// InterpolateZ and GetZ against the exact scan in index order, on seeded
 // random meshes (jittered grids with mixed windings, overlapping and
 // degenerate triangles, near-duplicate corners) at small and survey-sized
-// coordinates, and at the classifier's limits around single triangles.
+// coordinates and on slivers; the reaching test at the classifier's limits
+// around single triangles.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -28,7 +30,7 @@ using testing::NewPoint;
 using testing::Queries;
 using testing::RandomMesh;
 
-TEST(ElevationQueries, InterpolateZMatchesTheScanInIndexOrder) {
+TEST(ElevationQueries, InterpolateZMatchesTheExactScanInIndexOrder) {
   const Case cases[] = {{0, 0, 1, 14, 1},
                         {500000.0005, 4500000.0015, 2.5, 12, 2},
                         {500000, 4500000, 0.004, 10, 3},
@@ -48,10 +50,9 @@ TEST(ElevationQueries, InterpolateZMatchesTheScanInIndexOrder) {
     InterpolateZ(mesh, q, kOutside, batch);
     int hits = 0;
     for (size_t i = 0; i < q.size(); ++i) {
-      const double want =
-          reference::LiteralInterpolateZ(mesh.Triangles(), q[i].X, q[i].Y, kOutside);
+      const double want = reference::ExactInterpolateZ(mesh.Triangles(), q[i].X, q[i].Y, kOutside);
       ASSERT_EQ(TriangleUnder(mesh, q[i].X, q[i].Y),
-                reference::LiteralTriangleUnder(mesh.Triangles(), q[i].X, q[i].Y))
+                reference::ExactTriangleUnder(mesh.Triangles(), q[i].X, q[i].Y))
           << std::to_string(q[i].X) << ", " << std::to_string(q[i].Y);
       ASSERT_EQ(InterpolateZ(mesh, q[i].X, q[i].Y, kOutside), want);
       ASSERT_EQ(batch[i], want);
@@ -64,7 +65,7 @@ TEST(ElevationQueries, InterpolateZMatchesTheScanInIndexOrder) {
 // The quick orientation tests must agree with the classifier everywhere
 // near its limits: the on-edge lens (about 2.5e-4 L each side), the vertex
 // boxes and the borders of the plan box.
-TEST(ElevationQueries, TriangleUnderAgreesAtTheClassifiersLimits) {
+TEST(ElevationQueries, TriangleReachingAgreesAtTheClassifiersLimits) {
   std::mt19937_64 rng(7);
   std::uniform_real_distribution<double> u(0, 1);
   const double offsets[] = {0, 1e-9, 1e-6, 1e-5, 2.4e-4, 2.5e-4, 2.6e-4, 1e-3, 1.1e-3, 0.1};
@@ -77,9 +78,10 @@ TEST(ElevationQueries, TriangleUnderAgreesAtTheClassifiersLimits) {
     if (round % 5 == 0) v[2] = {(v[0].X + v[1].X) / 2 + size * 1e-4, (v[0].Y + v[1].Y) / 2, 0, 0};
     TriangleMesh mesh;
     Add(mesh, v[0], v[1], v[2]);
+    const IndexedSurface surface(mesh);
     auto check = [&](double x, double y) {
-      const int32_t want = reference::LiteralTriangleUnder(mesh.Triangles(), x, y);
-      ASSERT_EQ(TriangleUnder(mesh, x, y), want) << "round " << round;
+      const int32_t want = reference::LiteralTriangleReaching(mesh.Triangles(), x, y);
+      ASSERT_EQ(surface.TriangleReaching(x, y), want) << "round " << round;
       (want ? accepted : rejected)++;
     };
     for (int e = 0; e < 3; ++e) {
@@ -100,6 +102,99 @@ TEST(ElevationQueries, TriangleUnderAgreesAtTheClassifiersLimits) {
   EXPECT_GT(rejected, 3000);
 }
 
+// Linear interpolation in long double, for the heights' accuracy.
+long double Interpolated(const TriangleRec& t, double X, double Y) {
+  auto area = [](long double ax, long double ay, long double bx, long double by, long double cx,
+                 long double cy) { return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax); };
+  const long double wa = area(X, Y, t.B.X, t.B.Y, t.C.X, t.C.Y);
+  const long double wb = area(t.A.X, t.A.Y, X, Y, t.C.X, t.C.Y);
+  const long double wc = area(t.A.X, t.A.Y, t.B.X, t.B.Y, X, Y);
+  return (wa * t.A.Z + wb * t.B.Z + wc * t.C.Z) / (wa + wb + wc);
+}
+
+// Slivers (apexes 1e-7 to 1 mm beside a long edge) at survey coordinates,
+// queried on and around their vertices and edges and 1 cm outside the hull:
+// the triangle is the exact containing one, the height that triangle's
+// interpolation, a vertex's own height on a vertex, one height on a shared
+// edge from either side, and nothing off the surface.
+TEST(ElevationQueries, SliverHeightsComeFromTheContainingTriangle) {
+  // The four points of a sliver beside the hull; 1 cm outside it the plane
+  // of the sliver gave -10 m.
+  TriangleMesh four;
+  four.AddTriangle(0, 0, 0, 1, 100, 100, 0, 3, 49.9993, 50.0007, 1, 2);
+  four.AddTriangle(0, 0, 0, 1, 49.9993, 50.0007, 1, 2, 0, 100, 0, 4);
+  four.AddTriangle(49.9993, 50.0007, 1, 2, 100, 100, 0, 3, 0, 100, 0, 4);
+  EXPECT_EQ(InterpolateZ(four, 50.007, 49.993, kOutside), kOutside);
+  EXPECT_EQ(InterpolateZ(four, 49.9993, 50.0007, kOutside), 1);
+  EXPECT_EQ(InterpolateZ(four, 50, 50, kOutside), 0);
+
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> u(0, 1);
+  const double origins[][2] = {{0, 0}, {500000, 4500000}, {2230000, 250000}};
+  int under = 0, off = 0;
+  for (const auto& origin : origins)
+    for (int round = 0; round < 40; ++round) {
+      // A long edge P-Q shared by two slivers, their apexes a and b beside
+      // it on either side, and a wide triangle over the sliver on one side.
+      const double E = origin[0], N = origin[1];
+      const double len = 10 + 200 * u(rng), dir = 6.283 * u(rng);
+      const PointRec P{E + 64, N + 32, 100 * u(rng), 1};
+      const PointRec Q{P.X + len * std::cos(dir), P.Y + len * std::sin(dir), 100 * u(rng), 2};
+      const double nx = -std::sin(dir), ny = std::cos(dir);
+      const double gap = std::pow(10.0, -7 + 4 * u(rng));
+      const double at = 0.2 + 0.6 * u(rng);
+      const PointRec a{P.X + (Q.X - P.X) * at + nx * gap, P.Y + (Q.Y - P.Y) * at + ny * gap,
+                       100 * u(rng), 3};
+      const PointRec b{P.X + (Q.X - P.X) * at - nx * gap * 3, P.Y + (Q.Y - P.Y) * at - ny * gap * 3,
+                       100 * u(rng), 4};
+      const PointRec c{a.X + nx * len, a.Y + ny * len, 100 * u(rng), 5};
+      TriangleMesh mesh;
+      Add(mesh, P, Q, a);
+      Add(mesh, Q, P, b);
+      Add(mesh, a, Q, c);
+      Add(mesh, P, a, c);
+      std::vector<XYRec> q{{P.X, P.Y}, {Q.X, Q.Y}, {a.X, a.Y}, {b.X, b.Y}};
+      for (int k = 0; k < 200; ++k) {
+        const double along = 1.2 * u(rng) - 0.1;
+        const double side = (u(rng) < 0.5 ? -1 : 1) * std::pow(10.0, -10 + 8 * u(rng));
+        q.push_back({P.X + (Q.X - P.X) * along + nx * side, P.Y + (Q.Y - P.Y) * along + ny * side});
+      }
+      for (double along : {0.25, 0.5, 0.75}) {  // 1 cm beyond the sliver b's outer edges
+        q.push_back({P.X + (b.X - P.X) * along - nx * 0.01, P.Y + (b.Y - P.Y) * along - ny * 0.01});
+        q.push_back({Q.X + (b.X - Q.X) * along - nx * 0.01, Q.Y + (b.Y - Q.Y) * along - ny * 0.01});
+      }
+      for (const XYRec& p : q) {
+        const int32_t want = reference::ExactTriangleUnder(mesh.Triangles(), p.X, p.Y);
+        ASSERT_EQ(TriangleUnder(mesh, p.X, p.Y), want) << p.X << " " << p.Y;
+        const double z = InterpolateZ(mesh, p.X, p.Y, kOutside);
+        if (want == 0) {
+          ASSERT_EQ(z, kOutside);
+          ++off;
+          continue;
+        }
+        ++under;
+        const TriangleRec& t = mesh.Triangle(want);
+        ASSERT_GE(z, std::min({t.A.Z, t.B.Z, t.C.Z}));
+        ASSERT_LE(z, std::max({t.A.Z, t.B.Z, t.C.Z}));
+        ASSERT_NEAR(z, static_cast<double>(Interpolated(t, p.X, p.Y)), 1e-7);
+      }
+      for (const PointRec& v : {P, Q, a, b}) ASSERT_EQ(InterpolateZ(mesh, v.X, v.Y, kOutside), v.Z);
+      // Exactly on an edge P-R shared by two triangles (eighths of a
+      // whole-metre edge).
+      const PointRec R{P.X + 64, P.Y - 32, 50, 6};
+      TriangleMesh shared;
+      Add(shared, P, R, {P.X + 20, P.Y + 5, 100 * u(rng), 7});
+      Add(shared, R, P, {P.X + 40, P.Y - 30, 100 * u(rng), 8});
+      for (int k = 1; k < 8; ++k) {
+        const double x = P.X + 8 * k, y = P.Y - 4 * k;
+        ASSERT_EQ(HeightIn(shared.Triangle(1), x, y), HeightIn(shared.Triangle(2), x, y));
+        ASSERT_DOUBLE_EQ(InterpolateZ(shared, x, y, kOutside), P.Z + (R.Z - P.Z) * k / 8);
+      }
+    }
+  EXPECT_GT(under, 5000);
+  EXPECT_GT(off, 5000);
+}
+
 TEST(ElevationQueries, CasesOfTheQueries) {
   // Two triangles sharing the edge (0,0)-(10,10), at different heights.
   TriangleMesh mesh;
@@ -114,19 +209,19 @@ TEST(ElevationQueries, CasesOfTheQueries) {
   EXPECT_EQ(InterpolateZ(mesh, inf, 5, -7), -7);
   EXPECT_EQ(InterpolateZ(mesh, 5, -inf, -7), -7);
 
-  // A sloping triangle: within 0.001 of a vertex, outside the triangle but
-  // inside its box, the plane is extrapolated.
+  // A sloping triangle: within 0.001 of a vertex but outside the triangle
+  // is off the surface.
   TriangleMesh slope;
   slope.AddTriangle(0, 0, 0, 1, 10, 0, 10, 2, 5, 10, 5, 3);  // z = x
   const double x = 9.9999, y = 0.0009;                       // beyond the edge (10,0)-(5,10)
   ASSERT_LT(10 - y / 2, x);
-  EXPECT_DOUBLE_EQ(InterpolateZ(slope, x, y, kOutside), x);
-  EXPECT_EQ(InterpolateZ(slope, 10.0005, 0, kOutside), kOutside);  // outside the box
+  EXPECT_EQ(InterpolateZ(slope, x, y, kOutside), kOutside);
+  EXPECT_EQ(InterpolateZ(slope, 7.5, 5, kOutside), 7.5);  // on the edge
 
-  // No plan area: height 0 under InterpolateZ, first vertex under GetZ.
+  // No plan area: nothing under InterpolateZ, first vertex under GetZ.
   TriangleMesh flat;
   flat.AddTriangle(0, 0, 7, 1, 10, 0, 8, 2, 5, 0, 9, 3);
-  EXPECT_EQ(InterpolateZ(flat, 5, 0, kOutside), 0);
+  EXPECT_EQ(InterpolateZ(flat, 5, 0, kOutside), kOutside);
   EXPECT_EQ(GetZ(flat, 1, 3, 3), 7);
 
   EXPECT_DOUBLE_EQ(GetZ(slope, 1, 20, 50), 20);  // anywhere on the plane

@@ -90,6 +90,44 @@ TEST(GridResampling, MatchesTheLiteralGridOnRandomMeshes) {
   }
 }
 
+// A sliver along the hull edge, 1.4 mm wide, with a node 1 cm outside that
+// edge: the node stays empty (the sliver's plane gave it -6 m) and every
+// other node takes the containing triangle's height, at survey coordinates
+// too.
+TEST(GridResampling, SliverNodesComeFromTheContainingTriangle) {
+  for (const double east : {0.0, 500000.0, 2230000.0}) {
+    const double north = east == 0 ? 0 : 4500000;
+    SCOPED_TRACE("east " + std::to_string(east));
+    auto add = [&](TriangleMesh& m, double x1, double y1, double z1, double x2, double y2,
+                   double z2, double x3, double y3, double z3) {
+      m.AddTriangle(east + x1, north + y1, z1, 0, east + x2, north + y2, z2, 0, east + x3,
+                    north + y3, z3, 0);
+    };
+    // Hull edge (0,0)-(100,99.98) passes 1 cm below the node (50,50); the
+    // apex (50.0007, ~49.9893) lies 1.4 mm inside it.
+    const double px = 50.0007, py = 0.9998 * 50.0007 - 0.0014;
+    TriangleMesh mesh;
+    add(mesh, 0, 0, 0, px, py, 1, 100, 99.98, 0);
+    add(mesh, 0, 0, 0, 100, 0, 0, px, py, 1);
+    add(mesh, px, py, 1, 100, 0, 0, 100, 99.98, 0);
+    for (int32_t side : {1, 5, 10}) {
+      SCOPED_TRACE("side " + std::to_string(side));
+      const std::optional<QuadMesh> grid = GetSquareQuadMesh(mesh, side);
+      ASSERT_TRUE(grid);
+      ExpectSameQuads(*grid,
+                      reference::LiteralSquareGrid(mesh.Triangles(), mesh.GetExtents(), side));
+      for (int32_t q = 1; q <= grid->QuadCount(); ++q) {
+        const QuadMesh::Quad quad = *grid->GetQuad(q);
+        for (const PointRec& p : quad) {
+          ASSERT_GE(p.Z, 0);
+          ASSERT_LE(p.Z, 1);
+          ASSERT_LE(p.Y - north, 0.9998 * (p.X - east) + 1e-9);  // on the surface
+        }
+      }
+    }
+  }
+}
+
 TEST(GridResampling, SizesAndEmptyNodes) {
   // 100 wide, 50 high, side 10: 11 x 11 nodes over a 100 x 100 box; the
   // nodes above the surface stay empty and no quad touches them.

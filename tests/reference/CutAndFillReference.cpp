@@ -23,7 +23,7 @@ LiteralCutAndFillLists LiteralCutAndFillPoints(std::span<const TriangleRec> A,
   // Overlay points onto A where A exists.
   for (const PointRec& p : ends) {
     if (Has(PA, p)) continue;
-    const double z = LiteralInterpolateZ(A, p.X, p.Y, 1e30);
+    const double z = LiteralHeightNear(A, p.X, p.Y, 1e30);
     if (z != 1e30) PA.AddVertex(p.X, p.Y, z, 0);
   }
   // A's points onto B; those outside B leave A.
@@ -34,7 +34,7 @@ LiteralCutAndFillLists LiteralCutAndFillPoints(std::span<const TriangleRec> A,
     } else if (LiteralTriangleAt(B, p.X, p.Y) < 1) {
       PA.RemovePoint(i);
     } else {
-      PB.AddVertex(p.X, p.Y, LiteralInterpolateZ(B, p.X, p.Y, 0), 0);
+      PB.AddVertex(p.X, p.Y, LiteralHeightNear(B, p.X, p.Y, 0), 0);
       ++i;
     }
   }
@@ -48,13 +48,13 @@ LiteralCutAndFillLists LiteralCutAndFillPoints(std::span<const TriangleRec> A,
       PB.RemovePoint(i);
       --nB;
     } else {
-      PA.AddVertex(p.X, p.Y, LiteralInterpolateZ(A, p.X, p.Y, 0), 0);
+      PA.AddVertex(p.X, p.Y, LiteralHeightNear(A, p.X, p.Y, 0), 0);
       ++i;
     }
   }
   // Overlay points onto B, everywhere.
   for (const PointRec& p : ends)
-    if (!Has(PB, p)) PB.AddVertex(p.X, p.Y, LiteralInterpolateZ(B, p.X, p.Y, 0), 0);
+    if (!Has(PB, p)) PB.AddVertex(p.X, p.Y, LiteralHeightNear(B, p.X, p.Y, 0), 0);
   return {std::move(PA), std::move(PB)};
 }
 
