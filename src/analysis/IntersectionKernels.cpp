@@ -1,6 +1,10 @@
 #include "analysis/IntersectionKernels.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+
+#include "core/Predicates.h"
 
 namespace orvane {
 
@@ -156,20 +160,92 @@ SegmentOverlapResult SegmentOverlap(const PlaneCut& cut1, const PlaneCut& cut2) 
   return r;
 }
 
+namespace {
+
+// Side of v against the plane through t (exact sign, accurate value).
+double SideOf(const std::array<Point3D, 3>& t, const Point3D& v) {
+  return Orient3D(t[0].X, t[0].Y, t[0].Z, t[1].X, t[1].Y, t[1].Z, t[2].X, t[2].Y, t[2].Z, v.X, v.Y,
+                  v.Z);
+}
+
+// Where triangle t meets the other plane, from the exact sides s of its
+// corners: the segment between the crossings of its two edges from the
+// corner that lies alone on one side (the corner itself where a side is
+// 0, never a computed point), or a single point where it only touches.
+// REQUIRES: the sides are neither all 0 nor all of one strict sign.
+std::array<Point3D, 2> CutOf(const std::array<Point3D, 3>& t, const std::array<double, 3>& s) {
+  auto sign = [](double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); };
+  // The corner alone on its side: strictly off the plane with the other
+  // two on the other side or in the plane; else (two on one side, one in
+  // the plane) the corner in the plane.
+  size_t apex = 3;
+  for (size_t k = 0; k < 3 && apex == 3; ++k) {
+    const int sk = sign(s[k]);
+    if (sk != 0 && sign(s[(k + 1) % 3]) != sk && sign(s[(k + 2) % 3]) != sk) apex = k;
+  }
+  if (apex == 3)
+    for (size_t k = 0; k < 3; ++k)
+      if (s[k] == 0) apex = k;
+  const Point3D& a = t[apex];
+  auto crossing = [&](size_t k) -> Point3D {
+    const Point3D& b = t[k];
+    if (s[k] == 0) return b;
+    if (s[apex] == 0) return a;
+    const double f = std::clamp(s[apex] / (s[apex] - s[k]), 0.0, 1.0);
+    return {a.X + f * (b.X - a.X), a.Y + f * (b.Y - a.Y), a.Z + f * (b.Z - a.Z)};
+  };
+  return {crossing((apex + 1) % 3), crossing((apex + 2) % 3)};
+}
+
+bool AllOneSide(const std::array<double, 3>& s) {
+  return (s[0] > 0 && s[1] > 0 && s[2] > 0) || (s[0] < 0 && s[1] < 0 && s[2] < 0);
+}
+
+}  // namespace
+
 TriangleIntersection TriangleTriangleIntersect(const std::array<Point3D, 3>& T1,
                                                const std::array<Point3D, 3>& T2) {
-  const Plane plane1 = PlaneOf(T1[0], T1[1], T1[2]);
-  const Plane plane2 = PlaneOf(T2[0], T2[1], T2[2]);
-  const PlaneCut cut1 = TrianglePlaneCut(T1[0], T1[1], T1[2], plane2);
-  const PlaneCut cut2 = TrianglePlaneCut(T2[0], T2[1], T2[2], plane1);
-  const SegmentOverlapResult overlap = SegmentOverlap(cut1, cut2);
   TriangleIntersection r;
-  if (cut1.Count == 3 || cut2.Count == 3) {
+  // Which side of the other's plane each corner lies on decides everything
+  // that is not a length: exactly, on the coordinates as stored, so the
+  // answer does not depend on where the survey lies.
+  const std::array<double, 3> s1{SideOf(T2, T1[0]), SideOf(T2, T1[1]), SideOf(T2, T1[2])};
+  const std::array<double, 3> s2{SideOf(T1, T2[0]), SideOf(T1, T2[1]), SideOf(T1, T2[2])};
+  if ((s1[0] == 0 && s1[1] == 0 && s1[2] == 0) || (s2[0] == 0 && s2[1] == 0 && s2[2] == 0)) {
     r.Contact = TriangleContact::Coplanar;
-  } else if (overlap.Common) {
-    r.Contact = TriangleContact::Crossing;
-    r.Segment = overlap.Common;
+    return r;
   }
+  if (AllOneSide(s1) || AllOneSide(s2)) return r;
+  // Both cuts lie on the line where the planes meet: their common part,
+  // ordered along the axis on which the four ends spread most.
+  const std::array<Point3D, 2> c1 = CutOf(T1, s1), c2 = CutOf(T2, s2);
+  const Point3D* ends[4] = {&c1[0], &c1[1], &c2[0], &c2[1]};
+  int axis = 0;
+  double widest = -1;
+  for (int k = 0; k < 3; ++k) {
+    auto coord = [k](const Point3D& p) { return k == 0 ? p.X : (k == 1 ? p.Y : p.Z); };
+    double lo = coord(*ends[0]), hi = lo;
+    for (const Point3D* e : ends) {
+      lo = std::min(lo, coord(*e));
+      hi = std::max(hi, coord(*e));
+    }
+    if (hi - lo > widest) {
+      widest = hi - lo;
+      axis = k;
+    }
+  }
+  auto at = [axis](const Point3D& p) { return axis == 0 ? p.X : (axis == 1 ? p.Y : p.Z); };
+  auto ordered = [&](const std::array<Point3D, 2>& c) {
+    return at(c[0]) <= at(c[1]) ? std::pair{&c[0], &c[1]} : std::pair{&c[1], &c[0]};
+  };
+  const auto [lo1, hi1] = ordered(c1);
+  const auto [lo2, hi2] = ordered(c2);
+  const Point3D* from = at(*lo1) >= at(*lo2) ? lo1 : lo2;
+  const Point3D* to = at(*hi1) <= at(*hi2) ? hi1 : hi2;
+  // Touching at a point, or cuts that miss each other along the line.
+  if (!(at(*from) < at(*to))) return r;
+  r.Contact = TriangleContact::Crossing;
+  r.Segment = Segment3D{*from, *to};
   return r;
 }
 

@@ -117,8 +117,14 @@ struct TriangleIntersection {
   std::optional<Segment3D> Segment;  // set exactly when Contact is Crossing
 };
 
-// Intersection of two triangles through the cuts of each one by the other's
-// plane and their common part.
+// Intersection of two triangles. Which side of the other's plane each
+// corner lies on is decided by the exact orientation predicate on the
+// stored coordinates, so the answer does not depend on where the survey
+// lies; each triangle's cut is the segment between the crossings of its
+// two edges from the corner alone on its side (a corner itself where it
+// lies in the plane), and the common part of the two cuts is taken along
+// the axis on which their ends spread most. Touching at a single point, or
+// cuts that meet only at an end, is no contact.
 TriangleIntersection TriangleTriangleIntersect(const std::array<Point3D, 3>& T1,
                                                const std::array<Point3D, 3>& T2);
 

@@ -323,13 +323,50 @@ double InCircleAdapt(double ax, double ay, double bx, double by, double cx, doub
 
 }  // namespace
 
+namespace {
+
+// An expansion's value: its non-overlapping components summed smallest
+// first, within a few units of the exact value's last place, with the sign
+// of the largest component (the sign of the exact value).
+double Rounded(const Expansion& e) {
+  if (e.empty()) return 0;
+  const double v = Estimate(e.data(), static_cast<int>(e.size()));
+  return (v > 0) == (e.back() > 0) && v != 0 ? v : e.back();
+}
+
+}  // namespace
+
 double Orient2DAccurate(double ax, double ay, double bx, double by, double cx, double cy) {
   const Expansion acx = Diff(ax, cx), bcx = Diff(bx, cx);
   const Expansion acy = Diff(ay, cy), bcy = Diff(by, cy);
   const Expansion det = Sum(Product(acx, bcy), Negate(Product(acy, bcx)));
-  // Non-overlapping components, smallest first: summed in that order the
-  // result is within a few units of the exact value's last place.
-  return Estimate(det.data(), static_cast<int>(det.size()));
+  return Rounded(det);
+}
+
+double Orient3D(double ax, double ay, double az, double bx, double by, double bz, double cx,
+                double cy, double cz, double dx, double dy, double dz) {
+  // Rows b - a, c - a, d - a: the determinant is (d - a) . ((b - a) x (c - a)).
+  const double bax = bx - ax, bay = by - ay, baz = bz - az;
+  const double cax = cx - ax, cay = cy - ay, caz = cz - az;
+  const double dax = dx - ax, day = dy - ay, daz = dz - az;
+  const double m1 = bay * caz, m2 = baz * cay;  // x of (b - a) x (c - a)
+  const double m3 = baz * cax, m4 = bax * caz;  // y
+  const double m5 = bax * cay, m6 = bay * cax;  // z
+  const double det = dax * (m1 - m2) + day * (m3 - m4) + daz * (m5 - m6);
+  const double permanent = std::fabs(dax) * (std::fabs(m1) + std::fabs(m2)) +
+                           std::fabs(day) * (std::fabs(m3) + std::fabs(m4)) +
+                           std::fabs(daz) * (std::fabs(m5) + std::fabs(m6));
+  // The differences and the products round too: a bound twice the usual
+  // one covers them. Within it the value is taken exactly.
+  constexpr double kO3dErrBound = 2 * (7.0 + 56.0 * kEps) * kEps;
+  if (std::fabs(det) >= 1e10 * kO3dErrBound * permanent) return det;
+  const Expansion ebax = Diff(bx, ax), ebay = Diff(by, ay), ebaz = Diff(bz, az);
+  const Expansion ecax = Diff(cx, ax), ecay = Diff(cy, ay), ecaz = Diff(cz, az);
+  const Expansion edax = Diff(dx, ax), eday = Diff(dy, ay), edaz = Diff(dz, az);
+  const Expansion nx = Sum(Product(ebay, ecaz), Negate(Product(ebaz, ecay)));
+  const Expansion ny = Sum(Product(ebaz, ecax), Negate(Product(ebax, ecaz)));
+  const Expansion nz = Sum(Product(ebax, ecay), Negate(Product(ebay, ecax)));
+  return Rounded(Sum(Sum(Product(edax, nx), Product(eday, ny)), Product(edaz, nz)));
 }
 
 namespace predicates_detail {

@@ -55,6 +55,15 @@ inline double Orient2D(double ax, double ay, double bx, double by, double cx, do
 // only of the right sign.
 double Orient2DAccurate(double ax, double ay, double bx, double by, double cx, double cy);
 
+// (d - a) . ((b - a) x (c - a)): > 0 when d lies on the side of the plane
+// through a, b, c towards which that cross product points (above it when
+// a, b, c turn counter-clockwise seen from above), < 0 on the other side,
+// 0 in the plane. The sign is exact; the value is within 1e-10 of itself
+// (exact expansion arithmetic where plain arithmetic cannot promise that),
+// so it may serve as an interpolation weight.
+double Orient3D(double ax, double ay, double az, double bx, double by, double bz, double cx,
+                double cy, double cz, double dx, double dy, double dz);
+
 // > 0 when d lies strictly inside the circle through a, b, c given
 // counter-clockwise (the sign flips for a clockwise a, b, c), < 0 outside,
 // 0 on the circle.

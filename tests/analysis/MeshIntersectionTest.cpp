@@ -173,6 +173,41 @@ TEST(MeshIntersection, CrossingsMatchThePairByPairProcedure) {
   ExpectSameCrossings(W2, W1, "walls, swapped");
 }
 
+// Two tilted planes, each triangulated from its own random points (on a
+// 1/64 m lattice, so every corner lies exactly on its plane wherever the
+// square is placed), cross along 4x + 3y = 320 from (80, 0) to (5, 100):
+// 125 m in plan. The crossing segments must cover that line whole at every
+// offset, survey coordinates included.
+TEST(MeshIntersection, CrossingLineFoundWholeAtSurveyCoordinates) {
+  std::mt19937_64 rng(17);
+  std::uniform_int_distribution<int> lattice(0, 6400);
+  auto surface = [&](double e, double n, double z0, double zx, double zy) {
+    PointList pts;
+    auto add = [&](double x, double y) { pts.AddVertex(e + x, n + y, z0 + zx * x + zy * y, 0); };
+    for (const double c : {0.0, 100.0}) {
+      add(c, 0);
+      add(c, 100);
+    }
+    for (int k = 0; k < 150; ++k) add(lattice(rng) / 64.0, lattice(rng) / 64.0);
+    return testing::Triangulate(std::move(pts));
+  };
+  for (const double offset : {0.0, 1e3, 1e4, 1e5, 5e5, 1e6, 2.2e6}) {
+    SCOPED_TRACE("offset " + std::to_string(offset));
+    const double e = offset, n = offset / 8;
+    const TriangleMesh A = surface(e, n, 100, 1.0 / 8, -1.0 / 16);
+    const TriangleMesh B = surface(e, n, 90, 1.0 / 4, 1.0 / 32);
+    double length = 0;
+    for (const PlanSegment& s : CrossingSegments(A, B)) {
+      const double x1 = s.From.X - e, y1 = s.From.Y - n, x2 = s.To.X - e, y2 = s.To.Y - n;
+      ASSERT_NEAR(4 * x1 + 3 * y1, 320, 1e-6);
+      ASSERT_NEAR(4 * x2 + 3 * y2, 320, 1e-6);
+      ASSERT_NEAR(s.From.Z, 100 + x1 / 8 - y1 / 16, 1e-6);
+      length += std::hypot(x2 - x1, y2 - y1);
+    }
+    EXPECT_NEAR(length, 125, 1e-6);
+  }
+}
+
 TEST(MeshIntersection, DesignCases) {
   auto mesh = [](std::vector<std::array<PointRec, 3>> tris) {
     TriangleMesh m;
