@@ -194,7 +194,7 @@ bool CutAndFillPoints::Trim(PointList& from, int32_t n, PointList& onto,
     const PointRec& p = from.Point(i);
     int32_t found = finder.Find(p.X, p.Y);
     if (found == 0) {
-      if (!cover.At(p.X, p.Y)) {
+      if (!cover.Reached(p.X, p.Y)) {
         drop[static_cast<size_t>(i)] = true;
         any = true;
       } else {
@@ -228,7 +228,6 @@ bool CutAndFillPoints::TrimAToB() {
 bool CutAndFillPoints::TrimBToA() {
   std::vector<int32_t> renumber;
   if (!Trim(PB, ownB_, PA, *A_, renumber, nullptr)) return false;
-  A_.reset();  // A's last pass
   if (!renumber.empty())
     for (int32_t& b : pbOfPa_) b = renumber[static_cast<size_t>(b)];
   return true;
@@ -249,18 +248,25 @@ CutAndFillPoints::Segments CutAndFillPoints::TakeSegmentsOfA() {
   for (size_t s = 0; s < ends_.size(); ++s)
     knownInPb_[s] = {known(2 * s, ends_[s].first), known(2 * s + 1, ends_[s].second)};
   std::vector<int32_t>().swap(pbOfPa_);
-  return TakeSegments(PA);
+  Segments segments = TakeSegments(PA, *A_);
+  A_.reset();  // A's last use
+  return segments;
 }
 
 bool CutAndFillPoints::AddOverlayToB() {
   ends_ = std::move(knownInPb_);
   knownInPb_.clear();
-  if (!MatchEnds(PB, *B_, false)) return false;
-  B_.reset();  // B's last pass
-  return true;
+  return MatchEnds(PB, *B_, false);
 }
 
-CutAndFillPoints::Segments CutAndFillPoints::TakeSegments(PointList& list) {
+CutAndFillPoints::Segments CutAndFillPoints::TakeSegmentsOfB() {
+  Segments segments = TakeSegments(PB, *B_);
+  B_.reset();  // B's last use
+  return segments;
+}
+
+CutAndFillPoints::Segments CutAndFillPoints::TakeSegments(PointList& list,
+                                                          const IndexedSurface& surface) {
   std::optional<PointFinder> finder;  // only for the few ends not matched yet
   for (size_t s = 0; s < ends_.size(); ++s)
     for (int32_t* number : {&ends_[s].first, &ends_[s].second}) {
@@ -269,7 +275,9 @@ CutAndFillPoints::Segments CutAndFillPoints::TakeSegments(PointList& list) {
       const PointRec& p = end_(2 * s + (number == &ends_[s].first ? 0 : 1));
       *number = finder->Find(p.X, p.Y);
       if (*number == 0) {
-        list.AddVertex(p.X, p.Y, p.Z, 0);
+        // The end carries the height of the surface it was draped on, which
+        // may be the other one: the list's own surface gives it.
+        list.AddVertex(p.X, p.Y, surface.HeightNear(p.X, p.Y, p.Z), 0);
         *number = list.count();
         finder->Append(*number);
       }

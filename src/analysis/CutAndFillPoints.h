@@ -42,7 +42,7 @@ class CutAndFillPoints {
   // PA, PB: the point lists of A and B; overlayEnds: twice the number of
   // overlay segments. A and B must outlive this object. Their inside tests
   // and heights go through indexes of this object's own, each freed after
-  // its last pass (A's after TrimBToA, B's after AddOverlayToB).
+  // its last use (A's in TakeSegmentsOfA, B's in TakeSegmentsOfB).
   CutAndFillPoints(const TriangleMesh& A, const TriangleMesh& B, PointList PA, PointList PB,
                    size_t overlayEnds, OverlayEnd end)
       : CutAndFillPoints(IndexedSurface(A), IndexedSurface(B), std::move(PA), std::move(PB),
@@ -67,7 +67,7 @@ class CutAndFillPoints {
   // Each may be taken once, after its pass.
   using Segments = std::vector<std::pair<int32_t, int32_t>>;
   Segments TakeSegmentsOfA();
-  Segments TakeSegmentsOfB() { return TakeSegments(PB); }
+  Segments TakeSegmentsOfB();
 
   PointList PA, PB;
 
@@ -80,9 +80,11 @@ class CutAndFillPoints {
   // heights of mesh (those outside it skipped when insideOnly), and keeps
   // the numbers in ends_ (0: outside, not matched). False when cancelled.
   bool MatchEnds(PointList& list, const IndexedSurface& surface, bool insideOnly);
-  Segments TakeSegments(PointList& list);
-  // Points 1..n of from: each that onto lacks goes (outside ontoMesh) or is
-  // added to onto with ontoMesh's height. False when cancelled.
+  // Ends still unmatched are appended with surface's heights.
+  Segments TakeSegments(PointList& list, const IndexedSurface& surface);
+  // Points 1..n of from: each that onto lacks goes (beyond the reach of
+  // every triangle of ontoMesh: a point on its border stays) or is added to
+  // onto with ontoMesh's height. False when cancelled.
   // renumber: as WithoutFlagged gives it, empty when no point went;
   // matched, when given, receives per point of from the number of its
   // match in onto (found or added), 0 when it went.

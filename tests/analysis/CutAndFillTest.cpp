@@ -11,9 +11,11 @@
 #include "analysis/CutAndFill.h"
 #include "analysis/CutAndFillPoints.h"
 #include "analysis/MeshIntersection.h"
+#include "analysis/OverlapClipper.h"
 #include "core/Platform.h"
 #include "core/Status.h"
 #include "reference/CutAndFillReference.h"
+#include "reference/ElevationReference.h"
 #include "reference/PointListReference.h"
 #include "support/SurveySurfaces.h"
 #include "triangulation/Triangulator.h"
@@ -265,6 +267,67 @@ TEST(CutAndFill, MatchesTheExactOverlayOfRandomSurfaces) {
     const Result back = Compare(B, A);
     ExpectNear(back.fill, exact.cut, scale, "reverse fill");
     ExpectNear(back.cut, exact.fill, scale, "reverse cut");
+  }
+}
+
+// Rebuilt surfaces carry their own surface's heights: curved ground from
+// random points at survey coordinates (slivers among its triangles), with
+// points of A on B's boundary. Every vertex of the rebuilt A has A's
+// height there (and B's likewise), and cut and fill measured again from the
+// two saved surfaces give the figures first printed.
+TEST(CutAndFill, SavedSurfacesCarryTheirOwnHeights) {
+  for (uint64_t seed = 1; seed <= 3; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937_64 rng(seed);
+    const double e = 2230000, n = 250000;
+    const Height za = [](double x, double y) {
+      return 50 + 10 * std::sin(x / 17) + 5 * std::cos(y / 13);
+    };
+    const Height zb = [](double x, double y) {
+      return 52 + 8 * std::sin(x / 23 + 1) + 6 * std::cos(y / 11);
+    };
+    std::vector<XYRec> onEdge{{0, 0}, {100, 0}, {0, 100}, {100, 100}};
+    for (double y : {25.5, 40.25, 60.125, 80.5}) onEdge.push_back({50, y});  // on B's west edge
+    const TriangleMesh A = RandomSurface(rng, e, n, 0, 0, 100, 300, za, onEdge);
+    const TriangleMesh B = RandomSurface(rng, e, n, 50, 20, 100, 300, zb,
+                                         {{50, 20}, {150, 20}, {50, 120}, {150, 120}});
+    const Result first = Compare(A, B);
+    ASSERT_GT(first.m1.TriangleCount(), 0);
+    auto expectOwnHeights = [](const TriangleMesh& rebuilt, const TriangleMesh& own) {
+      int off = 0;
+      for (int32_t i = 1; i <= rebuilt.PointCount(); ++i) {
+        const PointRec& p = rebuilt.Point(i);
+        const double want = reference::LiteralHeightNear(own.Triangles(), p.X, p.Y, 1e30);
+        if (!(std::abs(p.Z - want) <= 1e-6)) ++off;
+      }
+      EXPECT_EQ(off, 0);
+    };
+    expectOwnHeights(first.m1, A);
+    expectOwnHeights(first.m2, B);
+    // Measured again from the saved pair alone: each triangle of the
+    // rebuilt A against the rebuilt B's heights at its corners (the two
+    // share their plan subdivision, so B is linear over it).
+    double cut = 0, fill = 0, area = 0;
+    for (const TriangleRec& t : first.m1.Triangles().subspan(1)) {
+      std::array<double, 3> d{};
+      const PointRec* corner[3] = {&t.A, &t.B, &t.C};
+      for (size_t k = 0; k < 3; ++k) {
+        const double zb =
+            reference::LiteralHeightNear(first.m2.Triangles(), corner[k]->X, corner[k]->Y, 1e30);
+        ASSERT_NE(zb, 1e30);
+        d[k] = corner[k]->Z - zb;
+      }
+      const double S = PlanArea(t);
+      const auto [above, below] = SplitAtZero(S, d);
+      fill += above;
+      cut += below;
+      area += S;
+    }
+    // Overlay pieces and points within 0.001 m of each other are one in the
+    // rebuilds, so the subdivision is common up to that: 1e-7 of the figures.
+    EXPECT_NEAR(cut, first.cut, 1e-7 * first.cut);
+    EXPECT_NEAR(fill, first.fill, 1e-7 * first.fill);
+    EXPECT_NEAR(area, first.area, 1e-9 * first.area);
   }
 }
 

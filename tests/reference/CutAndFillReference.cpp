@@ -31,7 +31,7 @@ LiteralCutAndFillLists LiteralCutAndFillPoints(std::span<const TriangleRec> A,
     const PointRec p = PA.Point(i);
     if (Has(PB, p)) {
       ++i;
-    } else if (LiteralTriangleAt(B, p.X, p.Y) < 1) {
+    } else if (LiteralTriangleReaching(B, p.X, p.Y) < 1) {
       PA.RemovePoint(i);
     } else {
       PB.AddVertex(p.X, p.Y, LiteralHeightNear(B, p.X, p.Y, 0), 0);
@@ -44,7 +44,7 @@ LiteralCutAndFillLists LiteralCutAndFillPoints(std::span<const TriangleRec> A,
     const PointRec p = PB.Point(i);
     if (Has(PA, p)) {
       ++i;
-    } else if (LiteralTriangleAt(A, p.X, p.Y) < 1) {
+    } else if (LiteralTriangleReaching(A, p.X, p.Y) < 1) {
       PB.RemovePoint(i);
       --nB;
     } else {

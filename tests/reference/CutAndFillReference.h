@@ -1,7 +1,9 @@
 #pragma once
 // The point lists of the cut-and-fill rebuild exactly as the point-by-point
 // procedure builds them: linear FindPoint, RemovePoint shifting the later
-// points, triangles scanned in index order for every inside test and height.
+// points, triangles scanned in index order for every inside test and height;
+// a point stays where a triangle of the other surface reaches it (its
+// border included) and takes its own surface's height near it.
 
 #include <span>
 
