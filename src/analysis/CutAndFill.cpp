@@ -6,6 +6,7 @@
 #include <exception>
 #include <functional>
 #include <latch>
+#include <limits>
 #include <optional>
 #include <string>
 #include <thread>
@@ -25,7 +26,10 @@ namespace orvane {
 namespace {
 
 constexpr double kDuplicateRadius = 0.001;
-constexpr double kLongestSide = 1000;
+// The rebuilt triangles are pieces of the two surfaces' own (over the overlay
+// of their edges): none may be left out for its length, or its volume would
+// be lost from the figures (DEMs at kilometres of spacing lost them all).
+constexpr double kLongestSide = std::numeric_limits<double>::infinity();
 // Up to this many points in the two rebuilt lists together, the two
 // rebuilds run at the same time (a build holds about 400 bytes a point at
 // its peak, its mesh included).

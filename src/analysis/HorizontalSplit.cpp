@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "analysis/Merge.h"
@@ -66,7 +67,7 @@ class Side {
       // A piece's phases and percentages mean nothing to whoever follows
       // the split.
       StatusSilencer quiet;
-      piece = triangulator.GetTriangleMesh(1000);
+      piece = triangulator.GetTriangleMesh(std::numeric_limits<double>::infinity());
     }
     if (triangulator.LastErrorCode == Triangulator::Cancelled) return false;
     if (piece) merge_.Merge(*piece);

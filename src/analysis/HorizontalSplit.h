@@ -44,7 +44,8 @@ TriangleSplit SplitTriangle(const PointRec& A, const PointRec& B, const PointRec
 // upper mesh whole (so one lying in the plane goes up). A crossing triangle
 // is cut by SplitTriangle, upper part first: a triangle part is added like a
 // whole triangle; a quadrilateral part is triangulated on its own (Delaunay,
-// sides under 1000) and merged into the side's mesh like MergeTriangleMesh
+// no limit on the sides: a piece of an existing triangle is never dropped
+// for its length) and merged into the side's mesh like MergeTriangleMesh
 // without reindexing, its points then keeping their place in the part (1 to
 // 4) as T.
 //

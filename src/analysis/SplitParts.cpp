@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -17,7 +18,10 @@ namespace orvane {
 
 namespace {
 
-constexpr double kLadoMax = 1000;  // the split's limit on triangle sides, metres
+// A piece of an existing triangle is never dropped for its side length: the
+// surface's own triangles passed whatever limit made them, and a piece left
+// out would be a hole in the split (or an uncoloured patch).
+constexpr double kLadoMax = std::numeric_limits<double>::infinity();
 
 // The triangulator's insertion order of four points: by their position along
 // its Hilbert curve, ties in the given order.
@@ -130,10 +134,6 @@ bool PartTriangulator::AddQuadrilateral(std::span<const PointRec, 4> part,
     const PointRec& b = work_.pts[static_cast<size_t>(ib)];
     const PointRec& c = work_.pts[static_cast<size_t>(ic)];
     if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
-      continue;
-    if (Triangulator::distp1p2(a.X, a.Y, b.X, b.Y) >= kLadoMax ||
-        Triangulator::distp1p2(b.X, b.Y, c.X, c.Y) >= kLadoMax ||
-        Triangulator::distp1p2(c.X, c.Y, a.X, a.Y) >= kLadoMax)
       continue;
     if (a.Z == -999 || b.Z == -999 || c.Z == -999) continue;
     out.push_back({{a.X, a.Y, a.Z, 0}, {b.X, b.Y, b.Z, 0}, {c.X, c.Y, c.Z, 0}});

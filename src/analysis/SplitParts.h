@@ -20,8 +20,9 @@ struct PieceTriangle {
 };
 
 // Triangulates the four-point part of a cut triangle as the split does: a
-// Triangulator built on the part's points without constraints, sides under
-// 1000, its triangles in the order its mesh lists them. A part of four
+// Triangulator built on the part's points without constraints and without
+// a limit on the sides (a piece of an existing triangle is never dropped for
+// its length), its triangles in the order its mesh lists them. A part of four
 // points with distinct X (every cut of a triangle in general position) runs
 // the triangulator's own steps on a working triangulation kept from part to
 // part, without its set-up of lists and meshes, which costs several times

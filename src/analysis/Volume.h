@@ -12,4 +12,18 @@ class TriangleMesh;
 // millions of small prisms at survey coordinates.
 double Volume(const TriangleMesh& mesh, double BaseElevation);
 
+// The signed figure and its two sides: Above is the volume between the
+// surface and the base where the surface lies above it (cut against the
+// datum), Below where it lies under it (fill), both positive, so that
+// Net = Above - Below up to rounding. A triangle that crosses the base
+// counts exactly: its part above the base level and its part below are
+// measured as the pieces it would be cut into there. Net is Volume()'s
+// figure, bit for bit.
+struct VolumeFigures {
+  double Net = 0;
+  double Above = 0;
+  double Below = 0;
+};
+VolumeFigures VolumeAboveAndBelow(const TriangleMesh& mesh, double BaseElevation);
+
 }  // namespace orvane

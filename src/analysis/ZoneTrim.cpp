@@ -12,7 +12,6 @@
 #include "core/Kernels.h"
 #include "core/RadixSort.h"
 #include "core/Status.h"
-#include "core/TriangleIndex.h"
 #include "core/VertexTable.h"
 #include "triangulation/RingLocator.h"
 
@@ -181,6 +180,19 @@ int32_t CountPointsInZones(const PointList& points, std::span<const PointList> z
   return n;
 }
 
+std::vector<PointList> ZoneEdgeConstraints(std::span<const PointList> zones) {
+  std::vector<PointList> edges;
+  for (const PointList& zone : zones) {
+    if (zone.Model != PointListModel::Boundary || zone.count() < 3) continue;
+    PointList ring = zone;
+    ring.Model = PointListModel::Breakline;
+    const PointRec first = ring.Point(1), last = ring.Point(ring.count());
+    if (first.X != last.X || first.Y != last.Y) ring.AddVertex(first.X, first.Y, first.Z, 0);
+    edges.push_back(std::move(ring));
+  }
+  return edges;
+}
+
 std::vector<int32_t> TrianglesOutsideZones(const TriangleMesh& mesh,
                                            std::span<const PointList> zones) {
   const ZoneClassifier classifier(zones);
@@ -198,9 +210,6 @@ std::vector<int32_t> TrianglesOutsideZones(const TriangleMesh& mesh,
 
 // ---------------------------------------------------------------------------
 // Removal.
-//
-// Removals never move a coordinate: the triangle found at a centroid is the
-// first triangle of the original order, not yet removed, that contains it.
 //
 // The point numbering needs more thought. RemoveTriangle reindexes when a
 // corner of the removed triangle (by its number T) is used by no remaining
@@ -284,11 +293,10 @@ const PointRec& Corner(const TriangleRec& t, int k) {
   return k == 0 ? t.A : (k == 1 ? t.B : t.C);
 }
 
-void LiteralTrim(TriangleMesh& mesh, const std::vector<XYRec>& centroids) {
-  for (const XYRec& c : centroids) {
-    const int32_t t = mesh.TriangleAt(c.X, c.Y);
-    if (t > 0) mesh.RemoveTriangle(t);
-  }
+// outside: ascending original numbers.
+void LiteralTrim(TriangleMesh& mesh, const std::vector<int32_t>& outside) {
+  int32_t removed = 0;
+  for (int32_t t : outside) mesh.RemoveTriangle(t - removed++);
 }
 
 // Cells in (i, j) order, ties in id order (the order given): a radix sort
@@ -324,26 +332,12 @@ class RemovalPlan {
  public:
   explicit RemovalPlan(const TriangleMesh& mesh) : mesh_(mesh), n_(mesh.TriangleCount()) {}
 
-  // The triangles removed, in removal order.
-  void FindRemovals(const std::vector<XYRec>& centroids) {
+  // The triangles removed (original numbers), in removal order.
+  void SetRemovals(const std::vector<int32_t>& outside) {
     removedAt_.assign(static_cast<size_t>(n_) + 1, kNever);
-    const TriangleIndex index(mesh_.Triangles());
-    for (const XYRec& c : centroids) {
-      int32_t t = 0;
-      auto alive = [&](int32_t k) {
-        return removedAt_[static_cast<size_t>(k)] == kNever &&
-               mesh_.PointInsideTriangle(k, c.X, c.Y);
-      };
-      if (std::isfinite(c.X) && std::isfinite(c.Y)) {
-        t = index.FirstAccepted(c.X, c.Y, alive);
-      } else if (!std::isnan(c.X) && !std::isnan(c.Y)) {
-        for (int32_t k = 1; k <= n_ && t == 0; ++k)
-          if (alive(k)) t = k;
-      }
-      if (t == 0) continue;
-      order_.push_back(t);
-      removedAt_[static_cast<size_t>(t)] = static_cast<int32_t>(order_.size());
-    }
+    order_ = outside;
+    for (size_t k = 0; k < order_.size(); ++k)
+      removedAt_[static_cast<size_t>(order_[k])] = static_cast<int32_t>(k + 1);
   }
 
   // Step (1-based in removal order) of the last removal that reindexes; 0
@@ -584,12 +578,8 @@ class RemovalPlan {
 
 int32_t TrimToZones(TriangleMesh& mesh, std::span<const PointList> zones) {
   const int32_t before = mesh.TriangleCount();
-  std::vector<XYRec> centroids;
-  for (int32_t t : TrianglesOutsideZones(mesh, zones)) {
-    const TriangleRec& tri = mesh.Triangle(t);
-    centroids.push_back({(tri.A.X + tri.B.X + tri.C.X) / 3, (tri.A.Y + tri.B.Y + tri.C.Y) / 3});
-  }
-  if (centroids.empty()) return 0;
+  const std::vector<int32_t> outside = TrianglesOutsideZones(mesh, zones);
+  if (outside.empty()) return 0;
 
   // Property sets are marked by RemoveTriangle at shifting indices, and
   // non-finite vertices fall outside the reindex table: both are left to the
@@ -601,12 +591,12 @@ int32_t TrimToZones(TriangleMesh& mesh, std::span<const PointList> zones) {
       if (!std::isfinite(p.X) || !std::isfinite(p.Y) || !std::isfinite(p.Z)) literal = true;
     }
   if (literal) {
-    LiteralTrim(mesh, centroids);
+    LiteralTrim(mesh, outside);
     return before - mesh.TriangleCount();
   }
 
   RemovalPlan plan(mesh);
-  plan.FindRemovals(centroids);
+  plan.SetRemovals(outside);
   const int32_t last = plan.LastReindex();
   const std::vector<int32_t>& order = plan.Order();
   std::vector<int32_t> early(order.begin(), order.begin() + last);

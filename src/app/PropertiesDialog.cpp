@@ -68,8 +68,20 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
   labels_[18].setText(Fixed3(e.Max.X));
   labels_[19].setText(Fixed3(e.Max.Y));
   labels_[20].setText(Fixed3(e.Max.Z));
-  labels_[21].setText(VolumeText(Volume(s, 0.0)));
+  zeroParts_.Show(s, 0.0, labels_[21]);
   ShowVolumeAboveBase();
+  zeroParts_.Above.setObjectName("VolumeAboveZero");
+  zeroParts_.Below.setObjectName("VolumeBelowZero");
+  baseParts_.Above.setObjectName("VolumeAboveBase");
+  baseParts_.Below.setObjectName("VolumeBelowBase");
+  for (Parts* parts : {&zeroParts_, &baseParts_}) {
+    parts->AboveCaption.setText(Text(text::kVolumeAboveBase));
+    parts->BelowCaption.setText(Text(text::kVolumeBelowBase));
+    for (QLabel* value : {&parts->Above, &parts->Below}) {
+      value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
+  }
   for (int n : {7, 8, 9, 11, 12, 13, 14, 18, 19, 20, 21, 22}) {
     labels_[static_cast<size_t>(n)].setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     labels_[static_cast<size_t>(n)].setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -95,10 +107,12 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
   frame2Layout_.setHorizontalSpacing(16);
 
   Frame3_.setLayout(&frame3Layout_);
-  frame3Layout_.addWidget(&labels_[21], 0, 0);
+  frame3Layout_.addWidget(&labels_[21], 0, 1);
+  zeroParts_.Place(frame3Layout_, 1, 0);
   Frame4_.setLayout(&frame4Layout_);
   frame4Layout_.addWidget(&Text1_, 0, 0);
   frame4Layout_.addWidget(&labels_[22], 0, 1);
+  baseParts_.Place(frame4Layout_, 1, 0);
 
   setLayout(&layout_);
   layout_.addWidget(&Frame1_, 0, 0, 1, 2);
@@ -113,8 +127,21 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
 }
 
 void PropertiesDialog::ShowVolumeAboveBase() {
-  labels_[22].setText(
-      VolumeText(Volume(*surface_, actions::TypedNumber(Text1_.text().toStdString()))));
+  baseParts_.Show(*surface_, actions::TypedNumber(Text1_.text().toStdString()), labels_[22]);
+}
+
+void PropertiesDialog::Parts::Show(const TriangleMesh& surface, double base, QLabel& net) {
+  const VolumeFigures v = VolumeAboveAndBelow(surface, base);
+  net.setText(VolumeText(v.Net));
+  Above.setText(VolumeText(v.Above));
+  Below.setText(VolumeText(v.Below));
+}
+
+void PropertiesDialog::Parts::Place(QGridLayout& layout, int firstRow, int column) {
+  layout.addWidget(&AboveCaption, firstRow, column);
+  layout.addWidget(&Above, firstRow, column + 1);
+  layout.addWidget(&BelowCaption, firstRow + 1, column);
+  layout.addWidget(&Below, firstRow + 1, column + 1);
 }
 
 }  // namespace orvane::app

@@ -1,7 +1,10 @@
 #pragma once
 // frmStatSuperficie: the properties of one surface (name, counts, model,
 // extents) and its volume above elevation 0 and above a base elevation the
-// user types, recomputed at every change of the typed text.
+// user types, recomputed at every change of the typed text. Each signed
+// volume is a net figure; beside it stand the volume above the base and the
+// volume below it, which a surface partly above and partly below the base
+// would otherwise hide.
 
 #include <QDialog>
 #include <QGridLayout>
@@ -27,6 +30,13 @@ class PropertiesDialog : public QDialog {
  private:
   void ShowVolumeAboveBase();
 
+  // The parts above and below one base: a caption and a value each.
+  struct Parts {
+    QLabel AboveCaption, Above, BelowCaption, Below;
+    void Show(const TriangleMesh& surface, double base, QLabel& net);
+    void Place(QGridLayout& layout, int firstRow, int column);
+  };
+
   std::shared_ptr<const TriangleMesh> surface_;
   QGridLayout layout_;
   QGroupBox Frame1_, Frame2_, Frame3_, Frame4_;
@@ -34,6 +44,7 @@ class PropertiesDialog : public QDialog {
   // Captions Label1-Label6, Label10, Label15-Label17; values Label7-Label9,
   // Label11-Label14, Label18-Label22 (the design's numbering).
   std::array<QLabel, 23> labels_;
+  Parts zeroParts_, baseParts_;  // beside Label21 and Label22
   QLineEdit Text1_;
   QPushButton cmdAceptar_;
 };

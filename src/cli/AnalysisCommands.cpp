@@ -62,9 +62,11 @@ int RunVolume(const VolumeOptions& o) {
   TriangleMesh mesh;
   if (!LoadSurfaceFile(o.file, mesh)) return 2;
   if (Interrupted()) return Cancelled();
-  const double volume = Volume(mesh, *ParseCoordinate(o.base));
+  const VolumeFigures v = VolumeAboveAndBelow(mesh, *ParseCoordinate(o.base));
   if (Interrupted()) return Cancelled();
-  std::cout << "volume: " << FormatNumber(volume) << '\n';
+  std::cout << "volume: " << FormatNumber(v.Net) << '\n'
+            << "above: " << FormatNumber(v.Above) << '\n'
+            << "below: " << FormatNumber(v.Below) << '\n';
   return 0;
 }
 
@@ -156,7 +158,10 @@ Runner AddVolumeCommand(CLI::App& app) {
       "volume",
       "Print \"volume: V\", the volume in m3 between a surface (.dsp) and a level:\n"
       "plan area times mean height above the level, summed over the triangles;\n"
-      "negative where the surface lies below the level.");
+      "negative where the surface lies below the level. Then \"above: A\" and\n"
+      "\"below: B\": the volume between the surface and the level where the surface\n"
+      "lies above it (cut) and where it lies below it (fill), each positive, a\n"
+      "triangle crossing the level split there; V = A - B.");
   cmd->add_option("FILE", o->file, "Surface file (.dsp)")->required();
   cmd->add_option("--base", o->base, "Base elevation in metres (default 0)")
       ->check(FiniteNumber("--base"));

@@ -2,8 +2,11 @@
 
 #include <iostream>
 
+#include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "core/AtomicFile.h"
+#include "project/ProjectSettings.h"
+#include "project/ProjectState.h"
 #include "project/TextFiles.h"
 
 namespace orvane::cli {
@@ -35,6 +38,34 @@ bool SaveSegmentFile(const std::string& file, std::span<const PlanSegment> segme
       std::cerr << out.Error() << '\n';
   }
   return committed;
+}
+
+void AddMaxSideOption(CLI::App* cmd, std::string& value) {
+  cmd->add_option("--max-side", value,
+                  "Longest triangle side of the project's builds, metres (default: the project's "
+                  "setting, 1000 when none); kept as the project's setting once the command "
+                  "succeeded")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            if (!ParseMaxTriangleSide(text))
+              return "a length in metres greater than 0 is expected (\".\" as decimal point), "
+                     "not \"" +
+                     text + "\"";
+            return {};
+          },
+          "METRES"));
+}
+
+void UseMaxSide(const std::string& value) {
+  if (!value.empty()) Project().MaxTriangleSide = ParseMaxTriangleSide(value);
+}
+
+bool KeepMaxSide(const std::string& folder, const std::string& value) {
+  if (value.empty()) return true;
+  std::string error;
+  if (WriteProjectSettings(folder, {*ParseMaxTriangleSide(value)}, &error)) return true;
+  std::cerr << error << '\n';
+  return false;
 }
 
 }  // namespace orvane::cli

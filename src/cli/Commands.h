@@ -28,6 +28,18 @@ inline void AddThreadsOption(CLI::App* cmd, unsigned& threads) {
       ->check(CLI::Range(1u, 256u));
 }
 
+// --max-side M of the commands that rebuild surfaces (build, shift, scale,
+// merge, split): the project's longest triangle side, metres, for this
+// command and, once it has succeeded, kept in the project's settings file
+// for the later builds of the project (ProjectSettings.h).
+void AddMaxSideOption(CLI::App* cmd, std::string& value);
+// Uses a given --max-side for the open project's builds (nothing when value
+// is empty).
+void UseMaxSide(const std::string& value);
+// Keeps a given --max-side in folder's settings file; false after a line on
+// stderr when it cannot be written.
+bool KeepMaxSide(const std::string& folder, const std::string& value);
+
 // Adds the sub-command to app and returns what runs it.
 Runner AddInfoCommand(CLI::App& app);
 Runner AddDemoCommand(CLI::App& app);

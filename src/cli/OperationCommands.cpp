@@ -20,6 +20,7 @@ namespace {
 
 struct OperationArgs {
   std::string folder, name, value;
+  std::string maxSide;  // --max-side as typed, "" when not given
 };
 
 void PrintWarnings(const std::vector<std::string>& warnings) {
@@ -50,6 +51,7 @@ int RunOperation(actions::Operation operation, const OperationArgs& a) {
     }
     second = other.Surface;
   }
+  UseMaxSide(a.maxSide);
   InterruptGuard guard;
   actions::ActionResult r;
   {
@@ -61,6 +63,7 @@ int RunOperation(actions::Operation operation, const OperationArgs& a) {
     std::cerr << r.Message << '\n';
     return 2;
   }
+  if (!KeepMaxSide(a.folder, a.maxSide)) return 2;
   for (const std::string& name : r.SurfaceNames) std::cout << OneLine(name) << '\n';
   if (r.SurfaceNames.empty())
     for (const auto& file : r.Written) std::cout << OneLine(file.string()) << '\n';
@@ -77,6 +80,7 @@ Runner Add(CLI::App& app, const char* name, const std::string& help, actions::Op
   cmd->add_option("FOLDER", a->folder, "Project folder (holds the surfaces' files)")->required();
   cmd->add_option("NAME", a->name, "Surface name")->required();
   cmd->add_option(valueName, a->value, valueHelp)->required();
+  if (operation != actions::Operation::Grid) AddMaxSideOption(cmd, a->maxSide);
   return [a, operation] { return RunOperation(operation, *a); };
 }
 
@@ -124,8 +128,9 @@ Runner AddMergeCommand(CLI::App& app) {
 Runner AddSplitCommand(CLI::App& app) {
   return Add(app, "split",
              "Split surface NAME at ELEVATION into NAME__inferior (at or below) and\n"
-             "NAME__superior (at or above), each built from its points (.xyz, .dsp, .tin). A\n"
-             "side without triangles is not written; names in use are refused.\n" +
+             "NAME__superior (at or above): each is the pieces of NAME's triangles on its side\n"
+             "of the level, every piece kept (.xyz, .dsp, .tin). A side without triangles is\n"
+             "not written; names in use are refused.\n" +
                  kTypedNumber + kCancel,
              actions::Operation::Split, "ELEVATION", "Elevation of the cut (m)");
 }

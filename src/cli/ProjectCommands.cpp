@@ -23,6 +23,7 @@ namespace {
 struct ProjectArgs {
   std::string folder, name, other;
   unsigned threads = 0;  // build: 0 every core
+  std::string maxSide;   // build: --max-side as typed, "" when not given
 };
 
 // The explorer's count column: a leading blank for non-negative numbers.
@@ -80,6 +81,7 @@ int RunBuild(const ProjectArgs& a) {
   // between the scan and the end.
   const FolderLock lock(a.folder);
   if (!Open(a.folder)) return 2;
+  UseMaxSide(a.maxSide);
   InterruptGuard guard;
   actions::ActionResult r;
   {
@@ -91,12 +93,15 @@ int RunBuild(const ProjectArgs& a) {
     std::cerr << r.Message << '\n';
     return 2;
   }
+  if (!KeepMaxSide(a.folder, a.maxSide)) return 2;
   const BuildResult& b = r.Builds.front();
   std::cout << "points: " << b.PointCount << '\n'
             << "triangles: " << b.TriangleCount << '\n'
             << "zones: " << b.ZoneCount << '\n'
             << "breaklines: " << b.BreaklineCount << '\n'
-            << "removed outside zones: " << b.TrimmedTriangles << '\n';
+            << "removed outside zones: " << b.TrimmedTriangles << '\n'
+            << "left out for their side: " << b.LongSidesLeftOut << " (max side "
+            << FormatNumber(b.MaxTriangleSide) << " m)\n";
   for (const BuildResult::Phase& p : b.Phases)
     std::cout << "time " << p.Name << ": " << FormatFixed(p.Seconds, 3) << " s\n";
   if (Interrupted())
@@ -172,10 +177,13 @@ Runner AddBuildCommand(CLI::App& app) {
   auto a = std::make_shared<ProjectArgs>();
   auto* cmd = Add(app, "build",
                   "Build surface NAME from NAME.xyz with its zones (NAME.bnd) and breaklines\n"
-                  "(NAME.brk); write NAME.dsp and NAME.tin. Ctrl+C cancels and writes nothing.",
+                  "(NAME.brk); write NAME.dsp and NAME.tin. Triangles with a side of the\n"
+                  "project's longest side or more are left out, and counted (--max-side).\n"
+                  "Ctrl+C cancels and writes nothing.",
                   *a);
   cmd->add_option("NAME", a->name, "Surface name")->required();
   AddThreadsOption(cmd, a->threads);
+  AddMaxSideOption(cmd, a->maxSide);
   return [a] { return RunBuild(*a); };
 }
 

@@ -70,15 +70,25 @@ int RunTriangulate(const TriangulateOptions& o) {
     std::cerr << "cancelled: " << o.out << " not written\n";
     return 2;
   }
+  // Sparse points (kilometre grids) lose triangles to the longest side, all
+  // of them at worst: not to be blamed on the points.
+  std::string longSides;
+  if (result.LongSidesLeftOut > 0)
+    longSides = std::to_string(result.LongSidesLeftOut) +
+                (result.LongSidesLeftOut == 1 ? " triangle was" : " triangles were") +
+                " left out for a side of " + FormatNumber(o.maxSide) +
+                " m or more; a larger --max-side keeps them";
   // A surface without triangles would replace a good file with nothing.
   if (!result.Mesh || result.Mesh->TriangleCount() == 0) {
     std::cerr << o.points << ": no surface built ("
-              << (result.Mesh ? "no triangle can be formed: the points are collinear, coincide "
-                                "or lie outside the zones"
-                              : "fewer than three points to triangulate")
+              << (!longSides.empty() ? longSides
+                  : result.Mesh      ? "no triangle can be formed: the points are collinear, "
+                                       "coincide or lie outside the zones"
+                                     : "fewer than three points to triangulate")
               << "); " << o.out << " not written\n";
     return 2;
   }
+  if (!longSides.empty()) std::cerr << o.points << ": " << longSides << '\n';
   const bool incomplete = result.ErrorCode != Triangulator::Done;
   if (incomplete)
     std::cerr << o.points

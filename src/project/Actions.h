@@ -161,9 +161,11 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
 ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
                    const std::shared_ptr<TriangleMesh>& second, const StopRequest& stop = {});
 // Splits surface at the typed elevation into first & "__inferior" and
-// first & "__superior", each saved, its points written and built, and added
-// to Surfaces. A side without a triangle is not written (a warning says
-// so). Refused when a new name is taken. The surface is not changed.
+// first & "__superior": each is the pieces of the surface's triangles on its
+// side of the level, as they are (none left out), saved with its points and
+// added to Surfaces, so the two cover exactly the surface's plan. A side
+// without a triangle is not written (a warning says so). Refused when a new
+// name is taken. The surface is not changed.
 ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop = {});
 // The window's Apply: the chosen operation on the chosen surfaces. No

@@ -11,6 +11,7 @@
 
 #include "core/PointList.h"
 #include "core/TriangleMesh.h"
+#include "project/TextIds.h"
 
 namespace orvane {
 
@@ -21,8 +22,8 @@ struct ProjectState {
   std::string LanguageCode;   // "" when not set
   std::string HelpFilePath;
   std::vector<std::string> TextTable =
-      std::vector<std::string>(100);  // entry n is TextTable[n - 1]
-  std::string ApplicationTitle;       // text 2 when the settings were loaded
+      std::vector<std::string>(text::kTextCount);  // entry n is TextTable[n - 1]
+  std::string ApplicationTitle;                    // text 2 when the settings were loaded
 
   // The project's surfaces, in folder-scan order, and the one picked last.
   std::vector<std::shared_ptr<TriangleMesh>> Surfaces;
@@ -33,8 +34,11 @@ struct ProjectState {
   std::vector<PointList> ZoneList;
   std::vector<PointList> BreaklineList;
   std::optional<TriangleMesh> BuiltSurface;
+  // The longest triangle side of builds chosen for this run (the command
+  // line's --max-side), in place of the project's settings file.
+  std::optional<double> MaxTriangleSide;
 
-  // Text n (1-based) of the table; "" outside 1..100.
+  // Text n (1-based) of the table; "" outside 1..kTextCount.
   const std::string& Text(int n) const;
   // Forgets the project (name, folder, surfaces, the readers' lists), keeping
   // the settings and texts loaded at start-up.

@@ -9,9 +9,11 @@
 #include "analysis/ZoneTrim.h"
 #include "core/AtomicFile.h"
 #include "core/FolderTransaction.h"
+#include "core/NumberText.h"
 #include "core/Status.h"
 #include "core/Threads.h"
 #include "project/PointTexts.h"
+#include "project/ProjectSettings.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextFiles.h"
@@ -24,7 +26,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr double kDecimationRadius = 0.001;  // metres
-constexpr double kMaxTriangleSide = 1000.0;  // metres
 
 class PhaseClock {
  public:
@@ -68,6 +69,71 @@ BuildResult Cancelled(BuildResult r) {
   return r;
 }
 
+// Writes the surface's name.dsp and name.tin: staged into change, or put in
+// place at once without one; the mesh then goes to built, or to
+// Project().BuiltSurface without one. texts, when given, are the ".tin" texts
+// of the mesh's points. False, with r.Message, when a file failed.
+bool WriteSurfaceFiles(const fs::path& folder, const std::string& name, TriangleMesh& mesh,
+                       std::optional<PointTexts>& texts, FolderTransaction* change,
+                       std::optional<TriangleMesh>* built, PhaseClock& clock, BuildResult& r) {
+  // From here on the two files are written without a cancel in between,
+  // so they always describe the same surface; neither replaces its old file
+  // until both are complete.
+  const fs::path dsp = folder / (name + ".dsp");
+  const fs::path tin = folder / (name + ".tin");
+  // A name of this build's own: two builds of one surface never share it.
+  const fs::path stagedDsp = UniqueSiblingPath(dsp, "building");
+  std::string reason;
+  AtomicFileWriter tinOut(tin);
+  // The ".tin" lines are written while the ".dsp" is saved: both only read
+  // the mesh, and the ".tin" writer's inversions come once both are done.
+  bool linesWritten = false;
+  if (texts) texts->Bind(mesh);
+  RunBoth([&] { mesh.SaveToBinary(stagedDsp, &reason); },
+          [&] { linesWritten = WriteTriangleLines(mesh, tinOut, texts ? &*texts : nullptr); });
+  InvertToClockwise(mesh);
+  clock.End("write");
+  if (mesh.LastErrorCode != 0) {
+    // The staged name is ours, not the user's: the message names the surface.
+    if (const size_t at = reason.find(stagedDsp.string()); at != std::string::npos)
+      reason.replace(at, stagedDsp.string().size(), dsp.string());
+    r.Message = reason.empty() ? dsp.string() + ": cannot save surface" : reason;
+    return false;
+  }
+  FolderTransaction own(folder);
+  FolderTransaction& pair = change != nullptr ? *change : own;
+  // The pair joins the change only once both files are complete: a change
+  // that goes on after this build failed must not carry half of it.
+  if (!linesWritten || !pair.Stage(tinOut, &r.Message)) {
+    if (r.Message.empty()) r.Message = tinOut.Error();
+    std::error_code ec;
+    fs::remove(stagedDsp, ec);
+    return false;
+  }
+  pair.Stage(stagedDsp, dsp);
+  // Both files replace their old ones in one change: a reader (or the next
+  // command after a kill) sees the old pair or the new one, never a mix.
+  if (change == nullptr && !pair.Commit(&r.Message)) {
+    return false;
+  }
+  clock.End("commit");
+  r.Built = true;
+  r.PointCount = mesh.PointCount();
+  r.TriangleCount = mesh.TriangleCount();
+  if (built != nullptr)
+    *built = std::move(mesh);
+  else
+    Project().BuiltSurface = std::move(mesh);
+  return true;
+}
+
+std::string LongSidesNote(const fs::path& folder, int64_t count, double maxSide) {
+  return std::to_string(count) + (count == 1 ? " triangle was" : " triangles were") +
+         " left out for a side of " + FormatNumber(maxSide) +
+         " m or more, the project's longest triangle side; change it with --max-side or in " +
+         (folder / kProjectSettingsFile).string();
+}
+
 // The build. With change, the two files are staged into it and the mesh
 // handed to built; without, they replace the old ones at once and the mesh
 // becomes Project().BuiltSurface.
@@ -83,6 +149,17 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
   // (a rename beside the build would lose its result).
   const FolderLock lock(folder);
   RecoverFolder(folder);
+
+  // The project's longest triangle side, unless the caller chose one.
+  double maxSide = kDefaultMaxTriangleSide;
+  if (project.MaxTriangleSide) {
+    maxSide = *project.MaxTriangleSide;
+  } else {
+    const std::optional<ProjectSettings> settings = ReadProjectSettings(folder, &r.Message);
+    if (!settings) return r;
+    maxSide = settings->MaxTriangleSide;
+  }
+  r.MaxTriangleSide = maxSide;
 
   const fs::path& xyz = sources.Points;
   // (The outputs too: a folder in the way of one would fail its replacement
@@ -152,8 +229,14 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
       return r;
     }
   }
-  // One zone bounds the triangulation; several trim it afterwards.
-  if (project.ZoneList.size() == 1) project.BreaklineList.push_back(project.ZoneList.front());
+  // One zone bounds the triangulation. Several trim it afterwards, their
+  // edges forced first (ZoneEdgeConstraints).
+  if (project.ZoneList.size() == 1) {
+    project.BreaklineList.push_back(project.ZoneList.front());
+  } else {
+    for (PointList& edges : ZoneEdgeConstraints(project.ZoneList))
+      project.BreaklineList.push_back(std::move(edges));
+  }
   Triangulator triangulator;
   // The ".tin" texts of the points are formatted while they are inserted.
   std::optional<PointTexts> texts;
@@ -164,8 +247,9 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
   // The triangulator holds its own copy of the points: the source list goes
   // before the mesh and the files take memory of their own.
   project.SourcePoints = PointList();
-  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kMaxTriangleSide);
+  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(maxSide);
   clock.End("triangulate");
+  r.LongSidesLeftOut = triangulator.LongSidesLeftOut();
   if (triangulator.LastErrorCode == Triangulator::Cancelled || cancelled())
     return Cancelled(std::move(r));
   if (!mesh) {
@@ -186,7 +270,18 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
     clock.End("trim");
     if (cancelled()) return Cancelled(std::move(r));
   }
+  // Sparse surveys (DEMs at kilometres of spacing) lose triangles to the
+  // limit, and possibly all of them: the user hears which limit and where to
+  // change it, not that the points were collinear.
+  const std::string longSides =
+      r.LongSidesLeftOut == 0 ? std::string() : LongSidesNote(folder, r.LongSidesLeftOut, maxSide);
   // An empty surface would replace the previous one with nothing.
+  if (mesh->TriangleCount() == 0 && !longSides.empty()) {
+    r.Message = xyz.string() + ": no surface built (" + longSides + ")";
+    Release();
+    return r;
+  }
+  if (!longSides.empty()) r.Warnings.push_back(xyz.string() + ": " + longSides);
   if (mesh->TriangleCount() == 0) {
     r.Message = xyz.string() + ": no surface built (no triangle" +
                 (project.ZoneList.size() >= 2 ? " lies inside the zones)"
@@ -196,57 +291,7 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
     return r;
   }
 
-  // From here on the two files are written without a cancel in between,
-  // so they always describe the same surface; neither replaces its old file
-  // until both are complete.
-  const fs::path dsp = folder / (name + ".dsp");
-  const fs::path tin = folder / (name + ".tin");
-  // A name of this build's own: two builds of one surface never share it.
-  const fs::path stagedDsp = UniqueSiblingPath(dsp, "building");
-  std::string reason;
-  AtomicFileWriter tinOut(tin);
-  // The ".tin" lines are written while the ".dsp" is saved: both only read
-  // the mesh, and the ".tin" writer's inversions come once both are done.
-  bool linesWritten = false;
-  if (texts) texts->Bind(*mesh);
-  RunBoth([&] { mesh->SaveToBinary(stagedDsp, &reason); },
-          [&] { linesWritten = WriteTriangleLines(*mesh, tinOut, texts ? &*texts : nullptr); });
-  InvertToClockwise(*mesh);
-  clock.End("write");
-  if (mesh->LastErrorCode != 0) {
-    // The staged name is ours, not the user's: the message names the surface.
-    if (const size_t at = reason.find(stagedDsp.string()); at != std::string::npos)
-      reason.replace(at, stagedDsp.string().size(), dsp.string());
-    r.Message = reason.empty() ? dsp.string() + ": cannot save surface" : reason;
-    Release();
-    return r;
-  }
-  FolderTransaction own(folder);
-  FolderTransaction& pair = change != nullptr ? *change : own;
-  // The pair joins the change only once both files are complete: a change
-  // that goes on after this build failed must not carry half of it.
-  if (!linesWritten || !pair.Stage(tinOut, &r.Message)) {
-    if (r.Message.empty()) r.Message = tinOut.Error();
-    std::error_code ec;
-    fs::remove(stagedDsp, ec);
-    Release();
-    return r;
-  }
-  pair.Stage(stagedDsp, dsp);
-  // Both files replace their old ones in one change: a reader (or the next
-  // command after a kill) sees the old pair or the new one, never a mix.
-  if (change == nullptr && !pair.Commit(&r.Message)) {
-    Release();
-    return r;
-  }
-  clock.End("commit");
-  r.Built = true;
-  r.PointCount = mesh->PointCount();
-  r.TriangleCount = mesh->TriangleCount();
-  if (built != nullptr)
-    *built = std::move(mesh);
-  else
-    project.BuiltSurface = std::move(mesh);
+  WriteSurfaceFiles(folder, name, *mesh, texts, change, built, clock, r);
   Release();
   return r;
 }
@@ -265,6 +310,23 @@ BuildResult BuildSurfaceInto(FolderTransaction& change, const fs::path& folder,
                              std::optional<TriangleMesh>& built,
                              const std::function<bool()>& stop) {
   return Build(folder, name, sources, &change, &built, stop);
+}
+
+BuildResult StageSurfaceInto(FolderTransaction& change, const fs::path& folder,
+                             const std::string& name, TriangleMesh mesh,
+                             std::optional<TriangleMesh>& built) {
+  BuildResult r;
+  PhaseClock clock(r);
+  const FolderLock lock(folder);
+  for (const fs::path& file : {folder / (name + ".dsp"), folder / (name + ".tin")})
+    if (NotARegularFile(file)) {
+      r.Message = file.string() + ": not a regular file";
+      return r;
+    }
+  mesh.Tag = name;
+  std::optional<PointTexts> texts;
+  WriteSurfaceFiles(folder, name, mesh, texts, &change, &built, clock, r);
+  return r;
 }
 
 GridResult WriteGridFile(const QuadMesh& quads, const fs::path& folder, const std::string& name) {

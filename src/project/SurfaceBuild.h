@@ -5,10 +5,14 @@
 // BuildSurface(folder, name) reads the surface's own files: the points
 // (name.xyz), its inclusion zones (name.bnd) and breaklines (name.brk) into
 // Project().SourcePoints, ZoneList and BreaklineList; drops points closer than
-// 0.001 m to an earlier one (in X and Y); triangulates with triangle sides
-// below 1000 m; and
-//  - with two or more zones, removes the triangles whose centroid lies in no
-//    zone (analysis/ZoneTrim.h);
+// 0.001 m to an earlier one (in X and Y); triangulates, leaving out the
+// triangles with a side of the project's longest triangle side or more
+// (Project().MaxTriangleSide when set, else the folder's settings file,
+// ProjectSettings.h; 1000 m by default), and says how many it left out; and
+//  - with two or more zones, forces their edges into the triangulation like
+//    breaklines (after the surface's own, which keep their heights where
+//    they cross a zone edge) and removes the triangles whose centroid lies
+//    in no zone (analysis/ZoneTrim.h), so that the surface covers the zones;
 //  - with one zone, uses it as the boundary constraint of the triangulation;
 // then writes name.dsp and name.tin, and keeps the mesh, named name, as
 // Project().BuiltSurface. The surface is not added to Project().Surfaces.
@@ -44,6 +48,8 @@ struct BuildResult {
   int32_t ZoneCount = 0;              // polygons of name.bnd
   int32_t BreaklineCount = 0;         // polylines of name.brk
   int32_t TrimmedTriangles = 0;       // removed outside the zones
+  double MaxTriangleSide = 0;         // the longest side the build allowed, metres
+  int64_t LongSidesLeftOut = 0;       // triangles left out for a side that long or longer
   int32_t PointCount = 0;             // of the surface written
   int32_t TriangleCount = 0;
   struct Phase {
@@ -79,6 +85,14 @@ BuildResult BuildSurfaceInto(FolderTransaction& change, const std::filesystem::p
                              const std::string& name, const BuildSources& sources,
                              std::optional<TriangleMesh>& built,
                              const std::function<bool()>& stop = {});
+
+// A surface made otherwise than from its points (each side of a split is
+// the pieces of the surface it was cut from, as they are): its name.dsp and
+// name.tin staged into change as BuildSurfaceInto stages them, the mesh,
+// named name, handed to built.
+BuildResult StageSurfaceInto(FolderTransaction& change, const std::filesystem::path& folder,
+                             const std::string& name, TriangleMesh mesh,
+                             std::optional<TriangleMesh>& built);
 
 struct GridResult {
   bool Written = false;  // the file is in place (complete or cut short by a cancel)

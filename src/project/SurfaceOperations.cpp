@@ -578,6 +578,37 @@ bool StageRebuild(FolderTransaction& change, const RebuildInput& in, const Cance
   return true;
 }
 
+// A surface made as it is (a side of a split), staged into change: its
+// ".xyz" from its points, its ".dsp" and ".tin" from the mesh. Nothing is
+// staged unless all three are complete.
+bool StageSide(FolderTransaction& change, const std::string& name, TriangleMesh mesh,
+               std::optional<TriangleMesh>& built, ActionResult& r) {
+  const fs::path xyz = SurfaceFile(name, ".xyz");
+  StagedFile points;
+  {
+    const PhaseScope phase("WRITING_SURFACE_FILES");
+    AtomicFileWriter out(xyz);
+    if (!WritePointText(mesh.Points().subspan(1), out)) {
+      r = Failed(out.Error(), xyz);
+      return false;
+    }
+    points = StagedFile(out.HandOver());
+    if (points.Path().empty()) {
+      r = Failed(out.Error(), xyz);
+      return false;
+    }
+  }
+  BuildResult b = StageSurfaceInto(change, Project().ProjectFolder, name, std::move(mesh), built);
+  if (!b.Built) {
+    r = Failed(b.Message);
+    return false;
+  }
+  r.Builds.push_back(std::move(b));
+  change.Stage(points.Release(), xyz);
+  r.Written = {xyz, SurfaceFile(name, ".dsp"), SurfaceFile(name, ".tin")};
+  return true;
+}
+
 // Carries the staged change out, unless cancelled at the last moment.
 bool CommitChange(FolderTransaction& change, const Cancel& cancelled, ActionResult& r) {
   if (cancelled()) {
@@ -792,23 +823,19 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   for (const std::string* n : {&lowerName, &upperName})
     if (auto taken = TakenName(*n)) return *taken;
 
-  // Only the sides' points, in the order their reindex gives: the corners
-  // copied from the surface are known by its point numbers, and the sides'
-  // meshes are never made.
-  std::optional<PointsInReindexOrder> sides[2];
-  for (auto& side : sides) {
-    side.emplace(static_cast<size_t>(surface->TriangleCount()));
-    side->StartMesh(surface->Points());
-  }
-  int64_t counts[2] = {0, 0};
+  // Each side is the pieces of the surface's triangles on its side of the
+  // level, as they are: it covers exactly its part of the plan, and its
+  // ground is the surface's own. (Rebuilt from its points alone, a side
+  // would span the convex hull of them: the lower side of a hill would carry
+  // a flat cap over the hilltop.)
+  TriangleMesh pieces[2];
   bool split = false;
   {
     const PhaseScope phase("SPLITTING_SURFACE");
     split = HorizontalSplitTriangles(
         *surface, elevation,
         [&](bool up, const PointRec& a, const PointRec& b, const PointRec& c) {
-          sides[up]->Add(a, b, c);
-          ++counts[up];
+          pieces[up].AddTriangle(a.X, a.Y, a.Z, 0, b.X, b.Y, b.Z, 0, c.X, c.Y, c.Z, 0);
         },
         [&cancelled] { return cancelled() || EscapeKeyDown(); });
   }
@@ -819,28 +846,23 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   std::vector<std::shared_ptr<TriangleMesh>> made;
   for (auto [up, sideName, where] :
        {std::tuple{0, &lowerName, "below"}, std::tuple{1, &upperName, "above"}}) {
-    if (counts[up] == 0) {
+    TriangleMesh& side = pieces[up];
+    if (side.TriangleCount() == 0) {
       r.Warnings.push_back(*sideName + ": no part of " + name + " lies " + where + " " +
                            FormatNumber(elevation) + "; not written");
       continue;
     }
-    // The side's points as its Reindex numbers them.
-    std::optional<std::vector<PointRec>> points = sides[up]->Finish();
-    sides[up].reset();
+    side.Reindex();
     if (cancelled()) return Cancelled();
-    ActionResult side;
     std::optional<TriangleMesh> built;
-    const bool staged = StageRebuild(transaction, {*sideName, *points, {}}, cancelled, built, side);
-    points.reset();
-    for (std::string& w : side.Warnings) r.Warnings.push_back(std::move(w));
-    for (BuildResult& b : side.Builds) r.Builds.push_back(std::move(b));
-    if (!staged) {
-      if (side.Result == Outcome::Cancelled) return Cancelled();
-      r.Warnings.push_back(*sideName + ": not written: " + side.Message);
+    ActionResult staged;
+    if (!StageSide(transaction, *sideName, std::move(side), built, staged)) {
+      for (std::string& w : staged.Warnings) r.Warnings.push_back(std::move(w));
+      r.Warnings.push_back(*sideName + ": not written: " + staged.Message);
       continue;
     }
-    for (fs::path& f : side.Written) r.Written.push_back(std::move(f));
-    for (fs::path& f : side.Deleted) r.Deleted.push_back(std::move(f));
+    for (BuildResult& b : staged.Builds) r.Builds.push_back(std::move(b));
+    for (fs::path& f : staged.Written) r.Written.push_back(std::move(f));
     r.SurfaceNames.push_back(*sideName);
     made.push_back(std::make_shared<TriangleMesh>(std::move(*built)));
   }

@@ -26,7 +26,7 @@ namespace orvane {
 std::optional<std::vector<PointRec>> ReindexedPoints(std::span<const TriangleMesh* const> meshes,
                                                      const std::function<bool()>& cancelled = {});
 // Those points gathered triangle by triangle, for triangles that are never
-// held in a mesh (the sides of a split): Add the triangles of the first mesh
+// held in a mesh: Add the triangles of the first mesh
 // after StartMesh with its points (slot 0 unused; a corner whose T names one
 // it copies exactly is known by that number), then those of the next, and
 // Finish once.

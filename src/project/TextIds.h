@@ -87,6 +87,10 @@ inline constexpr int kTriangulating = 98;
 inline constexpr int kWritingSurfaceFiles = 99;
 inline constexpr int kBuildingSurface = 100;
 
-inline constexpr int kTextCount = 100;
+// Added after the suite's hundred (101 on).
+inline constexpr int kVolumeAboveBase = 101;  // properties dialog: volume where above the base
+inline constexpr int kVolumeBelowBase = 102;  // properties dialog: volume where below the base
+
+inline constexpr int kTextCount = 102;
 
 }  // namespace orvane::text

@@ -45,12 +45,13 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request) {
   const size_t firstZone = constraints.size();
   result.ZoneCount = static_cast<int32_t>(readPolylines(request.Zones, PolylineLayout::Zones));
   // As a build does: one zone is the boundary, several trim the surface
-  // afterwards (and are no constraint of the triangulation).
+  // afterwards, their edges forced after the breaklines.
   std::vector<PointList> zones;
   if (result.ZoneCount >= 2) {
     zones.assign(std::make_move_iterator(constraints.begin() + static_cast<ptrdiff_t>(firstZone)),
                  std::make_move_iterator(constraints.end()));
     constraints.resize(firstZone);
+    for (PointList& edges : ZoneEdgeConstraints(zones)) constraints.push_back(std::move(edges));
   }
   readPolylines(request.Holes, PolylineLayout::Holes);
   result.ReadSeconds =
@@ -83,6 +84,7 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request) {
   }
   result.Mesh = triangulator.GetTriangleMesh(request.MaxSide);
   result.ErrorCode = triangulator.LastErrorCode;
+  result.LongSidesLeftOut = triangulator.LongSidesLeftOut();
   result.Phases = triangulator.PhaseTimes();
   if (result.Mesh && !zones.empty()) {
     result.TrimmedTriangles = TrimToZones(*result.Mesh, zones);

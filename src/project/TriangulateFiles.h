@@ -39,6 +39,7 @@ struct TriangulateResult {
   // something was): zones that keep fewer than three of the points.
   std::string Refusal;
   int32_t TrimmedTriangles = 0;  // removed outside the zones (two or more)
+  int64_t LongSidesLeftOut = 0;  // left out for a side of MaxSide or more
   // Points handed to the triangulator: those read plus the constraint
   // vertices that matched none of them.
   int32_t PointCount = 0;
@@ -51,8 +52,9 @@ struct TriangulateResult {
 };
 
 // Reads the files and triangulates, with the zones as a build uses them: one
-// zone is the triangulator's boundary, two or more trim the triangulated
-// surface to the triangles whose centroid some zone contains. The holes are
+// zone is the triangulator's boundary, two or more are forced as edges and
+// trim the triangulated surface to the triangles whose centroid some zone
+// contains. The holes are
 // the triangulator's areas, the breaklines its breaklines. Progress and phases go to
 // CurrentStatus(). CancelRequested is cleared at the start, like every
 // operation does, and honoured after reading the files, after preparing the

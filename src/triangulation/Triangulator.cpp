@@ -493,6 +493,7 @@ void Triangulator::Prepare(const PointList& Points) {
 
 std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   LastErrorCode = Done;
+  longSides_ = 0;
   phaseTimes_.clear();
   if (!initialised_ || workIndex_.empty()) {
     LastErrorCode = NotInitialised;
@@ -866,19 +867,23 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     // Each corner is read from the mesh's copy of its point, which holds
     // exactly the working point's coordinates. A triangle is left out with
     // coincident corners, a side of ladoMax or more, or a corner at -999.
-    auto keep = [&](const std::array<int32_t, 3>& t) {
+    // kLongSide marks the ones left out for their length alone, which the
+    // caller hears of.
+    constexpr uint8_t kLongSide = 2;
+    auto keep = [&](const std::array<int32_t, 3>& t) -> uint8_t {
       const PointRec &a = mesh.Point(t[0]), &b = mesh.Point(t[1]), &c = mesh.Point(t[2]);
       if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
-        return false;
+        return 0;
+      if (a.Z == -999 || b.Z == -999 || c.Z == -999) return 0;
       if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
           distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
-        return false;
-      return !(a.Z == -999 || b.Z == -999 || c.Z == -999);
+        return kLongSide;
+      return 1;
     };
     const size_t keptCount = triples.size();
     std::vector<uint8_t> kept01(keptCount);  // per triple, in order: whether it is saved
     auto judge = [&](size_t from, size_t to) {
-      for (size_t k = from; k < to; ++k) kept01[k] = keep(triples[k]) ? 1 : 0;
+      for (size_t k = from; k < to; ++k) kept01[k] = keep(triples[k]);
     };
     if (static_cast<int64_t>(keptCount) < kHalvesFrom)
       judge(0, keptCount);
@@ -887,6 +892,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     if (cancelled()) return std::nullopt;
     if (keptCount == 0) LastErrorCode = Incomplete;
     const auto saved = static_cast<size_t>(std::count(kept01.begin(), kept01.end(), uint8_t{1}));
+    longSides_ = static_cast<int64_t>(std::count(kept01.begin(), kept01.end(), kLongSide));
     mesh.Reserve(0, saved);
     // The mesh's triangles are the bulk of its memory, and the system hands
     // out each page of it at its first write: with two threads the other
@@ -916,7 +922,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
           }
           reached.store(added * sizeof(TriangleRec), std::memory_order_relaxed);
         }
-        if (!kept01[k]) continue;
+        if (kept01[k] != 1) continue;
         const auto [ia, ib, ic] = triples[k];
         const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
         mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);

@@ -86,6 +86,10 @@ class Triangulator {
 
   static double distp1p2(double x1, double y1, double x2, double y2);
 
+  // How many triangles the last GetTriangleMesh left out for a side of
+  // ladoMax or more (and for nothing else): a build that drops some says so.
+  int64_t LongSidesLeftOut() const { return longSides_; }
+
   // Timings of the last build's phases, seconds (for reports).
   struct PhaseTime {
     const char* code;
@@ -116,6 +120,7 @@ class Triangulator {
   ExtentsRec extents_;
   std::vector<int32_t> workIndex_;  // AllPoints index of each work point, in input order
   std::vector<PhaseTime> phaseTimes_;
+  int64_t longSides_ = 0;
 };
 
 }  // namespace orvane

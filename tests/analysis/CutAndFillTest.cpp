@@ -230,6 +230,20 @@ TEST(CutAndFill, ClosedFormsOfPlanesLShapeAndSeparateSurfaces) {
   EXPECT_EQ(none.area, 0);
 }
 
+// Two DEMs at kilometres of spacing, one 5 m above the other where they
+// overlap: the rebuilt common triangles, pieces of both surfaces' own, were
+// left out for sides of 1,000 m and more, and cut, fill and area came out 0.
+TEST(CutAndFill, KilometreGridsLostTheirPiecesToALongestSide) {
+  auto plane = [](double x, double y) { return 100 + 0.001 * x + 0.002 * y; };
+  const TriangleMesh A = GridSurface(0, 0, 2000, 5, 5, plane, RisingDiagonal);
+  const TriangleMesh B = GridSurface(
+      1000, 1000, 3000, 3, 3, [&](double x, double y) { return plane(x, y) + 5; }, FallingDiagonal);
+  const Result r = Compare(A, B);
+  EXPECT_NEAR(r.area, 9000.0 * 9000, 1e-9 * 8.1e7);
+  EXPECT_NEAR(r.cut, 5 * 9000.0 * 9000, 1e-9 * 4.05e8);
+  EXPECT_NEAR(r.fill, 0, 1e-6);
+}
+
 TEST(CutAndFill, MatchesTheExactOverlayOfRandomSurfaces) {
   for (uint64_t seed = 1; seed <= 4; ++seed) {
     std::mt19937_64 rng(seed);

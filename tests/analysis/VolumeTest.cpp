@@ -54,6 +54,37 @@ TEST(Volume, ClosedFormSolids) {
   EXPECT_NEAR(Volume(pyramid, 90), 30.0 * 30.0 * (10 + 3), 1e-9);
 }
 
+// The signed figure nets the part above the base against the part below:
+// a pyramid of 100 x 100 m and 30 m with the base at a third of its height
+// gives 0 m3 where 800000/27 m3 lie above the base. Both parts are exact
+// (the pyramid's tip above the base is a pyramid of 2/3 the size).
+TEST(Volume, NetFigureHidesTheVolumesAboveAndBelowTheBase) {
+  TriangleMesh pyramid;
+  const double e = 500123.25, n = 4500456.5;
+  const double corner[5][2] = {{e, n}, {e + 100, n}, {e + 100, n + 100}, {e, n + 100}, {e, n}};
+  for (int k = 0; k < 4; ++k)
+    pyramid.AddTriangle(corner[k][0], corner[k][1], 100, 0, corner[k + 1][0], corner[k + 1][1], 100,
+                        0, e + 50, n + 50, 130, 0);
+  const double whole = 100.0 * 100.0 * 30 / 3;
+  const struct {
+    double base, net, above, below;
+  } cases[] = {
+      {110, 0, 800000.0 / 27, 800000.0 / 27},
+      {100, whole, whole, 0},
+      {130, whole - 300000, 0, 300000 - whole},
+      {120, whole - 200000, 100000.0 / 27, 200000 - whole + 100000.0 / 27},
+      {90, whole + 100000, whole + 100000, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.base);
+    const VolumeFigures v = VolumeAboveAndBelow(pyramid, c.base);
+    EXPECT_EQ(v.Net, Volume(pyramid, c.base));
+    EXPECT_NEAR(v.Net, c.net, 1e-9);
+    EXPECT_NEAR(v.Above, c.above, 1e-9);
+    EXPECT_NEAR(v.Below, c.below, 1e-9);
+  }
+}
+
 // A coarse regional triangle of 1e10 m3 followed by 180000 fine prisms of a
 // few litres each, at survey coordinates: the result is the sum of the same
 // terms kept in extended precision to a few units in the last place, where a

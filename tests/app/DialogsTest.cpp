@@ -50,10 +50,15 @@ TEST(PropertiesDialogTest, ShowsTheSelectedSurfaceAndItsVolumeAsTheUserTypes) {
   EXPECT_EQ(label(19), "4500010.500");
   EXPECT_EQ(label(21), "1000.000 m3");
   EXPECT_EQ(label(22), "1000.000 m3");
+  auto part = [&](const char* name) { return Child<QLabel>(dialog, name).text(); };
+  EXPECT_EQ(part("VolumeAboveZero"), "1000.000 m3");
+  EXPECT_EQ(part("VolumeBelowZero"), "0.000 m3");
 
   auto& base = Child<QLineEdit>(dialog, "Text1");
   QTest::keyClicks(&base, "100");
   EXPECT_EQ(label(22), "-9000.000 m3");
+  EXPECT_EQ(part("VolumeAboveBase"), "0.000 m3");
+  EXPECT_EQ(part("VolumeBelowBase"), "9000.000 m3");
   base.clear();
   EXPECT_EQ(label(22), "1000.000 m3");
   QTest::keyClicks(&base, "12.5 m");  // read from its leading characters

@@ -41,10 +41,14 @@ class AnalysisCommands : public ::testing::Test {
 TEST_F(AnalysisCommands, Volume) {
   CliOutcome run = RunCli(dir_, "volume S.dsp");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "volume: 550\n");
+  EXPECT_EQ(run.out, "volume: 550\nabove: 550\nbelow: 0\n");
   run = RunCli(dir_, "volume S.dsp --base 10.5");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "volume: -500\n");
+  EXPECT_EQ(run.out, "volume: -500\nabove: 0\nbelow: 500\n");
+  // The base through the middle of the slope: nothing net, 12.5 m3 each side.
+  run = RunCli(dir_, "volume S.dsp --base 5.5");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "volume: 0\nabove: 12.5\nbelow: 12.5\n");
   EXPECT_EQ(RunCli(dir_, "volume S.dsp --base 1,5").status, 2);
   run = RunCli(dir_, "volume missing.dsp");
   EXPECT_EQ(run.status, 2);

@@ -214,6 +214,17 @@ TEST(Colouring, ElevationBandsAboveTheLastTakeTheLastColourUsed) {
             (std::vector<int32_t>(4, kBlue)));
 }
 
+// A triangle of 3 km sides cut at a class bound: the two triangles of its
+// four-point piece were left out for their sides of 1,000 m and more, and
+// most of its plan went uncoloured.
+TEST(Colouring, PiecesOfLongTrianglesWereLeftUncoloured) {
+  const TriangleMesh m = MeshOf({{{{0, 0, 100}, {3000, 0, 102}, {0, 3000, 104}}}});
+  const std::vector<ColourClass> classes = {{100, 101, 255, 0, 0}, {101, 110, 0, 255, 0}};
+  const std::string col = Written(m, classes, ColouringMode::Elevation);
+  EXPECT_EQ(Colours(col), (std::vector<int32_t>{kRed, kGreen, kGreen})) << col;
+  EXPECT_EQ(col, LiteralElevationColouring(m, classes));
+}
+
 TEST(Colouring, BandGenerationFollowsTheEveryKthLineRule) {
   std::vector<ColourClass> palette;
   for (int16_t i = 0; i <= 10; ++i) palette.push_back({0, 1, i, 0, 0});

@@ -13,14 +13,18 @@
 #include <string>
 #include <vector>
 
+#include "analysis/SurfaceArea.h"
 #include "analysis/ZoneTrim.h"
+#include "core/NumberText.h"
 #include "core/QuadMesh.h"
 #include "core/Status.h"
 #include "core/Threads.h"
+#include "project/ProjectSettings.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceBuild.h"
 #include "reference/ZoneTrimReference.h"
 #include "support/MeshChecks.h"
+#include "support/RunCli.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {
@@ -141,9 +145,8 @@ TEST(ZoneTrimTest, MatchesTheLiteralProcedureOnHostileMeshes) {
 }
 
 // Two copies of one triangle, the first with a vertex that carries no
-// point number: the centroid of each finds the first copy still there, and
-// neither removal leaves a numbered point unused, so the points (with the
-// unused point 5) are never renumbered.
+// point number: both go, and neither removal leaves a numbered point unused,
+// so the points (with the unused point 5) are never renumbered.
 TEST(ZoneTrimTest, RemovalsThatLeaveNoPointUnusedKeepTheNumbering) {
   TriangleMesh m;
   for (auto [x, y] : {std::pair{0.0, 0.0}, {10.0, 0.0}, {10.0, 10.0}, {0.0, 10.0}, {50.0, 50.0}})
@@ -289,6 +292,105 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
   EXPECT_NE(none.Message.find("the boundary encloses none of the points"), std::string::npos)
       << none.Message;
   EXPECT_EQ(Read(dir_ / "A.dsp"), before);
+}
+
+// The survey grid, zones and breakline that left the sliver (380 610)
+// (390 640)(410.2 700.1) of centroid (393.4, 650.0), outside both zones, in
+// the surface, and triangles across the zones' edges covering 95.7 m2 more
+// than the zones: the breakline crosses both zones' edges.
+TEST_F(SurfaceBuildTest, ZoneTrimKeptTrianglesOutsideEveryZone) {
+  auto height = [](double x, double y) { return 100 + 0.01 * x + 0.02 * y; };
+  std::string xyz;
+  for (int i = 0; i <= 60; ++i)
+    for (int j = 0; j <= 86; ++j)
+      xyz += std::to_string(i * 10) + " " + std::to_string(j * 10) + " " +
+             FormatNumber(height(i * 10, j * 10)) + "\r\n";
+  Write("Z.xyz", xyz);
+  Write("Z.bnd",
+        "5 5 0\r\n295 5 0\r\n295 855 0\r\n5 855 0\r\nZONA_INC\r\n"
+        "305 5 0\r\n595 5 0\r\n595 600 0\r\n305 600 0\r\n");
+  std::string brk;
+  for (auto [x, y] : {std::pair{123.4, 200.7}, {321.9, 433.3}, {410.2, 700.1}})
+    brk += FormatNumber(x) + " " + FormatNumber(y) + " " + FormatNumber(height(x, y)) + "\r\n";
+  Write("Z.brk", brk);
+  StatusSilencer quiet;
+  const BuildResult r = BuildSurface(dir_, "Z");
+  ASSERT_TRUE(r.Built) << r.Message;
+  EXPECT_TRUE(r.Warnings.empty()) << r.Warnings.front();
+  TriangleMesh saved;
+  ASSERT_TRUE(saved.LoadFromBinary(dir_ / "Z.dsp"));
+  ExpectValidSurface(saved, "zones");
+  auto inZone = [](double x, double y) {
+    return (x > 5 && x < 295 && y > 5 && y < 855) || (x > 305 && x < 595 && y > 5 && y < 600);
+  };
+  for (int32_t t = 1; t <= saved.TriangleCount(); ++t) {
+    const TriangleRec& tri = saved.Triangle(t);
+    const double cx = (tri.A.X + tri.B.X + tri.C.X) / 3, cy = (tri.A.Y + tri.B.Y + tri.C.Y) / 3;
+    EXPECT_TRUE(inZone(cx, cy)) << "triangle " << t << " centroid " << cx << " " << cy;
+  }
+  const double zones = 290.0 * 850 + 290.0 * 595;
+  EXPECT_NEAR(SurfaceArea2D(saved), zones, 1e-9 * zones);
+  // The breakline stays a chain of edges through its crossings with the
+  // zones' edges: its vertex in the second zone and the one outside both
+  // are joined through the point where it leaves the zone.
+  const double x600 = 321.9 + (600 - 433.3) / (700.1 - 433.3) * (410.2 - 321.9);
+  bool crossing = false;
+  for (int32_t i = 1; i <= saved.PointCount(); ++i)
+    crossing = crossing || (std::abs(saved.Point(i).Y - 600) < 1e-6 &&
+                            std::abs(saved.Point(i).X - x600) < 1e-6);
+  EXPECT_TRUE(crossing);
+}
+
+// A DEM at 2 km spacing: every triangle has sides of 2 km and more, and the
+// fixed 1,000 m limit left none, blaming collinear points. The limit is the
+// project's setting (--max-side keeps it), a build names it when it drops
+// triangles, and a split of the surface keeps every piece.
+TEST_F(SurfaceBuildTest, TwoKilometreGridLostEveryTriangleToAFixedLongestSide) {
+  std::string xyz;
+  for (int i = 0; i <= 5; ++i)
+    for (int j = 0; j <= 5; ++j)
+      xyz += std::to_string(500000 + 2000 * i) + " " + std::to_string(4500000 + 2000 * j) + " " +
+             std::to_string(100 + 10 * i + 3 * j + (i * j) % 4) + "\n";
+  Write("G.xyz", xyz);
+  StatusSilencer quiet;
+  const BuildResult fixed = BuildSurface(dir_, "G");
+  EXPECT_FALSE(fixed.Built);
+  EXPECT_EQ(fixed.LongSidesLeftOut, 50);
+  EXPECT_NE(fixed.Message.find("50 triangles were left out for a side of 1000 m or more"),
+            std::string::npos)
+      << fixed.Message;
+  EXPECT_NE(fixed.Message.find("--max-side"), std::string::npos) << fixed.Message;
+  EXPECT_NE(fixed.Message.find((dir_ / kProjectSettingsFile).string()), std::string::npos);
+  EXPECT_EQ(fixed.Message.find("collinear"), std::string::npos) << fixed.Message;
+
+  // --max-side builds and is kept; the next build reads it back.
+  testing::CliOutcome run = testing::RunCli(dir_, "build . G --max-side 5000.5");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("triangles: 50\n"), std::string::npos) << run.out;
+  EXPECT_EQ(ReadProjectSettings(dir_)->MaxTriangleSide, 5000.5);
+  EXPECT_NE(Read(dir_ / kProjectSettingsFile).find("max-side = 5000.5\n"), std::string::npos);
+  const BuildResult kept = BuildSurface(dir_, "G");
+  ASSERT_TRUE(kept.Built) << kept.Message;
+  EXPECT_EQ(kept.TriangleCount, 50);
+  EXPECT_EQ(kept.LongSidesLeftOut, 0);
+
+  // A typing error in the setting is no silent default.
+  const std::string settings = Read(dir_ / kProjectSettingsFile);
+  Write(kProjectSettingsFile, "; ours\nmax-side = 2,5\n");
+  const BuildResult bad = BuildSurface(dir_, "G");
+  EXPECT_FALSE(bad.Built);
+  EXPECT_NE(bad.Message.find("line 2"), std::string::npos) << bad.Message;
+  Write(kProjectSettingsFile, settings);
+
+  // The split keeps every piece, whatever its length.
+  run = testing::RunCli(dir_, "split . G 125");
+  ASSERT_EQ(run.status, 0) << run.err;
+  TriangleMesh whole, lower, upper;
+  ASSERT_TRUE(whole.LoadFromBinary(dir_ / "G.dsp"));
+  ASSERT_TRUE(lower.LoadFromBinary(dir_ / "G__inferior.dsp"));
+  ASSERT_TRUE(upper.LoadFromBinary(dir_ / "G__superior.dsp"));
+  const double area = SurfaceArea2D(whole);
+  EXPECT_NEAR(SurfaceArea2D(lower) + SurfaceArea2D(upper), area, 1e-9 * area);
 }
 
 // Points given out of X order, some outside the boundary: the saved points

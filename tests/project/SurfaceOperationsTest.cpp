@@ -17,10 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "analysis/ElevationQueries.h"
 #include "analysis/HorizontalSplit.h"
 #include "analysis/Merge.h"
 #include "analysis/MergeSplitMeshes.h"
+#include "analysis/SurfaceArea.h"
 #include "core/FolderTransaction.h"
+#include "core/NumberText.h"
 #include "core/Status.h"
 #include "project/Actions.h"
 #include "project/ProjectState.h"
@@ -386,6 +389,44 @@ TEST_F(SurfaceOperations, GridMergeAndSplitWriteTheirFilesAndRefuseWhatWouldOver
   EXPECT_EQ(r.SurfaceNames, std::vector<std::string>{"B__inferior"});
   EXPECT_EQ(r.Warnings.size(), 1u);
   EXPECT_FALSE(fs::exists(P("B__superior.dsp")));
+}
+
+// A hill of 161 m split at 150 m: each side rebuilt from its own points over
+// their convex hull gave the lower side a flat cap over the hilltop and the
+// upper side a span over the valleys, plan areas adding to 1.45 times the
+// original's. Each side covers its part of the plan: the areas add up, and
+// no triangle of a side lies where the ground is on the other side.
+TEST_F(SurfaceOperations, SplitSidesOverlapEachOther) {
+  const double e = 500000.25, n = 4500000.5, level = 150;
+  std::string text;
+  for (int i = 0; i <= 24; ++i)
+    for (int j = 0; j <= 24; ++j) {
+      const double x = i * 10, y = j * 10;
+      const double z = 100 +
+                       61 * std::exp(-((x - 120) * (x - 120) + (y - 110) * (y - 110)) / 3000) +
+                       0.001 * ((i * 7 + j * 3) % 5);
+      text += FormatNumber(e + x) + " " + FormatNumber(n + y) + " " + FormatNumber(z) + "\r\n";
+    }
+  WriteText(P("H.xyz"), text);
+  Open();
+  ASSERT_TRUE(actions::Build("H").ok());
+  Open();
+  const ActionResult r = actions::Split(Surface("H"), "150");
+  ASSERT_TRUE(r.ok()) << r.Message;
+  Open();  // the sides as saved
+  const auto hill = Surface("H"), lower = Surface("H__inferior"), upper = Surface("H__superior");
+  ASSERT_TRUE(hill && lower && upper);
+  const double whole = SurfaceArea2D(*hill);
+  EXPECT_NEAR(SurfaceArea2D(*lower) + SurfaceArea2D(*upper), whole, 1e-9 * whole);
+  for (const auto& [side, sign] : {std::pair{lower, -1.0}, std::pair{upper, 1.0}}) {
+    for (const TriangleRec& t : side->Triangles().subspan(1)) {
+      const double cx = (t.A.X + t.B.X + t.C.X) / 3, cy = (t.A.Y + t.B.Y + t.C.Y) / 3;
+      const double ground = InterpolateZ(*hill, cx, cy, std::nan(""));
+      ASSERT_FALSE(std::isnan(ground))
+          << SurfaceName(*side) << " off the hill at " << cx << " " << cy;
+      EXPECT_GE(sign * (ground - level), -1e-9) << SurfaceName(*side) << " at " << cx << " " << cy;
+    }
+  }
 }
 
 // Every operation stopped at each of its cancel polls in turn: the files

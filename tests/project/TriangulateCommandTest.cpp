@@ -166,8 +166,9 @@ TEST_F(TriangulateCommandTest, NeverReplacesASurfaceWithNothing) {
     EXPECT_EQ(Read(dir_ / "good.dsp"), good);
   }
 
-  // Two zones trim the surface as a build does: the two cells whose
-  // centroids they hold, instead of the last zone bounding the points.
+  // Two zones shape the surface as a build does: their edges forced (their
+  // corners becoming points), the triangles outside both removed, instead of
+  // the last zone bounding the points.
   Write("zones.bnd",
         "500000 4500000 0\n500010.5 4500000 0\n500010.5 4500010.5 0\n500000 4500010.5 "
         "0\nZONA_INC\n500040 4500040 0\n500050.5 4500040 0\n500050.5 4500050.5 0\n500040 "
@@ -176,7 +177,7 @@ TEST_F(TriangulateCommandTest, NeverReplacesASurfaceWithNothing) {
       Triangulate(Path("grid.xyz") + " --zones " + Path("zones.bnd") + " --out " + Path("two.dsp"));
   EXPECT_EQ(two.status, 0) << two.err;
   EXPECT_EQ(FirstLines(two.out, 4),
-            "points: 8\ntriangles: 4\nerror: 0\nremoved outside zones: 46\n");
+            "points: 16\ntriangles: 20\nerror: 0\nremoved outside zones: 58\n");
 }
 
 TEST_F(TriangulateCommandTest, CancelDuringInsertionReturnsNoMesh) {

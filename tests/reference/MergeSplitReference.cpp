@@ -1,6 +1,7 @@
 #include "reference/MergeSplitReference.h"
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "core/PointList.h"
@@ -77,7 +78,8 @@ struct LiteralSide {
       for (const PointRec& v : part) points.AddVertex(v.X, v.Y, v.Z);
       Triangulator triangulator;
       triangulator.Initialise(points);
-      std::optional<TriangleMesh> piece = triangulator.GetTriangleMesh(1000);
+      std::optional<TriangleMesh> piece =
+          triangulator.GetTriangleMesh(std::numeric_limits<double>::infinity());
       LiteralMergeTriangleMesh(mesh, piece ? &*piece : nullptr, false);
       for (const PointRec& v : part) AddVertices({v}, false);
     }

@@ -2,14 +2,11 @@
 
 #include <vector>
 
-#include "core/Records.h"
-#include "reference/MeshQueriesReference.h"
-
 namespace orvane::reference {
 
 int32_t LiteralTrimToZones(TriangleMesh& mesh, std::span<const PointList> zones) {
   const int32_t before = mesh.TriangleCount();
-  std::vector<XYRec> centroids;
+  std::vector<int32_t> outside;
   for (int32_t i = 1; i <= before; ++i) {
     const auto v = *mesh.GetTriangle(i);
     const double cx = (v[0].X + v[1].X + v[2].X) / 3;
@@ -22,13 +19,11 @@ int32_t LiteralTrimToZones(TriangleMesh& mesh, std::span<const PointList> zones)
         break;
       }
     }
-    if (!inside) centroids.push_back({cx, cy});
+    if (!inside) outside.push_back(i);
   }
-  for (const XYRec& c : centroids) {
-    // Found again by position: every removal renumbers the later triangles.
-    const int32_t t = LiteralTriangleAt(mesh.Triangles(), c.X, c.Y);
-    if (t > 0) mesh.RemoveTriangle(t);
-  }
+  // Every removal renumbers the later triangles down by one.
+  int32_t removed = 0;
+  for (int32_t t : outside) mesh.RemoveTriangle(t - removed++);
   return before - mesh.TriangleCount();
 }
 

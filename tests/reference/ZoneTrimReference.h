@@ -1,8 +1,8 @@
 #pragma once
 // Trimming a surface to its inclusion zones, done the slow way: every
 // centroid asked of every zone with PointList::IsPointInside, then one
-// TriangleAt scan and one RemoveTriangle (with its reindex) per recorded
-// centroid. The tests compare TrimToZones against it.
+// RemoveTriangle (with its reindex) per recorded triangle, by its number at
+// that moment. The tests compare TrimToZones against it.
 
 #include <cstdint>
 #include <span>

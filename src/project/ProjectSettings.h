@@ -1,0 +1,43 @@
+#pragma once
+// The settings kept with a project, in a small text file of its folder
+// (docs/settings.md): for now the longest triangle side of its builds.
+//
+// The file, "orvane-project.ini", holds "key = value" lines; empty lines and
+// lines starting with ";" or "#" are comments. Numbers are written and read
+// with "." as decimal point whatever the locale. A missing file, or a missing
+// key, gives the default; a malformed line makes the file unreadable, with
+// its line named, so that a typing error is never taken for the default.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orvane {
+
+inline constexpr char kProjectSettingsFile[] = "orvane-project.ini";
+inline constexpr char kMaxSideKey[] = "max-side";
+// Metres: a triangle of the triangulation with a side this long or longer is
+// left out of a build (long sides across the hull's concave bays).
+inline constexpr double kDefaultMaxTriangleSide = 1000;
+
+struct ProjectSettings {
+  double MaxTriangleSide = kDefaultMaxTriangleSide;
+};
+
+// A longest side as typed ("." as decimal point): a finite length above 0,
+// nullopt otherwise.
+std::optional<double> ParseMaxTriangleSide(std::string_view text);
+
+// The settings of the project in folder; nullopt, with error naming the file
+// and line, when the file exists but cannot be read or is malformed.
+std::optional<ProjectSettings> ReadProjectSettings(const std::filesystem::path& folder,
+                                                   std::string* error = nullptr);
+
+// Writes the settings into folder's file through a temporary file, keeping
+// its other lines (comments, keys of others) as they were. False, with error,
+// when it could not be written (the old file then stays).
+bool WriteProjectSettings(const std::filesystem::path& folder, const ProjectSettings& settings,
+                          std::string* error = nullptr);
+
+}  // namespace orvane
