@@ -1,5 +1,7 @@
 #include "app/PropertiesDialog.h"
 
+#include <cmath>
+#include <optional>
 #include <string>
 
 #include "analysis/Volume.h"
@@ -113,8 +115,20 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
 }
 
 void PropertiesDialog::ShowVolumeAboveBase() {
-  labels_[22].setText(
-      VolumeText(Volume(*surface_, actions::TypedNumber(Text1_.text().toStdString()))));
+  // The box starts empty, for base 0; a typo gives its message, not the
+  // volume above some other base.
+  std::string error;
+  const std::optional<double> base = Text1_.text().trimmed().isEmpty()
+                                         ? 0.0
+                                         : ParseTypedNumber(Text1_.text().toStdString(), &error);
+  if (!base) {
+    labels_[22].setText(QString::fromStdString(error));
+    return;
+  }
+  const double volume = Volume(*surface_, *base);
+  labels_[22].setText(std::isfinite(volume)
+                          ? VolumeText(volume)
+                          : QString::fromStdString(actions::VolumeOutOfRange(*base)));
 }
 
 }  // namespace orvane::app

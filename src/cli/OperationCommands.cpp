@@ -5,7 +5,9 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
@@ -20,13 +22,30 @@ namespace {
 
 struct OperationArgs {
   std::string folder, name, value;
+  CLI::App* command = nullptr;
+  const char* valueName = "";
 };
 
 void PrintWarnings(const std::vector<std::string>& warnings) {
   for (const std::string& w : warnings) std::cerr << w << '\n';
 }
 
+// The typed value as given: the parser takes "-inf" or "--5" for an option,
+// and they are refused as the number they are not, like any other typo.
+std::optional<std::string> TypedValue(const OperationArgs& a) {
+  std::vector<std::string> rest = a.command->remaining();
+  if (a.command->count(a.valueName) == 1 && rest.empty()) return a.value;
+  if (a.command->count(a.valueName) == 0 && rest.size() == 1) return rest.front();
+  if (rest.empty())
+    std::cerr << a.valueName << " is required\n";
+  else
+    std::cerr << "The following argument was not expected: " << rest.back() << '\n';
+  return std::nullopt;
+}
+
 int RunOperation(actions::Operation operation, const OperationArgs& a) {
+  const std::optional<std::string> value = TypedValue(a);
+  if (!value) return 2;
   // The whole command is one change of the folder: nothing else changes it
   // between the scan and the end.
   const FolderLock lock(a.folder);
@@ -43,7 +62,7 @@ int RunOperation(actions::Operation operation, const OperationArgs& a) {
   }
   std::shared_ptr<TriangleMesh> second;
   if (operation == actions::Operation::Merge) {
-    const actions::ActionResult other = actions::FindSurface(a.value);
+    const actions::ActionResult other = actions::FindSurface(*value);
     if (!other.ok()) {
       std::cerr << other.Message << '\n';
       return 2;
@@ -54,7 +73,7 @@ int RunOperation(actions::Operation operation, const OperationArgs& a) {
   actions::ActionResult r;
   {
     ProgressLine progress;
-    r = actions::Run(operation, first.Surface, second, a.value, [] { return Interrupted(); });
+    r = actions::Run(operation, first.Surface, second, *value, [] { return Interrupted(); });
   }
   PrintWarnings(r.Warnings);
   if (!r.ok()) {
@@ -76,14 +95,17 @@ Runner Add(CLI::App& app, const char* name, const std::string& help, actions::Op
   auto* cmd = app.add_subcommand(name, help);
   cmd->add_option("FOLDER", a->folder, "Project folder (holds the surfaces' files)")->required();
   cmd->add_option("NAME", a->name, "Surface name")->required();
-  cmd->add_option(valueName, a->value, valueHelp)->required();
+  cmd->add_option(valueName, a->value, valueHelp);
+  cmd->allow_extras();
+  a->command = cmd;
+  a->valueName = valueName;
   return [a, operation] { return RunOperation(operation, *a); };
 }
 
 // How the operations read a typed number, and how they stop.
 const std::string kTypedNumber =
-    "The number is read from its first characters with \".\" as decimal point (\"2,5\" is 2,\n"
-    "anything else 0). ";
+    "The number must be a whole number text with \".\" as decimal point; anything else\n"
+    "(\"2,5\", \"abc\", \"\") is refused before anything is done. ";
 const std::string kCancel = "Ctrl+C cancels and leaves every file as it was.";
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -123,13 +124,15 @@ ActionResult ExportLandXml(const TriangleMesh& surface, const std::filesystem::p
 
 // --- the surface operations -------------------------------------------------
 
-// The number a user typed: its leading characters (after blanks) read as a
-// decimal number with "." as decimal point whatever the locale; 0 when the
-// text does not start with a number ("2,5" is 2, "abc" is 0).
-double TypedNumber(std::string_view text);
-// A typed grid side: TypedNumber rounded to the nearest integer, halves to
-// the even one (1.5 and 2.5 give 2); clamped to the 32-bit range.
-int32_t TypedGridSide(std::string_view text);
+// A typed grid side: the typed number (ParseTypedNumber of NumberText.h)
+// rounded to the nearest integer, halves to the even one (1.5 and 2.5 give
+// 2), clamped to the 32-bit range; nullopt (and the message in *error) when
+// the text is not a number.
+std::optional<int32_t> TypedGridSide(std::string_view text, std::string* error = nullptr);
+
+// The message for a base elevation whose volume (Volume of Volume.h) is no
+// finite number: the heights above it are beyond a double.
+std::string VolumeOutOfRange(double base);
 
 // The operations, numbered as their choices in the window.
 enum class Operation : int32_t {

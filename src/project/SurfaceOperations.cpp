@@ -596,24 +596,15 @@ bool CommitChange(FolderTransaction& change, const Cancel& cancelled, ActionResu
   return true;
 }
 
-// A value typed by the user that reads as something else than it says
-// ("2,5" is 2): the user hears how it was read.
-void NoteTypedValue(std::string_view typed, double value, ActionResult& r) {
-  std::string_view t = typed;
-  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-  if (t.starts_with('+')) t.remove_prefix(1);
-  double exact = 0;
-  const auto parsed = std::from_chars(t.data(), t.data() + t.size(), exact);
-  if (!t.empty() && parsed.ec == std::errc() && parsed.ptr == t.data() + t.size() && exact == value)
-    return;
-  // (Appended piece by piece: GCC 12 warns falsely about a chain of + here.)
-  std::string note = "\"";
-  note.append(typed);
-  note += "\" reads as ";
-  note += FormatNumber(value);
-  note += " (a number is read from its first characters, \".\" being the decimal point)";
-  r.Warnings.push_back(std::move(note));
+// The typed number; the refusal, quoting the text, when it is none.
+std::optional<ActionResult> NotANumber(std::string_view typed, double& value) {
+  std::string error;
+  const std::optional<double> read = ParseTypedNumber(typed, &error);
+  if (read) {
+    value = *read;
+    return std::nullopt;
+  }
+  return Refused(error + "; nothing was changed");
 }
 
 // Shift and scale: the points of the surface with their elevations changed,
@@ -666,21 +657,19 @@ Cancel MakeCancel(const StopRequest& stop) {
 ActionResult Shift(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop) {
   CancelRequested = false;
-  const double dz = TypedNumber(typed);
-  ActionResult r = ChangeElevations(
+  double dz = 0;
+  if (auto bad = NotANumber(typed, dz)) return *bad;
+  return ChangeElevations(
       surface, [dz](double z) { return z + dz; }, MakeCancel(stop));
-  NoteTypedValue(typed, dz, r);
-  return r;
 }
 
 ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop) {
   CancelRequested = false;
-  const double factor = TypedNumber(typed);
-  ActionResult r = ChangeElevations(
+  double factor = 0;
+  if (auto bad = NotANumber(typed, factor)) return *bad;
+  return ChangeElevations(
       surface, [factor](double z) { return z * factor; }, MakeCancel(stop));
-  NoteTypedValue(typed, factor, r);
-  return r;
 }
 
 ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
@@ -688,7 +677,10 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   CancelRequested = false;
   const Cancel cancelled = MakeCancel(stop);
   if (!surface) return NoSurface();
-  const int32_t side = TypedGridSide(typed);
+  std::string notANumber;
+  const std::optional<int32_t> typedSide = TypedGridSide(typed, &notANumber);
+  if (!typedSide) return Refused(notANumber + "; nothing was written");
+  const int32_t side = *typedSide;
   if (side < 2)
     return Refused(TextOr(text::kGridSpacingTooSmall, "The grid spacing must be at least 2."),
                    text::kGridSpacingTooSmall);
@@ -730,7 +722,6 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   r.Figures = {{"side", side}, {"quads", g.QuadsWritten}};
   if (g.QuadsWritten == 0)
     r.Warnings.push_back(file.string() + ": no grid cell lies wholly on the surface");
-  NoteTypedValue(typed, TypedNumber(typed), r);
   Finished(r);
   return r;
 }
@@ -783,7 +774,8 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   const Cancel cancelled = MakeCancel(stop);
   if (!surface) return NoSurface();
   const std::string name = SurfaceName(*surface);
-  const double elevation = TypedNumber(typed);
+  double elevation = 0;
+  if (auto bad = NotANumber(typed, elevation)) return *bad;
   const std::string lowerName = name + "__inferior", upperName = name + "__superior";
   for (const std::string* n : {&name, &lowerName, &upperName})
     if (auto bad = UnusableName(*n)) return *bad;
@@ -853,7 +845,6 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   if (!CommitChange(transaction, cancelled, r)) return r;
   // Listed at once, as after a scan of the folder.
   for (auto& mesh : made) Project().Surfaces.push_back(std::move(mesh));
-  NoteTypedValue(typed, elevation, r);
   Finished(r);
   return r;
 }

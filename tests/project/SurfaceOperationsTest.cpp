@@ -21,6 +21,7 @@
 #include "analysis/Merge.h"
 #include "analysis/MergeSplitMeshes.h"
 #include "core/FolderTransaction.h"
+#include "core/NumberText.h"
 #include "core/Status.h"
 #include "project/Actions.h"
 #include "project/ProjectState.h"
@@ -40,6 +41,7 @@ namespace fs = std::filesystem;
 using actions::ActionResult;
 using actions::Outcome;
 using testing::FolderSnapshot;
+using testing::RunCli;
 using testing::Slurp;
 using testing::TakeSnapshot;
 
@@ -107,24 +109,28 @@ std::vector<std::string> Lines(const std::string& text) {
   return out;
 }
 
-TEST(TypedNumbers, ReadAsTheOperationsWindowReadsThem) {
+// Typos of a typed number: each must be refused, never read as some number.
+constexpr const char* kNotNumbers[] = {"",    " ",    "abc", "2,5",   "12.5 m", "-inf", "--5",
+                                       "nan", "0x10", "1 2", "1e999", "+-1",    "inf",  "."};
+
+TEST(TypedNumbers, ATypoIsNoNumber) {
+  for (const char* typo : kNotNumbers) {
+    std::string error;
+    EXPECT_FALSE(ParseTypedNumber(typo, &error)) << typo;
+    EXPECT_EQ(error,
+              "\"" + std::string(typo) +
+                  "\" is not a number: type digits with \".\" as the decimal point (as in -2.5)");
+  }
+  for (auto [typed, value] :
+       {std::pair{" -1.5\t", -1.5}, {"+3e2", 300.0}, {".25", 0.25}, {"5.", 5.0}})
+    EXPECT_EQ(ParseTypedNumber(typed), value) << typed;
   using actions::TypedGridSide;
-  using actions::TypedNumber;
-  EXPECT_EQ(TypedNumber("2,5"), 2);
-  EXPECT_EQ(TypedNumber("abc"), 0);
-  EXPECT_EQ(TypedNumber(""), 0);
-  EXPECT_EQ(TypedNumber("  -1.5m"), -1.5);
-  EXPECT_EQ(TypedNumber("+3e2"), 300);
-  EXPECT_EQ(TypedNumber(".25"), 0.25);
-  EXPECT_EQ(TypedNumber("inf"), 0);
-  EXPECT_EQ(TypedNumber("nan"), 0);
-  EXPECT_EQ(TypedNumber("0x10"), 0);
-  EXPECT_EQ(TypedNumber("1e999"), std::numeric_limits<double>::max());
   EXPECT_EQ(TypedGridSide("1.5"), 2);
   EXPECT_EQ(TypedGridSide("2.5"), 2);
   EXPECT_EQ(TypedGridSide("3.5"), 4);
   EXPECT_EQ(TypedGridSide("1.4"), 1);
   EXPECT_EQ(TypedGridSide("-1e20"), std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(TypedGridSide("2,5"), std::nullopt);
 }
 
 TEST(OperationText, PointsInTheFixedPatternAndElevationsChangedInPlace) {
@@ -275,13 +281,13 @@ TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   auto a = Surface("A");
   TriangleMesh expected = *a;
   expected.Reindex();
-  const ActionResult r = actions::Shift(a, "2,5");
+  const ActionResult r = actions::Shift(a, " 2 ");
   std::setlocale(LC_ALL, "C");
   ASSERT_TRUE(r.ok()) << r.Message;
   EXPECT_EQ(r.TextNumber, text::kOperationFinished);
   EXPECT_EQ(r.SurfaceNames, std::vector<std::string>{"A"});
   EXPECT_EQ(r.Deleted, std::vector<fs::path>{P("A.con")});
-  ASSERT_EQ(r.Warnings.size(), 1u);  // "2,5" reads as 2
+  EXPECT_TRUE(r.Warnings.empty());
   const FolderSnapshot after = TakeSnapshot(dir_);
   EXPECT_FALSE(after.contains("A.con"));
   for (const char* kept : {"A.rgb", "B.dsp", "B.xyz", "B.tin"})
@@ -310,9 +316,9 @@ TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   EXPECT_EQ(Surface("A")->Triangles().size(), a->Triangles().size());
   EXPECT_EQ(Surface("A")->GetExtents(), a->GetExtents());
 
-  // "abc" reads as 0: every elevation becomes 0, zones and breaklines too.
+  // Scaling by 0: every elevation becomes 0, zones and breaklines too.
   a = Surface("A");
-  ASSERT_TRUE(actions::Scale(a, "abc").ok());
+  ASSERT_TRUE(actions::Scale(a, "0").ok());
   EXPECT_EQ(a->GetExtents().Max.Z, 0);
   EXPECT_EQ(Slurp(P("A.bnd")), "0 0 0\r\n40 0 0\r\n40 40 0\r\n0 40.000 0\r\n");
   // Elevations beyond what the readers keep are refused, nothing changed.
@@ -459,9 +465,50 @@ TEST_F(SurfaceOperations, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
   }
 }
 
+// Every place a number is typed, for the operations and the command line:
+// a typo is refused with its own words quoted, and nothing is written.
+TEST_F(SurfaceOperations, ATypoInATypedNumberIsRefusedBeforeAnythingIsWritten) {
+  MakeProject();
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  using Op = std::function<ActionResult(const char*)>;
+  const Op ops[] = {[&](const char* v) { return actions::Shift(Surface("A"), v); },
+                    [&](const char* v) { return actions::Scale(Surface("A"), v); },
+                    [&](const char* v) { return actions::ExportGrid(Surface("A"), v); },
+                    [&](const char* v) { return actions::Split(Surface("A"), v); }};
+  const char* commands[] = {"shift . A ",
+                            "scale . A ",
+                            "grid . A ",
+                            "split . A ",
+                            "colour . A Terrain --start=",
+                            "colour . A Terrain --end=",
+                            "colour . A Terrain --interval=",
+                            "volume A.dsp --base=",
+                            "elevation A.dsp -- 1 "};
+  for (const char* typo : kNotNumbers) {
+    const std::string quoted = "\"" + std::string(typo) + "\" is not a number";
+    for (const Op& op : ops) {
+      const ActionResult r = op(typo);
+      EXPECT_EQ(r.Result, Outcome::Refused) << typo;
+      EXPECT_NE(r.Message.find(quoted), std::string::npos) << r.Message;
+    }
+    for (const char* command : commands) {
+      // (An empty value goes apart: "--start=" is no value at all.)
+      std::string args = command;
+      if (!*typo && args.ends_with('=')) args.back() = ' ';
+      const testing::CliOutcome o = RunCli(dir_, args + "'" + typo + "'");
+      EXPECT_EQ(o.status, 2) << command << typo;
+      EXPECT_EQ(o.out, "") << command << typo;
+      EXPECT_NE(o.err.find(quoted), std::string::npos) << command << typo << ": " << o.err;
+      EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+    }
+    fs::remove(P("out.txt"));
+    fs::remove(P("err.txt"));
+    EXPECT_EQ(TakeSnapshot(dir_), before) << typo;
+  }
+}
+
 TEST_F(SurfaceOperations, CommandsPrintTheSurfacesWrittenAndFailWithAMessage) {
   MakeProject();
-  using testing::RunCli;
   testing::CliOutcome o = RunCli(dir_, "split . A 103");
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.out, "A__inferior\nA__superior\nOperation finished.\n");
