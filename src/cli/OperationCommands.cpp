@@ -112,9 +112,10 @@ const std::string kCancel = "Ctrl+C cancels and leaves every file as it was.";
 
 Runner AddShiftCommand(CLI::App& app) {
   return Add(app, "shift",
-             "Add DZ to every elevation of surface NAME and rebuild it: NAME.xyz, .dsp and .tin\n"
-             "are rewritten, the elevations of NAME.bnd and NAME.brk change alike, NAME.con is\n"
-             "removed. " +
+             "Add DZ to every elevation of surface NAME and rebuild it: every line of NAME.xyz is\n"
+             "kept with its elevation changed (-999, no elevation, stays; a point that would\n"
+             "land on -999 is refused), .dsp and .tin are rewritten, the elevations of NAME.bnd\n"
+             "and NAME.brk change alike, NAME.con is removed. " +
                  kTypedNumber + kCancel,
              actions::Operation::Shift, "DZ", "Elevation shift (m)");
 }

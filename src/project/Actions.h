@@ -144,11 +144,14 @@ enum class Operation : int32_t {
   Split = 5,  // split at the typed elevation into NAME__inferior, NAME__superior
 };
 
-// Shift and scale: every point of surface (reindexed) gets z + number or
-// z x number, and the surface is rebuilt from those points; the elevations
-// of its ".bnd" and ".brk" change alike (plan unchanged), its ".con" is
-// removed and its ".xyz", ".dsp" and ".tin" rewritten. Surface then holds
-// the rebuilt surface.
+// Shift and scale: every point of the survey NAME.xyz (every line kept;
+// the surface's own points, reindexed, when it has no ".xyz") gets
+// z + number or z x number, -999 (no elevation) staying -999, and the
+// surface is rebuilt from those points; the elevations of its ".bnd" and
+// ".brk" change alike (plan unchanged), its ".con" is removed and its
+// ".xyz", ".dsp" and ".tin" rewritten. Surface then holds the rebuilt
+// surface. Refused, naming the point, when a real elevation would become
+// -999 or go beyond 1e9 m.
 ActionResult Shift(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop = {});
 ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,

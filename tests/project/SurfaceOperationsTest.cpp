@@ -274,13 +274,61 @@ TEST(ReindexedPointsTest, TheSplitsSidesAsTheirReindexNumbersThem) {
     }
 }
 
+// Every line of after is that of before with its elevation changed: x and y
+// as typed, z the changed number.
+void ExpectElevationsChanged(const std::string& before, const std::string& after,
+                             const std::function<double(double)>& change) {
+  const std::vector<std::string> was = Lines(before), is = Lines(after);
+  ASSERT_EQ(is.size(), was.size());
+  for (size_t i = 0; i < was.size(); ++i) {
+    const PointFile old = ParsePointText(was[i]), now = ParsePointText(is[i]);
+    if (old.Points.count() == 0) {
+      EXPECT_EQ(is[i], was[i]);
+      continue;
+    }
+    ASSERT_EQ(now.Points.count(), 1) << is[i];
+    EXPECT_EQ(is[i].substr(0, is[i].rfind(' ')), was[i].substr(0, was[i].rfind(' ')));
+    EXPECT_EQ(now.Points.Point(1).Z, change(old.Points.Point(1).Z)) << was[i] << " -> " << is[i];
+  }
+}
+
+// A survey keeps every point through a shift and a scale: those outside the
+// boundary, soundings without elevation (-999, which stays -999), points
+// closer than the build keeps apart. A real elevation that would land on
+// -999 is refused, naming its point.
+TEST_F(SurfaceOperations, ShiftAndScaleKeepEverySurveyPointAndTheNoDataMarker) {
+  MakeProject();
+  WriteText(P("A.xyz"), GridPoints() + "60 60 101\r\n20 20.0004 103\r\n5 5 -999\r\n7 7 -1000\r\n");
+  Open();
+  ASSERT_TRUE(actions::Build("A").ok());
+  Open();
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  const ActionResult refused = actions::Shift(Surface("A"), "+1");
+  EXPECT_EQ(refused.Result, Outcome::Refused);
+  EXPECT_EQ(refused.Message, P("A.xyz").string() +
+                                 ": line 29 (7 7 -1000): the new elevation would be -999, which "
+                                 "marks a point without elevation; nothing changed");
+  EXPECT_EQ(TakeSnapshot(dir_), before);
+
+  std::string survey = before.at("A.xyz");
+  for (auto [shift, typed, change] :
+       {std::tuple{true, "0.5", std::function<double(double)>([](double z) { return z + 0.5; })},
+        {false, "-2", [](double z) { return z * -2; }}}) {
+    const ActionResult r =
+        shift ? actions::Shift(Surface("A"), typed) : actions::Scale(Surface("A"), typed);
+    ASSERT_TRUE(r.ok()) << r.Message;
+    const std::string now = Slurp(P("A.xyz"));
+    ExpectElevationsChanged(survey, now, [&](double z) { return z == -999 ? z : change(z); });
+    survey = now;
+    Open();
+  }
+}
+
 TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   MakeProject();
   const FolderSnapshot before = TakeSnapshot(dir_);
   const std::string locale = testing::UseCommaLocale();
   auto a = Surface("A");
-  TriangleMesh expected = *a;
-  expected.Reindex();
   const ActionResult r = actions::Shift(a, " 2 ");
   std::setlocale(LC_ALL, "C");
   ASSERT_TRUE(r.ok()) << r.Message;
@@ -295,20 +343,10 @@ TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   EXPECT_EQ(after.at("A.bnd"), "0 0 102\r\n40 0 106\r\n40 40 108\r\n0 40.000 104\r\n");
   EXPECT_EQ(after.at("A.brk"), "BREAKLINE\r\n10  10 103.5 x\r\n30 10 105.5\r\nBREAKLINE\n\n");
   EXPECT_NE(after.at("A.tin"), before.at("A.tin"));
-  // The points of the surface, reindexed, in their order, shifted, in the
-  // fixed pattern with "." whatever the locale (checked under a comma locale
-  // when one is to be had).
-  const std::vector<std::string> lines = Lines(after.at("A.xyz"));
-  ASSERT_EQ(static_cast<int32_t>(lines.size()), expected.PointCount());
-  for (int32_t i = 1; i <= expected.PointCount(); ++i) {
-    const PointRec& p = expected.Point(i);
-    char x[kMaxFixedText], y[kMaxFixedText], z[kMaxFixedText];
-    const std::string line = std::string(x, WriteFixed7(x, p.X)) + " " +
-                             std::string(y, WriteFixed7(y, p.Y)) + " " +
-                             std::string(z, WriteFixed7(z, p.Z + 2));
-    EXPECT_EQ(lines[static_cast<size_t>(i - 1)], line);
-  }
-  EXPECT_NE(lines[0].find('.'), std::string::npos) << locale;
+  // The survey's own lines, each with its elevation shifted, "." whatever
+  // the locale (checked under a comma locale when one is to be had).
+  ExpectElevationsChanged(before.at("A.xyz"), after.at("A.xyz"), [](double z) { return z + 2; });
+  EXPECT_NE(after.at("A.xyz").find('.'), std::string::npos) << locale;
   // The surface in memory is the rebuilt one, as the next scan loads it.
   EXPECT_EQ(a->GetExtents().Min.Z, 102);
   EXPECT_EQ(a->GetExtents().Max.Z, 108);
