@@ -169,7 +169,9 @@ ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
 // Splits surface at the typed elevation into first & "__inferior" and
 // first & "__superior", each saved, its points written and built, and added
 // to Surfaces. A side without a triangle is not written (a warning says
-// so). Refused when a new name is taken. The surface is not changed.
+// so); a side whose files cannot be written fails the split, and nothing
+// of it is kept. Refused when a new name is taken. The surface is not
+// changed.
 ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop = {});
 // The window's Apply: the chosen operation on the chosen surfaces. No

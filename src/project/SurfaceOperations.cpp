@@ -894,12 +894,24 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
     std::optional<TriangleMesh> built;
     const bool staged = StageRebuild(transaction, {*sideName, *points, {}}, cancelled, built, side);
     points.reset();
+    // A side whose points give no triangle is one without triangles.
+    const bool nothingToBuild =
+        !side.Builds.empty() &&
+        side.Builds.back().Message.find(": no surface built") != std::string::npos;
     for (std::string& w : side.Warnings) r.Warnings.push_back(std::move(w));
     for (BuildResult& b : side.Builds) r.Builds.push_back(std::move(b));
     if (!staged) {
       if (side.Result == Outcome::Cancelled) return Cancelled();
-      r.Warnings.push_back(*sideName + ": not written: " + side.Message);
-      continue;
+      if (nothingToBuild) {
+        r.Warnings.push_back(*sideName + ": not written: " + side.Message);
+        continue;
+      }
+      // A side that could not be written (a full disk) fails the split: the
+      // user asked for both, and nothing of it is kept.
+      std::vector<std::string> warnings = std::move(r.Warnings);
+      r = Failed(*sideName + ": " + side.Message + "; nothing was written", side.File);
+      r.Warnings = std::move(warnings);
+      return r;
     }
     for (fs::path& f : side.Written) r.Written.push_back(std::move(f));
     for (fs::path& f : side.Deleted) r.Deleted.push_back(std::move(f));

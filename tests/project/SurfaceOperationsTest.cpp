@@ -3,6 +3,8 @@
 // any point leaves the project exactly as it was.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -501,6 +504,40 @@ TEST_F(SurfaceOperations, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
       EXPECT_TRUE(seen == original || seen == done) << what << ": a mix after step " << stopAt;
     });
   }
+}
+
+// A disk that fills while the split writes its upper side (a file size
+// limit in a child process stands for it): the split fails and leaves
+// nothing, not the lower side alone.
+TEST_F(SurfaceOperations, SplitOnAFullDiskFailsAndLeavesNothing) {
+  std::string text;
+  for (int i = 0; i < 40; ++i)
+    for (int j = 0; j < 40; ++j)
+      text += std::to_string(i * 10) + " " + std::to_string(j * 10) + " " +
+              std::to_string(100 + i + j + (i * 7 + j * 3) % 5 * 0.01) + "\n";
+  WriteText(P("S.xyz"), text);
+  Open();
+  ASSERT_TRUE(actions::Build("S").ok());
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The lower side (a corner) fits, the upper one does not.
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{32768, 32768};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    Open();
+    const ActionResult r = actions::Split(Surface("S"), "100.5");
+    const bool named =
+        r.Message.starts_with("S__superior: ") && r.Message.ends_with("; nothing was written");
+    ::_exit(static_cast<int>(r.Result) * 10 + (named ? 1 : 0));
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(Outcome::Failed) * 10 + 1);
+  Open();  // as the next command finds the folder
+  EXPECT_EQ(TakeSnapshot(dir_), before);
 }
 
 // Every place a number is typed, for the operations and the command line:
