@@ -130,7 +130,8 @@ Runner AddScaleCommand(CLI::App& app) {
 Runner AddGridCommand(CLI::App& app) {
   return Add(app, "grid",
              "Write NAME.grd: the square grid of surface NAME with spacing SIDE (rounded to a\n"
-             "whole number, halves to even; at least 2), two triangle lines per cell.\n" +
+             "whole number, halves to even; at least 2), two triangle lines per cell. A grid\n"
+             "without a cell on the surface (spacing wider than it) is refused.\n" +
                  kTypedNumber + kCancel,
              actions::Operation::Grid, "SIDE", "Grid spacing (m)");
 }

@@ -157,7 +157,8 @@ ActionResult Shift(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
 ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop = {});
 // Writes NAME.grd: the square grid of the typed side (TypedGridSide).
-// Refused with text 76 below 2. The surface is not changed.
+// Refused with text 76 below 2, and when the grid has no cell on the
+// surface (an existing NAME.grd then stays). The surface is not changed.
 ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                         const StopRequest& stop = {});
 // Merges second into first under the name first & "_" & second, saved and

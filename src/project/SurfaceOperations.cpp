@@ -770,9 +770,16 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   const int32_t error = surface->LastErrorCode;
   surface->LastErrorCode = previousError;
   if (error == kGridCancelled || cancelled()) return Cancelled();
+  const auto noCell = [&] {
+    return Refused(name + ": a grid of spacing " + std::to_string(side) +
+                   " m has no cell of 2 x 2 nodes on the surface; nothing was written");
+  };
   if (!quads)
     return Refused(name + ": a grid of side " + std::to_string(side) +
                    " m would have too many nodes");
+  // A spacing wider than the surface gives one node and no cell: an empty
+  // file must not replace a good one.
+  if (quads->QuadCount() == 0) return noCell();
 
   const fs::path file = SurfaceFile(name, ".grd");
   AtomicFileWriter out(file);
@@ -785,13 +792,16 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
     out.Discard();
     return Cancelled();
   }
-  if (!out.ok() || !out.Commit()) return Failed(out.Error(), file);
+  if (!out.ok()) return Failed(out.Error(), file);
+  if (g.QuadsWritten == 0) {
+    out.Discard();
+    return noCell();
+  }
+  if (!out.Commit()) return Failed(out.Error(), file);
   ActionResult r;
   r.File = file;
   r.Written.push_back(file);
   r.Figures = {{"side", side}, {"quads", g.QuadsWritten}};
-  if (g.QuadsWritten == 0)
-    r.Warnings.push_back(file.string() + ": no grid cell lies wholly on the surface");
   Finished(r);
   return r;
 }

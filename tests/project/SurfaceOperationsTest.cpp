@@ -506,6 +506,20 @@ TEST_F(SurfaceOperations, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
   }
 }
 
+// A spacing wider than the surface has one node and no cell: refused, and
+// the good grid written before stays.
+TEST_F(SurfaceOperations, AGridWiderThanTheSurfaceKeepsTheGoodGrid) {
+  MakeProject();
+  ASSERT_TRUE(actions::ExportGrid(Surface("A"), "2").ok());
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  for (const char* side : {"41", "1e12"}) {
+    const ActionResult r = actions::ExportGrid(Surface("A"), side);
+    EXPECT_EQ(r.Result, Outcome::Refused) << side;
+    EXPECT_NE(r.Message.find("no cell of 2 x 2 nodes"), std::string::npos) << r.Message;
+  }
+  EXPECT_EQ(TakeSnapshot(dir_), before);
+}
+
 // A disk that fills while the split writes its upper side (a file size
 // limit in a child process stands for it): the split fails and leaves
 // nothing, not the lower side alone.
