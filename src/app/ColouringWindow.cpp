@@ -14,6 +14,7 @@
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
 #include "core/AtomicFile.h"
+#include "core/NumberText.h"
 #include "project/Actions.h"
 #include "project/ColouringActions.h"
 #include "project/ProjectState.h"
@@ -38,10 +39,7 @@ QString BoundsNotNumbers(const QString& lower, const QString& upper) {
 
 // The whole text as a finite number ("." decimal point), or nothing.
 std::optional<double> WholeNumber(const QString& text) {
-  bool ok = false;
-  const double value = text.trimmed().toDouble(&ok);  // C locale always
-  if (!ok || !std::isfinite(value)) return std::nullopt;
-  return value;
+  return ParseTypedNumber(text.toStdString());
 }
 
 QString Elevation(double z) {
@@ -282,14 +280,23 @@ void ColouringWindow::ChoosePalette() {
     return;
   }
   if (!surface_) return;
-  // An empty box stands for the surface's own lowest or highest elevation.
-  const auto typed = [](const QLineEdit& box) -> std::optional<double> {
-    if (box.text().trimmed().isEmpty()) return std::nullopt;
-    return actions::TypedNumber(box.text().toStdString());
+  // An empty box stands for the surface's own lowest or highest elevation;
+  // a typo gives its message and no classes.
+  std::string error;
+  bool typo = false;
+  const auto typed = [&](const QLineEdit& box, bool emptyAllowed) -> std::optional<double> {
+    if (typo || (emptyAllowed && box.text().trimmed().isEmpty())) return std::nullopt;
+    std::optional<double> value = ParseTypedNumber(box.text().toStdString(), &error);
+    typo = !value;
+    return value;
   };
-  const std::optional<double> start = typed(Text1_), end = typed(Text2_);
-  const PaletteClasses classes = ClassesFromPalette(
-      *surface_, *palette, start, end, actions::TypedNumber(Text3_.text().toStdString()));
+  const std::optional<double> start = typed(Text1_, true), end = typed(Text2_, true),
+                              interval = typed(Text3_, false);
+  if (typo) {
+    SetStatus(QString::fromStdString(error), false);
+    return;
+  }
+  const PaletteClasses classes = ClassesFromPalette(*surface_, *palette, start, end, *interval);
   const ExtentsRec extents = surface_->GetExtents();
   if (extents.Min.Z <= extents.Max.Z) {
     if (!start || classes.Limits.StartRaised) Text1_.setText(Elevation(extents.Min.Z));

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "app/DialogService.h"
@@ -11,6 +12,7 @@
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
+#include "core/NumberText.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextIds.h"
@@ -157,6 +159,20 @@ void OperationsWindow::OptionChosen(int option) {
   Combo2_.setEnabled(option == kMergeOption);
 }
 
+namespace {
+
+// The text table has no entry for it: the words follow the language.
+QString ScaleByZeroQuestion(const std::string& name) {
+  const QString surface = QString::fromStdString(name);
+  if (Project().LanguageCode == "es")
+    return QString::fromUtf8("Escalar por 0 pone a 0 todas las elevaciones de ") + surface +
+           QString::fromUtf8(" y de su archivo de puntos. ¿Continuar?");
+  return "Scaling by 0 sets every elevation of " + surface +
+         " and of its points file to 0. Continue?";
+}
+
+}  // namespace
+
 actions::Operation OperationsWindow::ChosenOperation() const {
   const int id = optionGroup_.checkedId();
   return id < 1 ? actions::Operation::None : static_cast<actions::Operation>(id);
@@ -175,6 +191,11 @@ void OperationsWindow::Calculate() {
   const actions::Operation operation = ChosenOperation();
   // Nothing chosen is nothing to do (not a rebuild of the first surface).
   if (operation == actions::Operation::None || !first_) return;
+  // A factor of 0 flattens the survey: asked first, as nothing undoes it.
+  const std::optional<double> typed = ParseTypedNumber(txtFactor_.text().toStdString());
+  if (operation == actions::Operation::Scale && typed && *typed == 0 &&
+      !dialogs_.AskYesNo(this, ScaleByZeroQuestion(SurfaceName(*first_)), kMessageTitle))
+    return;
   lblStatus_.clear();
   SetBusy(true);
   auto result = std::make_shared<actions::ActionResult>();

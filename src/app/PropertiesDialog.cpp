@@ -1,5 +1,7 @@
 #include "app/PropertiesDialog.h"
 
+#include <cmath>
+#include <optional>
 #include <string>
 
 #include "analysis/Volume.h"
@@ -127,11 +129,29 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
 }
 
 void PropertiesDialog::ShowVolumeAboveBase() {
-  baseParts_.Show(*surface_, actions::TypedNumber(Text1_.text().toStdString()), labels_[22]);
+  // The box starts empty, for base 0; a typo gives its message, not the
+  // volume above some other base.
+  std::string error;
+  const std::optional<double> base = Text1_.text().trimmed().isEmpty()
+                                         ? 0.0
+                                         : ParseTypedNumber(Text1_.text().toStdString(), &error);
+  if (!base) {
+    labels_[22].setText(QString::fromStdString(error));
+    baseParts_.Above.clear();
+    baseParts_.Below.clear();
+    return;
+  }
+  baseParts_.Show(*surface_, *base, labels_[22]);
 }
 
 void PropertiesDialog::Parts::Show(const TriangleMesh& surface, double base, QLabel& net) {
   const VolumeFigures v = VolumeAboveAndBelow(surface, base);
+  if (!std::isfinite(v.Net) || !std::isfinite(v.Above) || !std::isfinite(v.Below)) {
+    net.setText(QString::fromStdString(actions::VolumeOutOfRange(base)));
+    Above.clear();
+    Below.clear();
+    return;
+  }
   net.setText(VolumeText(v.Net));
   Above.setText(VolumeText(v.Above));
   Below.setText(VolumeText(v.Below));

@@ -18,32 +18,15 @@
 #include "cli/Interrupt.h"
 #include "core/NumberText.h"
 #include "core/TriangleMesh.h"
+#include "project/Actions.h"
 #include "project/TextFiles.h"
 
 namespace orvane::cli {
 
 namespace {
 
-// The whole text as a finite number with "." as decimal point, whatever the
-// locale; nullopt otherwise.
 std::optional<double> ParseCoordinate(const std::string& text) {
-  double v = 0;
-  const char* first = text.data();
-  const char* last = text.data() + text.size();
-  if (first != last && *first == '+') ++first;
-  const auto [end, ec] = std::from_chars(first, last, v);
-  if (ec != std::errc() || end != last || !std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
-CLI::Validator FiniteNumber(const char* what) {
-  return CLI::Validator(
-      [what](std::string& text) -> std::string {
-        if (!ParseCoordinate(text))
-          return std::string("a finite number is expected for ") + what + ", not \"" + text + "\"";
-        return {};
-      },
-      "NUMBER");
+  return ParseTypedNumber(text);
 }
 
 int Cancelled() {
@@ -58,12 +41,22 @@ struct VolumeOptions {
 };
 
 int RunVolume(const VolumeOptions& o) {
+  std::string error;
+  const std::optional<double> base = ParseTypedNumber(o.base, &error);
+  if (!base) {
+    std::cerr << "volume: --base: " << error << '\n';
+    return 2;
+  }
   InterruptGuard guard;
   TriangleMesh mesh;
   if (!LoadSurfaceFile(o.file, mesh)) return 2;
   if (Interrupted()) return Cancelled();
-  const VolumeFigures v = VolumeAboveAndBelow(mesh, *ParseCoordinate(o.base));
+  const VolumeFigures v = VolumeAboveAndBelow(mesh, *base);
   if (Interrupted()) return Cancelled();
+  if (!std::isfinite(v.Net) || !std::isfinite(v.Above) || !std::isfinite(v.Below)) {
+    std::cerr << o.file << ": " << actions::VolumeOutOfRange(*base) << '\n';
+    return 2;
+  }
   std::cout << "volume: " << FormatNumber(v.Net) << '\n'
             << "above: " << FormatNumber(v.Above) << '\n'
             << "below: " << FormatNumber(v.Below) << '\n';
@@ -107,8 +100,7 @@ int RunElevation(const ElevationOptions& o) {
       const std::optional<double> x = ParseCoordinate(o.coordinates[i]);
       const std::optional<double> y = ParseCoordinate(o.coordinates[i + 1]);
       if (!x || !y) {
-        std::cerr << "elevation: \"" << o.coordinates[x ? i + 1 : i]
-                  << "\" is not a finite number (\".\" is the decimal point)\n";
+        std::cerr << "elevation: " << TypedNumberError(o.coordinates[x ? i + 1 : i]) << '\n';
         return 2;
       }
       queries.push_back({*x, *y});
@@ -163,8 +155,7 @@ Runner AddVolumeCommand(CLI::App& app) {
       "lies above it (cut) and where it lies below it (fill), each positive, a\n"
       "triangle crossing the level split there; V = A - B.");
   cmd->add_option("FILE", o->file, "Surface file (.dsp)")->required();
-  cmd->add_option("--base", o->base, "Base elevation in metres (default 0)")
-      ->check(FiniteNumber("--base"));
+  cmd->add_option("--base", o->base, "Base elevation in metres (default 0)");
   return [o]() { return RunVolume(*o); };
 }
 

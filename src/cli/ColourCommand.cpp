@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "core/AtomicFile.h"
+#include "core/NumberText.h"
 #include "core/Threads.h"
 #include "project/Actions.h"
 #include "project/ColouringActions.h"
@@ -21,8 +22,8 @@ namespace {
 
 struct ColourArgs {
   std::string folder, name, palette, classes;
-  std::optional<double> start, end;
-  double interval = 1.0;
+  std::optional<std::string> start, end;
+  std::string interval = "1.0";
   bool slope = false;
   unsigned threads = 0;  // 0 every core
 };
@@ -40,7 +41,25 @@ int RunPalettes() {
   return 0;
 }
 
+// A typed bound or interval; the refusal, quoting the text, on stderr when
+// it is no number.
+bool ReadTyped(const char* option, const std::string& text, double& value) {
+  std::string error;
+  const std::optional<double> read = ParseTypedNumber(text, &error);
+  if (!read) {
+    std::cerr << "colour: " << option << ": " << error << "; nothing was changed\n";
+    return false;
+  }
+  value = *read;
+  return true;
+}
+
 int RunColour(const ColourArgs& a) {
+  std::optional<double> start, end;
+  double interval = 0;
+  if (a.start && !ReadTyped("--start", *a.start, start.emplace())) return 2;
+  if (a.end && !ReadTyped("--end", *a.end, end.emplace())) return 2;
+  if (!ReadTyped("--interval", a.interval, interval)) return 2;
   if (a.classes.empty() == a.palette.empty()) {
     std::cerr << "colour: give either a PALETTE or --classes FILE\n";
     return 2;
@@ -70,7 +89,7 @@ int RunColour(const ColourArgs& a) {
     ProgressLine progress;
     const auto stop = [] { return Interrupted(); };
     r = a.classes.empty()
-            ? actions::ColourByPalette(*found.Surface, a.palette, a.start, a.end, a.interval, stop)
+            ? actions::ColourByPalette(*found.Surface, a.palette, start, end, interval, stop)
             : actions::ColourByClassFile(*found.Surface, a.classes,
                                          a.slope ? ColouringMode::Slope : ColouringMode::Elevation,
                                          stop);

@@ -5,7 +5,9 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
@@ -21,13 +23,30 @@ namespace {
 struct OperationArgs {
   std::string folder, name, value;
   std::string maxSide;  // --max-side as typed, "" when not given
+  CLI::App* command = nullptr;
+  const char* valueName = "";
 };
 
 void PrintWarnings(const std::vector<std::string>& warnings) {
   for (const std::string& w : warnings) std::cerr << w << '\n';
 }
 
+// The typed value as given: the parser takes "-inf" or "--5" for an option,
+// and they are refused as the number they are not, like any other typo.
+std::optional<std::string> TypedValue(const OperationArgs& a) {
+  std::vector<std::string> rest = a.command->remaining();
+  if (a.command->count(a.valueName) == 1 && rest.empty()) return a.value;
+  if (a.command->count(a.valueName) == 0 && rest.size() == 1) return rest.front();
+  if (rest.empty())
+    std::cerr << a.valueName << " is required\n";
+  else
+    std::cerr << "The following argument was not expected: " << rest.back() << '\n';
+  return std::nullopt;
+}
+
 int RunOperation(actions::Operation operation, const OperationArgs& a) {
+  const std::optional<std::string> value = TypedValue(a);
+  if (!value) return 2;
   // The whole command is one change of the folder: nothing else changes it
   // between the scan and the end.
   const FolderLock lock(a.folder);
@@ -44,7 +63,7 @@ int RunOperation(actions::Operation operation, const OperationArgs& a) {
   }
   std::shared_ptr<TriangleMesh> second;
   if (operation == actions::Operation::Merge) {
-    const actions::ActionResult other = actions::FindSurface(a.value);
+    const actions::ActionResult other = actions::FindSurface(*value);
     if (!other.ok()) {
       std::cerr << other.Message << '\n';
       return 2;
@@ -56,7 +75,7 @@ int RunOperation(actions::Operation operation, const OperationArgs& a) {
   actions::ActionResult r;
   {
     ProgressLine progress;
-    r = actions::Run(operation, first.Surface, second, a.value, [] { return Interrupted(); });
+    r = actions::Run(operation, first.Surface, second, *value, [] { return Interrupted(); });
   }
   PrintWarnings(r.Warnings);
   if (!r.ok()) {
@@ -79,24 +98,28 @@ Runner Add(CLI::App& app, const char* name, const std::string& help, actions::Op
   auto* cmd = app.add_subcommand(name, help);
   cmd->add_option("FOLDER", a->folder, "Project folder (holds the surfaces' files)")->required();
   cmd->add_option("NAME", a->name, "Surface name")->required();
-  cmd->add_option(valueName, a->value, valueHelp)->required();
+  cmd->add_option(valueName, a->value, valueHelp);
+  cmd->allow_extras();
+  a->command = cmd;
+  a->valueName = valueName;
   if (operation != actions::Operation::Grid) AddMaxSideOption(cmd, a->maxSide);
   return [a, operation] { return RunOperation(operation, *a); };
 }
 
 // How the operations read a typed number, and how they stop.
 const std::string kTypedNumber =
-    "The number is read from its first characters with \".\" as decimal point (\"2,5\" is 2,\n"
-    "anything else 0). ";
+    "The number must be a whole number text with \".\" as decimal point; anything else\n"
+    "(\"2,5\", \"abc\", \"\") is refused before anything is done. ";
 const std::string kCancel = "Ctrl+C cancels and leaves every file as it was.";
 
 }  // namespace
 
 Runner AddShiftCommand(CLI::App& app) {
   return Add(app, "shift",
-             "Add DZ to every elevation of surface NAME and rebuild it: NAME.xyz, .dsp and .tin\n"
-             "are rewritten, the elevations of NAME.bnd and NAME.brk change alike, NAME.con is\n"
-             "removed. " +
+             "Add DZ to every elevation of surface NAME and rebuild it: every line of NAME.xyz is\n"
+             "kept with its elevation changed (-999, no elevation, stays; a point that would\n"
+             "land on -999 is refused), .dsp and .tin are rewritten, the elevations of NAME.bnd\n"
+             "and NAME.brk change alike, NAME.con is removed. " +
                  kTypedNumber + kCancel,
              actions::Operation::Shift, "DZ", "Elevation shift (m)");
 }
@@ -111,7 +134,8 @@ Runner AddScaleCommand(CLI::App& app) {
 Runner AddGridCommand(CLI::App& app) {
   return Add(app, "grid",
              "Write NAME.grd: the square grid of surface NAME with spacing SIDE (rounded to a\n"
-             "whole number, halves to even; at least 2), two triangle lines per cell.\n" +
+             "whole number, halves to even; at least 2), two triangle lines per cell. A grid\n"
+             "without a cell on the surface (spacing wider than it) is refused.\n" +
                  kTypedNumber + kCancel,
              actions::Operation::Grid, "SIDE", "Grid spacing (m)");
 }

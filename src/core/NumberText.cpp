@@ -141,6 +141,39 @@ void AppendNumber(std::string& out, double value) {
   out.append(buf, WriteNumber(buf, value));
 }
 
+std::string TypedNumberError(std::string_view text) {
+  std::string message = "\"";
+  message.append(text);
+  message += "\" is not a number: type digits with \".\" as the decimal point (as in -2.5)";
+  return message;
+}
+
+std::optional<double> ParseTypedNumber(std::string_view text, std::string* error) {
+  std::string_view t = text;
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!t.empty() && blank(t.front())) t.remove_prefix(1);
+  while (!t.empty() && blank(t.back())) t.remove_suffix(1);
+  bool negative = false;
+  if (!t.empty() && (t.front() == '+' || t.front() == '-')) {
+    negative = t.front() == '-';
+    t.remove_prefix(1);
+  }
+  // Only a digit or a decimal point begins a number: from_chars would also
+  // take "inf", "nan" and a second sign.
+  double value = 0;
+  bool ok = !t.empty() && ((t.front() >= '0' && t.front() <= '9') || t.front() == '.');
+  if (ok) {
+    const auto r =
+        std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
+    ok = r.ec == std::errc() && r.ptr == t.data() + t.size() && std::isfinite(value);
+  }
+  if (!ok) {
+    if (error) *error = TypedNumberError(text);
+    return std::nullopt;
+  }
+  return negative ? -value : value;
+}
+
 std::string FormatFixed(double value, int decimals) {
   char buf[400];
   auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);

@@ -3,7 +3,9 @@
 // decimal point.
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace orvane {
 
@@ -17,6 +19,16 @@ void AppendNumber(std::string& out, double value);
 // writers of large files.
 inline constexpr size_t kMaxNumberText = 32;
 char* WriteNumber(char* out, double value);
+
+// A number a user typed (a box of a window, an argument of the command
+// line): the whole text, blanks around it aside, must be one finite decimal
+// number with "." as decimal point ("-2.5", "+3", ".25", "1e3"). Anything
+// else ("", "abc", "2,5", "-inf", "--5", "0x10", "1e999") gives nullopt and,
+// when error is given, the message that quotes the text: nothing may be
+// computed from a typo.
+std::optional<double> ParseTypedNumber(std::string_view text, std::string* error = nullptr);
+// The message ParseTypedNumber gives for text.
+std::string TypedNumberError(std::string_view text);
 
 // Fixed number of decimals ("0.000" is FormatFixed(v, 3)).
 std::string FormatFixed(double value, int decimals);

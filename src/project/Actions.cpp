@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/AtomicFile.h"
+#include "core/NumberText.h"
 #include "core/Status.h"
 #include "project/ColouringActions.h"
 #include "project/ProjectState.h"
@@ -218,35 +219,16 @@ ActionResult ExportLandXml(const TriangleMesh& surface, const fs::path& output,
   return r;
 }
 
-double TypedNumber(std::string_view text) {
-  size_t at = 0;
-  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
-  const char* p = text.data() + at;
-  const char* const end = text.data() + text.size();
-  // An explicit "+" is a sign like "-"; from_chars takes only the latter.
-  bool negative = false;
-  if (p < end && (*p == '+' || *p == '-')) {
-    negative = *p == '-';
-    ++p;
-  }
-  // Only digits and a decimal point begin a number ("inf", "nan" and
-  // hexadecimal forms do not).
-  if (p == end || !((*p >= '0' && *p <= '9') || *p == '.')) return 0;
-  double value = 0;
-  const auto r = std::from_chars(p, end, value, std::chars_format::general);
-  if (r.ec == std::errc::invalid_argument) return 0;
-  if (r.ec == std::errc::result_out_of_range) {
-    // Beyond a double: too small reads as 0, too large as the largest one.
-    const std::string_view number(p, static_cast<size_t>(r.ptr - p));
-    const bool tiny =
-        number.find("e-") != std::string_view::npos || number.find("E-") != std::string_view::npos;
-    value = tiny ? 0.0 : std::numeric_limits<double>::max();
-  }
-  return negative ? -value : value;
+std::string VolumeOutOfRange(double base) {
+  return "base " + FormatNumber(base) +
+         ": the heights above it are beyond the numbers a volume can hold; type a base near "
+         "the surface";
 }
 
-int32_t TypedGridSide(std::string_view text) {
-  const double rounded = std::nearbyint(TypedNumber(text));  // halves to even
+std::optional<int32_t> TypedGridSide(std::string_view text, std::string* error) {
+  const std::optional<double> typed = ParseTypedNumber(text, error);
+  if (!typed) return std::nullopt;
+  const double rounded = std::nearbyint(*typed);  // halves to even
   if (!(rounded >= std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
   if (rounded > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
   return static_cast<int32_t>(rounded);

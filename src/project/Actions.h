@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -123,13 +124,15 @@ ActionResult ExportLandXml(const TriangleMesh& surface, const std::filesystem::p
 
 // --- the surface operations -------------------------------------------------
 
-// The number a user typed: its leading characters (after blanks) read as a
-// decimal number with "." as decimal point whatever the locale; 0 when the
-// text does not start with a number ("2,5" is 2, "abc" is 0).
-double TypedNumber(std::string_view text);
-// A typed grid side: TypedNumber rounded to the nearest integer, halves to
-// the even one (1.5 and 2.5 give 2); clamped to the 32-bit range.
-int32_t TypedGridSide(std::string_view text);
+// A typed grid side: the typed number (ParseTypedNumber of NumberText.h)
+// rounded to the nearest integer, halves to the even one (1.5 and 2.5 give
+// 2), clamped to the 32-bit range; nullopt (and the message in *error) when
+// the text is not a number.
+std::optional<int32_t> TypedGridSide(std::string_view text, std::string* error = nullptr);
+
+// The message for a base elevation whose volume (Volume of Volume.h) is no
+// finite number: the heights above it are beyond a double.
+std::string VolumeOutOfRange(double base);
 
 // The operations, numbered as their choices in the window.
 enum class Operation : int32_t {
@@ -141,17 +144,21 @@ enum class Operation : int32_t {
   Split = 5,  // split at the typed elevation into NAME__inferior, NAME__superior
 };
 
-// Shift and scale: every point of surface (reindexed) gets z + number or
-// z x number, and the surface is rebuilt from those points; the elevations
-// of its ".bnd" and ".brk" change alike (plan unchanged), its ".con" is
-// removed and its ".xyz", ".dsp" and ".tin" rewritten. Surface then holds
-// the rebuilt surface.
+// Shift and scale: every point of the survey NAME.xyz (every line kept;
+// the surface's own points, reindexed, when it has no ".xyz") gets
+// z + number or z x number, -999 (no elevation) staying -999, and the
+// surface is rebuilt from those points; the elevations of its ".bnd" and
+// ".brk" change alike (plan unchanged), its ".con" is removed and its
+// ".xyz", ".dsp" and ".tin" rewritten. Surface then holds the rebuilt
+// surface. Refused, naming the point, when a real elevation would become
+// -999 or go beyond 1e9 m.
 ActionResult Shift(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop = {});
 ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop = {});
 // Writes NAME.grd: the square grid of the typed side (TypedGridSide).
-// Refused with text 76 below 2. The surface is not changed.
+// Refused with text 76 below 2, and when the grid has no cell on the
+// surface (an existing NAME.grd then stays). The surface is not changed.
 ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                         const StopRequest& stop = {});
 // Merges second into first under the name first & "_" & second, saved and
@@ -164,8 +171,9 @@ ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
 // first & "__superior": each is the pieces of the surface's triangles on its
 // side of the level, as they are (none left out), saved with its points and
 // added to Surfaces, so the two cover exactly the surface's plan. A side
-// without a triangle is not written (a warning says so). Refused when a new
-// name is taken. The surface is not changed.
+// without a triangle is not written (a warning says so); a side whose files
+// cannot be written fails the split, and nothing of it is kept. Refused when
+// a new name is taken. The surface is not changed.
 ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop = {});
 // The window's Apply: the chosen operation on the chosen surfaces. No

@@ -317,8 +317,9 @@ bool ChangeElevationsInText(std::string_view text, std::string_view separator,
     size_t next = q;
     if (q < text.size())
       next = text[q] == '\r' && q + 1 < text.size() && text[q + 1] == '\n' ? q + 2 : q + 1;
-    const bool isSeparator = line.starts_with(separator) && (line.size() == separator.size() ||
-                                                             IsDelimiter(line[separator.size()]));
+    const bool isSeparator =
+        !separator.empty() && line.starts_with(separator) &&
+        (line.size() == separator.size() || IsDelimiter(line[separator.size()]));
     std::optional<PointRec> point;
     if (!isSeparator && line.find_first_not_of(" \t") != std::string_view::npos) {
       const PointFile read = ParsePointText(line);
@@ -440,6 +441,51 @@ class StagedFile {
   fs::path path_;
 };
 
+// The elevation that marks a survey point without one: the build leaves out
+// every triangle with a corner there.
+constexpr double kNoElevation = -999;
+
+// An elevation change that keeps the marker where it is and gives NaN
+// (refused by the callers) where a real elevation would land on it: the
+// point would silently become one without elevation.
+std::function<double(double)> KeepingTheMarker(std::function<double(double)> change) {
+  return [change = std::move(change)](double z) {
+    if (z == kNoElevation) return z;
+    const double changed = change(z);
+    return changed == kNoElevation ? std::numeric_limits<double>::quiet_NaN() : changed;
+  };
+}
+
+// Why the point of a line cannot take its new elevation (change, as the
+// callers hand it, gives NaN for the marker): the line of the file, its
+// point and the reason.
+std::string ElevationRefusal(const PointRec& p, double changed) {
+  std::string text = "(" + FormatNumber(p.X) + " " + FormatNumber(p.Y) + " " + FormatNumber(p.Z) +
+                     "): the new elevation would be ";
+  if (std::isnan(changed))
+    text += FormatNumber(kNoElevation) + ", which marks a point without elevation";
+  else
+    text += "beyond 1e9 m";
+  return text + "; nothing changed";
+}
+
+std::string ElevationRefusal(const fs::path& file, const uint8_t* bytes, size_t size,
+                             int64_t number, const std::function<double(double)>& change) {
+  const std::string_view text(reinterpret_cast<const char*>(bytes), size);
+  size_t p = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  for (int64_t n = 1; n < number && p < text.size(); ++n) {
+    const size_t q = text.find_first_of("\r\n", p);
+    if (q == std::string_view::npos) break;
+    p = text[q] == '\r' && q + 1 < text.size() && text[q + 1] == '\n' ? q + 2 : q + 1;
+  }
+  const std::string_view line = text.substr(p, text.find_first_of("\r\n", p) - p);
+  const PointFile read = ParsePointText(line);
+  std::string where = file.string() + ": line " + std::to_string(number) + " ";
+  if (read.Points.count() != 1) return where + "cannot take its new elevation; nothing changed";
+  const PointRec point = read.Points.Point(1);
+  return where + ElevationRefusal(point, change(point.Z));
+}
+
 // Our temporary names never reach the user: a message names the file that
 // the temporary one stands for.
 void ShowTargets(std::string& text, const std::vector<std::pair<fs::path, fs::path>>& names) {
@@ -468,6 +514,8 @@ struct RebuildInput {
   // When set, the surface's ".bnd" and ".brk" are carried over with this
   // change of their elevations; otherwise it has none.
   std::function<double(double)> Companions;
+  // When set, the ".xyz" as it is written, instead of Points.
+  const std::string* PointText = nullptr;
 };
 
 // The rebuild step of a surface, staged into change: its ".xyz" from the
@@ -484,7 +532,7 @@ bool StageRebuild(FolderTransaction& change, const RebuildInput& in, const Cance
   {
     const PhaseScope phase("WRITING_SURFACE_FILES");
     AtomicFileWriter out(xyz);
-    if (!WritePointText(in.Points, out)) {
+    if (in.PointText ? !out.Write(*in.PointText) : !WritePointText(in.Points, out)) {
       r = Failed(out.Error(), xyz);
       return false;
     }
@@ -522,8 +570,7 @@ bool StageRebuild(FolderTransaction& change, const RebuildInput& in, const Cance
       if (!ChangeElevationsInText(
               std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
               c.separator, in.Companions, changed, &line)) {
-        r = Refused(file.string() + ": line " + std::to_string(line) +
-                    ": the new elevation would be beyond 1e9 m; nothing changed");
+        r = Refused(ElevationRefusal(file, bytes->data(), bytes->size(), line, in.Companions));
         r.File = file;
         return false;
       }
@@ -627,58 +674,72 @@ bool CommitChange(FolderTransaction& change, const Cancel& cancelled, ActionResu
   return true;
 }
 
-// A value typed by the user that reads as something else than it says
-// ("2,5" is 2): the user hears how it was read.
-void NoteTypedValue(std::string_view typed, double value, ActionResult& r) {
-  std::string_view t = typed;
-  while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-  while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
-  if (t.starts_with('+')) t.remove_prefix(1);
-  double exact = 0;
-  const auto parsed = std::from_chars(t.data(), t.data() + t.size(), exact);
-  if (!t.empty() && parsed.ec == std::errc() && parsed.ptr == t.data() + t.size() && exact == value)
-    return;
-  // (Appended piece by piece: GCC 12 warns falsely about a chain of + here.)
-  std::string note = "\"";
-  note.append(typed);
-  note += "\" reads as ";
-  note += FormatNumber(value);
-  note += " (a number is read from its first characters, \".\" being the decimal point)";
-  r.Warnings.push_back(std::move(note));
+// The typed number; the refusal, quoting the text, when it is none.
+std::optional<ActionResult> NotANumber(std::string_view typed, double& value) {
+  std::string error;
+  const std::optional<double> read = ParseTypedNumber(typed, &error);
+  if (read) {
+    value = *read;
+    return std::nullopt;
+  }
+  return Refused(error + "; nothing was changed");
 }
 
-// Shift and scale: the points of the surface with their elevations changed,
-// and the surface rebuilt from them.
+// Shift and scale: the survey's points (NAME.xyz, every line of it) with
+// their elevations changed, and the surface rebuilt from them. A surface
+// without its ".xyz" (a ".dsp" added on its own) has only the mesh's points.
 ActionResult ChangeElevations(const std::shared_ptr<TriangleMesh>& surface,
-                              const std::function<double(double)>& change,
+                              const std::function<double(double)>& typedChange,
                               const Cancel& cancelled) {
   if (!surface) return NoSurface();
   const std::string name = SurfaceName(*surface);
   if (auto bad = UnusableName(name)) return *bad;
   const FolderLock lock(Project().ProjectFolder);
   RecoverFolder(Project().ProjectFolder);
+  const std::function<double(double)> change = KeepingTheMarker(typedChange);
 
-  if (surface->TriangleCount() == 0)
-    return Refused(name + ": the surface has no triangles; nothing to rebuild");
-  // The points of the surface reindexed, as the rebuild writes them; the
-  // surface itself is not touched until the change is complete.
-  const TriangleMesh* const source[] = {surface.get()};
-  std::optional<std::vector<PointRec>> reindexed = ReindexedPoints(source, cancelled);
-  if (!reindexed) return Cancelled();
-  std::vector<PointRec> points = std::move(*reindexed);
-  for (PointRec& p : points) {
-    p.Z = change(p.Z);
-    // A point the build would skip would quietly change the surface.
-    if (!(std::abs(p.Z) <= kMaxCoordinate))
-      return Refused(name + ": the new elevations would be beyond 1e9 m; nothing changed");
+  const fs::path xyz = SurfaceFile(name, ".xyz");
+  std::optional<std::string> survey;
+  std::vector<PointRec> points;
+  if (FileExists(xyz)) {
+    std::string error;
+    const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(xyz, uint64_t{1} << 40, &error);
+    if (!bytes) return Failed(error.empty() ? xyz.string() + ": cannot read the file" : error, xyz);
+    int64_t line = 0;
+    survey.emplace();
+    if (!ChangeElevationsInText(
+            std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), "",
+            change, *survey, &line)) {
+      ActionResult r = Refused(ElevationRefusal(xyz, bytes->data(), bytes->size(), line, change));
+      r.File = xyz;
+      return r;
+    }
+  } else {
+    if (surface->TriangleCount() == 0)
+      return Refused(name + ": the surface has no triangles; nothing to rebuild");
+    // The points of the surface reindexed; the surface itself is not touched
+    // until the change is complete.
+    const TriangleMesh* const source[] = {surface.get()};
+    std::optional<std::vector<PointRec>> reindexed = ReindexedPoints(source, cancelled);
+    if (!reindexed) return Cancelled();
+    points = std::move(*reindexed);
+    for (PointRec& p : points) {
+      const double z = change(p.Z);
+      // A point the build would skip would quietly change the surface.
+      if (!(std::abs(z) <= kMaxCoordinate))
+        return Refused(name + ": point " + ElevationRefusal(p, z));
+      p.Z = z;
+    }
   }
   if (cancelled()) return Cancelled();
 
   ActionResult r;
   FolderTransaction transaction(Project().ProjectFolder);
   std::optional<TriangleMesh> built;
-  if (!StageRebuild(transaction, {name, points, change}, cancelled, built, r)) return r;
+  const RebuildInput in{name, points, change, survey ? &*survey : nullptr};
+  if (!StageRebuild(transaction, in, cancelled, built, r)) return r;
   points = {};
+  survey.reset();
   if (!CommitChange(transaction, cancelled, r)) return r;
   // The same object, as every window holds it, now the rebuilt surface.
   *surface = std::move(*built);
@@ -697,21 +758,19 @@ Cancel MakeCancel(const StopRequest& stop) {
 ActionResult Shift(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop) {
   CancelRequested = false;
-  const double dz = TypedNumber(typed);
-  ActionResult r = ChangeElevations(
+  double dz = 0;
+  if (auto bad = NotANumber(typed, dz)) return *bad;
+  return ChangeElevations(
       surface, [dz](double z) { return z + dz; }, MakeCancel(stop));
-  NoteTypedValue(typed, dz, r);
-  return r;
 }
 
 ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop) {
   CancelRequested = false;
-  const double factor = TypedNumber(typed);
-  ActionResult r = ChangeElevations(
+  double factor = 0;
+  if (auto bad = NotANumber(typed, factor)) return *bad;
+  return ChangeElevations(
       surface, [factor](double z) { return z * factor; }, MakeCancel(stop));
-  NoteTypedValue(typed, factor, r);
-  return r;
 }
 
 ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
@@ -719,7 +778,10 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   CancelRequested = false;
   const Cancel cancelled = MakeCancel(stop);
   if (!surface) return NoSurface();
-  const int32_t side = TypedGridSide(typed);
+  std::string notANumber;
+  const std::optional<int32_t> typedSide = TypedGridSide(typed, &notANumber);
+  if (!typedSide) return Refused(notANumber + "; nothing was written");
+  const int32_t side = *typedSide;
   if (side < 2)
     return Refused(TextOr(text::kGridSpacingTooSmall, "The grid spacing must be at least 2."),
                    text::kGridSpacingTooSmall);
@@ -739,9 +801,16 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   const int32_t error = surface->LastErrorCode;
   surface->LastErrorCode = previousError;
   if (error == kGridCancelled || cancelled()) return Cancelled();
+  const auto noCell = [&] {
+    return Refused(name + ": a grid of spacing " + std::to_string(side) +
+                   " m has no cell of 2 x 2 nodes on the surface; nothing was written");
+  };
   if (!quads)
     return Refused(name + ": a grid of side " + std::to_string(side) +
                    " m would have too many nodes");
+  // A spacing wider than the surface gives one node and no cell: an empty
+  // file must not replace a good one.
+  if (quads->QuadCount() == 0) return noCell();
 
   const fs::path file = SurfaceFile(name, ".grd");
   AtomicFileWriter out(file);
@@ -754,14 +823,16 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
     out.Discard();
     return Cancelled();
   }
-  if (!out.ok() || !out.Commit()) return Failed(out.Error(), file);
+  if (!out.ok()) return Failed(out.Error(), file);
+  if (g.QuadsWritten == 0) {
+    out.Discard();
+    return noCell();
+  }
+  if (!out.Commit()) return Failed(out.Error(), file);
   ActionResult r;
   r.File = file;
   r.Written.push_back(file);
   r.Figures = {{"side", side}, {"quads", g.QuadsWritten}};
-  if (g.QuadsWritten == 0)
-    r.Warnings.push_back(file.string() + ": no grid cell lies wholly on the surface");
-  NoteTypedValue(typed, TypedNumber(typed), r);
   Finished(r);
   return r;
 }
@@ -814,7 +885,8 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   const Cancel cancelled = MakeCancel(stop);
   if (!surface) return NoSurface();
   const std::string name = SurfaceName(*surface);
-  const double elevation = TypedNumber(typed);
+  double elevation = 0;
+  if (auto bad = NotANumber(typed, elevation)) return *bad;
   const std::string lowerName = name + "__inferior", upperName = name + "__superior";
   for (const std::string* n : {&name, &lowerName, &upperName})
     if (auto bad = UnusableName(*n)) return *bad;
@@ -857,9 +929,13 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
     std::optional<TriangleMesh> built;
     ActionResult staged;
     if (!StageSide(transaction, *sideName, std::move(side), built, staged)) {
-      for (std::string& w : staged.Warnings) r.Warnings.push_back(std::move(w));
-      r.Warnings.push_back(*sideName + ": not written: " + staged.Message);
-      continue;
+      // A side that could not be written (a full disk) fails the split: the
+      // user asked for both, and nothing of it is kept.
+      std::vector<std::string> warnings = std::move(r.Warnings);
+      for (std::string& w : staged.Warnings) warnings.push_back(std::move(w));
+      r = Failed(*sideName + ": " + staged.Message + "; nothing was written", staged.File);
+      r.Warnings = std::move(warnings);
+      return r;
     }
     for (BuildResult& b : staged.Builds) r.Builds.push_back(std::move(b));
     for (fs::path& f : staged.Written) r.Written.push_back(std::move(f));
@@ -875,7 +951,6 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   if (!CommitChange(transaction, cancelled, r)) return r;
   // Listed at once, as after a scan of the folder.
   for (auto& mesh : made) Project().Surfaces.push_back(std::move(mesh));
-  NoteTypedValue(typed, elevation, r);
   Finished(r);
   return r;
 }

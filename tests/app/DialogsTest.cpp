@@ -10,6 +10,7 @@
 #include "AppTestSupport.h"
 #include "app/PropertiesDialog.h"
 #include "app/Texts.h"
+#include "project/Actions.h"
 #include "project/TextIds.h"
 
 namespace orvane::app::test {
@@ -61,8 +62,13 @@ TEST(PropertiesDialogTest, ShowsTheSelectedSurfaceAndItsVolumeAsTheUserTypes) {
   EXPECT_EQ(part("VolumeBelowBase"), "9000.000 m3");
   base.clear();
   EXPECT_EQ(label(22), "1000.000 m3");
-  QTest::keyClicks(&base, "12.5 m");  // read from its leading characters
-  EXPECT_EQ(label(22), "-250.000 m3");
+  QTest::keyClicks(&base, "12.5 m");  // a typo gives no volume, but its message
+  EXPECT_EQ(label(22),
+            "\"12.5 m\" is not a number: type digits with \".\" as the decimal point "
+            "(as in -2.5)");
+  base.clear();
+  QTest::keyClicks(&base, "1e308");
+  EXPECT_EQ(label(22).toStdString(), actions::VolumeOutOfRange(1e308));
 
   QTest::mouseClick(&Child<QPushButton>(dialog, "cmdAceptar"), Qt::LeftButton);
   EXPECT_FALSE(dialog.isVisible());

@@ -153,6 +153,9 @@ TEST_F(OperationsTest, EachOperationWritesItsFilesAndTheExplorerListFollows) {
       {"Option2", "2", false, {"A.dsp", "A.xyz", "A.tin"}, {"A", "B"}, "20.000", 0, true},
       {"Option3", "2", false, {"A.grd"}, {"A", "B"}, "10.000", 0, true},
       {"Option3", "1.4", false, {}, {"A", "B"}, "10.000", text::kGridSpacingTooSmall, true},
+      {"Option1", "2,5", false, {}, {"A", "B"}, "10.000", -1, true},
+      {"Option2", "abc", false, {}, {"A", "B"}, "10.000", -1, true},
+      {"Option2", "0", false, {}, {"A", "B"}, "10.000", 0, false},  // asked, answered no
       {"Option4", "", true, {"A_B.dsp", "A_B.xyz", "A_B.tin"}, {"A_B", "B"}, "10.000", 0, true},
       {"Option4", "", false, {}, {"A", "B"}, "10.000", -1, true},
       {"Option5",
@@ -182,6 +185,8 @@ TEST_F(OperationsTest, EachOperationWritesItsFilesAndTheExplorerListFollows) {
     EXPECT_EQ(s.Control<QComboBox>("Combo1").currentText(), c.names[0]);
     EXPECT_EQ(s.Explorer().SurfaceListFills(), fills + (c.ran ? 1 : 0));
 
+    // Only a scale by 0 asks first (here answered no).
+    EXPECT_EQ(s.Dialogs().Questions.size(), std::string_view(c.typed) == "0" ? 1 : 0);
     const QStringList& messages = s.Dialogs().Messages;
     if (c.message == 0) {
       EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();

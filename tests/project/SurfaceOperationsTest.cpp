@@ -3,6 +3,8 @@
 // any point leaves the project exactly as it was.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -43,6 +46,7 @@ namespace fs = std::filesystem;
 using actions::ActionResult;
 using actions::Outcome;
 using testing::FolderSnapshot;
+using testing::RunCli;
 using testing::Slurp;
 using testing::TakeSnapshot;
 
@@ -110,24 +114,28 @@ std::vector<std::string> Lines(const std::string& text) {
   return out;
 }
 
-TEST(TypedNumbers, ReadAsTheOperationsWindowReadsThem) {
+// Typos of a typed number: each must be refused, never read as some number.
+constexpr const char* kNotNumbers[] = {"",    " ",    "abc", "2,5",   "12.5 m", "-inf", "--5",
+                                       "nan", "0x10", "1 2", "1e999", "+-1",    "inf",  "."};
+
+TEST(TypedNumbers, ATypoIsNoNumber) {
+  for (const char* typo : kNotNumbers) {
+    std::string error;
+    EXPECT_FALSE(ParseTypedNumber(typo, &error)) << typo;
+    EXPECT_EQ(error,
+              "\"" + std::string(typo) +
+                  "\" is not a number: type digits with \".\" as the decimal point (as in -2.5)");
+  }
+  for (auto [typed, value] :
+       {std::pair{" -1.5\t", -1.5}, {"+3e2", 300.0}, {".25", 0.25}, {"5.", 5.0}})
+    EXPECT_EQ(ParseTypedNumber(typed), value) << typed;
   using actions::TypedGridSide;
-  using actions::TypedNumber;
-  EXPECT_EQ(TypedNumber("2,5"), 2);
-  EXPECT_EQ(TypedNumber("abc"), 0);
-  EXPECT_EQ(TypedNumber(""), 0);
-  EXPECT_EQ(TypedNumber("  -1.5m"), -1.5);
-  EXPECT_EQ(TypedNumber("+3e2"), 300);
-  EXPECT_EQ(TypedNumber(".25"), 0.25);
-  EXPECT_EQ(TypedNumber("inf"), 0);
-  EXPECT_EQ(TypedNumber("nan"), 0);
-  EXPECT_EQ(TypedNumber("0x10"), 0);
-  EXPECT_EQ(TypedNumber("1e999"), std::numeric_limits<double>::max());
   EXPECT_EQ(TypedGridSide("1.5"), 2);
   EXPECT_EQ(TypedGridSide("2.5"), 2);
   EXPECT_EQ(TypedGridSide("3.5"), 4);
   EXPECT_EQ(TypedGridSide("1.4"), 1);
   EXPECT_EQ(TypedGridSide("-1e20"), std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(TypedGridSide("2,5"), std::nullopt);
 }
 
 TEST(OperationText, PointsInTheFixedPatternAndElevationsChangedInPlace) {
@@ -271,20 +279,68 @@ TEST(ReindexedPointsTest, TheSplitsSidesAsTheirReindexNumbersThem) {
     }
 }
 
+// Every line of after is that of before with its elevation changed: x and y
+// as typed, z the changed number.
+void ExpectElevationsChanged(const std::string& before, const std::string& after,
+                             const std::function<double(double)>& change) {
+  const std::vector<std::string> was = Lines(before), is = Lines(after);
+  ASSERT_EQ(is.size(), was.size());
+  for (size_t i = 0; i < was.size(); ++i) {
+    const PointFile old = ParsePointText(was[i]), now = ParsePointText(is[i]);
+    if (old.Points.count() == 0) {
+      EXPECT_EQ(is[i], was[i]);
+      continue;
+    }
+    ASSERT_EQ(now.Points.count(), 1) << is[i];
+    EXPECT_EQ(is[i].substr(0, is[i].rfind(' ')), was[i].substr(0, was[i].rfind(' ')));
+    EXPECT_EQ(now.Points.Point(1).Z, change(old.Points.Point(1).Z)) << was[i] << " -> " << is[i];
+  }
+}
+
+// A survey keeps every point through a shift and a scale: those outside the
+// boundary, soundings without elevation (-999, which stays -999), points
+// closer than the build keeps apart. A real elevation that would land on
+// -999 is refused, naming its point.
+TEST_F(SurfaceOperations, ShiftAndScaleKeepEverySurveyPointAndTheNoDataMarker) {
+  MakeProject();
+  WriteText(P("A.xyz"), GridPoints() + "60 60 101\r\n20 20.0004 103\r\n5 5 -999\r\n7 7 -1000\r\n");
+  Open();
+  ASSERT_TRUE(actions::Build("A").ok());
+  Open();
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  const ActionResult refused = actions::Shift(Surface("A"), "+1");
+  EXPECT_EQ(refused.Result, Outcome::Refused);
+  EXPECT_EQ(refused.Message, P("A.xyz").string() +
+                                 ": line 29 (7 7 -1000): the new elevation would be -999, which "
+                                 "marks a point without elevation; nothing changed");
+  EXPECT_EQ(TakeSnapshot(dir_), before);
+
+  std::string survey = before.at("A.xyz");
+  for (auto [shift, typed, change] :
+       {std::tuple{true, "0.5", std::function<double(double)>([](double z) { return z + 0.5; })},
+        {false, "-2", [](double z) { return z * -2; }}}) {
+    const ActionResult r =
+        shift ? actions::Shift(Surface("A"), typed) : actions::Scale(Surface("A"), typed);
+    ASSERT_TRUE(r.ok()) << r.Message;
+    const std::string now = Slurp(P("A.xyz"));
+    ExpectElevationsChanged(survey, now, [&](double z) { return z == -999 ? z : change(z); });
+    survey = now;
+    Open();
+  }
+}
+
 TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   MakeProject();
   const FolderSnapshot before = TakeSnapshot(dir_);
   const std::string locale = testing::UseCommaLocale();
   auto a = Surface("A");
-  TriangleMesh expected = *a;
-  expected.Reindex();
-  const ActionResult r = actions::Shift(a, "2,5");
+  const ActionResult r = actions::Shift(a, " 2 ");
   std::setlocale(LC_ALL, "C");
   ASSERT_TRUE(r.ok()) << r.Message;
   EXPECT_EQ(r.TextNumber, text::kOperationFinished);
   EXPECT_EQ(r.SurfaceNames, std::vector<std::string>{"A"});
   EXPECT_EQ(r.Deleted, std::vector<fs::path>{P("A.con")});
-  ASSERT_EQ(r.Warnings.size(), 1u);  // "2,5" reads as 2
+  EXPECT_TRUE(r.Warnings.empty());
   const FolderSnapshot after = TakeSnapshot(dir_);
   EXPECT_FALSE(after.contains("A.con"));
   for (const char* kept : {"A.rgb", "B.dsp", "B.xyz", "B.tin"})
@@ -292,20 +348,10 @@ TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   EXPECT_EQ(after.at("A.bnd"), "0 0 102\r\n40 0 106\r\n40 40 108\r\n0 40.000 104\r\n");
   EXPECT_EQ(after.at("A.brk"), "BREAKLINE\r\n10  10 103.5 x\r\n30 10 105.5\r\nBREAKLINE\n\n");
   EXPECT_NE(after.at("A.tin"), before.at("A.tin"));
-  // The points of the surface, reindexed, in their order, shifted, in the
-  // fixed pattern with "." whatever the locale (checked under a comma locale
-  // when one is to be had).
-  const std::vector<std::string> lines = Lines(after.at("A.xyz"));
-  ASSERT_EQ(static_cast<int32_t>(lines.size()), expected.PointCount());
-  for (int32_t i = 1; i <= expected.PointCount(); ++i) {
-    const PointRec& p = expected.Point(i);
-    char x[kMaxFixedText], y[kMaxFixedText], z[kMaxFixedText];
-    const std::string line = std::string(x, WriteFixed7(x, p.X)) + " " +
-                             std::string(y, WriteFixed7(y, p.Y)) + " " +
-                             std::string(z, WriteFixed7(z, p.Z + 2));
-    EXPECT_EQ(lines[static_cast<size_t>(i - 1)], line);
-  }
-  EXPECT_NE(lines[0].find('.'), std::string::npos) << locale;
+  // The survey's own lines, each with its elevation shifted, "." whatever
+  // the locale (checked under a comma locale when one is to be had).
+  ExpectElevationsChanged(before.at("A.xyz"), after.at("A.xyz"), [](double z) { return z + 2; });
+  EXPECT_NE(after.at("A.xyz").find('.'), std::string::npos) << locale;
   // The surface in memory is the rebuilt one, as the next scan loads it.
   EXPECT_EQ(a->GetExtents().Min.Z, 102);
   EXPECT_EQ(a->GetExtents().Max.Z, 108);
@@ -313,9 +359,9 @@ TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   EXPECT_EQ(Surface("A")->Triangles().size(), a->Triangles().size());
   EXPECT_EQ(Surface("A")->GetExtents(), a->GetExtents());
 
-  // "abc" reads as 0: every elevation becomes 0, zones and breaklines too.
+  // Scaling by 0: every elevation becomes 0, zones and breaklines too.
   a = Surface("A");
-  ASSERT_TRUE(actions::Scale(a, "abc").ok());
+  ASSERT_TRUE(actions::Scale(a, "0").ok());
   EXPECT_EQ(a->GetExtents().Max.Z, 0);
   EXPECT_EQ(Slurp(P("A.bnd")), "0 0 0\r\n40 0 0\r\n40 40 0\r\n0 40.000 0\r\n");
   // Elevations beyond what the readers keep are refused, nothing changed.
@@ -500,9 +546,98 @@ TEST_F(SurfaceOperations, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
   }
 }
 
+// A spacing wider than the surface has one node and no cell: refused, and
+// the good grid written before stays.
+TEST_F(SurfaceOperations, AGridWiderThanTheSurfaceKeepsTheGoodGrid) {
+  MakeProject();
+  ASSERT_TRUE(actions::ExportGrid(Surface("A"), "2").ok());
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  for (const char* side : {"41", "1e12"}) {
+    const ActionResult r = actions::ExportGrid(Surface("A"), side);
+    EXPECT_EQ(r.Result, Outcome::Refused) << side;
+    EXPECT_NE(r.Message.find("no cell of 2 x 2 nodes"), std::string::npos) << r.Message;
+  }
+  EXPECT_EQ(TakeSnapshot(dir_), before);
+}
+
+// A disk that fills while the split writes its upper side (a file size
+// limit in a child process stands for it): the split fails and leaves
+// nothing, not the lower side alone.
+TEST_F(SurfaceOperations, SplitOnAFullDiskFailsAndLeavesNothing) {
+  std::string text;
+  for (int i = 0; i < 40; ++i)
+    for (int j = 0; j < 40; ++j)
+      text += std::to_string(i * 10) + " " + std::to_string(j * 10) + " " +
+              std::to_string(100 + i + j + (i * 7 + j * 3) % 5 * 0.01) + "\n";
+  WriteText(P("S.xyz"), text);
+  Open();
+  ASSERT_TRUE(actions::Build("S").ok());
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The lower side (a corner) fits, the upper one does not.
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{32768, 32768};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    Open();
+    const ActionResult r = actions::Split(Surface("S"), "100.5");
+    const bool named =
+        r.Message.starts_with("S__superior: ") && r.Message.ends_with("; nothing was written");
+    ::_exit(static_cast<int>(r.Result) * 10 + (named ? 1 : 0));
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(Outcome::Failed) * 10 + 1);
+  Open();  // as the next command finds the folder
+  EXPECT_EQ(TakeSnapshot(dir_), before);
+}
+
+// Every place a number is typed, for the operations and the command line:
+// a typo is refused with its own words quoted, and nothing is written.
+TEST_F(SurfaceOperations, ATypoInATypedNumberIsRefusedBeforeAnythingIsWritten) {
+  MakeProject();
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  using Op = std::function<ActionResult(const char*)>;
+  const Op ops[] = {[&](const char* v) { return actions::Shift(Surface("A"), v); },
+                    [&](const char* v) { return actions::Scale(Surface("A"), v); },
+                    [&](const char* v) { return actions::ExportGrid(Surface("A"), v); },
+                    [&](const char* v) { return actions::Split(Surface("A"), v); }};
+  const char* commands[] = {"shift . A ",
+                            "scale . A ",
+                            "grid . A ",
+                            "split . A ",
+                            "colour . A Terrain --start=",
+                            "colour . A Terrain --end=",
+                            "colour . A Terrain --interval=",
+                            "volume A.dsp --base=",
+                            "elevation A.dsp -- 1 "};
+  for (const char* typo : kNotNumbers) {
+    const std::string quoted = "\"" + std::string(typo) + "\" is not a number";
+    for (const Op& op : ops) {
+      const ActionResult r = op(typo);
+      EXPECT_EQ(r.Result, Outcome::Refused) << typo;
+      EXPECT_NE(r.Message.find(quoted), std::string::npos) << r.Message;
+    }
+    for (const char* command : commands) {
+      // (An empty value goes apart: "--start=" is no value at all.)
+      std::string args = command;
+      if (!*typo && args.ends_with('=')) args.back() = ' ';
+      const testing::CliOutcome o = RunCli(dir_, args + "'" + typo + "'");
+      EXPECT_EQ(o.status, 2) << command << typo;
+      EXPECT_EQ(o.out, "") << command << typo;
+      EXPECT_NE(o.err.find(quoted), std::string::npos) << command << typo << ": " << o.err;
+      EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+    }
+    fs::remove(P("out.txt"));
+    fs::remove(P("err.txt"));
+    EXPECT_EQ(TakeSnapshot(dir_), before) << typo;
+  }
+}
+
 TEST_F(SurfaceOperations, CommandsPrintTheSurfacesWrittenAndFailWithAMessage) {
   MakeProject();
-  using testing::RunCli;
   testing::CliOutcome o = RunCli(dir_, "split . A 103");
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.out, "A__inferior\nA__superior\nOperation finished.\n");
