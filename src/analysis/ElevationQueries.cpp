@@ -100,21 +100,11 @@ bool TriangleReaches(const TriangleRec& t, double X, double Y) {
 
 bool CoverTest::Reached(double X, double Y) {
   const TriangleMesh& mesh = surface_.Mesh();
-  for (size_t k = 0; k < under_.size; ++k)
-    if (ReachesOutline(mesh.Triangle(under_.recent[k]), X, Y)) return true;
+  for (size_t k = 0; k < reached_.size; ++k)
+    if (ReachesOutline(mesh.Triangle(reached_.recent[k]), X, Y)) return true;
   const int32_t t = surface_.TriangleReaching(X, Y);
   if (t == 0) return false;
-  under_.Put(t);
-  return true;
-}
-
-bool CoverTest::At(double X, double Y) {
-  const TriangleMesh& mesh = surface_.Mesh();
-  for (size_t k = 0; k < at_.size; ++k)
-    if (mesh.PointInsideTriangle(at_.recent[k], X, Y)) return true;
-  const int32_t t = surface_.TriangleAt(X, Y);
-  if (t < 1) return false;
-  at_.Put(t);
+  reached_.Put(t);
   return true;
 }
 

@@ -75,16 +75,14 @@ class IndexedSurface {
   TriangleIndex index_;
 };
 
-// Whether any triangle is near positions asked one after another, as
-// TriangleReaching != 0 (Reached) or TriangleAt >= 1 (At) would say. Positions
-// asked in turn mostly lie in the triangles that held the last few: those
-// are tried first, the index only when none holds the position. The
-// surface must outlive this object.
+// Whether any triangle reaches positions asked one after another, as
+// TriangleReaching != 0 would say. Positions asked in turn mostly lie in
+// the triangles that held the last few: those are tried first, the index
+// only when none holds the position. The surface must outlive this object.
 class CoverTest {
  public:
   explicit CoverTest(const IndexedSurface& surface) : surface_(surface) {}
   bool Reached(double X, double Y);
-  bool At(double X, double Y);
 
  private:
   struct Recent {
@@ -97,7 +95,7 @@ class CoverTest {
     }
   };
   const IndexedSurface& surface_;
-  Recent under_, at_;
+  Recent reached_;
 };
 
 // Height at (X, Y) of the plane through the triangle's vertices, taken as

@@ -168,37 +168,41 @@ double SideOf(const std::array<Point3D, 3>& t, const Point3D& v) {
                   v.Z);
 }
 
-// Where triangle t meets the other plane, from the exact sides s of its
-// corners: the segment between the crossings of its two edges from the
-// corner that lies alone on one side (the corner itself where a side is
-// 0, never a computed point), or a single point where it only touches.
-// REQUIRES: the sides are neither all 0 nor all of one strict sign.
-std::array<Point3D, 2> CutOf(const std::array<Point3D, 3>& t, const std::array<double, 3>& s) {
+// Where a triangle meets the other plane, from the exact sides s of its
+// corners: between the crossings of its two edges from the corner that lies
+// alone on one side, strictly off the plane, to the other two (which lie on
+// the other side or in the plane). Each end is the crossing of the edge
+// from corner Apex to corner k.
+struct Cut {
+  size_t Apex = 3;  // 3: none, the triangle only touches the plane at a corner
+  int Side = 0;     // the side of Apex, 1 or -1
+};
+
+Cut CutOf(const std::array<double, 3>& s) {
   auto sign = [](double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); };
-  // The corner alone on its side: strictly off the plane with the other
-  // two on the other side or in the plane; else (two on one side, one in
-  // the plane) the corner in the plane.
-  size_t apex = 3;
-  for (size_t k = 0; k < 3 && apex == 3; ++k) {
+  for (size_t k = 0; k < 3; ++k) {
     const int sk = sign(s[k]);
-    if (sk != 0 && sign(s[(k + 1) % 3]) != sk && sign(s[(k + 2) % 3]) != sk) apex = k;
+    if (sk != 0 && sign(s[(k + 1) % 3]) != sk && sign(s[(k + 2) % 3]) != sk) return {k, sk};
   }
-  if (apex == 3)
-    for (size_t k = 0; k < 3; ++k)
-      if (s[k] == 0) apex = k;
-  const Point3D& a = t[apex];
-  auto crossing = [&](size_t k) -> Point3D {
-    const Point3D& b = t[k];
-    if (s[k] == 0) return b;
-    if (s[apex] == 0) return a;
-    const double f = std::clamp(s[apex] / (s[apex] - s[k]), 0.0, 1.0);
-    return {a.X + f * (b.X - a.X), a.Y + f * (b.Y - a.Y), a.Z + f * (b.Z - a.Z)};
-  };
-  return {crossing((apex + 1) % 3), crossing((apex + 2) % 3)};
+  return {};
+}
+
+// The crossing of edge Apex-k of t with the other plane: the corner itself
+// where it lies in the plane, never a computed point there.
+Point3D CrossingOf(const std::array<Point3D, 3>& t, const std::array<double, 3>& s, size_t apex,
+                   size_t k) {
+  const Point3D &a = t[apex], &b = t[k];
+  if (s[k] == 0) return b;
+  const double f = std::clamp(s[apex] / (s[apex] - s[k]), 0.0, 1.0);
+  return {a.X + f * (b.X - a.X), a.Y + f * (b.Y - a.Y), a.Z + f * (b.Z - a.Z)};
 }
 
 bool AllOneSide(const std::array<double, 3>& s) {
   return (s[0] > 0 && s[1] > 0 && s[2] > 0) || (s[0] < 0 && s[1] < 0 && s[2] < 0);
+}
+
+double Orient3DOf(const Point3D& a, const Point3D& b, const Point3D& c, const Point3D& d) {
+  return Orient3D(a.X, a.Y, a.Z, b.X, b.Y, b.Z, c.X, c.Y, c.Z, d.X, d.Y, d.Z);
 }
 
 }  // namespace
@@ -206,9 +210,9 @@ bool AllOneSide(const std::array<double, 3>& s) {
 TriangleIntersection TriangleTriangleIntersect(const std::array<Point3D, 3>& T1,
                                                const std::array<Point3D, 3>& T2) {
   TriangleIntersection r;
-  // Which side of the other's plane each corner lies on decides everything
-  // that is not a length: exactly, on the coordinates as stored, so the
-  // answer does not depend on where the survey lies.
+  // Every decision is the sign of an orientation of four corners as
+  // stored, exact, so the answer does not depend on where the survey lies;
+  // only the two ends reported are computed points.
   const std::array<double, 3> s1{SideOf(T2, T1[0]), SideOf(T2, T1[1]), SideOf(T2, T1[2])};
   const std::array<double, 3> s2{SideOf(T1, T2[0]), SideOf(T1, T2[1]), SideOf(T1, T2[2])};
   if ((s1[0] == 0 && s1[1] == 0 && s1[2] == 0) || (s2[0] == 0 && s2[1] == 0 && s2[2] == 0)) {
@@ -216,36 +220,37 @@ TriangleIntersection TriangleTriangleIntersect(const std::array<Point3D, 3>& T1,
     return r;
   }
   if (AllOneSide(s1) || AllOneSide(s2)) return r;
-  // Both cuts lie on the line where the planes meet: their common part,
-  // ordered along the axis on which the four ends spread most.
-  const std::array<Point3D, 2> c1 = CutOf(T1, s1), c2 = CutOf(T2, s2);
-  const Point3D* ends[4] = {&c1[0], &c1[1], &c2[0], &c2[1]};
-  int axis = 0;
-  double widest = -1;
-  for (int k = 0; k < 3; ++k) {
-    auto coord = [k](const Point3D& p) { return k == 0 ? p.X : (k == 1 ? p.Y : p.Z); };
-    double lo = coord(*ends[0]), hi = lo;
-    for (const Point3D* e : ends) {
-      lo = std::min(lo, coord(*e));
-      hi = std::max(hi, coord(*e));
-    }
-    if (hi - lo > widest) {
-      widest = hi - lo;
-      axis = k;
-    }
-  }
-  auto at = [axis](const Point3D& p) { return axis == 0 ? p.X : (axis == 1 ? p.Y : p.Z); };
-  auto ordered = [&](const std::array<Point3D, 2>& c) {
-    return at(c[0]) <= at(c[1]) ? std::pair{&c[0], &c[1]} : std::pair{&c[1], &c[0]};
+  const Cut c1 = CutOf(s1), c2 = CutOf(s2);
+  if (c1.Apex == 3 || c2.Apex == 3) return r;  // touching at a corner
+  // Both cuts lie on the line L where the planes meet; D = N1 x N2 (the
+  // normals of T1 and T2 in their corner order) runs along it. An end is
+  // the crossing of edge a-b (a the apex) of T1 with T2's plane, or of
+  // edge c-d of T2 with T1's plane; the end from c-d lies ahead of the end
+  // from a-b along D when Side1 Side2 orient(a, b, c, d) > 0 (in T1's plane
+  // L separates a from b, and the line c-d passes L on the side of a-b
+  // that orientation tells).
+  using End = std::pair<size_t, size_t>;          // apex, other corner
+  auto ahead = [&](const End& x, const End& y) {  // > 0: y (of T2) ahead of x (of T1)
+    const double o = Orient3DOf(T1[x.first], T1[x.second], T2[y.first], T2[y.second]);
+    return (o > 0 ? 1 : (o < 0 ? -1 : 0)) * c1.Side * c2.Side;
   };
-  const auto [lo1, hi1] = ordered(c1);
-  const auto [lo2, hi2] = ordered(c2);
-  const Point3D* from = at(*lo1) >= at(*lo2) ? lo1 : lo2;
-  const Point3D* to = at(*hi1) <= at(*hi2) ? hi1 : hi2;
-  // Touching at a point, or cuts that miss each other along the line.
-  if (!(at(*from) < at(*to))) return r;
+  // Along D, T1's crossings from its apex run towards the corner after it
+  // when the apex lies below T2's plane, T2's when its apex lies above
+  // T1's plane (seen along each normal, the corners turn counter-clockwise
+  // and L passes the apex on the side its side of the other plane gives).
+  const End e1{c1.Apex, (c1.Apex + 1) % 3}, e2{c1.Apex, (c1.Apex + 2) % 3};
+  const End f1{c2.Apex, (c2.Apex + 1) % 3}, f2{c2.Apex, (c2.Apex + 2) % 3};
+  const End lo1 = c1.Side < 0 ? e1 : e2, hi1 = c1.Side < 0 ? e2 : e1;
+  const End lo2 = c2.Side > 0 ? f1 : f2, hi2 = c2.Side > 0 ? f2 : f1;
+  // The common part, from the later start to the earlier end; none unless
+  // it has length.
+  if (!(ahead(lo1, hi2) > 0 && ahead(hi1, lo2) < 0)) return r;
+  const Point3D from = ahead(lo1, lo2) > 0 ? CrossingOf(T2, s2, lo2.first, lo2.second)
+                                           : CrossingOf(T1, s1, lo1.first, lo1.second);
+  const Point3D to = ahead(hi1, hi2) > 0 ? CrossingOf(T1, s1, hi1.first, hi1.second)
+                                         : CrossingOf(T2, s2, hi2.first, hi2.second);
   r.Contact = TriangleContact::Crossing;
-  r.Segment = Segment3D{*from, *to};
+  r.Segment = Segment3D{from, to};
   return r;
 }
 

@@ -117,14 +117,13 @@ struct TriangleIntersection {
   std::optional<Segment3D> Segment;  // set exactly when Contact is Crossing
 };
 
-// Intersection of two triangles. Which side of the other's plane each
-// corner lies on is decided by the exact orientation predicate on the
-// stored coordinates, so the answer does not depend on where the survey
-// lies; each triangle's cut is the segment between the crossings of its
-// two edges from the corner alone on its side (a corner itself where it
-// lies in the plane), and the common part of the two cuts is taken along
-// the axis on which their ends spread most. Touching at a single point, or
-// cuts that meet only at an end, is no contact.
+// Intersection of two triangles. Every decision (which side of the other's
+// plane each corner lies on, whether the two cuts along the planes' common
+// line overlap, which ends bound the common part) is the sign of an exact
+// orientation of four corners as stored, so the answer does not depend on
+// where the survey lies; only the two ends reported are computed (a corner
+// lying in the other plane is reported as itself). Touching at a single
+// point, or cuts that meet only at an end, is no contact.
 TriangleIntersection TriangleTriangleIntersect(const std::array<Point3D, 3>& T1,
                                                const std::array<Point3D, 3>& T2);
 

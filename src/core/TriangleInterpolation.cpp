@@ -50,7 +50,9 @@ double HeightOnEdge(const PointRec& P, const PointRec& Q, double X, double Y) {
   const PointRec& u = pFirst ? P : Q;
   const PointRec& v = pFirst ? Q : P;
   const double dx = v.X - u.X, dy = v.Y - u.Y;
-  const double s = std::clamp(((X - u.X) * dx + (Y - u.Y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+  const double s = ((X - u.X) * dx + (Y - u.Y) * dy) / (dx * dx + dy * dy);
+  if (!(s > 0)) return u.Z;  // at u, or an edge without length
+  if (s >= 1) return v.Z;
   return u.Z + s * (v.Z - u.Z);
 }
 
@@ -66,13 +68,13 @@ bool TriangleContains(const TriangleRec& t, double X, double Y) {
 
 double HeightIn(const TriangleRec& t, double X, double Y) {
   const double o = Orient2D(t.A.X, t.A.Y, t.B.X, t.B.Y, t.C.X, t.C.Y);
+  if (!(o > 0 || o < 0)) return t.A.Z;  // no plan area (or not finite)
   const Weights w = AccurateWeightsOf(t, X, Y, o);
   // Off the triangle by rounding (a caller's position just outside): the
   // nearest side's weights, never a plane extended across a sliver.
   const double a = std::max(w.a, 0.0), b = std::max(w.b, 0.0), c = std::max(w.c, 0.0);
   // On a vertex or an edge the height is that of the vertex or the edge
   // alone, the same whichever triangle holds the position.
-  if (!(a + b + c > 0)) return t.A.Z;  // no plan area
   if (b == 0 && c == 0) return t.A.Z;
   if (a == 0 && c == 0) return t.B.Z;
   if (a == 0 && b == 0) return t.C.Z;
