@@ -1,5 +1,6 @@
 #include "app/PropertiesDialog.h"
 
+#include <algorithm>
 #include <string>
 
 #include "analysis/Volume.h"
@@ -69,7 +70,6 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
   labels_[19].setText(Fixed3(e.Max.Y));
   labels_[20].setText(Fixed3(e.Max.Z));
   labels_[21].setText(VolumeText(Volume(s, 0.0)));
-  ShowVolumeAboveBase();
   for (int n : {7, 8, 9, 11, 12, 13, 14, 18, 19, 20, 21, 22}) {
     labels_[static_cast<size_t>(n)].setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     labels_[static_cast<size_t>(n)].setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -101,6 +101,7 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
   frame4Layout_.addWidget(&labels_[22], 0, 1);
 
   setLayout(&layout_);
+  layout_.setSizeConstraint(QLayout::SetFixedSize);
   layout_.addWidget(&Frame1_, 0, 0, 1, 2);
   layout_.addWidget(&Frame2_, 1, 0, 1, 2);
   layout_.addWidget(&Frame3_, 2, 0);
@@ -110,11 +111,18 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
   connect(&Text1_, &QLineEdit::textChanged, this, [this] { ShowVolumeAboveBase(); });
   connect(&cmdAceptar_, &QPushButton::clicked, this, &QDialog::accept);
   cmdAceptar_.setDefault(true);
+  ShowVolumeAboveBase();
 }
 
 void PropertiesDialog::ShowVolumeAboveBase() {
-  labels_[22].setText(
-      VolumeText(Volume(*surface_, actions::TypedNumber(Text1_.text().toStdString()))));
+  QLabel& volume = labels_[22];
+  volume.setText(VolumeText(Volume(*surface_, actions::TypedNumber(Text1_.text().toStdString()))));
+  // Room for the volumes of real surfaces, so that typing moves nothing; a
+  // longer figure widens the dialog (fixed to its contents), and a shorter
+  // one gives the room back.
+  const QFontMetrics metrics = volume.fontMetrics();
+  volume.setMinimumWidth(std::max(metrics.horizontalAdvance("-000000000000.000 m3"),
+                                  metrics.horizontalAdvance(volume.text())));
 }
 
 }  // namespace orvane::app

@@ -15,7 +15,7 @@
 namespace orvane::app::test {
 namespace {
 
-TEST(PropertiesDialogTest, ShowsTheSelectedSurfaceAndItsVolumeAsTheUserTypes) {
+TEST(PropertiesDialogTest, ShowsTheVolumeAsTheUserTypesAndTheDialogShrinksBack) {
   LoadShippedTexts();
   ProjectFolder folder;
   folder.Add(GridSurface("Other", 3, [](int, int) { return 0.0; }));
@@ -58,6 +58,14 @@ TEST(PropertiesDialogTest, ShowsTheSelectedSurfaceAndItsVolumeAsTheUserTypes) {
   EXPECT_EQ(label(22), "1000.000 m3");
   QTest::keyClicks(&base, "12.5 m");  // read from its leading characters
   EXPECT_EQ(label(22), "-250.000 m3");
+
+  // A long figure widens the dialog; a short one gives the room back.
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  const int width = dialog.width();
+  base.setText("-1e30");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.width() > width; }, 2000));
+  base.setText("1");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.width() == width; }, 2000)) << dialog.width();
 
   QTest::mouseClick(&Child<QPushButton>(dialog, "cmdAceptar"), Qt::LeftButton);
   EXPECT_FALSE(dialog.isVisible());
