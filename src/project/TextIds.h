@@ -87,6 +87,12 @@ inline constexpr int kTriangulating = 98;
 inline constexpr int kWritingSurfaceFiles = 99;
 inline constexpr int kBuildingSurface = 100;
 
-inline constexpr int kTextCount = 100;
+// Beyond the suite's 100: a store without them gives "", and the code its
+// English words.
+inline constexpr int kSurfaceFileChanged = 101;  // after the file
+inline constexpr int kSurfaceFileGone = 102;     // after the file
+inline constexpr int kClassesSorted = 103;
+
+inline constexpr int kTextCount = 103;
 
 }  // namespace orvane::text

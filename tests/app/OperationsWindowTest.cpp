@@ -153,7 +153,14 @@ TEST_F(OperationsTest, EachOperationWritesItsFilesAndTheExplorerListFollows) {
       {"Option2", "2", false, {"A.dsp", "A.xyz", "A.tin"}, {"A", "B"}, "20.000", 0, true},
       {"Option3", "2", false, {"A.grd"}, {"A", "B"}, "10.000", 0, true},
       {"Option3", "1.4", false, {}, {"A", "B"}, "10.000", text::kGridSpacingTooSmall, true},
-      {"Option4", "", true, {"A_B.dsp", "A_B.xyz", "A_B.tin"}, {"A_B", "B"}, "10.000", 0, true},
+      {"Option4",
+       "",
+       true,
+       {"A_B.dsp", "A_B.xyz", "A_B.tin"},
+       {"A_B", "B", "A"},
+       "10.000",
+       0,
+       true},
       {"Option4", "", false, {}, {"A", "B"}, "10.000", -1, true},
       {"Option5",
        "12",
@@ -241,6 +248,22 @@ TEST_F(OperationsTest, EscAnsweredYesCancelsTheOperationAndLeavesEveryFileAsItWa
   EXPECT_TRUE(s.Ops().isVisible());
   EXPECT_TRUE(s.Explorer().isVisible());
   EXPECT_TRUE(s.List().isEnabled());
+}
+
+TEST_F(OperationsTest, ClosingTheExplorerWhileAnOperationRunsAsksAndNoWindowIsLeftBehind) {
+  Session s;
+  s.Dialogs().Answers = {false, true};
+  bool keptAfterNo = false;
+  QObject::connect(&s.Ops().Task(), &BackgroundTask::Started, &s.Ops(), [&] {
+    s.Explorer().close();  // no: the explorer stays and the work goes on
+    keptAfterNo = s.Explorer().isVisible() && s.Ops().Busy();
+    s.Explorer().close();  // yes: the work stops, then the windows go
+  });
+  ASSERT_TRUE(s.Apply("Option1", "1"));
+  EXPECT_EQ(s.Dialogs().Questions, QStringList(2, Text(text::kCancelQuestion)));
+  EXPECT_TRUE(keptAfterNo);
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return !s.Explorer().isVisible() && !s.Ops().isVisible(); }, 5000));
 }
 
 }  // namespace

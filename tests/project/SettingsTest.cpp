@@ -155,8 +155,8 @@ TEST_F(ShippedSettingsTest, BothTablesAreComplete) {
     const ProjectState& p = Project();
     EXPECT_EQ(p.LanguageCode, code);
     EXPECT_EQ(fs::path(p.HelpFilePath).filename(), std::string("Orvane_") + code + ".html");
-    ASSERT_EQ(p.TextTable.size(), 100u);
-    for (int n = 1; n <= 100; ++n) EXPECT_FALSE(p.Text(n).empty()) << "text " << n;
+    ASSERT_EQ(p.TextTable.size(), static_cast<size_t>(text::kTextCount));
+    for (int n = 1; n <= text::kTextCount; ++n) EXPECT_FALSE(p.Text(n).empty()) << "text " << n;
     EXPECT_EQ(p.ApplicationTitle, p.Text(text::kApplicationTitle));
     // Compared with upper-cased palette names, so it must be upper case itself.
     const std::string slope = p.Text(text::kSlopePaletteName);
@@ -171,7 +171,7 @@ TEST_F(ShippedSettingsTest, MissingStoreGivesEmptyTexts) {
   LoadSettings(SettingsStore::Load("/nonexistent/settings.reg"));
   EXPECT_EQ(Project().LanguageCode, "");
   EXPECT_EQ(fs::path(Project().HelpFilePath).filename(), "Orvane_.html");
-  EXPECT_EQ(Project().TextTable, std::vector<std::string>(100));
+  EXPECT_EQ(Project().TextTable, std::vector<std::string>(text::kTextCount));
 }
 
 // Sets an environment variable for the life of the object.
