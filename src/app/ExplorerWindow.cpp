@@ -284,7 +284,11 @@ bool ExplorerWindow::SyncWithFolder() {
     // ended (WorkEnded).
     return false;
   }
-  const FolderSync sync = SyncSurfacesWithFolder();
+  const FolderSync sync = SyncSurfacesWithFolder(false);
+  if (sync.FolderBusy) {
+    syncTimer_.start();  // another program is changing it: read it when it is done
+    return false;
+  }
   WatchFolder();
   if (sync.Changed()) {
     FillSurfaceList();

@@ -119,11 +119,15 @@ actions::ActionResult RunOnUnchangedSurfaces(
   return r;
 }
 
-FolderSync SyncSurfacesWithFolder() {
+FolderSync SyncSurfacesWithFolder(bool wait) {
   FolderSync sync;
   ProjectState& project = Project();
   const fs::path folder = project.ProjectFolder;
-  const FolderLock lock(folder, FolderLock::Mode::Shared);
+  const FolderLock lock(folder, FolderLock::Mode::Shared, wait);
+  if (!lock.Held()) {
+    sync.FolderBusy = true;
+    return sync;
+  }
   const std::string currentName =
       project.CurrentSurface ? SurfaceName(*project.CurrentSurface) : std::string();
   const std::vector<std::string> files = ListFiles(folder, "dsp");

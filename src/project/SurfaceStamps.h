@@ -39,6 +39,7 @@ struct FolderSync {
   std::vector<std::string> Added;     // a ".dsp" without a surface: loaded
   std::vector<std::string> Removed;   // their ".dsp" is gone
   std::vector<std::string> Warnings;  // files that did not load
+  bool FolderBusy = false;            // another program holds the folder: nothing done
   bool Changed() const { return !Reloaded.empty() || !Added.empty() || !Removed.empty(); }
 };
 
@@ -47,6 +48,8 @@ struct FolderSync {
 // whose file changed is replaced in its place by the file read again, a
 // surface without a file leaves, and a file without a surface is loaded and
 // comes last. CurrentSurface follows its name, or is cleared when it left.
-FolderSync SyncSurfacesWithFolder();
+// Unless wait, a folder that another program is changing is left for later
+// (FolderBusy): a window must not hang on a long command.
+FolderSync SyncSurfacesWithFolder(bool wait = true);
 
 }  // namespace orvane
