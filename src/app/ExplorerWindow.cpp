@@ -448,8 +448,10 @@ void ExplorerWindow::SelectionChanged() {
   if (!refilling_) {
     const QList<QTreeWidgetItem*> selected = ListBox1_.selectedItems();
     // A key moves the selection as a click does: the row highlighted is the
-    // surface the actions take.
-    if (selected.size() == 1) RowClicked(selected.front());
+    // current surface (a click also reindexes it, RowClicked).
+    if (selected.size() == 1)
+      if (const auto surface = SurfaceAt(ListBox1_.indexOfTopLevelItem(selected.front())))
+        Project().CurrentSurface = surface;
   }
   ShowSelectedPlan();
 }
