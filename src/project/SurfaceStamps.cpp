@@ -33,12 +33,12 @@ std::string TextOr(int n, const char* english) {
 std::string ChangeMessage(const fs::path& file, bool gone) {
   return file.string() + ": " +
          (gone ? TextOr(text::kSurfaceFileGone,
-                        "The surface's file is no longer in the project folder: nothing was "
-                        "written.")
+                        "The file of the surface is no longer in the project folder: nothing "
+                        "was written.")
                : TextOr(text::kSurfaceFileChanged,
-                        "Another program changed the surface's files since they were loaded: "
-                        "the surface is read again and nothing was written. Check it and "
-                        "repeat the action."));
+                        "The files of the surface were changed by another program since they "
+                        "were loaded: the surface is read again and nothing was written. Check "
+                        "it and repeat the action."));
 }
 
 }  // namespace
