@@ -397,7 +397,22 @@ std::shared_ptr<TriangleMesh> LoadSurfaceFile(const fs::path& folder, const std:
   // The file names the surface: its companions, and every file written for
   // it, go by that name.
   const std::string name = SurfaceNameOfFile(file);
-  if (const std::string stored = SurfaceName(*mesh); loaded && stored != name && !stored.empty())
+  // An older project's ISO-8859-1 name under a file named in UTF-8 is the
+  // same name.
+  const auto utf8 = [](std::string_view latin1) {
+    std::string out;
+    for (const unsigned char c : latin1) {
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    return out;
+  };
+  if (const std::string stored = SurfaceName(*mesh);
+      loaded && !stored.empty() && stored != name && utf8(stored) != name)
     warnings.push_back(path + ": holds the surface named \"" + stored + "\"; it is the surface " +
                        name + ", the name of its file");
   mesh->Tag = name;
