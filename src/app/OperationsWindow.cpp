@@ -225,7 +225,12 @@ void OperationsWindow::Report(const actions::ActionResult& r) {
   }
   std::vector<std::string> lines = r.Warnings;
   if (r.ok()) {
-    lblStatus_.setText(Text(text::kOperationFinished));
+    // What was made: the surfaces written, or the grid file.
+    QStringList made;
+    for (const std::string& name : r.SurfaceNames) made << NameText(name);
+    if (made.isEmpty())
+      for (const auto& file : r.Written) made << NameText(file.filename().string());
+    lblStatus_.setText((Text(text::kOperationFinished) + " " + made.join(", ")).trimmed());
   } else {
     // Refused (a grid side below 2, no second surface, a name taken) or
     // failed: nothing was changed, and the user hears why.

@@ -199,8 +199,14 @@ TEST_F(OperationsTest, EachOperationWritesItsFilesAndTheExplorerListFollows) {
       }
     }
     const bool done = c.ran && c.message == 0;
+    // The status names what was made: the surfaces written, or the grid file.
+    QStringList made;
+    for (const std::string& f : c.changed)
+      if (f.ends_with(".dsp")) made << QString::fromStdString(f.substr(0, f.size() - 4));
+    if (made.isEmpty())
+      for (const std::string& f : c.changed) made << QString::fromStdString(f);
     EXPECT_EQ(s.Control<QLabel>("lblStatus").text(),
-              done ? Text(text::kOperationFinished) : QString());
+              done ? Text(text::kOperationFinished) + " " + made.join(", ") : QString());
     // Every control is back, the explorer's too.
     EXPECT_TRUE(s.Control<QPushButton>("cmdCalcular").isEnabled());
     EXPECT_TRUE(Child<QPushButton>(s.Explorer(), "cmdEliminar").isEnabled());
