@@ -19,6 +19,7 @@
 #include "project/ColouringActions.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
+#include "project/SurfaceStamps.h"
 #include "project/TextIds.h"
 
 namespace orvane::app {
@@ -190,6 +191,9 @@ ColouringWindow::ColouringWindow(DialogService& dialogs, fs::path paletteFolder,
   connect(&cmdCancel_, &QPushButton::clicked, this, [this] { close(); });
   connect(&task_, &BackgroundTask::Progress, this,
           [this](const QString&, qint64 done, qint64 total) { ShowProgress(done, total); });
+  connect(&task_, &BackgroundTask::Finished, this, [this] {
+    if (asking_) dialogs_.CloseQuestion();  // nothing is left to cancel
+  });
   ApplyCaptions();
 }
 
@@ -394,8 +398,8 @@ void ColouringWindow::ModifyClass() {
   if (selected == nullptr || !selected->isSelected()) return;  // nothing to modify
   const auto c = EditedClass();
   if (!c) return;
-  delete List1_.takeItem(List1_.row(selected));
-  List1_.addItem(ClassRowText(*c));
+  // In place: the row stays where it was, and stays the one highlighted.
+  selected->setText(ClassRowText(*c));
 }
 
 void ColouringWindow::RemoveClass() {
@@ -428,13 +432,18 @@ void ColouringWindow::ReadClasses() {
       dialogs_.ChooseFile(this, {Text(text::kColourClassDialogTitle), folder,
                                  Text(text::kColourClassFilter) + " (*.rgb)", "rgb", false});
   if (!path || path->isEmpty()) return;
-  const ClassFile file = ReadClassFile(path->toStdString());
-  if (!file.ok()) {
+  ClassFile file = ReadClassFile(path->toStdString());
+  const ClassOrder order = file.ok() ? SortClasses(file.Classes, file.Lines, "line") : ClassOrder{};
+  if (!file.ok() || !order.ok()) {
     // The list stays as it was: a file read in part would colour wrongly.
-    dialogs_.Inform(this, QString::fromStdString(file.Error), kMessageTitle);
+    dialogs_.Inform(
+        this,
+        QString::fromStdString(file.ok() ? path->toStdString() + ": " + order.Error : file.Error),
+        kMessageTitle);
     return;
   }
   SetClasses(file.Classes);
+  SetStatus(order.Reordered ? Text(text::kClassesSorted) : QString(), false);
 }
 
 void ColouringWindow::SaveClasses() {
@@ -459,7 +468,21 @@ void ColouringWindow::Apply() {
   const Palette* palette = SelectedPalette();
   const ColouringMode mode =
       palette != nullptr && palette->Slope ? ColouringMode::Slope : ColouringMode::Elevation;
-  const std::vector<ColourClass> classes = Classes();
+  std::vector<ColourClass> classes = Classes();
+  // Bands are cut at each upper bound in list order: the list is put in
+  // elevation order first, in the window too, and the user is told.
+  const ClassOrder order = SortClasses(classes, {}, "row");
+  if (!order.ok()) {
+    dialogs_.Inform(this, QString::fromStdString(order.Error), kMessageTitle);
+    return;
+  }
+  if (order.Reordered) {
+    const int row = List1_.currentRow();
+    const QString edited = row >= 0 ? List1_.item(row)->text() : QString();
+    SetClasses(classes);
+    const auto same = List1_.findItems(edited, Qt::MatchExactly);
+    if (!edited.isEmpty() && !same.isEmpty()) List1_.setCurrentItem(same.front());
+  }
   const auto surface = surface_;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   surface->Reindex();
@@ -468,10 +491,12 @@ void ColouringWindow::Apply() {
   auto result = std::make_shared<actions::ActionResult>();
   task_.Start(
       [result, surface, classes, mode](TaskFeedback& feedback) {
-        *result = actions::Colour(*surface, classes, mode,
-                                  [&feedback] { return feedback.StopRequested(); });
+        *result = RunOnUnchangedSurfaces({surface}, [&] {
+          return actions::Colour(*surface, classes, mode,
+                                 [&feedback] { return feedback.StopRequested(); });
+        });
       },
-      [this, result, surface] {
+      [this, result, surface, sorted = order.Reordered] {
         SetBusy(false);
         if (!task_.Failure().empty()) {
           SetStatus(QString(), false);
@@ -483,7 +508,9 @@ void ColouringWindow::Apply() {
           dialogs_.Inform(this, QString::fromStdString(result->Message), kMessageTitle);
         } else {
           ProgressBar1_.setValue(ProgressBar1_.maximum());
-          SetStatus(Text(text::kColouringFinished), false);
+          SetStatus(sorted ? Text(text::kClassesSorted) + " " + Text(text::kColouringFinished)
+                           : Text(text::kColouringFinished),
+                    false);
           if (plan_.Surface() == surface) plan_.ReloadColours();
           emit ColouringFinished(NameText(SurfaceName(*surface)));
         }

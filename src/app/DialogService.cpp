@@ -23,8 +23,14 @@ bool QtDialogService::AskYesNo(QWidget* parent, const QString& text, const QStri
   QPushButton* no = box.addButton(words_.No, QMessageBox::NoRole);
   box.setDefaultButton(no);
   box.setEscapeButton(no);
+  question_ = &box;
   box.exec();
+  question_ = nullptr;
   return box.clickedButton() == yes;
+}
+
+void QtDialogService::CloseQuestion() {
+  if (question_) question_->reject();
 }
 
 void QtDialogService::Inform(QWidget* parent, const QString& text, const QString& title) {

@@ -4,6 +4,8 @@
 // fake that records each question and returns a scripted answer, so no test
 // ever waits on a real modal dialog.
 
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <optional>
@@ -37,6 +39,9 @@ class DialogService {
   virtual ~DialogService() = default;
   // A yes/no question; true only for yes.
   virtual bool AskYesNo(QWidget* parent, const QString& text, const QString& title) = 0;
+  // Closes the yes/no question that is open, as a no: what it asked about
+  // is over.
+  virtual void CloseQuestion() {}
   // An information message with an OK button.
   virtual void Inform(QWidget* parent, const QString& text, const QString& title) = 0;
   // The file chosen; nullopt when the user cancelled.
@@ -55,6 +60,7 @@ class QtDialogService : public DialogService {
  public:
   explicit QtDialogService(ButtonWords words) : words_(std::move(words)) {}
   bool AskYesNo(QWidget* parent, const QString& text, const QString& title) override;
+  void CloseQuestion() override;
   void Inform(QWidget* parent, const QString& text, const QString& title) override;
   std::optional<QString> ChooseFile(QWidget* parent, const FileDialogRequest& request) override;
   std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
@@ -63,6 +69,7 @@ class QtDialogService : public DialogService {
 
  private:
   ButtonWords words_;
+  QPointer<QMessageBox> question_;  // the yes/no box while it is open
 };
 
 }  // namespace orvane::app

@@ -20,6 +20,7 @@
 #include "project/Actions.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
+#include "project/SurfaceStamps.h"
 #include "project/TextIds.h"
 
 namespace orvane::app {
@@ -119,7 +120,7 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
 
   connect(&ListBox1_, &QTreeWidget::itemClicked, this,
           [this](QTreeWidgetItem* item) { RowClicked(item); });
-  connect(&ListBox1_, &QTreeWidget::itemSelectionChanged, this, [this] { ShowSelectedPlan(); });
+  connect(&ListBox1_, &QTreeWidget::itemSelectionChanged, this, [this] { SelectionChanged(); });
   connect(&ListBox1_, &QTreeWidget::itemDoubleClicked, this, [this] { ShowProperties(); });
   connect(&cmdActual_, &QPushButton::clicked, this, [this] { MakeCurrent(); });
   connect(&cmdImportar_, &QPushButton::clicked, this, [this] { Import(); });
@@ -129,7 +130,9 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   connect(&cmdExportar_, &QPushButton::clicked, this, [this] { ExportLandXml(); });
   connect(&cmdSurfop_, &QPushButton::clicked, this, [this] {
     if (ListBox1_.topLevelItemCount() < 1) return;
-    ShowOperationsWindow(*this, dialogs_);
+    OperationsWindow& window = ShowOperationsWindow(*this, dialogs_);
+    connect(&window.Task(), &BackgroundTask::Finished, this, &ExplorerWindow::WorkEnded,
+            Qt::UniqueConnection);
     FillSurfaceList();
   });
   connect(&cmdColores_, &QPushButton::clicked, this, [this] {
@@ -138,10 +141,15 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
         findChild<ColouringWindow*>("frmColoresSuperficie", Qt::FindDirectChildrenOnly) == nullptr;
     ColouringWindow& window = OpenColouringWindow(*this, dialogs_);
     // A new ".col" may be the one the plan shows: it reads its files again.
-    if (made)
+    if (made) {
       connect(&window, &ColouringWindow::ColouringFinished, this, [this] {
         if (plan_.Surface()) plan_.ReloadColours();
       });
+      connect(&window.Task(), &BackgroundTask::Finished, this, &ExplorerWindow::WorkEnded);
+      connect(this, &ExplorerWindow::SurfacesChanged, &window, [&window] {
+        if (!window.Busy()) window.RefreshSurfaces();
+      });
+    }
   });
   connect(&cmdAyuda_, &QPushButton::clicked, this,
           [this] { OpenHelp(this, dialogs_, kExplorerHelp); });
@@ -153,6 +161,15 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
           [this](const QString& phase, qint64 done, qint64 total) {
             ShowProgress(phase, done, total);
           });
+
+  // A change of the folder (a file written, renamed or removed) is read
+  // once the burst of changes is over.
+  syncTimer_.setSingleShot(true);
+  syncTimer_.setInterval(200);
+  connect(&syncTimer_, &QTimer::timeout, this, [this] { SyncWithFolder(); });
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { syncTimer_.start(); });
+  connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] { syncTimer_.start(); });
+  connect(&task_, &BackgroundTask::Finished, this, &ExplorerWindow::WorkEnded);
 
   ApplyCaptions();
 }
@@ -171,6 +188,7 @@ void ExplorerWindow::Load() {
   const actions::ActionResult scan = actions::OpenProject(Project().ProjectFolder);
   if (!name.empty()) Project().ProjectName = name;
   FillSurfaceList();
+  WatchFolder();
   QApplication::restoreOverrideCursor();
   lblProyecto_.setText(NameText(Project().ProjectName));
   lblRuta_.setText(QString::fromStdString(Project().ProjectFolder));
@@ -204,9 +222,87 @@ void ExplorerWindow::ApplyCaptions() {
 }
 
 void ExplorerWindow::FillSurfaceList() {
-  app::FillSurfaceList(ListBox1_, Project().Surfaces);
+  // The rows picked stay picked: the same surface (renamed, perhaps), or
+  // one of the same name (read again from its file).
+  std::vector<std::shared_ptr<TriangleMesh>> selected;
+  QStringList selectedNames;
+  for (QTreeWidgetItem* item : ListBox1_.selectedItems()) {
+    selected.push_back(SurfaceAt(ListBox1_.indexOfTopLevelItem(item)));
+    selectedNames << item->text(0);
+  }
+  QTreeWidgetItem* currentItem = ListBox1_.currentItem();
+  const auto current =
+      currentItem ? SurfaceAt(ListBox1_.indexOfTopLevelItem(currentItem)) : nullptr;
+  const QString currentName = currentItem ? currentItem->text(0) : QString();
+  refilling_ = true;
+  {
+    const QSignalBlocker quiet(ListBox1_);
+    app::FillSurfaceList(ListBox1_, Project().Surfaces);
+    for (int r = 0; r < ListBox1_.topLevelItemCount(); ++r) {
+      QTreeWidgetItem* item = ListBox1_.topLevelItem(r);
+      const auto surface = SurfaceAt(r);
+      const bool wasSelected =
+          std::find(selected.begin(), selected.end(), surface) != selected.end() ||
+          selectedNames.contains(item->text(0));
+      if ((current && surface == current) || item->text(0) == currentName)
+        ListBox1_.setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+      if (wasSelected) item->setSelected(true);
+    }
+  }
+  refilling_ = false;
   ++listFills_;
   AlignColumns();
+  ShowSelectedPlan();
+}
+
+bool ExplorerWindow::AnyWorkRunning() const {
+  if (task_.Running()) return true;
+  for (const auto* w : findChildren<OperationsWindow*>(QString(), Qt::FindDirectChildrenOnly))
+    if (w->Busy()) return true;
+  for (const auto* w : findChildren<ColouringWindow*>(QString(), Qt::FindDirectChildrenOnly))
+    if (w->Busy()) return true;
+  return false;
+}
+
+void ExplorerWindow::WatchFolder() {
+  const QString folder = QString::fromStdString(Project().ProjectFolder);
+  if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
+  if (!watcher_.files().isEmpty()) watcher_.removePaths(watcher_.files());
+  if (folder.isEmpty()) return;
+  watcher_.addPath(folder);
+  // A file rewritten in place (not replaced) changes no entry of the folder.
+  QStringList files;
+  for (const std::string& f : ListFiles(Project().ProjectFolder, "dsp"))
+    files << QDir(folder).filePath(QString::fromStdString(f));
+  if (!files.isEmpty()) watcher_.addPaths(files);
+}
+
+bool ExplorerWindow::SyncWithFolder() {
+  if (Project().ProjectFolder.empty()) return false;
+  if (AnyWorkRunning()) {
+    // The work reads or writes the surfaces: they are replaced once it
+    // ended (WorkEnded).
+    return false;
+  }
+  const FolderSync sync = SyncSurfacesWithFolder(false);
+  if (sync.FolderBusy) {
+    syncTimer_.start();  // another program is changing it: read it when it is done
+    return false;
+  }
+  WatchFolder();
+  if (sync.Changed()) {
+    FillSurfaceList();
+    emit SurfacesChanged();
+  }
+  if (!sync.Warnings.empty()) dialogs_.Inform(this, Joined(sync.Warnings), kMessageTitle);
+  return sync.Changed();
+}
+
+void ExplorerWindow::WorkEnded() {
+  if (asking_) dialogs_.CloseQuestion();  // nothing is left to cancel
+  if (AnyWorkRunning()) return;
+  SyncWithFolder();
+  if (closeAfterWork_) close();
 }
 
 void ExplorerWindow::AlignColumns() {
@@ -265,14 +361,33 @@ void ExplorerWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void ExplorerWindow::closeEvent(QCloseEvent* event) {
-  if (Busy()) {
-    // Closing ends the program: only once the running operation is given up.
-    AskToCancel();
-    if (!task_.StopWasRequested()) {
+  if (AnyWorkRunning()) {
+    // Closing ends the program: only once the running work is given up, and
+    // only after it stopped, so that no window is left to run on unseen.
+    bool yes = false;
+    if (!closeAfterWork_ && !asking_) {
+      asking_ = true;
+      yes = dialogs_.AskYesNo(this, Text(text::kCancelQuestion), kMessageTitle);
+      asking_ = false;
+    }
+    // Work that ended while the question was open leaves nothing to ask.
+    if (AnyWorkRunning()) {
+      if (yes) {
+        closeAfterWork_ = true;
+        task_.RequestStop();
+        for (auto* w : findChildren<OperationsWindow*>(QString(), Qt::FindDirectChildrenOnly))
+          w->Task().RequestStop();
+        for (auto* w : findChildren<ColouringWindow*>(QString(), Qt::FindDirectChildrenOnly))
+          w->Task().RequestStop();
+      }
       event->ignore();
       return;
     }
   }
+  // The program ends with this window: its other windows go with it.
+  closeAfterWork_ = false;
+  for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    if (w->isWindow() && w->isVisible()) w->close();
   event->accept();
 }
 
@@ -329,6 +444,18 @@ void ExplorerWindow::RowClicked(QTreeWidgetItem* item) {
   for (int c = 0; c < 5; ++c) item->setText(c, texts[static_cast<size_t>(c)]);
 }
 
+void ExplorerWindow::SelectionChanged() {
+  if (!refilling_) {
+    const QList<QTreeWidgetItem*> selected = ListBox1_.selectedItems();
+    // A key moves the selection as a click does: the row highlighted is the
+    // current surface (a click also reindexes it, RowClicked).
+    if (selected.size() == 1)
+      if (const auto surface = SurfaceAt(ListBox1_.indexOfTopLevelItem(selected.front())))
+        Project().CurrentSurface = surface;
+  }
+  ShowSelectedPlan();
+}
+
 void ExplorerWindow::ShowSelectedPlan() {
   const QList<QTreeWidgetItem*> selected = ListBox1_.selectedItems();
   const auto surface =
@@ -347,6 +474,8 @@ void ExplorerWindow::MakeCurrent() {
 
 void ExplorerWindow::ShowProperties() {
   if (ListBox1_.topLevelItemCount() < 1) return;
+  // The figures are those of the file as it is now.
+  if (!SurfaceFileChange(SurfaceAt(SelectedRow())).empty()) SyncWithFolder();
   const auto surface = SurfaceAt(SelectedRow());
   if (!surface) return;
   properties_ = std::make_unique<PropertiesDialog>(surface, this);
@@ -361,8 +490,10 @@ void ExplorerWindow::Import() {
                                  Text(text::kSurfaceFilter) + " (*.dsp)", "dsp", false});
   if (!path) return;
   const std::string file = path->toStdString();
-  RunFileSetOperation(0,
-                      [file] { return std::vector<actions::ActionResult>{actions::Import(file)}; });
+  RunFileSetOperation(0, [file] {
+    return std::vector<actions::ActionResult>{
+        RunOnUnchangedSurfaces({}, [&file] { return actions::Import(file); })};
+  });
 }
 
 void ExplorerWindow::SaveAs() {
@@ -375,7 +506,8 @@ void ExplorerWindow::SaveAs() {
   if (!path || path->isEmpty()) return;
   const std::string target = path->toStdString();
   RunFileSetOperation(0, [surface, target] {
-    return std::vector<actions::ActionResult>{actions::SaveAs(surface, target)};
+    return std::vector<actions::ActionResult>{
+        RunOnUnchangedSurfaces({surface}, [&] { return actions::SaveAs(surface, target); })};
   });
 }
 
@@ -387,7 +519,8 @@ void ExplorerWindow::Rename() {
   connect(rename_.get(), &QDialog::accepted, this, [this, surface] {
     const std::string name = rename_->TypedName.toStdString();
     RunFileSetOperation(text::kRenaming, [surface, name] {
-      return std::vector<actions::ActionResult>{actions::Rename(surface, name)};
+      return std::vector<actions::ActionResult>{
+          RunOnUnchangedSurfaces({surface}, [&] { return actions::Rename(surface, name); })};
     });
   });
   connect(rename_.get(), &QDialog::finished, this, [this] { rename_.release()->deleteLater(); });
@@ -402,9 +535,11 @@ void ExplorerWindow::DeleteSelected() {
     rows.push_back(ListBox1_.indexOfTopLevelItem(item));
   std::sort(rows.begin(), rows.end());
   std::vector<std::string> names;
+  std::vector<std::shared_ptr<TriangleMesh>> surfaces;
   QString question = Text(text::kDeleteConfirm) + " ";
   for (int row : rows) {
     if (const auto surface = SurfaceAt(row)) {
+      surfaces.push_back(surface);
       names.push_back(SurfaceName(*surface));
       question += "\n" + NameText(names.back());
     }
@@ -413,9 +548,13 @@ void ExplorerWindow::DeleteSelected() {
   if (!dialogs_.AskYesNo(this, question, kMessageTitle)) return;
   RunFileSetOperation(
       0,
-      [names] {
+      [names, surfaces] {
         std::vector<actions::ActionResult> results;
-        for (const std::string& name : names) results.push_back(actions::Delete(name));
+        // Files changed since they were loaded are not what the user chose
+        // to delete.
+        for (size_t i = 0; i < names.size(); ++i)
+          results.push_back(
+              RunOnUnchangedSurfaces({surfaces[i]}, [&] { return actions::Delete(names[i]); }));
         return results;
       },
       [this] { ListBox1_.setSelectionMode(QAbstractItemView::SingleSelection); });
@@ -453,7 +592,8 @@ void ExplorerWindow::ReportResults(const std::vector<actions::ActionResult>& res
 }
 
 void ExplorerWindow::ExportLandXml() {
-  const auto surface = Project().CurrentSurface;
+  // The surface highlighted (and drawn), however it was picked.
+  const auto surface = SurfaceAt(SelectedRow());
   if (!surface) {
     dialogs_.Inform(this, Text(text::kNoSurfaceSelected), kMessageTitle);
     return;
@@ -466,10 +606,12 @@ void ExplorerWindow::ExportLandXml() {
   auto result = std::make_shared<actions::ActionResult>();
   task_.Start(
       [result, surface, output](TaskFeedback& feedback) {
-        *result = actions::ExportLandXml(*surface, output,
-                                         [&feedback] { return feedback.StopRequested(); });
+        *result = RunOnUnchangedSurfaces({surface}, [&] {
+          return actions::ExportLandXml(*surface, output,
+                                        [&feedback] { return feedback.StopRequested(); });
+        });
       },
-      [this, result] {
+      [this, result, surface, output] {
         SetBusy(false);
         QStringList lines;
         for (const std::string& w : result->Warnings) lines << QString::fromStdString(w);
@@ -485,7 +627,9 @@ void ExplorerWindow::ExportLandXml() {
         } else {
           ProgressBar1_.setValue(ProgressBar1_.maximum());
           Label3_.setText(Text(text::kLandXmlFinished));
-          lines.prepend(Text(text::kLandXmlFinished));
+          // Which surface went into which file: the message is the record.
+          lines.prepend(NameText(SurfaceName(*surface)) + ": " + Text(text::kLandXmlFinished) +
+                        " " + QString::fromStdString(output));
         }
         if (!lines.isEmpty()) dialogs_.Inform(this, lines.join('\n'), kMessageTitle);
       });

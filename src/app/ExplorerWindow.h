@@ -9,12 +9,21 @@
 // the progress bar is disabled, and Esc (or that button) asks whether to
 // cancel it. Questions and results are shown here, on the window thread,
 // never from inside the work.
+//
+// Other programs may change the project folder while the window is open: it
+// watches the folder and brings the list in line with the ".dsp" files
+// (SyncSurfacesWithFolder) whenever no work runs, and every action runs only
+// while the files of its surfaces are those the window loaded
+// (RunOnUnchangedSurfaces): a changed surface is read again, never written
+// over.
 
+#include <QFileSystemWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -35,6 +44,8 @@ class PropertiesDialog;
 class RenameDialog;
 
 class ExplorerWindow : public QWidget {
+  Q_OBJECT
+
  public:
   // The project is Project().ProjectName and ProjectFolder, set by start-up.
   explicit ExplorerWindow(DialogService& dialogs, QWidget* parent = nullptr);
@@ -45,8 +56,15 @@ class ExplorerWindow : public QWidget {
   // not load) are shown in one message.
   void Load();
 
-  // Rebuilds the list from Project().Surfaces (FillSurfaceList).
+  // Rebuilds the list from Project().Surfaces (FillSurfaceList); the rows
+  // selected before stay selected, by name.
   void FillSurfaceList();
+  // Brings Project().Surfaces and the list in line with the project folder
+  // now, or once the work running in this window or its windows has ended.
+  // True when the list was rebuilt.
+  bool SyncWithFolder();
+  // Work runs here or in the operations or colouring window.
+  bool AnyWorkRunning() const;
   // The row of the surface the single-row actions act on: the current row
   // when it is selected, else the first selected row; -1 when none is.
   int SelectedRow() const;
@@ -58,6 +76,11 @@ class ExplorerWindow : public QWidget {
   BackgroundTask& Task() { return task_; }
   // The plan of the selected surface, beside the list.
   PlanView& Plan() { return plan_; }
+
+ signals:
+  // Project().Surfaces was brought in line with the folder: a surface may
+  // have been read again (a new object), added or removed.
+  void SurfacesChanged();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -72,6 +95,12 @@ class ExplorerWindow : public QWidget {
 
   // The actions of the buttons and the list.
   void RowClicked(QTreeWidgetItem* item);
+  // The one row selected (by click or key) is the current surface.
+  void SelectionChanged();
+  void WatchFolder();
+  // After work of this program's own: the folder is read again, and a close
+  // asked for meanwhile is carried out.
+  void WorkEnded();
   void ShowProperties();
   void MakeCurrent();
   void Import();
@@ -94,7 +123,11 @@ class ExplorerWindow : public QWidget {
   DialogService& dialogs_;
   BackgroundTask task_;
   int listFills_ = 0;
-  bool asking_ = false;  // the cancel question is open
+  bool asking_ = false;          // the cancel question is open
+  bool refilling_ = false;       // FillSurfaceList is restoring the selection
+  bool closeAfterWork_ = false;  // the user chose to close once the work stops
+  QFileSystemWatcher watcher_;
+  QTimer syncTimer_;  // lets a burst of folder changes end before reading it
 
   // Layouts before the widgets they hold, each after the layout it sits in:
   // members go in reverse order, and each one leaves its parent as it goes.

@@ -15,6 +15,7 @@
 #include "core/NumberText.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
+#include "project/SurfaceStamps.h"
 #include "project/TextIds.h"
 
 namespace orvane::app {
@@ -90,6 +91,13 @@ OperationsWindow::OperationsWindow(DialogService& dialogs, ExplorerWindow& explo
     setEnabled(true);
     if (!Busy()) FillSurfaceChoices();
   });
+  // Surfaces read again from the folder are new objects of the same names.
+  connect(&explorer_, &ExplorerWindow::SurfacesChanged, this, [this] {
+    if (!Busy()) FillSurfaceChoices();
+  });
+  connect(&task_, &BackgroundTask::Finished, this, [this] {
+    if (asking_) dialogs_.CloseQuestion();  // nothing is left to cancel
+  });
 }
 
 OperationsWindow::~OperationsWindow() = default;
@@ -128,9 +136,16 @@ void OperationsWindow::FillSurfaceChoices() {
     const QSignalBlocker quiet(combo);
     combo->clear();
     for (const auto& surface : choices_) combo->addItem(NameText(SurfaceName(*surface)));
-    // A surface deleted meanwhile is no choice any more: none is chosen
-    // rather than another one behind the user's back.
-    const auto at = std::find(choices_.begin(), choices_.end(), *chosen);
+    // A surface read again stays chosen under its name; one deleted
+    // meanwhile is no choice any more: none is chosen rather than another
+    // one behind the user's back.
+    auto at = std::find(choices_.begin(), choices_.end(), *chosen);
+    if (at == choices_.end() && *chosen) {
+      const std::string name = SurfaceName(**chosen);
+      at = std::find_if(choices_.begin(), choices_.end(),
+                        [&](const auto& s) { return s && SurfaceName(*s) == name; });
+      if (at != choices_.end()) *chosen = *at;
+    }
     if (at == choices_.end()) chosen->reset();
     combo->setCurrentIndex(*chosen ? static_cast<int>(at - choices_.begin()) : -1);
   }
@@ -202,13 +217,19 @@ void OperationsWindow::Calculate() {
   task_.Start(
       [result, operation, first = first_, second = second_,
        typed = txtFactor_.text().toStdString()](TaskFeedback& feedback) {
-        *result = actions::Run(operation, first, second, typed,
-                               [&feedback] { return feedback.StopRequested(); });
+        std::vector<std::shared_ptr<TriangleMesh>> used{first};
+        if (operation == actions::Operation::Merge && second) used.push_back(second);
+        *result = RunOnUnchangedSurfaces(used, [&] {
+          return actions::Run(operation, first, second, typed,
+                              [&feedback] { return feedback.StopRequested(); });
+        });
       },
       [this, result] {
         SetBusy(false);
+        // The folder as the operation left it: a merge leaves its first
+        // surface's files, which are listed again.
+        if (!explorer_.SyncWithFolder()) explorer_.FillSurfaceList();
         FillSurfaceChoices();
-        explorer_.FillSurfaceList();
         Report(*result);
       });
 }
@@ -225,7 +246,12 @@ void OperationsWindow::Report(const actions::ActionResult& r) {
   }
   std::vector<std::string> lines = r.Warnings;
   if (r.ok()) {
-    lblStatus_.setText(Text(text::kOperationFinished));
+    // What was made: the surfaces written, or the grid file.
+    QStringList made;
+    for (const std::string& name : r.SurfaceNames) made << NameText(name);
+    if (made.isEmpty())
+      for (const auto& file : r.Written) made << NameText(file.filename().string());
+    lblStatus_.setText((Text(text::kOperationFinished) + " " + made.join(", ")).trimmed());
   } else {
     // Refused (a grid side below 2, no second surface, a name taken) or
     // failed: nothing was changed, and the user hears why.

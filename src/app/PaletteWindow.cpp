@@ -180,9 +180,14 @@ void PaletteWindow::NumberEdited(int component) {
   if (!box.text().isEmpty() && (!ok || value > 255)) {
     dialogs_.Inform(this, "Invalid value. Range must be within (0-255).",
                     QString("Can't Set ") + kNames[static_cast<size_t>(component)]);
-    box.setText(box.text().left(2));
+    // The component keeps the value it had: cutting the text to two
+    // characters would make 300 into 30, a colour nobody typed.
+    value = Component(component);
+    {
+      const QSignalBlocker quiet(box);
+      box.setText(QString::number(value));
+    }
     box.setCursorPosition(static_cast<int>(box.text().size()));
-    value = box.text().toInt();
   }
   Component(component) = static_cast<uint8_t>(value);
   showing_ = true;

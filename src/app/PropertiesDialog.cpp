@@ -1,5 +1,6 @@
 #include "app/PropertiesDialog.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -117,6 +118,7 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
   baseParts_.Place(frame4Layout_, 1, 0);
 
   setLayout(&layout_);
+  layout_.setSizeConstraint(QLayout::SetFixedSize);
   layout_.addWidget(&Frame1_, 0, 0, 1, 2);
   layout_.addWidget(&Frame2_, 1, 0, 1, 2);
   layout_.addWidget(&Frame3_, 2, 0);
@@ -126,6 +128,7 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
   connect(&Text1_, &QLineEdit::textChanged, this, [this] { ShowVolumeAboveBase(); });
   connect(&cmdAceptar_, &QPushButton::clicked, this, &QDialog::accept);
   cmdAceptar_.setDefault(true);
+  ShowVolumeAboveBase();
 }
 
 void PropertiesDialog::ShowVolumeAboveBase() {
@@ -142,6 +145,13 @@ void PropertiesDialog::ShowVolumeAboveBase() {
     return;
   }
   baseParts_.Show(*surface_, *base, labels_[22]);
+  // Room for the volumes of real surfaces, so that typing moves nothing; a
+  // longer figure widens the dialog (fixed to its contents), and a shorter
+  // one gives the room back.
+  QLabel& volume = labels_[22];
+  const QFontMetrics metrics = volume.fontMetrics();
+  volume.setMinimumWidth(std::max(metrics.horizontalAdvance("-000000000000.000 m3"),
+                                  metrics.horizontalAdvance(volume.text())));
 }
 
 void PropertiesDialog::Parts::Show(const TriangleMesh& surface, double base, QLabel& net) {

@@ -98,6 +98,7 @@ int RunColour(const ColourArgs& a) {
     std::cerr << r.Message << '\n';
     return 2;
   }
+  for (const std::string& w : r.Warnings) std::cerr << w << '\n';
   std::cout << "classes: " << r.FigureValue("classes") << '\n'
             << "triangles: " << r.FigureValue("triangles") << '\n';
   if (Interrupted())

@@ -86,11 +86,10 @@ using StopRequest = std::function<bool()>;
 // that failed are warnings.
 ActionResult OpenProject(const std::filesystem::path& folder);
 
-// The surface NAME of the open project: the one loaded from NAME.dsp, which
-// must carry that name (its companions are found, and its new files written,
-// by the name it carries). Refused, naming the file, when NAME.dsp holds a
-// surface of another name (a file renamed by hand), and when there is no
-// NAME.dsp. Result.Surface is the surface.
+// The surface NAME of the open project: the one loaded from NAME.dsp (the
+// scan names each surface after its file, whatever name the file holds).
+// Refused, naming the file, when there is no NAME.dsp. Result.Surface is the
+// surface.
 ActionResult FindSurface(std::string_view name);
 
 // The words of a progress phase: the text table's entry for the code, or

@@ -1,7 +1,9 @@
 #include "project/ColourClasses.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <numeric>
 #include <string_view>
 
 #include "core/NumberText.h"
@@ -76,7 +78,48 @@ ClassFile ReadClassFile(const std::filesystem::path& file) {
     }
     out.Classes.push_back({v[0], v[1], static_cast<int16_t>(v[2]), static_cast<int16_t>(v[3]),
                            static_cast<int16_t>(v[4])});
+    out.Lines.push_back(table.LineNumbers[r]);
   }
+  return out;
+}
+
+ClassOrder SortClasses(std::vector<ColourClass>& classes, std::span<const int64_t> numbers,
+                       std::string_view place) {
+  ClassOrder out;
+  const auto number = [&](size_t i) {
+    return std::string(place) + " " +
+           std::to_string(i < numbers.size() ? numbers[i] : static_cast<int64_t>(i) + 1);
+  };
+  const auto bounds = [&](const ColourClass& c) {
+    return FormatNumber(c.Lower) + " to " + FormatNumber(c.Upper);
+  };
+  for (size_t i = 0; i < classes.size(); ++i)
+    if (classes[i].Lower > classes[i].Upper) {
+      out.Error = number(i) + ": the lower bound of the class " + bounds(classes[i]) +
+                  " lies above its upper bound";
+      return out;
+    }
+  std::vector<size_t> order(classes.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return classes[a].Lower < classes[b].Lower ||
+           (classes[a].Lower == classes[b].Lower && classes[a].Upper < classes[b].Upper);
+  });
+  for (size_t k = 1; k < order.size(); ++k) {
+    const ColourClass &before = classes[order[k - 1]], &here = classes[order[k]];
+    if (here.Lower < before.Upper) {
+      const size_t first = std::min(order[k - 1], order[k]),
+                   second = std::max(order[k - 1], order[k]);
+      out.Error = number(second) + ": the class " + bounds(classes[second]) +
+                  " overlaps the class " + bounds(classes[first]) + " of " + number(first);
+      return out;
+    }
+  }
+  out.Reordered = !std::is_sorted(order.begin(), order.end());
+  std::vector<ColourClass> sorted;
+  sorted.reserve(classes.size());
+  for (size_t i : order) sorted.push_back(classes[i]);
+  classes = std::move(sorted);
   return out;
 }
 

@@ -33,6 +33,7 @@ inline constexpr int32_t kWhite = 255 + 256 * 255 + 65536 * 255;
 // The classes of a class file, in file order, or why it cannot be used.
 struct ClassFile {
   std::vector<ColourClass> Classes;
+  std::vector<int64_t> Lines;  // the line of each class in the file
   // "" when every line was read; else "<file>: line N: <reason>" (or
   // "<file>: <reason>"), and Classes is empty.
   std::string Error;
@@ -47,6 +48,20 @@ struct ClassFile {
 // a palette's colours are numbered by line, so a skipped line would shift
 // every later band.
 ClassFile ReadClassFile(const std::filesystem::path& file);
+
+// Puts classes in elevation order (lower bound, then upper): an elevation
+// colouring cuts its bands at each upper bound in list order, so a class
+// out of order would take another's band. Refused (Error, classes left as
+// they were) when a class's lower bound lies above its upper one, or two
+// classes overlap (they may share a bound); the message names both by
+// `place` and their numbers in numbers ("line 3", or "row 3").
+struct ClassOrder {
+  bool Reordered = false;  // the order changed
+  std::string Error;       // "" when sorted
+  bool ok() const { return Error.empty(); }
+};
+ClassOrder SortClasses(std::vector<ColourClass>& classes, std::span<const int64_t> numbers,
+                       std::string_view place);
 
 // The ".rgb" lines of classes: "lower upper red green blue", single blanks,
 // bounds in the general decimal form with ".", CR LF after each line.

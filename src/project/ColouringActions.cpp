@@ -142,10 +142,17 @@ ActionResult ColourByPalette(const TriangleMesh& surface, std::string_view palet
 
 ActionResult ColourByClassFile(const TriangleMesh& surface, const fs::path& file,
                                ColouringMode mode, const StopRequest& stop) {
-  const ClassFile classes = ReadClassFile(file);
+  ClassFile classes = ReadClassFile(file);
   if (!classes.ok()) return Refusal(classes.Error, file);
   if (classes.Classes.empty()) return Refusal(file.string() + ": the file has no classes", file);
-  return Colour(surface, classes.Classes, mode, stop);
+  const ClassOrder order = SortClasses(classes.Classes, classes.Lines, "line");
+  if (!order.ok()) return Refusal(file.string() + ": " + order.Error, file);
+  ActionResult r = Colour(surface, classes.Classes, mode, stop);
+  if (order.Reordered && r.ok())
+    r.Warnings.push_back(file.string() + ": the classes were not in elevation order: " +
+                         SurfaceName(surface) + " is coloured by them in elevation order, and " +
+                         SurfaceName(surface) + ".rgb lists them so");
+  return r;
 }
 
 }  // namespace orvane::actions

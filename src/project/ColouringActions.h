@@ -64,8 +64,10 @@ ActionResult ColourByPalette(const TriangleMesh& surface, std::string_view palet
                              double interval, const StopRequest& stop = {});
 
 // The classes of a user's class file (ReadClassFile) applied to surface, as
-// slope classes (degrees) or elevation bands (metres); they become the
-// surface's ".rgb", so that it always holds the classes of its ".col".
+// slope classes (degrees) or elevation bands (metres), in elevation order
+// (SortClasses: overlapping classes are refused with their lines, classes
+// out of order sorted with a warning); they become the surface's ".rgb", so
+// that it always holds the classes of its ".col".
 ActionResult ColourByClassFile(const TriangleMesh& surface, const std::filesystem::path& file,
                                ColouringMode mode, const StopRequest& stop = {});
 

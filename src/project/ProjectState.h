@@ -4,6 +4,7 @@
 // The desktop program and the command-line tool share it; everything runs
 // on one thread.
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "core/PointList.h"
 #include "core/TriangleMesh.h"
 #include "project/TextIds.h"
+#include "project/FileStamp.h"
 
 namespace orvane {
 
@@ -28,6 +30,9 @@ struct ProjectState {
   // The project's surfaces, in folder-scan order, and the one picked last.
   std::vector<std::shared_ptr<TriangleMesh>> Surfaces;
   std::shared_ptr<TriangleMesh> CurrentSurface;
+  // The ".dsp" of each surface as it was when the surface was loaded from
+  // it or last written by this process (SurfaceStamps.h).
+  std::map<std::weak_ptr<const TriangleMesh>, FileStamp, std::owner_less<>> LoadedFiles;
 
   // Filled by the text readers of the surface file set, replaced on each read.
   PointList SourcePoints;

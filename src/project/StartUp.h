@@ -19,7 +19,7 @@ inline constexpr std::string_view kLanguageKey = "Current";
 // Two backslash characters, exactly as the suite writes the section.
 inline constexpr std::string_view kTextSection = "Language\\\\orv_tessaly";
 
-// "m1" and n in five digits: m100001 ... m100100.
+// "m1" and n in five digits: m100001 ... m100103.
 std::string TextKey(int n);
 
 // <programFolder>/Orvane_<languageCode>.html; the help is HTML, so the

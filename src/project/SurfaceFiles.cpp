@@ -374,6 +374,51 @@ bool WriteTriangleFile(TriangleMesh& mesh, const fs::path& path, std::string* er
   return true;
 }
 
+std::string SurfaceNameOfFile(std::string_view fileName) {
+  const size_t dot = fileName.rfind('.');
+  return std::string(dot == std::string_view::npos ? fileName : fileName.substr(0, dot));
+}
+
+std::shared_ptr<TriangleMesh> LoadSurfaceFile(const fs::path& folder, const std::string& file,
+                                              std::vector<std::string>& warnings) {
+  auto mesh = std::make_shared<TriangleMesh>();
+  std::string reason;
+  bool loaded = false;
+  try {
+    loaded = mesh->LoadFromBinary(folder / file, &reason);
+  } catch (const std::bad_alloc&) {
+    // One surface too large for this machine's memory does not close the
+    // project: it is listed empty, as a file that does not load.
+    mesh = std::make_shared<TriangleMesh>();
+    reason = "not enough memory to load it";
+  }
+  const std::string path = (folder / file).string();
+  if (!loaded) warnings.push_back(reason.rfind(path, 0) == 0 ? reason : path + ": " + reason);
+  // The file names the surface: its companions, and every file written for
+  // it, go by that name.
+  const std::string name = SurfaceNameOfFile(file);
+  // An older project's ISO-8859-1 name under a file named in UTF-8 is the
+  // same name.
+  const auto utf8 = [](std::string_view latin1) {
+    std::string out;
+    for (const unsigned char c : latin1) {
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    return out;
+  };
+  if (const std::string stored = SurfaceName(*mesh);
+      loaded && !stored.empty() && stored != name && utf8(stored) != name)
+    warnings.push_back(path + ": holds the surface named \"" + stored + "\"; it is the surface " +
+                       name + ", the name of its file");
+  mesh->Tag = name;
+  return mesh;
+}
+
 FileSetResult ScanProjectFolder(const fs::path& folder, std::string_view extension) {
   FileSetResult r;
   // A change a killed command left half done is finished first, so that the
@@ -382,23 +427,10 @@ FileSetResult ScanProjectFolder(const fs::path& folder, std::string_view extensi
   for (std::string& w : recovery.Warnings) r.Warnings.push_back(std::move(w));
   const FolderLock lock(folder, FolderLock::Mode::Shared);
   for (const std::string& file : ListFiles(folder, extension)) {
-    auto mesh = std::make_shared<TriangleMesh>();
-    std::string reason;
-    bool loaded = false;
-    try {
-      loaded = mesh->LoadFromBinary(folder / file, &reason);
-    } catch (const std::bad_alloc&) {
-      // One surface too large for this machine's memory does not close the
-      // project: it is listed empty, as a file that does not load.
-      mesh = std::make_shared<TriangleMesh>();
-      reason = "not enough memory to load it";
-    }
-    if (!loaded) {
-      const std::string path = (folder / file).string();
-      r.Warnings.push_back(reason.rfind(path, 0) == 0 ? reason : path + ": " + reason);
-    }
-    if (SurfaceName(*mesh).empty()) mesh->Tag = BaseName(file);
-    Project().Surfaces.push_back(mesh);
+    const FileStamp stamp = StampOf(folder / file);
+    auto mesh = LoadSurfaceFile(folder, file, r.Warnings);
+    Project().LoadedFiles[mesh] = stamp;
+    Project().Surfaces.push_back(std::move(mesh));
   }
   return r;
 }
@@ -477,8 +509,10 @@ FileSetResult SaveSurfaceAs(const std::shared_ptr<TriangleMesh>& surface,
     return Refuse(FileSetRefusal::WriteFailed, error);
   FileSetResult r;
   if (!copies.Commit(r, &error)) return Refuse(FileSetRefusal::WriteFailed, error);
-  Project().Surfaces.push_back(copy);
-  r.Surface = copy;
+  if (SameFile(targetFolder, Project().ProjectFolder)) {
+    Project().Surfaces.push_back(copy);
+    r.Surface = copy;
+  }
   return r;
 }
 

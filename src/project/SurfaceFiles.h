@@ -72,9 +72,12 @@ inline constexpr std::string_view kImportCopies[] = {".dsp", ".xyz", ".bnd", ".b
                                                      ".tin", ".exc", ".rgb", ".col"};
 inline constexpr std::string_view kSaveAsCopies[] = {".xyz", ".bnd", ".brk", ".con",
                                                      ".tin", ".exc", ".rgb", ".col"};
-inline constexpr std::string_view kRenameCopies[] = {".xyz", ".bnd", ".brk", ".con", ".tin"};
-inline constexpr std::string_view kRenameDeletes[] = {".dsp", ".xyz", ".bnd",
-                                                      ".con", ".brk", ".tin"};
+// A rename carries the same companions as a copy: left under the old name,
+// the colouring would be lost and would block renaming back.
+inline constexpr std::string_view kRenameCopies[] = {".xyz", ".bnd", ".brk", ".con",
+                                                     ".tin", ".exc", ".rgb", ".col"};
+inline constexpr std::string_view kRenameDeletes[] = {".dsp", ".xyz", ".bnd", ".con", ".brk",
+                                                      ".tin", ".exc", ".rgb", ".col"};
 inline constexpr std::string_view kDeleteList[] = {".dsp", ".xyz", ".con", ".tin", ".bnd",
                                                    ".brk", ".exc", ".rgb", ".col"};
 
@@ -120,10 +123,22 @@ bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out,
                         const PointTexts* texts = nullptr);
 void InvertToClockwise(TriangleMesh& mesh);
 
+// The name of the surface of a ".dsp" file: the file name without its
+// extension ("plan.rev.dsp" gives "plan.rev"), the name its companions
+// share.
+std::string SurfaceNameOfFile(std::string_view fileName);
+
+// Loads folder/file as a surface named SurfaceNameOfFile(file), whatever
+// name the file stores (a file renamed by hand is the surface of its new
+// name, with that name's companions; a warning says so). A file that does
+// not load gives an empty surface of that name and a warning.
+std::shared_ptr<TriangleMesh> LoadSurfaceFile(const std::filesystem::path& folder,
+                                              const std::string& file,
+                                              std::vector<std::string>& warnings);
+
 // Loads every ".<extension>" file of folder, in ListFiles order, into
-// Project().Surfaces. A file that does not load still adds an empty surface
-// (named after the file) and a warning. A surface without a name is named
-// after its file. The scan only reads: it never copies or writes a file.
+// Project().Surfaces (LoadSurfaceFile), stamping each (SurfaceStamps.h). The
+// scan only reads: it never copies or writes a file.
 FileSetResult ScanProjectFolder(const std::filesystem::path& folder,
                                 std::string_view extension = "dsp");
 
@@ -138,7 +153,9 @@ FileSetResult ImportSurfaceFile(const std::filesystem::path& path);
 
 // Saves a copy of surface as targetPath (a ".dsp") named BaseName(targetPath),
 // copies the surface's kSaveAsCopies from the project folder to the target
-// folder under the new name, and appends the copy to Project().Surfaces.
+// folder under the new name, and appends the copy to Project().Surfaces when
+// the target folder is the project folder (a copy elsewhere is no surface of
+// the project).
 // Refuses an empty or unusable name and a target that is the surface's own
 // file set.
 FileSetResult SaveSurfaceAs(const std::shared_ptr<TriangleMesh>& surface,

@@ -87,10 +87,14 @@ inline constexpr int kTriangulating = 98;
 inline constexpr int kWritingSurfaceFiles = 99;
 inline constexpr int kBuildingSurface = 100;
 
-// Added after the suite's hundred (101 on).
+// Added after the suite's hundred (101 on). A store of the suite without
+// them gives "", and the code its English words where it has them.
 inline constexpr int kVolumeAboveBase = 101;  // properties dialog: volume where above the base
 inline constexpr int kVolumeBelowBase = 102;  // properties dialog: volume where below the base
+inline constexpr int kSurfaceFileChanged = 103;  // after the file
+inline constexpr int kSurfaceFileGone = 104;     // after the file
+inline constexpr int kClassesSorted = 105;
 
-inline constexpr int kTextCount = 102;
+inline constexpr int kTextCount = 105;
 
 }  // namespace orvane::text

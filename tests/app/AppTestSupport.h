@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -47,6 +48,8 @@ class FakeDialogs : public DialogService {
     Answers.pop_front();
     return yes;
   }
+  int ClosedQuestions = 0;  // CloseQuestion calls
+  void CloseQuestion() override { ++ClosedQuestions; }
   void Inform(QWidget*, const QString& text, const QString&) override { Messages << text; }
   std::optional<QString> ChooseFile(QWidget*, const FileDialogRequest& request) override {
     FileTitles << request.Title;
@@ -124,6 +127,12 @@ class ProjectFolder {
 // The English texts shipped with the program.
 inline void LoadShippedTexts() {
   LoadSettings(SettingsStore::Load(fs::path(ORVANE_SOURCE_DIR) / "data" / "settings.reg"));
+}
+
+// Runs orvane-tin with args, as another program beside the windows; its
+// exit status.
+inline int Tin(const std::string& args) {
+  return std::system((std::string(ORVANE_CLI) + " " + args + " >/dev/null 2>&1").c_str());
 }
 
 // Waits (events processed) until the window's operation has ended.

@@ -190,7 +190,7 @@ TEST_F(ColouringTest, ElevationBandsKeepWithinTheSurfaceAndTakeEveryKthLine) {
   EXPECT_EQ(C<QLabel>("Label9").text(), Text(61) + "(º):");
 }
 
-TEST_F(ColouringTest, ClassListEditsAndClassFiles) {
+TEST_F(ColouringTest, ClassListEditsKeepTheirPlaceAndClassFilesReadInOrder) {
   Open({Ramp("Hill", 3)});
   ClearClasses();
   struct Edit {
@@ -217,7 +217,7 @@ TEST_F(ColouringTest, ClassListEditsAndClassFiles) {
     EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(dialogs_.Messages.size(), e.refused ? 1 : 0);
   }
-  // A click shows the row; Modify puts the edited row at the end.
+  // A click shows the row; Modify changes it in its place.
   ClickRow(0);
   EXPECT_EQ(C<QLineEdit>("Text5").text(), "2.5");
   EXPECT_EQ(C<QLineEdit>("Text6").text(), "7");
@@ -225,13 +225,14 @@ TEST_F(ColouringTest, ClassListEditsAndClassFiles) {
   EXPECT_EQ(C<QLabel>("lblRGB").text(), "R: 1  G: 2  B: 3 ");
   C<QLineEdit>("Text6").setText("8");
   Click("cmdModificar");
-  EXPECT_EQ(Rows(), (QStringList{"-100\t0\t1\t2\t3", "2.5\t8\t1\t2\t3"}));
+  EXPECT_EQ(Rows(), (QStringList{"2.5\t8\t1\t2\t3", "-100\t0\t1\t2\t3"}));
+  EXPECT_EQ(C<QListWidget>("List1").currentRow(), 0);
 
   // Saved and read back through the file dialog; a bad file leaves the list.
   const fs::path saved = folder_.File("mine.rgb"), bad = folder_.File("bad.rgb");
   dialogs_.Files = {QString::fromStdString(saved.string())};
   Click("cmdGuardarcomo");
-  EXPECT_EQ(ReadAll(saved), "-100 0 1 2 3\r\n2.5 8 1 2 3\r\n");
+  EXPECT_EQ(ReadAll(saved), "2.5 8 1 2 3\r\n-100 0 1 2 3\r\n");
   ClickRow(1);
   Click("cmdEliminar");
   EXPECT_EQ(Rows().size(), 1);
@@ -241,12 +242,13 @@ TEST_F(ColouringTest, ClassListEditsAndClassFiles) {
   Click("cmdLeer");
   EXPECT_EQ(Rows().size(), 1);
   EXPECT_EQ(dialogs_.Messages.size(), 1);
-  Click("cmdLeer");
+  Click("cmdLeer");  // read in elevation order, and said so
   EXPECT_EQ(Rows(), (QStringList{"-100\t0\t1\t2\t3", "2.5\t8\t1\t2\t3"}));
+  EXPECT_EQ(C<QLabel>("lblAlertas").text(), Text(text::kClassesSorted));
   EXPECT_EQ(dialogs_.FileTitles, QStringList(3, Text(text::kColourClassDialogTitle)));
 }
 
-TEST_F(ColouringTest, ApplyColoursBySlopeClassesAndElevationBands) {
+TEST_F(ColouringTest, ApplyColoursBySlopeClassesAndElevationBandsInElevationOrder) {
   const double tan10 = std::tan(10 * std::numbers::pi / 180);
   Open({GridSurface("Flat", 3, [](int, int) { return 5.0; }),
         GridSurface("Ten", 3, [tan10](int i, int) { return tan10 * i; }),
@@ -274,14 +276,18 @@ TEST_F(ColouringTest, ApplyColoursBySlopeClassesAndElevationBands) {
     EXPECT_EQ(C<QLabel>("lblAlertas").text(), Text(text::kColouringFinished));
   }
   // Bands 100-110 red and 110-120 green on a surface from 100 to 125: above
-  // 120 takes green, the last colour used.
+  // 120 takes green, the last colour used. Added out of order, they are
+  // coloured (and listed) in elevation order, and the window says so.
   Choose("Combo1", "Hill");
   Choose("Combo2", "RAMP");
   ClearClasses();
-  AddClass("100", "110", kRed);
   AddClass("110", "120", kGreen);
+  AddClass("100", "110", kRed);
   Click("cmdCalcular");
   ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Rows(), (QStringList{"100\t110\t255\t0\t0", "110\t120\t0\t255\t0"}));
+  EXPECT_EQ(C<QLabel>("lblAlertas").text(),
+            Text(text::kClassesSorted) + " " + Text(text::kColouringFinished));
   const auto lines = ReadCol(folder_.File("Hill.col"));
   ASSERT_EQ(lines.size(), 2u * 25 * 25);
   int above = 0;

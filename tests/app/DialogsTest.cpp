@@ -16,7 +16,7 @@
 namespace orvane::app::test {
 namespace {
 
-TEST(PropertiesDialogTest, ShowsTheSelectedSurfaceAndItsVolumeAsTheUserTypes) {
+TEST(PropertiesDialogTest, ShowsTheVolumeAsTheUserTypesAndTheDialogShrinksBack) {
   LoadShippedTexts();
   ProjectFolder folder;
   folder.Add(GridSurface("Other", 3, [](int, int) { return 0.0; }));
@@ -69,6 +69,14 @@ TEST(PropertiesDialogTest, ShowsTheSelectedSurfaceAndItsVolumeAsTheUserTypes) {
   base.clear();
   QTest::keyClicks(&base, "1e308");
   EXPECT_EQ(label(22).toStdString(), actions::VolumeOutOfRange(1e308));
+
+  // A long figure widens the dialog; a short one gives the room back.
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  const int width = dialog.width();
+  base.setText("-1e30");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.width() > width; }, 2000));
+  base.setText("1");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.width() == width; }, 2000)) << dialog.width();
 
   QTest::mouseClick(&Child<QPushButton>(dialog, "cmdAceptar"), Qt::LeftButton);
   EXPECT_FALSE(dialog.isVisible());

@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <QTreeWidget>
+#include <fstream>
+#include <iterator>
 
 #include "AppTestSupport.h"
 #include "app/SurfaceList.h"
@@ -104,7 +106,7 @@ TEST_F(ExplorerTest, RowsShowCountsWithABlankAndElevationsInThreeDecimals) {
   EXPECT_EQ(List().topLevelItem(999)->text(2), " 2");
 }
 
-TEST_F(ExplorerTest, SaveAsActsOnTheSelectedRowAndACancelChangesNothing) {
+TEST_F(ExplorerTest, SaveAsActsOnTheSelectedRowAndACopyElsewhereAddsNoRow) {
   folder_.Add(GridSurface("A", 3, [](int, int) { return 1.0; }));
   folder_.Add(GridSurface("B", 4, [](int i, int) { return i; }), true);
   Open();
@@ -126,10 +128,20 @@ TEST_F(ExplorerTest, SaveAsActsOnTheSelectedRowAndACancelChangesNothing) {
   EXPECT_TRUE(fs::exists(folder_.File("C.xyz")));
   EXPECT_TRUE(dialogs_.Messages.isEmpty()) << dialogs_.Messages.join('\n').toStdString();
 
+  // A copy in another folder is no surface of this project: no row.
+  const fs::path elsewhere = folder_.Path() / "elsewhere";
+  fs::create_directories(elsewhere);
+  dialogs_.Files = {QString::fromStdString((elsewhere / "D.dsp").string())};
+  Click("cmdExport");
+  ASSERT_TRUE(WaitIdle(window_));
+  EXPECT_TRUE(fs::exists(elsewhere / "D.dsp"));
+  EXPECT_EQ(Names(), (QStringList{"A", "B", "C"}));
+  EXPECT_TRUE(dialogs_.Messages.isEmpty()) << dialogs_.Messages.join('\n').toStdString();
+
   // With no row selected, nothing is asked.
   List().clearSelection();
   Click("cmdExport");
-  EXPECT_EQ(dialogs_.FileTitles.size(), 2);
+  EXPECT_EQ(dialogs_.FileTitles.size(), 3);
 }
 
 TEST_F(ExplorerTest, ShiftClickSelectsSeveralAndDeleteListsTheNamesAndRebuildsOnce) {
@@ -163,24 +175,144 @@ TEST_F(ExplorerTest, ShiftClickSelectsSeveralAndDeleteListsTheNamesAndRebuildsOn
   EXPECT_EQ(List().selectionMode(), QAbstractItemView::SingleSelection);
 }
 
-TEST_F(ExplorerTest, RenameUpperCasesTheTypedNameAndMovesEveryFile) {
+TEST_F(ExplorerTest, RenameLeavesNoFileBehindColouringIncludedAndRenamingBackWorks) {
   folder_.Add(GridSurface("Lote", 3, [](int, int) { return 2.0; }), true);
+  for (const char* ext : {".rgb", ".col"}) std::ofstream(folder_.File(std::string("Lote") + ext));
   Open();
   ClickRow(0);
-  Click("cmdRenombrar");
-  auto& dialog = Child<QDialog>(window_, "frmCopiaSuperficie");
-  auto& name = Child<QLineEdit>(dialog, "Text1");
-  EXPECT_EQ(name.text(), "Lote");
-  name.clear();
-  QTest::keyClicks(&name, "lote a");
-  QTest::mouseClick(&Child<QPushButton>(dialog, "cmdApply"), Qt::LeftButton);
-  ASSERT_TRUE(WaitIdle(window_));
+  const auto rename = [&](const char* typed) {
+    Click("cmdRenombrar");
+    auto& dialog = Child<QDialog>(window_, "frmCopiaSuperficie");
+    auto& name = Child<QLineEdit>(dialog, "Text1");
+    name.clear();
+    QTest::keyClicks(&name, typed);
+    QTest::mouseClick(&Child<QPushButton>(dialog, "cmdApply"), Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(window_));
+  };
+  rename("lote a");
   EXPECT_EQ(Names(), QStringList{"LOTE A"});
-  for (const char* ext : {".dsp", ".xyz", ".bnd", ".brk"}) {
+  for (const char* ext : {".dsp", ".xyz", ".bnd", ".brk", ".rgb", ".col"}) {
     EXPECT_TRUE(fs::exists(folder_.File(std::string("LOTE A") + ext))) << ext;
     EXPECT_FALSE(fs::exists(folder_.File(std::string("Lote") + ext))) << ext;
   }
+  rename("lote");
+  EXPECT_EQ(Names(), QStringList{"LOTE"});
+  EXPECT_TRUE(fs::exists(folder_.File("LOTE.col")));
   EXPECT_TRUE(dialogs_.Messages.isEmpty()) << dialogs_.Messages.join('\n').toStdString();
+}
+
+TEST_F(ExplorerTest, AStaleSurfaceIsReadAgainAndNeverWrittenOverNewerFiles) {
+  const std::string project = folder_.Path().string();
+  ASSERT_EQ(Tin("demo " + project), 0);
+  ASSERT_EQ(Tin("build " + project + " Site"), 0);
+  Open();
+  ASSERT_EQ(Names(), (QStringList{"Demo", "Site"}));
+  ClickRow(1);
+  const double zmax = List().topLevelItem(1)->text(4).toDouble();
+  const auto rename = [&](const char* typed) {
+    Click("cmdRenombrar");
+    auto& dialog = Child<QDialog>(window_, "frmCopiaSuperficie");
+    Child<QLineEdit>(dialog, "Text1").setText(typed);
+    QTest::mouseClick(&Child<QPushButton>(dialog, "cmdApply"), Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(window_));
+  };
+  // Shifted beside the window, which has not yet heard of it: the rename is
+  // refused, and the surface read again.
+  ASSERT_EQ(Tin("shift " + project + " Site 10"), 0);
+  rename("SITE2");
+  ASSERT_EQ(dialogs_.Messages.size(), 1);
+  EXPECT_EQ(dialogs_.Messages[0], QString::fromStdString(folder_.File("Site.dsp").string()) + ": " +
+                                      Text(text::kSurfaceFileChanged));
+  EXPECT_FALSE(fs::exists(folder_.File("SITE2.dsp")));
+  EXPECT_EQ(Names(), (QStringList{"Demo", "Site"}));
+  EXPECT_NEAR(List().topLevelItem(1)->text(4).toDouble(), zmax + 10, 1e-3);
+  EXPECT_TRUE(List().topLevelItem(1)->isSelected());
+  // Again: the new elevations go to the new name, nothing stays behind.
+  dialogs_.Messages.clear();
+  rename("SITE2");
+  EXPECT_TRUE(dialogs_.Messages.isEmpty()) << dialogs_.Messages.join('\n').toStdString();
+  TriangleMesh renamed;
+  ASSERT_TRUE(renamed.LoadFromBinary(folder_.File("SITE2.dsp")));
+  EXPECT_NEAR(renamed.GetExtents().Max.Z, zmax + 10, 1e-3);
+  EXPECT_FALSE(fs::exists(folder_.File("Site.dsp")) || fs::exists(folder_.File("Site.xyz")));
+
+  // Deleted beside the window: nothing exported, and the row goes.
+  ClickRow(0);
+  fs::remove(folder_.File("Demo.dsp"));
+  dialogs_.Files = {QString::fromStdString(folder_.File("demo.xml").string())};
+  Click("cmdExportar");
+  ASSERT_TRUE(WaitIdle(window_));
+  EXPECT_FALSE(fs::exists(folder_.File("demo.xml")));
+  ASSERT_EQ(dialogs_.Messages.size(), 1);
+  EXPECT_TRUE(dialogs_.Messages[0].endsWith(Text(text::kSurfaceFileGone)));
+  EXPECT_EQ(Names(), QStringList{"SITE2"});
+
+  // Left to itself the window follows the folder.
+  ASSERT_EQ(Tin("shift " + project + " SITE2 1"), 0);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return List().topLevelItem(0)->text(4).toDouble() > zmax + 10.5; }, 10000));
+}
+
+TEST_F(ExplorerTest, TheSurfacePickedByKeyboardIsTheOneExportedAndTheMessageNamesIt) {
+  folder_.Add(GridSurface("Demo", 3, [](int, int) { return 1.0; }));
+  folder_.Add(GridSurface("Site", 4, [](int i, int) { return i; }));
+  Open();
+  ClickRow(0);
+  QTest::keyClick(&List(), Qt::Key_Down);
+  ASSERT_TRUE(List().topLevelItem(1)->isSelected());
+  EXPECT_EQ(Project().CurrentSurface, Project().Surfaces[1]);
+  EXPECT_EQ(window_.Plan().Surface(), Project().Surfaces[1]);
+  const fs::path xml = folder_.File("out.xml");
+  dialogs_.Files = {QString::fromStdString(xml.string())};
+  Click("cmdExportar");
+  ASSERT_TRUE(WaitIdle(window_));
+  std::ifstream in(xml);
+  const std::string document((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(document.find("<Surface name=\"Site\""), std::string::npos);
+  EXPECT_EQ(dialogs_.Messages, QStringList{"Site: " + Text(text::kLandXmlFinished) + " " +
+                                           QString::fromStdString(xml.string())});
+}
+
+TEST_F(ExplorerTest, AFileRenamedByHandIsListedUnderItsFileNameAndRenamedWholly) {
+  GridSurface("VOLCANO", 3, [](int, int) { return 1.0; }).SaveToBinary(folder_.File("GOOD.dsp"));
+  std::ofstream(folder_.File("GOOD.xyz")) << "\r\n";
+  Open();
+  EXPECT_EQ(Names(), QStringList{"GOOD"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs_.Messages.isEmpty(); }, 2000));
+  EXPECT_TRUE(dialogs_.Messages[0].contains("VOLCANO"));  // said once, at load
+  ClickRow(0);
+  Click("cmdRenombrar");
+  auto& dialog = Child<QDialog>(window_, "frmCopiaSuperficie");
+  EXPECT_EQ(Child<QLineEdit>(dialog, "Text1").text(), "GOOD");
+  Child<QLineEdit>(dialog, "Text1").setText("X");
+  QTest::mouseClick(&Child<QPushButton>(dialog, "cmdApply"), Qt::LeftButton);
+  ASSERT_TRUE(WaitIdle(window_));
+  EXPECT_EQ(Names(), QStringList{"X"});
+  EXPECT_TRUE(fs::exists(folder_.File("X.dsp")) && fs::exists(folder_.File("X.xyz")));
+  EXPECT_FALSE(fs::exists(folder_.File("GOOD.dsp")) || fs::exists(folder_.File("GOOD.xyz")));
+}
+
+TEST_F(ExplorerTest, TheCancelQuestionClosesWhenTheWorkItWouldCancelEnds) {
+  folder_.Add(GridSurface("Big", 120, [](int i, int j) { return 100 + 0.01 * i * j; }));
+  Open();
+  ClickRow(0);
+  const fs::path xml = folder_.File("big.xml");
+  dialogs_.Files = {QString::fromStdString(xml.string())};
+  dialogs_.Answers = {true};
+  // The question stays open until the export is over.
+  dialogs_.WhileAsking = [&] { EXPECT_TRUE(QTest::qWaitFor([&] { return !window_.Busy(); })); };
+  bool escSent = false;
+  QObject::connect(&window_.Task(), &BackgroundTask::Progress, &window_, [&] {
+    if (escSent) return;
+    escSent = true;
+    QTest::keyClick(&window_, Qt::Key_Escape);
+  });
+  Click("cmdExportar");
+  ASSERT_TRUE(WaitIdle(window_));
+  EXPECT_EQ(dialogs_.Questions.size(), 1);
+  EXPECT_EQ(dialogs_.ClosedQuestions, 1);
+  EXPECT_TRUE(fs::exists(xml));  // the late yes stopped nothing
+  EXPECT_EQ(Child<QLabel>(window_, "Label3").text(), Text(text::kLandXmlFinished));
 }
 
 TEST_F(ExplorerTest, LandXmlExportFollowsEachLoopAndACancelWritesNoFile) {
@@ -207,7 +339,8 @@ TEST_F(ExplorerTest, LandXmlExportFollowsEachLoopAndACancelWritesNoFile) {
   EXPECT_TRUE(secondClickIgnored);
   EXPECT_EQ(bar.value(), bar.maximum());
   EXPECT_EQ(label.text(), Text(text::kLandXmlFinished));
-  EXPECT_EQ(dialogs_.Messages, QStringList{Text(text::kLandXmlFinished)});
+  EXPECT_EQ(dialogs_.Messages, QStringList{"Big: " + Text(text::kLandXmlFinished) + " " +
+                                           QString::fromStdString(first.string())});
   EXPECT_TRUE(fs::exists(first));
   EXPECT_TRUE(Button("cmdExportar").isEnabled());
 

@@ -156,7 +156,14 @@ TEST_F(OperationsTest, EachOperationWritesItsFilesAndTheExplorerListFollows) {
       {"Option1", "2,5", false, {}, {"A", "B"}, "10.000", -1, true},
       {"Option2", "abc", false, {}, {"A", "B"}, "10.000", -1, true},
       {"Option2", "0", false, {}, {"A", "B"}, "10.000", 0, false},  // asked, answered no
-      {"Option4", "", true, {"A_B.dsp", "A_B.xyz", "A_B.tin"}, {"A_B", "B"}, "10.000", 0, true},
+      {"Option4",
+       "",
+       true,
+       {"A_B.dsp", "A_B.xyz", "A_B.tin"},
+       {"A_B", "B", "A"},
+       "10.000",
+       0,
+       true},
       {"Option4", "", false, {}, {"A", "B"}, "10.000", -1, true},
       {"Option5",
        "12",
@@ -197,8 +204,14 @@ TEST_F(OperationsTest, EachOperationWritesItsFilesAndTheExplorerListFollows) {
       }
     }
     const bool done = c.ran && c.message == 0;
+    // The status names what was made: the surfaces written, or the grid file.
+    QStringList made;
+    for (const std::string& f : c.changed)
+      if (f.ends_with(".dsp")) made << QString::fromStdString(f.substr(0, f.size() - 4));
+    if (made.isEmpty())
+      for (const std::string& f : c.changed) made << QString::fromStdString(f);
     EXPECT_EQ(s.Control<QLabel>("lblStatus").text(),
-              done ? Text(text::kOperationFinished) : QString());
+              done ? Text(text::kOperationFinished) + " " + made.join(", ") : QString());
     // Every control is back, the explorer's too.
     EXPECT_TRUE(s.Control<QPushButton>("cmdCalcular").isEnabled());
     EXPECT_TRUE(Child<QPushButton>(s.Explorer(), "cmdEliminar").isEnabled());
@@ -246,6 +259,22 @@ TEST_F(OperationsTest, EscAnsweredYesCancelsTheOperationAndLeavesEveryFileAsItWa
   EXPECT_TRUE(s.Ops().isVisible());
   EXPECT_TRUE(s.Explorer().isVisible());
   EXPECT_TRUE(s.List().isEnabled());
+}
+
+TEST_F(OperationsTest, ClosingTheExplorerWhileAnOperationRunsAsksAndNoWindowIsLeftBehind) {
+  Session s;
+  s.Dialogs().Answers = {false, true};
+  bool keptAfterNo = false;
+  QObject::connect(&s.Ops().Task(), &BackgroundTask::Started, &s.Ops(), [&] {
+    s.Explorer().close();  // no: the explorer stays and the work goes on
+    keptAfterNo = s.Explorer().isVisible() && s.Ops().Busy();
+    s.Explorer().close();  // yes: the work stops, then the windows go
+  });
+  ASSERT_TRUE(s.Apply("Option1", "1"));
+  EXPECT_EQ(s.Dialogs().Questions, QStringList(2, Text(text::kCancelQuestion)));
+  EXPECT_TRUE(keptAfterNo);
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return !s.Explorer().isVisible() && !s.Ops().isVisible(); }, 5000));
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ class PickerTest : public ::testing::Test {
   PaletteWindow picker_{target_, dialogs_};
 };
 
-TEST_F(PickerTest, NumberBoxesTakeDigitsOnlyAndRefuseMoreThan255) {
+TEST_F(PickerTest, NumberBoxesTakeDigitsOnlyAndARefusedNumberKeepsThePreviousValue) {
   struct Case {
     const char *box, *slider, *typed, *left;
     int value;
@@ -78,6 +78,14 @@ TEST_F(PickerTest, NumberBoxesTakeDigitsOnlyAndRefuseMoreThan255) {
   EXPECT_EQ(picker_.Selected_R, 30);
   EXPECT_EQ(picker_.Selected_G, 25);
   EXPECT_EQ(target_.ColourText, "30\t25\t99");
+  // A refused number leaves the value it had, not its first two digits:
+  // a 3 typed before 50 leaves 50, not 35.
+  Box("R_Value").clear();
+  QTest::keyClicks(&Box("R_Value"), "50");
+  QTest::keyClick(&Box("R_Value"), Qt::Key_Home);
+  QTest::keyClicks(&Box("R_Value"), "3");
+  EXPECT_EQ(Box("R_Value").text(), "50");
+  EXPECT_EQ(picker_.Selected_R, 50);
 }
 
 TEST_F(PickerTest, ColourValueSplitsIntoComponentsEverywhere) {

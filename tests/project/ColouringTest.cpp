@@ -225,6 +225,21 @@ TEST(Colouring, PiecesOfLongTrianglesWereLeftUncoloured) {
   EXPECT_EQ(col, LiteralElevationColouring(m, classes));
 }
 
+// A class file out of elevation order colours each band in its own colour
+// (the bands are cut in list order) and says that it was sorted.
+TEST_F(ProjectFolder, AClassFileOutOfOrderIsColouredInElevationOrderAndSaysSo) {
+  const TriangleMesh m = MeshOf(
+      {{{{0, 0, 100}, {10, 0, 102}, {0, 10, 104}}}, {{{20, 0, 112}, {30, 0, 114}, {20, 10, 118}}}});
+  Write("mine.rgb", "110 120 0 255 0\n100 110 255 0 0\n");
+  const actions::ActionResult r =
+      actions::ColourByClassFile(m, folder_ / "mine.rgb", ColouringMode::Elevation);
+  ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(Colours(Slurp(folder_ / "HILL.col")), (std::vector<int32_t>{kRed, kGreen}));
+  EXPECT_EQ(Slurp(folder_ / "HILL.rgb"), "100 110 255 0 0\r\n110 120 0 255 0\r\n");
+  ASSERT_EQ(r.Warnings.size(), 1u);
+  EXPECT_NE(r.Warnings[0].find("not in elevation order"), std::string::npos) << r.Warnings[0];
+}
+
 TEST(Colouring, BandGenerationFollowsTheEveryKthLineRule) {
   std::vector<ColourClass> palette;
   for (int16_t i = 0; i <= 10; ++i) palette.push_back({0, 1, i, 0, 0});
@@ -320,6 +335,16 @@ TEST_F(ProjectFolder, RefusedOrCancelledColouringChangesNoFile) {
   EXPECT_EQ(actions::Colour(MeshOf({}), steep, ColouringMode::Slope).Result, Outcome::Refused);
   EXPECT_EQ(actions::ColourByClassFile(m, folder_ / "missing.rgb", ColouringMode::Slope).Result,
             Outcome::Refused);
+  // Overlapping classes: refused, both lines named.
+  Write("overlap.rgb", "100 110 1 2 3\n\n105 112 4 5 6\n");
+  const actions::ActionResult overlap =
+      actions::ColourByClassFile(m, folder_ / "overlap.rgb", ColouringMode::Elevation);
+  EXPECT_EQ(overlap.Result, Outcome::Refused);
+  EXPECT_NE(overlap.Message.find("line 3: the class 105 to 112 overlaps the class 100 to 110 of "
+                                 "line 1"),
+            std::string::npos)
+      << overlap.Message;
+  fs::remove(folder_ / "overlap.rgb");
   // A stop asked at the first report, and at the last (the file complete).
   for (const ColouringMode mode : {ColouringMode::Elevation, ColouringMode::Slope})
     for (int stopAt : {0, 1}) {

@@ -215,13 +215,15 @@ TEST_F(FileSetTest, TextFilesUseADotUnderACommaLocale) {
 TEST_F(FileSetTest, ScanLoadsInNameOrderAndWritesNothing) {
   MakeSurface(P(""), "B", "B");
   MakeSurface(P(""), "A", "");  // no name inside: named after the file
+  // Renamed by hand: the surface of its file's name, whose companions it
+  // has, and a warning.
   MakeSurface(P(""), "C", "OTHER", {".bnd"});
   WriteText(P("D.dsp"), "not a surface");
   const auto before = Files();
   const FileSetResult r = ScanProjectFolder(P(""), "dsp");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B", "OTHER", "D"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B", "C", "D"}));
   EXPECT_EQ(Project().Surfaces[3]->TriangleCount(), 0);
-  EXPECT_EQ(r.Warnings.size(), 1u);
+  EXPECT_EQ(r.Warnings.size(), 2u);
   EXPECT_EQ(Files(), before);
 }
 
@@ -276,7 +278,9 @@ TEST_F(FileSetTest, SaveAsCopiesItsListAndRefusesItsOwnFiles) {
   ASSERT_EQ(saved.PointCount(), a->PointCount());
   for (int32_t i = 1; i <= saved.PointCount(); ++i) EXPECT_EQ(saved.Point(i), a->Point(i));
   EXPECT_EQ(SurfaceName(saved), "copy");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"A", "copy"}));
+  EXPECT_EQ(Names(), std::vector<std::string>{"A"});  // no surface of this project
+  ASSERT_TRUE(SaveSurfaceAs(a, P("B.dsp")).ok());
+  EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(SurfaceName(*a), "A");
 
   const auto before = Files();
@@ -312,13 +316,11 @@ TEST_F(FileSetTest, RenameMovesItsListAndRefusesWithoutChange) {
   EXPECT_EQ(SurfaceName(*a), "LOTE ÑANDÚ");
   std::vector<std::string> deleted;
   for (const fs::path& f : r.Deleted) deleted.push_back(f.filename());
-  EXPECT_EQ(deleted,
-            (std::vector<std::string>{"A.dsp", "A.xyz", "A.bnd", "A.con", "A.brk", "A.tin"}));
-  for (const char* ext : {".dsp", ".xyz", ".bnd", ".brk", ".con", ".tin"})
+  EXPECT_EQ(deleted, (std::vector<std::string>{"A.dsp", "A.xyz", "A.bnd", "A.con", "A.brk", "A.tin",
+                                               "A.exc", "A.rgb", "A.col"}));
+  for (const char* ext : {".dsp", ".xyz", ".bnd", ".brk", ".con", ".tin", ".exc", ".rgb", ".col"}) {
     EXPECT_TRUE(FileExists(P(std::string("LOTE ÑANDÚ") + ext))) << ext;
-  for (const char* ext : {".exc", ".rgb", ".col"}) {  // not in the rename list
-    EXPECT_TRUE(FileExists(P(std::string("A") + ext))) << ext;
-    EXPECT_FALSE(FileExists(P(std::string("LOTE ÑANDÚ") + ext))) << ext;
+    EXPECT_FALSE(FileExists(P(std::string("A") + ext))) << ext;
   }
   EXPECT_EQ(ReadText(P("LOTE ÑANDÚ.brk")), "A.brk");
   TriangleMesh saved;
