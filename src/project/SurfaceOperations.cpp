@@ -769,7 +769,8 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   surface->LastErrorCode = previousError;
   if (error == kGridCancelled || cancelled()) return Cancelled();
   const auto noCell = [&] {
-    return Refused(name + ": a grid of spacing " + std::to_string(side) +
+    // The spacing as typed (a huge one is held as the largest side).
+    return Refused(name + ": a grid of spacing " + FormatNumber(*ParseTypedNumber(typed)) +
                    " m has no cell of 2 x 2 nodes on the surface; nothing was written");
   };
   if (!quads)
