@@ -19,11 +19,11 @@ def text(s): return u16(len(s)) + s
 def empty_set(): return u16(1) + i32(0) + i32(1) + i32(0) + u16(0)
 
 
-def mesh(tag=u16(0), nt=1, np=3, ntp=0, ncp=0, nl=0, indices=(1, 2, 3), tail=b''):
+def mesh(tag=u16(0), nt=1, np=3, ntp=0, ncp=0, nl=0, indices=(1, 2, 3), tail=b'', corner=(0, 0, 10)):
     b = i32(30) + tag + i32(0) + i32(0) + i32(0)
     b += i32(nt) + i32(np) + i32(ntp) + i32(ncp) + i32(nl)
     b += pt(0, 0, 10, 0) + pt(10, 10, 12, 0)
-    b += pt(0, 0, 0, 0) + pt(0, 0, 10, 1) + pt(10, 0, 11, 2) + pt(0, 10, 12, 3)
+    b += pt(0, 0, 0, 0) + pt(*corner, 1) + pt(10, 0, 11, 2) + pt(0, 10, 12, 3)
     b += i32(0) * 5 + i32(indices[0]) + i32(indices[1]) + i32(indices[2]) + i32(0) + i32(0)
     return b + tail
 
@@ -59,6 +59,7 @@ write(ROOT / 'fuzz/corpus/mesh', {
     'small.dsp': mesh(),
     'rich.dsp': rich_mesh(),
     'empty.dsp': mesh(nt=0, np=0)[:102] + pt(0, 0, 0, 0) + i32(0) * 5,
+    'nan-corner.dsp': mesh(corner=(float('nan'), 0, 10)),
 })
 write(ROOT / 'fuzz/corpus/pointlist', {
     'small.ptl': point_list(),
@@ -83,6 +84,9 @@ write(ROOT / 'tests/data/malformed-mesh', {
     'set-elements-huge.dsp': mesh(ntp=1, tail=empty_set() + u16(1) + i32(0x40000000) + i32(1) + i32(0) + u16(0)),
     'set-count-mismatch.dsp': mesh(ntp=1, tail=empty_set() + u16(1) + i32(0) + i32(1) + i32(3) + u16(0)),
     'trailing-byte.dsp': mesh() + b'\0',
+    'corner-x-nan.dsp': mesh(corner=(float('nan'), 0, 10)),
+    'corner-y-infinite.dsp': mesh(corner=(0, float('-inf'), 10)),
+    'corner-z-nan.dsp': mesh(corner=(0, 0, float('nan'))),
 })
 good = rich_point_list()
 write(ROOT / 'tests/data/malformed-pointlist', {

@@ -18,6 +18,7 @@
 #include "core/Platform.h"
 #include "core/PointList.h"
 #include "core/Status.h"
+#include "core/Threads.h"
 #include "triangulation/RecentPositions.h"
 #include "triangulation/Triangulator.h"
 
@@ -315,8 +316,8 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
     CutAndFillPoints::Segments segmentsA = points.TakeSegmentsOfA();
     PointList PA = std::move(points.PA);
     points.PA = PointList{};
-    std::jthread worker([&a, &A, &B, &half, together, PA = std::move(PA),
-                         segmentsA = std::move(segmentsA)]() mutable {
+    std::jthread worker = StartThread([&a, &A, &B, &half, together, PA = std::move(PA),
+                                       segmentsA = std::move(segmentsA)]() mutable {
       try {
         struct Built {
           std::latch& latch;

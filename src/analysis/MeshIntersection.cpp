@@ -4,7 +4,10 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <exception>
+#include <mutex>
 #include <span>
+#include <system_error>
 #include <thread>
 
 #include "analysis/ElevationQueries.h"
@@ -169,9 +172,14 @@ Found ForEachTriangle(int32_t n, Work&& work) {
   std::vector<Found> out(static_cast<size_t>(blocks));
   std::atomic<int32_t> next{0};
   std::atomic<int32_t> done{0};
+  // A helper that fails (out of memory) stops the others; its exception is
+  // thrown here once all have stopped.
+  std::atomic<bool> failed{false};
+  std::exception_ptr failure;
+  std::mutex failureLock;
   auto run = [&](bool reporting) {
     for (;;) {
-      if (CancelRequested.load()) return;
+      if (CancelRequested.load() || failed.load()) return;
       const int32_t b = next.fetch_add(1);
       if (b >= blocks) return;
       const int32_t first = 1 + b * blockSize;
@@ -184,10 +192,27 @@ Found ForEachTriangle(int32_t n, Work&& work) {
   };
   const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
   const int32_t helpers = std::min<int32_t>(static_cast<int32_t>(cores) - 1, blocks - 1);
+  auto guarded = [&](bool reporting) {
+    try {
+      run(reporting);
+    } catch (...) {
+      const std::lock_guard hold(failureLock);
+      if (!failure) failure = std::current_exception();
+      failed = true;
+    }
+  };
   std::vector<std::jthread> threads;
-  for (int32_t h = 0; h < helpers; ++h) threads.emplace_back([&] { run(false); });
-  run(true);
+  threads.reserve(static_cast<size_t>(std::max(helpers, 0)));
+  for (int32_t h = 0; h < helpers; ++h) {
+    try {
+      threads.emplace_back([&] { guarded(false); });
+    } catch (const std::system_error&) {
+      break;  // fewer helpers: the blocks are shared out all the same
+    }
+  }
+  guarded(true);
   for (std::jthread& t : threads) t.join();
+  if (failure) std::rethrow_exception(failure);
 
   size_t total = 0, sourced = 0;
   for (const Found& block : out) {

@@ -72,7 +72,7 @@ int RunColour(const ColourArgs& a) {
   // The whole command is one change of the folder: nothing else changes it
   // between the scan and the end.
   const FolderLock lock(a.folder);
-  const actions::ActionResult open = actions::OpenProject(a.folder);
+  const actions::ActionResult open = OpenProjectOrCancel(a.folder);
   for (const std::string& w : open.Warnings) std::cerr << w << '\n';
   if (!open.ok()) {
     std::cerr << open.Message << '\n';
@@ -95,7 +95,8 @@ int RunColour(const ColourArgs& a) {
                                          stop);
   }
   if (!r.ok()) {
-    std::cerr << r.Message << '\n';
+    // A message is one line, whatever line ends the palette's name holds.
+    std::cerr << OneLine(r.Message) << '\n';
     return 2;
   }
   for (const std::string& w : r.Warnings) std::cerr << w << '\n';

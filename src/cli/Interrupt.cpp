@@ -8,6 +8,8 @@
 #include <string>
 
 #include "project/Actions.h"
+#include "project/ProjectState.h"
+#include "project/TextIds.h"
 
 namespace orvane::cli {
 
@@ -43,6 +45,19 @@ InterruptGuard::InterruptGuard() : saved_(std::make_unique<Saved>()) {
 
 InterruptGuard::~InterruptGuard() {
   if (saved_->installed) sigaction(SIGINT, &saved_->previous, nullptr);
+}
+
+actions::ActionResult OpenProjectOrCancel(const std::string& folder) {
+  const InterruptGuard guard;
+  actions::ActionResult r = actions::OpenProject(folder);
+  if (Interrupted()) {
+    CancelRequested = false;
+    r.Result = actions::Outcome::Cancelled;
+    r.TextNumber = text::kCancelledFilesKept;
+    const std::string& words = Project().Text(text::kCancelledFilesKept);
+    r.Message = words.empty() ? "Cancelled: the existing files were left as they were." : words;
+  }
+  return r;
 }
 
 struct InterruptBlock::Saved {

@@ -8,8 +8,10 @@
 // when it starts and an interrupt may arrive at any other moment.
 
 #include <memory>
+#include <string>
 
 #include "core/Status.h"
+#include "project/Actions.h"
 
 namespace orvane::cli {
 
@@ -27,6 +29,11 @@ class InterruptGuard {
   struct Saved;
   std::unique_ptr<Saved> saved_;
 };
+
+// Opens folder as the project (actions::OpenProject) with Ctrl+C caught:
+// one that comes while the surfaces load cancels the command (text 93, as
+// every cancel), instead of ending the process by the signal.
+actions::ActionResult OpenProjectOrCancel(const std::string& folder);
 
 // Holds Ctrl+C back for its lifetime (while a result file is renamed into
 // place), so that not even a second Ctrl+C can leave a temporary file behind.

@@ -50,7 +50,7 @@ int RunOperation(actions::Operation operation, const OperationArgs& a) {
   // The whole command is one change of the folder: nothing else changes it
   // between the scan and the end.
   const FolderLock lock(a.folder);
-  const actions::ActionResult opened = actions::OpenProject(a.folder);
+  const actions::ActionResult opened = OpenProjectOrCancel(a.folder);
   PrintWarnings(opened.Warnings);
   if (!opened.ok()) {
     std::cerr << opened.Message << '\n';

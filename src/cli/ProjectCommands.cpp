@@ -5,7 +5,9 @@
 
 #include <iostream>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
@@ -31,6 +33,16 @@ std::string CountColumn(int32_t n) {
   return (n >= 0 ? " " : "") + std::to_string(n);
 }
 
+// ".xyz, .bnd and .tin": the help names exactly the files a command handles.
+std::string Companions(std::span<const std::string_view> exts) {
+  std::string text;
+  for (size_t k = 0; k < exts.size(); ++k) {
+    if (k > 0) text += k + 1 == exts.size() ? " and " : ", ";
+    text += exts[k];
+  }
+  return text;
+}
+
 void PrintWarnings(const std::vector<std::string>& warnings) {
   for (const std::string& w : warnings) std::cerr << w << '\n';
 }
@@ -38,7 +50,7 @@ void PrintWarnings(const std::vector<std::string>& warnings) {
 // Opens FOLDER as the project, with the failed loads on stderr; false after
 // a message when it cannot be opened.
 bool Open(const std::string& folder) {
-  const actions::ActionResult r = actions::OpenProject(folder);
+  const actions::ActionResult r = OpenProjectOrCancel(folder);
   PrintWarnings(r.Warnings);
   if (!r.ok()) std::cerr << r.Message << '\n';
   return r.ok();
@@ -156,7 +168,7 @@ int RunDelete(const ProjectArgs& a) {
   return Finish(actions::Delete(a.name));
 }
 
-CLI::App* Add(CLI::App& app, const char* name, const char* help, ProjectArgs& a) {
+CLI::App* Add(CLI::App& app, const char* name, const std::string& help, ProjectArgs& a) {
   auto* cmd = app.add_subcommand(name, help);
   cmd->add_option("FOLDER", a.folder, "Project folder (holds the surfaces' files)")->required();
   return cmd;
@@ -190,8 +202,9 @@ Runner AddBuildCommand(CLI::App& app) {
 Runner AddImportCommand(CLI::App& app) {
   auto a = std::make_shared<ProjectArgs>();
   auto* cmd = Add(app, "import",
-                  "Add a surface file to the project: copies it and its .bnd, .con and .tin\n"
-                  "from its own folder under the surface's name. Prints the name.",
+                  "Add a surface file to the project: copies it and its companions from its\n"
+                  "own folder under the surface's name (" +
+                      Companions(std::span(kImportCopies).subspan(1)) + ").\nPrints the name.",
                   *a);
   cmd->add_option("FILE", a->name, "Surface file (.dsp)")->required();
   return [a] { return RunImport(*a); };
@@ -200,8 +213,9 @@ Runner AddImportCommand(CLI::App& app) {
 Runner AddSaveAsCommand(CLI::App& app) {
   auto a = std::make_shared<ProjectArgs>();
   auto* cmd = Add(app, "saveas",
-                  "Save a copy of surface NAME as TARGET (.dsp), with its .xyz, .bnd, .con and\n"
-                  ".tin, named after TARGET. Prints the new name.",
+                  "Save a copy of surface NAME as TARGET (.dsp) with its companions named after\n"
+                  "TARGET (" +
+                      Companions(kSaveAsCopies) + "). Prints the new name.",
                   *a);
   cmd->add_option("NAME", a->name, "Surface name")->required();
   cmd->add_option("TARGET", a->other, "File to write (.dsp)")->required();
@@ -211,8 +225,8 @@ Runner AddSaveAsCommand(CLI::App& app) {
 Runner AddRenameCommand(CLI::App& app) {
   auto a = std::make_shared<ProjectArgs>();
   auto* cmd = Add(app, "rename",
-                  "Rename surface NAME and its files to NEWNAME in upper case. Prints the new\n"
-                  "name.",
+                  "Rename surface NAME and its files to NEWNAME in upper case (.dsp, " +
+                      Companions(kRenameCopies) + ").\nPrints the new name.",
                   *a);
   cmd->add_option("NAME", a->name, "Surface name")->required();
   cmd->add_option("NEWNAME", a->other, "New name")->required();
@@ -222,8 +236,8 @@ Runner AddRenameCommand(CLI::App& app) {
 Runner AddDeleteCommand(CLI::App& app) {
   auto a = std::make_shared<ProjectArgs>();
   auto* cmd = Add(app, "delete",
-                  "Delete surface NAME: its .dsp, .xyz, .con, .tin, .bnd, .brk, .exc, .rgb and\n"
-                  ".col files. Does not ask for confirmation.",
+                  "Delete surface NAME: its files (" + Companions(kDeleteList) +
+                      ").\nDoes not ask for confirmation.",
                   *a);
   cmd->add_option("NAME", a->name, "Surface name")->required();
   return [a] { return RunDelete(*a); };

@@ -6,6 +6,7 @@
 #include <map>
 #include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/Commands.h"
@@ -66,6 +67,11 @@ int main(int argc, char** argv) {
     for (auto& [sub, run] : runners)
       if (sub->parsed()) return run();
   } catch (const std::bad_alloc&) {
+    std::cerr << "not enough memory for this command; nothing was changed\n";
+    return 2;
+  } catch (const std::system_error& e) {
+    // A thread that could not be started: the system is out of memory too.
+    if (e.code() != std::errc::resource_unavailable_try_again) throw;
     std::cerr << "not enough memory for this command; nothing was changed\n";
     return 2;
   }

@@ -125,13 +125,25 @@ bool Exists(const fs::path& p) {
 }
 
 // Carries the journal's steps out; every one may have been done before.
-bool Apply(const fs::path& folder, const Journal& j, std::string* error) {
+// With dropped given (a recovery), a rename that can never be done (a name
+// past the file system's limit) is given up, its staged file removed and
+// the reason added to dropped, rather than leaving a journal that every
+// later command would stop at.
+bool Apply(const fs::path& folder, const Journal& j, std::string* error,
+           std::vector<std::string>* dropped = nullptr) {
   for (const auto& [from, to] : j.renames) {
     const fs::path src = folder / from, dst = folder / to;
     if (!Exists(src)) continue;  // renamed before the stop
     Step("rename", dst);
     if (::rename(src.c_str(), dst.c_str()) != 0) {
-      if (error) *error = dst.string() + ": cannot replace the file: " + std::strerror(errno);
+      const int code = errno;
+      const std::string why = dst.string() + ": cannot replace the file: " + std::strerror(code);
+      if (dropped && code == ENAMETOOLONG) {
+        ::unlink(src.c_str());
+        dropped->push_back(why + "; that part of an earlier change was dropped");
+        continue;
+      }
+      if (error) *error = why;
       return false;
     }
   }
@@ -274,7 +286,7 @@ FolderRecovery RecoverFolder(const fs::path& folder) {
                            ": not a journal of this program; left as it is and not carried out");
       return r;
     }
-    if (!Apply(folder, *j, &error)) {
+    if (!Apply(folder, *j, &error, &r.Warnings)) {
       r.Warnings.push_back(error);
       return r;
     }

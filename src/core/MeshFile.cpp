@@ -8,6 +8,7 @@
 
 #include "core/FileRecords.h"
 #include "core/MeshCodec.h"
+#include "core/NumberText.h"
 #include "core/TriangleMesh.h"
 
 namespace orvane {
@@ -162,6 +163,16 @@ std::optional<TriangleMesh> MeshCodec::ReadMesh(ByteReader& in, std::string* rea
                ", the file has " + std::to_string(np));
         return fail();
       }
+    }
+    // A corner without finite coordinates has no place on the plan: every
+    // figure and every decision of geometry taken with it would be garbage.
+    for (int k = 0; k < 3; ++k) {
+      const PointRec& c = points[static_cast<size_t>(idx[k])];
+      if (std::isfinite(c.X) && std::isfinite(c.Y) && std::isfinite(c.Z)) continue;
+      r.Fail("point " + std::to_string(idx[k]) + " (" + FormatNumber(c.X) + " " +
+             FormatNumber(c.Y) + " " + FormatNumber(c.Z) + "), a corner of triangle " +
+             std::to_string(i) + ", has a coordinate that is not a finite number");
+      return fail();
     }
     // A corner is its point, numbered by the index the file gives: a point's
     // own T may be another tag (a built surface keeps its source numbers).

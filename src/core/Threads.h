@@ -5,6 +5,8 @@
 // them: one thread gives byte-for-byte what two give.
 
 #include <exception>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -17,9 +19,22 @@ unsigned ThreadLimit();
 // Whether a second thread may run beside the calling one.
 bool TwoThreads();
 
+// A thread running f. A system that cannot start one more thread (no
+// memory left for its stack) is out of memory like a failed allocation:
+// std::bad_alloc, which every caller reports as such, not std::system_error.
+template <class F>
+std::jthread StartThread(F&& f) {
+  try {
+    return std::jthread(std::forward<F>(f));
+  } catch (const std::system_error&) {
+    throw std::bad_alloc();
+  }
+}
+
 // Runs first on a second thread and second on this one, or first then
-// second when only one thread may run; returns once both are done. An
-// exception of either is rethrown here (first's when both throw).
+// second when only one thread may run (or no second thread can be started);
+// returns once both are done. An exception of either is rethrown here
+// (first's when both throw).
 template <class First, class Second>
 void RunBoth(First&& first, Second&& second) {
   if (!TwoThreads()) {
@@ -29,13 +44,20 @@ void RunBoth(First&& first, Second&& second) {
   }
   std::exception_ptr failed;
   {
-    std::jthread worker([&] {
-      try {
-        first();
-      } catch (...) {
-        failed = std::current_exception();
-      }
-    });
+    std::jthread worker;
+    try {
+      worker = std::jthread([&] {
+        try {
+          first();
+        } catch (...) {
+          failed = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      first();
+      second();
+      return;
+    }
     try {
       second();
     } catch (...) {

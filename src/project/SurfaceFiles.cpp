@@ -34,7 +34,7 @@ struct RefusalText {
 
 // The one place that words the refusals: the language table's entry, or
 // the English default while the table has none.
-constexpr std::array<RefusalText, 9> kRefusalTexts{{
+constexpr std::array<RefusalText, 10> kRefusalTexts{{
     {FileSetRefusal::None, 0, ""},
     {FileSetRefusal::EmptyName, text::kNameEmpty, "The name may not be empty."},
     {FileSetRefusal::SameName, text::kRenameSameName,
@@ -49,6 +49,8 @@ constexpr std::array<RefusalText, 9> kRefusalTexts{{
     {FileSetRefusal::NoSurface, text::kNoSurfaceSelected, "No surface is selected."},
     {FileSetRefusal::LoadFailed, text::kCannotLoadSurface, "The surface file could not be loaded:"},
     {FileSetRefusal::WriteFailed, text::kCannotWriteFile, "The file could not be written:"},
+    {FileSetRefusal::NameTooLong, 0,
+     "The name is too long: with its extension a file name holds at most 255 bytes."},
 }};
 
 const RefusalText& Entry(FileSetRefusal code) {
@@ -264,6 +266,7 @@ FileSetRefusal CheckSurfaceName(std::string_view name) {
       return FileSetRefusal::InvalidName;
   }
   if (name.back() == ' ' || name.back() == '.') return FileSetRefusal::InvalidName;
+  if (name.size() > kMaxSurfaceName) return FileSetRefusal::NameTooLong;
   return FileSetRefusal::None;
 }
 

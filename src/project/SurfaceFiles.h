@@ -42,7 +42,13 @@ enum class FileSetRefusal : int32_t {
   NoSurface,    // no surface given
   LoadFailed,   // import: the ".dsp" could not be read
   WriteFailed,  // a file could not be written, copied or deleted
+  NameTooLong,  // a file of the name would pass the file system's 255 bytes
 };
+
+// The longest surface name: its files (the name and an extension of four
+// bytes, ".dsp") must fit the 255 bytes of a file name. Checked before any
+// work, so that no change fails at its last rename.
+inline constexpr size_t kMaxSurfaceName = 255 - 4;
 
 // The user's text for a refusal: the language table's entry when one is
 // assigned to the code and not empty, else the English default.
@@ -101,7 +107,8 @@ std::string SurfaceName(const TriangleMesh& mesh);
 // Refusal for a name that cannot be a surface name: empty, ".", "..", a
 // path separator, a character that file names may not hold on any of the
 // suite's platforms (< > : " | ? * and control characters), or a trailing
-// blank or dot. None when the name is usable.
+// blank or dot, or longer than kMaxSurfaceName bytes. None when the name is
+// usable.
 FileSetRefusal CheckSurfaceName(std::string_view name);
 
 // Writes the ".tin" file of mesh: one line per triangle in index order,

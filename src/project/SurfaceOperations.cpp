@@ -322,8 +322,7 @@ bool ChangeElevationsInText(std::string_view text, std::string_view separator,
         (line.size() == separator.size() || IsDelimiter(line[separator.size()]));
     std::optional<PointRec> point;
     if (!isSeparator && line.find_first_not_of(" \t") != std::string_view::npos) {
-      const PointFile read = ParsePointText(line);
-      if (read.Points.count() == 1) point = read.Points.Point(1);
+      point = ReadPointLine(line);
     }
     if (point) {
       const double z = change(point->Z);
@@ -479,11 +478,10 @@ std::string ElevationRefusal(const fs::path& file, const uint8_t* bytes, size_t 
     p = text[q] == '\r' && q + 1 < text.size() && text[q + 1] == '\n' ? q + 2 : q + 1;
   }
   const std::string_view line = text.substr(p, text.find_first_of("\r\n", p) - p);
-  const PointFile read = ParsePointText(line);
+  const std::optional<PointRec> point = ReadPointLine(line);
   std::string where = file.string() + ": line " + std::to_string(number) + " ";
-  if (read.Points.count() != 1) return where + "cannot take its new elevation; nothing changed";
-  const PointRec point = read.Points.Point(1);
-  return where + ElevationRefusal(point, change(point.Z));
+  if (!point) return where + "cannot take its new elevation; nothing changed";
+  return where + ElevationRefusal(*point, change(point->Z));
 }
 
 // Our temporary names never reach the user: a message names the file that
@@ -802,7 +800,8 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   surface->LastErrorCode = previousError;
   if (error == kGridCancelled || cancelled()) return Cancelled();
   const auto noCell = [&] {
-    return Refused(name + ": a grid of spacing " + std::to_string(side) +
+    // The spacing as typed (a huge one is held as the largest side).
+    return Refused(name + ": a grid of spacing " + FormatNumber(*ParseTypedNumber(typed)) +
                    " m has no cell of 2 x 2 nodes on the surface; nothing was written");
   };
   if (!quads)

@@ -402,6 +402,13 @@ PointFile ReadPointFile(const std::filesystem::path& file) {
   return out;
 }
 
+std::optional<PointRec> ReadPointLine(std::string_view line) {
+  if (line.size() > kMaxTextLineBytes) return std::nullopt;
+  const PointLine read = ParsePointLine(line);
+  if (!read.Kept()) return std::nullopt;
+  return PointRec{read.v[0], read.v[1], read.v[2], 0};
+}
+
 PointFile ParsePointText(std::string_view text) {
   PointFile out;
   PointSink sink{out};

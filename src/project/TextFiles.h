@@ -32,6 +32,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -104,6 +105,9 @@ struct PointFile {
 };
 PointFile ReadPointFile(const std::filesystem::path& file);
 PointFile ParsePointText(std::string_view text);
+// The point of one line (no line end) as the point readers take it, T = 0;
+// nullopt for a line they skip.
+std::optional<PointRec> ReadPointLine(std::string_view line);
 
 // The polyline layouts. Lines are points of the current item; a line whose
 // field 0 is exactly the separator ends it.

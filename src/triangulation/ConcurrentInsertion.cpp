@@ -31,6 +31,7 @@
 #include <thread>
 
 #include "core/Predicates.h"
+#include "core/Threads.h"
 #include "triangulation/WorkTriangulation.h"
 
 namespace orvane {
@@ -221,7 +222,7 @@ bool WorkTriangulation::InsertBoth(std::span<const int32_t> first, std::span<con
   };
   std::exception_ptr failure;
   {
-    std::jthread other([&] {
+    std::jthread other = StartThread([&] {
       try {
         run(lanes[1], second, later[1], false);
       } catch (...) {

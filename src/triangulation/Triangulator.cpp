@@ -624,7 +624,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     std::jthread side;
     if (alongside) {
       const std::span<std::byte> room = SpareCapacity(tri.tris);
-      side = std::jthread([room, &addPoints, &sideFailure] {
+      side = StartThread([room, &addPoints, &sideFailure] {
         try {
           PrefaultForWriting(room.data(), room.size());
           addPoints();

@@ -74,6 +74,28 @@ TEST(FolderTransaction, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
   fs::remove_all(dir);
 }
 
+// A change that stopped at a name past the file system's limit left its
+// journal and staged files: the next recovery gives that step up, once,
+// and every later command finds the folder clean.
+TEST(FolderTransaction, AStepPastTheNameLimitIsDroppedByTheNextRecovery) {
+  const fs::path dir = fs::temp_directory_path() / ("orvane-long-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  {
+    AtomicFileWriter dsp(dir / "A.dsp"), far(dir / (std::string(300, 'N') + ".dsp"));
+    dsp.Write("new dsp");
+    far.Write("far");
+    FolderTransaction t(dir);
+    ASSERT_TRUE(t.Stage(dsp) && t.Stage(far));
+    EXPECT_FALSE(t.Commit());
+  }
+  EXPECT_TRUE(fs::exists(dir / std::string(kJournalName)));
+  EXPECT_EQ(RecoverFolder(dir).Warnings.size(), 1u);
+  EXPECT_EQ(ReadFolder(dir), (Contents{{"A.dsp", "new dsp"}}));
+  EXPECT_TRUE(RecoverFolder(dir).Warnings.empty());
+  fs::remove_all(dir);
+}
+
 TEST(FolderTransaction, LocksAreReentrantWithinAProcess) {
   const fs::path dir = fs::temp_directory_path() / ("orvane-lock-" + std::to_string(::getpid()));
   fs::create_directories(dir);

@@ -311,6 +311,9 @@ TEST_F(CorruptMeshTest, EveryCorruptionModeIsRejected) {
       {"variant array flag", Patched(4, {0x08, 0x20}), "type code 8200"},
       {"triangle names point NP + 1", FileWithFilledSlotZero(4), "names point 4"},
       {"triangle names a negative point", FileWithFilledSlotZero(-1), "names point -1"},
+      {"a corner with a NaN coordinate",
+       ReadFile(fs::path(ORVANE_TEST_DATA) / "malformed-mesh" / "corner-x-nan.dsp"),
+       "point 1 (nan 0 10), a corner of triangle 1, has a coordinate that is not a finite number"},
   };
   for (size_t k = 0; k < 5; ++k)
     modes.push_back({"negative count", Patched(kCounts + 4 * k, I32(-1)), "negative"});

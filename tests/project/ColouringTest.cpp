@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <filesystem>
@@ -484,10 +485,12 @@ TEST_F(ProjectFolder, PalettesAndColourCommands) {
   const testing::FolderSnapshot before = testing::TakeSnapshot(folder_);
   for (const char* args :
        {"colour . HILL terrain --interval 0", "colour . HILL nosuch", "colour . NOSUCH terrain",
-        "colour . HILL --classes missing.rgb", "colour . HILL terrain --start 110 --end 105"}) {
+        "colour . HILL --classes missing.rgb", "colour . HILL terrain --start 110 --end 105",
+        "colour . HILL 'ter\nrain'"}) {
     o = testing::RunCli(folder_, args);
     EXPECT_EQ(o.status, 2) << args;
-    EXPECT_FALSE(o.err.empty()) << args;
+    // One message, one line, whatever the name holds.
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << args << ": " << o.err;
     fs::remove(folder_ / "out.txt");
     fs::remove(folder_ / "err.txt");
     EXPECT_EQ(testing::TakeSnapshot(folder_), before) << args;

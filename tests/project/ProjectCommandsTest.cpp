@@ -5,12 +5,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 
+#include "core/AtomicFile.h"
+#include "project/SurfaceFiles.h"
 #include "support/RunCli.h"
 
 namespace {
@@ -115,6 +120,53 @@ TEST_F(ProjectCommands, FailuresExitWithTwoAndAMessage) {
   EXPECT_NE(own.err.find("Una superficie no puede guardarse sobre sus propios archivos."),
             std::string::npos)
       << own.err;
+}
+
+// The help of each file command names every file it handles.
+TEST_F(ProjectCommands, HelpNamesEveryCompanionACommandCopies) {
+  const struct {
+    const char* command;
+    std::span<const std::string_view> exts;
+  } commands[] = {{"import", orvane::kImportCopies},
+                  {"saveas", orvane::kSaveAsCopies},
+                  {"rename", orvane::kRenameCopies},
+                  {"delete", orvane::kDeleteList}};
+  for (const auto& c : commands) {
+    const Outcome o = Tin(std::string(c.command) + " --help");
+    for (std::string_view ext : c.exts)
+      EXPECT_NE(o.out.find(ext), std::string::npos) << c.command << " " << ext << "\n" << o.out;
+  }
+}
+
+// Ctrl+C while the project loads (here while the scan waits to finish a
+// change that another process's read of the folder holds up) cancels the
+// command with the words of every cancel, instead of ending it by the signal.
+TEST_F(ProjectCommands, CtrlCWhileTheProjectLoadsCancelsTheCommand) {
+  const fs::path proj = root_ / "proj", err = root_ / "err.txt";
+  Write("proj/.orvane-journal", "ORVANE-JOURNAL 1\nEND\n");
+  std::optional<orvane::FolderLock> reader(std::in_place, proj, orvane::FolderLock::Mode::Shared);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (!std::freopen(err.c_str(), "w", stderr)) ::_exit(126);
+    ::execl(ORVANE_CLI, ORVANE_CLI, "list", proj.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Until it waits for the folder (where the system tells).
+  for (int k = 0; k < 500; ++k) {
+    std::ifstream wchan("/proc/" + std::to_string(child) + "/wchan");
+    std::string at;
+    wchan >> at;
+    if (at.find("lock") != std::string::npos) break;
+    ::usleep(10000);
+  }
+  ::kill(child, SIGINT);
+  reader.reset();
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_EQ(Slurp(err), "Cancelled: the existing files were left as they were.\n");
 }
 
 }  // namespace

@@ -560,6 +560,25 @@ TEST_F(SurfaceOperations, AGridWiderThanTheSurfaceKeepsTheGoodGrid) {
   EXPECT_EQ(TakeSnapshot(dir_), before);
 }
 
+// A split of a 245-byte name would make 259-byte file names, a merge of two
+// 126-byte names 257: refused before any work, nothing left behind.
+TEST_F(SurfaceOperations, NamesPastTheFileNameLimitAreRefusedBeforeAnyWork) {
+  const std::string longName(245, 'L'), half1(126, 'P'), half2(126, 'Q');
+  for (const std::string* name : {&longName, &half1, &half2}) {
+    WriteText(P(*name + ".xyz"), GridPoints());
+    Open();
+    ASSERT_TRUE(actions::Build(*name).ok()) << name->size();
+  }
+  Open();
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  for (const ActionResult& r :
+       {actions::Split(Surface(longName), "103"), actions::Merge(Surface(half1), Surface(half2))}) {
+    EXPECT_EQ(r.Result, Outcome::Refused);
+    EXPECT_NE(r.Message.find("The name is too long"), std::string::npos) << r.Message;
+  }
+  EXPECT_EQ(TakeSnapshot(dir_), before);
+}
+
 // A disk that fills while the split writes its upper side (a file size
 // limit in a child process stands for it): the split fails and leaves
 // nothing, not the lower side alone.
