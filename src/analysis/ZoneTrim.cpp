@@ -56,18 +56,30 @@ struct ZoneClassifier::Zone {
 
   void Build() {
     constexpr size_t kMaxGridRing = 100000;
-    constexpr double kMarginFactor = 0.002;  // of the edge length; the bound is about 0.00025
-    constexpr double kMarginFixed = 0.002;   // metres; the vertex test reaches 0.001
     const std::span<const PointRec> pts = list->Points().subspan(1);
     if (pts.size() < 2 || pts.size() > kMaxGridRing) return;
     std::vector<PointRec> ring(pts.begin(), pts.end());
     ring.push_back(pts.front());
+    if (!PlaceGrid(ring)) return;
+    state.assign(static_cast<size_t>(nx * ny), kUnknown);
+    for (size_t k = 1; k < ring.size(); ++k) MarkNear(ring[k - 1], ring[k]);
+    AnswerFarCells();
+    grid = true;
+  }
+
+ private:
+  static constexpr double kMarginFactor = 0.002;  // of the edge length; the bound is about 0.00025
+  static constexpr double kMarginFixed = 0.002;   // metres; the vertex test reaches 0.001
+
+  // The grid's box (the ring's, widened by the largest edge's margin), cell
+  // and size; false when the ring is not worth a grid or too large for one.
+  bool PlaceGrid(const std::vector<PointRec>& ring) {
     double minX = ring[0].X, maxX = minX, minY = ring[0].Y, maxY = minY, margin = kMarginFixed;
     for (size_t k = 0; k < ring.size(); ++k) {
       const PointRec& p = ring[k];
       if (!std::isfinite(p.X) || !std::isfinite(p.Y) || std::abs(p.X) > 1e12 ||
           std::abs(p.Y) > 1e12)
-        return;
+        return false;
       minX = std::min(minX, p.X), maxX = std::max(maxX, p.X);
       minY = std::min(minY, p.Y), maxY = std::max(maxY, p.Y);
       if (k > 0)
@@ -79,44 +91,46 @@ struct ZoneClassifier::Zone {
     const double w = x1 - x0, h = y1 - y0;
     const double cells = std::clamp(1024.0 * static_cast<double>(ring.size()), 4096.0, 4.0e6);
     cell = std::sqrt(w * h / cells);
-    if (!(cell > 0) || !std::isfinite(cell)) return;
+    if (!(cell > 0) || !std::isfinite(cell)) return false;
     nx = static_cast<int64_t>(std::ceil(w / cell)) + 1;
     ny = static_cast<int64_t>(std::ceil(h / cell)) + 1;
-    if (nx * ny > 16'000'000) return;
+    if (nx * ny > 16'000'000) return false;
     // Pieces of at most one cell per edge keep long diagonal edges from
     // marking their whole box.
     double pieces = 0;
     for (size_t k = 1; k < ring.size(); ++k)
       pieces += std::ceil(Distance2D(ring[k - 1].X, ring[k - 1].Y, ring[k].X, ring[k].Y) / cell);
-    if (pieces > 8.0e6) return;
-    state.assign(static_cast<size_t>(nx * ny), kUnknown);
-    for (size_t k = 1; k < ring.size(); ++k) {
-      const PointRec& a = ring[k - 1];
-      const PointRec& b = ring[k];
-      const double len = Distance2D(a.X, a.Y, b.X, b.Y);
-      const double m = kMarginFixed + kMarginFactor * len;
-      const int64_t steps = std::max<int64_t>(1, static_cast<int64_t>(std::ceil(len / cell)));
-      for (int64_t s = 0; s < steps; ++s) {
-        const double f0 = static_cast<double>(s) / static_cast<double>(steps);
-        const double f1 = static_cast<double>(s + 1) / static_cast<double>(steps);
-        const double ax = s == 0 ? a.X : a.X + (b.X - a.X) * f0;
-        const double ay = s == 0 ? a.Y : a.Y + (b.Y - a.Y) * f0;
-        const double bx = s + 1 == steps ? b.X : a.X + (b.X - a.X) * f1;
-        const double by = s + 1 == steps ? b.Y : a.Y + (b.Y - a.Y) * f1;
-        // Interpolated piece ends may miss the true line by rounding; a cell
-        // of slack covers that.
-        const double slack = cell * 1e-6;
-        const int64_t i0 = Column(std::min(ax, bx) - m - slack);
-        const int64_t i1 = Column(std::max(ax, bx) + m + slack);
-        const int64_t j0 = Row(std::min(ay, by) - m - slack);
-        const int64_t j1 = Row(std::max(ay, by) + m + slack);
-        for (int64_t i = i0; i <= i1; ++i)
-          for (int64_t j = j0; j <= j1; ++j) state[static_cast<size_t>(i * ny + j)] = kNear;
-      }
+    return !(pieces > 8.0e6);
+  }
+
+  // Marks the cells that edge a-b comes near, piece by piece.
+  void MarkNear(const PointRec& a, const PointRec& b) {
+    const double len = Distance2D(a.X, a.Y, b.X, b.Y);
+    const double m = kMarginFixed + kMarginFactor * len;
+    const int64_t steps = std::max<int64_t>(1, static_cast<int64_t>(std::ceil(len / cell)));
+    for (int64_t s = 0; s < steps; ++s) {
+      const double f0 = static_cast<double>(s) / static_cast<double>(steps);
+      const double f1 = static_cast<double>(s + 1) / static_cast<double>(steps);
+      const double ax = s == 0 ? a.X : a.X + (b.X - a.X) * f0;
+      const double ay = s == 0 ? a.Y : a.Y + (b.Y - a.Y) * f0;
+      const double bx = s + 1 == steps ? b.X : a.X + (b.X - a.X) * f1;
+      const double by = s + 1 == steps ? b.Y : a.Y + (b.Y - a.Y) * f1;
+      // Interpolated piece ends may miss the true line by rounding; a cell
+      // of slack covers that.
+      const double slack = cell * 1e-6;
+      const int64_t i0 = Column(std::min(ax, bx) - m - slack);
+      const int64_t i1 = Column(std::max(ax, bx) + m + slack);
+      const int64_t j0 = Row(std::min(ay, by) - m - slack);
+      const int64_t j1 = Row(std::max(ay, by) + m + slack);
+      for (int64_t i = i0; i <= i1; ++i)
+        for (int64_t j = j0; j <= j1; ++j) state[static_cast<size_t>(i * ny + j)] = kNear;
     }
-    // Two neighbouring cells that no edge comes near are joined by a segment
-    // that stays in them, so a whole run of such cells along a column has
-    // the winding number of its first cell's centre.
+  }
+
+  // Two neighbouring cells that no edge comes near are joined by a segment
+  // that stays in them, so a whole run of such cells along a column has the
+  // winding number of its first cell's centre.
+  void AnswerFarCells() {
     for (int64_t i = 0; i < nx; ++i) {
       uint8_t run = kUnknown;
       for (int64_t j = 0; j < ny; ++j) {
@@ -133,7 +147,6 @@ struct ZoneClassifier::Zone {
         s = run;
       }
     }
-    grid = true;
   }
 };
 
@@ -443,48 +456,9 @@ class RemovalPlan {
   // Clusters of distinct coordinates joined by matches within 0.001; only
   // clusters of two or more are kept.
   void FindClusters() {
-    constexpr double kCell = 0.002;
-    constexpr double kLimit = 1.0e15;
-    struct Cell {
-      int64_t i, j;
-      int32_t id;
-    };
-    std::vector<Cell> cells(coords_.size());
-    for (size_t c = 0; c < coords_.size(); ++c) {
-      const double fi = std::clamp(std::floor(coords_[c].X / kCell), -kLimit, kLimit);
-      const double fj = std::clamp(std::floor(coords_[c].Y / kCell), -kLimit, kLimit);
-      cells[c] = {static_cast<int64_t>(fi), static_cast<int64_t>(fj), static_cast<int32_t>(c)};
-    }
-    std::vector<Cell> sorted = SortedByCell(cells);
     std::vector<int32_t> parent(coords_.size());
     std::iota(parent.begin(), parent.end(), 0);
-    bool any = false;
-    auto pair = [&](const Cell& a, const Cell& b) {
-      if (PointsMatch3D(coords_[static_cast<size_t>(a.id)], coords_[static_cast<size_t>(b.id)])) {
-        parent[static_cast<size_t>(FindRoot(parent, b.id))] = FindRoot(parent, a.id);
-        any = true;
-      }
-    };
-    // Matching is symmetric, so each entry looks only ahead: at its own and
-    // the next cell of its column, and at the three neighbouring cells of
-    // the next column, whose entries a pointer passes once.
-    const size_t n = sorted.size();
-    for (size_t rowStart = 0; rowStart < n;) {
-      size_t rowEnd = rowStart;
-      while (rowEnd < n && sorted[rowEnd].i == sorted[rowStart].i) ++rowEnd;
-      size_t nextEnd = rowEnd;
-      if (rowEnd < n && sorted[rowEnd].i == sorted[rowStart].i + 1)
-        while (nextEnd < n && sorted[nextEnd].i == sorted[rowEnd].i) ++nextEnd;
-      size_t ahead = rowEnd;
-      for (size_t k = rowStart; k < rowEnd; ++k) {
-        const Cell& c = sorted[k];
-        for (size_t m = k + 1; m < rowEnd && sorted[m].j <= c.j + 1; ++m) pair(c, sorted[m]);
-        while (ahead < nextEnd && sorted[ahead].j < c.j - 1) ++ahead;
-        for (size_t m = ahead; m < nextEnd && sorted[m].j <= c.j + 1; ++m) pair(c, sorted[m]);
-      }
-      rowStart = rowEnd;
-    }
-    if (!any) return;
+    if (!JoinMatches(parent)) return;
     clusterOf_.assign(coords_.size(), -1);
     std::vector<int32_t> members(coords_.size(), 0);
     for (size_t c = 0; c < coords_.size(); ++c)
@@ -516,6 +490,52 @@ class RemovalPlan {
               [&](int32_t a, int32_t b) { return Occurrence(a).Y < Occurrence(b).Y; });
     loX_ = loY_ = 0;
     hiX_ = hiY_ = byX_.size();
+  }
+
+  // Joins, in the union-find forest parent (over coordinate ids), the
+  // coordinates that match within 0.001, found through cells of 0.002;
+  // false when none match.
+  bool JoinMatches(std::vector<int32_t>& parent) {
+    constexpr double kCell = 0.002;
+    constexpr double kLimit = 1.0e15;
+    struct Cell {
+      int64_t i, j;
+      int32_t id;
+    };
+    std::vector<Cell> cells(coords_.size());
+    for (size_t c = 0; c < coords_.size(); ++c) {
+      const double fi = std::clamp(std::floor(coords_[c].X / kCell), -kLimit, kLimit);
+      const double fj = std::clamp(std::floor(coords_[c].Y / kCell), -kLimit, kLimit);
+      cells[c] = {static_cast<int64_t>(fi), static_cast<int64_t>(fj), static_cast<int32_t>(c)};
+    }
+    std::vector<Cell> sorted = SortedByCell(cells);
+    bool any = false;
+    auto pair = [&](const Cell& a, const Cell& b) {
+      if (PointsMatch3D(coords_[static_cast<size_t>(a.id)], coords_[static_cast<size_t>(b.id)])) {
+        parent[static_cast<size_t>(FindRoot(parent, b.id))] = FindRoot(parent, a.id);
+        any = true;
+      }
+    };
+    // Matching is symmetric, so each entry looks only ahead: at its own and
+    // the next cell of its column, and at the three neighbouring cells of
+    // the next column, whose entries a pointer passes once.
+    const size_t n = sorted.size();
+    for (size_t rowStart = 0; rowStart < n;) {
+      size_t rowEnd = rowStart;
+      while (rowEnd < n && sorted[rowEnd].i == sorted[rowStart].i) ++rowEnd;
+      size_t nextEnd = rowEnd;
+      if (rowEnd < n && sorted[rowEnd].i == sorted[rowStart].i + 1)
+        while (nextEnd < n && sorted[nextEnd].i == sorted[rowEnd].i) ++nextEnd;
+      size_t ahead = rowEnd;
+      for (size_t k = rowStart; k < rowEnd; ++k) {
+        const Cell& c = sorted[k];
+        for (size_t m = k + 1; m < rowEnd && sorted[m].j <= c.j + 1; ++m) pair(c, sorted[m]);
+        while (ahead < nextEnd && sorted[ahead].j < c.j - 1) ++ahead;
+        for (size_t m = ahead; m < nextEnd && sorted[m].j <= c.j + 1; ++m) pair(c, sorted[m]);
+      }
+      rowStart = rowEnd;
+    }
+    return any;
   }
 
   const PointRec& Occurrence(int32_t o) const { return Corner(mesh_.Triangle(o / 3 + 1), o % 3); }

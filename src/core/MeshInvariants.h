@@ -4,8 +4,10 @@
 // the orientation the producers write (clockwise seen from above, X east,
 // Y north) and a plan area, and no two triangles overlap in plan.
 //
-// Builds, trims, splits, merges and the cut-and-fill rebuilds are checked
-// with it in the tests; the command-line tool can report it for a file.
+// The tests check with it the triangulator's surfaces, builds (trimmed to
+// zones or not) and the two sides of a horizontal split; merges only for
+// corners that name their points, as a merge may overlap on purpose. The
+// cut-and-fill rebuilds are not checked with it, and no command reports it.
 // Orientation and overlap are decided with the exact predicates, so a
 // millimetre triangle at survey coordinates is judged as exactly as a large
 // one.

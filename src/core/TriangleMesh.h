@@ -189,7 +189,17 @@ class TriangleMesh {
   std::span<std::byte> SpareTriangleRoom();
 
   // The spatial index over the triangles, built on first use and dropped by
-  // every edit of the triangles (see TriangleIndex.h).
+  // every edit of the triangles (see TriangleIndex.h). TriangleAt and
+  // FindTriangle query it, as do analysis's TriangleUnder and InterpolateZ.
+  //
+  // Threads: the first call builds the index and stores it without a lock,
+  // so two threads that query a mesh whose index is not built yet race.
+  // Once it is built it never changes: any number of threads may then query
+  // the mesh at once, as long as none edits it (an edit frees the index a
+  // query may be reading). Work that queries one mesh from several threads
+  // calls Index() once before they start, or builds an index of its own
+  // (analysis/ElevationQueries.h, IndexedSurface). Copies of a mesh share
+  // the built index; an edit of one drops only its own.
   const TriangleIndex& Index() const;
 
  private:

@@ -1,8 +1,17 @@
 #pragma once
 // The process-wide state of an open project: its name and folder, the texts
 // of the user interface, the surfaces, and the lists the text readers fill.
-// The desktop program and the command-line tool share it; everything runs
-// on one thread.
+// The desktop program and the command-line tool share it.
+//
+// Nothing here is synchronised: one thread uses it at a time. The
+// command-line tool uses it on its main thread. In the desktop program the
+// windows use it on the window thread, and the long work they start
+// (app/BackgroundTask.h) uses it on a worker thread: builds fill the readers'
+// lists and BuiltSurface, file-set changes and operations add surfaces to
+// Surfaces or drop them. While such work runs, the windows keep the controls
+// that would reach this state disabled, and they read it again once the
+// work's finish runs back on the window thread. The helper threads inside an
+// operation (RunBoth and the like) never touch it.
 
 #include <map>
 #include <memory>

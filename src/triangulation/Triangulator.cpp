@@ -328,6 +328,498 @@ class PhaseClock {
   std::chrono::steady_clock::time_point start_;
 };
 
+// What one build carries from phase to phase. The working vertices are
+// numbered three ways: X rank (the order of SortByX, which is also the
+// mesh's point order), working vertex (insertion order, as tri holds them)
+// and the caller's AllPoints index.
+struct Build {
+  Build(int32_t& code, std::vector<Triangulator::PhaseTime>& times, bool silent)
+      : code(code), silent(silent), phase(times, silent) {}
+
+  // Every phase looks at CancelRequested as it goes; a cancel in any of them
+  // ends the build as one during insertion does: the flag cleared (left set
+  // by a silent build, for its caller), nothing returned, no further phase
+  // or progress reported.
+  bool Cancelled() {
+    if (!CancelRequested.load(std::memory_order_relaxed)) return false;
+    if (!silent) CancelRequested = false;
+    code = Triangulator::Cancelled;
+    return true;
+  }
+
+  // Inserts working vertex k; one that took another's vertex (or could not
+  // be located) says so in vertexOf.
+  void Insert(int32_t k) {
+    const int32_t v = tri.Insert(k);
+    if (v == k) return;
+    const std::vector<int32_t>& xOf = tri.WorkRanks();
+    vertexOf[static_cast<size_t>(xOf[static_cast<size_t>(k)])] =
+        v < 0 ? -1 : xOf[static_cast<size_t>(v)];
+  }
+
+  int32_t& code;  // the triangulator's LastErrorCode
+  const bool silent;
+  PhaseClock phase;
+  int32_t n = 0;            // work points
+  bool northSouth = false;  // whether they spread further north-south than east-west
+  WorkTriangulation tri;
+  std::vector<int32_t> workOfAll;  // AllPoints index -> X rank, -1 for none
+  std::vector<int32_t> vertexOf;   // X rank -> X rank of the vertex standing for it, -1 none
+  std::vector<int32_t> posOf;      // X rank -> working vertex
+  int32_t inserted = 0;            // working vertices 0..inserted-1 are inserted
+  size_t lastRound = 0;            // the first of them in the last round
+  std::vector<XYRec> hullRing;     // the rings to clip by (PairedRing)
+  std::vector<std::vector<XYRec>> areaRings;
+  TriangleMesh mesh;
+};
+
+// The work points into tri.pts in the order of SortByX (sorting positions
+// 0..n-1 picks the same pivots as positions 1..n), followed by room for the
+// enclosing triangle; small keys are sorted, then gathered.
+bool LoadInXOrder(Build& b, std::span<const int32_t> workIndex,
+                  const std::vector<PointRec>& allPoints) {
+  const int32_t n = b.n;
+  b.tri.pts.resize(static_cast<size_t>(n) + 3);
+  b.workOfAll.assign(allPoints.size(), -1);
+  std::vector<XKey> keys(static_cast<size_t>(n));
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t all = workIndex[static_cast<size_t>(k)];
+    keys[static_cast<size_t>(k)] = {allPoints[static_cast<size_t>(all)].X, all};
+  }
+  SortByX(keys, 0, n - 1);
+  if (b.Cancelled()) return false;
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t all = keys[static_cast<size_t>(k)].index;
+    b.tri.pts[static_cast<size_t>(k)] = allPoints[static_cast<size_t>(all)];
+    b.workOfAll[static_cast<size_t>(all)] = k;
+  }
+  return true;
+}
+
+// The enclosing triangle, 20 times the larger extent around the middle,
+// after the n work points.
+void EncloseWorkPoints(WorkTriangulation& tri, int32_t n, const ExtentsRec& extents) {
+  const double dx = extents.Max.X - extents.Min.X, dy = extents.Max.Y - extents.Min.Y;
+  const double dmax = dx > dy ? dx : dy;
+  const double xmid = (extents.Max.X + extents.Min.X) / 2,
+               ymid = (extents.Max.Y + extents.Min.Y) / 2;
+  tri.pts[static_cast<size_t>(n)] = {xmid - 20 * dmax, ymid - 20 * dmax, 0, 0};
+  tri.pts[static_cast<size_t>(n) + 1] = {xmid, ymid + 20 * dmax, 0, 0};
+  tri.pts[static_cast<size_t>(n) + 2] = {xmid + 20 * dmax, ymid - 20 * dmax, 0, 0};
+  tri.Start(n, n + 1, n + 2);
+}
+
+// The working points (X ranks 0..n-1) renumbered in the order given, so
+// that neighbours in the plane are neighbours in memory. Gathered into a
+// fresh list rather than permuted in place: the loads are then independent
+// of each other (a cycle-by-cycle permutation waits for every miss in turn),
+// for a moment's copy of the points.
+void RenumberWorkPoints(Build& b, std::vector<int32_t> order) {
+  const int32_t n = b.n;
+  b.tri.SetWorkCount(n, std::move(order));
+  const std::vector<int32_t>& xOf = b.tri.WorkRanks();
+  b.posOf.resize(static_cast<size_t>(n));
+  for (int32_t v = 0; v < n; ++v) b.posOf[static_cast<size_t>(xOf[static_cast<size_t>(v)])] = v;
+  std::vector<PointRec> byRank(static_cast<size_t>(n) + 3);
+  auto gather = [&](int32_t from, int32_t to) {
+    for (int32_t v = from; v < to; ++v)
+      byRank[static_cast<size_t>(v)] = b.tri.pts[static_cast<size_t>(xOf[static_cast<size_t>(v)])];
+  };
+  if (n < kHalvesFrom)
+    gather(0, n);
+  else
+    RunBoth([&] { gather(n / 2, n); }, [&] { gather(0, n / 2); });
+  std::copy(b.tri.pts.begin() + n, b.tri.pts.end(), byRank.begin() + n);
+  b.tri.pts.swap(byRank);
+}
+
+// Which points go in, and in what order. The triangles are those of
+// insertion in X order (ties on a circle broken by X rank, which the working
+// triangulation reproduces for any order), so the points go in the order
+// that is quickest to insert in (InsertionOrder). Of points with equal X and
+// Y only the first in X order is inserted, as in X-order insertion; the
+// others take its vertex. The working points are renumbered in insertion
+// order (then the points that are not inserted); xOf (held by the working
+// triangulation, which breaks its ties by it) maps a working vertex back to
+// its X rank, posOf the other way. vertexOf stays in X ranks.
+bool OrderForInsertion(Build& b) {
+  b.vertexOf = FirstOfEqualPositions(b.tri.pts, b.n);
+  if (b.Cancelled()) return false;
+  std::vector<int32_t> order = InsertionOrder(b.tri.pts, b.vertexOf, b.lastRound);
+  if (b.Cancelled()) return false;
+  b.inserted = static_cast<int32_t>(order.size());
+  for (int32_t x = 0; x < b.n; ++x)
+    if (b.vertexOf[static_cast<size_t>(x)] != x) order.push_back(x);
+  RenumberWorkPoints(b, std::move(order));
+  return true;
+}
+
+using PointsReady = std::function<void(std::span<const PointRec> points)>;
+
+// The mesh's points, those of X order, and the caller's work on them.
+void AddMeshPoints(Build& b, const PointsReady& whileInserting) {
+  b.mesh.Reserve(static_cast<size_t>(b.n), 0);
+  for (int32_t i = 1; i <= b.n; ++i) {
+    const PointRec& p = b.tri.pts[static_cast<size_t>(b.posOf[static_cast<size_t>(i) - 1])];
+    b.mesh.AddPoint(p.X, p.Y, p.Z, p.T);
+  }
+  if (whileInserting) whileInserting(b.mesh.Points().subspan(1));
+}
+
+// The sides of the last round's two lanes (1 and 2, per working vertex): of
+// the middle X rank, or of the middle Y where the points spread further
+// north-south (a corridor split along its length would share most of its
+// triangles).
+std::vector<uint8_t> LaneSides(const Build& b) {
+  const int32_t n = b.n;
+  const std::vector<PointRec>& pts = b.tri.pts;
+  std::vector<uint8_t> sides(static_cast<size_t>(n));
+  std::vector<double> ys;
+  if (b.northSouth) {
+    ys.reserve(static_cast<size_t>(n));
+    for (int32_t v = 0; v < n; ++v)
+      if (std::isfinite(pts[static_cast<size_t>(v)].Y)) ys.push_back(pts[static_cast<size_t>(v)].Y);
+  }
+  if (!ys.empty()) {
+    std::nth_element(ys.begin(), ys.begin() + static_cast<std::ptrdiff_t>(ys.size() / 2), ys.end());
+    const double middle = ys[ys.size() / 2];
+    for (int32_t v = 0; v < n; ++v)
+      sides[static_cast<size_t>(v)] = pts[static_cast<size_t>(v)].Y < middle ? 1 : 2;
+  } else {
+    const std::vector<int32_t>& xOf = b.tri.WorkRanks();
+    for (int32_t v = 0; v < n; ++v)
+      sides[static_cast<size_t>(v)] = xOf[static_cast<size_t>(v)] < n / 2 ? 1 : 2;
+  }
+  return sides;
+}
+
+// The last round, working vertices last..inserted-1, on two threads: the
+// points of one side on this one, the others on the other, each in its
+// order; a point either could not insert without meeting the other's work
+// goes in afterwards.
+bool InsertInTwoLanes(Build& b, int32_t last, Progress& progress) {
+  const int32_t inserted = b.inserted;
+  std::vector<uint8_t> sides = LaneSides(b);
+  std::vector<int32_t> first, second, deferred;
+  first.reserve(static_cast<size_t>(inserted - last) / 2 + 1024);
+  second.reserve(static_cast<size_t>(inserted - last) / 2 + 1024);
+  for (int32_t k = last; k < inserted; ++k)
+    (sides[static_cast<size_t>(k)] == 1 ? first : second).push_back(k);
+  const int64_t spread = static_cast<int64_t>(inserted - last) /
+                         std::max<int64_t>(1, static_cast<int64_t>(first.size()));
+  if (!b.tri.InsertBoth(
+          first, second, std::move(sides), deferred, [&] { return b.Cancelled(); },
+          [&](int64_t done) { progress.At(std::min<int64_t>(last + done * spread, inserted)); }))
+    return false;
+  for (size_t k = 0; k < deferred.size(); ++k) {
+    if (k % kCancelStride == 0 && b.Cancelled()) return false;
+    b.Insert(deferred[k]);
+  }
+  progress.At(inserted);
+  return true;
+}
+
+// Inserts the points in their order, and adds the mesh's points (known
+// before the insertion) while it runs where two threads may, else after it.
+// The last round, seven points in eight, goes in on two lanes where two
+// threads may run and every point has its own position, with no constraint
+// to force later.
+bool InsertPoints(Build& b, bool constrained, const PointsReady& whileInserting) {
+  const bool alongside = b.n >= kHalvesFrom && TwoThreads();
+  {
+    if (b.Cancelled()) return false;
+    // The insertion appends to the working triangles' room page after page,
+    // each page a wait for the system at its first write: with two threads
+    // the other one has the room made resident first. The other thread only
+    // reads the working points, which the insertion does not change; it is
+    // joined at the end of the block, however it ends, and what it threw is
+    // thrown here.
+    std::exception_ptr sideFailure;
+    std::jthread side;
+    if (alongside) {
+      const std::span<std::byte> room = SpareCapacity(b.tri.tris);
+      side = StartThread([room, &b, &whileInserting, &sideFailure] {
+        try {
+          PrefaultForWriting(room.data(), room.size());
+          AddMeshPoints(b, whileInserting);
+        } catch (...) {
+          sideFailure = std::current_exception();
+        }
+      });
+    }
+    Progress progress(b.inserted, b.silent);
+    const auto last = static_cast<int32_t>(b.lastRound);
+    const bool twoLanes =
+        alongside && !constrained && b.tri.decisions == nullptr && b.inserted - last >= kHalvesFrom;
+    const int32_t alone = twoLanes ? last : b.inserted;
+    for (int32_t k = 0; k < alone; ++k) {
+      progress.At(int64_t{k} + 1);
+      if (b.Cancelled()) return false;
+      b.Insert(k);
+    }
+    if (twoLanes && !InsertInTwoLanes(b, last, progress)) return false;
+    if (side.joinable()) side.join();
+    if (sideFailure) std::rethrow_exception(sideFailure);
+  }
+  if (!alongside) AddMeshPoints(b, whileInserting);
+  return true;
+}
+
+// Forces the constraint segments (AllPoints indices), in order; one that
+// cannot be forced makes the build Incomplete.
+bool ForceConstraints(Build& b, const std::vector<std::pair<int32_t, int32_t>>& constraints) {
+  Progress progress(static_cast<int64_t>(constraints.size()), b.silent);
+  auto vertex = [&](int32_t all) {
+    const int32_t w = b.workOfAll[static_cast<size_t>(all)];
+    const int32_t x = w < 0 ? -1 : b.vertexOf[static_cast<size_t>(w)];
+    return x < 0 ? -1 : b.posOf[static_cast<size_t>(x)];
+  };
+  std::vector<bool> oneEdge(constraints.size(), false);
+  for (size_t s = 0; s < constraints.size(); ++s) {
+    progress.At(static_cast<int64_t>(s) + 1);
+    if (b.Cancelled()) return false;
+    const int32_t v1 = vertex(constraints[s].first), v2 = vertex(constraints[s].second);
+    if (v1 < 0 || v2 < 0 || !b.tri.ForceSegment(v1, v2))
+      b.code = Triangulator::Incomplete;
+    else
+      oneEdge[s] = b.tri.ForcedAsOneEdge();
+  }
+  // No constraint is lost without a word: once all are forced (a later one
+  // may split an earlier one), each whose ends are triangulated must be a
+  // chain of edges. One that was made a single edge still is one unless a
+  // later constraint freed that edge.
+  for (size_t s = 0; s < constraints.size(); ++s) {
+    if (s % kCancelStride == 0 && b.Cancelled()) return false;
+    const int32_t v1 = vertex(constraints[s].first), v2 = vertex(constraints[s].second);
+    if (oneEdge[s] && b.tri.StillAnEdge(v1, v2)) continue;
+    if (v1 >= 0 && v2 >= 0 && !b.tri.CoversSegment(v1, v2)) b.code = Triangulator::Incomplete;
+  }
+  return true;
+}
+
+// A triangle goes when its centroid is not strictly inside the boundary,
+// or strictly inside a hole. Deleting one changes no other's centroid, so
+// the order they are tested in does not matter.
+bool CentroidInside(const WorkTriangulation& tri, const RingLocator& locator, size_t t) {
+  const XYRec c = CentroidBuckets::Centroid(tri, tri.tris[t]);
+  return locator.Classify(c.X, c.Y) == RingLocator::Place::Inside;
+}
+
+bool ClipToBoundary(Build& b) {
+  WorkTriangulation& tri = b.tri;
+  const RingLocator locator(b.hullRing);
+  Progress progress(static_cast<int64_t>(tri.tris.size()), b.silent);
+  for (size_t t = 0; t < tri.tris.size(); ++t) {
+    progress.At(static_cast<int64_t>(t) + 1);
+    if (t % kCancelStride == 0 && b.Cancelled()) return false;
+    if (tri.tris[t].alive && !CentroidInside(tri, locator, t)) tri.Kill(static_cast<int32_t>(t));
+  }
+  return true;
+}
+
+bool PunchAreas(Build& b) {
+  WorkTriangulation& tri = b.tri;
+  if (b.Cancelled()) return false;
+  // Only a centroid within a hole's box can be inside it.
+  const CentroidBuckets buckets(tri);
+  Progress progress(static_cast<int64_t>(b.areaRings.size()), b.silent);
+  for (size_t z = 0; z < b.areaRings.size(); ++z) {
+    if (b.Cancelled()) return false;
+    progress.At(static_cast<int64_t>(z) + 1);
+    const std::vector<XYRec>& ring = b.areaRings[z];
+    const RingLocator locator(ring);
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (const XYRec& p : ring) {
+      x0 = std::min(x0, p.X);
+      x1 = std::max(x1, p.X);
+      y0 = std::min(y0, p.Y);
+      y1 = std::max(y1, p.Y);
+    }
+    const std::vector<int32_t> candidates = buckets.Candidates(x0, y0, x1, y1);
+    for (size_t k = 0; k < candidates.size(); ++k) {
+      if (k % kCancelStride == kCancelStride - 1 && b.Cancelled()) return false;
+      const auto t = static_cast<size_t>(candidates[k]);
+      if (tri.tris[t].alive && CentroidInside(tri, locator, t)) tri.Kill(static_cast<int32_t>(t));
+    }
+  }
+  return true;
+}
+
+using Triple = std::array<int32_t, 3>;
+
+// The surviving triangles as bare index triples, clockwise, in the mesh's
+// point numbers (a working vertex's X rank + 1; points made at constraint
+// crossings after the n work points), in slot order; large lists in two
+// halves at once, joined in order. westToEast gives each from its lowest
+// corner.
+std::vector<Triple> GatherTriples(const Build& b, bool westToEast) {
+  const WorkTriangulation& tri = b.tri;
+  const std::vector<int32_t>& xOf = tri.WorkRanks();
+  const int32_t n = b.n;
+  auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
+  auto gather = [&](size_t from, size_t to, std::vector<Triple>& out) {
+    for (size_t slot = from; slot < to; ++slot) {
+      const WorkTriangulation::Tri& tr = tri.tris[slot];
+      if (!tr.alive) continue;
+      // Stored counter-clockwise, saved clockwise.
+      Triple t{meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])};
+      if (westToEast) {
+        if (t[1] < t[0] && t[1] < t[2])
+          t = {t[1], t[2], t[0]};
+        else if (t[2] < t[0] && t[2] < t[1])
+          t = {t[2], t[0], t[1]};
+      }
+      out.push_back(t);
+    }
+  };
+  std::vector<Triple> triples;
+  const size_t slots = tri.tris.size();
+  triples.reserve(static_cast<size_t>(tri.LiveCount()));
+  if (slots < static_cast<size_t>(kHalvesFrom)) {
+    gather(0, slots, triples);
+    return triples;
+  }
+  std::vector<Triple> later;
+  later.reserve(static_cast<size_t>(tri.LiveCount()) / 2 + 1024);
+  RunBoth([&] { gather(slots / 2, slots, later); }, [&] { gather(0, slots / 2, triples); });
+  triples.insert(triples.end(), later.begin(), later.end());
+  return triples;
+}
+
+// Whether each triple is saved (1), left out for a side of ladoMax or more
+// alone (kLongSide, which the caller hears of) or for coincident corners or
+// a corner at -999 (0). Each corner is read from the mesh's copy of its
+// point, which holds exactly the working point's coordinates.
+constexpr uint8_t kLongSide = 2;
+
+std::vector<uint8_t> JudgeTriangles(const TriangleMesh& mesh, std::span<const Triple> triples,
+                                    double ladoMax) {
+  auto keep = [&](const Triple& t) -> uint8_t {
+    const PointRec &a = mesh.Point(t[0]), &b = mesh.Point(t[1]), &c = mesh.Point(t[2]);
+    if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
+      return 0;
+    if (a.Z == -999 || b.Z == -999 || c.Z == -999) return 0;
+    if (Triangulator::distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax ||
+        Triangulator::distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
+        Triangulator::distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
+      return kLongSide;
+    return 1;
+  };
+  const size_t count = triples.size();
+  std::vector<uint8_t> kept(count);
+  auto judge = [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) kept[k] = keep(triples[k]);
+  };
+  if (static_cast<int64_t>(count) < kHalvesFrom)
+    judge(0, count);
+  else
+    RunBoth([&] { judge(count / 2, count); }, [&] { judge(0, count / 2); });
+  return kept;
+}
+
+// Adds the triples judged 1 to the mesh, in order, its room reserved for
+// the saved ones. The mesh's triangles are the bulk of its memory, and the
+// system hands out each page of it at its first write: with two threads the
+// other one has the pages made resident from the far end while this one
+// adds the triangles from the near end, until the two meet.
+bool AddKeptTriangles(Build& build, std::span<const Triple> triples, std::span<const uint8_t> kept,
+                      size_t saved, Progress& progress) {
+  TriangleMesh& mesh = build.mesh;
+  const std::span<std::byte> room = mesh.SpareTriangleRoom();
+  std::atomic<size_t> reached{0};  // bytes of the room the adding has reached
+  auto prefault = [&] {
+    constexpr size_t kChunk = size_t{8} << 20;
+    for (size_t to = room.size(); to > 0;) {
+      const size_t from = to > kChunk ? to - kChunk : 0;
+      if (reached.load(std::memory_order_relaxed) + kChunk >= from) return;
+      PrefaultForWriting(room.data() + from, to - from);
+      to = from;
+    }
+  };
+  bool stoppedAdding = false;
+  auto addTriangles = [&] {
+    size_t added = 0;
+    for (size_t k = 0; k < triples.size(); ++k) {
+      progress.At(static_cast<int64_t>(k) + 1);
+      if ((k + 1) % kCancelStride == 0) {
+        if (build.Cancelled()) {
+          stoppedAdding = true;
+          reached = room.size();
+          return;
+        }
+        reached.store(added * sizeof(TriangleRec), std::memory_order_relaxed);
+      }
+      if (kept[k] != 1) continue;
+      const auto [ia, ib, ic] = triples[k];
+      const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
+      mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
+      ++added;
+    }
+    reached = room.size();
+  };
+  if (static_cast<int64_t>(saved) < kHalvesFrom)
+    addTriangles();
+  else
+    RunBoth(prefault, addTriangles);
+  return !stoppedAdding;
+}
+
+// The surviving triangles into the mesh, whose points the insertion added;
+// longSides counts those left out for their length alone.
+//
+// The working indexes go back to the system before the mesh's lists are
+// filled, where that is worth a system call: a small build (the split at an
+// elevation makes thousands of them) frees too little for it. The surviving
+// triangles are kept as bare index triples and the working triangles and
+// ranks freed as soon as they are not needed: the mesh's own lists are the
+// bulk of the memory. The mesh's points go in first, so that the working
+// points can go before the triangles take their room: at the end the mesh
+// stands alone.
+//
+// A large mesh takes each triangle from its lowest corner and the triangles
+// ordered by their corners, which is their order west to east since the
+// points are in X order: whatever reads the triangles with their points later
+// (the filters and the copy into the mesh here, the files, the colouring)
+// then reads both lists nearly in order instead of all over the point list.
+// That order depends on the triangles alone, not on the working slots, which
+// differ when two threads insert. With two threads the triples are gathered,
+// sorted and the triangles' filters evaluated in two halves before the
+// triangles go in; the mesh is the same.
+bool SaveTriangles(Build& b, double ladoMax, int64_t& longSides) {
+  WorkTriangulation& tri = b.tri;
+  const int32_t n = b.n;
+  if (b.Cancelled()) return false;
+  if (n >= kReleaseFromPoints) ReleaseFreedMemory();
+  const bool westToEast = static_cast<size_t>(n) >= kRoundsFrom;
+  const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
+  Progress progress(tri.LiveCount(), b.silent);
+  std::vector<Triple> triples = GatherTriples(b, westToEast);
+  if (b.Cancelled()) return false;
+  std::vector<WorkTriangulation::Tri>().swap(tri.tris);
+  tri.ReleaseRanks();
+  std::vector<int32_t>().swap(b.posOf);
+  // Points created where two constraints cross follow the work points.
+  if (extra > 0) b.mesh.Reserve(static_cast<size_t>(n) + extra, 0);
+  for (size_t k = 0; k < extra; ++k) {
+    const PointRec& p = tri.pts[static_cast<size_t>(n) + 3 + k];
+    b.mesh.AddPoint(p.X, p.Y, p.Z, 0);
+  }
+  std::vector<PointRec>().swap(tri.pts);
+  if (westToEast) {
+    SortWestToEast(triples, n + static_cast<int32_t>(extra));
+    if (b.Cancelled()) return false;
+  }
+  const std::vector<uint8_t> kept = JudgeTriangles(b.mesh, triples, ladoMax);
+  if (b.Cancelled()) return false;
+  if (triples.empty()) b.code = Triangulator::Incomplete;
+  const auto saved = static_cast<size_t>(std::count(kept.begin(), kept.end(), uint8_t{1}));
+  longSides = static_cast<int64_t>(std::count(kept.begin(), kept.end(), kLongSide));
+  b.mesh.Reserve(0, saved);
+  if (!AddKeptTriangles(b, triples, kept, saved, progress)) return false;
+  std::vector<Triple>().swap(triples);
+  return true;
+}
+
 }  // namespace
 
 double Triangulator::distp1p2(double x1, double y1, double x2, double y2) {
@@ -501,448 +993,65 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   }
   // A build consumes its preparation: the next build needs a new Initialise.
   initialised_ = false;
-  const bool silent = Silent;
-  if (!silent) CancelRequested = false;
+  if (!Silent) CancelRequested = false;
+  Build b(LastErrorCode, phaseTimes_, Silent);
+  b.phase.Enter("INITTRI");
+  if (!b.silent) CurrentStatus().SendEvents(0, false);
 
-  // Every phase looks at CancelRequested as it goes; a cancel in any of them
-  // ends the build as one during insertion does: the flag cleared (left set
-  // by a silent build, for its caller), nothing returned, no further phase
-  // or progress reported.
-  auto cancelled = [this, silent] {
-    if (!CancelRequested.load(std::memory_order_relaxed)) return false;
-    if (!silent) CancelRequested = false;
-    LastErrorCode = Cancelled;
-    return true;
-  };
-
-  PhaseClock phase(phaseTimes_, silent);
-  phase.Enter("INITTRI");
-  if (!silent) CurrentStatus().SendEvents(0, false);
-  TriangleMesh mesh;
-
-  // Work points in the order of SortByX (sorting positions 0..n-1 picks the
-  // same pivots as positions 1..n); small keys are sorted, then gathered.
-  const auto n = static_cast<int32_t>(workIndex_.size());
-  WorkTriangulation tri;
-  tri.pts.resize(static_cast<size_t>(n) + 3);
-  std::vector<int32_t> workOfAll(allPoints_.size(), -1);  // AllPoints index -> 0-based work vertex
-  {
-    std::vector<XKey> keys(static_cast<size_t>(n));
-    for (int32_t k = 0; k < n; ++k) {
-      const int32_t all = workIndex_[static_cast<size_t>(k)];
-      keys[static_cast<size_t>(k)] = {allPoints_[static_cast<size_t>(all)].X, all};
-    }
-    SortByX(keys, 0, n - 1);
-    if (cancelled()) return std::nullopt;
-    for (int32_t k = 0; k < n; ++k) {
-      const int32_t all = keys[static_cast<size_t>(k)].index;
-      tri.pts[static_cast<size_t>(k)] = allPoints_[static_cast<size_t>(all)];
-      workOfAll[static_cast<size_t>(all)] = k;
-    }
-  }
+  b.n = static_cast<int32_t>(workIndex_.size());
+  if (!LoadInXOrder(b, workIndex_, allPoints_)) return std::nullopt;
   std::vector<int32_t>().swap(workIndex_);
   // The rings to clip by, before the copy of the caller's points goes.
-  const std::vector<XYRec> hullRing =
-      ringSegments_ > 0 ? PairedRing(allPoints_, boundaryIndex_) : std::vector<XYRec>{};
-  std::vector<std::vector<XYRec>> areaRings;
-  for (const auto& area : areas_) areaRings.push_back(PairedRing(allPoints_, area));
+  if (ringSegments_ > 0) b.hullRing = PairedRing(allPoints_, boundaryIndex_);
+  for (const auto& area : areas_) b.areaRings.push_back(PairedRing(allPoints_, area));
   std::vector<PointRec>().swap(allPoints_);
-  if (cancelled()) return std::nullopt;
+  if (b.Cancelled()) return std::nullopt;
+  EncloseWorkPoints(b.tri, b.n, extents_);
+  b.northSouth = extents_.Max.Y - extents_.Min.Y > extents_.Max.X - extents_.Min.X;
 
-  // The enclosing triangle, 20 times the larger extent around the middle.
-  const double dx = extents_.Max.X - extents_.Min.X, dy = extents_.Max.Y - extents_.Min.Y;
-  const double dmax = dx > dy ? dx : dy;
-  const double xmid = (extents_.Max.X + extents_.Min.X) / 2,
-               ymid = (extents_.Max.Y + extents_.Min.Y) / 2;
-  tri.pts[static_cast<size_t>(n)] = {xmid - 20 * dmax, ymid - 20 * dmax, 0, 0};
-  tri.pts[static_cast<size_t>(n) + 1] = {xmid, ymid + 20 * dmax, 0, 0};
-  tri.pts[static_cast<size_t>(n) + 2] = {xmid + 20 * dmax, ymid - 20 * dmax, 0, 0};
-  tri.Start(n, n + 1, n + 2);
-
-  phase.Enter("START_TRIANGULATION");
-  if (cancelled()) return std::nullopt;
-  // The triangles are those of insertion in X order (ties on a circle
-  // broken by X rank, which the working triangulation reproduces for any
-  // order), so the points go in the order that is quickest to insert in
-  // (InsertionOrder). Of points with equal X and Y only the first in
-  // X order is inserted, as in X-order insertion; the others take its
-  // vertex.
-  std::vector<int32_t> vertexOf = FirstOfEqualPositions(tri.pts, n);
-  if (cancelled()) return std::nullopt;
-  // The working points are renumbered in insertion order (then the points
-  // that are not inserted), so that neighbours in the plane are neighbours
-  // in memory; xOf (held by the working triangulation, which breaks its
-  // ties by it) maps a working vertex back to its X rank, posOf the other
-  // way. vertexOf stays in X ranks.
-  size_t lastRound = 0;
-  std::vector<int32_t> order = InsertionOrder(tri.pts, vertexOf, lastRound);
-  if (cancelled()) return std::nullopt;
-  const auto inserted = static_cast<int32_t>(order.size());
-  for (int32_t x = 0; x < n; ++x)
-    if (vertexOf[static_cast<size_t>(x)] != x) order.push_back(x);
-  tri.SetWorkCount(n, std::move(order));
-  const std::vector<int32_t>& xOf = tri.WorkRanks();
-  std::vector<int32_t> posOf(static_cast<size_t>(n));
-  for (int32_t v = 0; v < n; ++v) posOf[static_cast<size_t>(xOf[static_cast<size_t>(v)])] = v;
-  {
-    // Gathered into a fresh list rather than permuted in place: the loads
-    // are then independent of each other (a cycle-by-cycle permutation
-    // waits for every miss in turn), for a moment's copy of the points.
-    std::vector<PointRec> byRank(static_cast<size_t>(n) + 3);
-    auto gather = [&](int32_t from, int32_t to) {
-      for (int32_t v = from; v < to; ++v)
-        byRank[static_cast<size_t>(v)] = tri.pts[static_cast<size_t>(xOf[static_cast<size_t>(v)])];
-    };
-    if (n < kHalvesFrom)
-      gather(0, n);
-    else
-      RunBoth([&] { gather(n / 2, n); }, [&] { gather(0, n / 2); });
-    std::copy(tri.pts.begin() + n, tri.pts.end(), byRank.begin() + n);
-    tri.pts.swap(byRank);
-  }
-  // The mesh's points are those of X order, known before the insertion;
-  // they go in (and the caller's work on them is done) while it runs where
-  // two threads may, else after it.
-  auto addPoints = [&] {
-    mesh.Reserve(static_cast<size_t>(n), 0);
-    for (int32_t i = 1; i <= n; ++i) {
-      const PointRec& p = tri.pts[static_cast<size_t>(posOf[static_cast<size_t>(i) - 1])];
-      mesh.AddPoint(p.X, p.Y, p.Z, p.T);
-    }
-    if (WhileInserting) WhileInserting(mesh.Points().subspan(1));
-  };
-  const bool alongside = n >= kHalvesFrom && TwoThreads();
-  {
-    if (cancelled()) return std::nullopt;
-    // The insertion appends to the working triangles' room page after page,
-    // each page a wait for the system at its first write: with two threads
-    // the other one has the room made resident first. The other thread only
-    // reads the working points, which the insertion does not change; it is
-    // joined at the end of the block, however it ends, and what it threw is
-    // thrown here.
-    std::exception_ptr sideFailure;
-    std::jthread side;
-    if (alongside) {
-      const std::span<std::byte> room = SpareCapacity(tri.tris);
-      side = StartThread([room, &addPoints, &sideFailure] {
-        try {
-          PrefaultForWriting(room.data(), room.size());
-          addPoints();
-        } catch (...) {
-          sideFailure = std::current_exception();
-        }
-      });
-    }
-    Progress progress(inserted, silent);
-    auto insert = [&](int32_t k) {
-      const int32_t v = tri.Insert(k);
-      if (v != k)
-        vertexOf[static_cast<size_t>(xOf[static_cast<size_t>(k)])] =
-            v < 0 ? -1 : xOf[static_cast<size_t>(v)];
-    };
-    // The last round, seven points in eight, goes in on two threads where
-    // they may run: the points of one side on this one, the others on the
-    // other, each in its order; a point either could not insert without
-    // meeting the other's work goes in afterwards. Every point has its own
-    // position here, and constraints come later.
-    const auto last = static_cast<int32_t>(lastRound);
-    const bool twoLanes = alongside && constraints_.empty() && tri.decisions == nullptr &&
-                          inserted - last >= kHalvesFrom;
-    const int32_t alone = twoLanes ? last : inserted;
-    for (int32_t k = 0; k < alone; ++k) {
-      progress.At(int64_t{k} + 1);
-      if (cancelled()) return std::nullopt;
-      insert(k);
-    }
-    if (twoLanes) {
-      // The two sides: of the middle X rank, or of the middle Y where the
-      // points spread further north-south (a corridor split along its
-      // length would share most of its triangles).
-      std::vector<uint8_t> sides(static_cast<size_t>(n));
-      std::vector<double> ys;
-      if (dy > dx) {
-        ys.reserve(static_cast<size_t>(n));
-        for (int32_t v = 0; v < n; ++v)
-          if (std::isfinite(tri.pts[static_cast<size_t>(v)].Y))
-            ys.push_back(tri.pts[static_cast<size_t>(v)].Y);
-      }
-      if (!ys.empty()) {
-        std::nth_element(ys.begin(), ys.begin() + static_cast<std::ptrdiff_t>(ys.size() / 2),
-                         ys.end());
-        const double middle = ys[ys.size() / 2];
-        for (int32_t v = 0; v < n; ++v)
-          sides[static_cast<size_t>(v)] = tri.pts[static_cast<size_t>(v)].Y < middle ? 1 : 2;
-      } else {
-        for (int32_t v = 0; v < n; ++v)
-          sides[static_cast<size_t>(v)] = xOf[static_cast<size_t>(v)] < n / 2 ? 1 : 2;
-      }
-      std::vector<double>().swap(ys);
-      std::vector<int32_t> first, second, deferred;
-      first.reserve(static_cast<size_t>(inserted - last) / 2 + 1024);
-      second.reserve(static_cast<size_t>(inserted - last) / 2 + 1024);
-      for (int32_t k = last; k < inserted; ++k)
-        (sides[static_cast<size_t>(k)] == 1 ? first : second).push_back(k);
-      const int64_t spread = static_cast<int64_t>(inserted - last) /
-                             std::max<int64_t>(1, static_cast<int64_t>(first.size()));
-      if (!tri.InsertBoth(
-              first, second, std::move(sides), deferred, [&] { return cancelled(); },
-              [&](int64_t done) {
-                progress.At(std::min<int64_t>(last + done * spread, inserted));
-              }))
-        return std::nullopt;
-      for (size_t k = 0; k < deferred.size(); ++k) {
-        if (k % kCancelStride == 0 && cancelled()) return std::nullopt;
-        insert(deferred[k]);
-      }
-      progress.At(inserted);
-    }
-    if (side.joinable()) side.join();
-    if (sideFailure) std::rethrow_exception(sideFailure);
-  }
-  if (!alongside) addPoints();
+  b.phase.Enter("START_TRIANGULATION");
+  if (b.Cancelled() || !OrderForInsertion(b) ||
+      !InsertPoints(b, !constraints_.empty(), WhileInserting))
+    return std::nullopt;
   // The enclosing triangle goes, and with it the triangles along the hull
   // whose circumcircle reaches one of its corners; those are put back, so
   // the surface covers the convex hull of its points, and they are there
   // before the constraints are forced, so that boundary edges and
   // breaklines along the hull can be forced through them.
-  tri.RemoveTrianglesWithVertexFrom(n, true);
-  const bool anyTriangle = tri.LiveCount() > 0;
-  if (cancelled()) return std::nullopt;
+  b.tri.RemoveTrianglesWithVertexFrom(b.n, true);
+  const bool anyTriangle = b.tri.LiveCount() > 0;
+  if (b.Cancelled()) return std::nullopt;
 
   if (anyTriangle && !constraints_.empty()) {
-    phase.Enter("SET_CONSTRAINTS");
-    Progress progress(static_cast<int64_t>(constraints_.size()), silent);
-    auto vertex = [&](int32_t all) {
-      const int32_t w = workOfAll[static_cast<size_t>(all)];
-      const int32_t x = w < 0 ? -1 : vertexOf[static_cast<size_t>(w)];
-      return x < 0 ? -1 : posOf[static_cast<size_t>(x)];
-    };
-    std::vector<bool> oneEdge(constraints_.size(), false);
-    for (size_t s = 0; s < constraints_.size(); ++s) {
-      progress.At(static_cast<int64_t>(s) + 1);
-      if (cancelled()) return std::nullopt;
-      const int32_t a = vertex(constraints_[s].first), b = vertex(constraints_[s].second);
-      if (a < 0 || b < 0 || !tri.ForceSegment(a, b))
-        LastErrorCode = Incomplete;
-      else
-        oneEdge[s] = tri.ForcedAsOneEdge();
-    }
-    // No constraint is lost without a word: once all are forced (a later one
-    // may split an earlier one), each whose ends are triangulated must be a
-    // chain of edges. One that was made a single edge still is one unless a
-    // later constraint freed that edge.
-    for (size_t s = 0; s < constraints_.size(); ++s) {
-      if (s % kCancelStride == 0 && cancelled()) return std::nullopt;
-      const int32_t a = vertex(constraints_[s].first), b = vertex(constraints_[s].second);
-      if (oneEdge[s] && tri.StillAnEdge(a, b)) continue;
-      if (a >= 0 && b >= 0 && !tri.CoversSegment(a, b)) LastErrorCode = Incomplete;
-    }
+    b.phase.Enter("SET_CONSTRAINTS");
+    if (!ForceConstraints(b, constraints_)) return std::nullopt;
   }
   std::vector<std::pair<int32_t, int32_t>>().swap(constraints_);
-
-  // A triangle goes when its centroid is not strictly inside the boundary,
-  // or strictly inside a hole. Deleting one changes no other's centroid, so
-  // the order they are tested in does not matter.
-  auto inside = [&](const RingLocator& locator, size_t t) {
-    const XYRec c = CentroidBuckets::Centroid(tri, tri.tris[t]);
-    return locator.Classify(c.X, c.Y) == RingLocator::Place::Inside;
-  };
   if (anyTriangle && ringSegments_ > 0) {
-    phase.Enter("REMOVING_EXTERNAL_HULL");
-    const RingLocator locator(hullRing);
-    Progress progress(static_cast<int64_t>(tri.tris.size()), silent);
-    for (size_t t = 0; t < tri.tris.size(); ++t) {
-      progress.At(static_cast<int64_t>(t) + 1);
-      if (t % kCancelStride == 0 && cancelled()) return std::nullopt;
-      if (tri.tris[t].alive && !inside(locator, t)) tri.Kill(static_cast<int32_t>(t));
-    }
+    b.phase.Enter("REMOVING_EXTERNAL_HULL");
+    if (!ClipToBoundary(b)) return std::nullopt;
   }
   if (anyTriangle && !areas_.empty()) {
-    phase.Enter("MAKING_AREAS");
-    if (cancelled()) return std::nullopt;
-    // Only a centroid within a hole's box can be inside it.
-    const CentroidBuckets buckets(tri);
-    Progress progress(static_cast<int64_t>(areas_.size()), silent);
-    for (size_t z = 0; z < areas_.size(); ++z) {
-      if (cancelled()) return std::nullopt;
-      progress.At(static_cast<int64_t>(z) + 1);
-      const std::vector<XYRec>& ring = areaRings[z];
-      const RingLocator locator(ring);
-      double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
-      for (const XYRec& p : ring) {
-        x0 = std::min(x0, p.X);
-        x1 = std::max(x1, p.X);
-        y0 = std::min(y0, p.Y);
-        y1 = std::max(y1, p.Y);
-      }
-      const std::vector<int32_t> candidates = buckets.Candidates(x0, y0, x1, y1);
-      for (size_t k = 0; k < candidates.size(); ++k) {
-        if (k % kCancelStride == kCancelStride - 1 && cancelled()) return std::nullopt;
-        const auto t = static_cast<size_t>(candidates[k]);
-        if (tri.tris[t].alive && inside(locator, t)) tri.Kill(static_cast<int32_t>(t));
-      }
-    }
+    b.phase.Enter("MAKING_AREAS");
+    if (!PunchAreas(b)) return std::nullopt;
   }
 
-  tri.ReleaseScratch();
-  std::vector<int32_t>().swap(workOfAll);
-  std::vector<int32_t>().swap(vertexOf);
+  b.tri.ReleaseScratch();
+  std::vector<int32_t>().swap(b.workOfAll);
+  std::vector<int32_t>().swap(b.vertexOf);
   if (!anyTriangle) {
     LastErrorCode = Incomplete;
-    mesh = TriangleMesh();  // without triangles, without points
+    b.mesh = TriangleMesh();  // without triangles, without points
   } else {
-    phase.Enter("SAVING_TRIANGLES");
-    if (cancelled()) return std::nullopt;
-    // The working indexes go back to the system before the mesh's lists are
-    // filled, where that is worth a system call: a small build (the split
-    // at an elevation makes thousands of them) frees too little for it.
-    if (n >= kReleaseFromPoints) ReleaseFreedMemory();
-    // Keep the surviving triangles as bare index triples (clockwise, in the
-    // mesh's point numbers) and free the working triangles and ranks as soon
-    // as they are not needed: the mesh's own lists are the bulk of the
-    // memory. The mesh's points go in first, so that the working points can
-    // go before the triangles take their room: at the end the mesh stands
-    // alone.
-    // A large mesh takes each triangle from its lowest corner and the
-    // triangles ordered by their corners, which is their order west to east
-    // since the points are in X order: whatever reads the triangles with
-    // their points later (the filters and the copy into the mesh here, the
-    // files, the colouring) then reads both lists nearly in order instead of
-    // all over the point list. That order depends on the triangles alone,
-    // not on the working slots, which differ when two threads insert.
-    // With two threads the triples are gathered, sorted and the triangles'
-    // filters evaluated in two halves before the triangles go in; the mesh
-    // is the same.
-    auto meshIndex = [&](int32_t v) { return v < n ? xOf[static_cast<size_t>(v)] + 1 : v - 2; };
-    const bool westToEast = static_cast<size_t>(n) >= kRoundsFrom;
-    std::vector<std::array<int32_t, 3>> triples;
-    // In slot order; large lists in two halves at once, joined in order.
-    auto gather = [&](size_t from, size_t to, std::vector<std::array<int32_t, 3>>& out) {
-      for (size_t slot = from; slot < to; ++slot) {
-        const WorkTriangulation::Tri& tr = tri.tris[slot];
-        if (!tr.alive) continue;
-        // Stored counter-clockwise, saved clockwise; a large mesh's from
-        // its lowest corner.
-        std::array<int32_t, 3> t{meshIndex(tr.v[0]), meshIndex(tr.v[2]), meshIndex(tr.v[1])};
-        if (westToEast) {
-          if (t[1] < t[0] && t[1] < t[2])
-            t = {t[1], t[2], t[0]};
-          else if (t[2] < t[0] && t[2] < t[1])
-            t = {t[2], t[0], t[1]};
-        }
-        out.push_back(t);
-      }
-    };
-    auto gatherTriples = [&] {
-      const size_t slots = tri.tris.size();
-      triples.reserve(static_cast<size_t>(tri.LiveCount()));
-      if (slots < static_cast<size_t>(kHalvesFrom)) {
-        gather(0, slots, triples);
-        return;
-      }
-      std::vector<std::array<int32_t, 3>> later;
-      later.reserve(static_cast<size_t>(tri.LiveCount()) / 2 + 1024);
-      RunBoth([&] { gather(slots / 2, slots, later); }, [&] { gather(0, slots / 2, triples); });
-      triples.insert(triples.end(), later.begin(), later.end());
-    };
-    const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
-    Progress progress(tri.LiveCount(), silent);
-    gatherTriples();
-    if (cancelled()) return std::nullopt;
-    std::vector<WorkTriangulation::Tri>().swap(tri.tris);
-    tri.ReleaseRanks();
-    std::vector<int32_t>().swap(posOf);
-    // Points created where two constraints cross follow the work points.
-    if (extra > 0) mesh.Reserve(static_cast<size_t>(n) + extra, 0);
-    for (size_t k = 0; k < extra; ++k) {
-      const PointRec& p = tri.pts[static_cast<size_t>(n) + 3 + k];
-      mesh.AddPoint(p.X, p.Y, p.Z, 0);
-    }
-    std::vector<PointRec>().swap(tri.pts);
-    if (westToEast) {
-      SortWestToEast(triples, n + static_cast<int32_t>(extra));
-      if (cancelled()) return std::nullopt;
-    }
-
-    // Each corner is read from the mesh's copy of its point, which holds
-    // exactly the working point's coordinates. A triangle is left out with
-    // coincident corners, a side of ladoMax or more, or a corner at -999.
-    // kLongSide marks the ones left out for their length alone, which the
-    // caller hears of.
-    constexpr uint8_t kLongSide = 2;
-    auto keep = [&](const std::array<int32_t, 3>& t) -> uint8_t {
-      const PointRec &a = mesh.Point(t[0]), &b = mesh.Point(t[1]), &c = mesh.Point(t[2]);
-      if (PointsCoincide(a, b, true) || PointsCoincide(b, c, true) || PointsCoincide(c, a, true))
-        return 0;
-      if (a.Z == -999 || b.Z == -999 || c.Z == -999) return 0;
-      if (distp1p2(a.X, a.Y, b.X, b.Y) >= ladoMax || distp1p2(b.X, b.Y, c.X, c.Y) >= ladoMax ||
-          distp1p2(c.X, c.Y, a.X, a.Y) >= ladoMax)
-        return kLongSide;
-      return 1;
-    };
-    const size_t keptCount = triples.size();
-    std::vector<uint8_t> kept01(keptCount);  // per triple, in order: whether it is saved
-    auto judge = [&](size_t from, size_t to) {
-      for (size_t k = from; k < to; ++k) kept01[k] = keep(triples[k]);
-    };
-    if (static_cast<int64_t>(keptCount) < kHalvesFrom)
-      judge(0, keptCount);
-    else
-      RunBoth([&] { judge(keptCount / 2, keptCount); }, [&] { judge(0, keptCount / 2); });
-    if (cancelled()) return std::nullopt;
-    if (keptCount == 0) LastErrorCode = Incomplete;
-    const auto saved = static_cast<size_t>(std::count(kept01.begin(), kept01.end(), uint8_t{1}));
-    longSides_ = static_cast<int64_t>(std::count(kept01.begin(), kept01.end(), kLongSide));
-    mesh.Reserve(0, saved);
-    // The mesh's triangles are the bulk of its memory, and the system hands
-    // out each page of it at its first write: with two threads the other
-    // one has the pages made resident from the far end while this one adds
-    // the triangles from the near end, until the two meet.
-    const std::span<std::byte> room = mesh.SpareTriangleRoom();
-    std::atomic<size_t> reached{0};  // bytes of the room the adding has reached
-    auto prefault = [&] {
-      constexpr size_t kChunk = size_t{8} << 20;
-      for (size_t to = room.size(); to > 0;) {
-        const size_t from = to > kChunk ? to - kChunk : 0;
-        if (reached.load(std::memory_order_relaxed) + kChunk >= from) return;
-        PrefaultForWriting(room.data() + from, to - from);
-        to = from;
-      }
-    };
-    bool stoppedAdding = false;
-    auto addTriangles = [&] {
-      size_t added = 0;
-      for (size_t k = 0; k < keptCount; ++k) {
-        progress.At(static_cast<int64_t>(k) + 1);
-        if ((k + 1) % kCancelStride == 0) {
-          if (cancelled()) {
-            stoppedAdding = true;
-            reached = room.size();
-            return;
-          }
-          reached.store(added * sizeof(TriangleRec), std::memory_order_relaxed);
-        }
-        if (kept01[k] != 1) continue;
-        const auto [ia, ib, ic] = triples[k];
-        const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
-        mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
-        ++added;
-      }
-      reached = room.size();
-    };
-    if (static_cast<int64_t>(saved) < kHalvesFrom)
-      addTriangles();
-    else
-      RunBoth(prefault, addTriangles);
-    if (stoppedAdding) return std::nullopt;
-    std::vector<std::array<int32_t, 3>>().swap(triples);
+    b.phase.Enter("SAVING_TRIANGLES");
+    if (!SaveTriangles(b, ladoMax, longSides_)) return std::nullopt;
   }
-  phase.Close();
-  if (!silent) {
+  b.phase.Close();
+  if (!b.silent) {
     CurrentStatus().SendEvents(100, false);
     CurrentStatus().SendPhase("IDLE");
   }
-  return mesh;
+  return std::move(b.mesh);
 }
 
 }  // namespace orvane
