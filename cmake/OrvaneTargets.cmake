@@ -17,10 +17,23 @@ function(orvane_target_defaults target)
   endif()
 endfunction()
 
-# A library of one subsystem: every .cpp of its folder.
-function(orvane_add_library target folder)
-  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
-  add_library(${target} STATIC ${sources})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+# Gives a target the include root of one layer: a folder of the build tree
+# (include/<layer>) that holds nothing but the link <layer> -> src/<layer>, so
+# that `#include "<layer>/File.h"` finds that layer's headers and no other
+# layer's. A library exports its root PUBLIC; linking it brings its own root
+# and, through its PUBLIC links, the roots of the layers below, never one
+# above: an include that runs up the chain does not compile.
+function(orvane_layer_include_root target scope layer)
+  set(root ${PROJECT_BINARY_DIR}/include/${layer})
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${layer} ${root}/${layer} SYMBOLIC)
+  target_include_directories(${target} ${scope} ${root})
+endfunction()
+
+# The static library of one layer (src/<layer>) from the files listed after
+# the layer's name, relative to the calling folder.
+function(orvane_add_library target layer)
+  add_library(${target} STATIC ${ARGN})
+  orvane_layer_include_root(${target} PUBLIC ${layer})
   orvane_target_defaults(${target})
 endfunction()
