@@ -497,6 +497,7 @@ void ColouringWindow::Apply() {
         });
       },
       [this, result, surface, sorted = order.Reordered] {
+        actions::Apply(*result);
         SetBusy(false);
         if (!task_.Failure().empty()) {
           SetStatus(QString(), false);

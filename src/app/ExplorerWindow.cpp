@@ -568,6 +568,7 @@ void ExplorerWindow::RunFileSetOperation(int phaseText,
   auto results = std::make_shared<std::vector<actions::ActionResult>>();
   task_.Start([results, op = std::move(op)](TaskFeedback&) { *results = op(); },
               [this, results, after = std::move(after)] {
+                for (actions::ActionResult& r : *results) actions::Apply(r);
                 SetBusy(false);
                 Label3_.clear();
                 // A surface deleted or replaced is no longer current.
@@ -612,6 +613,7 @@ void ExplorerWindow::ExportLandXml() {
         });
       },
       [this, result, surface, output] {
+        actions::Apply(*result);
         SetBusy(false);
         QStringList lines;
         for (const std::string& w : result->Warnings) lines << QString::fromStdString(w);

@@ -225,6 +225,7 @@ void OperationsWindow::Calculate() {
         });
       },
       [this, result] {
+        actions::Apply(*result);
         SetBusy(false);
         // The folder as the operation left it: a merge leaves its first
         // surface's files, which are listed again.
