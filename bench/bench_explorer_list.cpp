@@ -60,7 +60,8 @@ void BM_FillListOf1000Surfaces(benchmark::State& state) {
   orvane::Project().Surfaces.clear();
   for (int k = 0; k < kSurfaces; ++k) orvane::Project().Surfaces.push_back(Grid(Name(k), 20));
   NoDialogs dialogs;
-  orvane::app::ExplorerWindow window(dialogs);
+  orvane::app::BusyGate gate;
+  orvane::app::ExplorerWindow window(dialogs, gate);
   window.show();
   for (auto _ : state) window.FillSurfaceList();
   state.counters["rows"] = kSurfaces;
@@ -78,7 +79,8 @@ void BM_OpenProjectOf1000Surfaces(benchmark::State& state) {
     Grid(name, 20)->SaveToBinary(folder / (name + ".dsp"));
   }
   NoDialogs dialogs;
-  orvane::app::ExplorerWindow window(dialogs);
+  orvane::app::BusyGate gate;
+  orvane::app::ExplorerWindow window(dialogs, gate);
   for (auto _ : state) {
     orvane::Project().ProjectFolder = folder.string();
     window.Load();

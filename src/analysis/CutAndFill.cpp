@@ -291,13 +291,12 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   // A is rebuilt and measured on a thread of its own while B's overlay
   // points are added and B is rebuilt here: the two builds do not share
   // anything they change. Two builds at once need twice the working
-  // memory, so large surfaces are built one after the other (A's volumes
-  // are still taken before B's build, so that their search grids are gone
-  // by then).
+  // memory, so large surfaces are built one after the other, on this thread
+  // (A's volumes are still taken before B's build, so that their search
+  // grids are gone by then), as they are where only one thread may run.
   run.Phase("CAF_TRIANGULATING_STEP1");
   if (run.Cancelled()) return std::nullopt;
-  const bool together = std::thread::hardware_concurrency() >= 2 &&
-                        points.PA.count() + points.PB.count() <= kTogetherPoints;
+  const bool together = TwoThreads() && points.PA.count() + points.PB.count() <= kTogetherPoints;
   // A's volumes come in two halves: the first is taken on A's thread, the
   // second here once B is built (or there too, when the rebuilds run one
   // after the other). Either way the same halves are added in the same
@@ -316,8 +315,8 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
     CutAndFillPoints::Segments segmentsA = points.TakeSegmentsOfA();
     PointList PA = std::move(points.PA);
     points.PA = PointList{};
-    std::jthread worker = StartThread([&a, &A, &B, &half, together, PA = std::move(PA),
-                                       segmentsA = std::move(segmentsA)]() mutable {
+    auto sideA = [&a, &A, &B, &half, together, PA = std::move(PA),
+                  segmentsA = std::move(segmentsA)]() mutable {
       try {
         struct Built {
           std::latch& latch;
@@ -339,7 +338,9 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
       } catch (...) {
         a.error = std::current_exception();
       }
-    });
+    };
+    std::jthread worker;
+    if (together) worker = StartThread(std::move(sideA));
     // Leaving early (a cancel, an exception) stops the other thread first;
     // nothing is delivered, and the cancel is cleared.
     struct Stop {
@@ -355,7 +356,7 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
       }
     } stop{worker};
     if (!together) {
-      worker.join();
+      sideA();
       ReleaseFreedMemory();  // what A's build and volumes freed, before B's build
     }
 

@@ -17,6 +17,7 @@
 #include "core/Kernels.h"
 #include "core/Platform.h"
 #include "core/Status.h"
+#include "core/Threads.h"
 #include "core/TriangleMesh.h"
 
 namespace orvane {
@@ -162,8 +163,8 @@ struct Found {
 };
 
 // Runs work(i, out) for every triangle i = 1..n of the first mesh, in blocks
-// shared among the cores, and returns the outputs in the order of i. The
-// calling thread reports progress; every thread stops at a cancel.
+// shared among the threads that may run (ThreadsToUse, at most four), and returns the outputs in
+// the order of i. The calling thread reports progress; every thread stops at a cancel.
 template <class Work>
 Found ForEachTriangle(int32_t n, Work&& work) {
   if (n <= 0) return {};
@@ -190,7 +191,7 @@ Found ForEachTriangle(int32_t n, Work&& work) {
       if (reporting) CurrentStatus().SendEvents(PercentOf(finished, blocks));
     }
   };
-  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+  const unsigned cores = ThreadsToUse(4);
   const int32_t helpers = std::min<int32_t>(static_cast<int32_t>(cores) - 1, blocks - 1);
   auto guarded = [&](bool reporting) {
     try {

@@ -70,8 +70,9 @@ std::optional<ColourClass> ClassOfRow(const QString& row) {
   return c;
 }
 
-ColouringWindow::ColouringWindow(DialogService& dialogs, fs::path paletteFolder, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), paletteFolder_(std::move(paletteFolder)) {
+ColouringWindow::ColouringWindow(DialogService& dialogs, BusyGate& gate, fs::path paletteFolder,
+                                 QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), gate_(gate), paletteFolder_(std::move(paletteFolder)) {
   if (parent != nullptr) setWindowFlag(Qt::Window);
   setObjectName("frmColoresSuperficie");
   struct Named {
@@ -191,6 +192,10 @@ ColouringWindow::ColouringWindow(DialogService& dialogs, fs::path paletteFolder,
   connect(&cmdCancel_, &QPushButton::clicked, this, [this] { close(); });
   connect(&task_, &BackgroundTask::Progress, this,
           [this](const QString&, qint64 done, qint64 total) { ShowProgress(done, total); });
+  // The work of the other windows may delete or replace the surfaces.
+  connect(&gate_, &BusyGate::Changed, this, [this](bool busy) {
+    if (!gate_.HeldBy(task_)) setEnabled(!busy);
+  });
   connect(&task_, &BackgroundTask::Finished, this, [this] {
     if (asking_) dialogs_.CloseQuestion();  // nothing is left to cancel
   });
@@ -462,7 +467,7 @@ void ColouringWindow::SaveClasses() {
 }
 
 void ColouringWindow::Apply() {
-  if (Busy()) return;
+  if (gate_.Busy()) return;
   ChooseSurface();  // the explorer may have deleted or replaced it meanwhile
   if (!surface_) return;
   const Palette* palette = SelectedPalette();
@@ -487,7 +492,7 @@ void ColouringWindow::Apply() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   surface->Reindex();
   QApplication::restoreOverrideCursor();
-  SetBusy(true);
+  if (!SetBusy(true)) return;
   auto result = std::make_shared<actions::ActionResult>();
   task_.Start(
       [result, surface, classes, mode](TaskFeedback& feedback) {
@@ -497,6 +502,7 @@ void ColouringWindow::Apply() {
         });
       },
       [this, result, surface, sorted = order.Reordered] {
+        actions::Apply(*result);
         SetBusy(false);
         if (!task_.Failure().empty()) {
           SetStatus(QString(), false);
@@ -525,7 +531,8 @@ void ColouringWindow::SetStatus(const QString& text, bool working) {
   lblAlertas_.setText(text);
 }
 
-void ColouringWindow::SetBusy(bool busy) {
+bool ColouringWindow::SetBusy(bool busy) {
+  if (busy && !gate_.Enter(task_)) return false;
   for (QWidget* w : std::initializer_list<QWidget*>{
            &Combo1_, &Combo2_, &Text1_, &Text2_, &Text3_, &Text5_, &Text6_, &List1_,
            &Show_Selected_, &cmdAgregar_, &cmdModificar_, &cmdEliminar_, &cmdLeer_,
@@ -540,24 +547,8 @@ void ColouringWindow::SetBusy(bool busy) {
     QApplication::restoreOverrideCursor();
     cursorShown_ = false;
   }
-  HoldOthers(busy);
-}
-
-void ColouringWindow::HoldOthers(bool hold) {
-  if (!hold) {
-    for (const QPointer<QWidget>& w : held_)
-      if (w) w->setEnabled(true);
-    held_.clear();
-    return;
-  }
-  QWidget* explorer = parentWidget();
-  if (explorer == nullptr) return;
-  held_.clear();
-  for (QWidget* w : explorer->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-    if (w == this || !w->isEnabled()) continue;
-    w->setEnabled(false);
-    held_.emplace_back(w);
-  }
+  if (!busy) gate_.Leave(task_);
+  return true;
 }
 
 void ColouringWindow::ShowProgress(qint64 done, qint64 total) {
@@ -598,11 +589,12 @@ void ColouringWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-ColouringWindow& OpenColouringWindow(QWidget& explorer, DialogService& dialogs) {
+ColouringWindow& OpenColouringWindow(QWidget& explorer, DialogService& dialogs, BusyGate& gate) {
   auto* window =
       explorer.findChild<ColouringWindow*>("frmColoresSuperficie", Qt::FindDirectChildrenOnly);
   if (window == nullptr) {
-    window = new ColouringWindow(dialogs, PaletteFolder(), &explorer);
+    window = new ColouringWindow(dialogs, gate, PaletteFolder(), &explorer);
+    window->setEnabled(!gate.Busy());
     window->Load();
   } else if (!window->Busy()) {
     window->RefreshSurfaces();  // the class list, perhaps edited by hand, stays

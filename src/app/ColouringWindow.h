@@ -10,7 +10,10 @@
 // interval metres. The list can then be edited by hand, read from and saved
 // to class files; Apply colours the surface by the list as it stands, on a
 // BackgroundTask (Esc asks whether to stop it; a stopped colouring leaves
-// both files as they were).
+// both files as they were), one piece of work at a time in the whole
+// program (BusyGate): while another window's work runs, this window is
+// disabled, and while a colouring runs the other windows disable theirs
+// (they could delete or replace the surface being read).
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -29,6 +32,7 @@
 #include <vector>
 
 #include "app/BackgroundTask.h"
+#include "app/BusyGate.h"
 #include "app/ColourSwatch.h"
 #include "app/PaletteWindow.h"
 #include "app/PlanView.h"
@@ -53,7 +57,8 @@ class ColouringWindow : public QWidget, public PickerTarget {
  public:
   // paletteFolder: where the palettes are listed from (PaletteFolder() in
   // the program).
-  ColouringWindow(DialogService& dialogs, std::filesystem::path paletteFolder,
+  // gate: the program's.
+  ColouringWindow(DialogService& dialogs, BusyGate& gate, std::filesystem::path paletteFolder,
                   QWidget* parent = nullptr);
   ~ColouringWindow() override;
 
@@ -106,14 +111,14 @@ class ColouringWindow : public QWidget, public PickerTarget {
 
   void Apply();
   void AskToCancel();
-  void SetBusy(bool busy);
+  // Takes the gate (false when other work holds it) or gives it back, and
+  // disables or enables the controls.
+  bool SetBusy(bool busy);
   void ShowProgress(qint64 done, qint64 total);
   void SetStatus(const QString& text, bool working);
-  // While a colouring runs, the explorer and its other windows wait: they
-  // could delete or replace the surface being read.
-  void HoldOthers(bool hold);
 
   DialogService& dialogs_;
+  BusyGate& gate_;
   std::filesystem::path paletteFolder_;
   std::vector<Palette> palettes_;
   std::shared_ptr<TriangleMesh> surface_;
@@ -122,7 +127,6 @@ class ColouringWindow : public QWidget, public PickerTarget {
   bool asking_ = false;
   bool cursorShown_ = false;  // the busy pointer is up
   QPointer<PaletteWindow> picker_;
-  std::vector<QPointer<QWidget>> held_;
 
   // Layouts first: members go in reverse order, each leaving its parent.
   QVBoxLayout layout_;
@@ -152,6 +156,6 @@ class ColouringWindow : public QWidget, public PickerTarget {
 // Shows the colouring window of explorer without waiting: a window of its
 // own, made (and loaded) on first use and owned by explorer; shown again,
 // it keeps its classes and re-reads the surfaces.
-ColouringWindow& OpenColouringWindow(QWidget& explorer, DialogService& dialogs);
+ColouringWindow& OpenColouringWindow(QWidget& explorer, DialogService& dialogs, BusyGate& gate);
 
 }  // namespace orvane::app

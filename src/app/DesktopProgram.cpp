@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/AppPlatform.h"
+#include "app/BusyGate.h"
 #include "app/DialogService.h"
 #include "app/ExplorerWindow.h"
 #include "app/Screenshots.h"
@@ -110,7 +111,8 @@ int RunDesktopProgram(QApplication& app) {
     return 2;
   }
 
-  ExplorerWindow explorer(dialogs);
+  BusyGate gate;  // one piece of long work at a time, whichever window starts it
+  ExplorerWindow explorer(dialogs, gate);
   explorer.Load();
   if (arguments.ScreenshotFolder)
     return TakeScreenshots(explorer, scriptedDialogs, *arguments.ScreenshotFolder);

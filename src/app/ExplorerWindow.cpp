@@ -39,8 +39,8 @@ QString Joined(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs) {
+ExplorerWindow::ExplorerWindow(DialogService& dialogs, BusyGate& gate, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), gate_(gate) {
   setObjectName("FrmExploradorSuperficies");
   Label1_.setObjectName("Label1");
   lblProyecto_.setObjectName("lblProyecto");
@@ -139,7 +139,7 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
     if (ListBox1_.topLevelItemCount() < 1) return;
     const bool made =
         findChild<ColouringWindow*>("frmColoresSuperficie", Qt::FindDirectChildrenOnly) == nullptr;
-    ColouringWindow& window = OpenColouringWindow(*this, dialogs_);
+    ColouringWindow& window = OpenColouringWindow(*this, dialogs_, gate_);
     // A new ".col" may be the one the plan shows: it reads its files again.
     if (made) {
       connect(&window, &ColouringWindow::ColouringFinished, this, [this] {
@@ -170,6 +170,8 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, QWidget* parent)
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { syncTimer_.start(); });
   connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] { syncTimer_.start(); });
   connect(&task_, &BackgroundTask::Finished, this, &ExplorerWindow::WorkEnded);
+  connect(&gate_, &BusyGate::Changed, this,
+          [this](bool busy) { HoldForOtherWork(busy && !gate_.HeldBy(task_)); });
 
   ApplyCaptions();
 }
@@ -253,15 +255,6 @@ void ExplorerWindow::FillSurfaceList() {
   ++listFills_;
   AlignColumns();
   ShowSelectedPlan();
-}
-
-bool ExplorerWindow::AnyWorkRunning() const {
-  if (task_.Running()) return true;
-  for (const auto* w : findChildren<OperationsWindow*>(QString(), Qt::FindDirectChildrenOnly))
-    if (w->Busy()) return true;
-  for (const auto* w : findChildren<ColouringWindow*>(QString(), Qt::FindDirectChildrenOnly))
-    if (w->Busy()) return true;
-  return false;
 }
 
 void ExplorerWindow::WatchFolder() {
@@ -374,11 +367,7 @@ void ExplorerWindow::closeEvent(QCloseEvent* event) {
     if (AnyWorkRunning()) {
       if (yes) {
         closeAfterWork_ = true;
-        task_.RequestStop();
-        for (auto* w : findChildren<OperationsWindow*>(QString(), Qt::FindDirectChildrenOnly))
-          w->Task().RequestStop();
-        for (auto* w : findChildren<ColouringWindow*>(QString(), Qt::FindDirectChildrenOnly))
-          w->Task().RequestStop();
+        gate_.RequestStop();
       }
       event->ignore();
       return;
@@ -399,7 +388,8 @@ void ExplorerWindow::AskToCancel() {
   if (yes) task_.RequestStop();
 }
 
-void ExplorerWindow::SetBusy(bool busy) {
+bool ExplorerWindow::SetBusy(bool busy) {
+  if (busy && !gate_.Enter(task_)) return false;
   for (QWidget* w : std::initializer_list<QWidget*>{
            &ListBox1_, &cmdActual_, &cmdImportar_, &cmdExport_, &cmdRenombrar_, &cmdEliminar_,
            &cmdSurfop_, &cmdColores_, &cmdExportar_, &cmdAyuda_, &cmdCancel_})
@@ -411,6 +401,28 @@ void ExplorerWindow::SetBusy(bool busy) {
     ProgressBar1_.setValue(0);
   } else {
     QApplication::restoreOverrideCursor();
+    gate_.Leave(task_);
+  }
+  return true;
+}
+
+void ExplorerWindow::HoldForOtherWork(bool hold) {
+  if (!hold) {
+    for (const QPointer<QWidget>& w : held_)
+      if (w) w->setEnabled(true);
+    held_.clear();
+    return;
+  }
+  held_.clear();
+  for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    // Its dialogs too: the properties dialog reads a surface the work may be
+    // replacing. The operations and colouring windows hear the gate
+    // themselves.
+    if (!w->isEnabled() || qobject_cast<OperationsWindow*>(w) != nullptr ||
+        qobject_cast<ColouringWindow*>(w) != nullptr)
+      continue;
+    w->setEnabled(false);
+    held_.emplace_back(w);
   }
 }
 
@@ -563,11 +575,12 @@ void ExplorerWindow::DeleteSelected() {
 void ExplorerWindow::RunFileSetOperation(int phaseText,
                                          std::function<std::vector<actions::ActionResult>()> op,
                                          std::function<void()> after) {
+  if (!SetBusy(true)) return;
   Label3_.setText(phaseText > 0 ? Text(phaseText) : QString());
-  SetBusy(true);
   auto results = std::make_shared<std::vector<actions::ActionResult>>();
   task_.Start([results, op = std::move(op)](TaskFeedback&) { *results = op(); },
               [this, results, after = std::move(after)] {
+                for (actions::ActionResult& r : *results) actions::Apply(r);
                 SetBusy(false);
                 Label3_.clear();
                 // A surface deleted or replaced is no longer current.
@@ -602,7 +615,7 @@ void ExplorerWindow::ExportLandXml() {
                                                "Archivos LandXML (*.xml)", "xml", true});
   if (!path || path->isEmpty()) return;
   const std::string output = path->toStdString();
-  SetBusy(true);
+  if (!SetBusy(true)) return;
   auto result = std::make_shared<actions::ActionResult>();
   task_.Start(
       [result, surface, output](TaskFeedback& feedback) {
@@ -612,6 +625,7 @@ void ExplorerWindow::ExportLandXml() {
         });
       },
       [this, result, surface, output] {
+        actions::Apply(*result);
         SetBusy(false);
         QStringList lines;
         for (const std::string& w : result->Warnings) lines << QString::fromStdString(w);

@@ -4,10 +4,12 @@
 // open (import), save as, rename, delete, properties, the LandXML export and
 // the help.
 //
-// The file operations run one at a time on a BackgroundTask: while one
-// runs, the busy pointer shows, every control but the Cancel button beside
-// the progress bar is disabled, and Esc (or that button) asks whether to
-// cancel it. Questions and results are shown here, on the window thread,
+// The file operations run on a BackgroundTask, one at a time in the whole
+// program (BusyGate): while one runs, the busy pointer shows, every control
+// but the Cancel button beside the progress bar is disabled, and Esc (or
+// that button) asks whether to cancel it. While another window's work
+// holds the gate, every control of this window and its dialogs are
+// disabled. Questions and results are shown here, on the window thread,
 // never from inside the work.
 //
 // Other programs may change the project folder while the window is open: it
@@ -21,6 +23,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -34,6 +37,7 @@
 #include <vector>
 
 #include "app/BackgroundTask.h"
+#include "app/BusyGate.h"
 #include "app/PlanView.h"
 #include "project/Actions.h"
 
@@ -48,7 +52,8 @@ class ExplorerWindow : public QWidget {
 
  public:
   // The project is Project().ProjectName and ProjectFolder, set by start-up.
-  explicit ExplorerWindow(DialogService& dialogs, QWidget* parent = nullptr);
+  // gate: the program's, handed on to the windows opened from this one.
+  ExplorerWindow(DialogService& dialogs, BusyGate& gate, QWidget* parent = nullptr);
   ~ExplorerWindow() override;
 
   // Load: scans the project folder into Project().Surfaces, fills the list,
@@ -64,7 +69,7 @@ class ExplorerWindow : public QWidget {
   // True when the list was rebuilt.
   bool SyncWithFolder();
   // Work runs here or in the operations or colouring window.
-  bool AnyWorkRunning() const;
+  bool AnyWorkRunning() const { return gate_.Busy(); }
   // The row of the surface the single-row actions act on: the current row
   // when it is selected, else the first selected row; -1 when none is.
   int SelectedRow() const;
@@ -74,6 +79,7 @@ class ExplorerWindow : public QWidget {
   int SurfaceListFills() const { return listFills_; }
   // The running operation's progress (for the screenshots).
   BackgroundTask& Task() { return task_; }
+  BusyGate& Gate() { return gate_; }
   // The plan of the selected surface, beside the list.
   PlanView& Plan() { return plan_; }
 
@@ -116,12 +122,19 @@ class ExplorerWindow : public QWidget {
   // and reports what op returned.
   void RunFileSetOperation(int phaseText, std::function<std::vector<actions::ActionResult>()> op,
                            std::function<void()> after = {});
-  void SetBusy(bool busy);
+  // Takes the gate for this window's work (false when other work holds it)
+  // or gives it back, and disables or enables the controls.
+  bool SetBusy(bool busy);
+  // Disables (hold) this window's controls and dialogs while another
+  // window's work runs, and gives back those that were enabled.
+  void HoldForOtherWork(bool hold);
   void ShowProgress(const QString& phase, qint64 done, qint64 total);
   void ReportResults(const std::vector<actions::ActionResult>& results);
 
   DialogService& dialogs_;
+  BusyGate& gate_;
   BackgroundTask task_;
+  std::vector<QPointer<QWidget>> held_;  // disabled by HoldForOtherWork
   int listFills_ = 0;
   bool asking_ = false;          // the cancel question is open
   bool refilling_ = false;       // FillSurfaceList is restoring the selection

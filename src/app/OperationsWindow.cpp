@@ -85,11 +85,11 @@ OperationsWindow::OperationsWindow(DialogService& dialogs, ExplorerWindow& explo
           [this](const QString& phase, qint64 done, qint64 total) {
             ShowProgress(phase, done, total);
           });
-  // The explorer's own operations change the surfaces under the lists.
-  connect(&explorer_.Task(), &BackgroundTask::Started, this, [this] { setEnabled(false); });
-  connect(&explorer_.Task(), &BackgroundTask::Finished, this, [this] {
-    setEnabled(true);
-    if (!Busy()) FillSurfaceChoices();
+  // The work of the other windows changes the surfaces under the lists.
+  connect(&explorer_.Gate(), &BusyGate::Changed, this, [this](bool busy) {
+    if (explorer_.Gate().HeldBy(task_)) return;
+    setEnabled(!busy);
+    if (!busy && !Busy()) FillSurfaceChoices();
   });
   // Surfaces read again from the folder are new objects of the same names.
   connect(&explorer_, &ExplorerWindow::SurfacesChanged, this, [this] {
@@ -202,7 +202,7 @@ void OperationsWindow::Choose(QComboBox& combo, std::shared_ptr<TriangleMesh>& c
 }
 
 void OperationsWindow::Calculate() {
-  if (Busy() || explorer_.Busy()) return;
+  if (explorer_.Gate().Busy()) return;
   const actions::Operation operation = ChosenOperation();
   // Nothing chosen is nothing to do (not a rebuild of the first surface).
   if (operation == actions::Operation::None || !first_) return;
@@ -211,8 +211,8 @@ void OperationsWindow::Calculate() {
   if (operation == actions::Operation::Scale && typed && *typed == 0 &&
       !dialogs_.AskYesNo(this, ScaleByZeroQuestion(SurfaceName(*first_)), kMessageTitle))
     return;
+  if (!SetBusy(true)) return;
   lblStatus_.clear();
-  SetBusy(true);
   auto result = std::make_shared<actions::ActionResult>();
   task_.Start(
       [result, operation, first = first_, second = second_,
@@ -225,6 +225,7 @@ void OperationsWindow::Calculate() {
         });
       },
       [this, result] {
+        actions::Apply(*result);
         SetBusy(false);
         // The folder as the operation left it: a merge leaves its first
         // surface's files, which are listed again.
@@ -270,31 +271,19 @@ void OperationsWindow::ShowProgress(const QString& phase, qint64 done, qint64 to
   ProgressBar1_.setVisible(percent != 100);
 }
 
-void OperationsWindow::SetBusy(bool busy) {
+bool OperationsWindow::SetBusy(bool busy) {
+  BusyGate& gate = explorer_.Gate();
+  if (busy && !gate.Enter(task_)) return false;
   for (QWidget* w :
        std::initializer_list<QWidget*>{&Combo1_, &txtFactor_, &cmdCalcular_, &cmdAyuda_})
     w->setEnabled(!busy);
   for (QRadioButton& option : Option_) option.setEnabled(!busy);
   Combo2_.setEnabled(!busy && optionGroup_.checkedId() == kMergeOption);
-  if (!busy) ProgressBar1_.hide();  // also after a cancel: nothing is under way
-  HoldExplorer(busy);
-}
-
-void OperationsWindow::HoldExplorer(bool hold) {
-  if (hold) {
-    held_.clear();
-    for (QWidget* w : explorer_.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-      // Its dialogs too: the properties dialog reads a surface an operation
-      // may be replacing.
-      if (w == this || !w->isEnabled()) continue;
-      w->setEnabled(false);
-      held_.emplace_back(w);
-    }
-    return;
+  if (!busy) {
+    ProgressBar1_.hide();  // also after a cancel: nothing is under way
+    gate.Leave(task_);
   }
-  for (const QPointer<QWidget>& w : held_)
-    if (w) w->setEnabled(true);
-  held_.clear();
+  return true;
 }
 
 void OperationsWindow::AskToCancel() {
@@ -331,7 +320,7 @@ OperationsWindow& ShowOperationsWindow(ExplorerWindow& explorer, DialogService& 
       explorer.findChild<OperationsWindow*>("frmOperacionesSuperficie", Qt::FindDirectChildrenOnly);
   if (window == nullptr) window = new OperationsWindow(dialogs, explorer);  // explorer's child
   if (!window->isVisible() && !window->Busy()) window->Load();
-  window->setEnabled(!explorer.Busy());
+  window->setEnabled(!explorer.Gate().Busy() || explorer.Gate().HeldBy(window->Task()));
   window->show();
   window->raise();
   window->activateWindow();

@@ -5,10 +5,11 @@
 // as orvane-tin's shift, scale, grid, merge and split).
 //
 // It is a window of its own above the explorer, opened without waiting.
-// The operation runs on a BackgroundTask; meanwhile every control of this
-// window but cmdCancel, and the explorer with its dialogs, are disabled, so
-// that one operation at a time reads or changes Project().Surfaces. While
-// the explorer runs one of its own, this window is disabled. Esc (or
+// The operation runs on a BackgroundTask, one piece of work at a time in the
+// whole program (BusyGate): meanwhile every control of this window but
+// cmdCancel is disabled, and the other windows disable their own, so that
+// one operation at a time reads or changes Project().Surfaces. While
+// another window's work runs, this window is disabled. Esc (or
 // closing the window) during an operation asks whether to cancel it; a yes
 // stops it with every file and surface as they were, and nothing else.
 
@@ -18,7 +19,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "app/BackgroundTask.h"
+#include "app/BusyGate.h"
 #include "core/TriangleMesh.h"
 #include "project/Actions.h"
 
@@ -69,10 +70,9 @@ class OperationsWindow : public QWidget {
   void ShowProgress(const QString& phase, qint64 done, qint64 total);
   void Report(const actions::ActionResult& result);
   void AskToCancel();
-  void SetBusy(bool busy);
-  // Disables (hold) the explorer's controls and dialogs for the time of an
-  // operation, and gives back those that were enabled.
-  void HoldExplorer(bool hold);
+  // Takes the gate (false when other work holds it) or gives it back, and
+  // disables or enables the controls.
+  bool SetBusy(bool busy);
 
   DialogService& dialogs_;
   ExplorerWindow& explorer_;
@@ -83,7 +83,6 @@ class OperationsWindow : public QWidget {
   // they were filled), and the ones chosen; null until a choice is made.
   std::vector<std::shared_ptr<TriangleMesh>> choices_;
   std::shared_ptr<TriangleMesh> first_, second_;
-  std::vector<QPointer<QWidget>> held_;
 
   // Layouts before the widgets they hold (members go in reverse order).
   QVBoxLayout layout_, options_;
@@ -100,7 +99,8 @@ class OperationsWindow : public QWidget {
 };
 
 // The explorer's cmdSurfop: shows explorer's operations window (made on the
-// first call, loaded again when it was closed) without waiting.
+// first call, loaded again when it was closed, sharing the explorer's
+// gate) without waiting.
 OperationsWindow& ShowOperationsWindow(ExplorerWindow& explorer, DialogService& dialogs);
 
 }  // namespace orvane::app

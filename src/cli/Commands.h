@@ -19,9 +19,10 @@ inline std::string OneLine(std::string text) {
   return text;
 }
 
-// --threads N of the commands that build or colour surfaces: how many threads they
-// may use (core/Threads.h); 1 runs everything on one thread, with the same
-// results. The default (0) uses every core.
+// --threads N of the commands that build, colour, cut and fill or intersect
+// surfaces: how many threads they may use (core/Threads.h); 1 runs
+// everything on one thread, with the same results. The default (0) uses
+// every core.
 inline void AddThreadsOption(CLI::App* cmd, unsigned& threads) {
   cmd->add_option("--threads", threads,
                   "Threads to use (default: every core; 1 for one thread, same results)")

@@ -13,6 +13,7 @@
 #include "core/NumberText.h"
 #include "core/Platform.h"
 #include "core/Status.h"
+#include "core/Threads.h"
 #include "core/TriangleMesh.h"
 
 namespace orvane::cli {
@@ -21,6 +22,7 @@ namespace {
 
 struct CutFillOptions {
   std::string a, b, outA, outB, segments;
+  unsigned threads = 0;  // 0 every core
 };
 
 // The message of a refused surface, kept for stderr while the operation runs.
@@ -52,6 +54,7 @@ bool SaveMesh(TriangleMesh& mesh, const std::string& file) {
 }
 
 int RunCutFill(const CutFillOptions& o) {
+  SetThreadLimit(o.threads);
   InterruptGuard guard;
   CancelRequested = false;
   TriangleMesh A, B;
@@ -100,6 +103,7 @@ Runner AddCutFillCommand(CLI::App& app) {
   cmd->add_option("--out-b", o->outB, "Save B rebuilt on the common subdivision (.dsp)");
   cmd->add_option("--segments", o->segments,
                   "Write the overlay segments as breaklines (.brk), one per segment");
+  AddThreadsOption(cmd, o->threads);
   return [o]() { return RunCutFill(*o); };
 }
 

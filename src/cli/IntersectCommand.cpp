@@ -10,6 +10,7 @@
 #include "core/AtomicFile.h"
 #include "core/NumberText.h"
 #include "core/Status.h"
+#include "core/Threads.h"
 #include "core/TriangleMesh.h"
 
 namespace orvane::cli {
@@ -19,9 +20,11 @@ namespace {
 struct IntersectOptions {
   std::string a, b, out;
   bool space = false;
+  unsigned threads = 0;  // 0 every core
 };
 
 int RunIntersect(const IntersectOptions& o) {
+  SetThreadLimit(o.threads);
   InterruptGuard guard;
   CancelRequested = false;
   TriangleMesh A, B;
@@ -58,6 +61,7 @@ Runner AddIntersectCommand(CLI::App& app) {
   cmd->add_option("B", o->b, "Second surface (.dsp)")->required();
   cmd->add_flag("--3d", o->space, "The space curves where the surfaces cross");
   cmd->add_option("--out", o->out, "Breakline file to write (.brk)")->required();
+  AddThreadsOption(cmd, o->threads);
   return [o]() { return RunIntersect(*o); };
 }
 

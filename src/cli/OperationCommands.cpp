@@ -77,6 +77,7 @@ int RunOperation(actions::Operation operation, const OperationArgs& a) {
     ProgressLine progress;
     r = actions::Run(operation, first.Surface, second, *value, [] { return Interrupted(); });
   }
+  actions::Apply(r);
   PrintWarnings(r.Warnings);
   if (!r.ok()) {
     std::cerr << r.Message << '\n';

@@ -128,7 +128,8 @@ int RunImport(const ProjectArgs& a) {
   const FolderLock lock(a.folder);
   if (!Open(a.folder)) return 2;
   InterruptBlock block;
-  const actions::ActionResult r = actions::Import(a.name);
+  actions::ActionResult r = actions::Import(a.name);
+  actions::Apply(r);
   if (r.ok() && r.Surface) std::cout << OneLine(SurfaceName(*r.Surface)) << '\n';
   return Finish(r);
 }
@@ -141,7 +142,8 @@ int RunSaveAs(const ProjectArgs& a) {
   auto surface = Find(a.name);
   if (!surface) return 2;
   InterruptBlock block;
-  const actions::ActionResult r = actions::SaveAs(surface, a.other);
+  actions::ActionResult r = actions::SaveAs(surface, a.other);
+  actions::Apply(r);
   if (r.ok() && r.Surface) std::cout << OneLine(SurfaceName(*r.Surface)) << '\n';
   return Finish(r);
 }
@@ -154,7 +156,8 @@ int RunRename(const ProjectArgs& a) {
   auto surface = Find(a.name);
   if (!surface) return 2;
   InterruptBlock block;
-  const actions::ActionResult r = actions::Rename(surface, a.other);
+  actions::ActionResult r = actions::Rename(surface, a.other);
+  actions::Apply(r);
   if (r.ok()) std::cout << OneLine(SurfaceName(*surface)) << '\n';
   return Finish(r);
 }
@@ -165,7 +168,9 @@ int RunDelete(const ProjectArgs& a) {
   const FolderLock lock(a.folder);
   if (!Open(a.folder)) return 2;
   InterruptBlock block;
-  return Finish(actions::Delete(a.name));
+  actions::ActionResult r = actions::Delete(a.name);
+  actions::Apply(r);
+  return Finish(r);
 }
 
 CLI::App* Add(CLI::App& app, const char* name, const std::string& help, ProjectArgs& a) {

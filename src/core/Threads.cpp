@@ -1,5 +1,6 @@
 #include "core/Threads.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace orvane {
@@ -17,8 +18,13 @@ unsigned ThreadLimit() {
 }
 
 bool TwoThreads() {
-  const unsigned n = ThreadLimit();
-  return n != 1 && std::thread::hardware_concurrency() >= 2;
+  return ThreadsToUse(2) >= 2;
+}
+
+unsigned ThreadsToUse(unsigned most) {
+  unsigned n = std::min(most, std::thread::hardware_concurrency());
+  if (const unsigned limit = ThreadLimit(); limit != 0) n = std::min(n, limit);
+  return std::max(n, 1u);
 }
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
 #pragma once
-// How many threads the long operations (triangulation, surface build) may
-// use, and running two independent parts of one at once. Every part writes
+// How many threads the long operations (triangulation, surface build,
+// colouring, cut and fill, intersection) may use, and running two
+// independent parts of one at once. Every part writes
 // only its own outputs, so the results never depend on how many threads ran
 // them: one thread gives byte-for-byte what two give.
 
@@ -18,6 +19,10 @@ void SetThreadLimit(unsigned limit);
 unsigned ThreadLimit();
 // Whether a second thread may run beside the calling one.
 bool TwoThreads();
+// How many threads (the calling one included) work that may be shared among
+// at most most of them is to use: the limit, the cores and most, whichever
+// is least, and never fewer than 1.
+unsigned ThreadsToUse(unsigned most);
 
 // A thread running f. A system that cannot start one more thread (no
 // memory left for its stack) is out of memory like a failed allocation:

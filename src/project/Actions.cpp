@@ -10,6 +10,7 @@
 #include "core/NumberText.h"
 #include "core/Status.h"
 #include "project/ColouringActions.h"
+#include "project/NameCase.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextIds.h"
@@ -41,7 +42,10 @@ ActionResult FromFileSet(FileSetResult r) {
   out.Deleted = std::move(r.Deleted);
   out.Warnings = std::move(r.Warnings);
   out.Surface = std::move(r.Surface);
-  if (out.Surface) out.SurfaceNames.push_back(SurfaceName(*out.Surface));
+  if (out.Surface) {
+    out.SurfaceNames.push_back(SurfaceName(*out.Surface));
+    out.Changes.Added.push_back(out.Surface);
+  }
   return out;
 }
 
@@ -59,6 +63,23 @@ int64_t ActionResult::FigureValue(std::string_view name) const {
   for (const Figure& f : Figures)
     if (f.Name == name) return f.Value;
   return 0;
+}
+
+void Apply(ActionResult& r) {
+  SurfaceChanges& c = r.Changes;
+  ProjectState& project = Project();
+  if (c.Replaced && c.Replacement) *c.Replaced = std::move(*c.Replacement);
+  if (c.Renamed) c.Renamed->Tag = c.NewName;
+  for (const std::string& name : c.Removed) {
+    std::erase_if(project.Surfaces, [&](const auto& s) { return s && SurfaceName(*s) == name; });
+    if (project.CurrentSurface && SurfaceName(*project.CurrentSurface) == name)
+      project.CurrentSurface.reset();
+  }
+  for (auto& s : c.Added) project.Surfaces.push_back(std::move(s));
+  for (const auto& [name, stamp] : c.Stamps)
+    for (const auto& s : project.Surfaces)
+      if (s && SurfaceName(*s) == name) project.LoadedFiles[s] = stamp;
+  c = {};
 }
 
 ActionResult OpenProject(const fs::path& folder) {
@@ -169,7 +190,9 @@ ActionResult Rename(const std::shared_ptr<TriangleMesh>& surface, std::string_vi
   ActionResult r = FromFileSet(RenameSurface(surface, typedName));
   if (r.ok() && surface) {
     r.Surface = surface;
-    r.SurfaceNames.push_back(SurfaceName(*surface));
+    r.Changes.Renamed = surface;
+    r.Changes.NewName = UpperCaseName(typedName);
+    r.SurfaceNames.push_back(r.Changes.NewName);
     r.File = SurfaceFile(r.SurfaceNames.back(), ".dsp");
   }
   return r;
@@ -177,8 +200,10 @@ ActionResult Rename(const std::shared_ptr<TriangleMesh>& surface, std::string_vi
 
 ActionResult Delete(std::string_view name) {
   ActionResult r = FromFileSet(DeleteSurfaceFiles(name));
-  if (r.ok() && r.Deleted.empty() && r.Warnings.empty())
-    return Refusal(std::string(name) + ": no file of that name in " + Project().ProjectFolder);
+  if (!r.ok()) return r;
+  if (r.Deleted.empty() && r.Warnings.empty())
+    r = Refusal(std::string(name) + ": no file of that name in " + Project().ProjectFolder);
+  r.Changes.Removed.emplace_back(name);
   return r;
 }
 

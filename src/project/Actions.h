@@ -8,6 +8,13 @@
 // front end words the result for its user (the message is already in the
 // language of the text table where the table has the words).
 //
+// Apart from OpenProject, an action never changes the project's surfaces
+// (Project().Surfaces and the meshes in it): it may run on a worker while the windows read them on
+// theirs. What it made or changed comes back in its result's Changes, and
+// the front end hands the result to Apply on the thread that owns the
+// surfaces, right after the action (the command line) or in the work's
+// finish (the windows).
+//
 // Progress goes to CurrentStatus() (phase codes through SendPhase, percentages
 // through SendEvents); PhaseText gives a phase's words. An action is cancelled
 // by CancelRequested (the window's confirmed Esc) or by its stop callback (the
@@ -29,6 +36,7 @@
 #include <vector>
 
 #include "core/TriangleMesh.h"
+#include "project/FileStamp.h"
 #include "project/LandXml.h"
 #include "project/SurfaceBuild.h"
 
@@ -48,6 +56,26 @@ struct Figure {
   int64_t Value = 0;
 };
 
+// What an action did to the project's surfaces, for Apply to carry out.
+struct SurfaceChanges {
+  // Surfaces that join the project, appended in this order (import, save as
+  // into the project folder, the sides of a split).
+  std::vector<std::shared_ptr<TriangleMesh>> Added;
+  // A surface rebuilt (shift, scale, merge): Replaced, the object every
+  // window holds, takes the content of Replacement.
+  std::shared_ptr<TriangleMesh> Replaced;
+  std::shared_ptr<TriangleMesh> Replacement;
+  // A surface renamed: Renamed takes the name NewName.
+  std::shared_ptr<TriangleMesh> Renamed;
+  std::string NewName;
+  // Surfaces that leave the project (their files were deleted), by name.
+  std::vector<std::string> Removed;
+  // The ".dsp" stamps taken under the folder's lock (RunOnUnchangedSurfaces
+  // of SurfaceStamps.h), by surface name, for the surfaces of those names
+  // once the changes are made.
+  std::vector<std::pair<std::string, FileStamp>> Stamps;
+};
+
 struct ActionResult {
   Outcome Result = Outcome::Done;
   // The text-table entry (1-based) that words Message; 0 when none does.
@@ -64,15 +92,25 @@ struct ActionResult {
   std::vector<std::string> Warnings;
   std::vector<std::string> SurfaceNames;  // the surfaces written, in order
   // The surface added to the project or changed in it (import, save as,
-  // shift, scale, merge); null when none.
+  // shift, scale, merge); null when none. A changed one holds its new
+  // content once the result is applied.
   std::shared_ptr<TriangleMesh> Surface;
   std::vector<BuildResult> Builds;  // the builds run, in order (build, operations)
   std::vector<Figure> Figures;
+  SurfaceChanges Changes;
 
   bool ok() const { return Result == Outcome::Done; }
   // The value of the figure called name; 0 when there is none.
   int64_t FigureValue(std::string_view name) const;
 };
+
+// Carries out r.Changes on Project().Surfaces: the replaced surface takes
+// its new content and the renamed one its new name (the same objects), the
+// removed ones leave (CurrentSurface too, when it is one of them), the added
+// ones come last in order, and the stamps are recorded for the surfaces of
+// their names. r.Changes is then empty: a second Apply does nothing. Only
+// the thread that owns the surfaces calls it (the window thread).
+void Apply(ActionResult& r);
 
 // Asked together with CancelRequested; true stops the action.
 using StopRequest = std::function<bool()>;
@@ -148,8 +186,8 @@ enum class Operation : int32_t {
 // z + number or z x number, -999 (no elevation) staying -999, and the
 // surface is rebuilt from those points; the elevations of its ".bnd" and
 // ".brk" change alike (plan unchanged), its ".con" is removed and its
-// ".xyz", ".dsp" and ".tin" rewritten. Surface then holds the rebuilt
-// surface. Refused, naming the point, when a real elevation would become
+// ".xyz", ".dsp" and ".tin" rewritten. Surface holds the rebuilt surface
+// once the result is applied. Refused, naming the point, when a real elevation would become
 // -999 or go beyond 1e9 m.
 ActionResult Shift(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                    const StopRequest& stop = {});
@@ -161,7 +199,8 @@ ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
 ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                         const StopRequest& stop = {});
 // Merges second into first under the name first & "_" & second, saved and
-// rebuilt; first's element of Surfaces then holds the new surface. The files
+// rebuilt; first's element of Surfaces holds the new surface once the result
+// is applied. The files
 // of the two surfaces are not touched. Refused: no second surface, the
 // surface itself, and a new name that another surface or file set has.
 ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
@@ -169,7 +208,7 @@ ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
 // Splits surface at the typed elevation into first & "__inferior" and
 // first & "__superior": each is the pieces of the surface's triangles on its
 // side of the level, as they are (none left out), saved with its points and
-// added to Surfaces, so the two cover exactly the surface's plan. A side
+// added to Surfaces when the result is applied, so the two cover exactly the surface's plan. A side
 // without a triangle is not written (a warning says so); a side whose files
 // cannot be written fails the split, and nothing of it is kept. Refused when
 // a new name is taken. The surface is not changed.

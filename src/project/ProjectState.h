@@ -7,10 +7,12 @@
 // command-line tool uses it on its main thread. In the desktop program the
 // windows use it on the window thread, and the long work they start
 // (app/BackgroundTask.h) uses it on a worker thread: builds fill the readers'
-// lists and BuiltSurface, file-set changes and operations add surfaces to
-// Surfaces or drop them. While such work runs, the windows keep the controls
-// that would reach this state disabled, and they read it again once the
-// work's finish runs back on the window thread. The helper threads inside an
+// lists and BuiltSurface, and the actions read Surfaces and LoadedFiles but
+// never change them or the meshes in them (what they made comes back in
+// their result, which actions::Apply carries out on the window thread).
+// While such work runs, the windows keep the controls that would reach this
+// state disabled (app/BusyGate.h), and they read it again once the work's
+// finish runs back on the window thread. The helper threads inside an
 // operation (RunBoth and the like) never touch it.
 
 #include <map>

@@ -470,7 +470,6 @@ FileSetResult ImportSurfaceFile(const fs::path& path) {
                     &error) ||
       !copies.Commit(r, &error))
     return Refuse(FileSetRefusal::WriteFailed, error);
-  Project().Surfaces.push_back(mesh);
   r.Surface = mesh;
   return r;
 }
@@ -512,10 +511,7 @@ FileSetResult SaveSurfaceAs(const std::shared_ptr<TriangleMesh>& surface,
     return Refuse(FileSetRefusal::WriteFailed, error);
   FileSetResult r;
   if (!copies.Commit(r, &error)) return Refuse(FileSetRefusal::WriteFailed, error);
-  if (SameFile(targetFolder, Project().ProjectFolder)) {
-    Project().Surfaces.push_back(copy);
-    r.Surface = copy;
-  }
+  if (SameFile(targetFolder, Project().ProjectFolder)) r.Surface = copy;
   return r;
 }
 
@@ -536,16 +532,16 @@ FileSetResult RenameSurface(const std::shared_ptr<TriangleMesh>& surface, std::s
   // other, never both or half of each.
   StagedCopies change(Project().ProjectFolder);
   std::string error;
-  const Variant previousTag = surface->Tag;
-  surface->Tag = newName;
+  // The surface itself is not touched (the windows read it meanwhile): the
+  // file is written from a copy under the new name.
+  TriangleMesh renamed = *surface;
+  renamed.Tag = newName;
   FileSetResult r;
-  if (!change.StageSurface(*surface, SurfaceFile(newName, ".dsp"), &error) ||
+  if (!change.StageSurface(renamed, SurfaceFile(newName, ".dsp"), &error) ||
       !change.Stage(kRenameCopies, Project().ProjectFolder, oldName, Project().ProjectFolder,
                     newName, &error) ||
-      (StageDeletes(kRenameDeletes, oldName, change), !change.Commit(r, &error))) {
-    surface->Tag = previousTag;
+      (StageDeletes(kRenameDeletes, oldName, change), !change.Commit(r, &error)))
     return Refuse(FileSetRefusal::WriteFailed, error);
-  }
   return r;
 }
 
@@ -558,12 +554,6 @@ FileSetResult DeleteSurfaceFiles(std::string_view name) {
   FileSetResult r;
   std::string error;
   if (!change.Commit(r, &error)) return Refuse(FileSetRefusal::WriteFailed, error);
-  auto& all = Project().Surfaces;
-  all.erase(std::remove_if(all.begin(), all.end(),
-                           [&](const auto& s) { return s && SurfaceName(*s) == name; }),
-            all.end());
-  if (Project().CurrentSurface && SurfaceName(*Project().CurrentSurface) == name)
-    Project().CurrentSurface.reset();
   return r;
 }
 

@@ -66,7 +66,7 @@ struct FileSetResult {
   std::vector<std::filesystem::path> Written;  // files written or copied, in order
   std::vector<std::filesystem::path> Deleted;  // files deleted, in order
   std::vector<std::string> Warnings;           // steps that failed without stopping the operation
-  std::shared_ptr<TriangleMesh> Surface;       // the surface added (import, save as)
+  std::shared_ptr<TriangleMesh> Surface;       // the surface made (import, save as)
   bool ok() const { return Refusal == FileSetRefusal::None; }
 };
 
@@ -149,7 +149,11 @@ std::shared_ptr<TriangleMesh> LoadSurfaceFile(const std::filesystem::path& folde
 FileSetResult ScanProjectFolder(const std::filesystem::path& folder,
                                 std::string_view extension = "dsp");
 
-// Loads one ".dsp" file into Project().Surfaces and copies it and its
+// The file-set changes below leave Project().Surfaces and its meshes as
+// they are (they may run on a worker): the actions that call them (Actions.h)
+// say what the project's surfaces become, and Apply makes it so.
+
+// Loads one ".dsp" file as Surface and copies it and its
 // companions (kImportCopies) from the file's own folder into the project
 // folder under the surface's name. A surface without a name takes the
 // file's base name. A file is never copied onto itself. Refuses a file that
@@ -160,24 +164,24 @@ FileSetResult ImportSurfaceFile(const std::filesystem::path& path);
 
 // Saves a copy of surface as targetPath (a ".dsp") named BaseName(targetPath),
 // copies the surface's kSaveAsCopies from the project folder to the target
-// folder under the new name, and appends the copy to Project().Surfaces when
-// the target folder is the project folder (a copy elsewhere is no surface of
-// the project).
+// folder under the new name; Surface is the copy when the target folder is
+// the project folder (a copy elsewhere is no surface of the project).
 // Refuses an empty or unusable name and a target that is the surface's own
 // file set.
 FileSetResult SaveSurfaceAs(const std::shared_ptr<TriangleMesh>& surface,
                             const std::filesystem::path& targetPath);
 
-// Renames surface (one of Project().Surfaces) to newName in upper case: saves
-// it as the new ".dsp", copies kRenameCopies to the new name, then deletes
-// kRenameDeletes of the old name. Refuses, changing nothing: an empty or
-// unusable name, the current name, and a name that another surface of the
-// project or a ".dsp" file of the folder already has.
+// Renames the files of surface (one of Project().Surfaces) to newName in
+// upper case: saves the surface under that name as the new ".dsp", copies
+// kRenameCopies to the new name, then deletes kRenameDeletes of the old
+// name. Refuses, changing nothing: an empty or unusable name, the current
+// name, and a name that another surface of the project or a ".dsp" file of
+// the folder already has.
 FileSetResult RenameSurface(const std::shared_ptr<TriangleMesh>& surface, std::string_view newName);
 
-// Deletes the files of kDeleteList that exist for name in the project folder
-// and removes every surface of that name from Project().Surfaces. Refuses an
-// unusable name (so no path can reach outside the folder).
+// Deletes the files of kDeleteList that exist for name in the project
+// folder. Refuses an unusable name (so no path can reach outside the
+// folder).
 FileSetResult DeleteSurfaceFiles(std::string_view name);
 
 // Appends the ".tin" line of the triangle (a, b, c), CR LF included.

@@ -739,8 +739,10 @@ ActionResult ChangeElevations(const std::shared_ptr<TriangleMesh>& surface,
   points = {};
   survey.reset();
   if (!CommitChange(transaction, cancelled, r)) return r;
-  // The same object, as every window holds it, now the rebuilt surface.
-  *surface = std::move(*built);
+  // The same object, as every window holds it, becomes the rebuilt surface
+  // once applied.
+  r.Changes.Replaced = surface;
+  r.Changes.Replacement = std::make_shared<TriangleMesh>(std::move(*built));
   r.Surface = surface;
   r.SurfaceNames.push_back(name);
   Finished(r);
@@ -870,8 +872,10 @@ ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
   if (!StageRebuild(transaction, {newName, *merged, {}}, cancelled, built, r)) return r;
   merged.reset();
   if (!CommitChange(transaction, cancelled, r)) return r;
-  // The first surface's element becomes the merged surface, under its name.
-  *first = std::move(*built);
+  // The first surface's element becomes the merged surface, under its name,
+  // once applied.
+  r.Changes.Replaced = first;
+  r.Changes.Replacement = std::make_shared<TriangleMesh>(std::move(*built));
   r.Surface = first;
   r.SurfaceNames.push_back(newName);
   Finished(r);
@@ -949,7 +953,7 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   }
   if (!CommitChange(transaction, cancelled, r)) return r;
   // Listed at once, as after a scan of the folder.
-  for (auto& mesh : made) Project().Surfaces.push_back(std::move(mesh));
+  r.Changes.Added = std::move(made);
   Finished(r);
   return r;
 }

@@ -105,16 +105,24 @@ actions::ActionResult RunOnUnchangedSurfaces(
     }
   }
   actions::ActionResult r = action();
-  // Stamped under the same lock: no other program's change can pass for
-  // this one's.
-  for (const auto& s : Project().Surfaces) {
-    if (!s) continue;
-    const std::string name = SurfaceName(*s);
-    const bool named =
-        s == r.Surface ||
-        std::find(r.SurfaceNames.begin(), r.SurfaceNames.end(), name) != r.SurfaceNames.end() ||
-        std::find(surfaces.begin(), surfaces.end(), s) != surfaces.end();
-    if (named) RecordSurfaceFile(s);
+  // Stamped under the same lock, so that no other program's change can pass
+  // for this one's; recorded when the result is applied. A surface is known
+  // by the name it has once the changes are made.
+  const actions::SurfaceChanges& c = r.Changes;
+  const auto nameAfter = [&c](const std::shared_ptr<TriangleMesh>& s) {
+    if (s == c.Renamed) return c.NewName;
+    if (s == c.Replaced && c.Replacement) return SurfaceName(*c.Replacement);
+    return SurfaceName(*s);
+  };
+  std::vector<std::string> names = r.SurfaceNames;
+  if (r.Surface) names.push_back(nameAfter(r.Surface));
+  for (const auto& s : surfaces)
+    if (s) names.push_back(nameAfter(s));
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  for (std::string& name : names) {
+    FileStamp stamp = StampOf(SurfaceFile(name, ".dsp"));
+    r.Changes.Stamps.emplace_back(std::move(name), stamp);
   }
   return r;
 }

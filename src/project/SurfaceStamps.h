@@ -27,8 +27,10 @@ std::string SurfaceFileChange(const std::shared_ptr<const TriangleMesh>& surface
 // Runs action under the project folder's lock when every one of surfaces
 // still has its ".dsp" as stamped; otherwise refused with
 // SurfaceFileChange's message, the file named, and nothing run. After the
-// action the surfaces it names (its Surface and SurfaceNames) and those
-// given are stamped again: their new files are this program's own.
+// action the ".dsp" of the surfaces it names (its Surface and SurfaceNames)
+// and of those given are stamped again, into the result's Changes.Stamps:
+// once it is applied (actions::Apply), their new files are this program's
+// own.
 actions::ActionResult RunOnUnchangedSurfaces(
     const std::vector<std::shared_ptr<TriangleMesh>>& surfaces,
     const std::function<actions::ActionResult()>& action);

@@ -1,6 +1,8 @@
 // Memory running out on a worker thread: the failure reaches the caller as
 // std::bad_alloc (which the front ends report as "not enough memory"), as it
-// does on the calling thread, instead of ending the process.
+// does on the calling thread, instead of ending the process. With the
+// thread limit at 1 no worker runs at all (nothing is allocated off the
+// calling thread), and the results are those of every core.
 
 #include <gtest/gtest.h>
 
@@ -8,12 +10,15 @@
 #include <cstdlib>
 #include <functional>
 #include <new>
+#include <optional>
 #include <random>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "analysis/CutAndFill.h"
 #include "analysis/MeshIntersection.h"
+#include "core/Threads.h"
 #include "support/SurveySurfaces.h"
 #include "triangulation/Triangulator.h"
 
@@ -81,6 +86,64 @@ TEST(WorkerOutOfMemory, AnAllocationFailingOnAWorkerReachesTheCaller) {
     failOffTheCaller = true;
     EXPECT_THROW(c.run(), std::bad_alloc) << c.what;
     failOffTheCaller = false;
+  }
+}
+
+// Everything a case gives, to compare one thread's run with every core's.
+struct Outcome {
+  std::vector<PlanSegment> segments;
+  std::vector<TriangleRec> triangles;
+  double cut = 0, fill = 0, area = 0;
+  friend bool operator==(const Outcome&, const Outcome&) = default;
+};
+
+Outcome OfSegments(std::vector<PlanSegment> segments) {
+  Outcome out;
+  out.segments = std::move(segments);
+  return out;
+}
+
+void AddTriangles(const TriangleMesh& m, Outcome& out) {
+  for (int32_t t = 1; t <= m.TriangleCount(); ++t) out.triangles.push_back(m.Triangle(t));
+}
+
+TEST(WorkerOutOfMemory, CutAndFillAndIntersectionKeepToTheThreadLimit) {
+  std::mt19937_64 rng(22);
+  const TriangleMesh a = testing::RandomSurface(rng, kE, kN, 0, 0, 100, 3000,
+                                                [](double x, double) { return 10 + x / 10; });
+  const TriangleMesh b = testing::RandomSurface(rng, kE, kN, 5, 5, 100, 3000,
+                                                [](double, double y) { return 14 - y / 10; });
+  const struct {
+    const char* what;
+    std::function<Outcome()> run;
+  } cases[] = {
+      {"plan overlay", [&] { return OfSegments(OverlaySegments(a, b)); }},
+      {"crossing lines", [&] { return OfSegments(CrossingSegments(a, b)); }},
+      {"cut and fill",
+       [&] {
+         TriangleMesh m1, m2;
+         Outcome out;
+         CutAndFillVolumes(a, b, 0, m1, m2, out.segments, out.cut, out.fill, &out.area);
+         AddTriangles(m1, out);
+         AddTriangles(m2, out);
+         return out;
+       }},
+  };
+  for (const auto& c : cases) {
+    const Outcome everyCore = c.run();
+    ASSERT_FALSE(everyCore.segments.empty()) << c.what;
+    SetThreadLimit(1);
+    caller = std::this_thread::get_id();
+    failOffTheCaller = true;
+    std::optional<Outcome> oneThread;
+    try {
+      oneThread = c.run();
+    } catch (const std::bad_alloc&) {
+    }
+    failOffTheCaller = false;
+    SetThreadLimit(0);
+    ASSERT_TRUE(oneThread) << c.what << ": ran off the calling thread";
+    EXPECT_TRUE(*oneThread == everyCore) << c.what;
   }
 }
 

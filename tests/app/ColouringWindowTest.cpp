@@ -123,7 +123,8 @@ class ColouringTest : public ::testing::Test {
   ProjectFolder folder_;
   fs::path palettes_ = folder_.Path() / "palettes";
   FakeDialogs dialogs_;
-  ColouringWindow window_{dialogs_, palettes_};
+  BusyGate gate_;
+  ColouringWindow window_{dialogs_, gate_, palettes_};
 };
 
 // z = 100 + i along the eastings: 100 to 120 for n = 21.
@@ -358,7 +359,8 @@ TEST(ColouringFromExplorer, ColoursButtonOpensTheWindowOnce) {
   ProjectFolder folder;
   folder.Add(Ramp("Hill", 3));
   FakeDialogs dialogs;
-  ExplorerWindow explorer(dialogs);
+  BusyGate gate;
+  ExplorerWindow explorer(dialogs, gate);
   explorer.Load();
   explorer.show();
   auto& button = Child<QPushButton>(explorer, "cmdColores");
@@ -373,6 +375,11 @@ TEST(ColouringFromExplorer, ColoursButtonOpensTheWindowOnce) {
   EXPECT_EQ(list.count(), rows);
   EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(Child<QComboBox>(window, "Combo1").currentText(), "Hill");
+  // While the explorer works, so does nothing here.
+  ASSERT_TRUE(gate.Enter(explorer.Task()));
+  EXPECT_FALSE(window.isEnabled());
+  gate.Leave(explorer.Task());
+  EXPECT_TRUE(window.isEnabled());
 
   // While it colours, the explorer (and so the operations window) waits: a
   // delete or a shift would change the surface being read.

@@ -23,7 +23,8 @@ TEST(PropertiesDialogTest, ShowsTheVolumeAsTheUserTypesAndTheDialogShrinksBack) 
   // 10 m x 10 m at elevation 10: 1000 m3 above 0, -9000 m3 above 100.
   folder.Add(GridSurface("Flat", 11, [](int, int) { return 10.0; }));
   FakeDialogs dialogs;
-  ExplorerWindow window(dialogs);
+  BusyGate gate;
+  ExplorerWindow window(dialogs, gate);
   window.Load();
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

@@ -48,7 +48,8 @@ class ExplorerTest : public ::testing::Test {
 
   ProjectFolder folder_;
   FakeDialogs dialogs_;
-  ExplorerWindow window_{dialogs_};
+  BusyGate gate_;
+  ExplorerWindow window_{dialogs_, gate_};
 };
 
 TEST_F(ExplorerTest, EmptyFolderOnlyOpensAndCaptionsComeFromTheTexts) {

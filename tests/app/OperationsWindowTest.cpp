@@ -65,7 +65,8 @@ class Session {
  private:
   ProjectFolder folder_;
   FakeDialogs dialogs_;
-  ExplorerWindow explorer_{dialogs_};
+  BusyGate gate_;
+  ExplorerWindow explorer_{dialogs_, gate_};
   OperationsWindow* ops_ = nullptr;  // the explorer's child
 };
 
@@ -126,9 +127,9 @@ TEST_F(OperationsTest, EachOptionSetsTheValueLabelAndWhetherASecondSurfaceIsChos
   EXPECT_EQ(Project().CurrentSurface, Project().Surfaces[1]);
 
   // While the explorer runs an operation of its own, this window waits.
-  emit s.Explorer().Task().Started();
+  ASSERT_TRUE(s.Explorer().Gate().Enter(s.Explorer().Task()));
   EXPECT_FALSE(s.Ops().isEnabled());
-  emit s.Explorer().Task().Finished();
+  s.Explorer().Gate().Leave(s.Explorer().Task());
   EXPECT_TRUE(s.Ops().isEnabled());
   EXPECT_EQ(combo2.currentIndex(), 1);  // the lists refilled, the choices kept
 

@@ -102,7 +102,8 @@ TEST(PlanViewExplorerTest, ExplorerShowsTheOneSelectedSurface) {
   folder.Add(GridSurface("A", 5, [](int, int) { return 1.0; }));
   folder.Add(GridSurface("B", 5, [](int i, int) { return 1.0 * i; }));
   FakeDialogs dialogs;
-  ExplorerWindow window(dialogs);
+  BusyGate gate;
+  ExplorerWindow window(dialogs, gate);
   window.Load();
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

@@ -57,8 +57,9 @@ TEST_F(IntersectCommand, WritesTheOverlayOrTheCrossingsAsBreaklines) {
   b.SaveToBinary(dir_ / "B.dsp");
 
   for (const bool space : {false, true}) {
-    const CliOutcome run = orvane::testing::RunCli(
-        dir_, std::string("intersect A.dsp B.dsp") + (space ? " --3d" : "") + " --out S.brk");
+    const CliOutcome run =
+        orvane::testing::RunCli(dir_, std::string("intersect A.dsp B.dsp") +
+                                          (space ? " --3d --threads 1" : "") + " --out S.brk");
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<orvane::PlanSegment> want =
         space ? orvane::CrossingSegments(A, B) : orvane::OverlaySegments(A, B);

@@ -20,6 +20,7 @@
 #include "core/NumberText.h"
 #include "core/Status.h"
 #include "core/TriangleMesh.h"
+#include "project/Actions.h"
 #include "project/ProjectState.h"
 #include "project/SurfaceBuild.h"
 #include "project/SurfaceFiles.h"
@@ -230,7 +231,9 @@ TEST_F(FileSetTest, ScanLoadsInNameOrderAndWritesNothing) {
 TEST_F(FileSetTest, ImportCopiesItsListFromTheFilesFolder) {
   const fs::path other = root_ / "elsewhere";
   MakeSurface(other, "plan.rev", "LOTE", {".bnd", ".con", ".tin", ".xyz", ".brk", ".exc"});
-  const FileSetResult r = ImportSurfaceFile(other / "plan.rev.dsp");
+  actions::ActionResult r = actions::Import(other / "plan.rev.dsp");
+  EXPECT_TRUE(Project().Surfaces.empty());  // the action only says what to add
+  actions::Apply(r);
   ASSERT_TRUE(r.ok()) << r.Message;
   EXPECT_EQ(Files(), (std::set<std::string>{"LOTE.dsp", "LOTE.xyz", "LOTE.bnd", "LOTE.brk",
                                             "LOTE.con", "LOTE.tin", "LOTE.exc"}));
@@ -248,7 +251,8 @@ TEST_F(FileSetTest, ImportCopiesItsListFromTheFilesFolder) {
   // file, and never copied onto itself.
   MakeSurface(P(""), "X", "", {".tin"});
   const auto before = Files();
-  const FileSetResult self = ImportSurfaceFile(P("X.dsp"));
+  actions::ActionResult self = actions::Import(P("X.dsp"));
+  actions::Apply(self);
   ASSERT_TRUE(self.ok()) << self.Message;
   EXPECT_TRUE(self.Written.empty());
   EXPECT_EQ(Files(), before);
@@ -279,7 +283,9 @@ TEST_F(FileSetTest, SaveAsCopiesItsListAndRefusesItsOwnFiles) {
   for (int32_t i = 1; i <= saved.PointCount(); ++i) EXPECT_EQ(saved.Point(i), a->Point(i));
   EXPECT_EQ(SurfaceName(saved), "copy");
   EXPECT_EQ(Names(), std::vector<std::string>{"A"});  // no surface of this project
-  ASSERT_TRUE(SaveSurfaceAs(a, P("B.dsp")).ok());
+  actions::ActionResult inProject = actions::SaveAs(a, P("B.dsp"));
+  actions::Apply(inProject);
+  ASSERT_TRUE(inProject.ok());
   EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(SurfaceName(*a), "A");
 
@@ -311,8 +317,10 @@ TEST_F(FileSetTest, RenameMovesItsListAndRefusesWithoutChange) {
   EXPECT_EQ(Files(), before);
   EXPECT_EQ(SurfaceName(*a), "A");
 
-  const FileSetResult r = RenameSurface(a, "lote ñandú");
+  actions::ActionResult r = actions::Rename(a, "lote ñandú");
   ASSERT_TRUE(r.ok()) << r.Message;
+  EXPECT_EQ(SurfaceName(*a), "A");  // until the result is applied
+  actions::Apply(r);
   EXPECT_EQ(SurfaceName(*a), "LOTE ÑANDÚ");
   std::vector<std::string> deleted;
   for (const fs::path& f : r.Deleted) deleted.push_back(f.filename());
@@ -366,7 +374,8 @@ TEST_F(FileSetTest, DeleteRemovesWhatExistsOfItsList) {
   MakeSurface(P(""), "AB", "AB", {".xyz"});
   ScanProjectFolder(P(""));
   Project().CurrentSurface = Project().Surfaces.front();
-  const FileSetResult r = DeleteSurfaceFiles("A");
+  actions::ActionResult r = actions::Delete("A");
+  actions::Apply(r);
   ASSERT_TRUE(r.ok());
   std::vector<std::string> deleted;
   for (const fs::path& f : r.Deleted) deleted.push_back(f.filename());

@@ -334,7 +334,8 @@ TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   const FolderSnapshot before = TakeSnapshot(dir_);
   const std::string locale = testing::UseCommaLocale();
   auto a = Surface("A");
-  const ActionResult r = actions::Shift(a, " 2 ");
+  const ExtentsRec held = a->GetExtents();
+  ActionResult r = actions::Shift(a, " 2 ");
   std::setlocale(LC_ALL, "C");
   ASSERT_TRUE(r.ok()) << r.Message;
   EXPECT_EQ(r.TextNumber, text::kOperationFinished);
@@ -352,7 +353,10 @@ TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   // the locale (checked under a comma locale when one is to be had).
   ExpectElevationsChanged(before.at("A.xyz"), after.at("A.xyz"), [](double z) { return z + 2; });
   EXPECT_NE(after.at("A.xyz").find('.'), std::string::npos) << locale;
-  // The surface in memory is the rebuilt one, as the next scan loads it.
+  // The surface in memory is the rebuilt one once the result is applied (on
+  // the thread that owns the surfaces), as the next scan loads it.
+  EXPECT_EQ(a->GetExtents(), held);
+  actions::Apply(r);
   EXPECT_EQ(a->GetExtents().Min.Z, 102);
   EXPECT_EQ(a->GetExtents().Max.Z, 108);
   Open();
@@ -361,7 +365,9 @@ TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
 
   // Scaling by 0: every elevation becomes 0, zones and breaklines too.
   a = Surface("A");
-  ASSERT_TRUE(actions::Scale(a, "0").ok());
+  ActionResult zero = actions::Scale(a, "0");
+  ASSERT_TRUE(zero.ok());
+  actions::Apply(zero);
   EXPECT_EQ(a->GetExtents().Max.Z, 0);
   EXPECT_EQ(Slurp(P("A.bnd")), "0 0 0\r\n40 0 0\r\n40 40 0\r\n0 40.000 0\r\n");
   // Elevations beyond what the readers keep are refused, nothing changed.
@@ -405,6 +411,8 @@ TEST_F(SurfaceOperations, GridMergeAndSplitWriteTheirFilesAndRefuseWhatWouldOver
   r = actions::Merge(a, b);
   ASSERT_TRUE(r.ok()) << r.Message;
   EXPECT_EQ(r.SurfaceNames, std::vector<std::string>{"A_B"});
+  EXPECT_EQ(SurfaceName(*a), "A");
+  actions::Apply(r);
   EXPECT_EQ(SurfaceName(*a), "A_B");
   FolderSnapshot after = TakeSnapshot(dir_);
   for (const auto& [file, bytes] : before) EXPECT_EQ(after.at(file), bytes) << file;
