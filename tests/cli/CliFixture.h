@@ -1,0 +1,61 @@
+#pragma once
+// A fresh folder per command-line test, and the small surfaces its inputs are
+// made of.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/TriangleMesh.h"
+#include "support/RunCli.h"
+
+namespace orvane::testing {
+
+// An n x n grid of d m squares from (x0, y0) m east and north of (500000,
+// 4500000), z(x, y) with x, y from that origin; each square split along the
+// same diagonal.
+template <class Height>
+TriangleMesh Grid(double x0, double y0, double d, int n, Height z) {
+  TriangleMesh m;
+  for (int j = 0; j <= n; ++j)
+    for (int i = 0; i <= n; ++i) {
+      const double x = x0 + d * i, y = y0 + d * j;
+      m.AddPoint(5e5 + x, 4.5e6 + y, z(x, y));
+    }
+  auto at = [n](int i, int j) { return j * (n + 1) + i + 1; };
+  auto add = [&](int a, int b, int c) {
+    const PointRec &A = m.Point(a), &B = m.Point(b), &C = m.Point(c);
+    m.AddTriangle(A.X, A.Y, A.Z, a, B.X, B.Y, B.Z, b, C.X, C.Y, C.Z, c);
+  };
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < n; ++i) {
+      add(at(i, j), at(i + 1, j), at(i + 1, j + 1));
+      add(at(i, j), at(i + 1, j + 1), at(i, j + 1));
+    }
+  return m;
+}
+
+inline void SaveGrid(TriangleMesh m, const std::filesystem::path& file) {
+  m.SaveToBinary(file);
+  ASSERT_EQ(m.LastErrorCode, 0) << file;
+}
+
+class CliFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "-" + info->name();
+    for (char& c : name)
+      if (c == '/') c = '-';
+    dir_ = std::filesystem::temp_directory_path() /
+           ("orvane-cli-" + std::to_string(::getpid()) + "-" + name);
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path dir_;
+};
+
+}  // namespace orvane::testing
