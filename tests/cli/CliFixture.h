@@ -3,7 +3,6 @@
 // made of.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -42,20 +41,6 @@ inline void SaveGrid(TriangleMesh m, const std::filesystem::path& file) {
   ASSERT_EQ(m.LastErrorCode, 0) << file;
 }
 
-class CliFolder : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "-" + info->name();
-    for (char& c : name)
-      if (c == '/') c = '-';
-    dir_ = std::filesystem::temp_directory_path() /
-           ("orvane-cli-" + std::to_string(::getpid()) + "-" + name);
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::filesystem::path dir_;
-};
+using CliFolder = TempFolderTest;
 
 }  // namespace orvane::testing
