@@ -3,10 +3,10 @@
 // left a project exactly as it was (or exactly as it should be).
 
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
-
-#include "support/TempFolder.h"
 
 namespace orvane::testing {
 
@@ -14,8 +14,12 @@ using FolderSnapshot = std::map<std::string, std::string>;  // file name -> byte
 
 inline FolderSnapshot TakeSnapshot(const std::filesystem::path& folder) {
   FolderSnapshot out;
-  for (const auto& e : std::filesystem::directory_iterator(folder))
-    out[e.path().filename().string()] = Slurp(e.path());
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    std::ifstream in(e.path(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    out[e.path().filename().string()] = s.str();
+  }
   return out;
 }
 
