@@ -16,6 +16,7 @@
 #include "cli/CliFixture.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextFiles.h"
+#include "support/FolderSnapshot.h"
 #include "support/MeshChecks.h"
 
 namespace orvane::testing {
@@ -98,6 +99,8 @@ void WriteInputs(const fs::path& dir) {
   odd.Tag = "a\nb\tc";
   SaveGrid(odd, dir / "odd.dsp");
   write("bad.dsp", "not a surface");
+  fs::create_directories(dir / "hill");  // HILL alone: a scan of the folder warns of nothing
+  SaveGrid(Hill(), dir / "hill" / "HILL.dsp");
   write("grid.xyz", GridPoints());
   write("gridbad.xyz", GridPoints() + "not a point\r\n");
   write("two.xyz", "0 0 0\n1 1 1\n");
@@ -161,6 +164,16 @@ std::vector<CliCase> Cases() {
       {"InfoMissingFile", "info missing.dsp", 2, "", "%missing.dsp%\n"},
       {"InfoWithoutFile", "info", 2},
       {"ListMissingFolder", "list missing", 2},
+      {"Palettes", "palettes", 0, "GREYS\nPENDIENTE\nSLOPE\tslope\nSPECTRUM\nTERRAIN\n"},
+      {"ColourBySlope", "colour hill HILL SLOPE", 0, "classes: 9\ntriangles: 2\n", "*",
+       "+hill/HILL.col"},
+      // One message, one line, whatever the name holds.
+      {"ColourZeroInterval", "colour hill HILL terrain --interval 0", 2, "*", "%\n"},
+      {"ColourUnknownPalette", "colour hill HILL nosuch", 2, "*", "%\n"},
+      {"ColourUnknownSurface", "colour hill NOSUCH terrain", 2, "*", "%\n"},
+      {"ColourMissingClassFile", "colour hill HILL --classes missing.rgb", 2, "*", "%\n"},
+      {"ColourStartAboveEnd", "colour hill HILL terrain --start 110 --end 105", 2, "*", "%\n"},
+      {"ColourLineEndInTheName", "colour hill HILL 'ter\nrain'", 2, "*", "%\n"},
       {"BuildUnknownSurface", "build proj NONE", 2},
       {"RenameUnknownSurface", "rename proj NONE X", 2},
       {"SaveAsUnknownSurface", "saveas proj NONE proj/X.dsp", 2},
@@ -220,9 +233,27 @@ TEST_P(CliCommand, Outcome) {
   for (const std::string& f : files)
     if (f[0] == '=') kept.push_back(Slurp(dir_ / f.substr(1)));
 
+  fs::remove(dir_ / "out.txt");
+  fs::remove(dir_ / "err.txt");
+  const auto snapshot = [&] {
+    FolderSnapshot files;
+    for (const auto& e : fs::recursive_directory_iterator(dir_))
+      if (e.is_regular_file()) files[fs::relative(e.path(), dir_).string()] = Slurp(e.path());
+    return files;
+  };
+  const FolderSnapshot before = snapshot();
   const CliOutcome run = RunCli(dir_, c.args);
   EXPECT_EQ(run.status, c.status) << run.out << run.err;
+  // A refusal says why and leaves every file as it was.
   EXPECT_TRUE(c.status == 0 || !run.err.empty());
+  fs::remove(dir_ / "out.txt");
+  fs::remove(dir_ / "err.txt");
+  const FolderSnapshot after = snapshot();
+  EXPECT_TRUE(c.status == 0 || after == before) << [&] {
+    std::string names;
+    for (const auto& [name, bytes] : after) names += name + " ";
+    return names;
+  }();
   EXPECT_TRUE(Matches(c.out, run.out.c_str())) << c.out << "\n---\n" << run.out;
   EXPECT_TRUE(Matches(c.err, run.err.c_str())) << c.err << "\n---\n" << run.err;
   // Numbers are written with "." whatever the locale.

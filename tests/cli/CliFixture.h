@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <string>
 
@@ -34,6 +35,19 @@ TriangleMesh Grid(double x0, double y0, double d, int n, Height z) {
       add(at(i, j), at(i + 1, j + 1), at(i, j + 1));
     }
   return m;
+}
+
+// HILL: two triangles from 100.5 to 119.5 m.
+inline TriangleMesh Hill() {
+  TriangleMesh hill;
+  for (const auto& t : {std::array<double, 9>{0, 0, 100.5, 10, 0, 110, 0, 10, 119.5},
+                        std::array<double, 9>{10, 0, 110, 10, 10, 104, 0, 10, 119.5}}) {
+    for (int k = 0; k < 9; k += 3) hill.AddPoint(t[k], t[k + 1], t[k + 2]);
+    hill.AddTriangle(t[0], t[1], t[2], 0, t[3], t[4], t[5], 0, t[6], t[7], t[8], 0);
+  }
+  hill.Reindex();
+  hill.Tag = "HILL";
+  return hill;
 }
 
 inline void SaveGrid(TriangleMesh m, const std::filesystem::path& file) {

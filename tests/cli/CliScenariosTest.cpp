@@ -27,9 +27,6 @@ namespace fs = std::filesystem;
 class CliScenario : public CliFolder {
  protected:
   CliOutcome Tin(const std::string& args) const { return RunCli(dir_, args); }
-  void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
 };
 
 TEST_F(CliScenario, RoundTripOfTheSixProjectCommands) {
@@ -71,6 +68,21 @@ TEST_F(CliScenario, RoundTripOfTheSixProjectCommands) {
   o = Tin("delete proj 'LOTE A'");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(Tin("list proj").out, "S\t 18\t 16\t0.250\t20.250\nV\t 18\t 16\t0.250\t20.250\n");
+}
+
+// A colouring by elevation bands from a palette and one from a class file.
+TEST_F(CliScenario, ColourWritesTheClassesAndTheColouring) {
+  SaveGrid(Hill(), dir_ / "HILL.dsp");
+  CliOutcome o = Tin("colour . HILL terrain --interval 5");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("classes: 4\n"), std::string::npos) << o.out;  // 100 to 119
+  EXPECT_TRUE(fs::exists(dir_ / "HILL.col"));
+  EXPECT_EQ(Slurp(dir_ / "HILL.rgb").substr(0, 8), "100 105 ");
+  Write("mine.rgb", "0 105 1 2 3\n105 200 4 5 6\n");
+  o = Tin("colour . HILL --classes mine.rgb");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.substr(0, 11), "classes: 2\n");
+  EXPECT_EQ(Slurp(dir_ / "HILL.rgb"), "0 105 1 2 3\r\n105 200 4 5 6\r\n");
 }
 
 // A file renamed by hand is the surface of its new name: the old name finds

@@ -31,7 +31,7 @@
 #include "reference/MergeSplitReference.h"
 #include "support/CommaLocale.h"
 #include "support/FolderSnapshot.h"
-#include "support/RunCli.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
@@ -444,51 +444,6 @@ TEST(Colouring, TwoThreadsWriteTheSameBytes) {
     EXPECT_EQ(stopped.Reports.back(), linesStop);
   }
   fs::remove(file);
-}
-
-// orvane-tin palettes and colour, run as a user would.
-TEST_F(ProjectFolder, PalettesAndColourCommands) {
-  TriangleMesh m = MeshOf({{{{0, 0, 100.5}, {10, 0, 110}, {0, 10, 119.5}}},
-                           {{{10, 0, 110}, {10, 10, 104}, {0, 10, 119.5}}}});
-  m.SaveToBinary(dir_ / "HILL.dsp");
-  ASSERT_EQ(m.LastErrorCode, 0);
-
-  testing::CliOutcome o = testing::RunCli(dir_, "palettes");
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out, "GREYS\nPENDIENTE\nSLOPE\tslope\nSPECTRUM\nTERRAIN\n");
-
-  o = testing::RunCli(dir_, "colour . HILL terrain --interval 5");
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_NE(o.out.find("classes: 4\n"), std::string::npos) << o.out;  // 100 to 119
-  EXPECT_TRUE(fs::exists(dir_ / "HILL.col"));
-  EXPECT_EQ(Slurp(dir_ / "HILL.rgb").substr(0, 8), "100 105 ");
-
-  o = testing::RunCli(dir_, "colour . HILL SLOPE");
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out, "classes: 9\ntriangles: 2\n");
-  EXPECT_EQ(Slurp(dir_ / "HILL.col").substr(0, 3), "(1 ");
-
-  Write("mine.rgb", "0 105 1 2 3\n105 200 4 5 6\n");
-  o = testing::RunCli(dir_, "colour . HILL --classes mine.rgb");
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out.substr(0, 11), "classes: 2\n");
-  EXPECT_EQ(Slurp(dir_ / "HILL.rgb"), "0 105 1 2 3\r\n105 200 4 5 6\r\n");
-
-  fs::remove(dir_ / "out.txt");
-  fs::remove(dir_ / "err.txt");
-  const testing::FolderSnapshot before = testing::TakeSnapshot(dir_);
-  for (const char* args :
-       {"colour . HILL terrain --interval 0", "colour . HILL nosuch", "colour . NOSUCH terrain",
-        "colour . HILL --classes missing.rgb", "colour . HILL terrain --start 110 --end 105",
-        "colour . HILL 'ter\nrain'"}) {
-    o = testing::RunCli(dir_, args);
-    EXPECT_EQ(o.status, 2) << args;
-    // One message, one line, whatever the name holds.
-    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << args << ": " << o.err;
-    fs::remove(dir_ / "out.txt");
-    fs::remove(dir_ / "err.txt");
-    EXPECT_EQ(testing::TakeSnapshot(dir_), before) << args;
-  }
 }
 
 }  // namespace
