@@ -5,9 +5,11 @@
 // Y north) and a plan area, and no two triangles overlap in plan.
 //
 // The tests check with it the triangulator's surfaces, builds (trimmed to
-// zones or not) and the two sides of a horizontal split; merges only for
-// corners that name their points, as a merge may overlap on purpose. The
-// cut-and-fill rebuilds are not checked with it, and no command reports it.
+// zones or not), the two sides of a horizontal split, the two surfaces cut
+// and fill rebuilds, every surface the command-line tool saves, and the
+// triangles of a resampled grid (counter-clockwise, as its quads run); merges
+// only for corners that name their points, as a merge may overlap on
+// purpose. Intersections make segments, not surfaces. No command reports it.
 // Orientation and overlap are decided with the exact predicates, so a
 // millimetre triangle at survey coordinates is judged as exactly as a large
 // one.

@@ -17,6 +17,7 @@
 #include "reference/CutAndFillReference.h"
 #include "reference/ElevationReference.h"
 #include "reference/PointListReference.h"
+#include "support/MeshChecks.h"
 #include "support/SurveySurfaces.h"
 #include "triangulation/Triangulator.h"
 
@@ -57,6 +58,8 @@ struct Result {
 Result Compare(const TriangleMesh& A, const TriangleMesh& B) {
   Result r;
   CutAndFillVolumes(A, B, 0, r.m1, r.m2, r.segments, r.cut, r.fill, &r.area);
+  ExpectValidSurface(r.m1, "A rebuilt");
+  ExpectValidSurface(r.m2, "B rebuilt");
   return r;
 }
 

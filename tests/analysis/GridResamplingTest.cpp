@@ -14,6 +14,7 @@
 #include "core/Status.h"
 #include "core/TriangleMesh.h"
 #include "reference/ElevationReference.h"
+#include "support/MeshChecks.h"
 
 namespace orvane {
 namespace {
@@ -84,6 +85,8 @@ TEST(GridResampling, MatchesTheLiteralGridOnRandomMeshes) {
       const std::optional<QuadMesh> grid = GetSquareQuadMesh(mesh, side);
       ASSERT_TRUE(grid);
       EXPECT_EQ(mesh.LastErrorCode, 0);
+      // Its quads list their corners counter-clockwise, and so its triangles.
+      ExpectValidSurface(grid->GetTriangleMesh(), "grid", {.RequireClockwise = false});
       ExpectSameQuads(*grid,
                       reference::LiteralSquareGrid(mesh.Triangles(), mesh.GetExtents(), side));
     }

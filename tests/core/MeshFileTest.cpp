@@ -15,6 +15,7 @@
 #include "core/MeshCodec.h"
 #include "core/PointList.h"
 #include "core/TriangleMesh.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
@@ -59,21 +60,12 @@ void WriteFile(const fs::path& p, const Bytes& b) {
   out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
-class MeshFileTest : public ::testing::Test {
+class MeshFileTest : public testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvane-meshfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   fs::path Path(const std::string& name) const { return dir_ / name; }
   size_t FilesInFolder() const {
     return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
   }
-  fs::path dir_;
 };
 
 // Three points, one triangle 1-2-3.

@@ -31,7 +31,7 @@
 #include "reference/MergeSplitReference.h"
 #include "support/CommaLocale.h"
 #include "support/FolderSnapshot.h"
-#include "support/RunCli.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
@@ -140,24 +140,18 @@ std::vector<int32_t> Colours(const std::string& col) {
   return colours;
 }
 
-class ProjectFolder : public ::testing::Test {
+class ProjectFolder : public testing::TempFolderTest {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("orvane-colouring-" + std::to_string(::getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    TempFolderTest::SetUp();
     Project().CloseProject();
-    Project().ProjectFolder = folder_.string();
+    Project().ProjectFolder = dir_.string();
     Project().TextTable[66] = "SLOPE";
   }
   void TearDown() override {
     Project().CloseProject();
-    fs::remove_all(folder_);
+    TempFolderTest::TearDown();
   }
-  void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(folder_ / name, std::ios::binary) << text;
-  }
-  fs::path folder_;
 };
 
 // --- tests --------------------------------------------------------------------
@@ -185,8 +179,8 @@ TEST_F(ProjectFolder, SlopeColouringWritesExactLines) {
   ASSERT_TRUE(r.ok()) << r.Message;
   EXPECT_EQ(phaseTexts, (std::vector<int32_t>{text::kColouring, 0}));  // then IDLE
   EXPECT_EQ(r.FigureValue("triangles"), 3);
-  EXPECT_EQ(Slurp(folder_ / "HILL.rgb"), "0 10 255 0 0\r\n10 20.5 0 0 255\r\n");
-  EXPECT_EQ(Slurp(folder_ / "HILL.col"),
+  EXPECT_EQ(Slurp(dir_ / "HILL.rgb"), "0 10 255 0 0\r\n10 20.5 0 0 255\r\n");
+  EXPECT_EQ(Slurp(dir_ / "HILL.col"),
             "(1 255 1.00 ((0 0 5)(10 0 5)(0 10 5)))\r\n"
             "(1 255 0.98 ((20 0 0)(30 0 0)(20 10 " +
                 FormatNumber(z10) +
@@ -233,10 +227,10 @@ TEST_F(ProjectFolder, AClassFileOutOfOrderIsColouredInElevationOrderAndSaysSo) {
       {{{{0, 0, 100}, {10, 0, 102}, {0, 10, 104}}}, {{{20, 0, 112}, {30, 0, 114}, {20, 10, 118}}}});
   Write("mine.rgb", "110 120 0 255 0\n100 110 255 0 0\n");
   const actions::ActionResult r =
-      actions::ColourByClassFile(m, folder_ / "mine.rgb", ColouringMode::Elevation);
+      actions::ColourByClassFile(m, dir_ / "mine.rgb", ColouringMode::Elevation);
   ASSERT_TRUE(r.ok()) << r.Message;
-  EXPECT_EQ(Colours(Slurp(folder_ / "HILL.col")), (std::vector<int32_t>{kRed, kGreen}));
-  EXPECT_EQ(Slurp(folder_ / "HILL.rgb"), "100 110 255 0 0\r\n110 120 0 255 0\r\n");
+  EXPECT_EQ(Colours(Slurp(dir_ / "HILL.col")), (std::vector<int32_t>{kRed, kGreen}));
+  EXPECT_EQ(Slurp(dir_ / "HILL.rgb"), "100 110 255 0 0\r\n110 120 0 255 0\r\n");
   ASSERT_EQ(r.Warnings.size(), 1u);
   EXPECT_NE(r.Warnings[0].find("not in elevation order"), std::string::npos) << r.Warnings[0];
 }
@@ -285,25 +279,25 @@ TEST(Colouring, BandGenerationFollowsTheEveryKthLineRule) {
 // cannot be read refuses the whole file with its number.
 TEST_F(ProjectFolder, ClassFilesAreReadWholeOrRefused) {
   Write("a.rgb", "0  10\t255 0 0 extra\r\n\r\n10 20.5 0 0 255\n");
-  const ClassFile good = ReadClassFile(folder_ / "a.rgb");
+  const ClassFile good = ReadClassFile(dir_ / "a.rgb");
   ASSERT_TRUE(good.ok()) << good.Error;
   EXPECT_EQ(good.Classes, (std::vector<ColourClass>{{0, 10, 255, 0, 0}, {10, 20.5, 0, 0, 255}}));
   for (const auto& [text, line] :
        {std::pair{"0 10 255 0 0\n0 10 256 0 0\n", "line 2"}, std::pair{"0 1,5 255 0 0\n", "line 1"},
         std::pair{"0 10 255 0\n", "line 1"}, std::pair{"0 10 255 0 0.5\n", "line 1"}}) {
     Write("b.rgb", text);
-    const ClassFile bad = ReadClassFile(folder_ / "b.rgb");
+    const ClassFile bad = ReadClassFile(dir_ / "b.rgb");
     EXPECT_TRUE(bad.Classes.empty()) << text;
     EXPECT_NE(bad.Error.find(line), std::string::npos) << bad.Error;
   }
-  EXPECT_FALSE(ReadClassFile(folder_ / "missing.rgb").ok());
+  EXPECT_FALSE(ReadClassFile(dir_ / "missing.rgb").ok());
 
   // The palette list: sorted by name, the slope palette marked, a name given
   // twice kept once.
-  fs::create_directories(folder_ / "palettes");
+  fs::create_directories(dir_ / "palettes");
   for (const char* name : {"terrain.rgb", "Slope.rgb", "TERRAIN.x.rgb", "notes.txt"})
-    std::ofstream(folder_ / "palettes" / name) << "0 1 0 0 0\n";
-  const std::vector<Palette> palettes = ListPalettes(folder_ / "palettes");
+    std::ofstream(dir_ / "palettes" / name) << "0 1 0 0 0\n";
+  const std::vector<Palette> palettes = ListPalettes(dir_ / "palettes");
   ASSERT_EQ(palettes.size(), 2u);
   EXPECT_EQ(palettes[0].Name, "SLOPE");
   EXPECT_TRUE(palettes[0].Slope);
@@ -318,34 +312,34 @@ TEST_F(ProjectFolder, ClassFilesAreReadWholeOrRefused) {
 TEST_F(ProjectFolder, RefusedOrCancelledColouringChangesNoFile) {
   Write("HILL.rgb", "old classes\r\n");
   Write("HILL.col", "old triangles\r\n");
-  const testing::FolderSnapshot before = testing::TakeSnapshot(folder_);
+  const testing::FolderSnapshot before = testing::TakeSnapshot(dir_);
   const TriangleMesh m = MeshOf({{{{0, 0, 100}, {10, 0, 110}, {0, 10, 120}}}});
 
   Write("few.rgb", "0 1 0 0 0\n1 2 0 0 0\n");
-  const Palette few{"FEW", folder_ / "few.rgb", false};
+  const Palette few{"FEW", dir_ / "few.rgb", false};
   const PaletteClasses none = ClassesFromPalette(m, few, std::nullopt, std::nullopt, 1);
   EXPECT_FALSE(none.ok());  // 20 bands for two lines
   EXPECT_NE(none.Error.find("too few"), std::string::npos) << none.Error;
   EXPECT_FALSE(ClassesFromPalette(m, few, 110, 110, 1).ok());
   EXPECT_FALSE(ClassesFromPalette(m, few, 100, 101, 0).ok());
-  fs::remove(folder_ / "few.rgb");
+  fs::remove(dir_ / "few.rgb");
 
   using actions::Outcome;
   EXPECT_EQ(actions::Colour(m, {}, ColouringMode::Slope).Result, Outcome::Refused);
   const std::vector<ColourClass> steep = {{0, 90, 0, 0, 0}};
   EXPECT_EQ(actions::Colour(MeshOf({}), steep, ColouringMode::Slope).Result, Outcome::Refused);
-  EXPECT_EQ(actions::ColourByClassFile(m, folder_ / "missing.rgb", ColouringMode::Slope).Result,
+  EXPECT_EQ(actions::ColourByClassFile(m, dir_ / "missing.rgb", ColouringMode::Slope).Result,
             Outcome::Refused);
   // Overlapping classes: refused, both lines named.
   Write("overlap.rgb", "100 110 1 2 3\n\n105 112 4 5 6\n");
   const actions::ActionResult overlap =
-      actions::ColourByClassFile(m, folder_ / "overlap.rgb", ColouringMode::Elevation);
+      actions::ColourByClassFile(m, dir_ / "overlap.rgb", ColouringMode::Elevation);
   EXPECT_EQ(overlap.Result, Outcome::Refused);
   EXPECT_NE(overlap.Message.find("line 3: the class 105 to 112 overlaps the class 100 to 110 of "
                                  "line 1"),
             std::string::npos)
       << overlap.Message;
-  fs::remove(folder_ / "overlap.rgb");
+  fs::remove(dir_ / "overlap.rgb");
   // A stop asked at the first report, and at the last (the file complete).
   for (const ColouringMode mode : {ColouringMode::Elevation, ColouringMode::Slope})
     for (int stopAt : {0, 1}) {
@@ -356,7 +350,7 @@ TEST_F(ProjectFolder, RefusedOrCancelledColouringChangesNoFile) {
       EXPECT_EQ(r.Result, Outcome::Cancelled) << stopAt;
       EXPECT_EQ(asked, stopAt + 1);
     }
-  EXPECT_EQ(testing::TakeSnapshot(folder_), before);
+  EXPECT_EQ(testing::TakeSnapshot(dir_), before);
 }
 
 // The fast colourings against the literal procedures on random surfaces:
@@ -450,51 +444,6 @@ TEST(Colouring, TwoThreadsWriteTheSameBytes) {
     EXPECT_EQ(stopped.Reports.back(), linesStop);
   }
   fs::remove(file);
-}
-
-// orvane-tin palettes and colour, run as a user would.
-TEST_F(ProjectFolder, PalettesAndColourCommands) {
-  TriangleMesh m = MeshOf({{{{0, 0, 100.5}, {10, 0, 110}, {0, 10, 119.5}}},
-                           {{{10, 0, 110}, {10, 10, 104}, {0, 10, 119.5}}}});
-  m.SaveToBinary(folder_ / "HILL.dsp");
-  ASSERT_EQ(m.LastErrorCode, 0);
-
-  testing::CliOutcome o = testing::RunCli(folder_, "palettes");
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out, "GREYS\nPENDIENTE\nSLOPE\tslope\nSPECTRUM\nTERRAIN\n");
-
-  o = testing::RunCli(folder_, "colour . HILL terrain --interval 5");
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_NE(o.out.find("classes: 4\n"), std::string::npos) << o.out;  // 100 to 119
-  EXPECT_TRUE(fs::exists(folder_ / "HILL.col"));
-  EXPECT_EQ(Slurp(folder_ / "HILL.rgb").substr(0, 8), "100 105 ");
-
-  o = testing::RunCli(folder_, "colour . HILL SLOPE");
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out, "classes: 9\ntriangles: 2\n");
-  EXPECT_EQ(Slurp(folder_ / "HILL.col").substr(0, 3), "(1 ");
-
-  Write("mine.rgb", "0 105 1 2 3\n105 200 4 5 6\n");
-  o = testing::RunCli(folder_, "colour . HILL --classes mine.rgb");
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out.substr(0, 11), "classes: 2\n");
-  EXPECT_EQ(Slurp(folder_ / "HILL.rgb"), "0 105 1 2 3\r\n105 200 4 5 6\r\n");
-
-  fs::remove(folder_ / "out.txt");
-  fs::remove(folder_ / "err.txt");
-  const testing::FolderSnapshot before = testing::TakeSnapshot(folder_);
-  for (const char* args :
-       {"colour . HILL terrain --interval 0", "colour . HILL nosuch", "colour . NOSUCH terrain",
-        "colour . HILL --classes missing.rgb", "colour . HILL terrain --start 110 --end 105",
-        "colour . HILL 'ter\nrain'"}) {
-    o = testing::RunCli(folder_, args);
-    EXPECT_EQ(o.status, 2) << args;
-    // One message, one line, whatever the name holds.
-    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << args << ": " << o.err;
-    fs::remove(folder_ / "out.txt");
-    fs::remove(folder_ / "err.txt");
-    EXPECT_EQ(testing::TakeSnapshot(folder_), before) << args;
-  }
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "project/LandXml.h"
 #include "project/ProjectState.h"
 #include "support/CommaLocale.h"
+#include "support/RunCli.h"
 
 namespace orvane {
 namespace {
@@ -30,12 +31,7 @@ namespace fs = std::filesystem;
 
 const LandXmlClock kClock{"2026-03-01", "14:05:09", "2026-03-01T14:05:09.250"};
 
-std::string Slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing::Slurp;
 
 int Shell(const std::string& command) {
   const int raw = std::system(command.c_str());
@@ -162,22 +158,7 @@ TEST(LandXmlDocument, NumbersUseADotUnderACommaLocale) {
   EXPECT_EQ(doc.find(','), std::string::npos);
 }
 
-class LandXmlExportTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvane-landxml-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  void Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-
-  fs::path dir_;
-};
+using LandXmlExportTest = testing::TempFolderTest;
 
 // A survey-sized grid of nx x ny points, two triangles per cell, with a
 // seeded random relief.
@@ -320,19 +301,19 @@ TEST_F(LandXmlExportTest, CommandWritesTheDocumentAndFailsWithStatus2) {
   mesh.SaveToBinary(dir_ / "Demo.dsp");
   ASSERT_EQ(mesh.LastErrorCode, 0);
   Write("Demo.brk", "5.25 7.5 -1.25\n8.25 19.5 2.75\n");
-  const std::string cli = std::string("'") + ORVANE_CLI + "' landxml '" + dir_.string() + "' ";
-  const std::string err =
-      " >'" + (dir_ / "out.txt").string() + "' 2>'" + (dir_ / "err.txt").string() + "'";
-  ASSERT_EQ(Shell(cli + "Demo '" + (dir_ / "demo.xml").string() + "'" + err), 0)
-      << Slurp(dir_ / "err.txt");
-  EXPECT_NE(Slurp(dir_ / "out.txt").find("4 points, 2 triangles, 0 zones, 1 breaklines"),
-            std::string::npos);
+  const std::string cli = "landxml '" + dir_.string() + "' ";
+  const testing::CliOutcome run =
+      testing::RunCli(dir_, cli + "Demo '" + (dir_ / "demo.xml").string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("4 points, 2 triangles, 0 zones, 1 breaklines"), std::string::npos);
   const std::string doc = Slurp(dir_ / "demo.xml");
   EXPECT_NE(doc.find("<Breaklines>"), std::string::npos);
   EXPECT_NE(doc.find("<Faces><F>1 3 2</F><F>2 3 4</F></Faces>"), std::string::npos);
 
-  EXPECT_EQ(Shell(cli + "Missing '" + (dir_ / "missing.xml").string() + "'" + err), 2);
-  EXPECT_NE(Slurp(dir_ / "err.txt").find("Missing.dsp"), std::string::npos);
+  const testing::CliOutcome missing =
+      testing::RunCli(dir_, cli + "Missing '" + (dir_ / "missing.xml").string() + "'");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("Missing.dsp"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir_ / "missing.xml"));
 }
 

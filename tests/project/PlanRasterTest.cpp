@@ -22,6 +22,7 @@
 #include "project/Colouring.h"
 #include "project/PlanRaster.h"
 #include "project/PlanScene.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
@@ -49,24 +50,7 @@ TriangleMesh Square() {
   return m;
 }
 
-class Folder {
- public:
-  Folder() : path_(fs::temp_directory_path() / ("orvane-plan-" + std::to_string(::getpid()))) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~Folder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& Path() const { return path_; }
-  void Write(const std::string& file, const std::string& text) const {
-    std::ofstream(path_ / file, std::ios::binary) << text;
-  }
-
- private:
-  fs::path path_;
-};
+using PlanRasterTest = testing::TempFolderTest;
 
 // 10 x 10 pixels of the square: pixel (i, j) is the metre square east i,
 // north 9 - j of its south-west corner.
@@ -89,9 +73,8 @@ void WriteColouring(const TriangleMesh& surface, const fs::path& file, Colouring
   ASSERT_TRUE(out.Commit());
 }
 
-TEST(PlanRasterTest, ColouredSurfaceShowsItsColColoursAtKnownPixels) {
+TEST_F(PlanRasterTest, ColouredSurfaceShowsItsColColoursAtKnownPixels) {
   const TriangleMesh surface = Square();
-  const Folder folder;
   const uint32_t red = 0xFFFF0000, blue = 0xFF0000FF, green = 0xFF00FF00, yellow = 0xFFFFFF00;
   struct Case {
     ColouringMode Mode;
@@ -117,9 +100,9 @@ TEST(PlanRasterTest, ColouredSurfaceShowsItsColColoursAtKnownPixels) {
        green},
   };
   for (const Case& c : cases) {
-    WriteColouring(surface, folder.Path() / "Plan.col", c.Mode, c.Classes);
+    WriteColouring(surface, dir_ / "Plan.col", c.Mode, c.Classes);
     PlanScene scene = ScenePlanOfSurface(surface);
-    AddSurfaceFiles(scene, folder.Path(), "Plan", 2);
+    AddSurfaceFiles(scene, dir_, "Plan", 2);
     EXPECT_EQ(scene.Source, c.Source) << scene.ColourNote;
     const auto pixels = Draw(scene);
     EXPECT_EQ(At(pixels, 8, 8), c.SouthEast);
@@ -129,9 +112,8 @@ TEST(PlanRasterTest, ColouredSurfaceShowsItsColColoursAtKnownPixels) {
   }
 }
 
-TEST(PlanRasterTest, ColFileOfNoColouringOfTheSurfaceFallsBackToTheRamp) {
+TEST_F(PlanRasterTest, ColFileOfNoColouringOfTheSurfaceFallsBackToTheRamp) {
   const TriangleMesh surface = Square();
-  const Folder folder;
   const std::string t1 =
       "((500000.25 4500000.5 100)(500010.25 4500000.5 100)"
       "(500010.25 4500010.5 100)))\r\n";
@@ -164,34 +146,33 @@ TEST(PlanRasterTest, ColFileOfNoColouringOfTheSurfaceFallsBackToTheRamp) {
   const auto rampPixels = Draw(ramp);
   EXPECT_EQ(At(rampPixels, 8, 8), ElevationRampColour(0));
   for (const Case& c : cases) {
-    fs::remove(folder.Path() / "Plan.col");
-    if (c.Text != "-") folder.Write("Plan.col", c.Text);
+    fs::remove(dir_ / "Plan.col");
+    if (c.Text != "-") Write("Plan.col", c.Text);
     PlanScene scene = ScenePlanOfSurface(surface);
-    AddSurfaceFiles(scene, folder.Path(), "Plan", 2);
+    AddSurfaceFiles(scene, dir_, "Plan", 2);
     EXPECT_EQ(scene.Source, PlanColours::ElevationRamp) << c.What;
     EXPECT_EQ(!scene.ColourNote.empty(), c.Note) << c.What << ": " << scene.ColourNote;
     EXPECT_EQ(Draw(scene), rampPixels) << c.What;
   }
   // The same two lines in order are taken (blank lines and LF endings too).
-  folder.Write("Plan.col", "(1 255 1.00 " + t1 + "\n  \n(1 16711680 0.30 " + t2);
+  Write("Plan.col", "(1 255 1.00 " + t1 + "\n  \n(1 16711680 0.30 " + t2);
   PlanScene scene = ScenePlanOfSurface(surface);
-  AddSurfaceFiles(scene, folder.Path(), "../Plan", 2);  // no plain name: no files
+  AddSurfaceFiles(scene, dir_, "../Plan", 2);  // no plain name: no files
   EXPECT_EQ(scene.Source, PlanColours::ElevationRamp);
-  AddSurfaceFiles(scene, folder.Path(), "Plan", 2);
+  AddSurfaceFiles(scene, dir_, "Plan", 2);
   EXPECT_EQ(scene.Source, PlanColours::SlopeClasses) << scene.ColourNote;
   EXPECT_EQ(At(Draw(scene), 0, 0), 0xFF0000FFu);
 }
 
-TEST(PlanRasterTest, ZonesAndBreaklinesAreDrawnOverTheTriangles) {
+TEST_F(PlanRasterTest, ZonesAndBreaklinesAreDrawnOverTheTriangles) {
   const TriangleMesh surface = Square();
-  const Folder folder;
   // A zone 2 m inside the square, a breakline across it 5.5 m north.
-  folder.Write("Plan.bnd",
-               "500002.25 4500002.5 0\r\n500008.25 4500002.5 0\r\n500008.25 4500008.5 0\r\n"
-               "500002.25 4500008.5 0\r\nZONA_INC\r\n");
-  folder.Write("Plan.brk", "500000.25 4500006 0\r\n500010.25 4500006 0\r\nBREAKLINE\r\n");
+  Write("Plan.bnd",
+        "500002.25 4500002.5 0\r\n500008.25 4500002.5 0\r\n500008.25 4500008.5 0\r\n"
+        "500002.25 4500008.5 0\r\nZONA_INC\r\n");
+  Write("Plan.brk", "500000.25 4500006 0\r\n500010.25 4500006 0\r\nBREAKLINE\r\n");
   PlanScene scene = ScenePlanOfSurface(surface);
-  AddSurfaceFiles(scene, folder.Path(), "Plan", 2);
+  AddSurfaceFiles(scene, dir_, "Plan", 2);
   EXPECT_EQ(scene.SegmentCount(), 5u);
   const auto pixels = Draw(scene);
   // The zone's west side runs down column 2, its south side along row 8
@@ -208,7 +189,7 @@ TEST(PlanRasterTest, ZonesAndBreaklinesAreDrawnOverTheTriangles) {
 // windows (whole, close, partly off the surface), on one and two threads.
 // Pixel centres within a hair of an edge, where rounding may pick either
 // neighbour, are left out; every other one inside the grid must be covered.
-TEST(PlanRasterTest, DrawingMatchesTheLastTriangleHoldingEachPixelCentre) {
+TEST_F(PlanRasterTest, DrawingMatchesTheLastTriangleHoldingEachPixelCentre) {
   constexpr int n = 13;
   std::mt19937_64 rng(7);
   std::uniform_real_distribution<double> jitter(-0.3, 0.3);

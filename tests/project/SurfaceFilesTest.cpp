@@ -28,6 +28,7 @@
 #include "support/CommaLocale.h"
 #include "support/FolderSnapshot.h"
 #include "support/KillAtEveryStep.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
@@ -112,31 +113,21 @@ TEST(SurfaceFilesTest, AppendNumberWritesWhatFormatNumberWrites) {
   }
 }
 
-class FileSetTest : public ::testing::Test {
+using testing::Slurp;
+using testing::WriteText;
+
+class FileSetTest : public testing::TempFolderTest {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("orvane-fileset-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "project");
-    fs::create_directories(root_ / "elsewhere");
+    TempFolderTest::SetUp();
+    fs::create_directories(dir_ / "project");
+    fs::create_directories(dir_ / "elsewhere");
     Project() = ProjectState();
-    Project().ProjectFolder = (root_ / "project").string();
+    Project().ProjectFolder = (dir_ / "project").string();
   }
   void TearDown() override {
     Project() = ProjectState();
-    fs::remove_all(root_);
-  }
-
-  static void WriteText(const fs::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
-  }
-  static std::string ReadText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    TempFolderTest::TearDown();
   }
   // A one-triangle surface saved as folder/file.dsp with the given Tag, and
   // a companion text file for each extension (holding "<file><ext>").
@@ -154,24 +145,22 @@ class FileSetTest : public ::testing::Test {
   }
   std::set<std::string> Files(const std::string& sub = "project") const {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(root_ / sub)) names.insert(e.path().filename());
+    for (const auto& e : fs::directory_iterator(dir_ / sub)) names.insert(e.path().filename());
     return names;
   }
-  fs::path P(const std::string& name) const { return root_ / "project" / name; }
+  fs::path P(const std::string& name) const { return dir_ / "project" / name; }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
     for (const auto& s : Project().Surfaces) names.push_back(SurfaceName(*s));
     return names;
   }
-
-  fs::path root_;
 };
 
 TEST_F(FileSetTest, ListFilesAndTriangleFile) {
   for (const char* f : {"b.dsp", "A.DSP", "c.dsp.bak", "a.dsp", "x.xyz"}) WriteText(P(f), "");
   fs::create_directories(P("dir.dsp"));
   EXPECT_EQ(ListFiles(P(""), "dsp"), (std::vector<std::string>{"A.DSP", "a.dsp", "b.dsp"}));
-  EXPECT_TRUE(ListFiles(root_ / "missing", "dsp").empty());
+  EXPECT_TRUE(ListFiles(dir_ / "missing", "dsp").empty());
   EXPECT_TRUE(FileExists(P("a.dsp")));
   EXPECT_FALSE(FileExists(P("dir.dsp")));
 
@@ -179,7 +168,7 @@ TEST_F(FileSetTest, ListFilesAndTriangleFile) {
   m.AddTriangle(0.5, 0, 100.25, 1, 10, 0, 1e-3, 2, 0, 10, -2, 3);              // counter-clockwise
   m.AddTriangle(5e5, 4.5e6, 1, 1, 5e5, 4500001.5, 2, 2, 500001, 4.5e6, 3, 3);  // clockwise
   ASSERT_TRUE(WriteTriangleFile(m, P("t.tin")));
-  EXPECT_EQ(ReadText(P("t.tin")),
+  EXPECT_EQ(Slurp(P("t.tin")),
             "((0 10 -2)(10 0 0.001)(0.5 0 100.25))\r\n"
             "((500000 4500000 1)(500000 4500001.5 2)(500001 4500000 3))\r\n");
   EXPECT_EQ(m.Triangle(1).A.X, 0);  // inverted in the mesh too
@@ -192,9 +181,9 @@ TEST_F(FileSetTest, ListFilesAndTriangleFile) {
   shared.AddTriangle(0, 0, 1, 1, 0, 1, 2, 2, 1, 0, 3, 3);
   shared.AddTriangle(0, 0, 7.5, 1, 0, 1, 2, 2, 1, 0, 3, 3);
   ASSERT_TRUE(WriteTriangleFile(shared, P("s.tin")));
-  EXPECT_EQ(ReadText(P("s.tin")), "((0 0 1)(0 1 2)(1 0 3))\r\n((0 0 7.5)(0 1 2)(1 0 3))\r\n");
+  EXPECT_EQ(Slurp(P("s.tin")), "((0 0 1)(0 1 2)(1 0 3))\r\n((0 0 7.5)(0 1 2)(1 0 3))\r\n");
   std::string error;
-  EXPECT_FALSE(WriteTriangleFile(m, root_ / "missing" / "t.tin", &error));
+  EXPECT_FALSE(WriteTriangleFile(m, dir_ / "missing" / "t.tin", &error));
   EXPECT_NE(error.find("missing"), std::string::npos);
 }
 
@@ -208,7 +197,7 @@ TEST_F(FileSetTest, TextFilesUseADotUnderACommaLocale) {
   const PointFile read = ParsePointText("1.5 2.25 3.125\r\n");
   std::setlocale(LC_ALL, "C");
   ASSERT_TRUE(written);
-  EXPECT_EQ(ReadText(P("t.tin")), "((0 10 -2.5)(10.25 0 0.001)(0.5 0 100.125))\r\n");
+  EXPECT_EQ(Slurp(P("t.tin")), "((0 10 -2.5)(10.25 0 0.001)(0.5 0 100.125))\r\n");
   ASSERT_EQ(read.Points.count(), 1);
   EXPECT_EQ(read.Points.Point(1), (PointRec{1.5, 2.25, 3.125, 1}));
 }
@@ -229,7 +218,7 @@ TEST_F(FileSetTest, ScanLoadsInNameOrderAndWritesNothing) {
 }
 
 TEST_F(FileSetTest, ImportCopiesItsListFromTheFilesFolder) {
-  const fs::path other = root_ / "elsewhere";
+  const fs::path other = dir_ / "elsewhere";
   MakeSurface(other, "plan.rev", "LOTE", {".bnd", ".con", ".tin", ".xyz", ".brk", ".exc"});
   actions::ActionResult r = actions::Import(other / "plan.rev.dsp");
   EXPECT_TRUE(Project().Surfaces.empty());  // the action only says what to add
@@ -239,7 +228,7 @@ TEST_F(FileSetTest, ImportCopiesItsListFromTheFilesFolder) {
                                             "LOTE.con", "LOTE.tin", "LOTE.exc"}));
   ASSERT_EQ(r.Written.size(), 7u);
   EXPECT_EQ(r.Written[2], P("LOTE.bnd"));
-  EXPECT_EQ(ReadText(P("LOTE.con")), "plan.rev.con");
+  EXPECT_EQ(Slurp(P("LOTE.con")), "plan.rev.con");
   EXPECT_EQ(Names(), (std::vector<std::string>{"LOTE"}));
 
   // The same name again would overwrite LOTE's files.
@@ -256,7 +245,7 @@ TEST_F(FileSetTest, ImportCopiesItsListFromTheFilesFolder) {
   ASSERT_TRUE(self.ok()) << self.Message;
   EXPECT_TRUE(self.Written.empty());
   EXPECT_EQ(Files(), before);
-  EXPECT_EQ(ReadText(P("X.tin")), "X.tin");
+  EXPECT_EQ(Slurp(P("X.tin")), "X.tin");
 
   WriteText(other / "bad.dsp", "garbage");
   EXPECT_EQ(ImportSurfaceFile(other / "bad.dsp").Refusal, FileSetRefusal::LoadFailed);
@@ -270,13 +259,13 @@ TEST_F(FileSetTest, SaveAsCopiesItsListAndRefusesItsOwnFiles) {
   ScanProjectFolder(P(""));
   auto a = Project().Surfaces.front();
   a->AddPoint(-7, -7, -7);  // in no triangle: a copy keeps it all the same
-  const fs::path target = root_ / "elsewhere" / "copy.dsp";
+  const fs::path target = dir_ / "elsewhere" / "copy.dsp";
   const FileSetResult r = SaveSurfaceAs(a, target);
   ASSERT_TRUE(r.ok()) << r.Message;
   EXPECT_EQ(Files("elsewhere"),
             (std::set<std::string>{"copy.dsp", "copy.xyz", "copy.bnd", "copy.brk", "copy.con",
                                    "copy.tin", "copy.exc", "copy.rgb"}));
-  EXPECT_EQ(ReadText(root_ / "elsewhere" / "copy.bnd"), "A.bnd");
+  EXPECT_EQ(Slurp(dir_ / "elsewhere" / "copy.bnd"), "A.bnd");
   TriangleMesh saved;
   ASSERT_TRUE(saved.LoadFromBinary(target));
   ASSERT_EQ(saved.PointCount(), a->PointCount());
@@ -290,11 +279,11 @@ TEST_F(FileSetTest, SaveAsCopiesItsListAndRefusesItsOwnFiles) {
   EXPECT_EQ(SurfaceName(*a), "A");
 
   const auto before = Files();
-  for (const fs::path& own : {P("A.dsp"), root_ / "project" / "." / "A.dsp"})
+  for (const fs::path& own : {P("A.dsp"), dir_ / "project" / "." / "A.dsp"})
     EXPECT_EQ(SaveSurfaceAs(a, own).Refusal, FileSetRefusal::OwnFiles) << own;
   EXPECT_EQ(SaveSurfaceAs(a, P(".dsp")).Refusal, FileSetRefusal::EmptyName);
   EXPECT_EQ(Files(), before);
-  EXPECT_EQ(ReadText(P("A.xyz")), "A.xyz");
+  EXPECT_EQ(Slurp(P("A.xyz")), "A.xyz");
 }
 
 TEST_F(FileSetTest, RenameMovesItsListAndRefusesWithoutChange) {
@@ -330,7 +319,7 @@ TEST_F(FileSetTest, RenameMovesItsListAndRefusesWithoutChange) {
     EXPECT_TRUE(FileExists(P(std::string("LOTE ÑANDÚ") + ext))) << ext;
     EXPECT_FALSE(FileExists(P(std::string("A") + ext))) << ext;
   }
-  EXPECT_EQ(ReadText(P("LOTE ÑANDÚ.brk")), "A.brk");
+  EXPECT_EQ(Slurp(P("LOTE ÑANDÚ.brk")), "A.brk");
   TriangleMesh saved;
   ASSERT_TRUE(saved.LoadFromBinary(P("LOTE ÑANDÚ.dsp")));
   EXPECT_EQ(SurfaceName(saved), "LOTE ÑANDÚ");
@@ -341,30 +330,30 @@ TEST_F(FileSetTest, RenameMovesItsListAndRefusesWithoutChange) {
 TEST_F(FileSetTest, FileSetOperationsAreAllOrNothing) {
   MakeSurface(P(""), "A", "A", {".xyz", ".bnd"});
   ASSERT_EQ(::mkfifo(P("A.tin").c_str(), 0600), 0);  // not a file that can be copied
-  MakeSurface(root_ / "elsewhere", "C", "C", {".bnd"});
+  MakeSurface(dir_ / "elsewhere", "C", "C", {".bnd"});
   ScanProjectFolder(P(""));
   auto a = Project().Surfaces.front();
   const auto before = Files();
   const FileSetResult renamed = RenameSurface(a, "new");
   EXPECT_EQ(renamed.Refusal, FileSetRefusal::WriteFailed);
   EXPECT_EQ(SurfaceName(*a), "A");
-  const FileSetResult saved = SaveSurfaceAs(a, root_ / "elsewhere" / "D.dsp");
+  const FileSetResult saved = SaveSurfaceAs(a, dir_ / "elsewhere" / "D.dsp");
   EXPECT_EQ(saved.Refusal, FileSetRefusal::WriteFailed);
   EXPECT_EQ(Files(), before);
   EXPECT_EQ(Files("elsewhere"), (std::set<std::string>{"C.dsp", "C.bnd"}));
   fs::remove(P("A.tin"));
 
   // Another surface's set, even a part of it, is never replaced or adopted.
-  EXPECT_EQ(SaveSurfaceAs(a, root_ / "elsewhere" / "C.dsp").Refusal, FileSetRefusal::NameInUse);
-  fs::remove(root_ / "elsewhere" / "C.dsp");
-  EXPECT_EQ(SaveSurfaceAs(a, root_ / "elsewhere" / "C.dsp").Refusal, FileSetRefusal::NameInUse);
-  EXPECT_EQ(ReadText(root_ / "elsewhere" / "C.bnd"), "C.bnd");
+  EXPECT_EQ(SaveSurfaceAs(a, dir_ / "elsewhere" / "C.dsp").Refusal, FileSetRefusal::NameInUse);
+  fs::remove(dir_ / "elsewhere" / "C.dsp");
+  EXPECT_EQ(SaveSurfaceAs(a, dir_ / "elsewhere" / "C.dsp").Refusal, FileSetRefusal::NameInUse);
+  EXPECT_EQ(Slurp(dir_ / "elsewhere" / "C.bnd"), "C.bnd");
   WriteText(P("B.brk"), "left behind");
   EXPECT_EQ(RenameSurface(a, "b").Refusal, FileSetRefusal::NameInUse);
-  MakeSurface(root_ / "elsewhere", "B", "B");
-  EXPECT_EQ(ImportSurfaceFile(root_ / "elsewhere" / "B.dsp").Refusal, FileSetRefusal::NameInUse);
+  MakeSurface(dir_ / "elsewhere", "B", "B");
+  EXPECT_EQ(ImportSurfaceFile(dir_ / "elsewhere" / "B.dsp").Refusal, FileSetRefusal::NameInUse);
   // A target that is not NAME.dsp would make a surface no scan finds.
-  EXPECT_EQ(SaveSurfaceAs(a, root_ / "elsewhere" / "E").Refusal, FileSetRefusal::WriteFailed);
+  EXPECT_EQ(SaveSurfaceAs(a, dir_ / "elsewhere" / "E").Refusal, FileSetRefusal::WriteFailed);
   EXPECT_EQ(Files("elsewhere"), (std::set<std::string>{"C.bnd", "B.dsp"}));
   EXPECT_EQ(Names(), (std::vector<std::string>{"A"}));
 }
@@ -443,17 +432,17 @@ TEST_F(FileSetTest, AKillAtAnyStepOfAChangeLeavesTheOldOrTheNewProject) {
     WriteText(P("A.xyz"), grid);
     WriteText(P("A.tin"), "old triangles");
     WriteText(P("A.bnd"), "0 0 0\r\n40 0 0\r\n40 40 0\r\n0 40 0\r\n");
-    MakeSurface(root_ / "elsewhere", "B", "B", {".xyz", ".tin"});
+    MakeSurface(dir_ / "elsewhere", "B", "B", {".xyz", ".tin"});
   };
   const auto surface = [] { return Project().Surfaces.front(); };
   StatusSilencer quiet;
-  ExpectAllOrNothing("build", root_, setup, [&] { return BuildSurface(P(""), "A").Built; });
-  ExpectAllOrNothing("rename", root_, setup, [&] { return RenameSurface(surface(), "C").ok(); });
-  ExpectAllOrNothing("delete", root_, setup, [&] { return DeleteSurfaceFiles("A").ok(); });
-  ExpectAllOrNothing("import", root_, setup,
-                     [&] { return ImportSurfaceFile(root_ / "elsewhere" / "B.dsp").ok(); });
-  ExpectAllOrNothing("save as", root_, setup,
-                     [&] { return SaveSurfaceAs(surface(), root_ / "elsewhere" / "D.dsp").ok(); });
+  ExpectAllOrNothing("build", dir_, setup, [&] { return BuildSurface(P(""), "A").Built; });
+  ExpectAllOrNothing("rename", dir_, setup, [&] { return RenameSurface(surface(), "C").ok(); });
+  ExpectAllOrNothing("delete", dir_, setup, [&] { return DeleteSurfaceFiles("A").ok(); });
+  ExpectAllOrNothing("import", dir_, setup,
+                     [&] { return ImportSurfaceFile(dir_ / "elsewhere" / "B.dsp").ok(); });
+  ExpectAllOrNothing("save as", dir_, setup,
+                     [&] { return SaveSurfaceAs(surface(), dir_ / "elsewhere" / "D.dsp").ok(); });
 }
 
 }  // namespace

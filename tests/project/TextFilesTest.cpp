@@ -7,30 +7,14 @@
 #include <string>
 
 #include "project/TextFiles.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TextFilesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvane-text-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path Write(const std::string& name, const std::string& bytes) {
-    const fs::path file = dir_ / name;
-    std::ofstream(file, std::ios::binary) << bytes;
-    return file;
-  }
-
-  fs::path dir_;
-};
+using TextFilesTest = testing::TempFolderTest;
 
 std::vector<PointRec> Points(const PointList& list) {
   auto all = list.Points();

@@ -5,9 +5,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "support/TempFolder.h"
 
 namespace orvane::testing {
 
@@ -15,13 +15,6 @@ struct CliOutcome {
   int status = -1;
   std::string out, err;
 };
-
-inline std::string Slurp(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Runs "orvane-tin ARGS" (ARGS already quoted where needed) in folder dir;
 // stdout and stderr go through files in dir.

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/Status.h"
+#include "core/TriangleMesh.h"
+#include "project/TriangulateFiles.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(TriangulateFilesTest, CancelDuringInsertionReturnsNoMesh) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("orvane-triangulate-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::string text;
+  for (int i = 0; i < 2000; ++i)
+    text += std::to_string(i % 50) + " " + std::to_string(i / 50) + "." + std::to_string(i % 7) +
+            " 1\n";
+  TriangulateRequest request;
+  request.Points = dir / "p.xyz";
+  std::ofstream(request.Points, std::ios::binary) << text;
+
+  auto status = Status::Create();
+  int progressEvents = 0;
+  status->Progress = [&](int32_t& percent) {
+    ++progressEvents;
+    if (percent >= 10 && percent < 100) CancelRequested = true;
+  };
+  status->Listen();
+  const TriangulateResult cancelled = BuildFromFiles(request);
+  EXPECT_EQ(cancelled.ErrorCode, Triangulator::Cancelled);
+  EXPECT_FALSE(cancelled.Mesh);
+  EXPECT_FALSE(CancelRequested);
+  EXPECT_GT(progressEvents, 1);
+
+  // The next build starts afresh.
+  status->Progress = nullptr;
+  const TriangulateResult done = BuildFromFiles(request);
+  EXPECT_EQ(done.ErrorCode, Triangulator::Done);
+  ASSERT_TRUE(done.Mesh);
+  EXPECT_EQ(done.Mesh->PointCount(), 2000);
+  Status::Create()->Listen();
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace orvane
