@@ -85,12 +85,12 @@ bool Halted(Run& run, bool passCompleted) {
 // calling thread.
 std::optional<TriangleMesh> Rebuild(PointList points, CutAndFillPoints::Segments segments) {
   Triangulator triangulator;
-  triangulator.Silent = true;
+  CancelFlagFeedback feedback;
   triangulator.Initialise(points, std::move(segments));
   // The triangulator keeps its own copy: the list and its search index go
   // before the build needs its memory.
   points = PointList{};
-  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kLongestSide);
+  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kLongestSide, feedback);
   if (triangulator.LastErrorCode == Triangulator::Cancelled || CancelRequested.load())
     return std::nullopt;
   if (!mesh) return TriangleMesh{};

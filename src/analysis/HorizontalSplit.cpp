@@ -62,13 +62,12 @@ class Side {
     for (const PointRec& v : part) points.AddVertex(v.X, v.Y, v.Z);
     Triangulator triangulator;
     triangulator.Initialise(points);
-    std::optional<TriangleMesh> piece;
-    {
-      // A piece's phases and percentages mean nothing to whoever follows
-      // the split.
-      StatusSilencer quiet;
-      piece = triangulator.GetTriangleMesh(std::numeric_limits<double>::infinity());
-    }
+    // A piece's phases and percentages mean nothing to whoever follows the
+    // split.
+    StatusFeedback feedback;
+    feedback.Reports = false;
+    const std::optional<TriangleMesh> piece =
+        triangulator.GetTriangleMesh(std::numeric_limits<double>::infinity(), feedback);
     if (triangulator.LastErrorCode == Triangulator::Cancelled) return false;
     if (piece) merge_.Merge(*piece);
     for (const PointRec& v : part)

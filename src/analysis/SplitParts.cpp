@@ -10,6 +10,7 @@
 
 #include "core/Kernels.h"
 #include "core/PointList.h"
+#include "core/Status.h"
 #include "core/TriangleMesh.h"
 #include "triangulation/HilbertCurve.h"
 #include "triangulation/Triangulator.h"
@@ -43,12 +44,12 @@ std::array<int32_t, 4> HilbertOrder(const std::array<uint32_t, 4>& cellX,
 bool ThroughTriangulator(std::span<const PointRec> part, std::vector<PieceTriangle>& out) {
   PointList points;
   for (const PointRec& v : part) points.AddVertex(v.X, v.Y, v.Z);
-  // Silent: a non-silent build starts by clearing a cancel request, and a
-  // Ctrl+C that came just before this part would be lost for the caller.
+  // The cancel flag stays as it is: a Ctrl+C that came just before this part
+  // is the caller's to see.
   Triangulator triangulator;
-  triangulator.Silent = true;
+  CancelFlagFeedback feedback;
   triangulator.Initialise(points);
-  const std::optional<TriangleMesh> piece = triangulator.GetTriangleMesh(kLadoMax);
+  const std::optional<TriangleMesh> piece = triangulator.GetTriangleMesh(kLadoMax, feedback);
   if (triangulator.LastErrorCode == Triangulator::Cancelled) return false;
   if (!piece) return true;
   for (int32_t i = 1; i <= piece->TriangleCount(); ++i) {

@@ -9,6 +9,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+
+#include "core/Feedback.h"
 
 namespace orvane {
 
@@ -64,6 +67,38 @@ class StatusSilencer {
 
  private:
   bool was_;
+};
+
+// A call's feedback onto this channel, for the actions and the windows:
+// phases and percentages go to CurrentStatus() (Progress as SendEvents), and
+// the call is cancelled by CancelRequested (a confirmed Esc, Ctrl+C), by
+// stop or by Cancel. Made at the start of an operation, it forgets a cancel
+// left over from an earlier one (clears CancelRequested); a cancel it sees
+// it consumes (clears CancelRequested, and stays cancelled), so the next
+// operation starts afresh. stop is asked from whatever thread asks
+// Cancelled, and must be safe to call from there.
+class StatusFeedback : public Feedback {
+ public:
+  explicit StatusFeedback(std::function<bool()> stop = {});
+  void Phase(std::string_view code) override;
+  void Progress(int32_t percent, bool throttled) override;
+  bool Cancelled() override;
+
+  // false: Phase and Progress say nothing (the cancel works as ever).
+  bool Reports = true;
+
+ private:
+  std::function<bool()> stop_;
+  std::atomic<bool> seen_{false};
+};
+
+// Reports nothing and is cancelled while CancelRequested is set, which it
+// leaves as it finds it: for a step that runs off the thread of the
+// operation it belongs to (or many at once), whose caller deals with the
+// flag.
+class CancelFlagFeedback : public Feedback {
+ public:
+  bool Cancelled() override { return CancelRequested.load(std::memory_order_relaxed); }
 };
 
 }  // namespace orvane

@@ -135,7 +135,11 @@ ActionResult Build(std::string_view name, const StopRequest& stop) {
   if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None)
     return Refusal(std::string(name) + ": " + RefusalMessage(bad));
   ActionResult r;
-  BuildResult b = BuildSurface(Project().ProjectFolder, std::string(name), stop);
+  StatusFeedback feedback(stop);
+  std::optional<TriangleMesh> built;
+  BuildResult b = BuildSurface(Project().ProjectFolder, std::string(name), feedback,
+                               {Project().MaxTriangleSide}, &built);
+  if (built) Project().BuiltSurface = std::move(built);
   r.Warnings = b.Warnings;
   if (b.Cancelled) {
     r.Result = Outcome::Cancelled;

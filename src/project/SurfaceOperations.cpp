@@ -589,7 +589,9 @@ bool StageRebuild(FolderTransaction& change, const RebuildInput& in, const Cance
 
   const BuildSources sources{points.Path(), companions[0].staged.Path(),
                              companions[1].staged.Path()};
-  BuildResult b = BuildSurfaceInto(change, folder, in.Name, sources, built, cancelled);
+  StatusFeedback feedback(cancelled);
+  BuildResult b = BuildSurfaceInto(change, folder, in.Name, sources, built, feedback,
+                                   {Project().MaxTriangleSide});
   ShowTargets(b.Message, names);
   for (std::string& w : b.Warnings) ShowTargets(w, names);
   const bool cancelledBuild = b.Cancelled;
