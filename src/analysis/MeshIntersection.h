@@ -9,13 +9,16 @@
 // Results come in discovery order: triangles i of the first mesh ascending,
 // within each the triangles j of the cutting mesh ascending, that pair's
 // segments in the order the clipping emits them. The meshes are only read.
-// Both mesh-level operations poll CancelRequested; a cancelled run returns
-// what it has so far, which the caller should discard.
+// Both mesh-level operations report progress and poll for a cancel: through
+// the feedback given, else through CurrentStatus() and CancelRequested
+// (left set); a cancelled run returns what it has so far, which the caller
+// should discard.
 
 #include <cstdint>
 #include <vector>
 
 #include "analysis/Segments.h"
+#include "core/Feedback.h"
 #include "core/Records.h"
 
 namespace orvane {
@@ -53,6 +56,8 @@ struct SegmentSource {
 };
 std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
                                          std::vector<SegmentSource>* sources = nullptr);
+std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
+                                         std::vector<SegmentSource>* sources, Feedback& feedback);
 
 // OverlaySegments as constraint segments. RetLines is always replaced.
 void Mesh_Intersects_Mesh_2D(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,

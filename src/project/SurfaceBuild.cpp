@@ -319,9 +319,10 @@ BuildResult StageSurfaceInto(FolderTransaction& change, const fs::path& folder,
   return r;
 }
 
-GridResult WriteGridFile(const QuadMesh& quads, const fs::path& folder, const std::string& name) {
+GridResult WriteGridFile(const QuadMesh& quads, const fs::path& folder, const std::string& name,
+                         Feedback& feedback) {
   AtomicFileWriter out(folder / (name + ".grd"));
-  GridResult r = WriteGridText(quads, out);
+  GridResult r = WriteGridText(quads, out, feedback);
   if (!out.Commit()) {
     r.Message = out.Error();
     r.QuadsWritten = 0;
@@ -331,13 +332,13 @@ GridResult WriteGridFile(const QuadMesh& quads, const fs::path& folder, const st
   return r;
 }
 
-GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out) {
+GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out, Feedback& feedback) {
   GridResult r;
   const int32_t n = quads.QuadCount();
   std::string text;
   for (int32_t q = 1; q <= n && out.ok(); ++q) {
-    CurrentStatus().SendEvents(PercentOf(q, n), false);
-    if (CancelRequested.exchange(false)) {
+    feedback.Progress(PercentOf(q, n), false);
+    if (feedback.Cancelled()) {
       r.Cancelled = true;
       break;
     }

@@ -121,13 +121,12 @@ struct GridResult {
 
 // Writes folder/name.grd: two lines per quad in quad order, the triangles
 // (P1, P2, P3) and (P1, P3, P4) in the ".tin" layout, CR LF. Before each
-// quad, the percentage done goes to CurrentStatus().SendEvents(percent,
-// false); when CancelRequested is then set, it is cleared and the file is
-// closed with the lines written so far.
+// quad, the percentage done goes to feedback (unthrottled); when feedback is
+// then cancelled, the file is closed with the lines written so far.
 GridResult WriteGridFile(const QuadMesh& quads, const std::filesystem::path& folder,
-                         const std::string& name);
+                         const std::string& name, Feedback& feedback);
 // The same lines, progress and cancel into out, which the caller commits or
 // discards (Written stays false; Message is out's error after a failed write).
-GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out);
+GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out, Feedback& feedback);
 
 }  // namespace orvane

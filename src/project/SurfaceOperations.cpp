@@ -775,8 +775,8 @@ ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
 
 ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                         const StopRequest& stop) {
-  CancelRequested = false;
-  const Cancel cancelled = MakeCancel(stop);
+  StatusFeedback feedback(stop);
+  const Cancel cancelled = [&feedback] { return feedback.Cancelled(); };
   if (!surface) return NoSurface();
   std::string notANumber;
   const std::optional<int32_t> typedSide = TypedGridSide(typed, &notANumber);
@@ -818,7 +818,7 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   GridResult g;
   {
     const PhaseScope phase("WRITING_SURFACE_FILES");
-    g = WriteGridText(*quads, out);
+    g = WriteGridText(*quads, out, feedback);
   }
   if (g.Cancelled || cancelled()) {
     out.Discard();

@@ -552,7 +552,8 @@ TEST_F(SurfaceBuildTest, GridFileLinesProgressAndCancel) {
     if (static_cast<int>(seen.size()) == cancelAt) CancelRequested = true;
   };
   status->Listen();
-  GridResult all = WriteGridFile(quads, dir_, "G");
+  StatusFeedback first;
+  GridResult all = WriteGridFile(quads, dir_, "G", first);
   EXPECT_TRUE(all.Written);
   EXPECT_EQ(seen, (std::vector<int32_t>{33, 67, 100}));
   const std::string text = Read(dir_ / "G.grd");
@@ -562,7 +563,8 @@ TEST_F(SurfaceBuildTest, GridFileLinesProgressAndCancel) {
 
   seen.clear();
   cancelAt = 2;
-  GridResult cut = WriteGridFile(quads, dir_, "G");
+  StatusFeedback second;
+  GridResult cut = WriteGridFile(quads, dir_, "G", second);
   Status::Create()->Listen();
   EXPECT_TRUE(cut.Written && cut.Cancelled);
   EXPECT_EQ(cut.QuadsWritten, 1);
