@@ -506,6 +506,20 @@ class PhaseScope {
 
 using Cancel = std::function<bool()>;
 
+// Progress to CurrentStatus(), stopped by stop, which alone decides what
+// becomes of CancelRequested.
+class ActionFeedback : public Feedback {
+ public:
+  explicit ActionFeedback(std::function<bool()> stop) : stop_(std::move(stop)) {}
+  void Progress(int32_t percent, bool throttled) override {
+    CurrentStatus().SendEvents(percent, throttled);
+  }
+  bool Cancelled() override { return stop_(); }
+
+ private:
+  std::function<bool()> stop_;
+};
+
 struct RebuildInput {
   std::string Name;
   std::span<const PointRec> Points;  // written in this order
@@ -796,7 +810,7 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   std::optional<QuadMesh> quads;
   {
     const PhaseScope phase("GRID_SAMPLING");
-    quads = GetSquareQuadMesh(*surface, side);
+    quads = GetSquareQuadMesh(*surface, side, feedback);
   }
   const int32_t error = surface->LastErrorCode;
   surface->LastErrorCode = previousError;
@@ -905,12 +919,13 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   bool split = false;
   {
     const PhaseScope phase("SPLITTING_SURFACE");
+    ActionFeedback feedback([&cancelled] { return cancelled() || EscapeKeyDown(); });
     split = HorizontalSplitTriangles(
         *surface, elevation,
         [&](bool up, const PointRec& a, const PointRec& b, const PointRec& c) {
           pieces[up].AddTriangle(a.X, a.Y, a.Z, 0, b.X, b.Y, b.Z, 0, c.X, c.Y, c.Z, 0);
         },
-        [&cancelled] { return cancelled() || EscapeKeyDown(); });
+        feedback);
   }
   if (!split || cancelled()) return Cancelled();
 
