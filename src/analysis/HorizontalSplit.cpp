@@ -190,7 +190,7 @@ bool HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
                               const SplitTriangleSink& add, Feedback& feedback) {
   const std::span<const TriangleRec> triangles = mesh.Triangles().subspan(1);
   const auto n = static_cast<int64_t>(triangles.size());
-  PartTriangulator parts;
+  PartTriangulator parts(&feedback);
   std::vector<PieceTriangle> pieces;
   int64_t done = 0;
   for (const TriangleRec& t : triangles) {

@@ -261,16 +261,6 @@ PlanBox WidenedBox(const TriangleRec& t) {
   return b;
 }
 
-// The process-wide channel as the mesh-level operations have always used
-// it: progress to CurrentStatus(), stopped while CancelRequested is set,
-// which is left for the caller.
-class ProcessChannel : public CancelFlagFeedback {
- public:
-  void Progress(int32_t percent, bool throttled) override {
-    CurrentStatus().SendEvents(percent, throttled);
-  }
-};
-
 SegmentCollection ToCollection(const std::vector<PlanSegment>& segments) {
   SegmentCollection c;
   c.reserve(segments.size());
@@ -298,8 +288,8 @@ void TriangleIntersectTriangle2D(const TriangleMesh& mesh, int32_t TriIdx, doubl
 
 std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
                                          std::vector<SegmentSource>* sources) {
-  ProcessChannel channel;
-  return OverlaySegments(mesh, CuttingMesh, sources, channel);
+  Feedback quiet;
+  return OverlaySegments(mesh, CuttingMesh, sources, quiet);
 }
 
 std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
@@ -360,14 +350,19 @@ bool TriangleIntersectTriangle(const TriangleMesh& mesh, int32_t srcTriangleInde
 
 std::vector<PlanSegment> CrossingSegments(const TriangleMesh& mesh,
                                           const TriangleMesh& CuttingMesh) {
+  Feedback quiet;
+  return CrossingSegments(mesh, CuttingMesh, quiet);
+}
+
+std::vector<PlanSegment> CrossingSegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
+                                          Feedback& feedback) {
   const std::span<const TriangleRec> cutting = CuttingMesh.Triangles();
   std::vector<PlanBox> boxes(cutting.size());
   for (size_t j = 1; j < cutting.size(); ++j) boxes[j] = WidenedBox(cutting[j]);
   const PlanBoxGrid grid(std::move(boxes));
 
-  ProcessChannel channel;
   return ForEachTriangle(
-             mesh.TriangleCount(), channel,
+             mesh.TriangleCount(), feedback,
              [&](int32_t i, Found& found) {
                std::vector<PlanSegment>& out = found.segments;
                thread_local std::vector<int32_t> candidates;

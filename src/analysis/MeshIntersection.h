@@ -9,10 +9,10 @@
 // Results come in discovery order: triangles i of the first mesh ascending,
 // within each the triangles j of the cutting mesh ascending, that pair's
 // segments in the order the clipping emits them. The meshes are only read.
-// Both mesh-level operations report progress and poll for a cancel: through
-// the feedback given, else through CurrentStatus() and CancelRequested
-// (left set); a cancelled run returns what it has so far, which the caller
-// should discard.
+// Both mesh-level operations report progress to the feedback given and ask
+// it whether to stop (from every thread they run on); a cancelled run
+// returns what it has so far, which the caller should discard. Without a
+// feedback they say nothing and run to the end.
 
 #include <cstdint>
 #include <vector>
@@ -74,6 +74,8 @@ bool TriangleIntersectTriangle(const TriangleMesh& mesh, int32_t srcTriangleInde
 
 // The segments along which the triangles of mesh cross those of CuttingMesh
 // (coplanar pairs give nothing), in discovery order.
+std::vector<PlanSegment> CrossingSegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
+                                          Feedback& feedback);
 std::vector<PlanSegment> CrossingSegments(const TriangleMesh& mesh,
                                           const TriangleMesh& CuttingMesh);
 

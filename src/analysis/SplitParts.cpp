@@ -10,7 +10,6 @@
 
 #include "core/Kernels.h"
 #include "core/PointList.h"
-#include "core/Status.h"
 #include "core/TriangleMesh.h"
 #include "triangulation/HilbertCurve.h"
 #include "triangulation/Triangulator.h"
@@ -39,15 +38,24 @@ std::array<int32_t, 4> HilbertOrder(const std::array<uint32_t, 4>& cellX,
   return order;
 }
 
+// Passes the cancel of stop (when given) on, and reports nothing.
+class CancelOnly : public Feedback {
+ public:
+  explicit CancelOnly(Feedback* stop) : stop_(stop) {}
+  bool Cancelled() override { return stop_ != nullptr && stop_->Cancelled(); }
+
+ private:
+  Feedback* stop_;
+};
+
 // The triangulator's way with a part, for the parts the fast steps do not
 // take.
-bool ThroughTriangulator(std::span<const PointRec> part, std::vector<PieceTriangle>& out) {
+bool ThroughTriangulator(std::span<const PointRec> part, std::vector<PieceTriangle>& out,
+                         Feedback* stop) {
   PointList points;
   for (const PointRec& v : part) points.AddVertex(v.X, v.Y, v.Z);
-  // The cancel flag stays as it is: a Ctrl+C that came just before this part
-  // is the caller's to see.
   Triangulator triangulator;
-  CancelFlagFeedback feedback;
+  CancelOnly feedback(stop);
   triangulator.Initialise(points);
   const std::optional<TriangleMesh> piece = triangulator.GetTriangleMesh(kLadoMax, feedback);
   if (triangulator.LastErrorCode == Triangulator::Cancelled) return false;
@@ -67,7 +75,7 @@ bool PartTriangulator::Add(std::span<const PointRec> part, std::vector<PieceTria
     return true;
   }
   if (part.size() == 4 && AddQuadrilateral(part.first<4>(), out)) return true;
-  return part.size() < 3 || ThroughTriangulator(part, out);
+  return part.size() < 3 || ThroughTriangulator(part, out, stop_);
 }
 
 // The steps of Triangulator::GetTriangleMesh for four points of distinct X

@@ -81,11 +81,11 @@ StatusFeedback::StatusFeedback(std::function<bool()> stop) : stop_(std::move(sto
 }
 
 void StatusFeedback::Phase(std::string_view code) {
-  if (Reports) CurrentStatus().SendPhase(std::string(code));
+  CurrentStatus().SendPhase(std::string(code));
 }
 
 void StatusFeedback::Progress(int32_t percent, bool throttled) {
-  if (Reports) CurrentStatus().SendEvents(percent, throttled);
+  CurrentStatus().SendEvents(percent, throttled);
 }
 
 bool StatusFeedback::Cancelled() {

@@ -1,7 +1,9 @@
 #pragma once
-// The progress and cancel channel. Long geometry operations never talk to a
-// window: they report to CurrentStatus() with phase codes (SendPhase) and
-// percentages (SendEvents) and poll CancelRequested after each SendEvents.
+// The windows' progress and cancel channel. Long geometry operations never
+// talk to a window, nor to this channel: they report to the Feedback they are
+// given (core/Feedback.h). The actions and front ends give them a
+// StatusFeedback, which sends phase codes (SendPhase) and percentages
+// (SendEvents) to CurrentStatus() and is cancelled by CancelRequested.
 // Whoever made a Status current (Listen) receives its events.
 
 #include <atomic>
@@ -84,21 +86,9 @@ class StatusFeedback : public Feedback {
   void Progress(int32_t percent, bool throttled) override;
   bool Cancelled() override;
 
-  // false: Phase and Progress say nothing (the cancel works as ever).
-  bool Reports = true;
-
  private:
   std::function<bool()> stop_;
   std::atomic<bool> seen_{false};
-};
-
-// Reports nothing and is cancelled while CancelRequested is set, which it
-// leaves as it finds it: for a step that runs off the thread of the
-// operation it belongs to (or many at once), whose caller deals with the
-// flag.
-class CancelFlagFeedback : public Feedback {
- public:
-  bool Cancelled() override { return CancelRequested.load(std::memory_order_relaxed); }
 };
 
 }  // namespace orvane
