@@ -203,6 +203,9 @@ ActionResult ExportLandXml(const TriangleMesh& surface, const fs::path& output,
                               return !CancelRequested.load() && !(stop && stop());
                             });
   CancelRequested = false;
+  // The file set's readers leave what they read for the front ends.
+  if (e.Zones) Project().ZoneList = std::move(*e.Zones);
+  if (e.Breaklines) Project().BreaklineList = std::move(*e.Breaklines);
   ActionResult r;
   r.File = output;
   for (const auto& [file, report] : e.Inputs)
