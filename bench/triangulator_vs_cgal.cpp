@@ -332,11 +332,12 @@ Run RunOursBuild(int64_t n, uint64_t seed) {
   const std::filesystem::path dir = WriteBuildInput(n, seed);
   run.inputKb = CurrentRssKb();
   const Stopwatch watch;
-  const orvane::BuildResult result = orvane::BuildSurface(dir, "S");
+  orvane::Feedback feedback;
+  std::optional<orvane::TriangleMesh> built;
+  const orvane::BuildResult result = orvane::BuildSurface(dir, "S", feedback, {}, &built);
   run.seconds = watch.Wall();
   run.cpu = watch.Cpu();
   if (!result.Built) std::fprintf(stderr, "ours, build: %s\n", result.Message.c_str());
-  const auto& built = orvane::Project().BuiltSurface;
   run.points = built ? built->PointCount() : 0;
   run.triangles = built ? built->TriangleCount() : 0;
   for (const auto& [phase, seconds] : result.Phases)

@@ -15,9 +15,9 @@
 #include "analysis/CutAndFillPoints.h"
 #include "analysis/ElevationQueries.h"
 #include "analysis/OverlapClipper.h"
+#include "core/Feedback.h"
 #include "core/Platform.h"
 #include "core/PointList.h"
-#include "core/Status.h"
 #include "core/Threads.h"
 #include "triangulation/RecentPositions.h"
 #include "triangulation/Triangulator.h"
@@ -52,46 +52,38 @@ class Sum {
 
 using Totals = PrismTotals;
 
-// Phases, the Enabled flag of CurrentStatus and the cancel, for one run.
-class Run {
+// What the steps of one run that say nothing of their own (the rebuilds,
+// the volumes, on this thread and the helper) ask: stopped by the caller's
+// cancel, or by the run itself when it leaves early and its helper thread
+// must end.
+class Steps : public Feedback {
  public:
-  Run() : enabled_(CurrentStatus().Enabled) { CancelRequested = false; }
-  ~Run() { CurrentStatus().Enabled = enabled_; }
-  Run(const Run&) = delete;
-  Run& operator=(const Run&) = delete;
-
-  void Phase(const char* code) {
-    CurrentStatus().Enabled = enabled_;
-    CurrentStatus().SendPhase(code);
-  }
-  // Reads and clears the cancel.
-  bool Cancelled() { return CancelRequested.exchange(false); }
+  explicit Steps(Feedback& caller) : caller_(caller) {}
+  bool Cancelled() override { return Feedback::Cancelled() || caller_.Cancelled(); }
 
  private:
-  bool enabled_;
+  Feedback& caller_;
 };
 
 // Whether a pass ended the run: it saw the cancel, or the cancel came since.
-// The flag is cleared either way.
-bool Halted(Run& run, bool passCompleted) {
-  const bool cancelled = run.Cancelled();
+bool Halted(Feedback& feedback, bool passCompleted) {
+  const bool cancelled = feedback.Cancelled();
   return cancelled || !passCompleted;
 }
 
 // Builds one rebuilt surface with the overlay segments, as point numbers
 // of the list, as breaklines; nullopt when cancelled. A list too small to
-// triangulate gives an empty mesh. The build is silent (no phase or
-// progress, CancelRequested read but left set), so it may run off the
-// calling thread.
-std::optional<TriangleMesh> Rebuild(PointList points, CutAndFillPoints::Segments segments) {
+// triangulate gives an empty mesh. The build says nothing, so it may run off
+// the calling thread.
+std::optional<TriangleMesh> Rebuild(PointList points, CutAndFillPoints::Segments segments,
+                                    Feedback& feedback) {
   Triangulator triangulator;
-  triangulator.Silent = true;
   triangulator.Initialise(points, std::move(segments));
   // The triangulator keeps its own copy: the list and its search index go
   // before the build needs its memory.
   points = PointList{};
-  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kLongestSide);
-  if (triangulator.LastErrorCode == Triangulator::Cancelled || CancelRequested.load())
+  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(kLongestSide, feedback);
+  if (triangulator.LastErrorCode == Triangulator::Cancelled || feedback.Cancelled())
     return std::nullopt;
   if (!mesh) return TriangleMesh{};
   return mesh;
@@ -145,10 +137,9 @@ uint64_t SpreadBits(uint32_t v) {
 // the original triangles it meets, so that exactly its part over both
 // surfaces counts. nullopt when cancelled.
 // The volumes over triangles first..last (1-based) of TA; nullopt when
-// CancelRequested is seen set (the flag is left as it is). The figures
-// depend on the range alone, not on what ran before.
+// cancelled. The figures depend on the range alone, not on what ran before.
 std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B, const TriangleMesh& TA,
-                              int32_t from, int32_t to) {
+                              int32_t from, int32_t to, Feedback& feedback) {
   Sum cut, fill, area;
   OverlapClipper clipper(A, B);
   // The original surfaces are searched through the clipper's grids, not
@@ -190,7 +181,7 @@ std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B, cons
   std::vector<std::pair<uint64_t, int32_t>> order;
   order.reserve(kBlock);
   for (int32_t first = from; first <= to; first += kBlock) {
-    if (CancelRequested.load()) return std::nullopt;
+    if (feedback.Cancelled()) return std::nullopt;
     const int32_t last = std::min(to, first + kBlock - 1);
     order.clear();
     for (int32_t i = first; i <= last; ++i) {
@@ -202,7 +193,7 @@ std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B, cons
     std::sort(order.begin(), order.end());
     for (const auto& [key, i] : order) measure(TA.Triangle(i));
   }
-  if (CancelRequested.load()) return std::nullopt;
+  if (feedback.Cancelled()) return std::nullopt;
   return Totals{cut.Value(), fill.Value(), area.Value()};
 }
 
@@ -220,7 +211,8 @@ struct Outcome {
   Totals totals;
 };
 
-std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) {
+std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B,
+                                  Feedback& feedback) {
   // The point lists of the reindexed copies. The copies' triangles are the
   // originals' (reindexing renumbers points, it moves no vertex), so the
   // originals answer every geometric question.
@@ -235,15 +227,15 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
     return std::nullopt;
   }
 
-  Run run;
-  run.Phase("OPTIMIZING_MESHES");
+  Steps steps(feedback);
+  feedback.Phase("OPTIMIZING_MESHES");
   // Nothing to optimise (see OptimizeMeshes): the lists above stand.
 
-  run.Phase("MESH_INTERSECTIONS");
+  feedback.Phase("MESH_INTERSECTIONS");
   Outcome out;
   std::vector<SegmentSource> sources;
-  out.overlay = OverlaySegments(A, B, &sources);
-  if (run.Cancelled()) return std::nullopt;
+  out.overlay = OverlaySegments(A, B, &sources, feedback);
+  if (feedback.Cancelled()) return std::nullopt;
   // Where an edge only grazes a nearly parallel side of the other triangle,
   // the clipping takes the crossing of the two lines as the point where it
   // leaves, which may lie anywhere, far outside both surfaces. Such a piece
@@ -273,20 +265,21 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
     out.overlay.resize(kept);
   }
   std::vector<SegmentSource>().swap(sources);
-  if (run.Cancelled()) return std::nullopt;
+  if (feedback.Cancelled()) return std::nullopt;
   const std::vector<PlanSegment>& overlay = out.overlay;
   CutAndFillPoints points(std::move(indexedA), std::move(indexedB), std::move(PA), std::move(PB),
                           2 * overlay.size(), [&overlay](size_t k) -> const PointRec& {
                             const PlanSegment& s = overlay[k / 2];
                             return k % 2 == 0 ? s.From : s.To;
                           });
+  points.StopOn(feedback);
 
-  run.Phase("CAF_STEP1");
-  if (Halted(run, points.AddOverlayToA())) return std::nullopt;
-  run.Phase("CAF_STEP2");
-  if (Halted(run, points.TrimAToB())) return std::nullopt;
-  run.Phase("CAF_STEP3");
-  if (Halted(run, points.TrimBToA())) return std::nullopt;
+  feedback.Phase("CAF_STEP1");
+  if (Halted(feedback, points.AddOverlayToA())) return std::nullopt;
+  feedback.Phase("CAF_STEP2");
+  if (Halted(feedback, points.TrimAToB())) return std::nullopt;
+  feedback.Phase("CAF_STEP3");
+  if (Halted(feedback, points.TrimBToA())) return std::nullopt;
 
   // A is rebuilt and measured on a thread of its own while B's overlay
   // points are added and B is rebuilt here: the two builds do not share
@@ -294,8 +287,8 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
   // memory, so large surfaces are built one after the other, on this thread
   // (A's volumes are still taken before B's build, so that their search
   // grids are gone by then), as they are where only one thread may run.
-  run.Phase("CAF_TRIANGULATING_STEP1");
-  if (run.Cancelled()) return std::nullopt;
+  feedback.Phase("CAF_TRIANGULATING_STEP1");
+  if (feedback.Cancelled()) return std::nullopt;
   const bool together = TwoThreads() && points.PA.count() + points.PB.count() <= kTogetherPoints;
   // A's volumes come in two halves: the first is taken on A's thread, the
   // second here once B is built (or there too, when the rebuilds run one
@@ -315,14 +308,14 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
     CutAndFillPoints::Segments segmentsA = points.TakeSegmentsOfA();
     PointList PA = std::move(points.PA);
     points.PA = PointList{};
-    auto sideA = [&a, &A, &B, &half, together, PA = std::move(PA),
+    auto sideA = [&a, &A, &B, &half, &steps, together, PA = std::move(PA),
                   segmentsA = std::move(segmentsA)]() mutable {
       try {
         struct Built {
           std::latch& latch;
           ~Built() { latch.count_down(); }
         } built{a.built};
-        a.mesh = Rebuild(std::move(PA), std::move(segmentsA));
+        a.mesh = Rebuild(std::move(PA), std::move(segmentsA), steps);
       } catch (...) {
         a.error = std::current_exception();
         return;
@@ -330,10 +323,10 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
       try {
         if (!a.mesh) return;
         const auto [from, to] = half(*a.mesh, false);
-        a.first = Volumes(A, B, *a.mesh, from, to);
+        a.first = Volumes(A, B, *a.mesh, from, to, steps);
         if (!together && a.first) {
           const auto [from2, to2] = half(*a.mesh, true);
-          a.second = Volumes(A, B, *a.mesh, from2, to2);
+          a.second = Volumes(A, B, *a.mesh, from2, to2, steps);
         }
       } catch (...) {
         a.error = std::current_exception();
@@ -342,51 +335,49 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
     std::jthread worker;
     if (together) worker = StartThread(std::move(sideA));
     // Leaving early (a cancel, an exception) stops the other thread first;
-    // nothing is delivered, and the cancel is cleared.
+    // nothing is delivered.
     struct Stop {
       std::jthread& worker;
+      Steps& steps;
       bool armed = true;
       ~Stop() {
-        if (!armed) return;
-        if (worker.joinable()) {
-          CancelRequested = true;
-          worker.join();
-        }
-        CancelRequested = false;
+        if (!armed || !worker.joinable()) return;
+        steps.Cancel();
+        worker.join();
       }
-    } stop{worker};
+    } stop{worker, steps};
     if (!together) {
       sideA();
       ReleaseFreedMemory();  // what A's build and volumes freed, before B's build
     }
 
-    run.Phase("CAF_STEP4");
-    if (!points.AddOverlayToB() || CancelRequested.load()) return std::nullopt;
-    run.Phase("CAF_TRIANGULATING_STEP2");
-    if (CancelRequested.load()) return std::nullopt;
+    feedback.Phase("CAF_STEP4");
+    if (!points.AddOverlayToB() || feedback.Cancelled()) return std::nullopt;
+    feedback.Phase("CAF_TRIANGULATING_STEP2");
+    if (feedback.Cancelled()) return std::nullopt;
     CutAndFillPoints::Segments segmentsB = points.TakeSegmentsOfB();
-    std::optional<TriangleMesh> TB = Rebuild(std::move(points.PB), std::move(segmentsB));
+    std::optional<TriangleMesh> TB = Rebuild(std::move(points.PB), std::move(segmentsB), steps);
     points.PB = PointList{};
     if (together) {
       a.built.wait();
-      if (a.mesh && !CancelRequested.load()) {
+      if (a.mesh && !feedback.Cancelled()) {
         const auto [from, to] = half(*a.mesh, true);
-        a.second = Volumes(A, B, *a.mesh, from, to);
+        a.second = Volumes(A, B, *a.mesh, from, to, steps);
       }
     }
     if (worker.joinable()) worker.join();
     stop.armed = false;
     if (a.error) std::rethrow_exception(a.error);
-    if (run.Cancelled() || !TB || !a.mesh || !a.first || !a.second) return std::nullopt;
+    if (feedback.Cancelled() || !TB || !a.mesh || !a.first || !a.second) return std::nullopt;
     out.TA = std::move(*a.mesh);
     out.TB = std::move(*TB);
   }
 
-  run.Phase("CAF_CALC_VOLUME");
-  if (run.Cancelled()) return std::nullopt;
+  feedback.Phase("CAF_CALC_VOLUME");
+  if (feedback.Cancelled()) return std::nullopt;
   out.totals = {a.first->cut + a.second->cut, a.first->fill + a.second->fill,
                 a.first->area + a.second->area};
-  run.Phase("IDLE");
+  feedback.Phase("IDLE");
   return out;
 }
 
@@ -395,8 +386,8 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B) 
 void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
                        double /*BaseElevation*/, TriangleMesh& retM1, TriangleMesh& retM2,
                        std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
-                       double* OverlapArea) {
-  std::optional<Outcome> out = CutAndFill(mesh, InputMesh);
+                       double* OverlapArea, Feedback& feedback) {
+  std::optional<Outcome> out = CutAndFill(mesh, InputMesh, feedback);
   if (!out) return;
   retM1 = std::move(out->TA);
   retM2 = std::move(out->TB);
@@ -408,9 +399,18 @@ void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
 
 void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
                        double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
-                       SegmentCollection& Constraints, double& vCut, double& vFill,
+                       std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
                        double* OverlapArea) {
-  std::optional<Outcome> out = CutAndFill(mesh, InputMesh);
+  Feedback quiet;
+  CutAndFillVolumes(mesh, InputMesh, BaseElevation, retM1, retM2, Overlay, vCut, vFill, OverlapArea,
+                    quiet);
+}
+
+void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                       SegmentCollection& Constraints, double& vCut, double& vFill,
+                       double* OverlapArea, Feedback& feedback) {
+  std::optional<Outcome> out = CutAndFill(mesh, InputMesh, feedback);
   (void)BaseElevation;
   if (!out) return;
   retM1 = std::move(out->TA);
@@ -419,6 +419,15 @@ void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
   vCut += out->totals.cut;
   vFill += out->totals.fill;
   if (OverlapArea) *OverlapArea = out->totals.area;
+}
+
+void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                       SegmentCollection& Constraints, double& vCut, double& vFill,
+                       double* OverlapArea) {
+  Feedback quiet;
+  CutAndFillVolumes(mesh, InputMesh, BaseElevation, retM1, retM2, Constraints, vCut, vFill,
+                    OverlapArea, quiet);
 }
 
 void OptimizeMeshes(TriangleMesh& /*m1*/, TriangleMesh& /*m2*/) {}

@@ -23,6 +23,7 @@
 
 #include "analysis/MeshIntersection.h"
 #include "analysis/Segments.h"
+#include "core/Feedback.h"
 #include "core/TriangleMesh.h"
 
 namespace orvane {
@@ -40,9 +41,17 @@ namespace orvane {
 // surfaces matters.
 //
 // Refused with a message (core/Platform.h) and every output untouched when
-// either surface has two points within 0.001 in plan. A cancel
-// (CancelRequested) also leaves every output untouched; the flag is
-// cleared.
+// either surface has two points within 0.001 in plan. The phases
+// ("OPTIMIZING_MESHES", "MESH_INTERSECTIONS", "CAF_STEP1" .. "CAF_STEP3",
+// "CAF_TRIANGULATING_STEP1", "CAF_STEP4", "CAF_TRIANGULATING_STEP2",
+// "CAF_CALC_VOLUME", "IDLE") and the overlay's progress go to feedback; a
+// cancel also leaves every output untouched. feedback is asked from a
+// helper thread too. Without a feedback the run says nothing and is never
+// cancelled.
+void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                       SegmentCollection& Constraints, double& vCut, double& vFill,
+                       double* OverlapArea, Feedback& feedback);
 void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
                        double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
                        SegmentCollection& Constraints, double& vCut, double& vFill,
@@ -50,6 +59,10 @@ void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
 
 // The same with the overlay segments in compact form, for surfaces so large
 // that one point list per segment would not fit in memory.
+void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                       std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
+                       double* OverlapArea, Feedback& feedback);
 void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
                        double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
                        std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "analysis/ElevationQueries.h"
-#include "core/Status.h"
 #include "triangulation/RecentPositions.h"
 
 namespace orvane {
@@ -17,12 +16,8 @@ namespace {
 // Marks a point outside A while its overlay points are added.
 constexpr double kOutside = 1e30;
 
-// CancelRequested is read every this many points: a few milliseconds apart.
+// The cancel is asked every this many points: a few milliseconds apart.
 constexpr size_t kPollEvery = 1024;
-
-bool CancelSeen(size_t i) {
-  return i % kPollEvery == 0 && CancelRequested.load();
-}
 
 // FindPoint of one list for the length of a pass, through a dense grid
 // over the list's extents: the passes ask for positions in the order of the
@@ -113,6 +108,10 @@ CutAndFillPoints::CutAndFillPoints(IndexedSurface A, IndexedSurface B, PointList
       endCount_(overlayEnds),
       end_(std::move(end)),
       ownB_(this->PB.count()) {}
+
+bool CutAndFillPoints::CancelSeen(size_t i) const {
+  return i % kPollEvery == 0 && feedback_ != nullptr && feedback_->Cancelled();
+}
 
 PointList CutAndFillPoints::WithoutFlagged(const PointList& list, const std::vector<bool>& drop,
                                            std::vector<int32_t>* renumber) {

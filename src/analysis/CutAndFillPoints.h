@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "analysis/ElevationQueries.h"
+#include "core/Feedback.h"
 #include "core/PointList.h"
 #include "core/TriangleMesh.h"
 
@@ -51,9 +52,12 @@ class CutAndFillPoints {
   CutAndFillPoints(IndexedSurface A, IndexedSurface B, PointList PA, PointList PB,
                    size_t overlayEnds, OverlayEnd end);
 
+  // The passes ask feedback, when given, whether to stop every thousand
+  // points or so; it must outlive the passes.
+  void StopOn(Feedback& feedback) { feedback_ = &feedback; }
+
   // The passes run once each, in this order. Each returns false, leaving
-  // the lists in an unspecified state, when CancelRequested was seen set
-  // (the flag is left as it is).
+  // the lists in an unspecified state, when the feedback was cancelled.
   bool AddOverlayToA();  // overlay points inside A, with A's heights
   bool TrimAToB();       // A's points onto B (B's heights); those outside B go
   bool TrimBToA();       // B's own points onto A (A's heights); those outside A go
@@ -91,7 +95,10 @@ class CutAndFillPoints {
   bool Trim(PointList& from, int32_t n, PointList& onto, const IndexedSurface& ontoSurface,
             std::vector<int32_t>& renumber, std::vector<int32_t>* matched);
 
+  bool CancelSeen(size_t i) const;
+
   std::optional<IndexedSurface> A_, B_;
+  Feedback* feedback_ = nullptr;
   size_t endCount_;
   OverlayEnd end_;
   Segments ends_;                // per overlay segment: the numbers of its two ends

@@ -22,7 +22,11 @@ struct Node {
 }  // namespace
 
 std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side) {
-  CancelRequested = false;
+  Feedback quiet;
+  return GetSquareQuadMesh(mesh, side, quiet);
+}
+
+std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side, Feedback& feedback) {
   mesh.LastErrorCode = 0;
   if (side <= 0) {
     mesh.LastErrorCode = kGridRefused;
@@ -49,13 +53,11 @@ std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side) {
   const int64_t total = n * n;
   std::vector<Node> nodes(static_cast<size_t>(total) + 1);  // 1-based
 
-  Status& status = CurrentStatus();
   int64_t node = 0, column = 0;
   for (double x = minX; x <= maxX; x += step) {
     ++column;
-    status.SendEvents(PercentOf(column, n));
-    if (CancelRequested) {
-      CancelRequested = false;
+    feedback.Progress(PercentOf(column, n), true);
+    if (feedback.Cancelled()) {
       mesh.LastErrorCode = kGridCancelled;
       return std::nullopt;
     }
@@ -68,7 +70,7 @@ std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side) {
       nodes[static_cast<size_t>(node)] = {x, y, HeightIn(mesh.Triangle(t), x, y), true};
     }
   }
-  status.SendEvents(100, false);
+  feedback.Progress(100, false);
 
   for (int64_t k = 1; k <= total - n; ++k) {
     if (k % n == 0) continue;  // last node of its column

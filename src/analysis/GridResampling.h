@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/Feedback.h"
 #include "core/QuadMesh.h"
 
 namespace orvane {
@@ -25,10 +26,12 @@ inline constexpr int32_t kGridRefused = 2;
 // cell whose four corners k, k + 1, k + n + 1, k + n are all filled becomes
 // a quad, in node order. A mesh without extents gives an empty grid.
 //
-// Progress goes to CurrentStatus() once per column, then 100. On a cancel
-// (CancelRequested after a progress report) the flag is cleared,
-// LastErrorCode becomes kGridCancelled and nullopt is returned; a refused
-// side gives kGridRefused and nullopt. Otherwise LastErrorCode is 0.
+// Progress goes to feedback once per column (throttled), then 100
+// (unthrottled). On a cancel (the feedback asked after each progress
+// report) LastErrorCode becomes kGridCancelled and nullopt is returned; a
+// refused side gives kGridRefused and nullopt. Otherwise LastErrorCode is 0.
+std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side, Feedback& feedback);
+// The same, reporting nothing and never cancelled.
 std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side);
 
 }  // namespace orvane

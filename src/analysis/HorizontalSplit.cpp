@@ -28,6 +28,17 @@ void Push(SplitPart& part, const PointRec& p) {
   if (part.Count < 4) part.Vertices[static_cast<size_t>(part.Count++)] = {p.X, p.Y, p.Z, 0};
 }
 
+// The split's cancel, without its reports: a piece's phases and percentages
+// mean nothing to whoever follows the split.
+class CancelOnly : public Feedback {
+ public:
+  explicit CancelOnly(Feedback& split) : split_(split) {}
+  bool Cancelled() override { return split_.Cancelled(); }
+
+ private:
+  Feedback& split_;
+};
+
 // The points already placed on one side and the mesh they went into.
 class Side {
  public:
@@ -57,18 +68,14 @@ class Side {
   }
 
   // false when the triangulation was cancelled.
-  bool AddQuadrilateral(std::span<const PointRec> part) {
+  bool AddQuadrilateral(std::span<const PointRec> part, Feedback& feedback) {
     PointList points;
     for (const PointRec& v : part) points.AddVertex(v.X, v.Y, v.Z);
     Triangulator triangulator;
     triangulator.Initialise(points);
-    std::optional<TriangleMesh> piece;
-    {
-      // A piece's phases and percentages mean nothing to whoever follows
-      // the split.
-      StatusSilencer quiet;
-      piece = triangulator.GetTriangleMesh(std::numeric_limits<double>::infinity());
-    }
+    CancelOnly quiet(feedback);
+    const std::optional<TriangleMesh> piece =
+        triangulator.GetTriangleMesh(std::numeric_limits<double>::infinity(), quiet);
     if (triangulator.LastErrorCode == Triangulator::Cancelled) return false;
     if (piece) merge_.Merge(*piece);
     for (const PointRec& v : part)
@@ -96,14 +103,6 @@ class Side {
   PointList placed_;
   IncrementalMerge merge_;
 };
-
-bool Cancelled() {
-  if (CancelRequested) {
-    CancelRequested = false;
-    return true;
-  }
-  return EscapeKeyDown();
-}
 
 }  // namespace
 
@@ -133,6 +132,12 @@ TriangleSplit SplitTriangle(const PointRec& A, const PointRec& B, const PointRec
 
 void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
                            TriangleMesh& UpperTriangleMesh) {
+  Feedback quiet;
+  HorizontalSplitSimple(mesh, Elevation, LowerTriangleMesh, UpperTriangleMesh, quiet);
+}
+
+void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
+                           TriangleMesh& UpperTriangleMesh, Feedback& feedback) {
   const int32_t n = mesh.TriangleCount();
   // Sized for the triangles that go to each side whole, plus two per piece.
   size_t down = 0, up = 0;
@@ -150,11 +155,11 @@ void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& L
   }
   Side lower(mesh, down), upper(mesh, up);
   for (int32_t i = 1; i <= n; ++i) {
-    if (Cancelled()) {
+    if (feedback.Cancelled()) {
       mesh.LastErrorCode = 1;
       return;
     }
-    CurrentStatus().SendEvents(PercentOf(i, n), true);
+    feedback.Progress(PercentOf(i, n), true);
     const TriangleRec& t = mesh.Triangle(i);
     ExtentsRec box;
     for (const PointRec* v : {&t.A, &t.B, &t.C}) GrowExtents(box, *v);
@@ -171,7 +176,7 @@ void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& L
     for (auto [part, side] : {std::pair{&split.Upper, &upper}, std::pair{&split.Lower, &lower}}) {
       if (part->Count == 3) {
         side->AddTriangle(part->Vertices[0], part->Vertices[1], part->Vertices[2]);
-      } else if (part->Count >= 4 && !side->AddQuadrilateral(part->View())) {
+      } else if (part->Count >= 4 && !side->AddQuadrilateral(part->View(), feedback)) {
         mesh.LastErrorCode = 1;
         return;
       }
@@ -182,17 +187,16 @@ void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& L
 }
 
 bool HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
-                              const SplitTriangleSink& add,
-                              const std::function<bool()>& cancelled) {
+                              const SplitTriangleSink& add, Feedback& feedback) {
   const std::span<const TriangleRec> triangles = mesh.Triangles().subspan(1);
   const auto n = static_cast<int64_t>(triangles.size());
-  PartTriangulator parts;
+  PartTriangulator parts(&feedback);
   std::vector<PieceTriangle> pieces;
   int64_t done = 0;
   for (const TriangleRec& t : triangles) {
     if (++done % 4096 == 0) {
-      CurrentStatus().SendEvents(PercentOf(done, n), true);
-      if (cancelled && cancelled()) return false;
+      feedback.Progress(PercentOf(done, n), true);
+      if (feedback.Cancelled()) return false;
     }
     ExtentsRec box;
     for (const PointRec* v : {&t.A, &t.B, &t.C}) GrowExtents(box, *v);
@@ -221,7 +225,7 @@ bool HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
       for (const PieceTriangle& p : pieces) add(upper, numbered(p.A), numbered(p.B), numbered(p.C));
     }
   }
-  CurrentStatus().SendEvents(100, true);
+  feedback.Progress(100, true);
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <span>
 
+#include "core/Feedback.h"
 #include "core/Records.h"
 #include "core/TriangleMesh.h"
 
@@ -55,9 +56,14 @@ TriangleSplit SplitTriangle(const PointRec& A, const PointRec& B, const PointRec
 // (inclusive); the merge of a quadrilateral part has its own rule (0.001 in
 // X, Y and Z, strict, against the side mesh's points).
 //
-// The results are not reindexed; the caller does it. Cancellation (the Esc
-// key or CancelRequested, seen between two triangles): LastErrorCode of
-// `mesh` becomes 1 and the out meshes are left as they were.
+// The results are not reindexed; the caller does it. Progress goes to
+// feedback (throttled) once per triangle. Cancellation (the feedback, asked
+// between two triangles and by the triangulation of a quadrilateral part):
+// LastErrorCode of `mesh` becomes 1 and the out meshes are left as they
+// were.
+void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
+                           TriangleMesh& UpperTriangleMesh, Feedback& feedback);
+// The same, reporting nothing and never cancelled.
 void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
                            TriangleMesh& UpperTriangleMesh);
 
@@ -68,12 +74,11 @@ void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& L
 // from the sides' points (a Reindex reads only the triangles) does not need.
 // A corner that copies a vertex of `mesh` keeps that vertex's T, so that a
 // reindex can know it by its number; a crossing point has T = 0. Progress
-// goes to CurrentStatus(); cancelled, when given, is asked now and then, and
-// a yes ends the split (false returned). `mesh` is not changed.
+// goes to feedback (throttled), which is asked now and then whether to
+// stop; a yes ends the split (false returned). `mesh` is not changed.
 using SplitTriangleSink =
     std::function<void(bool upper, const PointRec& a, const PointRec& b, const PointRec& c)>;
 bool HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
-                              const SplitTriangleSink& add,
-                              const std::function<bool()>& cancelled = {});
+                              const SplitTriangleSink& add, Feedback& feedback);
 
 }  // namespace orvane

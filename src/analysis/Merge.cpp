@@ -63,6 +63,12 @@ void MergePointSet::Add(const PointRec& p) {
 }
 
 void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoReindex) {
+  Feedback quiet;
+  MergeTriangleMesh(into, TriMesh, DoReindex, quiet);
+}
+
+void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoReindex,
+                       Feedback& feedback) {
   into.LastErrorCode = 0;
   if (TriMesh == nullptr) return;
   const TriangleMesh& from = *TriMesh;
@@ -73,9 +79,8 @@ void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoR
   MergePointSet known(into.Points());
   std::vector<int32_t> taken;
   for (int32_t i = 1; i <= n; ++i) {
-    CurrentStatus().SendEvents(PercentOf(i, n), true);
-    if (CancelRequested) {
-      CancelRequested = false;
+    feedback.Progress(PercentOf(i, n), true);
+    if (feedback.Cancelled()) {
       into.LastErrorCode = 1;
       return;
     }

@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "core/Feedback.h"
 #include "core/PointGrid.h"
 #include "core/Records.h"
 #include "core/TriangleMesh.h"
@@ -21,10 +22,13 @@ namespace orvane {
 // Appends TriMesh's new points (AddPoint with their own T) and all its
 // triangles (vertices without point indices, Color and Group copied) to
 // `into`, then reindexes when DoReindex. LastErrorCode of `into` is 0 on
-// completion. No TriMesh: nothing happens. Progress goes to CurrentStatus
-// once per incoming point; when CancelRequested is seen the flag is cleared,
+// completion. No TriMesh: nothing happens. Progress goes to feedback
+// (throttled) once per incoming point; when the feedback is then cancelled,
 // LastErrorCode becomes 1 and `into` is left exactly as it was (nothing is
 // applied before every point has been decided). TriMesh may be `into`.
+void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoReindex,
+                       Feedback& feedback);
+// The same, reporting nothing and never cancelled.
 void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoReindex);
 
 // The merge's duplicate test over a growing set of points: some registered

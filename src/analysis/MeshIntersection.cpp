@@ -166,7 +166,7 @@ struct Found {
 // shared among the threads that may run (ThreadsToUse, at most four), and returns the outputs in
 // the order of i. The calling thread reports progress; every thread stops at a cancel.
 template <class Work>
-Found ForEachTriangle(int32_t n, Work&& work) {
+Found ForEachTriangle(int32_t n, Feedback& feedback, Work&& work) {
   if (n <= 0) return {};
   const int32_t blockSize = std::clamp<int32_t>(n / 256, 256, 8192);
   const int32_t blocks = (n + blockSize - 1) / blockSize;
@@ -180,7 +180,7 @@ Found ForEachTriangle(int32_t n, Work&& work) {
   std::mutex failureLock;
   auto run = [&](bool reporting) {
     for (;;) {
-      if (CancelRequested.load() || failed.load()) return;
+      if (feedback.Cancelled() || failed.load()) return;
       const int32_t b = next.fetch_add(1);
       if (b >= blocks) return;
       const int32_t first = 1 + b * blockSize;
@@ -188,7 +188,7 @@ Found ForEachTriangle(int32_t n, Work&& work) {
       Found& into = out[static_cast<size_t>(b)];
       for (int32_t i = first; i <= last; ++i) work(i, into);
       const int32_t finished = done.fetch_add(1) + 1;
-      if (reporting) CurrentStatus().SendEvents(PercentOf(finished, blocks));
+      if (reporting) feedback.Progress(PercentOf(finished, blocks), true);
     }
   };
   const unsigned cores = ThreadsToUse(4);
@@ -289,12 +289,18 @@ void TriangleIntersectTriangle2D(const TriangleMesh& mesh, int32_t TriIdx, doubl
 
 std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
                                          std::vector<SegmentSource>* sources) {
+  Feedback quiet;
+  return OverlaySegments(mesh, CuttingMesh, sources, quiet);
+}
+
+std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
+                                         std::vector<SegmentSource>* sources, Feedback& feedback) {
   const std::span<const TriangleRec> cutting = CuttingMesh.Triangles();
   std::vector<PlanBox> boxes(cutting.size());
   for (size_t j = 1; j < cutting.size(); ++j) boxes[j] = BoxOf(cutting[j]);
   const PlanBoxGrid grid(std::move(boxes));
 
-  Found found = ForEachTriangle(mesh.TriangleCount(), [&](int32_t i, Found& out) {
+  Found found = ForEachTriangle(mesh.TriangleCount(), feedback, [&](int32_t i, Found& out) {
     thread_local std::vector<int32_t> candidates;
     const TriangleRec& t = mesh.Triangle(i);
     const ClipOutline T1 = WithReach(OutlineOf(t.A, t.B, t.C));
@@ -310,7 +316,7 @@ std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const Triangl
     }
   });
   std::vector<PlanSegment>& records = found.segments;
-  if (CancelRequested.load()) return records;
+  if (feedback.Cancelled()) return records;
   RemoveDuplicateSegments(records, sources ? &found.sources : nullptr);
   records.shrink_to_fit();
   if (sources) {
@@ -345,13 +351,19 @@ bool TriangleIntersectTriangle(const TriangleMesh& mesh, int32_t srcTriangleInde
 
 std::vector<PlanSegment> CrossingSegments(const TriangleMesh& mesh,
                                           const TriangleMesh& CuttingMesh) {
+  Feedback quiet;
+  return CrossingSegments(mesh, CuttingMesh, quiet);
+}
+
+std::vector<PlanSegment> CrossingSegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
+                                          Feedback& feedback) {
   const std::span<const TriangleRec> cutting = CuttingMesh.Triangles();
   std::vector<PlanBox> boxes(cutting.size());
   for (size_t j = 1; j < cutting.size(); ++j) boxes[j] = WidenedBox(cutting[j]);
   const PlanBoxGrid grid(std::move(boxes));
 
   return ForEachTriangle(
-             mesh.TriangleCount(),
+             mesh.TriangleCount(), feedback,
              [&](int32_t i, Found& found) {
                std::vector<PlanSegment>& out = found.segments;
                thread_local std::vector<int32_t> candidates;

@@ -9,13 +9,16 @@
 // Results come in discovery order: triangles i of the first mesh ascending,
 // within each the triangles j of the cutting mesh ascending, that pair's
 // segments in the order the clipping emits them. The meshes are only read.
-// Both mesh-level operations poll CancelRequested; a cancelled run returns
-// what it has so far, which the caller should discard.
+// Both mesh-level operations report progress to the feedback given and ask
+// it whether to stop (from every thread they run on); a cancelled run
+// returns what it has so far, which the caller should discard. Without a
+// feedback they say nothing and run to the end.
 
 #include <cstdint>
 #include <vector>
 
 #include "analysis/Segments.h"
+#include "core/Feedback.h"
 #include "core/Records.h"
 
 namespace orvane {
@@ -53,6 +56,8 @@ struct SegmentSource {
 };
 std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
                                          std::vector<SegmentSource>* sources = nullptr);
+std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
+                                         std::vector<SegmentSource>* sources, Feedback& feedback);
 
 // OverlaySegments as constraint segments. RetLines is always replaced.
 void Mesh_Intersects_Mesh_2D(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
@@ -69,6 +74,8 @@ bool TriangleIntersectTriangle(const TriangleMesh& mesh, int32_t srcTriangleInde
 
 // The segments along which the triangles of mesh cross those of CuttingMesh
 // (coplanar pairs give nothing), in discovery order.
+std::vector<PlanSegment> CrossingSegments(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
+                                          Feedback& feedback);
 std::vector<PlanSegment> CrossingSegments(const TriangleMesh& mesh,
                                           const TriangleMesh& CuttingMesh);
 

@@ -38,17 +38,26 @@ std::array<int32_t, 4> HilbertOrder(const std::array<uint32_t, 4>& cellX,
   return order;
 }
 
+// Passes the cancel of stop (when given) on, and reports nothing.
+class CancelOnly : public Feedback {
+ public:
+  explicit CancelOnly(Feedback* stop) : stop_(stop) {}
+  bool Cancelled() override { return stop_ != nullptr && stop_->Cancelled(); }
+
+ private:
+  Feedback* stop_;
+};
+
 // The triangulator's way with a part, for the parts the fast steps do not
 // take.
-bool ThroughTriangulator(std::span<const PointRec> part, std::vector<PieceTriangle>& out) {
+bool ThroughTriangulator(std::span<const PointRec> part, std::vector<PieceTriangle>& out,
+                         Feedback* stop) {
   PointList points;
   for (const PointRec& v : part) points.AddVertex(v.X, v.Y, v.Z);
-  // Silent: a non-silent build starts by clearing a cancel request, and a
-  // Ctrl+C that came just before this part would be lost for the caller.
   Triangulator triangulator;
-  triangulator.Silent = true;
+  CancelOnly feedback(stop);
   triangulator.Initialise(points);
-  const std::optional<TriangleMesh> piece = triangulator.GetTriangleMesh(kLadoMax);
+  const std::optional<TriangleMesh> piece = triangulator.GetTriangleMesh(kLadoMax, feedback);
   if (triangulator.LastErrorCode == Triangulator::Cancelled) return false;
   if (!piece) return true;
   for (int32_t i = 1; i <= piece->TriangleCount(); ++i) {
@@ -66,7 +75,7 @@ bool PartTriangulator::Add(std::span<const PointRec> part, std::vector<PieceTria
     return true;
   }
   if (part.size() == 4 && AddQuadrilateral(part.first<4>(), out)) return true;
-  return part.size() < 3 || ThroughTriangulator(part, out);
+  return part.size() < 3 || ThroughTriangulator(part, out, stop_);
 }
 
 // The steps of Triangulator::GetTriangleMesh for four points of distinct X

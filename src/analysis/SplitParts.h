@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "core/Feedback.h"
 #include "core/Records.h"
 #include "triangulation/WorkTriangulation.h"
 
@@ -35,7 +36,9 @@ struct PieceTriangle {
 // decisions along it. Most parts take one of a small number of paths.
 class PartTriangulator {
  public:
-  PartTriangulator() { roots_.fill(-1); }
+  // stop, when given, is the feedback the Triangulators it needs ask whether
+  // to stop (they report nothing to it); it must outlive this object.
+  explicit PartTriangulator(Feedback* stop = nullptr) : stop_(stop) { roots_.fill(-1); }
   // Appends the triangles of part (3 or more points; 3 is one triangle) to
   // out. False when a Triangulator it needed was cancelled.
   bool Add(std::span<const PointRec> part, std::vector<PieceTriangle>& out);
@@ -53,6 +56,7 @@ class PartTriangulator {
                                                        bool plain);
   void Learn(int32_t orderKey, bool fits);
 
+  Feedback* stop_;
   WorkTriangulation work_;
   const WorkTriangulation pristine_{};
 

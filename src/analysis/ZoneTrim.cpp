@@ -206,8 +206,10 @@ std::vector<PointList> ZoneEdgeConstraints(std::span<const PointList> zones) {
   return edges;
 }
 
-std::vector<int32_t> TrianglesOutsideZones(const TriangleMesh& mesh,
-                                           std::span<const PointList> zones) {
+namespace {
+
+std::vector<int32_t> OutsideZones(const TriangleMesh& mesh, std::span<const PointList> zones,
+                                  Feedback& feedback) {
   const ZoneClassifier classifier(zones);
   std::vector<int32_t> outside;
   const int32_t n = mesh.TriangleCount();
@@ -216,9 +218,17 @@ std::vector<int32_t> TrianglesOutsideZones(const TriangleMesh& mesh,
     const double cx = (t.A.X + t.B.X + t.C.X) / 3;
     const double cy = (t.A.Y + t.B.Y + t.C.Y) / 3;
     if (!classifier.Contains(cx, cy)) outside.push_back(i);
-    if ((i & 0xFFFF) == 0) CurrentStatus().SendEvents(PercentOf(i, 2 * int64_t{n}));
+    if ((i & 0xFFFF) == 0) feedback.Progress(PercentOf(i, 2 * int64_t{n}), true);
   }
   return outside;
+}
+
+}  // namespace
+
+std::vector<int32_t> TrianglesOutsideZones(const TriangleMesh& mesh,
+                                           std::span<const PointList> zones) {
+  Feedback quiet;
+  return OutsideZones(mesh, zones, quiet);
 }
 
 // ---------------------------------------------------------------------------
@@ -597,8 +607,13 @@ class RemovalPlan {
 }  // namespace
 
 int32_t TrimToZones(TriangleMesh& mesh, std::span<const PointList> zones) {
+  Feedback quiet;
+  return TrimToZones(mesh, zones, quiet);
+}
+
+int32_t TrimToZones(TriangleMesh& mesh, std::span<const PointList> zones, Feedback& feedback) {
   const int32_t before = mesh.TriangleCount();
-  const std::vector<int32_t> outside = TrianglesOutsideZones(mesh, zones);
+  const std::vector<int32_t> outside = OutsideZones(mesh, zones, feedback);
   if (outside.empty()) return 0;
 
   // Property sets are marked by RemoveTriangle at shifting indices, and
@@ -632,7 +647,7 @@ int32_t TrimToZones(TriangleMesh& mesh, std::span<const PointList> zones) {
     t -= static_cast<int32_t>(ahead);
   }
   mesh.EraseTriangles(late);
-  CurrentStatus().SendEvents(100);
+  feedback.Progress(100, true);
   return before - mesh.TriangleCount();
 }
 

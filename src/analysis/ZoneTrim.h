@@ -26,6 +26,7 @@
 #include <span>
 #include <vector>
 
+#include "core/Feedback.h"
 #include "core/PointList.h"
 #include "core/TriangleMesh.h"
 
@@ -68,7 +69,10 @@ std::vector<int32_t> TrianglesOutsideZones(const TriangleMesh& mesh,
 std::vector<PointList> ZoneEdgeConstraints(std::span<const PointList> zones);
 
 // Removes the triangles outside the zones as described above; returns how
-// many were removed. Progress goes to CurrentStatus (percent of centroids).
+// many were removed. Progress goes to feedback (percent of centroids,
+// throttled; 100 at the end); the trim does not stop for a cancel.
+int32_t TrimToZones(TriangleMesh& mesh, std::span<const PointList> zones, Feedback& feedback);
+// The same, reporting nothing.
 int32_t TrimToZones(TriangleMesh& mesh, std::span<const PointList> zones);
 
 }  // namespace orvane

@@ -67,7 +67,8 @@ int RunCutFill(const CutFillOptions& o) {
   {
     MessageCatcher messages;
     ProgressLine progress;
-    CutAndFillVolumes(A, B, 0, rebuiltA, rebuiltB, overlay, cut, fill, &area);
+    StatusFeedback feedback;
+    CutAndFillVolumes(A, B, 0, rebuiltA, rebuiltB, overlay, cut, fill, &area, feedback);
     refused = messages.Messages();
   }
   for (const std::string& m : refused) std::cerr << m << '\n';

@@ -31,12 +31,14 @@ int RunIntersect(const IntersectOptions& o) {
   if (!LoadSurfaceFile(o.a, A) || !LoadSurfaceFile(o.b, B)) return 2;
 
   std::vector<PlanSegment> segments;
+  StatusFeedback feedback;
   {
     ProgressLine progress;
-    CurrentStatus().SendPhase(o.space ? "MESH_CROSSINGS" : "MESH_OVERLAY");
-    segments = o.space ? CrossingSegments(A, B) : OverlaySegments(A, B);
+    feedback.Phase(o.space ? "MESH_CROSSINGS" : "MESH_OVERLAY");
+    segments =
+        o.space ? CrossingSegments(A, B, feedback) : OverlaySegments(A, B, nullptr, feedback);
   }
-  auto cancelled = [] { return CancelRequested.load() || Interrupted(); };
+  auto cancelled = [&feedback] { return feedback.Cancelled() || Interrupted(); };
   if (cancelled()) {
     std::cerr << o.out << ": cancelled, left as it was\n";
     return 2;

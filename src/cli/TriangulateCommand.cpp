@@ -38,7 +38,8 @@ int RunTriangulate(const TriangulateOptions& o) {
   TriangulateResult result;
   {
     ProgressLine progress;
-    result = BuildFromFiles(request);
+    StatusFeedback feedback;
+    result = BuildFromFiles(request, feedback);
   }
   if (!result.InputError.empty()) {
     std::cerr << result.InputError << '\n';

@@ -1,6 +1,7 @@
 #include "core/Status.h"
 
 #include <cmath>
+#include <utility>
 
 #include "core/Platform.h"
 
@@ -73,6 +74,28 @@ StatusSilencer::StatusSilencer() : was_(CurrentStatus().Enabled) {
 }
 StatusSilencer::~StatusSilencer() {
   CurrentStatus().Enabled = was_;
+}
+
+StatusFeedback::StatusFeedback(std::function<bool()> stop) : stop_(std::move(stop)) {
+  CancelRequested = false;
+}
+
+void StatusFeedback::Phase(std::string_view code) {
+  CurrentStatus().SendPhase(std::string(code));
+}
+
+void StatusFeedback::Progress(int32_t percent, bool throttled) {
+  CurrentStatus().SendEvents(percent, throttled);
+}
+
+bool StatusFeedback::Cancelled() {
+  if (seen_.load(std::memory_order_relaxed) || Feedback::Cancelled()) return true;
+  if ((CancelRequested.load(std::memory_order_relaxed) && CancelRequested.exchange(false)) ||
+      (stop_ && stop_())) {
+    seen_ = true;
+    return true;
+  }
+  return false;
 }
 
 }  // namespace orvane

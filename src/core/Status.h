@@ -1,7 +1,9 @@
 #pragma once
-// The progress and cancel channel. Long geometry operations never talk to a
-// window: they report to CurrentStatus() with phase codes (SendPhase) and
-// percentages (SendEvents) and poll CancelRequested after each SendEvents.
+// The windows' progress and cancel channel. Long geometry operations never
+// talk to a window, nor to this channel: they report to the Feedback they are
+// given (core/Feedback.h). The actions and front ends give them a
+// StatusFeedback, which sends phase codes (SendPhase) and percentages
+// (SendEvents) to CurrentStatus() and is cancelled by CancelRequested.
 // Whoever made a Status current (Listen) receives its events.
 
 #include <atomic>
@@ -9,6 +11,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+
+#include "core/Feedback.h"
 
 namespace orvane {
 
@@ -64,6 +69,26 @@ class StatusSilencer {
 
  private:
   bool was_;
+};
+
+// A call's feedback onto this channel, for the actions and the windows:
+// phases and percentages go to CurrentStatus() (Progress as SendEvents), and
+// the call is cancelled by CancelRequested (a confirmed Esc, Ctrl+C), by
+// stop or by Cancel. Made at the start of an operation, it forgets a cancel
+// left over from an earlier one (clears CancelRequested); a cancel it sees
+// it consumes (clears CancelRequested, and stays cancelled), so the next
+// operation starts afresh. stop is asked from whatever thread asks
+// Cancelled, and must be safe to call from there.
+class StatusFeedback : public Feedback {
+ public:
+  explicit StatusFeedback(std::function<bool()> stop = {});
+  void Phase(std::string_view code) override;
+  void Progress(int32_t percent, bool throttled) override;
+  bool Cancelled() override;
+
+ private:
+  std::function<bool()> stop_;
+  std::atomic<bool> seen_{false};
 };
 
 }  // namespace orvane

@@ -9,7 +9,6 @@
 #include "core/MeshCodec.h"
 #include "core/Platform.h"
 #include "core/PointList.h"
-#include "core/Status.h"
 #include "core/VertexTable.h"
 
 namespace orvane {
@@ -265,7 +264,6 @@ void TriangleMesh::Translate(double X, double Y, double z) {
 TriangleMesh TriangleMesh::Clone() const {
   // Exactly what the file holds, through the same encoder, in memory: no
   // scratch file that another running copy of the program could overwrite.
-  StatusSilencer quiet;
   TriangleMesh copy;
   if (auto bytes = MeshCodec::EncodeMesh(*this)) {
     if (auto decoded = MeshCodec::DecodeMesh(*bytes)) copy = std::move(*decoded);

@@ -156,7 +156,11 @@ ActionResult Build(std::string_view name, const StopRequest& stop) {
   if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None)
     return Refusal(std::string(name) + ": " + RefusalMessage(bad));
   ActionResult r;
-  BuildResult b = BuildSurface(Project().ProjectFolder, std::string(name), stop);
+  StatusFeedback feedback(stop);
+  std::optional<TriangleMesh> built;
+  BuildResult b = BuildSurface(Project().ProjectFolder, std::string(name), feedback,
+                               {Project().MaxTriangleSide}, &built);
+  if (built) Project().BuiltSurface = std::move(built);
   r.Warnings = b.Warnings;
   if (b.Cancelled) {
     r.Result = Outcome::Cancelled;
@@ -224,6 +228,9 @@ ActionResult ExportLandXml(const TriangleMesh& surface, const fs::path& output,
                               return !CancelRequested.load() && !(stop && stop());
                             });
   CancelRequested = false;
+  // The file set's readers leave what they read for the front ends.
+  if (e.Zones) Project().ZoneList = std::move(*e.Zones);
+  if (e.Breaklines) Project().BreaklineList = std::move(*e.Breaklines);
   ActionResult r;
   r.File = output;
   for (const auto& [file, report] : e.Inputs)

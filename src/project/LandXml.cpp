@@ -12,7 +12,6 @@
 
 #include "core/AtomicFile.h"
 #include "core/NumberText.h"
-#include "project/ProjectState.h"
 
 namespace orvane {
 
@@ -515,8 +514,8 @@ LandXmlExport ExportLandXml(const TriangleMesh& surface, const fs::path& folder,
   }
   result.ZoneCount = static_cast<int32_t>(zones.Lists.size());
   result.BreaklineCount = static_cast<int32_t>(breaklines.Lists.size());
-  Project().ZoneList = zones.Lists;
-  Project().BreaklineList = breaklines.Lists;
+  result.Zones = zones.Lists;
+  result.Breaklines = breaklines.Lists;
 
   AtomicFileWriter writer(output);
   if (!writer.ok()) {

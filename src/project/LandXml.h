@@ -94,6 +94,9 @@ struct LandXmlExport {
   std::vector<std::pair<std::filesystem::path, TextReadReport>> Inputs;
   int32_t ZoneCount = 0;
   int32_t BreaklineCount = 0;
+  // The zones and breaklines exported, once both companions were read
+  // (empty lists for missing files).
+  std::optional<std::vector<PointList>> Zones, Breaklines;
 
   bool ok() const { return Error.empty(); }
 };
@@ -102,9 +105,8 @@ struct LandXmlExport {
 // renamed into place, so a failed or cancelled export leaves any previous
 // file as it was). The zones and breaklines are read afresh from
 // folder/<Tag>.bnd and folder/<Tag>.brk (missing files, and a Tag that is
-// empty or holds a path separator, give none) and left in
-// Project().ZoneList and Project().BreaklineList, as the file set's readers
-// do. Refused, with nothing written: a surface without triangles (LandXML
+// empty or holds a path separator, give none) and handed back in the result.
+// Refused, with nothing written: a surface without triangles (LandXML
 // requires a face), a triangle naming a point the surface does not have, and
 // a companion file that exists but cannot be read.
 LandXmlExport ExportLandXml(const TriangleMesh& surface, const std::filesystem::path& folder,

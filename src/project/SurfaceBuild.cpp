@@ -14,7 +14,6 @@
 #include "core/Threads.h"
 #include "project/PointTexts.h"
 #include "project/ProjectSettings.h"
-#include "project/ProjectState.h"
 #include "project/SurfaceFiles.h"
 #include "project/TextFiles.h"
 #include "triangulation/Triangulator.h"
@@ -45,13 +44,6 @@ void Report(BuildResult& r, const fs::path& file, const TextReadReport& report) 
   for (std::string& line : report.Describe(file.string())) r.Warnings.push_back(std::move(line));
 }
 
-// The lists the build borrowed are released, as after every build; the
-// zones stay for whoever reads them next.
-void Release() {
-  Project().SourcePoints = PointList();
-  Project().BreaklineList.clear();
-}
-
 // A companion that exists but is no regular file (a folder, a pipe) is an
 // error, not a missing file: building without it would quietly drop the
 // surface's zones or breaklines.
@@ -62,17 +54,15 @@ bool NotARegularFile(const fs::path& file) {
 }
 
 BuildResult Cancelled(BuildResult r) {
-  CancelRequested = false;
   r.Cancelled = true;
   r.Message = "cancelled: nothing written";
-  Release();
   return r;
 }
 
 // Writes the surface's name.dsp and name.tin: staged into change, or put in
-// place at once without one; the mesh then goes to built, or to
-// Project().BuiltSurface without one. texts, when given, are the ".tin" texts
-// of the mesh's points. False, with r.Message, when a file failed.
+// place at once without one; the mesh then goes to built, when given. texts,
+// when given, are the ".tin" texts of the mesh's points. False, with
+// r.Message, when a file failed.
 bool WriteSurfaceFiles(const fs::path& folder, const std::string& name, TriangleMesh& mesh,
                        std::optional<PointTexts>& texts, FolderTransaction* change,
                        std::optional<TriangleMesh>* built, PhaseClock& clock, BuildResult& r) {
@@ -120,10 +110,7 @@ bool WriteSurfaceFiles(const fs::path& folder, const std::string& name, Triangle
   r.Built = true;
   r.PointCount = mesh.PointCount();
   r.TriangleCount = mesh.TriangleCount();
-  if (built != nullptr)
-    *built = std::move(mesh);
-  else
-    Project().BuiltSurface = std::move(mesh);
+  if (built != nullptr) *built = std::move(mesh);
   return true;
 }
 
@@ -134,26 +121,110 @@ std::string LongSidesNote(const fs::path& folder, int64_t count, double maxSide)
          (folder / kProjectSettingsFile).string();
 }
 
-// The build. With change, the two files are staged into it and the mesh
-// handed to built; without, they replace the old ones at once and the mesh
-// becomes Project().BuiltSurface.
+// The mesh of input, or nullopt with r.Message (or r.Cancelled) saying why
+// there is none. source names the points in the messages; folder is where
+// the settings file that holds maxSide lives.
+std::optional<TriangleMesh> MakeMesh(BuildInput input, const std::string& name,
+                                     const std::string& source, const fs::path& folder,
+                                     double maxSide, Feedback& feedback, PhaseClock& clock,
+                                     std::optional<PointTexts>& texts, BuildResult& r) {
+  auto refuse = [&r](std::string message) {
+    r.Message = std::move(message);
+    return std::nullopt;
+  };
+  auto cancel = [&r] {
+    r = Cancelled(std::move(r));
+    return std::nullopt;
+  };
+  if (input.Points.count() == 0) return refuse(source + ": no source points");
+  input.Points.Decimate(kDecimationRadius, false, false);
+  r.DecimatedPointCount = input.Points.count();
+  clock.End("decimate");
+  if (feedback.Cancelled()) return cancel();
+
+  const std::vector<PointList>& zones = input.Zones;
+  // Zones that hold (almost) none of the points would give a surface made of
+  // their own corners in place of the survey.
+  if (!zones.empty()) {
+    const int32_t inside = CountPointsInZones(input.Points, zones, 3);
+    if (inside < 3)
+      return refuse(source + ": no surface built (" +
+                    (zones.size() == 1 ? "the boundary" : "the zones") + " enclose" +
+                    (zones.size() == 1 ? "s " : " ") +
+                    (inside == 0 ? "none" : "only " + std::to_string(inside)) +
+                    " of the points; at least 3 are needed)");
+  }
+  // One zone bounds the triangulation. Several trim it afterwards, their
+  // edges forced first (ZoneEdgeConstraints).
+  std::vector<PointList>& constraints = input.Breaklines;
+  if (zones.size() == 1) {
+    constraints.push_back(zones.front());
+  } else {
+    for (PointList& edges : ZoneEdgeConstraints(zones)) constraints.push_back(std::move(edges));
+  }
+  Triangulator triangulator;
+  // The ".tin" texts of the points are formatted while they are inserted.
+  triangulator.WhileInserting = [&texts](std::span<const PointRec> points) {
+    texts.emplace(points);
+  };
+  triangulator.Initialise(input.Points, constraints);
+  // The triangulator holds its own copy of the points: the source list goes
+  // before the mesh and the files take memory of their own.
+  input.Points = PointList();
+  std::vector<PointList>().swap(constraints);
+  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(maxSide, feedback);
+  clock.End("triangulate");
+  r.LongSidesLeftOut = triangulator.LongSidesLeftOut();
+  if (triangulator.LastErrorCode == Triangulator::Cancelled || feedback.Cancelled())
+    return cancel();
+  if (!mesh)
+    return refuse(source + ": no surface built (fewer than three distinct points" +
+                  (zones.size() == 1 ? " inside the boundary)" : ")"));
+  if (triangulator.LastErrorCode == Triangulator::Incomplete && mesh->TriangleCount() > 0)
+    r.Warnings.push_back(source +
+                         ": some breakline or boundary segments could not be made edges of "
+                         "the surface (they leave the triangulated area or end at a point "
+                         "that was left out)");
+  mesh->Tag = name;
+  if (zones.size() >= 2) {
+    r.TrimmedTriangles = TrimToZones(*mesh, zones, feedback);
+    texts.reset();  // the trim renumbers the points
+    clock.End("trim");
+    if (feedback.Cancelled()) return cancel();
+  }
+  // Sparse surveys (DEMs at kilometres of spacing) lose triangles to the
+  // limit, and possibly all of them: the user hears which limit and where to
+  // change it, not that the points were collinear.
+  const std::string longSides =
+      r.LongSidesLeftOut == 0 ? std::string() : LongSidesNote(folder, r.LongSidesLeftOut, maxSide);
+  // An empty surface would replace the previous one with nothing.
+  if (mesh->TriangleCount() == 0 && !longSides.empty())
+    return refuse(source + ": no surface built (" + longSides + ")");
+  if (!longSides.empty()) r.Warnings.push_back(source + ": " + longSides);
+  if (mesh->TriangleCount() == 0)
+    return refuse(source + ": no surface built (no triangle" +
+                  (zones.size() >= 2 ? " lies inside the zones)"
+                                     : " can be formed: the points are collinear or "
+                                       "outside the boundary)"));
+  return mesh;
+}
+
+// The build. With change, the two files are staged into it; without, they
+// replace the old ones at once. The mesh goes to built when given.
 BuildResult Build(const fs::path& folder, const std::string& name, const BuildSources& sources,
-                  FolderTransaction* change, std::optional<TriangleMesh>* built,
-                  const std::function<bool()>& stop) {
+                  const BuildOptions& options, Feedback& feedback, FolderTransaction* change,
+                  std::optional<TriangleMesh>* built) {
   BuildResult r;
-  CancelRequested = false;  // a cancel left over from an earlier operation
-  auto cancelled = [&] { return CancelRequested.load() || (stop && stop()); };
-  ProjectState& project = Project();
   PhaseClock clock(r);
   // Nothing else changes the folder while the surface is read and replaced
   // (a rename beside the build would lose its result).
   const FolderLock lock(folder);
   RecoverFolder(folder);
 
-  // The project's longest triangle side, unless the caller chose one.
+  // The caller's longest triangle side, else the project's.
   double maxSide = kDefaultMaxTriangleSide;
-  if (project.MaxTriangleSide) {
-    maxSide = *project.MaxTriangleSide;
+  if (options.MaxTriangleSide) {
+    maxSide = *options.MaxTriangleSide;
   } else {
     const std::optional<ProjectSettings> settings = ReadProjectSettings(folder, &r.Message);
     if (!settings) return r;
@@ -183,133 +254,52 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
   }
   // The surface's own zones and breaklines, never those another surface's
   // export left behind.
-  project.ZoneList.clear();
-  project.BreaklineList.clear();
+  BuildInput input;
   for (auto [file, layout, target] :
-       {std::tuple{&sources.Zones, PolylineLayout::Zones, &project.ZoneList},
-        std::tuple{&sources.Breaklines, PolylineLayout::Breaklines, &project.BreaklineList}}) {
+       {std::tuple{&sources.Zones, PolylineLayout::Zones, &input.Zones},
+        std::tuple{&sources.Breaklines, PolylineLayout::Breaklines, &input.Breaklines}}) {
     if (file->empty() || !FileExists(*file)) continue;
     PolylineFile read = ReadPolylineFile(*file, layout);
     Report(r, *file, read.Report);
     if (!read.Report.ok()) {
       r.Message = read.Report.Error;
-      Release();
       return r;
     }
     *target = std::move(read.Lists);
   }
-  project.SourcePoints = std::move(points.Points);
-  r.SourcePointCount = project.SourcePoints.count();
-  r.ZoneCount = static_cast<int32_t>(project.ZoneList.size());
-  r.BreaklineCount = static_cast<int32_t>(project.BreaklineList.size());
+  input.Points = std::move(points.Points);
+  r.SourcePointCount = input.Points.count();
+  r.ZoneCount = static_cast<int32_t>(input.Zones.size());
+  r.BreaklineCount = static_cast<int32_t>(input.Breaklines.size());
   clock.End("read");
-  if (cancelled()) return Cancelled(std::move(r));
+  if (feedback.Cancelled()) return Cancelled(std::move(r));
 
-  if (project.SourcePoints.count() == 0) {
-    r.Message = xyz.string() + ": no source points";
-    Release();
-    return r;
-  }
-  project.SourcePoints.Decimate(kDecimationRadius, false, false);
-  r.DecimatedPointCount = project.SourcePoints.count();
-  clock.End("decimate");
-  if (cancelled()) return Cancelled(std::move(r));
-
-  // Zones that hold (almost) none of the points would give a surface made of
-  // their own corners in place of the survey.
-  if (!project.ZoneList.empty()) {
-    const int32_t inside = CountPointsInZones(project.SourcePoints, project.ZoneList, 3);
-    if (inside < 3) {
-      r.Message = xyz.string() + ": no surface built (" +
-                  (project.ZoneList.size() == 1 ? "the boundary" : "the zones") + " enclose" +
-                  (project.ZoneList.size() == 1 ? "s " : " ") +
-                  (inside == 0 ? "none" : "only " + std::to_string(inside)) +
-                  " of the points; at least 3 are needed)";
-      Release();
-      return r;
-    }
-  }
-  // One zone bounds the triangulation. Several trim it afterwards, their
-  // edges forced first (ZoneEdgeConstraints).
-  if (project.ZoneList.size() == 1) {
-    project.BreaklineList.push_back(project.ZoneList.front());
-  } else {
-    for (PointList& edges : ZoneEdgeConstraints(project.ZoneList))
-      project.BreaklineList.push_back(std::move(edges));
-  }
-  Triangulator triangulator;
-  // The ".tin" texts of the points are formatted while they are inserted.
   std::optional<PointTexts> texts;
-  triangulator.WhileInserting = [&texts](std::span<const PointRec> points) {
-    texts.emplace(points);
-  };
-  triangulator.Initialise(project.SourcePoints, project.BreaklineList);
-  // The triangulator holds its own copy of the points: the source list goes
-  // before the mesh and the files take memory of their own.
-  project.SourcePoints = PointList();
-  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(maxSide);
-  clock.End("triangulate");
-  r.LongSidesLeftOut = triangulator.LongSidesLeftOut();
-  if (triangulator.LastErrorCode == Triangulator::Cancelled || cancelled())
-    return Cancelled(std::move(r));
-  if (!mesh) {
-    r.Message = xyz.string() + ": no surface built (fewer than three distinct points" +
-                (project.ZoneList.size() == 1 ? " inside the boundary)" : ")");
-    Release();
-    return r;
-  }
-  if (triangulator.LastErrorCode == Triangulator::Incomplete && mesh->TriangleCount() > 0)
-    r.Warnings.push_back(xyz.string() +
-                         ": some breakline or boundary segments could not be made edges of "
-                         "the surface (they leave the triangulated area or end at a point "
-                         "that was left out)");
-  mesh->Tag = name;
-  if (project.ZoneList.size() >= 2) {
-    r.TrimmedTriangles = TrimToZones(*mesh, project.ZoneList);
-    texts.reset();  // the trim renumbers the points
-    clock.End("trim");
-    if (cancelled()) return Cancelled(std::move(r));
-  }
-  // Sparse surveys (DEMs at kilometres of spacing) lose triangles to the
-  // limit, and possibly all of them: the user hears which limit and where to
-  // change it, not that the points were collinear.
-  const std::string longSides =
-      r.LongSidesLeftOut == 0 ? std::string() : LongSidesNote(folder, r.LongSidesLeftOut, maxSide);
-  // An empty surface would replace the previous one with nothing.
-  if (mesh->TriangleCount() == 0 && !longSides.empty()) {
-    r.Message = xyz.string() + ": no surface built (" + longSides + ")";
-    Release();
-    return r;
-  }
-  if (!longSides.empty()) r.Warnings.push_back(xyz.string() + ": " + longSides);
-  if (mesh->TriangleCount() == 0) {
-    r.Message = xyz.string() + ": no surface built (no triangle" +
-                (project.ZoneList.size() >= 2 ? " lies inside the zones)"
-                                              : " can be formed: the points are collinear or "
-                                                "outside the boundary)");
-    Release();
-    return r;
-  }
-
-  WriteSurfaceFiles(folder, name, *mesh, texts, change, built, clock, r);
-  Release();
+  std::optional<TriangleMesh> mesh =
+      MakeMesh(std::move(input), name, xyz.string(), folder, maxSide, feedback, clock, texts, r);
+  if (mesh) WriteSurfaceFiles(folder, name, *mesh, texts, change, built, clock, r);
   return r;
 }
 
 }  // namespace
 
-BuildResult BuildSurface(const fs::path& folder, const std::string& name,
-                         const std::function<bool()>& stop) {
+BuildResult BuildSurface(const fs::path& folder, const std::string& name, Feedback& feedback,
+                         const BuildOptions& options, std::optional<TriangleMesh>* built) {
   const BuildSources own{folder / (name + ".xyz"), folder / (name + ".bnd"),
                          folder / (name + ".brk")};
-  return Build(folder, name, own, nullptr, nullptr, stop);
+  return Build(folder, name, own, options, feedback, nullptr, built);
+}
+
+BuildResult BuildSurface(const fs::path& folder, const std::string& name) {
+  Feedback quiet;
+  return BuildSurface(folder, name, quiet);
 }
 
 BuildResult BuildSurfaceInto(FolderTransaction& change, const fs::path& folder,
                              const std::string& name, const BuildSources& sources,
-                             std::optional<TriangleMesh>& built,
-                             const std::function<bool()>& stop) {
-  return Build(folder, name, sources, &change, &built, stop);
+                             std::optional<TriangleMesh>& built, Feedback& feedback,
+                             const BuildOptions& options) {
+  return Build(folder, name, sources, options, feedback, &change, &built);
 }
 
 BuildResult StageSurfaceInto(FolderTransaction& change, const fs::path& folder,
@@ -329,9 +319,10 @@ BuildResult StageSurfaceInto(FolderTransaction& change, const fs::path& folder,
   return r;
 }
 
-GridResult WriteGridFile(const QuadMesh& quads, const fs::path& folder, const std::string& name) {
+GridResult WriteGridFile(const QuadMesh& quads, const fs::path& folder, const std::string& name,
+                         Feedback& feedback) {
   AtomicFileWriter out(folder / (name + ".grd"));
-  GridResult r = WriteGridText(quads, out);
+  GridResult r = WriteGridText(quads, out, feedback);
   if (!out.Commit()) {
     r.Message = out.Error();
     r.QuadsWritten = 0;
@@ -341,13 +332,13 @@ GridResult WriteGridFile(const QuadMesh& quads, const fs::path& folder, const st
   return r;
 }
 
-GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out) {
+GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out, Feedback& feedback) {
   GridResult r;
   const int32_t n = quads.QuadCount();
   std::string text;
   for (int32_t q = 1; q <= n && out.ok(); ++q) {
-    CurrentStatus().SendEvents(PercentOf(q, n), false);
-    if (CancelRequested.exchange(false)) {
+    feedback.Progress(PercentOf(q, n), false);
+    if (feedback.Cancelled()) {
       r.Cancelled = true;
       break;
     }

@@ -4,23 +4,23 @@
 //
 // BuildSurface(folder, name) reads the surface's own files: the points
 // (name.xyz), its inclusion zones (name.bnd) and breaklines (name.brk) into
-// Project().SourcePoints, ZoneList and BreaklineList; drops points closer than
-// 0.001 m to an earlier one (in X and Y); triangulates, leaving out the
-// triangles with a side of the project's longest triangle side or more
-// (Project().MaxTriangleSide when set, else the folder's settings file,
-// ProjectSettings.h; 1000 m by default), and says how many it left out; and
+// a BuildInput; drops points closer than 0.001 m to an earlier one (in X and
+// Y); triangulates, leaving out the triangles with a side of the longest
+// triangle side or more (the options' when set, else the folder's settings
+// file, ProjectSettings.h; 1000 m by default), and says how many it left
+// out; and
 //  - with two or more zones, forces their edges into the triangulation like
 //    breaklines (after the surface's own, which keep their heights where
 //    they cross a zone edge) and removes the triangles whose centroid lies
 //    in no zone (analysis/ZoneTrim.h), so that the surface covers the zones;
 //  - with one zone, uses it as the boundary constraint of the triangulation;
-// then writes name.dsp and name.tin, and keeps the mesh, named name, as
-// Project().BuiltSurface. The surface is not added to Project().Surfaces.
+// then writes name.dsp and name.tin, and hands the mesh, named name, to the
+// caller. It changes no process-wide state.
 //
-// Progress goes to CurrentStatus(). CancelRequested is cleared at the start
-// and polled between the steps and by the triangulator; a cancelled build
-// writes nothing, so the surface's existing files stay as they were. Both
-// files are written through temporary files.
+// Progress goes to the feedback, which is asked between the steps and by
+// the triangulator; a cancelled build writes nothing, so the surface's
+// existing files stay as they were. Both files are written through
+// temporary files.
 
 #include <cstdint>
 #include <filesystem>
@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Feedback.h"
+#include "core/PointList.h"
 #include "core/QuadMesh.h"
 #include "core/TriangleMesh.h"
 
@@ -39,7 +41,7 @@ class FolderTransaction;
 
 struct BuildResult {
   bool Built = false;      // name.dsp and name.tin written
-  bool Cancelled = false;  // stopped by CancelRequested; nothing written
+  bool Cancelled = false;  // stopped by the feedback; nothing written
   // Why nothing (or not everything) was written; "" when built.
   std::string Message;
   std::vector<std::string> Warnings;  // lines the readers skipped, and similar
@@ -61,11 +63,27 @@ struct BuildResult {
   std::vector<Phase> Phases;
 };
 
-// stop, when given, is asked together with CancelRequested: the command
-// line passes its own record of Ctrl+C, which survives the triangulator's
-// clearing of CancelRequested when it starts.
+// What a build triangulates: a surface's points, zones and breaklines as
+// read from its files, in file order.
+struct BuildInput {
+  PointList Points;                   // Model 1
+  std::vector<PointList> Zones;       // Model 1100, closed
+  std::vector<PointList> Breaklines;  // Model 1300
+};
+
+struct BuildOptions {
+  // The longest triangle side kept, metres; unset: the folder's settings
+  // file.
+  std::optional<double> MaxTriangleSide;
+};
+
+// built, when given, receives the mesh of a build that wrote its files.
 BuildResult BuildSurface(const std::filesystem::path& folder, const std::string& name,
-                         const std::function<bool()>& stop = {});
+                         Feedback& feedback, const BuildOptions& options = {},
+                         std::optional<TriangleMesh>* built = nullptr);
+// The same, reporting nothing and never cancelled, with the folder's longest
+// side.
+BuildResult BuildSurface(const std::filesystem::path& folder, const std::string& name);
 
 // The files a build reads. BuildSurface reads the surface's own; a build
 // that is one step of a larger change reads the files that change has
@@ -79,12 +97,12 @@ struct BuildSources {
 // The build as one step of a larger change: as BuildSurface, but from
 // sources, and the new name.dsp and name.tin are staged into change (both or,
 // when the build fails, neither) instead of replacing the old files, and the
-// mesh goes to built instead of Project().BuiltSurface. The caller commits
+// mesh goes to built. The caller commits
 // the change, under the folder's lock.
 BuildResult BuildSurfaceInto(FolderTransaction& change, const std::filesystem::path& folder,
                              const std::string& name, const BuildSources& sources,
-                             std::optional<TriangleMesh>& built,
-                             const std::function<bool()>& stop = {});
+                             std::optional<TriangleMesh>& built, Feedback& feedback,
+                             const BuildOptions& options = {});
 
 // A surface made otherwise than from its points (each side of a split is
 // the pieces of the surface it was cut from, as they are): its name.dsp and
@@ -103,13 +121,12 @@ struct GridResult {
 
 // Writes folder/name.grd: two lines per quad in quad order, the triangles
 // (P1, P2, P3) and (P1, P3, P4) in the ".tin" layout, CR LF. Before each
-// quad, the percentage done goes to CurrentStatus().SendEvents(percent,
-// false); when CancelRequested is then set, it is cleared and the file is
-// closed with the lines written so far.
+// quad, the percentage done goes to feedback (unthrottled); when feedback is
+// then cancelled, the file is closed with the lines written so far.
 GridResult WriteGridFile(const QuadMesh& quads, const std::filesystem::path& folder,
-                         const std::string& name);
+                         const std::string& name, Feedback& feedback);
 // The same lines, progress and cancel into out, which the caller commits or
 // discards (Written stays false; Message is out's error after a failed write).
-GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out);
+GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out, Feedback& feedback);
 
 }  // namespace orvane

@@ -506,6 +506,20 @@ class PhaseScope {
 
 using Cancel = std::function<bool()>;
 
+// Progress to CurrentStatus(), stopped by stop, which alone decides what
+// becomes of CancelRequested.
+class ActionFeedback : public Feedback {
+ public:
+  explicit ActionFeedback(std::function<bool()> stop) : stop_(std::move(stop)) {}
+  void Progress(int32_t percent, bool throttled) override {
+    CurrentStatus().SendEvents(percent, throttled);
+  }
+  bool Cancelled() override { return stop_(); }
+
+ private:
+  std::function<bool()> stop_;
+};
+
 struct RebuildInput {
   std::string Name;
   std::span<const PointRec> Points;  // written in this order
@@ -589,7 +603,9 @@ bool StageRebuild(FolderTransaction& change, const RebuildInput& in, const Cance
 
   const BuildSources sources{points.Path(), companions[0].staged.Path(),
                              companions[1].staged.Path()};
-  BuildResult b = BuildSurfaceInto(change, folder, in.Name, sources, built, cancelled);
+  StatusFeedback feedback(cancelled);
+  BuildResult b = BuildSurfaceInto(change, folder, in.Name, sources, built, feedback,
+                                   {Project().MaxTriangleSide});
   ShowTargets(b.Message, names);
   for (std::string& w : b.Warnings) ShowTargets(w, names);
   const bool cancelledBuild = b.Cancelled;
@@ -775,8 +791,8 @@ ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
 
 ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
                         const StopRequest& stop) {
-  CancelRequested = false;
-  const Cancel cancelled = MakeCancel(stop);
+  StatusFeedback feedback(stop);
+  const Cancel cancelled = [&feedback] { return feedback.Cancelled(); };
   if (!surface) return NoSurface();
   std::string notANumber;
   const std::optional<int32_t> typedSide = TypedGridSide(typed, &notANumber);
@@ -796,7 +812,7 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   std::optional<QuadMesh> quads;
   {
     const PhaseScope phase("GRID_SAMPLING");
-    quads = GetSquareQuadMesh(*surface, side);
+    quads = GetSquareQuadMesh(*surface, side, feedback);
   }
   const int32_t error = surface->LastErrorCode;
   surface->LastErrorCode = previousError;
@@ -818,7 +834,7 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   GridResult g;
   {
     const PhaseScope phase("WRITING_SURFACE_FILES");
-    g = WriteGridText(*quads, out);
+    g = WriteGridText(*quads, out, feedback);
   }
   if (g.Cancelled || cancelled()) {
     out.Discard();
@@ -907,12 +923,13 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   bool split = false;
   {
     const PhaseScope phase("SPLITTING_SURFACE");
+    ActionFeedback feedback([&cancelled] { return cancelled() || EscapeKeyDown(); });
     split = HorizontalSplitTriangles(
         *surface, elevation,
         [&](bool up, const PointRec& a, const PointRec& b, const PointRec& c) {
           pieces[up].AddTriangle(a.X, a.Y, a.Z, 0, b.X, b.Y, b.Z, 0, c.X, c.Y, c.Z, 0);
         },
-        [&cancelled] { return cancelled() || EscapeKeyDown(); });
+        feedback);
   }
   if (!split || cancelled()) return Cancelled();
 

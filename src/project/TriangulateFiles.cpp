@@ -7,22 +7,11 @@
 #include <utility>
 
 #include "analysis/ZoneTrim.h"
-#include "core/Status.h"
 
 namespace orvane {
 
-namespace {
-
-// A pending cancel is consumed here, as the triangulator consumes it.
-bool TakeCancel() {
-  return CancelRequested.exchange(false);
-}
-
-}  // namespace
-
-TriangulateResult BuildFromFiles(const TriangulateRequest& request) {
+TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& feedback) {
   TriangulateResult result;
-  CancelRequested = false;  // a cancel left over from an earlier operation
   const auto start = std::chrono::steady_clock::now();
 
   auto keep = [&](const std::filesystem::path& file, TextReadReport report) {
@@ -58,7 +47,7 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (!result.InputError.empty()) return result;
 
-  if (TakeCancel()) {
+  if (feedback.Cancelled()) {
     result.ErrorCode = Triangulator::Cancelled;
     return result;
   }
@@ -78,17 +67,17 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request) {
   Triangulator triangulator;
   triangulator.Initialise(points.Points, constraints);
   result.PointCount = points.Points.count();
-  if (TakeCancel()) {
+  if (feedback.Cancelled()) {
     result.ErrorCode = Triangulator::Cancelled;
     return result;
   }
-  result.Mesh = triangulator.GetTriangleMesh(request.MaxSide);
+  result.Mesh = triangulator.GetTriangleMesh(request.MaxSide, feedback);
   result.ErrorCode = triangulator.LastErrorCode;
   result.LongSidesLeftOut = triangulator.LongSidesLeftOut();
   result.Phases = triangulator.PhaseTimes();
   if (result.Mesh && !zones.empty()) {
-    result.TrimmedTriangles = TrimToZones(*result.Mesh, zones);
-    if (TakeCancel()) {
+    result.TrimmedTriangles = TrimToZones(*result.Mesh, zones, feedback);
+    if (feedback.Cancelled()) {
       result.Mesh.reset();
       result.ErrorCode = Triangulator::Cancelled;
     }

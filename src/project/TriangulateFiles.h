@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Feedback.h"
 #include "core/TriangleMesh.h"
 #include "project/TextFiles.h"
 #include "triangulation/Triangulator.h"
@@ -44,8 +45,8 @@ struct TriangulateResult {
   // vertices that matched none of them.
   int32_t PointCount = 0;
   std::optional<TriangleMesh> Mesh;
-  // Triangulator::ErrorCode: 0 done, 1 cancelled (CancelRequested, cleared),
-  // 2 incomplete, 3 nothing to triangulate.
+  // Triangulator::ErrorCode: 0 done, 1 cancelled (by the feedback), 2
+  // incomplete, 3 nothing to triangulate.
   int32_t ErrorCode = Triangulator::NotInitialised;
   double ReadSeconds = 0;
   std::vector<Triangulator::PhaseTime> Phases;
@@ -55,10 +56,9 @@ struct TriangulateResult {
 // zone is the triangulator's boundary, two or more are forced as edges and
 // trim the triangulated surface to the triangles whose centroid some zone
 // contains. The holes are
-// the triangulator's areas, the breaklines its breaklines. Progress and phases go to
-// CurrentStatus(). CancelRequested is cleared at the start, like every
-// operation does, and honoured after reading the files, after preparing the
-// triangulation and during point insertion.
-TriangulateResult BuildFromFiles(const TriangulateRequest& request);
+// the triangulator's areas, the breaklines its breaklines. Progress and
+// phases go to feedback, which is asked after reading the files, after
+// preparing the triangulation, during the triangulation and after the trim.
+TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& feedback);
 
 }  // namespace orvane

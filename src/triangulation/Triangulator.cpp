@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "core/Feedback.h"
 #include "core/Kernels.h"
 #include "core/Platform.h"
 #include "core/RadixSort.h"
@@ -35,16 +36,15 @@ constexpr int32_t kBreaklineModel = 1300;
 // Lists shorter than this are not worth a second thread.
 constexpr int32_t kHalvesFrom = 1 << 16;
 
-// Reports percentages through CurrentStatus, but only when the figure
+// Reports percentages to the build's feedback, but only when the figure
 // changes: a million points cost a hundred events, not a million.
-// A silent build reports nothing.
 class Progress {
  public:
-  Progress(int64_t total, bool silent) : total_(total), silent_(silent) {}
+  Progress(int64_t total, Feedback& feedback) : total_(total), feedback_(feedback) {}
   // Called at every step of the hot loops: a step within the run of steps
   // known to give the last percentage costs a comparison.
   void At(int64_t i) {
-    if (silent_ || (i >= from_ && i < to_)) return;
+    if (i >= from_ && i < to_) return;
     const int32_t pct = PercentOf(i, total_);
     // The percentage never falls as i grows, so the steps giving this one
     // run from i to the first that gives more, found by halving.
@@ -60,12 +60,12 @@ class Progress {
     }
     if (pct == last_) return;
     last_ = pct;
-    CurrentStatus().SendEvents(pct, false);
+    feedback_.Progress(pct, false);
   }
 
  private:
   int64_t total_;
-  bool silent_;
+  Feedback& feedback_;
   int32_t last_ = -1;
   int64_t from_ = 0, to_ = 0;  // steps from_..to_-1 give last_
 };
@@ -298,7 +298,7 @@ void SortWestToEast(std::vector<std::array<int32_t, 3>>& triples, int32_t points
 }
 
 // How many steps of a fast loop (a triangle tested or saved) go between two
-// looks at CancelRequested: a few microseconds of work, so a cancel is felt
+// looks at the cancel: a few microseconds of work, so a cancel is felt
 // at once, and the look itself costs nothing measurable.
 constexpr size_t kCancelStride = 1024;
 
@@ -307,10 +307,11 @@ constexpr int32_t kReleaseFromPoints = 50000;
 
 class PhaseClock {
  public:
-  PhaseClock(std::vector<Triangulator::PhaseTime>& out, bool silent) : out_(out), silent_(silent) {}
+  PhaseClock(std::vector<Triangulator::PhaseTime>& out, Feedback& feedback)
+      : out_(out), feedback_(feedback) {}
   void Enter(const char* code) {
     Close();
-    if (!silent_) CurrentStatus().SendPhase(code);
+    feedback_.Phase(code);
     code_ = code;
     start_ = std::chrono::steady_clock::now();
   }
@@ -323,7 +324,7 @@ class PhaseClock {
 
  private:
   std::vector<Triangulator::PhaseTime>& out_;
-  bool silent_;
+  Feedback& feedback_;
   const char* code_ = nullptr;
   std::chrono::steady_clock::time_point start_;
 };
@@ -333,16 +334,14 @@ class PhaseClock {
 // mesh's point order), working vertex (insertion order, as tri holds them)
 // and the caller's AllPoints index.
 struct Build {
-  Build(int32_t& code, std::vector<Triangulator::PhaseTime>& times, bool silent)
-      : code(code), silent(silent), phase(times, silent) {}
+  Build(int32_t& code, std::vector<Triangulator::PhaseTime>& times, Feedback& feedback)
+      : code(code), feedback(feedback), phase(times, feedback) {}
 
-  // Every phase looks at CancelRequested as it goes; a cancel in any of them
-  // ends the build as one during insertion does: the flag cleared (left set
-  // by a silent build, for its caller), nothing returned, no further phase
-  // or progress reported.
+  // Every phase asks the feedback as it goes; a cancel in any of them ends
+  // the build as one during insertion does: nothing returned, no further
+  // phase or progress reported.
   bool Cancelled() {
-    if (!CancelRequested.load(std::memory_order_relaxed)) return false;
-    if (!silent) CancelRequested = false;
+    if (!feedback.Cancelled()) return false;
     code = Triangulator::Cancelled;
     return true;
   }
@@ -358,7 +357,7 @@ struct Build {
   }
 
   int32_t& code;  // the triangulator's LastErrorCode
-  const bool silent;
+  Feedback& feedback;
   PhaseClock phase;
   int32_t n = 0;            // work points
   bool northSouth = false;  // whether they spread further north-south than east-west
@@ -547,7 +546,7 @@ bool InsertPoints(Build& b, bool constrained, const PointsReady& whileInserting)
         }
       });
     }
-    Progress progress(b.inserted, b.silent);
+    Progress progress(b.inserted, b.feedback);
     const auto last = static_cast<int32_t>(b.lastRound);
     const bool twoLanes =
         alongside && !constrained && b.tri.decisions == nullptr && b.inserted - last >= kHalvesFrom;
@@ -568,7 +567,7 @@ bool InsertPoints(Build& b, bool constrained, const PointsReady& whileInserting)
 // Forces the constraint segments (AllPoints indices), in order; one that
 // cannot be forced makes the build Incomplete.
 bool ForceConstraints(Build& b, const std::vector<std::pair<int32_t, int32_t>>& constraints) {
-  Progress progress(static_cast<int64_t>(constraints.size()), b.silent);
+  Progress progress(static_cast<int64_t>(constraints.size()), b.feedback);
   auto vertex = [&](int32_t all) {
     const int32_t w = b.workOfAll[static_cast<size_t>(all)];
     const int32_t x = w < 0 ? -1 : b.vertexOf[static_cast<size_t>(w)];
@@ -608,7 +607,7 @@ bool CentroidInside(const WorkTriangulation& tri, const RingLocator& locator, si
 bool ClipToBoundary(Build& b) {
   WorkTriangulation& tri = b.tri;
   const RingLocator locator(b.hullRing);
-  Progress progress(static_cast<int64_t>(tri.tris.size()), b.silent);
+  Progress progress(static_cast<int64_t>(tri.tris.size()), b.feedback);
   for (size_t t = 0; t < tri.tris.size(); ++t) {
     progress.At(static_cast<int64_t>(t) + 1);
     if (t % kCancelStride == 0 && b.Cancelled()) return false;
@@ -622,7 +621,7 @@ bool PunchAreas(Build& b) {
   if (b.Cancelled()) return false;
   // Only a centroid within a hole's box can be inside it.
   const CentroidBuckets buckets(tri);
-  Progress progress(static_cast<int64_t>(b.areaRings.size()), b.silent);
+  Progress progress(static_cast<int64_t>(b.areaRings.size()), b.feedback);
   for (size_t z = 0; z < b.areaRings.size(); ++z) {
     if (b.Cancelled()) return false;
     progress.At(static_cast<int64_t>(z) + 1);
@@ -792,7 +791,7 @@ bool SaveTriangles(Build& b, double ladoMax, int64_t& longSides) {
   if (n >= kReleaseFromPoints) ReleaseFreedMemory();
   const bool westToEast = static_cast<size_t>(n) >= kRoundsFrom;
   const size_t extra = tri.pts.size() - static_cast<size_t>(n) - 3;
-  Progress progress(tri.LiveCount(), b.silent);
+  Progress progress(tri.LiveCount(), b.feedback);
   std::vector<Triple> triples = GatherTriples(b, westToEast);
   if (b.Cancelled()) return false;
   std::vector<WorkTriangulation::Tri>().swap(tri.tris);
@@ -984,6 +983,11 @@ void Triangulator::Prepare(const PointList& Points) {
 }
 
 std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
+  Feedback quiet;
+  return GetTriangleMesh(ladoMax, quiet);
+}
+
+std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax, Feedback& feedback) {
   LastErrorCode = Done;
   longSides_ = 0;
   phaseTimes_.clear();
@@ -993,10 +997,9 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
   }
   // A build consumes its preparation: the next build needs a new Initialise.
   initialised_ = false;
-  if (!Silent) CancelRequested = false;
-  Build b(LastErrorCode, phaseTimes_, Silent);
+  Build b(LastErrorCode, phaseTimes_, feedback);
   b.phase.Enter("INITTRI");
-  if (!b.silent) CurrentStatus().SendEvents(0, false);
+  feedback.Progress(0, false);
 
   b.n = static_cast<int32_t>(workIndex_.size());
   if (!LoadInXOrder(b, workIndex_, allPoints_)) return std::nullopt;
@@ -1047,10 +1050,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax) {
     if (!SaveTriangles(b, ladoMax, longSides_)) return std::nullopt;
   }
   b.phase.Close();
-  if (!b.silent) {
-    CurrentStatus().SendEvents(100, false);
-    CurrentStatus().SendPhase("IDLE");
-  }
+  feedback.Progress(100, false);
+  feedback.Phase("IDLE");
   return std::move(b.mesh);
 }
 

@@ -28,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/Feedback.h"
 #include "core/PointList.h"
 #include "core/Records.h"
 #include "core/TriangleMesh.h"
@@ -39,18 +40,13 @@ class Triangulator {
   // How the last GetTriangleMesh ended.
   enum ErrorCode : int32_t {
     Done = 0,
-    Cancelled = 1,       // CancelRequested during the build
+    Cancelled = 1,       // the feedback was cancelled during the build
     Incomplete = 2,      // no triangle survived a stage, or a constraint failed
     NotInitialised = 3,  // no (or no more) points to triangulate
   };
 
   int32_t Model = 0;  // not used by the triangulation
   int32_t LastErrorCode = 0;
-  // A silent build sends no phase or progress to CurrentStatus and leaves
-  // CancelRequested as it finds it: it stops (code 1) when the flag is set,
-  // without clearing it. Builds of different triangulators may then run on
-  // different threads at once.
-  bool Silent = false;
   // Work for the other thread while the points are inserted, where two
   // threads may run (else for this one once they are): called once a build
   // reaches the insertion, with the points the mesh will hold, in its order
@@ -82,6 +78,14 @@ class Triangulator {
   // Runs the build prepared by Initialise; nullopt when not initialised
   // (code 3) or cancelled (code 1). Triangles with a side >= ladoMax
   // (metres), coincident corners or a corner at Z = -999 are left out.
+  // The build reports its phases ("INITTRI", "START_TRIANGULATION",
+  // "SET_CONSTRAINTS", "REMOVING_EXTERNAL_HULL", "MAKING_AREAS",
+  // "SAVING_TRIANGLES", each only when it has work; "IDLE" at the end) and
+  // their percentages (0 first, 100 last) to feedback, and asks it whether
+  // to stop between steps, possibly from a second thread. Builds of
+  // different triangulators may run on different threads at once.
+  std::optional<TriangleMesh> GetTriangleMesh(double ladoMax, Feedback& feedback);
+  // The same with a feedback that reports nothing and is never cancelled.
   std::optional<TriangleMesh> GetTriangleMesh(double ladoMax = 1000);
 
   static double distp1p2(double x1, double y1, double x2, double y2);

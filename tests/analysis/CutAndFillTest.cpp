@@ -452,7 +452,8 @@ TEST(CutAndFill, PhasesDuplicatesAndCancelLeaveOutputsUntouched) {
     r.cut = 1;
     r.fill = 2;
     r.area = -1;
-    CutAndFillVolumes(a, b, 0, r.m1, r.m2, r.segments, r.cut, r.fill, &r.area);
+    StatusFeedback feedback;
+    CutAndFillVolumes(a, b, 0, r.m1, r.m2, r.segments, r.cut, r.fill, &r.area, feedback);
     return r;
   };
 

@@ -187,13 +187,15 @@ TEST(GridResampling, ReportsEachColumnAndStopsOnCancel) {
     if (p == cancelAt) CancelRequested = true;
   };
   status->Listen();
-  CancelRequested = true;  // left over from before: cleared at the start
-  ASSERT_TRUE(GetSquareQuadMesh(mesh, 25));
+  CancelRequested = true;  // left over from before: forgotten by the feedback
+  StatusFeedback first;
+  ASSERT_TRUE(GetSquareQuadMesh(mesh, 25, first));
   EXPECT_EQ(seen, (std::vector<int32_t>{20, 40, 60, 80, 100, 100}));
 
   seen.clear();
   cancelAt = 60;
-  EXPECT_FALSE(GetSquareQuadMesh(mesh, 25));
+  StatusFeedback second;
+  EXPECT_FALSE(GetSquareQuadMesh(mesh, 25, second));
   EXPECT_EQ(mesh.LastErrorCode, kGridCancelled);
   EXPECT_FALSE(CancelRequested);
   EXPECT_EQ(seen, (std::vector<int32_t>{20, 40, 60}));

@@ -54,10 +54,13 @@ TriangleMesh Renumbered(const TriangleMesh& m, int round, std::mt19937_64& rng) 
 void ExpectSameSideTriangles(const TriangleMesh& source, double e, const TriangleMesh& lower,
                              const TriangleMesh& upper, const std::string& what) {
   std::vector<TriangleRec> got[2];
+  Feedback quiet;
   ASSERT_TRUE(HorizontalSplitTriangles(
-      source, e, [&](bool up, const PointRec& a, const PointRec& b, const PointRec& c) {
+      source, e,
+      [&](bool up, const PointRec& a, const PointRec& b, const PointRec& c) {
         got[up].push_back({a, b, c});
-      }));
+      },
+      quiet));
   for (int up = 0; up < 2; ++up) {
     const std::span<const TriangleRec> want = (up ? upper : lower).Triangles().subspan(1);
     ASSERT_EQ(got[up].size(), want.size()) << what << (up ? " upper" : " lower");
@@ -221,7 +224,10 @@ TEST(HorizontalSplitSimple, CancelDeliversNothing) {
     CancelRequested = true;  // on a later report, part-way through
   };
   status->Listen();
-  HorizontalSplitSimple(source, 5, lower, upper);
+  {
+    StatusFeedback feedback;
+    HorizontalSplitSimple(source, 5, lower, upper, feedback);
+  }
   Status::Create()->Listen();
   EXPECT_EQ(source.LastErrorCode, 1);
   EXPECT_FALSE(CancelRequested);

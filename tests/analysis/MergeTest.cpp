@@ -144,7 +144,10 @@ TEST(MergeTriangleMesh, CancelLeavesTargetAsItWas) {
   };
   status->Listen();
   TriangleMesh into = a;
-  MergeTriangleMesh(into, &b, true);
+  {
+    StatusFeedback feedback;
+    MergeTriangleMesh(into, &b, true, feedback);
+  }
   Status::Create()->Listen();
   EXPECT_EQ(into.LastErrorCode, 1);
   EXPECT_FALSE(CancelRequested);

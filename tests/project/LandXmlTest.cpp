@@ -256,10 +256,11 @@ TEST_F(LandXmlExportTest, ReadsOnlyTheExportedSurfacesCompanionFiles) {
   EXPECT_NE(a.find("<PntList3D>0.000 0 0 0.000 10 0 10.000 10 0 0.000 0 0</PntList3D>"),
             std::string::npos);
 
-  ASSERT_TRUE(ExportLandXml(GridSurface(3, 3, "B"), dir_, dir_ / "b.xml").ok());
+  const LandXmlExport b = ExportLandXml(GridSurface(3, 3, "B"), dir_, dir_ / "b.xml");
+  ASSERT_TRUE(b.ok());
   EXPECT_NE(Slurp(dir_ / "b.xml").find("<SourceData/>"), std::string::npos);
-  EXPECT_TRUE(Project().ZoneList.empty());
-  EXPECT_TRUE(Project().BreaklineList.empty());
+  EXPECT_TRUE(b.Zones && b.Zones->empty());
+  EXPECT_TRUE(b.Breaklines && b.Breaklines->empty());
 
   // A Tag is no path: "../A" in a sub-folder does not reach A's files.
   fs::create_directories(dir_ / "sub");

@@ -257,8 +257,6 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
   EXPECT_EQ(std::count(tin.begin(), tin.end(), '\n'), 200);
   EXPECT_EQ(tin.rfind("((", 0), 0u);
   EXPECT_NE(tin.find("))\r\n"), std::string::npos);
-  EXPECT_TRUE(Project().BreaklineList.empty());
-  EXPECT_EQ(Project().SourcePoints.count(), 0);
 
   // One zone: the boundary, so nothing outside it is triangulated.
   Write("A.bnd", "0 0 0\r\n50 0 0\r\n50 50 0\r\n0 50 0\r\n");
@@ -281,7 +279,6 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
   EXPECT_EQ(saved.TriangleCount(), 16);
   EXPECT_EQ(saved.PointCount(), 18);
   ExpectValidSurface(saved, "two zones");
-  EXPECT_EQ(Project().ZoneList.size(), 2u);  // kept for whoever reads them next
 
   // A boundary around none of the points would make a surface of its own
   // corners: refused, and the surface stays as it was.
@@ -416,12 +413,12 @@ TEST_F(SurfaceBuildTest, OneThreadAndEveryCoreWriteTheSameFiles) {
   std::optional<TriangleMesh> built[2];
   for (unsigned threads : {0u, 1u}) {
     SetThreadLimit(threads);
-    const BuildResult r = BuildSurface(dir_, "A");
+    Feedback feedback;
+    const BuildResult r = BuildSurface(dir_, "A", feedback, {}, &built[threads]);
     SetThreadLimit(0);
     ASSERT_TRUE(r.Built) << r.Message;
     dsp[threads] = Read(dir_ / "A.dsp");
     tin[threads] = Read(dir_ / "A.tin");
-    built[threads] = std::move(Project().BuiltSurface);
   }
   EXPECT_GT(std::count(tin[0].begin(), tin[0].end(), '\n'), 270000);
   EXPECT_TRUE(dsp[0] == dsp[1]);
@@ -471,17 +468,6 @@ TEST_F(SurfaceBuildTest, SavedTrianglesNameTheirOwnCorners) {
     ASSERT_EQ(*again.GetTriangle(t), *loaded.GetTriangle(t)) << t;
 }
 
-TEST_F(SurfaceBuildTest, ReadsOnlyTheSurfacesOwnZonesAndBreaklines) {
-  WriteGrid("A");
-  Project().ZoneList = {Polygon({{0, 0}, {1, 0}, {1, 1}}), Polygon({{5, 5}, {6, 5}, {6, 6}})};
-  Project().BreaklineList = {Polygon({{0, 0}, {90, 90}}, 1300)};
-  StatusSilencer quiet;
-  BuildResult r = BuildSurface(dir_, "A");
-  ASSERT_TRUE(r.Built) << r.Message;
-  EXPECT_EQ(r.ZoneCount, 0);
-  EXPECT_EQ(r.TriangleCount, 200);
-}
-
 TEST_F(SurfaceBuildTest, MissingPointsOrCancelWriteNothing) {
   StatusSilencer quiet;
   BuildResult none = BuildSurface(dir_, "NONE");
@@ -494,7 +480,11 @@ TEST_F(SurfaceBuildTest, MissingPointsOrCancelWriteNothing) {
   auto status = Status::Create();
   status->Progress = [](int32_t&) { CancelRequested = true; };
   status->Listen();
-  BuildResult cancelled = BuildSurface(dir_, "B");
+  BuildResult cancelled;
+  {
+    StatusFeedback feedback;
+    cancelled = BuildSurface(dir_, "B", feedback);
+  }
   Status::Create()->Listen();
   EXPECT_TRUE(cancelled.Cancelled);
   EXPECT_FALSE(cancelled.Built);
@@ -562,7 +552,8 @@ TEST_F(SurfaceBuildTest, GridFileLinesProgressAndCancel) {
     if (static_cast<int>(seen.size()) == cancelAt) CancelRequested = true;
   };
   status->Listen();
-  GridResult all = WriteGridFile(quads, dir_, "G");
+  StatusFeedback first;
+  GridResult all = WriteGridFile(quads, dir_, "G", first);
   EXPECT_TRUE(all.Written);
   EXPECT_EQ(seen, (std::vector<int32_t>{33, 67, 100}));
   const std::string text = Read(dir_ / "G.grd");
@@ -572,7 +563,8 @@ TEST_F(SurfaceBuildTest, GridFileLinesProgressAndCancel) {
 
   seen.clear();
   cancelAt = 2;
-  GridResult cut = WriteGridFile(quads, dir_, "G");
+  StatusFeedback second;
+  GridResult cut = WriteGridFile(quads, dir_, "G", second);
   Status::Create()->Listen();
   EXPECT_TRUE(cut.Written && cut.Cancelled);
   EXPECT_EQ(cut.QuadsWritten, 1);

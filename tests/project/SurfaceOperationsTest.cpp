@@ -268,10 +268,13 @@ TEST(ReindexedPointsTest, TheSplitsSidesAsTheirReindexNumbersThem) {
       HorizontalSplitSimple(copy, e, lower, upper);
       PointsInReindexOrder sides[2] = {PointsInReindexOrder(0), PointsInReindexOrder(0)};
       for (auto& side : sides) side.StartMesh(source.Points());
+      Feedback quiet;
       ASSERT_TRUE(HorizontalSplitTriangles(
-          source, e, [&](bool up, const PointRec& a, const PointRec& b, const PointRec& c) {
+          source, e,
+          [&](bool up, const PointRec& a, const PointRec& b, const PointRec& c) {
             sides[up].Add(a, b, c);
-          }));
+          },
+          quiet));
       for (int up = 0; up < 2; ++up) {
         const TriangleMesh* const side[] = {up ? &upper : &lower};
         EXPECT_EQ(sides[up].Finish(), ReindexedPoints(side).value()) << seed << " " << up;

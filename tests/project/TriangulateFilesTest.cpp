@@ -33,7 +33,8 @@ TEST(TriangulateFilesTest, CancelDuringInsertionReturnsNoMesh) {
     if (percent >= 10 && percent < 100) CancelRequested = true;
   };
   status->Listen();
-  const TriangulateResult cancelled = BuildFromFiles(request);
+  StatusFeedback first;
+  const TriangulateResult cancelled = BuildFromFiles(request, first);
   EXPECT_EQ(cancelled.ErrorCode, Triangulator::Cancelled);
   EXPECT_FALSE(cancelled.Mesh);
   EXPECT_FALSE(CancelRequested);
@@ -41,7 +42,8 @@ TEST(TriangulateFilesTest, CancelDuringInsertionReturnsNoMesh) {
 
   // The next build starts afresh.
   status->Progress = nullptr;
-  const TriangulateResult done = BuildFromFiles(request);
+  StatusFeedback second;
+  const TriangulateResult done = BuildFromFiles(request, second);
   EXPECT_EQ(done.ErrorCode, Triangulator::Done);
   ASSERT_TRUE(done.Mesh);
   EXPECT_EQ(done.Mesh->PointCount(), 2000);

@@ -15,6 +15,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Kernels.h"
@@ -66,10 +67,12 @@ Segment2 Shifted(Segment2 s, Origin o) {
 
 // One build that must end with `code`.
 std::optional<TriangleMesh> Build(PointList& points, const std::vector<PointList>& con = {},
-                                  double ladoMax = 1000, int32_t code = 0) {
+                                  double ladoMax = 1000, int32_t code = 0,
+                                  Feedback* feedback = nullptr) {
   Triangulator t;
   t.Initialise(points, con);
-  auto mesh = t.GetTriangleMesh(ladoMax);
+  Feedback quiet;
+  auto mesh = t.GetTriangleMesh(ladoMax, feedback ? *feedback : quiet);
   EXPECT_EQ(t.LastErrorCode, code);
   return mesh;
 }
@@ -97,32 +100,22 @@ int32_t MeshIndexOf(const TriangleMesh& m, double x, double y) {
   return 0;
 }
 
-// Records the phase codes and percentages of CurrentStatus while alive.
-class StatusRecorder {
+// Records the phase codes and percentages a build reports.
+class Recorder : public Feedback {
  public:
-  StatusRecorder() : status_(Status::Create()) {
-    status_->StatusPhase = [this](std::string& code) {
-      phases.push_back(code);
-      if (onPhase) onPhase(code);
-    };
-    status_->Progress = [this](int32_t& pct) {
-      percents.push_back(pct);
-      if (onProgress) onProgress(pct);
-    };
-    status_->Listen();
+  void Phase(std::string_view code) override {
+    phases.emplace_back(code);
+    if (onPhase) onPhase(phases.back());
   }
-  // Hands the channel to a fresh object that refers to nothing of this one.
-  ~StatusRecorder() { Status::Create()->Listen(); }
-  StatusRecorder(const StatusRecorder&) = delete;
-  StatusRecorder& operator=(const StatusRecorder&) = delete;
+  void Progress(int32_t pct, bool) override {
+    percents.push_back(pct);
+    if (onProgress) onProgress(pct);
+  }
 
   std::vector<std::string> phases;
   std::vector<int32_t> percents;
   std::function<void(int32_t)> onProgress;
   std::function<void(const std::string&)> onPhase;
-
- private:
-  std::shared_ptr<Status> status_;
 };
 
 TEST(TriangulatorHostile, RegularGridsAreValidEverywhere) {
@@ -380,9 +373,9 @@ TEST(TriangulatorHostile, PhasesAreReportedInOrder) {
   };
   using Phases = std::vector<std::string>;
   {
-    StatusRecorder rec;
+    Recorder rec;
     PointList p = Scatter(500, 100, kLocal, 37);
-    auto mesh = Build(p, con);
+    auto mesh = Build(p, con, 1000, 0, &rec);
     ASSERT_TRUE(mesh);
     EXPECT_EQ(rec.phases,
               (Phases{"INITTRI", "START_TRIANGULATION", "SET_CONSTRAINTS", "REMOVING_EXTERNAL_HULL",
@@ -404,25 +397,25 @@ TEST(TriangulatorHostile, PhasesAreReportedInOrder) {
                       {55, 75, 40, 60}});
   }
   {
-    StatusRecorder rec;
+    Recorder rec;
     PointList p = Scatter(50, 100, kLocal, 41);
-    ASSERT_TRUE(Build(p));
+    ASSERT_TRUE(Build(p, {}, 1000, 0, &rec));
     EXPECT_EQ(rec.phases, (Phases{"INITTRI", "START_TRIANGULATION", "SAVING_TRIANGLES", "IDLE"}));
   }
   {
     // Nothing survives the enclosing triangle's removal: still 100 % and IDLE.
-    StatusRecorder rec;
+    Recorder rec;
     PointList p;
     for (int k = 0; k < 10; ++k) p.AddVertex(k, k, 0);
-    ASSERT_TRUE(Build(p, {}, 1000, 2));
+    ASSERT_TRUE(Build(p, {}, 1000, 2, &rec));
     EXPECT_EQ(rec.phases.back(), "IDLE");
     EXPECT_EQ(rec.percents.back(), 100);
   }
 }
 
 // A cancel in any phase, at its start or half-way, ends the build as one
-// during insertion does: nothing returned, code 1, the flag cleared, no later
-// phase and no final 100 %.
+// during insertion does: nothing returned, code 1, no later phase and no
+// final 100 %.
 TEST(TriangulatorHostile, CancellingInAnyPhaseReturnsNothing) {
   // A wavy boundary and a hole, so that every phase runs and has work.
   std::vector<PointList> con(2);
@@ -442,12 +435,13 @@ TEST(TriangulatorHostile, CancellingInAnyPhaseReturnsNothing) {
       // The first phase reports no progress of its own.
       if (halfway && std::string(code) == "INITTRI") continue;
       SCOPED_TRACE(std::string(code) + (halfway ? " half-way" : " at its start"));
-      StatusRecorder rec;
+      Recorder rec;
       bool set = false;
       size_t seenAtCancel = 0;
       auto cancel = [&] {
         if (set) return;
-        set = CancelRequested = true;
+        set = true;
+        rec.Cancel();
         seenAtCancel = rec.percents.size();
       };
       rec.onPhase = [&](const std::string& c) {
@@ -457,12 +451,10 @@ TEST(TriangulatorHostile, CancellingInAnyPhaseReturnsNothing) {
         if (rec.phases.back() == code && halfway && pct >= 50) cancel();
       };
       PointList p = points;
-      EXPECT_FALSE(Build(p, con, 1000, 1));
-      EXPECT_FALSE(CancelRequested) << "the flag is cleared";
+      EXPECT_FALSE(Build(p, con, 1000, 1, &rec));
       EXPECT_EQ(rec.phases.back(), code);
       EXPECT_TRUE(set);
       for (size_t k = seenAtCancel; k < rec.percents.size(); ++k) EXPECT_NE(rec.percents[k], 100);
-      CancelRequested = false;
     }
   }
   // Triangulation works again after a cancelled build.
