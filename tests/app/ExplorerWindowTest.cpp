@@ -317,7 +317,7 @@ TEST_F(ExplorerTest, TheCancelQuestionClosesWhenTheWorkItWouldCancelEnds) {
 }
 
 TEST_F(ExplorerTest, LandXmlExportFollowsEachLoopAndACancelWritesNoFile) {
-  folder_.Add(GridSurface("Big", 240, [](int i, int j) { return 100 + 0.01 * i * j; }));
+  folder_.Add(GridSurface("Big", 480, [](int i, int j) { return 100 + 0.01 * i * j; }));
   Open();
   ClickRow(0);
   auto& label = Child<QLabel>(window_, "Label3");
