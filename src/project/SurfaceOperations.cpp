@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <system_error>
@@ -530,6 +531,18 @@ struct RebuildInput {
   const std::string* PointText = nullptr;
 };
 
+// The point file of a new surface, written to a temporary beside xyz by
+// write; nothing (an empty path, r the failure) when it could not be.
+StagedFile WritePointFile(const fs::path& xyz, const std::function<bool(AtomicFileWriter&)>& write,
+                          ActionResult& r) {
+  const PhaseScope phase("WRITING_SURFACE_FILES");
+  AtomicFileWriter out(xyz);
+  StagedFile points;
+  if (write(out)) points = StagedFile(out.HandOver());
+  if (points.Path().empty()) r = Failed(out.Error(), xyz);
+  return points;
+}
+
 // The rebuild step of a surface, staged into change: its ".xyz" from the
 // points, its ".bnd" and ".brk" with their elevations changed, its ".dsp"
 // and ".tin" built from those, and its ".con" removed. Nothing is staged
@@ -540,20 +553,13 @@ bool StageRebuild(FolderTransaction& change, const RebuildInput& in, const Cance
   const fs::path folder = Project().ProjectFolder;
   const fs::path xyz = SurfaceFile(in.Name, ".xyz");
   std::vector<std::pair<fs::path, fs::path>> names;  // temporary, target
-  StagedFile points;
-  {
-    const PhaseScope phase("WRITING_SURFACE_FILES");
-    AtomicFileWriter out(xyz);
-    if (in.PointText ? !out.Write(*in.PointText) : !WritePointText(in.Points, out)) {
-      r = Failed(out.Error(), xyz);
-      return false;
-    }
-    points = StagedFile(out.HandOver());
-    if (points.Path().empty()) {
-      r = Failed(out.Error(), xyz);
-      return false;
-    }
-  }
+  StagedFile points = WritePointFile(
+      xyz,
+      [&in](AtomicFileWriter& out) {
+        return in.PointText ? out.Write(*in.PointText) : WritePointText(in.Points, out);
+      },
+      r);
+  if (points.Path().empty()) return false;
   names.emplace_back(points.Path(), xyz);
   if (cancelled()) {
     r = Cancelled();
@@ -645,20 +651,10 @@ bool StageRebuild(FolderTransaction& change, const RebuildInput& in, const Cance
 bool StageSide(FolderTransaction& change, const std::string& name, TriangleMesh mesh,
                std::optional<TriangleMesh>& built, ActionResult& r) {
   const fs::path xyz = SurfaceFile(name, ".xyz");
-  StagedFile points;
-  {
-    const PhaseScope phase("WRITING_SURFACE_FILES");
-    AtomicFileWriter out(xyz);
-    if (!WritePointText(mesh.Points().subspan(1), out)) {
-      r = Failed(out.Error(), xyz);
-      return false;
-    }
-    points = StagedFile(out.HandOver());
-    if (points.Path().empty()) {
-      r = Failed(out.Error(), xyz);
-      return false;
-    }
-  }
+  StagedFile points = WritePointFile(
+      xyz, [&mesh](AtomicFileWriter& out) { return WritePointText(mesh.Points().subspan(1), out); },
+      r);
+  if (points.Path().empty()) return false;
   BuildResult b = StageSurfaceInto(change, Project().ProjectFolder, name, std::move(mesh), built);
   if (!b.Built) {
     r = Failed(b.Message);
