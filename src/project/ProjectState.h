@@ -6,8 +6,9 @@
 // Nothing here is synchronised: one thread uses it at a time. The
 // command-line tool uses it on its main thread. In the desktop program the
 // windows use it on the window thread, and the long work they start
-// (app/BackgroundTask.h) uses it on a worker thread: builds fill the readers'
-// lists and BuiltSurface, and the actions read Surfaces and LoadedFiles but
+// (app/BackgroundTask.h) uses it on a worker thread: the build and export
+// actions keep what they read and made in the readers' lists and
+// BuiltSurface, and the actions read Surfaces and LoadedFiles but
 // never change them or the meshes in them (what they made comes back in
 // their result, which actions::Apply carries out on the window thread).
 // While such work runs, the windows keep the controls that would reach this
@@ -45,7 +46,8 @@ struct ProjectState {
   // it or last written by this process (SurfaceStamps.h).
   std::map<std::weak_ptr<const TriangleMesh>, FileStamp, std::owner_less<>> LoadedFiles;
 
-  // Filled by the text readers of the surface file set, replaced on each read.
+  // What the last build or export action read and made, replaced by the
+  // next; the builds and exports themselves take their input as a value.
   PointList SourcePoints;
   std::vector<PointList> ZoneList;
   std::vector<PointList> BreaklineList;
