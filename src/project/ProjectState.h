@@ -24,8 +24,8 @@
 
 #include "core/PointList.h"
 #include "core/TriangleMesh.h"
-#include "project/TextIds.h"
 #include "project/FileStamp.h"
+#include "project/TextIds.h"
 
 namespace orvane {
 
