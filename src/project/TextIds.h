@@ -89,8 +89,8 @@ inline constexpr int kBuildingSurface = 100;
 
 // Added after the suite's hundred (101 on). A store of the suite without
 // them gives "", and the code its English words where it has them.
-inline constexpr int kVolumeAboveBase = 101;  // properties dialog: volume where above the base
-inline constexpr int kVolumeBelowBase = 102;  // properties dialog: volume where below the base
+inline constexpr int kVolumeAboveBase = 101;     // properties dialog: volume where above the base
+inline constexpr int kVolumeBelowBase = 102;     // properties dialog: volume where below the base
 inline constexpr int kSurfaceFileChanged = 103;  // after the file
 inline constexpr int kSurfaceFileGone = 104;     // after the file
 inline constexpr int kClassesSorted = 105;
