@@ -11,6 +11,8 @@
 #include <QTreeWidget>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <utility>
 
 #include "AppTestSupport.h"
 #include "app/SurfaceList.h"
@@ -35,6 +37,14 @@ class ExplorerTest : public ::testing::Test {
   QTreeWidget& List() { return Child<QTreeWidget>(window_, "ListBox1"); }
   QPushButton& Button(const char* name) { return Child<QPushButton>(window_, name); }
   void Click(const char* button) { QTest::mouseClick(&Button(button), Qt::LeftButton); }
+  // Esc pressed once, when the next work first reports progress.
+  void EscAtTheFirstProgress() {
+    auto sent = std::make_shared<bool>(false);
+    QObject::connect(&window_.Task(), &BackgroundTask::Progress, &window_, [this, sent] {
+      if (std::exchange(*sent, true)) return;
+      QTest::keyClick(&window_, Qt::Key_Escape);
+    });
+  }
   void ClickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTreeWidgetItem* item = List().topLevelItem(row);
     QTest::mouseClick(List().viewport(), Qt::LeftButton, modifiers,
@@ -302,12 +312,7 @@ TEST_F(ExplorerTest, TheCancelQuestionClosesWhenTheWorkItWouldCancelEnds) {
   dialogs_.Answers = {true};
   // The question stays open until the export is over.
   dialogs_.WhileAsking = [&] { EXPECT_TRUE(QTest::qWaitFor([&] { return !window_.Busy(); })); };
-  bool escSent = false;
-  QObject::connect(&window_.Task(), &BackgroundTask::Progress, &window_, [&] {
-    if (escSent) return;
-    escSent = true;
-    QTest::keyClick(&window_, Qt::Key_Escape);
-  });
+  EscAtTheFirstProgress();
   Click("cmdExportar");
   ASSERT_TRUE(WaitIdle(window_));
   EXPECT_EQ(dialogs_.Questions.size(), 1);
@@ -349,12 +354,7 @@ TEST_F(ExplorerTest, LandXmlExportFollowsEachLoopAndACancelWritesNoFile) {
   const fs::path second = folder_.File("cancelled.xml");
   dialogs_.Files = {QString::fromStdString(second.string())};
   dialogs_.Answers = {true};
-  bool escSent = false;
-  QObject::connect(&window_.Task(), &BackgroundTask::Progress, &window_, [&] {
-    if (escSent) return;
-    escSent = true;
-    QTest::keyClick(&window_, Qt::Key_Escape);
-  });
+  EscAtTheFirstProgress();
   Click("cmdExportar");
   ASSERT_TRUE(WaitIdle(window_));
   EXPECT_EQ(dialogs_.Questions, QStringList{Text(text::kCancelQuestion)});
