@@ -6,7 +6,7 @@
 #include <functional>
 #include <random>
 
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane::bench {
 

@@ -17,8 +17,8 @@
 #include "analysis/ElevationQueries.h"
 #include "analysis/GridResampling.h"
 #include "analysis/Volume.h"
-#include "core/TriangleIndex.h"
-#include "core/TriangleMesh.h"
+#include "core/geometry/TriangleIndex.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 namespace {

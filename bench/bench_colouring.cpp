@@ -30,11 +30,11 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "core/AtomicFile.h"
-#include "core/Threads.h"
-#include "project/ColourClasses.h"
-#include "project/Colouring.h"
-#include "project/SurfaceFiles.h"
+#include "core/storage/AtomicFile.h"
+#include "core/support/Threads.h"
+#include "formats/ColourClasses.h"
+#include "project/colouring/Colouring.h"
+#include "project/files/SurfaceFiles.h"
 
 namespace {
 

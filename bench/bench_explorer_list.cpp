@@ -13,7 +13,7 @@
 
 #include "app/DialogService.h"
 #include "app/ExplorerWindow.h"
-#include "project/ProjectState.h"
+#include "project/actions/ProjectState.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include <string>
 
 #include "BenchSupport.h"
-#include "project/LandXml.h"
-#include "project/SurfaceFiles.h"
+#include "formats/LandXml.h"
+#include "project/files/SurfaceFiles.h"
 
 namespace {
 

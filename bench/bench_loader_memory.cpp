@@ -33,7 +33,7 @@
 #include <string>
 #include <vector>
 
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "core/PointList.h"
-#include "core/Status.h"
+#include "core/model/PointList.h"
+#include "core/support/Status.h"
 #include "triangulation/Triangulator.h"
 
 namespace {

@@ -22,8 +22,8 @@
 #include <random>
 #include <string>
 
-#include "core/Platform.h"
-#include "core/TriangleMesh.h"
+#include "core/storage/Platform.h"
+#include "core/model/TriangleMesh.h"
 
 extern char** environ;
 

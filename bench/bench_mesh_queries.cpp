@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "core/NumberText.h"
-#include "core/TriangleIndex.h"
-#include "core/TriangleMesh.h"
+#include "core/support/NumberText.h"
+#include "core/geometry/TriangleIndex.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 namespace {

@@ -19,10 +19,10 @@
 #include <string>
 
 #include "BenchSupport.h"
-#include "core/Status.h"
-#include "project/Actions.h"
-#include "project/ProjectState.h"
-#include "project/SurfaceBuild.h"
+#include "core/support/Status.h"
+#include "project/actions/Actions.h"
+#include "project/actions/ProjectState.h"
+#include "project/build/SurfaceBuild.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "JitteredGrid.h"
-#include "core/TriangleMesh.h"
-#include "project/PlanRaster.h"
-#include "project/PlanScene.h"
+#include "core/model/TriangleMesh.h"
+#include "project/plan/PlanRaster.h"
+#include "project/plan/PlanScene.h"
 
 namespace orvane {
 namespace {

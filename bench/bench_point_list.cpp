@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/PointList.h"
+#include "core/model/PointList.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <random>
 
-#include "core/QuadMesh.h"
-#include "core/TriangleMesh.h"
+#include "core/model/QuadMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cmath>
 #include <random>
 
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace {
 

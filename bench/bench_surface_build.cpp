@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
-#include "core/Status.h"
-#include "core/TriangleMesh.h"
-#include "project/ProjectState.h"
-#include "project/SurfaceBuild.h"
-#include "project/SurfaceFiles.h"
+#include "core/support/Status.h"
+#include "core/model/TriangleMesh.h"
+#include "project/actions/ProjectState.h"
+#include "project/build/SurfaceBuild.h"
+#include "project/files/SurfaceFiles.h"
 #include "triangulation/Triangulator.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include <string>
 
 #include "BenchSupport.h"
-#include "core/AtomicFile.h"
-#include "project/TextFiles.h"
+#include "core/storage/AtomicFile.h"
+#include "formats/TextFiles.h"
 
 namespace {
 

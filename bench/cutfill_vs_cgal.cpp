@@ -50,9 +50,9 @@
 
 #include "analysis/CutAndFill.h"
 #include "analysis/MeshIntersection.h"
-#include "core/PointList.h"
-#include "core/Status.h"
-#include "core/TriangleMesh.h"
+#include "core/model/PointList.h"
+#include "core/support/Status.h"
+#include "core/model/TriangleMesh.h"
 #include "triangulation/Triangulator.h"
 
 namespace {

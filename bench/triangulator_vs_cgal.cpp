@@ -69,13 +69,13 @@
 #include <utility>
 #include <vector>
 
-#include "core/NumberText.h"
-#include "core/PointList.h"
-#include "core/Status.h"
-#include "core/Threads.h"
-#include "core/TriangleMesh.h"
-#include "project/ProjectState.h"
-#include "project/SurfaceBuild.h"
+#include "core/support/NumberText.h"
+#include "core/model/PointList.h"
+#include "core/support/Status.h"
+#include "core/support/Threads.h"
+#include "core/model/TriangleMesh.h"
+#include "project/actions/ProjectState.h"
+#include "project/build/SurfaceBuild.h"
 #include "triangulation/Triangulator.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/Kernels.h"
-#include "core/RadixSort.h"
-#include "core/TriangleIndex.h"
-#include "core/TriangleMesh.h"
+#include "core/geometry/Kernels.h"
+#include "core/geometry/RadixSort.h"
+#include "core/geometry/TriangleIndex.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

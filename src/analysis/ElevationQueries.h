@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <span>
 
-#include "core/Records.h"
-#include "core/TriangleIndex.h"
-#include "core/TriangleInterpolation.h"
+#include "core/storage/Records.h"
+#include "core/geometry/TriangleIndex.h"
+#include "core/geometry/TriangleInterpolation.h"
 
 namespace orvane {
 

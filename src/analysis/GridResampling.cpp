@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "analysis/ElevationQueries.h"
-#include "core/Status.h"
-#include "core/TriangleMesh.h"
+#include "core/support/Status.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/Feedback.h"
-#include "core/QuadMesh.h"
+#include "core/support/Feedback.h"
+#include "core/model/QuadMesh.h"
 
 namespace orvane {
 

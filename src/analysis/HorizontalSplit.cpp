@@ -7,9 +7,9 @@
 
 #include "analysis/Merge.h"
 #include "analysis/SplitParts.h"
-#include "core/Platform.h"
-#include "core/PointList.h"
-#include "core/Status.h"
+#include "core/storage/Platform.h"
+#include "core/model/PointList.h"
+#include "core/support/Status.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {

@@ -7,9 +7,9 @@
 #include <functional>
 #include <span>
 
-#include "core/Feedback.h"
-#include "core/Records.h"
-#include "core/TriangleMesh.h"
+#include "core/support/Feedback.h"
+#include "core/storage/Records.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

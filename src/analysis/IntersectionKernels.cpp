@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "core/Predicates.h"
+#include "core/geometry/Predicates.h"
 
 namespace orvane {
 

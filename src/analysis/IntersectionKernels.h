@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/Records.h"
+#include "core/storage/Records.h"
 
 namespace orvane {
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "core/Kernels.h"
-#include "core/Status.h"
+#include "core/geometry/Kernels.h"
+#include "core/support/Status.h"
 
 namespace orvane {
 

@@ -12,10 +12,10 @@
 #include <span>
 #include <vector>
 
-#include "core/Feedback.h"
-#include "core/PointGrid.h"
-#include "core/Records.h"
-#include "core/TriangleMesh.h"
+#include "core/support/Feedback.h"
+#include "core/geometry/PointGrid.h"
+#include "core/storage/Records.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

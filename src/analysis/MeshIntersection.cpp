@@ -14,11 +14,11 @@
 #include "analysis/IntersectionKernels.h"
 #include "analysis/PlanBoxGrid.h"
 #include "analysis/SegmentDuplicates.h"
-#include "core/Kernels.h"
-#include "core/Platform.h"
-#include "core/Status.h"
-#include "core/Threads.h"
-#include "core/TriangleMesh.h"
+#include "core/geometry/Kernels.h"
+#include "core/storage/Platform.h"
+#include "core/support/Status.h"
+#include "core/support/Threads.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

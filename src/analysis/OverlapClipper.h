@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/Records.h"
-#include "core/TriangleMesh.h"
+#include "core/storage/Records.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/CellHash.h"
+#include "core/geometry/CellHash.h"
 
 namespace orvane {
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "core/PointList.h"
-#include "core/Records.h"
+#include "core/model/PointList.h"
+#include "core/storage/Records.h"
 
 namespace orvane {
 

@@ -8,9 +8,9 @@
 #include <optional>
 #include <utility>
 
-#include "core/Kernels.h"
-#include "core/PointList.h"
-#include "core/TriangleMesh.h"
+#include "core/geometry/Kernels.h"
+#include "core/model/PointList.h"
+#include "core/model/TriangleMesh.h"
 #include "triangulation/HilbertCurve.h"
 #include "triangulation/Triangulator.h"
 

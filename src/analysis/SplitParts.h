@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "core/Feedback.h"
-#include "core/Records.h"
+#include "core/support/Feedback.h"
+#include "core/storage/Records.h"
 #include "triangulation/WorkTriangulation.h"
 
 namespace orvane {

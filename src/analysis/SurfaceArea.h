@@ -1,7 +1,7 @@
 #pragma once
 // Area figures of a whole surface.
 
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

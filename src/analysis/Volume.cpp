@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

@@ -9,10 +9,10 @@
 #include <unordered_map>
 #include <utility>
 
-#include "core/Kernels.h"
-#include "core/RadixSort.h"
-#include "core/Status.h"
-#include "core/VertexTable.h"
+#include "core/geometry/Kernels.h"
+#include "core/geometry/RadixSort.h"
+#include "core/support/Status.h"
+#include "core/model/VertexTable.h"
 #include "triangulation/RingLocator.h"
 
 namespace orvane {

@@ -6,7 +6,7 @@
 #include <QThread>
 
 #include "app/DialogService.h"
-#include "core/Platform.h"
+#include "core/storage/Platform.h"
 
 namespace orvane::app {
 

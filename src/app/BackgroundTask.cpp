@@ -3,8 +3,8 @@
 #include <exception>
 #include <new>
 
-#include "core/Status.h"
-#include "project/Actions.h"
+#include "core/support/Status.h"
+#include "project/actions/Actions.h"
 
 namespace orvane::app {
 

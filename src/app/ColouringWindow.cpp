@@ -13,14 +13,14 @@
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
-#include "core/AtomicFile.h"
-#include "core/NumberText.h"
-#include "project/Actions.h"
-#include "project/ColouringActions.h"
-#include "project/ProjectState.h"
-#include "project/SurfaceFiles.h"
-#include "project/SurfaceStamps.h"
-#include "project/TextIds.h"
+#include "core/storage/AtomicFile.h"
+#include "core/support/NumberText.h"
+#include "project/actions/Actions.h"
+#include "project/actions/ColouringActions.h"
+#include "project/actions/ProjectState.h"
+#include "project/files/SurfaceFiles.h"
+#include "project/files/SurfaceStamps.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app {
 

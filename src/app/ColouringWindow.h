@@ -36,9 +36,9 @@
 #include "app/ColourSwatch.h"
 #include "app/PaletteWindow.h"
 #include "app/PlanView.h"
-#include "core/TriangleMesh.h"
-#include "project/ColourClasses.h"
-#include "project/Palettes.h"
+#include "core/model/TriangleMesh.h"
+#include "formats/ColourClasses.h"
+#include "project/colouring/Palettes.h"
 
 namespace orvane::app {
 

@@ -11,9 +11,9 @@
 #include "app/ExplorerWindow.h"
 #include "app/Screenshots.h"
 #include "app/Texts.h"
-#include "project/ProjectState.h"
-#include "project/StartUp.h"
-#include "project/TextIds.h"
+#include "project/actions/ProjectState.h"
+#include "project/actions/StartUp.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app {
 

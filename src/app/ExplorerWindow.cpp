@@ -17,11 +17,11 @@
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
-#include "project/Actions.h"
-#include "project/ProjectState.h"
-#include "project/SurfaceFiles.h"
-#include "project/SurfaceStamps.h"
-#include "project/TextIds.h"
+#include "project/actions/Actions.h"
+#include "project/actions/ProjectState.h"
+#include "project/files/SurfaceFiles.h"
+#include "project/files/SurfaceStamps.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app {
 

@@ -39,7 +39,7 @@
 #include "app/BackgroundTask.h"
 #include "app/BusyGate.h"
 #include "app/PlanView.h"
-#include "project/Actions.h"
+#include "project/actions/Actions.h"
 
 namespace orvane::app {
 

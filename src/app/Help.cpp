@@ -6,9 +6,9 @@
 
 #include "app/DialogService.h"
 #include "app/WindowPlacement.h"
-#include "project/ProjectState.h"
-#include "project/Settings.h"
-#include "project/TextIds.h"
+#include "project/actions/ProjectState.h"
+#include "project/settings/Settings.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app {
 

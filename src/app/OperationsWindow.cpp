@@ -12,11 +12,11 @@
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
-#include "core/NumberText.h"
-#include "project/ProjectState.h"
-#include "project/SurfaceFiles.h"
-#include "project/SurfaceStamps.h"
-#include "project/TextIds.h"
+#include "core/support/NumberText.h"
+#include "project/actions/ProjectState.h"
+#include "project/files/SurfaceFiles.h"
+#include "project/files/SurfaceStamps.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app {
 

@@ -30,8 +30,8 @@
 
 #include "app/BackgroundTask.h"
 #include "app/BusyGate.h"
-#include "core/TriangleMesh.h"
-#include "project/Actions.h"
+#include "core/model/TriangleMesh.h"
+#include "project/actions/Actions.h"
 
 namespace orvane::app {
 

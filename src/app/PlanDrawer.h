@@ -18,8 +18,8 @@
 #include <string>
 #include <thread>
 
-#include "project/PlanRaster.h"
-#include "project/PlanScene.h"
+#include "project/plan/PlanRaster.h"
+#include "project/plan/PlanScene.h"
 
 namespace orvane::app {
 

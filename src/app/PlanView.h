@@ -22,9 +22,9 @@
 #include <memory>
 #include <string>
 
-#include "core/TriangleMesh.h"
-#include "project/PlanRaster.h"
-#include "project/PlanScene.h"
+#include "core/model/TriangleMesh.h"
+#include "project/plan/PlanRaster.h"
+#include "project/plan/PlanScene.h"
 
 namespace orvane::app {
 

@@ -10,10 +10,10 @@
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
-#include "core/NumberText.h"
-#include "project/Actions.h"
-#include "project/SurfaceFiles.h"
-#include "project/TextIds.h"
+#include "core/support/NumberText.h"
+#include "project/actions/Actions.h"
+#include "project/files/SurfaceFiles.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app {
 

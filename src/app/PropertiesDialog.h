@@ -15,7 +15,7 @@
 #include <array>
 #include <memory>
 
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane::app {
 

@@ -3,7 +3,7 @@
 #include "app/DialogService.h"
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
-#include "project/TextIds.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app {
 

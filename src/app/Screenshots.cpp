@@ -23,9 +23,9 @@
 #include "app/ExplorerWindow.h"
 #include "app/OperationsWindow.h"
 #include "app/PlanView.h"
-#include "project/LandXml.h"
-#include "project/ProjectState.h"
-#include "project/SurfaceFiles.h"
+#include "formats/LandXml.h"
+#include "project/actions/ProjectState.h"
+#include "project/files/SurfaceFiles.h"
 
 namespace orvane::app {
 

@@ -3,8 +3,8 @@
 #include <QStringDecoder>
 #include <QTreeWidget>
 
-#include "core/NumberText.h"
-#include "project/SurfaceFiles.h"
+#include "core/support/NumberText.h"
+#include "project/files/SurfaceFiles.h"
 
 namespace orvane::app {
 

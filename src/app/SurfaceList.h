@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 class QTreeWidget;
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "project/ProjectState.h"
+#include "project/actions/ProjectState.h"
 
 namespace orvane::app {
 

@@ -16,10 +16,10 @@
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
-#include "core/NumberText.h"
-#include "core/TriangleMesh.h"
-#include "project/Actions.h"
-#include "project/TextFiles.h"
+#include "core/support/NumberText.h"
+#include "core/model/TriangleMesh.h"
+#include "project/actions/Actions.h"
+#include "formats/TextFiles.h"
 
 namespace orvane::cli {
 

@@ -9,12 +9,12 @@
 
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
-#include "core/AtomicFile.h"
-#include "core/NumberText.h"
-#include "core/Threads.h"
-#include "project/Actions.h"
-#include "project/ColouringActions.h"
-#include "project/Palettes.h"
+#include "core/storage/AtomicFile.h"
+#include "core/support/NumberText.h"
+#include "core/support/Threads.h"
+#include "project/actions/Actions.h"
+#include "project/actions/ColouringActions.h"
+#include "project/colouring/Palettes.h"
 
 namespace orvane::cli {
 

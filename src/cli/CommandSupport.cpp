@@ -4,10 +4,10 @@
 
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
-#include "core/AtomicFile.h"
-#include "project/ProjectSettings.h"
-#include "project/ProjectState.h"
-#include "project/TextFiles.h"
+#include "core/storage/AtomicFile.h"
+#include "project/settings/ProjectSettings.h"
+#include "project/actions/ProjectState.h"
+#include "formats/TextFiles.h"
 
 namespace orvane::cli {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "analysis/MeshIntersection.h"
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane::cli {
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "project/Actions.h"
-#include "project/ProjectState.h"
-#include "project/TextIds.h"
+#include "project/actions/Actions.h"
+#include "project/actions/ProjectState.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::cli {
 

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "core/Status.h"
-#include "project/Actions.h"
+#include "core/support/Status.h"
+#include "project/actions/Actions.h"
 
 namespace orvane::cli {
 

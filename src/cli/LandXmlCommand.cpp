@@ -8,10 +8,10 @@
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
-#include "core/TriangleMesh.h"
-#include "project/Actions.h"
-#include "project/LandXml.h"
-#include "project/ProjectState.h"
+#include "core/model/TriangleMesh.h"
+#include "project/actions/Actions.h"
+#include "formats/LandXml.h"
+#include "project/actions/ProjectState.h"
 
 namespace orvane::cli {
 

@@ -11,10 +11,10 @@
 
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
-#include "core/AtomicFile.h"
-#include "project/Actions.h"
-#include "project/ProjectState.h"
-#include "project/SurfaceFiles.h"
+#include "core/storage/AtomicFile.h"
+#include "project/actions/Actions.h"
+#include "project/actions/ProjectState.h"
+#include "project/files/SurfaceFiles.h"
 
 namespace orvane::cli {
 

@@ -11,12 +11,12 @@
 
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
-#include "core/AtomicFile.h"
-#include "core/NumberText.h"
-#include "core/Threads.h"
-#include "project/Actions.h"
-#include "project/ProjectState.h"
-#include "project/SurfaceFiles.h"
+#include "core/storage/AtomicFile.h"
+#include "core/support/NumberText.h"
+#include "core/support/Threads.h"
+#include "project/actions/Actions.h"
+#include "project/actions/ProjectState.h"
+#include "project/files/SurfaceFiles.h"
 
 namespace orvane::cli {
 

@@ -7,10 +7,10 @@
 
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
-#include "core/NumberText.h"
-#include "core/Status.h"
-#include "core/Threads.h"
-#include "project/TriangulateFiles.h"
+#include "core/support/NumberText.h"
+#include "core/support/Status.h"
+#include "core/support/Threads.h"
+#include "project/build/TriangulateFiles.h"
 
 namespace orvane::cli {
 

@@ -30,8 +30,8 @@
 #include <exception>
 #include <thread>
 
-#include "core/Predicates.h"
-#include "core/Threads.h"
+#include "core/geometry/Predicates.h"
+#include "core/support/Threads.h"
 #include "triangulation/WorkTriangulation.h"
 
 namespace orvane {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "core/Predicates.h"
+#include "core/geometry/Predicates.h"
 
 namespace orvane {
 

@@ -30,8 +30,8 @@
 #include <span>
 #include <vector>
 
-#include "core/Kernels.h"
-#include "core/Records.h"
+#include "core/geometry/Kernels.h"
+#include "core/storage/Records.h"
 
 namespace orvane {
 

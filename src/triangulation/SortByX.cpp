@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/RadixSort.h"
-#include "core/Threads.h"
+#include "core/geometry/RadixSort.h"
+#include "core/support/Threads.h"
 
 namespace orvane {
 

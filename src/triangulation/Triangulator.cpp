@@ -12,12 +12,12 @@
 #include <thread>
 #include <utility>
 
-#include "core/Feedback.h"
-#include "core/Kernels.h"
-#include "core/Platform.h"
-#include "core/RadixSort.h"
-#include "core/Status.h"
-#include "core/Threads.h"
+#include "core/support/Feedback.h"
+#include "core/geometry/Kernels.h"
+#include "core/storage/Platform.h"
+#include "core/geometry/RadixSort.h"
+#include "core/support/Status.h"
+#include "core/support/Threads.h"
 #include "triangulation/CentroidBuckets.h"
 #include "triangulation/HilbertCurve.h"
 #include "triangulation/RecentPositions.h"

@@ -28,10 +28,10 @@
 #include <utility>
 #include <vector>
 
-#include "core/Feedback.h"
-#include "core/PointList.h"
-#include "core/Records.h"
-#include "core/TriangleMesh.h"
+#include "core/support/Feedback.h"
+#include "core/model/PointList.h"
+#include "core/storage/Records.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "core/Predicates.h"
-#include "core/Records.h"
+#include "core/geometry/Predicates.h"
+#include "core/storage/Records.h"
 
 namespace orvane {
 

@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/Records.h"
+#include "core/storage/Records.h"
 
 namespace orvane {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "analysis/ElevationQueries.h"
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 #include "reference/ElevationReference.h"
 #include "support/RandomQueryMeshes.h"
 

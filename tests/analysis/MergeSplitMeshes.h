@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane::test_surfaces {
 

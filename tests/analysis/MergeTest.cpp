@@ -7,8 +7,8 @@
 
 #include "analysis/Merge.h"
 #include "analysis/MergeSplitMeshes.h"
-#include "core/MeshInvariants.h"
-#include "core/Status.h"
+#include "core/model/MeshInvariants.h"
+#include "core/support/Status.h"
 #include "reference/MergeSplitReference.h"
 
 namespace orvane {

@@ -10,7 +10,7 @@
 #include "analysis/IntersectionKernels.h"
 #include "analysis/MeshIntersection.h"
 #include "analysis/SegmentDuplicates.h"
-#include "core/PointList.h"
+#include "core/model/PointList.h"
 #include "reference/MeshIntersectionReference.h"
 #include "support/SurveySurfaces.h"
 #include "triangulation/Triangulator.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "analysis/Volume.h"
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 namespace {

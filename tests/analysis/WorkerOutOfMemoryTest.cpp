@@ -18,7 +18,7 @@
 
 #include "analysis/CutAndFill.h"
 #include "analysis/MeshIntersection.h"
-#include "core/Threads.h"
+#include "core/support/Threads.h"
 #include "support/SurveySurfaces.h"
 #include "triangulation/Triangulator.h"
 

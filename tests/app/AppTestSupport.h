@@ -21,9 +21,9 @@
 
 #include "app/DialogService.h"
 #include "app/ExplorerWindow.h"
-#include "core/TriangleMesh.h"
-#include "project/ProjectState.h"
-#include "project/StartUp.h"
+#include "core/model/TriangleMesh.h"
+#include "project/actions/ProjectState.h"
+#include "project/actions/StartUp.h"
 
 namespace orvane::app::test {
 

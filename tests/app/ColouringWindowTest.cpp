@@ -17,8 +17,8 @@
 #include "app/ColouringWindow.h"
 #include "app/PlanView.h"
 #include "app/Texts.h"
-#include "core/AtomicFile.h"
-#include "project/TextIds.h"
+#include "core/storage/AtomicFile.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app::test {
 namespace {

@@ -10,8 +10,8 @@
 #include "AppTestSupport.h"
 #include "app/PropertiesDialog.h"
 #include "app/Texts.h"
-#include "project/Actions.h"
-#include "project/TextIds.h"
+#include "project/actions/Actions.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app::test {
 namespace {

@@ -17,8 +17,8 @@
 #include "AppTestSupport.h"
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
-#include "project/SurfaceFiles.h"
-#include "project/TextIds.h"
+#include "project/files/SurfaceFiles.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app::test {
 namespace {

@@ -17,7 +17,7 @@
 #include "app/Help.h"
 #include "app/OperationsWindow.h"
 #include "app/Texts.h"
-#include "project/TextIds.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app::test {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "AppTestSupport.h"
 #include "app/PlanView.h"
-#include "core/AtomicFile.h"
-#include "project/Colouring.h"
+#include "core/storage/AtomicFile.h"
+#include "project/colouring/Colouring.h"
 
 namespace orvane::app::test {
 namespace {

@@ -8,8 +8,8 @@
 #include "app/DesktopProgram.h"
 #include "app/Help.h"
 #include "app/Texts.h"
-#include "core/Platform.h"
-#include "project/TextIds.h"
+#include "core/storage/Platform.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app::test {
 namespace {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "cli/CliFixture.h"
-#include "project/SurfaceFiles.h"
-#include "project/TextFiles.h"
+#include "project/files/SurfaceFiles.h"
+#include "formats/TextFiles.h"
 #include "support/FolderSnapshot.h"
 #include "support/MeshChecks.h"
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 #include "support/RunCli.h"
 
 namespace orvane::testing {

@@ -16,8 +16,8 @@
 
 #include "analysis/MeshIntersection.h"
 #include "cli/CliFixture.h"
-#include "core/AtomicFile.h"
-#include "project/TextFiles.h"
+#include "core/storage/AtomicFile.h"
+#include "formats/TextFiles.h"
 
 namespace orvane::testing {
 namespace {

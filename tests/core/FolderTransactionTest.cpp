@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/FolderTransaction.h"
+#include "core/storage/FolderTransaction.h"
 #include "support/FolderSnapshot.h"
 #include "support/KillAtEveryStep.h"
 

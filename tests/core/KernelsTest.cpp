@@ -5,8 +5,8 @@
 #include <numbers>
 #include <vector>
 
-#include "core/Kernels.h"
-#include "core/Records.h"
+#include "core/geometry/Kernels.h"
+#include "core/storage/Records.h"
 
 namespace orvane {
 namespace {

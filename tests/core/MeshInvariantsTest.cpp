@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/MeshInvariants.h"
+#include "core/model/MeshInvariants.h"
 
 namespace orvane {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "core/PointList.h"
-#include "core/TriangleIndex.h"
-#include "core/TriangleMesh.h"
+#include "core/model/PointList.h"
+#include "core/geometry/TriangleIndex.h"
+#include "core/model/TriangleMesh.h"
 #include "reference/MeshQueriesReference.h"
 #include "support/RandomQueryMeshes.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/PointList.h"
+#include "core/model/PointList.h"
 #include "reference/PointListReference.h"
 
 namespace orvane {

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "core/PointList.h"
+#include "core/model/PointList.h"
 
 namespace orvane {
 namespace {

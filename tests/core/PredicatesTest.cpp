@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "core/Predicates.h"
+#include "core/geometry/Predicates.h"
 
 namespace orvane {
 namespace {

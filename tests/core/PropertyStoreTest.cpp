@@ -16,8 +16,8 @@
 #include <variant>
 #include <vector>
 
-#include "core/Properties.h"
-#include "core/TriangleMesh.h"
+#include "core/model/Properties.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 namespace {

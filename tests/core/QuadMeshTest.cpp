@@ -3,8 +3,8 @@
 #include <array>
 #include <stdexcept>
 
-#include "core/QuadMesh.h"
-#include "core/TriangleMesh.h"
+#include "core/model/QuadMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 namespace {

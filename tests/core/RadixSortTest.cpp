@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <random>
 
-#include "core/RadixSort.h"
-#include "core/Threads.h"
+#include "core/geometry/RadixSort.h"
+#include "core/support/Threads.h"
 
 namespace orvane {
 namespace {

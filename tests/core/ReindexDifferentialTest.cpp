@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "core/Platform.h"
-#include "core/TriangleMesh.h"
-#include "core/VertexTable.h"
+#include "core/storage/Platform.h"
+#include "core/model/TriangleMesh.h"
+#include "core/model/VertexTable.h"
 #include "reference/VertexTableReference.h"
 
 namespace orvane {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Platform.h"
-#include "core/Status.h"
+#include "core/storage/Platform.h"
+#include "core/support/Status.h"
 
 namespace orvane {
 namespace {

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 namespace {

@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "core/Kernels.h"
-#include "core/PointList.h"
-#include "core/TriangleMesh.h"
+#include "core/geometry/Kernels.h"
+#include "core/model/PointList.h"
+#include "core/model/TriangleMesh.h"
 #include "support/MeshChecks.h"
 
 namespace orvane {

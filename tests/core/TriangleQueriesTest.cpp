@@ -6,8 +6,8 @@
 
 #include <stdexcept>
 
-#include "core/PointList.h"
-#include "core/TriangleMesh.h"
+#include "core/model/PointList.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 namespace {

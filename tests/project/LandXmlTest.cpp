@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "core/NumberText.h"
-#include "project/LandXml.h"
-#include "project/ProjectState.h"
+#include "core/support/NumberText.h"
+#include "formats/LandXml.h"
+#include "project/actions/ProjectState.h"
 #include "support/CommaLocale.h"
 #include "support/RunCli.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "project/NameCase.h"
+#include "project/files/NameCase.h"
 
 namespace orvane {
 

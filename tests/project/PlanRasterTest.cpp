@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "core/AtomicFile.h"
-#include "core/TriangleMesh.h"
-#include "project/Colouring.h"
-#include "project/PlanRaster.h"
-#include "project/PlanScene.h"
+#include "core/storage/AtomicFile.h"
+#include "core/model/TriangleMesh.h"
+#include "project/colouring/Colouring.h"
+#include "project/plan/PlanRaster.h"
+#include "project/plan/PlanScene.h"
 #include "support/TempFolder.h"
 
 namespace orvane {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "project/ProjectState.h"
-#include "project/Settings.h"
-#include "project/StartUp.h"
-#include "project/TextIds.h"
+#include "project/actions/ProjectState.h"
+#include "project/settings/Settings.h"
+#include "project/actions/StartUp.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane {
 namespace {

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "project/TextFiles.h"
+#include "formats/TextFiles.h"
 #include "support/TempFolder.h"
 
 namespace orvane {

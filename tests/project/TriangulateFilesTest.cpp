@@ -5,9 +5,9 @@
 #include <fstream>
 #include <string>
 
-#include "core/Status.h"
-#include "core/TriangleMesh.h"
-#include "project/TriangulateFiles.h"
+#include "core/support/Status.h"
+#include "core/model/TriangleMesh.h"
+#include "project/build/TriangulateFiles.h"
 
 namespace orvane {
 namespace {

@@ -7,8 +7,8 @@
 
 #include <span>
 
-#include "core/PointList.h"
-#include "core/Records.h"
+#include "core/model/PointList.h"
+#include "core/storage/Records.h"
 
 namespace orvane::reference {
 

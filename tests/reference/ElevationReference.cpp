@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "core/Kernels.h"
-#include "core/Predicates.h"
+#include "core/geometry/Kernels.h"
+#include "core/geometry/Predicates.h"
 
 namespace orvane::reference {
 

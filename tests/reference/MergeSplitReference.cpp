@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "core/PointList.h"
+#include "core/model/PointList.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane::reference {

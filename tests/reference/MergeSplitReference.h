@@ -4,7 +4,7 @@
 // split looks points up by a scan of its point lists and merges every
 // triangulated piece with that quadratic merge.
 
-#include "core/TriangleMesh.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane::reference {
 

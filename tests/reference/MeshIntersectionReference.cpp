@@ -3,7 +3,7 @@
 #include <cmath>
 #include <optional>
 
-#include "core/Kernels.h"
+#include "core/geometry/Kernels.h"
 
 namespace orvane::reference {
 

@@ -9,7 +9,7 @@
 
 #include "analysis/IntersectionKernels.h"
 #include "analysis/MeshIntersection.h"
-#include "core/Records.h"
+#include "core/storage/Records.h"
 
 namespace orvane::reference {
 

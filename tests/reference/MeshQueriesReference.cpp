@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "core/Kernels.h"
+#include "core/geometry/Kernels.h"
 
 namespace orvane::reference {
 

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "core/Records.h"
+#include "core/storage/Records.h"
 
 namespace orvane::reference {
 

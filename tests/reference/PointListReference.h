@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Records.h"
+#include "core/storage/Records.h"
 
 namespace orvane::reference {
 

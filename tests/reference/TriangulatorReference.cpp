@@ -5,9 +5,9 @@
 #include <cmath>
 #include <functional>
 
-#include "core/Kernels.h"
+#include "core/geometry/Kernels.h"
 #include "reference/PointListReference.h"
-#include "core/Predicates.h"
+#include "core/geometry/Predicates.h"
 #include "triangulation/SortByX.h"
 
 namespace orvane::reference {

@@ -34,9 +34,9 @@
 #include <span>
 #include <vector>
 
-#include "core/PointList.h"
-#include "core/Records.h"
-#include "core/TriangleMesh.h"
+#include "core/model/PointList.h"
+#include "core/storage/Records.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane::reference {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/Records.h"
+#include "core/storage/Records.h"
 
 namespace orvane::reference {
 

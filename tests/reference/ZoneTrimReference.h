@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <span>
 
-#include "core/PointList.h"
-#include "core/TriangleMesh.h"
+#include "core/model/PointList.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane::reference {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/FolderTransaction.h"
+#include "core/storage/FolderTransaction.h"
 
 namespace orvane::testing {
 

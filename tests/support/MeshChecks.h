@@ -6,8 +6,8 @@
 #include <cmath>
 #include <string>
 
-#include "core/MeshInvariants.h"
-#include "core/TriangleMesh.h"
+#include "core/model/MeshInvariants.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

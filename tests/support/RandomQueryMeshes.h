@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "core/TriangleIndex.h"
-#include "core/TriangleMesh.h"
+#include "core/geometry/TriangleIndex.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane::testing {
 

@@ -11,8 +11,8 @@
 #include <random>
 #include <vector>
 
-#include "core/PointList.h"
-#include "core/TriangleMesh.h"
+#include "core/model/PointList.h"
+#include "core/model/TriangleMesh.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane::testing {

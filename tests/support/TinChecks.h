@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/MeshInvariants.h"
-#include "core/Predicates.h"
-#include "core/TriangleMesh.h"
+#include "core/model/MeshInvariants.h"
+#include "core/geometry/Predicates.h"
+#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

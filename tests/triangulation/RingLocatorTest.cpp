@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Kernels.h"
+#include "core/geometry/Kernels.h"
 #include "triangulation/RingLocator.h"
 
 namespace orvane {

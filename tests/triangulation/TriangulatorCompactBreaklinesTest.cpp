@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/PointList.h"
-#include "core/Status.h"
+#include "core/model/PointList.h"
+#include "core/support/Status.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {

@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
-#include "core/MeshInvariants.h"
-#include "core/PointList.h"
-#include "core/Status.h"
+#include "core/model/MeshInvariants.h"
+#include "core/model/PointList.h"
+#include "core/support/Status.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {

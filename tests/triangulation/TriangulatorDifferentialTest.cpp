@@ -18,10 +18,10 @@
 #include <tuple>
 #include <vector>
 
-#include "core/Kernels.h"
-#include "core/PointList.h"
-#include "core/Predicates.h"
-#include "core/Status.h"
+#include "core/geometry/Kernels.h"
+#include "core/model/PointList.h"
+#include "core/geometry/Predicates.h"
+#include "core/support/Status.h"
 #include "reference/TriangulatorReference.h"
 #include "support/TinChecks.h"
 #include "triangulation/Triangulator.h"

@@ -18,9 +18,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/Kernels.h"
-#include "core/PointList.h"
-#include "core/Status.h"
+#include "core/geometry/Kernels.h"
+#include "core/model/PointList.h"
+#include "core/support/Status.h"
 #include "support/TinChecks.h"
 #include "triangulation/Triangulator.h"
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "core/PointList.h"
-#include "core/Status.h"
+#include "core/model/PointList.h"
+#include "core/support/Status.h"
 #include "reference/TriangulatorReference.h"
 #include "support/TinChecks.h"
 #include "triangulation/Triangulator.h"

@@ -11,9 +11,9 @@
 #include <random>
 #include <string>
 
-#include "core/PointList.h"
-#include "core/Status.h"
-#include "core/Threads.h"
+#include "core/model/PointList.h"
+#include "core/support/Status.h"
+#include "core/support/Threads.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {

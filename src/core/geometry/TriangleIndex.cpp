@@ -1,0 +1,250 @@
+#include "core/geometry/TriangleIndex.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <memory>
+
+#include "core/model/TriangleMesh.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr uint8_t kUnfiled = 0xFF;
+
+// The plan box of a triangle widened so that it holds every point the
+// point-in-triangle classifier can accept for it, or false when no such
+// finite box can be trusted (the triangle is then tested on every query).
+//
+// What the classifier accepts, with L the longest edge:
+//  - points within 0.001 in X and Y of a vertex;
+//  - points that see an edge under an angle within 0.001 rad of pi: a lens
+//    around the edge whose half-width is L/2 tan(0.0005), about 0.00025 L;
+//  - points whose angle sum over the edges A-B and B-C exceeds pi: the
+//    triangle itself, plus a sliver along C-A as wide as the rounding of
+//    the angles (32-bit, ~1e-7 rad) allows.
+// Rounding of the coordinate differences adds an absolute error of about
+// 1e-16 M (M the largest coordinate magnitude), seen from at least 0.001 away
+// (nearer points are vertex hits), i.e. an angular error up to ~1e-13 M rad.
+// The margin covers all of it with room to spare: 0.002 + eps + L * tol with
+// tol >= 0.0012 rad bounds the lens half-width (<= L tol while tol <= 0.5).
+bool WidenedBox(const TriangleRec& t, double& xlo, double& ylo, double& xhi, double& yhi) {
+  const double xs[3] = {t.A.X, t.B.X, t.C.X};
+  const double ys[3] = {t.A.Y, t.B.Y, t.C.Y};
+  xlo = std::min({xs[0], xs[1], xs[2]});
+  xhi = std::max({xs[0], xs[1], xs[2]});
+  ylo = std::min({ys[0], ys[1], ys[2]});
+  yhi = std::max({ys[0], ys[1], ys[2]});
+  if (!std::isfinite(xlo) || !std::isfinite(xhi) || !std::isfinite(ylo) || !std::isfinite(yhi))
+    return false;
+  const double magnitude = std::max({std::abs(xlo), std::abs(xhi), std::abs(ylo), std::abs(yhi)});
+  double longest = 0;  // |dx| + |dy| >= the edge length
+  for (int i = 0; i < 3; ++i) {
+    const int j = (i + 1) % 3;
+    longest = std::max(longest, std::abs(xs[i] - xs[j]) + std::abs(ys[i] - ys[j]));
+  }
+  const double eps = 1e-15 * magnitude;
+  const double tol = 0.0012 + 1e4 * eps;
+  if (!(tol <= 0.5)) return false;
+  const double margin = 0.002 + eps + longest * tol;
+  xlo -= margin;
+  ylo -= margin;
+  xhi += margin;
+  yhi += margin;
+  return std::isfinite(margin) && std::isfinite(xlo) && std::isfinite(xhi) && std::isfinite(ylo) &&
+         std::isfinite(yhi);
+}
+
+// The nearest float not above (below) v; infinite beyond the float range,
+// so that a box rounded this way never shrinks.
+float FloatBelow(double v) {
+  if (!(v > -1e30)) return -std::numeric_limits<float>::infinity();
+  if (v > 1e30) return 1e30f;
+  const float f = static_cast<float>(v);
+  if (static_cast<double>(f) <= v) return f;
+  // One float down: f is finite here, and 0 (of either sign) steps to the
+  // smallest negative float.
+  if (f == 0) return -std::numeric_limits<float>::denorm_min();
+  const auto bits = std::bit_cast<uint32_t>(f);
+  return std::bit_cast<float>(f > 0 ? bits - 1 : bits + 1);
+}
+float FloatAbove(double v) {
+  if (!(v < 1e30)) return std::numeric_limits<float>::infinity();
+  if (v < -1e30) return -1e30f;
+  const float f = static_cast<float>(v);
+  if (static_cast<double>(f) >= v) return f;
+  if (f == 0) return std::numeric_limits<float>::denorm_min();
+  const auto bits = std::bit_cast<uint32_t>(f);
+  return std::bit_cast<float>(f > 0 ? bits + 1 : bits - 1);
+}
+
+// First level whose cells (c0 * 2^level) are at least `size` wide, or -1
+// when that is beyond the last level.
+int LevelFor(double size, double c0, int maxLevel) {
+  const double ratio = size / c0;
+  if (!std::isfinite(ratio)) return -1;
+  int level = 0;
+  if (ratio > 1) std::frexp(ratio, &level);  // 2^(level-1) <= ratio < 2^level
+  while (level > 0 && std::ldexp(c0, level - 1) >= size) --level;
+  while (level <= maxLevel && std::ldexp(c0, level) < size) ++level;
+  return level <= maxLevel ? level : -1;
+}
+
+}  // namespace
+
+TriangleIndex::TriangleIndex(std::span<const TriangleRec> triangles) {
+  const size_t n = triangles.empty() ? 0 : triangles.size() - 1;
+  struct Box {
+    double xlo, ylo, xhi, yhi;
+  };
+  std::vector<Box> boxes(n + 1, Box{-kInf, -kInf, kInf, kInf});
+  std::vector<uint8_t> level(n + 1, kUnfiled);
+  std::vector<double> sizes;
+  sizes.reserve(n);
+  for (size_t t = 1; t <= n; ++t) {
+    Box b;
+    if (WidenedBox(triangles[t], b.xlo, b.ylo, b.xhi, b.yhi)) {
+      boxes[t] = b;
+      sizes.push_back(std::max(b.xhi - b.xlo, b.yhi - b.ylo));
+    }
+  }
+  if (!sizes.empty()) {
+    // The finest cells are as wide as nine boxes in ten: most triangles sit
+    // on one level, touching at most 2 x 2 of its cells, and a query visits
+    // few levels. When even the largest box is not twice that wide, one
+    // level of cells as wide as the largest box serves everything.
+    auto pick = sizes.begin() + static_cast<std::ptrdiff_t>(sizes.size() * 9 / 10);
+    std::nth_element(sizes.begin(), pick, sizes.end());
+    const double largest = *std::max_element(pick, sizes.end());
+    baseCell_ = largest <= 2 * *pick ? largest : *pick;
+    std::vector<double>().swap(sizes);
+
+    struct Stats {
+      bool used = false;
+      int64_t imin = 0, imax = 0, jmin = 0, jmax = 0;
+      double entries = 0;
+    };
+    std::vector<Stats> stats(kMaxLevel + 1);
+    auto cellRange = [&](size_t t, int k, int64_t& i0, int64_t& i1, int64_t& j0, int64_t& j1) {
+      const Box& b = boxes[t];
+      const double cell = std::ldexp(baseCell_, k);
+      i0 = CellCoordinate(b.xlo, cell);
+      i1 = CellCoordinate(b.xhi, cell);
+      j0 = CellCoordinate(b.ylo, cell);
+      j1 = CellCoordinate(b.yhi, cell);
+    };
+    // Each triangle's cells, found once for the three passes below.
+    struct Filing {
+      int64_t i0, j0;
+      uint8_t di, dj;  // the cells are i0..i0+di x j0..j0+dj
+    };
+    std::vector<Filing> filing(n + 1);
+    for (size_t t = 1; t <= n; ++t) {
+      const Box& b = boxes[t];
+      if (b.xlo == -kInf) continue;
+      const int k = LevelFor(std::max(b.xhi - b.xlo, b.yhi - b.ylo), baseCell_, kMaxLevel);
+      if (k < 0) continue;
+      int64_t i0, i1, j0, j1;
+      cellRange(t, k, i0, i1, j0, j1);
+      if (i1 - i0 > 2 || j1 - j0 > 2) continue;  // cannot happen short of rounding havoc
+      level[t] = static_cast<uint8_t>(k);
+      filing[t] = {i0, j0, static_cast<uint8_t>(i1 - i0), static_cast<uint8_t>(j1 - j0)};
+      Stats& s = stats[static_cast<size_t>(k)];
+      if (!s.used) {
+        s = {true, i0, i1, j0, j1, 0};
+      } else {
+        s.imin = std::min(s.imin, i0);
+        s.imax = std::max(s.imax, i1);
+        s.jmin = std::min(s.jmin, j0);
+        s.jmax = std::max(s.jmax, j1);
+      }
+      s.entries += static_cast<double>((i1 - i0 + 1) * (j1 - j0 + 1));
+    }
+
+    // Dense levels take the first cell ids, hashed cells the ones after.
+    std::vector<int> slot(kMaxLevel + 1, -1);
+    uint32_t denseCells = 0;
+    for (int k = 0; k <= kMaxLevel; ++k) {
+      const Stats& s = stats[static_cast<size_t>(k)];
+      if (!s.used) continue;
+      Level L;
+      L.level = k;
+      L.cell = std::ldexp(baseCell_, k);
+      const double ni = static_cast<double>(s.imax - s.imin) + 1;
+      const double nj = static_cast<double>(s.jmax - s.jmin) + 1;
+      L.dense = ni * nj <= 4 * s.entries + 1024 && denseCells + ni * nj < 2e9;
+      if (L.dense) {
+        L.i0 = s.imin;
+        L.j0 = s.jmin;
+        L.ni = s.imax - s.imin + 1;
+        L.nj = s.jmax - s.jmin + 1;
+        L.firstCell = denseCells;
+        denseCells += static_cast<uint32_t>(L.ni * L.nj);
+      }
+      slot[static_cast<size_t>(k)] = static_cast<int>(levels_.size());
+      levels_.push_back(L);
+    }
+    hashedBase_ = denseCells;
+
+    auto forEachCell = [&](size_t t, auto&& visit) {
+      const Level& L = levels_[static_cast<size_t>(slot[level[t]])];
+      const Filing& f = filing[t];
+      for (int64_t i = f.i0; i <= f.i0 + f.di; ++i)
+        for (int64_t j = f.j0; j <= f.j0 + f.dj; ++j) {
+          if (L.dense)
+            visit(L.firstCell + static_cast<uint32_t>((i - L.i0) * L.nj + (j - L.j0)));
+          else
+            visit(hashedBase_ + cells_.Insert(L.level, i, j));
+        }
+    };
+    std::vector<uint32_t> counts(denseCells, 0);
+    for (size_t t = 1; t <= n; ++t) {
+      if (level[t] == kUnfiled) continue;
+      forEachCell(t, [&](uint32_t id) {
+        if (id >= counts.size()) counts.resize(id + 1, 0);
+        ++counts[id];
+      });
+    }
+    offsets_.assign(counts.size() + 1, 0);
+    for (size_t id = 0; id < counts.size(); ++id) offsets_[id + 1] = offsets_[id] + counts[id];
+    std::vector<uint32_t>().swap(counts);
+    entries_.resize(offsets_.back());
+    std::vector<uint32_t> cursor(offsets_.begin(), offsets_.end() - 1);
+    // Triangles are visited in ascending order, so every cell's list ends up
+    // ascending, which lets a query stop at its first accepted candidate.
+    for (size_t t = 1; t <= n; ++t) {
+      if (level[t] == kUnfiled) continue;
+      const Level& L = levels_[static_cast<size_t>(slot[level[t]])];
+      const Box& b = boxes[t];
+      const Filing& f = filing[t];
+      for (int64_t i = f.i0; i <= f.i0 + f.di; ++i)
+        for (int64_t j = f.j0; j <= f.j0 + f.dj; ++j) {
+          const uint32_t id = CellId(L, i, j);
+          const double x = static_cast<double>(i) * L.cell;
+          const double y = static_cast<double>(j) * L.cell;
+          entries_[cursor[id]++] = {static_cast<int32_t>(t), FloatBelow(b.xlo - x),
+                                    FloatBelow(b.ylo - y), FloatAbove(b.xhi - x),
+                                    FloatAbove(b.yhi - y)};
+        }
+    }
+  }
+  for (size_t t = 1; t <= n; ++t)
+    if (level[t] == kUnfiled)
+      global_.push_back(
+          {static_cast<int32_t>(t), boxes[t].xlo, boxes[t].ylo, boxes[t].xhi, boxes[t].yhi});
+}
+
+std::vector<int> TriangleIndex::Levels() const {
+  std::vector<int> out;
+  for (const Level& L : levels_) out.push_back(L.level);
+  return out;
+}
+
+const TriangleIndex& TriangleMesh::Index() const {
+  if (!index_) index_ = std::make_shared<const TriangleIndex>(Triangles());
+  return *index_;
+}
+
+}  // namespace orvane

@@ -1,0 +1,284 @@
+// The mesh file and the mesh's property file (layout: docs/binary-format.md).
+
+#include <cmath>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+#include "core/storage/FileRecords.h"
+#include "core/storage/MeshCodec.h"
+#include "core/support/NumberText.h"
+#include "core/model/TriangleMesh.h"
+
+namespace orvane {
+
+namespace {
+
+// LastErrorCode values of the file routines.
+constexpr int32_t kNotIndexed = 3;
+constexpr int32_t kUnreadable = 1002;
+constexpr int32_t kCannotWrite = 1003;
+
+// A vertex's T as the point index stored in the file: rounded to the nearest
+// integer, halves to even. False when it does not name a point 0 … np.
+bool StoredIndex(double t, int32_t np, int32_t& index) {
+  if (t >= 0 && t <= static_cast<double>(np)) {
+    int32_t k = static_cast<int32_t>(t);
+    if (k == t) {  // the usual case: an exact index
+      index = k;
+      return true;
+    }
+  }
+  if (!(t >= -1.0 && t <= static_cast<double>(np) + 1.0)) return false;  // also NaN
+  double f = std::floor(t);
+  double frac = t - f;
+  if (frac > 0.5 || (frac == 0.5 && std::fmod(f, 2.0) != 0)) f += 1.0;
+  if (f < 0 || f > np) return false;
+  index = static_cast<int32_t>(f);
+  return true;
+}
+
+bool Refuse(std::string* reason, std::string why) {
+  if (reason) *reason = std::move(why);
+  return false;
+}
+
+// A loaded mesh is about 3.5 times the size of its file (a triangle takes 112
+// bytes in memory, 20 on disk); asking for huge pages before the lists are
+// filled saves most of the page faults that would otherwise dominate a load.
+template <class T>
+void AdviseHugePages([[maybe_unused]] const std::vector<T>& v) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  uintptr_t begin = reinterpret_cast<uintptr_t>(v.data());
+  uintptr_t end = begin + v.capacity() * sizeof(T);
+  begin = (begin + kHuge - 1) & ~(kHuge - 1);
+  end &= ~(kHuge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
+PointRec ReadPoint(const uint8_t* p) {
+  return PointRec{
+      std::bit_cast<double>(DecodeFixed64(p)), std::bit_cast<double>(DecodeFixed64(p + 8)),
+      std::bit_cast<double>(DecodeFixed64(p + 16)), std::bit_cast<double>(DecodeFixed64(p + 24))};
+}
+
+}  // namespace
+
+bool MeshCodec::LacksIndices(const TriangleMesh& mesh) {
+  if (StoredCount(mesh.triangles_) == 0) return false;
+  const TriangleRec& t = mesh.triangles_[1];
+  return t.A.T == 0 && t.B.T == 0 && t.C.T == 0;
+}
+
+bool MeshCodec::WriteMesh(const TriangleMesh& mesh, ByteWriter& out, std::string* reason) {
+  if (LacksIndices(mesh)) return Refuse(reason, "the triangles carry no point indices");
+  const int32_t nt = StoredCount(mesh.triangles_);
+  const int32_t np = StoredCount(mesh.points_);
+  const int32_t ntp = mesh.triProps_.Count();
+  const int32_t ncp = mesh.classProps_.Count();
+  const int32_t nl = StoredCount(mesh.labels_);
+
+  RecordWriter w(out);
+  out.I32(mesh.Model);
+  w.Value(mesh.Tag);
+  out.I32(mesh.EdgeColor);
+  out.I32(mesh.FillColor);
+  out.I32(mesh.GroupCount);
+  out.I32(nt);
+  out.I32(np);
+  out.I32(ntp);
+  out.I32(ncp);
+  out.I32(nl);
+  w.Extents(mesh.extents_);
+  w.Points(mesh.points_);
+  // The triangle slot 0 is rebuilt for every save: always zeros.
+  for (int k = 0; k < 5; ++k) out.I32(0);
+  for (int32_t i = 1; i <= nt; ++i) {
+    const TriangleRec& t = mesh.triangles_[static_cast<size_t>(i)];
+    int32_t a = 0, b = 0, c = 0;
+    if (!StoredIndex(t.A.T, np, a) || !StoredIndex(t.B.T, np, b) || !StoredIndex(t.C.T, np, c))
+      return Refuse(reason, "triangle " + std::to_string(i) +
+                                " carries a point index outside 0 to " + std::to_string(np));
+    uint8_t* rec = out.Append(kSaveRecBytes);
+    EncodeFixed32(rec, static_cast<uint32_t>(a));
+    EncodeFixed32(rec + 4, static_cast<uint32_t>(b));
+    EncodeFixed32(rec + 8, static_cast<uint32_t>(c));
+    EncodeFixed32(rec + 12, static_cast<uint32_t>(t.Color));
+    EncodeFixed32(rec + 16, static_cast<uint32_t>(t.Group));
+  }
+  if (ntp > 0) w.Sets(mesh.triProps_);
+  if (ncp > 0) w.Entries(mesh.classProps_);
+  if (nl > 0) w.Labels(mesh.labels_);
+  if (w.Refused()) return Refuse(reason, w.Refusal());
+  return true;
+}
+
+std::optional<TriangleMesh> MeshCodec::ReadMesh(ByteReader& in, std::string* reason) {
+  RecordReader r(in);
+  auto fail = [&]() -> std::optional<TriangleMesh> {
+    if (reason) *reason = r.Reason();
+    return std::nullopt;
+  };
+  TriangleMesh m;
+  int32_t nt = 0, np = 0, ntp = 0, ncp = 0, nl = 0;
+  if (!in.I32(m.Model) || !r.Value(m.Tag) || !in.I32(m.EdgeColor) || !in.I32(m.FillColor) ||
+      !in.I32(m.GroupCount) || !r.Count(nt, "triangle count") || !r.Count(np, "point count") ||
+      !r.Count(ntp, "triangle property count") || !r.Count(ncp, "class property count") ||
+      !r.Count(nl, "label count") || !r.Extents(m.extents_))
+    return fail();
+  auto slots = [](int32_t n) { return static_cast<uint64_t>(n) + 1; };
+  uint64_t least = slots(np) * kPointBytes + slots(nt) * kSaveRecBytes +
+                   (ntp > 0 ? slots(ntp) * kMinSetBytes : 0) +
+                   (ncp > 0 ? slots(ncp) * kMinEntryBytes : 0) +
+                   (nl > 0 ? slots(nl) * kLabelBytes : 0);
+  if (!r.Fits(least, "the counts")) return fail();
+
+  r.section = "the points";
+  std::vector<PointRec> points;
+  points.reserve(slots(np));
+  AdviseHugePages(points);
+  for (int64_t i = 0; i <= np; ++i) {
+    const uint8_t* p = in.Take(kPointBytes);
+    if (!p) return fail();
+    points.push_back(ReadPoint(p));
+  }
+
+  r.section = "the triangles";
+  std::vector<TriangleRec> triangles;
+  triangles.reserve(slots(nt));
+  AdviseHugePages(triangles);
+  triangles.emplace_back();
+  if (!in.Take(kSaveRecBytes)) return fail();  // slot 0 is never used
+  for (int32_t i = 1; i <= nt; ++i) {
+    const uint8_t* p = in.Take(kSaveRecBytes);
+    if (!p) return fail();
+    int32_t idx[3];
+    for (int k = 0; k < 3; ++k) {
+      idx[k] = static_cast<int32_t>(DecodeFixed32(p + 4 * k));
+      if (idx[k] < 0 || idx[k] > np) {
+        r.Fail("triangle " + std::to_string(i) + " names point " + std::to_string(idx[k]) +
+               ", the file has " + std::to_string(np));
+        return fail();
+      }
+    }
+    // A corner without finite coordinates has no place on the plan: every
+    // figure and every decision of geometry taken with it would be garbage.
+    for (int k = 0; k < 3; ++k) {
+      const PointRec& c = points[static_cast<size_t>(idx[k])];
+      if (std::isfinite(c.X) && std::isfinite(c.Y) && std::isfinite(c.Z)) continue;
+      r.Fail("point " + std::to_string(idx[k]) + " (" + FormatNumber(c.X) + " " +
+             FormatNumber(c.Y) + " " + FormatNumber(c.Z) + "), a corner of triangle " +
+             std::to_string(i) + ", has a coordinate that is not a finite number");
+      return fail();
+    }
+    // A corner is its point, numbered by the index the file gives: a point's
+    // own T may be another tag (a built surface keeps its source numbers).
+    TriangleRec& t = triangles.emplace_back();
+    t.A = points[static_cast<size_t>(idx[0])];
+    t.B = points[static_cast<size_t>(idx[1])];
+    t.C = points[static_cast<size_t>(idx[2])];
+    t.A.T = idx[0];
+    t.B.T = idx[1];
+    t.C.T = idx[2];
+    t.Color = static_cast<int32_t>(DecodeFixed32(p + 12));
+    t.Group = static_cast<int32_t>(DecodeFixed32(p + 16));
+  }
+
+  const uint64_t labelBytes = nl > 0 ? slots(nl) * kLabelBytes : 0;
+  r.section = "the triangle property sets";
+  if (ntp > 0 &&
+      !r.Sets(ntp, m.triProps_, (ncp > 0 ? slots(ncp) * kMinEntryBytes : 0) + labelBytes))
+    return fail();
+  r.section = "the class properties";
+  if (ncp > 0 && !r.Entries(ncp, m.classProps_, labelBytes)) return fail();
+  r.section = "the labels";
+  if (nl > 0 && !r.Labels(nl, m.labels_)) return fail();
+  if (!r.AtEnd()) return fail();
+
+  m.points_ = std::move(points);
+  m.triangles_ = std::move(triangles);
+  return m;
+}
+
+std::optional<std::vector<uint8_t>> MeshCodec::EncodeMesh(const TriangleMesh& mesh,
+                                                          std::string* reason) {
+  std::vector<uint8_t> bytes;
+  bytes.reserve(static_cast<size_t>(128 + mesh.points_.size() * kPointBytes +
+                                    mesh.triangles_.size() * kSaveRecBytes));
+  ByteWriter out(bytes);
+  if (!WriteMesh(mesh, out, reason)) return std::nullopt;
+  out.Finish();
+  return bytes;
+}
+
+std::optional<TriangleMesh> MeshCodec::DecodeMesh(std::span<const uint8_t> bytes,
+                                                  std::string* reason) {
+  ByteReader in(bytes);
+  return ReadMesh(in, reason);
+}
+
+bool MeshCodec::WriteProperties(const TriangleMesh& mesh, ByteWriter& out, std::string* reason) {
+  RecordWriter w(out);
+  w.PropertyFile(mesh.triProps_, mesh.classProps_);
+  if (w.Refused()) return Refuse(reason, w.Refusal());
+  return true;
+}
+
+bool MeshCodec::ReadProperties(ByteReader& in, TriangleMesh& mesh, std::string* reason) {
+  RecordReader r(in);
+  if (r.PropertyFile(mesh.triProps_, mesh.classProps_)) return true;
+  if (reason) *reason = r.Reason();
+  return false;
+}
+
+// --- the mesh's file routines -------------------------------------------------
+
+void TriangleMesh::SaveToBinary(const std::filesystem::path& file, std::string* reason) {
+  if (MeshCodec::LacksIndices(*this)) {
+    LastErrorCode = kNotIndexed;
+    if (reason) *reason = "the triangles carry no point indices";
+    return;
+  }
+  SaveOutcome outcome = EncodeFile(
+      file, [this, reason](ByteWriter& out) { return MeshCodec::WriteMesh(*this, out, reason); },
+      reason);
+  if (outcome == SaveOutcome::Refused) LastErrorCode = kNotIndexed;
+  if (outcome == SaveOutcome::IoFailed) LastErrorCode = kCannotWrite;
+}
+
+bool TriangleMesh::LoadFromBinary(const std::filesystem::path& file, std::string* reason) {
+  std::optional<TriangleMesh> loaded;
+  bool read = DecodeFile(
+      file,
+      [&loaded, reason](ByteReader& in) {
+        loaded = MeshCodec::ReadMesh(in, reason);
+        return loaded.has_value();
+      },
+      reason);
+  if (!read) {
+    LastErrorCode = kUnreadable;
+    return false;
+  }
+  // Not stored in the file: the error code survives the load; the edge list
+  // described the old triangles and is dropped with them.
+  int32_t code = LastErrorCode;
+  *this = std::move(*loaded);
+  LastErrorCode = code;
+  return true;
+}
+
+bool TriangleMesh::WriteProperties(const std::filesystem::path& file) const {
+  return EncodeFile(
+             file, [this](ByteWriter& out) { return MeshCodec::WriteProperties(*this, out); },
+             nullptr) == SaveOutcome::Saved;
+}
+
+bool TriangleMesh::ReadProperties(const std::filesystem::path& file) {
+  return DecodeFile(
+      file, [this](ByteReader& in) { return MeshCodec::ReadProperties(in, *this); }, nullptr);
+}
+
+}  // namespace orvane

@@ -1,0 +1,269 @@
+#include "project/actions/Actions.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+#include <utility>
+
+#include "core/storage/AtomicFile.h"
+#include "core/support/NumberText.h"
+#include "core/support/Status.h"
+#include "project/actions/ColouringActions.h"
+#include "project/files/NameCase.h"
+#include "project/actions/ProjectState.h"
+#include "project/files/SurfaceFiles.h"
+#include "project/settings/TextIds.h"
+
+namespace orvane::actions {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A refusal or failure of the file set, as an action's result.
+ActionResult FromFileSet(FileSetResult r) {
+  ActionResult out;
+  switch (r.Refusal) {
+    case FileSetRefusal::None:
+      out.Result = Outcome::Done;
+      break;
+    case FileSetRefusal::LoadFailed:
+    case FileSetRefusal::WriteFailed:
+      out.Result = Outcome::Failed;
+      break;
+    default:
+      out.Result = Outcome::Refused;
+      break;
+  }
+  out.TextNumber = RefusalTextNumber(r.Refusal);
+  out.Message = std::move(r.Message);
+  out.Written = std::move(r.Written);
+  out.Deleted = std::move(r.Deleted);
+  out.Warnings = std::move(r.Warnings);
+  out.Surface = std::move(r.Surface);
+  if (out.Surface) {
+    out.SurfaceNames.push_back(SurfaceName(*out.Surface));
+    out.Changes.Added.push_back(out.Surface);
+  }
+  return out;
+}
+
+ActionResult Refusal(std::string message, fs::path file = {}) {
+  ActionResult r;
+  r.Result = Outcome::Refused;
+  r.Message = std::move(message);
+  r.File = std::move(file);
+  return r;
+}
+
+}  // namespace
+
+int64_t ActionResult::FigureValue(std::string_view name) const {
+  for (const Figure& f : Figures)
+    if (f.Name == name) return f.Value;
+  return 0;
+}
+
+void Apply(ActionResult& r) {
+  SurfaceChanges& c = r.Changes;
+  ProjectState& project = Project();
+  if (c.Replaced && c.Replacement) *c.Replaced = std::move(*c.Replacement);
+  if (c.Renamed) c.Renamed->Tag = c.NewName;
+  for (const std::string& name : c.Removed) {
+    std::erase_if(project.Surfaces, [&](const auto& s) { return s && SurfaceName(*s) == name; });
+    if (project.CurrentSurface && SurfaceName(*project.CurrentSurface) == name)
+      project.CurrentSurface.reset();
+  }
+  for (auto& s : c.Added) project.Surfaces.push_back(std::move(s));
+  for (const auto& [name, stamp] : c.Stamps)
+    for (const auto& s : project.Surfaces)
+      if (s && SurfaceName(*s) == name) project.LoadedFiles[s] = stamp;
+  c = {};
+}
+
+ActionResult OpenProject(const fs::path& folder) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return Refusal(folder.string() + ": not a folder", folder);
+  Project().CloseProject();  // the texts loaded at start stay
+  std::string trimmed = folder.string();
+  while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\'))
+    trimmed.pop_back();
+  Project().ProjectFolder = trimmed;
+  Project().ProjectName = fs::path(trimmed).filename().string();
+  ActionResult r;
+  r.Warnings = ScanProjectFolder(trimmed, "dsp").Warnings;
+  return r;
+}
+
+ActionResult FindSurface(std::string_view name) {
+  // The scan loaded the files in this order, one surface each.
+  const std::vector<std::string> files = ListFiles(Project().ProjectFolder, "dsp");
+  const auto& all = Project().Surfaces;
+  const std::string wanted = std::string(name) + ".dsp";
+  for (size_t k = 0; k < files.size() && k < all.size(); ++k) {
+    if (files[k] != wanted) continue;
+    const fs::path file = fs::path(Project().ProjectFolder) / files[k];
+    if (all[k] && SurfaceName(*all[k]) == name) {
+      ActionResult r;
+      r.Surface = all[k];
+      r.File = file;
+      return r;
+    }
+    return Refusal(Project().ProjectFolder + "/" + files[k] + ": the surface in it is named \"" +
+                       (all[k] ? SurfaceName(*all[k]) : std::string()) + "\", not \"" +
+                       std::string(name) +
+                       "\" (a file renamed by hand? rename it back, or import it)",
+                   file);
+  }
+  return Refusal(std::string(name) + ": no surface of that name in " + Project().ProjectFolder);
+}
+
+int32_t PhaseTextNumber(std::string_view code) {
+  if (code == "LANDXML_CGPOINTS") return text::kWritingCgPoints;
+  if (code == "LANDXML_PNTS") return text::kWritingSurfacePoints;
+  if (code == "LANDXML_FACES") return text::kWritingFaces;
+  if (code == "INITTRI" || code == "START_TRIANGULATION" || code == "SET_CONSTRAINTS" ||
+      code == "REMOVING_EXTERNAL_HULL" || code == "MAKING_AREAS" || code == "SAVING_TRIANGLES")
+    return text::kTriangulating;
+  // The surface operations' own steps.
+  if (code == "WRITING_SURFACE_FILES") return text::kWritingSurfaceFiles;
+  if (code == "MERGING_SURFACES" || code == "SPLITTING_SURFACE" || code == "GRID_SAMPLING")
+    return text::kBuildingSurface;
+  if (code == kColouringPhase) return text::kColouring;
+  return 0;
+}
+
+std::string PhaseText(std::string_view code) {
+  const int32_t n = PhaseTextNumber(code);
+  const std::string text = n > 0 ? Project().Text(n) : std::string();
+  return text.empty() ? std::string(code) : text;
+}
+
+std::string_view PhaseCode(LandXmlPhase phase) {
+  switch (phase) {
+    case LandXmlPhase::CgPoints:
+      return "LANDXML_CGPOINTS";
+    case LandXmlPhase::Pnts:
+      return "LANDXML_PNTS";
+    case LandXmlPhase::Faces:
+      return "LANDXML_FACES";
+  }
+  return "LANDXML";
+}
+
+ActionResult Build(std::string_view name, const StopRequest& stop) {
+  if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None)
+    return Refusal(std::string(name) + ": " + RefusalMessage(bad));
+  ActionResult r;
+  StatusFeedback feedback(stop);
+  std::optional<TriangleMesh> built;
+  BuildResult b = BuildSurface(Project().ProjectFolder, std::string(name), feedback,
+                               {Project().MaxTriangleSide}, &built);
+  if (built) Project().BuiltSurface = std::move(built);
+  r.Warnings = b.Warnings;
+  if (b.Cancelled) {
+    r.Result = Outcome::Cancelled;
+    r.TextNumber = text::kCancelledFilesKept;
+    r.Message = "cancelled: " + std::string(name) + " not built, its files left as they were";
+  } else if (!b.Built) {
+    r.Result = Outcome::Failed;
+    r.Message = b.Message;
+  } else {
+    for (const char* ext : {".dsp", ".tin"}) r.Written.push_back(SurfaceFile(name, ext));
+    r.SurfaceNames.emplace_back(name);
+  }
+  r.File = SurfaceFile(name, ".xyz");
+  r.Builds.push_back(std::move(b));
+  return r;
+}
+
+ActionResult Import(const fs::path& path) {
+  ActionResult r = FromFileSet(ImportSurfaceFile(path));
+  r.File = path;
+  return r;
+}
+
+ActionResult SaveAs(const std::shared_ptr<TriangleMesh>& surface, const fs::path& targetPath) {
+  ActionResult r = FromFileSet(SaveSurfaceAs(surface, targetPath));
+  r.File = targetPath;
+  return r;
+}
+
+ActionResult Rename(const std::shared_ptr<TriangleMesh>& surface, std::string_view typedName) {
+  ActionResult r = FromFileSet(RenameSurface(surface, typedName));
+  if (r.ok() && surface) {
+    r.Surface = surface;
+    r.Changes.Renamed = surface;
+    r.Changes.NewName = UpperCaseName(typedName);
+    r.SurfaceNames.push_back(r.Changes.NewName);
+    r.File = SurfaceFile(r.SurfaceNames.back(), ".dsp");
+  }
+  return r;
+}
+
+ActionResult Delete(std::string_view name) {
+  ActionResult r = FromFileSet(DeleteSurfaceFiles(name));
+  if (!r.ok()) return r;
+  if (r.Deleted.empty() && r.Warnings.empty())
+    r = Refusal(std::string(name) + ": no file of that name in " + Project().ProjectFolder);
+  r.Changes.Removed.emplace_back(name);
+  return r;
+}
+
+ActionResult ExportLandXml(const TriangleMesh& surface, const fs::path& output,
+                           const StopRequest& stop) {
+  CancelRequested = false;
+  LandXmlPhase shown{};
+  bool started = false;
+  LandXmlExport e =
+      orvane::ExportLandXml(surface, Project().ProjectFolder, output,
+                            [&](LandXmlPhase phase, int64_t done, int64_t total) {
+                              if (!started || phase != shown) {
+                                started = true;
+                                shown = phase;
+                                CurrentStatus().SendPhase(std::string(PhaseCode(phase)));
+                              }
+                              CurrentStatus().SendEvents(PercentOf(done, total));
+                              return !CancelRequested.load() && !(stop && stop());
+                            });
+  CancelRequested = false;
+  // The file set's readers leave what they read for the front ends.
+  if (e.Zones) Project().ZoneList = std::move(*e.Zones);
+  if (e.Breaklines) Project().BreaklineList = std::move(*e.Breaklines);
+  ActionResult r;
+  r.File = output;
+  for (const auto& [file, report] : e.Inputs)
+    for (std::string& line : report.Describe(file.string())) r.Warnings.push_back(std::move(line));
+  if (!e.ok()) {
+    r.Result = e.Cancelled ? Outcome::Cancelled : Outcome::Failed;
+    if (e.Cancelled) r.TextNumber = text::kCancelledFilesKept;
+    r.Message = e.Error;
+    return r;
+  }
+  r.TextNumber = text::kLandXmlFinished;
+  r.Message = Project().Text(text::kLandXmlFinished);
+  r.Written.push_back(output);
+  r.Figures = {{"points", surface.PointCount()},
+               {"triangles", surface.TriangleCount()},
+               {"zones", e.ZoneCount},
+               {"breaklines", e.BreaklineCount}};
+  return r;
+}
+
+std::string VolumeOutOfRange(double base) {
+  return "base " + FormatNumber(base) +
+         ": the heights above it are beyond the numbers a volume can hold; type a base near "
+         "the surface";
+}
+
+std::optional<int32_t> TypedGridSide(std::string_view text, std::string* error) {
+  const std::optional<double> typed = ParseTypedNumber(text, error);
+  if (!typed) return std::nullopt;
+  const double rounded = std::nearbyint(*typed);  // halves to even
+  if (!(rounded >= std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+  if (rounded > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(rounded);
+}
+
+}  // namespace orvane::actions

@@ -1,0 +1,223 @@
+#pragma once
+// What a user does to a project, as one set of functions that the command
+// line and the windows both call: open a project folder, find a surface in
+// it, build, import, save as, rename, delete, export LandXML, and the five
+// surface operations (shift, scale, grid, merge, split).
+//
+// Every action returns an ActionResult and never prints or asks anything; a
+// front end words the result for its user (the message is already in the
+// language of the text table where the table has the words).
+//
+// Apart from OpenProject, an action never changes the project's surfaces
+// (Project().Surfaces and the meshes in it): it may run on a worker while the windows read them on
+// theirs. What it made or changed comes back in its result's Changes, and
+// the front end hands the result to Apply on the thread that owns the
+// surfaces, right after the action (the command line) or in the work's
+// finish (the windows).
+//
+// Progress goes to CurrentStatus() (phase codes through SendPhase, percentages
+// through SendEvents); PhaseText gives a phase's words. An action is cancelled
+// by CancelRequested (the window's confirmed Esc) or by its stop callback (the
+// command line's own record of Ctrl+C, which survives the operations'
+// clearing of CancelRequested). A cancelled action leaves every file and
+// every surface in memory as they were.
+//
+// Every change of the project folder happens under its lock (FolderLock) and
+// through a FolderTransaction: a process killed at any instant leaves the old
+// files or the new ones, never a mix.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/model/TriangleMesh.h"
+#include "project/files/FileStamp.h"
+#include "formats/LandXml.h"
+#include "project/build/SurfaceBuild.h"
+
+namespace orvane::actions {
+
+enum class Outcome : int32_t {
+  Done = 0,       // the action was carried out
+  Refused = 1,    // the request cannot be carried out as asked; nothing changed
+  Failed = 2,     // a file could not be read or written; nothing changed
+  Cancelled = 3,  // stopped by the user; nothing changed
+};
+
+// A named count of an action's result ("zones" 2, "classes" 12), in the
+// order the action reports them.
+struct Figure {
+  std::string Name;
+  int64_t Value = 0;
+};
+
+// What an action did to the project's surfaces, for Apply to carry out.
+struct SurfaceChanges {
+  // Surfaces that join the project, appended in this order (import, save as
+  // into the project folder, the sides of a split).
+  std::vector<std::shared_ptr<TriangleMesh>> Added;
+  // A surface rebuilt (shift, scale, merge): Replaced, the object every
+  // window holds, takes the content of Replacement.
+  std::shared_ptr<TriangleMesh> Replaced;
+  std::shared_ptr<TriangleMesh> Replacement;
+  // A surface renamed: Renamed takes the name NewName.
+  std::shared_ptr<TriangleMesh> Renamed;
+  std::string NewName;
+  // Surfaces that leave the project (their files were deleted), by name.
+  std::vector<std::string> Removed;
+  // The ".dsp" stamps taken under the folder's lock (RunOnUnchangedSurfaces
+  // of SurfaceStamps.h), by surface name, for the surfaces of those names
+  // once the changes are made.
+  std::vector<std::pair<std::string, FileStamp>> Stamps;
+};
+
+struct ActionResult {
+  Outcome Result = Outcome::Done;
+  // The text-table entry (1-based) that words Message; 0 when none does.
+  int32_t TextNumber = 0;
+  // The user's message: what was refused or failed and why, or what a done
+  // action has to say ("" when nothing). It names the file or surface
+  // concerned.
+  std::string Message;
+  std::filesystem::path File;                  // the file concerned, when there is one
+  std::vector<std::filesystem::path> Written;  // files written or copied, in order
+  std::vector<std::filesystem::path> Deleted;  // files deleted, in order
+  // Steps that went wrong without stopping the action, and lines of input
+  // files that were skipped, one line each.
+  std::vector<std::string> Warnings;
+  std::vector<std::string> SurfaceNames;  // the surfaces written, in order
+  // The surface added to the project or changed in it (import, save as,
+  // shift, scale, merge); null when none. A changed one holds its new
+  // content once the result is applied.
+  std::shared_ptr<TriangleMesh> Surface;
+  std::vector<BuildResult> Builds;  // the builds run, in order (build, operations)
+  std::vector<Figure> Figures;
+  SurfaceChanges Changes;
+
+  bool ok() const { return Result == Outcome::Done; }
+  // The value of the figure called name; 0 when there is none.
+  int64_t FigureValue(std::string_view name) const;
+};
+
+// Carries out r.Changes on Project().Surfaces: the replaced surface takes
+// its new content and the renamed one its new name (the same objects), the
+// removed ones leave (CurrentSurface too, when it is one of them), the added
+// ones come last in order, and the stamps are recorded for the surfaces of
+// their names. r.Changes is then empty: a second Apply does nothing. Only
+// the thread that owns the surfaces calls it (the window thread).
+void Apply(ActionResult& r);
+
+// Asked together with CancelRequested; true stops the action.
+using StopRequest = std::function<bool()>;
+
+// --- the project ------------------------------------------------------------
+
+// Opens folder as the project: ProjectFolder (without trailing separators)
+// and ProjectName (its last component) are set, the previous project is
+// closed (the texts stay) and the folder's ".dsp" files are loaded into
+// Surfaces in name order. Refused when folder is not a folder. The loads
+// that failed are warnings.
+ActionResult OpenProject(const std::filesystem::path& folder);
+
+// The surface NAME of the open project: the one loaded from NAME.dsp (the
+// scan names each surface after its file, whatever name the file holds).
+// Refused, naming the file, when there is no NAME.dsp. Result.Surface is the
+// surface.
+ActionResult FindSurface(std::string_view name);
+
+// The words of a progress phase: the text table's entry for the code, or
+// the code itself when the table has none.
+std::string PhaseText(std::string_view code);
+// The text-table entry that words a phase code; 0 when none does.
+int32_t PhaseTextNumber(std::string_view code);
+// The phase code of a LandXML loop ("LANDXML_CGPOINTS", ...).
+std::string_view PhaseCode(LandXmlPhase phase);
+
+// --- the file set -----------------------------------------------------------
+
+// Builds surface name from its ".xyz", ".bnd" and ".brk" into ".dsp" and
+// ".tin" (SurfaceBuild.h). Builds[0] holds the figures of the build.
+ActionResult Build(std::string_view name, const StopRequest& stop = {});
+// Adds the surface file at path to the project (ImportSurfaceFile).
+ActionResult Import(const std::filesystem::path& path);
+// Saves a copy of surface as targetPath (SaveSurfaceAs).
+ActionResult SaveAs(const std::shared_ptr<TriangleMesh>& surface,
+                    const std::filesystem::path& targetPath);
+// Renames surface to the typed name in upper case (RenameSurface).
+ActionResult Rename(const std::shared_ptr<TriangleMesh>& surface, std::string_view typedName);
+// Deletes the files of surface name (DeleteSurfaceFiles). Refused when the
+// folder holds no file of that name.
+ActionResult Delete(std::string_view name);
+// Writes the LandXML document of surface to output (ExportLandXml), with
+// progress in the phases of PhaseCode. Figures: "points", "triangles",
+// "zones", "breaklines".
+ActionResult ExportLandXml(const TriangleMesh& surface, const std::filesystem::path& output,
+                           const StopRequest& stop = {});
+
+// --- the surface operations -------------------------------------------------
+
+// A typed grid side: the typed number (ParseTypedNumber of NumberText.h)
+// rounded to the nearest integer, halves to the even one (1.5 and 2.5 give
+// 2), clamped to the 32-bit range; nullopt (and the message in *error) when
+// the text is not a number.
+std::optional<int32_t> TypedGridSide(std::string_view text, std::string* error = nullptr);
+
+// The message for a base elevation whose volume (Volume of Volume.h) is no
+// finite number: the heights above it are beyond a double.
+std::string VolumeOutOfRange(double base);
+
+// The operations, numbered as their choices in the window.
+enum class Operation : int32_t {
+  None = 0,
+  Shift = 1,  // shift all elevations by the typed number
+  Scale = 2,  // multiply all elevations by the typed number
+  Grid = 3,   // export the square grid of the typed side as NAME.grd
+  Merge = 4,  // merge the second surface into the first
+  Split = 5,  // split at the typed elevation into NAME__inferior, NAME__superior
+};
+
+// Shift and scale: every point of the survey NAME.xyz (every line kept;
+// the surface's own points, reindexed, when it has no ".xyz") gets
+// z + number or z x number, -999 (no elevation) staying -999, and the
+// surface is rebuilt from those points; the elevations of its ".bnd" and
+// ".brk" change alike (plan unchanged), its ".con" is removed and its
+// ".xyz", ".dsp" and ".tin" rewritten. Surface holds the rebuilt surface
+// once the result is applied. Refused, naming the point, when a real elevation would become
+// -999 or go beyond 1e9 m.
+ActionResult Shift(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
+                   const StopRequest& stop = {});
+ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
+                   const StopRequest& stop = {});
+// Writes NAME.grd: the square grid of the typed side (TypedGridSide).
+// Refused with text 76 below 2, and when the grid has no cell on the
+// surface (an existing NAME.grd then stays). The surface is not changed.
+ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
+                        const StopRequest& stop = {});
+// Merges second into first under the name first & "_" & second, saved and
+// rebuilt; first's element of Surfaces holds the new surface once the result
+// is applied. The files
+// of the two surfaces are not touched. Refused: no second surface, the
+// surface itself, and a new name that another surface or file set has.
+ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
+                   const std::shared_ptr<TriangleMesh>& second, const StopRequest& stop = {});
+// Splits surface at the typed elevation into first & "__inferior" and
+// first & "__superior": each is the pieces of the surface's triangles on its
+// side of the level, as they are (none left out), saved with its points and
+// added to Surfaces when the result is applied, so the two cover exactly the surface's plan. A side
+// without a triangle is not written (a warning says so); a side whose files
+// cannot be written fails the split, and nothing of it is kept. Refused when
+// a new name is taken. The surface is not changed.
+ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
+                   const StopRequest& stop = {});
+// The window's Apply: the chosen operation on the chosen surfaces. No
+// operation, or no first surface: refused, nothing done.
+ActionResult Run(Operation operation, const std::shared_ptr<TriangleMesh>& first,
+                 const std::shared_ptr<TriangleMesh>& second, std::string_view typed,
+                 const StopRequest& stop = {});
+
+}  // namespace orvane::actions

@@ -1,0 +1,64 @@
+#pragma once
+// Builds a surface from its text files: the source points (".xyz"), and
+// optionally breaklines (".brk"), inclusion zones (".bnd") and hole areas
+// (".bnd" layout). The command line's `triangulate` is a thin shell around
+// BuildFromFiles.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/support/Feedback.h"
+#include "core/model/TriangleMesh.h"
+#include "formats/TextFiles.h"
+#include "triangulation/Triangulator.h"
+
+namespace orvane {
+
+struct TriangulateRequest {
+  std::filesystem::path Points;
+  std::optional<std::filesystem::path> Breaklines;
+  std::optional<std::filesystem::path> Zones;
+  std::optional<std::filesystem::path> Holes;
+  double MaxSide = 1000;  // metres: longer triangle sides are left out
+};
+
+struct InputReport {
+  std::filesystem::path File;
+  TextReadReport Report;
+};
+
+struct TriangulateResult {
+  // "" when every file was read; else "<file>: <reason>" for the first that
+  // could not be, and nothing was built.
+  std::string InputError;
+  std::vector<InputReport> Inputs;  // in the order read: points, breaklines, zones, holes
+  int32_t ZoneCount = 0;            // polygons of the zones file
+  // Why nothing was triangulated although the files were read ("" when
+  // something was): zones that keep fewer than three of the points.
+  std::string Refusal;
+  int32_t TrimmedTriangles = 0;  // removed outside the zones (two or more)
+  int64_t LongSidesLeftOut = 0;  // left out for a side of MaxSide or more
+  // Points handed to the triangulator: those read plus the constraint
+  // vertices that matched none of them.
+  int32_t PointCount = 0;
+  std::optional<TriangleMesh> Mesh;
+  // Triangulator::ErrorCode: 0 done, 1 cancelled (by the feedback), 2
+  // incomplete, 3 nothing to triangulate.
+  int32_t ErrorCode = Triangulator::NotInitialised;
+  double ReadSeconds = 0;
+  std::vector<Triangulator::PhaseTime> Phases;
+};
+
+// Reads the files and triangulates, with the zones as a build uses them: one
+// zone is the triangulator's boundary, two or more are forced as edges and
+// trim the triangulated surface to the triangles whose centroid some zone
+// contains. The holes are
+// the triangulator's areas, the breaklines its breaklines. Progress and
+// phases go to feedback, which is asked after reading the files, after
+// preparing the triangulation, during the triangulation and after the trim.
+TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& feedback);
+
+}  // namespace orvane

@@ -1,0 +1,134 @@
+#include "project/settings/ProjectSettings.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+#include <vector>
+
+#include "core/storage/AtomicFile.h"
+#include "core/support/NumberText.h"
+
+namespace orvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint64_t kMaxFileBytes = 1 << 20;
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
+  return s;
+}
+
+// The file's lines without their ends (LF or CR LF).
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    lines.push_back(text.substr(0, end));
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+bool IsComment(std::string_view line) {
+  return line.empty() || line.front() == ';' || line.front() == '#';
+}
+
+// The key of a "key = value" line ("" for none).
+std::string_view KeyOf(std::string_view line) {
+  const size_t eq = line.find('=');
+  return eq == std::string_view::npos ? std::string_view() : Trim(line.substr(0, eq));
+}
+
+std::optional<std::string> ReadText(const fs::path& file, bool& exists, std::string* error) {
+  std::error_code ec;
+  exists = fs::exists(fs::symlink_status(file, ec));
+  if (!exists) return std::string();
+  std::string why;
+  const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(file, kMaxFileBytes, &why);
+  if (!bytes) {
+    if (error) *error = why.empty() ? file.string() + ": cannot read the project settings" : why;
+    return std::nullopt;
+  }
+  return std::string(bytes->begin(), bytes->end());
+}
+
+}  // namespace
+
+std::optional<double> ParseMaxTriangleSide(std::string_view text) {
+  text = Trim(text);
+  double v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v) ||
+      !(v > 0))
+    return std::nullopt;
+  return v;
+}
+
+std::optional<ProjectSettings> ReadProjectSettings(const fs::path& folder, std::string* error) {
+  const fs::path file = folder / kProjectSettingsFile;
+  bool exists = false;
+  const std::optional<std::string> text = ReadText(file, exists, error);
+  if (!text) return std::nullopt;
+  ProjectSettings settings;
+  const std::vector<std::string_view> lines = Lines(*text);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    const std::string_view line = Trim(lines[k]);
+    if (IsComment(line)) continue;
+    const std::string at = file.string() + ": line " + std::to_string(k + 1) + ": ";
+    const std::string_view key = KeyOf(line);
+    if (key.empty()) {
+      if (error) *error = at + "\"key = value\" expected";
+      return std::nullopt;
+    }
+    if (key != kMaxSideKey) continue;  // another program's, or a later version's
+    const std::optional<double> side = ParseMaxTriangleSide(line.substr(line.find('=') + 1));
+    if (!side) {
+      if (error)
+        *error = at + kMaxSideKey +
+                 " must be a length in metres greater than 0, with \".\" as decimal point";
+      return std::nullopt;
+    }
+    settings.MaxTriangleSide = *side;
+  }
+  return settings;
+}
+
+bool WriteProjectSettings(const fs::path& folder, const ProjectSettings& settings,
+                          std::string* error) {
+  const fs::path file = folder / kProjectSettingsFile;
+  bool exists = false;
+  const std::optional<std::string> old = ReadText(file, exists, error);
+  if (!old) return false;
+  const std::string value =
+      std::string(kMaxSideKey) + " = " + FormatNumber(settings.MaxTriangleSide);
+  std::string text;
+  bool written = false;
+  for (std::string_view line : Lines(*old)) {
+    const std::string_view trimmed = Trim(line);
+    if (!IsComment(trimmed) && KeyOf(trimmed) == kMaxSideKey) {
+      if (written) continue;
+      text += value;
+      written = true;
+    } else {
+      text += line;
+    }
+    text += '\n';
+  }
+  if (!exists) text = "; Settings of this ORVANE project (see the program's docs/settings.md).\n";
+  if (!written) text += value + '\n';
+  AtomicFileWriter out(file);
+  out.Write(text);
+  if (!out.ok() || !out.Commit()) {
+    if (error) *error = out.Error();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace orvane
