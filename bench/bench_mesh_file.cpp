@@ -22,8 +22,8 @@
 #include <random>
 #include <string>
 
-#include "core/storage/Platform.h"
 #include "core/model/TriangleMesh.h"
+#include "core/storage/Platform.h"
 
 extern char** environ;
 

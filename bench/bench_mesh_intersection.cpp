@@ -17,8 +17,8 @@
 #include "BenchSupport.h"
 #include "analysis/MeshIntersection.h"
 #include "core/model/PointList.h"
-#include "core/support/Status.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Status.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "core/support/NumberText.h"
 #include "core/geometry/TriangleIndex.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/NumberText.h"
 
 namespace orvane {
 namespace {

@@ -32,8 +32,8 @@ TriangleMesh GridTriangles(int n) {
     for (int c = 0; c + 1 < n; ++c) {
       m.AddTriangle(X(c), Y(r), Z(c, r), 0, X(c + 1), Y(r), Z(c + 1, r), 0, X(c + 1), Y(r + 1),
                     Z(c + 1, r + 1), 0);
-      m.AddTriangle(X(c), Y(r), Z(c, r), 0, X(c + 1), Y(r + 1), Z(c + 1, r + 1), 0, X(c),
-                    Y(r + 1), Z(c, r + 1), 0);
+      m.AddTriangle(X(c), Y(r), Z(c, r), 0, X(c + 1), Y(r + 1), Z(c + 1, r + 1), 0, X(c), Y(r + 1),
+                    Z(c, r + 1), 0);
     }
   }
   return m;
@@ -65,7 +65,11 @@ void BM_RemoveTriangleNoRebuild(benchmark::State& state) {
   }
   state.counters["removals"] = 100;
 }
-BENCHMARK(BM_RemoveTriangleNoRebuild)->Arg(707)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RemoveTriangleNoRebuild)
+    ->Arg(707)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace
 

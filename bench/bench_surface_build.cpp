@@ -6,8 +6,6 @@
 // After the runs the program prints the phases and the cost of doubling.
 
 #include <benchmark/benchmark.h>
-
-#include "BenchSupport.h"
 #include <unistd.h>
 
 #include <charconv>
@@ -21,8 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "core/support/Status.h"
+#include "BenchSupport.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Status.h"
 #include "project/actions/ProjectState.h"
 #include "project/build/SurfaceBuild.h"
 #include "project/files/SurfaceFiles.h"

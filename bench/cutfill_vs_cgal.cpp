@@ -51,8 +51,8 @@
 #include "analysis/CutAndFill.h"
 #include "analysis/MeshIntersection.h"
 #include "core/model/PointList.h"
-#include "core/support/Status.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Status.h"
 #include "triangulation/Triangulator.h"
 
 namespace {

@@ -69,11 +69,11 @@
 #include <utility>
 #include <vector>
 
-#include "core/support/NumberText.h"
 #include "core/model/PointList.h"
+#include "core/model/TriangleMesh.h"
+#include "core/support/NumberText.h"
 #include "core/support/Status.h"
 #include "core/support/Threads.h"
-#include "core/model/TriangleMesh.h"
 #include "project/actions/ProjectState.h"
 #include "project/build/SurfaceBuild.h"
 #include "triangulation/Triangulator.h"

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <span>
 
+#include "core/model/TriangleMesh.h"
 #include "core/storage/ByteCodec.h"
 #include "core/storage/MeshCodec.h"
-#include "core/model/TriangleMesh.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvane;

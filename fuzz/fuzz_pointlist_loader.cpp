@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <span>
 
-#include "core/storage/MeshCodec.h"
 #include "core/model/PointList.h"
+#include "core/storage/MeshCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvane;

@@ -23,8 +23,8 @@
 
 #include "analysis/MeshIntersection.h"
 #include "analysis/Segments.h"
-#include "core/support/Feedback.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Feedback.h"
 
 namespace orvane {
 

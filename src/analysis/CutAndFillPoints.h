@@ -29,9 +29,9 @@
 #include <vector>
 
 #include "analysis/ElevationQueries.h"
-#include "core/support/Feedback.h"
 #include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Feedback.h"
 
 namespace orvane {
 

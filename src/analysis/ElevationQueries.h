@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <span>
 
-#include "core/storage/Records.h"
 #include "core/geometry/TriangleIndex.h"
 #include "core/geometry/TriangleInterpolation.h"
+#include "core/storage/Records.h"
 
 namespace orvane {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "analysis/ElevationQueries.h"
-#include "core/support/Status.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Status.h"
 
 namespace orvane {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/support/Feedback.h"
 #include "core/model/QuadMesh.h"
+#include "core/support/Feedback.h"
 
 namespace orvane {
 

@@ -7,8 +7,8 @@
 
 #include "analysis/Merge.h"
 #include "analysis/SplitParts.h"
-#include "core/storage/Platform.h"
 #include "core/model/PointList.h"
+#include "core/storage/Platform.h"
 #include "core/support/Status.h"
 #include "triangulation/Triangulator.h"
 

@@ -7,9 +7,9 @@
 #include <functional>
 #include <span>
 
-#include "core/support/Feedback.h"
-#include "core/storage/Records.h"
 #include "core/model/TriangleMesh.h"
+#include "core/storage/Records.h"
+#include "core/support/Feedback.h"
 
 namespace orvane {
 

@@ -12,10 +12,10 @@
 #include <span>
 #include <vector>
 
-#include "core/support/Feedback.h"
 #include "core/geometry/PointGrid.h"
-#include "core/storage/Records.h"
 #include "core/model/TriangleMesh.h"
+#include "core/storage/Records.h"
+#include "core/support/Feedback.h"
 
 namespace orvane {
 

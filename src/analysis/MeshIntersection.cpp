@@ -15,10 +15,10 @@
 #include "analysis/PlanBoxGrid.h"
 #include "analysis/SegmentDuplicates.h"
 #include "core/geometry/Kernels.h"
+#include "core/model/TriangleMesh.h"
 #include "core/storage/Platform.h"
 #include "core/support/Status.h"
 #include "core/support/Threads.h"
-#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "analysis/Segments.h"
-#include "core/support/Feedback.h"
 #include "core/storage/Records.h"
+#include "core/support/Feedback.h"
 
 namespace orvane {
 

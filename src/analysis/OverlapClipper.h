@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/storage/Records.h"
 #include "core/model/TriangleMesh.h"
+#include "core/storage/Records.h"
 
 namespace orvane {
 

@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "core/support/Feedback.h"
 #include "core/storage/Records.h"
+#include "core/support/Feedback.h"
 #include "triangulation/WorkTriangulation.h"
 
 namespace orvane {

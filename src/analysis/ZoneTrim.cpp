@@ -11,8 +11,8 @@
 
 #include "core/geometry/Kernels.h"
 #include "core/geometry/RadixSort.h"
-#include "core/support/Status.h"
 #include "core/model/VertexTable.h"
+#include "core/support/Status.h"
 #include "triangulation/RingLocator.h"
 
 namespace orvane {

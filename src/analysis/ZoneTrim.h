@@ -26,9 +26,9 @@
 #include <span>
 #include <vector>
 
-#include "core/support/Feedback.h"
 #include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Feedback.h"
 
 namespace orvane {
 

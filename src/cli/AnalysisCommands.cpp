@@ -16,10 +16,10 @@
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
-#include "core/support/NumberText.h"
 #include "core/model/TriangleMesh.h"
-#include "project/actions/Actions.h"
+#include "core/support/NumberText.h"
 #include "formats/TextFiles.h"
+#include "project/actions/Actions.h"
 
 namespace orvane::cli {
 

@@ -5,9 +5,9 @@
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "core/storage/AtomicFile.h"
-#include "project/settings/ProjectSettings.h"
-#include "project/actions/ProjectState.h"
 #include "formats/TextFiles.h"
+#include "project/actions/ProjectState.h"
+#include "project/settings/ProjectSettings.h"
 
 namespace orvane::cli {
 

@@ -9,12 +9,12 @@
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
+#include "core/model/TriangleMesh.h"
 #include "core/storage/AtomicFile.h"
-#include "core/support/NumberText.h"
 #include "core/storage/Platform.h"
+#include "core/support/NumberText.h"
 #include "core/support/Status.h"
 #include "core/support/Threads.h"
-#include "core/model/TriangleMesh.h"
 
 namespace orvane::cli {
 

@@ -8,10 +8,10 @@
 #include <string_view>
 
 #include "cli/Commands.h"
-#include "core/storage/AtomicFile.h"
-#include "core/support/NumberText.h"
 #include "core/model/QuadMesh.h"
 #include "core/model/TriangleMesh.h"
+#include "core/storage/AtomicFile.h"
+#include "core/support/NumberText.h"
 
 namespace orvane::cli {
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "cli/Commands.h"
-#include "core/support/NumberText.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/NumberText.h"
 
 namespace orvane::cli {
 

@@ -7,11 +7,11 @@
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
+#include "core/model/TriangleMesh.h"
 #include "core/storage/AtomicFile.h"
 #include "core/support/NumberText.h"
 #include "core/support/Status.h"
 #include "core/support/Threads.h"
-#include "core/model/TriangleMesh.h"
 
 namespace orvane::cli {
 

@@ -9,8 +9,8 @@
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
 #include "core/model/TriangleMesh.h"
-#include "project/actions/Actions.h"
 #include "formats/LandXml.h"
+#include "project/actions/Actions.h"
 #include "project/actions/ProjectState.h"
 
 namespace orvane::cli {

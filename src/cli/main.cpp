@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "cli/Commands.h"
-#include "project/settings/Settings.h"
 #include "project/actions/StartUp.h"
+#include "project/settings/Settings.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"orvane-tin: terrain surfaces (TINs) of a project from the command line"};

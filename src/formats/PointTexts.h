@@ -9,9 +9,9 @@
 #include <span>
 #include <vector>
 
+#include "core/model/TriangleMesh.h"
 #include "core/support/NumberText.h"
 #include "core/support/Threads.h"
-#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

@@ -39,8 +39,8 @@
 #include <vector>
 
 #include "analysis/MeshIntersection.h"
-#include "core/storage/AtomicFile.h"
 #include "core/model/PointList.h"
+#include "core/storage/AtomicFile.h"
 
 namespace orvane {
 

@@ -12,10 +12,10 @@
 #include <thread>
 #include <utility>
 
-#include "core/support/Feedback.h"
 #include "core/geometry/Kernels.h"
-#include "core/storage/Platform.h"
 #include "core/geometry/RadixSort.h"
+#include "core/storage/Platform.h"
+#include "core/support/Feedback.h"
 #include "core/support/Status.h"
 #include "core/support/Threads.h"
 #include "triangulation/CentroidBuckets.h"

@@ -28,10 +28,10 @@
 #include <utility>
 #include <vector>
 
-#include "core/support/Feedback.h"
 #include "core/model/PointList.h"
-#include "core/storage/Records.h"
 #include "core/model/TriangleMesh.h"
+#include "core/storage/Records.h"
+#include "core/support/Feedback.h"
 
 namespace orvane {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "analysis/GridResampling.h"
-#include "core/support/Status.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Status.h"
 #include "reference/ElevationReference.h"
 #include "support/MeshChecks.h"
 

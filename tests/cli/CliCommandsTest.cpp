@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "cli/CliFixture.h"
-#include "project/files/SurfaceFiles.h"
 #include "formats/TextFiles.h"
+#include "project/files/SurfaceFiles.h"
 #include "support/FolderSnapshot.h"
 #include "support/MeshChecks.h"
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "core/storage/MeshCodec.h"
 #include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
+#include "core/storage/MeshCodec.h"
 #include "support/TempFolder.h"
 
 namespace orvane {

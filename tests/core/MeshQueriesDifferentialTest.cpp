@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/model/PointList.h"
 #include "core/geometry/TriangleIndex.h"
+#include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
 #include "reference/MeshQueriesReference.h"
 #include "support/RandomQueryMeshes.h"

@@ -13,8 +13,12 @@ namespace {
 
 using i128 = __int128;
 
-int Sign(double v) { return (v > 0) - (v < 0); }
-int Sign(i128 v) { return (v > 0) - (v < 0); }
+int Sign(double v) {
+  return (v > 0) - (v < 0);
+}
+int Sign(i128 v) {
+  return (v > 0) - (v < 0);
+}
 
 // Points are base + k * 2^-s with integer k, so every coordinate is an exact
 // double and the determinants can be computed exactly on the integers k.
@@ -37,7 +41,8 @@ i128 InCircleInt(i128 ax, i128 ay, i128 bx, i128 by, i128 cx, i128 cy, i128 dx, 
 }
 
 TEST(Predicates, MatchExactIntegerSignsAtSurveyCoordinates) {
-  const Lattice lattices[] = {{0, 0, 1}, {500000, 4500000, 0.0009765625}, {500000.5, 4500000.25, 1.0 / 1048576}};
+  const Lattice lattices[] = {
+      {0, 0, 1}, {500000, 4500000, 0.0009765625}, {500000.5, 4500000.25, 1.0 / 1048576}};
   std::mt19937_64 rng(11);
   for (const Lattice& L : lattices) {
     // Small integer ranges make collinear and co-circular quadruples common.
@@ -47,11 +52,11 @@ TEST(Predicates, MatchExactIntegerSignsAtSurveyCoordinates) {
                     dx = k(rng), dy = k(rng);
       ASSERT_EQ(Sign(Orient2D(L.X(ax), L.Y(ay), L.X(bx), L.Y(by), L.X(cx), L.Y(cy))),
                 Sign(OrientInt(ax, ay, bx, by, cx, cy)));
-      ASSERT_EQ(Sign(InCircle(L.X(ax), L.Y(ay), L.X(bx), L.Y(by), L.X(cx), L.Y(cy), L.X(dx),
-                              L.Y(dy))),
-                Sign(InCircleInt(ax, ay, bx, by, cx, cy, dx, dy)))
-          << ax << ' ' << ay << ' ' << bx << ' ' << by << ' ' << cx << ' ' << cy << ' ' << dx
-          << ' ' << dy;
+      ASSERT_EQ(
+          Sign(InCircle(L.X(ax), L.Y(ay), L.X(bx), L.Y(by), L.X(cx), L.Y(cy), L.X(dx), L.Y(dy))),
+          Sign(InCircleInt(ax, ay, bx, by, cx, cy, dx, dy)))
+          << ax << ' ' << ay << ' ' << bx << ' ' << by << ' ' << cx << ' ' << cy << ' ' << dx << ' '
+          << dy;
     }
   }
 }

@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "core/storage/Platform.h"
 #include "core/model/TriangleMesh.h"
 #include "core/model/VertexTable.h"
+#include "core/storage/Platform.h"
 #include "reference/VertexTableReference.h"
 
 namespace orvane {
@@ -30,7 +30,8 @@ std::vector<TriangleRec> CrowdedTriangles(const Case& c, size_t count) {
   std::uniform_int_distribution<int> pick(0, 7);
   const double offsets[] = {0, 0.0005, -0.0005, 0.001, -0.001, 0.0015, 0.00099, 0.0};
   std::vector<PointRec> base;
-  for (int i = 0; i < 200; ++i) base.push_back({c.east + u(rng), c.north + u(rng), 100 + u(rng) / 10, 0});
+  for (int i = 0; i < 200; ++i)
+    base.push_back({c.east + u(rng), c.north + u(rng), 100 + u(rng) / 10, 0});
   // Positions exactly on the rounding border between two cells (half-way).
   const double cell = c.size / 100;
   for (int k = 0; k < 20; ++k)
@@ -51,7 +52,9 @@ std::vector<TriangleRec> CrowdedTriangles(const Case& c, size_t count) {
 }
 
 TEST(ReindexDifferential, MatchesLiteralCellScan) {
-  const Case cases[] = {{0, 0, 100, 1}, {500000, 4500000, 1000, 2}, {500000.1234, 4500000.5678, 3.7, 3},
+  const Case cases[] = {{0, 0, 100, 1},
+                        {500000, 4500000, 1000, 2},
+                        {500000.1234, 4500000.5678, 3.7, 3},
                         {-20, 7, 0.9, 4}};
   for (const Case& c : cases) {
     for (size_t n : {1u, 7u, 500u, 5000u}) {

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "core/storage/AtomicFile.h"
 #include "core/model/TriangleMesh.h"
+#include "core/storage/AtomicFile.h"
 #include "project/colouring/Colouring.h"
 #include "project/plan/PlanRaster.h"
 #include "project/plan/PlanScene.h"

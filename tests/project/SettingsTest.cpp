@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "project/actions/ProjectState.h"
-#include "project/settings/Settings.h"
 #include "project/actions/StartUp.h"
+#include "project/settings/Settings.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane {

@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "core/model/TriangleMesh.h"
 #include "core/storage/FolderTransaction.h"
 #include "core/support/NumberText.h"
 #include "core/support/Status.h"
-#include "core/model/TriangleMesh.h"
+#include "formats/TextFiles.h"
 #include "project/actions/Actions.h"
 #include "project/actions/ProjectState.h"
 #include "project/build/SurfaceBuild.h"
 #include "project/files/SurfaceFiles.h"
-#include "formats/TextFiles.h"
 #include "support/CommaLocale.h"
 #include "support/FolderSnapshot.h"
 #include "support/KillAtEveryStep.h"

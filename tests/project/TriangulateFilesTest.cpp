@@ -5,8 +5,8 @@
 #include <fstream>
 #include <string>
 
-#include "core/support/Status.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Status.h"
 #include "project/build/TriangulateFiles.h"
 
 namespace orvane {

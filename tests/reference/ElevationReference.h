@@ -9,9 +9,9 @@
 #include <span>
 #include <vector>
 
+#include "core/geometry/TriangleInterpolation.h"
 #include "core/model/QuadMesh.h"
 #include "core/storage/Records.h"
-#include "core/geometry/TriangleInterpolation.h"
 #include "reference/MeshQueriesReference.h"
 
 namespace orvane::reference {

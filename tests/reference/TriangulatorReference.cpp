@@ -6,8 +6,8 @@
 #include <functional>
 
 #include "core/geometry/Kernels.h"
-#include "reference/PointListReference.h"
 #include "core/geometry/Predicates.h"
+#include "reference/PointListReference.h"
 #include "triangulation/SortByX.h"
 
 namespace orvane::reference {

@@ -35,8 +35,8 @@
 #include <vector>
 
 #include "core/model/PointList.h"
-#include "core/storage/Records.h"
 #include "core/model/TriangleMesh.h"
+#include "core/storage/Records.h"
 
 namespace orvane::reference {
 

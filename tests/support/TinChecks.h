@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/model/MeshInvariants.h"
 #include "core/geometry/Predicates.h"
+#include "core/model/MeshInvariants.h"
 #include "core/model/TriangleMesh.h"
 
 namespace orvane {

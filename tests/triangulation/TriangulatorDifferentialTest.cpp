@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "core/geometry/Kernels.h"
-#include "core/model/PointList.h"
 #include "core/geometry/Predicates.h"
+#include "core/model/PointList.h"
 #include "core/support/Status.h"
 #include "reference/TriangulatorReference.h"
 #include "support/TinChecks.h"

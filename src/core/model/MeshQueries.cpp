@@ -13,8 +13,8 @@
 
 #include "core/geometry/CellHash.h"
 #include "core/geometry/Kernels.h"
-#include "core/model/PointList.h"
 #include "core/geometry/TriangleIndex.h"
+#include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
 
 namespace orvane {

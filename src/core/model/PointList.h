@@ -16,8 +16,8 @@
 
 #include "core/geometry/PointGrid.h"
 #include "core/model/Properties.h"
-#include "core/storage/Records.h"
 #include "core/model/Variant.h"
+#include "core/storage/Records.h"
 
 namespace orvane {
 

@@ -10,8 +10,8 @@
 
 #include "core/geometry/Kernels.h"
 #include "core/geometry/PointGrid.h"
-#include "core/model/PointList.h"
 #include "core/geometry/RadixSort.h"
+#include "core/model/PointList.h"
 
 namespace orvane {
 

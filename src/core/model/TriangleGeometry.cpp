@@ -9,9 +9,9 @@
 #include <string>
 #include <utility>
 
-#include "core/support/NumberText.h"
 #include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/NumberText.h"
 
 namespace orvane {
 

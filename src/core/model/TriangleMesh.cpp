@@ -6,10 +6,10 @@
 #include <string>
 
 #include "core/geometry/Kernels.h"
-#include "core/storage/MeshCodec.h"
-#include "core/storage/Platform.h"
 #include "core/model/PointList.h"
 #include "core/model/VertexTable.h"
+#include "core/storage/MeshCodec.h"
+#include "core/storage/Platform.h"
 
 namespace orvane {
 

@@ -34,8 +34,8 @@
 #include <vector>
 
 #include "core/model/Properties.h"
-#include "core/storage/Records.h"
 #include "core/model/Variant.h"
+#include "core/storage/Records.h"
 
 namespace orvane {
 

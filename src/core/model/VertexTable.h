@@ -54,8 +54,8 @@ class VertexTable {
   double width_ = 0;
   double height_ = 0;
   std::vector<PointRec> unique_;
-  std::vector<Cell> cellOf_;      // per unique point
-  std::vector<int32_t> next_;     // per unique point: next in its bucket chain, -1 ends
+  std::vector<Cell> cellOf_;   // per unique point
+  std::vector<int32_t> next_;  // per unique point: next in its bucket chain, -1 ends
   // Open-addressing map from bucket key to the chain head (index into unique_).
   std::vector<uint64_t> keys_;
   std::vector<int32_t> heads_;

@@ -10,11 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "core/model/Properties.h"
+#include "core/model/Variant.h"
 #include "core/storage/AtomicFile.h"
 #include "core/storage/ByteCodec.h"
-#include "core/model/Properties.h"
 #include "core/storage/Records.h"
-#include "core/model/Variant.h"
 
 namespace orvane {
 

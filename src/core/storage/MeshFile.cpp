@@ -6,10 +6,10 @@
 #include <sys/mman.h>
 #endif
 
+#include "core/model/TriangleMesh.h"
 #include "core/storage/FileRecords.h"
 #include "core/storage/MeshCodec.h"
 #include "core/support/NumberText.h"
-#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

@@ -2,9 +2,9 @@
 // carries the property stores through the property file's encoding, in
 // memory). Layout: docs/binary-format.md.
 
+#include "core/model/PointList.h"
 #include "core/storage/FileRecords.h"
 #include "core/storage/MeshCodec.h"
-#include "core/model/PointList.h"
 
 namespace orvane {
 

@@ -74,7 +74,9 @@ inline void GrowExtents(ExtentsRec& E, const PointRec& P) {
   if (P.Z > E.Max.Z) E.Max.Z = P.Z;
 }
 
-inline ExtentsRec ResetExtents() { return ExtentsRec{}; }
+inline ExtentsRec ResetExtents() {
+  return ExtentsRec{};
+}
 
 }  // namespace orvane
 

@@ -10,8 +10,8 @@
 #include "core/support/NumberText.h"
 #include "core/support/Status.h"
 #include "project/actions/ColouringActions.h"
-#include "project/files/NameCase.h"
 #include "project/actions/ProjectState.h"
+#include "project/files/NameCase.h"
 #include "project/files/SurfaceFiles.h"
 #include "project/settings/TextIds.h"
 

@@ -36,9 +36,9 @@
 #include <vector>
 
 #include "core/model/TriangleMesh.h"
-#include "project/files/FileStamp.h"
 #include "formats/LandXml.h"
 #include "project/build/SurfaceBuild.h"
+#include "project/files/FileStamp.h"
 
 namespace orvane::actions {
 

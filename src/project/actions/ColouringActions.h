@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "core/model/TriangleMesh.h"
-#include "project/actions/Actions.h"
 #include "formats/ColourClasses.h"
+#include "project/actions/Actions.h"
 #include "project/colouring/Colouring.h"
 #include "project/colouring/Palettes.h"
 

@@ -13,9 +13,9 @@
 #include "core/support/Status.h"
 #include "core/support/Threads.h"
 #include "formats/PointTexts.h"
-#include "project/settings/ProjectSettings.h"
-#include "project/files/SurfaceFiles.h"
 #include "formats/TextFiles.h"
+#include "project/files/SurfaceFiles.h"
+#include "project/settings/ProjectSettings.h"
 #include "triangulation/Triangulator.h"
 
 namespace orvane {

@@ -29,10 +29,10 @@
 #include <string>
 #include <vector>
 
-#include "core/support/Feedback.h"
 #include "core/model/PointList.h"
 #include "core/model/QuadMesh.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Feedback.h"
 
 namespace orvane {
 

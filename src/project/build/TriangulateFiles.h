@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/support/Feedback.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Feedback.h"
 #include "formats/TextFiles.h"
 #include "triangulation/Triangulator.h"
 

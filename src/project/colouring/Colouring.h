@@ -14,9 +14,9 @@
 #include <span>
 #include <string>
 
+#include "core/model/TriangleMesh.h"
 #include "core/storage/AtomicFile.h"
 #include "core/storage/Records.h"
-#include "core/model/TriangleMesh.h"
 #include "formats/ColourClasses.h"
 
 namespace orvane {

@@ -2,10 +2,10 @@
 
 #include <system_error>
 
-#include "project/files/NameCase.h"
 #include "project/actions/ProjectState.h"
-#include "project/settings/Settings.h"
+#include "project/files/NameCase.h"
 #include "project/files/SurfaceFiles.h"
+#include "project/settings/Settings.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane {

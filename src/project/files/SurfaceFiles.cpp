@@ -15,9 +15,9 @@
 #include "core/storage/FolderTransaction.h"
 #include "core/support/NumberText.h"
 #include "core/support/Threads.h"
-#include "project/files/NameCase.h"
 #include "formats/PointTexts.h"
 #include "project/actions/ProjectState.h"
+#include "project/files/NameCase.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane {

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/model/TriangleMesh.h"
 #include "core/storage/AtomicFile.h"
 #include "core/storage/Records.h"
-#include "core/model/TriangleMesh.h"
 
 namespace orvane {
 

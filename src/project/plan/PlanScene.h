@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "core/model/PointList.h"
-#include "core/storage/Records.h"
 #include "core/model/TriangleMesh.h"
+#include "core/storage/Records.h"
 
 namespace orvane {
 
