@@ -205,14 +205,14 @@ SegmentCollection AsConstraints(const std::vector<PlanSegment>& overlay) {
   return out;
 }
 
-struct Outcome {
+struct CutFillParts {
   TriangleMesh TA, TB;
   std::vector<PlanSegment> overlay;
   Totals totals;
 };
 
-std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B,
-                                  Feedback& feedback) {
+std::optional<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B,
+                                       Feedback& feedback) {
   // The point lists of the reindexed copies. The copies' triangles are the
   // originals' (reindexing renumbers points, it moves no vertex), so the
   // originals answer every geometric question.
@@ -232,7 +232,7 @@ std::optional<Outcome> CutAndFill(const TriangleMesh& A, const TriangleMesh& B,
   // Nothing to optimise (see OptimizeMeshes): the lists above stand.
 
   feedback.Phase("MESH_INTERSECTIONS");
-  Outcome out;
+  CutFillParts out;
   std::vector<SegmentSource> sources;
   out.overlay = OverlaySegments(A, B, &sources, feedback);
   if (feedback.Cancelled()) return std::nullopt;
@@ -387,7 +387,7 @@ void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
                        double /*BaseElevation*/, TriangleMesh& retM1, TriangleMesh& retM2,
                        std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
                        double* OverlapArea, Feedback& feedback) {
-  std::optional<Outcome> out = CutAndFill(mesh, InputMesh, feedback);
+  std::optional<CutFillParts> out = CutAndFill(mesh, InputMesh, feedback);
   if (!out) return;
   retM1 = std::move(out->TA);
   retM2 = std::move(out->TB);
@@ -410,7 +410,7 @@ void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
                        double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
                        SegmentCollection& Constraints, double& vCut, double& vFill,
                        double* OverlapArea, Feedback& feedback) {
-  std::optional<Outcome> out = CutAndFill(mesh, InputMesh, feedback);
+  std::optional<CutFillParts> out = CutAndFill(mesh, InputMesh, feedback);
   (void)BaseElevation;
   if (!out) return;
   retM1 = std::move(out->TA);

@@ -507,7 +507,7 @@ void ColouringWindow::Apply() {
         if (!task_.Failure().empty()) {
           SetStatus(QString(), false);
           dialogs_.Inform(this, QString::fromStdString(task_.Failure()), kMessageTitle);
-        } else if (result->Result == actions::Outcome::Cancelled) {
+        } else if (result->Result == actions::ActionOutcome::Cancelled) {
           SetStatus(Text(text::kCancelledFilesKept), false);
         } else if (!result->ok()) {
           SetStatus(QString(), false);

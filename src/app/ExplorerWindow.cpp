@@ -632,7 +632,7 @@ void ExplorerWindow::ExportLandXml() {
         if (!task_.Failure().empty()) {
           Label3_.clear();
           lines.prepend(QString::fromStdString(task_.Failure()));
-        } else if (result->Result == actions::Outcome::Cancelled) {
+        } else if (result->Result == actions::ActionOutcome::Cancelled) {
           Label3_.setText(Text(text::kCancelledFilesKept));
           lines.clear();
         } else if (!result->ok()) {

@@ -241,7 +241,7 @@ void OperationsWindow::Report(const actions::ActionResult& r) {
     dialogs_.Inform(this, QString::fromStdString(task_.Failure()), kMessageTitle);
     return;
   }
-  if (r.Result == actions::Outcome::Cancelled) {
+  if (r.Result == actions::ActionOutcome::Cancelled) {
     lblStatus_.setText(Text(text::kCancelledFilesKept));
     return;
   }

@@ -52,7 +52,7 @@ actions::ActionResult OpenProjectOrCancel(const std::string& folder) {
   actions::ActionResult r = actions::OpenProject(folder);
   if (Interrupted()) {
     CancelRequested = false;
-    r.Result = actions::Outcome::Cancelled;
+    r.Result = actions::ActionOutcome::Cancelled;
     r.TextNumber = text::kCancelledFilesKept;
     const std::string& words = Project().Text(text::kCancelledFilesKept);
     r.Message = words.empty() ? "Cancelled: the existing files were left as they were." : words;

@@ -324,17 +324,18 @@ TEST_F(ProjectFolder, RefusedOrCancelledColouringChangesNoFile) {
   EXPECT_FALSE(ClassesFromPalette(m, few, 100, 101, 0).ok());
   fs::remove(dir_ / "few.rgb");
 
-  using actions::Outcome;
-  EXPECT_EQ(actions::Colour(m, {}, ColouringMode::Slope).Result, Outcome::Refused);
+  using actions::ActionOutcome;
+  EXPECT_EQ(actions::Colour(m, {}, ColouringMode::Slope).Result, ActionOutcome::Refused);
   const std::vector<ColourClass> steep = {{0, 90, 0, 0, 0}};
-  EXPECT_EQ(actions::Colour(MeshOf({}), steep, ColouringMode::Slope).Result, Outcome::Refused);
+  EXPECT_EQ(actions::Colour(MeshOf({}), steep, ColouringMode::Slope).Result,
+            ActionOutcome::Refused);
   EXPECT_EQ(actions::ColourByClassFile(m, dir_ / "missing.rgb", ColouringMode::Slope).Result,
-            Outcome::Refused);
+            ActionOutcome::Refused);
   // Overlapping classes: refused, both lines named.
   Write("overlap.rgb", "100 110 1 2 3\n\n105 112 4 5 6\n");
   const actions::ActionResult overlap =
       actions::ColourByClassFile(m, dir_ / "overlap.rgb", ColouringMode::Elevation);
-  EXPECT_EQ(overlap.Result, Outcome::Refused);
+  EXPECT_EQ(overlap.Result, ActionOutcome::Refused);
   EXPECT_NE(overlap.Message.find("line 3: the class 105 to 112 overlaps the class 100 to 110 of "
                                  "line 1"),
             std::string::npos)
@@ -347,7 +348,7 @@ TEST_F(ProjectFolder, RefusedOrCancelledColouringChangesNoFile) {
       const std::vector<ColourClass> classes = {{100, 105, 1, 2, 3}};
       const actions::ActionResult r =
           actions::Colour(m, classes, mode, [&] { return asked++ >= stopAt; });
-      EXPECT_EQ(r.Result, Outcome::Cancelled) << stopAt;
+      EXPECT_EQ(r.Result, ActionOutcome::Cancelled) << stopAt;
       EXPECT_EQ(asked, stopAt + 1);
     }
   EXPECT_EQ(testing::TakeSnapshot(dir_), before);

@@ -43,8 +43,8 @@ namespace orvane {
 namespace {
 
 namespace fs = std::filesystem;
+using actions::ActionOutcome;
 using actions::ActionResult;
-using actions::Outcome;
 using testing::FolderSnapshot;
 using testing::RunCli;
 using testing::Slurp;
@@ -312,7 +312,7 @@ TEST_F(SurfaceOperations, ShiftAndScaleKeepEverySurveyPointAndTheNoDataMarker) {
   Open();
   const FolderSnapshot before = TakeSnapshot(dir_);
   const ActionResult refused = actions::Shift(Surface("A"), "+1");
-  EXPECT_EQ(refused.Result, Outcome::Refused);
+  EXPECT_EQ(refused.Result, ActionOutcome::Refused);
   EXPECT_EQ(refused.Message, P("A.xyz").string() +
                                  ": line 29 (7 7 -1000): the new elevation would be -999, which "
                                  "marks a point without elevation; nothing changed");
@@ -377,8 +377,8 @@ TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   const FolderSnapshot scaled = TakeSnapshot(dir_);
   WriteText(P("A.bnd"), "0 0 1\r\n");
   Open();
-  EXPECT_EQ(actions::Shift(Surface("A"), "2e9").Result, Outcome::Refused);
-  EXPECT_EQ(actions::Scale(Surface("B"), "1e8").Result, Outcome::Refused);
+  EXPECT_EQ(actions::Shift(Surface("A"), "2e9").Result, ActionOutcome::Refused);
+  EXPECT_EQ(actions::Scale(Surface("B"), "1e8").Result, ActionOutcome::Refused);
   WriteText(P("A.bnd"), scaled.at("A.bnd"));
   EXPECT_EQ(TakeSnapshot(dir_), scaled);
 }
@@ -390,12 +390,13 @@ TEST_F(SurfaceOperations, GridMergeAndSplitWriteTheirFilesAndRefuseWhatWouldOver
 
   // Refusals change nothing.
   const ActionResult small = actions::ExportGrid(a, "1.4");
-  EXPECT_EQ(small.Result, Outcome::Refused);
+  EXPECT_EQ(small.Result, ActionOutcome::Refused);
   EXPECT_EQ(small.TextNumber, text::kGridSpacingTooSmall);
-  EXPECT_EQ(actions::Merge(a, nullptr).Result, Outcome::Refused);
-  EXPECT_EQ(actions::Merge(a, a).Result, Outcome::Refused);
-  EXPECT_EQ(actions::Run(actions::Operation::None, a, b, "1").Result, Outcome::Refused);
-  EXPECT_EQ(actions::Run(actions::Operation::Shift, nullptr, b, "1").Result, Outcome::Refused);
+  EXPECT_EQ(actions::Merge(a, nullptr).Result, ActionOutcome::Refused);
+  EXPECT_EQ(actions::Merge(a, a).Result, ActionOutcome::Refused);
+  EXPECT_EQ(actions::Run(actions::Operation::None, a, b, "1").Result, ActionOutcome::Refused);
+  EXPECT_EQ(actions::Run(actions::Operation::Shift, nullptr, b, "1").Result,
+            ActionOutcome::Refused);
   EXPECT_EQ(TakeSnapshot(dir_), before);
   EXPECT_EQ(SurfaceName(*a), "A");
 
@@ -422,7 +423,8 @@ TEST_F(SurfaceOperations, GridMergeAndSplitWriteTheirFilesAndRefuseWhatWouldOver
   for (const char* made : {"A_B.dsp", "A_B.xyz", "A_B.tin"}) EXPECT_TRUE(after.contains(made));
   EXPECT_EQ(after.size(), before.size() + 3);
   Open();
-  EXPECT_EQ(actions::Merge(Surface("A"), Surface("B")).Result, Outcome::Refused);  // A_B taken
+  EXPECT_EQ(actions::Merge(Surface("A"), Surface("B")).Result,
+            ActionOutcome::Refused);  // A_B taken
   EXPECT_EQ(TakeSnapshot(dir_), after);
 
   // Split at 103: both sides written, A untouched; again: the names are taken.
@@ -438,7 +440,7 @@ TEST_F(SurfaceOperations, GridMergeAndSplitWriteTheirFilesAndRefuseWhatWouldOver
   EXPECT_LE(Surface("A__inferior")->GetExtents().Max.Z, 103);
   EXPECT_GE(Surface("A__superior")->GetExtents().Min.Z, 103);
   after = TakeSnapshot(dir_);
-  EXPECT_EQ(actions::Split(Surface("A"), "104").Result, Outcome::Refused);
+  EXPECT_EQ(actions::Split(Surface("A"), "104").Result, ActionOutcome::Refused);
   EXPECT_EQ(TakeSnapshot(dir_), after);
   // A side without triangles is not written; the other one is.
   r = actions::Split(Surface("B"), "1000");
@@ -508,7 +510,7 @@ TEST_F(SurfaceOperations, ACancelAtAnyPointLeavesTheProjectAsItWas) {
       const TriangleMesh copy = *a;
       int asked = 0;
       const ActionResult r = op([&] { return ++asked >= stopAt; });
-      if (r.Result != Outcome::Cancelled) {
+      if (r.Result != ActionOutcome::Cancelled) {
         ASSERT_TRUE(r.ok()) << what << ": " << r.Message;
         polls = stopAt - 1;
         break;
@@ -565,7 +567,7 @@ TEST_F(SurfaceOperations, AGridWiderThanTheSurfaceKeepsTheGoodGrid) {
   const FolderSnapshot before = TakeSnapshot(dir_);
   for (const char* side : {"41", "1e12"}) {
     const ActionResult r = actions::ExportGrid(Surface("A"), side);
-    EXPECT_EQ(r.Result, Outcome::Refused) << side;
+    EXPECT_EQ(r.Result, ActionOutcome::Refused) << side;
     EXPECT_NE(r.Message.find("no cell of 2 x 2 nodes"), std::string::npos) << r.Message;
   }
   EXPECT_EQ(TakeSnapshot(dir_), before);
@@ -584,7 +586,7 @@ TEST_F(SurfaceOperations, NamesPastTheFileNameLimitAreRefusedBeforeAnyWork) {
   const FolderSnapshot before = TakeSnapshot(dir_);
   for (const ActionResult& r :
        {actions::Split(Surface(longName), "103"), actions::Merge(Surface(half1), Surface(half2))}) {
-    EXPECT_EQ(r.Result, Outcome::Refused);
+    EXPECT_EQ(r.Result, ActionOutcome::Refused);
     EXPECT_NE(r.Message.find("The name is too long"), std::string::npos) << r.Message;
   }
   EXPECT_EQ(TakeSnapshot(dir_), before);
@@ -619,7 +621,7 @@ TEST_F(SurfaceOperations, SplitOnAFullDiskFailsAndLeavesNothing) {
   int status = 0;
   ::waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(Outcome::Failed) * 10 + 1);
+  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(ActionOutcome::Failed) * 10 + 1);
   Open();  // as the next command finds the folder
   EXPECT_EQ(TakeSnapshot(dir_), before);
 }
@@ -647,7 +649,7 @@ TEST_F(SurfaceOperations, ATypoInATypedNumberIsRefusedBeforeAnythingIsWritten) {
     const std::string quoted = "\"" + std::string(typo) + "\" is not a number";
     for (const Op& op : ops) {
       const ActionResult r = op(typo);
-      EXPECT_EQ(r.Result, Outcome::Refused) << typo;
+      EXPECT_EQ(r.Result, ActionOutcome::Refused) << typo;
       EXPECT_NE(r.Message.find(quoted), std::string::npos) << r.Message;
     }
     for (const char* command : commands) {

@@ -26,14 +26,14 @@ ActionResult FromFileSet(FileSetResult r) {
   ActionResult out;
   switch (r.Refusal) {
     case FileSetRefusal::None:
-      out.Result = Outcome::Done;
+      out.Result = ActionOutcome::Done;
       break;
     case FileSetRefusal::LoadFailed:
     case FileSetRefusal::WriteFailed:
-      out.Result = Outcome::Failed;
+      out.Result = ActionOutcome::Failed;
       break;
     default:
-      out.Result = Outcome::Refused;
+      out.Result = ActionOutcome::Refused;
       break;
   }
   out.TextNumber = RefusalTextNumber(r.Refusal);
@@ -51,7 +51,7 @@ ActionResult FromFileSet(FileSetResult r) {
 
 ActionResult Refusal(std::string message, fs::path file = {}) {
   ActionResult r;
-  r.Result = Outcome::Refused;
+  r.Result = ActionOutcome::Refused;
   r.Message = std::move(message);
   r.File = std::move(file);
   return r;
@@ -163,11 +163,11 @@ ActionResult Build(std::string_view name, const StopRequest& stop) {
   if (built) Project().BuiltSurface = std::move(built);
   r.Warnings = b.Warnings;
   if (b.Cancelled) {
-    r.Result = Outcome::Cancelled;
+    r.Result = ActionOutcome::Cancelled;
     r.TextNumber = text::kCancelledFilesKept;
     r.Message = "cancelled: " + std::string(name) + " not built, its files left as they were";
   } else if (!b.Built) {
-    r.Result = Outcome::Failed;
+    r.Result = ActionOutcome::Failed;
     r.Message = b.Message;
   } else {
     for (const char* ext : {".dsp", ".tin"}) r.Written.push_back(SurfaceFile(name, ext));
@@ -236,7 +236,7 @@ ActionResult ExportLandXml(const TriangleMesh& surface, const fs::path& output,
   for (const auto& [file, report] : e.Inputs)
     for (std::string& line : report.Describe(file.string())) r.Warnings.push_back(std::move(line));
   if (!e.ok()) {
-    r.Result = e.Cancelled ? Outcome::Cancelled : Outcome::Failed;
+    r.Result = e.Cancelled ? ActionOutcome::Cancelled : ActionOutcome::Failed;
     if (e.Cancelled) r.TextNumber = text::kCancelledFilesKept;
     r.Message = e.Error;
     return r;

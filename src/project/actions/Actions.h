@@ -42,7 +42,7 @@
 
 namespace orvane::actions {
 
-enum class Outcome : int32_t {
+enum class ActionOutcome : int32_t {
   Done = 0,       // the action was carried out
   Refused = 1,    // the request cannot be carried out as asked; nothing changed
   Failed = 2,     // a file could not be read or written; nothing changed
@@ -77,7 +77,7 @@ struct SurfaceChanges {
 };
 
 struct ActionResult {
-  Outcome Result = Outcome::Done;
+  ActionOutcome Result = ActionOutcome::Done;
   // The text-table entry (1-based) that words Message; 0 when none does.
   int32_t TextNumber = 0;
   // The user's message: what was refused or failed and why, or what a done
@@ -99,7 +99,7 @@ struct ActionResult {
   std::vector<Figure> Figures;
   SurfaceChanges Changes;
 
-  bool ok() const { return Result == Outcome::Done; }
+  bool ok() const { return Result == ActionOutcome::Done; }
   // The value of the figure called name; 0 when there is none.
   int64_t FigureValue(std::string_view name) const;
 };

@@ -54,7 +54,7 @@ namespace {
 
 ActionResult Refusal(std::string message, fs::path file = {}) {
   ActionResult r;
-  r.Result = Outcome::Refused;
+  r.Result = ActionOutcome::Refused;
   r.Message = std::move(message);
   r.File = std::move(file);
   return r;
@@ -81,7 +81,7 @@ ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> cl
   const FolderLock lock(folder);
   ActionResult r;
   auto fail = [&](std::string message, const fs::path& file) {
-    r.Result = Outcome::Failed;
+    r.Result = ActionOutcome::Failed;
     r.TextNumber = text::kCannotWriteFile;
     r.Message = std::move(message);
     r.File = file;
@@ -104,7 +104,7 @@ ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> cl
   CurrentStatus().SendPhase("IDLE");
   CancelRequested = false;
   if (coloured.Cancelled) {
-    r.Result = Outcome::Cancelled;
+    r.Result = ActionOutcome::Cancelled;
     r.TextNumber = text::kCancelledFilesKept;
     r.Message = name + ": colouring cancelled, its files left as they were";
     return r;

@@ -98,7 +98,7 @@ actions::ActionResult RunOnUnchangedSurfaces(
   for (const auto& s : surfaces) {
     if (std::string change = SurfaceFileChange(s); !change.empty()) {
       actions::ActionResult r;
-      r.Result = actions::Outcome::Refused;
+      r.Result = actions::ActionOutcome::Refused;
       r.File = SurfaceFile(SurfaceName(*s), ".dsp");
       r.Message = std::move(change);
       return r;

@@ -355,7 +355,7 @@ std::string TextOr(int number, const char* english) {
 
 ActionResult Refused(std::string message, int32_t textNumber = 0) {
   ActionResult r;
-  r.Result = Outcome::Refused;
+  r.Result = ActionOutcome::Refused;
   r.TextNumber = textNumber;
   r.Message = std::move(message);
   return r;
@@ -363,7 +363,7 @@ ActionResult Refused(std::string message, int32_t textNumber = 0) {
 
 ActionResult Failed(std::string message, fs::path file = {}) {
   ActionResult r;
-  r.Result = Outcome::Failed;
+  r.Result = ActionOutcome::Failed;
   r.Message = std::move(message);
   r.File = std::move(file);
   return r;
@@ -372,7 +372,7 @@ ActionResult Failed(std::string message, fs::path file = {}) {
 ActionResult Cancelled() {
   CancelRequested = false;
   ActionResult r;
-  r.Result = Outcome::Cancelled;
+  r.Result = ActionOutcome::Cancelled;
   r.TextNumber = text::kCancelledFilesKept;
   r.Message =
       TextOr(text::kCancelledFilesKept, "Cancelled: the existing files were left as they were.");
