@@ -94,23 +94,50 @@ int LevelFor(double size, double c0, int maxLevel) {
 
 }  // namespace
 
-TriangleIndex::TriangleIndex(std::span<const TriangleRec> triangles) {
-  const size_t n = triangles.empty() ? 0 : triangles.size() - 1;
+// Builds an index in passes: the widened boxes, the size of the finest
+// cells, each triangle's level and cells, the layout of the levels (dense or
+// hashed), then the cells' entry lists; the triangles no level takes go to the
+// list tested on every query.
+struct TriangleIndex::Builder {
   struct Box {
     double xlo, ylo, xhi, yhi;
   };
-  std::vector<Box> boxes(n + 1, Box{-kInf, -kInf, kInf, kInf});
-  std::vector<uint8_t> level(n + 1, kUnfiled);
-  std::vector<double> sizes;
-  sizes.reserve(n);
-  for (size_t t = 1; t <= n; ++t) {
-    Box b;
-    if (WidenedBox(triangles[t], b.xlo, b.ylo, b.xhi, b.yhi)) {
-      boxes[t] = b;
-      sizes.push_back(std::max(b.xhi - b.xlo, b.yhi - b.ylo));
+  struct Stats {
+    bool used = false;
+    int64_t imin = 0, imax = 0, jmin = 0, jmax = 0;
+    double entries = 0;
+  };
+  // A triangle's cells: i0..i0+di x j0..j0+dj of its level.
+  struct Filing {
+    int64_t i0, j0;
+    uint8_t di, dj;
+  };
+
+  TriangleIndex& index;
+  size_t n;
+  std::vector<Box> boxes;
+  std::vector<uint8_t> level;
+  std::vector<Filing> filing;
+  std::vector<Stats> stats;
+  std::vector<int> slot;  // level -> its position in index.levels_
+  bool anyBox = false;    // some triangle has a trusted box: the levels are built
+
+  Builder(TriangleIndex& into, std::span<const TriangleRec> triangles)
+      : index(into),
+        n(triangles.empty() ? 0 : triangles.size() - 1),
+        boxes(n + 1, Box{-kInf, -kInf, kInf, kInf}),
+        level(n + 1, kUnfiled) {
+    std::vector<double> sizes;
+    sizes.reserve(n);
+    for (size_t t = 1; t <= n; ++t) {
+      Box b;
+      if (WidenedBox(triangles[t], b.xlo, b.ylo, b.xhi, b.yhi)) {
+        boxes[t] = b;
+        sizes.push_back(std::max(b.xhi - b.xlo, b.yhi - b.ylo));
+      }
     }
-  }
-  if (!sizes.empty()) {
+    if (sizes.empty()) return;
+    anyBox = true;
     // The finest cells are as wide as nine boxes in ten: most triangles sit
     // on one level, touching at most 2 x 2 of its cells, and a query visits
     // few levels. When even the largest box is not twice that wide, one
@@ -118,36 +145,22 @@ TriangleIndex::TriangleIndex(std::span<const TriangleRec> triangles) {
     auto pick = sizes.begin() + static_cast<std::ptrdiff_t>(sizes.size() * 9 / 10);
     std::nth_element(sizes.begin(), pick, sizes.end());
     const double largest = *std::max_element(pick, sizes.end());
-    baseCell_ = largest <= 2 * *pick ? largest : *pick;
-    std::vector<double>().swap(sizes);
+    index.baseCell_ = largest <= 2 * *pick ? largest : *pick;
+  }
 
-    struct Stats {
-      bool used = false;
-      int64_t imin = 0, imax = 0, jmin = 0, jmax = 0;
-      double entries = 0;
-    };
-    std::vector<Stats> stats(kMaxLevel + 1);
-    auto cellRange = [&](size_t t, int k, int64_t& i0, int64_t& i1, int64_t& j0, int64_t& j1) {
-      const Box& b = boxes[t];
-      const double cell = std::ldexp(baseCell_, k);
-      i0 = CellCoordinate(b.xlo, cell);
-      i1 = CellCoordinate(b.xhi, cell);
-      j0 = CellCoordinate(b.ylo, cell);
-      j1 = CellCoordinate(b.yhi, cell);
-    };
-    // Each triangle's cells, found once for the three passes below.
-    struct Filing {
-      int64_t i0, j0;
-      uint8_t di, dj;  // the cells are i0..i0+di x j0..j0+dj
-    };
-    std::vector<Filing> filing(n + 1);
+  // Each triangle's level and cells, found once for the passes below, and
+  // the window and entry count of every level.
+  void File() {
+    filing.resize(n + 1);
+    stats.resize(kMaxLevel + 1);
     for (size_t t = 1; t <= n; ++t) {
       const Box& b = boxes[t];
       if (b.xlo == -kInf) continue;
-      const int k = LevelFor(std::max(b.xhi - b.xlo, b.yhi - b.ylo), baseCell_, kMaxLevel);
+      const int k = LevelFor(std::max(b.xhi - b.xlo, b.yhi - b.ylo), index.baseCell_, kMaxLevel);
       if (k < 0) continue;
-      int64_t i0, i1, j0, j1;
-      cellRange(t, k, i0, i1, j0, j1);
+      const double cell = std::ldexp(index.baseCell_, k);
+      const int64_t i0 = CellCoordinate(b.xlo, cell), i1 = CellCoordinate(b.xhi, cell);
+      const int64_t j0 = CellCoordinate(b.ylo, cell), j1 = CellCoordinate(b.yhi, cell);
       if (i1 - i0 > 2 || j1 - j0 > 2) continue;  // cannot happen short of rounding havoc
       level[t] = static_cast<uint8_t>(k);
       filing[t] = {i0, j0, static_cast<uint8_t>(i1 - i0), static_cast<uint8_t>(j1 - j0)};
@@ -162,16 +175,18 @@ TriangleIndex::TriangleIndex(std::span<const TriangleRec> triangles) {
       }
       s.entries += static_cast<double>((i1 - i0 + 1) * (j1 - j0 + 1));
     }
+  }
 
-    // Dense levels take the first cell ids, hashed cells the ones after.
-    std::vector<int> slot(kMaxLevel + 1, -1);
+  // Dense levels take the first cell ids, hashed cells the ones after.
+  void LayOutLevels() {
+    slot.assign(kMaxLevel + 1, -1);
     uint32_t denseCells = 0;
     for (int k = 0; k <= kMaxLevel; ++k) {
       const Stats& s = stats[static_cast<size_t>(k)];
       if (!s.used) continue;
       Level L;
       L.level = k;
-      L.cell = std::ldexp(baseCell_, k);
+      L.cell = std::ldexp(index.baseCell_, k);
       const double ni = static_cast<double>(s.imax - s.imin) + 1;
       const double nj = static_cast<double>(s.jmax - s.jmin) + 1;
       L.dense = ni * nj <= 4 * s.entries + 1024 && denseCells + ni * nj < 2e9;
@@ -183,57 +198,77 @@ TriangleIndex::TriangleIndex(std::span<const TriangleRec> triangles) {
         L.firstCell = denseCells;
         denseCells += static_cast<uint32_t>(L.ni * L.nj);
       }
-      slot[static_cast<size_t>(k)] = static_cast<int>(levels_.size());
-      levels_.push_back(L);
+      slot[static_cast<size_t>(k)] = static_cast<int>(index.levels_.size());
+      index.levels_.push_back(L);
     }
-    hashedBase_ = denseCells;
+    index.hashedBase_ = denseCells;
+  }
 
-    auto forEachCell = [&](size_t t, auto&& visit) {
-      const Level& L = levels_[static_cast<size_t>(slot[level[t]])];
+  const Level& LevelOf(size_t t) const {
+    return index.levels_[static_cast<size_t>(slot[level[t]])];
+  }
+
+  // Counts every cell's entries (hashing the cells of scattered levels on
+  // the way) and turns the counts into offsets.
+  void CountEntries() {
+    std::vector<uint32_t> counts(index.hashedBase_, 0);
+    for (size_t t = 1; t <= n; ++t) {
+      if (level[t] == kUnfiled) continue;
+      const Level& L = LevelOf(t);
       const Filing& f = filing[t];
       for (int64_t i = f.i0; i <= f.i0 + f.di; ++i)
         for (int64_t j = f.j0; j <= f.j0 + f.dj; ++j) {
-          if (L.dense)
-            visit(L.firstCell + static_cast<uint32_t>((i - L.i0) * L.nj + (j - L.j0)));
-          else
-            visit(hashedBase_ + cells_.Insert(L.level, i, j));
+          const uint32_t id =
+              L.dense ? L.firstCell + static_cast<uint32_t>((i - L.i0) * L.nj + (j - L.j0))
+                      : index.hashedBase_ + index.cells_.Insert(L.level, i, j);
+          if (id >= counts.size()) counts.resize(id + 1, 0);
+          ++counts[id];
         }
-    };
-    std::vector<uint32_t> counts(denseCells, 0);
-    for (size_t t = 1; t <= n; ++t) {
-      if (level[t] == kUnfiled) continue;
-      forEachCell(t, [&](uint32_t id) {
-        if (id >= counts.size()) counts.resize(id + 1, 0);
-        ++counts[id];
-      });
     }
-    offsets_.assign(counts.size() + 1, 0);
-    for (size_t id = 0; id < counts.size(); ++id) offsets_[id + 1] = offsets_[id] + counts[id];
-    std::vector<uint32_t>().swap(counts);
-    entries_.resize(offsets_.back());
-    std::vector<uint32_t> cursor(offsets_.begin(), offsets_.end() - 1);
-    // Triangles are visited in ascending order, so every cell's list ends up
-    // ascending, which lets a query stop at its first accepted candidate.
+    index.offsets_.assign(counts.size() + 1, 0);
+    for (size_t id = 0; id < counts.size(); ++id)
+      index.offsets_[id + 1] = index.offsets_[id] + counts[id];
+  }
+
+  // Triangles are visited in ascending order, so every cell's list ends up
+  // ascending, which lets a query stop at its first accepted candidate.
+  void FillEntries() {
+    index.entries_.resize(index.offsets_.back());
+    std::vector<uint32_t> cursor(index.offsets_.begin(), index.offsets_.end() - 1);
     for (size_t t = 1; t <= n; ++t) {
       if (level[t] == kUnfiled) continue;
-      const Level& L = levels_[static_cast<size_t>(slot[level[t]])];
+      const Level& L = LevelOf(t);
       const Box& b = boxes[t];
       const Filing& f = filing[t];
       for (int64_t i = f.i0; i <= f.i0 + f.di; ++i)
         for (int64_t j = f.j0; j <= f.j0 + f.dj; ++j) {
-          const uint32_t id = CellId(L, i, j);
+          const uint32_t id = index.CellId(L, i, j);
           const double x = static_cast<double>(i) * L.cell;
           const double y = static_cast<double>(j) * L.cell;
-          entries_[cursor[id]++] = {static_cast<int32_t>(t), FloatBelow(b.xlo - x),
-                                    FloatBelow(b.ylo - y), FloatAbove(b.xhi - x),
-                                    FloatAbove(b.yhi - y)};
+          index.entries_[cursor[id]++] = {static_cast<int32_t>(t), FloatBelow(b.xlo - x),
+                                          FloatBelow(b.ylo - y), FloatAbove(b.xhi - x),
+                                          FloatAbove(b.yhi - y)};
         }
     }
   }
-  for (size_t t = 1; t <= n; ++t)
-    if (level[t] == kUnfiled)
-      global_.push_back(
-          {static_cast<int32_t>(t), boxes[t].xlo, boxes[t].ylo, boxes[t].xhi, boxes[t].yhi});
+
+  void ListUnfiled() {
+    for (size_t t = 1; t <= n; ++t)
+      if (level[t] == kUnfiled)
+        index.global_.push_back(
+            {static_cast<int32_t>(t), boxes[t].xlo, boxes[t].ylo, boxes[t].xhi, boxes[t].yhi});
+  }
+};
+
+TriangleIndex::TriangleIndex(std::span<const TriangleRec> triangles) {
+  Builder build(*this, triangles);
+  if (build.anyBox) {
+    build.File();
+    build.LayOutLevels();
+    build.CountEntries();
+    build.FillEntries();
+  }
+  build.ListUnfiled();
 }
 
 std::vector<int> TriangleIndex::Levels() const {

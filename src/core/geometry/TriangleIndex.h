@@ -79,6 +79,7 @@ class TriangleIndex {
     uint32_t firstCell = 0;                  // dense: id of cell (i0, j0), then row by row
   };
   static constexpr int kMaxLevel = 200;
+  struct Builder;
 
   // Id of cell (i, j) of level L, or CellHash::kMissing.
   uint32_t CellId(const Level& L, int64_t i, int64_t j) const;
