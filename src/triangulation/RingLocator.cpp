@@ -127,6 +127,20 @@ RingLocator::RingLocator(std::span<const XYRec> ring) : ring_(ring.begin(), ring
 void RingLocator::Fill(size_t g, std::span<const int32_t> edges, XYRec from0, int w0,
                        std::span<const int32_t> fromEdges, bool leftOfGrid, int depth) {
   const Grid grid = grids_[g];
+  PoolEdges(grid, CellPieces(grid, edges));
+  const auto cells = static_cast<size_t>(grid.cols * grid.rows);
+  winding_.resize(grid.base + cells, 0);
+  reference_.resize(grid.base + cells, -1);
+  finer_.resize(grid.base + cells, -1);
+  ReferenceWindings(grid, from0, w0, fromEdges, leftOfGrid);
+  Refine(grid, depth);
+}
+
+// Each edge goes into the cells of each row that its margin band reaches
+// (the piece of the edge within the row's band, widened by the margin and
+// the slack): every cell it is within its margin of.
+std::vector<RingLocator::Piece> RingLocator::CellPieces(const Grid& grid,
+                                                        std::span<const int32_t> edges) const {
   auto colOf = [&](double v) {
     return std::clamp<int64_t>(static_cast<int64_t>(std::floor((v - grid.minX) / grid.cell)), 0,
                                grid.cols - 1);
@@ -134,14 +148,6 @@ void RingLocator::Fill(size_t g, std::span<const int32_t> edges, XYRec from0, in
   auto rowOf = [&](double v) {
     return std::clamp<int64_t>(static_cast<int64_t>(std::floor((v - grid.minY) / grid.cell)), 0,
                                grid.rows - 1);
-  };
-
-  // Each edge goes into the cells of each row that its margin band reaches
-  // (the piece of the edge within the row's band, widened by the margin and
-  // the slack): every cell it is within its margin of.
-  struct Piece {
-    int64_t first, last;  // cells of the grid, row-major
-    int32_t edge;
   };
   std::vector<Piece> pieces;
   pieces.reserve(2 * edges.size());
@@ -165,29 +171,31 @@ void RingLocator::Fill(size_t g, std::span<const int32_t> edges, XYRec from0, in
                         r * grid.cols + colOf(std::max(xa, xb) + m), e});
     }
   }
+  return pieces;
+}
+
+// The pooled lists end where this grid's begin.
+void RingLocator::PoolEdges(const Grid& grid, std::span<const Piece> pieces) {
   const auto cells = static_cast<size_t>(grid.cols * grid.rows);
   const size_t base = grid.base;
-  {
-    // The pooled lists end where this grid's begin.
-    std::vector<int32_t> count(cells, 0);
-    for (const Piece& p : pieces)
-      for (int64_t c = p.first; c <= p.last; ++c) ++count[static_cast<size_t>(c)];
-    start_.resize(base + cells + 1);
-    for (size_t c = 0; c < cells; ++c) start_[base + c + 1] = start_[base + c] + count[c];
-    edges_.resize(static_cast<size_t>(start_[base + cells]));
-    for (size_t c = 0; c < cells; ++c) count[c] = start_[base + c];
-    for (const Piece& p : pieces)
-      for (int64_t c = p.first; c <= p.last; ++c)
-        edges_[static_cast<size_t>(count[static_cast<size_t>(c)]++)] = p.edge;
-  }
-  std::vector<Piece>().swap(pieces);
-  winding_.resize(base + cells, 0);
-  reference_.resize(base + cells, -1);
-  finer_.resize(base + cells, -1);
+  std::vector<int32_t> count(cells, 0);
+  for (const Piece& p : pieces)
+    for (int64_t c = p.first; c <= p.last; ++c) ++count[static_cast<size_t>(c)];
+  start_.resize(base + cells + 1);
+  for (size_t c = 0; c < cells; ++c) start_[base + c + 1] = start_[base + c] + count[c];
+  edges_.resize(static_cast<size_t>(start_[base + cells]));
+  for (size_t c = 0; c < cells; ++c) count[c] = start_[base + c];
+  for (const Piece& p : pieces)
+    for (int64_t c = p.first; c <= p.last; ++c)
+      edges_[static_cast<size_t>(count[static_cast<size_t>(c)]++)] = p.edge;
+}
 
-  // Reference winding numbers, row by row: the segment from one reference
-  // point to the next lies in the cells between them, so their edges are
-  // all it can cross; the first of a row is reached from the row's start.
+// Reference winding numbers, row by row: the segment from one reference
+// point to the next lies in the cells between them, so their edges are
+// all it can cross; the first of a row is reached from the row's start.
+void RingLocator::ReferenceWindings(const Grid& grid, XYRec from0, int w0,
+                                    std::span<const int32_t> fromEdges, bool leftOfGrid) {
+  const size_t base = grid.base;
   for (int64_t r = 0; r < grid.rows; ++r) {
     XYRec from = from0;
     if (leftOfGrid) from.Y = grid.minY + (static_cast<double>(r) + 0.5) * grid.cell;
@@ -222,11 +230,15 @@ void RingLocator::Fill(size_t g, std::span<const int32_t> edges, XYRec from0, in
       fromCol = c;
     }
   }
+}
 
-  // Cells crowded by a dense run of edges get a finer grid of their own,
-  // while that thins them out (cells much wider than the edges' margins).
+// Cells crowded by a dense run of edges get a finer grid of their own,
+// while that thins them out (cells much wider than the edges' margins).
+void RingLocator::Refine(const Grid& grid, int depth) {
   constexpr size_t kCrowded = 48;
   if (depth >= 5 || grid.cell < 0.01) return;
+  const size_t base = grid.base;
+  const auto cells = static_cast<size_t>(grid.cols * grid.rows);
   std::vector<int32_t> own;
   for (size_t local = 0; local < cells; ++local) {
     const auto list = EdgesOf(base + local);

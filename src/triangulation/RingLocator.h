@@ -68,6 +68,17 @@ class RingLocator {
   // leftOfGrid, of the cells of the row up to the point's.
   void Fill(size_t g, std::span<const int32_t> edges, XYRec from, int w,
             std::span<const int32_t> fromEdges, bool leftOfGrid, int depth);
+  // Fill's steps: the cells each edge reaches, their pooled lists, the
+  // reference windings, and the finer grids of crowded cells.
+  struct Piece {
+    int64_t first, last;  // cells of the grid, row-major
+    int32_t edge;
+  };
+  std::vector<Piece> CellPieces(const Grid& grid, std::span<const int32_t> edges) const;
+  void PoolEdges(const Grid& grid, std::span<const Piece> pieces);
+  void ReferenceWindings(const Grid& grid, XYRec from, int w, std::span<const int32_t> fromEdges,
+                         bool leftOfGrid);
+  void Refine(const Grid& grid, int depth);
   size_t CellOf(const Grid& grid, double X, double Y) const;
   XYRec Reference(const Grid& grid, size_t local, int candidate) const;
   bool OnAnEdge(std::span<const int32_t> edges, XYRec p) const;

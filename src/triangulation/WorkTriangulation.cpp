@@ -365,10 +365,16 @@ void WorkTriangulation::CoverHull(const HullRim& rim) {
     if (!(std::fabs(p.X) < 1e60 && std::fabs(p.Y) < 1e60)) return;
   }
   if (V.size() < 3) return;
+  const std::vector<int32_t> hull = HullOf(V);
+  if (hull.empty()) return;  // collinear: no triangle
+  WrapPockets(rim, hull, PocketsOf(rim, std::move(V), hull));
+}
 
-  // Convex hull of the rim vertices (it holds every point on the hull of
-  // all of them), counter-clockwise, with the points on its edges: the
-  // Delaunay edges along the hull join consecutive collinear points.
+// Convex hull of the rim vertices (it holds every point on the hull of all
+// of them), counter-clockwise, with the points on its edges: the Delaunay
+// edges along the hull join consecutive collinear points. Empty when the
+// vertices are collinear.
+std::vector<int32_t> WorkTriangulation::HullOf(const std::vector<int32_t>& V) const {
   std::vector<int32_t> byXY = V;
   std::sort(byXY.begin(), byXY.end(), [&](int32_t a, int32_t b) {
     const PointRec &A = pts[static_cast<size_t>(a)], &B = pts[static_cast<size_t>(b)];
@@ -376,7 +382,7 @@ void WorkTriangulation::CoverHull(const HullRim& rim) {
   });
   const int32_t first = byXY.front(), last = byXY.back();
   if (std::all_of(byXY.begin(), byXY.end(), [&](int32_t v) { return Orient(first, last, v) == 0; }))
-    return;  // collinear: no triangle
+    return {};
   std::vector<int32_t> hull;
   auto chain = [&](auto begin, auto end) {
     const size_t base = hull.size();
@@ -389,22 +395,28 @@ void WorkTriangulation::CoverHull(const HullRim& rim) {
   };
   chain(byXY.begin(), byXY.end());
   chain(byXY.rbegin(), byXY.rend());
+  return hull;
+}
 
-  // Pockets: rim vertices joined through the removed triangles.
-  auto slot = [&](int32_t v) {
-    return static_cast<size_t>(std::lower_bound(V.begin(), V.end(), v) - V.begin());
-  };
-  std::vector<int32_t> hullAt(V.size(), -1);
-  for (size_t k = 0; k < hull.size(); ++k) hullAt[slot(hull[k])] = static_cast<int32_t>(k);
-  std::vector<size_t> parent(V.size());
-  for (size_t k = 0; k < V.size(); ++k) parent[k] = k;
+// Pockets: rim vertices joined through the removed triangles, listed pocket
+// by pocket.
+WorkTriangulation::RimPockets WorkTriangulation::PocketsOf(const HullRim& rim,
+                                                           std::vector<int32_t> V,
+                                                           const std::vector<int32_t>& hull) const {
+  RimPockets p;
+  p.vertices = std::move(V);
+  const size_t n = p.vertices.size();
+  std::vector<int32_t> hullAt(n, -1);
+  for (size_t k = 0; k < hull.size(); ++k) hullAt[p.Slot(hull[k])] = static_cast<int32_t>(k);
+  std::vector<size_t> parent(n);
+  for (size_t k = 0; k < n; ++k) parent[k] = k;
   auto root = [&](size_t k) {
     while (parent[k] != k) k = parent[k] = parent[parent[k]];
     return k;
   };
   const auto m = static_cast<int32_t>(hull.size());
   for (const auto& [u, w, corner] : rim.pairs) {
-    const size_t su = slot(u), sw = slot(w);
+    const size_t su = p.Slot(u), sw = p.Slot(w);
     const int32_t hu = hullAt[su], hw = hullAt[sw];
     if (hu >= 0 && hw >= 0) {
       // Beyond the hull edge u-w (counter-clockwise a-b: outside on the right)?
@@ -413,19 +425,29 @@ void WorkTriangulation::CoverHull(const HullRim& rim) {
     }
     parent[root(su)] = root(sw);
   }
-  std::vector<size_t> start(V.size() + 1, 0);
-  for (size_t k = 0; k < V.size(); ++k) ++start[root(k) + 1];
-  for (size_t k = 0; k < V.size(); ++k) start[k + 1] += start[k];
-  std::vector<int32_t> pocket(V.size());
-  {
-    std::vector<size_t> fill(start.begin(), start.end() - 1);
-    for (size_t k = 0; k < V.size(); ++k) pocket[fill[root(k)]++] = V[k];
-  }
+  p.rootOf.resize(n);
+  for (size_t k = 0; k < n; ++k) p.rootOf[k] = root(k);
+  p.start.assign(n + 1, 0);
+  for (size_t k = 0; k < n; ++k) ++p.start[p.rootOf[k] + 1];
+  for (size_t k = 0; k < n; ++k) p.start[k + 1] += p.start[k];
+  p.members.resize(n);
+  std::vector<size_t> fill(p.start.begin(), p.start.end() - 1);
+  for (size_t k = 0; k < n; ++k) p.members[fill[p.rootOf[k]]++] = p.vertices[k];
+  return p;
+}
 
+size_t WorkTriangulation::RimPockets::Slot(int32_t v) const {
+  return static_cast<size_t>(std::lower_bound(vertices.begin(), vertices.end(), v) -
+                             vertices.begin());
+}
+
+// Gift-wraps the pockets from the hull edges inwards.
+void WorkTriangulation::WrapPockets(const HullRim& rim, const std::vector<int32_t>& hull,
+                                    const RimPockets& pockets) {
   // Directed edges with a triangle on their left (-1: the outside of the
   // hull), and the edges still open.
   std::unordered_map<uint64_t, std::pair<int32_t, int>> closed;
-  closed.reserve(4 * V.size() + rim.keptEdges.size());
+  closed.reserve(4 * pockets.vertices.size() + rim.keptEdges.size());
   for (const auto& [key, side] : rim.keptEdges) closed.emplace(key, side);
   std::vector<std::pair<int32_t, int32_t>> open;
   for (size_t k = 0; k < hull.size(); ++k) {
@@ -435,7 +457,7 @@ void WorkTriangulation::CoverHull(const HullRim& rim) {
   }
 
   // A triangulation of m points has fewer than 2m triangles.
-  size_t budget = 2 * V.size() + 4;
+  size_t budget = 2 * pockets.vertices.size() + 4;
   while (!open.empty()) {
     const auto [a, b] = open.back();
     open.pop_back();
@@ -444,9 +466,9 @@ void WorkTriangulation::CoverHull(const HullRim& rim) {
     Tri probe{};
     probe.v[0] = a;
     probe.v[1] = b;
-    const size_t r = root(slot(a));
-    for (size_t k = start[r]; k < start[r + 1]; ++k) {
-      const int32_t v = pocket[k];
+    const size_t r = pockets.rootOf[pockets.Slot(a)];
+    for (size_t k = pockets.start[r]; k < pockets.start[r + 1]; ++k) {
+      const int32_t v = pockets.members[k];
       if (v == a || v == b || !(Orient(a, b, v) > 0)) continue;
       probe.v[2] = c;
       if (c < 0 || InCircleOf(probe, v) > 0) c = v;
@@ -617,65 +639,72 @@ bool WorkTriangulation::ForceOne(int32_t s, int32_t e,
       return true;
     }
   }
-  const PointRec &S = pts[static_cast<size_t>(s)], &E = pts[static_cast<size_t>(e)];
-  auto between = [&](int32_t v) {
-    const PointRec& V = pts[static_cast<size_t>(v)];
-    return (V.X - S.X) * (E.X - S.X) + (V.Y - S.Y) * (E.Y - S.Y) > 0 &&
-           (V.X - E.X) * (S.X - E.X) + (V.Y - E.Y) * (S.Y - E.Y) > 0;
-  };
-
-  // Find the triangle at s whose wedge the segment leaves through.
-  int32_t t0 = -1;
-  int32_t L = -1, R = -1;
-  const int32_t start = vertexTri[static_cast<size_t>(s)];
-  for (int dir = 0; dir < 2 && t0 < 0; ++dir) {
-    int32_t cur = start;
-    for (size_t guard = 0; cur >= 0 && guard < tris.size() + 1; ++guard) {
-      const Tri& tri = tris[static_cast<size_t>(cur)];
-      const int i = IndexOf(tri, s);
-      const int32_t c = tri.v[Next(i)], d = tri.v[Prev(i)];
-      const double oc = Orient(s, e, c), od = Orient(s, e, d);
-      if (oc == 0 && between(c)) {  // the segment runs through vertex c
-        pending.push_back({c, e});
-        pending.push_back({s, c});
-        return true;
-      }
-      if (od == 0 && between(d)) {
-        pending.push_back({d, e});
-        pending.push_back({s, d});
-        return true;
-      }
-      if (oc < 0 && od > 0) {  // c right of s->e, d left
-        t0 = cur;
-        R = c;
-        L = d;
-        break;
-      }
-      cur = dir == 0 ? tri.n[Next(i)] : tri.n[Prev(i)];
-      if (cur == start) break;
-    }
+  const SegmentExit exit = ExitFrom(s, e);
+  if (exit.through >= 0) {  // the segment runs through a vertex of the fan
+    pending.push_back({exit.through, e});
+    pending.push_back({s, exit.through});
+    return true;
   }
-  if (t0 < 0) {
+  if (exit.t < 0) {
     // The segment leaves s outside the triangulated area (s is on its
     // border). Try from the other end; when neither end enters, the segment
     // crosses no edge at all and there is nothing to force.
     if (reversed) return true;
     return ForceOne(e, s, pending, true);
   }
+  return CrossFrom(exit, s, e, pending);
+}
 
-  // Walk across the crossed edges, collecting the region and its two chains.
-  std::vector<int32_t> region{t0};
+// Whether v lies strictly between s and e along the segment's direction.
+bool WorkTriangulation::Between(int32_t s, int32_t e, int32_t v) const {
+  const PointRec &S = pts[static_cast<size_t>(s)], &E = pts[static_cast<size_t>(e)];
+  const PointRec& V = pts[static_cast<size_t>(v)];
+  return (V.X - S.X) * (E.X - S.X) + (V.Y - S.Y) * (E.Y - S.Y) > 0 &&
+         (V.X - E.X) * (S.X - E.X) + (V.Y - E.Y) * (S.Y - E.Y) > 0;
+}
+
+// The triangle at s whose wedge the segment s->e leaves through, turning
+// around s one way and then the other.
+WorkTriangulation::SegmentExit WorkTriangulation::ExitFrom(int32_t s, int32_t e) const {
+  const int32_t start = vertexTri[static_cast<size_t>(s)];
+  for (int dir = 0; dir < 2; ++dir) {
+    int32_t cur = start;
+    for (size_t guard = 0; cur >= 0 && guard < tris.size() + 1; ++guard) {
+      const Tri& tri = tris[static_cast<size_t>(cur)];
+      const int i = IndexOf(tri, s);
+      const int32_t c = tri.v[Next(i)], d = tri.v[Prev(i)];
+      const double oc = Orient(s, e, c), od = Orient(s, e, d);
+      if (oc == 0 && Between(s, e, c)) return {.through = c};
+      if (od == 0 && Between(s, e, d)) return {.through = d};
+      if (oc < 0 && od > 0) return {.t = cur, .right = c, .left = d};  // c right of s->e, d left
+      cur = dir == 0 ? tri.n[Next(i)] : tri.n[Prev(i)];
+      if (cur == start) break;
+    }
+  }
+  return {};
+}
+
+// Walks from the exit triangle across the edges s-e crosses, collecting the
+// region and its two chains, and retriangulates it with s-e as an edge; or
+// pushes the pieces onto pending where the segment meets a vertex, a
+// constraint or the border on the way.
+bool WorkTriangulation::CrossFrom(const SegmentExit& exit, int32_t s, int32_t e,
+                                  std::vector<std::pair<int32_t, int32_t>>& pending) {
+  int32_t L = exit.left, R = exit.right;
+  std::vector<int32_t> region{exit.t};
   std::vector<int32_t> left{L}, right{R};
-  int32_t cur = t0;
+  auto splitAt = [&](int32_t w) {
+    pending.push_back({w, e});
+    pending.push_back({s, w});
+    return true;
+  };
+  int32_t cur = exit.t;
   while (true) {
     Tri& tri = tris[static_cast<size_t>(cur)];
     const int k = 3 - IndexOf(tri, L) - IndexOf(tri, R);  // edge L-R lies opposite v[k]
     if (tri.con >> k & 1) {
       const int32_t x = SplitConstraintAt(cur, k, s, e);
-      if (x < 0) return false;
-      pending.push_back({x, e});
-      pending.push_back({s, x});
-      return true;
+      return x >= 0 && splitAt(x);
     }
     const int32_t nb = tri.n[k];
     if (nb < 0) {
@@ -684,21 +713,14 @@ bool WorkTriangulation::ForceOne(int32_t s, int32_t e,
       // lies a hair outside it: the border vertex nearer the segment's line
       // is then taken as a point of the segment, as an exact hit would be.
       const int32_t w = std::fabs(Orient(s, e, L)) <= std::fabs(Orient(s, e, R)) ? L : R;
-      if (!between(w)) return false;
-      pending.push_back({w, e});
-      pending.push_back({s, w});
-      return true;
+      return Between(s, e, w) && splitAt(w);
     }
     region.push_back(nb);
     const Tri& nt = tris[static_cast<size_t>(nb)];
     const int32_t w = nt.v[3 - IndexOf(nt, L) - IndexOf(nt, R)];
     if (w == e) break;
     const double ow = Orient(s, e, w);
-    if (ow == 0) {  // through vertex w: force s-w here, then w-e
-      pending.push_back({w, e});
-      pending.push_back({s, w});
-      return true;
-    }
+    if (ow == 0) return splitAt(w);  // through vertex w: force s-w here, then w-e
     if (ow > 0) {
       L = w;
       left.push_back(w);

@@ -166,8 +166,30 @@ class WorkTriangulation {
   bool OnSide(const Tri& t, uint8_t side) const;
   struct HullRim;
   void CoverHull(const HullRim& rim);
+  // CoverHull's steps. The rim vertices (ascending), each one's pocket (the
+  // root of its set) and the pockets' members, pocket by pocket (CSR).
+  struct RimPockets {
+    std::vector<int32_t> vertices;
+    std::vector<size_t> rootOf, start;
+    std::vector<int32_t> members;
+    size_t Slot(int32_t v) const;
+  };
+  std::vector<int32_t> HullOf(const std::vector<int32_t>& V) const;
+  RimPockets PocketsOf(const HullRim& rim, std::vector<int32_t> V,
+                       const std::vector<int32_t>& hull) const;
+  void WrapPockets(const HullRim& rim, const std::vector<int32_t>& hull, const RimPockets& pockets);
   bool ForceOne(int32_t a, int32_t b, std::vector<std::pair<int32_t, int32_t>>& pending,
                 bool reversed = false);
+  // Where a segment leaves its first vertex: the triangle it leaves
+  // through with the wedge's right and left vertices, or the vertex of the
+  // fan it runs through; t and through are -1 when it enters no triangle.
+  struct SegmentExit {
+    int32_t t = -1, right = -1, left = -1, through = -1;
+  };
+  bool Between(int32_t s, int32_t e, int32_t v) const;
+  SegmentExit ExitFrom(int32_t s, int32_t e) const;
+  bool CrossFrom(const SegmentExit& exit, int32_t s, int32_t e,
+                 std::vector<std::pair<int32_t, int32_t>>& pending);
   int32_t SplitConstraintAt(int32_t t, int edge, int32_t a, int32_t b);
   bool RerouteConstraint(int32_t t, int edge, int32_t x);
   void FreeConstraint(int32_t t, int edge);
