@@ -74,6 +74,14 @@ ColouringWindow::ColouringWindow(DialogService& dialogs, BusyGate& gate, fs::pat
                                  QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), gate_(gate), paletteFolder_(std::move(paletteFolder)) {
   if (parent != nullptr) setWindowFlag(Qt::Window);
+  NameControls();
+  LayOut();
+  Connect();
+  ApplyCaptions();
+}
+
+// The object names the program documents, by which tests find the controls.
+void ColouringWindow::NameControls() {
   setObjectName("frmColoresSuperficie");
   struct Named {
     QWidget* widget;
@@ -112,7 +120,9 @@ ColouringWindow::ColouringWindow(DialogService& dialogs, BusyGate& gate, fs::pat
                                                      {&ProgressBar1_, "ProgressBar1"},
                                                      {&lblAlertas_, "lblAlertas"}})
     n.widget->setObjectName(n.name);
+}
 
+void ColouringWindow::LayOut() {
   Text3_.setText("1.0");
   Picture1_.setFixedSize(kPreviewSize);
   Picture1_.setFrameShape(QFrame::StyledPanel);
@@ -176,7 +186,9 @@ ColouringWindow::ColouringWindow(DialogService& dialogs, BusyGate& gate, fs::pat
   layout_.addLayout(&bottom_);
   layout_.addLayout(&status_);
   resize(1200, 580);
+}
 
+void ColouringWindow::Connect() {
   connect(&Combo1_, &QComboBox::activated, this, [this] { ChooseSurface(); });
   connect(&Combo2_, &QComboBox::activated, this, [this] { ChoosePalette(); });
   connect(&List1_, &QListWidget::itemClicked, this,
@@ -199,7 +211,6 @@ ColouringWindow::ColouringWindow(DialogService& dialogs, BusyGate& gate, fs::pat
   connect(&task_, &BackgroundTask::Finished, this, [this] {
     if (asking_) dialogs_.CloseQuestion();  // nothing is left to cancel
   });
-  ApplyCaptions();
 }
 
 ColouringWindow::~ColouringWindow() {

@@ -92,6 +92,9 @@ class ColouringWindow : public QWidget, public PickerTarget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void NameControls();
+  void LayOut();
+  void Connect();
   void ApplyCaptions();
   void ChooseSurface();
   void ChoosePalette();

@@ -41,6 +41,14 @@ QString Joined(const std::vector<std::string>& lines) {
 
 ExplorerWindow::ExplorerWindow(DialogService& dialogs, BusyGate& gate, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), gate_(gate) {
+  NameControls();
+  LayOut();
+  Connect();
+  ApplyCaptions();
+}
+
+// The object names the program documents, by which tests find the controls.
+void ExplorerWindow::NameControls() {
   setObjectName("FrmExploradorSuperficies");
   Label1_.setObjectName("Label1");
   lblProyecto_.setObjectName("lblProyecto");
@@ -62,7 +70,9 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, BusyGate& gate, QWidget* 
   Label3_.setObjectName("Label3");
   ProgressBar1_.setObjectName("ProgressBar1");
   cmdDetener_.setObjectName("cmdDetener");
+}
 
+void ExplorerWindow::LayOut() {
   // The list: five columns under the heading labels, rows only, no tree.
   ListBox1_.setColumnCount(5);
   ListBox1_.setHeaderHidden(true);
@@ -117,7 +127,9 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, BusyGate& gate, QWidget* 
   layout_.addLayout(&status_);
   plan_.setMinimumWidth(280);
   resize(1240, 560);
+}
 
+void ExplorerWindow::Connect() {
   connect(&ListBox1_, &QTreeWidget::itemClicked, this,
           [this](QTreeWidgetItem* item) { RowClicked(item); });
   connect(&ListBox1_, &QTreeWidget::itemSelectionChanged, this, [this] { SelectionChanged(); });
@@ -128,29 +140,8 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, BusyGate& gate, QWidget* 
   connect(&cmdRenombrar_, &QPushButton::clicked, this, [this] { Rename(); });
   connect(&cmdEliminar_, &QPushButton::clicked, this, [this] { DeleteSelected(); });
   connect(&cmdExportar_, &QPushButton::clicked, this, [this] { ExportLandXml(); });
-  connect(&cmdSurfop_, &QPushButton::clicked, this, [this] {
-    if (ListBox1_.topLevelItemCount() < 1) return;
-    OperationsWindow& window = ShowOperationsWindow(*this, dialogs_);
-    connect(&window.Task(), &BackgroundTask::Finished, this, &ExplorerWindow::WorkEnded,
-            Qt::UniqueConnection);
-    FillSurfaceList();
-  });
-  connect(&cmdColores_, &QPushButton::clicked, this, [this] {
-    if (ListBox1_.topLevelItemCount() < 1) return;
-    const bool made =
-        findChild<ColouringWindow*>("frmColoresSuperficie", Qt::FindDirectChildrenOnly) == nullptr;
-    ColouringWindow& window = OpenColouringWindow(*this, dialogs_, gate_);
-    // A new ".col" may be the one the plan shows: it reads its files again.
-    if (made) {
-      connect(&window, &ColouringWindow::ColouringFinished, this, [this] {
-        if (plan_.Surface()) plan_.ReloadColours();
-      });
-      connect(&window.Task(), &BackgroundTask::Finished, this, &ExplorerWindow::WorkEnded);
-      connect(this, &ExplorerWindow::SurfacesChanged, &window, [&window] {
-        if (!window.Busy()) window.RefreshSurfaces();
-      });
-    }
-  });
+  connect(&cmdSurfop_, &QPushButton::clicked, this, [this] { OpenOperations(); });
+  connect(&cmdColores_, &QPushButton::clicked, this, [this] { OpenColouring(); });
   connect(&cmdAyuda_, &QPushButton::clicked, this,
           [this] { OpenHelp(this, dialogs_, kExplorerHelp); });
   // Ends the program at once, whatever other window is open: exit, not
@@ -172,8 +163,31 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, BusyGate& gate, QWidget* 
   connect(&task_, &BackgroundTask::Finished, this, &ExplorerWindow::WorkEnded);
   connect(&gate_, &BusyGate::Changed, this,
           [this](bool busy) { HoldForOtherWork(busy && !gate_.HeldBy(task_)); });
+}
 
-  ApplyCaptions();
+void ExplorerWindow::OpenOperations() {
+  if (ListBox1_.topLevelItemCount() < 1) return;
+  OperationsWindow& window = ShowOperationsWindow(*this, dialogs_);
+  connect(&window.Task(), &BackgroundTask::Finished, this, &ExplorerWindow::WorkEnded,
+          Qt::UniqueConnection);
+  FillSurfaceList();
+}
+
+void ExplorerWindow::OpenColouring() {
+  if (ListBox1_.topLevelItemCount() < 1) return;
+  const bool made =
+      findChild<ColouringWindow*>("frmColoresSuperficie", Qt::FindDirectChildrenOnly) == nullptr;
+  ColouringWindow& window = OpenColouringWindow(*this, dialogs_, gate_);
+  // A new ".col" may be the one the plan shows: it reads its files again.
+  if (made) {
+    connect(&window, &ColouringWindow::ColouringFinished, this, [this] {
+      if (plan_.Surface()) plan_.ReloadColours();
+    });
+    connect(&window.Task(), &BackgroundTask::Finished, this, &ExplorerWindow::WorkEnded);
+    connect(this, &ExplorerWindow::SurfacesChanged, &window, [&window] {
+      if (!window.Busy()) window.RefreshSurfaces();
+    });
+  }
 }
 
 ExplorerWindow::~ExplorerWindow() {

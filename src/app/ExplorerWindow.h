@@ -94,6 +94,11 @@ class ExplorerWindow : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void NameControls();
+  void LayOut();
+  void Connect();
+  void OpenOperations();
+  void OpenColouring();
   void ApplyCaptions();
   void AlignColumns();
   std::shared_ptr<TriangleMesh> SurfaceAt(int row) const;
