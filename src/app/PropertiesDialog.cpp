@@ -29,6 +29,17 @@ QString Fixed3(double v) {
 
 PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, QWidget* parent)
     : QDialog(parent), surface_(std::move(surface)) {
+  NameControls();
+  ShowCaptions();
+  ShowValues();
+  LayOut();
+  connect(&Text1_, &QLineEdit::textChanged, this, [this] { ShowVolumeAboveBase(); });
+  connect(&cmdAceptar_, &QPushButton::clicked, this, &QDialog::accept);
+  cmdAceptar_.setDefault(true);
+  ShowVolumeAboveBase();
+}
+
+void PropertiesDialog::NameControls() {
   setObjectName("frmStatSuperficie");
   SetTopMost(*this, true);
   setWindowTitle(Text(text::kPropertiesTitle));
@@ -39,8 +50,10 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
   Frame4_.setObjectName("Frame4");
   Text1_.setObjectName("Text1");
   cmdAceptar_.setObjectName("cmdAceptar");
+}
 
-  // Captions: text-table entries 27 to 36.
+// Captions: text-table entries 27 to 36.
+void PropertiesDialog::ShowCaptions() {
   Frame1_.setTitle(Text(27));
   labels_[1].setText(Text(28));
   labels_[2].setText(Text(29));
@@ -56,8 +69,9 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
   Frame3_.setTitle(Text(35));
   Frame4_.setTitle(Text(36));
   cmdAceptar_.setText(ButtonWordsFor(Project().LanguageCode).Ok);
+}
 
-  // Values.
+void PropertiesDialog::ShowValues() {
   const TriangleMesh& s = *surface_;
   const bool hasPoints = s.PointCount() > 0;
   const ExtentsRec e = hasPoints ? s.GetExtents() : ExtentsRec{PointRec{}, PointRec{}};
@@ -89,7 +103,9 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
     labels_[static_cast<size_t>(n)].setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     labels_[static_cast<size_t>(n)].setTextInteractionFlags(Qt::TextSelectableByMouse);
   }
+}
 
+void PropertiesDialog::LayOut() {
   Frame1_.setLayout(&frame1Layout_);
   frame1Layout_.addWidget(&labels_[1], 0, 0);
   frame1Layout_.addWidget(&labels_[7], 0, 1);
@@ -124,11 +140,6 @@ PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, 
   layout_.addWidget(&Frame3_, 2, 0);
   layout_.addWidget(&Frame4_, 2, 1);
   layout_.addWidget(&cmdAceptar_, 3, 1, Qt::AlignRight);
-
-  connect(&Text1_, &QLineEdit::textChanged, this, [this] { ShowVolumeAboveBase(); });
-  connect(&cmdAceptar_, &QPushButton::clicked, this, &QDialog::accept);
-  cmdAceptar_.setDefault(true);
-  ShowVolumeAboveBase();
 }
 
 void PropertiesDialog::ShowVolumeAboveBase() {

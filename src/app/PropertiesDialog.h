@@ -28,6 +28,10 @@ class PropertiesDialog : public QDialog {
   explicit PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, QWidget* parent = nullptr);
 
  private:
+  void NameControls();
+  void ShowCaptions();
+  void ShowValues();
+  void LayOut();
   void ShowVolumeAboveBase();
 
   // The parts above and below one base: a caption and a value each.
