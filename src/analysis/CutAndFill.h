@@ -40,7 +40,7 @@ namespace orvane {
 // BaseElevation is accepted and not used: only the difference of the two
 // surfaces matters.
 //
-// Refused with a message (core/Platform.h) and every output untouched when
+// Refused with a message (core/storage/Platform.h) and every output untouched when
 // either surface has two points within 0.001 in plan. The phases
 // ("OPTIMIZING_MESHES", "MESH_INTERSECTIONS", "CAF_STEP1" .. "CAF_STEP3",
 // "CAF_TRIANGULATING_STEP1", "CAF_STEP4", "CAF_TRIANGULATING_STEP2",

@@ -1,6 +1,6 @@
 #pragma once
 // The desktop program's answers to the geometry layer's platform hooks
-// (core/Platform.h): whether Esc is held down, the one message box, and the
+// (core/storage/Platform.h): whether Esc is held down, the one message box, and the
 // temporary folder.
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 // The user-interface texts of the windows: entries of the project's text
-// table (project/TextIds.h), taken at the moment they are shown.
+// table (project/settings/TextIds.h), taken at the moment they are shown.
 
 #include <QString>
 

@@ -20,7 +20,7 @@ inline std::string OneLine(std::string text) {
 }
 
 // --threads N of the commands that build, colour, cut and fill or intersect
-// surfaces: how many threads they may use (core/Threads.h); 1 runs
+// surfaces: how many threads they may use (core/support/Threads.h); 1 runs
 // everything on one thread, with the same results. The default (0) uses
 // every core.
 inline void AddThreadsOption(CLI::App* cmd, unsigned& threads) {

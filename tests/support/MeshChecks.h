@@ -37,7 +37,7 @@ inline void VerifyIndexed(const TriangleMesh& m) {
   }
 }
 
-// A surface as the producers must leave it (see core/MeshInvariants.h).
+// A surface as the producers must leave it (see core/model/MeshInvariants.h).
 inline void ExpectValidSurface(const TriangleMesh& m, const std::string& what = "",
                                const MeshCheckOptions& options = {}) {
   const MeshReport r = CheckMesh(m, options);

@@ -8,7 +8,7 @@
 // between steps; a call that finds it cancelled stops and returns nothing of
 // what it was making. This base object reports nothing and is cancelled
 // once Cancel was called; a front end overrides the hooks
-// (StatusFeedback, core/Status.h, forwards to the process-wide channel).
+// (StatusFeedback, core/support/Status.h, forwards to the process-wide channel).
 //
 // Thread contract: Cancel and Cancelled may be called from any thread at
 // any time. A call may report and ask from the helper threads it starts;

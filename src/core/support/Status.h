@@ -1,7 +1,7 @@
 #pragma once
 // The windows' progress and cancel channel. Long geometry operations never
 // talk to a window, nor to this channel: they report to the Feedback they are
-// given (core/Feedback.h). The actions and front ends give them a
+// given (core/support/Feedback.h). The actions and front ends give them a
 // StatusFeedback, which sends phase codes (SendPhase) and percentages
 // (SendEvents) to CurrentStatus() and is cancelled by CancelRequested.
 // Whoever made a Status current (Listen) receives its events.
