@@ -20,7 +20,7 @@
 #include "project/actions/Actions.h"
 #include "project/actions/ProjectState.h"
 #include "project/files/SurfaceFiles.h"
-#include "project/files/SurfaceStamps.h"
+#include "project/actions/SurfaceFileActions.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane::app {

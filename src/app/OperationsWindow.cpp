@@ -15,7 +15,7 @@
 #include "core/support/NumberText.h"
 #include "project/actions/ProjectState.h"
 #include "project/files/SurfaceFiles.h"
-#include "project/files/SurfaceStamps.h"
+#include "project/actions/SurfaceFileActions.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane::app {
