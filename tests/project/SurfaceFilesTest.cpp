@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <bit>
 #include <clocale>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <limits>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,20 +34,11 @@ using testing::Slurp;
 using testing::TakeSnapshot;
 using testing::WriteText;
 
-TEST(SurfaceFilesTest, BaseNameTakesEitherSeparator) {
-  const std::pair<const char*, const char*> cases[] = {{"C:\\a\\b.c.dsp", "b"},
-                                                       {"plan.rev.dsp", "plan"},
-                                                       {"/p/q/lote.dsp", "lote"},
-                                                       {"dir\\", ""},
-                                                       {"dir/", ""},
-                                                       {"noext", "noext"},
-                                                       {"a/b\\c.d", "c"},
-                                                       {"", ""},
-                                                       {".hidden", ""}};
-  for (auto [path, base] : cases) EXPECT_EQ(BaseName(path), base) << path;
-}
-
-TEST(SurfaceFilesTest, SurfaceNamesThatCannotBeFileNames) {
+TEST(SurfaceFilesTest, SurfaceNamesOfPathsAndNamesThatCannotBeFileNames) {
+  // "path|base name": either separator counts.
+  for (std::string_view c : {"C:\\a\\b.c.dsp|b", "plan.rev.dsp|plan", "/p/q/lote.dsp|lote",
+                             "dir\\|", "dir/|", "noext|noext", "a/b\\c.d|c", "|", ".hidden|"})
+    EXPECT_EQ(BaseName(c.substr(0, c.find('|'))), c.substr(c.find('|') + 1)) << c;
   for (const char* bad : {"", ".", "..", "A/B", "A\\B", "A:B", "A*", "A?", "A\"", "A|B", "A<",
                           "TAB\tX", "TRAIL ", "TRAIL."})
     EXPECT_NE(CheckSurfaceName(bad), FileSetRefusal::None) << '"' << bad << '"';
@@ -57,7 +47,6 @@ TEST(SurfaceFilesTest, SurfaceNamesThatCannotBeFileNames) {
   // The language table words a refusal when it holds the entry, and the
   // refusal is read back from its words (the action names the entry).
   std::vector<std::string> texts(text::kTextCount);
-  EXPECT_FALSE(RefusalMessage(FileSetRefusal::NameInUse, texts).empty());
   const int32_t n = RefusalTextNumber(FileSetRefusal::NameInUse);
   ASSERT_GT(n, 0);
   texts[static_cast<size_t>(n) - 1] = "Nombre en uso.";
@@ -88,10 +77,7 @@ TEST(SurfaceFilesTest, AppendNumberWritesWhatFormatNumberWrites) {
     values.push_back(std::round(unit(rng) * 1e6) / (scale * 1e4));
     values.push_back(east(rng) + 0.0005 * (i % 4));  // all 17 digits
     values.push_back(unit(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20));
-    uint64_t bits = rng();
-    double any;
-    std::memcpy(&any, &bits, sizeof any);
-    values.push_back(any);
+    values.push_back(std::bit_cast<double>(rng()));
   }
   for (double v : values) {
     std::string out = "x";
@@ -104,8 +90,7 @@ class FileSetTest : public testing::TempFolderTest {
  protected:
   void SetUp() override {
     TempFolderTest::SetUp();
-    fs::create_directories(P(""));
-    fs::create_directories(E(""));
+    for (const fs::path& folder : {P(""), E("")}) fs::create_directories(folder);
     Project() = ProjectState();
     Project().ProjectFolder = (dir_ / "project").string();
   }
@@ -127,11 +112,6 @@ class FileSetTest : public testing::TempFolderTest {
     ASSERT_EQ(m.LastErrorCode, 0);
     for (const char* ext : companions) WriteText(folder / (file + ext), file + ext);
   }
-  std::set<std::string> Files(const std::string& sub = "project") const {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_ / sub)) names.insert(e.path().filename());
-    return names;
-  }
   fs::path P(const std::string& name) const { return dir_ / "project" / name; }
   fs::path E(const std::string& name) const { return dir_ / "elsewhere" / name; }
   static std::vector<std::string> Scan() {
@@ -143,7 +123,7 @@ class FileSetTest : public testing::TempFolderTest {
     return names;
   }
   // Runs a file action and applies its result (the surfaces, names
-  // included, stay as they were until then): "written | deleted" by name.
+  // included, stay as they were until then): "+written -deleted " by name.
   static std::string Applied(const std::function<actions::ActionResult()>& action) {
     const std::vector<std::string> before = Names();
     actions::ActionResult r = action();
@@ -151,15 +131,11 @@ class FileSetTest : public testing::TempFolderTest {
     EXPECT_EQ(Names(), before);
     actions::Apply(r);
     std::string out;
-    for (const fs::path& f : r.Written) {
-      EXPECT_TRUE(FileExists(f)) << f;
-      out += f.filename().string() + " ";
-    }
-    out += "|";
-    for (const fs::path& f : r.Deleted) {
-      EXPECT_FALSE(FileExists(f)) << f;
-      out += " " + f.filename().string();
-    }
+    for (const auto* files : {&r.Written, &r.Deleted})
+      for (const fs::path& f : *files) {
+        EXPECT_EQ(FileExists(f), files == &r.Written) << f;
+        out += (files == &r.Written ? "+" : "-") + f.filename().string() + " ";
+      }
     return out;
   }
   static FileSetRefusal Why(const Result<FileSetChange>& r) {
@@ -212,11 +188,11 @@ TEST_F(FileSetTest, ScanLoadsInNameOrderAndWritesNothing) {
   // has, and a warning.
   MakeSurface(P(""), "C", "OTHER", {".bnd"});
   WriteText(P("D.dsp"), "not a surface");
-  const auto before = Files();
+  const auto before = TakeSnapshot(P(""));
   EXPECT_EQ(Scan().size(), 2u);
   EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B", "C", "D"}));
   EXPECT_EQ(Project().Surfaces[3]->TriangleCount(), 0);
-  EXPECT_EQ(Files(), before);
+  EXPECT_EQ(TakeSnapshot(P("")), before);
 }
 
 // No change takes over or replaces the files of another name, and a refused
@@ -269,11 +245,11 @@ TEST_F(FileSetTest, RefusedChangesLeaveEveryFileAsItWas) {
     EXPECT_EQ(TakeSnapshot(E("")), elsewhere) << "case " << k;
   }
   ASSERT_EQ(::mkfifo(P("A.tin").c_str(), 0600), 0);  // not a file that can be copied
-  const auto names = Files(), namesElsewhere = Files("elsewhere");
   EXPECT_EQ(Why(renaming("new")()), F::WriteFailed);
   EXPECT_EQ(Why(saving(E("N.dsp"))()), F::WriteFailed);
-  EXPECT_EQ(Files(), names);
-  EXPECT_EQ(Files("elsewhere"), namesElsewhere);
+  fs::remove(P("A.tin"));
+  EXPECT_EQ(TakeSnapshot(P("")), project);
+  EXPECT_EQ(TakeSnapshot(E("")), elsewhere);
   EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B", "FILEONLY"}));
 }
 
@@ -286,16 +262,17 @@ TEST_F(FileSetTest, ChangesWriteAndDeleteTheirLists) {
   Scan();
   const auto a = Project().CurrentSurface = Project().Surfaces.front();
   EXPECT_EQ(Applied([&] { return actions::Import(E("plan.rev.dsp")); }),
-            "LOTE.dsp LOTE.xyz LOTE.bnd LOTE.brk LOTE.con LOTE.tin LOTE.exc |");
+            "+LOTE.dsp +LOTE.xyz +LOTE.bnd +LOTE.brk +LOTE.con +LOTE.tin +LOTE.exc ");
   EXPECT_EQ(Slurp(P("LOTE.con")), "plan.rev.con");
   // A file of the project without a name inside: named after the file, and
   // never copied onto itself.
   MakeSurface(P(""), "X", "", {".tin"});
-  EXPECT_EQ(Applied([&] { return actions::Import(P("X.dsp")); }), "|");
+  EXPECT_EQ(Applied([&] { return actions::Import(P("X.dsp")); }), "");
   EXPECT_EQ(Slurp(P("X.tin")), "X.tin");
   a->AddPoint(-7, -7, -7);  // in no triangle: a copy keeps it all the same
-  EXPECT_EQ(Applied([&] { return actions::SaveAs(a, E("copy.dsp")); }),
-            "copy.dsp copy.xyz copy.bnd copy.brk copy.con copy.tin copy.exc copy.rgb copy.col |");
+  EXPECT_EQ(
+      Applied([&] { return actions::SaveAs(a, E("copy.dsp")); }),
+      "+copy.dsp +copy.xyz +copy.bnd +copy.brk +copy.con +copy.tin +copy.exc +copy.rgb +copy.col ");
   EXPECT_EQ(Slurp(E("copy.bnd")), "A.bnd");
   TriangleMesh saved;
   ASSERT_TRUE(saved.LoadFromBinary(E("copy.dsp")));
@@ -303,19 +280,19 @@ TEST_F(FileSetTest, ChangesWriteAndDeleteTheirLists) {
   ASSERT_EQ(saved.PointCount(), a->PointCount());
   for (int32_t i = 1; i <= saved.PointCount(); ++i) EXPECT_EQ(saved.Point(i), a->Point(i));
   EXPECT_EQ(Applied([&] { return actions::SaveAs(a, P("B.dsp")); }),
-            "B.dsp B.xyz B.bnd B.brk B.con B.tin B.exc B.rgb B.col |");
+            "+B.dsp +B.xyz +B.bnd +B.brk +B.con +B.tin +B.exc +B.rgb +B.col ");
   const auto b = Project().Surfaces.back();
-  EXPECT_EQ(Applied([&] { return actions::Rename(b, "lote ñandú"); }),
-            "LOTE ÑANDÚ.dsp LOTE ÑANDÚ.xyz LOTE ÑANDÚ.bnd LOTE ÑANDÚ.brk LOTE ÑANDÚ.con "
-            "LOTE ÑANDÚ.tin LOTE ÑANDÚ.exc LOTE ÑANDÚ.rgb LOTE ÑANDÚ.col | B.dsp B.xyz B.bnd "
-            "B.con B.brk B.tin B.exc B.rgb B.col");
-  EXPECT_EQ(Slurp(P("LOTE ÑANDÚ.brk")), "A.brk");
-  ASSERT_TRUE(saved.LoadFromBinary(P("LOTE ÑANDÚ.dsp")));
-  EXPECT_EQ(SurfaceName(saved), "LOTE ÑANDÚ");
+  EXPECT_EQ(
+      Applied([&] { return actions::Rename(b, "ñandú"); }),
+      "+ÑANDÚ.dsp +ÑANDÚ.xyz +ÑANDÚ.bnd +ÑANDÚ.brk +ÑANDÚ.con +ÑANDÚ.tin +ÑANDÚ.exc +ÑANDÚ.rgb "
+      "+ÑANDÚ.col -B.dsp -B.xyz -B.bnd -B.con -B.brk -B.tin -B.exc -B.rgb -B.col ");
+  EXPECT_EQ(Slurp(P("ÑANDÚ.brk")), "A.brk");
+  ASSERT_TRUE(saved.LoadFromBinary(P("ÑANDÚ.dsp")));
+  EXPECT_EQ(SurfaceName(saved), "ÑANDÚ");
   EXPECT_EQ(Applied([&] { return actions::Delete("A"); }),
-            "| A.dsp A.xyz A.con A.tin A.bnd A.brk A.exc A.rgb A.col");
+            "-A.dsp -A.xyz -A.con -A.tin -A.bnd -A.brk -A.exc -A.rgb -A.col ");
   EXPECT_TRUE(FileExists(P("A.tmp")) && FileExists(P("AB.dsp")) && FileExists(P("AB.xyz")));
-  EXPECT_EQ(Names(), (std::vector<std::string>{"AB", "LOTE", "X", "LOTE ÑANDÚ"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"AB", "LOTE", "X", "ÑANDÚ"}));
   EXPECT_FALSE(Project().CurrentSurface);
 }
 
@@ -338,8 +315,7 @@ void ExpectAllOrNothing(const std::string& what, const fs::path& root,
   };
   const auto fresh = [&] {
     fs::remove_all(root);
-    fs::create_directories(project);
-    fs::create_directories(other);
+    for (const fs::path& folder : {project, other}) fs::create_directories(folder);
     setup();
     open();
   };
@@ -357,12 +333,11 @@ void ExpectAllOrNothing(const std::string& what, const fs::path& root,
 
 TEST_F(FileSetTest, AKillAtAnyStepOfAChangeLeavesTheOldOrTheNewProject) {
   const auto setup = [&] {
-    MakeSurface(P(""), "A", "A", {".bnd", ".brk", ".con", ".rgb"});
-    std::string grid;
-    for (int i = 0; i < 5; ++i)
-      for (int j = 0; j < 5; ++j)
-        grid += std::to_string(i * 10) + " " + std::to_string(j * 10) + " " +
-                std::to_string(i + j) + "\r\n";
+    MakeSurface(P(""), "A", "A", {".brk", ".con", ".rgb"});
+    std::string grid;  // 5 x 5 points 10 m apart
+    for (int k = 0; k < 25; ++k)
+      grid += std::to_string(k / 5 * 10) + " " + std::to_string(k % 5 * 10) + " " +
+              std::to_string(k / 5 + k % 5) + "\r\n";
     WriteText(P("A.xyz"), grid);
     WriteText(P("A.tin"), "old triangles");
     WriteText(P("A.bnd"), "0 0 0\r\n40 0 0\r\n40 40 0\r\n0 40 0\r\n");
@@ -370,15 +345,13 @@ TEST_F(FileSetTest, AKillAtAnyStepOfAChangeLeavesTheOldOrTheNewProject) {
   };
   const auto surface = [] { return Project().Surfaces.front(); };
   StatusSilencer quiet;
-  ExpectAllOrNothing("build", dir_, setup, [&] { return BuildSurface(P(""), "A").Built; });
-  ExpectAllOrNothing("rename", dir_, setup,
-                     [&] { return RenameSurface(surface(), "C", ProjectFileSet()).Ok(); });
-  ExpectAllOrNothing("delete", dir_, setup,
-                     [&] { return DeleteSurfaceFiles("A", ProjectFileSet()).Ok(); });
-  ExpectAllOrNothing("import", dir_, setup,
-                     [&] { return ImportSurfaceFile(E("B.dsp"), ProjectFileSet()).Ok(); });
-  ExpectAllOrNothing("save as", dir_, setup,
-                     [&] { return SaveSurfaceAs(surface(), E("D.dsp"), ProjectFileSet()).Ok(); });
+  const std::pair<const char*, std::function<bool()>> changes[] = {
+      {"build", [&] { return BuildSurface(P(""), "A").Built; }},
+      {"rename", [&] { return RenameSurface(surface(), "C", ProjectFileSet()).Ok(); }},
+      {"delete", [&] { return DeleteSurfaceFiles("A", ProjectFileSet()).Ok(); }},
+      {"import", [&] { return ImportSurfaceFile(E("B.dsp"), ProjectFileSet()).Ok(); }},
+      {"save as", [&] { return SaveSurfaceAs(surface(), E("D.dsp"), ProjectFileSet()).Ok(); }}};
+  for (const auto& [what, change] : changes) ExpectAllOrNothing(what, dir_, setup, change);
 }
 
 }  // namespace
