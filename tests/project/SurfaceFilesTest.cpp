@@ -11,12 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/model/TriangleMesh.h"
 #include "core/storage/FolderTransaction.h"
 #include "core/support/NumberText.h"
 #include "core/support/Status.h"
 #include "formats/TextFiles.h"
-#include "project/actions/Actions.h"
 #include "project/actions/ProjectState.h"
 #include "project/actions/SurfaceFileActions.h"
 #include "project/build/SurfaceBuild.h"
@@ -47,9 +45,7 @@ TEST(SurfaceFilesTest, SurfaceNamesOfPathsAndNamesThatCannotBeFileNames) {
   // The language table words a refusal when it holds the entry, and the
   // refusal is read back from its words (the action names the entry).
   std::vector<std::string> texts(text::kTextCount);
-  const int32_t n = RefusalTextNumber(FileSetRefusal::NameInUse);
-  ASSERT_GT(n, 0);
-  texts[static_cast<size_t>(n) - 1] = "Nombre en uso.";
+  texts.at(RefusalTextNumber(FileSetRefusal::NameInUse) - 1) = "Nombre en uso.";
   EXPECT_EQ(RefusalMessage(FileSetRefusal::NameInUse, texts), "Nombre en uso.");
   for (int code = 1; code <= static_cast<int>(FileSetRefusal::NameTooLong); ++code)
     for (const char* detail : {"", "X"}) {
@@ -208,36 +204,30 @@ TEST_F(FileSetTest, RefusedChangesLeaveEveryFileAsItWas) {
   MakeSurface(E(""), "evil", "../ESCAPE");
   Scan();
   const auto a = Project().Surfaces.front();
-  const auto importing = [](const fs::path& file) {
-    return [file] { return ImportSurfaceFile(file, ProjectFileSet()); };
-  };
-  const auto saving = [&a](const fs::path& target) {
-    return [&a, target] { return SaveSurfaceAs(a, target, ProjectFileSet()); };
-  };
-  const auto renaming = [&a](const char* name) {
-    return [&a, name] { return RenameSurface(a, name, ProjectFileSet()); };
-  };
+  const FileSetScope scope = ProjectFileSet();  // no change is applied here
   using F = FileSetRefusal;
   const std::pair<std::function<Result<FileSetChange>()>, FileSetRefusal> cases[] = {
-      {importing(E("B.dsp")), F::NameInUse},  // a surface's name
-      {importing(E("D.dsp")), F::NameInUse},  // the name of a file left behind
-      {importing(E("bad.dsp")), F::LoadFailed},
-      {importing(E("evil.dsp")), F::InvalidName},
-      {saving(P("A.dsp")), F::OwnFiles},
-      {saving(dir_ / "project" / "." / "A.dsp"), F::OwnFiles},
-      {saving(P(".dsp")), F::EmptyName},
-      {saving(E("C.dsp")), F::NameInUse},
-      {saving(E("K.dsp")), F::NameInUse},
-      {saving(E("E")), F::WriteFailed},  // not NAME.dsp: no scan would find it
-      {renaming("a"), F::SameName},
-      {renaming(""), F::EmptyName},
-      {renaming("x/y"), F::InvalidName},
-      {renaming(".."), F::InvalidName},
-      {renaming("c:d"), F::InvalidName},
-      {renaming("b"), F::NameInUse},
-      {renaming("fileonly"), F::NameInUse},
-      {renaming("d"), F::NameInUse},
-      {[] { return DeleteSurfaceFiles("../project/B", ProjectFileSet()); }, F::InvalidName}};
+      // B is the name of a surface, D that of a file left behind.
+      {[&] { return ImportSurfaceFile(E("B.dsp"), scope); }, F::NameInUse},
+      {[&] { return ImportSurfaceFile(E("D.dsp"), scope); }, F::NameInUse},
+      {[&] { return ImportSurfaceFile(E("bad.dsp"), scope); }, F::LoadFailed},
+      {[&] { return ImportSurfaceFile(E("evil.dsp"), scope); }, F::InvalidName},
+      {[&] { return SaveSurfaceAs(a, P("A.dsp"), scope); }, F::OwnFiles},
+      {[&] { return SaveSurfaceAs(a, dir_ / "project" / "." / "A.dsp", scope); }, F::OwnFiles},
+      {[&] { return SaveSurfaceAs(a, P(".dsp"), scope); }, F::EmptyName},
+      {[&] { return SaveSurfaceAs(a, E("C.dsp"), scope); }, F::NameInUse},
+      {[&] { return SaveSurfaceAs(a, E("K.dsp"), scope); }, F::NameInUse},
+      // A target not named NAME.dsp would make a surface that no scan finds.
+      {[&] { return SaveSurfaceAs(a, E("E"), scope); }, F::WriteFailed},
+      {[&] { return RenameSurface(a, "a", scope); }, F::SameName},
+      {[&] { return RenameSurface(a, "", scope); }, F::EmptyName},
+      {[&] { return RenameSurface(a, "x/y", scope); }, F::InvalidName},
+      {[&] { return RenameSurface(a, "..", scope); }, F::InvalidName},
+      {[&] { return RenameSurface(a, "c:d", scope); }, F::InvalidName},
+      {[&] { return RenameSurface(a, "b", scope); }, F::NameInUse},
+      {[&] { return RenameSurface(a, "fileonly", scope); }, F::NameInUse},
+      {[&] { return RenameSurface(a, "d", scope); }, F::NameInUse},
+      {[&] { return DeleteSurfaceFiles("../project/B", scope); }, F::InvalidName}};
   const auto project = TakeSnapshot(P("")), elsewhere = TakeSnapshot(E(""));
   for (size_t k = 0; k < std::size(cases); ++k) {
     EXPECT_EQ(Why(cases[k].first()), cases[k].second) << "case " << k;
@@ -245,8 +235,8 @@ TEST_F(FileSetTest, RefusedChangesLeaveEveryFileAsItWas) {
     EXPECT_EQ(TakeSnapshot(E("")), elsewhere) << "case " << k;
   }
   ASSERT_EQ(::mkfifo(P("A.tin").c_str(), 0600), 0);  // not a file that can be copied
-  EXPECT_EQ(Why(renaming("new")()), F::WriteFailed);
-  EXPECT_EQ(Why(saving(E("N.dsp"))()), F::WriteFailed);
+  EXPECT_EQ(Why(RenameSurface(a, "new", scope)), F::WriteFailed);
+  EXPECT_EQ(Why(SaveSurfaceAs(a, E("N.dsp"), scope)), F::WriteFailed);
   fs::remove(P("A.tin"));
   EXPECT_EQ(TakeSnapshot(P("")), project);
   EXPECT_EQ(TakeSnapshot(E("")), elsewhere);
