@@ -81,8 +81,8 @@ void BM_WriteTriangleFile(benchmark::State& state) {
   orvane::TriangleMesh mesh = SurfaceOf(state.range(0)).Clone();
   const fs::path out = BenchFolder() / "Bench.tin";
   for (auto _ : state) {
-    std::string error;
-    if (!orvane::WriteTriangleFile(mesh, out, &error)) state.SkipWithError(error.c_str());
+    if (const orvane::Outcome written = orvane::WriteTriangleFile(mesh, out); !written)
+      state.SkipWithError(written.Text().c_str());
   }
   state.counters["MB"] = static_cast<double>(fs::file_size(out)) / 1e6;
 }

@@ -140,7 +140,8 @@ void BM_ScanProjectFolder(benchmark::State& state) {
   const fs::path dir = SurfaceFolderOf(state.range(0));
   for (auto _ : state) {
     orvane::Project().Surfaces.clear();
-    orvane::ScanProjectFolder(dir, "dsp");
+    orvane::ScanProjectFolder(dir, orvane::Project().Surfaces, orvane::Project().LoadedFiles,
+                              "dsp");
     if (static_cast<int64_t>(orvane::Project().Surfaces.size()) != state.range(0))
       state.SkipWithError("wrong surface count");
   }

@@ -18,8 +18,8 @@
 #include "project/actions/Actions.h"
 #include "project/actions/ColouringActions.h"
 #include "project/actions/ProjectState.h"
+#include "project/actions/SurfaceFileActions.h"
 #include "project/files/SurfaceFiles.h"
-#include "project/files/SurfaceStamps.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane::app {
@@ -240,7 +240,8 @@ void ColouringWindow::Load() {
   SetTopMost(*this, true);
   ApplyCaptions();
   RefreshSurfaces();
-  palettes_ = paletteFolder_.empty() ? std::vector<Palette>{} : ListPalettes(paletteFolder_);
+  palettes_ = paletteFolder_.empty() ? std::vector<Palette>{}
+                                     : ListPalettes(paletteFolder_, Project().TextTable);
   Combo2_.clear();
   for (const Palette& p : palettes_) Combo2_.addItem(QString::fromStdString(p.Name));
   if (palettes_.empty()) {

@@ -19,8 +19,8 @@
 #include "app/WindowPlacement.h"
 #include "project/actions/Actions.h"
 #include "project/actions/ProjectState.h"
+#include "project/actions/SurfaceFileActions.h"
 #include "project/files/SurfaceFiles.h"
-#include "project/files/SurfaceStamps.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane::app {

@@ -14,8 +14,8 @@
 #include "app/WindowPlacement.h"
 #include "core/support/NumberText.h"
 #include "project/actions/ProjectState.h"
+#include "project/actions/SurfaceFileActions.h"
 #include "project/files/SurfaceFiles.h"
-#include "project/files/SurfaceStamps.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane::app {

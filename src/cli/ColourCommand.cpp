@@ -14,6 +14,7 @@
 #include "core/support/Threads.h"
 #include "project/actions/Actions.h"
 #include "project/actions/ColouringActions.h"
+#include "project/actions/ProjectState.h"
 #include "project/colouring/Palettes.h"
 
 namespace orvane::cli {
@@ -36,7 +37,7 @@ int RunPalettes() {
     std::cerr << ")\n";
     return 2;
   }
-  for (const Palette& p : ListPalettes(folder))
+  for (const Palette& p : ListPalettes(folder, Project().TextTable))
     std::cout << OneLine(p.Name) << (p.Slope ? "\tslope" : "") << '\n';
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "core/support/Status.h"
 #include "project/actions/ColouringActions.h"
 #include "project/actions/ProjectState.h"
+#include "project/actions/SurfaceFileActions.h"
 #include "project/files/NameCase.h"
 #include "project/files/SurfaceFiles.h"
 #include "project/settings/TextIds.h"
@@ -21,27 +22,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A refusal or failure of the file set, as an action's result.
-ActionResult FromFileSet(FileSetResult r) {
+// A file-set change, or its refusal or failure, as an action's result.
+ActionResult FromFileSet(Result<FileSetChange> change) {
   ActionResult out;
-  switch (r.Refusal) {
-    case FileSetRefusal::None:
-      out.Result = ActionOutcome::Done;
-      break;
-    case FileSetRefusal::LoadFailed:
-    case FileSetRefusal::WriteFailed:
-      out.Result = ActionOutcome::Failed;
-      break;
-    default:
-      out.Result = ActionOutcome::Refused;
-      break;
+  if (!change) {
+    const Outcome& failure = change.Error();
+    const bool failed =
+        failure.Code() == ErrorCode::Unreadable || failure.Code() == ErrorCode::CannotWrite;
+    out.Result = failed ? ActionOutcome::Failed : ActionOutcome::Refused;
+    out.TextNumber = RefusalTextNumber(RefusalOf(failure, Project().TextTable));
+    out.Message = failure.Text();
+    return out;
   }
-  out.TextNumber = RefusalTextNumber(r.Refusal);
-  out.Message = std::move(r.Message);
-  out.Written = std::move(r.Written);
-  out.Deleted = std::move(r.Deleted);
-  out.Warnings = std::move(r.Warnings);
-  out.Surface = std::move(r.Surface);
+  out.Written = std::move(change->Written);
+  out.Deleted = std::move(change->Deleted);
+  out.Surface = std::move(change->Surface);
   if (out.Surface) {
     out.SurfaceNames.push_back(SurfaceName(*out.Surface));
     out.Changes.Added.push_back(out.Surface);
@@ -92,7 +87,7 @@ ActionResult OpenProject(const fs::path& folder) {
   Project().ProjectFolder = trimmed;
   Project().ProjectName = fs::path(trimmed).filename().string();
   ActionResult r;
-  r.Warnings = ScanProjectFolder(trimmed, "dsp").Warnings;
+  r.Warnings = ScanProjectFolder(trimmed, Project().Surfaces, Project().LoadedFiles, "dsp");
   return r;
 }
 
@@ -154,7 +149,7 @@ std::string_view PhaseCode(LandXmlPhase phase) {
 
 ActionResult Build(std::string_view name, const StopRequest& stop) {
   if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None)
-    return Refusal(std::string(name) + ": " + RefusalMessage(bad));
+    return Refusal(std::string(name) + ": " + RefusalMessage(bad, Project().TextTable));
   ActionResult r;
   StatusFeedback feedback(stop);
   std::optional<TriangleMesh> built;
@@ -170,40 +165,41 @@ ActionResult Build(std::string_view name, const StopRequest& stop) {
     r.Result = ActionOutcome::Failed;
     r.Message = b.Message;
   } else {
-    for (const char* ext : {".dsp", ".tin"}) r.Written.push_back(SurfaceFile(name, ext));
+    for (const char* ext : {".dsp", ".tin"})
+      r.Written.push_back(SurfaceFile(Project().ProjectFolder, name, ext));
     r.SurfaceNames.emplace_back(name);
   }
-  r.File = SurfaceFile(name, ".xyz");
+  r.File = SurfaceFile(Project().ProjectFolder, name, ".xyz");
   r.Builds.push_back(std::move(b));
   return r;
 }
 
 ActionResult Import(const fs::path& path) {
-  ActionResult r = FromFileSet(ImportSurfaceFile(path));
+  ActionResult r = FromFileSet(ImportSurfaceFile(path, ProjectFileSet()));
   r.File = path;
   return r;
 }
 
 ActionResult SaveAs(const std::shared_ptr<TriangleMesh>& surface, const fs::path& targetPath) {
-  ActionResult r = FromFileSet(SaveSurfaceAs(surface, targetPath));
+  ActionResult r = FromFileSet(SaveSurfaceAs(surface, targetPath, ProjectFileSet()));
   r.File = targetPath;
   return r;
 }
 
 ActionResult Rename(const std::shared_ptr<TriangleMesh>& surface, std::string_view typedName) {
-  ActionResult r = FromFileSet(RenameSurface(surface, typedName));
+  ActionResult r = FromFileSet(RenameSurface(surface, typedName, ProjectFileSet()));
   if (r.ok() && surface) {
     r.Surface = surface;
     r.Changes.Renamed = surface;
     r.Changes.NewName = UpperCaseName(typedName);
     r.SurfaceNames.push_back(r.Changes.NewName);
-    r.File = SurfaceFile(r.SurfaceNames.back(), ".dsp");
+    r.File = SurfaceFile(Project().ProjectFolder, r.SurfaceNames.back(), ".dsp");
   }
   return r;
 }
 
 ActionResult Delete(std::string_view name) {
-  ActionResult r = FromFileSet(DeleteSurfaceFiles(name));
+  ActionResult r = FromFileSet(DeleteSurfaceFiles(name, ProjectFileSet()));
   if (!r.ok()) return r;
   if (r.Deleted.empty() && r.Warnings.empty())
     r = Refusal(std::string(name) + ": no file of that name in " + Project().ProjectFolder);

@@ -71,7 +71,7 @@ struct SurfaceChanges {
   // Surfaces that leave the project (their files were deleted), by name.
   std::vector<std::string> Removed;
   // The ".dsp" stamps taken under the folder's lock (RunOnUnchangedSurfaces
-  // of SurfaceStamps.h), by surface name, for the surfaces of those names
+  // of SurfaceFileActions.h), by surface name, for the surfaces of those names
   // once the changes are made.
   std::vector<std::pair<std::string, FileStamp>> Stamps;
 };

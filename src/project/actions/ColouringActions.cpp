@@ -66,7 +66,7 @@ ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> cl
                     ColouringMode mode, const StopRequest& stop) {
   const std::string name = SurfaceName(surface);
   if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None) {
-    ActionResult r = Refusal(name + ": " + RefusalMessage(bad));
+    ActionResult r = Refusal(name + ": " + RefusalMessage(bad, Project().TextTable));
     r.TextNumber = RefusalTextNumber(bad);
     return r;
   }
@@ -77,7 +77,7 @@ ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> cl
   // triangles' corners, which a reindex does not move, so the surface is
   // left as it is.
   const fs::path folder = Project().ProjectFolder;
-  const fs::path rgb = SurfaceFile(name, ".rgb"), col = SurfaceFile(name, ".col");
+  const fs::path rgb = SurfaceFile(folder, name, ".rgb"), col = SurfaceFile(folder, name, ".col");
   const FolderLock lock(folder);
   ActionResult r;
   auto fail = [&](std::string message, const fs::path& file) {
@@ -130,7 +130,7 @@ ActionResult ColourByPalette(const TriangleMesh& surface, std::string_view palet
                              double interval, const StopRequest& stop) {
   const fs::path folder = PaletteFolder();
   if (folder.empty()) return Refusal("no palette folder beside the program");
-  const std::vector<Palette> palettes = ListPalettes(folder);
+  const std::vector<Palette> palettes = ListPalettes(folder, Project().TextTable);
   const std::optional<Palette> palette = FindPalette(palettes, paletteName);
   if (!palette)
     return Refusal(std::string(paletteName) + ": no palette of that name in " + folder.string(),

@@ -27,15 +27,17 @@ std::vector<std::filesystem::path> PaletteSearchPath();
 // The first folder of PaletteSearchPath that exists; "" when none does.
 std::filesystem::path PaletteFolder();
 
-// True when name, trimmed of blanks and upper-cased, equals text 67 so
-// treated (an empty text 67 names no palette).
-bool IsSlopePaletteName(std::string_view name);
+// True when name, trimmed of blanks and upper-cased, equals text 67 of texts
+// (the text table) so treated (an empty text 67 names no palette).
+bool IsSlopePaletteName(std::string_view name, std::span<const std::string> texts);
 
 // The palettes of folder: its "*.rgb" files sorted by file name as bytes, so
 // every machine lists them in one order. A name that an earlier file already
 // gave (files differing only in letter case, or after the first ".") is
-// left out: the name is what the user picks a palette by.
-std::vector<Palette> ListPalettes(const std::filesystem::path& folder);
+// left out: the name is what the user picks a palette by. texts (the text
+// table) name the slope palette.
+std::vector<Palette> ListPalettes(const std::filesystem::path& folder,
+                                  std::span<const std::string> texts);
 
 // The palette whose name equals name trimmed and upper-cased; nullopt when
 // there is none.

@@ -8,8 +8,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <memory>
 
 namespace orvane {
+
+class TriangleMesh;
 
 struct FileStamp {
   bool Exists = false;
@@ -21,5 +25,9 @@ struct FileStamp {
 
 // The stamp of file now; a file that cannot be read counts as missing.
 FileStamp StampOf(const std::filesystem::path& file);
+
+// The ".dsp" stamp of each surface of a project, as it was when the surface
+// was loaded from it or last written by this process.
+using SurfaceStampMap = std::map<std::weak_ptr<const TriangleMesh>, FileStamp, std::owner_less<>>;
 
 }  // namespace orvane

@@ -6,9 +6,11 @@
 #include <system_error>
 
 #include "core/storage/AtomicFile.h"
-#include "project/actions/ProjectState.h"
-#include "project/files/SurfaceFiles.h"
+#include "project/files/FolderFiles.h"
+#include "project/files/SurfaceLoading.h"
+#include "project/files/SurfaceNaming.h"
 #include "project/settings/TextIds.h"
+#include "project/settings/TextLookup.h"
 
 namespace orvane {
 
@@ -25,20 +27,46 @@ void HashBytes(uint64_t& hash, const char* bytes, std::streamsize n) {
   }
 }
 
-std::string TextOr(int n, const char* english) {
-  const std::string& text = Project().Text(n);
-  return text.empty() ? english : text;
+// Hashes length bytes of in from offset from into hash.
+void HashSpan(std::ifstream& in, std::streamoff from, std::streamoff length, uint64_t& hash) {
+  std::array<char, 8192> buffer{};
+  in.clear();
+  in.seekg(from);
+  while (length > 0 && in) {
+    in.read(buffer.data(), std::min<std::streamoff>(length, buffer.size()));
+    HashBytes(hash, buffer.data(), in.gcount());
+    length -= in.gcount();
+    if (in.gcount() == 0) break;
+  }
 }
 
-std::string ChangeMessage(const fs::path& file, bool gone) {
+std::string ChangeMessage(const fs::path& file, bool gone, std::span<const std::string> texts) {
   return file.string() + ": " +
-         (gone ? TextOr(text::kSurfaceFileGone,
-                        "The file of the surface is no longer in the project folder: nothing "
-                        "was written.")
-               : TextOr(text::kSurfaceFileChanged,
-                        "The files of the surface were changed by another program since they "
-                        "were loaded: the surface is read again and nothing was written. Check "
-                        "it and repeat the action."));
+         (gone ? TextOrEnglish(texts, text::kSurfaceFileGone,
+                               "The file of the surface is no longer in the project folder: "
+                               "nothing was written.")
+               : TextOrEnglish(texts, text::kSurfaceFileChanged,
+                               "The files of the surface were changed by another program since "
+                               "they were loaded: the surface is read again and nothing was "
+                               "written. Check it and repeat the action."));
+}
+
+// The index of the first file not yet taken that holds the surface name;
+// files.size() when none does.
+size_t FileOf(const std::vector<std::string>& files, const std::vector<bool>& taken,
+              const std::string& name) {
+  for (size_t k = 0; k < files.size(); ++k)
+    if (!taken[k] && SurfaceNameOfFile(files[k]) == name) return k;
+  return files.size();
+}
+
+// Loads folder/file as a surface stamped as it is now.
+std::shared_ptr<TriangleMesh> Reload(const fs::path& folder, const std::string& file,
+                                     const FileStamp& stamp, FolderSync& sync,
+                                     SurfaceStampMap& stamps) {
+  auto mesh = LoadSurfaceFile(folder, file, sync.Warnings);
+  stamps[mesh] = stamp;
+  return mesh;
 }
 
 }  // namespace
@@ -57,128 +85,64 @@ FileStamp StampOf(const fs::path& file) {
   if (!in) return {};
   s.Exists = true;
   s.Hash = 14695981039346656037ull;
-  std::array<char, 8192> buffer{};
-  const auto hashSpan = [&](std::streamoff from, std::streamoff length) {
-    in.clear();
-    in.seekg(from);
-    while (length > 0 && in) {
-      in.read(buffer.data(), std::min<std::streamoff>(length, buffer.size()));
-      HashBytes(s.Hash, buffer.data(), in.gcount());
-      length -= in.gcount();
-      if (in.gcount() == 0) break;
-    }
-  };
   const auto size = static_cast<std::streamoff>(s.Size);
-  hashSpan(0, std::min(size, kHashed));
+  HashSpan(in, 0, std::min(size, kHashed), s.Hash);
   if (size > kHashed)
-    hashSpan(std::max(kHashed, size - kHashed), size - std::max(kHashed, size - kHashed));
+    HashSpan(in, std::max(kHashed, size - kHashed), size - std::max(kHashed, size - kHashed),
+             s.Hash);
   return s;
 }
 
-void RecordSurfaceFile(const std::shared_ptr<const TriangleMesh>& surface) {
-  if (!surface) return;
-  Project().LoadedFiles[surface] = StampOf(SurfaceFile(SurfaceName(*surface), ".dsp"));
-}
-
-std::string SurfaceFileChange(const std::shared_ptr<const TriangleMesh>& surface) {
+Outcome CheckSurfaceFile(const std::shared_ptr<const TriangleMesh>& surface, const fs::path& folder,
+                         const SurfaceStampMap& stamps, std::span<const std::string> texts) {
   if (!surface) return {};
-  auto& files = Project().LoadedFiles;
-  const auto at = files.find(surface);
-  if (at == files.end()) return {};
-  const fs::path file = SurfaceFile(SurfaceName(*surface), ".dsp");
+  const auto at = stamps.find(surface);
+  if (at == stamps.end()) return {};
+  const fs::path file = SurfaceFile(folder, SurfaceName(*surface), ".dsp");
   const FileStamp now = StampOf(file);
   if (now == at->second) return {};
-  return ChangeMessage(file, !now.Exists);
+  return Outcome::Failure(ErrorCode::Changed, ChangeMessage(file, !now.Exists, texts), file);
 }
 
-actions::ActionResult RunOnUnchangedSurfaces(
-    const std::vector<std::shared_ptr<TriangleMesh>>& surfaces,
-    const std::function<actions::ActionResult()>& action) {
-  const FolderLock lock(Project().ProjectFolder);
-  for (const auto& s : surfaces) {
-    if (std::string change = SurfaceFileChange(s); !change.empty()) {
-      actions::ActionResult r;
-      r.Result = actions::ActionOutcome::Refused;
-      r.File = SurfaceFile(SurfaceName(*s), ".dsp");
-      r.Message = std::move(change);
-      return r;
-    }
-  }
-  actions::ActionResult r = action();
-  // Stamped under the same lock, so that no other program's change can pass
-  // for this one's; recorded when the result is applied. A surface is known
-  // by the name it has once the changes are made.
-  const actions::SurfaceChanges& c = r.Changes;
-  const auto nameAfter = [&c](const std::shared_ptr<TriangleMesh>& s) {
-    if (s == c.Renamed) return c.NewName;
-    if (s == c.Replaced && c.Replacement) return SurfaceName(*c.Replacement);
-    return SurfaceName(*s);
-  };
-  std::vector<std::string> names = r.SurfaceNames;
-  if (r.Surface) names.push_back(nameAfter(r.Surface));
-  for (const auto& s : surfaces)
-    if (s) names.push_back(nameAfter(s));
-  std::sort(names.begin(), names.end());
-  names.erase(std::unique(names.begin(), names.end()), names.end());
-  for (std::string& name : names) {
-    FileStamp stamp = StampOf(SurfaceFile(name, ".dsp"));
-    r.Changes.Stamps.emplace_back(std::move(name), stamp);
-  }
-  return r;
-}
-
-FolderSync SyncSurfacesWithFolder(bool wait) {
+FolderSync SyncSurfacesWithFolder(const fs::path& folder, const LoadedSurfaces& loaded, bool wait) {
   FolderSync sync;
-  ProjectState& project = Project();
-  const fs::path folder = project.ProjectFolder;
   const FolderLock lock(folder, FolderLock::Mode::Shared, wait);
   if (!lock.Held()) {
     sync.FolderBusy = true;
     return sync;
   }
-  const std::string currentName =
-      project.CurrentSurface ? SurfaceName(*project.CurrentSurface) : std::string();
+  const std::string currentName = loaded.Current ? SurfaceName(*loaded.Current) : std::string();
   const std::vector<std::string> files = ListFiles(folder, "dsp");
   std::vector<bool> taken(files.size(), false);
-  const auto fileOf = [&](const std::string& name) {
-    for (size_t k = 0; k < files.size(); ++k)
-      if (!taken[k] && SurfaceNameOfFile(files[k]) == name) return k;
-    return files.size();
-  };
   // The surfaces keep their places; a file without a surface comes last.
   std::vector<std::shared_ptr<TriangleMesh>> now;
-  for (const auto& s : project.Surfaces) {
+  for (const auto& s : loaded.Surfaces) {
     const std::string name = s ? SurfaceName(*s) : std::string();
-    const size_t k = fileOf(name);
+    const size_t k = FileOf(files, taken, name);
     if (!s || k == files.size()) {
       if (s) sync.Removed.push_back(name);
       continue;
     }
     taken[k] = true;
     const FileStamp stamp = StampOf(folder / files[k]);
-    const auto known = project.LoadedFiles.find(s);
-    if (known != project.LoadedFiles.end() && known->second == stamp) {
+    if (const auto known = loaded.Stamps.find(s);
+        known != loaded.Stamps.end() && known->second == stamp) {
       now.push_back(s);
       continue;
     }
-    auto mesh = LoadSurfaceFile(folder, files[k], sync.Warnings);
-    project.LoadedFiles[mesh] = stamp;
+    now.push_back(Reload(folder, files[k], stamp, sync, loaded.Stamps));
     sync.Reloaded.push_back(name);
-    now.push_back(std::move(mesh));
   }
   for (size_t k = 0; k < files.size(); ++k) {
     if (taken[k]) continue;
-    const FileStamp stamp = StampOf(folder / files[k]);
-    auto mesh = LoadSurfaceFile(folder, files[k], sync.Warnings);
-    project.LoadedFiles[mesh] = stamp;
-    sync.Added.push_back(SurfaceName(*mesh));
-    now.push_back(std::move(mesh));
+    now.push_back(Reload(folder, files[k], StampOf(folder / files[k]), sync, loaded.Stamps));
+    sync.Added.push_back(SurfaceName(*now.back()));
   }
-  project.Surfaces = std::move(now);
-  project.CurrentSurface.reset();
-  for (const auto& s : project.Surfaces)
-    if (!currentName.empty() && SurfaceName(*s) == currentName) project.CurrentSurface = s;
-  std::erase_if(project.LoadedFiles, [](const auto& entry) { return entry.first.expired(); });
+  loaded.Surfaces = std::move(now);
+  loaded.Current.reset();
+  for (const auto& s : loaded.Surfaces)
+    if (!currentName.empty() && SurfaceName(*s) == currentName) loaded.Current = s;
+  std::erase_if(loaded.Stamps, [](const auto& entry) { return entry.first.expired(); });
   return sync;
 }
 

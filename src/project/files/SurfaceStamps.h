@@ -6,34 +6,25 @@
 // refused when its file no longer matches the stamp, and the folder can be
 // read again to bring the surfaces in line with their files.
 
-#include <functional>
+#include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "core/model/TriangleMesh.h"
-#include "project/actions/Actions.h"
+#include "core/support/Outcome.h"
+#include "project/files/FileStamp.h"
 
 namespace orvane {
 
-// Stamps the ".dsp" of surface (by its name) as it is now.
-void RecordSurfaceFile(const std::shared_ptr<const TriangleMesh>& surface);
-
-// "" when the ".dsp" of surface is as stamped; else the message that names
-// the file and says what became of it (changed, or gone). A surface never
-// stamped counts as unchanged.
-std::string SurfaceFileChange(const std::shared_ptr<const TriangleMesh>& surface);
-
-// Runs action under the project folder's lock when every one of surfaces
-// still has its ".dsp" as stamped; otherwise refused with
-// SurfaceFileChange's message, the file named, and nothing run. After the
-// action the ".dsp" of the surfaces it names (its Surface and SurfaceNames)
-// and of those given are stamped again, into the result's Changes.Stamps:
-// once it is applied (actions::Apply), their new files are this program's
-// own.
-actions::ActionResult RunOnUnchangedSurfaces(
-    const std::vector<std::shared_ptr<TriangleMesh>>& surfaces,
-    const std::function<actions::ActionResult()>& action);
+// Success when the ".dsp" of surface in folder is as stamps hold it;
+// otherwise a Changed failure whose text names the file and says what
+// became of it (changed, or gone), worded from texts (the text table). A
+// surface never stamped counts as unchanged.
+Outcome CheckSurfaceFile(const std::shared_ptr<const TriangleMesh>& surface,
+                         const std::filesystem::path& folder, const SurfaceStampMap& stamps,
+                         std::span<const std::string> texts);
 
 // What SyncSurfacesWithFolder changed, by surface name.
 struct FolderSync {
@@ -45,13 +36,22 @@ struct FolderSync {
   bool Changed() const { return !Reloaded.empty() || !Added.empty() || !Removed.empty(); }
 };
 
-// Brings Project().Surfaces in line with the ".dsp" files of the project
-// folder: a surface whose file is as stamped is kept (the same object), one
-// whose file changed is replaced in its place by the file read again, a
-// surface without a file leaves, and a file without a surface is loaded and
-// comes last. CurrentSurface follows its name, or is cleared when it left.
-// Unless wait, a folder that another program is changing is left for later
-// (FolderBusy): a window must not hang on a long command.
-FolderSync SyncSurfacesWithFolder(bool wait = true);
+// The surfaces of a project as loaded from its folder, which a sync brings
+// in line with the folder.
+struct LoadedSurfaces {
+  std::vector<std::shared_ptr<TriangleMesh>>& Surfaces;  // in folder-scan order
+  std::shared_ptr<TriangleMesh>& Current;                // the one picked last
+  SurfaceStampMap& Stamps;
+};
+
+// Brings loaded in line with the ".dsp" files of folder: a surface whose
+// file is as stamped is kept (the same object), one whose file changed is
+// replaced in its place by the file read again, a surface without a file
+// leaves, and a file without a surface is loaded and comes last. Current
+// follows its name, or is cleared when it left; the stamps of surfaces gone
+// are forgotten. Unless wait, a folder that another program is changing is
+// left for later (FolderBusy): a window must not hang on a long command.
+FolderSync SyncSurfacesWithFolder(const std::filesystem::path& folder, const LoadedSurfaces& loaded,
+                                  bool wait);
 
 }  // namespace orvane

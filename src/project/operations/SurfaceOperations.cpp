@@ -348,6 +348,14 @@ namespace actions {
 
 namespace {
 
+// The file set's names and words for the open project.
+fs::path SurfaceFile(std::string_view name, std::string_view ext) {
+  return orvane::SurfaceFile(Project().ProjectFolder, name, ext);
+}
+std::string RefusalMessage(FileSetRefusal code) {
+  return orvane::RefusalMessage(code, Project().TextTable);
+}
+
 std::string TextOr(int number, const char* english) {
   const std::string& text = Project().Text(number);
   return text.empty() ? std::string(english) : text;
