@@ -246,7 +246,7 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
   WriteGrid("A");
   StatusSilencer quiet;
   BuildResult plain = BuildSurface(dir_, "A");
-  ASSERT_TRUE(plain.Built) << plain.Message;
+  ASSERT_TRUE(plain.Status.Ok()) << plain.Status.Text();
   EXPECT_EQ(plain.PointCount, 121);
   EXPECT_EQ(plain.TriangleCount, 200);
   TriangleMesh saved;
@@ -261,7 +261,7 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
   // One zone: the boundary, so nothing outside it is triangulated.
   Write("A.bnd", "0 0 0\r\n50 0 0\r\n50 50 0\r\n0 50 0\r\n");
   BuildResult one = BuildSurface(dir_, "A");
-  ASSERT_TRUE(one.Built) << one.Message;
+  ASSERT_TRUE(one.Status.Ok()) << one.Status.Text();
   EXPECT_EQ(one.ZoneCount, 1);
   EXPECT_EQ(one.TrimmedTriangles, 0);
   EXPECT_EQ(one.TriangleCount, 50);
@@ -271,7 +271,7 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
         "0 0 0\r\n20 0 0\r\n20 20 0\r\n0 20 0\r\nZONA_INC\r\n80 80 0\r\n100 80 0\r\n"
         "100 100 0\r\n80 100 0\r\n");
   BuildResult two = BuildSurface(dir_, "A");
-  ASSERT_TRUE(two.Built) << two.Message;
+  ASSERT_TRUE(two.Status.Ok()) << two.Status.Text();
   EXPECT_EQ(two.ZoneCount, 2);
   EXPECT_EQ(two.TriangleCount, 16);
   EXPECT_EQ(two.TrimmedTriangles, 200 - 16);
@@ -285,9 +285,9 @@ TEST_F(SurfaceBuildTest, BuildsWithZeroOneAndTwoZones) {
   const std::string before = Read(dir_ / "A.dsp");
   Write("A.bnd", "500 500 0\r\n600 500 0\r\n600 600 0\r\n500 600 0\r\n");
   BuildResult none = BuildSurface(dir_, "A");
-  EXPECT_FALSE(none.Built);
-  EXPECT_NE(none.Message.find("the boundary encloses none of the points"), std::string::npos)
-      << none.Message;
+  EXPECT_FALSE(none.Status.Ok());
+  EXPECT_NE(none.Status.Text().find("the boundary encloses none of the points"), std::string::npos)
+      << none.Status.Text();
   EXPECT_EQ(Read(dir_ / "A.dsp"), before);
 }
 
@@ -312,7 +312,7 @@ TEST_F(SurfaceBuildTest, ZoneTrimKeptTrianglesOutsideEveryZone) {
   Write("Z.brk", brk);
   StatusSilencer quiet;
   const BuildResult r = BuildSurface(dir_, "Z");
-  ASSERT_TRUE(r.Built) << r.Message;
+  ASSERT_TRUE(r.Status.Ok()) << r.Status.Text();
   EXPECT_TRUE(r.Warnings.empty()) << r.Warnings.front();
   TriangleMesh saved;
   ASSERT_TRUE(saved.LoadFromBinary(dir_ / "Z.dsp"));
@@ -351,14 +351,14 @@ TEST_F(SurfaceBuildTest, TwoKilometreGridLostEveryTriangleToAFixedLongestSide) {
   Write("G.xyz", xyz);
   StatusSilencer quiet;
   const BuildResult fixed = BuildSurface(dir_, "G");
-  EXPECT_FALSE(fixed.Built);
+  EXPECT_FALSE(fixed.Status.Ok());
   EXPECT_EQ(fixed.LongSidesLeftOut, 50);
-  EXPECT_NE(fixed.Message.find("50 triangles were left out for a side of 1000 m or more"),
+  EXPECT_NE(fixed.Status.Text().find("50 triangles were left out for a side of 1000 m or more"),
             std::string::npos)
-      << fixed.Message;
-  EXPECT_NE(fixed.Message.find("--max-side"), std::string::npos) << fixed.Message;
-  EXPECT_NE(fixed.Message.find((dir_ / kProjectSettingsFile).string()), std::string::npos);
-  EXPECT_EQ(fixed.Message.find("collinear"), std::string::npos) << fixed.Message;
+      << fixed.Status.Text();
+  EXPECT_NE(fixed.Status.Text().find("--max-side"), std::string::npos) << fixed.Status.Text();
+  EXPECT_NE(fixed.Status.Text().find((dir_ / kProjectSettingsFile).string()), std::string::npos);
+  EXPECT_EQ(fixed.Status.Text().find("collinear"), std::string::npos) << fixed.Status.Text();
 
   // --max-side builds and is kept; the next build reads it back.
   testing::CliOutcome run = testing::RunCli(dir_, "build . G --max-side 5000.5");
@@ -367,7 +367,7 @@ TEST_F(SurfaceBuildTest, TwoKilometreGridLostEveryTriangleToAFixedLongestSide) {
   EXPECT_EQ(ReadProjectSettings(dir_)->MaxTriangleSide, 5000.5);
   EXPECT_NE(Read(dir_ / kProjectSettingsFile).find("max-side = 5000.5\n"), std::string::npos);
   const BuildResult kept = BuildSurface(dir_, "G");
-  ASSERT_TRUE(kept.Built) << kept.Message;
+  ASSERT_TRUE(kept.Status.Ok()) << kept.Status.Text();
   EXPECT_EQ(kept.TriangleCount, 50);
   EXPECT_EQ(kept.LongSidesLeftOut, 0);
 
@@ -375,8 +375,8 @@ TEST_F(SurfaceBuildTest, TwoKilometreGridLostEveryTriangleToAFixedLongestSide) {
   const std::string settings = Read(dir_ / kProjectSettingsFile);
   Write(kProjectSettingsFile, "; ours\nmax-side = 2,5\n");
   const BuildResult bad = BuildSurface(dir_, "G");
-  EXPECT_FALSE(bad.Built);
-  EXPECT_NE(bad.Message.find("line 2"), std::string::npos) << bad.Message;
+  EXPECT_FALSE(bad.Status.Ok());
+  EXPECT_NE(bad.Status.Text().find("line 2"), std::string::npos) << bad.Status.Text();
   Write(kProjectSettingsFile, settings);
 
   // The split keeps every piece, whatever its length.
@@ -416,7 +416,7 @@ TEST_F(SurfaceBuildTest, OneThreadAndEveryCoreWriteTheSameFiles) {
     Feedback feedback;
     const BuildResult r = BuildSurface(dir_, "A", feedback, {}, &built[threads]);
     SetThreadLimit(0);
-    ASSERT_TRUE(r.Built) << r.Message;
+    ASSERT_TRUE(r.Status.Ok()) << r.Status.Text();
     dsp[threads] = Read(dir_ / "A.dsp");
     tin[threads] = Read(dir_ / "A.tin");
   }
@@ -439,7 +439,7 @@ TEST_F(SurfaceBuildTest, SavedTrianglesNameTheirOwnCorners) {
         "500010 4500010 0\r\n500090 4500010 0\r\n500090 4500090 0\r\n500010 4500090 0\r\n");
   StatusSilencer quiet;
   const BuildResult r = BuildSurface(dir_, "S");
-  ASSERT_TRUE(r.Built) << r.Message;
+  ASSERT_TRUE(r.Status.Ok()) << r.Status.Text();
   ASSERT_LT(r.PointCount, 400);  // the boundary left some out
   const auto cornersMatch = [](const TriangleMesh& m) {
     for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
@@ -471,7 +471,7 @@ TEST_F(SurfaceBuildTest, SavedTrianglesNameTheirOwnCorners) {
 TEST_F(SurfaceBuildTest, MissingPointsOrCancelWriteNothing) {
   StatusSilencer quiet;
   BuildResult none = BuildSurface(dir_, "NONE");
-  EXPECT_FALSE(none.Built);
+  EXPECT_FALSE(none.Status.Ok());
   EXPECT_FALSE(fs::exists(dir_ / "NONE.dsp"));
 
   WriteGrid("B");
@@ -486,8 +486,8 @@ TEST_F(SurfaceBuildTest, MissingPointsOrCancelWriteNothing) {
     cancelled = BuildSurface(dir_, "B", feedback);
   }
   Status::Create()->Listen();
-  EXPECT_TRUE(cancelled.Cancelled);
-  EXPECT_FALSE(cancelled.Built);
+  EXPECT_TRUE(cancelled.Status.IsCancelled());
+  EXPECT_FALSE(cancelled.Status.Ok());
   EXPECT_EQ(Read(dir_ / "B.dsp"), "old");
   EXPECT_EQ(Read(dir_ / "B.tin"), "old");
   EXPECT_FALSE(CancelRequested);
@@ -499,7 +499,7 @@ TEST_F(SurfaceBuildTest, MissingPointsOrCancelWriteNothing) {
 TEST_F(SurfaceBuildTest, FailedOrEmptyBuildsKeepTheOldFiles) {
   StatusSilencer quiet;
   WriteGrid("B");
-  ASSERT_TRUE(BuildSurface(dir_, "B").Built);
+  ASSERT_TRUE(BuildSurface(dir_, "B").Status.Ok());
   const std::string dsp = Read(dir_ / "B.dsp");
   const std::string tin = Read(dir_ / "B.tin");
   const auto unchanged = [&] {
@@ -508,35 +508,36 @@ TEST_F(SurfaceBuildTest, FailedOrEmptyBuildsKeepTheOldFiles) {
   };
   Write("B.xyz", "0 0 0\r\n1 1 0\r\n2 2 0\r\n3 3 1\r\n");  // collinear
   BuildResult flat = BuildSurface(dir_, "B");
-  EXPECT_FALSE(flat.Built);
-  EXPECT_NE(flat.Message.find("no surface built"), std::string::npos) << flat.Message;
+  EXPECT_FALSE(flat.Status.Ok());
+  EXPECT_NE(flat.Status.Text().find("no surface built"), std::string::npos) << flat.Status.Text();
   EXPECT_TRUE(unchanged());
 
   WriteGrid("B");
   Write("B.xyz", Read(dir_ / "B.xyz") + "55 55 7\r\n");
   fs::remove(dir_ / "B.tin");
   fs::create_directory(dir_ / "B.tin");  // the .tin cannot be replaced
-  EXPECT_FALSE(BuildSurface(dir_, "B").Built);
+  EXPECT_FALSE(BuildSurface(dir_, "B").Status.Ok());
   EXPECT_TRUE(unchanged());
   fs::remove(dir_ / "B.tin");
 
   fs::create_directory(dir_ / "B.bnd");
   BuildResult folder = BuildSurface(dir_, "B");
-  EXPECT_FALSE(folder.Built);
-  EXPECT_NE(folder.Message.find("not a regular file"), std::string::npos) << folder.Message;
+  EXPECT_FALSE(folder.Status.Ok());
+  EXPECT_NE(folder.Status.Text().find("not a regular file"), std::string::npos)
+      << folder.Status.Text();
   fs::remove(dir_ / "B.bnd");
 
   // Names up to the longest file name the folder allows (the staged and
   // temporary files beside them shorten theirs).
   const std::string longName(240, 'L');
   WriteGrid(longName);
-  EXPECT_TRUE(BuildSurface(dir_, longName).Built);
+  EXPECT_TRUE(BuildSurface(dir_, longName).Status.Ok());
   EXPECT_TRUE(fs::exists(dir_ / (longName + ".tin")));
 
   Write("B.bnd", "10 10 0\r\n90 10 0\r\n90 90 0\r\n10 90 0\r\n");
   Write("B.brk", "50 50 3\r\n150 50 3\r\n");  // leaves the boundary
   BuildResult partial = BuildSurface(dir_, "B");
-  ASSERT_TRUE(partial.Built) << partial.Message;
+  ASSERT_TRUE(partial.Status.Ok()) << partial.Status.Text();
   ASSERT_FALSE(partial.Warnings.empty());
   EXPECT_NE(partial.Warnings.back().find("could not be made edges"), std::string::npos);
 }
@@ -553,8 +554,8 @@ TEST_F(SurfaceBuildTest, GridFileLinesProgressAndCancel) {
   };
   status->Listen();
   StatusFeedback first;
-  GridResult all = WriteGridFile(quads, dir_, "G", first);
-  EXPECT_TRUE(all.Written);
+  const Result<GridResult> all = WriteGridFile(quads, dir_, "G", first);
+  EXPECT_TRUE(all);
   EXPECT_EQ(seen, (std::vector<int32_t>{33, 67, 100}));
   const std::string text = Read(dir_ / "G.grd");
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6);
@@ -564,10 +565,11 @@ TEST_F(SurfaceBuildTest, GridFileLinesProgressAndCancel) {
   seen.clear();
   cancelAt = 2;
   StatusFeedback second;
-  GridResult cut = WriteGridFile(quads, dir_, "G", second);
+  const Result<GridResult> cut = WriteGridFile(quads, dir_, "G", second);
   Status::Create()->Listen();
-  EXPECT_TRUE(cut.Written && cut.Cancelled);
-  EXPECT_EQ(cut.QuadsWritten, 1);
+  ASSERT_TRUE(cut);
+  EXPECT_TRUE(cut->Cancelled);
+  EXPECT_EQ(cut->QuadsWritten, 1);
   EXPECT_EQ(Read(dir_ / "G.grd"), text.substr(0, text.find('\n', text.find('\n') + 1) + 1));
   EXPECT_FALSE(CancelRequested);
 }

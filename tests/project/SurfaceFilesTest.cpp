@@ -436,7 +436,7 @@ TEST_F(FileSetTest, AKillAtAnyStepOfAChangeLeavesTheOldOrTheNewProject) {
   };
   const auto surface = [] { return Project().Surfaces.front(); };
   StatusSilencer quiet;
-  ExpectAllOrNothing("build", dir_, setup, [&] { return BuildSurface(P(""), "A").Built; });
+  ExpectAllOrNothing("build", dir_, setup, [&] { return BuildSurface(P(""), "A").Status.Ok(); });
   ExpectAllOrNothing("rename", dir_, setup, [&] { return RenameSurface(surface(), "C").ok(); });
   ExpectAllOrNothing("delete", dir_, setup, [&] { return DeleteSurfaceFiles("A").ok(); });
   ExpectAllOrNothing("import", dir_, setup,

@@ -30,9 +30,12 @@
 #include "core/support/Status.h"
 #include "formats/TextFiles.h"
 #include "project/actions/Actions.h"
+#include "project/actions/OperationActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/files/SurfaceFiles.h"
-#include "project/operations/SurfaceOperations.h"
+#include "project/operations/ElevationChange.h"
+#include "project/operations/PointText.h"
+#include "project/operations/ReindexedPoints.h"
 #include "project/settings/TextIds.h"
 #include "support/CommaLocale.h"
 #include "support/FolderSnapshot.h"
@@ -156,16 +159,16 @@ TEST(OperationText, PointsInTheFixedPatternAndElevationsChangedInPlace) {
   const std::string in =
       "\xEF\xBB\xBF"
       "1.50 2 3\r\nZONA_INC\r\n\tx  y z\n4 5 6.5m extra\r7 8\r\nZONA_INC 9 9 9\r\n10 11 -12";
-  std::string out;
-  ASSERT_TRUE(ChangeElevationsInText(
-      in, "ZONA_INC", [](double z) { return z * 2; }, out));
-  EXPECT_EQ(out,
+  const Result<std::string> out =
+      ChangeElevationsInText(in, "ZONA_INC", [](double z) { return z * 2; });
+  ASSERT_TRUE(out) << out.Error().Text();
+  EXPECT_EQ(*out,
             "\xEF\xBB\xBF"
             "1.50 2 6\r\nZONA_INC\r\n\tx  y z\n4 5 13 extra\r7 8\r\nZONA_INC 9 9 9\r\n10 11 -24");
-  int64_t bad = 0;
-  EXPECT_FALSE(ChangeElevationsInText(
-      in, "ZONA_INC", [](double z) { return z * 1e9; }, out, &bad));
-  EXPECT_EQ(bad, 1);
+  const Result<std::string> bad =
+      ChangeElevationsInText(in, "ZONA_INC", [](double z) { return z * 1e9; });
+  ASSERT_FALSE(bad);
+  EXPECT_EQ(bad.Error().Line(), 1);
 }
 
 // The fast fixed pattern against to_chars, the exact rounding.
@@ -233,18 +236,18 @@ TEST(ReindexedPointsTest, EqualReindexAndTheReindexedMerge) {
   const auto points = [](const TriangleMesh& m) {
     return std::vector<PointRec>(m.Points().begin() + 1, m.Points().end());
   };
-  StatusSilencer quiet;
+  Feedback quiet;
   for (int round = 0; round < 60; ++round) {
     const TriangleMesh a = mesh(50 + round * 20, 80 + round * 40, round % 2 == 1, round % 3 == 0);
     const TriangleMesh b = mesh(30 + round * 10, 60 + round * 20, round % 4 == 0, false);
     TriangleMesh reindexed = a;
     reindexed.Reindex();
     const TriangleMesh* const one[] = {&a};
-    ASSERT_EQ(ReindexedPoints(one).value(), points(reindexed)) << round;
+    ASSERT_EQ(*ReindexedPoints(one, quiet), points(reindexed)) << round;
     TriangleMesh merged = a;
     MergeTriangleMesh(merged, &b, true);
     const TriangleMesh* const two[] = {&a, &b};
-    ASSERT_EQ(ReindexedPoints(two).value(), points(merged)) << round;
+    ASSERT_EQ(*ReindexedPoints(two, quiet), points(merged)) << round;
   }
 }
 
@@ -277,7 +280,7 @@ TEST(ReindexedPointsTest, TheSplitsSidesAsTheirReindexNumbersThem) {
           quiet));
       for (int up = 0; up < 2; ++up) {
         const TriangleMesh* const side[] = {up ? &upper : &lower};
-        EXPECT_EQ(sides[up].Finish(), ReindexedPoints(side).value()) << seed << " " << up;
+        EXPECT_EQ(sides[up].Finish(), *ReindexedPoints(side, quiet)) << seed << " " << up;
       }
     }
 }

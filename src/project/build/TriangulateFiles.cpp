@@ -15,7 +15,8 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& fe
   const auto start = std::chrono::steady_clock::now();
 
   auto keep = [&](const std::filesystem::path& file, TextReadReport report) {
-    if (!report.ok() && result.InputError.empty()) result.InputError = report.Error;
+    if (!report.ok() && result.Status.Ok())
+      result.Status = Outcome::Failure(ErrorCode::Unreadable, report.Error, file);
     result.Inputs.push_back({file, std::move(report)});
   };
   PointFile points = ReadPointFile(request.Points);
@@ -23,7 +24,7 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& fe
   std::vector<PointList> constraints;
   auto readPolylines = [&](const std::optional<std::filesystem::path>& file,
                            PolylineLayout layout) {
-    if (!file || !result.InputError.empty()) return size_t{0};
+    if (!file || !result.Status.Ok()) return size_t{0};
     PolylineFile read = ReadPolylineFile(*file, layout);
     keep(*file, std::move(read.Report));
     const size_t n = read.Lists.size();
@@ -45,7 +46,7 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& fe
   readPolylines(request.Holes, PolylineLayout::Holes);
   result.ReadSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!result.InputError.empty()) return result;
+  if (!result.Status.Ok()) return result;
 
   if (feedback.Cancelled()) {
     result.ErrorCode = Triangulator::Cancelled;
@@ -57,10 +58,12 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& fe
                       : std::span<const PointList>(zones);
     const int32_t inside = CountPointsInZones(points.Points, all, 3);
     if (inside < 3) {
-      result.Refusal =
-          std::string(result.ZoneCount == 1 ? "the boundary encloses " : "the zones enclose ") +
-          (inside == 0 ? "none" : "only " + std::to_string(inside)) +
-          " of the points; at least 3 are needed";
+      result.Status = Outcome::Failure(
+          ErrorCode::Refused,
+          request.Points.string() + ": no surface built (" +
+              (result.ZoneCount == 1 ? "the boundary encloses " : "the zones enclose ") +
+              (inside == 0 ? "none" : "only " + std::to_string(inside)) +
+              " of the points; at least 3 are needed)");
       return result;
     }
   }
