@@ -10,6 +10,24 @@
 
 namespace orvane {
 
+namespace {
+
+// Zones that keep fewer than three of the points leave nothing to
+// triangulate.
+Outcome ZonesHoldPoints(const PointList& points, std::span<const PointList> zones,
+                        const std::filesystem::path& source) {
+  const int32_t inside = CountPointsInZones(points, zones, 3);
+  if (inside >= 3) return {};
+  return Outcome::Failure(
+      ErrorCode::Refused,
+      source.string() + ": no surface built (" +
+          (zones.size() == 1 ? "the boundary encloses " : "the zones enclose ") +
+          (inside == 0 ? "none" : "only " + std::to_string(inside)) +
+          " of the points; at least 3 are needed)");
+}
+
+}  // namespace
+
 TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& feedback) {
   TriangulateResult result;
   const auto start = std::chrono::steady_clock::now();
@@ -53,19 +71,12 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& fe
     return result;
   }
   if (result.ZoneCount > 0) {
-    const std::span<const PointList> all =
+    result.Status = ZonesHoldPoints(
+        points.Points,
         zones.empty() ? std::span<const PointList>(constraints).subspan(firstZone, 1)
-                      : std::span<const PointList>(zones);
-    const int32_t inside = CountPointsInZones(points.Points, all, 3);
-    if (inside < 3) {
-      result.Status = Outcome::Failure(
-          ErrorCode::Refused,
-          request.Points.string() + ": no surface built (" +
-              (result.ZoneCount == 1 ? "the boundary encloses " : "the zones enclose ") +
-              (inside == 0 ? "none" : "only " + std::to_string(inside)) +
-              " of the points; at least 3 are needed)");
-      return result;
-    }
+                      : std::span<const PointList>(zones),
+        request.Points);
+    if (!result.Status) return result;
   }
   Triangulator triangulator;
   triangulator.Initialise(points.Points, constraints);
