@@ -121,12 +121,12 @@ TEST(TypedNumbers, ATypoIsNoNumber) {
        {std::pair{" -1.5\t", -1.5}, {"+3e2", 300.0}, {".25", 0.25}, {"5.", 5.0}})
     EXPECT_EQ(ParseTypedNumber(typed), value) << typed;
   using actions::TypedGridSide;
-  EXPECT_EQ(TypedGridSide("1.5"), 2);
-  EXPECT_EQ(TypedGridSide("2.5"), 2);
-  EXPECT_EQ(TypedGridSide("3.5"), 4);
-  EXPECT_EQ(TypedGridSide("1.4"), 1);
-  EXPECT_EQ(TypedGridSide("-1e20"), std::numeric_limits<int32_t>::min());
-  EXPECT_EQ(TypedGridSide("2,5"), std::nullopt);
+  EXPECT_EQ(*TypedGridSide("1.5"), 2);
+  EXPECT_EQ(*TypedGridSide("2.5"), 2);
+  EXPECT_EQ(*TypedGridSide("3.5"), 4);
+  EXPECT_EQ(*TypedGridSide("1.4"), 1);
+  EXPECT_EQ(*TypedGridSide("-1e20"), std::numeric_limits<int32_t>::min());
+  EXPECT_FALSE(TypedGridSide("2,5"));
 }
 
 TEST(OperationText, PointsInTheFixedPatternAndElevationsChangedInPlace) {

@@ -213,9 +213,10 @@ ActionResult ChangeElevations(const std::shared_ptr<TriangleMesh>& surface,
 
 }  // namespace
 
-std::optional<int32_t> TypedGridSide(std::string_view text, std::string* error) {
-  const std::optional<double> typed = ParseTypedNumber(text, error);
-  if (!typed) return std::nullopt;
+Result<int32_t> TypedGridSide(std::string_view text) {
+  std::string error;
+  const std::optional<double> typed = ParseTypedNumber(text, &error);
+  if (!typed) return Outcome::Failure(ErrorCode::Refused, std::move(error));
   const double rounded = std::nearbyint(*typed);  // halves to even
   if (!(rounded >= std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
   if (rounded > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
@@ -266,9 +267,8 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
                         const StopRequest& stop) {
   StatusFeedback feedback(stop);
   if (!surface) return NoSurface();
-  std::string notANumber;
-  const std::optional<int32_t> typedSide = TypedGridSide(typed, &notANumber);
-  if (!typedSide) return ActionResult::Refused(notANumber + "; nothing was written");
+  const Result<int32_t> typedSide = TypedGridSide(typed);
+  if (!typedSide) return ActionResult::Refused(typedSide.Error().Text() + "; nothing was written");
   const int32_t side = *typedSide;
   if (side < 2)
     return ActionResult::Refused(

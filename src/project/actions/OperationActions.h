@@ -16,9 +16,9 @@ namespace orvane::actions {
 
 // A typed grid side: the typed number (ParseTypedNumber of NumberText.h)
 // rounded to the nearest integer, halves to the even one (1.5 and 2.5 give
-// 2), clamped to the 32-bit range; nullopt (and the message in *error) when
+// 2), clamped to the 32-bit range; refused, with the reader's message, when
 // the text is not a number.
-std::optional<int32_t> TypedGridSide(std::string_view text, std::string* error = nullptr);
+Result<int32_t> TypedGridSide(std::string_view text);
 
 // The operations, numbered as their choices in the window.
 enum class Operation : int32_t {
