@@ -21,6 +21,7 @@
 #include "BenchSupport.h"
 #include "core/support/Status.h"
 #include "project/actions/Actions.h"
+#include "project/actions/OperationActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/build/SurfaceBuild.h"
 
@@ -91,7 +92,7 @@ void BM_BuildSurface(benchmark::State& state) {
   orvane::StatusSilencer quiet;
   for (auto _ : state) {
     const orvane::BuildResult r = orvane::BuildSurface(dir, "S");
-    if (!r.Built) state.SkipWithError(r.Message.c_str());
+    if (!r.Status) state.SkipWithError(r.Status.Text().c_str());
     state.counters["triangles"] = r.TriangleCount;
   }
 }
@@ -169,7 +170,7 @@ void BM_BuildMerged(benchmark::State& state) {
   if (!fs::exists(dir / "H1_H2.xyz")) state.SkipWithError("run BM_Merge first");
   for (auto _ : state) {
     const orvane::BuildResult r = orvane::BuildSurface(dir, "H1_H2");
-    if (!r.Built) state.SkipWithError(r.Message.c_str());
+    if (!r.Status) state.SkipWithError(r.Status.Text().c_str());
   }
 }
 

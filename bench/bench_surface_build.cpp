@@ -95,7 +95,7 @@ void RunBuild(benchmark::State& state, bool zones, const char* run) {
   int64_t runs = 0;
   for (auto _ : state) {
     const BuildResult r = orvane::BuildSurface(dir, "S");
-    if (!r.Built) state.SkipWithError(r.Message.c_str());
+    if (!r.Status) state.SkipWithError(r.Status.Text().c_str());
     for (const BuildResult::Phase& p : r.Phases) phases[p.Name] += p.Seconds;
     ++runs;
     state.counters["triangles"] = r.TriangleCount;

@@ -337,7 +337,7 @@ Run RunOursBuild(int64_t n, uint64_t seed) {
   const orvane::BuildResult result = orvane::BuildSurface(dir, "S", feedback, {}, &built);
   run.seconds = watch.Wall();
   run.cpu = watch.Cpu();
-  if (!result.Built) std::fprintf(stderr, "ours, build: %s\n", result.Message.c_str());
+  if (!result.Status) std::fprintf(stderr, "ours, build: %s\n", result.Status.Text().c_str());
   run.points = built ? built->PointCount() : 0;
   run.triangles = built ? built->TriangleCount() : 0;
   for (const auto& [phase, seconds] : result.Phases)

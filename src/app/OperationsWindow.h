@@ -31,7 +31,7 @@
 #include "app/BackgroundTask.h"
 #include "app/BusyGate.h"
 #include "core/model/TriangleMesh.h"
-#include "project/actions/Actions.h"
+#include "project/actions/OperationActions.h"
 
 namespace orvane::app {
 

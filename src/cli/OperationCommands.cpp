@@ -13,6 +13,7 @@
 #include "cli/Interrupt.h"
 #include "core/storage/AtomicFile.h"
 #include "project/actions/Actions.h"
+#include "project/actions/OperationActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/files/SurfaceFiles.h"
 

@@ -41,15 +41,17 @@ int RunTriangulate(const TriangulateOptions& o) {
     StatusFeedback feedback;
     result = BuildFromFiles(request, feedback);
   }
-  if (!result.InputError.empty()) {
-    std::cerr << result.InputError << '\n';
+  // A file that could not be read is the one thing said; a refusal comes
+  // after the lines the readers skipped.
+  if (!result.Status && result.Status.Code() != ErrorCode::Refused) {
+    std::cerr << result.Status.Text() << '\n';
     return 2;
   }
   for (const InputReport& input : result.Inputs)
     for (const std::string& line : input.Report.Describe(input.File.string()))
       std::cerr << line << '\n';
-  if (!result.Refusal.empty()) {
-    std::cerr << o.points << ": no surface built (" << result.Refusal << ")\n";
+  if (!result.Status) {
+    std::cerr << result.Status.Text() << '\n';
     return 2;
   }
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "analysis/MeshIntersection.h"
+#include "analysis/SurfaceArea.h"
 #include "cli/CliFixture.h"
 #include "core/storage/AtomicFile.h"
 #include "formats/TextFiles.h"
@@ -68,6 +70,40 @@ TEST_F(CliScenario, RoundTripOfTheSixProjectCommands) {
   o = Tin("delete proj 'LOTE A'");
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(Tin("list proj").out, "S\t 18\t 16\t0.250\t20.250\nV\t 18\t 16\t0.250\t20.250\n");
+}
+
+// Every place a number is typed: a typo is refused with its own words
+// quoted, in one line, and nothing is written.
+TEST_F(CliScenario, ATypoInATypedNumberIsRefusedBeforeAnythingIsWritten) {
+  SaveGrid(Hill(), dir_ / "HILL.dsp");
+  const char* typos[] = {"",    " ",    "abc", "2,5",   "12.5 m", "-inf", "--5",
+                         "nan", "0x10", "1 2", "1e999", "+-1",    "inf",  "."};
+  const char* commands[] = {"shift . HILL ",
+                            "scale . HILL ",
+                            "grid . HILL ",
+                            "split . HILL ",
+                            "colour . HILL terrain --start=",
+                            "colour . HILL terrain --end=",
+                            "colour . HILL terrain --interval=",
+                            "volume HILL.dsp --base=",
+                            "elevation HILL.dsp -- 1 "};
+  const std::string before = Slurp(dir_ / "HILL.dsp");
+  for (const char* typo : typos) {
+    const std::string quoted = "\"" + std::string(typo) + "\" is not a number";
+    for (const char* command : commands) {
+      // (An empty value goes apart: "--start=" is no value at all.)
+      std::string args = command;
+      if (!*typo && args.ends_with('=')) args.back() = ' ';
+      const CliOutcome o = Tin(args + "'" + typo + "'");
+      EXPECT_EQ(o.status, 2) << command << typo;
+      EXPECT_EQ(o.out, "") << command << typo;
+      EXPECT_NE(o.err.find(quoted), std::string::npos) << command << typo << ": " << o.err;
+      EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3) << typo;
+    EXPECT_EQ(Slurp(dir_ / "HILL.dsp"), before);
+  }
+  EXPECT_NE(Tin("scale --help").out.find("FACTOR"), std::string::npos);
 }
 
 // A colouring by elevation bands from a palette and one from a class file.
@@ -196,6 +232,26 @@ TEST_F(CliScenario, LoadsTakeAboutFourTimesTheFileAndOutOfMemoryIsAnError) {
   EXPECT_NE(scan.err.find("Triangles.dsp: not enough memory"), std::string::npos) << scan.err;
   EXPECT_EQ(scan.err.find("Classes.dsp"), std::string::npos) << scan.err;
 #endif
+}
+
+// A DEM at 2 km spacing built with a longer side: its split keeps every
+// piece, whatever its length (the sides' plan areas add up to the whole's).
+TEST_F(CliScenario, SplitOfATwoKilometreGridKeepsEveryPiece) {
+  std::string xyz;
+  for (int i = 0; i <= 5; ++i)
+    for (int j = 0; j <= 5; ++j)
+      xyz += std::to_string(500000 + 2000 * i) + " " + std::to_string(4500000 + 2000 * j) + " " +
+             std::to_string(100 + 10 * i + 3 * j + (i * j) % 4) + "\n";
+  Write("G.xyz", xyz);
+  ASSERT_EQ(Tin("build . G --max-side 5000.5").status, 0);
+  const CliOutcome run = Tin("split . G 125");
+  ASSERT_EQ(run.status, 0) << run.err;
+  TriangleMesh whole, lower, upper;
+  ASSERT_TRUE(whole.LoadFromBinary(dir_ / "G.dsp"));
+  ASSERT_TRUE(lower.LoadFromBinary(dir_ / "G__inferior.dsp"));
+  ASSERT_TRUE(upper.LoadFromBinary(dir_ / "G__superior.dsp"));
+  const double area = SurfaceArea2D(whole);
+  EXPECT_NEAR(SurfaceArea2D(lower) + SurfaceArea2D(upper), area, 1e-9 * area);
 }
 
 // The overlay (plan) or the crossings (--3d) as two-point breaklines, the

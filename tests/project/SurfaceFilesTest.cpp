@@ -336,7 +336,7 @@ TEST_F(FileSetTest, AKillAtAnyStepOfAChangeLeavesTheOldOrTheNewProject) {
   const auto surface = [] { return Project().Surfaces.front(); };
   StatusSilencer quiet;
   const std::pair<const char*, std::function<bool()>> changes[] = {
-      {"build", [&] { return BuildSurface(P(""), "A").Built; }},
+      {"build", [&] { return BuildSurface(P(""), "A").Status.Ok(); }},
       {"rename", [&] { return RenameSurface(surface(), "C", ProjectFileSet()).Ok(); }},
       {"delete", [&] { return DeleteSurfaceFiles("A", ProjectFileSet()).Ok(); }},
       {"import", [&] { return ImportSurfaceFile(E("B.dsp"), ProjectFileSet()).Ok(); }},

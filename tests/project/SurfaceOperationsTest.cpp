@@ -30,14 +30,17 @@
 #include "core/support/Status.h"
 #include "formats/TextFiles.h"
 #include "project/actions/Actions.h"
+#include "project/actions/OperationActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/files/SurfaceFiles.h"
-#include "project/operations/SurfaceOperations.h"
+#include "project/operations/ElevationChange.h"
+#include "project/operations/PointText.h"
+#include "project/operations/ReindexedPoints.h"
 #include "project/settings/TextIds.h"
 #include "support/CommaLocale.h"
 #include "support/FolderSnapshot.h"
 #include "support/KillAtEveryStep.h"
-#include "support/RunCli.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
@@ -46,13 +49,8 @@ namespace fs = std::filesystem;
 using actions::ActionOutcome;
 using actions::ActionResult;
 using testing::FolderSnapshot;
-using testing::RunCli;
 using testing::Slurp;
 using testing::TakeSnapshot;
-
-void WriteText(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
 
 // Grid points 0..40 m by 10 m, elevation 100 + x / 10 + y / 20 (100 to 106)
 // with a millimetre of noise inside, so that the triangulation is unique.
@@ -65,30 +63,26 @@ std::string GridPoints(double dz = 0) {
   return text;
 }
 
-class SurfaceOperations : public ::testing::Test {
+class SurfaceOperations : public testing::TempFolderTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvane-operations-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    TempFolderTest::SetUp();
     Project() = ProjectState();
   }
   void TearDown() override {
     Project() = ProjectState();
-    fs::remove_all(dir_);
+    TempFolderTest::TearDown();
   }
 
   // Surfaces A (with a boundary, breaklines and the suite's companions) and
   // B (five metres higher), built; the project opened afresh.
   void MakeProject() {
-    WriteText(P("A.xyz"), GridPoints());
-    WriteText(P("A.bnd"), "0 0 100\r\n40 0 104\r\n40 40 106\r\n0 40.000 102\r\n");
-    WriteText(P("A.brk"), "BREAKLINE\r\n10  10 101.5 x\r\n30 10 103.5\r\nBREAKLINE\n\n");
-    WriteText(P("A.con"), "suite");
-    WriteText(P("A.rgb"), "colours");
-    WriteText(P("B.xyz"), GridPoints(5));
+    testing::WriteText(P("A.xyz"), GridPoints());
+    testing::WriteText(P("A.bnd"), "0 0 100\r\n40 0 104\r\n40 40 106\r\n0 40.000 102\r\n");
+    testing::WriteText(P("A.brk"), "BREAKLINE\r\n10  10 101.5 x\r\n30 10 103.5\r\nBREAKLINE\n\n");
+    testing::WriteText(P("A.con"), "suite");
+    testing::WriteText(P("A.rgb"), "colours");
+    testing::WriteText(P("B.xyz"), GridPoints(5));
     Open();
     ASSERT_TRUE(actions::Build("A").ok());
     ASSERT_TRUE(actions::Build("B").ok());
@@ -100,7 +94,6 @@ class SurfaceOperations : public ::testing::Test {
   }
   fs::path P(const std::string& file) const { return dir_ / file; }
 
-  fs::path dir_;
   StatusSilencer quiet_;
 };
 
@@ -115,11 +108,9 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 // Typos of a typed number: each must be refused, never read as some number.
-constexpr const char* kNotNumbers[] = {"",    " ",    "abc", "2,5",   "12.5 m", "-inf", "--5",
-                                       "nan", "0x10", "1 2", "1e999", "+-1",    "inf",  "."};
-
 TEST(TypedNumbers, ATypoIsNoNumber) {
-  for (const char* typo : kNotNumbers) {
+  for (const char* typo : {"", " ", "abc", "2,5", "12.5 m", "-inf", "--5", "nan", "0x10", "1 2",
+                           "1e999", "+-1", "inf", "."}) {
     std::string error;
     EXPECT_FALSE(ParseTypedNumber(typo, &error)) << typo;
     EXPECT_EQ(error,
@@ -130,12 +121,12 @@ TEST(TypedNumbers, ATypoIsNoNumber) {
        {std::pair{" -1.5\t", -1.5}, {"+3e2", 300.0}, {".25", 0.25}, {"5.", 5.0}})
     EXPECT_EQ(ParseTypedNumber(typed), value) << typed;
   using actions::TypedGridSide;
-  EXPECT_EQ(TypedGridSide("1.5"), 2);
-  EXPECT_EQ(TypedGridSide("2.5"), 2);
-  EXPECT_EQ(TypedGridSide("3.5"), 4);
-  EXPECT_EQ(TypedGridSide("1.4"), 1);
-  EXPECT_EQ(TypedGridSide("-1e20"), std::numeric_limits<int32_t>::min());
-  EXPECT_EQ(TypedGridSide("2,5"), std::nullopt);
+  EXPECT_EQ(*TypedGridSide("1.5"), 2);
+  EXPECT_EQ(*TypedGridSide("2.5"), 2);
+  EXPECT_EQ(*TypedGridSide("3.5"), 4);
+  EXPECT_EQ(*TypedGridSide("1.4"), 1);
+  EXPECT_EQ(*TypedGridSide("-1e20"), std::numeric_limits<int32_t>::min());
+  EXPECT_FALSE(TypedGridSide("2,5"));
 }
 
 TEST(OperationText, PointsInTheFixedPatternAndElevationsChangedInPlace) {
@@ -156,16 +147,16 @@ TEST(OperationText, PointsInTheFixedPatternAndElevationsChangedInPlace) {
   const std::string in =
       "\xEF\xBB\xBF"
       "1.50 2 3\r\nZONA_INC\r\n\tx  y z\n4 5 6.5m extra\r7 8\r\nZONA_INC 9 9 9\r\n10 11 -12";
-  std::string out;
-  ASSERT_TRUE(ChangeElevationsInText(
-      in, "ZONA_INC", [](double z) { return z * 2; }, out));
-  EXPECT_EQ(out,
+  const Result<std::string> out =
+      ChangeElevationsInText(in, "ZONA_INC", [](double z) { return z * 2; });
+  ASSERT_TRUE(out) << out.Error().Text();
+  EXPECT_EQ(*out,
             "\xEF\xBB\xBF"
             "1.50 2 6\r\nZONA_INC\r\n\tx  y z\n4 5 13 extra\r7 8\r\nZONA_INC 9 9 9\r\n10 11 -24");
-  int64_t bad = 0;
-  EXPECT_FALSE(ChangeElevationsInText(
-      in, "ZONA_INC", [](double z) { return z * 1e9; }, out, &bad));
-  EXPECT_EQ(bad, 1);
+  const Result<std::string> bad =
+      ChangeElevationsInText(in, "ZONA_INC", [](double z) { return z * 1e9; });
+  ASSERT_FALSE(bad);
+  EXPECT_EQ(bad.Error().Line(), 1);
 }
 
 // The fast fixed pattern against to_chars, the exact rounding.
@@ -233,18 +224,18 @@ TEST(ReindexedPointsTest, EqualReindexAndTheReindexedMerge) {
   const auto points = [](const TriangleMesh& m) {
     return std::vector<PointRec>(m.Points().begin() + 1, m.Points().end());
   };
-  StatusSilencer quiet;
+  Feedback quiet;
   for (int round = 0; round < 60; ++round) {
     const TriangleMesh a = mesh(50 + round * 20, 80 + round * 40, round % 2 == 1, round % 3 == 0);
     const TriangleMesh b = mesh(30 + round * 10, 60 + round * 20, round % 4 == 0, false);
     TriangleMesh reindexed = a;
     reindexed.Reindex();
     const TriangleMesh* const one[] = {&a};
-    ASSERT_EQ(ReindexedPoints(one).value(), points(reindexed)) << round;
+    ASSERT_EQ(*ReindexedPoints(one, quiet), points(reindexed)) << round;
     TriangleMesh merged = a;
     MergeTriangleMesh(merged, &b, true);
     const TriangleMesh* const two[] = {&a, &b};
-    ASSERT_EQ(ReindexedPoints(two).value(), points(merged)) << round;
+    ASSERT_EQ(*ReindexedPoints(two, quiet), points(merged)) << round;
   }
 }
 
@@ -277,7 +268,7 @@ TEST(ReindexedPointsTest, TheSplitsSidesAsTheirReindexNumbersThem) {
           quiet));
       for (int up = 0; up < 2; ++up) {
         const TriangleMesh* const side[] = {up ? &upper : &lower};
-        EXPECT_EQ(sides[up].Finish(), ReindexedPoints(side).value()) << seed << " " << up;
+        EXPECT_EQ(sides[up].Finish(), *ReindexedPoints(side, quiet)) << seed << " " << up;
       }
     }
 }
@@ -306,7 +297,8 @@ void ExpectElevationsChanged(const std::string& before, const std::string& after
 // -999 is refused, naming its point.
 TEST_F(SurfaceOperations, ShiftAndScaleKeepEverySurveyPointAndTheNoDataMarker) {
   MakeProject();
-  WriteText(P("A.xyz"), GridPoints() + "60 60 101\r\n20 20.0004 103\r\n5 5 -999\r\n7 7 -1000\r\n");
+  testing::WriteText(P("A.xyz"),
+                     GridPoints() + "60 60 101\r\n20 20.0004 103\r\n5 5 -999\r\n7 7 -1000\r\n");
   Open();
   ASSERT_TRUE(actions::Build("A").ok());
   Open();
@@ -375,79 +367,40 @@ TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   EXPECT_EQ(Slurp(P("A.bnd")), "0 0 0\r\n40 0 0\r\n40 40 0\r\n0 40.000 0\r\n");
   // Elevations beyond what the readers keep are refused, nothing changed.
   const FolderSnapshot scaled = TakeSnapshot(dir_);
-  WriteText(P("A.bnd"), "0 0 1\r\n");
+  testing::WriteText(P("A.bnd"), "0 0 1\r\n");
   Open();
   EXPECT_EQ(actions::Shift(Surface("A"), "2e9").Result, ActionOutcome::Refused);
   EXPECT_EQ(actions::Scale(Surface("B"), "1e8").Result, ActionOutcome::Refused);
-  WriteText(P("A.bnd"), scaled.at("A.bnd"));
+  testing::WriteText(P("A.bnd"), scaled.at("A.bnd"));
   EXPECT_EQ(TakeSnapshot(dir_), scaled);
 }
 
+// The window's refusals change nothing; a grid only reads the surface, and a
+// merge's result replaces the first surface's element once applied. (What
+// the command line can ask is a row of tests/cli.)
 TEST_F(SurfaceOperations, GridMergeAndSplitWriteTheirFilesAndRefuseWhatWouldOverwrite) {
   MakeProject();
   auto a = Surface("A"), b = Surface("B");
-  FolderSnapshot before = TakeSnapshot(dir_);
-
-  // Refusals change nothing.
-  const ActionResult small = actions::ExportGrid(a, "1.4");
-  EXPECT_EQ(small.Result, ActionOutcome::Refused);
-  EXPECT_EQ(small.TextNumber, text::kGridSpacingTooSmall);
+  const FolderSnapshot before = TakeSnapshot(dir_);
+  EXPECT_EQ(actions::ExportGrid(a, "1.4").TextNumber, text::kGridSpacingTooSmall);
   EXPECT_EQ(actions::Merge(a, nullptr).Result, ActionOutcome::Refused);
-  EXPECT_EQ(actions::Merge(a, a).Result, ActionOutcome::Refused);
   EXPECT_EQ(actions::Run(actions::Operation::None, a, b, "1").Result, ActionOutcome::Refused);
   EXPECT_EQ(actions::Run(actions::Operation::Shift, nullptr, b, "1").Result,
             ActionOutcome::Refused);
   EXPECT_EQ(TakeSnapshot(dir_), before);
-  EXPECT_EQ(SurfaceName(*a), "A");
 
-  // The grid: side 1.5 rounds to 2 (a 21 x 21 node grid over 40 m, 400
-  // cells); the surface is not changed.
-  const std::vector<TriangleRec> triangles(a->Triangles().begin(), a->Triangles().end());
+  // Side 1.5 rounds to 2: a 21 x 21 node grid over 40 m, 400 cells.
+  const TriangleMesh copy = *a;
   ActionResult r = actions::ExportGrid(a, "1.5");
   ASSERT_TRUE(r.ok()) << r.Message;
   EXPECT_EQ(r.FigureValue("quads"), 400);
   EXPECT_EQ(Lines(Slurp(P("A.grd"))).size(), 800u);
-  EXPECT_TRUE(std::equal(triangles.begin(), triangles.end(), a->Triangles().begin()));
-
-  // Merge: A_B from the points of both; A and B stay on disk, A's element
-  // now holds A_B.
-  before = TakeSnapshot(dir_);
+  EXPECT_TRUE(std::ranges::equal(a->Triangles(), copy.Triangles()));
   r = actions::Merge(a, b);
   ASSERT_TRUE(r.ok()) << r.Message;
-  EXPECT_EQ(r.SurfaceNames, std::vector<std::string>{"A_B"});
   EXPECT_EQ(SurfaceName(*a), "A");
   actions::Apply(r);
   EXPECT_EQ(SurfaceName(*a), "A_B");
-  FolderSnapshot after = TakeSnapshot(dir_);
-  for (const auto& [file, bytes] : before) EXPECT_EQ(after.at(file), bytes) << file;
-  for (const char* made : {"A_B.dsp", "A_B.xyz", "A_B.tin"}) EXPECT_TRUE(after.contains(made));
-  EXPECT_EQ(after.size(), before.size() + 3);
-  Open();
-  EXPECT_EQ(actions::Merge(Surface("A"), Surface("B")).Result,
-            ActionOutcome::Refused);  // A_B taken
-  EXPECT_EQ(TakeSnapshot(dir_), after);
-
-  // Split at 103: both sides written, A untouched; again: the names are taken.
-  a = Surface("A");
-  r = actions::Split(a, "103");
-  ASSERT_TRUE(r.ok()) << r.Message;
-  EXPECT_EQ(r.SurfaceNames, (std::vector<std::string>{"A__inferior", "A__superior"}));
-  for (const char* made : {"A__inferior.dsp", "A__inferior.xyz", "A__inferior.tin",
-                           "A__superior.dsp", "A__superior.xyz", "A__superior.tin"})
-    EXPECT_TRUE(fs::exists(P(made))) << made;
-  for (const auto& [file, bytes] : after) EXPECT_EQ(Slurp(P(file)), bytes) << file;
-  Open();
-  EXPECT_LE(Surface("A__inferior")->GetExtents().Max.Z, 103);
-  EXPECT_GE(Surface("A__superior")->GetExtents().Min.Z, 103);
-  after = TakeSnapshot(dir_);
-  EXPECT_EQ(actions::Split(Surface("A"), "104").Result, ActionOutcome::Refused);
-  EXPECT_EQ(TakeSnapshot(dir_), after);
-  // A side without triangles is not written; the other one is.
-  r = actions::Split(Surface("B"), "1000");
-  ASSERT_TRUE(r.ok()) << r.Message;
-  EXPECT_EQ(r.SurfaceNames, std::vector<std::string>{"B__inferior"});
-  EXPECT_EQ(r.Warnings.size(), 1u);
-  EXPECT_FALSE(fs::exists(P("B__superior.dsp")));
 }
 
 // A hill of 161 m split at 150 m: each side rebuilt from its own points over
@@ -466,7 +419,7 @@ TEST_F(SurfaceOperations, SplitSidesOverlapEachOther) {
                        0.001 * ((i * 7 + j * 3) % 5);
       text += FormatNumber(e + x) + " " + FormatNumber(n + y) + " " + FormatNumber(z) + "\r\n";
     }
-  WriteText(P("H.xyz"), text);
+  testing::WriteText(P("H.xyz"), text);
   Open();
   ASSERT_TRUE(actions::Build("H").ok());
   Open();
@@ -525,7 +478,7 @@ TEST_F(SurfaceOperations, ACancelAtAnyPointLeavesTheProjectAsItWas) {
     // Undo the completed run for the next operation.
     for (const auto& e : fs::directory_iterator(dir_))
       if (!before.contains(e.path().filename().string())) fs::remove(e.path());
-    for (const auto& [file, bytes] : before) WriteText(P(file), bytes);
+    for (const auto& [file, bytes] : before) testing::WriteText(P(file), bytes);
   }
   EXPECT_FALSE(CancelRequested.load());
 }
@@ -541,7 +494,7 @@ TEST_F(SurfaceOperations, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
   };
   const auto restore = [&] {
     for (const auto& e : fs::directory_iterator(dir_)) fs::remove_all(e.path());
-    for (const auto& [file, bytes] : original) WriteText(P(file), bytes);
+    for (const auto& [file, bytes] : original) testing::WriteText(P(file), bytes);
     Open();
   };
   for (const char* what : {"shift", "split"}) {
@@ -559,39 +512,6 @@ TEST_F(SurfaceOperations, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
   }
 }
 
-// A spacing wider than the surface has one node and no cell: refused, and
-// the good grid written before stays.
-TEST_F(SurfaceOperations, AGridWiderThanTheSurfaceKeepsTheGoodGrid) {
-  MakeProject();
-  ASSERT_TRUE(actions::ExportGrid(Surface("A"), "2").ok());
-  const FolderSnapshot before = TakeSnapshot(dir_);
-  for (const char* side : {"41", "1e12"}) {
-    const ActionResult r = actions::ExportGrid(Surface("A"), side);
-    EXPECT_EQ(r.Result, ActionOutcome::Refused) << side;
-    EXPECT_NE(r.Message.find("no cell of 2 x 2 nodes"), std::string::npos) << r.Message;
-  }
-  EXPECT_EQ(TakeSnapshot(dir_), before);
-}
-
-// A split of a 245-byte name would make 259-byte file names, a merge of two
-// 126-byte names 257: refused before any work, nothing left behind.
-TEST_F(SurfaceOperations, NamesPastTheFileNameLimitAreRefusedBeforeAnyWork) {
-  const std::string longName(245, 'L'), half1(126, 'P'), half2(126, 'Q');
-  for (const std::string* name : {&longName, &half1, &half2}) {
-    WriteText(P(*name + ".xyz"), GridPoints());
-    Open();
-    ASSERT_TRUE(actions::Build(*name).ok()) << name->size();
-  }
-  Open();
-  const FolderSnapshot before = TakeSnapshot(dir_);
-  for (const ActionResult& r :
-       {actions::Split(Surface(longName), "103"), actions::Merge(Surface(half1), Surface(half2))}) {
-    EXPECT_EQ(r.Result, ActionOutcome::Refused);
-    EXPECT_NE(r.Message.find("The name is too long"), std::string::npos) << r.Message;
-  }
-  EXPECT_EQ(TakeSnapshot(dir_), before);
-}
-
 // A disk that fills while the split writes its upper side (a file size
 // limit in a child process stands for it): the split fails and leaves
 // nothing, not the lower side alone.
@@ -601,7 +521,7 @@ TEST_F(SurfaceOperations, SplitOnAFullDiskFailsAndLeavesNothing) {
     for (int j = 0; j < 40; ++j)
       text += std::to_string(i * 10) + " " + std::to_string(j * 10) + " " +
               std::to_string(100 + i + j + (i * 7 + j * 3) % 5 * 0.01) + "\n";
-  WriteText(P("S.xyz"), text);
+  testing::WriteText(P("S.xyz"), text);
   Open();
   ASSERT_TRUE(actions::Build("S").ok());
   const FolderSnapshot before = TakeSnapshot(dir_);
@@ -624,68 +544,6 @@ TEST_F(SurfaceOperations, SplitOnAFullDiskFailsAndLeavesNothing) {
   EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(ActionOutcome::Failed) * 10 + 1);
   Open();  // as the next command finds the folder
   EXPECT_EQ(TakeSnapshot(dir_), before);
-}
-
-// Every place a number is typed, for the operations and the command line:
-// a typo is refused with its own words quoted, and nothing is written.
-TEST_F(SurfaceOperations, ATypoInATypedNumberIsRefusedBeforeAnythingIsWritten) {
-  MakeProject();
-  const FolderSnapshot before = TakeSnapshot(dir_);
-  using Op = std::function<ActionResult(const char*)>;
-  const Op ops[] = {[&](const char* v) { return actions::Shift(Surface("A"), v); },
-                    [&](const char* v) { return actions::Scale(Surface("A"), v); },
-                    [&](const char* v) { return actions::ExportGrid(Surface("A"), v); },
-                    [&](const char* v) { return actions::Split(Surface("A"), v); }};
-  const char* commands[] = {"shift . A ",
-                            "scale . A ",
-                            "grid . A ",
-                            "split . A ",
-                            "colour . A Terrain --start=",
-                            "colour . A Terrain --end=",
-                            "colour . A Terrain --interval=",
-                            "volume A.dsp --base=",
-                            "elevation A.dsp -- 1 "};
-  for (const char* typo : kNotNumbers) {
-    const std::string quoted = "\"" + std::string(typo) + "\" is not a number";
-    for (const Op& op : ops) {
-      const ActionResult r = op(typo);
-      EXPECT_EQ(r.Result, ActionOutcome::Refused) << typo;
-      EXPECT_NE(r.Message.find(quoted), std::string::npos) << r.Message;
-    }
-    for (const char* command : commands) {
-      // (An empty value goes apart: "--start=" is no value at all.)
-      std::string args = command;
-      if (!*typo && args.ends_with('=')) args.back() = ' ';
-      const testing::CliOutcome o = RunCli(dir_, args + "'" + typo + "'");
-      EXPECT_EQ(o.status, 2) << command << typo;
-      EXPECT_EQ(o.out, "") << command << typo;
-      EXPECT_NE(o.err.find(quoted), std::string::npos) << command << typo << ": " << o.err;
-      EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
-    }
-    fs::remove(P("out.txt"));
-    fs::remove(P("err.txt"));
-    EXPECT_EQ(TakeSnapshot(dir_), before) << typo;
-  }
-}
-
-TEST_F(SurfaceOperations, CommandsPrintTheSurfacesWrittenAndFailWithAMessage) {
-  MakeProject();
-  testing::CliOutcome o = RunCli(dir_, "split . A 103");
-  EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out, "A__inferior\nA__superior\nOperation finished.\n");
-  o = RunCli(dir_, "merge . A B");
-  EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out, "A_B\nOperation finished.\n");
-  o = RunCli(dir_, "grid . A 1.4");
-  EXPECT_EQ(o.status, 2);
-  EXPECT_EQ(o.out, "");
-  EXPECT_EQ(o.err, "The grid spacing must be at least 2.\n");
-  o = RunCli(dir_, "shift . C 1");
-  EXPECT_EQ(o.status, 2);
-  EXPECT_NE(o.err.find("C: no surface of that name"), std::string::npos) << o.err;
-  o = RunCli(dir_, "scale --help");
-  EXPECT_EQ(o.status, 0);
-  EXPECT_NE(o.out.find("FACTOR"), std::string::npos);
 }
 
 }  // namespace

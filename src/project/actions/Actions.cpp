@@ -44,9 +44,21 @@ ActionResult FromFileSet(Result<FileSetChange> change) {
   return out;
 }
 
-ActionResult Refusal(std::string message, fs::path file = {}) {
+}  // namespace
+
+int64_t ActionResult::FigureValue(std::string_view name) const {
+  for (const Figure& f : Figures)
+    if (f.Name == name) return f.Value;
+  return 0;
+}
+
+namespace {
+
+ActionResult Verdict(ActionOutcome verdict, std::string message, fs::path file,
+                     int32_t textNumber) {
   ActionResult r;
-  r.Result = ActionOutcome::Refused;
+  r.Result = verdict;
+  r.TextNumber = textNumber;
   r.Message = std::move(message);
   r.File = std::move(file);
   return r;
@@ -54,10 +66,35 @@ ActionResult Refusal(std::string message, fs::path file = {}) {
 
 }  // namespace
 
-int64_t ActionResult::FigureValue(std::string_view name) const {
-  for (const Figure& f : Figures)
-    if (f.Name == name) return f.Value;
-  return 0;
+ActionResult ActionResult::Refused(std::string message, fs::path file, int32_t textNumber) {
+  return Verdict(ActionOutcome::Refused, std::move(message), std::move(file), textNumber);
+}
+
+ActionResult ActionResult::Failed(std::string message, fs::path file, int32_t textNumber) {
+  return Verdict(ActionOutcome::Failed, std::move(message), std::move(file), textNumber);
+}
+
+ActionResult ActionResult::Cancelled(std::string message) {
+  return Verdict(ActionOutcome::Cancelled, std::move(message), {}, text::kCancelledFilesKept);
+}
+
+ActionResult ActionResult::From(const Outcome& outcome) {
+  switch (outcome.Code()) {
+    case ErrorCode::Ok:
+      return {};
+    case ErrorCode::Cancelled:
+      return Verdict(ActionOutcome::Cancelled, outcome.Text(), outcome.File(),
+                     text::kCancelledFilesKept);
+    case ErrorCode::Refused:
+    case ErrorCode::NotFound:
+    case ErrorCode::Changed:
+      return Refused(outcome.Text(), outcome.File());
+    case ErrorCode::Unreadable:
+    case ErrorCode::CannotWrite:
+    case ErrorCode::OutOfMemory:
+      break;
+  }
+  return Failed(outcome.Text(), outcome.File());
 }
 
 void Apply(ActionResult& r) {
@@ -79,7 +116,8 @@ void Apply(ActionResult& r) {
 
 ActionResult OpenProject(const fs::path& folder) {
   std::error_code ec;
-  if (!fs::is_directory(folder, ec)) return Refusal(folder.string() + ": not a folder", folder);
+  if (!fs::is_directory(folder, ec))
+    return ActionResult::Refused(folder.string() + ": not a folder", folder);
   Project().CloseProject();  // the texts loaded at start stay
   std::string trimmed = folder.string();
   while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\'))
@@ -105,13 +143,14 @@ ActionResult FindSurface(std::string_view name) {
       r.File = file;
       return r;
     }
-    return Refusal(Project().ProjectFolder + "/" + files[k] + ": the surface in it is named \"" +
-                       (all[k] ? SurfaceName(*all[k]) : std::string()) + "\", not \"" +
-                       std::string(name) +
-                       "\" (a file renamed by hand? rename it back, or import it)",
-                   file);
+    return ActionResult::Refused(
+        Project().ProjectFolder + "/" + files[k] + ": the surface in it is named \"" +
+            (all[k] ? SurfaceName(*all[k]) : std::string()) + "\", not \"" + std::string(name) +
+            "\" (a file renamed by hand? rename it back, or import it)",
+        file);
   }
-  return Refusal(std::string(name) + ": no surface of that name in " + Project().ProjectFolder);
+  return ActionResult::Refused(std::string(name) + ": no surface of that name in " +
+                               Project().ProjectFolder);
 }
 
 int32_t PhaseTextNumber(std::string_view code) {
@@ -149,26 +188,26 @@ std::string_view PhaseCode(LandXmlPhase phase) {
 
 ActionResult Build(std::string_view name, const StopRequest& stop) {
   if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None)
-    return Refusal(std::string(name) + ": " + RefusalMessage(bad, Project().TextTable));
+    return ActionResult::Refused(std::string(name) + ": " +
+                                 RefusalMessage(bad, Project().TextTable));
   ActionResult r;
   StatusFeedback feedback(stop);
   std::optional<TriangleMesh> built;
   BuildResult b = BuildSurface(Project().ProjectFolder, std::string(name), feedback,
                                {Project().MaxTriangleSide}, &built);
   if (built) Project().BuiltSurface = std::move(built);
-  r.Warnings = b.Warnings;
-  if (b.Cancelled) {
-    r.Result = ActionOutcome::Cancelled;
-    r.TextNumber = text::kCancelledFilesKept;
-    r.Message = "cancelled: " + std::string(name) + " not built, its files left as they were";
-  } else if (!b.Built) {
-    r.Result = ActionOutcome::Failed;
-    r.Message = b.Message;
+  if (b.Status.IsCancelled()) {
+    r = ActionResult::Cancelled("cancelled: " + std::string(name) +
+                                " not built, its files left as they were");
+  } else if (!b.Status) {
+    // Whatever kept the surface from being built, the build failed.
+    r = ActionResult::Failed(b.Status.Text());
   } else {
     for (const char* ext : {".dsp", ".tin"})
       r.Written.push_back(SurfaceFile(Project().ProjectFolder, name, ext));
     r.SurfaceNames.emplace_back(name);
   }
+  r.Warnings = b.Warnings;
   r.File = SurfaceFile(Project().ProjectFolder, name, ".xyz");
   r.Builds.push_back(std::move(b));
   return r;
@@ -202,7 +241,8 @@ ActionResult Delete(std::string_view name) {
   ActionResult r = FromFileSet(DeleteSurfaceFiles(name, ProjectFileSet()));
   if (!r.ok()) return r;
   if (r.Deleted.empty() && r.Warnings.empty())
-    r = Refusal(std::string(name) + ": no file of that name in " + Project().ProjectFolder);
+    r = ActionResult::Refused(std::string(name) + ": no file of that name in " +
+                              Project().ProjectFolder);
   r.Changes.Removed.emplace_back(name);
   return r;
 }
@@ -251,15 +291,6 @@ std::string VolumeOutOfRange(double base) {
   return "base " + FormatNumber(base) +
          ": the heights above it are beyond the numbers a volume can hold; type a base near "
          "the surface";
-}
-
-std::optional<int32_t> TypedGridSide(std::string_view text, std::string* error) {
-  const std::optional<double> typed = ParseTypedNumber(text, error);
-  if (!typed) return std::nullopt;
-  const double rounded = std::nearbyint(*typed);  // halves to even
-  if (!(rounded >= std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
-  if (rounded > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  return static_cast<int32_t>(rounded);
 }
 
 }  // namespace orvane::actions

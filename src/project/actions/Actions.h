@@ -2,7 +2,7 @@
 // What a user does to a project, as one set of functions that the command
 // line and the windows both call: open a project folder, find a surface in
 // it, build, import, save as, rename, delete, export LandXML, and the five
-// surface operations (shift, scale, grid, merge, split).
+// surface operations (shift, scale, grid, merge, split; OperationActions.h).
 //
 // Every action returns an ActionResult and never prints or asks anything; a
 // front end words the result for its user (the message is already in the
@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "core/model/TriangleMesh.h"
+#include "core/support/Outcome.h"
 #include "formats/LandXml.h"
 #include "project/build/SurfaceBuild.h"
 #include "project/files/FileStamp.h"
@@ -102,6 +103,20 @@ struct ActionResult {
   bool ok() const { return Result == ActionOutcome::Done; }
   // The value of the figure called name; 0 when there is none.
   int64_t FigureValue(std::string_view name) const;
+
+  // The verdicts other than Done, with their message, the file concerned
+  // and the text-table entry that words the message (0 when none does).
+  static ActionResult Refused(std::string message, std::filesystem::path file = {},
+                              int32_t textNumber = 0);
+  static ActionResult Failed(std::string message, std::filesystem::path file = {},
+                             int32_t textNumber = 0);
+  // Worded by the cancel's text-table entry (existing files kept).
+  static ActionResult Cancelled(std::string message);
+  // The verdict of what a call below the actions returned: Done for
+  // success; Cancelled; Refused for a refusal, a missing file or a file
+  // changed on disk; Failed for the rest. Message and File are the
+  // outcome's.
+  static ActionResult From(const Outcome& outcome);
 };
 
 // Carries out r.Changes on Project().Surfaces: the replaced surface takes
@@ -159,65 +174,10 @@ ActionResult Delete(std::string_view name);
 ActionResult ExportLandXml(const TriangleMesh& surface, const std::filesystem::path& output,
                            const StopRequest& stop = {});
 
-// --- the surface operations -------------------------------------------------
-
-// A typed grid side: the typed number (ParseTypedNumber of NumberText.h)
-// rounded to the nearest integer, halves to the even one (1.5 and 2.5 give
-// 2), clamped to the 32-bit range; nullopt (and the message in *error) when
-// the text is not a number.
-std::optional<int32_t> TypedGridSide(std::string_view text, std::string* error = nullptr);
+// --- volumes ------------------------------------------------------------------
 
 // The message for a base elevation whose volume (Volume of Volume.h) is no
 // finite number: the heights above it are beyond a double.
 std::string VolumeOutOfRange(double base);
-
-// The operations, numbered as their choices in the window.
-enum class Operation : int32_t {
-  None = 0,
-  Shift = 1,  // shift all elevations by the typed number
-  Scale = 2,  // multiply all elevations by the typed number
-  Grid = 3,   // export the square grid of the typed side as NAME.grd
-  Merge = 4,  // merge the second surface into the first
-  Split = 5,  // split at the typed elevation into NAME__inferior, NAME__superior
-};
-
-// Shift and scale: every point of the survey NAME.xyz (every line kept;
-// the surface's own points, reindexed, when it has no ".xyz") gets
-// z + number or z x number, -999 (no elevation) staying -999, and the
-// surface is rebuilt from those points; the elevations of its ".bnd" and
-// ".brk" change alike (plan unchanged), its ".con" is removed and its
-// ".xyz", ".dsp" and ".tin" rewritten. Surface holds the rebuilt surface
-// once the result is applied. Refused, naming the point, when a real elevation would become
-// -999 or go beyond 1e9 m.
-ActionResult Shift(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
-                   const StopRequest& stop = {});
-ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
-                   const StopRequest& stop = {});
-// Writes NAME.grd: the square grid of the typed side (TypedGridSide).
-// Refused with text 76 below 2, and when the grid has no cell on the
-// surface (an existing NAME.grd then stays). The surface is not changed.
-ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
-                        const StopRequest& stop = {});
-// Merges second into first under the name first & "_" & second, saved and
-// rebuilt; first's element of Surfaces holds the new surface once the result
-// is applied. The files
-// of the two surfaces are not touched. Refused: no second surface, the
-// surface itself, and a new name that another surface or file set has.
-ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
-                   const std::shared_ptr<TriangleMesh>& second, const StopRequest& stop = {});
-// Splits surface at the typed elevation into first & "__inferior" and
-// first & "__superior": each is the pieces of the surface's triangles on its
-// side of the level, as they are (none left out), saved with its points and
-// added to Surfaces when the result is applied, so the two cover exactly the surface's plan. A side
-// without a triangle is not written (a warning says so); a side whose files
-// cannot be written fails the split, and nothing of it is kept. Refused when
-// a new name is taken. The surface is not changed.
-ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_view typed,
-                   const StopRequest& stop = {});
-// The window's Apply: the chosen operation on the chosen surfaces. No
-// operation, or no first surface: refused, nothing done.
-ActionResult Run(Operation operation, const std::shared_ptr<TriangleMesh>& first,
-                 const std::shared_ptr<TriangleMesh>& second, std::string_view typed,
-                 const StopRequest& stop = {});
 
 }  // namespace orvane::actions

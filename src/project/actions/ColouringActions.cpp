@@ -50,28 +50,15 @@ PaletteClasses ClassesFromPalette(const TriangleMesh& surface, const Palette& pa
 
 namespace orvane::actions {
 
-namespace {
-
-ActionResult Refusal(std::string message, fs::path file = {}) {
-  ActionResult r;
-  r.Result = ActionOutcome::Refused;
-  r.Message = std::move(message);
-  r.File = std::move(file);
-  return r;
-}
-
-}  // namespace
-
 ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> classes,
                     ColouringMode mode, const StopRequest& stop) {
   const std::string name = SurfaceName(surface);
-  if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None) {
-    ActionResult r = Refusal(name + ": " + RefusalMessage(bad, Project().TextTable));
-    r.TextNumber = RefusalTextNumber(bad);
-    return r;
-  }
-  if (surface.TriangleCount() == 0) return Refusal(name + ": the surface has no triangles");
-  if (classes.empty()) return Refusal(name + ": there are no classes to colour by");
+  if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None)
+    return ActionResult::Refused(name + ": " + RefusalMessage(bad, Project().TextTable), {},
+                                 RefusalTextNumber(bad));
+  if (surface.TriangleCount() == 0)
+    return ActionResult::Refused(name + ": the surface has no triangles");
+  if (classes.empty()) return ActionResult::Refused(name + ": there are no classes to colour by");
 
   // The window reindexes the surface first; the lines depend only on the
   // triangles' corners, which a reindex does not move, so the surface is
@@ -79,13 +66,8 @@ ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> cl
   const fs::path folder = Project().ProjectFolder;
   const fs::path rgb = SurfaceFile(folder, name, ".rgb"), col = SurfaceFile(folder, name, ".col");
   const FolderLock lock(folder);
-  ActionResult r;
-  auto fail = [&](std::string message, const fs::path& file) {
-    r.Result = ActionOutcome::Failed;
-    r.TextNumber = text::kCannotWriteFile;
-    r.Message = std::move(message);
-    r.File = file;
-    return r;
+  auto fail = [](std::string message, const fs::path& file) {
+    return ActionResult::Failed(std::move(message), file, text::kCannotWriteFile);
   };
 
   AtomicFileWriter rgbOut(rgb);
@@ -103,12 +85,8 @@ ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> cl
                                    : WriteElevationColouring(surface, classes, colOut, progress);
   CurrentStatus().SendPhase("IDLE");
   CancelRequested = false;
-  if (coloured.Cancelled) {
-    r.Result = ActionOutcome::Cancelled;
-    r.TextNumber = text::kCancelledFilesKept;
-    r.Message = name + ": colouring cancelled, its files left as they were";
-    return r;
-  }
+  if (coloured.Cancelled)
+    return ActionResult::Cancelled(name + ": colouring cancelled, its files left as they were");
   if (!coloured.Error.empty()) return fail(coloured.Error, col);
 
   FolderTransaction pair(folder);
@@ -116,6 +94,7 @@ ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> cl
   if (!pair.Stage(rgbOut, &error)) return fail(error, rgb);
   if (!pair.Stage(colOut, &error)) return fail(error, col);
   if (!pair.Commit(&error)) return fail(error, col);
+  ActionResult r;
   r.TextNumber = text::kColouringFinished;
   r.Message = Project().Text(text::kColouringFinished);
   r.Written = {rgb, col};
@@ -129,24 +108,25 @@ ActionResult ColourByPalette(const TriangleMesh& surface, std::string_view palet
                              std::optional<double> start, std::optional<double> end,
                              double interval, const StopRequest& stop) {
   const fs::path folder = PaletteFolder();
-  if (folder.empty()) return Refusal("no palette folder beside the program");
+  if (folder.empty()) return ActionResult::Refused("no palette folder beside the program");
   const std::vector<Palette> palettes = ListPalettes(folder, Project().TextTable);
   const std::optional<Palette> palette = FindPalette(palettes, paletteName);
   if (!palette)
-    return Refusal(std::string(paletteName) + ": no palette of that name in " + folder.string(),
-                   folder);
+    return ActionResult::Refused(
+        std::string(paletteName) + ": no palette of that name in " + folder.string(), folder);
   const PaletteClasses classes = ClassesFromPalette(surface, *palette, start, end, interval);
-  if (!classes.ok()) return Refusal(classes.Error, palette->File);
+  if (!classes.ok()) return ActionResult::Refused(classes.Error, palette->File);
   return Colour(surface, classes.Classes, classes.Mode, stop);
 }
 
 ActionResult ColourByClassFile(const TriangleMesh& surface, const fs::path& file,
                                ColouringMode mode, const StopRequest& stop) {
   ClassFile classes = ReadClassFile(file);
-  if (!classes.ok()) return Refusal(classes.Error, file);
-  if (classes.Classes.empty()) return Refusal(file.string() + ": the file has no classes", file);
+  if (!classes.ok()) return ActionResult::Refused(classes.Error, file);
+  if (classes.Classes.empty())
+    return ActionResult::Refused(file.string() + ": the file has no classes", file);
   const ClassOrder order = SortClasses(classes.Classes, classes.Lines, "line");
-  if (!order.ok()) return Refusal(file.string() + ": " + order.Error, file);
+  if (!order.ok()) return ActionResult::Refused(file.string() + ": " + order.Error, file);
   ActionResult r = Colour(surface, classes.Classes, mode, stop);
   if (order.Reordered && r.ok())
     r.Warnings.push_back(file.string() + ": the classes were not in elevation order: " +

@@ -53,19 +53,21 @@ bool NotARegularFile(const fs::path& file) {
   return !ec && fs::exists(s) && !fs::is_regular_file(s);
 }
 
-BuildResult Cancelled(BuildResult r) {
-  r.Cancelled = true;
-  r.Message = "cancelled: nothing written";
-  return r;
+Outcome Cancelled() {
+  return Outcome::Cancel("cancelled: nothing written");
+}
+
+Outcome Refused(std::string text) {
+  return Outcome::Failure(ErrorCode::Refused, std::move(text));
 }
 
 // Writes the surface's name.dsp and name.tin: staged into change, or put in
 // place at once without one; the mesh then goes to built, when given. texts,
-// when given, are the ".tin" texts of the mesh's points. False, with
-// r.Message, when a file failed.
-bool WriteSurfaceFiles(const fs::path& folder, const std::string& name, TriangleMesh& mesh,
-                       std::optional<PointTexts>& texts, FolderTransaction* change,
-                       std::optional<TriangleMesh>* built, PhaseClock& clock, BuildResult& r) {
+// when given, are the ".tin" texts of the mesh's points. CannotWrite when a
+// file failed.
+Outcome WriteSurfaceFiles(const fs::path& folder, const std::string& name, TriangleMesh& mesh,
+                          std::optional<PointTexts>& texts, FolderTransaction* change,
+                          std::optional<TriangleMesh>* built, PhaseClock& clock, BuildResult& r) {
   // From here on the two files are written without a cancel in between,
   // so they always describe the same surface; neither replaces its old file
   // until both are complete.
@@ -87,31 +89,30 @@ bool WriteSurfaceFiles(const fs::path& folder, const std::string& name, Triangle
     // The staged name is ours, not the user's: the message names the surface.
     if (const size_t at = reason.find(stagedDsp.string()); at != std::string::npos)
       reason.replace(at, stagedDsp.string().size(), dsp.string());
-    r.Message = reason.empty() ? dsp.string() + ": cannot save surface" : reason;
-    return false;
+    return Outcome::Failure(ErrorCode::CannotWrite,
+                            reason.empty() ? dsp.string() + ": cannot save surface" : reason, dsp);
   }
   FolderTransaction own(folder);
   FolderTransaction& pair = change != nullptr ? *change : own;
   // The pair joins the change only once both files are complete: a change
   // that goes on after this build failed must not carry half of it.
-  if (!linesWritten || !pair.Stage(tinOut, &r.Message)) {
-    if (r.Message.empty()) r.Message = tinOut.Error();
+  std::string error;
+  if (!linesWritten || !pair.Stage(tinOut, &error)) {
+    if (error.empty()) error = tinOut.Error();
     std::error_code ec;
     fs::remove(stagedDsp, ec);
-    return false;
+    return Outcome::Failure(ErrorCode::CannotWrite, std::move(error), tin);
   }
   pair.Stage(stagedDsp, dsp);
   // Both files replace their old ones in one change: a reader (or the next
   // command after a kill) sees the old pair or the new one, never a mix.
-  if (change == nullptr && !pair.Commit(&r.Message)) {
-    return false;
-  }
+  if (change == nullptr && !pair.Commit(&error))
+    return Outcome::Failure(ErrorCode::CannotWrite, std::move(error));
   clock.End("commit");
-  r.Built = true;
   r.PointCount = mesh.PointCount();
   r.TriangleCount = mesh.TriangleCount();
   if (built != nullptr) *built = std::move(mesh);
-  return true;
+  return {};
 }
 
 std::string LongSidesNote(const fs::path& folder, int64_t count, double maxSide) {
@@ -121,48 +122,33 @@ std::string LongSidesNote(const fs::path& folder, int64_t count, double maxSide)
          (folder / kProjectSettingsFile).string();
 }
 
-// The mesh of input, or nullopt with r.Message (or r.Cancelled) saying why
-// there is none. source names the points in the messages; folder is where
-// the settings file that holds maxSide lives.
-std::optional<TriangleMesh> MakeMesh(BuildInput input, const std::string& name,
-                                     const std::string& source, const fs::path& folder,
-                                     double maxSide, Feedback& feedback, PhaseClock& clock,
-                                     std::optional<PointTexts>& texts, BuildResult& r) {
-  auto refuse = [&r](std::string message) {
-    r.Message = std::move(message);
-    return std::nullopt;
-  };
-  auto cancel = [&r] {
-    r = Cancelled(std::move(r));
-    return std::nullopt;
-  };
-  if (input.Points.count() == 0) return refuse(source + ": no source points");
-  input.Points.Decimate(kDecimationRadius, false, false);
-  r.DecimatedPointCount = input.Points.count();
-  clock.End("decimate");
-  if (feedback.Cancelled()) return cancel();
+// Zones that hold (almost) none of the points would give a surface made of
+// their own corners in place of the survey.
+Outcome CheckZonesHoldPoints(const PointList& points, const std::vector<PointList>& zones,
+                             const std::string& source) {
+  if (zones.empty()) return {};
+  const int32_t inside = CountPointsInZones(points, zones, 3);
+  if (inside >= 3) return {};
+  return Refused(source + ": no surface built (" +
+                 (zones.size() == 1 ? "the boundary" : "the zones") + " enclose" +
+                 (zones.size() == 1 ? "s " : " ") +
+                 (inside == 0 ? "none" : "only " + std::to_string(inside)) +
+                 " of the points; at least 3 are needed)");
+}
 
-  const std::vector<PointList>& zones = input.Zones;
-  // Zones that hold (almost) none of the points would give a surface made of
-  // their own corners in place of the survey.
-  if (!zones.empty()) {
-    const int32_t inside = CountPointsInZones(input.Points, zones, 3);
-    if (inside < 3)
-      return refuse(source + ": no surface built (" +
-                    (zones.size() == 1 ? "the boundary" : "the zones") + " enclose" +
-                    (zones.size() == 1 ? "s " : " ") +
-                    (inside == 0 ? "none" : "only " + std::to_string(inside)) +
-                    " of the points; at least 3 are needed)");
-  }
-  // One zone bounds the triangulation. Several trim it afterwards, their
-  // edges forced first (ZoneEdgeConstraints).
+// The triangulation of input's points with its breaklines and zones. One
+// zone bounds the triangulation. Several trim it afterwards, their edges
+// forced first (ZoneEdgeConstraints).
+std::optional<TriangleMesh> Triangulate(BuildInput& input, double maxSide, Feedback& feedback,
+                                        std::optional<PointTexts>& texts,
+                                        Triangulator& triangulator) {
   std::vector<PointList>& constraints = input.Breaklines;
-  if (zones.size() == 1) {
-    constraints.push_back(zones.front());
+  if (input.Zones.size() == 1) {
+    constraints.push_back(input.Zones.front());
   } else {
-    for (PointList& edges : ZoneEdgeConstraints(zones)) constraints.push_back(std::move(edges));
+    for (PointList& edges : ZoneEdgeConstraints(input.Zones))
+      constraints.push_back(std::move(edges));
   }
-  Triangulator triangulator;
   // The ".tin" texts of the points are formatted while they are inserted.
   triangulator.WhileInserting = [&texts](std::span<const PointRec> points) {
     texts.emplace(points);
@@ -172,14 +158,52 @@ std::optional<TriangleMesh> MakeMesh(BuildInput input, const std::string& name,
   // before the mesh and the files take memory of their own.
   input.Points = PointList();
   std::vector<PointList>().swap(constraints);
-  std::optional<TriangleMesh> mesh = triangulator.GetTriangleMesh(maxSide, feedback);
+  return triangulator.GetTriangleMesh(maxSide, feedback);
+}
+
+// A surface without triangles is refused, naming why: an empty surface
+// would replace the previous one with nothing. Triangles left out for their
+// length are a warning otherwise.
+Outcome CheckTrianglesLeft(const TriangleMesh& mesh, const std::string& source,
+                           const fs::path& folder, double maxSide, size_t zones, BuildResult& r) {
+  // Sparse surveys (DEMs at kilometres of spacing) lose triangles to the
+  // limit, and possibly all of them: the user hears which limit and where to
+  // change it, not that the points were collinear.
+  const std::string longSides =
+      r.LongSidesLeftOut == 0 ? std::string() : LongSidesNote(folder, r.LongSidesLeftOut, maxSide);
+  if (mesh.TriangleCount() == 0 && !longSides.empty())
+    return Refused(source + ": no surface built (" + longSides + ")");
+  if (!longSides.empty()) r.Warnings.push_back(source + ": " + longSides);
+  if (mesh.TriangleCount() == 0)
+    return Refused(source + ": no surface built (no triangle" +
+                   (zones >= 2 ? " lies inside the zones)"
+                               : " can be formed: the points are collinear or "
+                                 "outside the boundary)"));
+  return {};
+}
+
+// The mesh of input, or why there is none. source names the points in the
+// messages; folder is where the settings file that holds maxSide lives.
+Result<TriangleMesh> MakeMesh(BuildInput input, const std::string& name, const std::string& source,
+                              const fs::path& folder, double maxSide, Feedback& feedback,
+                              PhaseClock& clock, std::optional<PointTexts>& texts, BuildResult& r) {
+  if (input.Points.count() == 0) return Refused(source + ": no source points");
+  input.Points.Decimate(kDecimationRadius, false, false);
+  r.DecimatedPointCount = input.Points.count();
+  clock.End("decimate");
+  if (feedback.Cancelled()) return Cancelled();
+
+  const std::vector<PointList>& zones = input.Zones;
+  if (Outcome o = CheckZonesHoldPoints(input.Points, zones, source); !o) return o;
+  Triangulator triangulator;
+  std::optional<TriangleMesh> mesh = Triangulate(input, maxSide, feedback, texts, triangulator);
   clock.End("triangulate");
   r.LongSidesLeftOut = triangulator.LongSidesLeftOut();
   if (triangulator.LastErrorCode == Triangulator::Cancelled || feedback.Cancelled())
-    return cancel();
+    return Cancelled();
   if (!mesh)
-    return refuse(source + ": no surface built (fewer than three distinct points" +
-                  (zones.size() == 1 ? " inside the boundary)" : ")"));
+    return Refused(source + ": no surface built (fewer than three distinct points" +
+                   (zones.size() == 1 ? " inside the boundary)" : ")"));
   if (triangulator.LastErrorCode == Triangulator::Incomplete && mesh->TriangleCount() > 0)
     r.Warnings.push_back(source +
                          ": some breakline or boundary segments could not be made edges of "
@@ -190,23 +214,55 @@ std::optional<TriangleMesh> MakeMesh(BuildInput input, const std::string& name,
     r.TrimmedTriangles = TrimToZones(*mesh, zones, feedback);
     texts.reset();  // the trim renumbers the points
     clock.End("trim");
-    if (feedback.Cancelled()) return cancel();
+    if (feedback.Cancelled()) return Cancelled();
   }
-  // Sparse surveys (DEMs at kilometres of spacing) lose triangles to the
-  // limit, and possibly all of them: the user hears which limit and where to
-  // change it, not that the points were collinear.
-  const std::string longSides =
-      r.LongSidesLeftOut == 0 ? std::string() : LongSidesNote(folder, r.LongSidesLeftOut, maxSide);
-  // An empty surface would replace the previous one with nothing.
-  if (mesh->TriangleCount() == 0 && !longSides.empty())
-    return refuse(source + ": no surface built (" + longSides + ")");
-  if (!longSides.empty()) r.Warnings.push_back(source + ": " + longSides);
-  if (mesh->TriangleCount() == 0)
-    return refuse(source + ": no surface built (no triangle" +
-                  (zones.size() >= 2 ? " lies inside the zones)"
-                                     : " can be formed: the points are collinear or "
-                                       "outside the boundary)"));
-  return mesh;
+  if (Outcome o = CheckTrianglesLeft(*mesh, source, folder, maxSide, zones.size(), r); !o) return o;
+  return std::move(*mesh);
+}
+
+// The longest triangle side of a build: the caller's, else the project's.
+Result<double> MaxSide(const fs::path& folder, const BuildOptions& options) {
+  if (options.MaxTriangleSide) return *options.MaxTriangleSide;
+  std::string error;
+  const std::optional<ProjectSettings> settings = ReadProjectSettings(folder, &error);
+  if (!settings) return Outcome::Failure(ErrorCode::Unreadable, std::move(error));
+  return settings->MaxTriangleSide;
+}
+
+// The surface's points, zones and breaklines from sources, the readers'
+// reports as warnings.
+Outcome ReadInput(const fs::path& folder, const std::string& name, const BuildSources& sources,
+                  BuildInput& input, BuildResult& r) {
+  const fs::path& xyz = sources.Points;
+  // (The outputs too: a folder in the way of one would fail its replacement
+  // after the other had been replaced.)
+  for (const fs::path& file : {sources.Points, sources.Zones, sources.Breaklines,
+                               folder / (name + ".dsp"), folder / (name + ".tin")}) {
+    if (!file.empty() && NotARegularFile(file))
+      return Outcome::Failure(ErrorCode::Unreadable, file.string() + ": not a regular file", file);
+  }
+  if (!FileExists(xyz))
+    return Outcome::Failure(ErrorCode::NotFound,
+                            xyz.string() + ": no such file (the surface's points)", xyz);
+  PointFile points = ReadPointFile(xyz);
+  Report(r, xyz, points.Report);
+  if (!points.Report.ok()) return Outcome::Failure(ErrorCode::Unreadable, points.Report.Error, xyz);
+  // The surface's own zones and breaklines, never those another surface's
+  // export left behind.
+  for (auto [file, layout, target] :
+       {std::tuple{&sources.Zones, PolylineLayout::Zones, &input.Zones},
+        std::tuple{&sources.Breaklines, PolylineLayout::Breaklines, &input.Breaklines}}) {
+    if (file->empty() || !FileExists(*file)) continue;
+    PolylineFile read = ReadPolylineFile(*file, layout);
+    Report(r, *file, read.Report);
+    if (!read.Report.ok()) return Outcome::Failure(ErrorCode::Unreadable, read.Report.Error, *file);
+    *target = std::move(read.Lists);
+  }
+  input.Points = std::move(points.Points);
+  r.SourcePointCount = input.Points.count();
+  r.ZoneCount = static_cast<int32_t>(input.Zones.size());
+  r.BreaklineCount = static_cast<int32_t>(input.Breaklines.size());
+  return {};
 }
 
 // The build. With change, the two files are staged into it; without, they
@@ -220,64 +276,25 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
   // (a rename beside the build would lose its result).
   const FolderLock lock(folder);
   RecoverFolder(folder);
-
-  // The caller's longest triangle side, else the project's.
-  double maxSide = kDefaultMaxTriangleSide;
-  if (options.MaxTriangleSide) {
-    maxSide = *options.MaxTriangleSide;
-  } else {
-    const std::optional<ProjectSettings> settings = ReadProjectSettings(folder, &r.Message);
-    if (!settings) return r;
-    maxSide = settings->MaxTriangleSide;
-  }
-  r.MaxTriangleSide = maxSide;
-
-  const fs::path& xyz = sources.Points;
-  // (The outputs too: a folder in the way of one would fail its replacement
-  // after the other had been replaced.)
-  for (const fs::path& file : {sources.Points, sources.Zones, sources.Breaklines,
-                               folder / (name + ".dsp"), folder / (name + ".tin")}) {
-    if (!file.empty() && NotARegularFile(file)) {
-      r.Message = file.string() + ": not a regular file";
-      return r;
-    }
-  }
-  if (!FileExists(xyz)) {
-    r.Message = xyz.string() + ": no such file (the surface's points)";
+  const Result<double> maxSide = MaxSide(folder, options);
+  if (!maxSide) {
+    r.Status = maxSide.Error();
     return r;
   }
-  PointFile points = ReadPointFile(xyz);
-  Report(r, xyz, points.Report);
-  if (!points.Report.ok()) {
-    r.Message = points.Report.Error;
-    return r;
-  }
-  // The surface's own zones and breaklines, never those another surface's
-  // export left behind.
+  r.MaxTriangleSide = *maxSide;
   BuildInput input;
-  for (auto [file, layout, target] :
-       {std::tuple{&sources.Zones, PolylineLayout::Zones, &input.Zones},
-        std::tuple{&sources.Breaklines, PolylineLayout::Breaklines, &input.Breaklines}}) {
-    if (file->empty() || !FileExists(*file)) continue;
-    PolylineFile read = ReadPolylineFile(*file, layout);
-    Report(r, *file, read.Report);
-    if (!read.Report.ok()) {
-      r.Message = read.Report.Error;
-      return r;
-    }
-    *target = std::move(read.Lists);
-  }
-  input.Points = std::move(points.Points);
-  r.SourcePointCount = input.Points.count();
-  r.ZoneCount = static_cast<int32_t>(input.Zones.size());
-  r.BreaklineCount = static_cast<int32_t>(input.Breaklines.size());
+  r.Status = ReadInput(folder, name, sources, input, r);
+  if (!r.Status) return r;
   clock.End("read");
-  if (feedback.Cancelled()) return Cancelled(std::move(r));
-
+  if (feedback.Cancelled()) {
+    r.Status = Cancelled();
+    return r;
+  }
   std::optional<PointTexts> texts;
-  std::optional<TriangleMesh> mesh =
-      MakeMesh(std::move(input), name, xyz.string(), folder, maxSide, feedback, clock, texts, r);
-  if (mesh) WriteSurfaceFiles(folder, name, *mesh, texts, change, built, clock, r);
+  Result<TriangleMesh> mesh = MakeMesh(std::move(input), name, sources.Points.string(), folder,
+                                       *maxSide, feedback, clock, texts, r);
+  r.Status =
+      mesh ? WriteSurfaceFiles(folder, name, *mesh, texts, change, built, clock, r) : mesh.Error();
   return r;
 }
 
@@ -310,29 +327,26 @@ BuildResult StageSurfaceInto(FolderTransaction& change, const fs::path& folder,
   const FolderLock lock(folder);
   for (const fs::path& file : {folder / (name + ".dsp"), folder / (name + ".tin")})
     if (NotARegularFile(file)) {
-      r.Message = file.string() + ": not a regular file";
+      r.Status =
+          Outcome::Failure(ErrorCode::Unreadable, file.string() + ": not a regular file", file);
       return r;
     }
   mesh.Tag = name;
   std::optional<PointTexts> texts;
-  WriteSurfaceFiles(folder, name, mesh, texts, &change, &built, clock, r);
+  r.Status = WriteSurfaceFiles(folder, name, mesh, texts, &change, &built, clock, r);
   return r;
 }
 
-GridResult WriteGridFile(const QuadMesh& quads, const fs::path& folder, const std::string& name,
-                         Feedback& feedback) {
-  AtomicFileWriter out(folder / (name + ".grd"));
-  GridResult r = WriteGridText(quads, out, feedback);
-  if (!out.Commit()) {
-    r.Message = out.Error();
-    r.QuadsWritten = 0;
-    return r;
-  }
-  r.Written = true;
+Result<GridResult> WriteGridFile(const QuadMesh& quads, const fs::path& folder,
+                                 const std::string& name, Feedback& feedback) {
+  const fs::path file = folder / (name + ".grd");
+  AtomicFileWriter out(file);
+  Result<GridResult> r = WriteGridText(quads, out, feedback);
+  if (!out.Commit()) return Outcome::Failure(ErrorCode::CannotWrite, out.Error(), file);
   return r;
 }
 
-GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out, Feedback& feedback) {
+Result<GridResult> WriteGridText(const QuadMesh& quads, AtomicFileWriter& out, Feedback& feedback) {
   GridResult r;
   const int32_t n = quads.QuadCount();
   std::string text;
@@ -350,7 +364,7 @@ GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out, Feedback&
     out.Write(text);
     ++r.QuadsWritten;
   }
-  if (!out.ok()) r.Message = out.Error();
+  if (!out.ok()) return Outcome::Failure(ErrorCode::CannotWrite, out.Error());
   return r;
 }
 

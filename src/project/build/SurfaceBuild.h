@@ -33,17 +33,22 @@
 #include "core/model/QuadMesh.h"
 #include "core/model/TriangleMesh.h"
 #include "core/support/Feedback.h"
+#include "core/support/Outcome.h"
 
 namespace orvane {
 
 class AtomicFileWriter;
 class FolderTransaction;
 
+// What a build did: its outcome, and the figures and warnings it gathered on
+// the way (kept when it failed: the lines a reader skipped still concern the
+// user).
 struct BuildResult {
-  bool Built = false;      // name.dsp and name.tin written
-  bool Cancelled = false;  // stopped by the feedback; nothing written
-  // Why nothing (or not everything) was written; "" when built.
-  std::string Message;
+  // Ok: name.dsp and name.tin written. Otherwise why nothing was written:
+  // Cancelled (stopped by the feedback, "cancelled: nothing written"),
+  // Refused (no surface can be made of the input), NotFound (no points file),
+  // Unreadable (an input or the settings file) or CannotWrite.
+  Outcome Status;
   std::vector<std::string> Warnings;  // lines the readers skipped, and similar
   int32_t SourcePointCount = 0;       // read from name.xyz
   int32_t DecimatedPointCount = 0;    // left after dropping near points
@@ -113,20 +118,19 @@ BuildResult StageSurfaceInto(FolderTransaction& change, const std::filesystem::p
                              std::optional<TriangleMesh>& built);
 
 struct GridResult {
-  bool Written = false;  // the file is in place (complete or cut short by a cancel)
-  bool Cancelled = false;
   int32_t QuadsWritten = 0;
-  std::string Message;  // "" when written
+  bool Cancelled = false;  // cut short by the feedback
 };
 
 // Writes folder/name.grd: two lines per quad in quad order, the triangles
 // (P1, P2, P3) and (P1, P3, P4) in the ".tin" layout, CR LF. Before each
 // quad, the percentage done goes to feedback (unthrottled); when feedback is
-// then cancelled, the file is closed with the lines written so far.
-GridResult WriteGridFile(const QuadMesh& quads, const std::filesystem::path& folder,
-                         const std::string& name, Feedback& feedback);
+// then cancelled, the file is closed with the lines written so far. A
+// failed write is CannotWrite, and the old file stays.
+Result<GridResult> WriteGridFile(const QuadMesh& quads, const std::filesystem::path& folder,
+                                 const std::string& name, Feedback& feedback);
 // The same lines, progress and cancel into out, which the caller commits or
-// discards (Written stays false; Message is out's error after a failed write).
-GridResult WriteGridText(const QuadMesh& quads, AtomicFileWriter& out, Feedback& feedback);
+// discards.
+Result<GridResult> WriteGridText(const QuadMesh& quads, AtomicFileWriter& out, Feedback& feedback);
 
 }  // namespace orvane

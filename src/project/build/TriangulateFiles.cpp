@@ -10,12 +10,31 @@
 
 namespace orvane {
 
+namespace {
+
+// Zones that keep fewer than three of the points leave nothing to
+// triangulate.
+Outcome ZonesHoldPoints(const PointList& points, std::span<const PointList> zones,
+                        const std::filesystem::path& source) {
+  const int32_t inside = CountPointsInZones(points, zones, 3);
+  if (inside >= 3) return {};
+  return Outcome::Failure(
+      ErrorCode::Refused,
+      source.string() + ": no surface built (" +
+          (zones.size() == 1 ? "the boundary encloses " : "the zones enclose ") +
+          (inside == 0 ? "none" : "only " + std::to_string(inside)) +
+          " of the points; at least 3 are needed)");
+}
+
+}  // namespace
+
 TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& feedback) {
   TriangulateResult result;
   const auto start = std::chrono::steady_clock::now();
 
   auto keep = [&](const std::filesystem::path& file, TextReadReport report) {
-    if (!report.ok() && result.InputError.empty()) result.InputError = report.Error;
+    if (!report.ok() && result.Status.Ok())
+      result.Status = Outcome::Failure(ErrorCode::Unreadable, report.Error, file);
     result.Inputs.push_back({file, std::move(report)});
   };
   PointFile points = ReadPointFile(request.Points);
@@ -23,7 +42,7 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& fe
   std::vector<PointList> constraints;
   auto readPolylines = [&](const std::optional<std::filesystem::path>& file,
                            PolylineLayout layout) {
-    if (!file || !result.InputError.empty()) return size_t{0};
+    if (!file || !result.Status.Ok()) return size_t{0};
     PolylineFile read = ReadPolylineFile(*file, layout);
     keep(*file, std::move(read.Report));
     const size_t n = read.Lists.size();
@@ -45,24 +64,19 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& fe
   readPolylines(request.Holes, PolylineLayout::Holes);
   result.ReadSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!result.InputError.empty()) return result;
+  if (!result.Status.Ok()) return result;
 
   if (feedback.Cancelled()) {
     result.ErrorCode = Triangulator::Cancelled;
     return result;
   }
   if (result.ZoneCount > 0) {
-    const std::span<const PointList> all =
+    result.Status = ZonesHoldPoints(
+        points.Points,
         zones.empty() ? std::span<const PointList>(constraints).subspan(firstZone, 1)
-                      : std::span<const PointList>(zones);
-    const int32_t inside = CountPointsInZones(points.Points, all, 3);
-    if (inside < 3) {
-      result.Refusal =
-          std::string(result.ZoneCount == 1 ? "the boundary encloses " : "the zones enclose ") +
-          (inside == 0 ? "none" : "only " + std::to_string(inside)) +
-          " of the points; at least 3 are needed";
-      return result;
-    }
+                      : std::span<const PointList>(zones),
+        request.Points);
+    if (!result.Status) return result;
   }
   Triangulator triangulator;
   triangulator.Initialise(points.Points, constraints);

@@ -12,6 +12,7 @@
 
 #include "core/model/TriangleMesh.h"
 #include "core/support/Feedback.h"
+#include "core/support/Outcome.h"
 #include "formats/TextFiles.h"
 #include "triangulation/Triangulator.h"
 
@@ -31,16 +32,16 @@ struct InputReport {
 };
 
 struct TriangulateResult {
-  // "" when every file was read; else "<file>: <reason>" for the first that
-  // could not be, and nothing was built.
-  std::string InputError;
+  // Ok when the files were read and triangulated (the mesh may still be
+  // missing or empty: see ErrorCode). Unreadable: "<file>: <reason>" for the
+  // first file that could not be read, and nothing was built (Inputs are
+  // then incomplete). Refused: the files were read, but the zones keep fewer
+  // than three of the points ("<points>: no surface built (...)").
+  Outcome Status;
   std::vector<InputReport> Inputs;  // in the order read: points, breaklines, zones, holes
   int32_t ZoneCount = 0;            // polygons of the zones file
-  // Why nothing was triangulated although the files were read ("" when
-  // something was): zones that keep fewer than three of the points.
-  std::string Refusal;
-  int32_t TrimmedTriangles = 0;  // removed outside the zones (two or more)
-  int64_t LongSidesLeftOut = 0;  // left out for a side of MaxSide or more
+  int32_t TrimmedTriangles = 0;     // removed outside the zones (two or more)
+  int64_t LongSidesLeftOut = 0;     // left out for a side of MaxSide or more
   // Points handed to the triangulator: those read plus the constraint
   // vertices that matched none of them.
   int32_t PointCount = 0;
