@@ -66,10 +66,11 @@ uint32_t At(const std::vector<uint32_t>& pixels, int i, int j) {
 void WriteColouring(const TriangleMesh& surface, const fs::path& file, ColouringMode mode,
                     const std::vector<ColourClass>& classes) {
   AtomicFileWriter out(file);
-  const ColouringOutcome done = mode == ColouringMode::Slope
-                                    ? WriteSlopeColouring(surface, classes, out)
-                                    : WriteElevationColouring(surface, classes, out);
-  ASSERT_TRUE(done.ok()) << done.Error;
+  Feedback feedback;
+  const Result<int64_t> done = mode == ColouringMode::Slope
+                                   ? WriteSlopeColouring(surface, classes, out, feedback)
+                                   : WriteElevationColouring(surface, classes, out, feedback);
+  ASSERT_TRUE(done.Ok()) << done.Error().Text();
   ASSERT_TRUE(out.Commit());
 }
 
