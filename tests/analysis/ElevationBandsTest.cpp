@@ -25,27 +25,16 @@ std::string TriangleText(const PointRec& a, const PointRec& b, const PointRec& c
   return line + "\n";
 }
 
-// The remaining surface cut at each bound in turn: the part at or below is
-// the bound's band, what remains after the last bound the last band.
-std::vector<std::string> LiteralBands(TriangleMesh surface, const std::vector<double>& bounds) {
-  surface.Reindex();
+std::vector<std::string> LiteralBands(const TriangleMesh& surface,
+                                      const std::vector<double>& bounds) {
   std::vector<std::string> bands;
-  auto text = [](const TriangleMesh& m) {
-    std::string out;
+  for (const TriangleMesh& m : reference::LiteralSuccessiveSplits(surface, bounds)) {
+    bands.emplace_back();
     for (int32_t i = 1; i <= m.TriangleCount(); ++i) {
       const auto t = *m.GetTriangle(i);
-      out += TriangleText(t[0], t[1], t[2]);
+      bands.back() += TriangleText(t[0], t[1], t[2]);
     }
-    return out;
-  };
-  TriangleMesh remaining = surface;
-  for (const double bound : bounds) {
-    TriangleMesh lower, upper;
-    reference::LiteralHorizontalSplitSimple(remaining, bound, lower, upper);
-    bands.push_back(text(lower));
-    remaining = std::move(upper);
   }
-  bands.push_back(text(remaining));
   return bands;
 }
 

@@ -75,28 +75,20 @@ std::string LiteralSlopeColouring(TriangleMesh surface, const std::vector<Colour
   return out;
 }
 
-// The remaining surface cut at each class's upper bound in turn.
-std::string LiteralElevationColouring(TriangleMesh surface,
+// The remaining surface cut at each class's upper bound in turn; what
+// remains in the colour last used.
+std::string LiteralElevationColouring(const TriangleMesh& surface,
                                       const std::vector<ColourClass>& classes) {
-  surface.Reindex();
+  std::vector<double> bounds;
+  for (const ColourClass& k : classes) bounds.push_back(k.Upper);
+  const std::vector<TriangleMesh> bands = reference::LiteralSuccessiveSplits(surface, bounds);
   std::string out;
-  auto write = [&](const TriangleMesh& m, int32_t colour) {
-    for (int32_t i = 1; i <= m.TriangleCount(); ++i) {
-      out += LiteralLine(0, colour, *m.GetTriangle(i));
-    }
-  };
-  TriangleMesh remaining = surface;
   int32_t colour = classes.back().ColourValue();
-  for (const ColourClass& k : classes) {
-    TriangleMesh lower, upper;
-    reference::LiteralHorizontalSplitSimple(remaining, k.Upper, lower, upper);
-    if (lower.TriangleCount() > 0) {
-      colour = k.ColourValue();
-      write(lower, colour);
-    }
-    remaining = std::move(upper);
+  for (size_t g = 0; g < bands.size(); ++g) {
+    if (g < classes.size() && bands[g].TriangleCount() > 0) colour = classes[g].ColourValue();
+    for (int32_t i = 1; i <= bands[g].TriangleCount(); ++i)
+      out += LiteralLine(0, colour, *bands[g].GetTriangle(i));
   }
-  write(remaining, colour);
   return out;
 }
 
