@@ -229,7 +229,9 @@ void ColouringWindow::Load() {
   SetTopMost(*this, true);
   ApplyCaptions();
   RefreshSurfaces();
-  palettes_ = paletteFolder_.empty() ? std::vector<Palette>{} : ListPalettes(paletteFolder_);
+  palettes_ = paletteFolder_.empty()
+                  ? std::vector<Palette>{}
+                  : ListPalettes(paletteFolder_, Project().Text(text::kSlopePaletteName));
   Combo2_.clear();
   for (const Palette& p : palettes_) Combo2_.addItem(QString::fromStdString(p.Name));
   if (palettes_.empty()) {

@@ -14,7 +14,9 @@
 #include "core/support/Threads.h"
 #include "project/actions/Actions.h"
 #include "project/actions/ColouringActions.h"
+#include "project/actions/ProjectState.h"
 #include "project/colouring/Palettes.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::cli {
 
@@ -36,7 +38,7 @@ int RunPalettes() {
     std::cerr << ")\n";
     return 2;
   }
-  for (const Palette& p : ListPalettes(folder))
+  for (const Palette& p : ListPalettes(folder, Project().Text(text::kSlopePaletteName)))
     std::cout << OneLine(p.Name) << (p.Slope ? "\tslope" : "") << '\n';
   return 0;
 }

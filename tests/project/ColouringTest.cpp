@@ -143,7 +143,6 @@ class ProjectFolder : public testing::TempFolderTest {
     TempFolderTest::SetUp();
     Project().CloseProject();
     Project().ProjectFolder = dir_.string();
-    Project().TextTable[66] = "SLOPE";
   }
   void TearDown() override {
     Project().CloseProject();
@@ -275,7 +274,7 @@ TEST_F(ProjectFolder, ClassFilesAreReadWholeOrRefused) {
   fs::create_directories(dir_ / "palettes");
   for (const char* name : {"terrain.rgb", "Slope.rgb", "TERRAIN.x.rgb", "notes.txt"})
     std::ofstream(dir_ / "palettes" / name) << "0 1 0 0 0\n";
-  const std::vector<Palette> palettes = ListPalettes(dir_ / "palettes");
+  const std::vector<Palette> palettes = ListPalettes(dir_ / "palettes", "Slope ");
   ASSERT_EQ(palettes.size(), 2u);
   EXPECT_EQ(palettes[0].Name, "SLOPE");
   EXPECT_TRUE(palettes[0].Slope);

@@ -128,7 +128,8 @@ ActionResult ColourByPalette(const TriangleMesh& surface, std::string_view palet
                              double interval, const StopRequest& stop) {
   const fs::path folder = PaletteFolder();
   if (folder.empty()) return Refusal("no palette folder beside the program");
-  const std::vector<Palette> palettes = ListPalettes(folder);
+  const std::vector<Palette> palettes =
+      ListPalettes(folder, Project().Text(text::kSlopePaletteName));
   const std::optional<Palette> palette = FindPalette(palettes, paletteName);
   if (!palette)
     return Refusal(std::string(paletteName) + ": no palette of that name in " + folder.string(),

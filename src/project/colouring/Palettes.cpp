@@ -2,11 +2,9 @@
 
 #include <system_error>
 
-#include "project/actions/ProjectState.h"
 #include "project/files/NameCase.h"
 #include "project/files/SurfaceFiles.h"
 #include "project/settings/Settings.h"
-#include "project/settings/TextIds.h"
 
 namespace orvane {
 
@@ -43,19 +41,19 @@ fs::path PaletteFolder() {
   return {};
 }
 
-bool IsSlopePaletteName(std::string_view name) {
-  const std::string slope = PaletteName(Project().Text(text::kSlopePaletteName));
+bool IsSlopePaletteName(std::string_view name, std::string_view slopeName) {
+  const std::string slope = PaletteName(slopeName);
   return !slope.empty() && PaletteName(name) == slope;
 }
 
-std::vector<Palette> ListPalettes(const fs::path& folder) {
+std::vector<Palette> ListPalettes(const fs::path& folder, std::string_view slopeName) {
   std::vector<Palette> palettes;
   for (const std::string& file : ListFiles(folder, "rgb")) {
     Palette p;
     p.Name = PaletteName(std::string_view(file).substr(0, file.find('.')));
     if (p.Name.empty() || FindPalette(palettes, p.Name)) continue;
     p.File = folder / file;
-    p.Slope = IsSlopePaletteName(p.Name);
+    p.Slope = IsSlopePaletteName(p.Name, slopeName);
     palettes.push_back(std::move(p));
   }
   return palettes;

@@ -17,7 +17,7 @@ namespace orvane {
 struct Palette {
   std::string Name;            // file name cut at its first ".", trimmed, upper-cased
   std::filesystem::path File;  // the file itself (its name keeps its own case)
-  bool Slope = false;          // the slope palette: Name equals text 67
+  bool Slope = false;          // the slope palette: Name equals the slope name
 };
 
 // Where the palettes are looked for, in order: <program folder>/data/palettes
@@ -27,15 +27,16 @@ std::vector<std::filesystem::path> PaletteSearchPath();
 // The first folder of PaletteSearchPath that exists; "" when none does.
 std::filesystem::path PaletteFolder();
 
-// True when name, trimmed of blanks and upper-cased, equals text 67 so
-// treated (an empty text 67 names no palette).
-bool IsSlopePaletteName(std::string_view name);
+// True when name, trimmed of blanks and upper-cased, equals slopeName (text
+// 67 of the language table) so treated; an empty slopeName names no palette.
+bool IsSlopePaletteName(std::string_view name, std::string_view slopeName);
 
 // The palettes of folder: its "*.rgb" files sorted by file name as bytes, so
 // every machine lists them in one order. A name that an earlier file already
 // gave (files differing only in letter case, or after the first ".") is
-// left out: the name is what the user picks a palette by.
-std::vector<Palette> ListPalettes(const std::filesystem::path& folder);
+// left out: the name is what the user picks a palette by. The palette named
+// slopeName (IsSlopePaletteName) is the slope palette.
+std::vector<Palette> ListPalettes(const std::filesystem::path& folder, std::string_view slopeName);
 
 // The palette whose name equals name trimmed and upper-cased; nullopt when
 // there is none.
