@@ -25,15 +25,22 @@ std::string TriangleText(const PointRec& a, const PointRec& b, const PointRec& c
   return line + "\n";
 }
 
-std::vector<std::string> LiteralBands(const TriangleMesh& surface,
-                                      const std::vector<double>& bounds) {
+// The remaining surface cut at each bound in turn: the part at or below is
+// the bound's band, what remains after the last bound the last band.
+std::vector<std::string> LiteralBands(TriangleMesh surface, const std::vector<double>& bounds) {
+  surface.Reindex();
   std::vector<std::string> bands;
-  for (const TriangleMesh& m : reference::LiteralSuccessiveSplits(surface, bounds)) {
+  for (size_t g = 0; g <= bounds.size(); ++g) {
+    TriangleMesh lower, upper;
+    if (g < bounds.size())
+      reference::LiteralHorizontalSplitSimple(surface, bounds[g], lower, upper);
+    const TriangleMesh& band = g < bounds.size() ? lower : surface;
     bands.emplace_back();
-    for (int32_t i = 1; i <= m.TriangleCount(); ++i) {
-      const auto t = *m.GetTriangle(i);
+    for (int32_t i = 1; i <= band.TriangleCount(); ++i) {
+      const auto t = *band.GetTriangle(i);
       bands.back() += TriangleText(t[0], t[1], t[2]);
     }
+    if (g < bounds.size()) surface = std::move(upper);
   }
   return bands;
 }

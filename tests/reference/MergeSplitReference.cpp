@@ -138,18 +138,4 @@ void LiteralHorizontalSplitSimple(const TriangleMesh& mesh, double Elevation,
   UpperTriangleMesh = std::move(upper.mesh);
 }
 
-std::vector<TriangleMesh> LiteralSuccessiveSplits(TriangleMesh surface,
-                                                  std::span<const double> bounds) {
-  surface.Reindex();
-  std::vector<TriangleMesh> bands;
-  for (const double bound : bounds) {
-    TriangleMesh upper;
-    bands.emplace_back();
-    LiteralHorizontalSplitSimple(surface, bound, bands.back(), upper);
-    surface = std::move(upper);
-  }
-  bands.push_back(std::move(surface));
-  return bands;
-}
-
 }  // namespace orvane::reference

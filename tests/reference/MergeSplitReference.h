@@ -4,9 +4,6 @@
 // split looks points up by a scan of its point lists and merges every
 // triangulated piece with that quadratic merge.
 
-#include <span>
-#include <vector>
-
 #include "core/model/TriangleMesh.h"
 
 namespace orvane::reference {
@@ -17,11 +14,5 @@ void LiteralMergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, b
 // No cancellation.
 void LiteralHorizontalSplitSimple(const TriangleMesh& mesh, double Elevation,
                                   TriangleMesh& LowerTriangleMesh, TriangleMesh& UpperTriangleMesh);
-
-// The surface (reindexed) cut at each bound in turn: the part at or below is
-// the bound's band, the part at or above remains, and what remains after the
-// last bound is the last band.
-std::vector<TriangleMesh> LiteralSuccessiveSplits(TriangleMesh surface,
-                                                  std::span<const double> bounds);
 
 }  // namespace orvane::reference
