@@ -340,24 +340,6 @@ TEST_F(ProjectFolder, RefusedOrCancelledColouringChangesNoFile) {
   EXPECT_EQ(testing::TakeSnapshot(dir_), before);
 }
 
-// Slope colouring against the literal procedure on random surfaces, at
-// survey coordinates too.
-TEST(Colouring, SlopeLinesAreThoseOfTheLiteralProcedure) {
-  std::mt19937_64 rng(20260301);
-  const std::vector<ColourClass> slopes = {{0, 5, 1, 0, 0},   {5, 15, 2, 0, 0},  {15, 30, 3, 0, 0},
-                                           {30, 45, 4, 0, 0}, {45, 60, 5, 0, 0}, {60, 80, 6, 0, 0}};
-  for (int round = 0; round < 6; ++round) {
-    test_surfaces::SurfaceShape s;
-    s.columns = 6 + 2 * round;
-    s.spacing = round % 3 == 0 ? 0.5 : 2;
-    if (round % 2 == 1) s.east = 500000.123, s.north = 4500000.456;
-    s.zLow = 100;
-    s.zHigh = 120;
-    const TriangleMesh m = test_surfaces::RandomSurface(s, rng);
-    EXPECT_EQ(Written(m, slopes, ColouringMode::Slope), LiteralSlopeColouring(m, slopes)) << round;
-  }
-}
-
 // The percentages told, and a stop once one reaches stopAt.
 class Recorder : public Feedback {
  public:
@@ -370,13 +352,16 @@ class Recorder : public Feedback {
   int32_t stopAt_;
 };
 
-// A surface of several blocks of triangles and chunks of lines, many of
-// them cut, coloured on one thread and on two: the same bytes (the expected
-// lines) and the same reports; a stop asked while the lines are written
-// still stops it.
+// A surface at survey coordinates of several blocks of triangles and chunks
+// of lines, many of them cut, coloured on one thread and on two: the same
+// bytes (the slope lines those of the literal procedure, the elevation lines
+// those of the bands as cut) and the same reports; a stop asked while the
+// lines are written still stops it.
 TEST(Colouring, TwoThreadsWriteTheSameBytes) {
   std::mt19937_64 rng(20261207);
   test_surfaces::SurfaceShape s;
+  s.east = 500000.123;
+  s.north = 4500000.456;
   s.columns = 90;
   s.rows = 70;
   s.zLow = 100;
@@ -384,6 +369,8 @@ TEST(Colouring, TwoThreadsWriteTheSameBytes) {
   s.snapTo = 102;
   const TriangleMesh m = test_surfaces::RandomSurface(s, rng);
   const std::vector<ColourClass> bands = Bands();
+  const std::vector<ColourClass> slopes = {{0, 5, 1, 0, 0},   {5, 15, 2, 0, 0},  {15, 30, 3, 0, 0},
+                                           {30, 45, 4, 0, 0}, {45, 60, 5, 0, 0}, {60, 80, 6, 0, 0}};
   const fs::path file = fs::temp_directory_path() / ("orvane-col2-" + std::to_string(::getpid()));
   struct Run {
     std::string Text;
@@ -395,7 +382,7 @@ TEST(Colouring, TwoThreadsWriteTheSameBytes) {
     Run r;
     AtomicFileWriter out(file);
     Recorder feedback(stopAt);
-    r.Lines = mode == ColouringMode::Slope ? WriteSlopeColouring(m, bands, out, feedback)
+    r.Lines = mode == ColouringMode::Slope ? WriteSlopeColouring(m, slopes, out, feedback)
                                            : WriteElevationColouring(m, bands, out, feedback);
     if (r.Lines.Ok() && out.Commit()) r.Text = Slurp(file);
     r.Reports = feedback.Reports;
@@ -409,9 +396,8 @@ TEST(Colouring, TwoThreadsWriteTheSameBytes) {
     EXPECT_EQ(*one.Lines, *two.Lines);
     EXPECT_TRUE(one.Text == two.Text);
     EXPECT_EQ(one.Reports, two.Reports);
-    if (mode == ColouringMode::Elevation) {
-      EXPECT_TRUE(one.Text == ExpectedElevationColouring(m, bands));
-    }
+    EXPECT_TRUE(one.Text == (mode == ColouringMode::Slope ? LiteralSlopeColouring(m, slopes)
+                                                          : ExpectedElevationColouring(m, bands)));
   }
   // The cut is the first half of the reports: 75 % lies among the lines.
   for (const unsigned threads : {1u, 0u}) {
