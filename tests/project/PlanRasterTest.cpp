@@ -81,34 +81,26 @@ TEST_F(PlanRasterTest, ColouredSurfaceShowsItsColColoursAtKnownPixels) {
     ColouringMode Mode;
     std::vector<ColourClass> Classes;
     PlanColours Source;
-    uint32_t SouthEast, NorthWest, Middle;  // pixels (8, 8), (0, 0), (2, 6)
+    std::array<uint32_t, 3> Pixels;  // (8, 8) south-east, (0, 0) north-west, (2, 6) middle
   };
-  const std::vector<Case> cases = {
-      // Flat triangle 1 red, steep triangle 2 blue.
-      {ColouringMode::Slope,
-       {{0, 10, 255, 0, 0}, {10, 90, 0, 0, 255}},
-       PlanColours::SlopeClasses,
-       red,
-       blue,
-       blue},
-      // Triangle 2 cut at 110 m: its south-east part green, its north-west
-      // corner yellow; (2.5, 3.5) lies at 102 m.
-      {ColouringMode::Elevation,
-       {{100, 110, 0, 255, 0}, {110, 120, 255, 255, 0}},
-       PlanColours::ElevationClasses,
-       green,
-       yellow,
-       green},
-  };
+  // Slope: flat triangle 1 red, steep triangle 2 blue. Elevation: triangle 2
+  // cut at 110 m, its south-east part green, its north-west corner yellow;
+  // (2.5, 3.5) lies at 102 m.
+  const std::vector<Case> cases = {{ColouringMode::Slope,
+                                    {{0, 10, 255, 0, 0}, {10, 90, 0, 0, 255}},
+                                    PlanColours::SlopeClasses,
+                                    {red, blue, blue}},
+                                   {ColouringMode::Elevation,
+                                    {{100, 110, 0, 255, 0}, {110, 120, 255, 255, 0}},
+                                    PlanColours::ElevationClasses,
+                                    {green, yellow, green}}};
   for (const Case& c : cases) {
     WriteColouring(surface, dir_ / "Plan.col", c.Mode, c.Classes);
     PlanScene scene = ScenePlanOfSurface(surface);
     AddSurfaceFiles(scene, dir_, "Plan", 2);
     EXPECT_EQ(scene.Source, c.Source) << scene.ColourNote;
     const auto pixels = Draw(scene);
-    EXPECT_EQ(At(pixels, 8, 8), c.SouthEast);
-    EXPECT_EQ(At(pixels, 0, 0), c.NorthWest);
-    EXPECT_EQ(At(pixels, 2, 6), c.Middle);
+    EXPECT_EQ((std::array{At(pixels, 8, 8), At(pixels, 0, 0), At(pixels, 2, 6)}), c.Pixels);
     EXPECT_EQ(Draw(scene, 2), pixels);
   }
 }
