@@ -115,7 +115,8 @@ void BM_SlopeColouring(benchmark::State& state) {
   const TriangleMesh& mesh = CachedSurface(state);
   for (auto _ : state) {
     orvane::AtomicFileWriter out(Target("bench_colouring_slope.col"));
-    if (!orvane::WriteSlopeColouring(mesh, kSlopeClasses, out).ok())
+    orvane::Feedback feedback;
+    if (!orvane::WriteSlopeColouring(mesh, kSlopeClasses, out, feedback).Ok())
       state.SkipWithError("colouring failed");
     out.Discard();
   }
@@ -134,9 +135,10 @@ void BM_ElevationColouring(benchmark::State& state) {
   int64_t lines = 0;
   for (auto _ : state) {
     orvane::AtomicFileWriter out(Target("bench_colouring_elevation.col"));
-    const auto r = orvane::WriteElevationColouring(mesh, bands, out);
-    if (!r.ok()) state.SkipWithError("colouring failed");
-    lines = r.Triangles;
+    orvane::Feedback feedback;
+    const auto r = orvane::WriteElevationColouring(mesh, bands, out, feedback);
+    if (!r.Ok()) state.SkipWithError("colouring failed");
+    else lines = *r;
     out.Discard();
   }
   state.counters["triangles"] = mesh.TriangleCount();

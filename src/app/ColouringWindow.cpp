@@ -317,17 +317,19 @@ void ColouringWindow::ChoosePalette() {
     SetStatus(QString::fromStdString(error), false);
     return;
   }
-  const PaletteClasses classes = ClassesFromPalette(*surface_, *palette, start, end, *interval);
+  BandLimits limits;
+  const Result<PaletteClasses> classes =
+      ClassesFromPalette(*surface_, *palette, start, end, *interval, &limits);
   const ExtentsRec extents = surface_->GetExtents();
   if (extents.Min.Z <= extents.Max.Z) {
-    if (!start || classes.Limits.StartRaised) Text1_.setText(Elevation(extents.Min.Z));
-    if (!end || classes.Limits.EndLowered) Text2_.setText(Elevation(extents.Max.Z));
+    if (!start || limits.StartRaised) Text1_.setText(Elevation(extents.Min.Z));
+    if (!end || limits.EndLowered) Text2_.setText(Elevation(extents.Max.Z));
   }
-  if (!classes.ok()) {
-    SetStatus(QString::fromStdString(classes.Error), false);
+  if (!classes) {
+    SetStatus(QString::fromStdString(classes.Error().Text()), false);
     return;
   }
-  SetClasses(classes.Classes);
+  SetClasses(classes->Classes);
 }
 
 void ColouringWindow::ShowPreview(const Palette& palette, const std::vector<ColourClass>& colours) {

@@ -16,6 +16,7 @@
 #include "project/actions/ColouringActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/colouring/Palettes.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::cli {
 

@@ -86,7 +86,8 @@ TEST_F(PlanViewTest, ReloadColoursShowsTheColouringJustWritten) {
   {
     AtomicFileWriter out(folder_.File("Grid.col"));
     const std::vector<ColourClass> classes = {{0, 90, 255, 0, 0}};
-    ASSERT_TRUE(WriteSlopeColouring(*surface_, classes, out).ok());
+    Feedback feedback;
+    ASSERT_TRUE(WriteSlopeColouring(*surface_, classes, out, feedback).Ok());
     ASSERT_TRUE(out.Commit());
   }
   view_.ReloadColours();

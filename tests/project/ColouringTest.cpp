@@ -1,12 +1,13 @@
 // Colouring by slope classes and elevation bands: the class files, the band
 // generation, the ".rgb" and ".col" files of a project surface, the
-// refusals, and the elevation colouring against the literal successive
-// splits of the whole surface.
+// refusals, and the lines against the literal procedures (the cutting into
+// elevation bands is held to the literal successive splits in tests/analysis).
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <clocale>
 #include <cmath>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/ElevationBands.h"
 #include "analysis/MergeSplitMeshes.h"
 #include "core/storage/AtomicFile.h"
 #include "core/support/NumberText.h"
@@ -28,7 +30,6 @@
 #include "project/colouring/Colouring.h"
 #include "project/colouring/Palettes.h"
 #include "project/settings/TextIds.h"
-#include "reference/MergeSplitReference.h"
 #include "support/CommaLocale.h"
 #include "support/FolderSnapshot.h"
 #include "support/TempFolder.h"
@@ -43,16 +44,19 @@ constexpr int32_t kRed = 255, kGreen = 255 * 256, kBlue = 255 * 65536;
 
 // --- the literal procedures ------------------------------------------------
 
-std::string LiteralLine(int mode, int32_t colour, const PointRec& a, const PointRec& b,
-                        const PointRec& c) {
+double LiteralCosine(const PointRec& a, const PointRec& b, const PointRec& c) {
   const double ux = b.X - a.X, uy = b.Y - a.Y, uz = b.Z - a.Z;
   const double vx = c.X - a.X, vy = c.Y - a.Y, vz = c.Z - a.Z;
   const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
-  const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
-  const std::string slope = length > 0 ? FormatFixed(std::abs(nz) / length, 2) : "0.00";
-  std::string line = "(" + std::to_string(mode) + " " + std::to_string(colour) + " " + slope + " (";
-  for (const PointRec* p : {&a, &b, &c})
-    line += "(" + FormatNumber(p->X) + " " + FormatNumber(p->Y) + " " + FormatNumber(p->Z) + ")";
+  return std::abs(nz) / std::sqrt(nx * nx + ny * ny + nz * nz);
+}
+
+std::string LiteralLine(int mode, int32_t colour, const std::array<PointRec, 3>& t) {
+  const double c = LiteralCosine(t[0], t[1], t[2]);
+  std::string line = "(" + std::to_string(mode) + " " + std::to_string(colour) + " " +
+                     (std::isnan(c) ? "0.00" : FormatFixed(c, 2)) + " (";
+  for (const PointRec& p : t)
+    line += "(" + FormatNumber(p.X) + " " + FormatNumber(p.Y) + " " + FormatNumber(p.Z) + ")";
   return line + "))\r\n";
 }
 
@@ -61,45 +65,39 @@ std::string LiteralSlopeColouring(TriangleMesh surface, const std::vector<Colour
   std::string out;
   for (int32_t i = 1; i <= surface.TriangleCount(); ++i) {
     const auto t = *surface.GetTriangle(i);
-    const double ux = t[1].X - t[0].X, uy = t[1].Y - t[0].Y, uz = t[1].Z - t[0].Z;
-    const double vx = t[2].X - t[0].X, vy = t[2].Y - t[0].Y, vz = t[2].Z - t[0].Z;
-    const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
-    const double c = std::abs(nz) / std::sqrt(nx * nx + ny * ny + nz * nz);
-    int32_t colour = kWhite;
-    for (const ColourClass& k : classes)
-      if (std::cos(k.Upper * std::numbers::pi / 180) <= c &&
-          c <= std::cos(k.Lower * std::numbers::pi / 180)) {
-        colour = k.ColourValue();
-        break;
-      }
-    out += LiteralLine(1, colour, t[0], t[1], t[2]);
+    const double c = LiteralCosine(t[0], t[1], t[2]);
+    const auto k = std::find_if(classes.begin(), classes.end(), [&](const ColourClass& k) {
+      return std::cos(k.Upper * std::numbers::pi / 180) <= c &&
+             c <= std::cos(k.Lower * std::numbers::pi / 180);
+    });
+    out += LiteralLine(1, k == classes.end() ? kWhite : k->ColourValue(), t);
   }
   return out;
 }
 
-// The remaining surface cut at each class's upper bound in turn.
-std::string LiteralElevationColouring(TriangleMesh surface,
-                                      const std::vector<ColourClass>& classes) {
-  surface.Reindex();
+// The lines of an elevation colouring: the bands as cut (the cut itself is
+// held to the literal successive splits in tests/analysis), what remains
+// above the last band in the colour last used.
+std::string ExpectedElevationColouring(const TriangleMesh& surface,
+                                       const std::vector<ColourClass>& classes) {
+  std::vector<double> bounds;
+  for (const ColourClass& k : classes) bounds.push_back(k.Upper);
+  Feedback feedback;
+  const Result<ElevationBands> bands = CutElevationBands(surface, bounds, feedback);
   std::string out;
-  auto write = [&](const TriangleMesh& m, int32_t colour) {
-    for (int32_t i = 1; i <= m.TriangleCount(); ++i) {
-      const auto t = *m.GetTriangle(i);
-      out += LiteralLine(0, colour, t[0], t[1], t[2]);
-    }
-  };
-  TriangleMesh remaining = surface;
   int32_t colour = classes.back().ColourValue();
-  for (const ColourClass& k : classes) {
-    TriangleMesh lower, upper;
-    reference::LiteralHorizontalSplitSimple(remaining, k.Upper, lower, upper);
-    if (lower.TriangleCount() > 0) {
-      colour = k.ColourValue();
-      write(lower, colour);
-    }
-    remaining = std::move(upper);
+  for (size_t g = 0; g <= classes.size(); ++g) {
+    if (g < classes.size() && bands->Counts[g] > 0) colour = classes[g].ColourValue();
+    for (const ElevationBands::Block& block : bands->Blocks)
+      for (int32_t k = block.Start[g]; k < block.Start[g + 1]; ++k) {
+        const BandItem item = block.Items[static_cast<size_t>(k)];
+        const auto& [a, b, c] =
+            IsPiece(item)
+                ? PieceOf(item).T
+                : PieceTriangle{TriangleOf(item).A, TriangleOf(item).B, TriangleOf(item).C};
+        out += LiteralLine(0, colour, {a, b, c});
+      }
   }
-  write(remaining, colour);
   return out;
 }
 
@@ -122,14 +120,22 @@ std::string Written(const TriangleMesh& m, const std::vector<ColourClass>& class
                     ColouringMode mode) {
   const fs::path file = fs::temp_directory_path() / ("orvane-col-" + std::to_string(::getpid()));
   AtomicFileWriter out(file);
-  const ColouringOutcome r = mode == ColouringMode::Slope
-                                 ? WriteSlopeColouring(m, classes, out)
-                                 : WriteElevationColouring(m, classes, out);
-  EXPECT_TRUE(r.ok()) << r.Error;
+  Feedback feedback;
+  const Result<int64_t> r = mode == ColouringMode::Slope
+                                ? WriteSlopeColouring(m, classes, out, feedback)
+                                : WriteElevationColouring(m, classes, out, feedback);
+  EXPECT_TRUE(r.Ok()) << r.Error().Text();
   EXPECT_TRUE(out.Commit());
   const std::string text = Slurp(file);
   fs::remove(file);
   return text;
+}
+
+// 20 bands of 1 m from 100 m, in 20 colours.
+std::vector<ColourClass> Bands() {
+  std::vector<ColourClass> palette;
+  for (int16_t i = 0; i < 21; ++i) palette.push_back({0, 1, i, 0, static_cast<int16_t>(200 - i)});
+  return GenerateElevationClasses(palette, 100, 120, 1).Classes;
 }
 
 // The colour values of the lines of a ".col" text.
@@ -146,7 +152,6 @@ class ProjectFolder : public testing::TempFolderTest {
     TempFolderTest::SetUp();
     Project().CloseProject();
     Project().ProjectFolder = dir_.string();
-    Project().TextTable[66] = "SLOPE";
   }
   void TearDown() override {
     Project().CloseProject();
@@ -189,50 +194,31 @@ TEST_F(ProjectFolder, SlopeColouringWritesExactLines) {
       << "locale " << locale;
 }
 
-// Classes 100-110 red and 110-120 green: below 110 red, between green, above
-// 120 green (the last colour used); a triangle across 110 is cut, its lower
-// quadrilateral triangulated. Lines go class by class.
-TEST(Colouring, ElevationBandsAboveTheLastTakeTheLastColourUsed) {
+// Classes 100-110 red and 110-120 green, from a class file that lists them
+// out of elevation order (they were cut in list order): below 110 red,
+// between green, above 120 green (the last colour used); a triangle across
+// 110 is cut, its lower quadrilateral triangulated. Lines go class by class
+// in elevation order, the ".rgb" lists the classes so, and a warning says it.
+TEST_F(ProjectFolder, ElevationBandsAboveTheLastTakeTheLastColourUsed) {
   const TriangleMesh m = MeshOf({{{{0, 0, 100}, {10, 0, 102}, {0, 10, 104}}},
                                  {{{20, 0, 112}, {30, 0, 114}, {20, 10, 118}}},
                                  {{{40, 0, 121}, {50, 0, 122}, {40, 10, 124}}},
                                  {{{60, 0, 105}, {70, 0, 115}, {60, 10, 105}}}});
-  const std::vector<ColourClass> classes = {{100, 110, 255, 0, 0}, {110, 120, 0, 255, 0}};
-  const std::string col = Written(m, classes, ColouringMode::Elevation);
-  EXPECT_EQ(Colours(col), (std::vector<int32_t>{kRed, kRed, kRed, kGreen, kGreen, kGreen})) << col;
-  EXPECT_EQ(col.rfind("(0 ", 0), 0u);
-  EXPECT_NE(col.find("(65 0 110)"), std::string::npos) << col;
-  EXPECT_EQ(col, LiteralElevationColouring(m, classes));
-
-  // No class receives a triangle: all of them take the last class's colour.
-  EXPECT_EQ(Colours(Written(m, {{0, 50, 0, 0, 255}}, ColouringMode::Elevation)),
-            (std::vector<int32_t>(4, kBlue)));
-}
-
-// A triangle of 3 km sides cut at a class bound: the two triangles of its
-// four-point piece were left out for their sides of 1,000 m and more, and
-// most of its plan went uncoloured.
-TEST(Colouring, PiecesOfLongTrianglesWereLeftUncoloured) {
-  const TriangleMesh m = MeshOf({{{{0, 0, 100}, {3000, 0, 102}, {0, 3000, 104}}}});
-  const std::vector<ColourClass> classes = {{100, 101, 255, 0, 0}, {101, 110, 0, 255, 0}};
-  const std::string col = Written(m, classes, ColouringMode::Elevation);
-  EXPECT_EQ(Colours(col), (std::vector<int32_t>{kRed, kGreen, kGreen})) << col;
-  EXPECT_EQ(col, LiteralElevationColouring(m, classes));
-}
-
-// A class file out of elevation order colours each band in its own colour
-// (the bands are cut in list order) and says that it was sorted.
-TEST_F(ProjectFolder, AClassFileOutOfOrderIsColouredInElevationOrderAndSaysSo) {
-  const TriangleMesh m = MeshOf(
-      {{{{0, 0, 100}, {10, 0, 102}, {0, 10, 104}}}, {{{20, 0, 112}, {30, 0, 114}, {20, 10, 118}}}});
   Write("mine.rgb", "110 120 0 255 0\n100 110 255 0 0\n");
   const actions::ActionResult r =
       actions::ColourByClassFile(m, dir_ / "mine.rgb", ColouringMode::Elevation);
   ASSERT_TRUE(r.ok()) << r.Message;
-  EXPECT_EQ(Colours(Slurp(dir_ / "HILL.col")), (std::vector<int32_t>{kRed, kGreen}));
+  const std::string col = Slurp(dir_ / "HILL.col");
+  EXPECT_EQ(Colours(col), (std::vector<int32_t>{kRed, kRed, kRed, kGreen, kGreen, kGreen})) << col;
+  EXPECT_NE(col.find("(65 0 110)"), std::string::npos) << col;
+  EXPECT_EQ(col, ExpectedElevationColouring(m, {{100, 110, 255, 0, 0}, {110, 120, 0, 255, 0}}));
   EXPECT_EQ(Slurp(dir_ / "HILL.rgb"), "100 110 255 0 0\r\n110 120 0 255 0\r\n");
   ASSERT_EQ(r.Warnings.size(), 1u);
   EXPECT_NE(r.Warnings[0].find("not in elevation order"), std::string::npos) << r.Warnings[0];
+
+  // No class receives a triangle: all of them take the last class's colour.
+  EXPECT_EQ(Colours(Written(m, {{0, 50, 0, 0, 255}}, ColouringMode::Elevation)),
+            (std::vector<int32_t>(4, kBlue)));
 }
 
 TEST(Colouring, BandGenerationFollowsTheEveryKthLineRule) {
@@ -297,7 +283,9 @@ TEST_F(ProjectFolder, ClassFilesAreReadWholeOrRefused) {
   fs::create_directories(dir_ / "palettes");
   for (const char* name : {"terrain.rgb", "Slope.rgb", "TERRAIN.x.rgb", "notes.txt"})
     std::ofstream(dir_ / "palettes" / name) << "0 1 0 0 0\n";
-  const std::vector<Palette> palettes = ListPalettes(dir_ / "palettes", Project().TextTable);
+  std::vector<std::string> texts(text::kTextCount);
+  texts[text::kSlopePaletteName - 1] = "Slope ";
+  const std::vector<Palette> palettes = ListPalettes(dir_ / "palettes", texts);
   ASSERT_EQ(palettes.size(), 2u);
   EXPECT_EQ(palettes[0].Name, "SLOPE");
   EXPECT_TRUE(palettes[0].Slope);
@@ -317,11 +305,11 @@ TEST_F(ProjectFolder, RefusedOrCancelledColouringChangesNoFile) {
 
   Write("few.rgb", "0 1 0 0 0\n1 2 0 0 0\n");
   const Palette few{"FEW", dir_ / "few.rgb", false};
-  const PaletteClasses none = ClassesFromPalette(m, few, std::nullopt, std::nullopt, 1);
-  EXPECT_FALSE(none.ok());  // 20 bands for two lines
-  EXPECT_NE(none.Error.find("too few"), std::string::npos) << none.Error;
-  EXPECT_FALSE(ClassesFromPalette(m, few, 110, 110, 1).ok());
-  EXPECT_FALSE(ClassesFromPalette(m, few, 100, 101, 0).ok());
+  const Result<PaletteClasses> none = ClassesFromPalette(m, few, std::nullopt, std::nullopt, 1);
+  EXPECT_FALSE(none.Ok());  // 20 bands for two lines
+  EXPECT_NE(none.Error().Text().find("too few"), std::string::npos) << none.Error().Text();
+  EXPECT_FALSE(ClassesFromPalette(m, few, 110, 110, 1).Ok());
+  EXPECT_FALSE(ClassesFromPalette(m, few, 100, 101, 0).Ok());
   fs::remove(dir_ / "few.rgb");
 
   using actions::ActionOutcome;
@@ -354,95 +342,73 @@ TEST_F(ProjectFolder, RefusedOrCancelledColouringChangesNoFile) {
   EXPECT_EQ(testing::TakeSnapshot(dir_), before);
 }
 
-// The fast colourings against the literal procedures on random surfaces:
-// vertices snapped onto band bounds, survey coordinates, bands out of order.
-TEST(Colouring, SameLinesAsTheLiteralSuccessiveSplits) {
-  std::mt19937_64 rng(20260301);
-  std::uniform_real_distribution<double> u(0, 1);
-  const std::vector<ColourClass> slopes = {{0, 5, 1, 0, 0},   {5, 15, 2, 0, 0},  {15, 30, 3, 0, 0},
-                                           {30, 45, 4, 0, 0}, {45, 60, 5, 0, 0}, {60, 80, 6, 0, 0}};
-  for (int round = 0; round < 14; ++round) {
-    test_surfaces::SurfaceShape s;
-    s.columns = 6 + static_cast<int>(u(rng) * 10);
-    s.rows = 6 + static_cast<int>(u(rng) * 10);
-    s.spacing = round % 3 == 0 ? 0.5 : 2;
-    if (round % 2 == 1) {
-      s.east = 500000.123;
-      s.north = 4500000.456;
-    }
-    s.zLow = 100;
-    s.zHigh = 120;
-    s.snapTo = 100 + std::floor(u(rng) * 20);
-    s.snapShare = 0.2;
-    s.zStep = round % 4 == 0 ? 0.5 : 0;
-    const TriangleMesh m = test_surfaces::RandomSurface(s, rng);
+// The percentages told, and a stop once one reaches stopAt.
+class Recorder : public Feedback {
+ public:
+  explicit Recorder(int32_t stopAt) : stopAt_(stopAt) {}
+  void Progress(int32_t percent, bool) override { Reports.push_back(percent); }
+  bool Cancelled() override { return !Reports.empty() && Reports.back() >= stopAt_; }
+  std::vector<int32_t> Reports;
 
-    std::vector<ColourClass> palette;
-    for (int16_t i = 0; i < 21; ++i) palette.push_back({0, 1, i, 0, static_cast<int16_t>(200 - i)});
-    ClassGeneration bands = GenerateElevationClasses(palette, 100, 120, 1);
-    ASSERT_EQ(bands.Classes.size(), 20u);
-    if (round % 5 == 4) std::shuffle(bands.Classes.begin(), bands.Classes.end(), rng);
-    if (round % 7 == 6) bands.Classes.resize(3);  // much remains above the last band
+ private:
+  int32_t stopAt_;
+};
 
-    SCOPED_TRACE("round " + std::to_string(round));
-    const std::string want = LiteralElevationColouring(m, bands.Classes);
-    const std::string got = Written(m, bands.Classes, ColouringMode::Elevation);
-    ASSERT_EQ(got.size(), want.size());
-    EXPECT_TRUE(got == want);
-    EXPECT_EQ(Written(m, slopes, ColouringMode::Slope), LiteralSlopeColouring(m, slopes));
-  }
-}
-
-// A surface of several blocks of triangles and chunks of lines, coloured on
-// one thread and on two: the same bytes and the same reports; a stop asked
-// while the lines are written still stops it.
+// A surface at survey coordinates of several blocks of triangles and chunks
+// of lines, many of them cut, coloured on one thread and on two: the same
+// bytes (the slope lines those of the literal procedure, the elevation lines
+// those of the bands as cut) and the same reports; a stop asked while the
+// lines are written still stops it.
 TEST(Colouring, TwoThreadsWriteTheSameBytes) {
   std::mt19937_64 rng(20261207);
   test_surfaces::SurfaceShape s;
+  s.east = 500000.123;
+  s.north = 4500000.456;
   s.columns = 90;
   s.rows = 70;
   s.zLow = 100;
   s.zHigh = 104;
   s.snapTo = 102;
   const TriangleMesh m = test_surfaces::RandomSurface(s, rng);
-  std::vector<ColourClass> palette;
-  for (int16_t i = 0; i < 21; ++i) palette.push_back({0, 1, i, 0, static_cast<int16_t>(200 - i)});
-  const std::vector<ColourClass> bands = GenerateElevationClasses(palette, 100, 120, 1).Classes;
-
+  const std::vector<ColourClass> bands = Bands();
+  const std::vector<ColourClass> slopes = {{0, 5, 1, 0, 0},   {5, 15, 2, 0, 0},  {15, 30, 3, 0, 0},
+                                           {30, 45, 4, 0, 0}, {45, 60, 5, 0, 0}, {60, 80, 6, 0, 0}};
   const fs::path file = fs::temp_directory_path() / ("orvane-col2-" + std::to_string(::getpid()));
   struct Run {
     std::string Text;
-    std::vector<int64_t> Reports;
-    ColouringOutcome Outcome;
+    std::vector<int32_t> Reports;
+    Result<int64_t> Lines = Outcome::Cancel();
   };
-  auto run = [&](unsigned threads, ColouringMode mode, int64_t stopAt) {
+  auto run = [&](unsigned threads, ColouringMode mode, int32_t stopAt) {
     SetThreadLimit(threads);
     Run r;
     AtomicFileWriter out(file);
-    const ColouringProgress progress = [&](int64_t done, int64_t) {
-      r.Reports.push_back(done);
-      return done < stopAt;
-    };
-    r.Outcome = mode == ColouringMode::Slope ? WriteSlopeColouring(m, bands, out, progress)
-                                             : WriteElevationColouring(m, bands, out, progress);
-    if (r.Outcome.ok() && out.Commit()) r.Text = Slurp(file);
+    Recorder feedback(stopAt);
+    r.Lines = mode == ColouringMode::Slope ? WriteSlopeColouring(m, slopes, out, feedback)
+                                           : WriteElevationColouring(m, bands, out, feedback);
+    if (r.Lines.Ok() && out.Commit()) r.Text = Slurp(file);
+    r.Reports = feedback.Reports;
     SetThreadLimit(0);
     return r;
   };
-  constexpr int64_t kNever = int64_t{1} << 62;
   for (const ColouringMode mode : {ColouringMode::Elevation, ColouringMode::Slope}) {
-    const Run one = run(1, mode, kNever), two = run(0, mode, kNever);
-    ASSERT_TRUE(one.Outcome.ok());
-    EXPECT_GT(one.Outcome.Triangles, 2 * 4096);
-    EXPECT_EQ(one.Outcome.Triangles, two.Outcome.Triangles);
+    const Run one = run(1, mode, 101), two = run(0, mode, 101);
+    ASSERT_TRUE(one.Lines.Ok() && two.Lines.Ok());
+    EXPECT_GT(*one.Lines, 2 * 4096);
+    EXPECT_EQ(*one.Lines, *two.Lines);
     EXPECT_TRUE(one.Text == two.Text);
     EXPECT_EQ(one.Reports, two.Reports);
+    EXPECT_TRUE(one.Text == (mode == ColouringMode::Slope ? LiteralSlopeColouring(m, slopes)
+                                                          : ExpectedElevationColouring(m, bands)));
   }
-  const int64_t linesStop = (m.TriangleCount() / 4096 + 2) * 4096;  // among the lines
+  // The cut is the first half of the reports: 75 % lies among the lines.
   for (const unsigned threads : {1u, 0u}) {
-    const Run stopped = run(threads, ColouringMode::Elevation, linesStop);
-    EXPECT_TRUE(stopped.Outcome.Cancelled);
-    EXPECT_EQ(stopped.Reports.back(), linesStop);
+    const Run stopped = run(threads, ColouringMode::Elevation, 75);
+    EXPECT_TRUE(stopped.Lines.Error().IsCancelled());
+    EXPECT_EQ(std::count_if(stopped.Reports.begin(), stopped.Reports.end(),
+                            [](int32_t p) { return p >= 75; }),
+              1);
+    EXPECT_LT(stopped.Reports.back(), 100);
   }
   fs::remove(file);
 }

@@ -1,7 +1,7 @@
 // The plan view's scene and drawing: the colours of a coloured surface at
 // known pixels (from the ".col" files the colourings write), the ramp when
-// a ".col" is missing or belongs to no colouring of the surface, the zones
-// and breaklines over the triangles, and the drawing of a jittered survey
+// a ".col" is missing or belongs to no colouring of the surface, with the
+// zones and breaklines over the triangles, and the drawing of a jittered survey
 // grid against the literal rule (each pixel centre takes the last triangle
 // that holds it).
 
@@ -66,10 +66,11 @@ uint32_t At(const std::vector<uint32_t>& pixels, int i, int j) {
 void WriteColouring(const TriangleMesh& surface, const fs::path& file, ColouringMode mode,
                     const std::vector<ColourClass>& classes) {
   AtomicFileWriter out(file);
-  const ColouringOutcome done = mode == ColouringMode::Slope
-                                    ? WriteSlopeColouring(surface, classes, out)
-                                    : WriteElevationColouring(surface, classes, out);
-  ASSERT_TRUE(done.ok()) << done.Error;
+  Feedback feedback;
+  const Result<int64_t> done = mode == ColouringMode::Slope
+                                   ? WriteSlopeColouring(surface, classes, out, feedback)
+                                   : WriteElevationColouring(surface, classes, out, feedback);
+  ASSERT_TRUE(done.Ok()) << done.Error().Text();
   ASSERT_TRUE(out.Commit());
 }
 
@@ -80,38 +81,32 @@ TEST_F(PlanRasterTest, ColouredSurfaceShowsItsColColoursAtKnownPixels) {
     ColouringMode Mode;
     std::vector<ColourClass> Classes;
     PlanColours Source;
-    uint32_t SouthEast, NorthWest, Middle;  // pixels (8, 8), (0, 0), (2, 6)
+    std::array<uint32_t, 3> Pixels;  // (8, 8) south-east, (0, 0) north-west, (2, 6) middle
   };
-  const std::vector<Case> cases = {
-      // Flat triangle 1 red, steep triangle 2 blue.
-      {ColouringMode::Slope,
-       {{0, 10, 255, 0, 0}, {10, 90, 0, 0, 255}},
-       PlanColours::SlopeClasses,
-       red,
-       blue,
-       blue},
-      // Triangle 2 cut at 110 m: its south-east part green, its north-west
-      // corner yellow; (2.5, 3.5) lies at 102 m.
-      {ColouringMode::Elevation,
-       {{100, 110, 0, 255, 0}, {110, 120, 255, 255, 0}},
-       PlanColours::ElevationClasses,
-       green,
-       yellow,
-       green},
-  };
+  // Slope: flat triangle 1 red, steep triangle 2 blue. Elevation: triangle 2
+  // cut at 110 m, its south-east part green, its north-west corner yellow;
+  // (2.5, 3.5) lies at 102 m.
+  const std::vector<Case> cases = {{ColouringMode::Slope,
+                                    {{0, 10, 255, 0, 0}, {10, 90, 0, 0, 255}},
+                                    PlanColours::SlopeClasses,
+                                    {red, blue, blue}},
+                                   {ColouringMode::Elevation,
+                                    {{100, 110, 0, 255, 0}, {110, 120, 255, 255, 0}},
+                                    PlanColours::ElevationClasses,
+                                    {green, yellow, green}}};
   for (const Case& c : cases) {
     WriteColouring(surface, dir_ / "Plan.col", c.Mode, c.Classes);
     PlanScene scene = ScenePlanOfSurface(surface);
     AddSurfaceFiles(scene, dir_, "Plan", 2);
     EXPECT_EQ(scene.Source, c.Source) << scene.ColourNote;
     const auto pixels = Draw(scene);
-    EXPECT_EQ(At(pixels, 8, 8), c.SouthEast);
-    EXPECT_EQ(At(pixels, 0, 0), c.NorthWest);
-    EXPECT_EQ(At(pixels, 2, 6), c.Middle);
+    EXPECT_EQ((std::array{At(pixels, 8, 8), At(pixels, 0, 0), At(pixels, 2, 6)}), c.Pixels);
     EXPECT_EQ(Draw(scene, 2), pixels);
   }
 }
 
+// A ".col" that is no colouring of the surface leaves the ramp, and says
+// why; the zones and breaklines are drawn over the triangles either way.
 TEST_F(PlanRasterTest, ColFileOfNoColouringOfTheSurfaceFallsBackToTheRamp) {
   const TriangleMesh surface = Square();
   const std::string t1 =
@@ -120,39 +115,52 @@ TEST_F(PlanRasterTest, ColFileOfNoColouringOfTheSurfaceFallsBackToTheRamp) {
   const std::string t2 =
       "((500000.25 4500000.5 100)(500010.25 4500010.5 100)"
       "(500000.25 4500010.5 120)))\r\n";
+  const std::string stale = ": made before the surface last changed";
   struct Case {
-    const char* What;
     std::string Text;  // of Plan.col; "-" for no file
-    bool Note;         // a reason is given
+    std::string Note;  // the reason given
   };
   const std::vector<Case> cases = {
-      {"no file", "-", false},
-      {"one slope line for two triangles", "(1 255 1.00 " + t1, true},
-      {"a slope line too many", "(1 255 1.00 " + t1 + "(1 255 0.3 " + t2 + "(1 9 0.3 " + t2, true},
-      {"modes mixed", "(1 255 1.00 " + t1 + "(0 255 0.3 " + t2, true},
-      {"a corner off the surface (shifted since)",
-       "(1 255 1.00 " + t1 +
+      {"-", ""},
+      {"(1 255 1.00 " + t1, "1 coloured triangles for a surface of 2" + stale},
+      {"(1 255 1.00 " + t1 + "(1 255 0.3 " + t2 + "(1 9 0.3 " + t2,
+       "3 coloured triangles for a surface of 2" + stale},
+      {"(1 255 1.00 " + t1 + "(0 255 0.3 " + t2, "line 2 mixes the colouring modes"},
+      {"(1 255 1.00 " + t1 +
            "(1 255 0.30 ((500000.25 4500000.5 90)(500010.25 4500010.5 100)"
            "(500000.25 4500010.5 120)))\r\n",
-       true},
-      {"a line that is no triangle", "(1 255 1.00 " + t1 + "(1 255 0.30 ((1 2 3)(4 5 6)))\r\n",
-       true},
-      {"a colour out of range", "(1 255 1.00 " + t1 + "(1 16777216 0.30 " + t2, true},
+       "line 2 lies outside the surface" + stale},
+      {"(1 255 1.00 " + t1 + "(1 255 0.30 ((1 2 3)(4 5 6)))\r\n", "line 2 is no coloured triangle"},
+      {"(1 255 1.00 " + t1 + "(1 16777216 0.30 " + t2, "line 2 is no coloured triangle"},
   };
   PlanScene ramp = ScenePlanOfSurface(surface);
   // Triangle 1 at 100 m is the ramp's bottom; triangle 2's mean 106.7 m.
   EXPECT_EQ(ramp.Colours[0], ElevationRampColour(0));
   EXPECT_EQ(ramp.Colours[1], ElevationRampColour((320.0 / 3 - 100) / 20));
+  // A zone 2 m inside the square, a breakline across it 5.5 m north.
+  Write("Plan.bnd",
+        "500002.25 4500002.5 0\r\n500008.25 4500002.5 0\r\n500008.25 4500008.5 0\r\n"
+        "500002.25 4500008.5 0\r\nZONA_INC\r\n");
+  Write("Plan.brk", "500000.25 4500006 0\r\n500010.25 4500006 0\r\nBREAKLINE\r\n");
+  AddSurfaceFiles(ramp, dir_, "Plan", 2);
+  EXPECT_EQ(ramp.SegmentCount(), 5u);
   const auto rampPixels = Draw(ramp);
-  EXPECT_EQ(At(rampPixels, 8, 8), ElevationRampColour(0));
+  // The zone's west side runs down column 2, its south side along row 8
+  // (north 2 m is the top of row 8); the breakline at north 5.5 m is row 4.
+  for (const auto& [i, j] : {std::pair{2, 5}, {5, 8}})
+    EXPECT_EQ(At(rampPixels, i, j), kPlanZoneColour);
+  for (const auto& [i, j] : {std::pair{7, 4}, {0, 4}})
+    EXPECT_EQ(At(rampPixels, i, j), kPlanBreaklineColour);
+  EXPECT_EQ(At(rampPixels, 5, 6), ElevationRampColour(0));  // inside the zone, no line
+  EXPECT_EQ(At(rampPixels, 0, 7), ramp.Colours[1]);
   for (const Case& c : cases) {
     fs::remove(dir_ / "Plan.col");
     if (c.Text != "-") Write("Plan.col", c.Text);
     PlanScene scene = ScenePlanOfSurface(surface);
     AddSurfaceFiles(scene, dir_, "Plan", 2);
-    EXPECT_EQ(scene.Source, PlanColours::ElevationRamp) << c.What;
-    EXPECT_EQ(!scene.ColourNote.empty(), c.Note) << c.What << ": " << scene.ColourNote;
-    EXPECT_EQ(Draw(scene), rampPixels) << c.What;
+    EXPECT_EQ(scene.Source, PlanColours::ElevationRamp) << c.Text;
+    EXPECT_EQ(scene.ColourNote, c.Note);
+    EXPECT_EQ(Draw(scene), rampPixels) << c.Text;
   }
   // The same two lines in order are taken (blank lines and LF endings too).
   Write("Plan.col", "(1 255 1.00 " + t1 + "\n  \n(1 16711680 0.30 " + t2);
@@ -162,27 +170,6 @@ TEST_F(PlanRasterTest, ColFileOfNoColouringOfTheSurfaceFallsBackToTheRamp) {
   AddSurfaceFiles(scene, dir_, "Plan", 2);
   EXPECT_EQ(scene.Source, PlanColours::SlopeClasses) << scene.ColourNote;
   EXPECT_EQ(At(Draw(scene), 0, 0), 0xFF0000FFu);
-}
-
-TEST_F(PlanRasterTest, ZonesAndBreaklinesAreDrawnOverTheTriangles) {
-  const TriangleMesh surface = Square();
-  // A zone 2 m inside the square, a breakline across it 5.5 m north.
-  Write("Plan.bnd",
-        "500002.25 4500002.5 0\r\n500008.25 4500002.5 0\r\n500008.25 4500008.5 0\r\n"
-        "500002.25 4500008.5 0\r\nZONA_INC\r\n");
-  Write("Plan.brk", "500000.25 4500006 0\r\n500010.25 4500006 0\r\nBREAKLINE\r\n");
-  PlanScene scene = ScenePlanOfSurface(surface);
-  AddSurfaceFiles(scene, dir_, "Plan", 2);
-  EXPECT_EQ(scene.SegmentCount(), 5u);
-  const auto pixels = Draw(scene);
-  // The zone's west side runs down column 2, its south side along row 8
-  // (north 2 m is the top of row 8).
-  EXPECT_EQ(At(pixels, 2, 5), kPlanZoneColour);
-  EXPECT_EQ(At(pixels, 5, 8), kPlanZoneColour);
-  EXPECT_EQ(At(pixels, 7, 4), kPlanBreaklineColour);  // north 5.5 m: row 4
-  EXPECT_EQ(At(pixels, 0, 4), kPlanBreaklineColour);
-  EXPECT_EQ(At(pixels, 5, 6), scene.Colours[0]);  // inside the zone, no line
-  EXPECT_EQ(At(pixels, 0, 7), scene.Colours[1]);
 }
 
 // The literal rule on a jittered grid at survey coordinates, through several

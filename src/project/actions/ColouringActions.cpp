@@ -11,54 +11,69 @@ namespace orvane {
 
 namespace fs = std::filesystem;
 
-PaletteClasses ClassesFromPalette(const TriangleMesh& surface, const Palette& palette,
-                                  std::optional<double> start, std::optional<double> end,
-                                  double interval) {
-  PaletteClasses out;
+Result<PaletteClasses> ClassesFromPalette(const TriangleMesh& surface, const Palette& palette,
+                                          std::optional<double> start, std::optional<double> end,
+                                          double interval, BandLimits* limits) {
+  const auto refused = [](std::string text) {
+    return Outcome::Failure(ErrorCode::Refused, std::move(text));
+  };
   ClassFile file = ReadClassFile(palette.File);
-  if (!file.ok()) {
-    out.Error = file.Error;
-    return out;
-  }
-  if (file.Classes.empty()) {
-    out.Error = palette.File.string() + ": the palette has no classes";
-    return out;
-  }
-  if (palette.Slope) {
-    out.Mode = ColouringMode::Slope;
-    out.Classes = std::move(file.Classes);
-    return out;
-  }
+  if (!file.ok()) return Outcome::Failure(ErrorCode::Unreadable, file.Error, palette.File);
+  if (file.Classes.empty()) return refused(palette.File.string() + ": the palette has no classes");
+  if (palette.Slope) return PaletteClasses{std::move(file.Classes), ColouringMode::Slope};
   const ExtentsRec extents = surface.GetExtents();
-  if (!(extents.Min.Z <= extents.Max.Z)) {
-    out.Error = "the surface has no elevations to colour";
-    return out;
-  }
-  out.Limits =
+  if (!(extents.Min.Z <= extents.Max.Z)) return refused("the surface has no elevations to colour");
+  const BandLimits used =
       ElevationBandLimits(start.value_or(extents.Min.Z), end.value_or(extents.Max.Z), extents);
-  ClassGeneration g =
-      GenerateElevationClasses(file.Classes, out.Limits.Start, out.Limits.End, interval);
-  if (!g.ok()) {
-    out.Error = palette.Name + ": " + g.Error;
-    return out;
-  }
-  out.Classes = std::move(g.Classes);
-  return out;
+  if (limits) *limits = used;
+  ClassGeneration g = GenerateElevationClasses(file.Classes, used.Start, used.End, interval);
+  if (!g.ok()) return refused(palette.Name + ": " + g.Error);
+  return PaletteClasses{std::move(g.Classes), ColouringMode::Elevation};
 }
 
 }  // namespace orvane
 
 namespace orvane::actions {
 
-ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> classes,
-                    ColouringMode mode, const StopRequest& stop) {
-  const std::string name = SurfaceName(surface);
+namespace {
+
+ActionResult WriteFailure(std::string message, const fs::path& file) {
+  return ActionResult::Failed(std::move(message), file, text::kCannotWriteFile);
+}
+
+// Why surface cannot be coloured by classes, when it cannot.
+std::optional<ActionResult> ColouringRefusal(const TriangleMesh& surface, const std::string& name,
+                                             std::span<const ColourClass> classes) {
   if (const FileSetRefusal bad = CheckSurfaceName(name); bad != FileSetRefusal::None)
     return ActionResult::Refused(name + ": " + RefusalMessage(bad, Project().TextTable), {},
                                  RefusalTextNumber(bad));
   if (surface.TriangleCount() == 0)
     return ActionResult::Refused(name + ": the surface has no triangles");
   if (classes.empty()) return ActionResult::Refused(name + ": there are no classes to colour by");
+  return std::nullopt;
+}
+
+// The coloured triangles into colOut, under the colouring's phase.
+Result<int64_t> WriteColouring(const TriangleMesh& surface, std::span<const ColourClass> classes,
+                               ColouringMode mode, AtomicFileWriter& colOut,
+                               const StopRequest& stop) {
+  StatusFeedback feedback(stop);
+  feedback.Phase(kColouringPhase);
+  Result<int64_t> coloured = mode == ColouringMode::Slope
+                                 ? WriteSlopeColouring(surface, classes, colOut, feedback)
+                                 : WriteElevationColouring(surface, classes, colOut, feedback);
+  feedback.Phase("IDLE");
+  CancelRequested = false;
+  return coloured;
+}
+
+}  // namespace
+
+ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> classes,
+                    ColouringMode mode, const StopRequest& stop) {
+  const std::string name = SurfaceName(surface);
+  if (std::optional<ActionResult> refused = ColouringRefusal(surface, name, classes))
+    return std::move(*refused);
 
   // The window reindexes the surface first; the lines depend only on the
   // triangles' corners, which a reindex does not move, so the surface is
@@ -66,41 +81,27 @@ ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> cl
   const fs::path folder = Project().ProjectFolder;
   const fs::path rgb = SurfaceFile(folder, name, ".rgb"), col = SurfaceFile(folder, name, ".col");
   const FolderLock lock(folder);
-  auto fail = [](std::string message, const fs::path& file) {
-    return ActionResult::Failed(std::move(message), file, text::kCannotWriteFile);
-  };
-
   AtomicFileWriter rgbOut(rgb);
-  if (!rgbOut.Write(ClassFileText(classes))) return fail(rgbOut.Error(), rgb);
+  if (!rgbOut.Write(ClassFileText(classes))) return WriteFailure(rgbOut.Error(), rgb);
   AtomicFileWriter colOut(col);
-  if (!colOut.ok()) return fail(colOut.Error(), col);
-  CancelRequested = false;
-  CurrentStatus().SendPhase(std::string(kColouringPhase));
-  const ColouringProgress progress = [&](int64_t done, int64_t total) {
-    CurrentStatus().SendEvents(PercentOf(done, total));
-    return !CancelRequested.load() && !(stop && stop());
-  };
-  const ColouringOutcome coloured =
-      mode == ColouringMode::Slope ? WriteSlopeColouring(surface, classes, colOut, progress)
-                                   : WriteElevationColouring(surface, classes, colOut, progress);
-  CurrentStatus().SendPhase("IDLE");
-  CancelRequested = false;
-  if (coloured.Cancelled)
+  if (!colOut.ok()) return WriteFailure(colOut.Error(), col);
+  const Result<int64_t> coloured = WriteColouring(surface, classes, mode, colOut, stop);
+  if (coloured.Error().IsCancelled()) {
     return ActionResult::Cancelled(name + ": colouring cancelled, its files left as they were");
-  if (!coloured.Error.empty()) return fail(coloured.Error, col);
+  }
+  if (!coloured) return WriteFailure(coloured.Error().Text(), col);
 
   FolderTransaction pair(folder);
   std::string error;
-  if (!pair.Stage(rgbOut, &error)) return fail(error, rgb);
-  if (!pair.Stage(colOut, &error)) return fail(error, col);
-  if (!pair.Commit(&error)) return fail(error, col);
+  if (!pair.Stage(rgbOut, &error)) return WriteFailure(error, rgb);
+  if (!pair.Stage(colOut, &error)) return WriteFailure(error, col);
+  if (!pair.Commit(&error)) return WriteFailure(error, col);
   ActionResult r;
   r.TextNumber = text::kColouringFinished;
   r.Message = Project().Text(text::kColouringFinished);
   r.Written = {rgb, col};
   r.SurfaceNames = {name};
-  r.Figures = {{"classes", static_cast<int64_t>(classes.size())},
-               {"triangles", coloured.Triangles}};
+  r.Figures = {{"classes", static_cast<int64_t>(classes.size())}, {"triangles", *coloured}};
   return r;
 }
 
@@ -114,9 +115,10 @@ ActionResult ColourByPalette(const TriangleMesh& surface, std::string_view palet
   if (!palette)
     return ActionResult::Refused(
         std::string(paletteName) + ": no palette of that name in " + folder.string(), folder);
-  const PaletteClasses classes = ClassesFromPalette(surface, *palette, start, end, interval);
-  if (!classes.ok()) return ActionResult::Refused(classes.Error, palette->File);
-  return Colour(surface, classes.Classes, classes.Mode, stop);
+  const Result<PaletteClasses> classes =
+      ClassesFromPalette(surface, *palette, start, end, interval);
+  if (!classes) return ActionResult::Refused(classes.Error().Text(), palette->File);
+  return Colour(surface, classes->Classes, classes->Mode, stop);
 }
 
 ActionResult ColourByClassFile(const TriangleMesh& surface, const fs::path& file,

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/model/TriangleMesh.h"
+#include "core/support/Outcome.h"
 #include "formats/ColourClasses.h"
 #include "project/actions/Actions.h"
 #include "project/colouring/Colouring.h"
@@ -25,21 +26,21 @@
 
 namespace orvane {
 
-// The classes and the mode a palette gives a surface, or why it gives none.
+// The classes and the mode a palette gives a surface.
 struct PaletteClasses {
   std::vector<ColourClass> Classes;
   ColouringMode Mode = ColouringMode::Elevation;
-  BandLimits Limits;  // elevation palettes: the band limits used
-  std::string Error;
-  bool ok() const { return Error.empty(); }
 };
 
 // The slope palette's classes as they are; an elevation palette's bands
 // (GenerateElevationClasses) between ElevationBandLimits of start and end,
-// which default to the surface's lowest and highest elevation.
-PaletteClasses ClassesFromPalette(const TriangleMesh& surface, const Palette& palette,
-                                  std::optional<double> start, std::optional<double> end,
-                                  double interval);
+// which default to the surface's lowest and highest elevation. Refused, with
+// the reason, when the palette gives no classes. limits, when given, takes
+// the band limits used (an elevation palette read, of a surface with
+// elevations), also when they give no bands: a window shows them either way.
+Result<PaletteClasses> ClassesFromPalette(const TriangleMesh& surface, const Palette& palette,
+                                          std::optional<double> start, std::optional<double> end,
+                                          double interval, BandLimits* limits = nullptr);
 
 }  // namespace orvane
 

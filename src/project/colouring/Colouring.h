@@ -10,46 +10,31 @@
 // whatever the locale, and every line ends in CR LF.
 
 #include <cstdint>
-#include <functional>
 #include <span>
-#include <string>
 
 #include "core/model/TriangleMesh.h"
 #include "core/storage/AtomicFile.h"
-#include "core/storage/Records.h"
+#include "core/support/Feedback.h"
+#include "core/support/Outcome.h"
 #include "formats/ColourClasses.h"
+#include "project/colouring/ColouringLines.h"
 
 namespace orvane {
 
-enum class ColouringMode : int16_t { Elevation = 0, Slope = 1 };
-
-// The slope value of the triangle (a, b, c): the absolute vertical component
-// of its normal (b - a) x (c - a) over the normal's length, the cosine of the
-// angle between the triangle and the horizontal plane (1 flat, 0 vertical).
-// NaN for a triangle without area, which has no slope: it is written "0.00"
-// and takes no slope class.
-double SlopeValue(const PointRec& a, const PointRec& b, const PointRec& c);
-
-// Progress of a colouring: called with done = 0 first, then every
-// kColouringProgressStep triangles, and with done = total at the end.
-// Returning false cancels.
-using ColouringProgress = std::function<bool(int64_t done, int64_t total)>;
-inline constexpr int64_t kColouringProgressStep = 4096;
-
-struct ColouringOutcome {
-  int64_t Triangles = 0;  // lines written
-  bool Cancelled = false;
-  std::string Error;  // "" unless the file could not be written (or no classes)
-  bool ok() const { return Error.empty() && !Cancelled; }
-};
+// Both colourings return the lines written, or why there are none:
+// Outcome::Cancel when feedback said stop, CannotWrite when the file could
+// not be written (out then holds the error). Progress goes to feedback as
+// the work done out of the whole, at StepProgress's steps (analysis/
+// StepProgress.h): at the start, every step and at the end, from the
+// calling thread only.
 
 // Slope colouring: one line per triangle of surface, in index order, in the
 // colour of the first class with lower <= slope angle <= upper (degrees,
 // both included; a 1e-12 margin on the cosines lets a triangle built at
 // exactly a bound's angle match it), white when none does.
-ColouringOutcome WriteSlopeColouring(const TriangleMesh& surface,
-                                     std::span<const ColourClass> classes, AtomicFileWriter& out,
-                                     const ColouringProgress& progress = {});
+Result<int64_t> WriteSlopeColouring(const TriangleMesh& surface,
+                                    std::span<const ColourClass> classes, AtomicFileWriter& out,
+                                    Feedback& feedback);
 
 // Elevation colouring. The remaining surface starts as the whole surface;
 // for each class in order it is cut at the class's upper bound as
@@ -63,10 +48,13 @@ ColouringOutcome WriteSlopeColouring(const TriangleMesh& surface,
 // (TwoThreads), both follow the triangles and format the lines, and the file
 // is written in order from the calling thread, which alone reports: the
 // bytes are those of one thread.
-// REQUIRES: classes not empty (else an error and nothing written).
-ColouringOutcome WriteElevationColouring(const TriangleMesh& surface,
-                                         std::span<const ColourClass> classes,
-                                         AtomicFileWriter& out,
-                                         const ColouringProgress& progress = {});
+// The cutting is CutElevationBands (analysis/ElevationBands.h) at the
+// classes' upper bounds. Progress: the triangles cut, out of twice their
+// count; then the triangle count plus the lines written, out of the triangle
+// count plus all the lines.
+// REQUIRES: classes not empty (else refused and nothing written).
+Result<int64_t> WriteElevationColouring(const TriangleMesh& surface,
+                                        std::span<const ColourClass> classes, AtomicFileWriter& out,
+                                        Feedback& feedback);
 
 }  // namespace orvane

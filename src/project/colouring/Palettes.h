@@ -17,7 +17,7 @@ namespace orvane {
 struct Palette {
   std::string Name;            // file name cut at its first ".", trimmed, upper-cased
   std::filesystem::path File;  // the file itself (its name keeps its own case)
-  bool Slope = false;          // the slope palette: Name equals text 67
+  bool Slope = false;          // the slope palette: Name equals the slope name
 };
 
 // Where the palettes are looked for, in order: <program folder>/data/palettes

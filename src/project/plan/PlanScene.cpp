@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 
 #include "core/storage/AtomicFile.h"
 #include "formats/TextFiles.h"
+#include "project/plan/ColouredTriangles.h"
 
 namespace orvane {
 
@@ -15,8 +15,6 @@ namespace {
 // A ".col" larger than this is no colouring of a surface this program can
 // hold (some 10 million triangles).
 constexpr uint64_t kMaxColBytes = uint64_t{1} << 30;
-// How far a coloured corner may lie outside the surface's box (metres).
-constexpr double kBoxTolerance = 0.001;
 
 struct RampStop {
   double At;
@@ -30,67 +28,6 @@ constexpr std::array<RampStop, 6> kRamp = {{{0.0, {36, 110, 60}},
                                             {0.65, {210, 170, 100}},
                                             {0.85, {150, 100, 70}},
                                             {1.0, {240, 236, 230}}}};
-
-// Reads the fields of one ".col" line in place; false at the first
-// character that does not fit "(M C S ((x y z)(x y z)(x y z)))".
-class LineCursor {
- public:
-  LineCursor(const char* p, const char* end) : p_(p), end_(end) {}
-  bool Char(char c) {
-    Blanks();
-    if (p_ == end_ || *p_ != c) return false;
-    ++p_;
-    return true;
-  }
-  template <typename T>
-  bool Number(T& value) {
-    Blanks();
-    const auto [next, ec] = std::from_chars(p_, end_, value);
-    if (ec != std::errc() || next == p_) return false;
-    p_ = next;
-    if constexpr (std::is_floating_point_v<T>) return std::isfinite(value);
-    return true;
-  }
-  bool AtEnd() {
-    Blanks();
-    return p_ == end_;
-  }
-
- private:
-  void Blanks() {
-    while (p_ != end_ && (*p_ == ' ' || *p_ == '\t')) ++p_;
-  }
-  const char* p_;
-  const char* end_;
-};
-
-struct ColLine {
-  int Mode = 0;
-  int64_t Colour = 0;
-  std::array<double, 9> Xyz{};
-};
-
-bool ReadColLine(const char* begin, const char* end, ColLine& line) {
-  LineCursor c(begin, end);
-  double slope = 0;
-  if (!c.Char('(') || !c.Number(line.Mode) || !c.Number(line.Colour) || !c.Number(slope) ||
-      !c.Char('('))
-    return false;
-  for (int k = 0; k < 3; ++k) {
-    if (!c.Char('(')) return false;
-    for (int j = 0; j < 3; ++j)
-      if (!c.Number(line.Xyz[static_cast<size_t>(3 * k + j)])) return false;
-    if (!c.Char(')')) return false;
-  }
-  return c.Char(')') && c.Char(')') && c.AtEnd() && (line.Mode == 0 || line.Mode == 1) &&
-         line.Colour >= 0 && line.Colour <= 0xFFFFFF;
-}
-
-bool InBox(const ExtentsRec& box, double x, double y, double z) {
-  return x >= box.Min.X - kBoxTolerance && x <= box.Max.X + kBoxTolerance &&
-         y >= box.Min.Y - kBoxTolerance && y <= box.Max.Y + kBoxTolerance &&
-         z >= box.Min.Z - kBoxTolerance && z <= box.Max.Z + kBoxTolerance;
-}
 
 }  // namespace
 
@@ -140,56 +77,15 @@ PlanScene ScenePlanOfSurface(const TriangleMesh& surface) {
 }
 
 void ApplyColouredTriangleText(PlanScene& scene, std::string_view text, size_t surfaceTriangles) {
-  std::vector<float> corners;
-  std::vector<uint32_t> colours;
-  corners.reserve(6 * surfaceTriangles);
-  colours.reserve(surfaceTriangles);
-  int mode = -1;
-  int64_t lineNumber = 0;
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  ColLine line;
-  while (p < end) {
-    const char* eol = std::find_if(p, end, [](char c) { return c == '\n' || c == '\r'; });
-    ++lineNumber;
-    if (std::any_of(p, eol, [](char c) { return c != ' ' && c != '\t'; })) {
-      if (!ReadColLine(p, eol, line)) {
-        scene.ColourNote = "line " + std::to_string(lineNumber) + " is no coloured triangle";
-        return;
-      }
-      if (mode < 0) mode = line.Mode;
-      if (line.Mode != mode) {
-        scene.ColourNote = "line " + std::to_string(lineNumber) + " mixes the colouring modes";
-        return;
-      }
-      for (size_t k = 0; k < 3; ++k) {
-        const double x = line.Xyz[3 * k], y = line.Xyz[3 * k + 1], z = line.Xyz[3 * k + 2];
-        if (!InBox(scene.Extents, x, y, z)) {
-          scene.ColourNote = "line " + std::to_string(lineNumber) +
-                             " lies outside the surface: made before "
-                             "the surface last changed";
-          return;
-        }
-        corners.push_back(static_cast<float>(x - scene.OriginX));
-        corners.push_back(static_cast<float>(y - scene.OriginY));
-      }
-      colours.push_back(ArgbFromColourValue(line.Colour));
-    }
-    p = eol;
-    if (p < end && *p == '\r') ++p;
-    if (p < end && *p == '\n') ++p;
-  }
-  const bool slope = mode == 1;
-  const bool covers = slope ? colours.size() == surfaceTriangles
-                            : colours.size() >= surfaceTriangles && !colours.empty();
-  if (!covers) {
-    scene.ColourNote = std::to_string(colours.size()) + " coloured triangles for a surface of " +
-                       std::to_string(surfaceTriangles) + ": made before the surface last changed";
+  Result<ColouredTriangles> read =
+      ReadColouredTriangles(text, scene.Extents, scene.OriginX, scene.OriginY, surfaceTriangles);
+  if (!read) {
+    scene.ColourNote = read.Error().Text();
     return;
   }
-  scene.Corners = std::move(corners);
-  scene.Colours = std::move(colours);
-  scene.Source = slope ? PlanColours::SlopeClasses : PlanColours::ElevationClasses;
+  scene.Corners = std::move(read->Corners);
+  scene.Colours = std::move(read->Colours);
+  scene.Source = read->Slope ? PlanColours::SlopeClasses : PlanColours::ElevationClasses;
   scene.ColourNote.clear();
 }
 
