@@ -139,7 +139,7 @@ class FileSetTest : public testing::TempFolderTest {
     m.AddPoint(0, 10, z + 1);
     m.AddTriangle(0, 0, z, 1, 0, 10, z + 1, 3, 10, 0, z, 2);
     if (!tag.empty()) m.Tag = tag;
-    m.SaveToBinary(folder / (file + ".dsp"));
+    EXPECT_TRUE(m.SaveToBinary(folder / (file + ".dsp")));
     ASSERT_EQ(m.LastErrorCode, 0);
     for (const char* ext : companions) WriteText(folder / (file + ext), file + ext);
   }

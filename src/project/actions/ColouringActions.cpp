@@ -112,10 +112,9 @@ ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> cl
   if (!coloured.Error.empty()) return fail(coloured.Error, col);
 
   FolderTransaction pair(folder);
-  std::string error;
-  if (!pair.Stage(rgbOut, &error)) return fail(error, rgb);
-  if (!pair.Stage(colOut, &error)) return fail(error, col);
-  if (!pair.Commit(&error)) return fail(error, col);
+  if (Outcome staged = pair.Stage(rgbOut); !staged) return fail(staged.Text(), rgb);
+  if (Outcome staged = pair.Stage(colOut); !staged) return fail(staged.Text(), col);
+  if (Outcome committed = pair.Commit(); !committed) return fail(committed.Text(), col);
   r.TextNumber = text::kColouringFinished;
   r.Message = Project().Text(text::kColouringFinished);
   r.Written = {rgb, col};

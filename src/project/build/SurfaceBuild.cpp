@@ -73,17 +73,18 @@ bool WriteSurfaceFiles(const fs::path& folder, const std::string& name, Triangle
   const fs::path tin = folder / (name + ".tin");
   // A name of this build's own: two builds of one surface never share it.
   const fs::path stagedDsp = UniqueSiblingPath(dsp, "building");
-  std::string reason;
+  Outcome saved;
   AtomicFileWriter tinOut(tin);
   // The ".tin" lines are written while the ".dsp" is saved: both only read
   // the mesh, and the ".tin" writer's inversions come once both are done.
   bool linesWritten = false;
   if (texts) texts->Bind(mesh);
-  RunBoth([&] { mesh.SaveToBinary(stagedDsp, &reason); },
+  RunBoth([&] { saved = mesh.SaveToBinary(stagedDsp); },
           [&] { linesWritten = WriteTriangleLines(mesh, tinOut, texts ? &*texts : nullptr); });
   InvertToClockwise(mesh);
   clock.End("write");
   if (mesh.LastErrorCode != 0) {
+    std::string reason = saved.Text();
     // The staged name is ours, not the user's: the message names the surface.
     if (const size_t at = reason.find(stagedDsp.string()); at != std::string::npos)
       reason.replace(at, stagedDsp.string().size(), dsp.string());
@@ -94,7 +95,9 @@ bool WriteSurfaceFiles(const fs::path& folder, const std::string& name, Triangle
   FolderTransaction& pair = change != nullptr ? *change : own;
   // The pair joins the change only once both files are complete: a change
   // that goes on after this build failed must not carry half of it.
-  if (!linesWritten || !pair.Stage(tinOut, &r.Message)) {
+  const Outcome staged = linesWritten ? pair.Stage(tinOut) : Outcome();
+  if (!linesWritten || !staged) {
+    if (!staged) r.Message = staged.Text();
     if (r.Message.empty()) r.Message = tinOut.Error();
     std::error_code ec;
     fs::remove(stagedDsp, ec);
@@ -103,8 +106,11 @@ bool WriteSurfaceFiles(const fs::path& folder, const std::string& name, Triangle
   pair.Stage(stagedDsp, dsp);
   // Both files replace their old ones in one change: a reader (or the next
   // command after a kill) sees the old pair or the new one, never a mix.
-  if (change == nullptr && !pair.Commit(&r.Message)) {
-    return false;
+  if (change == nullptr) {
+    if (Outcome committed = pair.Commit(); !committed) {
+      r.Message = committed.Text();
+      return false;
+    }
   }
   clock.End("commit");
   r.Built = true;
@@ -226,8 +232,11 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
   if (options.MaxTriangleSide) {
     maxSide = *options.MaxTriangleSide;
   } else {
-    const std::optional<ProjectSettings> settings = ReadProjectSettings(folder, &r.Message);
-    if (!settings) return r;
+    const Result<ProjectSettings> settings = ReadProjectSettings(folder);
+    if (!settings) {
+      r.Message = settings.Error().Text();
+      return r;
+    }
     maxSide = settings->MaxTriangleSide;
   }
   r.MaxTriangleSide = maxSide;

@@ -122,8 +122,11 @@ class StagedCopies {
       const fs::path from = fromFolder / (std::string(fromName) + std::string(ext));
       const fs::path to = toFolder / (std::string(toName) + std::string(ext));
       if (!FileExists(from) || SameFile(from, to)) continue;
-      std::optional<FileReader> in = FileReader::Open(from, error);
-      if (!in) return false;
+      Result<FileReader> in = FileReader::Open(from);
+      if (!in) {
+        if (error) *error = in.Error().Text();
+        return false;
+      }
       AtomicFileWriter out(to);
       std::vector<uint8_t> buf(size_t{1} << 20);
       uint64_t copied = 0;
@@ -141,7 +144,10 @@ class StagedCopies {
         if (error) *error = from.string() + ": read failed";
         return false;
       }
-      if (!transaction_.Stage(out, error)) return false;
+      if (Outcome staged = transaction_.Stage(out); !staged) {
+        if (error) *error = staged.Text();
+        return false;
+      }
     }
     return true;
   }
@@ -149,7 +155,8 @@ class StagedCopies {
   // name of its own, renamed with the rest.
   bool StageSurface(TriangleMesh& mesh, const fs::path& target, std::string* error) {
     const fs::path staged = UniqueSiblingPath(target, "building");
-    mesh.SaveToBinary(staged, error);
+    const Outcome saved = mesh.SaveToBinary(staged);
+    if (error && !saved) *error = saved.Text();
     if (mesh.LastErrorCode != 0) {
       std::error_code ec;
       fs::remove(staged, ec);
@@ -168,7 +175,10 @@ class StagedCopies {
   // nothing as any later reader sees it (a kill half way is completed by the
   // next command that opens the folder); records each in r.
   bool Commit(FileSetResult& r, std::string* error) {
-    if (!transaction_.Commit(error)) return false;
+    if (Outcome committed = transaction_.Commit(); !committed) {
+      if (error) *error = committed.Text();
+      return false;
+    }
     for (const auto& step : transaction_.Renames()) r.Written.push_back(step.To);
     for (const fs::path& f : transaction_.Removals()) r.Deleted.push_back(f);
     return true;
@@ -388,7 +398,9 @@ std::shared_ptr<TriangleMesh> LoadSurfaceFile(const fs::path& folder, const std:
   std::string reason;
   bool loaded = false;
   try {
-    loaded = mesh->LoadFromBinary(folder / file, &reason);
+    const Outcome read = mesh->LoadFromBinary(folder / file);
+    loaded = read.Ok();
+    reason = read.Text();
   } catch (const std::bad_alloc&) {
     // One surface too large for this machine's memory does not close the
     // project: it is listed empty, as a file that does not load.
@@ -441,8 +453,9 @@ FileSetResult ScanProjectFolder(const fs::path& folder, std::string_view extensi
 FileSetResult ImportSurfaceFile(const fs::path& path) {
   const FolderLock lock(Project().ProjectFolder);
   auto mesh = std::make_shared<TriangleMesh>();
-  std::string reason;
-  if (!mesh->LoadFromBinary(path, &reason))
+  const Outcome loaded = mesh->LoadFromBinary(path);
+  const std::string& reason = loaded.Text();
+  if (!loaded)
     return Refuse(FileSetRefusal::LoadFailed,
                   reason.rfind(path.string(), 0) == 0 ? reason : path.string() + ": " + reason);
   // The companions sit beside the chosen file and share its name without

@@ -576,10 +576,9 @@ bool StageRebuild(FolderTransaction& change, const RebuildInput& in, const Cance
     for (Companion& c : companions) {
       const fs::path file = SurfaceFile(in.Name, c.ext);
       if (!FileExists(file)) continue;
-      std::string error;
-      const std::optional<std::vector<uint8_t>> bytes =
-          ReadWholeFile(file, uint64_t{1} << 32, &error);
+      const Result<std::vector<uint8_t>> bytes = ReadWholeFile(file, uint64_t{1} << 32);
       if (!bytes) {
+        const std::string& error = bytes.Error().Text();
         r = Failed(error.empty() ? file.string() + ": cannot read the file" : error, file);
         return false;
       }
@@ -674,10 +673,9 @@ bool CommitChange(FolderTransaction& change, const Cancel& cancelled, ActionResu
     r.Warnings = std::move(warnings);
     return false;
   }
-  std::string error;
-  if (!change.Commit(&error)) {
+  if (const Outcome committed = change.Commit(); !committed) {
     std::vector<std::string> warnings = std::move(r.Warnings);
-    r = Failed(error);
+    r = Failed(committed.Text());
     r.Warnings = std::move(warnings);
     return false;
   }
@@ -712,9 +710,11 @@ ActionResult ChangeElevations(const std::shared_ptr<TriangleMesh>& surface,
   std::optional<std::string> survey;
   std::vector<PointRec> points;
   if (FileExists(xyz)) {
-    std::string error;
-    const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(xyz, uint64_t{1} << 40, &error);
-    if (!bytes) return Failed(error.empty() ? xyz.string() + ": cannot read the file" : error, xyz);
+    const Result<std::vector<uint8_t>> bytes = ReadWholeFile(xyz, uint64_t{1} << 40);
+    if (!bytes) {
+      const std::string& error = bytes.Error().Text();
+      return Failed(error.empty() ? xyz.string() + ": cannot read the file" : error, xyz);
+    }
     int64_t line = 0;
     survey.emplace();
     if (!ChangeElevationsInText(
