@@ -76,7 +76,7 @@ void BM_OpenProjectOf1000Surfaces(benchmark::State& state) {
   fs::create_directories(folder);
   for (int k = 0; k < kSurfaces; ++k) {
     const std::string name = Name(k);
-    Grid(name, 20)->SaveToBinary(folder / (name + ".dsp"));
+    (void)Grid(name, 20)->SaveToBinary(folder / (name + ".dsp"));
   }
   NoDialogs dialogs;
   orvane::app::BusyGate gate;

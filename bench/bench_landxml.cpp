@@ -69,7 +69,7 @@ void BM_ExportLandXml(benchmark::State& state) {
   const orvane::LandXmlClock clock{"2026-03-01", "14:05:09", "2026-03-01T14:05:09.250"};
   for (auto _ : state) {
     const orvane::LandXmlExport result = orvane::ExportLandXml(mesh, BenchFolder(), out, {}, clock);
-    if (!result.ok()) state.SkipWithError(result.Error.c_str());
+    if (!result.ok()) state.SkipWithError(result.Written.Text().c_str());
   }
   state.counters["MB"] = static_cast<double>(fs::file_size(out)) / 1e6;
 }

@@ -63,7 +63,7 @@ int LoadOne(const char* file) {
   TriangleMesh mesh;
   const double cpu0 = CpuSeconds();
   const auto t0 = std::chrono::steady_clock::now();
-  const bool ok = mesh.LoadFromBinary(file);
+  const bool ok = mesh.LoadFromBinary(file).Ok();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   std::printf("%ld %ld %.3f %.3f %d\n", PeakResidentKb(), start, seconds, CpuSeconds() - cpu0,
@@ -131,7 +131,7 @@ void WriteGrid(const fs::path& file, int32_t side, bool properties) {
       }
     }
   }
-  m.SaveToBinary(file);
+  (void)m.SaveToBinary(file);
 }
 
 struct Result {

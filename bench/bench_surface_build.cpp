@@ -131,7 +131,7 @@ fs::path SurfaceFolderOf(int64_t count) {
     char name[16];
     std::snprintf(name, sizeof name, "S%03d", static_cast<int>(s));
     mesh->Tag = std::string(name);
-    mesh->SaveToBinary(dir / (std::string(name) + ".dsp"));
+    (void)mesh->SaveToBinary(dir / (std::string(name) + ".dsp"));
   }
   return dir;
 }

@@ -106,7 +106,7 @@ void EnsureInputs(const fs::path& dir, int64_t n) {
     std::fprintf(stderr, "writing %s\n", file.c_str());
     orvane::TriangleMesh m = which == 'a' ? MakeSurface(n, 0, 0, false, 1)
                                           : MakeSurface(n, 0.3 * side, 0.2 * side, true, 2);
-    m.SaveToBinary(file);
+    (void)m.SaveToBinary(file);
     if (m.LastErrorCode != 0) {
       std::fprintf(stderr, "cannot write %s\n", file.c_str());
       std::exit(1);
@@ -128,7 +128,7 @@ int RunOurs(const orvane::TriangleMesh& A, const orvane::TriangleMesh& B) {
   orvane::TriangleMesh m1, m2;
   std::vector<orvane::PlanSegment> overlay;
   double cut = 0, fill = 0, area = 0;
-  orvane::CutAndFillVolumes(A, B, 0, m1, m2, overlay, cut, fill, &area);
+  (void)orvane::CutAndFillVolumes(A, B, 0, m1, m2, overlay, cut, fill, &area);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("seconds=%.6f cpu=%.6f faces=%d segments=%zu cut=%.3f fill=%.3f area=%.3f\n", seconds,

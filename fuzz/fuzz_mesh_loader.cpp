@@ -15,7 +15,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvane;
   std::span<const uint8_t> bytes(data, size);
-  std::optional<TriangleMesh> mesh = MeshCodec::DecodeMesh(bytes);
+  Result<TriangleMesh> mesh = MeshCodec::DecodeMesh(bytes);
 
   size_t at = 0;
   ByteReader streamed(
@@ -27,12 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return n;
       },
       16);
-  std::optional<TriangleMesh> again = MeshCodec::ReadMesh(streamed);
-  if (mesh.has_value() != again.has_value()) std::abort();
+  Result<TriangleMesh> again = MeshCodec::ReadMesh(streamed);
+  if (mesh.Ok() != again.Ok()) std::abort();
   if (!mesh) return 0;
 
-  std::optional<std::vector<uint8_t>> encoded = MeshCodec::EncodeMesh(*mesh);
-  if (encoded != MeshCodec::EncodeMesh(*again)) std::abort();
+  Result<std::vector<uint8_t>> encoded = MeshCodec::EncodeMesh(*mesh);
+  Result<std::vector<uint8_t>> encodedAgain = MeshCodec::EncodeMesh(*again);
+  if (encoded.Ok() != encodedAgain.Ok() || (encoded && *encoded != *encodedAgain)) std::abort();
   if (encoded && !MeshCodec::DecodeMesh(*encoded)) std::abort();
   return 0;
 }

@@ -13,11 +13,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvane;
   std::span<const uint8_t> bytes(data, size);
 
-  if (std::optional<PointList> list = PointListCodec::DecodePointList(bytes)) {
-    std::optional<std::vector<uint8_t>> encoded = PointListCodec::EncodePointList(*list);
+  if (Result<PointList> list = PointListCodec::DecodePointList(bytes)) {
+    Result<std::vector<uint8_t>> encoded = PointListCodec::EncodePointList(*list);
     if (!encoded) std::abort();
-    std::optional<PointList> back = PointListCodec::DecodePointList(*encoded);
-    if (!back || PointListCodec::EncodePointList(*back) != encoded) std::abort();
+    Result<PointList> back = PointListCodec::DecodePointList(*encoded);
+    if (!back) std::abort();
+    Result<std::vector<uint8_t>> again = PointListCodec::EncodePointList(*back);
+    if (!again || *again != *encoded) std::abort();
   }
 
   PointList target;

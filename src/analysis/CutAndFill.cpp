@@ -18,6 +18,7 @@
 #include "core/model/PointList.h"
 #include "core/storage/Platform.h"
 #include "core/support/Feedback.h"
+#include "core/support/Outcome.h"
 #include "core/support/Threads.h"
 #include "triangulation/RecentPositions.h"
 #include "triangulation/Triangulator.h"
@@ -211,20 +212,21 @@ struct CutFillParts {
   Totals totals;
 };
 
-std::optional<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B,
-                                       Feedback& feedback) {
+// The parts of a run, or why there are none: the refusal of a surface with
+// duplicate points, or Cancelled.
+Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Feedback& feedback) {
   // The point lists of the reindexed copies. The copies' triangles are the
   // originals' (reindexing renumbers points, it moves no vertex), so the
   // originals answer every geometric question.
   PointList PA = A.Clone().GetPointList();
   if (PA.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
-    ShowMessage("Punti doppi sulla 1\xC2\xB0 mesh, impossibile continuare");
-    return std::nullopt;
+    return Outcome::Failure(ErrorCode::Refused,
+                            "Punti doppi sulla 1\xC2\xB0 mesh, impossibile continuare");
   }
   PointList PB = B.Clone().GetPointList();
   if (PB.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
-    ShowMessage("Punti doppi sulla 2\xC2\xB0 mesh, impossibile continuare");
-    return std::nullopt;
+    return Outcome::Failure(ErrorCode::Refused,
+                            "Punti doppi sulla 2\xC2\xB0 mesh, impossibile continuare");
   }
 
   Steps steps(feedback);
@@ -235,7 +237,7 @@ std::optional<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh
   CutFillParts out;
   std::vector<SegmentSource> sources;
   out.overlay = OverlaySegments(A, B, &sources, feedback);
-  if (feedback.Cancelled()) return std::nullopt;
+  if (feedback.Cancelled()) return Outcome::Cancel();
   // Where an edge only grazes a nearly parallel side of the other triangle,
   // the clipping takes the crossing of the two lines as the point where it
   // leaves, which may lie anywhere, far outside both surfaces. Such a piece
@@ -265,7 +267,7 @@ std::optional<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh
     out.overlay.resize(kept);
   }
   std::vector<SegmentSource>().swap(sources);
-  if (feedback.Cancelled()) return std::nullopt;
+  if (feedback.Cancelled()) return Outcome::Cancel();
   const std::vector<PlanSegment>& overlay = out.overlay;
   CutAndFillPoints points(std::move(indexedA), std::move(indexedB), std::move(PA), std::move(PB),
                           2 * overlay.size(), [&overlay](size_t k) -> const PointRec& {
@@ -275,11 +277,11 @@ std::optional<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh
   points.StopOn(feedback);
 
   feedback.Phase("CAF_STEP1");
-  if (Halted(feedback, points.AddOverlayToA())) return std::nullopt;
+  if (Halted(feedback, points.AddOverlayToA())) return Outcome::Cancel();
   feedback.Phase("CAF_STEP2");
-  if (Halted(feedback, points.TrimAToB())) return std::nullopt;
+  if (Halted(feedback, points.TrimAToB())) return Outcome::Cancel();
   feedback.Phase("CAF_STEP3");
-  if (Halted(feedback, points.TrimBToA())) return std::nullopt;
+  if (Halted(feedback, points.TrimBToA())) return Outcome::Cancel();
 
   // A is rebuilt and measured on a thread of its own while B's overlay
   // points are added and B is rebuilt here: the two builds do not share
@@ -288,7 +290,7 @@ std::optional<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh
   // (A's volumes are still taken before B's build, so that their search
   // grids are gone by then), as they are where only one thread may run.
   feedback.Phase("CAF_TRIANGULATING_STEP1");
-  if (feedback.Cancelled()) return std::nullopt;
+  if (feedback.Cancelled()) return Outcome::Cancel();
   const bool together = TwoThreads() && points.PA.count() + points.PB.count() <= kTogetherPoints;
   // A's volumes come in two halves: the first is taken on A's thread, the
   // second here once B is built (or there too, when the rebuilds run one
@@ -352,9 +354,9 @@ std::optional<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh
     }
 
     feedback.Phase("CAF_STEP4");
-    if (!points.AddOverlayToB() || feedback.Cancelled()) return std::nullopt;
+    if (!points.AddOverlayToB() || feedback.Cancelled()) return Outcome::Cancel();
     feedback.Phase("CAF_TRIANGULATING_STEP2");
-    if (feedback.Cancelled()) return std::nullopt;
+    if (feedback.Cancelled()) return Outcome::Cancel();
     CutAndFillPoints::Segments segmentsB = points.TakeSegmentsOfB();
     std::optional<TriangleMesh> TB = Rebuild(std::move(points.PB), std::move(segmentsB), steps);
     points.PB = PointList{};
@@ -368,13 +370,13 @@ std::optional<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh
     if (worker.joinable()) worker.join();
     stop.armed = false;
     if (a.error) std::rethrow_exception(a.error);
-    if (feedback.Cancelled() || !TB || !a.mesh || !a.first || !a.second) return std::nullopt;
+    if (feedback.Cancelled() || !TB || !a.mesh || !a.first || !a.second) return Outcome::Cancel();
     out.TA = std::move(*a.mesh);
     out.TB = std::move(*TB);
   }
 
   feedback.Phase("CAF_CALC_VOLUME");
-  if (feedback.Cancelled()) return std::nullopt;
+  if (feedback.Cancelled()) return Outcome::Cancel();
   out.totals = {a.first->cut + a.second->cut, a.first->fill + a.second->fill,
                 a.first->area + a.second->area};
   feedback.Phase("IDLE");
@@ -383,51 +385,53 @@ std::optional<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh
 
 }  // namespace
 
-void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
-                       double /*BaseElevation*/, TriangleMesh& retM1, TriangleMesh& retM2,
-                       std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
-                       double* OverlapArea, Feedback& feedback) {
-  std::optional<CutFillParts> out = CutAndFill(mesh, InputMesh, feedback);
-  if (!out) return;
+Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                          double /*BaseElevation*/, TriangleMesh& retM1, TriangleMesh& retM2,
+                          std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
+                          double* OverlapArea, Feedback& feedback) {
+  Result<CutFillParts> out = CutAndFill(mesh, InputMesh, feedback);
+  if (!out) return out.Error();
   retM1 = std::move(out->TA);
   retM2 = std::move(out->TB);
   Overlay = std::move(out->overlay);
   vCut += out->totals.cut;
   vFill += out->totals.fill;
   if (OverlapArea) *OverlapArea = out->totals.area;
+  return {};
 }
 
-void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
-                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
-                       std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
-                       double* OverlapArea) {
+Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                          double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                          std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
+                          double* OverlapArea) {
   Feedback quiet;
-  CutAndFillVolumes(mesh, InputMesh, BaseElevation, retM1, retM2, Overlay, vCut, vFill, OverlapArea,
-                    quiet);
+  return CutAndFillVolumes(mesh, InputMesh, BaseElevation, retM1, retM2, Overlay, vCut, vFill,
+                           OverlapArea, quiet);
 }
 
-void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
-                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
-                       SegmentCollection& Constraints, double& vCut, double& vFill,
-                       double* OverlapArea, Feedback& feedback) {
-  std::optional<CutFillParts> out = CutAndFill(mesh, InputMesh, feedback);
+Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                          double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                          SegmentCollection& Constraints, double& vCut, double& vFill,
+                          double* OverlapArea, Feedback& feedback) {
+  Result<CutFillParts> out = CutAndFill(mesh, InputMesh, feedback);
   (void)BaseElevation;
-  if (!out) return;
+  if (!out) return out.Error();
   retM1 = std::move(out->TA);
   retM2 = std::move(out->TB);
   Constraints = AsConstraints(out->overlay);
   vCut += out->totals.cut;
   vFill += out->totals.fill;
   if (OverlapArea) *OverlapArea = out->totals.area;
+  return {};
 }
 
-void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
-                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
-                       SegmentCollection& Constraints, double& vCut, double& vFill,
-                       double* OverlapArea) {
+Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                          double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                          SegmentCollection& Constraints, double& vCut, double& vFill,
+                          double* OverlapArea) {
   Feedback quiet;
-  CutAndFillVolumes(mesh, InputMesh, BaseElevation, retM1, retM2, Constraints, vCut, vFill,
-                    OverlapArea, quiet);
+  return CutAndFillVolumes(mesh, InputMesh, BaseElevation, retM1, retM2, Constraints, vCut, vFill,
+                           OverlapArea, quiet);
 }
 
 void OptimizeMeshes(TriangleMesh& /*m1*/, TriangleMesh& /*m2*/) {}

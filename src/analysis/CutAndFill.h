@@ -25,6 +25,7 @@
 #include "analysis/Segments.h"
 #include "core/model/TriangleMesh.h"
 #include "core/support/Feedback.h"
+#include "core/support/Outcome.h"
 
 namespace orvane {
 
@@ -40,33 +41,34 @@ namespace orvane {
 // BaseElevation is accepted and not used: only the difference of the two
 // surfaces matters.
 //
-// Refused with a message (core/storage/Platform.h) and every output untouched when
-// either surface has two points within 0.001 in plan. The phases
+// Refused (ErrorCode::Refused, with the message for the user) and every
+// output untouched when either surface has two points within 0.001 in plan.
+// A cancel returns ErrorCode::Cancelled. The phases
 // ("OPTIMIZING_MESHES", "MESH_INTERSECTIONS", "CAF_STEP1" .. "CAF_STEP3",
 // "CAF_TRIANGULATING_STEP1", "CAF_STEP4", "CAF_TRIANGULATING_STEP2",
 // "CAF_CALC_VOLUME", "IDLE") and the overlay's progress go to feedback; a
 // cancel also leaves every output untouched. feedback is asked from a
 // helper thread too. Without a feedback the run says nothing and is never
 // cancelled.
-void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
-                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
-                       SegmentCollection& Constraints, double& vCut, double& vFill,
-                       double* OverlapArea, Feedback& feedback);
-void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
-                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
-                       SegmentCollection& Constraints, double& vCut, double& vFill,
-                       double* OverlapArea = nullptr);
+Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                          double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                          SegmentCollection& Constraints, double& vCut, double& vFill,
+                          double* OverlapArea, Feedback& feedback);
+Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                          double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                          SegmentCollection& Constraints, double& vCut, double& vFill,
+                          double* OverlapArea = nullptr);
 
 // The same with the overlay segments in compact form, for surfaces so large
 // that one point list per segment would not fit in memory.
-void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
-                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
-                       std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
-                       double* OverlapArea, Feedback& feedback);
-void CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
-                       double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
-                       std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
-                       double* OverlapArea = nullptr);
+Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                          double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                          std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
+                          double* OverlapArea, Feedback& feedback);
+Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                          double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                          std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
+                          double* OverlapArea = nullptr);
 
 // Would adjust two meshes to each other before their comparison. The
 // adjustment has never been defined, so this leaves both meshes as they are.

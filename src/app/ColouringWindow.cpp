@@ -473,11 +473,9 @@ void ColouringWindow::SaveClasses() {
                                  Text(text::kColourClassFilter) + " (*.rgb)", "rgb", true});
   if (!path || path->isEmpty()) return;
   const std::string content = ClassFileText(Classes());
-  std::string error;
-  if (!WriteFileAtomically(path->toStdString(),
-                           {reinterpret_cast<const uint8_t*>(content.data()), content.size()},
-                           &error))
-    dialogs_.Inform(this, QString::fromStdString(error), kMessageTitle);
+  const Outcome written = WriteFileAtomically(
+      path->toStdString(), {reinterpret_cast<const uint8_t*>(content.data()), content.size()});
+  if (!written) dialogs_.Inform(this, QString::fromStdString(written.Text()), kMessageTitle);
 }
 
 void ColouringWindow::Apply() {

@@ -12,8 +12,9 @@
 namespace orvane::cli {
 
 bool LoadSurfaceFile(const std::string& file, TriangleMesh& mesh) {
-  std::string reason;
-  if (mesh.LoadFromBinary(file, &reason)) return true;
+  const Outcome loaded = mesh.LoadFromBinary(file);
+  if (loaded) return true;
+  const std::string& reason = loaded.Text();
   // Open failures already name the file.
   if (reason.rfind(file, 0) == 0)
     std::cerr << reason << '\n';
@@ -62,9 +63,9 @@ void UseMaxSide(const std::string& value) {
 
 bool KeepMaxSide(const std::string& folder, const std::string& value) {
   if (value.empty()) return true;
-  std::string error;
-  if (WriteProjectSettings(folder, {*ParseMaxTriangleSide(value)}, &error)) return true;
-  std::cerr << error << '\n';
+  const Outcome written = WriteProjectSettings(folder, {*ParseMaxTriangleSide(value)});
+  if (written) return true;
+  std::cerr << written.Text() << '\n';
   return false;
 }
 

@@ -1,4 +1,3 @@
-#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -11,7 +10,6 @@
 #include "cli/Interrupt.h"
 #include "core/model/TriangleMesh.h"
 #include "core/storage/AtomicFile.h"
-#include "core/storage/Platform.h"
 #include "core/support/NumberText.h"
 #include "core/support/Status.h"
 #include "core/support/Threads.h"
@@ -25,29 +23,13 @@ struct CutFillOptions {
   unsigned threads = 0;  // 0 every core
 };
 
-// The message of a refused surface, kept for stderr while the operation runs.
-class MessageCatcher {
- public:
-  MessageCatcher() : saved_(Platform().ShowMessage) {
-    Platform().ShowMessage = [this](std::string_view text) { messages_.emplace_back(text); };
-  }
-  ~MessageCatcher() { Platform().ShowMessage = saved_; }
-  MessageCatcher(const MessageCatcher&) = delete;
-  MessageCatcher& operator=(const MessageCatcher&) = delete;
-  const std::vector<std::string>& Messages() const { return messages_; }
-
- private:
-  std::function<void(std::string_view)> saved_;
-  std::vector<std::string> messages_;
-};
-
 bool SaveMesh(TriangleMesh& mesh, const std::string& file) {
   mesh.Reindex();
   mesh.LastErrorCode = 0;
-  std::string reason;
   InterruptBlock block;
-  mesh.SaveToBinary(file, &reason);
+  const Outcome saved = mesh.SaveToBinary(file);
   if (mesh.LastErrorCode == 0) return true;
+  const std::string& reason = saved.Text();
   std::cerr << file << ": cannot save surface" << (reason.empty() ? std::string() : ": " + reason)
             << '\n';
   return false;
@@ -63,16 +45,16 @@ int RunCutFill(const CutFillOptions& o) {
   TriangleMesh rebuiltA, rebuiltB;
   std::vector<PlanSegment> overlay;
   double cut = 0, fill = 0, area = -1;
-  std::vector<std::string> refused;
+  Outcome outcome;
   {
-    MessageCatcher messages;
     ProgressLine progress;
     StatusFeedback feedback;
-    CutAndFillVolumes(A, B, 0, rebuiltA, rebuiltB, overlay, cut, fill, &area, feedback);
-    refused = messages.Messages();
+    outcome = CutAndFillVolumes(A, B, 0, rebuiltA, rebuiltB, overlay, cut, fill, &area, feedback);
   }
-  for (const std::string& m : refused) std::cerr << m << '\n';
-  if (!refused.empty()) return 2;
+  if (outcome.Code() == ErrorCode::Refused) {
+    std::cerr << outcome.Text() << '\n';
+    return 2;
+  }
   if (Interrupted() || area < 0) {
     std::cerr << "cutfill: cancelled, no file written\n";
     return 2;

@@ -98,10 +98,9 @@ Runner AddDemoCommand(CLI::App& app) {
     }
     TriangleMesh mesh = MakeDemoSurface();
     const auto file = std::filesystem::path(*folder) / "Demo.dsp";
-    std::string reason;
-    mesh.SaveToBinary(file, &reason);
+    const Outcome saved = mesh.SaveToBinary(file);
     if (mesh.LastErrorCode != 0) {
-      std::cerr << file.string() << ": cannot save surface: " << reason << '\n';
+      std::cerr << file.string() << ": cannot save surface: " << saved.Text() << '\n';
       return 2;
     }
     std::cout << "wrote " << file.string() << '\n';
@@ -111,8 +110,8 @@ Runner AddDemoCommand(CLI::App& app) {
                               {"Site.bnd", site.zones}}) {
       const auto path = std::filesystem::path(*folder) / name;
       const std::span bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-      if (!WriteFileAtomically(path, bytes, &reason)) {
-        std::cerr << reason << '\n';
+      if (const Outcome written = WriteFileAtomically(path, bytes); !written) {
+        std::cerr << written.Text() << '\n';
         return 2;
       }
       std::cout << "wrote " << path.string() << '\n';

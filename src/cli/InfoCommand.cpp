@@ -14,8 +14,8 @@ Runner AddInfoCommand(CLI::App& app) {
   cmd->add_option("FILE", *file, "Surface file (.dsp)")->required();
   return [file]() {
     TriangleMesh mesh;
-    std::string reason;
-    if (!mesh.LoadFromBinary(*file, &reason)) {
+    if (const Outcome loaded = mesh.LoadFromBinary(*file); !loaded) {
+      const std::string& reason = loaded.Text();
       // Open failures already name the file.
       if (reason.rfind(*file, 0) == 0)
         std::cerr << reason << '\n';

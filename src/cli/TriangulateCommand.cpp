@@ -98,13 +98,13 @@ int RunTriangulate(const TriangulateOptions& o) {
               << ": some breakline, boundary or hole segments could not be made "
                  "edges of the surface; it is written all the same\n";
   result.Mesh->Tag = std::filesystem::path(o.out).stem().string();
-  std::string reason;
+  Outcome saved;
   {
     InterruptBlock block;
-    result.Mesh->SaveToBinary(o.out, &reason);
+    saved = result.Mesh->SaveToBinary(o.out);
   }
   if (result.Mesh->LastErrorCode != 0) {
-    std::cerr << o.out << ": cannot save surface: " << reason << '\n';
+    std::cerr << o.out << ": cannot save surface: " << saved.Text() << '\n';
     return 2;
   }
   if (Interrupted())

@@ -24,6 +24,7 @@
 #include "analysis/SurfaceArea.h"
 #include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Outcome.h"
 #include "formats/TextFiles.h"
 
 namespace orvane {
@@ -86,10 +87,10 @@ std::optional<std::string> BuildLandXml(const TriangleMesh& mesh, std::span<cons
 
 // How an export went.
 struct LandXmlExport {
-  // "" when the file was written; else one line for the user naming the
-  // surface or file and the reason. Nothing was written then.
-  std::string Error;
-  bool Cancelled = false;  // progress stopped it (Error says so too)
+  // Success when the file was written; else one line for the user naming the
+  // surface or file and the reason (Cancelled when progress stopped it).
+  // Nothing was written then.
+  Outcome Written;
   // The companion files read (".brk" then ".bnd"), with their skipped lines.
   std::vector<std::pair<std::filesystem::path, TextReadReport>> Inputs;
   int32_t ZoneCount = 0;
@@ -98,7 +99,7 @@ struct LandXmlExport {
   // (empty lists for missing files).
   std::optional<std::vector<PointList>> Zones, Breaklines;
 
-  bool ok() const { return Error.empty(); }
+  bool ok() const { return Written.Ok(); }
 };
 
 // Writes the LandXML document of surface to output (through a temporary file

@@ -117,9 +117,9 @@ class LineCursor {
 // reason the file could not be read to its end.
 template <class Sink>
 std::string ScanFile(const std::filesystem::path& file, Sink& sink) {
+  Result<FileReader> in = FileReader::Open(file);
+  if (!in) return in.Error().Text();
   std::string error;
-  std::optional<FileReader> in = FileReader::Open(file, &error);
-  if (!in) return error;
   // Never read past the size seen when opening: a file that keeps growing
   // cannot keep the reader busy.
   uint64_t left = in->Size();

@@ -49,15 +49,15 @@ double PlanAreaOf(const TriangleMesh& m) {
   return f.Surface;
 }
 
-struct Result {
+struct CutFill {
   double cut = 0, fill = 0, area = 0;
   TriangleMesh m1, m2;
   SegmentCollection segments;
 };
 
-Result Compare(const TriangleMesh& A, const TriangleMesh& B) {
-  Result r;
-  CutAndFillVolumes(A, B, 0, r.m1, r.m2, r.segments, r.cut, r.fill, &r.area);
+CutFill Compare(const TriangleMesh& A, const TriangleMesh& B) {
+  CutFill r;
+  EXPECT_TRUE(CutAndFillVolumes(A, B, 0, r.m1, r.m2, r.segments, r.cut, r.fill, &r.area));
   ExpectValidSurface(r.m1, "A rebuilt");
   ExpectValidSurface(r.m2, "B rebuilt");
   return r;
@@ -118,8 +118,8 @@ void Integrate(const Polygon& poly, const std::function<double(const Local&)>& f
 // Every overlapping pair of original triangles clipped to their common
 // convex polygon; the difference integrated over its positive and negative
 // parts. Quadratic, for small surfaces.
-Result ExactFigures(const TriangleMesh& A, const TriangleMesh& B) {
-  Result r;
+CutFill ExactFigures(const TriangleMesh& A, const TriangleMesh& B) {
+  CutFill r;
   const PointRec o = A.Triangle(1).A;
   for (const TriangleRec& ta : A.Triangles().subspan(1)) {
     const Polygon pa = LocalTriangle(ta, o);
@@ -173,7 +173,7 @@ TEST(CutAndFill, RaisedCopyIdenticalSurfacesAndRepeatedCalls) {
   const double h = 2.5, area = PlanAreaOf(A);
   const TriangleMesh up = Raised(A, h);
 
-  Result fill = Compare(up, A);
+  CutFill fill = Compare(up, A);
   EXPECT_NEAR(fill.fill, area * h, 1e-6 * area * h);
   EXPECT_NEAR(fill.cut, 0, 1e-6);
   EXPECT_NEAR(fill.area, area, 1e-6 * area);
@@ -183,14 +183,14 @@ TEST(CutAndFill, RaisedCopyIdenticalSurfacesAndRepeatedCalls) {
   for (const TriangleRec& t : fill.m1.Triangles().subspan(1)) EXPECT_GT(t.A.Z, 100 - 2 + h - 1e-9);
 
   // Totals are added to, never reset.
-  CutAndFillVolumes(up, A, 0, fill.m1, fill.m2, fill.segments, fill.cut, fill.fill);
+  EXPECT_TRUE(CutAndFillVolumes(up, A, 0, fill.m1, fill.m2, fill.segments, fill.cut, fill.fill));
   EXPECT_NEAR(fill.fill, 2 * area * h, 2e-6 * area * h);
 
-  const Result cut = Compare(A, up);
+  const CutFill cut = Compare(A, up);
   EXPECT_NEAR(cut.cut, area * h, 1e-6 * area * h);
   EXPECT_NEAR(cut.fill, 0, 1e-6);
 
-  const Result same = Compare(A, A);
+  const CutFill same = Compare(A, A);
   EXPECT_EQ(same.cut, 0);
   EXPECT_EQ(same.fill, 0);
   EXPECT_NEAR(same.area, area, 1e-6 * area);
@@ -203,7 +203,7 @@ TEST(CutAndFill, ClosedFormsOfPlanesLShapeAndSeparateSurfaces) {
       0, 0, 1, 10, 10, [](double x, double) { return 0.1 * x; }, RisingDiagonal);
   const TriangleMesh B = GridSurface(
       0, 0, 2.5, 4, 4, [](double x, double) { return 1 - 0.1 * x; }, FallingDiagonal);
-  const Result planes = Compare(A, B);
+  const CutFill planes = Compare(A, B);
   EXPECT_NEAR(planes.fill, 25, 1e-9);
   EXPECT_NEAR(planes.cut, 25, 1e-9);
   EXPECT_NEAR(planes.area, 100, 1e-9);
@@ -216,7 +216,7 @@ TEST(CutAndFill, ClosedFormsOfPlanesLShapeAndSeparateSurfaces) {
       [](int i, int j) { return i < 5 || j < 5; });
   const TriangleMesh plane = GridSurface(
       -3, -3, 4, 4, 4, [](double, double) { return 0; }, FallingDiagonal);
-  const Result l = Compare(L, plane);
+  const CutFill l = Compare(L, plane);
   EXPECT_NEAR(l.fill, 150, 1e-9);
   EXPECT_NEAR(l.cut, 0, 1e-12);
   EXPECT_NEAR(l.area, 75, 1e-9);
@@ -224,10 +224,11 @@ TEST(CutAndFill, ClosedFormsOfPlanesLShapeAndSeparateSurfaces) {
   // Surfaces that do not meet in plan add nothing.
   const TriangleMesh far = GridSurface(
       50, 50, 1, 5, 5, [](double, double) { return 9; }, RisingDiagonal);
-  Result none;
+  CutFill none;
   none.cut = 3;
   none.fill = 4;
-  CutAndFillVolumes(A, far, 0, none.m1, none.m2, none.segments, none.cut, none.fill, &none.area);
+  EXPECT_TRUE(CutAndFillVolumes(A, far, 0, none.m1, none.m2, none.segments, none.cut, none.fill,
+                                &none.area));
   EXPECT_EQ(none.cut, 3);
   EXPECT_EQ(none.fill, 4);
   EXPECT_EQ(none.area, 0);
@@ -241,7 +242,7 @@ TEST(CutAndFill, KilometreGridsLostTheirPiecesToALongestSide) {
   const TriangleMesh A = GridSurface(0, 0, 2000, 5, 5, plane, RisingDiagonal);
   const TriangleMesh B = GridSurface(
       1000, 1000, 3000, 3, 3, [&](double x, double y) { return plane(x, y) + 5; }, FallingDiagonal);
-  const Result r = Compare(A, B);
+  const CutFill r = Compare(A, B);
   EXPECT_NEAR(r.area, 9000.0 * 9000, 1e-9 * 8.1e7);
   EXPECT_NEAR(r.cut, 5 * 9000.0 * 9000, 1e-9 * 4.05e8);
   EXPECT_NEAR(r.fill, 0, 1e-6);
@@ -272,8 +273,8 @@ TEST(CutAndFill, MatchesTheExactOverlayOfRandomSurfaces) {
     // A concave A: a notch along its left side.
     if (seed % 2 == 0) A = WithoutBox(A, -1, 20, 25, 45);
 
-    const Result exact = ExactFigures(A, B);
-    const Result got = Compare(A, B);
+    const CutFill exact = ExactFigures(A, B);
+    const CutFill got = Compare(A, B);
     const double scale = exact.cut + exact.fill;
     SCOPED_TRACE("seed " + std::to_string(seed));
     ASSERT_GT(exact.area, 100);
@@ -281,7 +282,7 @@ TEST(CutAndFill, MatchesTheExactOverlayOfRandomSurfaces) {
     ExpectNear(got.cut, exact.cut, scale, "cut");
     ExpectNear(got.area, exact.area, exact.area, "area");
     // The other way round the two totals exchange.
-    const Result back = Compare(B, A);
+    const CutFill back = Compare(B, A);
     ExpectNear(back.fill, exact.cut, scale, "reverse fill");
     ExpectNear(back.cut, exact.fill, scale, "reverse cut");
   }
@@ -308,7 +309,7 @@ TEST(CutAndFill, SavedSurfacesCarryTheirOwnHeights) {
     const TriangleMesh A = RandomSurface(rng, e, n, 0, 0, 100, 300, za, onEdge);
     const TriangleMesh B = RandomSurface(rng, e, n, 50, 20, 100, 300, zb,
                                          {{50, 20}, {150, 20}, {50, 120}, {150, 120}});
-    const Result first = Compare(A, B);
+    const CutFill first = Compare(A, B);
     ASSERT_GT(first.m1.TriangleCount(), 0);
     auto expectOwnHeights = [](const TriangleMesh& rebuilt, const TriangleMesh& own) {
       int off = 0;
@@ -439,7 +440,7 @@ TEST(CutAndFill, PhasesDuplicatesAndCancelLeaveOutputsUntouched) {
       0, 0, 1, 6, 6, [](double x, double) { return x; }, RisingDiagonal);
   const TriangleMesh B = GridSurface(
       2, 1, 1.5, 4, 4, [](double, double) { return 1; }, FallingDiagonal);
-  auto untouched = [](const Result& r) {
+  auto untouched = [](const CutFill& r) {
     EXPECT_EQ(r.cut, 1);
     EXPECT_EQ(r.fill, 2);
     EXPECT_EQ(r.area, -1);
@@ -447,13 +448,16 @@ TEST(CutAndFill, PhasesDuplicatesAndCancelLeaveOutputsUntouched) {
     EXPECT_EQ(r.m2.TriangleCount(), 0);
     EXPECT_TRUE(r.segments.empty());
   };
-  auto call = [](const TriangleMesh& a, const TriangleMesh& b) {
-    Result r;
+  std::vector<std::string> messages;  // the refusals' texts
+  auto call = [&messages](const TriangleMesh& a, const TriangleMesh& b) {
+    CutFill r;
     r.cut = 1;
     r.fill = 2;
     r.area = -1;
     StatusFeedback feedback;
-    CutAndFillVolumes(a, b, 0, r.m1, r.m2, r.segments, r.cut, r.fill, &r.area, feedback);
+    const Outcome outcome =
+        CutAndFillVolumes(a, b, 0, r.m1, r.m2, r.segments, r.cut, r.fill, &r.area, feedback);
+    if (outcome.Code() == ErrorCode::Refused) messages.push_back(outcome.Text());
     return r;
   };
 
@@ -466,7 +470,7 @@ TEST(CutAndFill, PhasesDuplicatesAndCancelLeaveOutputsUntouched) {
     phases.push_back(code);
     if (code == cancelAt) CancelRequested = true;
   };
-  const Result full = call(A, B);
+  const CutFill full = call(A, B);
   EXPECT_EQ(phases, (std::vector<std::string>{
                         "OPTIMIZING_MESHES", "MESH_INTERSECTIONS", "CAF_STEP1", "CAF_STEP2",
                         "CAF_STEP3", "CAF_TRIANGULATING_STEP1", "CAF_STEP4",
@@ -490,12 +494,9 @@ TEST(CutAndFill, PhasesDuplicatesAndCancelLeaveOutputsUntouched) {
   TriangleMesh dup = A;
   dup.AddTriangle(kE + 0.0005, kN - 0.0002, 7, 0, kE + 1, kN - 1, 0, 0, kE, kN - 1, 0, 0);
   dup.Reindex();
-  std::vector<std::string> messages;
-  Platform().ShowMessage = [&](std::string_view text) { messages.emplace_back(text); };
   untouched(call(dup, B));
   untouched(call(A, dup));
   untouched(call(dup, dup));
-  Platform().ShowMessage = nullptr;
   Status::Create()->Listen();  // the handlers above die with this test
   EXPECT_EQ(messages,
             (std::vector<std::string>{"Punti doppi sulla 1° mesh, impossibile continuare",

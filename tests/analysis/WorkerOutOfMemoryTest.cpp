@@ -99,7 +99,7 @@ TEST(WorkerOutOfMemory, AnAllocationFailingOnAWorkerReachesTheCaller) {
          TriangleMesh m1, m2;
          std::vector<PlanSegment> overlay;
          double cut = 0, fill = 0;
-         CutAndFillVolumes(a, b, 0, m1, m2, overlay, cut, fill);
+         (void)CutAndFillVolumes(a, b, 0, m1, m2, overlay, cut, fill);
        }},
       {"build",
        [&] {
@@ -117,20 +117,20 @@ TEST(WorkerOutOfMemory, AnAllocationFailingOnAWorkerReachesTheCaller) {
 }
 
 // Everything a case gives, to compare one thread's run with every core's.
-struct Outcome {
+struct Figures {
   std::vector<PlanSegment> segments;
   std::vector<TriangleRec> triangles;
   double cut = 0, fill = 0, area = 0;
-  friend bool operator==(const Outcome&, const Outcome&) = default;
+  friend bool operator==(const Figures&, const Figures&) = default;
 };
 
-Outcome OfSegments(std::vector<PlanSegment> segments) {
-  Outcome out;
+Figures OfSegments(std::vector<PlanSegment> segments) {
+  Figures out;
   out.segments = std::move(segments);
   return out;
 }
 
-void AddTriangles(const TriangleMesh& m, Outcome& out) {
+void AddTriangles(const TriangleMesh& m, Figures& out) {
   for (int32_t t = 1; t <= m.TriangleCount(); ++t) out.triangles.push_back(m.Triangle(t));
 }
 
@@ -142,27 +142,28 @@ TEST(WorkerOutOfMemory, CutAndFillAndIntersectionKeepToTheThreadLimit) {
                                                 [](double, double y) { return 14 - y / 10; });
   const struct {
     const char* what;
-    std::function<Outcome()> run;
+    std::function<Figures()> run;
   } cases[] = {
       {"plan overlay", [&] { return OfSegments(OverlaySegments(a, b)); }},
       {"crossing lines", [&] { return OfSegments(CrossingSegments(a, b)); }},
       {"cut and fill",
        [&] {
          TriangleMesh m1, m2;
-         Outcome out;
-         CutAndFillVolumes(a, b, 0, m1, m2, out.segments, out.cut, out.fill, &out.area);
+         Figures out;
+         EXPECT_TRUE(
+             CutAndFillVolumes(a, b, 0, m1, m2, out.segments, out.cut, out.fill, &out.area));
          AddTriangles(m1, out);
          AddTriangles(m2, out);
          return out;
        }},
   };
   for (const auto& c : cases) {
-    const Outcome everyCore = c.run();
+    const Figures everyCore = c.run();
     ASSERT_FALSE(everyCore.segments.empty()) << c.what;
     SetThreadLimit(1);
     caller = std::this_thread::get_id();
     failOffTheCaller = true;
-    std::optional<Outcome> oneThread;
+    std::optional<Figures> oneThread;
     try {
       oneThread = c.run();
     } catch (const std::bad_alloc&) {

@@ -108,7 +108,7 @@ class ProjectFolder {
   // Writes mesh as <Tag>.dsp with a few companion files.
   void Add(TriangleMesh mesh, bool companions = false) {
     const std::string name = std::get<std::string>(mesh.Tag);
-    mesh.SaveToBinary(path_ / (name + ".dsp"));
+    EXPECT_TRUE(mesh.SaveToBinary(path_ / (name + ".dsp")));
     if (!companions) return;
     for (const char* ext : {".xyz", ".bnd", ".brk"}) std::ofstream(path_ / (name + ext)) << "\r\n";
   }

@@ -83,7 +83,8 @@ TEST_F(ExplorerTest, EmptyFolderOnlyOpensAndCaptionsComeFromTheTexts) {
   // Open works: the surface and its companions are copied in.
   const fs::path elsewhere = folder_.Path() / "elsewhere";
   fs::create_directories(elsewhere);
-  GridSurface("Far", 3, [](int, int) { return 1.0; }).SaveToBinary(elsewhere / "Far.dsp");
+  ASSERT_TRUE(
+      GridSurface("Far", 3, [](int, int) { return 1.0; }).SaveToBinary(elsewhere / "Far.dsp"));
   std::ofstream(elsewhere / "Far.brk") << "\r\n";
   dialogs_.Files = {QString::fromStdString((elsewhere / "Far.dsp").string())};
   Click("cmdImportar");
@@ -285,7 +286,9 @@ TEST_F(ExplorerTest, TheSurfacePickedByKeyboardIsTheOneExportedAndTheMessageName
 }
 
 TEST_F(ExplorerTest, AFileRenamedByHandIsListedUnderItsFileNameAndRenamedWholly) {
-  GridSurface("VOLCANO", 3, [](int, int) { return 1.0; }).SaveToBinary(folder_.File("GOOD.dsp"));
+  ASSERT_TRUE(GridSurface("VOLCANO", 3, [](int, int) {
+                return 1.0;
+              }).SaveToBinary(folder_.File("GOOD.dsp")));
   std::ofstream(folder_.File("GOOD.xyz")) << "\r\n";
   Open();
   EXPECT_EQ(Names(), QStringList{"GOOD"});

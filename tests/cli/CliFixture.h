@@ -51,7 +51,7 @@ inline TriangleMesh Hill() {
 }
 
 inline void SaveGrid(TriangleMesh m, const std::filesystem::path& file) {
-  m.SaveToBinary(file);
+  EXPECT_TRUE(m.SaveToBinary(file));
   ASSERT_EQ(m.LastErrorCode, 0) << file;
 }
 

@@ -33,7 +33,7 @@ bool Change(const fs::path& dir) {
   FolderTransaction t(dir);
   if (!t.Stage(dsp) || !t.Stage(tin)) return false;
   t.Remove(dir / "A.xyz");
-  return t.Commit();
+  return t.Commit().Ok();
 }
 
 TEST(FolderTransaction, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {

@@ -96,8 +96,8 @@ TEST_F(MeshFileTest, SmallMeshIsTheDocumented270Bytes) {
   TriangleMesh m = SmallMesh();
   Bytes expected = SmallMeshHeader().b;
   ASSERT_EQ(expected.size(), 270u);
-  EXPECT_EQ(MeshCodec::EncodeMesh(m).value(), expected);
-  m.SaveToBinary(Path("a.dsp"));
+  EXPECT_EQ(*MeshCodec::EncodeMesh(m), expected);
+  EXPECT_TRUE(m.SaveToBinary(Path("a.dsp")));
   EXPECT_EQ(m.LastErrorCode, 0);
   EXPECT_EQ(ReadFile(Path("a.dsp")), expected);
   EXPECT_EQ(FilesInFolder(), 1u) << "the temporary file must be gone";
@@ -120,9 +120,9 @@ TEST_F(MeshFileTest, EveryVariantKindTravelsWithItsTypeCode) {
   for (const auto& [value, tagBytes] : cases) {
     TriangleMesh m = SmallMesh();
     m.Tag = value;
-    Bytes b = MeshCodec::EncodeMesh(m).value();
+    Bytes b = *MeshCodec::EncodeMesh(m);
     EXPECT_EQ(Bytes(b.begin() + 4, b.begin() + 4 + static_cast<long>(tagBytes.size())), tagBytes);
-    std::optional<TriangleMesh> back = MeshCodec::DecodeMesh(b);
+    Result<TriangleMesh> back = MeshCodec::DecodeMesh(b);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->Tag, value);
   }
@@ -143,10 +143,10 @@ TEST_F(MeshFileTest, PropertiesLabelsAndRemovedSetsRoundTrip) {
   ASSERT_EQ(m.TriangleCount(), 1);
   ASSERT_EQ(m.TriPropertyCount(), 2);
 
-  m.SaveToBinary(Path("p.dsp"));
+  ASSERT_TRUE(m.SaveToBinary(Path("p.dsp")));
   TriangleMesh back;
   ASSERT_TRUE(back.LoadFromBinary(Path("p.dsp")));
-  EXPECT_EQ(MeshCodec::EncodeMesh(back), MeshCodec::EncodeMesh(m));
+  EXPECT_EQ(*MeshCodec::EncodeMesh(back), *MeshCodec::EncodeMesh(m));
   EXPECT_EQ(back.ClassProperty("Owner"), Variant(std::string("A")));
   EXPECT_EQ(back.Color(1), 255);
   EXPECT_EQ(back.Group(1), 7);
@@ -163,7 +163,7 @@ TEST_F(MeshFileTest, LoadCopiesVerticesFromThePointList) {
   m.AddPoint(10, 0, 11, 7.5);
   m.AddPoint(0, 10, 12);
   m.AddTriangle(0.0004, 0, 10, 1, 10, 0, 11, 2, 0, 10, 12, 3);  // drifted A
-  std::optional<TriangleMesh> back = MeshCodec::DecodeMesh(MeshCodec::EncodeMesh(m).value());
+  Result<TriangleMesh> back = MeshCodec::DecodeMesh(*MeshCodec::EncodeMesh(m));
   ASSERT_TRUE(back);
   const TriangleRec& t = back->Triangle(1);
   EXPECT_EQ(t.A, back->Point(1));
@@ -203,10 +203,10 @@ TEST_F(MeshFileTest, SlotZeroBytesTravelThroughLoadAndSave) {
   ASSERT_TRUE(m.LoadFromBinary(Path("in.dsp")));
   EXPECT_EQ(m.LabelCount(), 1);
   EXPECT_EQ(m.GetLabel(1)->Elevation, 101);
-  m.SaveToBinary(Path("out.dsp"));
+  ASSERT_TRUE(m.SaveToBinary(Path("out.dsp")));
   EXPECT_EQ(ReadFile(Path("out.dsp")), in);
   // A triangle naming point 0 copies slot 0's position.
-  std::optional<TriangleMesh> zero = MeshCodec::DecodeMesh(FileWithFilledSlotZero(0));
+  Result<TriangleMesh> zero = MeshCodec::DecodeMesh(FileWithFilledSlotZero(0));
   ASSERT_TRUE(zero);
   EXPECT_EQ(zero->Triangle(1).A, (PointRec{9, 8, 7, 0}));
 }
@@ -219,7 +219,7 @@ TEST_F(MeshFileTest, UnindexedMeshIsRefusedAndTheOldFileKept) {
   // Indices that name no point would make a file that cannot be read back.
   stale.AddTriangle(0, 0, 0, 4, 1, 0, 0, 1, 0, 1, 0, 2);
   for (TriangleMesh* m : {&raw, &stale}) {
-    m->SaveToBinary(Path("a.dsp"));
+    EXPECT_EQ(m->SaveToBinary(Path("a.dsp")).Code(), ErrorCode::Refused);
     EXPECT_EQ(m->LastErrorCode, 3);
     EXPECT_EQ(ReadFile(Path("a.dsp")), old);
     EXPECT_EQ(FilesInFolder(), 1u);
@@ -228,11 +228,12 @@ TEST_F(MeshFileTest, UnindexedMeshIsRefusedAndTheOldFileKept) {
 
 TEST_F(MeshFileTest, UnwritablePlaceSetsCode1003) {
   TriangleMesh m = SmallMesh();
-  m.SaveToBinary(Path("missing") / "a.dsp");
+  EXPECT_EQ(m.SaveToBinary(Path("missing") / "a.dsp").Code(), ErrorCode::CannotWrite);
   EXPECT_EQ(m.LastErrorCode, 1003);
   fs::create_directory(Path("folder"));
   TriangleMesh n = SmallMesh();
-  n.SaveToBinary(Path("folder"));  // a folder where the file should go
+  // A folder where the file should go.
+  EXPECT_EQ(n.SaveToBinary(Path("folder")).Code(), ErrorCode::CannotWrite);
   EXPECT_EQ(n.LastErrorCode, 1003);
   EXPECT_TRUE(fs::is_directory(Path("folder")));
   EXPECT_EQ(FilesInFolder(), 1u);
@@ -243,16 +244,17 @@ TEST_F(MeshFileTest, UnwritablePlaceSetsCode1003) {
 class CorruptMeshTest : public MeshFileTest {
  protected:
   void ExpectRejected(const Bytes& file, const std::string& reasonPart) {
-    std::string reason;
-    EXPECT_FALSE(MeshCodec::DecodeMesh(file, &reason));
+    const Result<TriangleMesh> decoded = MeshCodec::DecodeMesh(file);
+    EXPECT_FALSE(decoded);
+    const std::string& reason = decoded.Error().Text();
     EXPECT_NE(reason.find(reasonPart), std::string::npos) << reason;
     WriteFile(Path("bad.dsp"), file);
     TriangleMesh target = SmallMesh();
     target.Tag = std::string("before");
-    Bytes before = MeshCodec::EncodeMesh(target).value();
+    Bytes before = *MeshCodec::EncodeMesh(target);
     EXPECT_FALSE(target.LoadFromBinary(Path("bad.dsp")));
     EXPECT_EQ(target.LastErrorCode, 1002);
-    EXPECT_EQ(MeshCodec::EncodeMesh(target).value(), before);
+    EXPECT_EQ(*MeshCodec::EncodeMesh(target), before);
   }
 };
 
@@ -286,7 +288,7 @@ TEST_F(CorruptMeshTest, EveryCorruptionModeIsRejected) {
   };
   std::vector<Mode> modes = {
       {"cut in the header", Cut(full, 3), "header"},
-      {"cut in the tag", Cut(MeshCodec::EncodeMesh(tagged).value(), 9), "header"},
+      {"cut in the tag", Cut(*MeshCodec::EncodeMesh(tagged), 9), "header"},
       {"cut in the extents", Cut(full, kExtents + 20), "header"},
       {"cut in the points", Cut(full, kPoints + 40), "counts"},  // counts promise more
       {"cut in the triangles", Cut(full, kTriangles + 30), "counts"},
@@ -386,15 +388,15 @@ TEST_F(MeshFileTest, PointListGoldenBytesAndRoundTrip) {
   back.Selected = true;
   ASSERT_TRUE(back.LoadFromBinary(Path("l.ptl")));
   EXPECT_TRUE(back.Selected);  // not stored: left as it was
-  EXPECT_EQ(PointListCodec::EncodePointList(back), PointListCodec::EncodePointList(p));
+  EXPECT_EQ(*PointListCodec::EncodePointList(back), *PointListCodec::EncodePointList(p));
   EXPECT_EQ(back.PointProperty(2, "depth"), Variant(1.0));
 }
 
 TEST_F(MeshFileTest, PointListRejectsCorruptFilesAndStaysUnchanged) {
-  Bytes good = PointListCodec::EncodePointList(SmallList()).value();
+  Bytes good = *PointListCodec::EncodePointList(SmallList());
   PointList target = SmallList();
   target.AddVertex(7, 7, 7);
-  const Bytes before = PointListCodec::EncodePointList(target).value();
+  const Bytes before = *PointListCodec::EncodePointList(target);
   std::vector<Bytes> bad;
   for (size_t n = 0; n < good.size(); ++n)
     bad.emplace_back(good.begin(), good.begin() + static_cast<long>(n));
@@ -408,7 +410,7 @@ TEST_F(MeshFileTest, PointListRejectsCorruptFilesAndStaysUnchanged) {
     EXPECT_FALSE(PointListCodec::DecodePointList(b));
     WriteFile(Path("bad.ptl"), b);
     EXPECT_FALSE(target.LoadFromBinary(Path("bad.ptl")));
-    EXPECT_EQ(PointListCodec::EncodePointList(target).value(), before);
+    EXPECT_EQ(*PointListCodec::EncodePointList(target), before);
   }
   const fs::path folder = fs::path(ORVANE_TEST_DATA) / "malformed-pointlist";
   for (const auto& entry : fs::directory_iterator(folder)) {

@@ -164,7 +164,7 @@ TEST_F(SurfaceBuildTest, SavedTrianglesNameTheirOwnCorners) {
   TriangleMesh loaded;
   ASSERT_TRUE(loaded.LoadFromBinary(dir_ / "S.dsp"));
   EXPECT_TRUE(cornersMatch(loaded));
-  loaded.SaveToBinary(dir_ / "again.dsp");
+  ASSERT_TRUE(loaded.SaveToBinary(dir_ / "again.dsp"));
   ASSERT_EQ(loaded.LastErrorCode, 0);
   TriangleMesh again;
   ASSERT_TRUE(again.LoadFromBinary(dir_ / "again.dsp"));

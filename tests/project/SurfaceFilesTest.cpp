@@ -104,7 +104,7 @@ class FileSetTest : public testing::TempFolderTest {
     m.AddPoint(0, 10, 2);
     m.AddTriangle(0, 0, 1, 1, 0, 10, 2, 3, 10, 0, 1, 2);
     if (!tag.empty()) m.Tag = tag;
-    m.SaveToBinary(folder / (file + ".dsp"));
+    EXPECT_TRUE(m.SaveToBinary(folder / (file + ".dsp")));
     ASSERT_EQ(m.LastErrorCode, 0);
     for (const char* ext : companions) WriteText(folder / (file + ext), file + ext);
   }

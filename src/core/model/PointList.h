@@ -18,6 +18,7 @@
 #include "core/model/Properties.h"
 #include "core/model/Variant.h"
 #include "core/storage/Records.h"
+#include "core/support/Outcome.h"
 
 namespace orvane {
 
@@ -96,11 +97,11 @@ class PointList {
                                     int32_t NumberOfIntersection, bool CheckOnly = false) const;
 
   // Binary files. LoadFromBinary / ReadProperties leave the list unchanged
-  // and return false on any failure; the save goes through a temporary file.
-  bool SaveToBinary(const std::filesystem::path& file) const;
-  bool LoadFromBinary(const std::filesystem::path& file);
-  bool WriteProperties(const std::filesystem::path& file) const;
-  bool ReadProperties(const std::filesystem::path& file);
+  // on any failure; the save goes through a temporary file.
+  Outcome SaveToBinary(const std::filesystem::path& file) const;
+  Outcome LoadFromBinary(const std::filesystem::path& file);
+  Outcome WriteProperties(const std::filesystem::path& file) const;
+  Outcome ReadProperties(const std::filesystem::path& file);
 
   // Read-only view; entry 0 is slot 0.
   std::span<const PointRec> Points() const { return points_; }

@@ -36,6 +36,7 @@
 #include "core/model/Properties.h"
 #include "core/model/Variant.h"
 #include "core/storage/Records.h"
+#include "core/support/Outcome.h"
 
 namespace orvane {
 
@@ -117,15 +118,16 @@ class TriangleMesh {
 
   // --- binary files (MeshFile.cpp) -------------------------------------------
   // Writes the mesh file through a temporary file renamed into place. A mesh
-  // whose triangles carry no point indices is refused (LastErrorCode 3) and
-  // the existing file is left as it was. I/O failure: LastErrorCode 1003.
-  // reason, when given, receives a one-line explanation of a failure.
-  void SaveToBinary(const std::filesystem::path& file, std::string* reason = nullptr);
-  // Reads a mesh file. On failure returns false, sets LastErrorCode 1002 and
-  // leaves this mesh unchanged; reason, when given, says why.
-  bool LoadFromBinary(const std::filesystem::path& file, std::string* reason = nullptr);
-  bool WriteProperties(const std::filesystem::path& file) const;
-  bool ReadProperties(const std::filesystem::path& file);
+  // that cannot be stored (its triangles carry no point indices, ...) is
+  // Refused (LastErrorCode 3) and the existing file is left as it was. I/O
+  // failure: CannotWrite (LastErrorCode 1003). The text explains a failure
+  // in one line. LastErrorCode is left as it was on success.
+  Outcome SaveToBinary(const std::filesystem::path& file);
+  // Reads a mesh file. On failure sets LastErrorCode 1002 and leaves this
+  // mesh unchanged; the Outcome says why.
+  Outcome LoadFromBinary(const std::filesystem::path& file);
+  Outcome WriteProperties(const std::filesystem::path& file) const;
+  Outcome ReadProperties(const std::filesystem::path& file);
 
   // --- triangle geometry and queries (TriangleGeometry.cpp, MeshQueries.cpp) --
   // First triangle, in index order, whose vertices coincide with the three

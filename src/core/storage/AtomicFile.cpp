@@ -299,24 +299,24 @@ FolderLock::~FolderLock() {
   }
 }
 
-bool WriteFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> bytes,
-                         std::string* error) {
+Outcome WriteFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> bytes) {
   AtomicFileWriter w(file);
-  bool done = w.Write(bytes) && w.Commit();
-  if (!done && error) *error = w.Error();
-  return done;
+  if (w.Write(bytes) && w.Commit()) return {};
+  return Outcome::Failure(ErrorCode::CannotWrite, w.Error(), file);
 }
 
 // --- reading -----------------------------------------------------------------
 
-std::optional<FileReader> FileReader::Open(const std::filesystem::path& file, std::string* error) {
-  auto fail = [&](std::string_view why) -> std::optional<FileReader> {
-    if (error) *error = file.string() + ": " + std::string(why);
-    return std::nullopt;
+Result<FileReader> FileReader::Open(const std::filesystem::path& file) {
+  auto fail = [&](std::string_view why, ErrorCode code = ErrorCode::Unreadable) {
+    return Outcome::Failure(code, file.string() + ": " + std::string(why), file);
   };
   // Non-blocking so that opening a pipe cannot wait for a writer.
   int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return fail(SystemReason(errno));
+  if (fd < 0) {
+    const int err = errno;
+    return fail(SystemReason(err), err == ENOENT ? ErrorCode::NotFound : ErrorCode::Unreadable);
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
@@ -355,19 +355,18 @@ size_t FileReader::Read(uint8_t* dst, size_t n) {
   return total;
 }
 
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& file,
-                                                  uint64_t maxBytes, std::string* error) {
-  std::optional<FileReader> in = FileReader::Open(file, error);
-  if (!in) return std::nullopt;
-  if (in->Size() > maxBytes) {
-    if (error) *error = file.string() + ": larger than " + std::to_string(maxBytes) + " bytes";
-    return std::nullopt;
-  }
+Result<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& file, uint64_t maxBytes) {
+  Result<FileReader> in = FileReader::Open(file);
+  if (!in) return in.Error();
+  if (in->Size() > maxBytes)
+    return Outcome::Failure(ErrorCode::Unreadable,
+                            file.string() + ": larger than " + std::to_string(maxBytes) + " bytes",
+                            file);
   std::vector<uint8_t> bytes(static_cast<size_t>(in->Size()));
-  if (in->Read(bytes.data(), bytes.size()) != bytes.size()) {
-    if (error) *error = file.string() + ": shorter than its size (changed while reading?)";
-    return std::nullopt;
-  }
+  if (in->Read(bytes.data(), bytes.size()) != bytes.size())
+    return Outcome::Failure(ErrorCode::Unreadable,
+                            file.string() + ": shorter than its size (changed while reading?)",
+                            file);
   return bytes;
 }
 

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/support/Outcome.h"
+
 namespace orvane {
 
 class AtomicFileWriter {
@@ -99,15 +101,15 @@ class FolderLock {
 };
 
 // Writes the whole of bytes to file through an AtomicFileWriter.
-bool WriteFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> bytes,
-                         std::string* error = nullptr);
+Outcome WriteFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> bytes);
 
 // A regular file opened for sequential reading. Opening refuses folders,
 // pipes and devices, so a read can neither block nor run forever.
 class FileReader {
  public:
-  static std::optional<FileReader> Open(const std::filesystem::path& file,
-                                        std::string* error = nullptr);
+  // NotFound when the file is not there, Unreadable for any other refusal;
+  // the text names the file and the reason.
+  static Result<FileReader> Open(const std::filesystem::path& file);
   FileReader(FileReader&& other) noexcept;
   FileReader& operator=(FileReader&& other) noexcept;
   FileReader(const FileReader&) = delete;
@@ -125,9 +127,7 @@ class FileReader {
   uint64_t size_ = 0;
 };
 
-// The whole file, or nullopt when it cannot be read or is larger than
-// maxBytes.
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& file,
-                                                  uint64_t maxBytes, std::string* error = nullptr);
+// The whole file, or why not: it cannot be read or is larger than maxBytes.
+Result<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& file, uint64_t maxBytes);
 
 }  // namespace orvane

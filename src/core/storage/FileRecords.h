@@ -118,34 +118,29 @@ class RecordReader {
   Variant value_;
 };
 
-// Opens file and runs decode(ByteReader&) over its bytes, streamed through a
-// buffer. False (with the reason) when the file cannot be opened or decode
-// returns false.
+// Opens file and runs decode(ByteReader&) -> Outcome over its bytes,
+// streamed through a buffer. The opening's failure or decode's.
 template <class Decode>
-bool DecodeFile(const std::filesystem::path& file, Decode&& decode, std::string* reason) {
-  std::optional<FileReader> f = FileReader::Open(file, reason);
-  if (!f) return false;
+Outcome DecodeFile(const std::filesystem::path& file, Decode&& decode) {
+  Result<FileReader> f = FileReader::Open(file);
+  if (!f) return f.Error();
   ByteReader in(f->Size(), [&f](uint8_t* dst, size_t n) { return f->Read(dst, n); });
   return decode(in);
 }
 
-// Runs encode(ByteWriter&) into an atomically replaced file. encode returns
-// false when the content cannot be stored; the old file is then left alone.
-enum class SaveOutcome { Saved, Refused, IoFailed };
+// Runs encode(ByteWriter&) -> Outcome into an atomically replaced file. When
+// encode fails (the content cannot be stored) its Outcome is returned and
+// the old file is left alone; a file that cannot be written gives
+// CannotWrite with the writer's reason.
 template <class Encode>
-SaveOutcome EncodeFile(const std::filesystem::path& file, Encode&& encode, std::string* reason) {
+Outcome EncodeFile(const std::filesystem::path& file, Encode&& encode) {
   AtomicFileWriter f(file);
-  if (!f.ok()) {
-    if (reason) *reason = f.Error();
-    return SaveOutcome::IoFailed;
-  }
+  if (!f.ok()) return Outcome::Failure(ErrorCode::CannotWrite, f.Error(), file);
   ByteWriter out([&f](std::span<const uint8_t> b) { return f.Write(b); });
-  if (!encode(out)) return SaveOutcome::Refused;
-  if (!out.Finish() || !f.Commit()) {
-    if (reason) *reason = f.Error();
-    return SaveOutcome::IoFailed;
-  }
-  return SaveOutcome::Saved;
+  if (Outcome encoded = encode(out); !encoded) return encoded;
+  if (!out.Finish() || !f.Commit())
+    return Outcome::Failure(ErrorCode::CannotWrite, f.Error(), file);
+  return {};
 }
 
 }  // namespace orvane

@@ -129,8 +129,8 @@ bool Exists(const fs::path& p) {
 // past the file system's limit) is given up, its staged file removed and
 // the reason added to dropped, rather than leaving a journal that every
 // later command would stop at.
-bool Apply(const fs::path& folder, const Journal& j, std::string* error,
-           std::vector<std::string>* dropped = nullptr) {
+Outcome Apply(const fs::path& folder, const Journal& j,
+              std::vector<std::string>* dropped = nullptr) {
   for (const auto& [from, to] : j.renames) {
     const fs::path src = folder / from, dst = folder / to;
     if (!Exists(src)) continue;  // renamed before the stop
@@ -143,21 +143,19 @@ bool Apply(const fs::path& folder, const Journal& j, std::string* error,
         dropped->push_back(why + "; that part of an earlier change was dropped");
         continue;
       }
-      if (error) *error = why;
-      return false;
+      return Outcome::Failure(ErrorCode::CannotWrite, why, dst);
     }
   }
   for (const std::string& name : j.removals) {
     const fs::path file = folder / name;
     if (!Exists(file)) continue;
     Step("remove", file);
-    if (::unlink(file.c_str()) != 0 && errno != ENOENT) {
-      if (error) *error = file.string() + ": cannot delete: " + std::strerror(errno);
-      return false;
-    }
+    if (::unlink(file.c_str()) != 0 && errno != ENOENT)
+      return Outcome::Failure(ErrorCode::CannotWrite,
+                              file.string() + ": cannot delete: " + std::strerror(errno), file);
   }
   SyncFolder(folder);
-  return true;
+  return {};
 }
 
 // The process id in a temporary name of ours ("<name>.<tag>-<pid>-<n>-<8
@@ -218,21 +216,19 @@ void FolderTransaction::Stage(const fs::path& staged, const fs::path& target) {
   renames_.push_back({staged, target});
 }
 
-bool FolderTransaction::Stage(AtomicFileWriter& writer, std::string* error) {
+Outcome FolderTransaction::Stage(AtomicFileWriter& writer) {
   const fs::path temp = writer.HandOver();
-  if (temp.empty()) {
-    if (error) *error = writer.Error();
-    return false;
-  }
+  if (temp.empty())
+    return Outcome::Failure(ErrorCode::CannotWrite, writer.Error(), writer.Target());
   renames_.push_back({temp, writer.Target()});
-  return true;
+  return {};
 }
 
 void FolderTransaction::Remove(const fs::path& file) {
   removals_.push_back(file);
 }
 
-bool FolderTransaction::Commit(std::string* error) {
+Outcome FolderTransaction::Commit() {
   const FolderLock lock(folder_);
   Journal j;
   for (const Rename& r : renames_)
@@ -244,25 +240,24 @@ bool FolderTransaction::Commit(std::string* error) {
   if (!single) {
     Step("journal", journal);
     const std::string text = FormatJournal(j);
-    if (!WriteFileAtomically(
-            journal,
-            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
-            error))
-      return false;
+    Outcome written = WriteFileAtomically(
+        journal,
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    if (!written) return written;
   }
   // From here on the change is decided: a failure below leaves the journal
   // for the next recovery, and the staged files must stay for it.
   committed_ = true;
-  if (!Apply(folder_, j, error)) {
+  if (Outcome applied = Apply(folder_, j); !applied) {
     committed_ = !single;  // a lone step failed: nothing to recover, drop what was staged
-    return false;
+    return applied;
   }
   if (!single) {
     Step("end", journal);
     ::unlink(journal.c_str());
     SyncFolder(folder_);
   }
-  return true;
+  return {};
 }
 
 FolderRecovery RecoverFolder(const fs::path& folder) {
@@ -275,8 +270,7 @@ FolderRecovery RecoverFolder(const fs::path& folder) {
   const FolderLock lock(folder, FolderLock::Mode::Exclusive, pending);
   if (!lock.Held()) return r;
   if (Exists(journal)) {
-    std::string error;
-    std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(journal, uint64_t{16} << 20, &error);
+    Result<std::vector<uint8_t>> bytes = ReadWholeFile(journal, uint64_t{16} << 20);
     std::optional<Journal> j;
     if (bytes)
       j = ParseJournal(
@@ -286,8 +280,8 @@ FolderRecovery RecoverFolder(const fs::path& folder) {
                            ": not a journal of this program; left as it is and not carried out");
       return r;
     }
-    if (!Apply(folder, *j, &error, &r.Warnings)) {
-      r.Warnings.push_back(error);
+    if (Outcome applied = Apply(folder, *j, &r.Warnings); !applied) {
+      r.Warnings.push_back(applied.Text());
       return r;
     }
     ::unlink(journal.c_str());

@@ -41,17 +41,17 @@ class FolderTransaction {
   // Commit (target in the same folder).
   void Stage(const std::filesystem::path& staged, const std::filesystem::path& target);
   // The writer's file becomes its target at Commit: flushed and synced now,
-  // its temporary name handed over. False, with the writer's reason, when the
-  // file could not be completed.
-  bool Stage(AtomicFileWriter& writer, std::string* error = nullptr);
+  // its temporary name handed over. CannotWrite, with the writer's reason,
+  // when the file could not be completed.
+  Outcome Stage(AtomicFileWriter& writer);
   // A file of the folder removed at Commit, after every rename, when it
   // exists.
   void Remove(const std::filesystem::path& file);
 
-  // Carries the change out as described above. False, with the reason, when
-  // the journal could not be written (nothing changed then) or a step failed
-  // (the journal stays, and the next RecoverFolder retries it).
-  bool Commit(std::string* error = nullptr);
+  // Carries the change out as described above. CannotWrite, with the
+  // reason, when the journal could not be written (nothing changed then) or a
+  // step failed (the journal stays, and the next RecoverFolder retries it).
+  Outcome Commit();
 
   struct Rename {
     std::filesystem::path From, To;

@@ -39,9 +39,8 @@ bool StoredIndex(double t, int32_t np, int32_t& index) {
   return true;
 }
 
-bool Refuse(std::string* reason, std::string why) {
-  if (reason) *reason = std::move(why);
-  return false;
+Outcome Refuse(std::string why) {
+  return Outcome::Failure(ErrorCode::Refused, std::move(why));
 }
 
 // A loaded mesh is about 3.5 times the size of its file (a triangle takes 112
@@ -73,8 +72,8 @@ bool MeshCodec::LacksIndices(const TriangleMesh& mesh) {
   return t.A.T == 0 && t.B.T == 0 && t.C.T == 0;
 }
 
-bool MeshCodec::WriteMesh(const TriangleMesh& mesh, ByteWriter& out, std::string* reason) {
-  if (LacksIndices(mesh)) return Refuse(reason, "the triangles carry no point indices");
+Outcome MeshCodec::WriteMesh(const TriangleMesh& mesh, ByteWriter& out) {
+  if (LacksIndices(mesh)) return Refuse("the triangles carry no point indices");
   const int32_t nt = StoredCount(mesh.triangles_);
   const int32_t np = StoredCount(mesh.points_);
   const int32_t ntp = mesh.triProps_.Count();
@@ -100,8 +99,8 @@ bool MeshCodec::WriteMesh(const TriangleMesh& mesh, ByteWriter& out, std::string
     const TriangleRec& t = mesh.triangles_[static_cast<size_t>(i)];
     int32_t a = 0, b = 0, c = 0;
     if (!StoredIndex(t.A.T, np, a) || !StoredIndex(t.B.T, np, b) || !StoredIndex(t.C.T, np, c))
-      return Refuse(reason, "triangle " + std::to_string(i) +
-                                " carries a point index outside 0 to " + std::to_string(np));
+      return Refuse("triangle " + std::to_string(i) + " carries a point index outside 0 to " +
+                    std::to_string(np));
     uint8_t* rec = out.Append(kSaveRecBytes);
     EncodeFixed32(rec, static_cast<uint32_t>(a));
     EncodeFixed32(rec + 4, static_cast<uint32_t>(b));
@@ -112,16 +111,13 @@ bool MeshCodec::WriteMesh(const TriangleMesh& mesh, ByteWriter& out, std::string
   if (ntp > 0) w.Sets(mesh.triProps_);
   if (ncp > 0) w.Entries(mesh.classProps_);
   if (nl > 0) w.Labels(mesh.labels_);
-  if (w.Refused()) return Refuse(reason, w.Refusal());
-  return true;
+  if (w.Refused()) return Refuse(w.Refusal());
+  return {};
 }
 
-std::optional<TriangleMesh> MeshCodec::ReadMesh(ByteReader& in, std::string* reason) {
+Result<TriangleMesh> MeshCodec::ReadMesh(ByteReader& in) {
   RecordReader r(in);
-  auto fail = [&]() -> std::optional<TriangleMesh> {
-    if (reason) *reason = r.Reason();
-    return std::nullopt;
-  };
+  auto fail = [&r] { return Outcome::Failure(ErrorCode::Unreadable, r.Reason()); };
   TriangleMesh m;
   int32_t nt = 0, np = 0, ntp = 0, ncp = 0, nl = 0;
   if (!in.I32(m.Model) || !r.Value(m.Tag) || !in.I32(m.EdgeColor) || !in.I32(m.FillColor) ||
@@ -203,82 +199,73 @@ std::optional<TriangleMesh> MeshCodec::ReadMesh(ByteReader& in, std::string* rea
   return m;
 }
 
-std::optional<std::vector<uint8_t>> MeshCodec::EncodeMesh(const TriangleMesh& mesh,
-                                                          std::string* reason) {
+Result<std::vector<uint8_t>> MeshCodec::EncodeMesh(const TriangleMesh& mesh) {
   std::vector<uint8_t> bytes;
   bytes.reserve(static_cast<size_t>(128 + mesh.points_.size() * kPointBytes +
                                     mesh.triangles_.size() * kSaveRecBytes));
   ByteWriter out(bytes);
-  if (!WriteMesh(mesh, out, reason)) return std::nullopt;
+  if (Outcome written = WriteMesh(mesh, out); !written) return written;
   out.Finish();
   return bytes;
 }
 
-std::optional<TriangleMesh> MeshCodec::DecodeMesh(std::span<const uint8_t> bytes,
-                                                  std::string* reason) {
+Result<TriangleMesh> MeshCodec::DecodeMesh(std::span<const uint8_t> bytes) {
   ByteReader in(bytes);
-  return ReadMesh(in, reason);
+  return ReadMesh(in);
 }
 
-bool MeshCodec::WriteProperties(const TriangleMesh& mesh, ByteWriter& out, std::string* reason) {
+Outcome MeshCodec::WriteProperties(const TriangleMesh& mesh, ByteWriter& out) {
   RecordWriter w(out);
   w.PropertyFile(mesh.triProps_, mesh.classProps_);
-  if (w.Refused()) return Refuse(reason, w.Refusal());
-  return true;
+  if (w.Refused()) return Refuse(w.Refusal());
+  return {};
 }
 
-bool MeshCodec::ReadProperties(ByteReader& in, TriangleMesh& mesh, std::string* reason) {
+Outcome MeshCodec::ReadProperties(ByteReader& in, TriangleMesh& mesh) {
   RecordReader r(in);
-  if (r.PropertyFile(mesh.triProps_, mesh.classProps_)) return true;
-  if (reason) *reason = r.Reason();
-  return false;
+  if (r.PropertyFile(mesh.triProps_, mesh.classProps_)) return {};
+  return Outcome::Failure(ErrorCode::Unreadable, r.Reason());
 }
 
 // --- the mesh's file routines -------------------------------------------------
 
-void TriangleMesh::SaveToBinary(const std::filesystem::path& file, std::string* reason) {
-  if (MeshCodec::LacksIndices(*this)) {
-    LastErrorCode = kNotIndexed;
-    if (reason) *reason = "the triangles carry no point indices";
-    return;
-  }
-  SaveOutcome outcome = EncodeFile(
-      file, [this, reason](ByteWriter& out) { return MeshCodec::WriteMesh(*this, out, reason); },
-      reason);
-  if (outcome == SaveOutcome::Refused) LastErrorCode = kNotIndexed;
-  if (outcome == SaveOutcome::IoFailed) LastErrorCode = kCannotWrite;
+Outcome TriangleMesh::SaveToBinary(const std::filesystem::path& file) {
+  Outcome saved =
+      MeshCodec::LacksIndices(*this)
+          ? Refuse("the triangles carry no point indices")
+          : EncodeFile(file, [this](ByteWriter& out) { return MeshCodec::WriteMesh(*this, out); });
+  if (saved.Code() == ErrorCode::Refused) LastErrorCode = kNotIndexed;
+  if (saved.Code() == ErrorCode::CannotWrite) LastErrorCode = kCannotWrite;
+  return saved;
 }
 
-bool TriangleMesh::LoadFromBinary(const std::filesystem::path& file, std::string* reason) {
+Outcome TriangleMesh::LoadFromBinary(const std::filesystem::path& file) {
   std::optional<TriangleMesh> loaded;
-  bool read = DecodeFile(
-      file,
-      [&loaded, reason](ByteReader& in) {
-        loaded = MeshCodec::ReadMesh(in, reason);
-        return loaded.has_value();
-      },
-      reason);
+  Outcome read = DecodeFile(file, [&loaded](ByteReader& in) {
+    Result<TriangleMesh> mesh = MeshCodec::ReadMesh(in);
+    if (!mesh) return mesh.Error();
+    loaded = std::move(*mesh);
+    return Outcome();
+  });
   if (!read) {
     LastErrorCode = kUnreadable;
-    return false;
+    return read;
   }
   // Not stored in the file: the error code survives the load; the edge list
   // described the old triangles and is dropped with them.
   int32_t code = LastErrorCode;
   *this = std::move(*loaded);
   LastErrorCode = code;
-  return true;
+  return {};
 }
 
-bool TriangleMesh::WriteProperties(const std::filesystem::path& file) const {
-  return EncodeFile(
-             file, [this](ByteWriter& out) { return MeshCodec::WriteProperties(*this, out); },
-             nullptr) == SaveOutcome::Saved;
+Outcome TriangleMesh::WriteProperties(const std::filesystem::path& file) const {
+  return EncodeFile(file,
+                    [this](ByteWriter& out) { return MeshCodec::WriteProperties(*this, out); });
 }
 
-bool TriangleMesh::ReadProperties(const std::filesystem::path& file) {
-  return DecodeFile(
-      file, [this](ByteReader& in) { return MeshCodec::ReadProperties(in, *this); }, nullptr);
+Outcome TriangleMesh::ReadProperties(const std::filesystem::path& file) {
+  return DecodeFile(file, [this](ByteReader& in) { return MeshCodec::ReadProperties(in, *this); });
 }
 
 }  // namespace orvane

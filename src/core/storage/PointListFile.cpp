@@ -10,14 +10,13 @@ namespace orvane {
 
 namespace {
 
-bool Refuse(std::string* reason, const std::string& why) {
-  if (reason) *reason = why;
-  return false;
+Outcome Refuse(std::string why) {
+  return Outcome::Failure(ErrorCode::Refused, std::move(why));
 }
 
 }  // namespace
 
-bool PointListCodec::WritePointList(const PointList& list, ByteWriter& out, std::string* reason) {
+Outcome PointListCodec::WritePointList(const PointList& list, ByteWriter& out) {
   const int32_t npp = list.pointProps_.Count();
   const int32_t ncp = list.classProps_.Count();
   RecordWriter w(out);
@@ -32,16 +31,13 @@ bool PointListCodec::WritePointList(const PointList& list, ByteWriter& out, std:
   w.Points(list.points_);
   if (npp > 0) w.Sets(list.pointProps_);
   if (ncp > 0) w.Entries(list.classProps_);
-  if (w.Refused()) return Refuse(reason, w.Refusal());
-  return true;
+  if (w.Refused()) return Refuse(w.Refusal());
+  return {};
 }
 
-std::optional<PointList> PointListCodec::ReadPointList(ByteReader& in, std::string* reason) {
+Result<PointList> PointListCodec::ReadPointList(ByteReader& in) {
   RecordReader r(in);
-  auto fail = [&]() -> std::optional<PointList> {
-    if (reason) *reason = r.Reason();
-    return std::nullopt;
-  };
+  auto fail = [&r] { return Outcome::Failure(ErrorCode::Unreadable, r.Reason()); };
   PointList list;
   int32_t n = 0, npp = 0, ncp = 0;
   if (!in.I32(list.Model) || !r.Extents(list.extents_) || !r.Value(list.Tag) ||
@@ -64,87 +60,79 @@ std::optional<PointList> PointListCodec::ReadPointList(ByteReader& in, std::stri
   return list;
 }
 
-std::optional<std::vector<uint8_t>> PointListCodec::EncodePointList(const PointList& list,
-                                                                    std::string* reason) {
+Result<std::vector<uint8_t>> PointListCodec::EncodePointList(const PointList& list) {
   std::vector<uint8_t> bytes;
   bytes.reserve(128 + list.points_.size() * kPointBytes);
   ByteWriter out(bytes);
-  if (!WritePointList(list, out, reason)) return std::nullopt;
+  if (Outcome written = WritePointList(list, out); !written) return written;
   out.Finish();
   return bytes;
 }
 
-std::optional<PointList> PointListCodec::DecodePointList(std::span<const uint8_t> bytes,
-                                                         std::string* reason) {
+Result<PointList> PointListCodec::DecodePointList(std::span<const uint8_t> bytes) {
   ByteReader in(bytes);
-  return ReadPointList(in, reason);
+  return ReadPointList(in);
 }
 
-bool PointListCodec::WriteProperties(const PointList& list, ByteWriter& out, std::string* reason) {
+Outcome PointListCodec::WriteProperties(const PointList& list, ByteWriter& out) {
   RecordWriter w(out);
   w.PropertyFile(list.pointProps_, list.classProps_);
-  if (w.Refused()) return Refuse(reason, w.Refusal());
-  return true;
+  if (w.Refused()) return Refuse(w.Refusal());
+  return {};
 }
 
-bool PointListCodec::ReadProperties(ByteReader& in, PointList& list, std::string* reason) {
+Outcome PointListCodec::ReadProperties(ByteReader& in, PointList& list) {
   RecordReader r(in);
-  if (r.PropertyFile(list.pointProps_, list.classProps_)) return true;
-  if (reason) *reason = r.Reason();
-  return false;
+  if (r.PropertyFile(list.pointProps_, list.classProps_)) return {};
+  return Outcome::Failure(ErrorCode::Unreadable, r.Reason());
 }
 
-std::optional<std::vector<uint8_t>> PointListCodec::EncodeProperties(const PointList& list,
-                                                                     std::string* reason) {
+Result<std::vector<uint8_t>> PointListCodec::EncodeProperties(const PointList& list) {
   std::vector<uint8_t> bytes;
   ByteWriter out(bytes);
-  if (!WriteProperties(list, out, reason)) return std::nullopt;
+  if (Outcome written = WriteProperties(list, out); !written) return written;
   out.Finish();
   return bytes;
 }
 
-bool PointListCodec::DecodeProperties(std::span<const uint8_t> bytes, PointList& list,
-                                      std::string* reason) {
+Outcome PointListCodec::DecodeProperties(std::span<const uint8_t> bytes, PointList& list) {
   ByteReader in(bytes);
-  return ReadProperties(in, list, reason);
+  return ReadProperties(in, list);
 }
 
 // --- the point list's file routines --------------------------------------------
 
-bool PointList::SaveToBinary(const std::filesystem::path& file) const {
-  return EncodeFile(
-             file, [this](ByteWriter& out) { return PointListCodec::WritePointList(*this, out); },
-             nullptr) == SaveOutcome::Saved;
+Outcome PointList::SaveToBinary(const std::filesystem::path& file) const {
+  return EncodeFile(file,
+                    [this](ByteWriter& out) { return PointListCodec::WritePointList(*this, out); });
 }
 
-bool PointList::LoadFromBinary(const std::filesystem::path& file) {
+Outcome PointList::LoadFromBinary(const std::filesystem::path& file) {
   std::optional<PointList> loaded;
-  bool read = DecodeFile(
-      file,
-      [&loaded](ByteReader& in) {
-        loaded = PointListCodec::ReadPointList(in);
-        return loaded.has_value();
-      },
-      nullptr);
-  if (!read) return false;
+  Outcome read = DecodeFile(file, [&loaded](ByteReader& in) {
+    Result<PointList> list = PointListCodec::ReadPointList(in);
+    if (!list) return list.Error();
+    loaded = std::move(*list);
+    return Outcome();
+  });
+  if (!read) return read;
   // Neither is stored in the file; both survive the load.
   bool selected = Selected;
   int32_t code = LastErrorCode;
   *this = std::move(*loaded);
   Selected = selected;
   LastErrorCode = code;
-  return true;
+  return {};
 }
 
-bool PointList::WriteProperties(const std::filesystem::path& file) const {
+Outcome PointList::WriteProperties(const std::filesystem::path& file) const {
   return EncodeFile(
-             file, [this](ByteWriter& out) { return PointListCodec::WriteProperties(*this, out); },
-             nullptr) == SaveOutcome::Saved;
+      file, [this](ByteWriter& out) { return PointListCodec::WriteProperties(*this, out); });
 }
 
-bool PointList::ReadProperties(const std::filesystem::path& file) {
-  return DecodeFile(
-      file, [this](ByteReader& in) { return PointListCodec::ReadProperties(in, *this); }, nullptr);
+Outcome PointList::ReadProperties(const std::filesystem::path& file) {
+  return DecodeFile(file,
+                    [this](ByteReader& in) { return PointListCodec::ReadProperties(in, *this); });
 }
 
 // Copies the points (with their T), Model and the property stores; Elevation,
@@ -157,7 +145,7 @@ PointList PointList::Clone() const {
     const PointRec& p = points_[static_cast<size_t>(i)];
     copy.AddVertex(p.X, p.Y, p.Z, p.T);
   }
-  std::optional<std::vector<uint8_t>> props = PointListCodec::EncodeProperties(*this);
+  Result<std::vector<uint8_t>> props = PointListCodec::EncodeProperties(*this);
   if (!props || !PointListCodec::DecodeProperties(*props, copy)) {
     // Only a text too long for the file format gets here; in memory it
     // need not be cut, so the stores are copied as they are.

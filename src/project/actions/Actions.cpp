@@ -272,9 +272,10 @@ ActionResult ExportLandXml(const TriangleMesh& surface, const fs::path& output,
   for (const auto& [file, report] : e.Inputs)
     for (std::string& line : report.Describe(file.string())) r.Warnings.push_back(std::move(line));
   if (!e.ok()) {
-    r.Result = e.Cancelled ? ActionOutcome::Cancelled : ActionOutcome::Failed;
-    if (e.Cancelled) r.TextNumber = text::kCancelledFilesKept;
-    r.Message = e.Error;
+    const bool cancelled = e.Written.IsCancelled();
+    r.Result = cancelled ? ActionOutcome::Cancelled : ActionOutcome::Failed;
+    if (cancelled) r.TextNumber = text::kCancelledFilesKept;
+    r.Message = e.Written.Text();
     return r;
   }
   r.TextNumber = text::kLandXmlFinished;

@@ -92,10 +92,9 @@ ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> cl
   if (!coloured) return WriteFailure(coloured.Error().Text(), col);
 
   FolderTransaction pair(folder);
-  std::string error;
-  if (!pair.Stage(rgbOut, &error)) return WriteFailure(error, rgb);
-  if (!pair.Stage(colOut, &error)) return WriteFailure(error, col);
-  if (!pair.Commit(&error)) return WriteFailure(error, col);
+  if (Outcome staged = pair.Stage(rgbOut); !staged) return WriteFailure(staged.Text(), rgb);
+  if (Outcome staged = pair.Stage(colOut); !staged) return WriteFailure(staged.Text(), col);
+  if (Outcome committed = pair.Commit(); !committed) return WriteFailure(committed.Text(), col);
   ActionResult r;
   r.TextNumber = text::kColouringFinished;
   r.Message = Project().Text(text::kColouringFinished);

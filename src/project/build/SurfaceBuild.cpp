@@ -75,17 +75,18 @@ Outcome WriteSurfaceFiles(const fs::path& folder, const std::string& name, Trian
   const fs::path tin = folder / (name + ".tin");
   // A name of this build's own: two builds of one surface never share it.
   const fs::path stagedDsp = UniqueSiblingPath(dsp, "building");
-  std::string reason;
+  Outcome saved;
   AtomicFileWriter tinOut(tin);
   // The ".tin" lines are written while the ".dsp" is saved: both only read
   // the mesh, and the ".tin" writer's inversions come once both are done.
   bool linesWritten = false;
   if (texts) texts->Bind(mesh);
-  RunBoth([&] { mesh.SaveToBinary(stagedDsp, &reason); },
+  RunBoth([&] { saved = mesh.SaveToBinary(stagedDsp); },
           [&] { linesWritten = WriteTriangleLines(mesh, tinOut, texts ? &*texts : nullptr); });
   InvertToClockwise(mesh);
   clock.End("write");
   if (mesh.LastErrorCode != 0) {
+    std::string reason = saved.Text();
     // The staged name is ours, not the user's: the message names the surface.
     if (const size_t at = reason.find(stagedDsp.string()); at != std::string::npos)
       reason.replace(at, stagedDsp.string().size(), dsp.string());
@@ -96,8 +97,9 @@ Outcome WriteSurfaceFiles(const fs::path& folder, const std::string& name, Trian
   FolderTransaction& pair = change != nullptr ? *change : own;
   // The pair joins the change only once both files are complete: a change
   // that goes on after this build failed must not carry half of it.
-  std::string error;
-  if (!linesWritten || !pair.Stage(tinOut, &error)) {
+  const Outcome staged = linesWritten ? pair.Stage(tinOut) : Outcome();
+  if (!linesWritten || !staged) {
+    std::string error = staged.Text();
     if (error.empty()) error = tinOut.Error();
     std::error_code ec;
     fs::remove(stagedDsp, ec);
@@ -106,8 +108,10 @@ Outcome WriteSurfaceFiles(const fs::path& folder, const std::string& name, Trian
   pair.Stage(stagedDsp, dsp);
   // Both files replace their old ones in one change: a reader (or the next
   // command after a kill) sees the old pair or the new one, never a mix.
-  if (change == nullptr && !pair.Commit(&error))
-    return Outcome::Failure(ErrorCode::CannotWrite, std::move(error));
+  if (change == nullptr) {
+    if (Outcome committed = pair.Commit(); !committed)
+      return Outcome::Failure(ErrorCode::CannotWrite, committed.Text());
+  }
   clock.End("commit");
   r.PointCount = mesh.PointCount();
   r.TriangleCount = mesh.TriangleCount();
@@ -223,9 +227,8 @@ Result<TriangleMesh> MakeMesh(BuildInput input, const std::string& name, const s
 // The longest triangle side of a build: the caller's, else the project's.
 Result<double> MaxSide(const fs::path& folder, const BuildOptions& options) {
   if (options.MaxTriangleSide) return *options.MaxTriangleSide;
-  std::string error;
-  const std::optional<ProjectSettings> settings = ReadProjectSettings(folder, &error);
-  if (!settings) return Outcome::Failure(ErrorCode::Unreadable, std::move(error));
+  const Result<ProjectSettings> settings = ReadProjectSettings(folder);
+  if (!settings) return settings.Error();
   return settings->MaxTriangleSide;
 }
 

@@ -98,10 +98,12 @@ Outcome CheckRename(const TriangleMesh& surface, const std::string& newName,
 Result<FileSetChange> ImportSurfaceFile(const fs::path& path, const FileSetScope& project) {
   const FolderLock lock(project.Folder);
   auto mesh = std::make_shared<TriangleMesh>();
-  if (std::string reason; !mesh->LoadFromBinary(path, &reason))
+  if (const Outcome loaded = mesh->LoadFromBinary(path); !loaded) {
+    const std::string& reason = loaded.Text();
     return Refuse(FileSetRefusal::LoadFailed,
                   reason.rfind(path.string(), 0) == 0 ? reason : path.string() + ": " + reason,
                   project.Texts);
+  }
   // The companions sit beside the chosen file and share its name without
   // the ".dsp", so "plan.rev.dsp" brings "plan.rev.bnd".
   const fs::path sourceFolder = FolderOf(path);

@@ -37,9 +37,8 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 }
 
 Outcome StagedCopies::Copy(const fs::path& from, const fs::path& to) {
-  std::string error;
-  std::optional<FileReader> in = FileReader::Open(from, &error);
-  if (!in) return Failed(std::move(error));
+  Result<FileReader> in = FileReader::Open(from);
+  if (!in) return Failed(in.Error().Text());
   AtomicFileWriter out(to);
   std::vector<uint8_t> buf(size_t{1} << 20);
   uint64_t copied = 0;
@@ -51,7 +50,7 @@ Outcome StagedCopies::Copy(const fs::path& from, const fs::path& to) {
   }
   if (!out.ok()) return Failed(out.Error());
   if (copied < in->Size()) return Failed(from.string() + ": read failed");
-  if (!transaction_.Stage(out, &error)) return Failed(std::move(error));
+  if (Outcome staged = transaction_.Stage(out); !staged) return Failed(staged.Text());
   return {};
 }
 
@@ -69,9 +68,9 @@ Outcome StagedCopies::Stage(std::span<const std::string_view> exts, const fs::pa
 
 Outcome StagedCopies::StageSurface(TriangleMesh& mesh, const fs::path& target) {
   const fs::path staged = UniqueSiblingPath(target, "building");
-  std::string error;
-  mesh.SaveToBinary(staged, &error);
+  const Outcome saved = mesh.SaveToBinary(staged);
   if (mesh.LastErrorCode != 0) {
+    std::string error = saved.Text();
     std::error_code ec;
     fs::remove(staged, ec);
     // The staged name is ours, not the user's.
@@ -84,7 +83,7 @@ Outcome StagedCopies::StageSurface(TriangleMesh& mesh, const fs::path& target) {
 }
 
 Outcome StagedCopies::Commit(FileSetChange& change) {
-  if (std::string error; !transaction_.Commit(&error)) return Failed(std::move(error));
+  if (Outcome committed = transaction_.Commit(); !committed) return Failed(committed.Text());
   for (const auto& step : transaction_.Renames()) change.Written.push_back(step.To);
   for (const fs::path& f : transaction_.Removals()) change.Deleted.push_back(f);
   return {};

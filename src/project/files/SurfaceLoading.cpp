@@ -34,7 +34,9 @@ std::shared_ptr<TriangleMesh> LoadSurfaceFile(const fs::path& folder, const std:
   std::string reason;
   bool loaded = false;
   try {
-    loaded = mesh->LoadFromBinary(folder / file, &reason);
+    const Outcome read = mesh->LoadFromBinary(folder / file);
+    loaded = read.Ok();
+    reason = read.Text();
   } catch (const std::bad_alloc&) {
     // One surface too large for this machine's memory does not close the
     // project: it is listed empty, as a file that does not load.

@@ -100,11 +100,12 @@ Result<std::string> ChangeElevationsInText(std::string_view text, std::string_vi
 Result<std::string> ChangeElevationsInFile(const fs::path& file, std::string_view separator,
                                            const std::function<double(double)>& change,
                                            uint64_t limit) {
-  std::string error;
-  const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(file, limit, &error);
-  if (!bytes)
+  const Result<std::vector<uint8_t>> bytes = ReadWholeFile(file, limit);
+  if (!bytes) {
+    const std::string& error = bytes.Error().Text();
     return Outcome::Failure(ErrorCode::Unreadable,
                             error.empty() ? file.string() + ": cannot read the file" : error, file);
+  }
   Result<std::string> changed = ChangeElevationsInText(
       std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), separator,
       change);

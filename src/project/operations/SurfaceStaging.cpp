@@ -165,8 +165,8 @@ Outcome StageSide(FolderTransaction& change, const fs::path& folder, const std::
 
 Outcome CommitChange(FolderTransaction& change, Feedback& feedback) {
   if (feedback.Cancelled()) return Outcome::Cancel();
-  std::string error;
-  if (!change.Commit(&error)) return Outcome::Failure(ErrorCode::CannotWrite, error);
+  if (Outcome committed = change.Commit(); !committed)
+    return Outcome::Failure(ErrorCode::CannotWrite, committed.Text());
   return {};
 }
 

@@ -93,9 +93,9 @@ void ApplyColouredTriangles(PlanScene& scene, const std::filesystem::path& colFi
                             size_t surfaceTriangles) {
   std::error_code ec;
   if (!std::filesystem::exists(colFile, ec)) return;
-  std::string error;
-  const auto bytes = ReadWholeFile(colFile, kMaxColBytes, &error);
+  const auto bytes = ReadWholeFile(colFile, kMaxColBytes);
   if (!bytes) {
+    const std::string& error = bytes.Error().Text();
     scene.ColourNote = error.empty() ? "the file cannot be read" : error;
     return;
   }

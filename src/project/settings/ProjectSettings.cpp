@@ -45,15 +45,16 @@ std::string_view KeyOf(std::string_view line) {
   return eq == std::string_view::npos ? std::string_view() : Trim(line.substr(0, eq));
 }
 
-std::optional<std::string> ReadText(const fs::path& file, bool& exists, std::string* error) {
+Result<std::string> ReadText(const fs::path& file, bool& exists) {
   std::error_code ec;
   exists = fs::exists(fs::symlink_status(file, ec));
   if (!exists) return std::string();
-  std::string why;
-  const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(file, kMaxFileBytes, &why);
+  const Result<std::vector<uint8_t>> bytes = ReadWholeFile(file, kMaxFileBytes);
   if (!bytes) {
-    if (error) *error = why.empty() ? file.string() + ": cannot read the project settings" : why;
-    return std::nullopt;
+    const std::string& why = bytes.Error().Text();
+    return Outcome::Failure(
+        ErrorCode::Unreadable,
+        why.empty() ? file.string() + ": cannot read the project settings" : why, file);
   }
   return std::string(bytes->begin(), bytes->end());
 }
@@ -70,11 +71,11 @@ std::optional<double> ParseMaxTriangleSide(std::string_view text) {
   return v;
 }
 
-std::optional<ProjectSettings> ReadProjectSettings(const fs::path& folder, std::string* error) {
+Result<ProjectSettings> ReadProjectSettings(const fs::path& folder) {
   const fs::path file = folder / kProjectSettingsFile;
   bool exists = false;
-  const std::optional<std::string> text = ReadText(file, exists, error);
-  if (!text) return std::nullopt;
+  const Result<std::string> text = ReadText(file, exists);
+  if (!text) return text.Error();
   ProjectSettings settings;
   const std::vector<std::string_view> lines = Lines(*text);
   for (size_t k = 0; k < lines.size(); ++k) {
@@ -82,29 +83,27 @@ std::optional<ProjectSettings> ReadProjectSettings(const fs::path& folder, std::
     if (IsComment(line)) continue;
     const std::string at = file.string() + ": line " + std::to_string(k + 1) + ": ";
     const std::string_view key = KeyOf(line);
-    if (key.empty()) {
-      if (error) *error = at + "\"key = value\" expected";
-      return std::nullopt;
-    }
+    if (key.empty())
+      return Outcome::Failure(ErrorCode::Unreadable, at + "\"key = value\" expected", file,
+                              static_cast<int64_t>(k + 1));
     if (key != kMaxSideKey) continue;  // another program's, or a later version's
     const std::optional<double> side = ParseMaxTriangleSide(line.substr(line.find('=') + 1));
-    if (!side) {
-      if (error)
-        *error = at + kMaxSideKey +
-                 " must be a length in metres greater than 0, with \".\" as decimal point";
-      return std::nullopt;
-    }
+    if (!side)
+      return Outcome::Failure(ErrorCode::Unreadable,
+                              at + kMaxSideKey +
+                                  " must be a length in metres greater than 0, with \".\" as "
+                                  "decimal point",
+                              file, static_cast<int64_t>(k + 1));
     settings.MaxTriangleSide = *side;
   }
   return settings;
 }
 
-bool WriteProjectSettings(const fs::path& folder, const ProjectSettings& settings,
-                          std::string* error) {
+Outcome WriteProjectSettings(const fs::path& folder, const ProjectSettings& settings) {
   const fs::path file = folder / kProjectSettingsFile;
   bool exists = false;
-  const std::optional<std::string> old = ReadText(file, exists, error);
-  if (!old) return false;
+  const Result<std::string> old = ReadText(file, exists);
+  if (!old) return old.Error();
   const std::string value =
       std::string(kMaxSideKey) + " = " + FormatNumber(settings.MaxTriangleSide);
   std::string text;
@@ -124,11 +123,9 @@ bool WriteProjectSettings(const fs::path& folder, const ProjectSettings& setting
   if (!written) text += value + '\n';
   AtomicFileWriter out(file);
   out.Write(text);
-  if (!out.ok() || !out.Commit()) {
-    if (error) *error = out.Error();
-    return false;
-  }
-  return true;
+  if (!out.ok() || !out.Commit())
+    return Outcome::Failure(ErrorCode::CannotWrite, out.Error(), file);
+  return {};
 }
 
 }  // namespace orvane

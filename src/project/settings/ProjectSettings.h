@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/support/Outcome.h"
+
 namespace orvane {
 
 inline constexpr char kProjectSettingsFile[] = "orvane-project.ini";
@@ -29,15 +31,13 @@ struct ProjectSettings {
 // nullopt otherwise.
 std::optional<double> ParseMaxTriangleSide(std::string_view text);
 
-// The settings of the project in folder; nullopt, with error naming the file
-// and line, when the file exists but cannot be read or is malformed.
-std::optional<ProjectSettings> ReadProjectSettings(const std::filesystem::path& folder,
-                                                   std::string* error = nullptr);
+// The settings of the project in folder; Unreadable, with a text naming the
+// file and line, when the file exists but cannot be read or is malformed.
+Result<ProjectSettings> ReadProjectSettings(const std::filesystem::path& folder);
 
 // Writes the settings into folder's file through a temporary file, keeping
-// its other lines (comments, keys of others) as they were. False, with error,
-// when it could not be written (the old file then stays).
-bool WriteProjectSettings(const std::filesystem::path& folder, const ProjectSettings& settings,
-                          std::string* error = nullptr);
+// its other lines (comments, keys of others) as they were. A failure (the
+// old file then stays) says why.
+Outcome WriteProjectSettings(const std::filesystem::path& folder, const ProjectSettings& settings);
 
 }  // namespace orvane

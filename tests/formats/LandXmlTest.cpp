@@ -20,9 +20,8 @@
 
 #include "core/support/NumberText.h"
 #include "formats/LandXml.h"
-#include "project/actions/ProjectState.h"
 #include "support/CommaLocale.h"
-#include "support/RunCli.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
@@ -224,7 +223,7 @@ TEST_F(LandXmlExportTest, GeneratedSurfaceIsValidLandXml) {
         "500030 4500030.0004 118\n500031 4500031 118\n500040 4500090 118\n");
   const fs::path out = dir_ / "terrain.xml";
   const LandXmlExport result = ExportLandXml(mesh, dir_, out);
-  ASSERT_TRUE(result.ok()) << result.Error;
+  ASSERT_TRUE(result.ok()) << result.Written.Text();
   EXPECT_EQ(result.ZoneCount, 2);
   EXPECT_EQ(result.BreaklineCount, 2);
   const std::string doc = Slurp(out);
@@ -276,12 +275,14 @@ TEST_F(LandXmlExportTest, RefusesWhatWouldNotBeAValidSurface) {
   noTriangles.Tag = std::string("Empty");
   noTriangles.AddPoint(1, 2, 3);
   LandXmlExport r = ExportLandXml(noTriangles, dir_, out);
-  EXPECT_NE(r.Error.find("surface 'Empty' has no triangles"), std::string::npos) << r.Error;
+  EXPECT_NE(r.Written.Text().find("surface 'Empty' has no triangles"), std::string::npos)
+      << r.Written.Text();
 
   TriangleMesh dangling = SmallSurface();
   dangling.AddTriangle(0, 0, 0, 1, 1, 0, 0, 2, 0, 1, 0, 9);
   r = ExportLandXml(dangling, dir_, out);
-  EXPECT_NE(r.Error.find("triangle 3 names point 9"), std::string::npos) << r.Error;
+  EXPECT_NE(r.Written.Text().find("triangle 3 names point 9"), std::string::npos)
+      << r.Written.Text();
 
   // A cancel from the progress callback.
   int calls = 0;
@@ -290,32 +291,11 @@ TEST_F(LandXmlExportTest, RefusesWhatWouldNotBeAValidSurface) {
                       ++calls;
                       return phase != LandXmlPhase::Pnts;
                     });
-  EXPECT_TRUE(r.Cancelled);
+  EXPECT_TRUE(r.Written.IsCancelled());
   EXPECT_GE(calls, 4);
 
   EXPECT_EQ(Slurp(out), "previous");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
-}
-
-TEST_F(LandXmlExportTest, CommandWritesTheDocumentAndFailsWithStatus2) {
-  TriangleMesh mesh = SmallSurface();
-  mesh.SaveToBinary(dir_ / "Demo.dsp");
-  ASSERT_EQ(mesh.LastErrorCode, 0);
-  Write("Demo.brk", "5.25 7.5 -1.25\n8.25 19.5 2.75\n");
-  const std::string cli = "landxml '" + dir_.string() + "' ";
-  const testing::CliOutcome run =
-      testing::RunCli(dir_, cli + "Demo '" + (dir_ / "demo.xml").string() + "'");
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("4 points, 2 triangles, 0 zones, 1 breaklines"), std::string::npos);
-  const std::string doc = Slurp(dir_ / "demo.xml");
-  EXPECT_NE(doc.find("<Breaklines>"), std::string::npos);
-  EXPECT_NE(doc.find("<Faces><F>1 3 2</F><F>2 3 4</F></Faces>"), std::string::npos);
-
-  const testing::CliOutcome missing =
-      testing::RunCli(dir_, cli + "Missing '" + (dir_ / "missing.xml").string() + "'");
-  EXPECT_EQ(missing.status, 2);
-  EXPECT_NE(missing.err.find("Missing.dsp"), std::string::npos);
-  EXPECT_FALSE(fs::exists(dir_ / "missing.xml"));
 }
 
 }  // namespace
