@@ -118,28 +118,6 @@ class Recorder : public Feedback {
   std::function<void(const std::string&)> onPhase;
 };
 
-TEST(TriangulatorHostile, RegularGridsAreValidEverywhere) {
-  struct Grid {
-    int cols, rows;
-    double step;
-    Origin o;
-  };
-  for (const Grid& g : {Grid{30, 30, 1, kLocal}, Grid{17, 41, 0.5, kSurvey},
-                        Grid{25, 25, 0.01, kSurvey}, Grid{60, 3, 2.5, kSurvey}}) {
-    SCOPED_TRACE(std::to_string(g.cols) + "x" + std::to_string(g.rows) + " step " +
-                 std::to_string(g.step));
-    PointList p;
-    for (int r = 0; r < g.rows; ++r)
-      for (int c = 0; c < g.cols; ++c)
-        p.AddVertex(g.o.east + c * g.step, g.o.north + r * g.step, r);
-    auto mesh = Build(p);
-    ASSERT_TRUE(mesh);
-    EXPECT_EQ(mesh->PointCount(), g.cols * g.rows);
-    VerifyTin(*mesh);
-    EXPECT_EQ(mesh->TriangleCount(), 2 * (g.cols - 1) * (g.rows - 1));
-  }
-}
-
 TEST(TriangulatorHostile, RandomSurveyPointsAreNumberedInXOrder) {
   PointList p = Scatter(3000, 200, kSurvey, 3);
   auto mesh = Build(p);
