@@ -100,59 +100,55 @@ TEST(TextLinesTest, EveryLineEndingAndBlankLinesAndNoFinalNewline) {
   EXPECT_EQ(bom.Report.FirstIssues, (std::vector<LineIssue>{{2, LineProblem::NotANumber}}));
 }
 
-// Zones are closed (the end of the file leaves one that repeats its first
-// point as it is, a separator closes it again) and separated by ZONA_INC,
-// which must be field 0 exactly and never makes an empty item; breaklines
-// are open; holes carry their model.
-TEST(PolylineTextTest, ItemsSplitAtTheirSeparatorAndCloseByKind) {
-  const std::string breaklines =
-      "BREAKLINE\n0 0 1\n5 0 2\nBREAKLINE\n7 7 7\nBREAKLINE\n1 1 1\n2 2 2\n";
-  const struct {
-    std::string text;
-    PolylineLayout layout;
-    int32_t model;
-    std::vector<int32_t> counts;
-    int64_t skipped;
-  } cases[] = {
-      {"0 0 0\r\n10 0 0\r\n10 10 0\r\nZONA_INC\r\n20 20 0\r\n30 20 0\r\n30 30 0\r\n",
-       PolylineLayout::Zones,
-       PointListModel::Boundary,
-       {4, 4},
-       0},
-      {"0 0 0\n1 0 0\n1 1 0\n0 0 0\nZONA_INC\n5 5 0\n6 5 0\n6 6 0\n5 5 0\n",
-       PolylineLayout::Zones,
-       PointListModel::Boundary,
-       {5, 4},
-       0},
-      {"ZONA_INC\nZONA_INC\n0 0 0\n1 0 0\n1 1 0\nZONA_INC extra\nZONA_INC\n",
-       PolylineLayout::Zones,
-       PointListModel::Boundary,
-       {4},
-       0},
-      {"0 0 0\n1 0 0\n1 1 0\nZONA_INCX\n ZONA_INC\n",
-       PolylineLayout::Zones,
-       PointListModel::Boundary,
-       {4},
-       2},
-      {breaklines, PolylineLayout::Breaklines, PointListModel::Breakline, {2, 1, 2}, 0},
-      {"0 0 0\n1 0 0\n1 1 0\n", PolylineLayout::Holes, PointListModel::Hole, {4}, 0},
-      // In a zone file the breakline separator is just a short line.
-      {breaklines, PolylineLayout::Zones, PointListModel::Boundary, {6}, 3},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    const PolylineFile f = ParsePolylineText(c.text, c.layout);
-    std::vector<int32_t> counts;
-    for (const PointList& item : f.Lists) {
-      EXPECT_EQ(item.Model, c.model);
-      counts.push_back(item.count());
-      if (c.model == PointListModel::Breakline) continue;
-      EXPECT_EQ(item.Point(item.count()).X, item.Point(1).X);
-      EXPECT_EQ(item.Point(item.count()).Y, item.Point(1).Y);
-    }
-    EXPECT_EQ(counts, c.counts);
-    EXPECT_EQ(f.Report.SkippedLines, c.skipped);
+TEST(PolylineTextTest, ZonesAreClosedAndSeparatedByZonaInc) {
+  const PolylineFile f = ParsePolylineText(
+      "0 0 0\r\n10 0 0\r\n10 10 0\r\nZONA_INC\r\n20 20 0\r\n30 20 0\r\n30 30 0\r\n",
+      PolylineLayout::Zones);
+  ASSERT_EQ(f.Lists.size(), 2u);
+  for (const PointList& zone : f.Lists) {
+    EXPECT_EQ(zone.Model, PointListModel::Boundary);
+    ASSERT_EQ(zone.count(), 4);
+    EXPECT_EQ(zone.Point(4).X, zone.Point(1).X);
+    EXPECT_EQ(zone.Point(4).Y, zone.Point(1).Y);
   }
+}
+
+TEST(PolylineTextTest, OnlyTheLastZoneIsLeftAsItIsWhenAlreadyClosed) {
+  // The separator closes even a polygon that repeats its first point; the end
+  // of the file does not.
+  const PolylineFile f = ParsePolylineText(
+      "0 0 0\n1 0 0\n1 1 0\n0 0 0\nZONA_INC\n5 5 0\n6 5 0\n6 6 0\n5 5 0\n", PolylineLayout::Zones);
+  ASSERT_EQ(f.Lists.size(), 2u);
+  EXPECT_EQ(f.Lists[0].count(), 5);
+  EXPECT_EQ(f.Lists[1].count(), 4);
+}
+
+TEST(PolylineTextTest, SeparatorsNeverMakeEmptyItems) {
+  const PolylineFile f = ParsePolylineText(
+      "ZONA_INC\nZONA_INC\n0 0 0\n1 0 0\n1 1 0\nZONA_INC extra\nZONA_INC\n", PolylineLayout::Zones);
+  ASSERT_EQ(f.Lists.size(), 1u);
+  EXPECT_EQ(f.Lists[0].count(), 4);
+  // A separator must be field 0 exactly.
+  const PolylineFile g =
+      ParsePolylineText("0 0 0\n1 0 0\n1 1 0\nZONA_INCX\n ZONA_INC\n", PolylineLayout::Zones);
+  EXPECT_EQ(g.Lists.size(), 1u);
+  EXPECT_EQ(g.Report.SkippedLines, 2);
+}
+
+TEST(PolylineTextTest, BreaklinesAreOpenAndHolesCarryTheirModel) {
+  const std::string text = "BREAKLINE\n0 0 1\n5 0 2\nBREAKLINE\n7 7 7\nBREAKLINE\n1 1 1\n2 2 2\n";
+  const PolylineFile b = ParsePolylineText(text, PolylineLayout::Breaklines);
+  ASSERT_EQ(b.Lists.size(), 3u);
+  EXPECT_EQ(b.Lists[0].Model, PointListModel::Breakline);
+  EXPECT_EQ(b.Lists[0].count(), 2);
+  EXPECT_EQ(b.Lists[1].count(), 1);
+  EXPECT_EQ(b.Lists[2].count(), 2);
+  const PolylineFile h = ParsePolylineText("0 0 0\n1 0 0\n1 1 0\n", PolylineLayout::Holes);
+  ASSERT_EQ(h.Lists.size(), 1u);
+  EXPECT_EQ(h.Lists[0].Model, PointListModel::Hole);
+  EXPECT_EQ(h.Lists[0].count(), 4);
+  // In a zone file the breakline separator is just a short line.
+  EXPECT_EQ(ParsePolylineText(text, PolylineLayout::Zones).Lists.size(), 1u);
 }
 
 TEST_F(TextFilesTest, MissingEmptyAndFolderInputs) {
