@@ -17,7 +17,6 @@
 #include "app/ColouringWindow.h"
 #include "app/PlanView.h"
 #include "app/Texts.h"
-#include "core/storage/AtomicFile.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane::app::test {
@@ -313,21 +312,13 @@ TEST_F(ColouringTest, ApplyColoursBySlopeClassesAndElevationBandsInElevationOrde
 }
 
 TEST_F(ColouringTest, EscDuringApplyAsksAndYesStopsLeavingTheFiles) {
-  if (QProcess::execute("sh", {"-c", "command -v flock >/dev/null"}) != 0)
-    GTEST_SKIP() << "flock(1) is not installed";
   Open({Ramp("Hill", 5)});
   Choose("Combo2", "SLOPE");
   std::ofstream(folder_.File("Hill.rgb")) << "old classes";
   std::ofstream(folder_.File("Hill.col")) << "old triangles";
-  // Another program holds the folder: the colouring waits for it, so the
-  // question comes while it runs, whatever the machine's speed.
+  // The colouring waits for the folder, so the question comes while it runs.
   QProcess holder;
-  holder.start("flock",
-               {"-o", "-x", QString::fromStdString(folder_.Path().string()), "sleep", "60"});
-  ASSERT_TRUE(holder.waitForStarted());
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return !FolderLock(folder_.Path(), FolderLock::Mode::Exclusive, false).Held(); },
-      10000));
+  if (!HoldFolder(holder, folder_.Path())) GTEST_SKIP() << "flock(1) is not installed";
   bool blueWhileAsked = false, busyPointer = false;
   dialogs_.Answers = {true};
   dialogs_.WhileAsking = [&] {
@@ -383,17 +374,11 @@ TEST(ColouringFromExplorer, ColoursButtonOpensTheWindowOnce) {
 
   // While it colours, the explorer (and so the operations window) waits: a
   // delete or a shift would change the surface being read.
-  if (QProcess::execute("sh", {"-c", "command -v flock >/dev/null"}) != 0) return;
   auto& palettes = Child<QComboBox>(window, "Combo2");
   palettes.setCurrentIndex(palettes.findText("SLOPE"));
   emit palettes.activated(palettes.currentIndex());
   QProcess holder;  // holds the folder, so the colouring is still waiting
-  holder.start("flock",
-               {"-o", "-x", QString::fromStdString(folder.Path().string()), "sleep", "60"});
-  ASSERT_TRUE(holder.waitForStarted());
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return !FolderLock(folder.Path(), FolderLock::Mode::Exclusive, false).Held(); },
-      10000));
+  if (!HoldFolder(holder, folder.Path())) return;
   Child<QPushButton>(window, "cmdCalcular").click();
   ASSERT_TRUE(window.Busy());
   EXPECT_FALSE(Child<QPushButton>(explorer, "cmdEliminar").isEnabled());

@@ -19,8 +19,6 @@ TEST(StartUpTest, ProjectFromTheCommandLineOrTheFolderChooser) {
   auto parsed = ParseProgramArguments({"orvane", "Demo^/data/demo"});
   ASSERT_TRUE(parsed.Error.isEmpty());
   EXPECT_EQ(ProjectToOpen(parsed, dialogs), "Demo^/data/demo");
-  EXPECT_EQ(SplitCommandLine("Demo^/data/demo"), (ProjectArgument{"Demo", "/data/demo"}));
-  EXPECT_EQ(SplitCommandLine("/data/demo/"), (ProjectArgument{"demo", "/data/demo"}));
 
   parsed = ParseProgramArguments({"orvane"});
   EXPECT_EQ(ProjectToOpen(parsed, dialogs), std::nullopt);  // chooser cancelled
