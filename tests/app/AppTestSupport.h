@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 
+#include "../support/TempFolder.h"
 #include "app/DialogService.h"
 #include "app/ExplorerWindow.h"
 #include "core/model/TriangleMesh.h"
@@ -30,6 +31,7 @@
 namespace orvane::app::test {
 
 namespace fs = std::filesystem;
+using orvane::testing::Slurp;
 
 class FakeDialogs : public DialogService {
  public:

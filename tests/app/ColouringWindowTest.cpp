@@ -24,11 +24,6 @@ namespace {
 
 constexpr int32_t kRed = 255, kGreen = 255 * 256;
 
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The colour and the highest corner of each line of a ".col" file.
 struct ColLine {
   int Mode = -1;
@@ -37,7 +32,7 @@ struct ColLine {
 };
 std::vector<ColLine> ReadCol(const fs::path& file) {
   std::vector<ColLine> lines;
-  std::istringstream in(ReadAll(file));
+  std::istringstream in(Slurp(file));
   std::string line;
   while (std::getline(in, line)) {
     ColLine l;
@@ -232,7 +227,7 @@ TEST_F(ColouringTest, ClassListEditsKeepTheirPlaceAndClassFilesReadInOrder) {
   const fs::path saved = folder_.File("mine.rgb"), bad = folder_.File("bad.rgb");
   dialogs_.Files = {QString::fromStdString(saved.string())};
   Click("cmdGuardarcomo");
-  EXPECT_EQ(ReadAll(saved), "2.5 8 1 2 3\r\n-100 0 1 2 3\r\n");
+  EXPECT_EQ(Slurp(saved), "2.5 8 1 2 3\r\n-100 0 1 2 3\r\n");
   ClickRow(1);
   Click("cmdEliminar");
   EXPECT_EQ(Rows().size(), 1);
@@ -297,7 +292,7 @@ TEST_F(ColouringTest, ApplyColoursBySlopeClassesAndElevationBandsInElevationOrde
     above += l.MaxZ > 120;
   }
   EXPECT_GT(above, 0);
-  EXPECT_EQ(ReadAll(folder_.File("Hill.rgb")), "100 110 255 0 0\r\n110 120 0 255 0\r\n");
+  EXPECT_EQ(Slurp(folder_.File("Hill.rgb")), "100 110 255 0 0\r\n110 120 0 255 0\r\n");
   EXPECT_TRUE(dialogs_.Messages.isEmpty());
   // The window's plan shows the result: the bands just written.
   auto* plan = window_.findChild<PlanView*>();
@@ -339,8 +334,8 @@ TEST_F(ColouringTest, EscDuringApplyAsksAndYesStopsLeavingTheFiles) {
   EXPECT_TRUE(busyPointer);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(C<QLabel>("lblAlertas").text(), Text(text::kCancelledFilesKept));
-  EXPECT_EQ(ReadAll(folder_.File("Hill.rgb")), "old classes");
-  EXPECT_EQ(ReadAll(folder_.File("Hill.col")), "old triangles");
+  EXPECT_EQ(Slurp(folder_.File("Hill.rgb")), "old classes");
+  EXPECT_EQ(Slurp(folder_.File("Hill.col")), "old triangles");
   EXPECT_TRUE(window_.isVisible());  // a cancel never ends the program
   EXPECT_TRUE(C<QPushButton>("cmdCalcular").isEnabled());
 }

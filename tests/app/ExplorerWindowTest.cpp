@@ -274,9 +274,7 @@ TEST_F(ExplorerTest, TheSurfacePickedByKeyboardIsTheOneExportedAndTheMessageName
   dialogs_.Files = {QString::fromStdString(xml.string())};
   Click("cmdExportar");
   ASSERT_TRUE(WaitIdle(window_));
-  std::ifstream in(xml);
-  const std::string document((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_NE(document.find("<Surface name=\"Site\""), std::string::npos);
+  EXPECT_NE(Slurp(xml).find("<Surface name=\"Site\""), std::string::npos);
   EXPECT_EQ(dialogs_.Messages, QStringList{"Site: " + Text(text::kLandXmlFinished) + " " +
                                            QString::fromStdString(xml.string())});
 }

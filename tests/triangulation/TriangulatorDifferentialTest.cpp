@@ -29,10 +29,6 @@
 namespace orvane {
 namespace {
 
-struct Origin {
-  double east, north;
-};
-
 struct Xy {
   double x, y;
 };
@@ -256,22 +252,6 @@ class CaseMaker {
   std::vector<Xy> sharedVertices_;
 };
 
-using Triple = std::array<int32_t, 3>;
-
-// Each triangle rotated to start at its smallest index (orientation kept).
-std::vector<Triple> CanonicalTriangles(const TriangleMesh& m) {
-  std::vector<Triple> out;
-  for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
-    const auto& tr = m.Triangle(t);
-    Triple v = {static_cast<int32_t>(tr.A.T), static_cast<int32_t>(tr.B.T),
-                static_cast<int32_t>(tr.C.T)};
-    std::rotate(v.begin(), std::min_element(v.begin(), v.end()), v.end());
-    out.push_back(v);
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
 enum Outcome { Compared, Uncertain, LiteralCavityFault };
 
 // Boundary, breakline and hole edges between the points their vertices were
@@ -330,7 +310,7 @@ Outcome CompareBuild(const Case& c, bool exactInsertion = false, bool verify = f
     ADD_FAILURE() << "mesh point " << i << " differs";
     break;
   }
-  const auto a = CanonicalTriangles(*got), b = CanonicalTriangles(*want);
+  const auto a = IndexTriples(*got, true), b = IndexTriples(*want, true);
   EXPECT_EQ(a.size(), b.size());
   if (a != b) {
     const auto [pa, pb] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
@@ -431,7 +411,7 @@ TEST(TriangulatorDifferential, CoCircularInputMatchesTheExactConstruction) {
     std::mt19937_64 rng(seed);
     const int cells = seed == 5 ? 80 : 15, points = seed == 5 ? 4200 : 300;
     std::uniform_int_distribution<int> cell(0, cells);
-    const Origin o = seed % 2 ? Origin{0, 0} : Origin{500000, 4500000};
+    const Origin o = seed % 2 ? kLocal : kSurvey;
     Case c;
     c.name = "lattice, seed " + std::to_string(seed);
     for (int k = 0; k < points; ++k)

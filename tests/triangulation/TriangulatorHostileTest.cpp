@@ -27,12 +27,6 @@
 namespace orvane {
 namespace {
 
-struct Origin {
-  double east, north;
-};
-constexpr Origin kLocal{0, 0};
-constexpr Origin kSurvey{500000, 4500000};
-
 PointList Line(int32_t model, std::initializer_list<std::array<double, 3>> xyz, Origin o = kLocal) {
   PointList l;
   l.Model = model;
