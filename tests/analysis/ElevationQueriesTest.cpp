@@ -27,8 +27,10 @@ constexpr double kOutside = 1e30;
 using testing::Add;
 using testing::Case;
 using testing::NewPoint;
+using testing::ProbesAround;
 using testing::Queries;
 using testing::RandomMesh;
+using testing::RandomProbeTriangle;
 
 TEST(ElevationQueries, InterpolateZMatchesTheExactScanInIndexOrder) {
   const Case cases[] = {{0, 0, 1, 14, 1},
@@ -67,35 +69,16 @@ TEST(ElevationQueries, InterpolateZMatchesTheExactScanInIndexOrder) {
 // boxes and the borders of the plan box.
 TEST(ElevationQueries, TriangleReachingAgreesAtTheClassifiersLimits) {
   std::mt19937_64 rng(7);
-  std::uniform_real_distribution<double> u(0, 1);
-  const double offsets[] = {0, 1e-9, 1e-6, 1e-5, 2.4e-4, 2.5e-4, 2.6e-4, 1e-3, 1.1e-3, 0.1};
   int accepted = 0, rejected = 0;
   for (int round = 0; round < 300; ++round) {
-    const double east = round % 2 ? 500000.0005 : 0, north = round % 2 ? 4500000.0015 : 0;
-    const double size = std::pow(10.0, static_cast<int>(rng() % 6) - 3);  // 1 mm .. 100 m
-    PointRec v[3];
-    for (PointRec& p : v) p = {east + u(rng) * size, north + u(rng) * size, u(rng), 0};
-    if (round % 5 == 0) v[2] = {(v[0].X + v[1].X) / 2 + size * 1e-4, (v[0].Y + v[1].Y) / 2, 0, 0};
+    const auto v = RandomProbeTriangle(rng, round);
     TriangleMesh mesh;
     Add(mesh, v[0], v[1], v[2]);
     const IndexedSurface surface(mesh);
-    auto check = [&](double x, double y) {
-      const int32_t want = reference::LiteralTriangleReaching(mesh.Triangles(), x, y);
-      ASSERT_EQ(surface.TriangleReaching(x, y), want) << "round " << round;
+    for (const XYRec& p : ProbesAround(v)) {
+      const int32_t want = reference::LiteralTriangleReaching(mesh.Triangles(), p.X, p.Y);
+      ASSERT_EQ(surface.TriangleReaching(p.X, p.Y), want) << "round " << round;
       (want ? accepted : rejected)++;
-    };
-    for (int e = 0; e < 3; ++e) {
-      const PointRec &a = v[e], &b = v[(e + 1) % 3];
-      const double len = std::hypot(b.X - a.X, b.Y - a.Y);
-      if (len == 0) continue;
-      const double nx = -(b.Y - a.Y) / len, ny = (b.X - a.X) / len;
-      for (double along : {-0.1, 0.0, 0.3, 0.5, 1.0, 1.2})
-        for (double off : offsets)
-          for (double sign : {-1.0, 1.0})
-            check(a.X + (b.X - a.X) * along + sign * nx * off * len,
-                  a.Y + (b.Y - a.Y) * along + sign * ny * off * len);
-      for (double d : {0.0009, 0.00099, 0.001, 0.0011})
-        for (double s : {-1.0, 1.0}) check(a.X + s * d, a.Y - s * d);
     }
   }
   EXPECT_GT(accepted, 3000);

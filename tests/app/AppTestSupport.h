@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QProcess>
 #include <QTest>
 #include <cstdlib>
 #include <deque>
@@ -19,15 +20,18 @@
 #include <optional>
 #include <string>
 
+#include "../support/TempFolder.h"
 #include "app/DialogService.h"
 #include "app/ExplorerWindow.h"
 #include "core/model/TriangleMesh.h"
+#include "core/storage/AtomicFile.h"
 #include "project/actions/ProjectState.h"
 #include "project/actions/StartUp.h"
 
 namespace orvane::app::test {
 
 namespace fs = std::filesystem;
+using orvane::testing::Slurp;
 
 class FakeDialogs : public DialogService {
  public:
@@ -138,6 +142,17 @@ inline int Tin(const std::string& args) {
 // Waits (events processed) until the window's operation has ended.
 inline bool WaitIdle(ExplorerWindow& window) {
   return QTest::qWaitFor([&] { return !window.Busy(); }, 20000);
+}
+
+// Another program (flock(1)) holding the folder's lock, so that work on the
+// folder waits, whatever the machine's speed. False without flock.
+inline bool HoldFolder(QProcess& holder, const fs::path& folder) {
+  if (QProcess::execute("sh", {"-c", "command -v flock >/dev/null"}) != 0) return false;
+  holder.start("flock", {"-o", "-x", QString::fromStdString(folder.string()), "sleep", "60"});
+  EXPECT_TRUE(holder.waitForStarted());
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return !FolderLock(folder, FolderLock::Mode::Exclusive, false).Held(); }, 10000));
+  return true;
 }
 
 template <typename T>

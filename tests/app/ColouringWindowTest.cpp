@@ -17,18 +17,12 @@
 #include "app/ColouringWindow.h"
 #include "app/PlanView.h"
 #include "app/Texts.h"
-#include "core/storage/AtomicFile.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane::app::test {
 namespace {
 
 constexpr int32_t kRed = 255, kGreen = 255 * 256;
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The colour and the highest corner of each line of a ".col" file.
 struct ColLine {
@@ -38,7 +32,7 @@ struct ColLine {
 };
 std::vector<ColLine> ReadCol(const fs::path& file) {
   std::vector<ColLine> lines;
-  std::istringstream in(ReadAll(file));
+  std::istringstream in(Slurp(file));
   std::string line;
   while (std::getline(in, line)) {
     ColLine l;
@@ -233,7 +227,7 @@ TEST_F(ColouringTest, ClassListEditsKeepTheirPlaceAndClassFilesReadInOrder) {
   const fs::path saved = folder_.File("mine.rgb"), bad = folder_.File("bad.rgb");
   dialogs_.Files = {QString::fromStdString(saved.string())};
   Click("cmdGuardarcomo");
-  EXPECT_EQ(ReadAll(saved), "2.5 8 1 2 3\r\n-100 0 1 2 3\r\n");
+  EXPECT_EQ(Slurp(saved), "2.5 8 1 2 3\r\n-100 0 1 2 3\r\n");
   ClickRow(1);
   Click("cmdEliminar");
   EXPECT_EQ(Rows().size(), 1);
@@ -298,7 +292,7 @@ TEST_F(ColouringTest, ApplyColoursBySlopeClassesAndElevationBandsInElevationOrde
     above += l.MaxZ > 120;
   }
   EXPECT_GT(above, 0);
-  EXPECT_EQ(ReadAll(folder_.File("Hill.rgb")), "100 110 255 0 0\r\n110 120 0 255 0\r\n");
+  EXPECT_EQ(Slurp(folder_.File("Hill.rgb")), "100 110 255 0 0\r\n110 120 0 255 0\r\n");
   EXPECT_TRUE(dialogs_.Messages.isEmpty());
   // The window's plan shows the result: the bands just written.
   auto* plan = window_.findChild<PlanView*>();
@@ -313,21 +307,13 @@ TEST_F(ColouringTest, ApplyColoursBySlopeClassesAndElevationBandsInElevationOrde
 }
 
 TEST_F(ColouringTest, EscDuringApplyAsksAndYesStopsLeavingTheFiles) {
-  if (QProcess::execute("sh", {"-c", "command -v flock >/dev/null"}) != 0)
-    GTEST_SKIP() << "flock(1) is not installed";
   Open({Ramp("Hill", 5)});
   Choose("Combo2", "SLOPE");
   std::ofstream(folder_.File("Hill.rgb")) << "old classes";
   std::ofstream(folder_.File("Hill.col")) << "old triangles";
-  // Another program holds the folder: the colouring waits for it, so the
-  // question comes while it runs, whatever the machine's speed.
+  // The colouring waits for the folder, so the question comes while it runs.
   QProcess holder;
-  holder.start("flock",
-               {"-o", "-x", QString::fromStdString(folder_.Path().string()), "sleep", "60"});
-  ASSERT_TRUE(holder.waitForStarted());
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return !FolderLock(folder_.Path(), FolderLock::Mode::Exclusive, false).Held(); },
-      10000));
+  if (!HoldFolder(holder, folder_.Path())) GTEST_SKIP() << "flock(1) is not installed";
   bool blueWhileAsked = false, busyPointer = false;
   dialogs_.Answers = {true};
   dialogs_.WhileAsking = [&] {
@@ -348,8 +334,8 @@ TEST_F(ColouringTest, EscDuringApplyAsksAndYesStopsLeavingTheFiles) {
   EXPECT_TRUE(busyPointer);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(C<QLabel>("lblAlertas").text(), Text(text::kCancelledFilesKept));
-  EXPECT_EQ(ReadAll(folder_.File("Hill.rgb")), "old classes");
-  EXPECT_EQ(ReadAll(folder_.File("Hill.col")), "old triangles");
+  EXPECT_EQ(Slurp(folder_.File("Hill.rgb")), "old classes");
+  EXPECT_EQ(Slurp(folder_.File("Hill.col")), "old triangles");
   EXPECT_TRUE(window_.isVisible());  // a cancel never ends the program
   EXPECT_TRUE(C<QPushButton>("cmdCalcular").isEnabled());
 }
@@ -383,17 +369,11 @@ TEST(ColouringFromExplorer, ColoursButtonOpensTheWindowOnce) {
 
   // While it colours, the explorer (and so the operations window) waits: a
   // delete or a shift would change the surface being read.
-  if (QProcess::execute("sh", {"-c", "command -v flock >/dev/null"}) != 0) return;
   auto& palettes = Child<QComboBox>(window, "Combo2");
   palettes.setCurrentIndex(palettes.findText("SLOPE"));
   emit palettes.activated(palettes.currentIndex());
   QProcess holder;  // holds the folder, so the colouring is still waiting
-  holder.start("flock",
-               {"-o", "-x", QString::fromStdString(folder.Path().string()), "sleep", "60"});
-  ASSERT_TRUE(holder.waitForStarted());
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return !FolderLock(folder.Path(), FolderLock::Mode::Exclusive, false).Held(); },
-      10000));
+  if (!HoldFolder(holder, folder.Path())) return;
   Child<QPushButton>(window, "cmdCalcular").click();
   ASSERT_TRUE(window.Busy());
   EXPECT_FALSE(Child<QPushButton>(explorer, "cmdEliminar").isEnabled());

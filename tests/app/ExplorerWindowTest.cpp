@@ -50,6 +50,18 @@ class ExplorerTest : public ::testing::Test {
     QTest::mouseClick(List().viewport(), Qt::LeftButton, modifiers,
                       List().visualItemRect(item).center());
   }
+  // Renames the selected surface through the rename dialog; the name it
+  // proposed is kept in proposed_.
+  void Rename(const char* typed) {
+    Click("cmdRenombrar");
+    auto& dialog = Child<QDialog>(window_, "frmCopiaSuperficie");
+    auto& name = Child<QLineEdit>(dialog, "Text1");
+    proposed_ = name.text();
+    name.clear();
+    QTest::keyClicks(&name, typed);
+    QTest::mouseClick(&Child<QPushButton>(dialog, "cmdApply"), Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle(window_));
+  }
   QStringList Names() {
     QStringList names;
     for (int r = 0; r < List().topLevelItemCount(); ++r) names << List().topLevelItem(r)->text(0);
@@ -60,6 +72,7 @@ class ExplorerTest : public ::testing::Test {
   FakeDialogs dialogs_;
   BusyGate gate_;
   ExplorerWindow window_{dialogs_, gate_};
+  QString proposed_;
 };
 
 TEST_F(ExplorerTest, EmptyFolderOnlyOpensAndCaptionsComeFromTheTexts) {
@@ -192,22 +205,13 @@ TEST_F(ExplorerTest, RenameLeavesNoFileBehindColouringIncludedAndRenamingBackWor
   for (const char* ext : {".rgb", ".col"}) std::ofstream(folder_.File(std::string("Lote") + ext));
   Open();
   ClickRow(0);
-  const auto rename = [&](const char* typed) {
-    Click("cmdRenombrar");
-    auto& dialog = Child<QDialog>(window_, "frmCopiaSuperficie");
-    auto& name = Child<QLineEdit>(dialog, "Text1");
-    name.clear();
-    QTest::keyClicks(&name, typed);
-    QTest::mouseClick(&Child<QPushButton>(dialog, "cmdApply"), Qt::LeftButton);
-    ASSERT_TRUE(WaitIdle(window_));
-  };
-  rename("lote a");
+  Rename("lote a");
   EXPECT_EQ(Names(), QStringList{"LOTE A"});
   for (const char* ext : {".dsp", ".xyz", ".bnd", ".brk", ".rgb", ".col"}) {
     EXPECT_TRUE(fs::exists(folder_.File(std::string("LOTE A") + ext))) << ext;
     EXPECT_FALSE(fs::exists(folder_.File(std::string("Lote") + ext))) << ext;
   }
-  rename("lote");
+  Rename("lote");
   EXPECT_EQ(Names(), QStringList{"LOTE"});
   EXPECT_TRUE(fs::exists(folder_.File("LOTE.col")));
   EXPECT_TRUE(dialogs_.Messages.isEmpty()) << dialogs_.Messages.join('\n').toStdString();
@@ -221,17 +225,10 @@ TEST_F(ExplorerTest, AStaleSurfaceIsReadAgainAndNeverWrittenOverNewerFiles) {
   ASSERT_EQ(Names(), (QStringList{"Demo", "Site"}));
   ClickRow(1);
   const double zmax = List().topLevelItem(1)->text(4).toDouble();
-  const auto rename = [&](const char* typed) {
-    Click("cmdRenombrar");
-    auto& dialog = Child<QDialog>(window_, "frmCopiaSuperficie");
-    Child<QLineEdit>(dialog, "Text1").setText(typed);
-    QTest::mouseClick(&Child<QPushButton>(dialog, "cmdApply"), Qt::LeftButton);
-    ASSERT_TRUE(WaitIdle(window_));
-  };
   // Shifted beside the window, which has not yet heard of it: the rename is
   // refused, and the surface read again.
   ASSERT_EQ(Tin("shift " + project + " Site 10"), 0);
-  rename("SITE2");
+  Rename("SITE2");
   ASSERT_EQ(dialogs_.Messages.size(), 1);
   EXPECT_EQ(dialogs_.Messages[0], QString::fromStdString(folder_.File("Site.dsp").string()) + ": " +
                                       Text(text::kSurfaceFileChanged));
@@ -241,7 +238,7 @@ TEST_F(ExplorerTest, AStaleSurfaceIsReadAgainAndNeverWrittenOverNewerFiles) {
   EXPECT_TRUE(List().topLevelItem(1)->isSelected());
   // Again: the new elevations go to the new name, nothing stays behind.
   dialogs_.Messages.clear();
-  rename("SITE2");
+  Rename("SITE2");
   EXPECT_TRUE(dialogs_.Messages.isEmpty()) << dialogs_.Messages.join('\n').toStdString();
   TriangleMesh renamed;
   ASSERT_TRUE(renamed.LoadFromBinary(folder_.File("SITE2.dsp")));
@@ -278,9 +275,7 @@ TEST_F(ExplorerTest, TheSurfacePickedByKeyboardIsTheOneExportedAndTheMessageName
   dialogs_.Files = {QString::fromStdString(xml.string())};
   Click("cmdExportar");
   ASSERT_TRUE(WaitIdle(window_));
-  std::ifstream in(xml);
-  const std::string document((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_NE(document.find("<Surface name=\"Site\""), std::string::npos);
+  EXPECT_NE(Slurp(xml).find("<Surface name=\"Site\""), std::string::npos);
   EXPECT_EQ(dialogs_.Messages, QStringList{"Site: " + Text(text::kLandXmlFinished) + " " +
                                            QString::fromStdString(xml.string())});
 }
@@ -295,12 +290,8 @@ TEST_F(ExplorerTest, AFileRenamedByHandIsListedUnderItsFileNameAndRenamedWholly)
   ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs_.Messages.isEmpty(); }, 2000));
   EXPECT_TRUE(dialogs_.Messages[0].contains("VOLCANO"));  // said once, at load
   ClickRow(0);
-  Click("cmdRenombrar");
-  auto& dialog = Child<QDialog>(window_, "frmCopiaSuperficie");
-  EXPECT_EQ(Child<QLineEdit>(dialog, "Text1").text(), "GOOD");
-  Child<QLineEdit>(dialog, "Text1").setText("X");
-  QTest::mouseClick(&Child<QPushButton>(dialog, "cmdApply"), Qt::LeftButton);
-  ASSERT_TRUE(WaitIdle(window_));
+  Rename("X");
+  EXPECT_EQ(proposed_, "GOOD");
   EXPECT_EQ(Names(), QStringList{"X"});
   EXPECT_TRUE(fs::exists(folder_.File("X.dsp")) && fs::exists(folder_.File("X.xyz")));
   EXPECT_FALSE(fs::exists(folder_.File("GOOD.dsp")) || fs::exists(folder_.File("GOOD.xyz")));

@@ -19,8 +19,6 @@ TEST(StartUpTest, ProjectFromTheCommandLineOrTheFolderChooser) {
   auto parsed = ParseProgramArguments({"orvane", "Demo^/data/demo"});
   ASSERT_TRUE(parsed.Error.isEmpty());
   EXPECT_EQ(ProjectToOpen(parsed, dialogs), "Demo^/data/demo");
-  EXPECT_EQ(SplitCommandLine("Demo^/data/demo"), (ProjectArgument{"Demo", "/data/demo"}));
-  EXPECT_EQ(SplitCommandLine("/data/demo/"), (ProjectArgument{"demo", "/data/demo"}));
 
   parsed = ParseProgramArguments({"orvane"});
   EXPECT_EQ(ProjectToOpen(parsed, dialogs), std::nullopt);  // chooser cancelled
@@ -76,8 +74,7 @@ TEST(HelpTest, EachContextOpensItsPageInBothLanguagesAndAMissingFileIsAMessage) 
       const fs::path page = dialogs.HelpPages.back().toLocalFile().toStdString();
       EXPECT_EQ(page.filename(), std::to_string(context) + ".html") << language;
       EXPECT_EQ(page.parent_path().filename(), std::string("Orvane_") + language);
-      std::ifstream in(page);
-      const std::string html((std::istreambuf_iterator<char>(in)), {});
+      const std::string html = Slurp(page);
       EXPECT_NE(html.find("<h1>"), std::string::npos) << page;
       EXPECT_NE(html.find("lang=\"" + std::string(language) + "\""), std::string::npos) << page;
     }

@@ -25,8 +25,10 @@ namespace {
 using testing::Add;
 using testing::Case;
 using testing::NewPoint;
+using testing::ProbesAround;
 using testing::Queries;
 using testing::RandomMesh;
+using testing::RandomProbeTriangle;
 
 const Case kCases[] = {
     {0, 0, 1, 16, 1},
@@ -56,40 +58,16 @@ TEST(MeshQueriesDifferential, TriangleAtMatchesTheScan) {
 // the rounding sliver along C-A, the vertex boxes) it must still agree.
 TEST(MeshQueriesDifferential, PointInsideTriangleAgreesNearTheClassifiersLimits) {
   std::mt19937_64 rng(17);
-  std::uniform_real_distribution<double> u(0, 1);
-  const double offsets[] = {0,      1e-9,   1e-7, 1e-6,   1e-5, 5e-5, 2.4e-4,
-                            2.6e-4, 2.5e-4, 1e-3, 1.1e-3, 3e-3, 0.1,  1};
   int checked = 0, accepted = 0;
   for (int round = 0; round < 400; ++round) {
-    const double east = round % 2 ? 500000.0005 : 0, north = round % 2 ? 4500000.0015 : 0;
-    const double size = std::pow(10.0, static_cast<int>(rng() % 6) - 3);  // 1 mm .. 100 m
-    PointRec v[3];
-    for (PointRec& p : v) p = {east + u(rng) * size, north + u(rng) * size, 0, 0};
-    if (round % 5 == 0) v[2] = {(v[0].X + v[1].X) / 2 + size * 1e-4, (v[0].Y + v[1].Y) / 2, 0, 0};
+    const auto v = RandomProbeTriangle(rng, round);
     TriangleMesh mesh;
-    mesh.AddTriangle(v[0].X, v[0].Y, 0, 1, v[1].X, v[1].Y, 0, 2, v[2].X, v[2].Y, 0, 3);
-    for (int e = 0; e < 3; ++e) {
-      const PointRec &a = v[e], &b = v[(e + 1) % 3];
-      const double len = std::hypot(b.X - a.X, b.Y - a.Y);
-      if (len == 0) continue;
-      const double nx = -(b.Y - a.Y) / len, ny = (b.X - a.X) / len;
-      for (double along : {-0.1, 0.0, 0.3, 0.5, 0.999, 1.0, 1.2})
-        for (double off : offsets)
-          for (double sign : {-1.0, 1.0}) {
-            const double x = a.X + (b.X - a.X) * along + sign * nx * off * len;
-            const double y = a.Y + (b.Y - a.Y) * along + sign * ny * off * len;
-            const bool want = reference::LiteralPointInsideTriangle(mesh.Triangle(1), x, y);
-            ASSERT_EQ(mesh.PointInsideTriangle(1, x, y), want)
-                << "round " << round << " edge " << e << " along " << along << " off " << off;
-            ++checked;
-            accepted += want;
-          }
-      for (double d : {0.0009, 0.00099, 0.001, 0.0011, 0.002})
-        for (double s : {-1.0, 1.0}) {
-          const double x = a.X + s * d, y = a.Y - s * d;
-          ASSERT_EQ(mesh.PointInsideTriangle(1, x, y),
-                    reference::LiteralPointInsideTriangle(mesh.Triangle(1), x, y));
-        }
+    Add(mesh, v[0], v[1], v[2]);
+    for (const XYRec& p : ProbesAround(v)) {
+      const bool want = reference::LiteralPointInsideTriangle(mesh.Triangle(1), p.X, p.Y);
+      ASSERT_EQ(mesh.PointInsideTriangle(1, p.X, p.Y), want) << "round " << round;
+      ++checked;
+      accepted += want;
     }
   }
   EXPECT_GT(accepted, checked / 5);

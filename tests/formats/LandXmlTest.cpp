@@ -21,6 +21,7 @@
 #include "core/support/NumberText.h"
 #include "formats/LandXml.h"
 #include "support/CommaLocale.h"
+#include "support/SurveySurfaces.h"
 #include "support/TempFolder.h"
 
 namespace orvane {
@@ -159,24 +160,13 @@ TEST(LandXmlDocument, NumbersUseADotUnderACommaLocale) {
 
 using LandXmlExportTest = testing::TempFolderTest;
 
-// A survey-sized grid of nx x ny points, two triangles per cell, with a
-// seeded random relief.
+// A survey-sized grid of nx x ny points 10 m apart, two triangles per cell,
+// on a rolling relief.
 TriangleMesh GridSurface(int nx, int ny, const std::string& tag) {
-  std::mt19937 random(7);
-  std::uniform_real_distribution<double> relief(-2, 2);
-  TriangleMesh mesh;
+  TriangleMesh mesh = testing::GridSurface(
+      0, 0, 10, nx - 1, ny - 1, [](double x, double y) { return 120 + 2 * std::sin(0.37 * x + y); },
+      testing::RisingDiagonal);
   mesh.Tag = tag;
-  for (int j = 0; j < ny; ++j)
-    for (int i = 0; i < nx; ++i)
-      mesh.AddPoint(500000 + 10 * i + 0.001 * j, 4500000 + 10 * j, 120 + relief(random));
-  for (int j = 0; j + 1 < ny; ++j)
-    for (int i = 0; i + 1 < nx; ++i) {
-      const int a = j * nx + i + 1, b = a + 1, c = a + nx, d = c + 1;
-      for (auto [p, q, r] : {std::array{a, d, b}, std::array{a, c, d}}) {
-        const PointRec P = *mesh.GetPoint(p), Q = *mesh.GetPoint(q), R = *mesh.GetPoint(r);
-        mesh.AddTriangle(P.X, P.Y, P.Z, p, Q.X, Q.Y, Q.Z, q, R.X, R.Y, R.Z, r);
-      }
-    }
   return mesh;
 }
 

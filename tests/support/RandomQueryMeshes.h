@@ -6,6 +6,7 @@
 // edges, at the critical distances from vertices, on the triangle index's
 // cell borders and far outside.
 
+#include <array>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -126,6 +127,42 @@ inline std::vector<XYRec> Queries(const TriangleMesh& mesh, const Case& c, unsig
       for (double dx : {-1.0, 0.0, 1.0})
         q.push_back({std::nextafter(x, x + dx), std::nextafter(y, y - dx)});
     }
+  }
+  return q;
+}
+
+// A random triangle of 1 mm to 100 m, at survey coordinates on odd rounds,
+// every fifth one a sliver (its apex 1e-4 of the size off the base's middle).
+inline std::array<PointRec, 3> RandomProbeTriangle(std::mt19937_64& rng, int round) {
+  std::uniform_real_distribution<double> u(0, 1);
+  const double east = round % 2 ? 500000.0005 : 0, north = round % 2 ? 4500000.0015 : 0;
+  const double size = std::pow(10.0, static_cast<int>(rng() % 6) - 3);
+  std::array<PointRec, 3> v;
+  for (PointRec& p : v) p = {east + u(rng) * size, north + u(rng) * size, u(rng), 0};
+  if (round % 5 == 0) v[2] = {(v[0].X + v[1].X) / 2 + size * 1e-4, (v[0].Y + v[1].Y) / 2, 0, 0};
+  return v;
+}
+
+// Positions at a point-in-triangle classifier's limits: along each edge and
+// beyond its ends, on it and beside it by fractions of its length (the
+// on-edge lens is about 2.5e-4 of it wide), and diagonally off each vertex
+// around the 0.001 m vertex box.
+inline std::vector<XYRec> ProbesAround(const std::array<PointRec, 3>& v) {
+  const double offsets[] = {0,      1e-9,   1e-7, 1e-6,   1e-5, 5e-5, 2.4e-4,
+                            2.5e-4, 2.6e-4, 1e-3, 1.1e-3, 3e-3, 0.1,  1};
+  std::vector<XYRec> q;
+  for (int e = 0; e < 3; ++e) {
+    const PointRec &a = v[e], &b = v[(e + 1) % 3];
+    const double len = std::hypot(b.X - a.X, b.Y - a.Y);
+    if (len == 0) continue;
+    const double nx = -(b.Y - a.Y) / len, ny = (b.X - a.X) / len;
+    for (double along : {-0.1, 0.0, 0.3, 0.5, 0.999, 1.0, 1.2})
+      for (double off : offsets)
+        for (double sign : {-1.0, 1.0})
+          q.push_back({a.X + (b.X - a.X) * along + sign * nx * off * len,
+                       a.Y + (b.Y - a.Y) * along + sign * ny * off * len});
+    for (double d : {0.0009, 0.00099, 0.001, 0.0011, 0.002})
+      for (double s : {-1.0, 1.0}) q.push_back({a.X + s * d, a.Y - s * d});
   }
   return q;
 }

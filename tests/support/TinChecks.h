@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <set>
@@ -19,6 +20,31 @@
 #include "core/model/TriangleMesh.h"
 
 namespace orvane {
+
+// Where a case is built: about the origin, or at survey coordinates.
+struct Origin {
+  double east, north;
+};
+inline constexpr Origin kLocal{0, 0}, kSurvey{500000, 4500000};
+
+// A build's triangles as sorted triples of point numbers, each rotated to
+// start at its smallest (orientation kept), or itself sorted where a
+// reference orients slivers by a floating-point area.
+inline std::vector<std::array<int32_t, 3>> IndexTriples(const TriangleMesh& m,
+                                                        bool keepOrientation) {
+  std::vector<std::array<int32_t, 3>> out;
+  for (const TriangleRec& t : m.Triangles().subspan(1)) {
+    std::array<int32_t, 3> v{static_cast<int32_t>(t.A.T), static_cast<int32_t>(t.B.T),
+                             static_cast<int32_t>(t.C.T)};
+    if (keepOrientation)
+      std::rotate(v.begin(), std::min_element(v.begin(), v.end()), v.end());
+    else
+      std::sort(v.begin(), v.end());
+    out.push_back(v);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
 
 struct Segment2 {
   double ax, ay, bx, by;

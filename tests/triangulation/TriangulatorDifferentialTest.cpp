@@ -29,10 +29,6 @@
 namespace orvane {
 namespace {
 
-struct Origin {
-  double east, north;
-};
-
 struct Xy {
   double x, y;
 };
@@ -256,22 +252,6 @@ class CaseMaker {
   std::vector<Xy> sharedVertices_;
 };
 
-using Triple = std::array<int32_t, 3>;
-
-// Each triangle rotated to start at its smallest index (orientation kept).
-std::vector<Triple> CanonicalTriangles(const TriangleMesh& m) {
-  std::vector<Triple> out;
-  for (int32_t t = 1; t <= m.TriangleCount(); ++t) {
-    const auto& tr = m.Triangle(t);
-    Triple v = {static_cast<int32_t>(tr.A.T), static_cast<int32_t>(tr.B.T),
-                static_cast<int32_t>(tr.C.T)};
-    std::rotate(v.begin(), std::min_element(v.begin(), v.end()), v.end());
-    out.push_back(v);
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
 enum Outcome { Compared, Uncertain, LiteralCavityFault };
 
 // Boundary, breakline and hole edges between the points their vertices were
@@ -298,7 +278,7 @@ std::vector<Segment2> ConstraintSegments(const Case& c, const PointList& initial
 // procedure cannot re-triangulate (a border that touches itself, or an
 // earlier constraint on the border that the side triangles cross); the
 // product's result is then only checked for validity.
-Outcome CompareBuild(const Case& c, bool exactInsertion = false) {
+Outcome CompareBuild(const Case& c, bool exactInsertion = false, bool verify = false) {
   SCOPED_TRACE(c.name);
   PointList forProduct = c.points, forReference = c.points;
   Triangulator product;
@@ -320,13 +300,17 @@ Outcome CompareBuild(const Case& c, bool exactInsertion = false) {
   EXPECT_EQ(product.LastErrorCode, literal.LastErrorCode);
   EXPECT_EQ(got.has_value(), want.has_value());
   if (!got || !want) return Compared;
+  if (verify) {
+    VerifyTin(*got);
+    ExpectCoversConvexHull(*got);
+  }
   EXPECT_EQ(got->PointCount(), want->PointCount());
   for (int32_t i = 1; i <= std::min(got->PointCount(), want->PointCount()); ++i) {
     if (got->Point(i) == want->Point(i)) continue;
     ADD_FAILURE() << "mesh point " << i << " differs";
     break;
   }
-  const auto a = CanonicalTriangles(*got), b = CanonicalTriangles(*want);
+  const auto a = IndexTriples(*got, true), b = IndexTriples(*want, true);
   EXPECT_EQ(a.size(), b.size());
   if (a != b) {
     const auto [pa, pb] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
@@ -400,7 +384,8 @@ TEST(TriangulatorDifferential, TiedEastingsNumberPointsAsTheReference) {
 
 // Grids and lattices are co-circular and collinear everywhere: there the
 // construction is defined by exact in-circle decisions (a point on a circle
-// deletes nothing), which the product must reproduce, numbering included.
+// deletes nothing), which the product must reproduce, numbering included,
+// and the grids' surfaces are valid by the exact predicates.
 TEST(TriangulatorDifferential, CoCircularInputMatchesTheExactConstruction) {
   StatusSilencer quiet;
   struct Grid {
@@ -410,6 +395,8 @@ TEST(TriangulatorDifferential, CoCircularInputMatchesTheExactConstruction) {
   };
   for (const Grid& g : {Grid{20, 20, 1, {0, 0}}, Grid{15, 25, 0.5, {500000, 4500000}},
                         Grid{30, 8, 0.01, {500000, 4500000}}, Grid{12, 13, 2.5, {0, 0}},
+                        Grid{17, 41, 0.5, {500000, 4500000}}, Grid{25, 25, 0.01, {500000, 4500000}},
+                        Grid{60, 3, 2.5, {500000, 4500000}}, Grid{30, 30, 1, {0, 0}},
                         Grid{72, 64, 10, {500000, 4500000}}}) {  // inserted in rounds
     Case c;
     c.name = std::to_string(g.cols) + "x" + std::to_string(g.rows) + " grid, step " +
@@ -417,14 +404,14 @@ TEST(TriangulatorDifferential, CoCircularInputMatchesTheExactConstruction) {
     for (int r = 0; r < g.rows; ++r)
       for (int k = 0; k < g.cols; ++k)
         c.points.AddVertex(g.o.east + k * g.step, g.o.north + r * g.step, r + k);
-    EXPECT_EQ(CompareBuild(c, true), Compared);
+    EXPECT_EQ(CompareBuild(c, true, true), Compared);
   }
   // Random lattice points, duplicates included, in random order.
   for (unsigned seed : {1u, 2u, 3u, 4u, 5u}) {
     std::mt19937_64 rng(seed);
     const int cells = seed == 5 ? 80 : 15, points = seed == 5 ? 4200 : 300;
     std::uniform_int_distribution<int> cell(0, cells);
-    const Origin o = seed % 2 ? Origin{0, 0} : Origin{500000, 4500000};
+    const Origin o = seed % 2 ? kLocal : kSurvey;
     Case c;
     c.name = "lattice, seed " + std::to_string(seed);
     for (int k = 0; k < points; ++k)
