@@ -212,83 +212,45 @@ struct CutFillParts {
   Totals totals;
 };
 
-// The parts of a run, or why there are none: the refusal of a surface with
-// duplicate points, or Cancelled.
-Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Feedback& feedback) {
-  // The point lists of the reindexed copies. The copies' triangles are the
-  // originals' (reindexing renumbers points, it moves no vertex), so the
-  // originals answer every geometric question.
-  PointList PA = A.Clone().GetPointList();
-  if (PA.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
-    return Outcome::Failure(ErrorCode::Refused,
-                            "Punti doppi sulla 1\xC2\xB0 mesh, impossibile continuare");
+// The overlay pieces whose ends lie over both surfaces, in their order.
+// Where an edge only grazes a nearly parallel side of the other triangle,
+// the clipping takes the crossing of the two lines as the point where it
+// leaves, which may lie anywhere, far outside both surfaces. Such a piece
+// belongs to no common subdivision, and forced as a breakline it would cut
+// across the whole rebuild; the pieces of the overlay lie over both.
+// Nearly always the two triangles whose pair gave a piece hold its ends.
+// The inside tests and heights of the passes go through indexes of their
+// own, freed when the passes are done (the meshes' own would stay with
+// the caller's meshes, a surface's worth of memory each).
+void KeepOverBoth(const TriangleMesh& A, const TriangleMesh& B, IndexedSurface& indexedA,
+                  IndexedSurface& indexedB, std::span<const SegmentSource> sources,
+                  std::vector<PlanSegment>& overlay) {
+  RecentPositions<bool> recent;  // neighbouring segments share ends
+  CoverTest coverA(indexedA), coverB(indexedB);
+  auto overBoth = [&](const PointRec& p, const SegmentSource& from) {
+    if (const bool* known = recent.Find(p.X, p.Y)) return *known;
+    const bool over = (TriangleReaches(A.Triangle(from.i), p.X, p.Y) || coverA.Reached(p.X, p.Y)) &&
+                      (TriangleReaches(B.Triangle(from.j), p.X, p.Y) || coverB.Reached(p.X, p.Y));
+    recent.Put(p.X, p.Y, over);
+    return over;
+  };
+  size_t kept = 0;
+  for (size_t k = 0; k < overlay.size(); ++k) {
+    const PlanSegment& s = overlay[k];
+    if (overBoth(s.From, sources[k]) && overBoth(s.To, sources[k])) overlay[kept++] = s;
   }
-  PointList PB = B.Clone().GetPointList();
-  if (PB.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
-    return Outcome::Failure(ErrorCode::Refused,
-                            "Punti doppi sulla 2\xC2\xB0 mesh, impossibile continuare");
-  }
+  overlay.resize(kept);
+}
 
-  Steps steps(feedback);
-  feedback.Phase("OPTIMIZING_MESHES");
-  // Nothing to optimise (see OptimizeMeshes): the lists above stand.
-
-  feedback.Phase("MESH_INTERSECTIONS");
-  CutFillParts out;
-  std::vector<SegmentSource> sources;
-  out.overlay = OverlaySegments(A, B, &sources, feedback);
-  if (feedback.Cancelled()) return Outcome::Cancel();
-  // Where an edge only grazes a nearly parallel side of the other triangle,
-  // the clipping takes the crossing of the two lines as the point where it
-  // leaves, which may lie anywhere, far outside both surfaces. Such a piece
-  // belongs to no common subdivision, and forced as a breakline it would cut
-  // across the whole rebuild; the pieces of the overlay lie over both.
-  // Nearly always the two triangles whose pair gave a piece hold its ends.
-  // The inside tests and heights of the passes go through indexes of their
-  // own, freed when the passes are done (the meshes' own would stay with
-  // the caller's meshes, a surface's worth of memory each).
-  IndexedSurface indexedA(A), indexedB(B);
-  {
-    RecentPositions<bool> recent;  // neighbouring segments share ends
-    CoverTest coverA(indexedA), coverB(indexedB);
-    auto overBoth = [&](const PointRec& p, const SegmentSource& from) {
-      if (const bool* known = recent.Find(p.X, p.Y)) return *known;
-      const bool over =
-          (TriangleReaches(A.Triangle(from.i), p.X, p.Y) || coverA.Reached(p.X, p.Y)) &&
-          (TriangleReaches(B.Triangle(from.j), p.X, p.Y) || coverB.Reached(p.X, p.Y));
-      recent.Put(p.X, p.Y, over);
-      return over;
-    };
-    size_t kept = 0;
-    for (size_t k = 0; k < out.overlay.size(); ++k) {
-      const PlanSegment& s = out.overlay[k];
-      if (overBoth(s.From, sources[k]) && overBoth(s.To, sources[k])) out.overlay[kept++] = s;
-    }
-    out.overlay.resize(kept);
-  }
-  std::vector<SegmentSource>().swap(sources);
-  if (feedback.Cancelled()) return Outcome::Cancel();
-  const std::vector<PlanSegment>& overlay = out.overlay;
-  CutAndFillPoints points(std::move(indexedA), std::move(indexedB), std::move(PA), std::move(PB),
-                          2 * overlay.size(), [&overlay](size_t k) -> const PointRec& {
-                            const PlanSegment& s = overlay[k / 2];
-                            return k % 2 == 0 ? s.From : s.To;
-                          });
-  points.StopOn(feedback);
-
-  feedback.Phase("CAF_STEP1");
-  if (Halted(feedback, points.AddOverlayToA())) return Outcome::Cancel();
-  feedback.Phase("CAF_STEP2");
-  if (Halted(feedback, points.TrimAToB())) return Outcome::Cancel();
-  feedback.Phase("CAF_STEP3");
-  if (Halted(feedback, points.TrimBToA())) return Outcome::Cancel();
-
-  // A is rebuilt and measured on a thread of its own while B's overlay
-  // points are added and B is rebuilt here: the two builds do not share
-  // anything they change. Two builds at once need twice the working
-  // memory, so large surfaces are built one after the other, on this thread
-  // (A's volumes are still taken before B's build, so that their search
-  // grids are gone by then), as they are where only one thread may run.
+// The rebuilt surfaces and their volumes into out, or Cancelled.
+// A is rebuilt and measured on a thread of its own while B's overlay
+// points are added and B is rebuilt here: the two builds do not share
+// anything they change. Two builds at once need twice the working
+// memory, so large surfaces are built one after the other, on this thread
+// (A's volumes are still taken before B's build, so that their search
+// grids are gone by then), as they are where only one thread may run.
+Outcome RebuildBoth(const TriangleMesh& A, const TriangleMesh& B, CutAndFillPoints& points,
+                    Steps& steps, Feedback& feedback, CutFillParts& out) {
   feedback.Phase("CAF_TRIANGULATING_STEP1");
   if (feedback.Cancelled()) return Outcome::Cancel();
   const bool together = TwoThreads() && points.PA.count() + points.PB.count() <= kTogetherPoints;
@@ -373,12 +335,62 @@ Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Fe
     if (feedback.Cancelled() || !TB || !a.mesh || !a.first || !a.second) return Outcome::Cancel();
     out.TA = std::move(*a.mesh);
     out.TB = std::move(*TB);
+    out.totals = {a.first->cut + a.second->cut, a.first->fill + a.second->fill,
+                  a.first->area + a.second->area};
   }
+
+  return {};
+}
+
+// The parts of a run, or why there are none: the refusal of a surface with
+// duplicate points, or Cancelled.
+Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Feedback& feedback) {
+  // The point lists of the reindexed copies. The copies' triangles are the
+  // originals' (reindexing renumbers points, it moves no vertex), so the
+  // originals answer every geometric question.
+  PointList PA = A.Clone().GetPointList();
+  if (PA.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
+    return Outcome::Failure(ErrorCode::Refused,
+                            "Punti doppi sulla 1\xC2\xB0 mesh, impossibile continuare");
+  }
+  PointList PB = B.Clone().GetPointList();
+  if (PB.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
+    return Outcome::Failure(ErrorCode::Refused,
+                            "Punti doppi sulla 2\xC2\xB0 mesh, impossibile continuare");
+  }
+
+  Steps steps(feedback);
+  feedback.Phase("OPTIMIZING_MESHES");
+  // Nothing to optimise (see OptimizeMeshes): the lists above stand.
+
+  feedback.Phase("MESH_INTERSECTIONS");
+  CutFillParts out;
+  std::vector<SegmentSource> sources;
+  out.overlay = OverlaySegments(A, B, &sources, feedback);
+  if (feedback.Cancelled()) return Outcome::Cancel();
+  IndexedSurface indexedA(A), indexedB(B);
+  KeepOverBoth(A, B, indexedA, indexedB, sources, out.overlay);
+  std::vector<SegmentSource>().swap(sources);
+  if (feedback.Cancelled()) return Outcome::Cancel();
+  const std::vector<PlanSegment>& overlay = out.overlay;
+  CutAndFillPoints points(std::move(indexedA), std::move(indexedB), std::move(PA), std::move(PB),
+                          2 * overlay.size(), [&overlay](size_t k) -> const PointRec& {
+                            const PlanSegment& s = overlay[k / 2];
+                            return k % 2 == 0 ? s.From : s.To;
+                          });
+  points.StopOn(feedback);
+
+  feedback.Phase("CAF_STEP1");
+  if (Halted(feedback, points.AddOverlayToA())) return Outcome::Cancel();
+  feedback.Phase("CAF_STEP2");
+  if (Halted(feedback, points.TrimAToB())) return Outcome::Cancel();
+  feedback.Phase("CAF_STEP3");
+  if (Halted(feedback, points.TrimBToA())) return Outcome::Cancel();
+
+  if (Outcome rebuilt = RebuildBoth(A, B, points, steps, feedback, out); !rebuilt) return rebuilt;
 
   feedback.Phase("CAF_CALC_VOLUME");
   if (feedback.Cancelled()) return Outcome::Cancel();
-  out.totals = {a.first->cut + a.second->cut, a.first->fill + a.second->fill,
-                a.first->area + a.second->area};
   feedback.Phase("IDLE");
   return out;
 }
