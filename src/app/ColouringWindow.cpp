@@ -40,7 +40,8 @@ QString BoundsNotNumbers(const QString& lower, const QString& upper) {
 
 // The whole text as a finite number ("." decimal point), or nothing.
 std::optional<double> WholeNumber(const QString& text) {
-  return ParseTypedNumber(text.toStdString());
+  const Result<double> number = ParseTypedNumber(text.toStdString());
+  return number ? std::optional<double>(*number) : std::nullopt;
 }
 
 QString Elevation(double z) {
@@ -293,7 +294,7 @@ void ColouringWindow::ChoosePalette() {
   const ClassFile file = ReadClassFile(palette->File);
   ShowPreview(*palette, file.Classes);
   if (!file.ok()) {
-    SetStatus(QString::fromStdString(file.Error), false);
+    SetStatus(QString::fromStdString(file.Status.Text()), false);
     return;
   }
   if (palette->Slope) {
@@ -307,9 +308,10 @@ void ColouringWindow::ChoosePalette() {
   bool typo = false;
   const auto typed = [&](const QLineEdit& box, bool emptyAllowed) -> std::optional<double> {
     if (typo || (emptyAllowed && box.text().trimmed().isEmpty())) return std::nullopt;
-    std::optional<double> value = ParseTypedNumber(box.text().toStdString(), &error);
+    const Result<double> value = ParseTypedNumber(box.text().toStdString());
     typo = !value;
-    return value;
+    if (typo) error = value.Error().Text();
+    return value ? std::optional<double>(*value) : std::nullopt;
   };
   const std::optional<double> start = typed(Text1_, true), end = typed(Text2_, true),
                               interval = typed(Text3_, false);
@@ -457,7 +459,8 @@ void ColouringWindow::ReadClasses() {
     // The list stays as it was: a file read in part would colour wrongly.
     dialogs_.Inform(
         this,
-        QString::fromStdString(file.ok() ? path->toStdString() + ": " + order.Error : file.Error),
+        QString::fromStdString(file.ok() ? path->toStdString() + ": " + order.Status.Text()
+                                         : file.Status.Text()),
         kMessageTitle);
     return;
   }
@@ -490,7 +493,7 @@ void ColouringWindow::Apply() {
   // elevation order first, in the window too, and the user is told.
   const ClassOrder order = SortClasses(classes, {}, "row");
   if (!order.ok()) {
-    dialogs_.Inform(this, QString::fromStdString(order.Error), kMessageTitle);
+    dialogs_.Inform(this, QString::fromStdString(order.Status.Text()), kMessageTitle);
     return;
   }
   if (order.Reordered) {

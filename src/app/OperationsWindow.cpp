@@ -207,7 +207,7 @@ void OperationsWindow::Calculate() {
   // Nothing chosen is nothing to do (not a rebuild of the first surface).
   if (operation == actions::Operation::None || !first_) return;
   // A factor of 0 flattens the survey: asked first, as nothing undoes it.
-  const std::optional<double> typed = ParseTypedNumber(txtFactor_.text().toStdString());
+  const Result<double> typed = ParseTypedNumber(txtFactor_.text().toStdString());
   if (operation == actions::Operation::Scale && typed && *typed == 0 &&
       !dialogs_.AskYesNo(this, ScaleByZeroQuestion(SurfaceName(*first_)), kMessageTitle))
     return;

@@ -145,12 +145,11 @@ void PropertiesDialog::LayOut() {
 void PropertiesDialog::ShowVolumeAboveBase() {
   // The box starts empty, for base 0; a typo gives its message, not the
   // volume above some other base.
-  std::string error;
-  const std::optional<double> base = Text1_.text().trimmed().isEmpty()
-                                         ? 0.0
-                                         : ParseTypedNumber(Text1_.text().toStdString(), &error);
+  const Result<double> base = Text1_.text().trimmed().isEmpty()
+                                  ? Result<double>(0.0)
+                                  : ParseTypedNumber(Text1_.text().toStdString());
   if (!base) {
-    labels_[22].setText(QString::fromStdString(error));
+    labels_[22].setText(QString::fromStdString(base.Error().Text()));
     baseParts_.Above.clear();
     baseParts_.Below.clear();
     return;

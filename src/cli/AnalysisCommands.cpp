@@ -26,7 +26,8 @@ namespace orvane::cli {
 namespace {
 
 std::optional<double> ParseCoordinate(const std::string& text) {
-  return ParseTypedNumber(text);
+  const Result<double> number = ParseTypedNumber(text);
+  return number ? std::optional<double>(*number) : std::nullopt;
 }
 
 int Cancelled() {
@@ -41,10 +42,9 @@ struct VolumeOptions {
 };
 
 int RunVolume(const VolumeOptions& o) {
-  std::string error;
-  const std::optional<double> base = ParseTypedNumber(o.base, &error);
+  const Result<double> base = ParseTypedNumber(o.base);
   if (!base) {
-    std::cerr << "volume: --base: " << error << '\n';
+    std::cerr << "volume: --base: " << base.Error().Text() << '\n';
     return 2;
   }
   InterruptGuard guard;
@@ -82,7 +82,7 @@ int RunElevation(const ElevationOptions& o) {
     const PointFile read = ReadPointFile(o.points);
     for (const std::string& line : read.Report.Describe(o.points)) std::cerr << line << '\n';
     if (!read.Report.ok()) {
-      std::cerr << read.Report.Error << '\n';
+      std::cerr << read.Report.Status.Text() << '\n';
       return 2;
     }
     queries.reserve(static_cast<size_t>(read.Points.count()));

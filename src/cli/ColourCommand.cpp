@@ -46,10 +46,9 @@ int RunPalettes() {
 // A typed bound or interval; the refusal, quoting the text, on stderr when
 // it is no number.
 bool ReadTyped(const char* option, const std::string& text, double& value) {
-  std::string error;
-  const std::optional<double> read = ParseTypedNumber(text, &error);
+  const Result<double> read = ParseTypedNumber(text);
   if (!read) {
-    std::cerr << "colour: " << option << ": " << error << "; nothing was changed\n";
+    std::cerr << "colour: " << option << ": " << read.Error().Text() << "; nothing was changed\n";
     return false;
   }
   value = *read;

@@ -47,13 +47,15 @@ ClassFile ReadClassFile(const std::filesystem::path& file) {
   const TextTable table = ReadTextTable(file, ' ');
   const std::string name = file.string();
   if (!table.Report.ok()) {
-    out.Error = table.Report.Error;
+    out.Status = table.Report.Status;
     return out;
   }
   if (!table.Report.FirstIssues.empty()) {
     const LineIssue& issue = table.Report.FirstIssues.front();
-    out.Error =
-        name + ": line " + std::to_string(issue.Line) + ": " + std::string(Describe(issue.Problem));
+    out.Status = Outcome::Failure(
+        ErrorCode::Unreadable,
+        name + ": line " + std::to_string(issue.Line) + ": " + std::string(Describe(issue.Problem)),
+        file, issue.Line);
     return out;
   }
   for (size_t r = 0; r < table.Rows.size(); ++r) {
@@ -61,7 +63,8 @@ ClassFile ReadClassFile(const std::filesystem::path& file) {
     if (fields.empty()) continue;  // a line of blanks
     const std::string at = name + ": line " + std::to_string(table.LineNumbers[r]) + ": ";
     if (fields.size() < 5) {
-      out.Error = at + "fewer than five fields (lower upper red green blue)";
+      out.Status = Outcome::Failure(
+          ErrorCode::Unreadable, at + "fewer than five fields (lower upper red green blue)", file);
       out.Classes.clear();
       return out;
     }
@@ -70,8 +73,11 @@ ClassFile ReadClassFile(const std::filesystem::path& file) {
       const bool component = f >= 2;
       if (!ParseNumber(fields[static_cast<size_t>(f)], v[f]) ||
           (component && (v[f] < 0 || v[f] > 255 || v[f] != std::floor(v[f])))) {
-        out.Error = at + kFieldNames[f] + " \"" + std::string(fields[static_cast<size_t>(f)]) +
-                    (component ? "\" is not a whole number 0 to 255" : "\" is not a number");
+        out.Status = Outcome::Failure(
+            ErrorCode::Unreadable,
+            at + kFieldNames[f] + " \"" + std::string(fields[static_cast<size_t>(f)]) +
+                (component ? "\" is not a whole number 0 to 255" : "\" is not a number"),
+            file);
         out.Classes.clear();
         return out;
       }
@@ -95,8 +101,9 @@ ClassOrder SortClasses(std::vector<ColourClass>& classes, std::span<const int64_
   };
   for (size_t i = 0; i < classes.size(); ++i)
     if (classes[i].Lower > classes[i].Upper) {
-      out.Error = number(i) + ": the lower bound of the class " + bounds(classes[i]) +
-                  " lies above its upper bound";
+      out.Status = Outcome::Failure(
+          ErrorCode::Refused, number(i) + ": the lower bound of the class " + bounds(classes[i]) +
+                                  " lies above its upper bound");
       return out;
     }
   std::vector<size_t> order(classes.size());
@@ -110,8 +117,10 @@ ClassOrder SortClasses(std::vector<ColourClass>& classes, std::span<const int64_
     if (here.Lower < before.Upper) {
       const size_t first = std::min(order[k - 1], order[k]),
                    second = std::max(order[k - 1], order[k]);
-      out.Error = number(second) + ": the class " + bounds(classes[second]) +
-                  " overlaps the class " + bounds(classes[first]) + " of " + number(first);
+      out.Status = Outcome::Failure(ErrorCode::Refused,
+                                    number(second) + ": the class " + bounds(classes[second]) +
+                                        " overlaps the class " + bounds(classes[first]) + " of " +
+                                        number(first));
       return out;
     }
   }
@@ -158,29 +167,33 @@ ClassGeneration GenerateElevationClasses(std::span<const ColourClass> palette, d
                                          double end, double interval) {
   ClassGeneration g;
   if (!std::isfinite(start) || !std::isfinite(end) || !std::isfinite(interval)) {
-    g.Error = "the start, end and interval must be numbers";
+    g.Status = Outcome::Failure(ErrorCode::Refused, "the start, end and interval must be numbers");
     return g;
   }
   if (end <= start) {
-    g.Error = "the end (" + FormatNumber(end) + ") must lie above the start (" +
-              FormatNumber(start) + ")";
+    g.Status = Outcome::Failure(ErrorCode::Refused, "the end (" + FormatNumber(end) +
+                                                        ") must lie above the start (" +
+                                                        FormatNumber(start) + ")");
     return g;
   }
   if (interval <= 0) {
-    g.Error = "the interval (" + FormatNumber(interval) + ") must be above 0";
+    g.Status = Outcome::Failure(ErrorCode::Refused,
+                                "the interval (" + FormatNumber(interval) + ") must be above 0");
     return g;
   }
   if (palette.empty()) {
-    g.Error = "the palette has no lines";
+    g.Status = Outcome::Failure(ErrorCode::Refused, "the palette has no lines");
     return g;
   }
   // Lines are numbered 0..n; every k-th colours a band.
   const auto n = static_cast<int64_t>(palette.size()) - 1;
   const double k = std::nearbyint(static_cast<double>(n) / (end - start) * interval);
   if (!(k >= 1)) {
-    g.Error = "the palette has too few lines (" + std::to_string(n + 1) + ") for bands of " +
-              FormatNumber(interval) + " m from " + FormatNumber(start) + " to " +
-              FormatNumber(end) + ": take a larger interval or a palette of more lines";
+    g.Status = Outcome::Failure(ErrorCode::Refused,
+                                "the palette has too few lines (" + std::to_string(n + 1) +
+                                    ") for bands of " + FormatNumber(interval) + " m from " +
+                                    FormatNumber(start) + " to " + FormatNumber(end) +
+                                    ": take a larger interval or a palette of more lines");
     return g;
   }
   // Beyond n only line 0 is a multiple: the step is then n + 1.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/storage/Records.h"
+#include "core/support/Outcome.h"
 
 namespace orvane {
 
@@ -34,10 +35,10 @@ inline constexpr int32_t kWhite = 255 + 256 * 255 + 65536 * 255;
 struct ClassFile {
   std::vector<ColourClass> Classes;
   std::vector<int64_t> Lines;  // the line of each class in the file
-  // "" when every line was read; else "<file>: line N: <reason>" (or
+  // Ok when every line was read; else "<file>: line N: <reason>" (or
   // "<file>: <reason>"), and Classes is empty.
-  std::string Error;
-  bool ok() const { return Error.empty(); }
+  Outcome Status;
+  bool ok() const { return Status.Ok(); }
 };
 
 // Reads a palette or class file: one class per line, "lower upper red green
@@ -57,8 +58,8 @@ ClassFile ReadClassFile(const std::filesystem::path& file);
 // `place` and their numbers in numbers ("line 3", or "row 3").
 struct ClassOrder {
   bool Reordered = false;  // the order changed
-  std::string Error;       // "" when sorted
-  bool ok() const { return Error.empty(); }
+  Outcome Status;          // Ok when sorted
+  bool ok() const { return Status.Ok(); }
 };
 ClassOrder SortClasses(std::vector<ColourClass>& classes, std::span<const int64_t> numbers,
                        std::string_view place);
@@ -81,8 +82,8 @@ BandLimits ElevationBandLimits(double start, double end, const ExtentsRec& exten
 
 struct ClassGeneration {
   std::vector<ColourClass> Classes;
-  std::string Error;  // "" when made; else why nothing was made
-  bool ok() const { return Error.empty(); }
+  Outcome Status;  // Ok when made; else why nothing was made
+  bool ok() const { return Status.Ok(); }
 };
 
 // Elevation bands of `interval` metres from start to end, coloured by the

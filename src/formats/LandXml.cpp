@@ -64,7 +64,8 @@ Outcome ReadCompanions(const std::string& name, const fs::path& folder, const fs
     result.Inputs.emplace_back(path, read.Report);
     if (!read.Report.ok())
       return Outcome::Failure(ErrorCode::Unreadable,
-                              read.Report.Error + "; " + output.string() + " not written", path);
+                              read.Report.Status.Text() + "; " + output.string() + " not written",
+                              path);
     (layout == PolylineLayout::Zones ? zones : breaklines) = std::move(read);
   }
   result.ZoneCount = static_cast<int32_t>(zones.Lists.size());

@@ -113,12 +113,12 @@ class LineCursor {
   bool discarding_ = false;
 };
 
-// Feeds a whole file through a LineCursor in chunks. Returns "" or the
-// reason the file could not be read to its end.
+// Feeds a whole file through a LineCursor in chunks. Fails with the reason
+// the file could not be read to its end.
 template <class Sink>
-std::string ScanFile(const std::filesystem::path& file, Sink& sink) {
+Outcome ScanFile(const std::filesystem::path& file, Sink& sink) {
   Result<FileReader> in = FileReader::Open(file);
-  if (!in) return in.Error().Text();
+  if (!in) return in.Error();
   std::string error;
   // Never read past the size seen when opening: a file that keeps growing
   // cannot keep the reader busy.
@@ -148,7 +148,8 @@ std::string ScanFile(const std::filesystem::path& file, Sink& sink) {
       std::memmove(buf.data(), rest, used);
     }
   }
-  return error;
+  if (error.empty()) return {};
+  return Outcome::Failure(ErrorCode::Unreadable, std::move(error), file);
 }
 
 template <class Sink>
@@ -384,7 +385,7 @@ std::vector<std::string> TextReadReport::Describe(std::string_view file) const {
 TextTable ReadTextTable(const std::filesystem::path& file, char delimiter) {
   TextTable out;
   TableSink sink{out, delimiter};
-  out.Report.Error = ScanFile(file, sink);
+  out.Report.Status = ScanFile(file, sink);
   return out;
 }
 
@@ -398,7 +399,7 @@ PointFile ReadPointFile(const std::filesystem::path& file) {
   if (!ec)
     out.Points.Reserve(static_cast<size_t>(std::min<uintmax_t>(bytes / 24, uintmax_t{1} << 26)));
   PointSink sink{out};
-  out.Report.Error = ScanFile(file, sink);
+  out.Report.Status = ScanFile(file, sink);
   return out;
 }
 
@@ -419,7 +420,7 @@ PointFile ParsePointText(std::string_view text) {
 PolylineFile ReadPolylineFile(const std::filesystem::path& file, PolylineLayout layout) {
   PolylineFile out;
   PolylineSink sink(out, layout);
-  out.Report.Error = ScanFile(file, sink);
+  out.Report.Status = ScanFile(file, sink);
   sink.End();
   return out;
 }

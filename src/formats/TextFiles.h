@@ -41,6 +41,7 @@
 #include "analysis/MeshIntersection.h"
 #include "core/model/PointList.h"
 #include "core/storage/AtomicFile.h"
+#include "core/support/Outcome.h"
 
 namespace orvane {
 
@@ -76,15 +77,15 @@ struct LineIssue {
 
 // How the reading of one text file went.
 struct TextReadReport {
-  // "" when the whole file was read, else "<file>: <reason>" (the file is
+  // Ok when the whole file was read, else "<file>: <reason>" (the file is
   // missing, not a regular file, or failed while being read; what was read
   // before a failure is kept).
-  std::string Error;
+  Outcome Status;
   int64_t SkippedLines = 0;            // lines left out
   int64_t SuspectLines = 0;            // lines kept with characters after a number
   std::vector<LineIssue> FirstIssues;  // the first kMaxReportedIssues, in file order
 
-  bool ok() const { return Error.empty(); }
+  bool ok() const { return Status.Ok(); }
   // "<file>: line 12: fewer than three fields" lines for a user, one per
   // listed issue, then a summary line when more were counted than listed.
   std::vector<std::string> Describe(std::string_view file) const;

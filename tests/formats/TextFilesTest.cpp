@@ -154,7 +154,7 @@ TEST(PolylineTextTest, BreaklinesAreOpenAndHolesCarryTheirModel) {
 TEST_F(TextFilesTest, MissingEmptyAndFolderInputs) {
   const PointFile missing = ReadPointFile(dir_ / "none.xyz");
   EXPECT_FALSE(missing.Report.ok());
-  EXPECT_NE(missing.Report.Error.find("none.xyz"), std::string::npos);
+  EXPECT_NE(missing.Report.Status.Text().find("none.xyz"), std::string::npos);
   EXPECT_EQ(missing.Points.count(), 0);
   EXPECT_FALSE(ReadZoneFile(dir_).Report.ok());
   EXPECT_FALSE(ReadTextTable(dir_ / "none.txt").Report.ok());

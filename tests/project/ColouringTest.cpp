@@ -227,7 +227,7 @@ TEST(Colouring, BandGenerationFollowsTheEveryKthLineRule) {
   // k = 10 / 20 x 5 = 2.5, rounded to 2: lines 0, 2, 4, 6; the fourth band
   // reaches 120 and ends the list.
   ClassGeneration g = GenerateElevationClasses(palette, 100, 120, 5);
-  ASSERT_TRUE(g.ok()) << g.Error;
+  ASSERT_TRUE(g.ok()) << g.Status.Text();
   EXPECT_EQ(
       g.Classes,
       (std::vector<ColourClass>{
@@ -266,7 +266,7 @@ TEST(Colouring, BandGenerationFollowsTheEveryKthLineRule) {
 TEST_F(ProjectFolder, ClassFilesAreReadWholeOrRefused) {
   Write("a.rgb", "0  10\t255 0 0 extra\r\n\r\n10 20.5 0 0 255\n");
   const ClassFile good = ReadClassFile(dir_ / "a.rgb");
-  ASSERT_TRUE(good.ok()) << good.Error;
+  ASSERT_TRUE(good.ok()) << good.Status.Text();
   EXPECT_EQ(good.Classes, (std::vector<ColourClass>{{0, 10, 255, 0, 0}, {10, 20.5, 0, 0, 255}}));
   for (const auto& [text, line] :
        {std::pair{"0 10 255 0 0\n0 10 256 0 0\n", "line 2"}, std::pair{"0 1,5 255 0 0\n", "line 1"},
@@ -274,7 +274,7 @@ TEST_F(ProjectFolder, ClassFilesAreReadWholeOrRefused) {
     Write("b.rgb", text);
     const ClassFile bad = ReadClassFile(dir_ / "b.rgb");
     EXPECT_TRUE(bad.Classes.empty()) << text;
-    EXPECT_NE(bad.Error.find(line), std::string::npos) << bad.Error;
+    EXPECT_NE(bad.Status.Text().find(line), std::string::npos) << bad.Status.Text();
   }
   EXPECT_FALSE(ReadClassFile(dir_ / "missing.rgb").ok());
 

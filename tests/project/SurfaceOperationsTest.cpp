@@ -111,15 +111,18 @@ std::vector<std::string> Lines(const std::string& text) {
 TEST(TypedNumbers, ATypoIsNoNumber) {
   for (const char* typo : {"", " ", "abc", "2,5", "12.5 m", "-inf", "--5", "nan", "0x10", "1 2",
                            "1e999", "+-1", "inf", "."}) {
-    std::string error;
-    EXPECT_FALSE(ParseTypedNumber(typo, &error)) << typo;
-    EXPECT_EQ(error,
+    const Result<double> read = ParseTypedNumber(typo);
+    EXPECT_FALSE(read) << typo;
+    EXPECT_EQ(read.Error().Text(),
               "\"" + std::string(typo) +
                   "\" is not a number: type digits with \".\" as the decimal point (as in -2.5)");
   }
   for (auto [typed, value] :
-       {std::pair{" -1.5\t", -1.5}, {"+3e2", 300.0}, {".25", 0.25}, {"5.", 5.0}})
-    EXPECT_EQ(ParseTypedNumber(typed), value) << typed;
+       {std::pair{" -1.5\t", -1.5}, {"+3e2", 300.0}, {".25", 0.25}, {"5.", 5.0}}) {
+    const Result<double> read = ParseTypedNumber(typed);
+    ASSERT_TRUE(read) << typed;
+    EXPECT_EQ(*read, value) << typed;
+  }
   using actions::TypedGridSide;
   EXPECT_EQ(*TypedGridSide("1.5"), 2);
   EXPECT_EQ(*TypedGridSide("2.5"), 2);

@@ -148,7 +148,7 @@ std::string TypedNumberError(std::string_view text) {
   return message;
 }
 
-std::optional<double> ParseTypedNumber(std::string_view text, std::string* error) {
+Result<double> ParseTypedNumber(std::string_view text) {
   std::string_view t = text;
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   while (!t.empty() && blank(t.front())) t.remove_prefix(1);
@@ -167,10 +167,7 @@ std::optional<double> ParseTypedNumber(std::string_view text, std::string* error
         std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
     ok = r.ec == std::errc() && r.ptr == t.data() + t.size() && std::isfinite(value);
   }
-  if (!ok) {
-    if (error) *error = TypedNumberError(text);
-    return std::nullopt;
-  }
+  if (!ok) return Outcome::Failure(ErrorCode::Refused, TypedNumberError(text));
   return negative ? -value : value;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/support/Outcome.h"
+
 namespace orvane {
 
 // General decimal form: up to 15 significant digits, no grouping, no
@@ -23,10 +25,9 @@ char* WriteNumber(char* out, double value);
 // A number a user typed (a box of a window, an argument of the command
 // line): the whole text, blanks around it aside, must be one finite decimal
 // number with "." as decimal point ("-2.5", "+3", ".25", "1e3"). Anything
-// else ("", "abc", "2,5", "-inf", "--5", "0x10", "1e999") gives nullopt and,
-// when error is given, the message that quotes the text: nothing may be
-// computed from a typo.
-std::optional<double> ParseTypedNumber(std::string_view text, std::string* error = nullptr);
+// else ("", "abc", "2,5", "-inf", "--5", "0x10", "1e999") is refused with
+// the message that quotes the text: nothing may be computed from a typo.
+Result<double> ParseTypedNumber(std::string_view text);
 // The message ParseTypedNumber gives for text.
 std::string TypedNumberError(std::string_view text);
 

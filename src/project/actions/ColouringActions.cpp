@@ -18,7 +18,7 @@ Result<PaletteClasses> ClassesFromPalette(const TriangleMesh& surface, const Pal
     return Outcome::Failure(ErrorCode::Refused, std::move(text));
   };
   ClassFile file = ReadClassFile(palette.File);
-  if (!file.ok()) return Outcome::Failure(ErrorCode::Unreadable, file.Error, palette.File);
+  if (!file.ok()) return Outcome::Failure(ErrorCode::Unreadable, file.Status.Text(), palette.File);
   if (file.Classes.empty()) return refused(palette.File.string() + ": the palette has no classes");
   if (palette.Slope) return PaletteClasses{std::move(file.Classes), ColouringMode::Slope};
   const ExtentsRec extents = surface.GetExtents();
@@ -27,7 +27,7 @@ Result<PaletteClasses> ClassesFromPalette(const TriangleMesh& surface, const Pal
       ElevationBandLimits(start.value_or(extents.Min.Z), end.value_or(extents.Max.Z), extents);
   if (limits) *limits = used;
   ClassGeneration g = GenerateElevationClasses(file.Classes, used.Start, used.End, interval);
-  if (!g.ok()) return refused(palette.Name + ": " + g.Error);
+  if (!g.ok()) return refused(palette.Name + ": " + g.Status.Text());
   return PaletteClasses{std::move(g.Classes), ColouringMode::Elevation};
 }
 
@@ -123,11 +123,11 @@ ActionResult ColourByPalette(const TriangleMesh& surface, std::string_view palet
 ActionResult ColourByClassFile(const TriangleMesh& surface, const fs::path& file,
                                ColouringMode mode, const StopRequest& stop) {
   ClassFile classes = ReadClassFile(file);
-  if (!classes.ok()) return ActionResult::Refused(classes.Error, file);
+  if (!classes.ok()) return ActionResult::Refused(classes.Status.Text(), file);
   if (classes.Classes.empty())
     return ActionResult::Refused(file.string() + ": the file has no classes", file);
   const ClassOrder order = SortClasses(classes.Classes, classes.Lines, "line");
-  if (!order.ok()) return ActionResult::Refused(file.string() + ": " + order.Error, file);
+  if (!order.ok()) return ActionResult::Refused(file.string() + ": " + order.Status.Text(), file);
   ActionResult r = Colour(surface, classes.Classes, mode, stop);
   if (order.Reordered && r.ok())
     r.Warnings.push_back(file.string() + ": the classes were not in elevation order: " +

@@ -91,13 +91,12 @@ std::optional<ActionResult> TakenName(const std::string& name) {
 
 // The typed number; the refusal, quoting the text, when it is none.
 std::optional<ActionResult> NotANumber(std::string_view typed, double& value) {
-  std::string error;
-  const std::optional<double> read = ParseTypedNumber(typed, &error);
+  const Result<double> read = ParseTypedNumber(typed);
   if (read) {
     value = *read;
     return std::nullopt;
   }
-  return ActionResult::Refused(error + "; nothing was changed");
+  return ActionResult::Refused(read.Error().Text() + "; nothing was changed");
 }
 
 // Progress and phases to CurrentStatus(), stopped by CancelRequested or
@@ -216,9 +215,8 @@ ActionResult ChangeElevations(const std::shared_ptr<TriangleMesh>& surface,
 }  // namespace
 
 Result<int32_t> TypedGridSide(std::string_view text) {
-  std::string error;
-  const std::optional<double> typed = ParseTypedNumber(text, &error);
-  if (!typed) return Outcome::Failure(ErrorCode::Refused, std::move(error));
+  const Result<double> typed = ParseTypedNumber(text);
+  if (!typed) return typed.Error();
   const double rounded = std::nearbyint(*typed);  // halves to even
   if (!(rounded >= std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
   if (rounded > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();

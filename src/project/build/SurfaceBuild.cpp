@@ -249,7 +249,8 @@ Outcome ReadInput(const fs::path& folder, const std::string& name, const BuildSo
                             xyz.string() + ": no such file (the surface's points)", xyz);
   PointFile points = ReadPointFile(xyz);
   Report(r, xyz, points.Report);
-  if (!points.Report.ok()) return Outcome::Failure(ErrorCode::Unreadable, points.Report.Error, xyz);
+  if (!points.Report.ok())
+    return Outcome::Failure(ErrorCode::Unreadable, points.Report.Status.Text(), xyz);
   // The surface's own zones and breaklines, never those another surface's
   // export left behind.
   for (auto [file, layout, target] :
@@ -258,7 +259,8 @@ Outcome ReadInput(const fs::path& folder, const std::string& name, const BuildSo
     if (file->empty() || !FileExists(*file)) continue;
     PolylineFile read = ReadPolylineFile(*file, layout);
     Report(r, *file, read.Report);
-    if (!read.Report.ok()) return Outcome::Failure(ErrorCode::Unreadable, read.Report.Error, *file);
+    if (!read.Report.ok())
+      return Outcome::Failure(ErrorCode::Unreadable, read.Report.Status.Text(), *file);
     *target = std::move(read.Lists);
   }
   input.Points = std::move(points.Points);

@@ -34,7 +34,7 @@ TriangulateResult BuildFromFiles(const TriangulateRequest& request, Feedback& fe
 
   auto keep = [&](const std::filesystem::path& file, TextReadReport report) {
     if (!report.ok() && result.Status.Ok())
-      result.Status = Outcome::Failure(ErrorCode::Unreadable, report.Error, file);
+      result.Status = Outcome::Failure(ErrorCode::Unreadable, report.Status.Text(), file);
     result.Inputs.push_back({file, std::move(report)});
   };
   PointFile points = ReadPointFile(request.Points);
