@@ -32,27 +32,11 @@ namespace fs = std::filesystem;
 const LandXmlClock kClock{"2026-03-01", "14:05:09", "2026-03-01T14:05:09.250"};
 
 using testing::Slurp;
+using testing::SmallSurface;
 
 int Shell(const std::string& command) {
   const int raw = std::system(command.c_str());
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-// Two 5-12-13 right triangles (3-D area 30 each, plan area 18 each), both
-// clockwise in plan.
-TriangleMesh SmallSurface() {
-  TriangleMesh mesh;
-  mesh.Tag = std::string("Demo");
-  const PointRec p[] = {
-      {5.25, 7.5, -1.25, 0}, {8.25, 7.5, 2.75, 0}, {5.25, 19.5, -1.25, 0}, {8.25, 19.5, 2.75, 0}};
-  for (const PointRec& q : p) mesh.AddPoint(q.X, q.Y, q.Z);
-  auto add = [&](int a, int b, int c) {
-    const PointRec &A = p[a - 1], &B = p[b - 1], &C = p[c - 1];
-    mesh.AddTriangle(A.X, A.Y, A.Z, a, B.X, B.Y, B.Z, b, C.X, C.Y, C.Z, c);
-  };
-  add(1, 3, 2);
-  add(2, 3, 4);
-  return mesh;
 }
 
 PointList Polyline(int32_t model, std::initializer_list<PointRec> points) {

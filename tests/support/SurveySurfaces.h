@@ -81,4 +81,22 @@ inline TriangleMesh GridSurface(double x0, double y0, double d, int nx, int ny, 
   return m;
 }
 
+inline  // Two 5-12-13 right triangles (3-D area 30 each, plan area 18 each), both
+    // clockwise in plan.
+    TriangleMesh
+    SmallSurface() {
+  TriangleMesh mesh;
+  mesh.Tag = std::string("Demo");
+  const PointRec p[] = {
+      {5.25, 7.5, -1.25, 0}, {8.25, 7.5, 2.75, 0}, {5.25, 19.5, -1.25, 0}, {8.25, 19.5, 2.75, 0}};
+  for (const PointRec& q : p) mesh.AddPoint(q.X, q.Y, q.Z);
+  auto add = [&](int a, int b, int c) {
+    const PointRec &A = p[a - 1], &B = p[b - 1], &C = p[c - 1];
+    mesh.AddTriangle(A.X, A.Y, A.Z, a, B.X, B.Y, B.Z, b, C.X, C.Y, C.Z, c);
+  };
+  add(1, 3, 2);
+  add(2, 3, 4);
+  return mesh;
+}
+
 }  // namespace orvane::testing

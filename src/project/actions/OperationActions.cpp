@@ -144,6 +144,18 @@ ActionResult StageAndCommit(const RebuildInput& in, Feedback& feedback,
   return r;
 }
 
+// A committed rebuild: the same object, as every window holds it, becomes
+// the rebuilt surface once applied.
+ActionResult Replacing(ActionResult r, const std::shared_ptr<TriangleMesh>& surface,
+                       TriangleMesh built, const std::string& name) {
+  r.Changes.Replaced = surface;
+  r.Changes.Replacement = std::make_shared<TriangleMesh>(std::move(built));
+  r.Surface = surface;
+  r.SurfaceNames.push_back(name);
+  Finished(r);
+  return r;
+}
+
 }  // namespace
 
 namespace {
@@ -201,15 +213,7 @@ ActionResult ChangeElevations(const std::shared_ptr<TriangleMesh>& surface,
   std::optional<TriangleMesh> built;
   const RebuildInput in{name, changed.Points, change, changed.Survey ? &*changed.Survey : nullptr};
   ActionResult r = StageAndCommit(in, feedback, built);
-  if (!r.ok()) return r;
-  // The same object, as every window holds it, becomes the rebuilt surface
-  // once applied.
-  r.Changes.Replaced = surface;
-  r.Changes.Replacement = std::make_shared<TriangleMesh>(std::move(*built));
-  r.Surface = surface;
-  r.SurfaceNames.push_back(name);
-  Finished(r);
-  return r;
+  return r.ok() ? Replacing(std::move(r), surface, std::move(*built), name) : r;
 }
 
 }  // namespace
@@ -343,15 +347,8 @@ ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
 
   std::optional<TriangleMesh> built;
   ActionResult r = StageAndCommit({newName, *merged, {}}, feedback, built);
-  if (!r.ok()) return r;
-  // The first surface's element becomes the merged surface, under its name,
-  // once applied.
-  r.Changes.Replaced = first;
-  r.Changes.Replacement = std::make_shared<TriangleMesh>(std::move(*built));
-  r.Surface = first;
-  r.SurfaceNames.push_back(newName);
-  Finished(r);
-  return r;
+  // The first surface's element becomes the merged surface, under its name.
+  return r.ok() ? Replacing(std::move(r), first, std::move(*built), newName) : r;
 }
 
 namespace {
