@@ -8,6 +8,7 @@ packages=(
   libgtest-dev                   # unit tests
   libbenchmark-dev               # bench/
   libcli11-dev                   # orvane-tin's argument parser
+  libgdal-dev                    # GeoTIFF and vector deliverables, coordinate systems (with PROJ)
   clang libclang-rt-14-dev       # libFuzzer for the loader fuzz runs
   libxml2-utils                  # xmllint: schema validation of exports
   locales                        # locale sources: tests compile a decimal-comma locale
