@@ -74,7 +74,7 @@ void BM_GetSquareQuadMesh(benchmark::State& state) {
   benchmark::DoNotOptimize(mesh.Index().EntryCount());
   int32_t quads = 0;
   Timed(state, [&] {
-    const std::optional<QuadMesh> grid = GetSquareQuadMesh(mesh, 2);
+    const Result<QuadMesh> grid = GetSquareQuadMesh(mesh, 2);
     quads = grid ? grid->QuadCount() : -1;
   });
   state.counters["quads"] = quads;

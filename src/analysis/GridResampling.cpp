@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "analysis/ElevationQueries.h"
@@ -21,17 +22,18 @@ struct Node {
 
 }  // namespace
 
-std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side) {
+Result<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side) {
   Feedback quiet;
   return GetSquareQuadMesh(mesh, side, quiet);
 }
 
-std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side, Feedback& feedback) {
+Result<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side, Feedback& feedback) {
   mesh.LastErrorCode = 0;
-  if (side <= 0) {
+  const auto refuse = [&](std::string why) {
     mesh.LastErrorCode = kGridRefused;
-    return std::nullopt;
-  }
+    return Outcome::Failure(ErrorCode::Refused, std::move(why));
+  };
+  if (side <= 0) return refuse("the grid side must be positive");
   const ExtentsRec e = mesh.GetExtents();
   const double minX = e.Min.X, minY = e.Min.Y;
   double maxX = e.Max.X, maxY = e.Max.Y;
@@ -45,10 +47,8 @@ std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side, Feed
   QuadMesh grid;
   // No extents (no points): the box is inverted and holds no node.
   if (!(across >= 1)) return grid;
-  if (!(across * across <= std::numeric_limits<int32_t>::max())) {
-    mesh.LastErrorCode = kGridRefused;
-    return std::nullopt;
-  }
+  if (!(across * across <= std::numeric_limits<int32_t>::max()))
+    return refuse("a grid of side " + std::to_string(side) + " m would have too many nodes");
   const int64_t n = static_cast<int64_t>(across);
   const int64_t total = n * n;
   std::vector<Node> nodes(static_cast<size_t>(total) + 1);  // 1-based
@@ -59,7 +59,7 @@ std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side, Feed
     feedback.Progress(PercentOf(column, n), true);
     if (feedback.Cancelled()) {
       mesh.LastErrorCode = kGridCancelled;
-      return std::nullopt;
+      return Outcome::Cancel();
     }
     // Once every node is numbered the later columns store nothing.
     if (node >= total) break;

@@ -2,10 +2,10 @@
 // Samples a surface on a square grid and returns the grid cells as quads.
 
 #include <cstdint>
-#include <optional>
 
 #include "core/model/QuadMesh.h"
 #include "core/support/Feedback.h"
+#include "core/support/Outcome.h"
 
 namespace orvane {
 
@@ -28,10 +28,11 @@ inline constexpr int32_t kGridRefused = 2;
 //
 // Progress goes to feedback once per column (throttled), then 100
 // (unthrottled). On a cancel (the feedback asked after each progress
-// report) LastErrorCode becomes kGridCancelled and nullopt is returned; a
-// refused side gives kGridRefused and nullopt. Otherwise LastErrorCode is 0.
-std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side, Feedback& feedback);
+// report) the result is Cancelled and LastErrorCode becomes kGridCancelled;
+// a refused side gives Refused (saying why) and kGridRefused. Otherwise
+// LastErrorCode is 0.
+Result<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side, Feedback& feedback);
 // The same, reporting nothing and never cancelled.
-std::optional<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side);
+Result<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side);
 
 }  // namespace orvane

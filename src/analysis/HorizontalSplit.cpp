@@ -132,12 +132,13 @@ TriangleSplit SplitTriangle(const PointRec& A, const PointRec& B, const PointRec
 
 void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
                            TriangleMesh& UpperTriangleMesh) {
-  Feedback quiet;
-  HorizontalSplitSimple(mesh, Elevation, LowerTriangleMesh, UpperTriangleMesh, quiet);
+  Feedback quiet;  // never cancelled
+  static_cast<void>(
+      HorizontalSplitSimple(mesh, Elevation, LowerTriangleMesh, UpperTriangleMesh, quiet));
 }
 
-void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
-                           TriangleMesh& UpperTriangleMesh, Feedback& feedback) {
+Outcome HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
+                              TriangleMesh& UpperTriangleMesh, Feedback& feedback) {
   const int32_t n = mesh.TriangleCount();
   // Sized for the triangles that go to each side whole, plus two per piece.
   size_t down = 0, up = 0;
@@ -157,7 +158,7 @@ void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& L
   for (int32_t i = 1; i <= n; ++i) {
     if (feedback.Cancelled()) {
       mesh.LastErrorCode = 1;
-      return;
+      return Outcome::Cancel();
     }
     feedback.Progress(PercentOf(i, n), true);
     const TriangleRec& t = mesh.Triangle(i);
@@ -178,16 +179,17 @@ void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& L
         side->AddTriangle(part->Vertices[0], part->Vertices[1], part->Vertices[2]);
       } else if (part->Count >= 4 && !side->AddQuadrilateral(part->View(), feedback)) {
         mesh.LastErrorCode = 1;
-        return;
+        return Outcome::Cancel();
       }
     }
   }
   LowerTriangleMesh = std::move(lower.Mesh());
   UpperTriangleMesh = std::move(upper.Mesh());
+  return {};
 }
 
-bool HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
-                              const SplitTriangleSink& add, Feedback& feedback) {
+Outcome HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
+                                 const SplitTriangleSink& add, Feedback& feedback) {
   const std::span<const TriangleRec> triangles = mesh.Triangles().subspan(1);
   const auto n = static_cast<int64_t>(triangles.size());
   PartTriangulator parts(&feedback);
@@ -196,7 +198,7 @@ bool HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
   for (const TriangleRec& t : triangles) {
     if (++done % 4096 == 0) {
       feedback.Progress(PercentOf(done, n), true);
-      if (feedback.Cancelled()) return false;
+      if (feedback.Cancelled()) return Outcome::Cancel();
     }
     ExtentsRec box;
     for (const PointRec* v : {&t.A, &t.B, &t.C}) GrowExtents(box, *v);
@@ -221,12 +223,12 @@ bool HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
     for (auto [part, upper] : {std::pair{&split.Upper, true}, std::pair{&split.Lower, false}}) {
       if (part->Count < 3) continue;
       pieces.clear();
-      if (!parts.Add(part->View(), pieces)) return false;
+      if (!parts.Add(part->View(), pieces)) return Outcome::Cancel();
       for (const PieceTriangle& p : pieces) add(upper, numbered(p.A), numbered(p.B), numbered(p.C));
     }
   }
   feedback.Progress(100, true);
-  return true;
+  return {};
 }
 
 }  // namespace orvane

@@ -10,6 +10,7 @@
 #include "core/model/TriangleMesh.h"
 #include "core/storage/Records.h"
 #include "core/support/Feedback.h"
+#include "core/support/Outcome.h"
 
 namespace orvane {
 
@@ -59,10 +60,10 @@ TriangleSplit SplitTriangle(const PointRec& A, const PointRec& B, const PointRec
 // The results are not reindexed; the caller does it. Progress goes to
 // feedback (throttled) once per triangle. Cancellation (the feedback, asked
 // between two triangles and by the triangulation of a quadrilateral part):
-// LastErrorCode of `mesh` becomes 1 and the out meshes are left as they
-// were.
-void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
-                           TriangleMesh& UpperTriangleMesh, Feedback& feedback);
+// the result is Cancelled, LastErrorCode of `mesh` becomes 1 and the out
+// meshes are left as they were.
+Outcome HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
+                              TriangleMesh& UpperTriangleMesh, Feedback& feedback);
 // The same, reporting nothing and never cancelled.
 void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& LowerTriangleMesh,
                            TriangleMesh& UpperTriangleMesh);
@@ -75,10 +76,10 @@ void HorizontalSplitSimple(TriangleMesh& mesh, double Elevation, TriangleMesh& L
 // A corner that copies a vertex of `mesh` keeps that vertex's T, so that a
 // reindex can know it by its number; a crossing point has T = 0. Progress
 // goes to feedback (throttled), which is asked now and then whether to
-// stop; a yes ends the split (false returned). `mesh` is not changed.
+// stop; a yes ends the split (Cancelled returned). `mesh` is not changed.
 using SplitTriangleSink =
     std::function<void(bool upper, const PointRec& a, const PointRec& b, const PointRec& c)>;
-bool HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
-                              const SplitTriangleSink& add, Feedback& feedback);
+Outcome HorizontalSplitTriangles(const TriangleMesh& mesh, double Elevation,
+                                 const SplitTriangleSink& add, Feedback& feedback);
 
 }  // namespace orvane

@@ -64,13 +64,13 @@ void MergePointSet::Add(const PointRec& p) {
 
 void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoReindex) {
   Feedback quiet;
-  MergeTriangleMesh(into, TriMesh, DoReindex, quiet);
+  static_cast<void>(MergeTriangleMesh(into, TriMesh, DoReindex, quiet));  // never cancelled
 }
 
-void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoReindex,
-                       Feedback& feedback) {
+Outcome MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoReindex,
+                          Feedback& feedback) {
   into.LastErrorCode = 0;
-  if (TriMesh == nullptr) return;
+  if (TriMesh == nullptr) return {};
   const TriangleMesh& from = *TriMesh;
   const int32_t n = from.PointCount();
   const int32_t triangles = from.TriangleCount();
@@ -82,7 +82,7 @@ void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoR
     feedback.Progress(PercentOf(i, n), true);
     if (feedback.Cancelled()) {
       into.LastErrorCode = 1;
-      return;
+      return Outcome::Cancel();
     }
     const PointRec& p = from.Point(i);
     if (known.HasDuplicate(p)) continue;
@@ -98,6 +98,7 @@ void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoR
   }
   AppendTriangles(into, from, triangles);
   if (DoReindex) into.Reindex();
+  return {};
 }
 
 IncrementalMerge::IncrementalMerge(TriangleMesh& mesh) : mesh_(mesh), points_(mesh.Points()) {}

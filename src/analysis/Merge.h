@@ -16,6 +16,7 @@
 #include "core/model/TriangleMesh.h"
 #include "core/storage/Records.h"
 #include "core/support/Feedback.h"
+#include "core/support/Outcome.h"
 
 namespace orvane {
 
@@ -24,10 +25,11 @@ namespace orvane {
 // `into`, then reindexes when DoReindex. LastErrorCode of `into` is 0 on
 // completion. No TriMesh: nothing happens. Progress goes to feedback
 // (throttled) once per incoming point; when the feedback is then cancelled,
-// LastErrorCode becomes 1 and `into` is left exactly as it was (nothing is
-// applied before every point has been decided). TriMesh may be `into`.
-void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoReindex,
-                       Feedback& feedback);
+// the result is Cancelled, LastErrorCode becomes 1 and `into` is left
+// exactly as it was (nothing is applied before every point has been
+// decided). TriMesh may be `into`.
+Outcome MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoReindex,
+                          Feedback& feedback);
 // The same, reporting nothing and never cancelled.
 void MergeTriangleMesh(TriangleMesh& into, const TriangleMesh* TriMesh, bool DoReindex);
 

@@ -82,7 +82,7 @@ TEST(GridResampling, MatchesTheLiteralGridOnRandomMeshes) {
     }
     for (int32_t side : {1, 3, 5, 10, 37, 200}) {
       SCOPED_TRACE("side " + std::to_string(side));
-      const std::optional<QuadMesh> grid = GetSquareQuadMesh(mesh, side);
+      const Result<QuadMesh> grid = GetSquareQuadMesh(mesh, side);
       ASSERT_TRUE(grid);
       EXPECT_EQ(mesh.LastErrorCode, 0);
       // Its quads list their corners counter-clockwise, and so its triangles.
@@ -115,7 +115,7 @@ TEST(GridResampling, SliverNodesComeFromTheContainingTriangle) {
     add(mesh, px, py, 1, 100, 0, 0, 100, 99.98, 0);
     for (int32_t side : {1, 5, 10}) {
       SCOPED_TRACE("side " + std::to_string(side));
-      const std::optional<QuadMesh> grid = GetSquareQuadMesh(mesh, side);
+      const Result<QuadMesh> grid = GetSquareQuadMesh(mesh, side);
       ASSERT_TRUE(grid);
       ExpectSameQuads(*grid,
                       reference::LiteralSquareGrid(mesh.Triangles(), mesh.GetExtents(), side));
@@ -135,7 +135,7 @@ TEST(GridResampling, SizesAndEmptyNodes) {
   // 100 wide, 50 high, side 10: 11 x 11 nodes over a 100 x 100 box; the
   // nodes above the surface stay empty and no quad touches them.
   TriangleMesh wide = Rectangle(0, 0, 100, 50, 4, 2, 7, 0.5, -0.25);
-  std::optional<QuadMesh> grid = GetSquareQuadMesh(wide, 10);
+  Result<QuadMesh> grid = GetSquareQuadMesh(wide, 10);
   ASSERT_TRUE(grid);
   EXPECT_EQ(grid->QuadCount(), 10 * 5);
   EXPECT_EQ(grid->GetExtents().Max.Y, 50);
@@ -161,17 +161,17 @@ TEST(GridResampling, SizesAndEmptyNodes) {
 
   // A plane at survey coordinates, sampled on its own vertices and between.
   TriangleMesh survey = Rectangle(500000, 4500000, 300, 300, 7, 7, -1e5, 0.125, 0.0625);
-  grid = GetSquareQuadMesh(survey, 4);
-  ASSERT_TRUE(grid);
-  EXPECT_EQ(grid->QuadCount(), 75 * 75);
-  for (int32_t i = 1; i <= grid->QuadCount(); i += 97) {
-    const QuadMesh::Quad quad = *grid->GetQuad(i);
+  const Result<QuadMesh> plane = GetSquareQuadMesh(survey, 4);
+  ASSERT_TRUE(plane);
+  EXPECT_EQ(plane->QuadCount(), 75 * 75);
+  for (int32_t i = 1; i <= plane->QuadCount(); i += 97) {
+    const QuadMesh::Quad quad = *plane->GetQuad(i);
     for (const PointRec& p : quad) EXPECT_NEAR(p.Z, -1e5 + 0.125 * p.X + 0.0625 * p.Y, 1e-6);
   }
 
   EXPECT_EQ(GetSquareQuadMesh(*std::make_unique<TriangleMesh>(), 5)->QuadCount(), 0);
   for (int32_t side : {0, -10}) {
-    EXPECT_FALSE(GetSquareQuadMesh(square, side));
+    EXPECT_EQ(GetSquareQuadMesh(square, side).Error().Code(), ErrorCode::Refused);
     EXPECT_EQ(square.LastErrorCode, kGridRefused);
   }
 }
@@ -195,7 +195,7 @@ TEST(GridResampling, ReportsEachColumnAndStopsOnCancel) {
   seen.clear();
   cancelAt = 60;
   StatusFeedback second;
-  EXPECT_FALSE(GetSquareQuadMesh(mesh, 25, second));
+  EXPECT_TRUE(GetSquareQuadMesh(mesh, 25, second).Error().IsCancelled());
   EXPECT_EQ(mesh.LastErrorCode, kGridCancelled);
   EXPECT_FALSE(CancelRequested);
   EXPECT_EQ(seen, (std::vector<int32_t>{20, 40, 60}));

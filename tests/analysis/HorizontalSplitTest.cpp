@@ -226,7 +226,7 @@ TEST(HorizontalSplitSimple, CancelDeliversNothing) {
   status->Listen();
   {
     StatusFeedback feedback;
-    HorizontalSplitSimple(source, 5, lower, upper, feedback);
+    EXPECT_TRUE(HorizontalSplitSimple(source, 5, lower, upper, feedback).IsCancelled());
   }
   Status::Create()->Listen();
   EXPECT_EQ(source.LastErrorCode, 1);

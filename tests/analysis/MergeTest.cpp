@@ -146,7 +146,7 @@ TEST(MergeTriangleMesh, CancelLeavesTargetAsItWas) {
   TriangleMesh into = a;
   {
     StatusFeedback feedback;
-    MergeTriangleMesh(into, &b, true, feedback);
+    EXPECT_TRUE(MergeTriangleMesh(into, &b, true, feedback).IsCancelled());
   }
   Status::Create()->Listen();
   EXPECT_EQ(into.LastErrorCode, 1);

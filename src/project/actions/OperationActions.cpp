@@ -254,14 +254,11 @@ std::variant<QuadMesh, ActionResult> SampleGrid(TriangleMesh& surface, const std
   // sampling leaves on it.
   const int32_t previousError = surface.LastErrorCode;
   feedback.Phase("GRID_SAMPLING");
-  std::optional<QuadMesh> quads = GetSquareQuadMesh(surface, side, feedback);
+  Result<QuadMesh> quads = GetSquareQuadMesh(surface, side, feedback);
   feedback.Phase("IDLE");
-  const int32_t error = surface.LastErrorCode;
   surface.LastErrorCode = previousError;
-  if (error == kGridCancelled || feedback.Cancelled()) return Cancelled();
-  if (!quads)
-    return ActionResult::Refused(name + ": a grid of side " + std::to_string(side) +
-                                 " m would have too many nodes");
+  if (quads.Error().IsCancelled() || feedback.Cancelled()) return Cancelled();
+  if (!quads) return ActionResult::Refused(name + ": " + quads.Error().Text());
   return std::move(*quads);
 }
 
@@ -363,7 +360,7 @@ std::optional<std::array<TriangleMesh, 2>> SplitPieces(const TriangleMesh& surfa
   std::array<TriangleMesh, 2> pieces;
   feedback.Phase("SPLITTING_SURFACE");
   SplitFeedback split(feedback);
-  const bool done = HorizontalSplitTriangles(
+  const Outcome done = HorizontalSplitTriangles(
       surface, elevation,
       [&](bool up, const PointRec& a, const PointRec& b, const PointRec& c) {
         pieces[up].AddTriangle(a.X, a.Y, a.Z, 0, b.X, b.Y, b.Z, 0, c.X, c.Y, c.Z, 0);
