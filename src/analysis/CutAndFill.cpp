@@ -242,6 +242,61 @@ void KeepOverBoth(const TriangleMesh& A, const TriangleMesh& B, IndexedSurface& 
   overlay.resize(kept);
 }
 
+// The first and the second half of a rebuilt surface's triangles.
+std::pair<int32_t, int32_t> HalfOf(const TriangleMesh& TA, bool second) {
+  const int32_t n = TA.TriangleCount(), mid = n / 2;
+  return second ? std::pair{mid + 1, n} : std::pair{1, mid};
+}
+
+// A's side of RebuildBoth, on whichever thread builds it. A's volumes come
+// in two halves: the first is taken with A's build, the second once B is
+// built (or right after the first, when the rebuilds run one after the
+// other). Either way the same halves are added in the same order.
+struct SideA {
+  std::optional<TriangleMesh> mesh;
+  std::optional<Totals> first, second;
+  std::exception_ptr error;
+  std::latch built{1};  // the mesh is there (or will not come)
+};
+
+void BuildSideA(SideA& a, const TriangleMesh& A, const TriangleMesh& B, PointList PA,
+                CutAndFillPoints::Segments segmentsA, Steps& steps, bool together) {
+  try {
+    struct Built {
+      std::latch& latch;
+      ~Built() { latch.count_down(); }
+    } built{a.built};
+    a.mesh = Rebuild(std::move(PA), std::move(segmentsA), steps);
+  } catch (...) {
+    a.error = std::current_exception();
+    return;
+  }
+  try {
+    if (!a.mesh) return;
+    const auto [from, to] = HalfOf(*a.mesh, false);
+    a.first = Volumes(A, B, *a.mesh, from, to, steps);
+    if (!together && a.first) {
+      const auto [from2, to2] = HalfOf(*a.mesh, true);
+      a.second = Volumes(A, B, *a.mesh, from2, to2, steps);
+    }
+  } catch (...) {
+    a.error = std::current_exception();
+  }
+}
+
+// Leaving RebuildBoth early (a cancel, an exception) stops A's thread
+// first; nothing is delivered.
+struct StopSideA {
+  std::jthread& worker;
+  Steps& steps;
+  bool armed = true;
+  ~StopSideA() {
+    if (!armed || !worker.joinable()) return;
+    steps.Cancel();
+    worker.join();
+  }
+};
+
 // The rebuilt surfaces and their volumes into out, or Cancelled.
 // A is rebuilt and measured on a thread of its own while B's overlay
 // points are added and B is rebuilt here: the two builds do not share
@@ -254,91 +309,44 @@ Outcome RebuildBoth(const TriangleMesh& A, const TriangleMesh& B, CutAndFillPoin
   feedback.Phase("CAF_TRIANGULATING_STEP1");
   if (feedback.Cancelled()) return Outcome::Cancel();
   const bool together = TwoThreads() && points.PA.count() + points.PB.count() <= kTogetherPoints;
-  // A's volumes come in two halves: the first is taken on A's thread, the
-  // second here once B is built (or there too, when the rebuilds run one
-  // after the other). Either way the same halves are added in the same
-  // order.
-  struct Side {
-    std::optional<TriangleMesh> mesh;
-    std::optional<Totals> first, second;
-    std::exception_ptr error;
-    std::latch built{1};  // the mesh is there (or will not come)
-  } a;
-  auto half = [](const TriangleMesh& TA, bool second) {
-    const int32_t n = TA.TriangleCount(), mid = n / 2;
-    return second ? std::pair{mid + 1, n} : std::pair{1, mid};
+  SideA a;
+  CutAndFillPoints::Segments segmentsA = points.TakeSegmentsOfA();
+  PointList PA = std::move(points.PA);
+  points.PA = PointList{};
+  auto sideA = [&a, &A, &B, &steps, together, PA = std::move(PA),
+                segmentsA = std::move(segmentsA)]() mutable {
+    BuildSideA(a, A, B, std::move(PA), std::move(segmentsA), steps, together);
   };
-  {
-    CutAndFillPoints::Segments segmentsA = points.TakeSegmentsOfA();
-    PointList PA = std::move(points.PA);
-    points.PA = PointList{};
-    auto sideA = [&a, &A, &B, &half, &steps, together, PA = std::move(PA),
-                  segmentsA = std::move(segmentsA)]() mutable {
-      try {
-        struct Built {
-          std::latch& latch;
-          ~Built() { latch.count_down(); }
-        } built{a.built};
-        a.mesh = Rebuild(std::move(PA), std::move(segmentsA), steps);
-      } catch (...) {
-        a.error = std::current_exception();
-        return;
-      }
-      try {
-        if (!a.mesh) return;
-        const auto [from, to] = half(*a.mesh, false);
-        a.first = Volumes(A, B, *a.mesh, from, to, steps);
-        if (!together && a.first) {
-          const auto [from2, to2] = half(*a.mesh, true);
-          a.second = Volumes(A, B, *a.mesh, from2, to2, steps);
-        }
-      } catch (...) {
-        a.error = std::current_exception();
-      }
-    };
-    std::jthread worker;
-    if (together) worker = StartThread(std::move(sideA));
-    // Leaving early (a cancel, an exception) stops the other thread first;
-    // nothing is delivered.
-    struct Stop {
-      std::jthread& worker;
-      Steps& steps;
-      bool armed = true;
-      ~Stop() {
-        if (!armed || !worker.joinable()) return;
-        steps.Cancel();
-        worker.join();
-      }
-    } stop{worker, steps};
-    if (!together) {
-      sideA();
-      ReleaseFreedMemory();  // what A's build and volumes freed, before B's build
-    }
-
-    feedback.Phase("CAF_STEP4");
-    if (!points.AddOverlayToB() || feedback.Cancelled()) return Outcome::Cancel();
-    feedback.Phase("CAF_TRIANGULATING_STEP2");
-    if (feedback.Cancelled()) return Outcome::Cancel();
-    CutAndFillPoints::Segments segmentsB = points.TakeSegmentsOfB();
-    std::optional<TriangleMesh> TB = Rebuild(std::move(points.PB), std::move(segmentsB), steps);
-    points.PB = PointList{};
-    if (together) {
-      a.built.wait();
-      if (a.mesh && !feedback.Cancelled()) {
-        const auto [from, to] = half(*a.mesh, true);
-        a.second = Volumes(A, B, *a.mesh, from, to, steps);
-      }
-    }
-    if (worker.joinable()) worker.join();
-    stop.armed = false;
-    if (a.error) std::rethrow_exception(a.error);
-    if (feedback.Cancelled() || !TB || !a.mesh || !a.first || !a.second) return Outcome::Cancel();
-    out.TA = std::move(*a.mesh);
-    out.TB = std::move(*TB);
-    out.totals = {a.first->cut + a.second->cut, a.first->fill + a.second->fill,
-                  a.first->area + a.second->area};
+  std::jthread worker;
+  if (together) worker = StartThread(std::move(sideA));
+  StopSideA stop{worker, steps};
+  if (!together) {
+    sideA();
+    ReleaseFreedMemory();  // what A's build and volumes freed, before B's build
   }
 
+  feedback.Phase("CAF_STEP4");
+  if (!points.AddOverlayToB() || feedback.Cancelled()) return Outcome::Cancel();
+  feedback.Phase("CAF_TRIANGULATING_STEP2");
+  if (feedback.Cancelled()) return Outcome::Cancel();
+  CutAndFillPoints::Segments segmentsB = points.TakeSegmentsOfB();
+  std::optional<TriangleMesh> TB = Rebuild(std::move(points.PB), std::move(segmentsB), steps);
+  points.PB = PointList{};
+  if (together) {
+    a.built.wait();
+    if (a.mesh && !feedback.Cancelled()) {
+      const auto [from, to] = HalfOf(*a.mesh, true);
+      a.second = Volumes(A, B, *a.mesh, from, to, steps);
+    }
+  }
+  if (worker.joinable()) worker.join();
+  stop.armed = false;
+  if (a.error) std::rethrow_exception(a.error);
+  if (feedback.Cancelled() || !TB || !a.mesh || !a.first || !a.second) return Outcome::Cancel();
+  out.TA = std::move(*a.mesh);
+  out.TB = std::move(*TB);
+  out.totals = {a.first->cut + a.second->cut, a.first->fill + a.second->fill,
+                a.first->area + a.second->area};
   return {};
 }
 

@@ -175,10 +175,8 @@ bool WorkTriangulation::InsertOnLane(Lane& lane, int32_t p) {
   return true;
 }
 
-bool WorkTriangulation::InsertBoth(std::span<const int32_t> first, std::span<const int32_t> second,
-                                   std::vector<uint8_t> sides, std::vector<int32_t>& deferred,
-                                   const std::function<bool()>& stop,
-                                   const std::function<void(int64_t)>& done) {
+size_t WorkTriangulation::OpenLanes(std::span<Lane> lanes, std::vector<uint8_t> sides,
+                                    std::vector<int32_t>& freeBefore) {
   side_ = std::move(sides);
   // The slots in use now, then room for every triangle there can be.
   const size_t used = tris.size();
@@ -186,9 +184,8 @@ bool WorkTriangulation::InsertBoth(std::span<const int32_t> first, std::span<con
   tris.resize(room);
   stamp_.resize(room, 0);
   nextSlot_ = used;
-  Lane lanes[2];
   for (int k = 0; k < 2; ++k) {
-    Lane& lane = lanes[k];
+    Lane& lane = lanes[static_cast<size_t>(k)];
     lane.side = static_cast<uint8_t>(k + 1);
     lane.round = round_ + static_cast<uint32_t>(k);
     lane.rng = rng_ ^ (k == 0 ? 0u : 0x9E3779B9u);
@@ -198,12 +195,46 @@ bool WorkTriangulation::InsertBoth(std::span<const int32_t> first, std::span<con
       if (SideOf(v) == lane.side) lane.start = vertexTri[static_cast<size_t>(v)];
   }
   // Free slots from before stay free.
-  std::vector<int32_t> freeBefore;
   freeBefore.swap(free_);
   lanes[0].startOf.swap(startOf_);
   lanes[0].endOf.swap(endOf_);
   lanes[1].startOf.assign(pts.size(), -1);
   lanes[1].endOf.assign(pts.size(), -1);
+  return room;
+}
+
+void WorkTriangulation::CloseLanes(std::span<Lane> lanes, size_t room,
+                                   std::vector<int32_t>& freeBefore) {
+  // Back to one thread: the slots beyond the last one taken go; the lanes'
+  // free slots and what is left of their blocks are free slots.
+  const size_t end = std::min(nextSlot_, room);
+  tris.resize(end);
+  stamp_.resize(end);
+  std::vector<uint8_t>().swap(side_);
+  free_.swap(freeBefore);
+  for (Lane& lane : lanes) {
+    live_ += lane.liveChange;
+    free_.insert(free_.end(), lane.free.begin(), lane.free.end());
+    for (size_t slot = lane.fresh; slot < lane.freshEnd; ++slot) {
+      tris[slot].alive = false;
+      free_.push_back(static_cast<int32_t>(slot));
+    }
+  }
+  startOf_.swap(lanes[0].startOf);
+  endOf_.swap(lanes[0].endOf);
+  round_ = std::max(lanes[0].round, lanes[1].round) + 1;
+  rng_ = lanes[0].rng;
+  if (lanes[0].start >= 0 && tris[static_cast<size_t>(lanes[0].start)].alive)
+    last_ = tris[static_cast<size_t>(lanes[0].start)].v[2];
+}
+
+bool WorkTriangulation::InsertBoth(std::span<const int32_t> first, std::span<const int32_t> second,
+                                   std::vector<uint8_t> sides, std::vector<int32_t>& deferred,
+                                   const std::function<bool()>& stop,
+                                   const std::function<void(int64_t)>& done) {
+  Lane lanes[2];
+  std::vector<int32_t> freeBefore;
+  const size_t room = OpenLanes(lanes, std::move(sides), freeBefore);
 
   std::atomic<bool> halt{false};
   std::vector<int32_t> later[2];
@@ -240,27 +271,7 @@ bool WorkTriangulation::InsertBoth(std::span<const int32_t> first, std::span<con
   }
   if (failure) std::rethrow_exception(failure);
 
-  // Back to one thread: the slots beyond the last one taken go; the lanes'
-  // free slots and what is left of their blocks are free slots.
-  const size_t end = std::min(nextSlot_, room);
-  tris.resize(end);
-  stamp_.resize(end);
-  std::vector<uint8_t>().swap(side_);
-  free_.swap(freeBefore);
-  for (Lane& lane : lanes) {
-    live_ += lane.liveChange;
-    free_.insert(free_.end(), lane.free.begin(), lane.free.end());
-    for (size_t slot = lane.fresh; slot < lane.freshEnd; ++slot) {
-      tris[slot].alive = false;
-      free_.push_back(static_cast<int32_t>(slot));
-    }
-  }
-  startOf_.swap(lanes[0].startOf);
-  endOf_.swap(lanes[0].endOf);
-  round_ = std::max(lanes[0].round, lanes[1].round) + 1;
-  rng_ = lanes[0].rng;
-  if (lanes[0].start >= 0 && tris[static_cast<size_t>(lanes[0].start)].alive)
-    last_ = tris[static_cast<size_t>(lanes[0].start)].v[2];
+  CloseLanes(lanes, room, freeBefore);
   if (halt.load()) return false;
   deferred.insert(deferred.end(), later[0].begin(), later[0].end());
   deferred.insert(deferred.end(), later[1].begin(), later[1].end());

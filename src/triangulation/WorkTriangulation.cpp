@@ -819,13 +819,16 @@ void WorkTriangulation::FreeConstraint(int32_t t, int edge) {
 void WorkTriangulation::Retriangulate(const std::vector<int32_t>& region, int32_t a, int32_t b,
                                       const std::vector<int32_t>& left,
                                       const std::vector<int32_t>& right) {
-  // Rim of the region: directed edge (u, v) as seen from inside -> beyond.
-  struct Beyond {
-    int32_t outside;
-    int outsideEdge;
-    bool con;
-  };
-  std::vector<std::pair<uint64_t, Beyond>> rim;
+  const std::vector<RegionEdge> rim = RemoveRegion(region);
+  std::vector<int32_t> made;
+  TriangulateChain(left, true, a, b, made);
+  TriangulateChain(right, false, a, b, made);
+  LinkRegion(made, rim, a, b);
+}
+
+std::vector<WorkTriangulation::RegionEdge> WorkTriangulation::RemoveRegion(
+    const std::vector<int32_t>& region) {
+  std::vector<RegionEdge> rim;
   ++round_;
   for (int32_t t : region) stamp_[static_cast<size_t>(t)] = round_;
   for (int32_t t : region) {
@@ -839,51 +842,53 @@ void WorkTriangulation::Retriangulate(const std::vector<int32_t>& region, int32_
         for (int k = 0; k < 3; ++k)
           if (o.n[k] == t) oe = k;
       }
-      rim.push_back({EdgeKey(tri.v[Next(i)], tri.v[Prev(i)]), {nb, oe, (tri.con >> i & 1) != 0}});
+      rim.push_back({EdgeKey(tri.v[Next(i)], tri.v[Prev(i)]), nb, oe, (tri.con >> i & 1) != 0});
     }
   }
-  std::sort(rim.begin(), rim.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+  std::sort(rim.begin(), rim.end(), [](const auto& x, const auto& y) { return x.key < y.key; });
   for (int32_t t : region) {
     tris[static_cast<size_t>(t)].alive = false;
     free_.push_back(t);
     --live_;
   }
+  return rim;
+}
 
-  // Constrained Delaunay triangulation of each pseudo-polygon: the apex c
+void WorkTriangulation::TriangulateChain(const std::vector<int32_t>& chain, bool chainOnLeft,
+                                         int32_t a, int32_t b, std::vector<int32_t>& made) {
+  // Constrained Delaunay triangulation of the pseudo-polygon: the apex c
   // over base (p, q) is the chain vertex whose circumcircle with p, q holds
   // no other chain vertex; the chain splits at c and both parts recurse.
-  std::vector<int32_t> made;
   struct Job {
     int32_t p, q;
     size_t lo, hi;  // chain[lo..hi) lies between p and q
   };
-  auto triangulateChain = [&](const std::vector<int32_t>& chain, bool chainOnLeft) {
-    std::vector<Job> jobs{{a, b, 0, chain.size()}};
-    while (!jobs.empty()) {
-      const Job j = jobs.back();
-      jobs.pop_back();
-      if (j.lo >= j.hi) continue;
-      size_t ci = j.lo;
-      for (size_t k = j.lo + 1; k < j.hi; ++k) {
-        // (p, q, c) counter-clockwise when the chain lies left of p->q.
-        const int32_t p = j.p, q = j.q, c = chain[ci], v = chain[k];
-        const PointRec &P = pts[static_cast<size_t>(p)], &Q = pts[static_cast<size_t>(q)],
-                       &C = pts[static_cast<size_t>(c)], &V = pts[static_cast<size_t>(v)];
-        const double inc = chainOnLeft ? InCircle(P.X, P.Y, Q.X, Q.Y, C.X, C.Y, V.X, V.Y)
-                                       : InCircle(Q.X, Q.Y, P.X, P.Y, C.X, C.Y, V.X, V.Y);
-        if (inc > 0) ci = k;
-      }
-      const int32_t c = chain[ci];
-      made.push_back(chainOnLeft ? NewTri(j.p, j.q, c) : NewTri(j.q, j.p, c));
-      jobs.push_back({j.p, c, j.lo, ci});
-      jobs.push_back({c, j.q, ci + 1, j.hi});
+  std::vector<Job> jobs{{a, b, 0, chain.size()}};
+  while (!jobs.empty()) {
+    const Job j = jobs.back();
+    jobs.pop_back();
+    if (j.lo >= j.hi) continue;
+    size_t ci = j.lo;
+    for (size_t k = j.lo + 1; k < j.hi; ++k) {
+      // (p, q, c) counter-clockwise when the chain lies left of p->q.
+      const int32_t p = j.p, q = j.q, c = chain[ci], v = chain[k];
+      const PointRec &P = pts[static_cast<size_t>(p)], &Q = pts[static_cast<size_t>(q)],
+                     &C = pts[static_cast<size_t>(c)], &V = pts[static_cast<size_t>(v)];
+      const double inc = chainOnLeft ? InCircle(P.X, P.Y, Q.X, Q.Y, C.X, C.Y, V.X, V.Y)
+                                     : InCircle(Q.X, Q.Y, P.X, P.Y, C.X, C.Y, V.X, V.Y);
+      if (inc > 0) ci = k;
     }
-  };
-  triangulateChain(left, true);
-  triangulateChain(right, false);
+    const int32_t c = chain[ci];
+    made.push_back(chainOnLeft ? NewTri(j.p, j.q, c) : NewTri(j.q, j.p, c));
+    jobs.push_back({j.p, c, j.lo, ci});
+    jobs.push_back({c, j.q, ci + 1, j.hi});
+  }
+}
 
-  // Link: internal edges pair up among the new triangles, rim edges reach
-  // what lies beyond, and a-b becomes a constraint.
+void WorkTriangulation::LinkRegion(const std::vector<int32_t>& made,
+                                   const std::vector<RegionEdge>& rim, int32_t a, int32_t b) {
+  // Internal edges pair up among the new triangles, rim edges reach what
+  // lies beyond, and a-b becomes a constraint.
   std::vector<std::pair<uint64_t, std::pair<int32_t, int>>> inner;
   for (int32_t t : made) {
     const Tri& tri = tris[static_cast<size_t>(t)];
@@ -896,12 +901,12 @@ void WorkTriangulation::Retriangulate(const std::vector<int32_t>& region, int32_
       const int32_t u = tri.v[Next(i)], v = tri.v[Prev(i)];
       const uint64_t key = EdgeKey(u, v);
       auto r = std::lower_bound(rim.begin(), rim.end(), key,
-                                [](const auto& x, uint64_t k) { return x.first < k; });
-      if (r != rim.end() && r->first == key) {
-        tri.n[i] = r->second.outside;
-        if (r->second.con) tri.con |= static_cast<uint8_t>(1u << i);
-        if (r->second.outside >= 0 && r->second.outsideEdge >= 0)
-          tris[static_cast<size_t>(r->second.outside)].n[r->second.outsideEdge] = t;
+                                [](const RegionEdge& x, uint64_t k) { return x.key < k; });
+      if (r != rim.end() && r->key == key) {
+        tri.n[i] = r->outside;
+        if (r->con) tri.con |= static_cast<uint8_t>(1u << i);
+        if (r->outside >= 0 && r->outsideEdge >= 0)
+          tris[static_cast<size_t>(r->outside)].n[r->outsideEdge] = t;
         continue;
       }
       const uint64_t twin = EdgeKey(v, u);

@@ -159,6 +159,11 @@ class WorkTriangulation {
   int64_t Rank(int32_t v) const;
   bool InsertFrom(int32_t p, int32_t t0);
   struct Lane;
+  // InsertBoth's steps: the two lanes (and the slots they take) set up from
+  // the one-thread state, and that state restored from them afterwards.
+  size_t OpenLanes(std::span<Lane> lanes, std::vector<uint8_t> sides,
+                   std::vector<int32_t>& freeBefore);
+  void CloseLanes(std::span<Lane> lanes, size_t room, std::vector<int32_t>& freeBefore);
   bool InsertOnLane(Lane& lane, int32_t p);
   int32_t LocateOnLane(Lane& lane, double x, double y);
   int32_t TakeSlot(Lane& lane);
@@ -198,6 +203,19 @@ class WorkTriangulation {
   bool FindEdge(int32_t a, int32_t b, int32_t& t, int& edge) const;
   void Retriangulate(const std::vector<int32_t>& region, int32_t a, int32_t b,
                      const std::vector<int32_t>& left, const std::vector<int32_t>& right);
+  // Retriangulate's steps. A directed rim edge of the region (as seen from
+  // inside) with what lies beyond it; the rim comes sorted by key.
+  struct RegionEdge {
+    uint64_t key;
+    int32_t outside;
+    int outsideEdge;
+    bool con;
+  };
+  std::vector<RegionEdge> RemoveRegion(const std::vector<int32_t>& region);
+  void TriangulateChain(const std::vector<int32_t>& chain, bool chainOnLeft, int32_t a, int32_t b,
+                        std::vector<int32_t>& made);
+  void LinkRegion(const std::vector<int32_t>& made, const std::vector<RegionEdge>& rim, int32_t a,
+                  int32_t b);
   double Orient(int32_t a, int32_t b, int32_t c) const;
   double InCircleOf(const Tri& t, int32_t p) const;
   double OrientOf(int32_t a, int32_t b, int32_t c) const;                       // not recorded
