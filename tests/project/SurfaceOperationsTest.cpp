@@ -40,6 +40,7 @@
 #include "support/CommaLocale.h"
 #include "support/FolderSnapshot.h"
 #include "support/KillAtEveryStep.h"
+#include "support/MeshChecks.h"
 #include "support/TempFolder.h"
 
 namespace orvane {
@@ -357,6 +358,7 @@ TEST_F(SurfaceOperations, ShiftAndScaleRebuildWithTheirZonesAndBreaklines) {
   actions::Apply(r);
   EXPECT_EQ(a->GetExtents().Min.Z, 102);
   EXPECT_EQ(a->GetExtents().Max.Z, 108);
+  ExpectValidSurface(*a, "shifted");
   Open();
   EXPECT_EQ(Surface("A")->Triangles().size(), a->Triangles().size());
   EXPECT_EQ(Surface("A")->GetExtents(), a->GetExtents());
@@ -404,6 +406,7 @@ TEST_F(SurfaceOperations, GridMergeAndSplitWriteTheirFilesAndRefuseWhatWouldOver
   EXPECT_EQ(SurfaceName(*a), "A");
   actions::Apply(r);
   EXPECT_EQ(SurfaceName(*a), "A_B");
+  ExpectValidSurface(*a, "merged");
 }
 
 // A hill of 161 m split at 150 m: each side rebuilt from its own points over
@@ -434,6 +437,7 @@ TEST_F(SurfaceOperations, SplitSidesOverlapEachOther) {
   const double whole = SurfaceArea2D(*hill);
   EXPECT_NEAR(SurfaceArea2D(*lower) + SurfaceArea2D(*upper), whole, 1e-9 * whole);
   for (const auto& [side, sign] : {std::pair{lower, -1.0}, std::pair{upper, 1.0}}) {
+    ExpectValidSurface(*side, SurfaceName(*side));
     for (const TriangleRec& t : side->Triangles().subspan(1)) {
       const double cx = (t.A.X + t.B.X + t.C.X) / 3, cy = (t.A.Y + t.B.Y + t.C.Y) / 3;
       const double ground = InterpolateZ(*hill, cx, cy, std::nan(""));
