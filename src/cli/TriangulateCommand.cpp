@@ -25,6 +25,29 @@ struct TriangulateOptions {
   unsigned threads = 0;  // 0 every core
 };
 
+// The counts and the phase times, as the build's log has always shown them.
+void PrintFigures(const TriangulateResult& result) {
+  std::cout << "points: " << (result.Mesh ? result.Mesh->PointCount() : result.PointCount) << '\n'
+            << "triangles: " << (result.Mesh ? result.Mesh->TriangleCount() : 0) << '\n'
+            << "error: " << result.ErrorCode << '\n';
+  if (result.ZoneCount > 1)
+    std::cout << "removed outside zones: " << result.TrimmedTriangles << '\n';
+  std::cout << "time reading: " << FormatFixed(result.ReadSeconds, 3) << " s\n";
+  for (const Triangulator::PhaseTime& phase : result.Phases)
+    std::cout << "time " << phase.code << ": " << FormatFixed(phase.seconds, 3) << " s\n";
+  std::cout.flush();
+}
+
+// Sparse points (kilometre grids) lose triangles to the longest side, all
+// of them at worst: not to be blamed on the points. "" when none was lost.
+std::string LongSidesNote(const TriangulateResult& result, double maxSide) {
+  if (result.LongSidesLeftOut <= 0) return {};
+  return std::to_string(result.LongSidesLeftOut) +
+         (result.LongSidesLeftOut == 1 ? " triangle was" : " triangles were") +
+         " left out for a side of " + FormatNumber(maxSide) +
+         " m or more; a larger --max-side keeps them";
+}
+
 int RunTriangulate(const TriangulateOptions& o) {
   SetThreadLimit(o.threads);
   InterruptGuard guard;
@@ -60,27 +83,12 @@ int RunTriangulate(const TriangulateOptions& o) {
     result.Mesh.reset();
     result.ErrorCode = Triangulator::Cancelled;
   }
-  std::cout << "points: " << (result.Mesh ? result.Mesh->PointCount() : result.PointCount) << '\n'
-            << "triangles: " << (result.Mesh ? result.Mesh->TriangleCount() : 0) << '\n'
-            << "error: " << result.ErrorCode << '\n';
-  if (result.ZoneCount > 1)
-    std::cout << "removed outside zones: " << result.TrimmedTriangles << '\n';
-  std::cout << "time reading: " << FormatFixed(result.ReadSeconds, 3) << " s\n";
-  for (const Triangulator::PhaseTime& phase : result.Phases)
-    std::cout << "time " << phase.code << ": " << FormatFixed(phase.seconds, 3) << " s\n";
-  std::cout.flush();
+  PrintFigures(result);
   if (cancelled) {
     std::cerr << "cancelled: " << o.out << " not written\n";
     return 2;
   }
-  // Sparse points (kilometre grids) lose triangles to the longest side, all
-  // of them at worst: not to be blamed on the points.
-  std::string longSides;
-  if (result.LongSidesLeftOut > 0)
-    longSides = std::to_string(result.LongSidesLeftOut) +
-                (result.LongSidesLeftOut == 1 ? " triangle was" : " triangles were") +
-                " left out for a side of " + FormatNumber(o.maxSide) +
-                " m or more; a larger --max-side keeps them";
+  const std::string longSides = LongSidesNote(result, o.maxSide);
   // A surface without triangles would replace a good file with nothing.
   if (!result.Mesh || result.Mesh->TriangleCount() == 0) {
     std::cerr << o.points << ": no surface built ("
