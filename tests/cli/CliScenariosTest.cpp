@@ -106,34 +106,9 @@ TEST_F(CliScenario, ATypoInATypedNumberIsRefusedBeforeAnythingIsWritten) {
   EXPECT_NE(Tin("scale --help").out.find("FACTOR"), std::string::npos);
 }
 
-// A colouring by elevation bands from a palette and one from a class file.
-TEST_F(CliScenario, ColourWritesTheClassesAndTheColouring) {
-  SaveGrid(Hill(), dir_ / "HILL.dsp");
-  CliOutcome o = Tin("colour . HILL terrain --interval 5");
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_NE(o.out.find("classes: 4\n"), std::string::npos) << o.out;  // 100 to 119
-  EXPECT_TRUE(fs::exists(dir_ / "HILL.col"));
-  EXPECT_EQ(Slurp(dir_ / "HILL.rgb").substr(0, 8), "100 105 ");
-  Write("mine.rgb", "0 105 1 2 3\n105 200 4 5 6\n");
-  o = Tin("colour . HILL --classes mine.rgb");
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out.substr(0, 11), "classes: 2\n");
-  EXPECT_EQ(Slurp(dir_ / "HILL.rgb"), "0 105 1 2 3\r\n105 200 4 5 6\r\n");
-}
-
-// A file renamed by hand is the surface of its new name: the old name finds
-// nothing, and a rename leaves no file under the name it had; messages come in
-// the language of the settings.
-TEST_F(CliScenario, ASurfaceRenamedByHandGoesByItsNewName) {
+// Messages come in the language of the settings.
+TEST_F(CliScenario, MessagesComeInTheLanguageOfTheSettings) {
   ASSERT_EQ(Tin("demo proj").status, 0);
-  fs::rename(dir_ / "proj" / "Demo.dsp", dir_ / "proj" / "Copy.dsp");
-  for (const char* args : {"delete proj Demo", "rename proj Demo X"})
-    EXPECT_EQ(Tin(args).status, 2) << args;
-  EXPECT_EQ(Tin("rename proj Copy Y").status, 0);
-  EXPECT_FALSE(fs::exists(dir_ / "proj" / "Copy.dsp") || fs::exists(dir_ / "proj" / "X.dsp"));
-  ASSERT_TRUE(fs::exists(dir_ / "proj" / "Y.dsp"));
-
-  fs::rename(dir_ / "proj" / "Y.dsp", dir_ / "proj" / "Demo.dsp");
   const fs::path spanish =
       fs::path(ORVANE_TEST_DATA).parent_path().parent_path() / "data" / "settings-es.reg";
   ::setenv("ORVANE_SETTINGS", spanish.c_str(), 1);
