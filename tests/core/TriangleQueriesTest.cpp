@@ -61,25 +61,12 @@ TEST(TriangleAt, SharedEdgeGoesToTheLowerIndexAndEditsAreSeen) {
   EXPECT_EQ(mesh.TriangleAt(31, 25), 8);
 }
 
-TEST(PointInsideTriangle, WalksOnlyTwoEdgesOfTheOpenRing) {
-  MeshBuilder m;
-  m.Triangle(m.Point(0, 0), m.Point(4, 0), m.Point(0, 4));
-  const TriangleMesh& mesh = m.mesh;
-  EXPECT_TRUE(mesh.PointInsideTriangle(1, 1, 1));
-  EXPECT_TRUE(mesh.PointInsideTriangle(1, 2, 0));       // on A-B
-  EXPECT_TRUE(mesh.PointInsideTriangle(1, 2, 2));       // on B-C
-  EXPECT_TRUE(mesh.PointInsideTriangle(1, 4.0005, 0));  // by a vertex, outside
-  EXPECT_TRUE(mesh.PointInsideTriangle(1, 0.01, 1));    // inside by the closing edge C-A
-  EXPECT_FALSE(mesh.PointInsideTriangle(1, -0.01, 1));
-  EXPECT_FALSE(mesh.PointInsideTriangle(1, 3, 3));
-  EXPECT_FALSE(mesh.PointInsideTriangle(1, -1, -1));
-  EXPECT_FALSE(mesh.PointInsideTriangle(2, 1, 1));  // above the count
-  EXPECT_THROW((void)mesh.PointInsideTriangle(0, 1, 1), std::out_of_range);
-}
-
-// The lists themselves are compared with the literal procedures elsewhere.
-TEST(EdgeListAndConcaveHull, EmptyAndOutOfRange) {
+// The queries themselves (the point-in-triangle walk of the open ring
+// included) are compared with the literal procedures elsewhere.
+TEST(MeshQueries, EmptyAndOutOfRange) {
   MeshBuilder m = Square();
+  EXPECT_FALSE(m.mesh.PointInsideTriangle(3, 0.5, 0.25));  // above the count
+  EXPECT_THROW((void)m.mesh.PointInsideTriangle(0, 0.5, 0.25), std::out_of_range);
   m.mesh.GenerateEdgeList();
   ASSERT_EQ(m.mesh.EdgeCount(), 6);
   EXPECT_FALSE(m.mesh.GetEdge(7));
