@@ -3,7 +3,6 @@
 // the property file they write against a literal field-by-field encoder.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <bit>
 #include <cstdint>
@@ -16,11 +15,13 @@
 #include "core/model/Properties.h"
 #include "core/model/TriangleMesh.h"
 #include "support/LittleEndian.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
 
 using testing::Le;
+using PropertyStores = testing::TempFolderTest;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
@@ -99,7 +100,7 @@ void ExpectSame(const Entries& got, const Entries& want) {
   }
 }
 
-TEST(PropertyStores, SetsMatchTheLiteralStoreUnderRandomEdits) {
+TEST_F(PropertyStores, SetsMatchTheLiteralStoreUnderRandomEdits) {
   for (KeyCompare how : {KeyCompare::Exact, KeyCompare::IgnoreCase}) {
     RandomProperties r(how == KeyCompare::Exact ? 17 : 23);
     PropertySets sets;
@@ -149,7 +150,7 @@ TEST(PropertyStores, SetsMatchTheLiteralStoreUnderRandomEdits) {
   }
 }
 
-TEST(PropertyStores, ListMatchesTheLiteralListUnderRandomEdits) {
+TEST_F(PropertyStores, ListMatchesTheLiteralListUnderRandomEdits) {
   for (KeyCompare how : {KeyCompare::Exact, KeyCompare::IgnoreCase}) {
     RandomProperties r(how == KeyCompare::Exact ? 5 : 9);
     PropertyList list;
@@ -173,10 +174,8 @@ TEST(PropertyStores, ListMatchesTheLiteralListUnderRandomEdits) {
   }
 }
 
-TEST(PropertyStores, FilesHoldTheLiteralBytesAndReadBack) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("orvane-props-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+TEST_F(PropertyStores, FilesHoldTheLiteralBytesAndReadBack) {
+  const std::filesystem::path& dir = dir_;
   RandomProperties r(41);
   TriangleMesh m;
   m.AddPoint(0, 0, 0), m.AddPoint(1, 0, 0), m.AddPoint(0, 1, 0);
@@ -239,7 +238,6 @@ TEST(PropertyStores, FilesHoldTheLiteralBytesAndReadBack) {
   ASSERT_EQ(expected.size(), 58u);
   for (size_t at : {39, 40, 45, 46, 56, 57}) expected[at] = 0xFF;
   EXPECT_EQ(ReadBytes(dir / "normal.prp"), expected);
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -1,30 +1,24 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "core/model/TriangleMesh.h"
 #include "core/support/Status.h"
 #include "project/build/TriangulateFiles.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
 
-namespace fs = std::filesystem;
+using TriangulateFilesTest = testing::TempFolderTest;
 
-TEST(TriangulateFilesTest, CancelDuringInsertionReturnsNoMesh) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("orvane-triangulate-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+TEST_F(TriangulateFilesTest, CancelDuringInsertionReturnsNoMesh) {
   std::string text;
   for (int i = 0; i < 2000; ++i)
     text += std::to_string(i % 50) + " " + std::to_string(i / 50) + "." + std::to_string(i % 7) +
             " 1\n";
   TriangulateRequest request;
-  request.Points = dir / "p.xyz";
-  std::ofstream(request.Points, std::ios::binary) << text;
+  request.Points = Write("p.xyz", text);
 
   auto status = Status::Create();
   int progressEvents = 0;
@@ -48,7 +42,6 @@ TEST(TriangulateFilesTest, CancelDuringInsertionReturnsNoMesh) {
   ASSERT_TRUE(done.Mesh);
   EXPECT_EQ(done.Mesh->PointCount(), 2000);
   Status::Create()->Listen();
-  fs::remove_all(dir);
 }
 
 }  // namespace
