@@ -196,7 +196,7 @@ TEST(CutAndFill, RaisedCopyIdenticalSurfacesAndRepeatedCalls) {
   EXPECT_NEAR(same.area, area, 1e-6 * area);
 }
 
-TEST(CutAndFill, ClosedFormsOfPlanesLShapeAndSeparateSurfaces) {
+TEST(CutAndFill, ClosedFormsOfCrossingPlanesAndSeparateSurfaces) {
   // Two planes crossing along x = 5 over [0, 10]^2: A - B = 0.2 x - 1, so
   // fill = cut = 10 * 2.5 = 25.
   const TriangleMesh A = GridSurface(
@@ -207,19 +207,6 @@ TEST(CutAndFill, ClosedFormsOfPlanesLShapeAndSeparateSurfaces) {
   EXPECT_NEAR(planes.fill, 25, 1e-9);
   EXPECT_NEAR(planes.cut, 25, 1e-9);
   EXPECT_NEAR(planes.area, 100, 1e-9);
-
-  // An L (a 10 x 10 square without its upper right quarter) 2 m above a
-  // plane that covers it: its notch does not count, though the rebuilt
-  // surfaces cover the convex hull of their points.
-  const TriangleMesh L = GridSurface(
-      0, 0, 1, 10, 10, [](double, double) { return 2; }, RisingDiagonal,
-      [](int i, int j) { return i < 5 || j < 5; });
-  const TriangleMesh plane = GridSurface(
-      -3, -3, 4, 4, 4, [](double, double) { return 0; }, FallingDiagonal);
-  const CutFill l = Compare(L, plane);
-  EXPECT_NEAR(l.fill, 150, 1e-9);
-  EXPECT_NEAR(l.cut, 0, 1e-12);
-  EXPECT_NEAR(l.area, 75, 1e-9);
 
   // Surfaces that do not meet in plan add nothing.
   const TriangleMesh far = GridSurface(
@@ -270,7 +257,8 @@ TEST(CutAndFill, MatchesTheExactOverlayOfRandomSurfaces) {
                              }),
                  shared.end());
     TriangleMesh B = RandomSurface(rng, kE, kN, 30, 20, 80, 120, zb, shared);
-    // A concave A: a notch along its left side.
+    // A concave A: a notch along its left side, which the rebuilt surfaces
+    // (covering the convex hull of their points) must not count.
     if (seed % 2 == 0) A = WithoutBox(A, -1, 20, 25, 45);
 
     const CutFill exact = ExactFigures(A, B);
@@ -388,7 +376,7 @@ TEST(CutAndFill, PointListsMatchThePointByPointProcedure) {
 
     // The segments as point numbers are what the triangulator's own
     // matching gives: a linear FindPoint per end, appending the missing
-    // ones; its build from them is the build from the ends.
+    // ones (the builds from them are held to the exact figures above).
     auto literalMatch = [&](PointList list) {
       CutAndFillPoints::Segments numbers;
       auto match = [&](const PointRec& p) {
@@ -411,19 +399,6 @@ TEST(CutAndFill, PointListsMatchThePointByPointProcedure) {
     EXPECT_EQ(fast.TakeSegmentsOfB(), wantB);
     EXPECT_EQ(matchedA.Points().size(), listA.Points().size());
     EXPECT_EQ(fast.PB.Points().size(), listB.Points().size());
-    if (seed == 11) {
-      PointList byEnds = fastA, byNumbers = matchedA;
-      Triangulator fromEnds, fromNumbers;
-      fromEnds.Initialise(byEnds, {}, overlay.size(), [&](size_t k) {
-        return std::pair<PointRec, PointRec>(overlay[k].From, overlay[k].To);
-      });
-      fromNumbers.Initialise(byNumbers, segmentsA);
-      const auto m1 = fromEnds.GetTriangleMesh(1000), m2 = fromNumbers.GetTriangleMesh(1000);
-      ASSERT_TRUE(m1 && m2);
-      EXPECT_TRUE(std::ranges::equal(m1->Triangles(), m2->Triangles()));
-      EXPECT_TRUE(std::ranges::equal(m1->Points(), m2->Points()));
-    }
-
     SCOPED_TRACE("seed " + std::to_string(seed));
     ASSERT_LT(slow.PA.count(), PA.count() + static_cast<int32_t>(ends.size()));  // some trimmed
     const PointList& fastB = fast.PB;

@@ -1,19 +1,18 @@
-// The zone trim of a build against the literal procedure (a triangle goes
-// when its centroid lies in no zone), on hostile and on built meshes.
+// The zone trim against the literal procedure (a triangle goes when its
+// centroid lies in no zone), on hostile meshes. (Builds trimmed to their
+// zones are checked whole in tests/project and tests/cli.)
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "analysis/MergeSplitMeshes.h"
 #include "analysis/ZoneTrim.h"
 #include "core/support/Status.h"
 #include "reference/ZoneTrimReference.h"
-#include "support/MeshChecks.h"
-#include "triangulation/Triangulator.h"
 
 namespace orvane {
 namespace {
@@ -26,39 +25,14 @@ PointList Polygon(std::initializer_list<std::pair<double, double>> corners, int3
   return p;
 }
 
-// Bit-for-bit equality of what the binary file would hold.
-void ExpectSameMesh(const TriangleMesh& a, const TriangleMesh& b, const std::string& what) {
-  ASSERT_EQ(a.TriangleCount(), b.TriangleCount()) << what;
-  ASSERT_EQ(a.PointCount(), b.PointCount()) << what;
-  for (int32_t t = 1; t <= a.TriangleCount(); ++t) {
-    const TriangleRec &p = a.Triangle(t), &q = b.Triangle(t);
-    for (auto [u, v] : {std::pair{&p.A, &q.A}, {&p.B, &q.B}, {&p.C, &q.C}}) {
-      ASSERT_EQ(u->X, v->X) << what << " triangle " << t;
-      ASSERT_EQ(u->Y, v->Y) << what << " triangle " << t;
-      ASSERT_EQ(u->T, v->T) << what << " triangle " << t;
-    }
-  }
-  for (int32_t i = 1; i <= a.PointCount(); ++i) {
-    ASSERT_EQ(a.Point(i).X, b.Point(i).X) << what << " point " << i;
-    ASSERT_EQ(a.Point(i).Y, b.Point(i).Y) << what << " point " << i;
-    ASSERT_EQ(a.Point(i).Z, b.Point(i).Z) << what << " point " << i;
-    ASSERT_EQ(a.Point(i).T, b.Point(i).T) << what << " point " << i;
-  }
-  const ExtentsRec ea = a.GetExtents(), eb = b.GetExtents();
-  EXPECT_EQ(ea.Min.X, eb.Min.X) << what;
-  EXPECT_EQ(ea.Max.Y, eb.Max.Y) << what;
-  EXPECT_EQ(ea.Min.Z, eb.Min.Z) << what;
-}
-
 void ExpectSameTrim(const TriangleMesh& mesh, const std::vector<PointList>& zones,
-                    const std::string& what, bool validInput = false) {
+                    const std::string& what) {
   StatusSilencer quiet;
   TriangleMesh fast = mesh, slow = mesh;
   const int32_t removedFast = TrimToZones(fast, zones);
   const int32_t removedSlow = reference::LiteralTrimToZones(slow, zones);
   EXPECT_EQ(removedFast, removedSlow) << what;
-  ExpectSameMesh(fast, slow, what);
-  if (validInput) ExpectValidSurface(fast, what);
+  test_surfaces::ExpectSameMesh(fast, slow, what);
 }
 
 // Arbitrary meshes: overlapping and degenerate triangles, centroids on
@@ -152,31 +126,6 @@ TEST(ZoneTrimTest, RemovalsThatLeaveNoPointUnusedKeepTheNumbering) {
   StatusSilencer quiet;
   EXPECT_EQ(TrimToZones(trimmed, zones), 2);
   EXPECT_EQ(trimmed.PointCount(), 5);
-}
-
-TEST(ZoneTrimTest, MatchesTheLiteralProcedureOnBuiltSurfaces) {
-  for (uint64_t seed = 1; seed <= 12; ++seed) {
-    std::mt19937_64 rng(seed);
-    const double ox = seed % 2 ? 0 : 5e5, oy = seed % 2 ? 0 : 4.5e6;
-    std::uniform_real_distribution<double> u(0, 100);
-    PointList points;
-    for (int i = 0; i < 600; ++i) {
-      double x = ox + u(rng), y = oy + u(rng);
-      if (i % 50 == 0) x = ox + 40 + 0.0015 * (i % 3), y = oy + 40;  // millimetre neighbours
-      if (i % 97 == 0) x = ox + 25 * (i % 4), y = oy + 30;           // on zone borders
-      points.AddVertex(x, y, u(rng) / 10);
-    }
-    points.Decimate(0.001, false, false);
-    Triangulator tri;
-    tri.Initialise(points);
-    StatusSilencer quiet;
-    std::optional<TriangleMesh> mesh = tri.GetTriangleMesh(1000);
-    ASSERT_TRUE(mesh);
-    std::vector<PointList> zones = {
-        Polygon({{ox + 10, oy + 10}, {ox + 50, oy + 10}, {ox + 50, oy + 50}, {ox + 10, oy + 50}}),
-        Polygon({{ox + 25, oy + 30}, {ox + 90, oy + 35}, {ox + 75, oy + 95}})};
-    ExpectSameTrim(*mesh, zones, "seed " + std::to_string(seed), true);
-  }
 }
 
 TEST(ZoneTrimTest, ClassifierAgreesWithThePlainZoneTest) {

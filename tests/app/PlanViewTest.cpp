@@ -1,6 +1,6 @@
 // The plan view: its status line on and off the surface, zoom about the
-// pointer and panning, colours read again after a colouring, and the
-// explorer showing the one surface selected.
+// pointer and panning, and the explorer showing the one surface selected.
+// (Colours read again after a colouring: the colouring window's tests.)
 
 #include <QMouseEvent>
 #include <QTreeWidget>
@@ -8,8 +8,6 @@
 
 #include "AppTestSupport.h"
 #include "app/PlanView.h"
-#include "core/storage/AtomicFile.h"
-#include "project/colouring/Colouring.h"
 
 namespace orvane::app::test {
 namespace {
@@ -79,22 +77,6 @@ TEST_F(PlanViewTest, WheelZoomsAboutThePointerAndDraggingPans) {
   EXPECT_NEAR(view_.PlanAt(to).x(), before.x(), 1e-6);
   EXPECT_NEAR(view_.PlanAt(to).y(), before.y(), 1e-6);
   EXPECT_TRUE(WaitForPicture(view_));
-}
-
-TEST_F(PlanViewTest, ReloadColoursShowsTheColouringJustWritten) {
-  Show();
-  {
-    AtomicFileWriter out(folder_.File("Grid.col"));
-    const std::vector<ColourClass> classes = {{0, 90, 255, 0, 0}};
-    Feedback feedback;
-    ASSERT_TRUE(WriteSlopeColouring(*surface_, classes, out, feedback).Ok());
-    ASSERT_TRUE(out.Commit());
-  }
-  view_.ReloadColours();
-  ASSERT_TRUE(WaitForPicture(view_));
-  EXPECT_EQ(view_.Scene()->Source, PlanColours::SlopeClasses);
-  const QImage& picture = view_.Picture();
-  EXPECT_EQ(picture.pixel(picture.width() / 2, picture.height() / 2), 0xFFFF0000u);
 }
 
 TEST(PlanViewExplorerTest, ExplorerShowsTheOneSelectedSurface) {

@@ -1,16 +1,14 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
 #include "core/storage/FolderTransaction.h"
 #include "support/FolderSnapshot.h"
 #include "support/KillAtEveryStep.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
@@ -19,10 +17,8 @@ namespace fs = std::filesystem;
 
 using Contents = testing::FolderSnapshot;
 constexpr auto ReadFolder = testing::TakeSnapshot;
-
-void WriteText(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
+using testing::WriteText;
+using FolderTransactionTest = testing::TempFolderTest;
 
 // The change a build or a rename makes: two files replaced or made, one
 // removed.
@@ -36,8 +32,8 @@ bool Change(const fs::path& dir) {
   return t.Commit().Ok();
 }
 
-TEST(FolderTransaction, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
-  const fs::path dir = fs::temp_directory_path() / ("orvane-txn-" + std::to_string(::getpid()));
+TEST_F(FolderTransactionTest, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
+  const fs::path dir = dir_;
   const Contents before = {{"A.dsp", "old dsp"}, {"A.tin", "old tin"}, {"A.xyz", "points"}};
   const Contents after = {{"A.dsp", "new dsp"}, {"A.tin", "new tin"}};
   const auto reset = [&] {
@@ -71,16 +67,13 @@ TEST(FolderTransaction, AKillAtAnyStepLeavesTheOldOrTheNewFiles) {
   WriteText(dir / std::string(kJournalName), "ORVANE-JOURNAL 1\nD 2e2e\nEND\n");
   EXPECT_EQ(RecoverFolder(dir).Warnings.size(), 1u);
   EXPECT_TRUE(fs::exists(dir / std::string(kJournalName)));
-  fs::remove_all(dir);
 }
 
 // A change that stopped at a name past the file system's limit left its
 // journal and staged files: the next recovery gives that step up, once,
 // and every later command finds the folder clean.
-TEST(FolderTransaction, AStepPastTheNameLimitIsDroppedByTheNextRecovery) {
-  const fs::path dir = fs::temp_directory_path() / ("orvane-long-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+TEST_F(FolderTransactionTest, AStepPastTheNameLimitIsDroppedByTheNextRecovery) {
+  const fs::path dir = dir_;
   {
     AtomicFileWriter dsp(dir / "A.dsp"), far(dir / (std::string(300, 'N') + ".dsp"));
     dsp.Write("new dsp");
@@ -93,12 +86,10 @@ TEST(FolderTransaction, AStepPastTheNameLimitIsDroppedByTheNextRecovery) {
   EXPECT_EQ(RecoverFolder(dir).Warnings.size(), 1u);
   EXPECT_EQ(ReadFolder(dir), (Contents{{"A.dsp", "new dsp"}}));
   EXPECT_TRUE(RecoverFolder(dir).Warnings.empty());
-  fs::remove_all(dir);
 }
 
-TEST(FolderTransaction, LocksAreReentrantWithinAProcess) {
-  const fs::path dir = fs::temp_directory_path() / ("orvane-lock-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+TEST_F(FolderTransactionTest, LocksAreReentrantWithinAProcess) {
+  const fs::path dir = dir_;
   const FolderLock outer(dir);
   const FolderLock inner(dir);  // would wait forever on a second open file
   const FolderLock reader(dir, FolderLock::Mode::Shared, false);
@@ -108,7 +99,6 @@ TEST(FolderTransaction, LocksAreReentrantWithinAProcess) {
   // process's record of its locks, so the check runs in a program of its own).
   const std::string probe = "flock -n -s '" + dir.string() + "' true";
   EXPECT_NE(std::system(probe.c_str()), 0);
-  fs::remove_all(dir);
 }
 
 }  // namespace

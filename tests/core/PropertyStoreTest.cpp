@@ -3,24 +3,27 @@
 // the property file they write against a literal field-by-field encoder.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <bit>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
-#include <type_traits>
 #include <variant>
 #include <vector>
 
 #include "core/model/Properties.h"
 #include "core/model/TriangleMesh.h"
+#include "support/LittleEndian.h"
+#include "support/TempFolder.h"
 
 namespace orvane {
 namespace {
+
+using testing::Le;
+using PropertyStores = testing::TempFolderTest;
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 using Entries = std::vector<PropertyEntry>;
 
@@ -97,7 +100,7 @@ void ExpectSame(const Entries& got, const Entries& want) {
   }
 }
 
-TEST(PropertyStores, SetsMatchTheLiteralStoreUnderRandomEdits) {
+TEST_F(PropertyStores, SetsMatchTheLiteralStoreUnderRandomEdits) {
   for (KeyCompare how : {KeyCompare::Exact, KeyCompare::IgnoreCase}) {
     RandomProperties r(how == KeyCompare::Exact ? 17 : 23);
     PropertySets sets;
@@ -147,7 +150,7 @@ TEST(PropertyStores, SetsMatchTheLiteralStoreUnderRandomEdits) {
   }
 }
 
-TEST(PropertyStores, ListMatchesTheLiteralListUnderRandomEdits) {
+TEST_F(PropertyStores, ListMatchesTheLiteralListUnderRandomEdits) {
   for (KeyCompare how : {KeyCompare::Exact, KeyCompare::IgnoreCase}) {
     RandomProperties r(how == KeyCompare::Exact ? 5 : 9);
     PropertyList list;
@@ -171,46 +174,8 @@ TEST(PropertyStores, ListMatchesTheLiteralListUnderRandomEdits) {
   }
 }
 
-// The property file as the format describes it, field by field.
-struct Le {
-  std::vector<uint8_t> b;
-  void u8(uint8_t v) { b.push_back(v); }
-  void u16(uint16_t v) { u8(v & 0xFF), u8(v >> 8); }
-  void u32(uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); }
-  void u64(uint64_t v) { u32(static_cast<uint32_t>(v)), u32(static_cast<uint32_t>(v >> 32)); }
-  void text(const std::string& s) {
-    u16(static_cast<uint16_t>(s.size()));
-    b.insert(b.end(), s.begin(), s.end());
-  }
-  void entry(const PropertyEntry& e) {
-    text(e.Key);
-    u16(VariantTypeCode(e.Value));
-    std::visit(
-        [this](const auto& x) {
-          using T = std::decay_t<decltype(x)>;
-          if constexpr (std::is_same_v<T, int16_t>) u16(static_cast<uint16_t>(x));
-          if constexpr (std::is_same_v<T, int32_t>) u32(static_cast<uint32_t>(x));
-          if constexpr (std::is_same_v<T, float>) u32(std::bit_cast<uint32_t>(x));
-          if constexpr (std::is_same_v<T, double>) u64(std::bit_cast<uint64_t>(x));
-          if constexpr (std::is_same_v<T, Currency>) u64(static_cast<uint64_t>(x.Scaled));
-          if constexpr (std::is_same_v<T, Date>) u64(std::bit_cast<uint64_t>(x.Days));
-          if constexpr (std::is_same_v<T, std::string>) text(x);
-          if constexpr (std::is_same_v<T, bool>) u16(x ? 0xFFFF : 0);
-          if constexpr (std::is_same_v<T, uint8_t>) u8(x);
-        },
-        e.Value);
-  }
-};
-
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-TEST(PropertyStores, FilesHoldTheLiteralBytesAndReadBack) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("orvane-props-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+TEST_F(PropertyStores, FilesHoldTheLiteralBytesAndReadBack) {
+  const std::filesystem::path& dir = dir_;
   RandomProperties r(41);
   TriangleMesh m;
   m.AddPoint(0, 0, 0), m.AddPoint(1, 0, 0), m.AddPoint(0, 1, 0);
@@ -259,12 +224,9 @@ TEST(PropertyStores, FilesHoldTheLiteralBytesAndReadBack) {
   Le odd;
   odd.u32(1), odd.u32(1);
   odd.u16(1), odd.u32(0), odd.u32(1), odd.u32(0), odd.u16(0);  // slot 0
-  odd.u16(1), odd.u32(1), odd.u32(1), odd.text("b"), odd.u16(11), odd.u16(1), odd.u32(1),
-      odd.u16(2);
-  odd.text(""), odd.u16(0), odd.text("c"), odd.u16(11), odd.u16(0x8000);
-  std::ofstream(dir / "odd.prp", std::ios::binary)
-      .write(reinterpret_cast<const char*>(odd.b.data()),
-             static_cast<std::streamsize>(odd.b.size()));
+  odd.u16(1), odd.u32(1), odd.u32(1), odd.str("b"), odd.u16(11), odd.u16(1), odd.u32(1), odd.u16(2);
+  odd.str(""), odd.u16(0), odd.str("c"), odd.u16(11), odd.u16(0x8000);
+  WriteBytes(dir / "odd.prp", odd.b);
   TriangleMesh normal;
   ASSERT_TRUE(normal.ReadProperties(dir / "odd.prp"));
   EXPECT_EQ(normal.TriProperty(1, "b"), Variant(true));
@@ -276,7 +238,6 @@ TEST(PropertyStores, FilesHoldTheLiteralBytesAndReadBack) {
   ASSERT_EQ(expected.size(), 58u);
   for (size_t at : {39, 40, 45, 46, 56, 57}) expected[at] = 0xFF;
   EXPECT_EQ(ReadBytes(dir / "normal.prp"), expected);
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -100,19 +100,6 @@ TEST(TextLinesTest, EveryLineEndingAndBlankLinesAndNoFinalNewline) {
   EXPECT_EQ(bom.Report.FirstIssues, (std::vector<LineIssue>{{2, LineProblem::NotANumber}}));
 }
 
-TEST(PolylineTextTest, ZonesAreClosedAndSeparatedByZonaInc) {
-  const PolylineFile f = ParsePolylineText(
-      "0 0 0\r\n10 0 0\r\n10 10 0\r\nZONA_INC\r\n20 20 0\r\n30 20 0\r\n30 30 0\r\n",
-      PolylineLayout::Zones);
-  ASSERT_EQ(f.Lists.size(), 2u);
-  for (const PointList& zone : f.Lists) {
-    EXPECT_EQ(zone.Model, PointListModel::Boundary);
-    ASSERT_EQ(zone.count(), 4);
-    EXPECT_EQ(zone.Point(4).X, zone.Point(1).X);
-    EXPECT_EQ(zone.Point(4).Y, zone.Point(1).Y);
-  }
-}
-
 TEST(PolylineTextTest, OnlyTheLastZoneIsLeftAsItIsWhenAlreadyClosed) {
   // The separator closes even a polygon that repeats its first point; the end
   // of the file does not.
@@ -127,7 +114,9 @@ TEST(PolylineTextTest, SeparatorsNeverMakeEmptyItems) {
   const PolylineFile f = ParsePolylineText(
       "ZONA_INC\nZONA_INC\n0 0 0\n1 0 0\n1 1 0\nZONA_INC extra\nZONA_INC\n", PolylineLayout::Zones);
   ASSERT_EQ(f.Lists.size(), 1u);
-  EXPECT_EQ(f.Lists[0].count(), 4);
+  EXPECT_EQ(f.Lists[0].Model, PointListModel::Boundary);
+  EXPECT_EQ(f.Lists[0].count(), 4);  // closed by repeating its first point
+  EXPECT_EQ(f.Lists[0].Point(4).X, f.Lists[0].Point(1).X);
   // A separator must be field 0 exactly.
   const PolylineFile g =
       ParsePolylineText("0 0 0\n1 0 0\n1 1 0\nZONA_INCX\n ZONA_INC\n", PolylineLayout::Zones);
