@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QTimer>
 #include <algorithm>
 
@@ -18,6 +19,7 @@
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
 #include "project/actions/Actions.h"
+#include "project/actions/HistoryActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/actions/SurfaceFileActions.h"
 #include "project/files/SurfaceFiles.h"
@@ -148,6 +150,14 @@ void ExplorerWindow::Connect() {
   // quit, which would first ask every window to close.
   connect(&cmdCancel_, &QPushButton::clicked, qApp, [] { QCoreApplication::exit(0); });
   connect(&cmdDetener_, &QPushButton::clicked, this, [this] { AskToCancel(); });
+  // The keys themselves rather than the platform's standard lists, which
+  // differ between desktops and would make one key ambiguous.
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this), &QShortcut::activated, this,
+          [this] { MoveInHistory(true); });
+  for (const QKeySequence& redo :
+       {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
+    connect(new QShortcut(redo, this), &QShortcut::activated, this,
+            [this] { MoveInHistory(false); });
   connect(&task_, &BackgroundTask::Progress, this,
           [this](const QString& phase, qint64 done, qint64 total) {
             ShowProgress(phase, done, total);
@@ -576,6 +586,10 @@ void ExplorerWindow::DeleteSelected() {
       0,
       [names, surfaces] {
         std::vector<actions::ActionResult> results;
+        std::string all;
+        for (const std::string& name : names) all += (all.empty() ? "" : ", ") + name;
+        // One change for the undo, however many surfaces.
+        const ChangeRecording change = actions::RecordChange(text::kDelete, all);
         // Files changed since they were loaded are not what the user chose
         // to delete.
         for (size_t i = 0; i < names.size(); ++i)
@@ -607,6 +621,23 @@ void ExplorerWindow::RunFileSetOperation(int phaseText,
                   dialogs_.Inform(this, QString::fromStdString(task_.Failure()), kMessageTitle);
                 ReportResults(*results);
               });
+}
+
+void ExplorerWindow::MoveInHistory(bool back) {
+  auto said = std::make_shared<QString>();
+  RunFileSetOperation(
+      back ? text::kUndo : text::kRedo,
+      [back, said] {
+        actions::ActionResult r = back ? actions::Undo() : actions::Redo();
+        if (r.ok()) *said = QString::fromStdString(r.Message);
+        return std::vector<actions::ActionResult>{std::move(r)};
+      },
+      [this, said] {
+        // The files are those of another moment: every surface is read again.
+        actions::OpenProject(Project().ProjectFolder);
+        FillSurfaceList();
+        Label3_.setText(*said);
+      });
 }
 
 void ExplorerWindow::ReportResults(const std::vector<actions::ActionResult>& results) {

@@ -119,6 +119,9 @@ class ExplorerWindow : public QWidget {
   void Rename();
   void DeleteSelected();
   void ExportLandXml();
+  // Undo (back) or redo of the project's last change (Ctrl+Z, Ctrl+Shift+Z
+  // or Ctrl+Y), the surfaces read again afterwards.
+  void MoveInHistory(bool back);
   void AskToCancel();
   // The plan view shows the one selected surface, or none.
   void ShowSelectedPlan();

@@ -68,5 +68,9 @@ Runner AddSplitCommand(CLI::App& app);
 // palettes, colour (ColourCommand.cpp).
 Runner AddPalettesCommand(CLI::App& app);
 Runner AddColourCommand(CLI::App& app);
+// undo, redo, history (HistoryCommands.cpp).
+Runner AddUndoCommand(CLI::App& app);
+Runner AddRedoCommand(CLI::App& app);
+Runner AddHistoryCommand(CLI::App& app);
 
 }  // namespace orvane::cli

@@ -43,6 +43,9 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddSplitCommand);
   add(orvane::cli::AddPalettesCommand);
   add(orvane::cli::AddColourCommand);
+  add(orvane::cli::AddUndoCommand);
+  add(orvane::cli::AddRedoCommand);
+  add(orvane::cli::AddHistoryCommand);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -197,6 +197,16 @@ TEST_F(ExplorerTest, ShiftClickSelectsSeveralAndDeleteListsTheNamesAndRebuildsOn
     EXPECT_FALSE(fs::exists(folder_.File(std::string(name) + ".dsp"))) << name;
   EXPECT_TRUE(fs::exists(folder_.File("B.bnd")));
   EXPECT_EQ(List().selectionMode(), QAbstractItemView::SingleSelection);
+
+  // The deletion is one change: Ctrl+Z brings the three back, Ctrl+Y takes
+  // them away again.
+  for (auto [key, names] : {std::pair{Qt::Key_Z, QStringList{"A", "B", "C", "D"}},
+                            std::pair{Qt::Key_Y, QStringList{"B"}}}) {
+    QTest::keyClick(&window_, key, Qt::ControlModifier);
+    ASSERT_TRUE(WaitIdle(window_));
+    EXPECT_EQ(Names(), names);
+  }
+  EXPECT_TRUE(dialogs_.Messages.isEmpty()) << dialogs_.Messages.join('\n').toStdString();
 }
 
 TEST_F(ExplorerTest, RenameLeavesNoFileBehindColouringIncludedAndRenamingBackWorks) {

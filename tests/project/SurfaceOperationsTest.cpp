@@ -484,7 +484,7 @@ TEST_F(SurfaceOperations, ACancelAtAnyPointLeavesTheProjectAsItWas) {
     EXPECT_GE(polls, 2) << what;
     // Undo the completed run for the next operation.
     for (const auto& e : fs::directory_iterator(dir_))
-      if (!before.contains(e.path().filename().string())) fs::remove(e.path());
+      if (!before.contains(e.path().filename().string())) fs::remove_all(e.path());
     for (const auto& [file, bytes] : before) testing::WriteText(P(file), bytes);
   }
   EXPECT_FALSE(CancelRequested.load());

@@ -13,6 +13,8 @@
 #include <random>
 #include <utility>
 
+#include "core/storage/ChangeHistory.h"
+
 namespace orvane {
 
 namespace {
@@ -168,6 +170,7 @@ bool AtomicFileWriter::Commit() {
   if (::fsync(fd_) != 0) SetError("cannot flush to disk: " + SystemReason(errno));
   if (::close(fd_) != 0 && ok()) SetError("cannot close: " + SystemReason(errno));
   fd_ = -1;
+  if (ok()) NoteReplacing(target_);
   if (ok() && ::rename(temp_.c_str(), target_.c_str()) != 0)
     SetError("cannot replace the file: " + SystemReason(errno));
   if (!ok()) {

@@ -12,6 +12,8 @@
 #include <system_error>
 #include <utility>
 
+#include "core/storage/ChangeHistory.h"
+
 namespace orvane {
 
 namespace fs = std::filesystem;
@@ -201,6 +203,10 @@ std::vector<fs::path> DeadTemporaries(const fs::path& folder) {
 
 }  // namespace
 
+bool IsTemporaryName(const std::string& name) {
+  return TemporaryOwner(name) != 0;
+}
+
 void SetTransactionStepHook(TransactionStepHook hook) {
   StepHook() = std::move(hook);
 }
@@ -245,6 +251,8 @@ Outcome FolderTransaction::Commit() {
         std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
     if (!written) return written;
   }
+  for (const Rename& r : renames_) NoteReplacing(r.To);
+  for (const fs::path& f : removals_) NoteReplacing(f);
   // From here on the change is decided: a failure below leaves the journal
   // for the next recovery, and the staged files must stay for it.
   committed_ = true;

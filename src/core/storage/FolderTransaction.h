@@ -72,6 +72,10 @@ struct FolderRecovery {
   std::vector<std::string> Warnings;
 };
 
+// A name UniqueSiblingPath gave a file being written ("tmp" or "building"):
+// not a file of the project, though it sits in its folder.
+bool IsTemporaryName(const std::string& name);
+
 // Finishes a change a killed process left half done and removes the
 // temporary files of processes that no longer run. Takes the folder's lock.
 FolderRecovery RecoverFolder(const std::filesystem::path& folder);

@@ -10,6 +10,7 @@
 #include "core/support/NumberText.h"
 #include "core/support/Status.h"
 #include "project/actions/ColouringActions.h"
+#include "project/actions/HistoryActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/actions/SurfaceFileActions.h"
 #include "project/files/NameCase.h"
@@ -192,6 +193,7 @@ ActionResult Build(std::string_view name, const StopRequest& stop) {
                                  RefusalMessage(bad, Project().TextTable));
   ActionResult r;
   StatusFeedback feedback(stop);
+  const ChangeRecording change = RecordChange(text::kBuildChange, name);
   std::optional<TriangleMesh> built;
   BuildResult b = BuildSurface(Project().ProjectFolder, std::string(name), feedback,
                                {Project().MaxTriangleSide}, &built);
@@ -214,18 +216,24 @@ ActionResult Build(std::string_view name, const StopRequest& stop) {
 }
 
 ActionResult Import(const fs::path& path) {
+  const ChangeRecording change = RecordChange(text::kImportChange, path.filename().string());
   ActionResult r = FromFileSet(ImportSurfaceFile(path, ProjectFileSet()));
   r.File = path;
   return r;
 }
 
 ActionResult SaveAs(const std::shared_ptr<TriangleMesh>& surface, const fs::path& targetPath) {
+  const ChangeRecording change =
+      RecordChange(text::kSaveAsChange,
+                   (surface ? SurfaceName(*surface) + " " : "") + targetPath.filename().string());
   ActionResult r = FromFileSet(SaveSurfaceAs(surface, targetPath, ProjectFileSet()));
   r.File = targetPath;
   return r;
 }
 
 ActionResult Rename(const std::shared_ptr<TriangleMesh>& surface, std::string_view typedName) {
+  const ChangeRecording change = RecordChange(
+      text::kRename, (surface ? SurfaceName(*surface) + " " : "") + UpperCaseName(typedName));
   ActionResult r = FromFileSet(RenameSurface(surface, typedName, ProjectFileSet()));
   if (r.ok() && surface) {
     r.Surface = surface;
@@ -238,6 +246,7 @@ ActionResult Rename(const std::shared_ptr<TriangleMesh>& surface, std::string_vi
 }
 
 ActionResult Delete(std::string_view name) {
+  const ChangeRecording change = RecordChange(text::kDelete, name);
   ActionResult r = FromFileSet(DeleteSurfaceFiles(name, ProjectFileSet()));
   if (!r.ok()) return r;
   if (r.Deleted.empty() && r.Warnings.empty())

@@ -3,6 +3,7 @@
 #include "core/storage/AtomicFile.h"
 #include "core/storage/FolderTransaction.h"
 #include "core/support/Status.h"
+#include "project/actions/HistoryActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/files/SurfaceFiles.h"
 #include "project/settings/TextIds.h"
@@ -81,6 +82,7 @@ ActionResult Colour(const TriangleMesh& surface, std::span<const ColourClass> cl
   const fs::path folder = Project().ProjectFolder;
   const fs::path rgb = SurfaceFile(folder, name, ".rgb"), col = SurfaceFile(folder, name, ".col");
   const FolderLock lock(folder);
+  const ChangeRecording change = RecordChange(text::kColourChange, name);
   AtomicFileWriter rgbOut(rgb);
   if (!rgbOut.Write(ClassFileText(classes))) return WriteFailure(rgbOut.Error(), rgb);
   AtomicFileWriter colOut(col);

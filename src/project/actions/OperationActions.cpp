@@ -19,6 +19,7 @@
 #include "core/storage/Platform.h"
 #include "core/support/NumberText.h"
 #include "core/support/Status.h"
+#include "project/actions/HistoryActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/build/SurfaceBuild.h"
 #include "project/files/SurfaceFiles.h"
@@ -232,6 +233,8 @@ ActionResult Shift(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   CancelRequested = false;
   double dz = 0;
   if (auto bad = NotANumber(typed, dz)) return *bad;
+  const ChangeRecording change = RecordChange(
+      text::kShiftElevations, (surface ? SurfaceName(*surface) : "") + " " + std::string(typed));
   return ChangeElevations(
       surface, [dz](double z) { return z + dz; }, stop);
 }
@@ -241,6 +244,8 @@ ActionResult Scale(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
   CancelRequested = false;
   double factor = 0;
   if (auto bad = NotANumber(typed, factor)) return *bad;
+  const ChangeRecording change = RecordChange(
+      text::kScaleElevations, (surface ? SurfaceName(*surface) : "") + " " + std::string(typed));
   return ChangeElevations(
       surface, [factor](double z) { return z * factor; }, stop);
 }
@@ -279,6 +284,7 @@ ActionResult ExportGrid(const std::shared_ptr<TriangleMesh>& surface, std::strin
   if (auto bad = UnusableName(name)) return *bad;
   const FolderLock lock(Project().ProjectFolder);
   RecoverFolder(Project().ProjectFolder);
+  const ChangeRecording change = RecordChange(text::kExportGrid, name);
   auto sampled = SampleGrid(*surface, name, side, feedback);
   if (auto* refused = std::get_if<ActionResult>(&sampled)) return std::move(*refused);
   const QuadMesh& quads = std::get<QuadMesh>(sampled);
@@ -328,6 +334,8 @@ ActionResult Merge(const std::shared_ptr<TriangleMesh>& first,
   if (auto bad = UnusableName(newName)) return *bad;
   const FolderLock lock(Project().ProjectFolder);
   RecoverFolder(Project().ProjectFolder);
+  const ChangeRecording change = RecordChange(Project().Text(text::kMergeWithSurface) + " " + name +
+                                              " " + SurfaceName(*second));
   if (auto taken = TakenName(newName)) return *taken;
 
   if (first->TriangleCount() + second->TriangleCount() == 0)
@@ -425,6 +433,7 @@ ActionResult Split(const std::shared_ptr<TriangleMesh>& surface, std::string_vie
     if (auto bad = UnusableName(*n)) return *bad;
   const FolderLock lock(Project().ProjectFolder);
   RecoverFolder(Project().ProjectFolder);
+  const ChangeRecording change = RecordChange(text::kSplitChange, name + " " + std::string(typed));
   for (const std::string* n : {&lowerName, &upperName})
     if (auto taken = TakenName(*n)) return *taken;
 

@@ -86,6 +86,18 @@ Result<ProjectSettings> ReadProjectSettings(const fs::path& folder) {
     if (key.empty())
       return Outcome::Failure(ErrorCode::Unreadable, at + "\"key = value\" expected", file,
                               static_cast<int64_t>(k + 1));
+    if (key == kUndoHistoryKey) {
+      const std::string_view typed = Trim(line.substr(line.find('=') + 1));
+      double mb = 0;
+      const auto [end, ec] = std::from_chars(typed.data(), typed.data() + typed.size(), mb);
+      if (typed.empty() || ec != std::errc() || end != typed.data() + typed.size() ||
+          !std::isfinite(mb) || mb < 0)
+        return Outcome::Failure(ErrorCode::Unreadable,
+                                at + kUndoHistoryKey + " must be a number of megabytes, 0 or more",
+                                file, static_cast<int64_t>(k + 1));
+      settings.UndoHistoryMegabytes = mb;
+      continue;
+    }
     if (key != kMaxSideKey) continue;  // another program's, or a later version's
     const std::optional<double> side = ParseMaxTriangleSide(line.substr(line.find('=') + 1));
     if (!side)

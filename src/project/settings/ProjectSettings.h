@@ -23,8 +23,14 @@ inline constexpr char kMaxSideKey[] = "max-side";
 // left out of a build (long sides across the hull's concave bays).
 inline constexpr double kDefaultMaxTriangleSide = 1000;
 
+// Megabytes the undo history may hold beyond the project's current files
+// (the oldest changes go first); 0 keeps no history.
+inline constexpr char kUndoHistoryKey[] = "undo-history-mb";
+inline constexpr double kDefaultUndoHistoryMegabytes = 2048;
+
 struct ProjectSettings {
   double MaxTriangleSide = kDefaultMaxTriangleSide;
+  double UndoHistoryMegabytes = kDefaultUndoHistoryMegabytes;
 };
 
 // A longest side as typed ("." as decimal point): a finite length above 0,

@@ -95,6 +95,17 @@ inline constexpr int kSurfaceFileChanged = 103;  // after the file
 inline constexpr int kSurfaceFileGone = 104;     // after the file
 inline constexpr int kClassesSorted = 105;
 
-inline constexpr int kTextCount = 105;
+inline constexpr int kTextCount = 220;
+
+// Undo and redo (200 to 208).
+inline constexpr int kUndo = 200;
+inline constexpr int kRedo = 201;
+inline constexpr int kNothingToUndo = 202;
+inline constexpr int kNothingToRedo = 203;
+inline constexpr int kBuildChange = 204;  // change titles: the verb, then the surface
+inline constexpr int kImportChange = 205;
+inline constexpr int kSaveAsChange = 206;
+inline constexpr int kSplitChange = 207;
+inline constexpr int kColourChange = 208;
 
 }  // namespace orvane::text
