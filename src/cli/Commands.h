@@ -68,5 +68,7 @@ Runner AddSplitCommand(CLI::App& app);
 // palettes, colour (ColourCommand.cpp).
 Runner AddPalettesCommand(CLI::App& app);
 Runner AddColourCommand(CLI::App& app);
+// import-las (LasCommand.cpp).
+Runner AddImportLasCommand(CLI::App& app);
 
 }  // namespace orvane::cli
