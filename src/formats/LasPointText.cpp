@@ -127,20 +127,52 @@ class AxisText {
 
   char* Write(char* out, int32_t v) const {
     if (!exact_) return std::to_chars(out, out + kMaxNumberText, Value(v)).ptr;
-    int64_t w = v * a_ + b_;
+    const int64_t w = v * a_ + b_;
     uint64_t u = static_cast<uint64_t>(w);
     if (w < 0) {
       *out++ = '-';
       u = 0 - u;
     }
-    if (e_ == 0) return WriteUnsigned(out, u);
-    const auto unit = static_cast<uint64_t>(kPow10[e_]);
+    // Division by a constant is a multiplication: one case per usual count
+    // of decimals.
+    switch (e_) {
+      case 0:
+        return WriteUnsigned(out, u);
+      case 1:
+        return WriteDecimals<1>(out, u);
+      case 2:
+        return WriteDecimals<2>(out, u);
+      case 3:
+        return WriteDecimals<3>(out, u);
+      case 4:
+        return WriteDecimals<4>(out, u);
+      case 5:
+        return WriteDecimals<5>(out, u);
+      case 6:
+        return WriteDecimals<6>(out, u);
+      case 7:
+        return WriteDecimals<7>(out, u);
+      case 8:
+        return WriteDecimals<8>(out, u);
+      default:
+        return WriteDecimals(out, u, e_);
+    }
+  }
+
+ private:
+  template <int E>
+  static char* WriteDecimals(char* out, uint64_t u) {
+    return WriteDecimals(out, u, E);
+  }
+  // u / 10^e in full, trailing zeros of the fraction dropped.
+  static inline __attribute__((always_inline)) char* WriteDecimals(char* out, uint64_t u, int e) {
+    const auto unit = static_cast<uint64_t>(kPow10[e]);
     const uint64_t whole = u / unit;
     uint64_t part = u - whole * unit;
     out = WriteUnsigned(out, whole);
     if (part == 0) return out;
     *out++ = '.';
-    char* end = out + e_;
+    char* end = out + e;
     for (char* p = end; p > out;) {
       *--p = static_cast<char>('0' + part % 10);
       part /= 10;
@@ -148,8 +180,6 @@ class AxisText {
     while (end[-1] == '0') --end;
     return end;
   }
-
- private:
   double scale_, offset_;
   bool exact_ = false;
   int64_t a_ = 0, b_ = 0, far_ = 0;
