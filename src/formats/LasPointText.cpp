@@ -266,10 +266,12 @@ Result<LasSelection> ParseLasClasses(std::string_view text) {
   }
   s.Classes = LasClasses::Listed;
   const auto refuse = [&] {
-    return Outcome::Failure(ErrorCode::Refused,
-                            "\"" + std::string(text) +
-                                "\" is no list of classes: give codes 0 to 255 separated by "
-                                "commas (\"2,9\"), or \"all\"");
+    std::string message(1, '"');
+    message.append(text);
+    message.append(
+        "\" is no list of classes: give codes 0 to 255 separated by commas (\"2,9\"), "
+        "or \"all\"");
+    return Outcome::Failure(ErrorCode::Refused, std::move(message));
   };
   for (size_t at = 0; at <= text.size();) {
     size_t end = text.find(',', at);
