@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (h.PointOffset + h.PointCount * h.RecordLength > size) std::abort();
   LasSelection selection;
   selection.Returns = static_cast<LasReturns>(size % 3);
-  selection.ThinCell = size % 2 ? 0.5 : 0;
+  selection.ThinCell = size % 2 ? 0.5 : 0;  // at least kMinThinCell
   static const std::filesystem::path target =
       std::filesystem::temp_directory_path() / ("fuzz-las-" + std::to_string(::getpid()) + ".xyz");
   Feedback feedback;

@@ -297,6 +297,10 @@ std::string LasCoordinateText(int32_t v, double scale, double offset) {
 
 Result<LasPointText> WriteLasPointText(LasReader& reader, const LasSelection& selection,
                                        const std::filesystem::path& target, Feedback& feedback) {
+  if (selection.ThinCell != 0 &&
+      !(selection.ThinCell >= kMinThinCell && std::isfinite(selection.ThinCell)))
+    return Outcome::Failure(ErrorCode::Refused, "the thinning cell must be at least 0.000001 m");
+  feedback.Phase(kLasReadingPhase);
   const LasHeader& h = reader.Header();
   const std::array<AxisText, 3> axes{AxisText(h.Scale[0], h.Offset[0]),
                                      AxisText(h.Scale[1], h.Offset[1]),

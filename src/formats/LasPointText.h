@@ -49,6 +49,10 @@ enum class LasClasses {
   Listed,
 };
 
+// The smallest thinning cell, metres: finer cells than this are no thinning
+// of a survey.
+inline constexpr double kMinThinCell = 1e-6;
+
 struct LasSelection {
   LasClasses Classes = LasClasses::GroundOrAll;
   std::array<bool, 256> Listed{};  // the codes kept when Classes is Listed
@@ -81,10 +85,14 @@ struct LasPointText {
   std::unique_ptr<AtomicFileWriter> Text;
 };
 
+// The phase code of the conversion.
+inline constexpr std::string_view kLasReadingPhase = "READING_POINT_CLOUD";
+
 // Reads every remaining point record of reader and writes the text of the
 // selected points. Progress in percent of the records; Cancelled when
 // feedback asks to stop (nothing is kept then), Unreadable when the file
-// fails, CannotWrite when the text cannot be written.
+// fails, CannotWrite when the text cannot be written, Refused for a
+// thinning cell under kMinThinCell (or no finite number).
 Result<LasPointText> WriteLasPointText(LasReader& reader, const LasSelection& selection,
                                        const std::filesystem::path& target, Feedback& feedback);
 
