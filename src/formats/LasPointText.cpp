@@ -6,7 +6,6 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "core/support/NumberText.h"
@@ -194,16 +193,67 @@ struct Kept {
   int32_t X, Y, Z;
 };
 
-struct CellKey {
-  int64_t X, Y;
-  bool operator==(const CellKey&) const = default;
-};
-struct CellHash {
-  size_t operator()(const CellKey& k) const {
-    const uint64_t h = static_cast<uint64_t>(k.X) * 0x9E3779B97F4A7C15ull ^
-                       (static_cast<uint64_t>(k.Y) + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
+// One point per plan cell, the lowest, in an open-addressing table: a cloud
+// thinned to millions of cells keeps them in one array, not a node each.
+class ThinCells {
+ public:
+  // Offers point p of cell (cx, cy); false when the cell held a point
+  // already (the higher of the two, or the later of equally low ones, is
+  // dropped).
+  bool Offer(int64_t cx, int64_t cy, const Kept& p, const AxisText& z) {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+    for (size_t at = Hash(cx, cy);; ++at) {
+      Slot& s = slots_[at & (slots_.size() - 1)];
+      if (s.P.Index == kEmpty) {
+        s = {cx, cy, p};
+        ++used_;
+        return true;
+      }
+      if (s.X == cx && s.Y == cy) {
+        if (z.Lower(p.Z, s.P.Z)) s.P = p;
+        return false;
+      }
+    }
+  }
+  size_t size() const { return used_; }
+  void clear() {
+    slots_.clear();
+    used_ = 0;
+  }
+  // The points kept, in file order.
+  std::vector<Kept> InFileOrder() const {
+    std::vector<Kept> kept;
+    kept.reserve(used_);
+    for (const Slot& s : slots_)
+      if (s.P.Index != kEmpty) kept.push_back(s.P);
+    std::sort(kept.begin(), kept.end(),
+              [](const Kept& a, const Kept& b) { return a.Index < b.Index; });
+    return kept;
+  }
+
+ private:
+  static constexpr uint64_t kEmpty = ~uint64_t{0};
+  struct Slot {
+    int64_t X = 0, Y = 0;
+    Kept P{kEmpty, 0, 0, 0};
+  };
+  static size_t Hash(int64_t x, int64_t y) {
+    const uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^
+                       (static_cast<uint64_t>(y) + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
     return static_cast<size_t>(h ^ (h >> 29));
   }
+  void Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(std::max<size_t>(1024, old.size() * 2), Slot{});
+    for (const Slot& s : old) {
+      if (s.P.Index == kEmpty) continue;
+      size_t at = Hash(s.X, s.Y);
+      while (slots_[at & (slots_.size() - 1)].P.Index != kEmpty) ++at;
+      slots_[at & (slots_.size() - 1)] = s;
+    }
+  }
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
 };
 
 class TextOut {
@@ -321,8 +371,7 @@ Result<LasPointText> WriteLasPointText(LasReader& reader, const LasSelection& se
   // what was written (none of it was ground) and keeps class 2 alone.
   bool awaitingGround = selection.Classes == LasClasses::GroundOrAll;
   const bool thin = selection.ThinCell > 0;
-  std::unordered_map<CellKey, size_t, CellHash> cells;
-  std::vector<Kept> kept;
+  ThinCells cells;
 
   const uint64_t total = h.PointCount;
   std::vector<LasPoint> points;
@@ -346,10 +395,9 @@ Result<LasPointText> WriteLasPointText(LasReader& reader, const LasSelection& se
         awaitingGround = false;
         keep.fill(false);
         keep[2] = true;
-        count.OtherClasses += count.Far + count.Thinned + count.Written + kept.size();
+        count.OtherClasses += count.Far + count.Thinned + count.Written + cells.size();
         count.Far = count.Thinned = count.Written = 0;
         cells.clear();
-        kept.clear();
         out.Restart();
       }
       if (!keep[p.Class]) {
@@ -361,17 +409,10 @@ Result<LasPointText> WriteLasPointText(LasReader& reader, const LasSelection& se
         continue;
       }
       if (thin) {
-        const CellKey key{
-            static_cast<int64_t>(std::floor(axes[0].Value(p.X) / selection.ThinCell)),
-            static_cast<int64_t>(std::floor(axes[1].Value(p.Y) / selection.ThinCell))};
-        const auto [at, added] = cells.try_emplace(key, kept.size());
-        if (added) {
-          kept.push_back({i, p.X, p.Y, p.Z});
-        } else {
+        if (!cells.Offer(static_cast<int64_t>(std::floor(axes[0].Value(p.X) / selection.ThinCell)),
+                         static_cast<int64_t>(std::floor(axes[1].Value(p.Y) / selection.ThinCell)),
+                         {i, p.X, p.Y, p.Z}, axes[2]))
           ++count.Thinned;
-          Kept& k = kept[at->second];
-          if (axes[2].Lower(p.Z, k.Z)) k = {i, p.X, p.Y, p.Z};
-        }
         continue;
       }
       ++count.Written;
@@ -384,8 +425,7 @@ Result<LasPointText> WriteLasPointText(LasReader& reader, const LasSelection& se
   }
   count.Records = index;
   if (thin) {
-    std::sort(kept.begin(), kept.end(),
-              [](const Kept& a, const Kept& b) { return a.Index < b.Index; });
+    const std::vector<Kept> kept = cells.InFileOrder();
     for (const Kept& k : kept)
       if (!out.Line(k.X, k.Y, k.Z)) break;
     count.Written = kept.size();
