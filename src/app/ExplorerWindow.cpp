@@ -18,6 +18,7 @@
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
+#include "formats/LasReader.h"
 #include "project/actions/Actions.h"
 #include "project/actions/LasImport.h"
 #include "project/actions/ProjectState.h"
@@ -528,6 +529,12 @@ void ExplorerWindow::Import() {
 }
 
 void ExplorerWindow::ImportPointCloud(const QString& path) {
+  // A file that will be refused (compressed, damaged) is said so before any
+  // choice is asked for.
+  if (const Result<LasReader> cloud = LasReader::Open(path.toStdString()); !cloud) {
+    dialogs_.Inform(this, QString::fromStdString(cloud.Error().Text()), kMessageTitle);
+    return;
+  }
   pointCloud_ = std::make_unique<LasImportDialog>(this);
   connect(pointCloud_.get(), &QDialog::accepted, this, [this, path] {
     const Result<LasSelection> selection = pointCloud_->Selection();

@@ -125,6 +125,14 @@ TEST_F(ExplorerTest, OpenOfAPointCloudAsksWhichClassesAndBuildsItsGroundSurface)
   EXPECT_EQ(Names(), QStringList{"cloud"});
   EXPECT_EQ(Child<QLabel>(window_, "Label3").text(), "cloud: ground (class 2), 27");
   EXPECT_EQ(Project().Surfaces.front()->PointCount(), 27);
+  // A compressed cloud is refused before any choice is asked for.
+  las.Format |= 0x80;
+  std::ofstream(folder_.Path() / "packed.laz", std::ios::binary) << orvane::testing::LasText(las);
+  dialogs_.Files = {QString::fromStdString((folder_.Path() / "packed.laz").string())};
+  Click("cmdImportar");
+  ASSERT_EQ(dialogs_.Messages.size(), 1);
+  EXPECT_TRUE(dialogs_.Messages.front().contains("compressed LAZ"));
+  EXPECT_EQ(window_.findChild<QDialog*>("frmNubePuntos"), nullptr);
 }
 
 TEST_F(ExplorerTest, RowsShowCountsWithABlankAndElevationsInThreeDecimals) {

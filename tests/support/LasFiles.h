@@ -30,7 +30,7 @@ struct LasTestFile {
 inline std::vector<uint8_t> LasBytes(const LasTestFile& f) {
   static constexpr uint16_t kRecord[] = {20, 28, 26, 34, 57, 63, 30, 36, 38, 59, 67};
   const uint16_t header = f.Minor >= 4 ? 375 : f.Minor == 3 ? 235 : 227;
-  const uint16_t record = static_cast<uint16_t>(kRecord[f.Format] + f.ExtraBytes);
+  const uint16_t record = static_cast<uint16_t>(kRecord[f.Format & 0x3F] + f.ExtraBytes);
   std::vector<uint8_t> b(header);
   auto put = [&b](size_t at, const auto& v) { std::memcpy(b.data() + at, &v, sizeof v); };
   std::memcpy(b.data(), "LASF", 4);
