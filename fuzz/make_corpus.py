@@ -49,6 +49,29 @@ def rich_point_list():
     return point_list(tag=u16(11) + u16(0xFFFF), npp=2, ncp=1, tail=tail)
 
 
+def las(minor, fmt, points, vlrs=(), extra=0):
+    sizes = [20, 28, 26, 34, 57, 63, 30, 36, 38, 59, 67]
+    header = 375 if minor >= 4 else 235 if minor == 3 else 227
+    record = sizes[fmt] + extra
+    body = b''.join(u16(0) + b'vlr'.ljust(16, b'\0') + u16(1) + u16(n) + bytes(32) + bytes(n) for n in vlrs)
+    offset = header + len(body)
+    b = b'LASF' + bytes(20) + bytes([1, minor]) + bytes(64) + u16(1) + u16(2026) + u16(header)
+    b += struct.pack('<IIBHI', offset, len(vlrs), fmt, record, 0 if fmt >= 6 else len(points)) + bytes(20)
+    b += f64(0.001) * 3 + f64(500000) + f64(4500000) + f64(0) + bytes(48)
+    b = b.ljust(header, b'\0')
+    if minor >= 4:
+        b = b[:247] + struct.pack('<Q', len(points)) + b[255:]
+    out = b + body
+    for i, (x, y, z, cls, ret, n, withheld) in enumerate(points):
+        r = struct.pack('<iiiH', x, y, z, 100 + i)
+        if fmt < 6:
+            r += bytes([ret | n << 3, cls | (0x80 if withheld else 0)])
+        else:
+            r += bytes([ret | n << 4, 0x04 if withheld else 0, cls])
+        out += r.ljust(record, b'\0')
+    return out
+
+
 def write(folder, files):
     folder.mkdir(parents=True, exist_ok=True)
     for name, data in files.items():
@@ -65,6 +88,15 @@ write(ROOT / 'fuzz/corpus/pointlist', {
     'small.ptl': point_list(),
     'rich.ptl': rich_point_list(),
     'props.prp': i32(1) + i32(0) + empty_set() + empty_set(),
+})
+cloud = [(0, 0, 1000, 2, 1, 1, False), (1500, 0, 900, 5, 1, 2, False), (1600, 0, 800, 5, 2, 2, False),
+         (0, 1500, 700, 2, 1, 1, True), (1500, 1500, 600, 2, 1, 1, False)]
+write(ROOT / 'fuzz/corpus/las', {
+    'v10-f0.las': las(0, 0, cloud),
+    'v12-f3-vlr.las': las(2, 3, cloud, vlrs=(0, 12), extra=2),
+    'v13-f5.las': las(3, 5, cloud),
+    'v14-f6.las': las(4, 6, cloud),
+    'v14-f10-vlr.las': las(4, 10, cloud, vlrs=(5,)),
 })
 
 good = rich_mesh()

@@ -12,14 +12,17 @@
 #include "app/ColouringWindow.h"
 #include "app/DialogService.h"
 #include "app/Help.h"
+#include "app/LasImportDialog.h"
 #include "app/OperationsWindow.h"
 #include "app/PropertiesDialog.h"
 #include "app/RenameDialog.h"
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
+#include "formats/LasReader.h"
 #include "project/actions/Actions.h"
 #include "project/actions/HistoryActions.h"
+#include "project/actions/LasImport.h"
 #include "project/actions/ProjectState.h"
 #include "project/actions/SurfaceFileActions.h"
 #include "project/files/SurfaceFiles.h"
@@ -521,15 +524,53 @@ void ExplorerWindow::ShowProperties() {
 }
 
 void ExplorerWindow::Import() {
-  const auto path =
-      dialogs_.ChooseFile(this, {"Importar superficie", DialogFolder(true),
-                                 Text(text::kSurfaceFilter) + " (*.dsp)", "dsp", false});
+  const auto path = dialogs_.ChooseFile(
+      this, {"Importar superficie", DialogFolder(true),
+             Text(text::kSurfaceFilter) + " (*.dsp);;" + Text(text::kLasFilter) + " (*.las *.laz)",
+             "dsp", false});
   if (!path) return;
+  if (path->endsWith(".las", Qt::CaseInsensitive) || path->endsWith(".laz", Qt::CaseInsensitive))
+    return ImportPointCloud(*path);
   const std::string file = path->toStdString();
   RunFileSetOperation(0, [file] {
     return std::vector<actions::ActionResult>{
         RunOnUnchangedSurfaces({}, [&file] { return actions::Import(file); })};
   });
+}
+
+void ExplorerWindow::ImportPointCloud(const QString& path) {
+  // A file that will be refused (compressed, damaged) is said so before any
+  // choice is asked for.
+  if (const Result<LasReader> cloud = LasReader::Open(path.toStdString()); !cloud) {
+    dialogs_.Inform(this, QString::fromStdString(cloud.Error().Text()), kMessageTitle);
+    return;
+  }
+  pointCloud_ = std::make_unique<LasImportDialog>(this);
+  connect(pointCloud_.get(), &QDialog::accepted, this, [this, path] {
+    const Result<LasSelection> selection = pointCloud_->Selection();
+    if (!selection) {
+      dialogs_.Inform(this, QString::fromStdString(selection.Error().Text()), kMessageTitle);
+      return;
+    }
+    const std::string file = path.toStdString();
+    const std::string name = SurfaceNameOfFile(std::filesystem::path(file).filename().string());
+    auto said = std::make_shared<std::string>();
+    RunFileSetOperation(
+        text::kBuildingSurface,
+        [file, name, s = *selection, said] {
+          std::vector<actions::ActionResult> results{
+              RunOnUnchangedSurfaces({}, [&] { return actions::ImportLas(file, name, s); })};
+          if (!results.front().ok()) return results;
+          *said = name + ": " + results.front().Message + ", " +
+                  std::to_string(results.front().FigureValue("points"));
+          results.push_back(RunOnUnchangedSurfaces({}, [&] { return actions::Build(name); }));
+          return results;
+        },
+        [this, said] { Label3_.setText(QString::fromStdString(*said)); });
+  });
+  connect(pointCloud_.get(), &QDialog::finished, this,
+          [this] { pointCloud_.release()->deleteLater(); });
+  pointCloud_->open();  // modal to this window
 }
 
 void ExplorerWindow::SaveAs() {

@@ -44,6 +44,7 @@
 namespace orvane::app {
 
 class DialogService;
+class LasImportDialog;
 class PropertiesDialog;
 class RenameDialog;
 
@@ -115,6 +116,9 @@ class ExplorerWindow : public QWidget {
   void ShowProperties();
   void MakeCurrent();
   void Import();
+  // Open of a LAS point cloud: the points asked for become NAME.xyz (NAME the
+  // file's name) and surface NAME is built from them.
+  void ImportPointCloud(const QString& path);
   void SaveAs();
   void Rename();
   void DeleteSelected();
@@ -169,6 +173,7 @@ class ExplorerWindow : public QWidget {
 
   std::unique_ptr<PropertiesDialog> properties_;
   std::unique_ptr<RenameDialog> rename_;
+  std::unique_ptr<LasImportDialog> pointCloud_;
 };
 
 }  // namespace orvane::app

@@ -72,5 +72,7 @@ Runner AddColourCommand(CLI::App& app);
 Runner AddUndoCommand(CLI::App& app);
 Runner AddRedoCommand(CLI::App& app);
 Runner AddHistoryCommand(CLI::App& app);
+// import-las (LasCommand.cpp).
+Runner AddImportLasCommand(CLI::App& app);
 
 }  // namespace orvane::cli

@@ -14,6 +14,7 @@
 #include <memory>
 #include <utility>
 
+#include "../support/LasFiles.h"
 #include "AppTestSupport.h"
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
@@ -106,6 +107,32 @@ TEST_F(ExplorerTest, EmptyFolderOnlyOpensAndCaptionsComeFromTheTexts) {
   EXPECT_EQ(Names(), QStringList{"Far"});
   EXPECT_TRUE(fs::exists(folder_.File("Far.dsp")));
   EXPECT_TRUE(fs::exists(folder_.File("Far.brk")));
+}
+
+TEST_F(ExplorerTest, OpenOfAPointCloudAsksWhichClassesAndBuildsItsGroundSurface) {
+  orvane::testing::LasTestFile las{4, 6, {0.01, 0.01, 0.01}, {500000, 4500000, 100}, 0, {}, {}};
+  for (int i = 0; i < 36; ++i)
+    las.Points.push_back({i % 6 * 100, i / 6 * 100, i * 7, uint8_t(i % 4 ? 2 : 5), 1, 1, false});
+  const fs::path cloud = folder_.Path() / "cloud.las";
+  std::ofstream(cloud, std::ios::binary) << orvane::testing::LasText(las);
+  Open();
+  dialogs_.Files = {QString::fromStdString(cloud.string())};
+  Click("cmdImportar");
+  auto& dialog = Child<QDialog>(window_, "frmNubePuntos");
+  QTest::mouseClick(&Child<QPushButton>(dialog, "cmdApply"), Qt::LeftButton);
+  ASSERT_TRUE(WaitIdle(window_));
+  EXPECT_TRUE(dialogs_.Messages.isEmpty()) << dialogs_.Messages.join("\n").toStdString();
+  EXPECT_EQ(Names(), QStringList{"cloud"});
+  EXPECT_EQ(Child<QLabel>(window_, "Label3").text(), "cloud: ground (class 2), 27");
+  EXPECT_EQ(Project().Surfaces.front()->PointCount(), 27);
+  // A compressed cloud is refused before any choice is asked for.
+  las.Format |= 0x80;
+  std::ofstream(folder_.Path() / "packed.laz", std::ios::binary) << orvane::testing::LasText(las);
+  dialogs_.Files = {QString::fromStdString((folder_.Path() / "packed.laz").string())};
+  Click("cmdImportar");
+  ASSERT_EQ(dialogs_.Messages.size(), 1);
+  EXPECT_TRUE(dialogs_.Messages.front().contains("compressed LAZ"));
+  EXPECT_EQ(window_.findChild<QDialog*>("frmNubePuntos"), nullptr);
 }
 
 TEST_F(ExplorerTest, RowsShowCountsWithABlankAndElevationsInThreeDecimals) {

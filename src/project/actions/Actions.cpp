@@ -9,6 +9,7 @@
 #include "core/storage/AtomicFile.h"
 #include "core/support/NumberText.h"
 #include "core/support/Status.h"
+#include "formats/LasPointText.h"
 #include "project/actions/ColouringActions.h"
 #include "project/actions/HistoryActions.h"
 #include "project/actions/ProjectState.h"
@@ -166,6 +167,7 @@ int32_t PhaseTextNumber(std::string_view code) {
   if (code == "MERGING_SURFACES" || code == "SPLITTING_SURFACE" || code == "GRID_SAMPLING")
     return text::kBuildingSurface;
   if (code == kColouringPhase) return text::kColouring;
+  if (code == kLasReadingPhase) return text::kReadingPoints;
   return 0;
 }
 

@@ -94,6 +94,17 @@ inline constexpr int kVolumeBelowBase = 102;     // properties dialog: volume wh
 inline constexpr int kSurfaceFileChanged = 103;  // after the file
 inline constexpr int kSurfaceFileGone = 104;     // after the file
 inline constexpr int kClassesSorted = 105;
+// The import of LAS point clouds (explorer's Open).
+inline constexpr int kLasFilter = 120;         // open dialog: the filter's name
+inline constexpr int kLasDialogTitle = 121;    // point-cloud dialog caption
+inline constexpr int kLasGroundOrAll = 122;    // classes: the default choice
+inline constexpr int kLasAllClasses = 123;     // classes: every class
+inline constexpr int kLasListedClasses = 124;  // classes: the codes typed
+inline constexpr int kLasReturns = 125;        // label of the returns choice
+inline constexpr int kLasAllReturns = 126;
+inline constexpr int kLasFirstReturns = 127;
+inline constexpr int kLasLastReturns = 128;
+inline constexpr int kLasThinCell = 129;  // label of the thinning cell box
 
 inline constexpr int kTextCount = 220;
 
