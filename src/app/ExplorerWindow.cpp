@@ -558,6 +558,9 @@ void ExplorerWindow::ImportPointCloud(const QString& path) {
     RunFileSetOperation(
         text::kBuildingSurface,
         [file, name, s = *selection, said] {
+          // The points and the surface built from them are one change.
+          const ChangeRecording change = actions::RecordChange(
+              text::kImportChange, std::filesystem::path(file).filename().string());
           std::vector<actions::ActionResult> results{
               RunOnUnchangedSurfaces({}, [&] { return actions::ImportLas(file, name, s); })};
           if (!results.front().ok()) return results;

@@ -4,8 +4,10 @@
 
 #include "core/storage/FolderTransaction.h"
 #include "core/support/Status.h"
+#include "project/actions/HistoryActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/files/SurfaceNaming.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::actions {
 
@@ -17,6 +19,7 @@ ActionResult ImportLas(const std::filesystem::path& lasFile, std::string_view na
   const std::filesystem::path folder = Project().ProjectFolder;
   const std::filesystem::path target = SurfaceFile(folder, name, ".xyz");
   const FolderLock lock(folder);
+  const ChangeRecording recording = RecordChange(text::kImportChange, lasFile.filename().string());
   std::error_code ec;
   if (std::filesystem::exists(target, ec) || ec)
     return ActionResult::Refused(target.string() +
