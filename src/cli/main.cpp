@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddListCommand);
   add(orvane::cli::AddBuildCommand);
   add(orvane::cli::AddImportCommand);
+  add(orvane::cli::AddImportLandXmlCommand);
   add(orvane::cli::AddSaveAsCommand);
   add(orvane::cli::AddRenameCommand);
   add(orvane::cli::AddDeleteCommand);
