@@ -96,9 +96,13 @@ std::optional<double> ParseDouble(std::string_view token) {
   double v = 0;
   const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), v);
   if (ec != std::errc() || end != token.data() + token.size()) {
-    // Beyond the range of a double: no survey either; said as such below.
-    if (ec == std::errc::result_out_of_range && end == token.data() + token.size())
-      return std::numeric_limits<double>::infinity();
+    // Beyond the range of a double: too large is no survey either (refused
+    // below as not finite); too small is zero.
+    if (ec == std::errc::result_out_of_range && end == token.data() + token.size()) {
+      const size_t e = token.find_first_of("eE");
+      const bool tiny = e != std::string_view::npos && e + 1 < token.size() && token[e + 1] == '-';
+      return tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    }
     return std::nullopt;
   }
   return v;
