@@ -18,6 +18,7 @@
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
 #include "project/actions/Actions.h"
+#include "project/actions/LandXmlActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/actions/SurfaceFileActions.h"
 #include "project/files/SurfaceFiles.h"
@@ -511,11 +512,22 @@ void ExplorerWindow::ShowProperties() {
 }
 
 void ExplorerWindow::Import() {
-  const auto path =
-      dialogs_.ChooseFile(this, {"Importar superficie", DialogFolder(true),
-                                 Text(text::kSurfaceFilter) + " (*.dsp)", "dsp", false});
+  const auto path = dialogs_.ChooseFile(
+      this, {"Importar superficie", DialogFolder(true),
+             Text(text::kSurfaceFilter) + " (*.dsp);;LandXML (*.xml)", "dsp", false});
   if (!path) return;
   const std::string file = path->toStdString();
+  // A LandXML document brings its TIN surfaces; its units are worth a word
+  // when they are not metres (they are kept as they are).
+  if (path->endsWith(".xml", Qt::CaseInsensitive)) {
+    RunFileSetOperation(text::kReadingPoints, [file] {
+      actions::ActionResult r =
+          RunOnUnchangedSurfaces({}, [&file] { return actions::ImportLandXml(file, {}); });
+      if (r.ok() && r.Message != "units: meter") r.Warnings.insert(r.Warnings.begin(), r.Message);
+      return std::vector<actions::ActionResult>{std::move(r)};
+    });
+    return;
+  }
   RunFileSetOperation(0, [file] {
     return std::vector<actions::ActionResult>{
         RunOnUnchangedSurfaces({}, [&file] { return actions::Import(file); })};
