@@ -30,6 +30,9 @@ constexpr std::string_view kNamespaces[] = {
     "http://www.landxml.org/schema/LandXML-1.0", "http://www.landxml.org/schema/LandXML-1.1",
     "http://www.landxml.org/schema/LandXML-1.2", "http://www.landxml.org/schema/LandXML-2.0"};
 
+// LandXML nests a dozen levels; extensions a few more.
+constexpr size_t kMaxDepth = 256;
+
 // The elements the reader follows; everything else is passed over with
 // whatever it holds.
 enum class Kind : uint8_t {
@@ -392,6 +395,13 @@ class Reader {
       ns_ = std::string(ns);
       if (const char* v = Attribute(atts, "version")) doc_.Version = v;
       stack_.push_back(Kind::Root);
+      return;
+    }
+    // The parser keeps every open element: a document of nothing but
+    // nested start tags would take many times its size in memory.
+    if (stack_.size() >= kMaxDepth) {
+      Stop(Here(),
+           "elements nested deeper than " + std::to_string(kMaxDepth) + ": not a LandXML document");
       return;
     }
     // Elements of other namespaces (a program's own extensions) are passed

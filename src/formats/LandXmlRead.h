@@ -22,7 +22,8 @@
 // Hostile input. A document that is not well-formed is refused with the
 // line and column the parser stopped at. A document type declaration is
 // refused as such (no DTD is read, no entity declared or expanded, nothing
-// fetched), so no entity bomb can be expanded.
+// fetched), so no entity bomb can be expanded; so are elements nested
+// deeper than 256 levels (the parser keeps each open one).
 
 #include <array>
 #include <cstdint>

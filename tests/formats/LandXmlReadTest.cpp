@@ -157,6 +157,8 @@ TEST(LandXmlRead, HostileAndFaultyDocumentsRefusedWithTheirLine) {
   const std::string external =
       "<?xml version=\"1.0\"?>\n<!DOCTYPE LandXML SYSTEM \"http://example.com/x.dtd\">\n"
       "<LandXML/>";
+  std::string deep = "<LandXML>\n";
+  for (int k = 0; k < 1000; ++k) deep += "<a>";
   struct Case {
     std::string text;
     int64_t line;
@@ -179,6 +181,7 @@ TEST(LandXmlRead, HostileAndFaultyDocumentsRefusedWithTheirLine) {
       {"<?xml version=\"1.0\"?>\n<Other/>", 2, "not a LandXML document"},
       {bomb, 2, "document type declaration (DTD) is not accepted"},
       {external, 2, "document type declaration (DTD) is not accepted"},
+      {deep, 2, "elements nested deeper than 256"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.says);

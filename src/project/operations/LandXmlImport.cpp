@@ -182,6 +182,13 @@ Result<LandXmlImportChange> ImportLandXmlFile(const fs::path& file,
   result.ConvertedToMetres = doc.ConvertedToMetres;
   result.Version = doc.Version;
   NoteSkipped(doc, file, result.Notes);
+  // A surface without a face is no surface (nor could it be exported).
+  std::erase_if(doc.Surfaces, [&](const LandXmlSurface& s) {
+    if (!s.Faces.empty()) return false;
+    result.Notes.push_back(file.string() + ": surface " + Quoted(s.Name) +
+                           " left out: it has no faces");
+    return true;
+  });
   if (doc.Surfaces.empty() && doc.CgPoints.empty())
     return Outcome::Failure(ErrorCode::Refused,
                             file.string() + ": no TIN surface and no survey points to import",

@@ -2,7 +2,8 @@
 // A LandXML document brought into a project: each TIN surface becomes a
 // surface with its exact points and faces (not triangulated again), written
 // as NAME.dsp and NAME.tin, its points as NAME.xyz, its outer boundaries as
-// NAME.bnd zones and its breaklines as NAME.brk; the survey points
+// NAME.bnd zones and its breaklines as NAME.brk (a surface without faces is
+// left out, with a note); the survey points
 // (CgPoints) become a point file NAME.xyz from which the user builds. The
 // whole import is one change of the project folder, made under its lock:
 // every file appears or none does.
