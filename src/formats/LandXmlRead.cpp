@@ -324,7 +324,7 @@ class Reader {
     return nullptr;
   }
 
-  Kind ChildOf(Kind parent, std::string_view local, const XML_Char** atts) {
+  Kind ChildOf(Kind parent, std::string_view local) const {
     switch (parent) {
       case Kind::Root:
         if (local == "Units") return Kind::Units;
@@ -360,7 +360,6 @@ class Reader {
       case Kind::Faces:
         return local == "F" ? Kind::F : Kind::Other;
       default:
-        (void)atts;
         return Kind::Other;
     }
   }
@@ -406,7 +405,7 @@ class Reader {
     }
     // Elements of other namespaces (a program's own extensions) are passed
     // over with their content.
-    if (ns == ns_) kind = ChildOf(stack_.back(), local, atts);
+    if (ns == ns_) kind = ChildOf(stack_.back(), local);
     switch (kind) {
       case Kind::UnitSystem:
         StartUnits(atts);
