@@ -324,7 +324,7 @@ class Reader {
     return nullptr;
   }
 
-  Kind ChildOf(Kind parent, std::string_view local) const {
+  Kind ChildOf(Kind parent, std::string_view local) {
     switch (parent) {
       case Kind::Root:
         if (local == "Units") return Kind::Units;
@@ -351,6 +351,7 @@ class Reader {
         return local == "Breakline" ? Kind::Breakline : Kind::Other;
       case Kind::Boundary:
       case Kind::Breakline:
+        if (local == "PntList2D" && parent == Kind::Breakline) ++surface_->SkippedBreaklines;
         return local == "PntList3D" && polylineKept_ ? Kind::PntList : Kind::Other;
       case Kind::Definition:
         if (local == "Pnts") return Kind::Pnts;
@@ -424,7 +425,11 @@ class Reader {
         break;
       case Kind::Definition: {
         const char* type = Attribute(atts, "surfType");
-        const std::string t = type != nullptr ? type : "";
+        std::string t = type != nullptr ? type : "";
+        if (t.size() == 3 && std::toupper(static_cast<unsigned char>(t[0])) == 'T' &&
+            std::toupper(static_cast<unsigned char>(t[1])) == 'I' &&
+            std::toupper(static_cast<unsigned char>(t[2])) == 'N')
+          t = "TIN";
         doc_.AllSurfaces.back().second = t;
         if (t != "TIN" || sawDefinition_) {
           kind = Kind::Other;

@@ -63,6 +63,7 @@ struct LandXmlSurface {
   std::vector<PointList> Breaklines;          // Model 1300
   int64_t HiddenFaces = 0;                    // i="1", left out
   int64_t SkippedBoundaries = 0;              // not outer (void, island, ...)
+  int64_t SkippedBreaklines = 0;              // without elevations (PntList2D)
 };
 
 struct LandXmlDocument {

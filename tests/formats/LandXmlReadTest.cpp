@@ -137,7 +137,8 @@ TEST(LandXmlRead, OuterBoundariesAndBreaklinesKeptOthersCounted) {
       "<Boundary bndType=\"outer\"><PntList3D>1 2 3 4 5 6 7 8 9 1 2 3</PntList3D></Boundary>"
       "<Boundary bndType=\"void\"><PntList3D>1 2 3 4 5 6 7 8 9</PntList3D></Boundary>"
       "</Boundaries><Breaklines><Breakline><PntList3D>\n  10 20 30\n  40 50 60\n</PntList3D>"
-      "</Breakline></Breaklines></SourceData>\n";
+      "</Breakline><Breakline><PntList2D>1 2 3 "
+      "4</PntList2D></Breakline></Breaklines></SourceData>\n";
   auto doc = Parse(Doc(Tin("A", kPnts, "<F>-7 12 30</F>", source)));
   ASSERT_TRUE(doc) << doc.Error().Text();
   const LandXmlSurface& s = doc->Surfaces[0];
@@ -148,6 +149,7 @@ TEST(LandXmlRead, OuterBoundariesAndBreaklinesKeptOthersCounted) {
   EXPECT_EQ(s.SkippedBoundaries, 1);
   ASSERT_EQ(s.Breaklines.size(), 1u);
   EXPECT_EQ(s.Breaklines[0].Point(2).Y, 40);
+  EXPECT_EQ(s.SkippedBreaklines, 1);
 }
 
 TEST(LandXmlRead, HostileAndFaultyDocumentsRefusedWithTheirLine) {

@@ -208,26 +208,6 @@ Result<LandXmlImportChange> ImportLandXmlFile(const fs::path& file,
                              ": the name is taken");
   }
 
-  FolderTransaction change(project.Folder);
-  feedback.Phase("WRITING_SURFACE_FILES");
-  for (size_t k = 0; k < doc.Surfaces.size(); ++k) {
-    LandXmlSurface& s = doc.Surfaces[k];
-    auto mesh = std::make_shared<TriangleMesh>(MeshOfLandXmlSurface(s, chosen[k]));
-    s.Faces = {};  // the mesh holds them now
-    if (Outcome o = StageSurface(change, project.Folder, chosen[k], *mesh, s, result.Written); !o)
-      return WriteFailed(o.Text(), project);
-    result.Imported.push_back({s.Name, chosen[k], mesh->PointCount(), mesh->TriangleCount(),
-                               static_cast<int32_t>(s.Boundaries.size()),
-                               static_cast<int32_t>(s.Breaklines.size()), s.HiddenFaces});
-    if (s.SkippedBoundaries > 0)
-      result.Notes.push_back("surface " + Quoted(chosen[k]) + ": " +
-                             std::to_string(s.SkippedBoundaries) +
-                             " boundaries that are not outer ones (voids, islands) left out");
-    result.Surfaces.push_back(std::move(mesh));
-    feedback.Progress(static_cast<int32_t>((k + 1) * 100 / (doc.Surfaces.size() + 1)), false);
-    if (feedback.Cancelled()) return Outcome::Cancel("cancelled: nothing imported");
-  }
-
   // Survey points that are only the points of a surface of the document
   // (as a document of this program lists them) are not written twice.
   if (!doc.CgPoints.empty()) {
@@ -241,18 +221,45 @@ Result<LandXmlImportChange> ImportLandXmlFile(const fs::path& file,
       result.Notes.push_back(file.string() + ": the survey points are the points of surface " +
                              Quoted(chosen[static_cast<size_t>(same - doc.Surfaces.begin())]) +
                              ", not written again");
+      doc.CgPoints = {};
     } else {
-      if (CheckSurfaceName(fileName) != FileSetRefusal::None)
-        return Refuse(CheckSurfaceName(fileName), file.string() + ": point file name",
-                      project.Texts);
+      if (const FileSetRefusal bad = CheckSurfaceName(fileName); bad != FileSetRefusal::None)
+        return Refuse(bad, file.string() + ": point file name", project.Texts);
       result.PointFileName = names.Take(fileName);
-      result.SurveyPoints = static_cast<int64_t>(doc.CgPoints.size());
-      const fs::path xyz = SurfaceFile(project.Folder, result.PointFileName, ".xyz");
-      AtomicFileWriter out(xyz);
-      WritePointText(doc.CgPoints, out);
-      if (Outcome staged = change.Stage(out); !staged) return WriteFailed(staged.Text(), project);
-      result.Written.push_back(xyz);
     }
+  }
+
+  FolderTransaction change(project.Folder);
+  feedback.Phase("WRITING_SURFACE_FILES");
+  for (size_t k = 0; k < doc.Surfaces.size(); ++k) {
+    LandXmlSurface& s = doc.Surfaces[k];
+    auto mesh = std::make_shared<TriangleMesh>(MeshOfLandXmlSurface(s, chosen[k]));
+    s.Points = {};  // the mesh holds them now
+    s.Faces = {};
+    if (Outcome o = StageSurface(change, project.Folder, chosen[k], *mesh, s, result.Written); !o)
+      return WriteFailed(o.Text(), project);
+    result.Imported.push_back({s.Name, chosen[k], mesh->PointCount(), mesh->TriangleCount(),
+                               static_cast<int32_t>(s.Boundaries.size()),
+                               static_cast<int32_t>(s.Breaklines.size()), s.HiddenFaces});
+    if (s.SkippedBoundaries > 0)
+      result.Notes.push_back("surface " + Quoted(chosen[k]) + ": " +
+                             std::to_string(s.SkippedBoundaries) +
+                             " boundaries that are not outer ones (voids, islands) left out");
+    if (s.SkippedBreaklines > 0)
+      result.Notes.push_back("surface " + Quoted(chosen[k]) + ": " +
+                             std::to_string(s.SkippedBreaklines) +
+                             " breaklines without elevations (PntList2D) left out");
+    result.Surfaces.push_back(std::move(mesh));
+    feedback.Progress(static_cast<int32_t>((k + 1) * 100 / (doc.Surfaces.size() + 1)), false);
+    if (feedback.Cancelled()) return Outcome::Cancel("cancelled: nothing imported");
+  }
+  if (!result.PointFileName.empty()) {
+    result.SurveyPoints = static_cast<int64_t>(doc.CgPoints.size());
+    const fs::path xyz = SurfaceFile(project.Folder, result.PointFileName, ".xyz");
+    AtomicFileWriter out(xyz);
+    WritePointText(doc.CgPoints, out);
+    if (Outcome staged = change.Stage(out); !staged) return WriteFailed(staged.Text(), project);
+    result.Written.push_back(xyz);
   }
   if (feedback.Cancelled()) return Outcome::Cancel("cancelled: nothing imported");
   if (Outcome committed = change.Commit(); !committed)
