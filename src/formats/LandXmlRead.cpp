@@ -656,6 +656,13 @@ class Reader {
       Stop(elementStart_, "face: a TIN face names three points");
       return;
     }
+    // A TIN of n points has at most 2n - 5 triangles; more are repeats or
+    // overlaps, and would let a small document take any amount of memory.
+    if (surface_->Faces.size() >= 2 * surface_->Points.size()) {
+      Stop(elementStart_, "more faces than a TIN of " + std::to_string(surface_->Points.size()) +
+                              " points can have: surface \"" + surface_->Name + "\"");
+      return;
+    }
     surface_->Faces.push_back(face);
   }
 

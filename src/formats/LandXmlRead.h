@@ -17,7 +17,8 @@
 // those numbers. A face hidden with i="1" is left out; neighbour
 // attributes are ignored. Refused with the line: a point id used twice, a
 // face naming an id the surface does not have, a face that is not three
-// ids.
+// ids, and more than twice as many faces as points (a TIN of n points has
+// at most 2n - 5 triangles).
 //
 // Hostile input. A document that is not well-formed is refused with the
 // line and column the parser stopped at. A document type declaration is

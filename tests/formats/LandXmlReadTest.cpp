@@ -159,6 +159,8 @@ TEST(LandXmlRead, HostileAndFaultyDocumentsRefusedWithTheirLine) {
   const std::string external =
       "<?xml version=\"1.0\"?>\n<!DOCTYPE LandXML SYSTEM \"http://example.com/x.dtd\">\n"
       "<LandXML/>";
+  std::string nineFaces;
+  for (int k = 0; k < 9; ++k) nineFaces += "<F>-7 12 30</F>\n";
   std::string deep = "<LandXML>\n";
   for (int k = 0; k < 1000; ++k) deep += "<a>";
   struct Case {
@@ -178,6 +180,7 @@ TEST(LandXmlRead, HostileAndFaultyDocumentsRefusedWithTheirLine) {
       {Doc(Tin("A", kPnts + "<P id=\"13\">1 2</P>\n", "<F>-7 12 30</F>")), 12,
        "not northing, easting, elevation triples"},
       {Doc(Tin("A", kPnts, "<F>-7 12</F>")), 14, "a TIN face names three points"},
+      {Doc(Tin("A", kPnts, nineFaces)), 22, "more faces than a TIN of 4 points can have"},
       {Doc(Tin("A", kPnts, "<F>-7 12 30</F>"), "1.2", "<Imperial linearUnit=\"inch\"/>"), 3,
        "linear unit \"inch\""},
       {"<?xml version=\"1.0\"?>\n<Other/>", 2, "not a LandXML document"},
