@@ -318,9 +318,9 @@ class Reader {
     r.Stop(r.Here(), "entity declarations are not accepted");
   }
 
-  static const char* Attribute(const XML_Char** atts, std::string_view name) {
+  static const char* Attribute(const XML_Char** atts, const char* name) {
     for (; *atts != nullptr; atts += 2)
-      if (name == atts[0]) return atts[1];
+      if (std::strcmp(name, atts[0]) == 0) return atts[1];
     return nullptr;
   }
 
@@ -568,31 +568,30 @@ class Reader {
     starts_ = {};
   }
 
-  // Reads the coordinate triples of text_ into out (x = E, y = N), in
-  // metres when asked; false after a stop.
   // Reads the coordinate triples of text_, each handed to add as x = E,
-  // y = N, z (in metres when asked); false after a stop. With pairs, a lone
-  // northing-easting pair (a survey point without elevation) is counted
-  // there instead.
-  template <typename Add>
-  bool ReadTriples(int64_t at, const std::string& what, Add&& add, int64_t* pairs = nullptr) {
+  // y = N, z (in metres when asked); false after a stop, whose message
+  // begins with what() (made only then: this runs for every point). With
+  // pairs, a lone northing-easting pair (a survey point without elevation)
+  // is counted there instead.
+  template <typename What, typename Add>
+  bool ReadTriples(int64_t at, What&& what, Add&& add, int64_t* pairs = nullptr) {
     std::string_view s = text_;
     double v[3];
     int n = 0;
     for (std::string_view token = NextToken(s); !token.empty(); token = NextToken(s)) {
       const std::optional<double> d = ParseDouble(token);
-      const std::string shown(token.substr(0, 40));
+      const auto shown = [token] { return std::string(token.substr(0, 40)); };
       if (!d) {
-        Stop(at, what + ": \"" + shown + "\" is not a number");
+        Stop(at, what() + ": \"" + shown() + "\" is not a number");
         return false;
       }
       const double metres = ToMetres(*d, doc_.Unit);
       if (!std::isfinite(metres)) {
-        Stop(at, what + ": coordinate \"" + shown + "\" is not a finite number");
+        Stop(at, what() + ": coordinate \"" + shown() + "\" is not a finite number");
         return false;
       }
       if (std::abs(metres) > kMaxCoordinate) {
-        Stop(at, what + ": coordinate \"" + shown + "\" lies beyond " +
+        Stop(at, what() + ": coordinate \"" + shown() + "\" lies beyond " +
                      std::to_string(static_cast<int64_t>(kMaxCoordinate)) + " m: no survey");
         return false;
       }
@@ -608,7 +607,7 @@ class Reader {
       return true;
     }
     if (n != 0) {
-      Stop(at, what + ": the coordinates are not northing, easting, elevation triples");
+      Stop(at, what() + ": the coordinates are not northing, easting, elevation triples");
       return false;
     }
     return true;
@@ -617,15 +616,13 @@ class Reader {
   void EndPoint() {
     const int64_t at = starts_.back();
     int count = 0;
-    const bool ok =
-        ReadTriples(at, "point " + std::to_string(ids_.back()), [&](double x, double y, double z) {
-          if (++count == 1)
-            surface_->Points.push_back(
-                PointRec{x, y, z, static_cast<double>(surface_->Points.size() + 1)});
-        });
-    if (ok && count != 1)
-      Stop(at, "point " + std::to_string(ids_.back()) +
-                   ": a point is one northing, easting, elevation triple");
+    const auto what = [this] { return "point " + std::to_string(ids_.back()); };
+    const bool ok = ReadTriples(at, what, [&](double x, double y, double z) {
+      if (++count == 1)
+        surface_->Points.push_back(
+            PointRec{x, y, z, static_cast<double>(surface_->Points.size() + 1)});
+    });
+    if (ok && count != 1) Stop(at, what() + ": a point is one northing, easting, elevation triple");
     if (ok && surface_->Points.size() >= size_t{INT32_MAX} - 1)
       Stop(at, "more points than a surface can hold");
   }
@@ -669,7 +666,7 @@ class Reader {
   void EndCgPoint() {
     int count = 0;
     ReadTriples(
-        elementStart_, "survey point",
+        elementStart_, [] { return std::string("survey point"); },
         [&](double x, double y, double z) {
           if (++count == 1)
             doc_.CgPoints.push_back(
@@ -683,7 +680,9 @@ class Reader {
     const Kind owner = stack_.back();
     PointList list;
     list.Model = owner == Kind::Boundary ? 1100 : 1300;
-    const char* what = owner == Kind::Boundary ? "boundary" : "breakline";
+    const auto what = [owner] {
+      return std::string(owner == Kind::Boundary ? "boundary" : "breakline");
+    };
     if (!ReadTriples(elementStart_, what,
                      [&](double x, double y, double z) { list.AddVertex(x, y, z); }))
       return;
