@@ -130,3 +130,19 @@ write(ROOT / 'tests/data/malformed-pointlist', {
     'tag-unknown-type.ptl': point_list(tag=u16(14) + i32(0)),
     'trailing-bytes.ptl': point_list() + b'\0\0',
 })
+LX = b'<?xml version="1.0" encoding="UTF-8"?>\n<LandXML xmlns="http://www.landxml.org/schema/LandXML-1.2" version="1.2">\n'
+TIN = (b'<Surfaces><Surface name="S"><SourceData><Boundaries><Boundary bndType="outer"><PntList3D>'
+       b'0 0 1 0 10 1 10 10 1 0 0 1</PntList3D></Boundary></Boundaries><Breaklines><Breakline>'
+       b'<PntList3D>1 1 1 2 2 2</PntList3D></Breakline></Breaklines></SourceData>'
+       b'<Definition surfType="TIN"><Pnts><P id="7">4500000.125 500000.5 100</P>'
+       b'<P id="-2">4500000 500010 101</P><P id="30">4500010 500000 102</P></Pnts>'
+       b'<Faces><F n="0 0 0">7 -2 30</F><F i="1">30 -2 7</F></Faces></Definition></Surface></Surfaces>')
+write(ROOT / 'fuzz/corpus/landxml', {
+    'tin.xml': LX + TIN + b'\n</LandXML>\n',
+    'feet-survey.xml': LX + b'<Units><Imperial linearUnit="USSurveyFoot"/></Units><CgPoints>'
+                       b'<CgPoint name="1">1 2 3</CgPoint><CgPoint>4 5</CgPoint></CgPoints>' + TIN + b'</LandXML>',
+    'prefixed-1.0.xml': b'<x:LandXML xmlns:x="http://www.landxml.org/schema/LandXML-1.0"><x:Surfaces>'
+                        b'<x:Surface name="A"><x:Definition surfType="TIN"><x:Pnts><x:P id="1">0 0 0</x:P>'
+                        b'<x:P id="2">0 1 0</x:P><x:P id="3">1 0 0</x:P></x:Pnts><x:Faces><x:F>1 2 3</x:F>'
+                        b'</x:Faces></x:Definition></x:Surface></x:Surfaces></x:LandXML>',
+})

@@ -10,6 +10,7 @@ packages=(
   libcli11-dev                   # orvane-tin's argument parser
   libgdal-dev                    # GeoTIFF and vector deliverables, coordinate systems (with PROJ)
   clang libclang-rt-14-dev       # libFuzzer for the loader fuzz runs
+  libexpat1-dev                  # expat: streams the LandXML documents the import reads
   libxml2-utils                  # xmllint: schema validation of exports
   locales                        # locale sources: tests compile a decimal-comma locale
   qt6-base-dev                   # the desktop program's windows (Widgets) and QtTest for its tests

@@ -22,6 +22,7 @@
 #include "formats/LasReader.h"
 #include "project/actions/Actions.h"
 #include "project/actions/HistoryActions.h"
+#include "project/actions/LandXmlActions.h"
 #include "project/actions/LasImport.h"
 #include "project/actions/ProjectState.h"
 #include "project/actions/SurfaceFileActions.h"
@@ -524,14 +525,26 @@ void ExplorerWindow::ShowProperties() {
 }
 
 void ExplorerWindow::Import() {
-  const auto path = dialogs_.ChooseFile(
-      this, {"Importar superficie", DialogFolder(true),
-             Text(text::kSurfaceFilter) + " (*.dsp);;" + Text(text::kLasFilter) + " (*.las *.laz)",
-             "dsp", false});
+  const auto path =
+      dialogs_.ChooseFile(this, {"Importar superficie", DialogFolder(true),
+                                 Text(text::kSurfaceFilter) + " (*.dsp);;LandXML (*.xml);;" +
+                                     Text(text::kLasFilter) + " (*.las *.laz)",
+                                 "dsp", false});
   if (!path) return;
   if (path->endsWith(".las", Qt::CaseInsensitive) || path->endsWith(".laz", Qt::CaseInsensitive))
     return ImportPointCloud(*path);
   const std::string file = path->toStdString();
+  // A LandXML document brings its TIN surfaces; its units are worth a word
+  // when they are not metres (they are kept as they are).
+  if (path->endsWith(".xml", Qt::CaseInsensitive)) {
+    RunFileSetOperation(text::kReadingPoints, [file] {
+      actions::ActionResult r =
+          RunOnUnchangedSurfaces({}, [&file] { return actions::ImportLandXml(file, {}); });
+      if (r.ok() && r.Message != "units: meter") r.Warnings.insert(r.Warnings.begin(), r.Message);
+      return std::vector<actions::ActionResult>{std::move(r)};
+    });
+    return;
+  }
   RunFileSetOperation(0, [file] {
     return std::vector<actions::ActionResult>{
         RunOnUnchangedSurfaces({}, [&file] { return actions::Import(file); })};

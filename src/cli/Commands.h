@@ -46,6 +46,7 @@ Runner AddInfoCommand(CLI::App& app);
 Runner AddDemoCommand(CLI::App& app);
 Runner AddTriangulateCommand(CLI::App& app);
 Runner AddLandXmlCommand(CLI::App& app);
+Runner AddImportLandXmlCommand(CLI::App& app);
 Runner AddIntersectCommand(CLI::App& app);
 // list, build, import, saveas, rename, delete (ProjectCommands.cpp).
 Runner AddListCommand(CLI::App& app);

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddBuildCommand);
   add(orvane::cli::AddImportCommand);
   add(orvane::cli::AddImportLasCommand);
+  add(orvane::cli::AddImportLandXmlCommand);
   add(orvane::cli::AddSaveAsCommand);
   add(orvane::cli::AddRenameCommand);
   add(orvane::cli::AddDeleteCommand);

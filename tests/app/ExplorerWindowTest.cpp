@@ -135,6 +135,22 @@ TEST_F(ExplorerTest, OpenOfAPointCloudAsksWhichClassesAndBuildsItsGroundSurface)
   EXPECT_EQ(window_.findChild<QDialog*>("frmNubePuntos"), nullptr);
 }
 
+TEST_F(ExplorerTest, OpenTakesALandXmlDocumentAndSaysItsUnits) {
+  const fs::path xml = folder_.Path() / "elsewhere" / "ground.xml";
+  fs::create_directories(xml.parent_path());
+  std::ofstream(xml) << "<LandXML><Units><Imperial linearUnit=\"USSurveyFoot\"/></Units>"
+                        "<Surfaces><Surface name=\"EG\"><Definition surfType=\"TIN\"><Pnts>"
+                        "<P id=\"1\">0 0 1</P><P id=\"2\">0 3 1</P><P id=\"3\">3 0 2</P>"
+                        "</Pnts><Faces><F>1 2 3</F></Faces></Definition></Surface></Surfaces>"
+                        "</LandXML>";
+  dialogs_.Files = {QString::fromStdString(xml.string())};
+  Click("cmdImportar");
+  ASSERT_TRUE(WaitIdle(window_));
+  EXPECT_EQ(Names(), QStringList{"EG"});
+  EXPECT_TRUE(fs::exists(folder_.File("EG.dsp")) && fs::exists(folder_.File("EG.tin")));
+  EXPECT_EQ(dialogs_.Messages, QStringList{"units: USSurveyFoot"});
+}
+
 TEST_F(ExplorerTest, RowsShowCountsWithABlankAndElevationsInThreeDecimals) {
   TriangleMesh mesh;
   mesh.Tag = std::string("P");

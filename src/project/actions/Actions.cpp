@@ -159,6 +159,7 @@ int32_t PhaseTextNumber(std::string_view code) {
   if (code == "LANDXML_CGPOINTS") return text::kWritingCgPoints;
   if (code == "LANDXML_PNTS") return text::kWritingSurfacePoints;
   if (code == "LANDXML_FACES") return text::kWritingFaces;
+  if (code == "READING_LANDXML") return text::kReadingPoints;
   if (code == "INITTRI" || code == "START_TRIANGULATION" || code == "SET_CONSTRAINTS" ||
       code == "REMOVING_EXTERNAL_HULL" || code == "MAKING_AREAS" || code == "SAVING_TRIANGLES")
     return text::kTriangulating;
