@@ -5,10 +5,10 @@
 #include <gdal_priv.h>
 
 #include <atomic>
-#include <mutex>
 #include <span>
 
 #include "core/storage/AtomicFile.h"
+#include "formats/GdalSupport.h"
 
 namespace orvane::gdal {
 
@@ -26,7 +26,7 @@ class QuietErrors {
   QuietErrors& operator=(const QuietErrors&) = delete;
 };
 
-std::string LastError(std::string_view fallback) {
+std::string MessageOr(std::string_view fallback) {
   const char* message = CPLGetLastErrorMsg();
   return message && *message ? std::string(message) : std::string(fallback);
 }
@@ -35,8 +35,7 @@ std::string LastError(std::string_view fallback) {
 
 Outcome WriteVectorFile(const std::filesystem::path& target, const char* driver,
                         const std::function<bool(GDALDataset&)>& fill) {
-  static std::once_flag registered;
-  std::call_once(registered, [] { GDALAllRegister(); });
+  EnsureGdal();
   QuietErrors quiet;
   auto failed = [&](std::string reason) {
     return Outcome::Failure(ErrorCode::CannotWrite, target.string() + ": " + reason, target);
@@ -55,20 +54,20 @@ Outcome WriteVectorFile(const std::filesystem::path& target, const char* driver,
   } remove{folder};
   {
     GDALDataset* ds = drv->Create(memory.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
-    if (!ds) return failed(LastError("GDAL could not create the file"));
+    if (!ds) return failed(MessageOr("GDAL could not create the file"));
     if (!fill(*ds)) {
-      const std::string reason = LastError("GDAL could not write the file");
+      const std::string reason = MessageOr("GDAL could not write the file");
       GDALClose(ds);
       return failed(reason);
     }
     CPLErrorReset();
     GDALClose(ds);
     if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal)
-      return failed(LastError("GDAL could not finish the file"));
+      return failed(MessageOr("GDAL could not finish the file"));
   }
   vsi_l_offset size = 0;
   GByte* bytes = VSIGetMemFileBuffer(memory.c_str(), &size, FALSE);
-  if (!bytes) return failed(LastError("GDAL wrote nothing"));
+  if (!bytes) return failed(MessageOr("GDAL wrote nothing"));
   AtomicFileWriter out(target);
   if (!out.ok() || !out.Write(std::span<const uint8_t>(bytes, static_cast<size_t>(size))) ||
       !out.Commit())
