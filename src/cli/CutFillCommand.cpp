@@ -43,7 +43,7 @@ int RunCutFill(const CutFillOptions& o) {
   CancelRequested = false;
   TriangleMesh A, B;
   std::vector<PointList> zones;
-  if (!ReadCutFillZones(o.outputs, zones)) return 2;
+  if (!PrepareCutFillOutputs(o.outputs, zones)) return 2;
   if (!LoadSurfaceFile(o.a, A) || !LoadSurfaceFile(o.b, B)) return 2;
 
   TriangleMesh rebuiltA, rebuiltB;
@@ -99,6 +99,11 @@ Runner AddCutFillCommand(CLI::App& app) {
                   "Zone polygons (.bnd) for the report: one row per zone (a part in several\n"
                   "goes to the first), one for the overlap outside every zone, then the total")
       ->needs(report);
+  auto* map = cmd->add_option("--map", o->outputs.map,
+                              "Write the height difference B - A at the cell centres as GeoTIFF\n"
+                              "(32-bit float; no data where either surface is absent)");
+  cmd->add_option("--cell", o->outputs.cell, "Cell size of the --map raster, metres")->needs(map);
+  map->needs(cmd->get_option("--cell"));
   AddThreadsOption(cmd, o->threads);
   return [o]() { return RunCutFill(*o); };
 }
