@@ -119,6 +119,10 @@ class ExplorerWindow : public QWidget {
   void Rename();
   void DeleteSelected();
   void ExportLandXml();
+  // Cut and fill of the selected surface against one the user picks: the
+  // figures, the map in the plan and, on request, the report
+  // (ExplorerCutFill.cpp).
+  void CutAndFill();
   void AskToCancel();
   // The plan view shows the one selected surface, or none.
   void ShowSelectedPlan();
@@ -158,7 +162,7 @@ class ExplorerWindow : public QWidget {
   std::array<QLabel, 5> lblCol_;
   QTreeWidget ListBox1_;
   QPushButton cmdActual_, cmdImportar_, cmdExport_, cmdRenombrar_, cmdEliminar_, cmdSurfop_,
-      cmdColores_, cmdExportar_, cmdAyuda_, cmdCancel_;
+      cmdColores_, cmdExportar_, cmdCutFill_, cmdAyuda_, cmdCancel_;
   QLabel Label3_;
   QProgressBar ProgressBar1_;
   QPushButton cmdDetener_;  // cancels the running operation

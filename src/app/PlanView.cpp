@@ -9,6 +9,9 @@
 
 #include "analysis/ElevationQueries.h"
 #include "app/PlanDrawer.h"
+#include "app/Texts.h"
+#include "project/plan/CutFillScene.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app {
 
@@ -104,6 +107,18 @@ void PlanView::SetSurface(std::shared_ptr<const TriangleMesh> surface, std::file
   name_ = std::move(name);
   whole_ = true;
   TakePlan();
+}
+
+void PlanView::ShowMap(std::shared_ptr<const TriangleMesh> surface,
+                       std::shared_ptr<const PlanScene> map, std::string title) {
+  surface_ = std::move(surface);
+  name_ = std::move(title);
+  base_ = std::move(map);
+  ++loadNumber_;
+  image_ = QImage();
+  scene_ = base_;
+  ShowWholeSurface();
+  ShowSceneStatus();
 }
 
 void PlanView::SurfaceChanged() {
@@ -248,6 +263,34 @@ void PlanView::Paint(QWidget& canvas) {
     painter.drawImage(target, image_);
   }
   if (scene_->Source == PlanColours::ElevationRamp) PaintLegend(painter, area);
+  if (scene_->Source == PlanColours::CutAndFill) PaintCutFillLegend(painter, area);
+}
+
+void PlanView::PaintCutFillLegend(QPainter& painter, QRect area) const {
+  const QFontMetrics metrics = painter.fontMetrics();
+  const QString names[] = {Text(text::kCutVolume), Text(text::kFillVolume), Text(text::kZeroLine)};
+  int textW = 0;
+  for (const QString& n : names) textW = std::max(textW, metrics.horizontalAdvance(n));
+  const int swatch = 14, pad = 6, lineH = std::max(metrics.height(), swatch);
+  const QRect panel(area.right() - (swatch + textW + 3 * pad), area.top() + pad,
+                    swatch + textW + 2 * pad, 3 * lineH + 2 * pad);
+  painter.fillRect(panel, QColor(255, 255, 255, 215));
+  painter.setPen(QColor(40, 40, 40));
+  for (int k = 0; k < 3; ++k) {
+    const QRect box(panel.left() + pad, panel.top() + pad + k * lineH + (lineH - swatch) / 2,
+                    swatch, swatch);
+    if (k < 2) {
+      painter.fillRect(box, QColor::fromRgb(k == 0 ? kPlanCutColour : kPlanFillColour));
+      painter.drawRect(box.adjusted(0, 0, -1, -1));
+    } else {
+      painter.save();
+      painter.setPen(QPen(QColor::fromRgb(kPlanZeroLineColour), 2));
+      painter.drawLine(box.left(), box.center().y(), box.right(), box.center().y());
+      painter.restore();
+    }
+    painter.drawText(QRect(box.right() + pad, panel.top() + pad + k * lineH, textW, lineH),
+                     Qt::AlignLeft | Qt::AlignVCenter, names[k]);
+  }
 }
 
 void PlanView::PaintLegend(QPainter& painter, QRect area) const {

@@ -51,6 +51,12 @@ class PlanView : public QWidget {
   void SurfaceChanged();
   // The whole surface in the view, as when it was set.
   void ShowWholeSurface();
+  // Shows a scene made elsewhere (a cut and fill map of surface and
+  // another) in place of the surface's plan, titled title, until a surface
+  // is set or the surface's plan is taken again; the legend shows its
+  // colours.
+  void ShowMap(std::shared_ptr<const TriangleMesh> surface, std::shared_ptr<const PlanScene> map,
+               std::string title);
 
   const std::shared_ptr<const TriangleMesh>& Surface() const { return surface_; }
   // The plan window the canvas shows now.
@@ -85,6 +91,7 @@ class PlanView : public QWidget {
   void RequestPicture();
   void ShowSceneStatus();
   void PaintLegend(class QPainter& painter, QRect area) const;
+  void PaintCutFillLegend(class QPainter& painter, QRect area) const;
 
   std::shared_ptr<const TriangleMesh> surface_;
   std::filesystem::path folder_;

@@ -95,6 +95,23 @@ inline constexpr int kSurfaceFileChanged = 103;  // after the file
 inline constexpr int kSurfaceFileGone = 104;     // after the file
 inline constexpr int kClassesSorted = 105;
 
-inline constexpr int kTextCount = 105;
+// Cut and fill and profiles in the explorer (150 on).
+inline constexpr int kCutAndFill = 150;
+inline constexpr int kCutAndFillAgainst = 151;
+inline constexpr int kCutVolume = 152;
+inline constexpr int kFillVolume = 153;
+inline constexpr int kNetVolume = 154;
+inline constexpr int kCutArea = 155;
+inline constexpr int kFillArea = 156;
+inline constexpr int kOverlapArea = 157;
+inline constexpr int kSaveCutFillReport = 158;
+inline constexpr int kCutFillReportFiles = 159;
+inline constexpr int kZeroLine = 160;
+inline constexpr int kNeedsTwoSurfaces = 161;
+inline constexpr int kCutAndFillFinished = 162;
+
+// The highest entry read; numbers between the groups that no group uses
+// read as "".
+inline constexpr int kTextCount = 169;
 
 }  // namespace orvane::text
