@@ -12,6 +12,7 @@
 #include "app/DialogService.h"
 #include "app/Help.h"
 #include "app/OperationsWindow.h"
+#include "app/ProfileWindow.h"
 #include "app/PropertiesDialog.h"
 #include "app/RenameDialog.h"
 #include "app/SurfaceList.h"
@@ -142,6 +143,7 @@ void ExplorerWindow::Connect() {
   connect(&cmdEliminar_, &QPushButton::clicked, this, [this] { DeleteSelected(); });
   connect(&cmdExportar_, &QPushButton::clicked, this, [this] { ExportLandXml(); });
   connect(&cmdCutFill_, &QPushButton::clicked, this, [this] { CutAndFill(); });
+  connect(&plan_, &PlanView::LineDrawn, this, &ExplorerWindow::ShowProfile);
   connect(&cmdSurfop_, &QPushButton::clicked, this, [this] { OpenOperations(); });
   connect(&cmdColores_, &QPushButton::clicked, this, [this] { OpenColouring(); });
   connect(&cmdAyuda_, &QPushButton::clicked, this,
@@ -483,6 +485,7 @@ void ExplorerWindow::SelectionChanged() {
         Project().CurrentSurface = surface;
   }
   ShowSelectedPlan();
+  ProfileSelectedSurfaces();
 }
 
 void ExplorerWindow::ShowSelectedPlan() {

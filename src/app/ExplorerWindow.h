@@ -44,6 +44,7 @@
 namespace orvane::app {
 
 class DialogService;
+class ProfileWindow;
 class PropertiesDialog;
 class RenameDialog;
 
@@ -123,6 +124,11 @@ class ExplorerWindow : public QWidget {
   // figures, the map in the plan and, on request, the report
   // (ExplorerCutFill.cpp).
   void CutAndFill();
+  // The profile panel of the line drawn on the plan, over the selected
+  // surfaces, which follow the selection while it is open
+  // (ExplorerProfile.cpp).
+  void ShowProfile(const QList<QPointF>& line);
+  void ProfileSelectedSurfaces();
   void AskToCancel();
   // The plan view shows the one selected surface, or none.
   void ShowSelectedPlan();
@@ -170,6 +176,11 @@ class ExplorerWindow : public QWidget {
 
   std::unique_ptr<PropertiesDialog> properties_;
   std::unique_ptr<RenameDialog> rename_;
+  std::unique_ptr<ProfileWindow> profile_;
+
+ public:
+  // The profile panel, once a line was drawn (nullptr before).
+  ProfileWindow* Profile() { return profile_.get(); }
 };
 
 }  // namespace orvane::app

@@ -44,7 +44,12 @@ class PlanCanvas : public QWidget {
   void paintEvent(QPaintEvent*) override { view_.Paint(*this); }
   void resizeEvent(QResizeEvent* event) override { view_.Resized(event->size(), event->oldSize()); }
   void mousePressEvent(QMouseEvent* event) override {
-    if (event->button() == Qt::LeftButton) view_.Press(event->position());
+    if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier))
+      view_.AddLinePoint(event->position());
+    else if (event->button() == Qt::LeftButton)
+      view_.Press(event->position());
+    else if (event->button() == Qt::RightButton)
+      view_.EndLine();
   }
   void mouseMoveEvent(QMouseEvent* event) override {
     if (event->buttons() & Qt::LeftButton) view_.DragTo(event->position());
@@ -220,6 +225,42 @@ void PlanView::Press(QPointF p) {
   dragging_ = true;
 }
 
+void PlanView::AddLinePoint(QPointF p) {
+  if (lineEnded_) line_.clear();
+  lineEnded_ = false;
+  const QPointF at = PlanAt(p);
+  if (line_.isEmpty() || line_.back() != at) line_.push_back(at);
+  canvas_->update();
+}
+
+void PlanView::EndLine() {
+  if (lineEnded_ || line_.size() < 2) {
+    line_.clear();
+    lineEnded_ = false;
+    canvas_->update();
+    return;
+  }
+  lineEnded_ = true;
+  canvas_->update();
+  emit LineDrawn(line_);
+}
+
+void PlanView::PaintLine(QPainter& painter) const {
+  if (line_.isEmpty()) return;
+  const double w = std::max(1, canvas_->width()), h = std::max(1, canvas_->height());
+  QPolygonF pixels;
+  for (const QPointF& p : line_)
+    pixels << QPointF((p.x() - view_.MinX) / view_.Width() * w,
+                      (view_.MaxY - p.y()) / view_.Height() * h);
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(230, 30, 160), 2, lineEnded_ ? Qt::SolidLine : Qt::DashLine));
+  painter.drawPolyline(pixels);
+  painter.setBrush(QColor(230, 30, 160));
+  for (const QPointF& p : pixels) painter.drawEllipse(p, 3, 3);
+  painter.restore();
+}
+
 void PlanView::DragTo(QPointF p) {
   if (!dragging_ || !base_) return;
   const double dx = (p.x() - dragFrom_.x()) * view_.Width() / std::max(1, canvas_->width());
@@ -250,7 +291,10 @@ void PlanView::Paint(QWidget& canvas) {
   QPainter painter(&canvas);
   const QRect area = canvas.rect();
   painter.fillRect(area, QColor::fromRgb(kPlanBackground));
-  if (!scene_ || image_.isNull() || imageLoad_ != loadNumber_) return;
+  if (!scene_ || image_.isNull() || imageLoad_ != loadNumber_) {
+    PaintLine(painter);
+    return;
+  }
   if (PictureIsCurrent()) {
     painter.drawImage(0, 0, image_);
   } else {
@@ -264,6 +308,7 @@ void PlanView::Paint(QWidget& canvas) {
   }
   if (scene_->Source == PlanColours::ElevationRamp) PaintLegend(painter, area);
   if (scene_->Source == PlanColours::CutAndFill) PaintCutFillLegend(painter, area);
+  PaintLine(painter);
 }
 
 void PlanView::PaintCutFillLegend(QPainter& painter, QRect area) const {

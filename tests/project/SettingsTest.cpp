@@ -160,7 +160,7 @@ TEST_F(ShippedSettingsTest, BothTablesAreComplete) {
     // groups, numbers no group uses.
     for (int n = 1; n <= text::kTextCount; ++n)
       EXPECT_EQ(p.Text(n).empty(), (n > text::kClassesSorted && n < text::kCutAndFill) ||
-                                       n > text::kCutAndFillFinished)
+                                       n > text::kProfileOffSurfaces)
           << "text " << n;
     EXPECT_EQ(p.ApplicationTitle, p.Text(text::kApplicationTitle));
     // Compared with upper-cased palette names, so it must be upper case itself.

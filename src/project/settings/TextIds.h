@@ -109,6 +109,13 @@ inline constexpr int kCutFillReportFiles = 159;
 inline constexpr int kZeroLine = 160;
 inline constexpr int kNeedsTwoSurfaces = 161;
 inline constexpr int kCutAndFillFinished = 162;
+inline constexpr int kProfile = 163;
+inline constexpr int kExportProfileCsv = 164;
+inline constexpr int kExportProfilePng = 165;
+inline constexpr int kStationAxis = 166;
+inline constexpr int kElevationAxis = 167;
+inline constexpr int kProfileHint = 168;
+inline constexpr int kProfileOffSurfaces = 169;
 
 // The highest entry read; numbers between the groups that no group uses
 // read as "".
