@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <iostream>
+#include <optional>
 
 #include "analysis/CutFillZones.h"
 #include "analysis/DifferenceMap.h"
@@ -36,58 +37,45 @@ bool PrepareCutFillOutputs(const CutFillOutputOptions& o, std::vector<PointList>
   return true;
 }
 
-namespace {
-
-// B - A at the cell centres, as GeoTIFF. The map carries no coordinate
-// system: the surfaces are files, not a project's.
-bool WriteMap(const CutFillOutputOptions& o, const TriangleMesh& A, const TriangleMesh& B) {
-  if (o.map.empty()) return true;
-  Result<FloatGrid> grid = [&] {
-    ProgressLine progress;
-    StatusFeedback feedback;
-    feedback.Phase("CAF_MAP");
-    return HeightDifferenceMap(A, B, *ParseTypedNumber(o.cell), feedback);
-  }();
-  if (Interrupted() || (!grid && grid.Error().IsCancelled())) {
-    std::cerr << "cutfill: cancelled, " << o.map << " not written\n";
-    return false;
-  }
-  if (!grid) {
-    std::cerr << "cutfill: " << o.map << ": " << grid.Error().Text() << '\n';
-    return false;
-  }
-  const Outcome written = [&] {
-    InterruptBlock block;
-    return WriteGeoTiff(o.map, *grid, "");
-  }();
-  if (!written) {
-    std::cerr << written.Text() << '\n';
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool WriteCutFillOutputs(const CutFillOutputOptions& o, const TriangleMesh& A,
                          const TriangleMesh& B, const TriangleMesh& rebuiltA,
                          const std::vector<PointList>& zones) {
-  if (!WriteMap(o, A, B)) return false;
-  if (o.report.empty()) return true;
-  Result<CutFillBreakdown> figures = [&] {
-    ProgressLine progress;
-    StatusFeedback feedback;
-    feedback.Phase("CAF_REPORT");
-    return BreakDownCutAndFill(A, B, rebuiltA, zones, feedback);
-  }();
-  if (!figures || Interrupted()) {
+  // Both are made before either is written: a cancel leaves every file as
+  // it was.
+  std::optional<FloatGrid> grid;
+  if (!o.map.empty()) {
+    Result<FloatGrid> made = [&] {
+      ProgressLine progress;
+      StatusFeedback feedback;
+      feedback.Phase("CAF_MAP");
+      return HeightDifferenceMap(A, B, *ParseTypedNumber(o.cell), feedback);
+    }();
+    if (!made && !made.Error().IsCancelled()) {
+      std::cerr << "cutfill: " << o.map << ": " << made.Error().Text() << '\n';
+      return false;
+    }
+    if (made) grid = std::move(*made);
+  }
+  std::optional<CutFillBreakdown> figures;
+  if (!o.report.empty() && !Interrupted()) {
+    Result<CutFillBreakdown> made = [&] {
+      ProgressLine progress;
+      StatusFeedback feedback;
+      feedback.Phase("CAF_REPORT");
+      return BreakDownCutAndFill(A, B, rebuiltA, zones, feedback);
+    }();
+    if (made) figures = std::move(*made);
+  }
+  if (Interrupted() || (!o.map.empty() && !grid) || (!o.report.empty() && !figures)) {
     std::cerr << "cutfill: cancelled, no file written\n";
     return false;
   }
-  const Outcome written = [&] {
-    InterruptBlock block;
-    return WriteCutFillReport(o.report, *figures, zones);
-  }();
+  // The map carries no coordinate system: the surfaces are files, not a
+  // project's.
+  InterruptBlock block;
+  Outcome written;
+  if (grid) written = WriteGeoTiff(o.map, *grid, "");
+  if (written && figures) written = WriteCutFillReport(o.report, *figures, zones);
   if (!written) {
     std::cerr << written.Text() << '\n';
     return false;
