@@ -9,9 +9,7 @@ namespace orvane {
 
 namespace {
 
-struct Local {
-  double x, y;
-};
+using Local = OverlapClipper::Corner;
 using Polygon = std::vector<Local>;
 
 double Cross(const Local& o, const Local& a, const Local& b) {
@@ -214,10 +212,28 @@ const TriangleRec* OverlapClipper::Holder(const TriangleMesh& m, const BoxGrid& 
 
 PrismTotals OverlapClipper::Clip(const TriangleRec& t) {
   PrismTotals out;
+  Pieces(t, [&](const PointRec& o, std::span<const Local> common, const TriangleRec& ta,
+                const TriangleRec& tb) {
+    auto d = [&](const Local& v) {
+      return PlaneHeight(ta, v.x + o.X, v.y + o.Y) - PlaneHeight(tb, v.x + o.X, v.y + o.Y);
+    };
+    const double d0 = d(common[0]);
+    for (size_t i = 1; i + 1 < common.size(); ++i) {
+      const double S = std::abs(Cross(common[0], common[i], common[i + 1])) / 2;
+      const auto [above, below] = SplitAtZero(S, {d0, d(common[i]), d(common[i + 1])});
+      out.fill += above;
+      out.cut += below;
+      out.area += S;
+    }
+  });
+  return out;
+}
+
+void OverlapClipper::Pieces(const TriangleRec& t, const PieceSink& sink) {
   BuildGrids();
   const PointRec& o = t.A;
   const Polygon piece = LocalCorners(t, o);
-  if (piece.empty()) return out;
+  if (piece.empty()) return;
   auto box = [&](const Polygon& p, double& x0, double& y0, double& x1, double& y1) {
     x0 = y0 = 1e300;
     x1 = y1 = -1e300;
@@ -241,20 +257,9 @@ PrismTotals OverlapClipper::Clip(const TriangleRec& t) {
       const TriangleRec& tb = B_.Triangle(b);
       const Polygon common = ClipBy(overA, LocalCorners(tb, o));
       if (common.empty()) continue;
-      auto d = [&](const Local& v) {
-        return PlaneHeight(ta, v.x + o.X, v.y + o.Y) - PlaneHeight(tb, v.x + o.X, v.y + o.Y);
-      };
-      const double d0 = d(common[0]);
-      for (size_t i = 1; i + 1 < common.size(); ++i) {
-        const double S = std::abs(Cross(common[0], common[i], common[i + 1])) / 2;
-        const auto [above, below] = SplitAtZero(S, {d0, d(common[i]), d(common[i + 1])});
-        out.fill += above;
-        out.cut += below;
-        out.area += S;
-      }
+      sink(o, common, ta, tb);
     }
   }
-  return out;
 }
 
 }  // namespace orvane

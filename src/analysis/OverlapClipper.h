@@ -9,6 +9,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -43,6 +45,18 @@ class OverlapClipper {
 
   // The figures of the part of t over both surfaces.
   PrismTotals Clip(const TriangleRec& t);
+
+  // A corner of a piece, relative to the origin the piece comes with.
+  struct Corner {
+    double x, y;
+  };
+  // sink(origin, corners, ta, tb) for each convex piece of the part of t
+  // over both surfaces: its counter-clockwise corners relative to origin
+  // lie in triangle ta of A and tb of B, where both surfaces are planes. The sink must not use this
+  // clipper.
+  using PieceSink = std::function<void(const PointRec& origin, std::span<const Corner> corners,
+                                       const TriangleRec& ta, const TriangleRec& tb)>;
+  void Pieces(const TriangleRec& t, const PieceSink& sink);
 
   // The lowest-numbered triangle of A (or of B) that Holds t, or nullptr.
   const TriangleRec* HolderInA(const TriangleRec& t) { return Holder(A_, gridA_, t); }

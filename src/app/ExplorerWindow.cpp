@@ -14,6 +14,7 @@
 #include "app/Help.h"
 #include "app/LasImportDialog.h"
 #include "app/OperationsWindow.h"
+#include "app/ProfileWindow.h"
 #include "app/PropertiesDialog.h"
 #include "app/RenameDialog.h"
 #include "app/SurfaceList.h"
@@ -71,6 +72,7 @@ void ExplorerWindow::NameControls() {
   cmdSurfop_.setObjectName("cmdSurfop");
   cmdColores_.setObjectName("cmdColores");
   cmdExportar_.setObjectName("cmdExportar");
+  cmdCutFill_.setObjectName("cmdCutFill");
   cmdAyuda_.setObjectName("cmdAyuda");
   cmdCancel_.setObjectName("cmdCancel");
   Label3_.setObjectName("Label3");
@@ -105,7 +107,7 @@ void ExplorerWindow::LayOut() {
   for (auto& label : lblCol_) columns_.addWidget(&label, &label == &lblCol_[0] ? 1 : 0);
 
   for (QPushButton* b : {&cmdActual_, &cmdImportar_, &cmdExport_, &cmdRenombrar_, &cmdEliminar_,
-                         &cmdSurfop_, &cmdColores_, &cmdExportar_})
+                         &cmdSurfop_, &cmdColores_, &cmdExportar_, &cmdCutFill_})
     buttons_.addWidget(b);
   buttons_.addStretch(1);
   buttons_.addWidget(&cmdAyuda_);
@@ -146,6 +148,8 @@ void ExplorerWindow::Connect() {
   connect(&cmdRenombrar_, &QPushButton::clicked, this, [this] { Rename(); });
   connect(&cmdEliminar_, &QPushButton::clicked, this, [this] { DeleteSelected(); });
   connect(&cmdExportar_, &QPushButton::clicked, this, [this] { ExportLandXml(); });
+  connect(&cmdCutFill_, &QPushButton::clicked, this, [this] { CutAndFill(); });
+  connect(&plan_, &PlanView::LineDrawn, this, &ExplorerWindow::ShowProfile);
   connect(&cmdSurfop_, &QPushButton::clicked, this, [this] { OpenOperations(); });
   connect(&cmdColores_, &QPushButton::clicked, this, [this] { OpenColouring(); });
   connect(&cmdAyuda_, &QPushButton::clicked, this,
@@ -248,6 +252,7 @@ void ExplorerWindow::ApplyCaptions() {
   cmdSurfop_.setText(Text(text::kOperationsButton));
   cmdColores_.setText(Text(text::kColoursButton));
   cmdExportar_.setText("Exportar  LandXML");
+  cmdCutFill_.setText(Text(text::kCutAndFill));
   cmdDetener_.setText(ButtonWordsFor(Project().LanguageCode).Cancel);
 }
 
@@ -420,7 +425,7 @@ bool ExplorerWindow::SetBusy(bool busy) {
   if (busy && !gate_.Enter(task_)) return false;
   for (QWidget* w : std::initializer_list<QWidget*>{
            &ListBox1_, &cmdActual_, &cmdImportar_, &cmdExport_, &cmdRenombrar_, &cmdEliminar_,
-           &cmdSurfop_, &cmdColores_, &cmdExportar_, &cmdAyuda_, &cmdCancel_})
+           &cmdSurfop_, &cmdColores_, &cmdExportar_, &cmdCutFill_, &cmdAyuda_, &cmdCancel_})
     w->setEnabled(!busy);
   cmdDetener_.setEnabled(busy);
   if (busy) {
@@ -494,6 +499,7 @@ void ExplorerWindow::SelectionChanged() {
         Project().CurrentSurface = surface;
   }
   ShowSelectedPlan();
+  ProfileSelectedSurfaces();
 }
 
 void ExplorerWindow::ShowSelectedPlan() {

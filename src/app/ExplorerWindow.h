@@ -45,6 +45,7 @@ namespace orvane::app {
 
 class DialogService;
 class LasImportDialog;
+class ProfileWindow;
 class PropertiesDialog;
 class RenameDialog;
 
@@ -126,6 +127,15 @@ class ExplorerWindow : public QWidget {
   // Undo (back) or redo of the project's last change (Ctrl+Z, Ctrl+Shift+Z
   // or Ctrl+Y), the surfaces read again afterwards.
   void MoveInHistory(bool back);
+  // Cut and fill of the selected surface against one the user picks: the
+  // figures, the map in the plan and, on request, the report
+  // (ExplorerCutFill.cpp).
+  void CutAndFill();
+  // The profile panel of the line drawn on the plan, over the selected
+  // surfaces, which follow the selection while it is open
+  // (ExplorerProfile.cpp).
+  void ShowProfile(const QList<QPointF>& line);
+  void ProfileSelectedSurfaces();
   void AskToCancel();
   // The plan view shows the one selected surface, or none.
   void ShowSelectedPlan();
@@ -165,7 +175,7 @@ class ExplorerWindow : public QWidget {
   std::array<QLabel, 5> lblCol_;
   QTreeWidget ListBox1_;
   QPushButton cmdActual_, cmdImportar_, cmdExport_, cmdRenombrar_, cmdEliminar_, cmdSurfop_,
-      cmdColores_, cmdExportar_, cmdAyuda_, cmdCancel_;
+      cmdColores_, cmdExportar_, cmdCutFill_, cmdAyuda_, cmdCancel_;
   QLabel Label3_;
   QProgressBar ProgressBar1_;
   QPushButton cmdDetener_;  // cancels the running operation
@@ -174,6 +184,11 @@ class ExplorerWindow : public QWidget {
   std::unique_ptr<PropertiesDialog> properties_;
   std::unique_ptr<RenameDialog> rename_;
   std::unique_ptr<LasImportDialog> pointCloud_;
+  std::unique_ptr<ProfileWindow> profile_;
+
+ public:
+  // The profile panel, once a line was drawn (nullptr before).
+  ProfileWindow* Profile() { return profile_.get(); }
 };
 
 }  // namespace orvane::app

@@ -9,6 +9,9 @@
 
 #include "analysis/ElevationQueries.h"
 #include "app/PlanDrawer.h"
+#include "app/Texts.h"
+#include "project/plan/CutFillScene.h"
+#include "project/settings/TextIds.h"
 
 namespace orvane::app {
 
@@ -41,7 +44,12 @@ class PlanCanvas : public QWidget {
   void paintEvent(QPaintEvent*) override { view_.Paint(*this); }
   void resizeEvent(QResizeEvent* event) override { view_.Resized(event->size(), event->oldSize()); }
   void mousePressEvent(QMouseEvent* event) override {
-    if (event->button() == Qt::LeftButton) view_.Press(event->position());
+    if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier))
+      view_.AddLinePoint(event->position());
+    else if (event->button() == Qt::LeftButton)
+      view_.Press(event->position());
+    else if (event->button() == Qt::RightButton)
+      view_.EndLine();
   }
   void mouseMoveEvent(QMouseEvent* event) override {
     if (event->buttons() & Qt::LeftButton) view_.DragTo(event->position());
@@ -104,6 +112,18 @@ void PlanView::SetSurface(std::shared_ptr<const TriangleMesh> surface, std::file
   name_ = std::move(name);
   whole_ = true;
   TakePlan();
+}
+
+void PlanView::ShowMap(std::shared_ptr<const TriangleMesh> surface,
+                       std::shared_ptr<const PlanScene> map, std::string title) {
+  surface_ = std::move(surface);
+  name_ = std::move(title);
+  base_ = std::move(map);
+  ++loadNumber_;
+  image_ = QImage();
+  scene_ = base_;
+  ShowWholeSurface();
+  ShowSceneStatus();
 }
 
 void PlanView::SurfaceChanged() {
@@ -205,6 +225,42 @@ void PlanView::Press(QPointF p) {
   dragging_ = true;
 }
 
+void PlanView::AddLinePoint(QPointF p) {
+  if (lineEnded_) line_.clear();
+  lineEnded_ = false;
+  const QPointF at = PlanAt(p);
+  if (line_.isEmpty() || line_.back() != at) line_.push_back(at);
+  canvas_->update();
+}
+
+void PlanView::EndLine() {
+  if (lineEnded_ || line_.size() < 2) {
+    line_.clear();
+    lineEnded_ = false;
+    canvas_->update();
+    return;
+  }
+  lineEnded_ = true;
+  canvas_->update();
+  emit LineDrawn(line_);
+}
+
+void PlanView::PaintLine(QPainter& painter) const {
+  if (line_.isEmpty()) return;
+  const double w = std::max(1, canvas_->width()), h = std::max(1, canvas_->height());
+  QPolygonF pixels;
+  for (const QPointF& p : line_)
+    pixels << QPointF((p.x() - view_.MinX) / view_.Width() * w,
+                      (view_.MaxY - p.y()) / view_.Height() * h);
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(230, 30, 160), 2, lineEnded_ ? Qt::SolidLine : Qt::DashLine));
+  painter.drawPolyline(pixels);
+  painter.setBrush(QColor(230, 30, 160));
+  for (const QPointF& p : pixels) painter.drawEllipse(p, 3, 3);
+  painter.restore();
+}
+
 void PlanView::DragTo(QPointF p) {
   if (!dragging_ || !base_) return;
   const double dx = (p.x() - dragFrom_.x()) * view_.Width() / std::max(1, canvas_->width());
@@ -235,7 +291,10 @@ void PlanView::Paint(QWidget& canvas) {
   QPainter painter(&canvas);
   const QRect area = canvas.rect();
   painter.fillRect(area, QColor::fromRgb(kPlanBackground));
-  if (!scene_ || image_.isNull() || imageLoad_ != loadNumber_) return;
+  if (!scene_ || image_.isNull() || imageLoad_ != loadNumber_) {
+    PaintLine(painter);
+    return;
+  }
   if (PictureIsCurrent()) {
     painter.drawImage(0, 0, image_);
   } else {
@@ -248,6 +307,35 @@ void PlanView::Paint(QWidget& canvas) {
     painter.drawImage(target, image_);
   }
   if (scene_->Source == PlanColours::ElevationRamp) PaintLegend(painter, area);
+  if (scene_->Source == PlanColours::CutAndFill) PaintCutFillLegend(painter, area);
+  PaintLine(painter);
+}
+
+void PlanView::PaintCutFillLegend(QPainter& painter, QRect area) const {
+  const QFontMetrics metrics = painter.fontMetrics();
+  const QString names[] = {Text(text::kCutVolume), Text(text::kFillVolume), Text(text::kZeroLine)};
+  int textW = 0;
+  for (const QString& n : names) textW = std::max(textW, metrics.horizontalAdvance(n));
+  const int swatch = 14, pad = 6, lineH = std::max(metrics.height(), swatch);
+  const QRect panel(area.right() - (swatch + textW + 3 * pad), area.top() + pad,
+                    swatch + textW + 2 * pad, 3 * lineH + 2 * pad);
+  painter.fillRect(panel, QColor(255, 255, 255, 215));
+  painter.setPen(QColor(40, 40, 40));
+  for (int k = 0; k < 3; ++k) {
+    const QRect box(panel.left() + pad, panel.top() + pad + k * lineH + (lineH - swatch) / 2,
+                    swatch, swatch);
+    if (k < 2) {
+      painter.fillRect(box, QColor::fromRgb(k == 0 ? kPlanCutColour : kPlanFillColour));
+      painter.drawRect(box.adjusted(0, 0, -1, -1));
+    } else {
+      painter.save();
+      painter.setPen(QPen(QColor::fromRgb(kPlanZeroLineColour), 2));
+      painter.drawLine(box.left(), box.center().y(), box.right(), box.center().y());
+      painter.restore();
+    }
+    painter.drawText(QRect(box.right() + pad, panel.top() + pad + k * lineH, textW, lineH),
+                     Qt::AlignLeft | Qt::AlignVCenter, names[k]);
+  }
 }
 
 void PlanView::PaintLegend(QPainter& painter, QRect area) const {

@@ -4,7 +4,9 @@
 // legend; its boundary zones and breaklines over them. The wheel zooms
 // about the pointer, dragging pans, and the status line below gives the
 // plan position and the surface's elevation under the pointer ("-" off the
-// surface).
+// surface). Ctrl+click adds a point of a line drawn over the plan, a right
+// click ends the line (LineDrawn) and keeps it drawn until the next
+// Ctrl+click starts another.
 //
 // Drawing never holds up the window: the plan of a surface is taken once
 // (on this thread, from the mesh), its files are read and its pictures
@@ -15,6 +17,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QList>
 #include <QPoint>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -51,6 +54,12 @@ class PlanView : public QWidget {
   void SurfaceChanged();
   // The whole surface in the view, as when it was set.
   void ShowWholeSurface();
+  // Shows a scene made elsewhere (a cut and fill map of surface and
+  // another) in place of the surface's plan, titled title, until a surface
+  // is set or the surface's plan is taken again; the legend shows its
+  // colours.
+  void ShowMap(std::shared_ptr<const TriangleMesh> surface, std::shared_ptr<const PlanScene> map,
+               std::string title);
 
   const std::shared_ptr<const TriangleMesh>& Surface() const { return surface_; }
   // The plan window the canvas shows now.
@@ -65,8 +74,12 @@ class PlanView : public QWidget {
   // The plan position (X east, Y north) at a point of the canvas.
   QPointF PlanAt(QPointF canvasPoint) const;
   QWidget& Canvas();
+  // The points of the line drawn last or being drawn (plan coordinates).
+  const QList<QPointF>& Line() const { return line_; }
 
  signals:
+  // A line of two or more points was ended (plan coordinates).
+  void LineDrawn(const QList<QPointF>& points);
   // A picture of the current scene and view arrived (Picture()).
   void PictureReady();
 
@@ -79,12 +92,16 @@ class PlanView : public QWidget {
   void Wheel(QPointF canvasPoint, int angle);
   void DragTo(QPointF canvasPoint);
   void Press(QPointF canvasPoint);
+  void AddLinePoint(QPointF canvasPoint);
+  void EndLine();
+  void PaintLine(class QPainter& painter) const;
 
   void TakePlan();
   void StartLoad();
   void RequestPicture();
   void ShowSceneStatus();
   void PaintLegend(class QPainter& painter, QRect area) const;
+  void PaintCutFillLegend(class QPainter& painter, QRect area) const;
 
   std::shared_ptr<const TriangleMesh> surface_;
   std::filesystem::path folder_;
@@ -99,6 +116,8 @@ class PlanView : public QWidget {
   uint64_t imageLoad_ = 0;  // loadNumber_ of the image's scene
   QPointF dragFrom_;
   bool dragging_ = false;
+  QList<QPointF> line_;
+  bool lineEnded_ = false;
 
   QVBoxLayout layout_;
   PlanCanvas* canvas_;  // owned by this widget (Qt parent)

@@ -33,6 +33,11 @@ class ScriptedDialogService : public DialogService {
     return std::nullopt;
   }
   void ShowHelp(QWidget*, const QUrl&) override {}
+  std::optional<int> ChooseItem(QWidget*, const QString&, const QString&,
+                                const QStringList& items) override {
+    if (items.isEmpty()) return std::nullopt;
+    return 0;
+  }
 };
 
 // The file names written, in order.

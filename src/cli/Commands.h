@@ -60,6 +60,8 @@ Runner AddVolumeCommand(CLI::App& app);
 Runner AddElevationCommand(CLI::App& app);
 // cutfill (CutFillCommand.cpp).
 Runner AddCutFillCommand(CLI::App& app);
+// profile (ProfileCommand.cpp).
+Runner AddProfileCommand(CLI::App& app);
 // shift, scale, grid, merge, split (OperationCommands.cpp).
 Runner AddShiftCommand(CLI::App& app);
 Runner AddScaleCommand(CLI::App& app);

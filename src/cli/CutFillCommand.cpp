@@ -7,6 +7,7 @@
 #include "analysis/MeshIntersection.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
+#include "cli/CutFillOutputs.h"
 #include "cli/Interrupt.h"
 #include "core/model/TriangleMesh.h"
 #include "core/storage/AtomicFile.h"
@@ -21,6 +22,7 @@ namespace {
 struct CutFillOptions {
   std::string a, b, outA, outB, segments;
   unsigned threads = 0;  // 0 every core
+  CutFillOutputOptions outputs;
 };
 
 bool SaveMesh(TriangleMesh& mesh, const std::string& file) {
@@ -40,6 +42,8 @@ int RunCutFill(const CutFillOptions& o) {
   InterruptGuard guard;
   CancelRequested = false;
   TriangleMesh A, B;
+  std::vector<PointList> zones;
+  if (!PrepareCutFillOutputs(o.outputs, zones)) return 2;
   if (!LoadSurfaceFile(o.a, A) || !LoadSurfaceFile(o.b, B)) return 2;
 
   TriangleMesh rebuiltA, rebuiltB;
@@ -59,6 +63,7 @@ int RunCutFill(const CutFillOptions& o) {
     std::cerr << "cutfill: cancelled, no file written\n";
     return 2;
   }
+  if (!WriteCutFillOutputs(o.outputs, A, B, rebuiltA, zones)) return 2;
   if (!o.outA.empty() && !SaveMesh(rebuiltA, o.outA)) return 2;
   if (!o.outB.empty() && !SaveMesh(rebuiltB, o.outB)) return 2;
   if (!o.segments.empty() && !SaveSegmentFile(o.segments, overlay, [] { return Interrupted(); }))
@@ -86,6 +91,19 @@ Runner AddCutFillCommand(CLI::App& app) {
   cmd->add_option("--out-b", o->outB, "Save B rebuilt on the common subdivision (.dsp)");
   cmd->add_option("--segments", o->segments,
                   "Write the overlay segments as breaklines (.brk), one per segment");
+  auto* report =
+      cmd->add_option("--report", o->outputs.report,
+                      "Write cut, fill, net, cut area, fill area and overlap area (the total, and\n"
+                      "per zone with --zones) as CSV, or as GeoJSON when the name ends in .json");
+  cmd->add_option("--zones", o->outputs.zones,
+                  "Zone polygons (.bnd) for the report: one row per zone (a part in several\n"
+                  "goes to the first), one for the overlap outside every zone, then the total")
+      ->needs(report);
+  auto* map = cmd->add_option("--map", o->outputs.map,
+                              "Write the height difference B - A at the cell centres as GeoTIFF\n"
+                              "(32-bit float; no data where either surface is absent)");
+  cmd->add_option("--cell", o->outputs.cell, "Cell size of the --map raster, metres")->needs(map);
+  map->needs(cmd->get_option("--cell"));
   AddThreadsOption(cmd, o->threads);
   return [o]() { return RunCutFill(*o); };
 }

@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddRenameCommand);
   add(orvane::cli::AddDeleteCommand);
   add(orvane::cli::AddCutFillCommand);
+  add(orvane::cli::AddProfileCommand);
   add(orvane::cli::AddVolumeCommand);
   add(orvane::cli::AddElevationCommand);
   add(orvane::cli::AddShiftCommand);

@@ -65,6 +65,15 @@ class FakeDialogs : public DialogService {
     return Folder;
   }
   void ShowHelp(QWidget*, const QUrl& page) override { HelpPages.push_back(page); }
+  std::deque<QString> Items;  // to ChooseItem, by text, in order; none left: cancel
+  std::optional<int> ChooseItem(QWidget*, const QString&, const QString&,
+                                const QStringList& items) override {
+    if (Items.empty()) return std::nullopt;
+    const int index = static_cast<int>(items.indexOf(Items.front()));
+    Items.pop_front();
+    if (index < 0) return std::nullopt;
+    return index;
+  }
 };
 
 // A surface of n x n points at survey coordinates (eastings near 5e5,

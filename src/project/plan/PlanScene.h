@@ -41,6 +41,7 @@ enum class PlanColours {
   ElevationRamp,     // no usable ".col": by each triangle's mean elevation
   ElevationClasses,  // the ".col" of an elevation colouring
   SlopeClasses,      // the ".col" of a slope colouring
+  CutAndFill,        // a cut and fill map (CutFillScene.h)
 };
 
 struct PlanScene {

@@ -106,7 +106,27 @@ inline constexpr int kLasFirstReturns = 127;
 inline constexpr int kLasLastReturns = 128;
 inline constexpr int kLasThinCell = 129;  // label of the thinning cell box
 
-inline constexpr int kTextCount = 220;
+// Cut and fill and profiles in the explorer (150 on).
+inline constexpr int kCutAndFill = 150;
+inline constexpr int kCutAndFillAgainst = 151;
+inline constexpr int kCutVolume = 152;
+inline constexpr int kFillVolume = 153;
+inline constexpr int kNetVolume = 154;
+inline constexpr int kCutArea = 155;
+inline constexpr int kFillArea = 156;
+inline constexpr int kOverlapArea = 157;
+inline constexpr int kSaveCutFillReport = 158;
+inline constexpr int kCutFillReportFiles = 159;
+inline constexpr int kZeroLine = 160;
+inline constexpr int kNeedsTwoSurfaces = 161;
+inline constexpr int kCutAndFillFinished = 162;
+inline constexpr int kProfile = 163;
+inline constexpr int kExportProfileCsv = 164;
+inline constexpr int kExportProfilePng = 165;
+inline constexpr int kStationAxis = 166;
+inline constexpr int kElevationAxis = 167;
+inline constexpr int kProfileHint = 168;
+inline constexpr int kProfileOffSurfaces = 169;
 
 // Undo and redo (200 to 208).
 inline constexpr int kUndo = 200;
@@ -118,5 +138,9 @@ inline constexpr int kImportChange = 205;
 inline constexpr int kSaveAsChange = 206;
 inline constexpr int kSplitChange = 207;
 inline constexpr int kColourChange = 208;
+
+// The highest entry read; numbers between the groups that no group uses
+// read as "".
+inline constexpr int kTextCount = 220;
 
 }  // namespace orvane::text

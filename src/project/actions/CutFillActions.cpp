@@ -1,0 +1,47 @@
+#include "project/actions/CutFillActions.h"
+
+#include <utility>
+#include <vector>
+
+#include "analysis/CutAndFill.h"
+#include "core/support/Status.h"
+#include "formats/CutFillReport.h"
+#include "project/plan/CutFillScene.h"
+
+namespace orvane::actions {
+
+ActionResult CutAndFillSurfaces(const TriangleMesh& A, const TriangleMesh& B,
+                                const StopRequest& stop, CutFillOutcome& out) {
+  CancelRequested = false;
+  StatusFeedback feedback([&stop] { return CancelRequested.load() || (stop && stop()); });
+  TriangleMesh rebuiltA, rebuiltB;
+  std::vector<PlanSegment> overlay;
+  double cut = 0, fill = 0;
+  const Outcome run =
+      CutAndFillVolumes(A, B, 0, rebuiltA, rebuiltB, overlay, cut, fill, nullptr, feedback);
+  if (!run) return ActionResult::From(run);
+  // Only the map and the figures are kept: the other rebuild and the
+  // overlay go before the breakdown needs its memory.
+  rebuiltB = TriangleMesh{};
+  std::vector<PlanSegment>().swap(overlay);
+  feedback.Phase("CAF_REPORT");
+  Result<CutFillBreakdown> figures = BreakDownCutAndFill(A, B, rebuiltA, {}, feedback);
+  if (!figures) return ActionResult::From(figures.Error());
+  if (feedback.Cancelled()) return ActionResult::From(Outcome::Cancel());
+  feedback.Phase("IDLE");
+  out.Figures = std::move(*figures);
+  out.Scene = std::make_shared<const PlanScene>(ScenePlanOfCutFill(A, B, rebuiltA));
+  CancelRequested = false;
+  return {};
+}
+
+ActionResult SaveCutFillReport(const std::filesystem::path& file, const CutFillBreakdown& figures) {
+  const Outcome written = WriteCutFillReport(file, figures, {});
+  if (!written) return ActionResult::From(written);
+  ActionResult r;
+  r.File = file;
+  r.Written.push_back(file);
+  return r;
+}
+
+}  // namespace orvane::actions
