@@ -69,4 +69,9 @@ Runner AddSplitCommand(CLI::App& app);
 Runner AddPalettesCommand(CLI::App& app);
 Runner AddColourCommand(CLI::App& app);
 
+// dem, contours, crs (GisCommands.cpp).
+Runner AddDemCommand(CLI::App& app);
+Runner AddContoursCommand(CLI::App& app);
+Runner AddCrsCommand(CLI::App& app);
+
 }  // namespace orvane::cli

@@ -43,6 +43,8 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddSplitCommand);
   add(orvane::cli::AddPalettesCommand);
   add(orvane::cli::AddColourCommand);
+  add(orvane::cli::AddDemCommand);
+  add(orvane::cli::AddCrsCommand);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,0 +1,162 @@
+#include "analysis/ElevationModel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <span>
+#include <vector>
+
+#include "analysis/StepProgress.h"
+#include "core/geometry/TriangleInterpolation.h"
+#include "core/model/TriangleMesh.h"
+#include "core/support/Threads.h"
+
+namespace orvane {
+
+namespace {
+
+Outcome Refused(std::string text) {
+  return Outcome::Failure(ErrorCode::Refused, std::move(text));
+}
+
+// The grid's place and size, cells still empty.
+Result<FloatGrid> EmptyGrid(const TriangleMesh& mesh, double S,
+                            const std::optional<PlanBounds>& bounds) {
+  if (!(S > 0) || !std::isfinite(S)) return Refused("the cell size must be a length above 0");
+  PlanBounds b;
+  if (bounds) {
+    b = *bounds;
+    if (!std::isfinite(b.West) || !std::isfinite(b.South) || !std::isfinite(b.East) ||
+        !std::isfinite(b.North) || !(b.East > b.West) || !(b.North > b.South))
+      return Refused("the bounds must be west south east north, east of west and north of south");
+  } else {
+    if (mesh.TriangleCount() == 0) return Refused("the surface has no triangles");
+    b = {INFINITY, INFINITY, -INFINITY, -INFINITY};
+    for (const TriangleRec& t : mesh.Triangles().subspan(1))
+      for (const PointRec* p : {&t.A, &t.B, &t.C}) {
+        b.West = std::min(b.West, p->X);
+        b.East = std::max(b.East, p->X);
+        b.South = std::min(b.South, p->Y);
+        b.North = std::max(b.North, p->Y);
+      }
+    if (!std::isfinite(b.West + b.East + b.South + b.North))
+      return Refused("the surface has coordinates that are not finite");
+    b.West = std::floor(b.West / S) * S;
+    b.South = std::floor(b.South / S) * S;
+    // A surface whose east or north edge lies on a cell border still gets
+    // the cells whose centres are nearest to it.
+    b.East = std::max(std::ceil(b.East / S) * S, b.West + S);
+    b.North = std::max(std::ceil(b.North / S) * S, b.South + S);
+  }
+  const double columns = std::ceil((b.East - b.West) / S);
+  const double rows = std::ceil((b.North - b.South) / S);
+  if (!(columns * rows <= static_cast<double>(kMaxElevationModelCells)))
+    return Refused("the grid would have more than " + std::to_string(kMaxElevationModelCells) +
+                   " cells: choose a larger cell size or smaller bounds");
+  FloatGrid grid;
+  grid.West = b.West;
+  grid.North = b.North;
+  grid.CellSize = S;
+  grid.Columns = static_cast<int32_t>(std::max(columns, 1.0));
+  grid.Rows = static_cast<int32_t>(std::max(rows, 1.0));
+  grid.Cells.assign(static_cast<size_t>(grid.Columns) * static_cast<size_t>(grid.Rows),
+                    grid.NoData);
+  return grid;
+}
+
+// Fills the empty cells of rows [rowLo, rowHi) that triangle t contains.
+// Cells are taken in triangle order, so a cell on a shared edge or vertex
+// keeps the height of the first triangle that holds it, as the elevation
+// query's does. Only the cells near the triangle's outline need the exact
+// test; the row's span inside it is found in plain arithmetic and narrowed
+// by a margin far above its rounding.
+void ScanTriangle(const TriangleRec& t, FloatGrid& grid, int32_t rowLo, int32_t rowHi) {
+  const PreparedTriangle prepared(t);
+  const double S = grid.CellSize;
+  const double ylo = std::min({t.A.Y, t.B.Y, t.C.Y}), yhi = std::max({t.A.Y, t.B.Y, t.C.Y});
+  const double xlo = std::min({t.A.X, t.B.X, t.C.X}), xhi = std::max({t.A.X, t.B.X, t.C.X});
+  if (!(xlo < xhi && ylo < yhi)) return;  // no plan area, or not finite
+  const double margin =
+      1e-9 * (1 + std::max({std::fabs(xlo), std::fabs(xhi), std::fabs(ylo), std::fabs(yhi)}));
+  // Rows whose centre may lie within [ylo, yhi], one more either side.
+  const int32_t r0 = std::max<int32_t>(
+      rowLo, static_cast<int32_t>(std::clamp(std::floor((grid.North - yhi) / S - 0.5), -1.0,
+                                             static_cast<double>(grid.Rows))));
+  const int32_t r1 = std::min<int32_t>(
+      rowHi - 1, static_cast<int32_t>(std::clamp(std::ceil((grid.North - ylo) / S - 0.5), -1.0,
+                                                 static_cast<double>(grid.Rows))));
+  const PointRec* corners[3] = {&t.A, &t.B, &t.C};
+  for (int32_t r = r0; r <= r1; ++r) {
+    const double y = grid.CentreY(r);
+    if (y < ylo - margin || y > yhi + margin) continue;
+    // The span of the triangle along the row: its edges' crossings.
+    double left = INFINITY, right = -INFINITY;
+    for (int k = 0; k < 3; ++k) {
+      const PointRec& p = *corners[k];
+      const PointRec& q = *corners[(k + 1) % 3];
+      if (y < std::min(p.Y, q.Y) || y > std::max(p.Y, q.Y)) continue;
+      const double x = p.Y == q.Y ? p.X : p.X + (y - p.Y) * (q.X - p.X) / (q.Y - p.Y);
+      left = std::min({left, x, p.Y == q.Y ? q.X : x});
+      right = std::max({right, x, p.Y == q.Y ? q.X : x});
+    }
+    if (left > right) left = xlo, right = xhi;  // within the margin of a corner's row
+    const bool nearCorner = y - ylo < margin || yhi - y < margin;
+    const double c0 = std::clamp(std::floor((left - margin - grid.West) / S - 0.5), 0.0,
+                                 static_cast<double>(grid.Columns));
+    const double c1 =
+        std::clamp(std::ceil((right + margin - grid.West) / S - 0.5), -1.0, grid.Columns - 1.0);
+    float* row = &grid.At(0, r);
+    for (auto c = static_cast<int32_t>(c0); c <= static_cast<int32_t>(c1); ++c) {
+      if (row[c] != grid.NoData) continue;
+      const double x = grid.CentreX(c);
+      const bool inside =
+          (!nearCorner && x > left + margin && x < right - margin) || prepared.Contains(x, y);
+      if (inside) row[c] = static_cast<float>(prepared.HeightAt(x, y));
+    }
+  }
+}
+
+}  // namespace
+
+Result<FloatGrid> ElevationModel(const TriangleMesh& mesh, double cellSize,
+                                 const std::optional<PlanBounds>& bounds, Feedback& feedback) {
+  Result<FloatGrid> made = EmptyGrid(mesh, cellSize, bounds);
+  if (!made) return made.Error();
+  FloatGrid& grid = *made;
+  const std::span<const TriangleRec> triangles = mesh.Triangles();
+  const int32_t n = mesh.TriangleCount();
+  // Bands of rows on threads of their own: each band sees every triangle
+  // in order, so its cells are those one pass would give.
+  const unsigned threads = ThreadsToUse(static_cast<unsigned>(std::min(grid.Rows, 64)));
+  std::atomic<bool> stopped{false};
+  auto band = [&](unsigned k) {
+    const auto rowLo = static_cast<int32_t>(int64_t{grid.Rows} * k / threads);
+    const auto rowHi = static_cast<int32_t>(int64_t{grid.Rows} * (k + 1) / threads);
+    const double top = grid.North - rowLo * grid.CellSize + grid.CellSize;
+    const double bottom = grid.North - rowHi * grid.CellSize - grid.CellSize;
+    StepProgress progress(feedback);
+    for (int32_t i = 1; i <= n; ++i) {
+      if (i % StepProgress::kStep == 0) {
+        if (stopped.load(std::memory_order_relaxed)) return;
+        if (k == 0 && !progress.At(i, n)) stopped = true;
+        if (k != 0 && feedback.Cancelled()) stopped = true;
+      }
+      const TriangleRec& t = triangles[static_cast<size_t>(i)];
+      if (std::max({t.A.Y, t.B.Y, t.C.Y}) < bottom || std::min({t.A.Y, t.B.Y, t.C.Y}) > top)
+        continue;
+      ScanTriangle(t, grid, rowLo, rowHi);
+    }
+  };
+  {
+    std::vector<std::jthread> workers;
+    for (unsigned k = 1; k < threads; ++k) workers.push_back(StartThread([&band, k] { band(k); }));
+    band(0);
+  }
+  if (stopped || feedback.Cancelled()) return Outcome::Cancel();
+  // A surface with a coordinate that is not a number has no height there.
+  for (float& v : grid.Cells)
+    if (std::isnan(v)) v = grid.NoData;
+  return made;
+}
+
+}  // namespace orvane
