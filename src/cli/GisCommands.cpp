@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Contours.h"
 #include "analysis/ElevationModel.h"
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
@@ -14,6 +15,7 @@
 #include "core/support/NumberText.h"
 #include "core/support/Status.h"
 #include "core/support/Threads.h"
+#include "formats/ContourFile.h"
 #include "formats/CoordinateSystem.h"
 #include "formats/GeoTiff.h"
 #include "project/settings/ProjectSettings.h"
@@ -107,6 +109,51 @@ int RunDem(const DemOptions& o) {
   return 0;
 }
 
+struct ContourOptionsTyped {
+  std::string folder, name, out, interval, from = "0";
+  int32_t index = 5;
+};
+
+int RunContours(const ContourOptionsTyped& o) {
+  ContourOptions options;
+  const Result<double> interval = Number("--interval", o.interval);
+  if (!interval) return Fail(interval.Error().Text());
+  const Result<double> from = Number("--from", o.from);
+  if (!from) return Fail(from.Error().Text());
+  options.Interval = *interval;
+  options.From = *from;
+  options.IndexEvery = o.index;
+  if (!ContourFileDriver(o.out))
+    return Fail(o.out + ": the extension must be .gpkg, .shp, .dxf, .geojson or .json");
+  const FolderLock lock(o.folder, FolderLock::Mode::Shared);
+  InterruptGuard guard;
+  const std::optional<OpenedSurface> opened = OpenSurface(o.folder, o.name);
+  if (!opened) return 2;
+  Result<std::vector<ContourLine>> lines = Outcome();
+  {
+    ProgressLine progress;
+    StatusFeedback feedback([] { return Interrupted(); });
+    lines = Contours(*opened->Surface, options, feedback);
+  }
+  if (!lines)
+    return Fail(lines.Error().IsCancelled() ? "contours: cancelled, no file written"
+                                            : "contours: " + lines.Error().Text());
+  Outcome written;
+  {
+    InterruptBlock block;
+    written = WriteContourFile(o.out, *lines, opened->CoordinateSystem);
+  }
+  if (!written) return Fail(written.Text());
+  int64_t rings = 0, index = 0;
+  for (const ContourLine& line : *lines) {
+    rings += line.Closed;
+    index += line.Index;
+  }
+  std::cout << OneLine(o.out) << ": " << lines->size() << " lines (" << rings << " closed, "
+            << index << " index)\n";
+  return 0;
+}
+
 struct CrsOptions {
   std::string folder, setting;
   bool clear = false;
@@ -155,6 +202,27 @@ Runner AddDemCommand(CLI::App& app) {
   cmd->add_option("--bounds", o->bounds, "WEST SOUTH EAST NORTH, metres")->expected(4);
   AddThreadsOption(cmd, o->threads);
   return [o]() { return RunDem(*o); };
+}
+
+Runner AddContoursCommand(CLI::App& app) {
+  auto o = std::make_shared<ContourOptionsTyped>();
+  auto* cmd = app.add_subcommand(
+      "contours",
+      "Write OUT: the contour lines of surface NAME every --interval metres, at the\n"
+      "levels --from + whole intervals. Each is the exact level line of the surface,\n"
+      "straight on each triangle and joined across them, a closed ring where it comes\n"
+      "back to its start, with its elevation and an index flag (every --index-th level,\n"
+      "counted from --from). OUT's extension picks the format: .gpkg, .shp, .dxf,\n"
+      ".geojson or .json. A vertex exactly at a level counts as above it; triangles\n"
+      "with a corner at -999 hold no line. Prints the number of lines.");
+  cmd->add_option("FOLDER", o->folder, "Project folder")->required();
+  cmd->add_option("NAME", o->name, "Surface name")->required();
+  cmd->add_option("OUT", o->out, "Vector file to write")->required();
+  cmd->add_option("--interval", o->interval, "Contour interval, metres")->required();
+  cmd->add_option("--index", o->index, "Every N-th level is an index contour (default 5; 0 none)")
+      ->check(CLI::Range(0, 1000000));
+  cmd->add_option("--from", o->from, "A contour level the others are counted from (default 0)");
+  return [o]() { return RunContours(*o); };
 }
 
 Runner AddCrsCommand(CLI::App& app) {

@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddPalettesCommand);
   add(orvane::cli::AddColourCommand);
   add(orvane::cli::AddDemCommand);
+  add(orvane::cli::AddContoursCommand);
   add(orvane::cli::AddCrsCommand);
   try {
     app.parse(argc, argv);
