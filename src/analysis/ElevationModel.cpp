@@ -48,8 +48,9 @@ Result<FloatGrid> EmptyGrid(const TriangleMesh& mesh, double S,
     b.East = std::max(std::ceil(b.East / S) * S, b.West + S);
     b.North = std::max(std::ceil(b.North / S) * S, b.South + S);
   }
-  const double columns = std::ceil((b.East - b.West) / S);
-  const double rows = std::ceil((b.North - b.South) / S);
+  // A width of whole cells stays whole whatever its quotient's last bit.
+  const double columns = std::ceil((b.East - b.West) / S - 1e-9);
+  const double rows = std::ceil((b.North - b.South) / S - 1e-9);
   if (!(columns * rows <= static_cast<double>(kMaxElevationModelCells)))
     return Refused("the grid would have more than " + std::to_string(kMaxElevationModelCells) +
                    " cells: choose a larger cell size or smaller bounds");
