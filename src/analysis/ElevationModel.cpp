@@ -86,34 +86,64 @@ void ScanTriangle(const TriangleRec& t, FloatGrid& grid, int32_t rowLo, int32_t 
   const int32_t r1 = std::min<int32_t>(
       rowHi - 1, static_cast<int32_t>(std::clamp(std::ceil((grid.North - ylo) / S - 0.5), -1.0,
                                                  static_cast<double>(grid.Rows))));
+  // The edges as x = x0 + (y - y0) slope over their rows.
+  struct Edge {
+    double ylo, yhi, x0, y0, slope, xlo, xhi;
+  };
+  Edge edges[3];
   const PointRec* corners[3] = {&t.A, &t.B, &t.C};
+  for (int k = 0; k < 3; ++k) {
+    const PointRec& p = *corners[k];
+    const PointRec& q = *corners[(k + 1) % 3];
+    edges[k] = {std::min(p.Y, q.Y),
+                std::max(p.Y, q.Y),
+                p.X,
+                p.Y,
+                p.Y == q.Y ? 0 : (q.X - p.X) / (q.Y - p.Y),
+                std::min(p.X, q.X),
+                std::max(p.X, q.X)};
+  }
+  const double west = grid.West;
+  auto column = [&](double x) { return (x - west) / S - 0.5; };
+  auto clampColumn = [&](double c) {
+    return std::clamp(c, -1.0, static_cast<double>(grid.Columns));
+  };
   for (int32_t r = r0; r <= r1; ++r) {
     const double y = grid.CentreY(r);
     if (y < ylo - margin || y > yhi + margin) continue;
     // The span of the triangle along the row: its edges' crossings.
     double left = INFINITY, right = -INFINITY;
-    for (int k = 0; k < 3; ++k) {
-      const PointRec& p = *corners[k];
-      const PointRec& q = *corners[(k + 1) % 3];
-      if (y < std::min(p.Y, q.Y) || y > std::max(p.Y, q.Y)) continue;
-      const double x = p.Y == q.Y ? p.X : p.X + (y - p.Y) * (q.X - p.X) / (q.Y - p.Y);
-      left = std::min({left, x, p.Y == q.Y ? q.X : x});
-      right = std::max({right, x, p.Y == q.Y ? q.X : x});
+    for (const Edge& e : edges) {
+      if (y < e.ylo || y > e.yhi) continue;
+      if (e.ylo == e.yhi) {
+        left = std::min(left, e.xlo);
+        right = std::max(right, e.xhi);
+        continue;
+      }
+      const double x = e.x0 + (y - e.y0) * e.slope;
+      left = std::min(left, x);
+      right = std::max(right, x);
     }
     if (left > right) left = xlo, right = xhi;  // within the margin of a corner's row
+    // Cells from c0 to c1 may lie in the triangle; those from i0 to i1 do.
+    const auto c0 = static_cast<int32_t>(clampColumn(std::ceil(column(left - margin))));
+    const auto c1 = static_cast<int32_t>(clampColumn(std::floor(column(right + margin))));
     const bool nearCorner = y - ylo < margin || yhi - y < margin;
-    const double c0 = std::clamp(std::floor((left - margin - grid.West) / S - 0.5), 0.0,
-                                 static_cast<double>(grid.Columns));
-    const double c1 =
-        std::clamp(std::ceil((right + margin - grid.West) / S - 0.5), -1.0, grid.Columns - 1.0);
+    auto i0 = static_cast<int32_t>(clampColumn(std::floor(column(left + margin)) + 1));
+    auto i1 = static_cast<int32_t>(clampColumn(std::ceil(column(right - margin)) - 1));
+    if (nearCorner || i0 > i1) i0 = c1 + 1, i1 = c1;
+    const int32_t first = std::max(c0, 0), last = std::min(c1, grid.Columns - 1);
     float* row = &grid.At(0, r);
-    for (auto c = static_cast<int32_t>(c0); c <= static_cast<int32_t>(c1); ++c) {
-      if (row[c] != grid.NoData) continue;
+    auto exact = [&](int32_t c) {
+      if (row[c] != grid.NoData) return;
       const double x = grid.CentreX(c);
-      const bool inside =
-          (!nearCorner && x > left + margin && x < right - margin) || prepared.Contains(x, y);
-      if (inside) row[c] = static_cast<float>(prepared.HeightAt(x, y));
-    }
+      if (prepared.Contains(x, y)) row[c] = static_cast<float>(prepared.HeightAt(x, y));
+    };
+    int32_t c = first;
+    for (; c <= last && c < i0; ++c) exact(c);
+    for (; c <= last && c <= i1; ++c)
+      if (row[c] == grid.NoData) row[c] = static_cast<float>(prepared.HeightAt(grid.CentreX(c), y));
+    for (; c <= last; ++c) exact(c);
   }
 }
 
