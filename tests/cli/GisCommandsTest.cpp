@@ -12,7 +12,7 @@ namespace {
 
 // The elevation model of the demo surface against "orvane-tin elevation"
 // at every cell centre, the bounds reaching off the surface; both files
-// carry the project's coordinate system.
+// carry the project's coordinate system, as does the LandXML document.
 TEST_F(CliFolder, DemAgreesWithElevationAtEveryCellAndFilesCarryTheCoordinateSystem) {
   ASSERT_EQ(RunCli(dir_, "demo p").status, 0);
   const CliOutcome crs = RunCli(dir_, "crs p EPSG:25830");
@@ -53,7 +53,16 @@ TEST_F(CliFolder, DemAgreesWithElevationAtEveryCellAndFilesCarryTheCoordinateSys
   const VectorBack v = ReadVector(dir_ / "c.gpkg");
   EXPECT_FALSE(v.Features.empty());
   EXPECT_NE(v.Wkt.find("UTM zone 30N"), std::string::npos);
+  // A build that keeps its longest side keeps the coordinate system beside
+  // it; the LandXML document carries it until it is cleared.
+  ASSERT_EQ(RunCli(dir_, "build p Site --max-side 900").status, 0);
+  EXPECT_EQ(RunCli(dir_, "crs p").out, crs.out);
+  const std::string element = "<CoordinateSystem name=\"ETRS89 / UTM zone 30N\" epsgCode=\"25830\"";
+  ASSERT_EQ(RunCli(dir_, "landxml p Demo d.xml").status, 0);
+  EXPECT_NE(Slurp(dir_ / "d.xml").find(element), std::string::npos);
   EXPECT_EQ(RunCli(dir_, "crs p --clear").out, "none\n");
+  ASSERT_EQ(RunCli(dir_, "landxml p Demo d.xml").status, 0);
+  EXPECT_EQ(Slurp(dir_ / "d.xml").find("<CoordinateSystem"), std::string::npos);
 }
 
 }  // namespace
