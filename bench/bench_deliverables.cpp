@@ -90,6 +90,7 @@ void BM_ElevationModel(benchmark::State& state) {
 BENCHMARK(BM_Contours1m)->Unit(benchmark::kMillisecond)->Iterations(3);
 // Arguments: threads (0 every core), cell size in decimetres.
 BENCHMARK(BM_ElevationModel)
+    ->Args({1, 50})
     ->Args({1, 4})
     ->Args({0, 4})
     ->Args({0, 2})

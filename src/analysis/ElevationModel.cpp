@@ -65,6 +65,19 @@ Result<FloatGrid> EmptyGrid(const TriangleMesh& mesh, double S,
   return grid;
 }
 
+// floor and ceil of v within [lo, hi] (whole numbers), without the library
+// calls a build for any x86-64 makes of std::floor: a row of cells costs
+// four of them.
+inline int32_t FloorWithin(double v, int32_t lo, int32_t hi) {
+  if (!(v > lo)) return lo;  // also NaN
+  if (!(v < hi)) return hi;
+  const auto t = static_cast<int32_t>(v);  // towards zero; v lies within (lo, hi)
+  return v < 0 && t != v ? t - 1 : t;
+}
+inline int32_t CeilWithin(double v, int32_t lo, int32_t hi) {
+  return -FloorWithin(-v, -hi, -lo);
+}
+
 // Fills the empty cells of rows [rowLo, rowHi) that triangle t contains.
 // Cells are taken in triangle order, so a cell on a shared edge or vertex
 // keeps the height of the first triangle that holds it, as the elevation
@@ -73,19 +86,16 @@ Result<FloatGrid> EmptyGrid(const TriangleMesh& mesh, double S,
 // by a margin far above its rounding.
 void ScanTriangle(const TriangleRec& t, FloatGrid& grid, int32_t rowLo, int32_t rowHi) {
   const PreparedTriangle prepared(t);
-  const double S = grid.CellSize;
+  const double S = grid.CellSize, invS = 1 / S;
   const double ylo = std::min({t.A.Y, t.B.Y, t.C.Y}), yhi = std::max({t.A.Y, t.B.Y, t.C.Y});
   const double xlo = std::min({t.A.X, t.B.X, t.C.X}), xhi = std::max({t.A.X, t.B.X, t.C.X});
   if (!(xlo < xhi && ylo < yhi)) return;  // no plan area, or not finite
   const double margin =
       1e-9 * (1 + std::max({std::fabs(xlo), std::fabs(xhi), std::fabs(ylo), std::fabs(yhi)}));
   // Rows whose centre may lie within [ylo, yhi], one more either side.
-  const int32_t r0 = std::max<int32_t>(
-      rowLo, static_cast<int32_t>(std::clamp(std::floor((grid.North - yhi) / S - 0.5), -1.0,
-                                             static_cast<double>(grid.Rows))));
-  const int32_t r1 = std::min<int32_t>(
-      rowHi - 1, static_cast<int32_t>(std::clamp(std::ceil((grid.North - ylo) / S - 0.5), -1.0,
-                                                 static_cast<double>(grid.Rows))));
+  const int32_t r0 = std::max(rowLo, FloorWithin((grid.North - yhi) * invS - 0.5, -1, grid.Rows));
+  const int32_t r1 =
+      std::min(rowHi - 1, CeilWithin((grid.North - ylo) * invS - 0.5, -1, grid.Rows));
   // The edges as x = x0 + (y - y0) slope over their rows.
   struct Edge {
     double ylo, yhi, x0, y0, slope, xlo, xhi;
@@ -104,10 +114,9 @@ void ScanTriangle(const TriangleRec& t, FloatGrid& grid, int32_t rowLo, int32_t 
                 std::max(p.X, q.X)};
   }
   const double west = grid.West;
-  auto column = [&](double x) { return (x - west) / S - 0.5; };
-  auto clampColumn = [&](double c) {
-    return std::clamp(c, -1.0, static_cast<double>(grid.Columns));
-  };
+  // Column positions only choose which cells to look at, with margins far
+  // above the rounding of a reciprocal.
+  auto column = [&](double x) { return (x - west) * invS - 0.5; };
   for (int32_t r = r0; r <= r1; ++r) {
     const double y = grid.CentreY(r);
     if (y < ylo - margin || y > yhi + margin) continue;
@@ -126,11 +135,12 @@ void ScanTriangle(const TriangleRec& t, FloatGrid& grid, int32_t rowLo, int32_t 
     }
     if (left > right) left = xlo, right = xhi;  // within the margin of a corner's row
     // Cells from c0 to c1 may lie in the triangle; those from i0 to i1 do.
-    const auto c0 = static_cast<int32_t>(clampColumn(std::ceil(column(left - margin))));
-    const auto c1 = static_cast<int32_t>(clampColumn(std::floor(column(right + margin))));
+    const int32_t columns = grid.Columns;
+    const int32_t c0 = CeilWithin(column(left - margin), -1, columns);
+    const int32_t c1 = FloorWithin(column(right + margin), -1, columns);
     const bool nearCorner = y - ylo < margin || yhi - y < margin;
-    auto i0 = static_cast<int32_t>(clampColumn(std::floor(column(left + margin)) + 1));
-    auto i1 = static_cast<int32_t>(clampColumn(std::ceil(column(right - margin)) - 1));
+    int32_t i0 = FloorWithin(column(left + margin), -2, columns) + 1;
+    int32_t i1 = CeilWithin(column(right - margin), -1, columns + 1) - 1;
     if (nearCorner || i0 > i1) i0 = c1 + 1, i1 = c1;
     const int32_t first = std::max(c0, 0), last = std::min(c1, grid.Columns - 1);
     float* row = &grid.At(0, r);
