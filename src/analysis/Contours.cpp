@@ -154,6 +154,13 @@ Result<std::vector<ContourLine>> Contours(const TriangleMesh& mesh, const Contou
   const std::span<const TriangleRec> tri = mesh.Triangles();
   const int64_t n = mesh.TriangleCount();
   const LevelGrid grid(options);
+  // Level numbers must stay whole numbers a double holds exactly.
+  for (const TriangleRec& t : tri.subspan(1))
+    for (const double z : {t.A.Z, t.B.Z, t.C.Z})
+      if (std::isfinite(z) && !(std::fabs((z - options.From) / options.Interval) < 1e15))
+        return Outcome::Failure(ErrorCode::Refused,
+                                "the contour interval is too small for the elevations of the "
+                                "surface and the first level");
   // Which triangles hold lines, and the levels each crosses: a vertex at a
   // level counts as above it, so a triangle crosses the levels in
   // (lowest, highest].

@@ -4,7 +4,8 @@
 // legend; its boundary zones and breaklines over them. The wheel zooms
 // about the pointer, dragging pans, and the status line below gives the
 // plan position and the surface's elevation under the pointer ("-" off the
-// surface).
+// surface), and the project's coordinate system. On request the contour
+// lines are drawn over the plan.
 //
 // Drawing never holds up the window: the plan of a surface is taken once
 // (on this thread, from the mesh), its files are read and its pictures
@@ -13,6 +14,8 @@
 // scaled to it. The view keeps the mesh (for the elevations) and reads it
 // on this thread only.
 
+#include <QCheckBox>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QPoint>
@@ -22,6 +25,7 @@
 #include <memory>
 #include <string>
 
+#include "app/PlanContours.h"
 #include "core/model/TriangleMesh.h"
 #include "project/plan/PlanRaster.h"
 #include "project/plan/PlanScene.h"
@@ -62,6 +66,9 @@ class PlanView : public QWidget {
   // The last picture drawn, and whether it is of the current scene and view.
   const QImage& Picture() const { return image_; }
   bool PictureIsCurrent() const;
+  // Contours over the plan (the check box beside the status line).
+  void ShowContours(bool on);
+  const std::shared_ptr<const PlanContourLines>& ContourLines() const { return contours_; }
   // The plan position (X east, Y north) at a point of the canvas.
   QPointF PlanAt(QPointF canvasPoint) const;
   QWidget& Canvas();
@@ -84,25 +91,30 @@ class PlanView : public QWidget {
   void StartLoad();
   void RequestPicture();
   void ShowSceneStatus();
+  QString CoordinateSystemNote() const;
   void PaintLegend(class QPainter& painter, QRect area) const;
 
   std::shared_ptr<const TriangleMesh> surface_;
   std::filesystem::path folder_;
   std::string name_;
-  std::shared_ptr<const PlanScene> base_;   // the plan in the ramp, no files
-  std::shared_ptr<const PlanScene> scene_;  // what is shown
-  uint64_t loadNumber_ = 0;                 // of the scene asked for last
+  std::shared_ptr<const PlanScene> base_;             // the plan in the ramp, no files
+  std::shared_ptr<const PlanScene> scene_;            // what is shown
+  std::shared_ptr<const PlanContourLines> contours_;  // while they are asked for
+  uint64_t loadNumber_ = 0;                           // of the scene asked for last
   PlanWindow view_;
   bool whole_ = true;  // the view shows the whole surface: a resize refits it
   QImage image_;
   PlanWindow imageView_;
-  uint64_t imageLoad_ = 0;  // loadNumber_ of the image's scene
+  uint64_t imageLoad_ = 0;                                 // loadNumber_ of the image's scene
+  std::shared_ptr<const PlanContourLines> imageContours_;  // drawn over the image
   QPointF dragFrom_;
   bool dragging_ = false;
 
   QVBoxLayout layout_;
   PlanCanvas* canvas_;  // owned by this widget (Qt parent)
+  QHBoxLayout statusRow_;
   QLabel lblPlanStatus_;
+  QCheckBox chkContours_;
   std::unique_ptr<PlanDrawer> drawer_;  // last: its thread stops first
 };
 

@@ -10,6 +10,7 @@
 #include "app/PlanView.h"
 #include "core/storage/AtomicFile.h"
 #include "project/colouring/Colouring.h"
+#include "project/settings/ProjectSettings.h"
 
 namespace orvane::app::test {
 namespace {
@@ -95,6 +96,26 @@ TEST_F(PlanViewTest, ReloadColoursShowsTheColouringJustWritten) {
   EXPECT_EQ(view_.Scene()->Source, PlanColours::SlopeClasses);
   const QImage& picture = view_.Picture();
   EXPECT_EQ(picture.pixel(picture.width() / 2, picture.height() / 2), 0xFFFF0000u);
+}
+
+// The relief of 15 m gives contours every metre, one straight line for each
+// level from 101 to 114 (100 and 115 only touch a corner), drawn over the
+// ramp; the status line names them and the coordinate system.
+TEST_F(PlanViewTest, ContoursOnRequestAndTheCoordinateSystemInTheStatusLine) {
+  ASSERT_TRUE(WriteCoordinateSystem(folder_.Path(), "EPSG:25830").Ok());
+  Show();
+  const QImage before = view_.Picture();
+  view_.ShowContours(true);
+  ASSERT_TRUE(WaitForPicture(view_));
+  ASSERT_NE(view_.ContourLines(), nullptr);
+  EXPECT_EQ(view_.ContourLines()->Interval, 1);
+  EXPECT_EQ(view_.ContourLines()->Lines.size(), 14u);
+  EXPECT_EQ(view_.StatusText(), "Grid   Contours every 1 m   EPSG:25830 ETRS89 / UTM zone 30N");
+  EXPECT_NE(view_.Picture(), before);
+  view_.ShowContours(false);
+  ASSERT_TRUE(WaitForPicture(view_));
+  EXPECT_EQ(view_.Picture().size(), before.size());
+  EXPECT_EQ(view_.Picture(), before);
 }
 
 TEST(PlanViewExplorerTest, ExplorerShowsTheOneSelectedSurface) {

@@ -95,6 +95,11 @@ inline constexpr int kSurfaceFileChanged = 103;  // after the file
 inline constexpr int kSurfaceFileGone = 104;     // after the file
 inline constexpr int kClassesSorted = 105;
 
-inline constexpr int kTextCount = 105;
+// The plan view's contours: the check box, and the status line's "every
+// I m".
+inline constexpr int kContours = 130;
+inline constexpr int kContourInterval = 131;
+
+inline constexpr int kTextCount = 131;
 
 }  // namespace orvane::text
