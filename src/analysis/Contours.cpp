@@ -116,10 +116,32 @@ std::vector<uint32_t> VertexIds(const TriangleMesh& mesh) {
   return ids;
 }
 
+// The levels From + k x Interval. Typed as decimals (0.1, 2.5, 100.25),
+// each level is the double nearest to its decimal value, worked out from
+// whole numbers (k x 1 + 3) / 10 rather than by adding 0.1 three times: a
+// vertex surveyed at 100.3 lies on the level 100.3, and the level is
+// written as 100.3, not 100.30000000000001.
 class LevelGrid {
  public:
-  explicit LevelGrid(const ContourOptions& o) : from_(o.From), step_(o.Interval) {}
-  double Level(int64_t k) const { return from_ + static_cast<double>(k) * step_; }
+  explicit LevelGrid(const ContourOptions& o) : from_(o.From), step_(o.Interval) {
+    double scale = 1;
+    for (int d = 0; d <= 9; ++d, scale *= 10) {
+      const double f = o.From * scale, s = o.Interval * scale;
+      if (std::fabs(f) < 1e15 && s < 1e15 && f == std::round(f) && s == std::round(s)) {
+        scale_ = scale;
+        fromScaled_ = f;
+        stepScaled_ = s;
+        break;
+      }
+    }
+  }
+  double Level(int64_t k) const {
+    if (scale_ > 0) {
+      const double n = fromScaled_ + static_cast<double>(k) * stepScaled_;
+      if (std::fabs(n) < 9007199254740992.0) return n / scale_;  // exact below 2^53
+    }
+    return from_ + static_cast<double>(k) * step_;
+  }
   // The lowest k whose level is above z.
   int64_t FirstAbove(double z) const {
     auto k = static_cast<int64_t>(std::floor((z - from_) / step_));
@@ -132,6 +154,7 @@ class LevelGrid {
 
  private:
   double from_, step_;
+  double scale_ = 0, fromScaled_ = 0, stepScaled_ = 0;  // scale_ 0: not decimal
 };
 
 // The crossing of level L on the edge between u and v (ids iu < iv).

@@ -111,6 +111,7 @@ TEST(ContoursTest, LevelsThroughVerticesAndFlatTrianglesGiveOneUnbrokenLine) {
     // Where level L must lie: the local (x, y) positions it holds.
     std::function<bool(double, double, double)> on;
     std::map<double, int> lines;
+    double interval = 1;
   };
   const std::vector<Case> cases = {
       // Levels along diagonals through vertices and along cell diagonals.
@@ -122,6 +123,21 @@ TEST(ContoursTest, LevelsThroughVerticesAndFlatTrianglesGiveOneUnbrokenLine) {
          return m;
        }()},
       // A flat terrace at 3 from x = 3 to 6: its line runs along its low rim.
+      // Surveyed decimals on levels of 0.1 m: 100.3 is the level 100.3.
+      {"decimal levels",
+       [](double x, double) { return (1000 + x) / 10; },
+       [](double L, double x, double) { return x == std::round(L * 10 - 1000); },
+       {{100.1, 1},
+        {100.2, 1},
+        {100.3, 1},
+        {100.4, 1},
+        {100.5, 1},
+        {100.6, 1},
+        {100.7, 1},
+        {100.8, 1},
+        {100.9, 1},
+        {101.0, 1}},
+       0.1},
       {"terrace",
        [](double x, double) { return x < 3    ? x
                                      : x <= 6 ? 3
@@ -133,7 +149,7 @@ TEST(ContoursTest, LevelsThroughVerticesAndFlatTrianglesGiveOneUnbrokenLine) {
     SCOPED_TRACE(c.what);
     const TriangleMesh mesh =
         testing::GridSurface(0, 0, 1, 10, 10, c.z, testing::RandomDiagonals(rng));
-    const std::vector<ContourLine> lines = LinesOf(mesh, 1);
+    const std::vector<ContourLine> lines = LinesOf(mesh, c.interval);
     EXPECT_EQ(LinesPerLevel(lines), c.lines);
     for (const ContourLine& l : lines) {
       ExpectNoRepeatedPoint(l);
