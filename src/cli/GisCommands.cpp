@@ -1,6 +1,7 @@
 // dem, contours and crs: the project's surfaces as files for GIS programs,
 // and the coordinate system those files carry.
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -162,6 +163,8 @@ struct CrsOptions {
 int RunCrs(const CrsOptions& o) {
   if (o.clear && !o.setting.empty())
     return Fail("crs: give a coordinate system or --clear, not both");
+  std::error_code ec;
+  if (!std::filesystem::is_directory(o.folder, ec)) return Fail(o.folder + ": no such folder");
   const FolderLock lock(o.folder);
   if (o.clear || !o.setting.empty()) {
     const Result<std::string> kept = NormaliseCoordinateSystem(o.setting);
