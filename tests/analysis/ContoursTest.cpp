@@ -9,6 +9,7 @@
 #include "analysis/Contours.h"
 #include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
+#include "support/RandomQueryMeshes.h"
 #include "support/SurveySurfaces.h"
 
 namespace orvane {
@@ -166,6 +167,23 @@ TEST(ContoursTest, NullElevationLeavesAGapInTheLinesAroundIt) {
   EXPECT_EQ(count,
             (std::map<double, int>{
                 {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 2}, {6, 2}, {7, 1}, {8, 1}, {9, 1}, {10, 1}}));
+}
+
+// Overlapping triangles, mixed windings, near-duplicate corners, slivers
+// and triangles without plan area: lines of at least two points, none
+// standing still.
+TEST(ContoursTest, OverlapsAndDegenerateTrianglesGiveNoEmptyOrStuckLines) {
+  const TriangleMesh mesh = testing::RandomMesh({kE, kN, 3.0, 14, 9});
+  const std::vector<ContourLine> lines = LinesOf(mesh, 0.5);
+  ASSERT_FALSE(lines.empty());
+  for (const ContourLine& l : lines) {
+    ASSERT_GE(l.Points.size(), 2u);
+    for (size_t i = 0; i + 1 < l.Points.size(); ++i)
+      EXPECT_FALSE(l.Points[i].X == l.Points[i + 1].X && l.Points[i].Y == l.Points[i + 1].Y);
+    if (l.Closed) {
+      EXPECT_EQ(l.Points.front().X, l.Points.back().X);
+    }
+  }
 }
 
 TEST(ContoursTest, BadIntervalIsRefused) {
