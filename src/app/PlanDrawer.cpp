@@ -68,6 +68,7 @@ void PlanDrawer::Run() {
         auto* bits = reinterpret_cast<uint32_t*>(image.bits());
         RasterisePlan(*job.Scene, job.Window, job.Width, job.Height,
                       {bits, static_cast<size_t>(job.Width) * static_cast<size_t>(job.Height)});
+        if (job.Contours) PaintPlanContours(image, *job.Contours, job.Window);
       }
       QMetaObject::invokeMethod(
           &receiver_, [drawn = drawn_, job = std::move(job), image] { drawn(job, image); },

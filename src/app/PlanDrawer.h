@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "app/PlanContours.h"
 #include "project/plan/PlanRaster.h"
 #include "project/plan/PlanScene.h"
 
@@ -37,6 +38,7 @@ class PlanDrawer {
     std::shared_ptr<const PlanScene> Scene;
     PlanWindow Window;
     int Width = 0, Height = 0;
+    std::shared_ptr<const PlanContourLines> Contours;  // drawn over it; none when null
   };
   using LoadDone = std::function<void(uint64_t number, std::shared_ptr<const PlanScene>)>;
   using PictureDone = std::function<void(const Picture& job, QImage image)>;

@@ -73,11 +73,19 @@ PlanView::PlanView(QWidget* parent) : QWidget(parent), canvas_(new PlanCanvas(*t
   setObjectName("PlanView");
   lblPlanStatus_.setObjectName("lblPlanStatus");
   lblPlanStatus_.setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A long status line is cut, never widens the view.
+  lblPlanStatus_.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   setLayout(&layout_);
   layout_.setContentsMargins(0, 0, 0, 0);
   layout_.setSpacing(2);
   layout_.addWidget(canvas_, 1);
-  layout_.addWidget(&lblPlanStatus_);
+  chkContours_.setObjectName("chkContours");
+  chkContours_.setText(Text(text::kContours).isEmpty() ? QString("Contours")
+                                                       : Text(text::kContours));
+  statusRow_.addWidget(&lblPlanStatus_, 1);
+  statusRow_.addWidget(&chkContours_);
+  layout_.addLayout(&statusRow_);
+  connect(&chkContours_, &QCheckBox::toggled, this, [this](bool on) { ShowContours(on); });
   drawer_ = std::make_unique<PlanDrawer>(
       *this,
       [this](uint64_t number, std::shared_ptr<const PlanScene> scene) {
@@ -91,6 +99,7 @@ PlanView::PlanView(QWidget* parent) : QWidget(parent), canvas_(new PlanCanvas(*t
         image_ = std::move(image);
         imageView_ = job.Window;
         imageLoad_ = job.Number;
+        imageContours_ = job.Contours;
         canvas_->update();
         if (PictureIsCurrent()) emit PictureReady();
       });
@@ -134,9 +143,19 @@ void PlanView::ReloadColours() {
   if (base_) StartLoad();
 }
 
+void PlanView::ShowContours(bool on) {
+  if (chkContours_.isChecked() != on) chkContours_.setChecked(on);  // comes back here
+  contours_.reset();
+  if (on && surface_) contours_ = MakePlanContours(*surface_);
+  ShowSceneStatus();
+  RequestPicture();
+}
+
 void PlanView::TakePlan() {
   base_.reset();
+  contours_.reset();
   if (surface_) base_ = std::make_shared<const PlanScene>(ScenePlanOfSurface(*surface_));
+  if (surface_ && chkContours_.isChecked()) contours_ = MakePlanContours(*surface_);
   if (whole_) ShowWholeSurface();
   StartLoad();
 }
@@ -166,13 +185,13 @@ void PlanView::ShowWholeSurface() {
 void PlanView::RequestPicture() {
   canvas_->update();
   if (!scene_ || canvas_->width() <= 0 || canvas_->height() <= 0) return;
-  drawer_->Post(
-      PlanDrawer::Picture{loadNumber_, scene_, view_, canvas_->width(), canvas_->height()});
+  drawer_->Post(PlanDrawer::Picture{loadNumber_, scene_, view_, canvas_->width(), canvas_->height(),
+                                    contours_});
 }
 
 bool PlanView::PictureIsCurrent() const {
   return scene_ && !image_.isNull() && imageLoad_ == loadNumber_ && imageView_ == view_ &&
-         image_.size() == canvas_->size();
+         image_.size() == canvas_->size() && imageContours_ == contours_;
 }
 
 QPointF PlanView::PlanAt(QPointF p) const {
@@ -184,12 +203,22 @@ QString PlanView::StatusText() const {
   return lblPlanStatus_.text();
 }
 
+QString PlanView::CoordinateSystemNote() const {
+  if (!scene_ || scene_->CoordinateSystem.empty()) return {};
+  return "   " + QString::fromStdString(scene_->CoordinateSystem);
+}
+
 void PlanView::ShowSceneStatus() {
   if (!scene_) return;
   QString text = QString::fromStdString(name_);
   if (!scene_->ColourNote.empty())
     text += "  " + QString::fromStdString(name_ + ".col not used: " + scene_->ColourNote);
-  lblPlanStatus_.setText(text);
+  if (contours_) {
+    const QString every = Text(text::kContourInterval);
+    text += "   " + (every.isEmpty() ? QString("Contours every") : every) + " " +
+            QString::number(contours_->Interval) + " m";
+  }
+  lblPlanStatus_.setText(text + CoordinateSystemNote());
 }
 
 void PlanView::Resized(QSize size, QSize old) {
@@ -279,7 +308,8 @@ void PlanView::PointerAt(QPointF p) {
       InterpolateZ(*surface_, at.x(), at.y(), std::numeric_limits<double>::quiet_NaN());
   lblPlanStatus_.setText(QString("X %1   Y %2   Z %3")
                              .arg(Coordinate(at.x()), Coordinate(at.y()),
-                                  std::isnan(z) ? QString("-") : Coordinate(z)));
+                                  std::isnan(z) ? QString("-") : Coordinate(z)) +
+                         CoordinateSystemNote());
 }
 
 void PlanView::PointerLeft() {

@@ -4,9 +4,10 @@
 // legend; its boundary zones and breaklines over them. The wheel zooms
 // about the pointer, dragging pans, and the status line below gives the
 // plan position and the surface's elevation under the pointer ("-" off the
-// surface). Ctrl+click adds a point of a line drawn over the plan, a right
-// click ends the line (LineDrawn) and keeps it drawn until the next
-// Ctrl+click starts another.
+// surface), and the project's coordinate system. On request the contour
+// lines are drawn over the plan. Ctrl+click adds a point of a line drawn over
+// the plan, a right click ends the line (LineDrawn) and keeps it drawn until
+// the next Ctrl+click starts another.
 //
 // Drawing never holds up the window: the plan of a surface is taken once
 // (on this thread, from the mesh), its files are read and its pictures
@@ -15,6 +16,8 @@
 // scaled to it. The view keeps the mesh (for the elevations) and reads it
 // on this thread only.
 
+#include <QCheckBox>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QList>
@@ -25,6 +28,7 @@
 #include <memory>
 #include <string>
 
+#include "app/PlanContours.h"
 #include "core/model/TriangleMesh.h"
 #include "project/plan/PlanRaster.h"
 #include "project/plan/PlanScene.h"
@@ -71,6 +75,9 @@ class PlanView : public QWidget {
   // The last picture drawn, and whether it is of the current scene and view.
   const QImage& Picture() const { return image_; }
   bool PictureIsCurrent() const;
+  // Contours over the plan (the check box beside the status line).
+  void ShowContours(bool on);
+  const std::shared_ptr<const PlanContourLines>& ContourLines() const { return contours_; }
   // The plan position (X east, Y north) at a point of the canvas.
   QPointF PlanAt(QPointF canvasPoint) const;
   QWidget& Canvas();
@@ -100,20 +107,23 @@ class PlanView : public QWidget {
   void StartLoad();
   void RequestPicture();
   void ShowSceneStatus();
+  QString CoordinateSystemNote() const;
   void PaintLegend(class QPainter& painter, QRect area) const;
   void PaintCutFillLegend(class QPainter& painter, QRect area) const;
 
   std::shared_ptr<const TriangleMesh> surface_;
   std::filesystem::path folder_;
   std::string name_;
-  std::shared_ptr<const PlanScene> base_;   // the plan in the ramp, no files
-  std::shared_ptr<const PlanScene> scene_;  // what is shown
-  uint64_t loadNumber_ = 0;                 // of the scene asked for last
+  std::shared_ptr<const PlanScene> base_;             // the plan in the ramp, no files
+  std::shared_ptr<const PlanScene> scene_;            // what is shown
+  std::shared_ptr<const PlanContourLines> contours_;  // while they are asked for
+  uint64_t loadNumber_ = 0;                           // of the scene asked for last
   PlanWindow view_;
   bool whole_ = true;  // the view shows the whole surface: a resize refits it
   QImage image_;
   PlanWindow imageView_;
-  uint64_t imageLoad_ = 0;  // loadNumber_ of the image's scene
+  uint64_t imageLoad_ = 0;                                 // loadNumber_ of the image's scene
+  std::shared_ptr<const PlanContourLines> imageContours_;  // drawn over the image
   QPointF dragFrom_;
   bool dragging_ = false;
   QList<QPointF> line_;
@@ -121,7 +131,9 @@ class PlanView : public QWidget {
 
   QVBoxLayout layout_;
   PlanCanvas* canvas_;  // owned by this widget (Qt parent)
+  QHBoxLayout statusRow_;
   QLabel lblPlanStatus_;
+  QCheckBox chkContours_;
   std::unique_ptr<PlanDrawer> drawer_;  // last: its thread stops first
 };
 

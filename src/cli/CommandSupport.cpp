@@ -63,7 +63,9 @@ void UseMaxSide(const std::string& value) {
 
 bool KeepMaxSide(const std::string& folder, const std::string& value) {
   if (value.empty()) return true;
-  const Outcome written = WriteProjectSettings(folder, {*ParseMaxTriangleSide(value)});
+  ProjectSettings settings;
+  settings.MaxTriangleSide = *ParseMaxTriangleSide(value);
+  const Outcome written = WriteProjectSettings(folder, settings);
   if (written) return true;
   std::cerr << written.Text() << '\n';
   return false;

@@ -78,4 +78,9 @@ Runner AddHistoryCommand(CLI::App& app);
 // import-las (LasCommand.cpp).
 Runner AddImportLasCommand(CLI::App& app);
 
+// dem, contours, crs (GisCommands.cpp).
+Runner AddDemCommand(CLI::App& app);
+Runner AddContoursCommand(CLI::App& app);
+Runner AddCrsCommand(CLI::App& app);
+
 }  // namespace orvane::cli

@@ -49,6 +49,9 @@ int main(int argc, char** argv) {
   add(orvane::cli::AddUndoCommand);
   add(orvane::cli::AddRedoCommand);
   add(orvane::cli::AddHistoryCommand);
+  add(orvane::cli::AddDemCommand);
+  add(orvane::cli::AddContoursCommand);
+  add(orvane::cli::AddCrsCommand);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

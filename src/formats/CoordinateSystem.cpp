@@ -49,9 +49,13 @@ Result<OGRSpatialReference> Parse(std::string_view setting) {
   return srs;
 }
 
-std::string OneLineWkt(const OGRSpatialReference& srs) {
+// OGC WKT 1 by default (what LandXML's ogcWktCode names); WKT 2 keeps what
+// a typed definition holds.
+std::string OneLineWkt(const OGRSpatialReference& srs, bool wkt2 = false) {
   char* wkt = nullptr;
-  srs.exportToWkt(&wkt);
+  const char* const options[] = {wkt2 ? "FORMAT=WKT2_2019" : "FORMAT=WKT1", "MULTILINE=NO",
+                                 nullptr};
+  srs.exportToWkt(&wkt, options);
   std::string text = wkt != nullptr ? wkt : "";
   CPLFree(wkt);
   return text;
@@ -72,7 +76,7 @@ Result<std::string> NormaliseCoordinateSystem(std::string_view text) {
   if (!srs) return srs.Error();
   if (const std::optional<int> code = EpsgCodeOf(Trim(text)))
     return "EPSG:" + std::to_string(*code);
-  return OneLineWkt(*srs);
+  return OneLineWkt(*srs, true);
 }
 
 Result<std::optional<CoordinateSystemInfo>> DescribeCoordinateSystem(std::string_view setting) {

@@ -18,8 +18,8 @@ struct CoordinateSystemInfo {
   std::string Wkt;                  // one line, OGC WKT 1
 };
 
-// The setting as it is to be kept: "EPSG:n" for a code, the WKT on one
-// line for a definition; "" for an empty text. Refused, saying why, for a
+// The setting as it is to be kept: "EPSG:n" for a code, the definition as
+// WKT 2 on one line for a WKT; "" for an empty text. Refused, saying why, for a
 // code or WKT the projection library does not know. Nothing else (file
 // names, addresses, projection strings) is accepted, so reading a setting
 // never touches a file or the network.

@@ -78,7 +78,8 @@ Outcome ReadCompanions(const std::string& name, const fs::path& folder, const fs
 // Streams the document to a temporary file renamed over output once whole.
 Outcome WriteDocument(const TriangleMesh& surface, std::span<const PointList> zones,
                       std::span<const PointList> breaklines, const fs::path& output,
-                      const LandXmlProgress& progress, const LandXmlClock& clock) {
+                      const LandXmlProgress& progress, const LandXmlClock& clock,
+                      const CoordinateSystemInfo* crs) {
   AtomicFileWriter writer(output);
   if (!writer.ok()) return Outcome::Failure(ErrorCode::CannotWrite, writer.Error(), output);
   bool writeFailed = false;
@@ -86,7 +87,7 @@ Outcome WriteDocument(const TriangleMesh& surface, std::span<const PointList> zo
     writeFailed = !writer.Write(piece);
     return !writeFailed;
   };
-  if (!WriteLandXml(surface, zones, breaklines, clock, sink, progress)) {
+  if (!WriteLandXml(surface, zones, breaklines, clock, sink, progress, crs)) {
     writer.Discard();
     if (writeFailed) return Outcome::Failure(ErrorCode::CannotWrite, writer.Error(), output);
     return Outcome::Cancel("cancelled: " + output.string() + " not written");
@@ -99,15 +100,23 @@ Outcome WriteDocument(const TriangleMesh& surface, std::span<const PointList> zo
 
 LandXmlExport ExportLandXml(const TriangleMesh& surface, const fs::path& folder,
                             const fs::path& output, const LandXmlProgress& progress,
-                            const std::optional<LandXmlClock>& clock) {
+                            const std::optional<LandXmlClock>& clock,
+                            std::string_view coordinateSystem) {
   LandXmlExport result;
+  const Result<std::optional<CoordinateSystemInfo>> crs =
+      DescribeCoordinateSystem(coordinateSystem);
+  if (!crs) {
+    result.Written = Outcome::Failure(ErrorCode::Refused,
+                                      crs.Error().Text() + "; " + output.string() + " not written");
+    return result;
+  }
   const std::string name = LandXmlSurfaceName(surface);
   result.Written = CheckFaces(surface, name, output);
   if (!result.Written) return result;
   result.Written = ReadCompanions(name, folder, output, result);
   if (!result.Written) return result;
   result.Written = WriteDocument(surface, *result.Zones, *result.Breaklines, output, progress,
-                                 clock ? *clock : LandXmlClockNow());
+                                 clock ? *clock : LandXmlClockNow(), *crs ? &**crs : nullptr);
   return result;
 }
 

@@ -25,6 +25,7 @@
 #include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
 #include "core/support/Outcome.h"
+#include "formats/CoordinateSystem.h"
 #include "formats/TextFiles.h"
 
 namespace orvane {
@@ -74,10 +75,14 @@ std::string LandXmlSurfaceName(const TriangleMesh& mesh);
 // Streams the document of mesh with the given zones and breaklines (in that
 // order, each list's points in order) to sink. False when progress or the
 // sink stopped it. Point ids are 1 ... PointCount; faces carry
-// GetTriangleIndexes unchecked (ExportLandXml checks them).
+// GetTriangleIndexes unchecked (ExportLandXml checks them). A coordinate
+// system, when given, is written after the units as <CoordinateSystem> with
+// its name, EPSG code (when it has one) and WKT; without one the document
+// has no such element.
 bool WriteLandXml(const TriangleMesh& mesh, std::span<const PointList> zones,
                   std::span<const PointList> breaklines, const LandXmlClock& clock,
-                  const LandXmlSink& sink, const LandXmlProgress& progress = {});
+                  const LandXmlSink& sink, const LandXmlProgress& progress = {},
+                  const CoordinateSystemInfo* coordinateSystem = nullptr);
 // The whole document as one string (ISO-8859-1 bytes, CR LF at the end);
 // nullopt when progress stopped it.
 std::optional<std::string> BuildLandXml(const TriangleMesh& mesh, std::span<const PointList> zones,
@@ -109,10 +114,13 @@ struct LandXmlExport {
 // empty or holds a path separator, give none) and handed back in the result.
 // Refused, with nothing written: a surface without triangles (LandXML
 // requires a face), a triangle naming a point the surface does not have, and
-// a companion file that exists but cannot be read.
+// a companion file that exists but cannot be read. coordinateSystem is the
+// project's setting (CoordinateSystem.h; "" for none): one that is not
+// known is refused too.
 LandXmlExport ExportLandXml(const TriangleMesh& surface, const std::filesystem::path& folder,
                             const std::filesystem::path& output,
                             const LandXmlProgress& progress = {},
-                            const std::optional<LandXmlClock>& clock = std::nullopt);
+                            const std::optional<LandXmlClock>& clock = std::nullopt,
+                            std::string_view coordinateSystem = {});
 
 }  // namespace orvane

@@ -92,8 +92,8 @@ class Piece {
 class DocumentWriter {
  public:
   DocumentWriter(std::string& buf, size_t flushAt, const LandXmlSink& sink,
-                 const LandXmlProgress& progress)
-      : buf_(buf), flushAt_(flushAt), sink_(sink), progress_(progress) {}
+                 const LandXmlProgress& progress, const CoordinateSystemInfo* crs = nullptr)
+      : buf_(buf), flushAt_(flushAt), sink_(sink), progress_(progress), crs_(crs) {}
 
   bool Write(const TriangleMesh& mesh, std::span<const PointList> zones,
              std::span<const PointList> breaklines, const LandXmlClock& clock) {
@@ -150,6 +150,14 @@ class DocumentWriter {
     d += "<Units><Metric directionUnit=\"decimal degrees\" angularUnit=\"decimal degrees\" "
          "diameterUnit=\"millimeter\" pressureUnit=\"milliBars\" temperatureUnit=\"celsius\" "
          "volumeUnit=\"cubicMeter\" linearUnit=\"meter\" areaUnit=\"squareMeter\"/></Units>";
+    if (crs_ != nullptr) {
+      d += "<CoordinateSystem name=\"";
+      AppendXmlEscaped(d, crs_->Name, TextBytes::Utf8);
+      if (crs_->EpsgCode) d += "\" epsgCode=\"" + std::to_string(*crs_->EpsgCode);
+      d += "\" ogcWktCode=\"";
+      AppendXmlEscaped(d, crs_->Wkt, TextBytes::Utf8);
+      d += "\"/>";
+    }
     d += "<Project name=\"\"/>";
     d += "<Application version=\"2019\" name=\"ORVANE\" timeStamp=\"";
     AppendXmlEscaped(d, clock.TimeStamp, TextBytes::Utf8);
@@ -247,6 +255,7 @@ class DocumentWriter {
   size_t flushAt_;
   const LandXmlSink& sink_;
   const LandXmlProgress& progress_;
+  const CoordinateSystemInfo* crs_;
 };
 
 size_t EstimatedBytes(const TriangleMesh& mesh, std::span<const PointList> zones,
@@ -262,10 +271,11 @@ size_t EstimatedBytes(const TriangleMesh& mesh, std::span<const PointList> zones
 
 bool WriteLandXml(const TriangleMesh& mesh, std::span<const PointList> zones,
                   std::span<const PointList> breaklines, const LandXmlClock& clock,
-                  const LandXmlSink& sink, const LandXmlProgress& progress) {
+                  const LandXmlSink& sink, const LandXmlProgress& progress,
+                  const CoordinateSystemInfo* coordinateSystem) {
   std::string buf;
   buf.reserve(kPieceBytes + 4096);
-  DocumentWriter writer(buf, kPieceBytes, sink, progress);
+  DocumentWriter writer(buf, kPieceBytes, sink, progress, coordinateSystem);
   return writer.Write(mesh, zones, breaklines, clock);
 }
 

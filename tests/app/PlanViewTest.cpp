@@ -8,6 +8,7 @@
 
 #include "AppTestSupport.h"
 #include "app/PlanView.h"
+#include "project/settings/ProjectSettings.h"
 
 namespace orvane::app::test {
 namespace {
@@ -77,6 +78,26 @@ TEST_F(PlanViewTest, WheelZoomsAboutThePointerAndDraggingPans) {
   EXPECT_NEAR(view_.PlanAt(to).x(), before.x(), 1e-6);
   EXPECT_NEAR(view_.PlanAt(to).y(), before.y(), 1e-6);
   EXPECT_TRUE(WaitForPicture(view_));
+}
+
+// The relief of 15 m gives contours every metre, one straight line for each
+// level from 101 to 114 (100 and 115 only touch a corner), drawn over the
+// ramp; the status line names them and the coordinate system.
+TEST_F(PlanViewTest, ContoursOnRequestAndTheCoordinateSystemInTheStatusLine) {
+  ASSERT_TRUE(WriteCoordinateSystem(folder_.Path(), "EPSG:25830").Ok());
+  Show();
+  const QImage before = view_.Picture();
+  view_.ShowContours(true);
+  ASSERT_TRUE(WaitForPicture(view_));
+  ASSERT_NE(view_.ContourLines(), nullptr);
+  EXPECT_EQ(view_.ContourLines()->Interval, 1);
+  EXPECT_EQ(view_.ContourLines()->Lines.size(), 14u);
+  EXPECT_EQ(view_.StatusText(), "Grid   Contours every 1 m   EPSG:25830 ETRS89 / UTM zone 30N");
+  EXPECT_NE(view_.Picture(), before);
+  view_.ShowContours(false);
+  ASSERT_TRUE(WaitForPicture(view_));
+  EXPECT_EQ(view_.Picture().size(), before.size());
+  EXPECT_EQ(view_.Picture(), before);
 }
 
 TEST(PlanViewExplorerTest, ExplorerShowsTheOneSelectedSurface) {

@@ -5,6 +5,7 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -52,6 +53,53 @@ inline RasterBack ReadRaster(const std::filesystem::path& file) {
                      GDT_Float32, 0, 0, nullptr) != CE_None)
     r.Columns = 0;
   return r;
+}
+
+}  // namespace orvane::testing
+
+namespace orvane::testing {
+
+struct FeatureBack {
+  std::string Layer;  // DXF's layer field
+  double Elevation = 0;
+  int Index = -1;
+  std::vector<std::array<double, 3>> Points;
+};
+struct VectorBack {
+  bool Opened = false;
+  std::string Wkt;
+  std::vector<FeatureBack> Features;
+};
+
+// The features of a vector file's first layer.
+inline VectorBack ReadVector(const std::filesystem::path& file) {
+  OpenGdal();
+  VectorBack v;
+  std::unique_ptr<GDALDataset> ds(GDALDataset::Open(file.c_str(), GDAL_OF_VECTOR));
+  if (!ds || ds->GetLayerCount() < 1) return v;
+  v.Opened = true;
+  OGRLayer* layer = ds->GetLayer(0);
+  if (const OGRSpatialReference* srs = layer->GetSpatialRef()) {
+    char* wkt = nullptr;
+    srs->exportToWkt(&wkt);
+    v.Wkt = wkt;
+    CPLFree(wkt);
+  }
+  const OGRFeatureDefn* defn = layer->GetLayerDefn();
+  for (auto& f : *layer) {
+    FeatureBack back;
+    if (defn->GetFieldIndex("Layer") >= 0) back.Layer = f->GetFieldAsString("Layer");
+    if (defn->GetFieldIndex("elevation") >= 0) back.Elevation = f->GetFieldAsDouble("elevation");
+    if (defn->GetFieldIndex("index") >= 0) back.Index = f->GetFieldAsInteger("index");
+    if (const OGRGeometry* g = f->GetGeometryRef();
+        g && wkbFlatten(g->getGeometryType()) == wkbLineString) {
+      const auto* line = g->toLineString();
+      for (int i = 0; i < line->getNumPoints(); ++i)
+        back.Points.push_back({line->getX(i), line->getY(i), line->getZ(i)});
+    }
+    v.Features.push_back(std::move(back));
+  }
+  return v;
 }
 
 }  // namespace orvane::testing

@@ -24,17 +24,21 @@ Weights WeightsOf(const TriangleRec& t, double X, double Y, double orientation) 
   return w;
 }
 
-// The weights to within a few units in their last place, for the
-// interpolation: plain arithmetic loses about eps L / h of the total
-// on a triangle of width L and height h, which on a sliver shows in the
-// height.
-Weights AccurateWeightsOf(const TriangleRec& t, double X, double Y, double orientation) {
+bool IsWellShaped(const TriangleRec& t, double orientation) {
   const double xlo = std::min({t.A.X, t.B.X, t.C.X}), xhi = std::max({t.A.X, t.B.X, t.C.X});
   const double ylo = std::min({t.A.Y, t.B.Y, t.C.Y}), yhi = std::max({t.A.Y, t.B.Y, t.C.Y});
   const double span = (xhi - xlo) + (yhi - ylo);
   // Well shaped (twice the area above 1e-4 of the squared span): the plain
   // weights are off by less than 1e-11 of their total.
-  if (std::fabs(orientation) >= 1e-4 * span * span) return WeightsOf(t, X, Y, orientation);
+  return std::fabs(orientation) >= 1e-4 * span * span;
+}
+
+// The weights to within a few units in their last place, for the
+// interpolation: plain arithmetic loses about eps L / h of the total
+// on a triangle of width L and height h, which on a sliver shows in the
+// height.
+Weights AccurateWeightsOf(const TriangleRec& t, double X, double Y, double orientation) {
+  if (IsWellShaped(t, orientation)) return WeightsOf(t, X, Y, orientation);
   Weights w{Orient2DAccurate(X, Y, t.B.X, t.B.Y, t.C.X, t.C.Y),
             Orient2DAccurate(t.A.X, t.A.Y, X, Y, t.C.X, t.C.Y),
             Orient2DAccurate(t.A.X, t.A.Y, t.B.X, t.B.Y, X, Y)};
@@ -67,7 +71,25 @@ bool TriangleContains(const TriangleRec& t, double X, double Y) {
 }
 
 double HeightIn(const TriangleRec& t, double X, double Y) {
-  const double o = Orient2D(t.A.X, t.A.Y, t.B.X, t.B.Y, t.C.X, t.C.Y);
+  return PreparedTriangle(t).HeightAt(X, Y);
+}
+
+PreparedTriangle::PreparedTriangle(const TriangleRec& t)
+    : t_(&t), orientation_(Orient2D(t.A.X, t.A.Y, t.B.X, t.B.Y, t.C.X, t.C.Y)) {
+  plain_ = (orientation_ > 0 || orientation_ < 0) && IsWellShaped(t, orientation_);
+}
+
+bool PreparedTriangle::Contains(double X, double Y) const {
+  const TriangleRec& t = *t_;
+  if (!InTriangleBox(X, Y, t.A, t.B, t.C)) return false;
+  if (!(orientation_ > 0 || orientation_ < 0)) return false;  // no plan area (or not finite)
+  const Weights w = WeightsOf(t, X, Y, orientation_);
+  return w.a >= 0 && w.b >= 0 && w.c >= 0;
+}
+
+double PreparedTriangle::HeightOnBorder(double X, double Y) const {
+  const TriangleRec& t = *t_;
+  const double o = orientation_;
   if (!(o > 0 || o < 0)) return t.A.Z;  // no plan area (or not finite)
   const Weights w = AccurateWeightsOf(t, X, Y, o);
   // Off the triangle by rounding (a caller's position just outside): the

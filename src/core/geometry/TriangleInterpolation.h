@@ -4,6 +4,7 @@
 // coordinates: no tolerance, the same answers at survey coordinates as near
 // the origin and on slivers as on well-shaped triangles.
 
+#include "core/geometry/Predicates.h"
 #include "core/storage/Records.h"
 
 namespace orvane {
@@ -20,5 +21,34 @@ bool TriangleContains(const TriangleRec& t, double X, double Y);
 // lies between the corner heights; the first corner's height for a triangle
 // without plan area.
 double HeightIn(const TriangleRec& t, double X, double Y);
+
+// TriangleContains and HeightIn of one triangle at many positions (a
+// raster's cells), with what depends on the triangle alone worked out once:
+// the same answers, bit for bit. The triangle must outlive this object.
+class PreparedTriangle {
+ public:
+  explicit PreparedTriangle(const TriangleRec& t);
+  bool Contains(double X, double Y) const;
+  double HeightAt(double X, double Y) const {
+    // Strictly inside a well-shaped triangle (nearly every call) the plain
+    // weights are HeightIn's own; the borders take the careful way.
+    if (plain_) {
+      const TriangleRec& t = *t_;
+      double a = Orient2D(X, Y, t.B.X, t.B.Y, t.C.X, t.C.Y);
+      double b = Orient2D(t.A.X, t.A.Y, X, Y, t.C.X, t.C.Y);
+      double c = Orient2D(t.A.X, t.A.Y, t.B.X, t.B.Y, X, Y);
+      if (orientation_ < 0) a = -a, b = -b, c = -c;
+      if (a > 0 && b > 0 && c > 0)
+        return t.A.Z + (b * (t.B.Z - t.A.Z) + c * (t.C.Z - t.A.Z)) / (a + b + c);
+    }
+    return HeightOnBorder(X, Y);
+  }
+
+ private:
+  double HeightOnBorder(double X, double Y) const;
+  const TriangleRec* t_;
+  double orientation_;  // Orient2D of A, B, C
+  bool plain_;          // with plan area and well shaped
+};
 
 }  // namespace orvane

@@ -16,6 +16,7 @@
 #include "project/actions/SurfaceFileActions.h"
 #include "project/files/NameCase.h"
 #include "project/files/SurfaceFiles.h"
+#include "project/settings/ProjectSettings.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane::actions {
@@ -261,20 +262,25 @@ ActionResult Delete(std::string_view name) {
 
 ActionResult ExportLandXml(const TriangleMesh& surface, const fs::path& output,
                            const StopRequest& stop) {
+  // The document carries the project's coordinate system; a settings file
+  // that cannot be read is not taken for one without.
+  const Result<ProjectSettings> settings = ReadProjectSettings(Project().ProjectFolder);
+  if (!settings) return ActionResult::Failed(settings.Error().Text(), settings.Error().File());
   CancelRequested = false;
   LandXmlPhase shown{};
   bool started = false;
-  LandXmlExport e =
-      orvane::ExportLandXml(surface, Project().ProjectFolder, output,
-                            [&](LandXmlPhase phase, int64_t done, int64_t total) {
-                              if (!started || phase != shown) {
-                                started = true;
-                                shown = phase;
-                                CurrentStatus().SendPhase(std::string(PhaseCode(phase)));
-                              }
-                              CurrentStatus().SendEvents(PercentOf(done, total));
-                              return !CancelRequested.load() && !(stop && stop());
-                            });
+  LandXmlExport e = orvane::ExportLandXml(
+      surface, Project().ProjectFolder, output,
+      [&](LandXmlPhase phase, int64_t done, int64_t total) {
+        if (!started || phase != shown) {
+          started = true;
+          shown = phase;
+          CurrentStatus().SendPhase(std::string(PhaseCode(phase)));
+        }
+        CurrentStatus().SendEvents(PercentOf(done, total));
+        return !CancelRequested.load() && !(stop && stop());
+      },
+      std::nullopt, settings->CoordinateSystem);
   CancelRequested = false;
   // The file set's readers leave what they read for the front ends.
   if (e.Zones) Project().ZoneList = std::move(*e.Zones);

@@ -5,8 +5,10 @@
 #include <cmath>
 
 #include "core/storage/AtomicFile.h"
+#include "formats/CoordinateSystem.h"
 #include "formats/TextFiles.h"
 #include "project/plan/ColouredTriangles.h"
+#include "project/settings/ProjectSettings.h"
 
 namespace orvane {
 
@@ -118,6 +120,11 @@ void AddPlanLines(PlanScene& scene, std::span<const PointList> polylines, uint32
 
 void AddSurfaceFiles(PlanScene& scene, const std::filesystem::path& folder, const std::string& name,
                      size_t surfaceTriangles) {
+  if (const Result<ProjectSettings> settings = ReadProjectSettings(folder); settings)
+    if (const auto crs = DescribeCoordinateSystem(settings->CoordinateSystem); crs && *crs)
+      scene.CoordinateSystem =
+          ((*crs)->EpsgCode ? "EPSG:" + std::to_string(*(*crs)->EpsgCode) + " " : std::string()) +
+          (*crs)->Name;
   // A name that is no plain file name of the folder has no companions:
   // "../x" would draw another project's colours.
   if (name.empty() || name == "." || name == ".." ||

@@ -58,6 +58,9 @@ struct PlanScene {
   PlanColours Source = PlanColours::ElevationRamp;
   // Why a ".col" present was not used ("" when it was, or there is none).
   std::string ColourNote;
+  // The project's coordinate system as the status line shows it
+  // ("EPSG:25830 ETRS89 / UTM zone 30N"); "" for none.
+  std::string CoordinateSystem;
 
   size_t TriangleCount() const { return Colours.size(); }
   size_t SegmentCount() const { return SegmentColours.size(); }
@@ -86,7 +89,8 @@ void AddPlanLines(PlanScene& scene, std::span<const PointList> polylines, uint32
 
 // The files of the surface called name in folder, each when it exists and
 // reads: its ".col" (ApplyColouredTriangles), then its ".bnd" zones and its
-// ".brk" breaklines. Reads files only, so that it may run on another thread
+// ".brk" breaklines; and the project's coordinate system from the folder's
+// settings (none when they cannot be read). Reads files only, so that it may run on another thread
 // than the one that owns the surface.
 void AddSurfaceFiles(PlanScene& scene, const std::filesystem::path& folder, const std::string& name,
                      size_t surfaceTriangles);

@@ -98,6 +98,10 @@ Result<ProjectSettings> ReadProjectSettings(const fs::path& folder) {
       settings.UndoHistoryMegabytes = mb;
       continue;
     }
+    if (key == kCoordinateSystemKey) {
+      settings.CoordinateSystem = std::string(Trim(line.substr(line.find('=') + 1)));
+      continue;
+    }
     if (key != kMaxSideKey) continue;  // another program's, or a later version's
     const std::optional<double> side = ParseMaxTriangleSide(line.substr(line.find('=') + 1));
     if (!side)
@@ -111,33 +115,47 @@ Result<ProjectSettings> ReadProjectSettings(const fs::path& folder) {
   return settings;
 }
 
-Outcome WriteProjectSettings(const fs::path& folder, const ProjectSettings& settings) {
+namespace {
+
+// Puts "key = value" in place of the key's first line (or at the end),
+// drops its other lines, or drops them all when value is empty.
+Outcome WriteKey(const fs::path& folder, std::string_view key, std::string_view value) {
   const fs::path file = folder / kProjectSettingsFile;
   bool exists = false;
   const Result<std::string> old = ReadText(file, exists);
   if (!old) return old.Error();
-  const std::string value =
-      std::string(kMaxSideKey) + " = " + FormatNumber(settings.MaxTriangleSide);
+  if (!exists && value.empty()) return {};
+  const std::string line = std::string(key) + " = " + std::string(value);
   std::string text;
-  bool written = false;
-  for (std::string_view line : Lines(*old)) {
-    const std::string_view trimmed = Trim(line);
-    if (!IsComment(trimmed) && KeyOf(trimmed) == kMaxSideKey) {
+  bool written = value.empty();
+  for (std::string_view l : Lines(*old)) {
+    const std::string_view trimmed = Trim(l);
+    if (!IsComment(trimmed) && KeyOf(trimmed) == key) {
       if (written) continue;
-      text += value;
+      text += line;
       written = true;
     } else {
-      text += line;
+      text += l;
     }
     text += '\n';
   }
   if (!exists) text = "; Settings of this ORVANE project (see the program's docs/settings.md).\n";
-  if (!written) text += value + '\n';
+  if (!written) text += line + '\n';
   AtomicFileWriter out(file);
   out.Write(text);
   if (!out.ok() || !out.Commit())
     return Outcome::Failure(ErrorCode::CannotWrite, out.Error(), file);
   return {};
+}
+
+}  // namespace
+
+Outcome WriteProjectSettings(const fs::path& folder, const ProjectSettings& settings) {
+  return WriteKey(folder, kMaxSideKey, FormatNumber(settings.MaxTriangleSide));
+}
+
+Outcome WriteCoordinateSystem(const fs::path& folder, std::string_view setting) {
+  return WriteKey(folder, kCoordinateSystemKey, setting);
 }
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
 #pragma once
 // The settings kept with a project, in a small text file of its folder
-// (docs/settings.md): for now the longest triangle side of its builds.
+// (docs/settings.md): the longest triangle side of its builds and the
+// coordinate system its GIS files carry.
 //
 // The file, "orvane-project.ini", holds "key = value" lines; empty lines and
 // lines starting with ";" or "#" are comments. Numbers are written and read
@@ -27,10 +28,14 @@ inline constexpr double kDefaultMaxTriangleSide = 1000;
 // (the oldest changes go first); 0 keeps no history.
 inline constexpr char kUndoHistoryKey[] = "undo-history-mb";
 inline constexpr double kDefaultUndoHistoryMegabytes = 2048;
+inline constexpr char kCoordinateSystemKey[] = "coordinate-system";
 
 struct ProjectSettings {
   double MaxTriangleSide = kDefaultMaxTriangleSide;
   double UndoHistoryMegabytes = kDefaultUndoHistoryMegabytes;
+  // An EPSG code ("EPSG:25830") or a WKT definition on one line; empty for
+  // none (formats/CoordinateSystem.h checks and describes it).
+  std::string CoordinateSystem;
 };
 
 // A longest side as typed ("." as decimal point): a finite length above 0,
@@ -41,9 +46,13 @@ std::optional<double> ParseMaxTriangleSide(std::string_view text);
 // file and line, when the file exists but cannot be read or is malformed.
 Result<ProjectSettings> ReadProjectSettings(const std::filesystem::path& folder);
 
-// Writes the settings into folder's file through a temporary file, keeping
-// its other lines (comments, keys of others) as they were. A failure (the
-// old file then stays) says why.
+// Writes the longest side into folder's file through a temporary file,
+// keeping its other lines (comments, the coordinate system, keys of others)
+// as they were. A failure (the old file then stays) says why.
 Outcome WriteProjectSettings(const std::filesystem::path& folder, const ProjectSettings& settings);
+
+// Writes the coordinate system into folder's file the same way; an empty
+// one removes its line. The caller has checked it.
+Outcome WriteCoordinateSystem(const std::filesystem::path& folder, std::string_view setting);
 
 }  // namespace orvane

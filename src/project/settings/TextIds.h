@@ -106,6 +106,11 @@ inline constexpr int kLasFirstReturns = 127;
 inline constexpr int kLasLastReturns = 128;
 inline constexpr int kLasThinCell = 129;  // label of the thinning cell box
 
+// The plan view's contours: the check box, and the status line's "every
+// I m".
+inline constexpr int kContours = 130;
+inline constexpr int kContourInterval = 131;
+
 // Cut and fill and profiles in the explorer (150 on).
 inline constexpr int kCutAndFill = 150;
 inline constexpr int kCutAndFillAgainst = 151;
