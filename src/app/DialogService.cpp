@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -64,6 +65,22 @@ std::optional<QString> QtDialogService::ChooseFolder(QWidget* parent, const QStr
   dialog.setOption(QFileDialog::ShowDirsOnly);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front();
+}
+
+std::optional<int> QtDialogService::ChooseItem(QWidget* parent, const QString& title,
+                                               const QString& label, const QStringList& items,
+                                               int current) {
+  QInputDialog dialog(parent);
+  dialog.setWindowTitle(title);
+  dialog.setLabelText(label);
+  dialog.setComboBoxItems(items);
+  dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+  if (current >= 0 && current < items.size()) dialog.setTextValue(items[current]);
+  dialog.setOkButtonText(words_.Ok);
+  dialog.setCancelButtonText(words_.Cancel);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const int chosen = static_cast<int>(items.indexOf(dialog.textValue()));
+  return chosen >= 0 ? std::optional<int>(chosen) : std::nullopt;
 }
 
 void QtDialogService::ShowHelp(QWidget* parent, const QUrl& page) {

@@ -1,10 +1,14 @@
 #pragma once
-// PlanView: a surface seen from above. Its triangles in the colours of its
-// ".col" when it has been coloured, else in an elevation ramp with a
-// legend; its boundary zones and breaklines over them. The wheel zooms
-// about the pointer, dragging pans, and the status line below gives the
-// plan position and the surface's elevation under the pointer ("-" off the
-// surface).
+// PlanView: a surface seen from above, read as a map. Its triangles in the
+// colours of its ".col" when it has been coloured, else in an elevation
+// ramp; its boundary zones and breaklines over them. A strip on the right,
+// kept free of the surface, holds the legend (the ramp, or the classes of
+// the surface's ".rgb" with swatch, range and unit), a north arrow and a
+// scale bar. The wheel zooms about the pointer, dragging pans, and the
+// status line below gives the plan position and the surface's elevation
+// under the pointer ("-" off the surface), with their unit. Buttons (and
+// the keys Home and Backspace in the plan) show the whole surface and go
+// back to the previous view.
 //
 // Drawing never holds up the window: the plan of a surface is taken once
 // (on this thread, from the mesh), its files are read and its pictures
@@ -13,9 +17,11 @@
 // scaled to it. The view keeps the mesh (for the elevations) and reads it
 // on this thread only.
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QPoint>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <filesystem>
@@ -49,8 +55,17 @@ class PlanView : public QWidget {
   void ReloadColours();
   // The surface was changed in place: its plan is taken again.
   void SurfaceChanged();
-  // The whole surface in the view, as when it was set.
+  // The whole surface in the view, as when it was set (the view before is
+  // kept for PreviousView).
   void ShowWholeSurface();
+  // Back to the view before the last zoom, pan or whole-surface view; false
+  // when there is none.
+  bool PreviousView();
+  // Width of the strip on the right that holds the legend, the north arrow
+  // and the scale bar (0 without a surface).
+  int OverlayWidth() const;
+  // The scale bar's length in metres and in pixels for the current view.
+  std::pair<double, int> ScaleBar() const;
 
   const std::shared_ptr<const TriangleMesh>& Surface() const { return surface_; }
   // The plan window the canvas shows now.
@@ -85,6 +100,11 @@ class PlanView : public QWidget {
   void RequestPicture();
   void ShowSceneStatus();
   void PaintLegend(class QPainter& painter, QRect area) const;
+  int PaintClassLegend(QPainter& painter, QRect area) const;  // its height
+  void PaintNorthAndScale(QPainter& painter, QRect strip) const;
+  void FitWhole();
+  void KeepForPrevious(bool gesture);
+  void Key(int key);
 
   std::shared_ptr<const TriangleMesh> surface_;
   std::filesystem::path folder_;
@@ -99,10 +119,14 @@ class PlanView : public QWidget {
   uint64_t imageLoad_ = 0;  // loadNumber_ of the image's scene
   QPointF dragFrom_;
   bool dragging_ = false;
+  std::vector<PlanWindow> history_;  // views to go back to, latest last
+  QElapsedTimer lastWheel_;          // a burst of wheel notches is one zoom
 
   QVBoxLayout layout_;
   PlanCanvas* canvas_;  // owned by this widget (Qt parent)
+  QHBoxLayout statusRow_;
   QLabel lblPlanStatus_;
+  QToolButton cmdWhole_, cmdPrevious_;
   std::unique_ptr<PlanDrawer> drawer_;  // last: its thread stops first
 };
 

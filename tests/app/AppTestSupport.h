@@ -65,6 +65,13 @@ class FakeDialogs : public DialogService {
     return Folder;
   }
   void ShowHelp(QWidget*, const QUrl& page) override { HelpPages.push_back(page); }
+  std::optional<int> Item;  // to ChooseItem
+  QStringList ItemsOffered;
+  std::optional<int> ChooseItem(QWidget*, const QString&, const QString&, const QStringList& items,
+                                int) override {
+    ItemsOffered = items;
+    return Item;
+  }
 };
 
 // A surface of n x n points at survey coordinates (eastings near 5e5,

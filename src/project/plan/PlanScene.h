@@ -20,6 +20,7 @@
 #include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
 #include "core/storage/Records.h"
+#include "formats/ColourClasses.h"
 
 namespace orvane {
 
@@ -57,6 +58,9 @@ struct PlanScene {
   PlanColours Source = PlanColours::ElevationRamp;
   // Why a ".col" present was not used ("" when it was, or there is none).
   std::string ColourNote;
+  // The classes of the surface's ".rgb" when its ".col" is used and the
+  // ".rgb" reads (for a legend), in file order; else none.
+  std::vector<ColourClass> Classes;
 
   size_t TriangleCount() const { return Colours.size(); }
   size_t SegmentCount() const { return SegmentColours.size(); }
@@ -84,9 +88,9 @@ void ApplyColouredTriangleText(PlanScene& scene, std::string_view text, size_t s
 void AddPlanLines(PlanScene& scene, std::span<const PointList> polylines, uint32_t colour);
 
 // The files of the surface called name in folder, each when it exists and
-// reads: its ".col" (ApplyColouredTriangles), then its ".bnd" zones and its
-// ".brk" breaklines. Reads files only, so that it may run on another thread
-// than the one that owns the surface.
+// reads: its ".col" (ApplyColouredTriangles) with the classes of its ".rgb",
+// then its ".bnd" zones and its ".brk" breaklines. Reads files only, so that it may run on another
+// thread than the one that owns the surface.
 void AddSurfaceFiles(PlanScene& scene, const std::filesystem::path& folder, const std::string& name,
                      size_t surfaceTriangles);
 
