@@ -23,7 +23,8 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: orvane [NAME^FOLDER | FOLDER] [--screenshot DIR]\n"
-    "  Opens the surface explorer on the project. Without a project, asks for its folder.\n"
+    "  Opens the surface explorer on the project. Without a project, offers the projects\n"
+    "  opened last, or asks for a folder.\n"
     "  --screenshot DIR  writes a PNG of each window into DIR and ends.\n";
 
 }  // namespace
