@@ -17,7 +17,7 @@ constexpr int kPad = 6;
 
 std::array<ClassColumn, 4> ClassColumns(int width) {
   const int rest = std::max(0, width - kSwatchWidth);
-  const int bound = rest * 3 / 10;
+  const int bound = rest / 3;
   return {ClassColumn{0, kSwatchWidth}, ClassColumn{kSwatchWidth, bound},
           ClassColumn{kSwatchWidth + bound, bound},
           ClassColumn{kSwatchWidth + 2 * bound, rest - 2 * bound}};
@@ -39,7 +39,11 @@ void ClassRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
   style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
 
-  const QRect row = option.rect;
+  // The columns span the list's visible width, whatever the row's own.
+  const auto* view = qobject_cast<const QAbstractScrollArea*>(option.widget);
+  const QRect row(option.rect.left(), option.rect.top(),
+                  view != nullptr ? view->viewport()->width() : option.rect.width(),
+                  option.rect.height());
   const auto columns = ClassColumns(row.width());
   const QRect swatch(row.left() + columns[0].Left + kPad, row.top() + 3,
                      columns[0].Width - 2 * kPad, row.height() - 6);
@@ -64,6 +68,7 @@ void ClassRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 QSize ClassRowDelegate::sizeHint(const QStyleOptionViewItem& option,
                                  const QModelIndex& index) const {
   QSize size = QStyledItemDelegate::sizeHint(option, index);
+  size.setWidth(120);  // the row takes the list's width (paint): no sideways scrolling
   size.setHeight(std::max(size.height(), option.fontMetrics.height() + 8));
   return size;
 }
@@ -89,14 +94,14 @@ void ClassHeading::paintEvent(QPaintEvent*) {
   const QWidget& rows = area != nullptr ? *area->viewport() : list_;
   const int left = rows.mapTo(window(), QPoint(0, 0)).x() - mapTo(window(), QPoint(0, 0)).x();
   const auto columns = ClassColumns(rows.width());
-  QFont bold = font();
-  bold.setBold(true);
-  painter.setFont(bold);
+  painter.setPen(palette().color(QPalette::Mid));
+  painter.drawLine(left, height() - 1, left + rows.width(), height() - 1);
   painter.setPen(palette().color(QPalette::WindowText));
   for (int i = 0; i < 3 && i < texts_.size(); ++i) {
     const ClassColumn& column = columns[static_cast<size_t>(i + 1)];
     const QRect cell(left + column.Left + kPad, 0, column.Width - 2 * kPad, height());
-    painter.drawText(cell, (i < 2 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, texts_[i]);
+    painter.drawText(cell, (i < 2 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
+                     painter.fontMetrics().elidedText(texts_[i], Qt::ElideRight, cell.width()));
   }
 }
 

@@ -133,7 +133,8 @@ void ColouringWindow::LayOut() {
   Show_Selected_.setFixedSize(48, 24);
   Show_Selected_.setCursor(Qt::PointingHandCursor);
   Show_Selected_.Clicked = [this] { OpenPicker(); };
-  List1_.setMinimumWidth(300);
+  List1_.setMinimumWidth(380);
+  List1_.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   List1_.setItemDelegate(&rowDelegate_);  // a swatch, the bounds and the components
 
   // Surface and palette, the band limits and the palette's preview.
@@ -187,7 +188,7 @@ void ColouringWindow::LayOut() {
   controls_.addLayout(&classBody_, 1);
   body_.addLayout(&controls_);
   body_.addWidget(&plan_, 1);
-  plan_.setMinimumWidth(200);
+  plan_.setMinimumWidth(160);
   layout_.addLayout(&body_, 1);
   layout_.addLayout(&bottom_);
   layout_.addLayout(&status_);
