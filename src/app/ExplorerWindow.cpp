@@ -169,10 +169,17 @@ void ExplorerWindow::MakeActions() {
   for (const Made& m : made) {
     m.action.setParent(this);  // found by name, as the controls are
     m.action.setShortcuts(m.keys);
-    // This window's keys, not those of the windows opened from it.
-    m.action.setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(&m.action, &QAction::triggered, this, m.run);
-    addAction(&m.action);
+    // The keys of a row act while the list has the focus (Enter on a
+    // button presses it); the others anywhere in this window, but not in
+    // the windows opened from it.
+    const bool ofRow =
+        &m.action == &actProperties_ || &m.action == &actRename_ || &m.action == &actDelete_;
+    m.action.setShortcutContext(ofRow ? Qt::WidgetShortcut : Qt::WidgetWithChildrenShortcut);
+    if (ofRow)
+      ListBox1_.addAction(&m.action);
+    else
+      addAction(&m.action);
   }
   actCurrent_.setObjectName("actCurrent");
   actProperties_.setObjectName("actProperties");

@@ -215,7 +215,7 @@ void PlanView::KeepForPrevious(bool gesture) {
     return;
   }
   if (gesture) lastWheel_.restart();
-  if (!base_) return;
+  if (!base_ || (!history_.empty() && history_.back() == view_)) return;
   history_.push_back(view_);
   if (history_.size() > kHistoryLength) history_.erase(history_.begin());
   cmdPrevious_.setEnabled(true);
