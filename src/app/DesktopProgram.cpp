@@ -10,6 +10,7 @@
 #include "app/DialogService.h"
 #include "app/ExplorerWindow.h"
 #include "app/Screenshots.h"
+#include "app/SurfaceList.h"
 #include "app/Texts.h"
 #include "app/WindowMemory.h"
 #include "app/WindowPlacement.h"
@@ -143,7 +144,9 @@ int RunDesktopProgram(QApplication& app) {
   explorer.Load();
   if (arguments.ScreenshotFolder)
     return TakeScreenshots(explorer, scriptedDialogs, *arguments.ScreenshotFolder);
-  AddRecentProject(*project);
+  // Under its name and absolute folder: the next run may start elsewhere.
+  AddRecentProject(NameText(Project().ProjectName) + "^" +
+                   QDir(QString::fromStdString(Project().ProjectFolder)).absolutePath());
   KeepPlacement(explorer, nullptr);
   explorer.show();
   return app.exec();
