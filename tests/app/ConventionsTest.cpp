@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -113,17 +112,14 @@ TEST_F(Conventions, KeysOpenTheActionsOfTheWindowTheyArePressedIn) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &ops; }, 2000));
   QTest::keyClick(&ops, Qt::Key_F1);
   ASSERT_EQ(dialogs_.HelpPages.size(), 1u);
-  EXPECT_TRUE(dialogs_.HelpPages[0].toLocalFile().endsWith("/1037.html"))
-      << dialogs_.HelpPages[0].toString().toStdString();
+  EXPECT_TRUE(dialogs_.HelpPages[0].toLocalFile().endsWith("/1037.html"));
   Child<QRadioButton>(ops, "Option3").click();
   auto& side = Child<QLineEdit>(ops, "txtFactor");
   side.setText("2");
   side.setFocus();
   QTest::keyClick(&side, Qt::Key_Return);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !ops.Busy(); }, 20000));
-  EXPECT_TRUE(fs::exists(folder_.File("BIG.grd")))  // the surface picked, not the first
-      << Child<QComboBox>(ops, "Combo1").currentText().toStdString()
-      << Child<QLabel>(ops, "lblStatus").text().toStdString();
+  EXPECT_TRUE(fs::exists(folder_.File("BIG.grd")));  // the surface picked, not the first
   ops.close();
 
   // Esc closes the help window.
@@ -226,7 +222,7 @@ TEST_F(Conventions, ChildWindowsOpenCentredOnTheExplorerWhollyOnTheScreenAndWher
     const auto [w, opener] = c.open(*this);
     ASSERT_NE(w, nullptr);
     QApplication::processEvents();
-    EXPECT_TRUE(screen.contains(w->frameGeometry())) << w->frameGeometry().bottom();
+    EXPECT_TRUE(screen.contains(w->frameGeometry()));
     // As near its opener's centre as the screen lets it be.
     QRect centred(QPoint(), w->frameGeometry().size());
     centred.moveCenter(opener->geometry().center());
