@@ -152,8 +152,8 @@ class ColouringWindow : public QWidget, public PickerTarget {
   QComboBox Combo1_, Combo2_;
   QLineEdit Text1_, Text2_, Text3_, Text5_, Text6_;
   QLabel Picture1_;
+  ClassRowDelegate rowDelegate_;  // before the list, which uses it until it goes
   QListWidget List1_;
-  ClassRowDelegate rowDelegate_;
   ClassHeading classHeading_{List1_};
   ColourSwatch Show_Selected_;
   QPushButton cmdAgregar_, cmdModificar_, cmdEliminar_, cmdLeer_, cmdGuardarcomo_, cmdCalcular_,
