@@ -16,6 +16,7 @@ packages=(
   qt6-base-dev                   # the desktop program's windows (Widgets) and QtTest for its tests
   fonts-dejavu-core              # without a font every glyph of a window is a box
   xvfb xauth                     # an X server without a display: screenshots in tests and demo
+  dpkg-dev                       # dpkg-shlibdeps: the Debian package's declared dependencies
 )
 
 missing=()

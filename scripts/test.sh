@@ -14,6 +14,9 @@ cmake -S "$root" -B "$root/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInf
 cmake --build "$root/build-test" -j2
 (cd "$root/build-test" && ctest --output-on-failure -j2) | tee "$root/build-test/ctest.log"
 
+step "Debian package"
+"$root/scripts/check-package.sh" "$root/build-test"
+
 step "unit tests under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON \
   -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" >/dev/null

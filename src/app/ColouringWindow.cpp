@@ -12,6 +12,7 @@
 #include "app/Help.h"
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
+#include "app/WindowKeys.h"
 #include "app/WindowPlacement.h"
 #include "core/storage/AtomicFile.h"
 #include "core/support/NumberText.h"
@@ -76,6 +77,7 @@ ColouringWindow::ColouringWindow(DialogService& dialogs, BusyGate& gate, fs::pat
     : QWidget(parent), dialogs_(dialogs), gate_(gate), paletteFolder_(std::move(paletteFolder)) {
   if (parent != nullptr) setWindowFlag(Qt::Window);
   NameControls();
+  KeepPlacement(*this, parent);
   LayOut();
   Connect();
   ApplyCaptions();
@@ -131,7 +133,9 @@ void ColouringWindow::LayOut() {
   Show_Selected_.setFixedSize(48, 24);
   Show_Selected_.setCursor(Qt::PointingHandCursor);
   Show_Selected_.Clicked = [this] { OpenPicker(); };
-  List1_.setMinimumWidth(420);  // five tab-separated fields
+  List1_.setMinimumWidth(380);
+  List1_.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  List1_.setItemDelegate(&rowDelegate_);  // a swatch, the bounds and the components
 
   // Surface and palette, the band limits and the palette's preview.
   choices_.addWidget(&lblSurflist_, 0, 0);
@@ -152,7 +156,9 @@ void ColouringWindow::LayOut() {
 
   // The class list and the class being edited.
   classColumn_.addWidget(&Label4_);
+  classColumn_.addWidget(&classHeading_);
   classColumn_.addWidget(&List1_, 1);
+  classColumn_.setSpacing(2);
   edit_.addWidget(&Label8_, 0, 0, 1, 2);
   edit_.addWidget(&Label7_, 1, 0);
   edit_.addWidget(&Text5_, 1, 1);
@@ -182,7 +188,7 @@ void ColouringWindow::LayOut() {
   controls_.addLayout(&classBody_, 1);
   body_.addLayout(&controls_);
   body_.addWidget(&plan_, 1);
-  plan_.setMinimumWidth(320);
+  plan_.setMinimumWidth(160);
   layout_.addLayout(&body_, 1);
   layout_.addLayout(&bottom_);
   layout_.addLayout(&status_);
@@ -192,6 +198,21 @@ void ColouringWindow::LayOut() {
 void ColouringWindow::Connect() {
   connect(&Combo1_, &QComboBox::activated, this, [this] { ChooseSurface(); });
   connect(&Combo2_, &QComboBox::activated, this, [this] { ChoosePalette(); });
+  // New limits or interval make new bands at once (a slope palette's
+  // classes do not depend on them).
+  for (QLineEdit* box : {&Text1_, &Text2_, &Text3_}) {
+    connect(box, &QLineEdit::textEdited, this, [this](const QString& text) {
+      const Palette* palette = SelectedPalette();
+      if (palette != nullptr && !palette->Slope && !text.trimmed().isEmpty()) ChoosePalette(true);
+    });
+    connect(box, &QLineEdit::editingFinished, this, [this, box] {
+      const Palette* palette = SelectedPalette();
+      if (palette != nullptr && !palette->Slope && box->isModified()) {
+        box->setModified(false);
+        ChoosePalette();
+      }
+    });
+  }
   connect(&List1_, &QListWidget::itemClicked, this,
           [this](QListWidgetItem* item) { RowClicked(item); });
   connect(&cmdAgregar_, &QPushButton::clicked, this, [this] { AddClass(); });
@@ -202,6 +223,7 @@ void ColouringWindow::Connect() {
   connect(&cmdCalcular_, &QPushButton::clicked, this, [this] { Apply(); });
   connect(&cmdAyuda_, &QPushButton::clicked, this,
           [this] { OpenHelp(this, dialogs_, kColouringHelp); });
+  AddApplyAndHelpKeys(*this, cmdCalcular_, cmdAyuda_);
   connect(&cmdCancel_, &QPushButton::clicked, this, [this] { close(); });
   connect(&task_, &BackgroundTask::Progress, this,
           [this](const QString&, qint64 done, qint64 total) { ShowProgress(done, total); });
@@ -235,12 +257,13 @@ void ColouringWindow::ApplyCaptions() {
   cmdGuardarcomo_.setText(Text(59));
   Label7_.setText(Text(60) + "(m):");
   Label9_.setText(Text(61) + "(m):");
+  ShowClassHeadings(false);
 }
 
-void ColouringWindow::Load() {
+void ColouringWindow::Load(const std::shared_ptr<TriangleMesh>& start) {
   SetTopMost(*this, true);
   ApplyCaptions();
-  RefreshSurfaces();
+  RefreshSurfaces(start);
   palettes_ = paletteFolder_.empty() ? std::vector<Palette>{}
                                      : ListPalettes(paletteFolder_, Project().TextTable);
   Combo2_.clear();
@@ -253,8 +276,8 @@ void ColouringWindow::Load() {
   ChoosePalette();
 }
 
-void ColouringWindow::RefreshSurfaces() {
-  const QString chosen = Combo1_.currentText();
+void ColouringWindow::RefreshSurfaces(const std::shared_ptr<TriangleMesh>& prefer) {
+  const QString chosen = prefer ? NameText(SurfaceName(*prefer)) : Combo1_.currentText();
   Combo1_.clear();
   for (const auto& s : Project().Surfaces) Combo1_.addItem(NameText(SurfaceName(*s)));
   // The surface chosen before stays chosen while it exists.
@@ -282,7 +305,13 @@ const Palette* ColouringWindow::SelectedPalette() const {
                                                              : nullptr;
 }
 
-void ColouringWindow::ChoosePalette() {
+void ColouringWindow::ShowClassHeadings(bool slope) {
+  const QString unit = slope ? QString::fromUtf8(" (°)") : QString(" (m)");
+  classHeading_.SetTexts(
+      {Text(60).trimmed() + unit, Text(61).trimmed() + unit, Text(text::kColourHeading)});
+}
+
+void ColouringWindow::ChoosePalette(bool typing) {
   List1_.clear();
   SetStatus(QString(), false);
   const Palette* palette = SelectedPalette();
@@ -290,6 +319,7 @@ void ColouringWindow::ChoosePalette() {
   const QString unit = palette->Slope ? "(º):" : "(m):";
   Label7_.setText(Text(60) + unit);
   Label9_.setText(Text(61) + unit);
+  ShowClassHeadings(palette->Slope);
 
   const ClassFile file = ReadClassFile(palette->File);
   ShowPreview(*palette, file.Classes);
@@ -323,7 +353,7 @@ void ColouringWindow::ChoosePalette() {
   const Result<PaletteClasses> classes =
       ClassesFromPalette(*surface_, *palette, start, end, *interval, &limits);
   const ExtentsRec extents = surface_->GetExtents();
-  if (extents.Min.Z <= extents.Max.Z) {
+  if (extents.Min.Z <= extents.Max.Z && !typing) {
     if (!start || limits.StartRaised) Text1_.setText(Elevation(extents.Min.Z));
     if (!end || limits.EndLowered) Text2_.setText(Elevation(extents.Max.Z));
   }
@@ -604,15 +634,16 @@ void ColouringWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-ColouringWindow& OpenColouringWindow(QWidget& explorer, DialogService& dialogs, BusyGate& gate) {
+ColouringWindow& OpenColouringWindow(QWidget& explorer, DialogService& dialogs, BusyGate& gate,
+                                     const std::shared_ptr<TriangleMesh>& start) {
   auto* window =
       explorer.findChild<ColouringWindow*>("frmColoresSuperficie", Qt::FindDirectChildrenOnly);
   if (window == nullptr) {
     window = new ColouringWindow(dialogs, gate, PaletteFolder(), &explorer);
     window->setEnabled(!gate.Busy());
-    window->Load();
+    window->Load(start);
   } else if (!window->Busy()) {
-    window->RefreshSurfaces();  // the class list, perhaps edited by hand, stays
+    window->RefreshSurfaces(start);  // the class list, perhaps edited by hand, stays
   }
   window->show();
   window->raise();

@@ -33,6 +33,7 @@
 
 #include "app/BackgroundTask.h"
 #include "app/BusyGate.h"
+#include "app/ClassTable.h"
 #include "app/ColourSwatch.h"
 #include "app/PaletteWindow.h"
 #include "app/PlanView.h"
@@ -63,11 +64,13 @@ class ColouringWindow : public QWidget, public PickerTarget {
   ~ColouringWindow() override;
 
   // Load: captions, the surfaces of the project into Combo1 and the
-  // palettes into Combo2, the first of each chosen.
-  void Load();
+  // palettes into Combo2; start (else the first surface) and the first
+  // palette chosen.
+  void Load(const std::shared_ptr<TriangleMesh>& start = nullptr);
   // Combo1 anew from the project's surfaces (the explorer's list may have
-  // changed), the chosen surface kept while it exists.
-  void RefreshSurfaces();
+  // changed): prefer chosen when given, else the chosen surface kept while
+  // it exists.
+  void RefreshSurfaces(const std::shared_ptr<TriangleMesh>& prefer = nullptr);
 
   bool Busy() const { return task_.Running(); }
   BackgroundTask& Task() { return task_; }
@@ -97,7 +100,10 @@ class ColouringWindow : public QWidget, public PickerTarget {
   void Connect();
   void ApplyCaptions();
   void ChooseSurface();
-  void ChoosePalette();
+  // typing: the start, end or interval box is being typed in; its text is
+  // left as it is.
+  void ChoosePalette(bool typing = false);
+  void ShowClassHeadings(bool slope);
   void ShowPreview(const Palette& palette, const std::vector<ColourClass>& colours);
   void SetClasses(const std::vector<ColourClass>& classes);
   std::vector<ColourClass> Classes() const;
@@ -146,7 +152,9 @@ class ColouringWindow : public QWidget, public PickerTarget {
   QComboBox Combo1_, Combo2_;
   QLineEdit Text1_, Text2_, Text3_, Text5_, Text6_;
   QLabel Picture1_;
+  ClassRowDelegate rowDelegate_;  // before the list, which uses it until it goes
   QListWidget List1_;
+  ClassHeading classHeading_{List1_};
   ColourSwatch Show_Selected_;
   QPushButton cmdAgregar_, cmdModificar_, cmdEliminar_, cmdLeer_, cmdGuardarcomo_, cmdCalcular_,
       cmdCancel_, cmdAyuda_;
@@ -159,6 +167,8 @@ class ColouringWindow : public QWidget, public PickerTarget {
 // Shows the colouring window of explorer without waiting: a window of its
 // own, made (and loaded) on first use and owned by explorer; shown again,
 // it keeps its classes and re-reads the surfaces.
-ColouringWindow& OpenColouringWindow(QWidget& explorer, DialogService& dialogs, BusyGate& gate);
+// start: the surface to colour (the explorer's selected one), when any.
+ColouringWindow& OpenColouringWindow(QWidget& explorer, DialogService& dialogs, BusyGate& gate,
+                                     const std::shared_ptr<TriangleMesh>& start = nullptr);
 
 }  // namespace orvane::app

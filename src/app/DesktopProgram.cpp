@@ -10,7 +10,10 @@
 #include "app/DialogService.h"
 #include "app/ExplorerWindow.h"
 #include "app/Screenshots.h"
+#include "app/SurfaceList.h"
 #include "app/Texts.h"
+#include "app/WindowMemory.h"
+#include "app/WindowPlacement.h"
 #include "project/actions/ProjectState.h"
 #include "project/actions/StartUp.h"
 #include "project/settings/TextIds.h"
@@ -21,7 +24,8 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: orvane [NAME^FOLDER | FOLDER] [--screenshot DIR]\n"
-    "  Opens the surface explorer on the project. Without a project, asks for its folder.\n"
+    "  Opens the surface explorer on the project. Without a project, offers the projects\n"
+    "  opened last, or asks for a folder.\n"
     "  --screenshot DIR  writes a PNG of each window into DIR and ends.\n";
 
 }  // namespace
@@ -58,7 +62,28 @@ ProgramArguments ParseProgramArguments(const QStringList& arguments) {
 
 std::optional<QString> ProjectToOpen(const ProgramArguments& arguments, DialogService& dialogs) {
   if (arguments.Project) return arguments.Project;
-  return dialogs.ChooseFolder(nullptr, Text(text::kApplicationTitle), QDir::homePath());
+  // The projects opened before whose folders are still there, the last one
+  // offered first; or another folder.
+  QStringList recent, shown;
+  for (const QString& p : RecentProjects()) {
+    const ProjectArgument split = SplitCommandLine(p.toStdString());
+    const QString folder = QString::fromStdString(split.Folder);
+    if (folder.isEmpty() || !QDir(folder).exists()) continue;
+    recent << p;
+    shown << QString::fromStdString(split.Name) + "   (" + folder + ")";
+  }
+  QString start = QDir::currentPath();
+  if (!recent.isEmpty()) {
+    shown << Text(text::kAnotherFolder);
+    const auto chosen = dialogs.ChooseItem(nullptr, Text(text::kApplicationTitle),
+                                           Text(text::kRecentProjects), shown, 0);
+    if (!chosen) return std::nullopt;
+    if (*chosen < recent.size()) return recent[*chosen];
+    QDir last(QString::fromStdString(SplitCommandLine(recent.front().toStdString()).Folder));
+    last.cdUp();
+    start = last.path();
+  }
+  return dialogs.ChooseFolder(nullptr, Text(text::kApplicationTitle), start);
 }
 
 int RunDesktopProgram(QApplication& app) {
@@ -89,6 +114,9 @@ int RunDesktopProgram(QApplication& app) {
     return 2;
   }
   QApplication::setApplicationName("orvane");
+  // The pictures show the windows as they are made, wherever a user left
+  // them last.
+  if (arguments.ScreenshotFolder) SetMemoryFile(QString());
 
   QtDialogService realDialogs(ButtonWordsFor(Project().LanguageCode));
   ScriptedDialogService scriptedDialogs;
@@ -116,6 +144,10 @@ int RunDesktopProgram(QApplication& app) {
   explorer.Load();
   if (arguments.ScreenshotFolder)
     return TakeScreenshots(explorer, scriptedDialogs, *arguments.ScreenshotFolder);
+  // Under its name and absolute folder: the next run may start elsewhere.
+  AddRecentProject(NameText(Project().ProjectName) + "^" +
+                   QDir(QString::fromStdString(Project().ProjectFolder)).absolutePath());
+  KeepPlacement(explorer, nullptr);
   explorer.show();
   return app.exec();
 }

@@ -2,7 +2,7 @@
 // The desktop program from its command line to its end:
 //   orvane NAME^FOLDER     as the suite starts it
 //   orvane FOLDER          the folder's last component names the project
-//   orvane                 asks for the folder
+//   orvane                 offers the projects opened last, or asks for a folder
 //   orvane PROJECT --screenshot DIR   writes the windows' pictures and ends
 // Loads the settings and texts as orvane-tin does, installs the platform
 // hooks, opens the explorer and runs until it is closed or its exit button
@@ -27,8 +27,10 @@ struct ProgramArguments {
 // arguments as QCoreApplication::arguments() gives them (program first).
 ProgramArguments ParseProgramArguments(const QStringList& arguments);
 
-// The project argument to open: the one given, else the folder chosen
-// through dialogs (nullopt when the user cancelled).
+// The project argument to open: the one given, else one of the recent
+// projects (RecentProjects) whose folders exist, or a folder chosen
+// (starting beside the last project, or in the working folder), through
+// dialogs; nullopt when the user cancelled.
 std::optional<QString> ProjectToOpen(const ProgramArguments& arguments, DialogService& dialogs);
 
 // The text of --help.

@@ -68,18 +68,19 @@ std::optional<QString> QtDialogService::ChooseFolder(QWidget* parent, const QStr
 }
 
 std::optional<int> QtDialogService::ChooseItem(QWidget* parent, const QString& title,
-                                               const QString& label, const QStringList& items) {
+                                               const QString& label, const QStringList& items,
+                                               int current) {
   QInputDialog dialog(parent);
   dialog.setWindowTitle(title);
   dialog.setLabelText(label);
   dialog.setComboBoxItems(items);
-  dialog.setComboBoxEditable(false);
+  dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+  if (current >= 0 && current < items.size()) dialog.setTextValue(items[current]);
   dialog.setOkButtonText(words_.Ok);
   dialog.setCancelButtonText(words_.Cancel);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const int index = static_cast<int>(items.indexOf(dialog.textValue()));
-  if (index < 0) return std::nullopt;
-  return index;
+  const int chosen = static_cast<int>(items.indexOf(dialog.textValue()));
+  return chosen >= 0 ? std::optional<int>(chosen) : std::nullopt;
 }
 
 void QtDialogService::ShowHelp(QWidget* parent, const QUrl& page) {

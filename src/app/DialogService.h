@@ -52,10 +52,13 @@ class DialogService {
                                               const QString& folder) = 0;
   // Shows a help page (a file: URL, perhaps with a fragment).
   virtual void ShowHelp(QWidget* parent, const QUrl& page) = 0;
-  // One of items, picked from a list under label; its index, nullopt when
-  // the user cancelled.
-  virtual std::optional<int> ChooseItem(QWidget* parent, const QString& title, const QString& label,
-                                        const QStringList& items) = 0;
+  // The index of the item of items chosen (current is offered first);
+  // nullopt when the user cancelled.
+  virtual std::optional<int> ChooseItem(QWidget* /*parent*/, const QString& /*title*/,
+                                        const QString& /*label*/, const QStringList& /*items*/,
+                                        int /*current*/) {
+    return std::nullopt;
+  }
 };
 
 // The real dialogs: QMessageBox with buttons labelled in words, Qt's own
@@ -72,7 +75,7 @@ class QtDialogService : public DialogService {
                                       const QString& folder) override;
   void ShowHelp(QWidget* parent, const QUrl& page) override;
   std::optional<int> ChooseItem(QWidget* parent, const QString& title, const QString& label,
-                                const QStringList& items) override;
+                                const QStringList& items, int current) override;
 
  private:
   ButtonWords words_;

@@ -45,9 +45,9 @@ void ExplorerWindow::CutAndFill() {
     dialogs_.Inform(this, Text(text::kNeedsTwoSurfaces), kMessageTitle);
     return;
   }
-  const std::optional<int> pick =
-      dialogs_.ChooseItem(this, Text(text::kCutAndFill),
-                          NameText(SurfaceName(*A)) + " " + Text(text::kCutAndFillAgainst), names);
+  const std::optional<int> pick = dialogs_.ChooseItem(
+      this, Text(text::kCutAndFill),
+      NameText(SurfaceName(*A)) + " " + Text(text::kCutAndFillAgainst), names, 0);
   if (!pick) return;
   const auto B = others[static_cast<size_t>(*pick)];
   if (!SetBusy(true)) return;

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
 
@@ -38,6 +40,15 @@ namespace {
 // column takes the rest.
 constexpr int kNumberColumnWidth = 96;
 
+// The width the texts of column take in list.
+int ContentWidth(const QTreeWidget& list, int column) {
+  const QFontMetrics metrics(list.font());
+  int widest = 0;
+  for (int r = 0; r < list.topLevelItemCount(); ++r)
+    widest = std::max(widest, metrics.horizontalAdvance(list.topLevelItem(r)->text(column)));
+  return widest + 2 * list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
+}
+
 QString Joined(const std::vector<std::string>& lines) {
   QStringList list;
   for (const std::string& line : lines) list << QString::fromStdString(line);
@@ -50,6 +61,7 @@ ExplorerWindow::ExplorerWindow(DialogService& dialogs, BusyGate& gate, QWidget* 
     : QWidget(parent), dialogs_(dialogs), gate_(gate) {
   NameControls();
   LayOut();
+  MakeActions();
   Connect();
   ApplyCaptions();
 }
@@ -83,16 +95,28 @@ void ExplorerWindow::NameControls() {
 void ExplorerWindow::LayOut() {
   // The list: five columns under the heading labels, rows only, no tree.
   ListBox1_.setColumnCount(5);
-  ListBox1_.setHeaderHidden(true);
   ListBox1_.setRootIsDecorated(false);
   ListBox1_.setIndentation(0);
   ListBox1_.setUniformRowHeights(true);  // keeps a long list quick
   ListBox1_.setSelectionMode(QAbstractItemView::SingleSelection);
   ListBox1_.setAllColumnsShowFocus(true);
   ListBox1_.viewport()->installEventFilter(this);
-  for (int c = 1; c < 5; ++c) {
-    lblCol_[static_cast<size_t>(c)].setFixedWidth(kNumberColumnWidth);
-    lblCol_[static_cast<size_t>(c)].setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  ListBox1_.setContextMenuPolicy(Qt::CustomContextMenu);
+  ListBox1_.setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  // The list's own heading: it scrolls and sizes with the columns. A click
+  // sorts by its column (again: the other way); the edges size them.
+  QHeaderView& heading = *ListBox1_.header();
+  heading.setStretchLastSection(false);
+  heading.setSectionResizeMode(QHeaderView::Interactive);
+  heading.setSectionsClickable(true);
+  heading.setSortIndicatorShown(false);
+  heading.setMinimumSectionSize(40);
+  for (int c = 1; c < 5; ++c) ListBox1_.headerItem()->setTextAlignment(c, Qt::AlignRight);
+  // The heading labels keep their names and texts; the list's heading
+  // shows the texts.
+  for (QLabel& label : lblCol_) {
+    label.setParent(this);
+    label.hide();
   }
 
   header_.addWidget(&Label1_, 0, 0);
@@ -102,10 +126,6 @@ void ExplorerWindow::LayOut() {
   header_.setColumnStretch(1, 1);
   lblRuta_.setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-  columns_.setSpacing(0);
-  columns_.setContentsMargins(ListBox1_.frameWidth() + 4, 0, ListBox1_.frameWidth(), 0);
-  for (auto& label : lblCol_) columns_.addWidget(&label, &label == &lblCol_[0] ? 1 : 0);
-
   for (QPushButton* b : {&cmdActual_, &cmdImportar_, &cmdExport_, &cmdRenombrar_, &cmdEliminar_,
                          &cmdSurfop_, &cmdColores_, &cmdExportar_, &cmdCutFill_})
     buttons_.addWidget(b);
@@ -114,7 +134,6 @@ void ExplorerWindow::LayOut() {
   buttons_.addWidget(&cmdCancel_);
 
   listColumn_.setSpacing(2);
-  listColumn_.addLayout(&columns_);
   listColumn_.addWidget(&ListBox1_, 1);
   // The plan between the list and the buttons: the surface picked is seen
   // beside its figures.
@@ -137,7 +156,97 @@ void ExplorerWindow::LayOut() {
   resize(1240, 560);
 }
 
+void ExplorerWindow::MakeActions() {
+  struct Made {
+    QAction& action;
+    std::function<void()> run;
+    QList<QKeySequence> keys;
+  };
+  const Made made[] = {
+      {actProperties_, [this] { ShowProperties(); }, {Qt::Key_Return, Qt::Key_Enter}},
+      {actCurrent_, [this] { MakeCurrent(); }, {}},
+      {actOpen_, [this] { Import(); }, {QKeySequence::Open}},
+      {actSaveAs_, [this] { SaveAs(); }, {}},
+      {actRename_, [this] { Rename(); }, {Qt::Key_F2}},
+      {actDelete_, [this] { DeleteSelected(); }, {QKeySequence::Delete}},
+      {actOperations_, [this] { OpenOperations(); }, {}},
+      {actColours_, [this] { OpenColouring(); }, {}},
+      {actLandXml_, [this] { ExportLandXml(); }, {}},
+      {actHelp_, [this] { OpenHelp(this, dialogs_, kExplorerHelp); }, {QKeySequence::HelpContents}},
+  };
+  for (const Made& m : made) {
+    m.action.setParent(this);  // found by name, as the controls are
+    m.action.setShortcuts(m.keys);
+    connect(&m.action, &QAction::triggered, this, m.run);
+    // The keys of a row act while the list has the focus (Enter on a
+    // button presses it); the others anywhere in this window, but not in
+    // the windows opened from it.
+    const bool ofRow =
+        &m.action == &actProperties_ || &m.action == &actRename_ || &m.action == &actDelete_;
+    m.action.setShortcutContext(ofRow ? Qt::WidgetShortcut : Qt::WidgetWithChildrenShortcut);
+    if (ofRow)
+      ListBox1_.addAction(&m.action);
+    else
+      addAction(&m.action);
+  }
+  actCurrent_.setObjectName("actCurrent");
+  actProperties_.setObjectName("actProperties");
+  actOpen_.setObjectName("actOpen");
+  actSaveAs_.setObjectName("actSaveAs");
+  actRename_.setObjectName("actRename");
+  actDelete_.setObjectName("actDelete");
+  actOperations_.setObjectName("actOperations");
+  actColours_.setObjectName("actColours");
+  actLandXml_.setObjectName("actLandXml");
+  actHelp_.setObjectName("actHelp");
+  listMenu_.setObjectName("ListMenu");
+  for (QAction* a : {&actProperties_, &actCurrent_, &actSaveAs_, &actRename_, &actDelete_})
+    listMenu_.addAction(a);
+  listMenu_.addSeparator();
+  for (QAction* a : {&actOperations_, &actColours_, &actLandXml_}) listMenu_.addAction(a);
+  listMenu_.addSeparator();
+  listMenu_.addAction(&actOpen_);
+}
+
+void ExplorerWindow::EnableActions() {
+  const bool idle = !gate_.Busy();
+  const bool row = idle && SelectedRow() >= 0;
+  for (QAction* a : {&actProperties_, &actCurrent_, &actSaveAs_, &actRename_, &actDelete_,
+                     &actOperations_, &actColours_, &actLandXml_})
+    a->setEnabled(row);
+  actOpen_.setEnabled(idle);
+}
+
+void ExplorerWindow::ShowListMenu(QPoint pos) {
+  QTreeWidgetItem* item = ListBox1_.itemAt(pos);
+  // The row under the pointer is the one acted on; within a selection of
+  // several, the selection stays (Delete acts on all of it).
+  if (item != nullptr && !item->isSelected()) {
+    ListBox1_.setCurrentItem(item);
+    RowClicked(item);
+  }
+  EnableActions();
+  listMenu_.popup(ListBox1_.viewport()->mapToGlobal(pos));
+}
+
+void ExplorerWindow::SortBy(int column) {
+  sortOrder_ = column == sortColumn_ && sortOrder_ == Qt::AscendingOrder ? Qt::DescendingOrder
+                                                                         : Qt::AscendingOrder;
+  sortColumn_ = column;
+  QHeaderView& heading = *ListBox1_.header();
+  heading.setSortIndicatorShown(true);
+  heading.setSortIndicator(column, sortOrder_);
+  ListBox1_.sortItems(column, sortOrder_);
+}
+
 void ExplorerWindow::Connect() {
+  connect(ListBox1_.header(), &QHeaderView::sectionClicked, this,
+          [this](int column) { SortBy(column); });
+  connect(ListBox1_.header(), &QHeaderView::sectionResized, this, [this] {
+    if (!aligning_) columnsSizedByUser_ = true;
+  });
+  connect(&ListBox1_, &QWidget::customContextMenuRequested, this,
+          [this](QPoint pos) { ShowListMenu(pos); });
   connect(&ListBox1_, &QTreeWidget::itemClicked, this,
           [this](QTreeWidgetItem* item) { RowClicked(item); });
   connect(&ListBox1_, &QTreeWidget::itemSelectionChanged, this, [this] { SelectionChanged(); });
@@ -195,7 +304,7 @@ void ExplorerWindow::OpenColouring() {
   if (ListBox1_.topLevelItemCount() < 1) return;
   const bool made =
       findChild<ColouringWindow*>("frmColoresSuperficie", Qt::FindDirectChildrenOnly) == nullptr;
-  ColouringWindow& window = OpenColouringWindow(*this, dialogs_, gate_);
+  ColouringWindow& window = OpenColouringWindow(*this, dialogs_, gate_, SelectedSurface());
   // A new ".col" may be the one the plan shows: it reads its files again.
   if (made) {
     connect(&window, &ColouringWindow::ColouringFinished, this, [this] {
@@ -238,10 +347,28 @@ void ExplorerWindow::Load() {
 }
 
 void ExplorerWindow::ApplyCaptions() {
-  setWindowTitle(Text(text::kApplicationTitle) + " " + ORVANE_VERSION);
+  // The project named in the title: the window is found by it among others.
+  const QString project = NameText(Project().ProjectName);
+  setWindowTitle(Text(text::kApplicationTitle) + " " + ORVANE_VERSION +
+                 (project.isEmpty() ? QString() : " - " + project));
   Label1_.setText(Text(text::kProject));
   Label2_.setText(Text(text::kPath));
-  for (int c = 0; c < 5; ++c) lblCol_[static_cast<size_t>(c)].setText(Text(text::kColumnName + c));
+  QStringList headings;
+  for (int c = 0; c < 5; ++c) {
+    lblCol_[static_cast<size_t>(c)].setText(Text(text::kColumnName + c));
+    headings << Text(text::kColumnName + c);
+  }
+  ListBox1_.setHeaderLabels(headings);
+  actProperties_.setText(Text(text::kPropertiesButton));
+  actCurrent_.setText(Text(text::kCurrentSurface));
+  actOpen_.setText(Text(text::kOpen));
+  actSaveAs_.setText(Text(text::kSaveAs));
+  actRename_.setText(Text(text::kRename));
+  actDelete_.setText(Text(text::kDelete));
+  actOperations_.setText(Text(text::kOperationsButton));
+  actColours_.setText(Text(text::kColoursButton));
+  actLandXml_.setText("Exportar LandXML");
+  actHelp_.setText(Text(text::kHelpButton));
   cmdActual_.setText(Text(text::kCurrentSurface));
   cmdImportar_.setText(Text(text::kOpen));
   cmdExport_.setText(Text(text::kSaveAs));
@@ -273,6 +400,8 @@ void ExplorerWindow::FillSurfaceList() {
   {
     const QSignalBlocker quiet(ListBox1_);
     app::FillSurfaceList(ListBox1_, Project().Surfaces);
+    rows_ = Project().Surfaces;
+    if (sortColumn_ >= 0) ListBox1_.sortItems(sortColumn_, sortOrder_);
     for (int r = 0; r < ListBox1_.topLevelItemCount(); ++r) {
       QTreeWidgetItem* item = ListBox1_.topLevelItem(r);
       const auto surface = SurfaceAt(r);
@@ -287,6 +416,7 @@ void ExplorerWindow::FillSurfaceList() {
   refilling_ = false;
   ++listFills_;
   AlignColumns();
+  EnableActions();
   ShowSelectedPlan();
 }
 
@@ -332,9 +462,20 @@ void ExplorerWindow::WorkEnded() {
 }
 
 void ExplorerWindow::AlignColumns() {
-  const int numbers = 4 * kNumberColumnWidth;
-  ListBox1_.setColumnWidth(0, std::max(80, ListBox1_.viewport()->width() - numbers));
-  for (int c = 1; c < 5; ++c) ListBox1_.setColumnWidth(c, kNumberColumnWidth);
+  if (columnsSizedByUser_) return;
+  aligning_ = true;
+  int numbers = 0;
+  for (int c = 1; c < 5; ++c) {
+    const int width = std::max(
+        {kNumberColumnWidth, ContentWidth(ListBox1_, c), ListBox1_.header()->sectionSizeHint(c)});
+    ListBox1_.setColumnWidth(c, width);
+    numbers += width;
+  }
+  // Names are not cut while the list has room for them; past that, the
+  // list scrolls sideways.
+  const int names = std::max(ContentWidth(ListBox1_, 0), ListBox1_.header()->sectionSizeHint(0));
+  ListBox1_.setColumnWidth(0, std::max(names, ListBox1_.viewport()->width() - numbers));
+  aligning_ = false;
 }
 
 int ExplorerWindow::SelectedRow() const {
@@ -349,9 +490,11 @@ int ExplorerWindow::SelectedRow() const {
 }
 
 std::shared_ptr<TriangleMesh> ExplorerWindow::SurfaceAt(int row) const {
-  const auto& all = Project().Surfaces;
-  if (row < 0 || static_cast<size_t>(row) >= all.size()) return nullptr;
-  return all[static_cast<size_t>(row)];
+  const QTreeWidgetItem* item = row >= 0 ? ListBox1_.topLevelItem(row) : nullptr;
+  if (item == nullptr) return nullptr;
+  const qsizetype index = item->data(0, kSurfaceIndexRole).toLongLong();
+  if (index < 0 || static_cast<size_t>(index) >= rows_.size()) return nullptr;
+  return rows_[static_cast<size_t>(index)];
 }
 
 QString ExplorerWindow::DialogFolder(bool surfacesSubfolder) const {
@@ -363,7 +506,9 @@ QString ExplorerWindow::DialogFolder(bool surfacesSubfolder) const {
 }
 
 bool ExplorerWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ListBox1_.viewport() && event->type() == QEvent::Resize) AlignColumns();
+  if (watched == ListBox1_.viewport() && event->type() == QEvent::Resize) {
+    AlignColumns();
+  }
   if (watched == ListBox1_.viewport() && event->type() == QEvent::MouseButtonPress) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     // Exactly Shift and exactly the left button: from now on each click
@@ -428,6 +573,7 @@ bool ExplorerWindow::SetBusy(bool busy) {
            &cmdSurfop_, &cmdColores_, &cmdExportar_, &cmdCutFill_, &cmdAyuda_, &cmdCancel_})
     w->setEnabled(!busy);
   cmdDetener_.setEnabled(busy);
+  EnableActions();
   if (busy) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ProgressBar1_.setRange(0, 1);
@@ -435,11 +581,13 @@ bool ExplorerWindow::SetBusy(bool busy) {
   } else {
     QApplication::restoreOverrideCursor();
     gate_.Leave(task_);
+    EnableActions();
   }
   return true;
 }
 
 void ExplorerWindow::HoldForOtherWork(bool hold) {
+  EnableActions();
   if (!hold) {
     for (const QPointer<QWidget>& w : held_)
       if (w) w->setEnabled(true);
@@ -498,6 +646,7 @@ void ExplorerWindow::SelectionChanged() {
       if (const auto surface = SurfaceAt(ListBox1_.indexOfTopLevelItem(selected.front())))
         Project().CurrentSurface = surface;
   }
+  EnableActions();
   ShowSelectedPlan();
   ProfileSelectedSurfaces();
 }

@@ -19,10 +19,12 @@
 // (RunOnUnchangedSurfaces): a changed surface is read again, never written
 // over.
 
+#include <QAction>
 #include <QFileSystemWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -84,6 +86,13 @@ class ExplorerWindow : public QWidget {
   BusyGate& Gate() { return gate_; }
   // The plan of the selected surface, beside the list.
   PlanView& Plan() { return plan_; }
+  // The surface of SelectedRow(); null when no row is selected.
+  std::shared_ptr<TriangleMesh> SelectedSurface() const { return SurfaceAt(SelectedRow()); }
+  // The list's right-click menu: the actions on the row under pos (a point
+  // of the list's viewport), which becomes the selected row unless it is
+  // one of several selected. Shown without waiting.
+  void ShowListMenu(QPoint pos);
+  QMenu& ListMenu() { return listMenu_; }
 
  signals:
   // Project().Surfaces was brought in line with the folder: a surface may
@@ -102,7 +111,12 @@ class ExplorerWindow : public QWidget {
   void OpenOperations();
   void OpenColouring();
   void ApplyCaptions();
+  void MakeActions();
+  void EnableActions();
+  // Fits the name column to the room left by the number columns (never
+  // narrower than the longest name), until the user sizes a column.
   void AlignColumns();
+  void SortBy(int column);
   std::shared_ptr<TriangleMesh> SurfaceAt(int row) const;
   QString DialogFolder(bool surfacesSubfolder) const;
 
@@ -170,7 +184,6 @@ class ExplorerWindow : public QWidget {
   QGridLayout header_;
   QHBoxLayout body_, status_;
   QVBoxLayout listColumn_, buttons_;
-  QHBoxLayout columns_;
   QLabel Label1_, lblProyecto_, Label2_, lblRuta_;
   std::array<QLabel, 5> lblCol_;
   QTreeWidget ListBox1_;
@@ -180,6 +193,17 @@ class ExplorerWindow : public QWidget {
   QProgressBar ProgressBar1_;
   QPushButton cmdDetener_;  // cancels the running operation
   PlanView plan_;
+  // The surfaces of the rows, as they were when the list was filled: a row
+  // holds its index here (the rows may be sorted).
+  std::vector<std::shared_ptr<TriangleMesh>> rows_;
+  int sortColumn_ = -1;  // -1: the project's order
+  Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+  bool columnsSizedByUser_ = false;
+  bool aligning_ = false;
+  // The actions of the buttons, with their keys, also in the list's menu.
+  QAction actProperties_, actCurrent_, actOpen_, actSaveAs_, actRename_, actDelete_, actOperations_,
+      actColours_, actLandXml_, actHelp_;
+  QMenu listMenu_;
 
   std::unique_ptr<PropertiesDialog> properties_;
   std::unique_ptr<RenameDialog> rename_;

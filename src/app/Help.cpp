@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QShortcut>
 #include <QTextBrowser>
 
 #include "app/DialogService.h"
@@ -64,6 +65,9 @@ void ShowHelpWindow(QWidget* parent, const QUrl& page) {
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, window, [] { delete window; });
     window->setOpenExternalLinks(true);
+    // Owned by the window.
+    QObject::connect(new QShortcut(QKeySequence(Qt::Key_Escape), window.data()),
+                     &QShortcut::activated, window.data(), &QWidget::close);
     window->resize(720, 560);
     if (parent != nullptr) window->move(parent->frameGeometry().topLeft() + QPoint(40, 40));
     SetTopMost(*window, true);

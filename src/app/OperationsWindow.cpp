@@ -11,6 +11,7 @@
 #include "app/Help.h"
 #include "app/SurfaceList.h"
 #include "app/Texts.h"
+#include "app/WindowKeys.h"
 #include "app/WindowPlacement.h"
 #include "core/support/NumberText.h"
 #include "project/actions/ProjectState.h"
@@ -37,6 +38,7 @@ OperationsWindow::OperationsWindow(DialogService& dialogs, ExplorerWindow& explo
     : QWidget(&explorer, Qt::Window), dialogs_(dialogs), explorer_(explorer) {
   setObjectName("frmOperacionesSuperficie");
   SetTopMost(*this, true);
+  KeepPlacement(*this, &explorer);
   for (int n = 1; n <= 5; ++n) {
     QRadioButton& option = Option_[static_cast<size_t>(n - 1)];
     option.setObjectName(QString("Option%1").arg(n));
@@ -81,6 +83,7 @@ OperationsWindow::OperationsWindow(DialogService& dialogs, ExplorerWindow& explo
   connect(&cmdCancel_, &QPushButton::clicked, this, [this] { close(); });
   connect(&cmdAyuda_, &QPushButton::clicked, this,
           [this] { OpenHelp(this, dialogs_, kOperationsHelp); });
+  AddApplyAndHelpKeys(*this, cmdCalcular_, cmdAyuda_);
   connect(&task_, &BackgroundTask::Progress, this,
           [this](const QString& phase, qint64 done, qint64 total) {
             ShowProgress(phase, done, total);
@@ -113,7 +116,12 @@ void OperationsWindow::Load() {
   first_.reset();
   second_.reset();
   FillSurfaceChoices();
-  if (!choices_.empty()) Combo1_.setCurrentIndex(0);  // makes it the first surface
+  // The surface selected in the explorer (else the first) is the first
+  // surface.
+  const auto selected = std::find(choices_.begin(), choices_.end(), explorer_.SelectedSurface());
+  if (!choices_.empty())
+    Combo1_.setCurrentIndex(
+        selected != choices_.end() ? static_cast<int>(selected - choices_.begin()) : 0);
   ApplyCaptions();
 }
 

@@ -47,7 +47,8 @@ class OperationsWindow : public QWidget {
   ~OperationsWindow() override;
 
   // Load: the surfaces of Project().Surfaces into Combo1 and Combo2, the
-  // first chosen in Combo1 (and made current), none in Combo2; the captions.
+  // one selected in the explorer (else the first) chosen in Combo1 (and
+  // made current), none in Combo2; the captions.
   void Load();
 
   // The operation of the option button chosen; None when none is.

@@ -35,6 +35,7 @@ PaletteWindow::PaletteWindow(PickerTarget& target, DialogService& dialogs, QWidg
     : QWidget(parent), target_(target), dialogs_(dialogs) {
   if (parent != nullptr) setWindowFlag(Qt::Window);
   setObjectName("frmPaleta");
+  KeepPlacement(*this, parent);
   Palette_Frame_.setObjectName("Palette_Frame");
   Col_Palette_.setObjectName("Col_Palette");
   Simplified_UI_.setObjectName("Simplified_UI");

@@ -1,5 +1,6 @@
 #include "app/PlanView.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -27,6 +28,26 @@ QString Coordinate(double v) {
   return QString::number(v, 'f', 3);
 }
 
+constexpr int kPad = 6;
+constexpr int kStripMinWidth = 120;  // room for the scale bar's label
+constexpr size_t kHistoryLength = 50;
+constexpr int kElevationText = 68, kSlopeText = 69;  // legend titles
+
+// A bound as the class files write it.
+QString Bound(double v) {
+  return QString::number(v, 'g', 10);
+}
+
+// The round length (1, 2 or 5 times a power of ten) nearest below
+// metres.
+double RoundLength(double metres) {
+  if (!(metres > 0)) return 0;
+  const double power = std::pow(10.0, std::floor(std::log10(metres)));
+  for (double step : {5.0, 2.0, 1.0})
+    if (step * power <= metres) return step * power;
+  return power;
+}
+
 }  // namespace
 
 // The drawing area: passes its events to the view.
@@ -38,6 +59,7 @@ class PlanCanvas : public QWidget {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(120, 90);
     setCursor(Qt::CrossCursor);
+    setFocusPolicy(Qt::ClickFocus);
   }
 
  protected:
@@ -59,6 +81,12 @@ class PlanCanvas : public QWidget {
     if (event->button() == Qt::LeftButton) view_.dragging_ = false;
   }
   void mouseDoubleClickEvent(QMouseEvent*) override { view_.ShowWholeSurface(); }
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Home || event->key() == Qt::Key_Backspace)
+      view_.Key(event->key());
+    else
+      QWidget::keyPressEvent(event);
+  }
   void wheelEvent(QWheelEvent* event) override {
     view_.Wheel(event->position(), event->angleDelta().y());
     event->accept();
@@ -73,26 +101,42 @@ PlanView::PlanView(QWidget* parent) : QWidget(parent), canvas_(new PlanCanvas(*t
   setObjectName("PlanView");
   lblPlanStatus_.setObjectName("lblPlanStatus");
   lblPlanStatus_.setTextInteractionFlags(Qt::TextSelectableByMouse);
-  // A long status line is cut, never widens the view.
-  lblPlanStatus_.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   setLayout(&layout_);
   layout_.setContentsMargins(0, 0, 0, 0);
   layout_.setSpacing(2);
   layout_.addWidget(canvas_, 1);
+  // A long status line is cut, never widens the view.
+  lblPlanStatus_.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  layout_.addLayout(&statusRow_);
+  statusRow_.addWidget(&lblPlanStatus_, 1);
   chkContours_.setObjectName("chkContours");
   chkContours_.setText(Text(text::kContours).isEmpty() ? QString("Contours")
                                                        : Text(text::kContours));
-  statusRow_.addWidget(&lblPlanStatus_, 1);
   statusRow_.addWidget(&chkContours_);
-  layout_.addLayout(&statusRow_);
   connect(&chkContours_, &QCheckBox::toggled, this, [this](bool on) { ShowContours(on); });
+  statusRow_.addWidget(&cmdPrevious_);
+  statusRow_.addWidget(&cmdWhole_);
+  cmdWhole_.setObjectName("cmdWhole");
+  cmdPrevious_.setObjectName("cmdPrevious");
+  cmdWhole_.setText(Text(text::kWholeSurface));
+  cmdPrevious_.setText(Text(text::kPreviousView));
+  cmdWhole_.setToolTip(Text(text::kWholeSurface) + " (Home)");
+  cmdPrevious_.setToolTip(Text(text::kPreviousView) + " (Backspace)");
+  cmdPrevious_.setEnabled(false);
+  connect(&cmdWhole_, &QToolButton::clicked, this, [this] { ShowWholeSurface(); });
+  connect(&cmdPrevious_, &QToolButton::clicked, this, [this] { PreviousView(); });
   drawer_ = std::make_unique<PlanDrawer>(
       *this,
       [this](uint64_t number, std::shared_ptr<const PlanScene> scene) {
         if (number != loadNumber_) return;  // a surface since replaced
+        const bool stripChanged = scene_ == nullptr || OverlayWidth() == 0;
         scene_ = std::move(scene);
         ShowSceneStatus();
-        RequestPicture();
+        // The legend's room is known now: the whole surface beside it.
+        if (whole_ && stripChanged)
+          FitWhole();
+        else
+          RequestPicture();
       },
       [this](const PlanDrawer::Picture& job, QImage image) {
         if (job.Number != loadNumber_) return;
@@ -120,6 +164,8 @@ void PlanView::SetSurface(std::shared_ptr<const TriangleMesh> surface, std::file
   folder_ = std::move(folder);
   name_ = std::move(name);
   whole_ = true;
+  history_.clear();
+  cmdPrevious_.setEnabled(false);
   TakePlan();
 }
 
@@ -156,7 +202,7 @@ void PlanView::TakePlan() {
   contours_.reset();
   if (surface_) base_ = std::make_shared<const PlanScene>(ScenePlanOfSurface(*surface_));
   if (surface_ && chkContours_.isChecked()) contours_ = MakePlanContours(*surface_);
-  if (whole_) ShowWholeSurface();
+  if (whole_) FitWhole();
   StartLoad();
 }
 
@@ -176,10 +222,49 @@ void PlanView::StartLoad() {
 }
 
 void PlanView::ShowWholeSurface() {
+  if (!whole_) KeepForPrevious(false);
+  FitWhole();
+}
+
+void PlanView::FitWhole() {
   whole_ = true;
-  view_ = FitPlanWindow(base_ ? base_->Extents : ExtentsRec{}, canvas_->width(), canvas_->height(),
-                        kFitMargin);
+  // The surface in the part of the canvas the strip leaves free; the view
+  // runs on under the strip.
+  const int strip = OverlayWidth();
+  const int free = std::max(1, canvas_->width() - strip);
+  view_ = FitPlanWindow(base_ ? base_->Extents : ExtentsRec{}, free, canvas_->height(), kFitMargin);
+  view_.MaxX += view_.Width() / free * strip;
   RequestPicture();
+}
+
+void PlanView::KeepForPrevious(bool gesture) {
+  // A burst of wheel notches is one step back.
+  if (gesture && lastWheel_.isValid() && lastWheel_.elapsed() < 600) {
+    lastWheel_.restart();
+    return;
+  }
+  if (gesture) lastWheel_.restart();
+  if (!base_ || (!history_.empty() && history_.back() == view_)) return;
+  history_.push_back(view_);
+  if (history_.size() > kHistoryLength) history_.erase(history_.begin());
+  cmdPrevious_.setEnabled(true);
+}
+
+bool PlanView::PreviousView() {
+  if (history_.empty()) return false;
+  view_ = history_.back();
+  history_.pop_back();
+  cmdPrevious_.setEnabled(!history_.empty());
+  lastWheel_.invalidate();
+  // Kept at the scale it had: a resize no longer refits it.
+  whole_ = false;
+  RequestPicture();
+  return true;
+}
+
+void PlanView::Key(int key) {
+  if (key == Qt::Key_Home) ShowWholeSurface();
+  if (key == Qt::Key_Backspace) PreviousView();
 }
 
 void PlanView::RequestPicture() {
@@ -223,7 +308,7 @@ void PlanView::ShowSceneStatus() {
 
 void PlanView::Resized(QSize size, QSize old) {
   if (whole_ || old.width() <= 0 || old.height() <= 0) {
-    ShowWholeSurface();
+    FitWhole();
     return;
   }
   // The same scale and centre: the window grows or shrinks about it.
@@ -239,6 +324,7 @@ void PlanView::Wheel(QPointF p, int angle) {
   const double factor = std::pow(kZoomPerNotch, -angle / 120.0);
   const double scale = view_.Width() / std::max(1, canvas_->width()) * factor;
   if (scale < kMinScale || scale > kMaxScale) return;
+  KeepForPrevious(true);
   const QPointF at = PlanAt(p);
   const double fx = p.x() / std::max(1, canvas_->width());
   const double fy = p.y() / std::max(1, canvas_->height());
@@ -252,6 +338,8 @@ void PlanView::Wheel(QPointF p, int angle) {
 void PlanView::Press(QPointF p) {
   dragFrom_ = p;
   dragging_ = true;
+  lastWheel_.invalidate();
+  KeepForPrevious(false);
 }
 
 void PlanView::AddLinePoint(QPointF p) {
@@ -306,10 +394,10 @@ void PlanView::PointerAt(QPointF p) {
   const QPointF at = PlanAt(p);
   const double z =
       InterpolateZ(*surface_, at.x(), at.y(), std::numeric_limits<double>::quiet_NaN());
-  lblPlanStatus_.setText(QString("X %1   Y %2   Z %3")
-                             .arg(Coordinate(at.x()), Coordinate(at.y()),
-                                  std::isnan(z) ? QString("-") : Coordinate(z)) +
-                         CoordinateSystemNote());
+  QString text = QString("X %1 m   Y %2 m   Z %3")
+                     .arg(Coordinate(at.x()), Coordinate(at.y()),
+                          std::isnan(z) ? QString("-") : Coordinate(z) + " m");
+  lblPlanStatus_.setText(text + CoordinateSystemNote());
 }
 
 void PlanView::PointerLeft() {
@@ -336,8 +424,18 @@ void PlanView::Paint(QWidget& canvas) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(target, image_);
   }
-  if (scene_->Source == PlanColours::ElevationRamp) PaintLegend(painter, area);
-  if (scene_->Source == PlanColours::CutAndFill) PaintCutFillLegend(painter, area);
+  const int strip = OverlayWidth();
+  const QRect stripArea(area.right() - strip + 1, area.top(), strip, area.height());
+  painter.fillRect(stripArea, QColor(255, 255, 255, 225));
+  painter.setPen(QColor(200, 200, 200));
+  painter.drawLine(stripArea.topLeft(), stripArea.bottomLeft());
+  if (scene_->Source == PlanColours::ElevationRamp)
+    PaintLegend(painter, stripArea);
+  else if (scene_->Source == PlanColours::CutAndFill)
+    PaintCutFillLegend(painter, stripArea);
+  else
+    PaintClassLegend(painter, stripArea);
+  PaintNorthAndScale(painter, stripArea);
   PaintLine(painter);
 }
 
@@ -366,6 +464,104 @@ void PlanView::PaintCutFillLegend(QPainter& painter, QRect area) const {
     painter.drawText(QRect(box.right() + pad, panel.top() + pad + k * lineH, textW, lineH),
                      Qt::AlignLeft | Qt::AlignVCenter, names[k]);
   }
+  const QRect stripArea(area.right() - strip + 1, area.top(), strip, area.height());
+  painter.fillRect(stripArea, QColor(255, 255, 255, 225));
+  painter.setPen(QColor(200, 200, 200));
+  painter.drawLine(stripArea.topLeft(), stripArea.bottomLeft());
+  if (scene_->Source == PlanColours::ElevationRamp)
+    PaintLegend(painter, stripArea);
+  else
+    PaintClassLegend(painter, stripArea);
+  PaintNorthAndScale(painter, stripArea);
+}
+
+int PlanView::OverlayWidth() const {
+  if (!base_) return 0;
+  const QFontMetrics metrics = canvas_->fontMetrics();
+  int text = metrics.horizontalAdvance(Text(kElevationText));
+  const ExtentsRec& box = base_->Extents;
+  if (box.Min.Z <= box.Max.Z)
+    text = std::max({text, metrics.horizontalAdvance(Coordinate(box.Max.Z) + " m") + 20,
+                     metrics.horizontalAdvance(Coordinate(box.Min.Z) + " m") + 20});
+  if (scene_)
+    for (const ColourClass& c : scene_->Classes)
+      text = std::max(text, metrics.horizontalAdvance(Bound(c.Lower) + " - " + Bound(c.Upper) +
+                                                      QString::fromUtf8(" m")) +
+                                20);
+  // Never more than a third of the canvas: the surface keeps the rest.
+  return std::min(std::max(kStripMinWidth, text + 3 * kPad), std::max(40, canvas_->width() / 3));
+}
+
+int PlanView::PaintClassLegend(QPainter& painter, QRect area) const {
+  const std::vector<ColourClass>& classes = scene_->Classes;
+  if (classes.empty()) return 0;
+  const bool slope = scene_->Source == PlanColours::SlopeClasses;
+  const QString unit = slope ? QString::fromUtf8("°") : QString(" m");
+  const QFontMetrics metrics = painter.fontMetrics();
+  const int lineH = metrics.height();
+  painter.setPen(QColor(40, 40, 40));
+  QRect title(area.left() + kPad, area.top() + kPad, area.width() - 2 * kPad, lineH);
+  painter.drawText(title, Qt::AlignLeft, Text(slope ? kSlopeText : kElevationText));
+  // Highest class on top, as on the ramp; rows shrink to fit above the
+  // north arrow and the scale bar.
+  const int top = title.bottom() + kPad;
+  const int room = std::max(0, area.height() / 2 - top);
+  const int n = static_cast<int>(classes.size());
+  const int rowH = std::max(3, std::min(lineH + 2, room / std::max(1, n)));
+  const bool everyLabel = rowH >= lineH;
+  for (int i = 0; i < n; ++i) {
+    const ColourClass& c = classes[static_cast<size_t>(slope ? i : n - 1 - i)];
+    const QRect swatch(area.left() + kPad, top + i * rowH, 16, std::max(2, rowH - 2));
+    painter.fillRect(swatch, QColor(c.Red, c.Green, c.Blue));
+    painter.setPen(QColor(40, 40, 40));
+    painter.drawRect(swatch.adjusted(0, 0, -1, -1));
+    if (everyLabel || i == 0 || i == n - 1)
+      painter.drawText(QRect(swatch.right() + kPad, swatch.center().y() - lineH / 2,
+                             area.right() - swatch.right() - 2 * kPad, lineH),
+                       Qt::AlignLeft | Qt::AlignVCenter,
+                       Bound(c.Lower) + " - " + Bound(c.Upper) + unit);
+  }
+  return top + n * rowH - area.top();
+}
+
+std::pair<double, int> PlanView::ScaleBar() const {
+  const double perPixel = view_.Width() / std::max(1, canvas_->width());
+  const int room = std::max(20, OverlayWidth() - 3 * kPad);
+  const double metres = RoundLength(perPixel * room);
+  return {metres, perPixel > 0 ? static_cast<int>(std::lround(metres / perPixel)) : 0};
+}
+
+void PlanView::PaintNorthAndScale(QPainter& painter, QRect strip) const {
+  const QFontMetrics metrics = painter.fontMetrics();
+  const int lineH = metrics.height();
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  // The scale bar at the bottom: two halves, black and white, and its
+  // length.
+  const auto [metres, pixels] = ScaleBar();
+  const int barTop = strip.bottom() - kPad - lineH - 8;
+  if (pixels > 0) {
+    const int left = strip.left() + kPad + 2;
+    painter.fillRect(QRect(left, barTop, pixels / 2, 6), QColor(30, 30, 30));
+    painter.fillRect(QRect(left + pixels / 2, barTop, pixels - pixels / 2, 6), Qt::white);
+    painter.setPen(QColor(30, 30, 30));
+    painter.drawRect(QRect(left, barTop, pixels, 6));
+    const QString label =
+        metres >= 1000 ? QString::number(metres / 1000) + " km" : QString::number(metres) + " m";
+    painter.drawText(QRect(left, barTop + 8, strip.width() - 2 * kPad, lineH), Qt::AlignLeft,
+                     label);
+  }
+  // The north arrow above it: plan north is always up.
+  const int cx = strip.left() + strip.width() / 2, tip = barTop - 3 * lineH - 24;
+  const QPointF arrow[] = {{double(cx), double(tip)},
+                           {cx + 8.0, tip + 26.0},
+                           {double(cx), tip + 20.0},
+                           {cx - 8.0, tip + 26.0}};
+  painter.setBrush(QColor(30, 30, 30));
+  painter.setPen(QColor(30, 30, 30));
+  painter.drawPolygon(arrow, 4);
+  painter.drawText(QRect(cx - 20, tip + 28, 40, lineH), Qt::AlignHCenter, "N");
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setBrush(Qt::NoBrush);
 }
 
 void PlanView::PaintLegend(QPainter& painter, QRect area) const {
@@ -376,9 +572,11 @@ void PlanView::PaintLegend(QPainter& painter, QRect area) const {
   const int barW = 14, barH = std::min(160, area.height() / 2);
   const int textW = std::max(metrics.horizontalAdvance(high), metrics.horizontalAdvance(low));
   const int pad = 6, lineH = metrics.height();
-  const QRect panel(area.right() - (barW + textW + 3 * pad), area.top() + pad,
-                    barW + textW + 2 * pad, barH + lineH + 2 * pad);
-  painter.fillRect(panel, QColor(255, 255, 255, 215));
+  painter.setPen(QColor(40, 40, 40));
+  painter.drawText(QRect(area.left() + pad, area.top() + pad, area.width() - 2 * pad, lineH),
+                   Qt::AlignLeft, Text(kElevationText));
+  const QRect panel(area.left(), area.top() + pad + lineH, barW + textW + 2 * pad,
+                    barH + lineH + 2 * pad);
   const QRect bar(panel.left() + pad, panel.top() + pad + lineH / 2, barW, barH);
   for (int y = 0; y < bar.height(); ++y) {
     const double fraction = 1.0 - (y + 0.5) / bar.height();

@@ -1,13 +1,17 @@
 #pragma once
-// PlanView: a surface seen from above. Its triangles in the colours of its
-// ".col" when it has been coloured, else in an elevation ramp with a
-// legend; its boundary zones and breaklines over them. The wheel zooms
-// about the pointer, dragging pans, and the status line below gives the
-// plan position and the surface's elevation under the pointer ("-" off the
-// surface), and the project's coordinate system. On request the contour
-// lines are drawn over the plan. Ctrl+click adds a point of a line drawn over
-// the plan, a right click ends the line (LineDrawn) and keeps it drawn until
-// the next Ctrl+click starts another.
+// PlanView: a surface seen from above, read as a map. Its triangles in the
+// colours of its ".col" when it has been coloured, else in an elevation
+// ramp; its boundary zones and breaklines over them. A strip on the right,
+// kept free of the surface, holds the legend (the ramp, or the classes of
+// the surface's ".rgb" with swatch, range and unit), a north arrow and a
+// scale bar. The wheel zooms about the pointer, dragging pans, and the
+// status line below gives the plan position and the surface's elevation
+// under the pointer ("-" off the surface), with their unit and the
+// project's coordinate system. Buttons (and the keys Home and Backspace in
+// the plan) show the whole surface and go back to the previous view. On
+// request the contour lines are drawn over the plan. Ctrl+click adds a
+// point of a line drawn over the plan, a right click ends the line
+// (LineDrawn) and keeps it drawn until the next Ctrl+click starts another.
 //
 // Drawing never holds up the window: the plan of a surface is taken once
 // (on this thread, from the mesh), its files are read and its pictures
@@ -17,11 +21,13 @@
 // on this thread only.
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QList>
 #include <QPoint>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <filesystem>
@@ -56,14 +62,23 @@ class PlanView : public QWidget {
   void ReloadColours();
   // The surface was changed in place: its plan is taken again.
   void SurfaceChanged();
-  // The whole surface in the view, as when it was set.
-  void ShowWholeSurface();
+  // The whole surface in the view, as when it was set (the view before is
+  // kept for PreviousView).
   // Shows a scene made elsewhere (a cut and fill map of surface and
   // another) in place of the surface's plan, titled title, until a surface
   // is set or the surface's plan is taken again; the legend shows its
   // colours.
   void ShowMap(std::shared_ptr<const TriangleMesh> surface, std::shared_ptr<const PlanScene> map,
                std::string title);
+  void ShowWholeSurface();
+  // Back to the view before the last zoom, pan or whole-surface view; false
+  // when there is none.
+  bool PreviousView();
+  // Width of the strip on the right that holds the legend, the north arrow
+  // and the scale bar (0 without a surface).
+  int OverlayWidth() const;
+  // The scale bar's length in metres and in pixels for the current view.
+  std::pair<double, int> ScaleBar() const;
 
   const std::shared_ptr<const TriangleMesh>& Surface() const { return surface_; }
   // The plan window the canvas shows now.
@@ -110,6 +125,11 @@ class PlanView : public QWidget {
   QString CoordinateSystemNote() const;
   void PaintLegend(class QPainter& painter, QRect area) const;
   void PaintCutFillLegend(class QPainter& painter, QRect area) const;
+  int PaintClassLegend(QPainter& painter, QRect area) const;  // its height
+  void PaintNorthAndScale(QPainter& painter, QRect strip) const;
+  void FitWhole();
+  void KeepForPrevious(bool gesture);
+  void Key(int key);
 
   std::shared_ptr<const TriangleMesh> surface_;
   std::filesystem::path folder_;
@@ -126,6 +146,8 @@ class PlanView : public QWidget {
   std::shared_ptr<const PlanContourLines> imageContours_;  // drawn over the image
   QPointF dragFrom_;
   bool dragging_ = false;
+  std::vector<PlanWindow> history_;  // views to go back to, latest last
+  QElapsedTimer lastWheel_;          // a burst of wheel notches is one zoom
   QList<QPointF> line_;
   bool lineEnded_ = false;
 
@@ -134,6 +156,7 @@ class PlanView : public QWidget {
   QHBoxLayout statusRow_;
   QLabel lblPlanStatus_;
   QCheckBox chkContours_;
+  QToolButton cmdWhole_, cmdPrevious_;
   std::unique_ptr<PlanDrawer> drawer_;  // last: its thread stops first
 };
 

@@ -30,6 +30,7 @@ QString Fixed3(double v) {
 PropertiesDialog::PropertiesDialog(std::shared_ptr<const TriangleMesh> surface, QWidget* parent)
     : QDialog(parent), surface_(std::move(surface)) {
   NameControls();
+  KeepPlacement(*this, parent);
   ShowCaptions();
   ShowValues();
   LayOut();

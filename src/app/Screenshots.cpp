@@ -9,7 +9,9 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -159,6 +161,25 @@ bool PlanPicture(ExplorerWindow& explorer, const QDir& out) {
   return Save(view.grab().toImage(), out, "plan-view.png");
 }
 
+// The explorer with the right-click menu of the surface picked open over
+// it (the menu is a window of its own: it is drawn onto the explorer's
+// picture where it shows).
+bool MenuPicture(ExplorerWindow& explorer, QTreeWidget& list, QTreeWidgetItem& row, const QDir& out,
+                 const QString& name) {
+  const QRect cell = list.visualItemRect(&row);
+  explorer.ShowListMenu(cell.center() + QPoint(cell.width() / 6, 0));
+  Settle();
+  QMenu& menu = explorer.ListMenu();
+  QImage picture = explorer.grab().toImage();
+  {
+    QPainter painter(&picture);
+    painter.drawPixmap(explorer.mapFromGlobal(menu.pos()), menu.grab());
+  }
+  menu.close();
+  Settle();
+  return Save(picture, out, name);
+}
+
 }  // namespace
 
 int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
@@ -238,6 +259,9 @@ int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
   ok = SaveOperationsWindow(explorer, dialogs, out) && ok;
   ok = ShootColouring(explorer, out) && ok;
   ok = PlanPicture(explorer, out) && ok;
+  // The rows were made again since (the operations window refreshes them).
+  if (QTreeWidgetItem* last = list->topLevelItem(list->topLevelItemCount() - 1))
+    ok = MenuPicture(explorer, *list, *last, out, kScreenshotFiles[8]) && ok;
   // What the program said along the way, when something went wrong.
   if (!ok)
     for (const QString& message : dialogs.Messages) std::cerr << message.toStdString() << '\n';

@@ -2,8 +2,10 @@
 // orvane PROJECT --screenshot FOLDER: a PNG of each window and dialog with
 // the project loaded (the explorer, the properties and rename dialogs, the
 // explorer while a LandXML export is under way, the operations window, the
-// colouring window with classes generated, the colour picker, and the plan
-// view of the surface picked), then the program ends.
+// colouring window with classes generated, the colour picker, the plan
+// view of the surface picked with its legend, north arrow and scale bar,
+// and the explorer with the list's right-click menu), then the program
+// ends.
 // The windows are driven as a user drives them; the file dialog and the
 // messages are answered by a script instead of a user.
 
@@ -33,8 +35,8 @@ class ScriptedDialogService : public DialogService {
     return std::nullopt;
   }
   void ShowHelp(QWidget*, const QUrl&) override {}
-  std::optional<int> ChooseItem(QWidget*, const QString&, const QString&,
-                                const QStringList& items) override {
+  std::optional<int> ChooseItem(QWidget*, const QString&, const QString&, const QStringList& items,
+                                int) override {
     if (items.isEmpty()) return std::nullopt;
     return 0;
   }
@@ -42,8 +44,8 @@ class ScriptedDialogService : public DialogService {
 
 // The file names written, in order.
 inline const QStringList kScreenshotFiles = {
-    "explorer.png",   "properties.png", "rename.png",        "landxml-export.png",
-    "operations.png", "colouring.png",  "colour-picker.png", "plan-view.png"};
+    "explorer.png",  "properties.png",    "rename.png",    "landxml-export.png", "operations.png",
+    "colouring.png", "colour-picker.png", "plan-view.png", "explorer-menu.png"};
 
 // Takes the screenshots of explorer (loaded, not yet shown) into folder;
 // dialogs is the explorer's service. Returns the exit status: 0 when every

@@ -15,6 +15,25 @@ QString CountText(int32_t n) {
   return n >= 0 ? QLatin1Char(' ') + digits : digits;
 }
 
+// A row that sorts by the numbers its columns show.
+class SurfaceRow : public QTreeWidgetItem {
+ public:
+  using QTreeWidgetItem::QTreeWidgetItem;
+  bool operator<(const QTreeWidgetItem& other) const override {
+    const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+    const QString a = text(column), b = other.text(column);
+    int order = 0;
+    if (column == 0) {
+      order = a.compare(b, Qt::CaseInsensitive);
+    } else {
+      const double x = a.trimmed().toDouble(), y = b.trimmed().toDouble();
+      order = x < y ? -1 : (y < x ? 1 : 0);
+    }
+    if (order != 0) return order < 0;
+    return data(0, kSurfaceIndexRole).toLongLong() < other.data(0, kSurfaceIndexRole).toLongLong();
+  }
+};
+
 }  // namespace
 
 QString NameText(std::string_view name) {
@@ -41,7 +60,8 @@ void FillSurfaceList(QTreeWidget& list, std::span<const std::shared_ptr<Triangle
   rows.reserve(static_cast<qsizetype>(surfaces.size()));
   for (const auto& surface : surfaces) {
     // Owned by list once added below.
-    auto* row = new QTreeWidgetItem();
+    auto* row = new SurfaceRow();
+    row->setData(0, kSurfaceIndexRole, static_cast<qlonglong>(rows.size()));
     const auto texts = surface ? SurfaceRowTexts(*surface) : std::array<QString, 5>{};
     for (int c = 0; c < 5; ++c) {
       row->setText(c, texts[static_cast<size_t>(c)]);

@@ -65,10 +65,13 @@ class FakeDialogs : public DialogService {
     return Folder;
   }
   void ShowHelp(QWidget*, const QUrl& page) override { HelpPages.push_back(page); }
-  std::deque<QString> Items;  // to ChooseItem, by text, in order; none left: cancel
-  std::optional<int> ChooseItem(QWidget*, const QString&, const QString&,
-                                const QStringList& items) override {
-    if (Items.empty()) return std::nullopt;
+  std::deque<QString> Items;  // to ChooseItem, by text, in order; none left: Item
+  std::optional<int> Item;    // to ChooseItem when Items is empty
+  QStringList ItemsOffered;
+  std::optional<int> ChooseItem(QWidget*, const QString&, const QString&, const QStringList& items,
+                                int) override {
+    ItemsOffered = items;
+    if (Items.empty()) return Item;
     const int index = static_cast<int>(items.indexOf(Items.front()));
     Items.pop_front();
     if (index < 0) return std::nullopt;

@@ -80,7 +80,8 @@ TEST_F(ExplorerTest, EmptyFolderOnlyOpensAndCaptionsComeFromTheTexts) {
   Open();
   EXPECT_EQ(List().topLevelItemCount(), 0);
   EXPECT_TRUE(window_.windowTitle().startsWith(Text(text::kApplicationTitle) + " "));
-  EXPECT_TRUE(QRegularExpression(" \\d+\\.\\d+\\.\\d+$").match(window_.windowTitle()).hasMatch());
+  EXPECT_TRUE(
+      QRegularExpression(" \\d+\\.\\d+\\.\\d+ - Test$").match(window_.windowTitle()).hasMatch());
   EXPECT_EQ(Button("cmdEliminar").text(), Text(text::kDelete));
   EXPECT_EQ(Child<QLabel>(window_, "lblCol4").text(), Text(text::kColumnZMin));
   EXPECT_EQ(Child<QLabel>(window_, "lblRuta").text(), QString::fromStdString(folder_.Path()));

@@ -3,12 +3,18 @@
 // (Colours read again after a colouring: the colouring window's tests.)
 
 #include <QMouseEvent>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QWheelEvent>
+#include <cmath>
+#include <fstream>
 
 #include "AppTestSupport.h"
 #include "app/PlanView.h"
 #include "project/settings/ProjectSettings.h"
+#include "core/storage/AtomicFile.h"
+#include "project/colouring/Colouring.h"
+#include "project/plan/PlanRaster.h"
 
 namespace orvane::app::test {
 namespace {
@@ -47,12 +53,86 @@ class PlanViewTest : public ::testing::Test {
 TEST_F(PlanViewTest, StatusLineGivesPlanPositionAndElevationOrADashOffTheSurface) {
   Show();
   QWidget& canvas = view_.Canvas();
-  Move(canvas, QPointF(canvas.width() / 2.0, canvas.height() / 2.0));
-  EXPECT_EQ(view_.StatusText(), "X 500010.250   Y 4500010.500   Z 107.500");
+  // The surface sits in the middle of the part the legend's strip leaves.
+  Move(canvas, QPointF((canvas.width() - view_.OverlayWidth()) / 2.0, canvas.height() / 2.0));
+  EXPECT_EQ(view_.StatusText(), "X 500010.250 m   Y 4500010.500 m   Z 107.500 m");
   Move(canvas, QPointF(2, 2));  // in the margin round the whole surface
   EXPECT_TRUE(view_.StatusText().endsWith("   Z -")) << view_.StatusText().toStdString();
-  // The ramp's legend sits over the picture: the surface is not coloured.
+  // The ramp's legend: the surface is not coloured.
   EXPECT_EQ(view_.Scene()->Source, PlanColours::ElevationRamp);
+}
+
+TEST_F(PlanViewTest, LegendScaleBarAndNorthArrowHideNoPartOfTheSurface) {
+  // Uncoloured (the ramp), and coloured by slope with its classes.
+  for (bool coloured : {false, true}) {
+    SCOPED_TRACE(coloured ? "classes" : "ramp");
+    if (coloured) {
+      std::ofstream(folder_.File("Grid.rgb")) << "0 10 0 0 255\n10 90 0 200 0\n";
+      AtomicFileWriter out(folder_.File("Grid.col"));
+      const std::vector<ColourClass> classes = {{0, 90, 0, 200, 0}};
+      Feedback feedback;
+      ASSERT_TRUE(WriteSlopeColouring(*surface_, classes, out, feedback).Ok());
+      ASSERT_TRUE(out.Commit());
+      view_.ReloadColours();
+      ASSERT_TRUE(WaitForPicture(view_));
+      EXPECT_EQ(view_.Scene()->Classes.size(), 2u);
+    } else {
+      Show();
+    }
+    QWidget& canvas = view_.Canvas();
+    const int strip = view_.OverlayWidth();
+    ASSERT_GT(strip, 0);
+    // The surface's east edge lies left of the strip.
+    const QPointF eastEdge = view_.PlanAt(QPointF(canvas.width() - strip, 0));
+    EXPECT_GT(eastEdge.x(), surface_->GetExtents().Max.X);
+    // The scale bar: a round length, drawn to the view's scale.
+    const auto [metres, pixels] = view_.ScaleBar();
+    const double mantissa = metres / std::pow(10.0, std::floor(std::log10(metres)));
+    EXPECT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 5) << metres;
+    EXPECT_NEAR(pixels * view_.View().Width() / canvas.width(), metres,
+                view_.View().Width() / canvas.width());
+    if (coloured) {  // each class's swatch shows in the strip
+      const QImage legend =
+          canvas.grab(QRect(canvas.width() - strip, 0, strip, canvas.height())).toImage();
+      for (QRgb colour : {qRgb(0, 0, 255), qRgb(0, 200, 0)}) {
+        bool found = false;
+        for (int y = 0; y < legend.height() && !found; ++y)
+          for (int x = 0; x < legend.width() && !found; ++x) found = legend.pixel(x, y) == colour;
+        EXPECT_TRUE(found) << std::hex << colour;
+      }
+    }
+  }
+}
+
+TEST_F(PlanViewTest, WholeSurfaceAndPreviousViewByButtonAndKey) {
+  Show();
+  QWidget& canvas = view_.Canvas();
+  const PlanWindow whole = view_.View();
+  const QPointF p(canvas.width() * 0.3, canvas.height() * 0.7);
+  const auto zoomIn = [&] {
+    QWheelEvent wheel(p, canvas.mapToGlobal(p), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&canvas, &wheel);
+  };
+  zoomIn();
+  zoomIn();  // one burst: one step back
+  const PlanWindow zoomed = view_.View();
+  ASSERT_NE(zoomed, whole);
+  struct Case {
+    std::function<void()> act;
+    PlanWindow expected;
+  } cases[] = {
+      {[&] { Child<QToolButton>(view_, "cmdWhole").click(); }, whole},
+      {[&] { Child<QToolButton>(view_, "cmdPrevious").click(); }, zoomed},
+      {[&] { QTest::keyClick(&canvas, Qt::Key_Home); }, whole},
+      {[&] { QTest::keyClick(&canvas, Qt::Key_Backspace); }, zoomed},
+      {[&] { QTest::keyClick(&canvas, Qt::Key_Backspace); }, whole},
+  };
+  for (const Case& c : cases) {
+    c.act();
+    EXPECT_EQ(view_.View(), c.expected);
+  }
+  EXPECT_FALSE(view_.PreviousView());  // nothing further back
 }
 
 TEST_F(PlanViewTest, WheelZoomsAboutThePointerAndDraggingPans) {

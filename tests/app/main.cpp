@@ -5,9 +5,13 @@
 
 #include <QApplication>
 
+#include "app/WindowMemory.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Nothing remembered from the user's own runs, nothing left for them.
+  orvane::app::SetMemoryFile(QString());
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -132,6 +132,11 @@ void AddSurfaceFiles(PlanScene& scene, const std::filesystem::path& folder, cons
     return;
   ApplyColouredTriangles(scene, folder / (name + ".col"), surfaceTriangles);
   std::error_code ec;
+  if (const auto rgb = folder / (name + ".rgb");
+      scene.Source != PlanColours::ElevationRamp && std::filesystem::exists(rgb, ec)) {
+    ClassFile classes = ReadClassFile(rgb);
+    if (classes.ok()) scene.Classes = std::move(classes.Classes);
+  }
   if (const auto bnd = folder / (name + ".bnd"); std::filesystem::exists(bnd, ec))
     AddPlanLines(scene, ReadZoneFile(bnd).Lists, kPlanZoneColour);
   if (const auto brk = folder / (name + ".brk"); std::filesystem::exists(brk, ec))

@@ -20,6 +20,7 @@
 #include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
 #include "core/storage/Records.h"
+#include "formats/ColourClasses.h"
 
 namespace orvane {
 
@@ -61,6 +62,9 @@ struct PlanScene {
   // The project's coordinate system as the status line shows it
   // ("EPSG:25830 ETRS89 / UTM zone 30N"); "" for none.
   std::string CoordinateSystem;
+  // The classes of the surface's ".rgb" when its ".col" is used and the
+  // ".rgb" reads (for a legend), in file order; else none.
+  std::vector<ColourClass> Classes;
 
   size_t TriangleCount() const { return Colours.size(); }
   size_t SegmentCount() const { return SegmentColours.size(); }
@@ -88,10 +92,11 @@ void ApplyColouredTriangleText(PlanScene& scene, std::string_view text, size_t s
 void AddPlanLines(PlanScene& scene, std::span<const PointList> polylines, uint32_t colour);
 
 // The files of the surface called name in folder, each when it exists and
-// reads: its ".col" (ApplyColouredTriangles), then its ".bnd" zones and its
-// ".brk" breaklines; and the project's coordinate system from the folder's
-// settings (none when they cannot be read). Reads files only, so that it may run on another thread
-// than the one that owns the surface.
+// reads: its ".col" (ApplyColouredTriangles) with the classes of its ".rgb",
+// then its ".bnd" zones and its ".brk" breaklines; and the project's
+// coordinate system from the folder's settings (none when they cannot be
+// read). Reads files only, so that it may run on another thread than the one
+// that owns the surface.
 void AddSurfaceFiles(PlanScene& scene, const std::filesystem::path& folder, const std::string& name,
                      size_t surfaceTriangles);
 

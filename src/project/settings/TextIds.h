@@ -23,6 +23,7 @@ inline constexpr int kOpen = 8;
 inline constexpr int kSaveAs = 9;
 inline constexpr int kRename = 10;
 inline constexpr int kDelete = 11;
+inline constexpr int kPropertiesButton = 12;
 inline constexpr int kExit = 13;
 inline constexpr int kHelpButton = 14;
 inline constexpr int kDeleteConfirm = 20;  // followed by the names, one per line
@@ -54,6 +55,7 @@ inline constexpr int kExportGrid = 77;
 inline constexpr int kMergeWithSurface = 78;
 
 // Colouring window and colour picker (48 to 61 and 71 are its labels).
+inline constexpr int kColourHeading = 47;  // also heads the class table's colour column
 inline constexpr int kColourPickerTitle = 62;
 inline constexpr int kColouring = 63;
 inline constexpr int kColouringFinished = 64;
@@ -132,6 +134,12 @@ inline constexpr int kStationAxis = 166;
 inline constexpr int kElevationAxis = 167;
 inline constexpr int kProfileHint = 168;
 inline constexpr int kProfileOffSurfaces = 169;
+
+// The desktop program's windows (170 to 199).
+inline constexpr int kWholeSurface = 170;    // plan view: button showing the whole surface
+inline constexpr int kPreviousView = 171;    // plan view: button going back one view
+inline constexpr int kRecentProjects = 172;  // start-up without a project: the list's label
+inline constexpr int kAnotherFolder = 173;   // start-up: the entry that asks for a folder
 
 // Undo and redo (200 to 208).
 inline constexpr int kUndo = 200;
