@@ -1,6 +1,7 @@
 #include "analysis/Contours.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <span>
@@ -165,29 +166,13 @@ XYRec Crossing(const PointRec& u, const PointRec& v, double L) {
   return {u.X + t * (v.X - u.X), u.Y + t * (v.Y - u.Y)};
 }
 
-}  // namespace
-
-Result<std::vector<ContourLine>> Contours(const TriangleMesh& mesh, const ContourOptions& options,
-                                          Feedback& feedback) {
-  if (!(options.Interval > 0) || !std::isfinite(options.Interval) || !std::isfinite(options.From) ||
-      options.IndexEvery < 0)
-    return Outcome::Failure(ErrorCode::Refused,
-                            "the contour interval must be a length above 0, the first level a "
-                            "number and the index step a whole number of levels");
-  const std::span<const TriangleRec> tri = mesh.Triangles();
-  const int64_t n = mesh.TriangleCount();
-  const LevelGrid grid(options);
-  // Level numbers must stay whole numbers a double holds exactly.
-  for (const TriangleRec& t : tri.subspan(1))
-    for (const double z : {t.A.Z, t.B.Z, t.C.Z})
-      if (std::isfinite(z) && !(std::fabs((z - options.From) / options.Interval) < 1e15))
-        return Outcome::Failure(ErrorCode::Refused,
-                                "the contour interval is too small for the elevations of the "
-                                "surface and the first level");
-  // Which triangles hold lines, and the levels each crosses: a vertex at a
-  // level counts as above it, so a triangle crosses the levels in
-  // (lowest, highest].
-  auto levelsOf = [&](const TriangleRec& t, int64_t& k0, int64_t& k1) {
+// The levels a triangle crosses, k0 to k1: a vertex at a level counts as
+// above it, so a triangle crosses the levels in (lowest, highest]. False
+// for a triangle that holds no line (flat, degenerate, or with a corner of
+// no elevation).
+struct CrossedLevels {
+  const LevelGrid& grid;
+  bool operator()(const TriangleRec& t, int64_t& k0, int64_t& k1) const {
     const double zlo = std::min({t.A.Z, t.B.Z, t.C.Z}), zhi = std::max({t.A.Z, t.B.Z, t.C.Z});
     if (!(zlo < zhi) || !std::isfinite(zlo) || !std::isfinite(zhi)) return false;
     if (t.A.Z == kNullElevation || t.B.Z == kNullElevation || t.C.Z == kNullElevation) return false;
@@ -195,81 +180,97 @@ Result<std::vector<ContourLine>> Contours(const TriangleMesh& mesh, const Contou
     k0 = grid.FirstAbove(zlo);
     k1 = grid.LastAtOrBelow(zhi);
     return k0 <= k1;
-  };
+  }
+};
+
+// How many pieces the contours have, or the refusal of levels that cannot
+// be counted exactly or of too many pieces.
+Result<int64_t> CountPieces(std::span<const TriangleRec> tri, const ContourOptions& options,
+                            const CrossedLevels& levelsOf) {
+  // Level numbers must stay whole numbers a double holds exactly.
+  for (const TriangleRec& t : tri.subspan(1))
+    for (const double z : {t.A.Z, t.B.Z, t.C.Z})
+      if (std::isfinite(z) && !(std::fabs((z - options.From) / options.Interval) < 1e15))
+        return Outcome::Failure(ErrorCode::Refused,
+                                "the contour interval is too small for the elevations of the "
+                                "surface and the first level");
   int64_t count = 0;
-  for (int64_t i = 1; i <= n; ++i) {
+  for (const TriangleRec& t : tri.subspan(1)) {
     int64_t k0 = 0, k1 = -1;
-    if (levelsOf(tri[static_cast<size_t>(i)], k0, k1)) count += k1 - k0 + 1;
+    if (levelsOf(t, k0, k1)) count += k1 - k0 + 1;
     if (count > kMaxContourPieces)
       return Outcome::Failure(ErrorCode::Refused, "the contours would have more than " +
                                                       std::to_string(kMaxContourPieces) +
                                                       " pieces: choose a larger interval");
   }
-  const std::vector<uint32_t> ids = VertexIds(mesh);
+  return count;
+}
 
-  // The pieces, each with its triangle's vertices taken counter-clockwise.
-  std::vector<Piece> pieces;
-  pieces.reserve(static_cast<size_t>(count));
-  StepProgress progress(feedback);
-  for (int64_t i = 1; i <= n; ++i) {
-    if (!progress.At(i, n)) return Outcome::Cancel();
-    const TriangleRec& t = tri[static_cast<size_t>(i)];
-    int64_t k0 = 0, k1 = -1;
-    if (!levelsOf(t, k0, k1)) continue;
-    const PointRec* v[3] = {&t.A, &t.B, &t.C};
-    uint32_t id[3] = {ids[static_cast<size_t>(i) * 3], ids[static_cast<size_t>(i) * 3 + 1],
-                      ids[static_cast<size_t>(i) * 3 + 2]};
-    if (Orient2D(t.A.X, t.A.Y, t.B.X, t.B.Y, t.C.X, t.C.Y) < 0) {
-      std::swap(v[1], v[2]);
-      std::swap(id[1], id[2]);
-    }
-    auto key = [&](int a, int b, int64_t k) {
-      return id[a] < id[b] ? CrossingKey{id[a], id[b], k} : CrossingKey{id[b], id[a], k};
-    };
-    auto at = [&](int a, int b, double L) {
-      return id[a] < id[b] ? Crossing(*v[a], *v[b], L) : Crossing(*v[b], *v[a], L);
-    };
-    for (int64_t k = k0; k <= k1; ++k) {
-      const double L = grid.Level(k);
-      const bool above[3] = {v[0]->Z >= L, v[1]->Z >= L, v[2]->Z >= L};
-      // The vertex on its own side of the level, and the next two
-      // counter-clockwise.
-      const int lone = above[0] == above[1] ? 2 : above[0] == above[2] ? 1 : 0;
-      const int j = (lone + 1) % 3, m = (lone + 2) % 3;
-      Piece p{key(lone, j, k), key(m, lone, k), at(lone, j, L), at(m, lone, L)};
-      // From the crossing of lone-j to that of m-lone the lone vertex lies
-      // on the left: keep the higher ground there.
-      if (!above[lone]) {
-        std::swap(p.start, p.end);
-        std::swap(p.a, p.b);
-      }
-      pieces.push_back(p);
-    }
+// The pieces of levels k0 to k1 across triangle t (vertex ids id), each
+// running with the higher ground on its left.
+void CutTriangle(const TriangleRec& t, std::array<uint32_t, 3> id, int64_t k0, int64_t k1,
+                 const LevelGrid& grid, std::vector<Piece>& pieces) {
+  const PointRec* v[3] = {&t.A, &t.B, &t.C};
+  if (Orient2D(t.A.X, t.A.Y, t.B.X, t.B.Y, t.C.X, t.C.Y) < 0) {
+    std::swap(v[1], v[2]);
+    std::swap(id[1], id[2]);
   }
-  if (pieces.size() >= StartTable::kEmpty)
-    return Outcome::Failure(ErrorCode::Refused, "too many contour pieces");
+  auto key = [&](int a, int b, int64_t k) {
+    return id[a] < id[b] ? CrossingKey{id[a], id[b], k} : CrossingKey{id[b], id[a], k};
+  };
+  auto at = [&](int a, int b, double L) {
+    return id[a] < id[b] ? Crossing(*v[a], *v[b], L) : Crossing(*v[b], *v[a], L);
+  };
+  for (int64_t k = k0; k <= k1; ++k) {
+    const double L = grid.Level(k);
+    const bool above[3] = {v[0]->Z >= L, v[1]->Z >= L, v[2]->Z >= L};
+    // The vertex on its own side of the level, and the next two
+    // counter-clockwise.
+    const int lone = above[0] == above[1] ? 2 : above[0] == above[2] ? 1 : 0;
+    const int j = (lone + 1) % 3, m = (lone + 2) % 3;
+    Piece p{key(lone, j, k), key(m, lone, k), at(lone, j, L), at(m, lone, L)};
+    // From the crossing of lone-j to that of m-lone the lone vertex lies
+    // on the left: keep the higher ground there.
+    if (!above[lone]) {
+      std::swap(p.start, p.end);
+      std::swap(p.a, p.b);
+    }
+    pieces.push_back(p);
+  }
+}
 
-  // Join: each piece goes on with the one that starts where it ends.
+constexpr uint32_t kNone = StartTable::kEmpty;
+
+// Each piece goes on with the one that starts where it ends.
+struct Links {
+  std::vector<uint32_t> next;
+  std::vector<uint8_t> hasPrevious;
+};
+
+Links JoinPieces(const std::vector<Piece>& pieces) {
   StartTable starts(pieces.size());
   for (uint32_t p = 0; p < pieces.size(); ++p) starts.Put(pieces, p);
-  constexpr uint32_t kNone = StartTable::kEmpty;
-  std::vector<uint32_t> next(pieces.size(), kNone);
-  std::vector<uint8_t> hasPrevious(pieces.size(), 0);
+  Links links{std::vector<uint32_t>(pieces.size(), kNone), std::vector<uint8_t>(pieces.size(), 0)};
   for (uint32_t p = 0; p < pieces.size(); ++p) {
     const uint32_t q = starts.Find(pieces, pieces[p].end);
-    if (q == kNone || q == p || hasPrevious[q]) continue;
-    next[p] = q;
-    hasPrevious[q] = 1;
+    if (q == kNone || q == p || links.hasPrevious[q]) continue;
+    links.next[p] = q;
+    links.hasPrevious[q] = 1;
   }
-  if (feedback.Cancelled()) return Outcome::Cancel();
+  return links;
+}
 
+// The joined pieces as lines: open lines from their first piece, then the
+// rings, in order of elevation.
+std::vector<ContourLine> FollowLines(const std::vector<Piece>& pieces, const Links& links,
+                                     const LevelGrid& grid, int64_t indexEvery) {
   std::vector<ContourLine> lines;
   std::vector<uint8_t> used(pieces.size(), 0);
   auto follow = [&](uint32_t first) {
     ContourLine line;
     const int64_t k = pieces[first].start.level;
     line.Elevation = grid.Level(k);
-    line.Index = options.IndexEvery > 0 && k % options.IndexEvery == 0;
+    line.Index = indexEvery > 0 && k % indexEvery == 0;
     auto add = [&](const XYRec& q) {
       if (line.Points.empty() || line.Points.back().X != q.X || line.Points.back().Y != q.Y)
         line.Points.push_back(q);
@@ -279,7 +280,7 @@ Result<std::vector<ContourLine>> Contours(const TriangleMesh& mesh, const Contou
     for (;;) {
       used[p] = 1;
       add(pieces[p].b);
-      p = next[p];
+      p = links.next[p];
       if (p == kNone) break;
       if (p == first) {
         line.Closed = true;
@@ -296,15 +297,49 @@ Result<std::vector<ContourLine>> Contours(const TriangleMesh& mesh, const Contou
     if (retraced) return;
     lines.push_back(std::move(line));
   };
-  // Open lines from their first piece, then the rings.
   for (uint32_t p = 0; p < pieces.size(); ++p)
-    if (!hasPrevious[p]) follow(p);
+    if (!links.hasPrevious[p]) follow(p);
   for (uint32_t p = 0; p < pieces.size(); ++p)
     if (!used[p]) follow(p);
   std::stable_sort(lines.begin(), lines.end(), [](const ContourLine& a, const ContourLine& b) {
     return a.Elevation < b.Elevation;
   });
   return lines;
+}
+
+}  // namespace
+
+Result<std::vector<ContourLine>> Contours(const TriangleMesh& mesh, const ContourOptions& options,
+                                          Feedback& feedback) {
+  if (!(options.Interval > 0) || !std::isfinite(options.Interval) || !std::isfinite(options.From) ||
+      options.IndexEvery < 0)
+    return Outcome::Failure(ErrorCode::Refused,
+                            "the contour interval must be a length above 0, the first level a "
+                            "number and the index step a whole number of levels");
+  const std::span<const TriangleRec> tri = mesh.Triangles();
+  const int64_t n = mesh.TriangleCount();
+  const LevelGrid grid(options);
+  const CrossedLevels levelsOf{grid};
+  const Result<int64_t> count = CountPieces(tri, options, levelsOf);
+  if (!count) return count.Error();
+  const std::vector<uint32_t> ids = VertexIds(mesh);
+
+  std::vector<Piece> pieces;
+  pieces.reserve(static_cast<size_t>(*count));
+  StepProgress progress(feedback);
+  for (int64_t i = 1; i <= n; ++i) {
+    if (!progress.At(i, n)) return Outcome::Cancel();
+    const TriangleRec& t = tri[static_cast<size_t>(i)];
+    int64_t k0 = 0, k1 = -1;
+    if (!levelsOf(t, k0, k1)) continue;
+    const size_t at = static_cast<size_t>(i) * 3;
+    CutTriangle(t, {ids[at], ids[at + 1], ids[at + 2]}, k0, k1, grid, pieces);
+  }
+  if (pieces.size() >= StartTable::kEmpty)
+    return Outcome::Failure(ErrorCode::Refused, "too many contour pieces");
+  const Links links = JoinPieces(pieces);
+  if (feedback.Cancelled()) return Outcome::Cancel();
+  return FollowLines(pieces, links, grid, options.IndexEvery);
 }
 
 }  // namespace orvane

@@ -26,7 +26,7 @@
 #include "project/actions/Actions.h"
 #include "project/actions/HistoryActions.h"
 #include "project/actions/LandXmlActions.h"
-#include "project/actions/LasImport.h"
+#include "project/actions/LasImportActions.h"
 #include "project/actions/ProjectState.h"
 #include "project/actions/SurfaceFileActions.h"
 #include "project/files/SurfaceFiles.h"

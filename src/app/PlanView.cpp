@@ -464,15 +464,6 @@ void PlanView::PaintCutFillLegend(QPainter& painter, QRect area) const {
     painter.drawText(QRect(box.right() + pad, panel.top() + pad + k * lineH, textW, lineH),
                      Qt::AlignLeft | Qt::AlignVCenter, names[k]);
   }
-  const QRect stripArea(area.right() - strip + 1, area.top(), strip, area.height());
-  painter.fillRect(stripArea, QColor(255, 255, 255, 225));
-  painter.setPen(QColor(200, 200, 200));
-  painter.drawLine(stripArea.topLeft(), stripArea.bottomLeft());
-  if (scene_->Source == PlanColours::ElevationRamp)
-    PaintLegend(painter, stripArea);
-  else
-    PaintClassLegend(painter, stripArea);
-  PaintNorthAndScale(painter, stripArea);
 }
 
 int PlanView::OverlayWidth() const {

@@ -8,7 +8,7 @@
 #include "cli/Interrupt.h"
 #include "core/storage/AtomicFile.h"
 #include "core/support/NumberText.h"
-#include "project/actions/LasImport.h"
+#include "project/actions/LasImportActions.h"
 
 namespace orvane::cli {
 

@@ -345,6 +345,85 @@ std::string LasCoordinateText(int32_t v, double scale, double offset) {
   return std::string(buf, AxisText(scale, offset).Write(buf, v));
 }
 
+namespace {
+
+// Which points of the records go to the text, and what became of the
+// others.
+struct PointChoice {
+  const LasSelection& selection;
+  const std::array<AxisText, 3>& axes;
+  TextOut& out;
+  LasPointCount count;
+  std::array<bool, 256> keep{};
+  // Until a ground point turns up every class is kept; the first one drops
+  // what was written (none of it was ground) and keeps class 2 alone.
+  bool awaitingGround = false;
+  ThinCells cells;
+
+  PointChoice(const LasSelection& s, const std::array<AxisText, 3>& a, TextOut& o)
+      : selection(s), axes(a), out(o) {
+    if (s.Classes == LasClasses::Listed)
+      keep = s.Listed;
+    else
+      keep.fill(true);
+    awaitingGround = s.Classes == LasClasses::GroundOrAll;
+  }
+
+  // Point p, record i of the file: false once the text cannot be written.
+  bool Take(const LasPoint& p, uint64_t i) {
+    if (p.Withheld) {
+      ++count.Withheld;
+      return true;
+    }
+    if ((selection.Returns == LasReturns::First && p.Return > 1) ||
+        (selection.Returns == LasReturns::Last && p.Return < p.ReturnCount)) {
+      ++count.OtherReturns;
+      return true;
+    }
+    if (awaitingGround && p.Class == 2) {
+      awaitingGround = false;
+      keep.fill(false);
+      keep[2] = true;
+      count.OtherClasses += count.Far + count.Thinned + count.Written + cells.size();
+      count.Far = count.Thinned = count.Written = 0;
+      cells.clear();
+      out.Restart();
+    }
+    if (!keep[p.Class]) {
+      ++count.OtherClasses;
+      return true;
+    }
+    if (axes[0].Far(p.X) || axes[1].Far(p.Y) || axes[2].Far(p.Z)) {
+      ++count.Far;
+      return true;
+    }
+    if (selection.ThinCell > 0) {
+      const double cell = selection.ThinCell;
+      if (!cells.Offer(static_cast<int64_t>(std::floor(axes[0].Value(p.X) / cell)),
+                       static_cast<int64_t>(std::floor(axes[1].Value(p.Y) / cell)),
+                       {i, p.X, p.Y, p.Z}, axes[2]))
+        ++count.Thinned;
+      return true;
+    }
+    ++count.Written;
+    return out.Line(p.X, p.Y, p.Z);
+  }
+
+  std::string ClassesKept() const {
+    switch (selection.Classes) {
+      case LasClasses::Listed:
+        return ListedClasses(selection.Listed);
+      case LasClasses::All:
+        return "every class";
+      case LasClasses::GroundOrAll:
+        break;
+    }
+    return awaitingGround ? "every class (the file has no ground points)" : "ground (class 2)";
+  }
+};
+
+}  // namespace
+
 Result<LasPointText> WriteLasPointText(LasReader& reader, const LasSelection& selection,
                                        const std::filesystem::path& target, Feedback& feedback) {
   if (selection.ThinCell != 0 &&
@@ -356,23 +435,7 @@ Result<LasPointText> WriteLasPointText(LasReader& reader, const LasSelection& se
                                      AxisText(h.Scale[1], h.Offset[1]),
                                      AxisText(h.Scale[2], h.Offset[2])};
   TextOut out(axes, target);
-  LasPointCount count;
-  std::array<bool, 256> keep{};
-  switch (selection.Classes) {
-    case LasClasses::Listed:
-      keep = selection.Listed;
-      break;
-    case LasClasses::All:
-    case LasClasses::GroundOrAll:
-      keep.fill(true);
-      break;
-  }
-  // Until a ground point turns up every class is kept; the first one drops
-  // what was written (none of it was ground) and keeps class 2 alone.
-  bool awaitingGround = selection.Classes == LasClasses::GroundOrAll;
-  const bool thin = selection.ThinCell > 0;
-  ThinCells cells;
-
+  PointChoice choice(selection, axes, out);
   const uint64_t total = h.PointCount;
   std::vector<LasPoint> points;
   uint64_t index = 0;
@@ -380,52 +443,17 @@ Result<LasPointText> WriteLasPointText(LasReader& reader, const LasSelection& se
     if (feedback.Cancelled()) return Outcome::Cancel();
     if (Outcome read = reader.Next(points); !read) return read;
     if (points.empty()) break;
-    for (const LasPoint& p : points) {
-      const uint64_t i = index++;
-      if (p.Withheld) {
-        ++count.Withheld;
-        continue;
-      }
-      if ((selection.Returns == LasReturns::First && p.Return > 1) ||
-          (selection.Returns == LasReturns::Last && p.Return < p.ReturnCount)) {
-        ++count.OtherReturns;
-        continue;
-      }
-      if (awaitingGround && p.Class == 2) {
-        awaitingGround = false;
-        keep.fill(false);
-        keep[2] = true;
-        count.OtherClasses += count.Far + count.Thinned + count.Written + cells.size();
-        count.Far = count.Thinned = count.Written = 0;
-        cells.clear();
-        out.Restart();
-      }
-      if (!keep[p.Class]) {
-        ++count.OtherClasses;
-        continue;
-      }
-      if (axes[0].Far(p.X) || axes[1].Far(p.Y) || axes[2].Far(p.Z)) {
-        ++count.Far;
-        continue;
-      }
-      if (thin) {
-        if (!cells.Offer(static_cast<int64_t>(std::floor(axes[0].Value(p.X) / selection.ThinCell)),
-                         static_cast<int64_t>(std::floor(axes[1].Value(p.Y) / selection.ThinCell)),
-                         {i, p.X, p.Y, p.Z}, axes[2]))
-          ++count.Thinned;
-        continue;
-      }
-      ++count.Written;
-      if (!out.Line(p.X, p.Y, p.Z)) break;
-    }
+    for (const LasPoint& p : points)
+      if (!choice.Take(p, index++)) break;
     if (!out.Writer()->ok()) break;
     feedback.Progress(static_cast<int32_t>(100.0 * static_cast<double>(index) /
                                            static_cast<double>(std::max<uint64_t>(total, 1))),
                       true);
   }
+  LasPointCount count = std::move(choice.count);
   count.Records = index;
-  if (thin) {
-    const std::vector<Kept> kept = cells.InFileOrder();
+  if (selection.ThinCell > 0) {
+    const std::vector<Kept> kept = choice.cells.InFileOrder();
     for (const Kept& k : kept)
       if (!out.Line(k.X, k.Y, k.Z)) break;
     count.Written = kept.size();
@@ -433,18 +461,7 @@ Result<LasPointText> WriteLasPointText(LasReader& reader, const LasSelection& se
   out.Flush();
   if (!out.Writer()->ok())
     return Outcome::Failure(ErrorCode::CannotWrite, out.Writer()->Error(), target);
-  switch (selection.Classes) {
-    case LasClasses::Listed:
-      count.ClassesKept = ListedClasses(selection.Listed);
-      break;
-    case LasClasses::All:
-      count.ClassesKept = "every class";
-      break;
-    case LasClasses::GroundOrAll:
-      count.ClassesKept =
-          awaitingGround ? "every class (the file has no ground points)" : "ground (class 2)";
-      break;
-  }
+  count.ClassesKept = choice.ClassesKept();
   return LasPointText{std::move(count), std::move(out.Writer())};
 }
 

@@ -101,6 +101,76 @@ LasPoint DecodeLasPoint(const uint8_t* rec, int pointFormat) {
   return p;
 }
 
+namespace {
+
+// The header's description of the point records: format, record length,
+// count, scale, offset and bounds, each checked.
+Outcome ReadPointFields(const uint8_t* head, uint64_t size, const std::string& name, LasHeader& h) {
+  const int format = head[kFormatAt];
+  // Compressed writers set the top bits of the format.
+  if (format & 0xC0) return Outcome::Failure(ErrorCode::Unreadable, Compressed(name), name);
+  if (format > 10)
+    return Bad(name, "point format " + std::to_string(format) + " is not known (0 to 10 are)");
+  h.PointFormat = format;
+  h.RecordLength = U16(head + kRecordLengthAt);
+  if (h.RecordLength < LasRecordSize(format))
+    return Bad(name, "point records of " + std::to_string(h.RecordLength) +
+                         " bytes are shorter than the " + std::to_string(LasRecordSize(format)) +
+                         " bytes of point format " + std::to_string(format));
+  const uint32_t legacy = U32(head + kLegacyCountAt);
+  h.PointCount = legacy;
+  if (h.VersionMinor >= 4) {
+    const uint64_t count = U64(head + kPointCount64At);
+    if (count != 0 && legacy != 0 && count != legacy)
+      return Bad(name, "the header states two different point counts (" + std::to_string(legacy) +
+                           " and " + std::to_string(count) + ")");
+    if (count != 0) h.PointCount = count;
+  }
+  const char* axes = "xyz";
+  for (int k = 0; k < 3; ++k) {
+    h.Scale[k] = F64(head + kScaleAt + 8 * k);
+    h.Offset[k] = F64(head + kOffsetAt + 8 * k);
+    if (!std::isfinite(h.Scale[k]) || h.Scale[k] == 0 || !std::isfinite(h.Offset[k]))
+      return Bad(name, std::string("the ") + axes[k] + " scale or offset is no usable number");
+    h.Max[k] = F64(head + kBoundsAt + 16 * k);
+    h.Min[k] = F64(head + kBoundsAt + 16 * k + 8);
+  }
+  if (h.PointOffset < h.HeaderSize || h.PointOffset > size)
+    return Bad(name, "the point records would start at byte " + std::to_string(h.PointOffset) +
+                         ", outside the file (" + std::to_string(size) + " bytes)");
+  return {};
+}
+
+Outcome SkipVariableRecords(const ByteSourceRead& read, const LasHeader& h,
+                            const std::string& name) {
+  // The variable-length records fill the room between the header and the
+  // points; one that runs past it is a damaged file.
+  uint64_t at = h.HeaderSize;
+  for (uint32_t i = 0; i < h.RecordCount; ++i) {
+    uint8_t vlr[kVlrHeaderSize];
+    if (at + kVlrHeaderSize > h.PointOffset || !ReadExactly(read, vlr, kVlrHeaderSize))
+      return Bad(name, "variable-length record " + std::to_string(i + 1) + " of " +
+                           std::to_string(h.RecordCount) +
+                           " runs past the start of the point records");
+    const uint16_t length = U16(vlr + 52);
+    at += kVlrHeaderSize;
+    if (at + length > h.PointOffset)
+      return Bad(name, "variable-length record " + std::to_string(i + 1) + " (" +
+                           std::to_string(length) +
+                           " bytes) runs past the start of the point records");
+    const std::string_view user(reinterpret_cast<const char*>(vlr + 2),
+                                strnlen(reinterpret_cast<const char*>(vlr + 2), 16));
+    if (user == kCompressedVlrUser && U16(vlr + 18) == kCompressedVlrId)
+      return Outcome::Failure(ErrorCode::Unreadable, Compressed(name), name);
+    if (!Skip(read, length)) return Bad(name, "could not be read");
+    at += length;
+  }
+  if (!Skip(read, h.PointOffset - at)) return Bad(name, "could not be read");
+  return {};
+}
+
+}  // namespace
+
 Result<LasReader> LasReader::Open(const std::filesystem::path& file) {
   Result<FileReader> in = FileReader::Open(file);
   if (!in) return in.Error();
@@ -144,62 +214,8 @@ Result<LasReader> LasReader::Open(ByteSourceRead read, uint64_t size, std::strin
     return Bad(name, "could not be read to the end of its header");
   if (!Skip(read, h.HeaderSize - minimum)) return Bad(name, "could not be read");
 
-  const int format = head[kFormatAt];
-  // Compressed writers set the top bits of the format.
-  if (format & 0xC0) return Outcome::Failure(ErrorCode::Unreadable, Compressed(name), name);
-  if (format > 10)
-    return Bad(name, "point format " + std::to_string(format) + " is not known (0 to 10 are)");
-  h.PointFormat = format;
-  h.RecordLength = U16(head + kRecordLengthAt);
-  if (h.RecordLength < LasRecordSize(format))
-    return Bad(name, "point records of " + std::to_string(h.RecordLength) +
-                         " bytes are shorter than the " + std::to_string(LasRecordSize(format)) +
-                         " bytes of point format " + std::to_string(format));
-  const uint32_t legacy = U32(head + kLegacyCountAt);
-  h.PointCount = legacy;
-  if (h.VersionMinor >= 4) {
-    const uint64_t count = U64(head + kPointCount64At);
-    if (count != 0 && legacy != 0 && count != legacy)
-      return Bad(name, "the header states two different point counts (" + std::to_string(legacy) +
-                           " and " + std::to_string(count) + ")");
-    if (count != 0) h.PointCount = count;
-  }
-  const char* axes = "xyz";
-  for (int k = 0; k < 3; ++k) {
-    h.Scale[k] = F64(head + kScaleAt + 8 * k);
-    h.Offset[k] = F64(head + kOffsetAt + 8 * k);
-    if (!std::isfinite(h.Scale[k]) || h.Scale[k] == 0 || !std::isfinite(h.Offset[k]))
-      return Bad(name, std::string("the ") + axes[k] + " scale or offset is no usable number");
-    h.Max[k] = F64(head + kBoundsAt + 16 * k);
-    h.Min[k] = F64(head + kBoundsAt + 16 * k + 8);
-  }
-  if (h.PointOffset < h.HeaderSize || h.PointOffset > size)
-    return Bad(name, "the point records would start at byte " + std::to_string(h.PointOffset) +
-                         ", outside the file (" + std::to_string(size) + " bytes)");
-
-  // The variable-length records fill the room between the header and the
-  // points; one that runs past it is a damaged file.
-  uint64_t at = h.HeaderSize;
-  for (uint32_t i = 0; i < h.RecordCount; ++i) {
-    uint8_t vlr[kVlrHeaderSize];
-    if (at + kVlrHeaderSize > h.PointOffset || !ReadExactly(read, vlr, kVlrHeaderSize))
-      return Bad(name, "variable-length record " + std::to_string(i + 1) + " of " +
-                           std::to_string(h.RecordCount) +
-                           " runs past the start of the point records");
-    const uint16_t length = U16(vlr + 52);
-    at += kVlrHeaderSize;
-    if (at + length > h.PointOffset)
-      return Bad(name, "variable-length record " + std::to_string(i + 1) + " (" +
-                           std::to_string(length) +
-                           " bytes) runs past the start of the point records");
-    const std::string_view user(reinterpret_cast<const char*>(vlr + 2),
-                                strnlen(reinterpret_cast<const char*>(vlr + 2), 16));
-    if (user == kCompressedVlrUser && U16(vlr + 18) == kCompressedVlrId)
-      return Outcome::Failure(ErrorCode::Unreadable, Compressed(name), name);
-    if (!Skip(read, length)) return Bad(name, "could not be read");
-    at += length;
-  }
-  if (!Skip(read, h.PointOffset - at)) return Bad(name, "could not be read");
+  if (Outcome fields = ReadPointFields(head, size, name, h); !fields) return fields;
+  if (Outcome skipped = SkipVariableRecords(read, h, name); !skipped) return skipped;
 
   const uint64_t room = (size - h.PointOffset) / h.RecordLength;
   if (h.PointCount > room)

@@ -1,4 +1,4 @@
-#include "project/actions/LasImport.h"
+#include "project/actions/LasImportActions.h"
 
 #include <system_error>
 
