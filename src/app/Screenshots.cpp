@@ -137,7 +137,7 @@ bool ShootColouring(ExplorerWindow& explorer, const QDir& out) {
 // The surface shown beside the explorer's list, in a larger view of its
 // own, with the pointer over its middle (the status line then gives the
 // position and the elevation there).
-bool PlanPicture(ExplorerWindow& explorer, const QDir& out) {
+bool PlanPicture(ExplorerWindow& explorer, const QDir& out, bool contours, const QString& name) {
   const auto surface = explorer.Plan().Surface();
   if (!surface) {
     std::cerr << "screenshot: the plan view shows no surface\n";
@@ -148,6 +148,7 @@ bool PlanPicture(ExplorerWindow& explorer, const QDir& out) {
   view.move(0, 0);
   view.show();
   view.SetSurface(surface, Project().ProjectFolder, SurfaceName(*surface));
+  if (contours) view.ShowContours(true);
   if (!SettlePlan(view)) {
     std::cerr << "screenshot: the plan view was not drawn\n";
     return false;
@@ -158,7 +159,27 @@ bool PlanPicture(ExplorerWindow& explorer, const QDir& out) {
                    Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(&canvas, &move);
   Settle();
-  return Save(view.grab().toImage(), out, "plan-view.png");
+  return Save(view.grab().toImage(), out, name);
+}
+
+// The cut and fill of the picked surface against the first other one, as
+// the explorer's plan shows it (its legend beside it), with no report
+// saved.
+bool CutFillPicture(ExplorerWindow& explorer, ScriptedDialogService& dialogs, const QDir& out) {
+  auto* button = explorer.findChild<QPushButton*>("cmdCutFill");
+  if (button == nullptr) return false;
+  dialogs.SavePath.clear();
+  QEventLoop loop;
+  QObject::connect(&explorer.Task(), &BackgroundTask::Finished, &loop, &QEventLoop::quit);
+  QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+  button->click();
+  if (explorer.Busy()) loop.exec();
+  Settle();
+  if (!SettlePlan(explorer.Plan())) {
+    std::cerr << "screenshot: the cut and fill map was not drawn\n";
+    return false;
+  }
+  return Save(explorer.grab().toImage(), out, kScreenshotFiles[10]);
 }
 
 // The explorer with the right-click menu of the surface picked open over
@@ -258,10 +279,12 @@ int TakeScreenshots(ExplorerWindow& explorer, ScriptedDialogService& dialogs,
   ok = Save(underWay, out, kScreenshotFiles[3]) && ok;
   ok = SaveOperationsWindow(explorer, dialogs, out) && ok;
   ok = ShootColouring(explorer, out) && ok;
-  ok = PlanPicture(explorer, out) && ok;
+  ok = PlanPicture(explorer, out, false, kScreenshotFiles[7]) && ok;
+  ok = PlanPicture(explorer, out, true, kScreenshotFiles[9]) && ok;
   // The rows were made again since (the operations window refreshes them).
   if (QTreeWidgetItem* last = list->topLevelItem(list->topLevelItemCount() - 1))
     ok = MenuPicture(explorer, *list, *last, out, kScreenshotFiles[8]) && ok;
+  ok = CutFillPicture(explorer, dialogs, out) && ok;
   // What the program said along the way, when something went wrong.
   if (!ok)
     for (const QString& message : dialogs.Messages) std::cerr << message.toStdString() << '\n';

@@ -44,8 +44,9 @@ class ScriptedDialogService : public DialogService {
 
 // The file names written, in order.
 inline const QStringList kScreenshotFiles = {
-    "explorer.png",  "properties.png",    "rename.png",    "landxml-export.png", "operations.png",
-    "colouring.png", "colour-picker.png", "plan-view.png", "explorer-menu.png"};
+    "explorer.png",      "properties.png",    "rename.png",        "landxml-export.png",
+    "operations.png",    "colouring.png",     "colour-picker.png", "plan-view.png",
+    "explorer-menu.png", "plan-contours.png", "cutfill-map.png"};
 
 // Takes the screenshots of explorer (loaded, not yet shown) into folder;
 // dialogs is the explorer's service. Returns the exit status: 0 when every

@@ -14,6 +14,7 @@
 #include "core/support/NumberText.h"
 #include "core/support/Status.h"
 #include "core/support/Threads.h"
+#include "project/settings/ProjectSettings.h"
 
 namespace orvane::cli {
 
@@ -63,7 +64,14 @@ int RunCutFill(const CutFillOptions& o) {
     std::cerr << "cutfill: cancelled, no file written\n";
     return 2;
   }
-  if (!WriteCutFillOutputs(o.outputs, A, B, rebuiltA, zones)) return 2;
+  // The map and the report carry the coordinate system of the project that
+  // holds A, when its settings name one.
+  CutFillOutputOptions outputs = o.outputs;
+  if (const Result<ProjectSettings> settings =
+          ReadProjectSettings(std::filesystem::path(o.a).parent_path());
+      settings)
+    outputs.coordinateSystem = settings->CoordinateSystem;
+  if (!WriteCutFillOutputs(outputs, A, B, rebuiltA, zones)) return 2;
   if (!o.outA.empty() && !SaveMesh(rebuiltA, o.outA)) return 2;
   if (!o.outB.empty() && !SaveMesh(rebuiltB, o.outB)) return 2;
   if (!o.segments.empty() && !SaveSegmentFile(o.segments, overlay, [] { return Interrupted(); }))

@@ -70,12 +70,11 @@ bool WriteCutFillOutputs(const CutFillOutputOptions& o, const TriangleMesh& A,
     std::cerr << "cutfill: cancelled, no file written\n";
     return false;
   }
-  // The map carries no coordinate system: the surfaces are files, not a
-  // project's.
   InterruptBlock block;
   Outcome written;
-  if (grid) written = WriteGeoTiff(o.map, *grid, "");
-  if (written && figures) written = WriteCutFillReport(o.report, *figures, zones);
+  if (grid) written = WriteGeoTiff(o.map, *grid, o.coordinateSystem);
+  if (written && figures)
+    written = WriteCutFillReport(o.report, *figures, zones, o.coordinateSystem);
   if (!written) {
     std::cerr << written.Text() << '\n';
     return false;

@@ -13,6 +13,7 @@ namespace orvane::cli {
 
 struct CutFillOutputOptions {
   std::string report, zones, map, cell;
+  std::string coordinateSystem;  // of the project that holds A ("" for none)
 };
 
 // Checks the typed cell size and reads the zone file of o (nothing without

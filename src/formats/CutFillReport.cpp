@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "formats/GdalSupport.h"
 #include "formats/GdalWrite.h"
 
 namespace orvane {
@@ -33,13 +34,16 @@ std::unique_ptr<OGRPolygon> Ring(const PointList& zone) {
 }  // namespace
 
 Outcome WriteCutFillReport(const std::filesystem::path& file, const CutFillBreakdown& figures,
-                           std::span<const PointList> zones) {
+                           std::span<const PointList> zones, std::string_view coordinateSystem) {
   const bool json = IsJson(file);
+  const Result<std::optional<OGRSpatialReference>> srs = gdal::SpatialReferenceOf(coordinateSystem);
+  if (!srs) return srs.Error();
+  const OGRSpatialReference* ref = json && *srs ? &**srs : nullptr;
   return gdal::WriteVectorFile(file, json ? "GeoJSON" : "CSV", [&](GDALDataset& ds) {
     char lineFormat[] = "LINEFORMAT=CRLF";
     char* csvOptions[] = {lineFormat, nullptr};
-    OGRLayer* layer = ds.CreateLayer("cutfill", nullptr, json ? wkbPolygon : wkbNone,
-                                     json ? nullptr : csvOptions);
+    OGRLayer* layer = ds.CreateLayer("cutfill", const_cast<OGRSpatialReference*>(ref),
+                                     json ? wkbPolygon : wkbNone, json ? nullptr : csvOptions);
     if (!layer || !gdal::AddField(*layer, "zone", OFTString)) return false;
     for (const char* name : kNumbers)
       if (!gdal::AddField(*layer, name, OFTReal)) return false;

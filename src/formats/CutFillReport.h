@@ -10,10 +10,12 @@
 // As GeoJSON (GDAL's GeoJSON driver): a FeatureCollection with the same
 // rows as features in the same order, each with the same properties; a
 // zone's feature carries its polygon, the other two no geometry. The
-// coordinates are the project's own, with no coordinate system named.
+// coordinates are the project's own, in its coordinate system when it has
+// one.
 
 #include <filesystem>
 #include <span>
+#include <string_view>
 
 #include "analysis/CutFillZones.h"
 #include "core/model/PointList.h"
@@ -23,10 +25,11 @@ namespace orvane {
 
 // Writes the report to file, as GeoJSON when its extension is ".json" or
 // ".geojson" (any case), else as CSV. zones: the polygons of the
-// breakdown's zones, in its order (empty without zones). The file is
-// replaced only when complete; the result names it and the reason on
-// failure.
+// breakdown's zones, in its order (empty without zones); coordinateSystem:
+// the project's setting ("" for none). The file is replaced only when
+// complete; the result names it and the reason on failure.
 Outcome WriteCutFillReport(const std::filesystem::path& file, const CutFillBreakdown& figures,
-                           std::span<const PointList> zones);
+                           std::span<const PointList> zones,
+                           std::string_view coordinateSystem = {});
 
 }  // namespace orvane

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/CliFixture.h"
+#include "project/settings/ProjectSettings.h"
 #include "support/GdalRead.h"
 #include "support/GdalReadBack.h"
 
@@ -59,9 +60,14 @@ TEST_F(CliFolder, CutFillReportAndMapReadBackThroughGdal) {
   EXPECT_EQ(total[0].fields.at("zone"), "total");
   // The map: B - A at the centres of 30 m cells on multiples of 30 m, from
   // (499980, 4500120); the first column and row lie west and north of the
-  // surfaces: no data.
+  // surfaces: no data. The map and the report are in the coordinate
+  // system of the project that holds A.
+  ASSERT_TRUE(WriteCoordinateSystem(dir_, "EPSG:25830").Ok());
   ASSERT_EQ(RunCli(dir_, "cutfill A.dsp B.dsp --map M.tif --cell 30").status, 0);
   const RasterBack map = ReadRaster(dir_ / "M.tif");
+  EXPECT_NE(map.Wkt.find("25830"), std::string::npos) << map.Wkt;
+  ASSERT_EQ(RunCli(dir_, "cutfill A.dsp B.dsp --zones Z.bnd --report S.json").status, 0);
+  EXPECT_NE(ReadVector(dir_ / "S.json").Wkt.find("25830"), std::string::npos);
   ASSERT_EQ(map.Columns, 4);
   ASSERT_EQ(map.Rows, 4);
   EXPECT_EQ(map.Transform[0], 499980);

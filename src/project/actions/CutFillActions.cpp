@@ -6,7 +6,9 @@
 #include "analysis/CutAndFill.h"
 #include "core/support/Status.h"
 #include "formats/CutFillReport.h"
+#include "project/actions/ProjectState.h"
 #include "project/plan/CutFillScene.h"
+#include "project/settings/ProjectSettings.h"
 
 namespace orvane::actions {
 
@@ -36,7 +38,9 @@ ActionResult CutAndFillSurfaces(const TriangleMesh& A, const TriangleMesh& B,
 }
 
 ActionResult SaveCutFillReport(const std::filesystem::path& file, const CutFillBreakdown& figures) {
-  const Outcome written = WriteCutFillReport(file, figures, {});
+  const Result<ProjectSettings> settings = ReadProjectSettings(Project().ProjectFolder);
+  const Outcome written =
+      WriteCutFillReport(file, figures, {}, settings ? settings->CoordinateSystem : std::string());
   if (!written) return ActionResult::From(written);
   ActionResult r;
   r.File = file;
