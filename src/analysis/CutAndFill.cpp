@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "analysis/CompensatedSum.h"
 #include "analysis/CutAndFillPoints.h"
 #include "analysis/ElevationQueries.h"
 #include "analysis/OverlapClipper.h"
@@ -36,20 +37,6 @@ constexpr double kLongestSide = std::numeric_limits<double>::infinity();
 // rebuilds run at the same time (a build holds about 400 bytes a point at
 // its peak, its mesh included).
 constexpr int32_t kTogetherPoints = 4000000;
-
-// Neumaier's compensated sum: millions of small prisms keep their digits.
-class Sum {
- public:
-  void Add(double v) {
-    const double t = sum_ + v;
-    carry_ += std::abs(sum_) >= std::abs(v) ? (sum_ - t) + v : (v - t) + sum_;
-    sum_ = t;
-  }
-  double Value() const { return sum_ + carry_; }
-
- private:
-  double sum_ = 0, carry_ = 0;
-};
 
 using Totals = PrismTotals;
 
@@ -141,7 +128,7 @@ uint64_t SpreadBits(uint32_t v) {
 // cancelled. The figures depend on the range alone, not on what ran before.
 std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B, const TriangleMesh& TA,
                               int32_t from, int32_t to, Feedback& feedback) {
-  Sum cut, fill, area;
+  CompensatedSum cut, fill, area;
   OverlapClipper clipper(A, B);
   // The original surfaces are searched through the clipper's grids, not
   // through their own spatial indexes, which would stay in memory with them.

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/CompensatedSum.h"
 #include "analysis/ElevationQueries.h"
 #include "analysis/OverlapClipper.h"
 #include "analysis/PlanBoxGrid.h"
@@ -18,22 +19,8 @@ namespace orvane {
 
 namespace {
 
-// Neumaier's compensated sum: millions of small parts keep their digits.
-class Sum {
- public:
-  void Add(double v) {
-    const double t = sum_ + v;
-    carry_ += std::abs(sum_) >= std::abs(v) ? (sum_ - t) + v : (v - t) + sum_;
-    sum_ = t;
-  }
-  double Value() const { return sum_ + carry_; }
-
- private:
-  double sum_ = 0, carry_ = 0;
-};
-
 struct RowSums {
-  Sum cut, fill, cutArea, fillArea, area;
+  CompensatedSum cut, fill, cutArea, fillArea, area;
   CutFillFigures Value() const {
     return {cut.Value(), fill.Value(), cutArea.Value(), fillArea.Value(), area.Value()};
   }

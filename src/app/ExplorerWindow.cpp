@@ -206,6 +206,13 @@ void ExplorerWindow::MakeActions() {
   for (QAction* a : {&actOperations_, &actColours_, &actLandXml_}) listMenu_.addAction(a);
   listMenu_.addSeparator();
   listMenu_.addAction(&actOpen_);
+  actUndo_.setObjectName("actUndo");
+  actRedo_.setObjectName("actRedo");
+  connect(&actUndo_, &QAction::triggered, this, [this] { MoveInHistory(true); });
+  connect(&actRedo_, &QAction::triggered, this, [this] { MoveInHistory(false); });
+  listMenu_.addSeparator();
+  listMenu_.addAction(&actUndo_);
+  listMenu_.addAction(&actRedo_);
 }
 
 void ExplorerWindow::EnableActions() {
@@ -215,6 +222,16 @@ void ExplorerWindow::EnableActions() {
                      &actOperations_, &actColours_, &actLandXml_})
     a->setEnabled(row);
   actOpen_.setEnabled(idle);
+  // The menu names the change each would revert, as the history lists it.
+  const Result<ChangeList> history = actions::History();
+  const auto name = [&](QAction& action, int verb, const std::vector<ChangeSummary>* changes) {
+    const bool any = idle && changes != nullptr && !changes->empty();
+    action.setText(Text(verb) +
+                   (any ? ": " + QString::fromStdString(changes->front().Title) : QString()));
+    action.setEnabled(any);
+  };
+  name(actUndo_, text::kUndo, history ? &history->Undoable : nullptr);
+  name(actRedo_, text::kRedo, history ? &history->Redoable : nullptr);
 }
 
 void ExplorerWindow::ShowListMenu(QPoint pos) {

@@ -201,6 +201,8 @@ class ExplorerWindow : public QWidget {
   bool columnsSizedByUser_ = false;
   bool aligning_ = false;
   // The actions of the buttons, with their keys, also in the list's menu.
+  // The change undo or redo would revert next, named in the list's menu.
+  QAction actUndo_, actRedo_;
   QAction actProperties_, actCurrent_, actOpen_, actSaveAs_, actRename_, actDelete_, actOperations_,
       actColours_, actLandXml_, actHelp_;
   QMenu listMenu_;

@@ -146,7 +146,8 @@ TEST_F(Conventions, RightClickOffersTheActionsOnTheRowUnderThePointer) {
   EXPECT_EQ(texts, (QStringList{Text(text::kPropertiesButton), Text(text::kCurrentSurface),
                                 Text(text::kSaveAs), Text(text::kRename), Text(text::kDelete),
                                 Text(text::kOperationsButton), Text(text::kColoursButton),
-                                "Exportar LandXML", Text(text::kOpen)}));
+                                "Exportar LandXML", Text(text::kOpen), Text(text::kUndo),
+                                Text(text::kRedo)}));
   menu.close();
   window_.findChild<QAction*>("actRename")->trigger();
   auto* rename = Shown<QDialog>("frmCopiaSuperficie");

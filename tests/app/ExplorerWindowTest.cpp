@@ -242,8 +242,17 @@ TEST_F(ExplorerTest, ShiftClickSelectsSeveralAndDeleteListsTheNamesAndRebuildsOn
   EXPECT_TRUE(fs::exists(folder_.File("B.bnd")));
   EXPECT_EQ(List().selectionMode(), QAbstractItemView::SingleSelection);
 
-  // The deletion is one change: Ctrl+Z brings the three back, Ctrl+Y takes
-  // them away again.
+  // The deletion is one change, named in the list's menu: Ctrl+Z brings the
+  // three back, Ctrl+Y takes them away again.
+  window_.ShowListMenu(List().visualItemRect(List().topLevelItem(0)).center());
+  const QList<QAction*> menu = window_.ListMenu().actions();
+  const auto undo = std::find_if(menu.begin(), menu.end(),
+                                 [](QAction* a) { return a->objectName() == "actUndo"; });
+  ASSERT_NE(undo, menu.end());
+  EXPECT_EQ((*undo)->text(), Text(text::kUndo) + ": " + Text(text::kDelete) + " A, C, D");
+  window_.ListMenu().close();
+  window_.activateWindow();  // the menu took the keyboard while it was open
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
   for (auto [key, names] : {std::pair{Qt::Key_Z, QStringList{"A", "B", "C", "D"}},
                             std::pair{Qt::Key_Y, QStringList{"B"}}}) {
     QTest::keyClick(&window_, key, Qt::ControlModifier);

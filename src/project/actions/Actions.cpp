@@ -81,6 +81,14 @@ ActionResult ActionResult::Cancelled(std::string message) {
   return Verdict(ActionOutcome::Cancelled, std::move(message), {}, text::kCancelledFilesKept);
 }
 
+ActionResult ActionResult::WroteFile(const Outcome& written, fs::path file) {
+  if (!written) return From(written);
+  ActionResult r;
+  r.Written.push_back(file);
+  r.File = std::move(file);
+  return r;
+}
+
 ActionResult ActionResult::From(const Outcome& outcome) {
   switch (outcome.Code()) {
     case ErrorCode::Ok:

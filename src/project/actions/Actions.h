@@ -117,6 +117,9 @@ struct ActionResult {
   // changed on disk; Failed for the rest. Message and File are the
   // outcome's.
   static ActionResult From(const Outcome& outcome);
+  // Done with file written (File and Written name it), or From(written)
+  // when it was not.
+  static ActionResult WroteFile(const Outcome& written, std::filesystem::path file);
 };
 
 // Carries out r.Changes on Project().Surfaces: the replaced surface takes

@@ -41,11 +41,7 @@ ActionResult SaveCutFillReport(const std::filesystem::path& file, const CutFillB
   const Result<ProjectSettings> settings = ReadProjectSettings(Project().ProjectFolder);
   const Outcome written =
       WriteCutFillReport(file, figures, {}, settings ? settings->CoordinateSystem : std::string());
-  if (!written) return ActionResult::From(written);
-  ActionResult r;
-  r.File = file;
-  r.Written.push_back(file);
-  return r;
+  return ActionResult::WroteFile(written, file);
 }
 
 }  // namespace orvane::actions

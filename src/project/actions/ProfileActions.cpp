@@ -19,11 +19,7 @@ SurfaceProfile ProfileOfSurfaces(const std::vector<std::shared_ptr<const Triangl
 
 ActionResult SaveProfileCsv(const std::filesystem::path& file, const SurfaceProfile& profile) {
   const Outcome written = WriteProfileCsv(file, profile.Table, profile.Names);
-  if (!written) return ActionResult::From(written);
-  ActionResult r;
-  r.File = file;
-  r.Written.push_back(file);
-  return r;
+  return ActionResult::WroteFile(written, file);
 }
 
 }  // namespace orvane::actions
