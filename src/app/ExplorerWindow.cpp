@@ -36,6 +36,22 @@ namespace orvane::app {
 
 namespace {
 
+// A dialog the window owns until it is finished, then deleted once the
+// events in flight have reached it. (A dialog may finish more than once, a
+// reject after an accept: the second finish finds it already handed over.)
+template <class Dialog>
+void DisposeWhenFinished(std::unique_ptr<Dialog>& owner) {
+  Dialog* dialog = owner.get();
+  QObject::connect(dialog, &QDialog::finished, dialog, [&owner, dialog] {
+    if (owner.get() == dialog) owner.release();
+    dialog->deleteLater();
+  });
+}
+
+}  // namespace
+
+namespace {
+
 // The widths of the count and elevation columns, in pixels; the name
 // column takes the rest.
 constexpr int kNumberColumnWidth = 96;
@@ -691,8 +707,7 @@ void ExplorerWindow::ShowProperties() {
   const auto surface = SurfaceAt(SelectedRow());
   if (!surface) return;
   properties_ = std::make_unique<PropertiesDialog>(surface, this);
-  connect(properties_.get(), &QDialog::finished, this,
-          [this] { properties_.release()->deleteLater(); });
+  DisposeWhenFinished(properties_);
   properties_->open();  // modal to this window
 }
 
@@ -756,8 +771,7 @@ void ExplorerWindow::ImportPointCloud(const QString& path) {
         },
         [this, said] { Label3_.setText(QString::fromStdString(*said)); });
   });
-  connect(pointCloud_.get(), &QDialog::finished, this,
-          [this] { pointCloud_.release()->deleteLater(); });
+  DisposeWhenFinished(pointCloud_);
   pointCloud_->open();  // modal to this window
 }
 
@@ -788,7 +802,7 @@ void ExplorerWindow::Rename() {
           RunOnUnchangedSurfaces({surface}, [&] { return actions::Rename(surface, name); })};
     });
   });
-  connect(rename_.get(), &QDialog::finished, this, [this] { rename_.release()->deleteLater(); });
+  DisposeWhenFinished(rename_);
   rename_->open();  // modal to this window
 }
 
