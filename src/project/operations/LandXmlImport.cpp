@@ -170,6 +170,54 @@ TriangleMesh MeshOfLandXmlSurface(const LandXmlSurface& surface, const std::stri
   return mesh;
 }
 
+// The project's name of each surface of the document: its own, or the
+// file's for a surface without one, suffixed when taken (and said so); the
+// refusal of a name no file may have.
+Result<std::vector<std::string>> ChooseSurfaceNames(const LandXmlDocument& doc,
+                                                    const fs::path& file,
+                                                    const FileSetScope& project, NameChooser& names,
+                                                    std::vector<std::string>& notes) {
+  const std::string fileName = BaseName(file.string());
+  std::vector<std::string> chosen;
+  for (const LandXmlSurface& s : doc.Surfaces) {
+    const std::string wanted = s.Name.empty() ? fileName : s.Name;
+    if (const FileSetRefusal bad = CheckSurfaceName(wanted); bad != FileSetRefusal::None)
+      return Refuse(bad, file.string() + ": surface " + Quoted(wanted), project.Texts);
+    chosen.push_back(names.Take(wanted));
+    if (chosen.back() != wanted)
+      notes.push_back("surface " + Quoted(wanted) + " imported as " + Quoted(chosen.back()) +
+                      ": the name is taken");
+  }
+  return chosen;
+}
+
+// The name of the survey points' file, after the document's. Survey points
+// that are only the points of a surface of the document (as a document of
+// this program lists them) are not written twice.
+Outcome ChoosePointFile(LandXmlDocument& doc, const fs::path& file, const FileSetScope& project,
+                        const std::vector<std::string>& chosen, NameChooser& names,
+                        LandXmlImportChange& result) {
+  if (doc.CgPoints.empty()) return {};
+  const auto same = std::find_if(doc.Surfaces.begin(), doc.Surfaces.end(), [&](const auto& s) {
+    return std::equal(s.Points.begin(), s.Points.end(), doc.CgPoints.begin(), doc.CgPoints.end(),
+                      [](const PointRec& a, const PointRec& b) {
+                        return a.X == b.X && a.Y == b.Y && a.Z == b.Z;
+                      });
+  });
+  if (same != doc.Surfaces.end()) {
+    result.Notes.push_back(file.string() + ": the survey points are the points of surface " +
+                           Quoted(chosen[static_cast<size_t>(same - doc.Surfaces.begin())]) +
+                           ", not written again");
+    doc.CgPoints = {};
+    return {};
+  }
+  const std::string fileName = BaseName(file.string());
+  if (const FileSetRefusal bad = CheckSurfaceName(fileName); bad != FileSetRefusal::None)
+    return Refuse(bad, file.string() + ": point file name", project.Texts);
+  result.PointFileName = names.Take(fileName);
+  return {};
+}
+
 Result<LandXmlImportChange> ImportLandXmlFile(const fs::path& file,
                                               const LandXmlImportOptions& options,
                                               const FileSetScope& project, Feedback& feedback) {
@@ -196,38 +244,12 @@ Result<LandXmlImportChange> ImportLandXmlFile(const fs::path& file,
 
   const FolderLock lock(project.Folder);
   NameChooser names(project);
-  const std::string fileName = BaseName(file.string());
-  std::vector<std::string> chosen;
-  for (const LandXmlSurface& s : doc.Surfaces) {
-    const std::string wanted = s.Name.empty() ? fileName : s.Name;
-    if (const FileSetRefusal bad = CheckSurfaceName(wanted); bad != FileSetRefusal::None)
-      return Refuse(bad, file.string() + ": surface " + Quoted(wanted), project.Texts);
-    chosen.push_back(names.Take(wanted));
-    if (chosen.back() != wanted)
-      result.Notes.push_back("surface " + Quoted(wanted) + " imported as " + Quoted(chosen.back()) +
-                             ": the name is taken");
-  }
-
-  // Survey points that are only the points of a surface of the document
-  // (as a document of this program lists them) are not written twice.
-  if (!doc.CgPoints.empty()) {
-    const auto same = std::find_if(doc.Surfaces.begin(), doc.Surfaces.end(), [&](const auto& s) {
-      return std::equal(s.Points.begin(), s.Points.end(), doc.CgPoints.begin(), doc.CgPoints.end(),
-                        [](const PointRec& a, const PointRec& b) {
-                          return a.X == b.X && a.Y == b.Y && a.Z == b.Z;
-                        });
-    });
-    if (same != doc.Surfaces.end()) {
-      result.Notes.push_back(file.string() + ": the survey points are the points of surface " +
-                             Quoted(chosen[static_cast<size_t>(same - doc.Surfaces.begin())]) +
-                             ", not written again");
-      doc.CgPoints = {};
-    } else {
-      if (const FileSetRefusal bad = CheckSurfaceName(fileName); bad != FileSetRefusal::None)
-        return Refuse(bad, file.string() + ": point file name", project.Texts);
-      result.PointFileName = names.Take(fileName);
-    }
-  }
+  const Result<std::vector<std::string>> named =
+      ChooseSurfaceNames(doc, file, project, names, result.Notes);
+  if (!named) return named.Error();
+  const std::vector<std::string>& chosen = *named;
+  if (Outcome points = ChoosePointFile(doc, file, project, chosen, names, result); !points)
+    return points;
 
   FolderTransaction change(project.Folder);
   feedback.Phase("WRITING_SURFACE_FILES");
