@@ -3,6 +3,11 @@
 #include <QMetaObject>
 #include <algorithm>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 #include "app/SurfaceReading.h"
 
 namespace orvane::app {
@@ -15,7 +20,8 @@ enum StudentJob : size_t { kContoursJob, kIndexJob };
 
 }  // namespace
 
-PlanLane::PlanLane(size_t kinds) : waiting_(kinds), thread_([this] { Run(); }) {}
+PlanLane::PlanLane(size_t kinds, bool background)
+    : waiting_(kinds), background_(background), thread_([this] { Run(); }) {}
 
 PlanLane::~PlanLane() {
   {
@@ -43,6 +49,10 @@ void PlanLane::WaitIdle() {
 }
 
 void PlanLane::Run() {
+#ifdef __linux__
+  // Linux gives each thread a niceness of its own.
+  if (background_) (void)setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 5);
+#endif
   std::unique_lock lock(mutex_);
   for (;;) {
     auto next = waiting_.end();

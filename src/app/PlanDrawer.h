@@ -44,10 +44,13 @@ struct PlanElevations {
 };
 
 // One thread running jobs of a few kinds: at most one waiting per kind, a
-// new one replacing it; the lowest kind waiting runs first.
+// new one replacing it; the lowest kind waiting runs first. A lane in the
+// background yields the processor to the other threads of the program
+// (where the system allows it): on two cores, the reading of a large
+// ".col" must not slow down the pictures of a zoom.
 class PlanLane {
  public:
-  explicit PlanLane(size_t kinds);
+  explicit PlanLane(size_t kinds, bool background = false);
   ~PlanLane();  // drops what waits, finishes what runs
   PlanLane(const PlanLane&) = delete;
   PlanLane& operator=(const PlanLane&) = delete;
@@ -60,6 +63,7 @@ class PlanLane {
   std::condition_variable wake_, idle_;
   std::vector<std::function<void()>> waiting_;
   bool running_ = false, stop_ = false;
+  bool background_;
   std::thread thread_;  // last: started once the rest is ready
 };
 
@@ -119,7 +123,7 @@ class PlanDrawer {
   IndexDone indexed_;
   ContoursDone contoured_;
   // Last: they stop first.
-  PlanLane drawer_{2}, reader_{1}, student_{2};
+  PlanLane drawer_{2}, reader_{1, true}, student_{2, true};
 };
 
 }  // namespace orvane::app
