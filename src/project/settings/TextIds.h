@@ -136,11 +136,14 @@ inline constexpr int kProfileHint = 168;
 inline constexpr int kProfileOffSurfaces = 169;
 
 // The desktop program's windows (170 to 199).
-inline constexpr int kWholeSurface = 170;     // plan view: button showing the whole surface
-inline constexpr int kPreviousView = 171;     // plan view: button going back one view
-inline constexpr int kRecentProjects = 172;   // start-up without a project: the list's label
-inline constexpr int kAnotherFolder = 173;    // start-up: the entry that asks for a folder
-inline constexpr int kLoadingSurfaces = 180;  // explorer: surfaces being read after start-up
+inline constexpr int kWholeSurface = 170;    // plan view: button showing the whole surface
+inline constexpr int kPreviousView = 171;    // plan view: button going back one view
+inline constexpr int kRecentProjects = 172;  // start-up without a project: the list's label
+inline constexpr int kAnotherFolder = 173;   // start-up: the entry that asks for a folder
+
+// The explorer reading the surfaces after start-up: the row being read and
+// the status line.
+inline constexpr int kLoadingSurfaces = 180;
 
 // Undo and redo (200 to 208).
 inline constexpr int kUndo = 200;
