@@ -11,6 +11,7 @@
 #include "app/DialogService.h"
 #include "app/Help.h"
 #include "app/SurfaceList.h"
+#include "app/SurfaceReading.h"
 #include "app/Texts.h"
 #include "app/WindowKeys.h"
 #include "app/WindowPlacement.h"
@@ -535,7 +536,10 @@ void ColouringWindow::Apply() {
   }
   const auto surface = surface_;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  surface->Reindex();
+  {
+    const auto changing = ChangingSurfaces();  // the plan view may be reading it
+    surface->Reindex();
+  }
   QApplication::restoreOverrideCursor();
   if (!SetBusy(true)) return;
   auto result = std::make_shared<actions::ActionResult>();
@@ -547,7 +551,7 @@ void ColouringWindow::Apply() {
         });
       },
       [this, result, surface, sorted = order.Reordered] {
-        actions::Apply(*result);
+        ApplyResult(*result);
         SetBusy(false);
         if (!task_.Failure().empty()) {
           SetStatus(QString(), false);

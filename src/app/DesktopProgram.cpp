@@ -141,9 +141,12 @@ int RunDesktopProgram(QApplication& app) {
 
   BusyGate gate;  // one piece of long work at a time, whichever window starts it
   ExplorerWindow explorer(dialogs, gate);
-  explorer.Load();
-  if (arguments.ScreenshotFolder)
+  if (arguments.ScreenshotFolder) {
+    explorer.Load();
     return TakeScreenshots(explorer, scriptedDialogs, *arguments.ScreenshotFolder);
+  }
+  // The window first; the surfaces are read beside it.
+  explorer.OpenProjectBeside();
   // Under its name and absolute folder: the next run may start elsewhere.
   AddRecentProject(NameText(Project().ProjectName) + "^" +
                    QDir(QString::fromStdString(Project().ProjectFolder)).absolutePath());

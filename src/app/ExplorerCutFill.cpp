@@ -10,6 +10,7 @@
 #include "app/DialogService.h"
 #include "app/ExplorerWindow.h"
 #include "app/SurfaceList.h"
+#include "app/SurfaceReading.h"
 #include "app/Texts.h"
 #include "project/actions/CutFillActions.h"
 #include "project/actions/ProjectState.h"
@@ -62,7 +63,7 @@ void ExplorerWindow::CutAndFill() {
         });
       },
       [this, result, out, A, B] {
-        actions::Apply(*result);
+        ApplyResult(*result);
         SetBusy(false);
         if (!task_.Failure().empty() || !result->ok()) {
           const bool cancelled =

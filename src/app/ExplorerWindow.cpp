@@ -20,6 +20,7 @@
 #include "app/PropertiesDialog.h"
 #include "app/RenameDialog.h"
 #include "app/SurfaceList.h"
+#include "app/SurfaceReading.h"
 #include "app/Texts.h"
 #include "app/WindowPlacement.h"
 #include "formats/LasReader.h"
@@ -30,6 +31,8 @@
 #include "project/actions/ProjectState.h"
 #include "project/actions/SurfaceFileActions.h"
 #include "project/files/SurfaceFiles.h"
+#include "project/files/SurfaceLoading.h"
+#include "project/files/SurfaceNaming.h"
 #include "project/settings/TextIds.h"
 
 namespace orvane::app {
@@ -315,6 +318,9 @@ void ExplorerWindow::Connect() {
 
   // A change of the folder (a file written, renamed or removed) is read
   // once the burst of changes is over.
+  listTimer_.setSingleShot(true);
+  listTimer_.setInterval(100);
+  connect(&listTimer_, &QTimer::timeout, this, [this] { FillSurfaceList(); });
   syncTimer_.setSingleShot(true);
   syncTimer_.setInterval(200);
   connect(&syncTimer_, &QTimer::timeout, this, [this] { SyncWithFolder(); });
@@ -377,6 +383,97 @@ void ExplorerWindow::Load() {
     QTimer::singleShot(0, this,
                        [this, warnings] { dialogs_.Inform(this, warnings, kMessageTitle); });
   }
+}
+
+void ExplorerWindow::OpenProjectBeside() {
+  SetTopMost(*this, true);
+  const std::string name = Project().ProjectName;
+  const actions::ActionResult opened = actions::OpenProjectWithoutSurfaces(Project().ProjectFolder);
+  if (!name.empty()) Project().ProjectName = name;
+  lblProyecto_.setText(NameText(Project().ProjectName));
+  lblRuta_.setText(QString::fromStdString(Project().ProjectFolder));
+  ApplyCaptions();
+  if (!opened.ok() || !SetLoading(true)) {
+    FillSurfaceList();
+    WatchFolder();
+    if (!opened.ok()) {
+      const QString message = QString::fromStdString(opened.Message);
+      QTimer::singleShot(0, this,
+                         [this, message] { dialogs_.Inform(this, message, kMessageTitle); });
+    }
+    return;
+  }
+  FillSurfaceList();
+  // Each surface is handed over as it is read; they come before the
+  // finish, through the same queue.
+  auto warnings = std::make_shared<std::vector<std::string>>();
+  const std::filesystem::path folder = Project().ProjectFolder;
+  task_.Start(
+      [this, folder, warnings](TaskFeedback& feedback) {
+        FolderScanSteps steps;
+        steps.Listed = [this](const std::vector<std::string>& files) {
+          QStringList names;
+          for (const std::string& f : files) names << NameText(SurfaceNameOfFile(f));
+          QMetaObject::invokeMethod(
+              this,
+              [this, names] {
+                pending_ = names;
+                loadTotal_ = static_cast<int>(names.size());
+                ShowLoadingProgress();
+                FillSurfaceList();
+              },
+              Qt::QueuedConnection);
+        };
+        steps.Loaded = [this](std::shared_ptr<TriangleMesh> surface, const FileStamp& stamp) {
+          QMetaObject::invokeMethod(
+              this, [this, surface, stamp] { SurfaceLoaded(surface, stamp); },
+              Qt::QueuedConnection);
+        };
+        steps.Stop = [&feedback] { return feedback.StopRequested(); };
+        *warnings = ScanProjectFolder(folder, "dsp", steps);
+      },
+      [this, warnings] {
+        listTimer_.stop();
+        pending_.clear();
+        SetLoading(false);
+        Label3_.clear();
+        ProgressBar1_.setRange(0, 1);
+        ProgressBar1_.setValue(0);
+        FillSurfaceList();
+        WatchFolder();
+        std::vector<std::string> lines = *warnings;
+        if (!task_.Failure().empty()) lines.insert(lines.begin(), task_.Failure());
+        if (!lines.empty()) dialogs_.Inform(this, Joined(lines), kMessageTitle);
+      });
+}
+
+void ExplorerWindow::SurfaceLoaded(std::shared_ptr<TriangleMesh> surface, const FileStamp& stamp) {
+  Project().LoadedFiles[surface] = stamp;
+  Project().Surfaces.push_back(std::move(surface));
+  if (!pending_.isEmpty()) pending_.removeFirst();
+  ShowLoadingProgress();
+  // A folder of many small surfaces is listed a few times a second, not
+  // once per surface.
+  if (!listTimer_.isActive()) listTimer_.start();
+}
+
+void ExplorerWindow::ShowLoadingProgress() {
+  const int done = loadTotal_ - static_cast<int>(pending_.size());
+  Label3_.setText(Text(text::kLoadingSurfaces) + QString(" %1 / %2").arg(done).arg(loadTotal_));
+  ProgressBar1_.setRange(0, std::max(1, loadTotal_));
+  ProgressBar1_.setValue(done);
+}
+
+bool ExplorerWindow::SetLoading(bool loading) {
+  if (loading && !gate_.Enter(task_)) return false;
+  loading_ = loading;
+  // The list stays: a surface read can be picked and seen meanwhile.
+  for (QPushButton* b : {&cmdActual_, &cmdImportar_, &cmdExport_, &cmdRenombrar_, &cmdEliminar_,
+                         &cmdSurfop_, &cmdColores_, &cmdExportar_, &cmdCutFill_})
+    b->setEnabled(!loading);
+  if (!loading) gate_.Leave(task_);
+  EnableActions();
+  return true;
 }
 
 void ExplorerWindow::ApplyCaptions() {
@@ -445,6 +542,14 @@ void ExplorerWindow::FillSurfaceList() {
         ListBox1_.setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
       if (wasSelected) item->setSelected(true);
     }
+    // The surfaces still being read, greyed, the one being read saying so.
+    for (qsizetype k = 0; k < pending_.size(); ++k) {
+      auto* item = new QTreeWidgetItem(&ListBox1_);  // owned by the list
+      item->setText(0, pending_[k]);
+      if (k == 0) item->setText(1, Text(text::kLoadingSurfaces));
+      item->setData(0, kSurfaceIndexRole, qlonglong{-1});
+      item->setFlags(Qt::NoItemFlags);
+    }
   }
   refilling_ = false;
   ++listFills_;
@@ -490,8 +595,11 @@ bool ExplorerWindow::SyncWithFolder() {
 void ExplorerWindow::WorkEnded() {
   if (asking_) dialogs_.CloseQuestion();  // nothing is left to cancel
   if (AnyWorkRunning()) return;
+  if (closeAfterWork_) {
+    close();
+    return;
+  }
   SyncWithFolder();
-  if (closeAfterWork_) close();
 }
 
 void ExplorerWindow::AlignColumns() {
@@ -558,13 +666,21 @@ void ExplorerWindow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
     return;
   }
-  if (Busy())
+  if (Busy() && !loading_)
     AskToCancel();
   else
     close();
 }
 
 void ExplorerWindow::closeEvent(QCloseEvent* event) {
+  if (loading_) {
+    // Reading the surfaces changes nothing: it stops at the next file, and
+    // the window closes then.
+    closeAfterWork_ = true;
+    task_.RequestStop();
+    event->ignore();
+    return;
+  }
   if (AnyWorkRunning()) {
     // Closing ends the program: only once the running work is given up, and
     // only after it stopped, so that no window is left to run on unseen.
@@ -653,28 +769,19 @@ void ExplorerWindow::ShowProgress(const QString& phase, qint64 done, qint64 tota
 
 void ExplorerWindow::RowClicked(QTreeWidgetItem* item) {
   if (ListBox1_.topLevelItemCount() < 1 || item == nullptr) return;
-  const int row = ListBox1_.indexOfTopLevelItem(item);
-  const auto surface = SurfaceAt(row);
-  if (!surface) return;
-  Project().CurrentSurface = surface;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const int points = surface->PointCount(), triangles = surface->TriangleCount();
-  surface->Reindex();
-  QApplication::restoreOverrideCursor();
-  if (plan_.Surface() == surface &&
-      (surface->PointCount() != points || surface->TriangleCount() != triangles))
-    plan_.SurfaceChanged();
-  // Coincident points may have become one: the row shows the surface as it
-  // now is.
-  const auto texts = SurfaceRowTexts(*surface);
-  for (int c = 0; c < 5; ++c) item->setText(c, texts[static_cast<size_t>(c)]);
+  // Picking a surface only makes it current: it stays as its file holds it
+  // (the row's counts are the file's), and a surface of millions of points
+  // is picked without a wait. The operations that need it reindexed do it
+  // on their own copy.
+  if (const auto surface = SurfaceAt(ListBox1_.indexOfTopLevelItem(item)))
+    Project().CurrentSurface = surface;
 }
 
 void ExplorerWindow::SelectionChanged() {
   if (!refilling_) {
     const QList<QTreeWidgetItem*> selected = ListBox1_.selectedItems();
     // A key moves the selection as a click does: the row highlighted is the
-    // current surface (a click also reindexes it, RowClicked).
+    // current surface.
     if (selected.size() == 1)
       if (const auto surface = SurfaceAt(ListBox1_.indexOfTopLevelItem(selected.front())))
         Project().CurrentSurface = surface;
@@ -851,7 +958,7 @@ void ExplorerWindow::RunFileSetOperation(int phaseText,
   auto results = std::make_shared<std::vector<actions::ActionResult>>();
   task_.Start([results, op = std::move(op)](TaskFeedback&) { *results = op(); },
               [this, results, after = std::move(after)] {
-                for (actions::ActionResult& r : *results) actions::Apply(r);
+                for (actions::ActionResult& r : *results) ApplyResult(r);
                 SetBusy(false);
                 Label3_.clear();
                 // A surface deleted or replaced is no longer current.
@@ -913,7 +1020,7 @@ void ExplorerWindow::ExportLandXml() {
         });
       },
       [this, result, surface, output] {
-        actions::Apply(*result);
+        ApplyResult(*result);
         SetBusy(false);
         QStringList lines;
         for (const std::string& w : result->Warnings) lines << QString::fromStdString(w);

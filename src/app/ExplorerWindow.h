@@ -42,6 +42,7 @@
 #include "app/BusyGate.h"
 #include "app/PlanView.h"
 #include "project/actions/Actions.h"
+#include "project/files/FileStamp.h"
 
 namespace orvane::app {
 
@@ -64,6 +65,14 @@ class ExplorerWindow : public QWidget {
   // the project labels and the captions. The scan's warnings (files that do
   // not load) are shown in one message.
   void Load();
+  // Load as the program does it: the window shows at once, and the surfaces
+  // are read beside it on the window's task, each listed as it comes (the
+  // rows of those still to read greyed, the status line counting them).
+  // Meanwhile the surfaces read can be picked and seen; the actions wait
+  // until all are read. Closing stops the reading.
+  void OpenProjectBeside();
+  // The surfaces are being read (OpenProjectBeside).
+  bool Loading() const { return loading_; }
 
   // Rebuilds the list from Project().Surfaces (FillSurfaceList); the rows
   // selected before stay selected, by name.
@@ -165,6 +174,9 @@ class ExplorerWindow : public QWidget {
   // window's work runs, and gives back those that were enabled.
   void HoldForOtherWork(bool hold);
   void ShowProgress(const QString& phase, qint64 done, qint64 total);
+  bool SetLoading(bool loading);
+  void SurfaceLoaded(std::shared_ptr<TriangleMesh> surface, const FileStamp& stamp);
+  void ShowLoadingProgress();
   void ReportResults(const std::vector<actions::ActionResult>& results);
 
   DialogService& dialogs_;
@@ -176,7 +188,11 @@ class ExplorerWindow : public QWidget {
   bool refilling_ = false;       // FillSurfaceList is restoring the selection
   bool closeAfterWork_ = false;  // the user chose to close once the work stops
   QFileSystemWatcher watcher_;
-  QTimer syncTimer_;  // lets a burst of folder changes end before reading it
+  QTimer syncTimer_;      // lets a burst of folder changes end before reading it
+  bool loading_ = false;  // OpenProjectBeside is reading the surfaces
+  QStringList pending_;   // the names of the surfaces still to read
+  int loadTotal_ = 0;
+  QTimer listTimer_;  // lists the surfaces read meanwhile
 
   // Layouts before the widgets they hold, each after the layout it sits in:
   // members go in reverse order, and each one leaves its parent as it goes.

@@ -10,6 +10,7 @@
 #include "app/ExplorerWindow.h"
 #include "app/Help.h"
 #include "app/SurfaceList.h"
+#include "app/SurfaceReading.h"
 #include "app/Texts.h"
 #include "app/WindowKeys.h"
 #include "app/WindowPlacement.h"
@@ -233,7 +234,7 @@ void OperationsWindow::Calculate() {
         });
       },
       [this, result] {
-        actions::Apply(*result);
+        ApplyResult(*result);
         SetBusy(false);
         // The folder as the operation left it: a merge leaves its first
         // surface's files, which are listed again.

@@ -10,6 +10,7 @@
 
 #include "analysis/ElevationQueries.h"
 #include "app/PlanDrawer.h"
+#include "app/SurfaceReading.h"
 #include "app/Texts.h"
 #include "project/plan/CutFillScene.h"
 #include "project/settings/TextIds.h"
@@ -127,25 +128,38 @@ PlanView::PlanView(QWidget* parent) : QWidget(parent), canvas_(new PlanCanvas(*t
   connect(&cmdPrevious_, &QToolButton::clicked, this, [this] { PreviousView(); });
   drawer_ = std::make_unique<PlanDrawer>(
       *this,
-      [this](uint64_t number, std::shared_ptr<const PlanScene> scene) {
+      [this](uint64_t number, std::shared_ptr<const PlanScene> plan) {
         if (number != loadNumber_) return;  // a surface since replaced
-        const bool stripChanged = scene_ == nullptr || OverlayWidth() == 0;
-        scene_ = std::move(scene);
-        ShowSceneStatus();
-        // The legend's room is known now: the whole surface beside it.
-        if (whole_ && stripChanged)
-          FitWhole();
-        else
-          RequestPicture();
+        // Drawn in the ramp while its files are read.
+        base_ = plan;
+        drawer_->Post(PlanDrawer::Files{loadNumber_, base_, folder_, name_, SurfaceTriangles()});
+        TakeScene(std::move(plan), false, -1);
+      },
+      [this](uint64_t number, std::shared_ptr<const PlanScene> scene) {
+        if (number != loadNumber_) return;
+        TakeScene(std::move(scene), true, OverlayWidth());
       },
       [this](const PlanDrawer::Picture& job, QImage image) {
         if (job.Number != loadNumber_) return;
         image_ = std::move(image);
         imageView_ = job.Window;
         imageLoad_ = job.Number;
+        imageScene_ = job.Scene;
         imageContours_ = job.Contours;
         canvas_->update();
         if (PictureIsCurrent()) emit PictureReady();
+      },
+      [this](uint64_t number, std::shared_ptr<const PlanElevations> elevations) {
+        if (number != indexNumber_) return;
+        elevations_ = std::move(elevations);
+        if (pointerIn_) PointerAt(lastPointer_);
+      },
+      [this](uint64_t number, std::shared_ptr<const PlanContourLines> lines) {
+        if (number != contoursNumber_) return;
+        contoursPending_ = false;
+        contours_ = std::move(lines);
+        ShowSceneStatus();
+        RequestPicture();
       });
 }
 
@@ -171,12 +185,15 @@ void PlanView::SetSurface(std::shared_ptr<const TriangleMesh> surface, std::file
 
 void PlanView::ShowMap(std::shared_ptr<const TriangleMesh> surface,
                        std::shared_ptr<const PlanScene> map, std::string title) {
+  const bool other = surface != surface_;
   surface_ = std::move(surface);
+  if (other) AskElevations();
   name_ = std::move(title);
   base_ = std::move(map);
   ++loadNumber_;
   image_ = QImage();
   scene_ = base_;
+  sceneComplete_ = true;
   ShowWholeSurface();
   ShowSceneStatus();
 }
@@ -186,22 +203,39 @@ void PlanView::SurfaceChanged() {
 }
 
 void PlanView::ReloadColours() {
-  if (base_) StartLoad();
+  if (base_ || surface_) StartLoad();
 }
 
 void PlanView::ShowContours(bool on) {
   if (chkContours_.isChecked() != on) chkContours_.setChecked(on);  // comes back here
-  contours_.reset();
-  if (on && surface_) contours_ = MakePlanContours(*surface_);
+  AskContours();
   ShowSceneStatus();
   RequestPicture();
 }
 
-void PlanView::TakePlan() {
-  base_.reset();
+void PlanView::AskContours() {
   contours_.reset();
-  if (surface_) base_ = std::make_shared<const PlanScene>(ScenePlanOfSurface(*surface_));
-  if (surface_ && chkContours_.isChecked()) contours_ = MakePlanContours(*surface_);
+  ++contoursNumber_;
+  contoursPending_ = surface_ && chkContours_.isChecked();
+  if (contoursPending_) drawer_->PostContours({contoursNumber_, surface_});
+}
+
+void PlanView::AskElevations() {
+  elevations_.reset();
+  ++indexNumber_;
+  if (surface_) drawer_->PostIndex({indexNumber_, surface_});
+}
+
+bool PlanView::ElevationsReady() const {
+  return elevations_ != nullptr;
+}
+
+void PlanView::TakePlan() {
+  // The plan, the contours and the index are made on the drawer's threads:
+  // a surface of millions of points is picked without a wait.
+  base_.reset();
+  AskContours();
+  AskElevations();
   if (whole_) FitWhole();
   StartLoad();
 }
@@ -209,16 +243,41 @@ void PlanView::TakePlan() {
 void PlanView::StartLoad() {
   ++loadNumber_;
   scene_.reset();
+  sceneComplete_ = false;
   image_ = QImage();
-  if (!base_) {
+  if (!base_ && !surface_) {
     lblPlanStatus_.clear();
     canvas_->update();
     return;
   }
   lblPlanStatus_.setText(QString::fromStdString(name_) + "  ...");
-  drawer_->Post(PlanDrawer::Load{loadNumber_, base_, folder_, name_,
-                                 static_cast<size_t>(surface_->TriangleCount())});
+  if (base_)
+    drawer_->Post(PlanDrawer::Files{loadNumber_, base_, folder_, name_, SurfaceTriangles()});
+  else
+    drawer_->Post(PlanDrawer::Plan{loadNumber_, surface_});
   canvas_->update();
+}
+
+ExtentsRec PlanView::SurfaceBox() const {
+  // Until its plan is made, the surface's own box: the view and the legend
+  // are in place at once.
+  if (base_) return base_->Extents;
+  return surface_ ? surface_->GetExtents() : ExtentsRec{};
+}
+
+size_t PlanView::SurfaceTriangles() const {
+  return surface_ ? static_cast<size_t>(surface_->TriangleCount()) : 0;
+}
+
+void PlanView::TakeScene(std::shared_ptr<const PlanScene> scene, bool complete, int strip) {
+  scene_ = std::move(scene);
+  sceneComplete_ = complete;
+  if (complete) ShowSceneStatus();
+  // The legend's room is known now: the whole surface beside it.
+  if (whole_ && OverlayWidth() != strip)
+    FitWhole();
+  else
+    RequestPicture();
 }
 
 void PlanView::ShowWholeSurface() {
@@ -232,7 +291,7 @@ void PlanView::FitWhole() {
   // runs on under the strip.
   const int strip = OverlayWidth();
   const int free = std::max(1, canvas_->width() - strip);
-  view_ = FitPlanWindow(base_ ? base_->Extents : ExtentsRec{}, free, canvas_->height(), kFitMargin);
+  view_ = FitPlanWindow(SurfaceBox(), free, canvas_->height(), kFitMargin);
   view_.MaxX += view_.Width() / free * strip;
   RequestPicture();
 }
@@ -275,8 +334,13 @@ void PlanView::RequestPicture() {
 }
 
 bool PlanView::PictureIsCurrent() const {
+  return sceneComplete_ && !contoursPending_ && PlanShown() && imageScene_ == scene_ &&
+         imageContours_ == contours_;
+}
+
+bool PlanView::PlanShown() const {
   return scene_ && !image_.isNull() && imageLoad_ == loadNumber_ && imageView_ == view_ &&
-         image_.size() == canvas_->size() && imageContours_ == contours_;
+         image_.size() == canvas_->size();
 }
 
 QPointF PlanView::PlanAt(QPointF p) const {
@@ -391,17 +455,26 @@ void PlanView::DragTo(QPointF p) {
 
 void PlanView::PointerAt(QPointF p) {
   if (!surface_) return;
+  lastPointer_ = p;
+  pointerIn_ = true;
+  // A surface changed in place since its index was made: the index is made
+  // again.
+  if (elevations_ && elevations_->Changes != SurfaceChangeCount()) AskElevations();
   const QPointF at = PlanAt(p);
-  const double z =
-      InterpolateZ(*surface_, at.x(), at.y(), std::numeric_limits<double>::quiet_NaN());
-  QString text = QString("X %1 m   Y %2 m   Z %3")
-                     .arg(Coordinate(at.x()), Coordinate(at.y()),
-                          std::isnan(z) ? QString("-") : Coordinate(z) + " m");
+  // Until the index is made, the elevation is said to be coming.
+  QString z = "...";
+  if (elevations_) {
+    const double height =
+        elevations_->Index.InterpolateZ(at.x(), at.y(), std::numeric_limits<double>::quiet_NaN());
+    z = std::isnan(height) ? QString("-") : Coordinate(height) + " m";
+  }
+  QString text = QString("X %1 m   Y %2 m   Z %3").arg(Coordinate(at.x()), Coordinate(at.y()), z);
   lblPlanStatus_.setText(text + CoordinateSystemNote());
 }
 
 void PlanView::PointerLeft() {
   dragging_ = false;
+  pointerIn_ = false;
   ShowSceneStatus();
 }
 
@@ -467,10 +540,10 @@ void PlanView::PaintCutFillLegend(QPainter& painter, QRect area) const {
 }
 
 int PlanView::OverlayWidth() const {
-  if (!base_) return 0;
+  if (!base_ && !surface_) return 0;
   const QFontMetrics metrics = canvas_->fontMetrics();
   int text = metrics.horizontalAdvance(Text(kElevationText));
-  const ExtentsRec& box = base_->Extents;
+  const ExtentsRec box = SurfaceBox();
   if (box.Min.Z <= box.Max.Z)
     text = std::max({text, metrics.horizontalAdvance(Coordinate(box.Max.Z) + " m") + 20,
                      metrics.horizontalAdvance(Coordinate(box.Min.Z) + " m") + 20});

@@ -13,12 +13,13 @@
 // point of a line drawn over the plan, a right click ends the line
 // (LineDrawn) and keeps it drawn until the next Ctrl+click starts another.
 //
-// Drawing never holds up the window: the plan of a surface is taken once
-// (on this thread, from the mesh), its files are read and its pictures
-// drawn on a thread of the view's own, which works only on that copy. Until
+// Nothing the view does holds up the window: the plan of a surface is
+// taken once from the mesh, its files read and its pictures drawn on a
+// thread of the view's own (PlanDrawer); the contour lines and the
+// elevation index the status line reads are made on a second one. Until
 // the picture of a new view arrives, the last one is shown moved and
-// scaled to it. The view keeps the mesh (for the elevations) and reads it
-// on this thread only.
+// scaled to it; until the index is made, the status line gives the
+// elevation as "...".
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -43,6 +44,7 @@ namespace orvane::app {
 
 class PlanCanvas;
 class PlanDrawer;
+struct PlanElevations;
 
 class PlanView : public QWidget {
   Q_OBJECT
@@ -87,11 +89,17 @@ class PlanView : public QWidget {
   const PlanScene* Scene() const { return scene_.get(); }
   // The status line's text.
   QString StatusText() const;
-  // The last picture drawn, and whether it is of the current scene and view.
+  // The last picture drawn, and whether it is of the current scene (its
+  // files read, the contours asked for made) and view.
   const QImage& Picture() const { return image_; }
   bool PictureIsCurrent() const;
+  // A picture of the surface is shown at the current view: the current one,
+  // or, while the surface's files are read, its plan in the ramp.
+  bool PlanShown() const;
   // Contours over the plan (the check box beside the status line).
   void ShowContours(bool on);
+  // The index that gives the elevation under the pointer has been made.
+  bool ElevationsReady() const;
   const std::shared_ptr<const PlanContourLines>& ContourLines() const { return contours_; }
   // The plan position (X east, Y north) at a point of the canvas.
   QPointF PlanAt(QPointF canvasPoint) const;
@@ -120,6 +128,13 @@ class PlanView : public QWidget {
 
   void TakePlan();
   void StartLoad();
+  // scene is shown; complete once the surface's files are in it. strip:
+  // the legend's width before (-1: the surface's extents are new).
+  void TakeScene(std::shared_ptr<const PlanScene> scene, bool complete, int strip);
+  size_t SurfaceTriangles() const;
+  ExtentsRec SurfaceBox() const;
+  void AskContours();
+  void AskElevations();
   void RequestPicture();
   void ShowSceneStatus();
   QString CoordinateSystemNote() const;
@@ -136,15 +151,22 @@ class PlanView : public QWidget {
   std::string name_;
   std::shared_ptr<const PlanScene> base_;             // the plan in the ramp, no files
   std::shared_ptr<const PlanScene> scene_;            // what is shown
+  bool sceneComplete_ = false;                        // the surface's files are in it
   std::shared_ptr<const PlanContourLines> contours_;  // while they are asked for
+  bool contoursPending_ = false;                      // asked for, not made yet
+  std::shared_ptr<const PlanElevations> elevations_;  // for the status line
   uint64_t loadNumber_ = 0;                           // of the scene asked for last
+  uint64_t indexNumber_ = 0, contoursNumber_ = 0;     // of those asked for last
   PlanWindow view_;
   bool whole_ = true;  // the view shows the whole surface: a resize refits it
   QImage image_;
   PlanWindow imageView_;
   uint64_t imageLoad_ = 0;                                 // loadNumber_ of the image's scene
+  std::shared_ptr<const PlanScene> imageScene_;            // the scene drawn
   std::shared_ptr<const PlanContourLines> imageContours_;  // drawn over the image
   QPointF dragFrom_;
+  QPointF lastPointer_;
+  bool pointerIn_ = false;
   bool dragging_ = false;
   std::vector<PlanWindow> history_;  // views to go back to, latest last
   QElapsedTimer lastWheel_;          // a burst of wheel notches is one zoom

@@ -175,6 +175,32 @@ TEST_F(ExplorerTest, RowsShowCountsWithABlankAndElevationsInThreeDecimals) {
   EXPECT_EQ(List().topLevelItem(999)->text(2), " 2");
 }
 
+// The window is up before its surfaces are read; each is listed as it is
+// read and the actions wait meanwhile. Picking a surface leaves it as its
+// file holds it: a point stored twice stays counted (a reindex dropped it).
+TEST_F(ExplorerTest, SurfacesAreReadBesideTheShownWindowAndPickingOneKeepsItsPointCount) {
+  TriangleMesh twice = GridSurface("A", 3, [](int, int) { return 1.0; });
+  twice.AddPoint(500000.25, 4500000.5, 1.0);
+  folder_.Add(std::move(twice));
+  folder_.Add(GridSurface("B", 4, [](int i, int) { return i; }));
+  window_.OpenProjectBeside();
+  window_.show();
+  EXPECT_TRUE(window_.Loading());
+  EXPECT_TRUE(Project().Surfaces.empty());
+  EXPECT_FALSE(Button("cmdEliminar").isEnabled());
+  EXPECT_TRUE(List().isEnabled());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window_.Loading(); }, 20000));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+  ASSERT_EQ(Names(), (QStringList{"A", "B"}));
+  EXPECT_TRUE(Button("cmdEliminar").isEnabled());
+  EXPECT_EQ(Child<QLabel>(window_, "Label3").text(), "");
+  EXPECT_EQ(List().topLevelItem(0)->text(1), " 10");
+  ClickRow(0);
+  EXPECT_EQ(Project().CurrentSurface, Project().Surfaces[0]);
+  EXPECT_EQ(List().topLevelItem(0)->text(1), " 10");
+  EXPECT_EQ(Project().Surfaces[0]->PointCount(), 10);
+}
+
 TEST_F(ExplorerTest, SaveAsActsOnTheSelectedRowAndACopyElsewhereAddsNoRow) {
   folder_.Add(GridSurface("A", 3, [](int, int) { return 1.0; }));
   folder_.Add(GridSurface("B", 4, [](int i, int) { return i; }), true);

@@ -44,6 +44,7 @@ class PlanViewTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view_));
     view_.SetSurface(surface_, folder_.Path(), "Grid");
     ASSERT_TRUE(WaitForPicture(view_));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view_.ElevationsReady(); }, 20000));
   }
   ProjectFolder folder_;
   std::shared_ptr<TriangleMesh> surface_ = Surface();

@@ -126,6 +126,14 @@ void Apply(ActionResult& r) {
 }
 
 ActionResult OpenProject(const fs::path& folder) {
+  ActionResult r = OpenProjectWithoutSurfaces(folder);
+  if (r.ok())
+    r.Warnings = ScanProjectFolder(Project().ProjectFolder, Project().Surfaces,
+                                   Project().LoadedFiles, "dsp");
+  return r;
+}
+
+ActionResult OpenProjectWithoutSurfaces(const fs::path& folder) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec))
     return ActionResult::Refused(folder.string() + ": not a folder", folder);
@@ -135,9 +143,7 @@ ActionResult OpenProject(const fs::path& folder) {
     trimmed.pop_back();
   Project().ProjectFolder = trimmed;
   Project().ProjectName = fs::path(trimmed).filename().string();
-  ActionResult r;
-  r.Warnings = ScanProjectFolder(trimmed, Project().Surfaces, Project().LoadedFiles, "dsp");
-  return r;
+  return {};
 }
 
 ActionResult FindSurface(std::string_view name) {

@@ -141,6 +141,10 @@ using StopRequest = std::function<bool()>;
 // Surfaces in name order. Refused when folder is not a folder. The loads
 // that failed are warnings.
 ActionResult OpenProject(const std::filesystem::path& folder);
+// OpenProject without loading the surfaces, for a front end that loads them
+// beside its window (ScanProjectFolder with FolderScanSteps on
+// ProjectFolder) and adds them to Surfaces and LoadedFiles as they come.
+ActionResult OpenProjectWithoutSurfaces(const std::filesystem::path& folder);
 
 // The surface NAME of the open project: the one loaded from NAME.dsp (the
 // scan names each surface after its file, whatever name the file holds).

@@ -58,20 +58,31 @@ std::shared_ptr<TriangleMesh> LoadSurfaceFile(const fs::path& folder, const std:
   return mesh;
 }
 
-std::vector<std::string> ScanProjectFolder(const fs::path& folder,
-                                           std::vector<std::shared_ptr<TriangleMesh>>& surfaces,
-                                           SurfaceStampMap& stamps, std::string_view extension) {
+std::vector<std::string> ScanProjectFolder(const fs::path& folder, std::string_view extension,
+                                           const FolderScanSteps& steps) {
   // A change a killed command left half done is finished first, so that the
   // scan sees the folder as that change left it or as it was before.
   std::vector<std::string> warnings = std::move(RecoverFolder(folder).Warnings);
   const FolderLock lock(folder, FolderLock::Mode::Shared);
-  for (const std::string& file : ListFiles(folder, extension)) {
+  const std::vector<std::string> files = ListFiles(folder, extension);
+  if (steps.Listed) steps.Listed(files);
+  for (const std::string& file : files) {
+    if (steps.Stop && steps.Stop()) break;
     const FileStamp stamp = StampOf(folder / file);
-    auto mesh = LoadSurfaceFile(folder, file, warnings);
-    stamps[mesh] = stamp;
-    surfaces.push_back(std::move(mesh));
+    steps.Loaded(LoadSurfaceFile(folder, file, warnings), stamp);
   }
   return warnings;
+}
+
+std::vector<std::string> ScanProjectFolder(const fs::path& folder,
+                                           std::vector<std::shared_ptr<TriangleMesh>>& surfaces,
+                                           SurfaceStampMap& stamps, std::string_view extension) {
+  FolderScanSteps steps;
+  steps.Loaded = [&](std::shared_ptr<TriangleMesh> mesh, const FileStamp& stamp) {
+    stamps[mesh] = stamp;
+    surfaces.push_back(std::move(mesh));
+  };
+  return ScanProjectFolder(folder, extension, steps);
 }
 
 }  // namespace orvane

@@ -3,6 +3,7 @@
 // after its file. Loading only reads: it never copies or writes a file.
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,5 +30,19 @@ std::vector<std::string> ScanProjectFolder(const std::filesystem::path& folder,
                                            std::vector<std::shared_ptr<TriangleMesh>>& surfaces,
                                            SurfaceStampMap& stamps,
                                            std::string_view extension = "dsp");
+
+// The same scan, one surface at a time, for a caller that shows the
+// surfaces as they come (and may keep them on another thread than the one
+// that reads): Listed gets the files to be read, once, before any is read;
+// Loaded each surface with the stamp of its file, in that order. Once Stop
+// answers true, the files not read yet are left.
+struct FolderScanSteps {
+  std::function<void(const std::vector<std::string>& files)> Listed;
+  std::function<void(std::shared_ptr<TriangleMesh> surface, const FileStamp& stamp)> Loaded;
+  std::function<bool()> Stop;
+};
+std::vector<std::string> ScanProjectFolder(const std::filesystem::path& folder,
+                                           std::string_view extension,
+                                           const FolderScanSteps& steps);
 
 }  // namespace orvane

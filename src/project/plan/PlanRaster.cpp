@@ -30,23 +30,23 @@ inline bool CentreRange(double lo, double hi, int n, int& first, int& last) {
   return true;
 }
 
-// The triangles over rows [rowBegin, rowEnd): each row of a triangle spans
-// from its left to its right crossing of the row's centre line.
-void FillBand(const PlanScene& scene, const PixelMap& map, int width, int rowBegin, int rowEnd,
-              std::span<uint32_t> pixels) {
-  const float* c = scene.Corners.data();
-  const size_t n = scene.TriangleCount();
-  for (size_t t = 0; t < n; ++t, c += 6) {
-    const double x0 = (c[0] + map.OffX) * map.Sx, y0 = (map.OffY - c[1]) * map.Sy;
-    const double x1 = (c[2] + map.OffX) * map.Sx, y1 = (map.OffY - c[3]) * map.Sy;
-    const double x2 = (c[4] + map.OffX) * map.Sx, y2 = (map.OffY - c[5]) * map.Sy;
+// Triangles [first, last) of the scene over the image: each pixel centre a
+// triangle holds gets its number + 1 in owners, a later triangle over an
+// earlier one. Each row of a triangle spans from its left to its right
+// crossing of the row's centre line.
+void FillOwners(const PlanScene& scene, const PixelMap& map, int width, int height, size_t first,
+                size_t last, std::span<uint32_t> owners) {
+  const float* c = scene.Corners.data() + 6 * first;
+  for (size_t t = first; t < last; ++t, c += 6) {
+    const double y0 = (map.OffY - c[1]) * map.Sy, y1 = (map.OffY - c[3]) * map.Sy;
+    const double y2 = (map.OffY - c[5]) * map.Sy;
     int j0, j1, i0, i1;
-    if (!CentreRange(std::min({y0, y1, y2}), std::max({y0, y1, y2}), rowEnd, j0, j1)) continue;
-    if (j1 < rowBegin) continue;
-    j0 = std::max(j0, rowBegin);
+    if (!CentreRange(std::min({y0, y1, y2}), std::max({y0, y1, y2}), height, j0, j1)) continue;
+    const double x0 = (c[0] + map.OffX) * map.Sx, x1 = (c[2] + map.OffX) * map.Sx;
+    const double x2 = (c[4] + map.OffX) * map.Sx;
     // Most triangles of a large surface seen whole hold no pixel centre.
     if (!CentreRange(std::min({x0, x1, x2}), std::max({x0, x1, x2}), width, i0, i1)) continue;
-    const uint32_t colour = scene.Colours[t];
+    const auto owner = static_cast<uint32_t>(t + 1);
     const double xs[3] = {x0, x1, x2}, ys[3] = {y0, y1, y2};
     for (int j = j0; j <= j1; ++j) {
       const double yc = j + 0.5;
@@ -66,8 +66,8 @@ void FillBand(const PlanScene& scene, const PixelMap& map, int width, int rowBeg
       }
       int a, b;
       if (!CentreRange(left, right, width, a, b)) continue;
-      uint32_t* row = pixels.data() + static_cast<size_t>(j) * static_cast<size_t>(width);
-      std::fill(row + a, row + b + 1, colour);
+      uint32_t* row = owners.data() + static_cast<size_t>(j) * static_cast<size_t>(width);
+      std::fill(row + a, row + b + 1, owner);
     }
   }
 }
@@ -126,15 +126,30 @@ void RasterisePlan(const PlanScene& scene, const PlanWindow& window, int width, 
   std::fill(pixels.begin(), pixels.end(), background);
   if (width <= 0 || height <= 0 || !(window.Width() > 0) || !(window.Height() > 0)) return;
   const PixelMap map(scene, window, width, height);
-  threads = std::clamp(threads, 1, std::max(1, height));
+  // The threads share the triangles, each a consecutive run of them into
+  // an image of its own; a pixel is then the last run's that holds it: the
+  // last triangle in scene order, whatever the number of threads.
+  const size_t n = scene.TriangleCount();
+  threads = static_cast<int>(
+      std::clamp<size_t>(static_cast<size_t>(std::max(threads, 1)), 1, std::max<size_t>(n, 1)));
+  const size_t area = static_cast<size_t>(width) * static_cast<size_t>(height);
+  std::vector<std::vector<uint32_t>> owners(static_cast<size_t>(threads));
+  auto run = [&](size_t k) {
+    owners[k].assign(area, 0);
+    FillOwners(scene, map, width, height, n * k / owners.size(), n * (k + 1) / owners.size(),
+               owners[k]);
+  };
   {
     std::vector<std::jthread> helpers;
-    for (int k = 1; k < threads; ++k)
-      helpers.emplace_back([&, k] {
-        FillBand(scene, map, width, height * k / threads, height * (k + 1) / threads, pixels);
-      });
-    FillBand(scene, map, width, 0, height / threads, pixels);
+    for (size_t k = 1; k < owners.size(); ++k) helpers.emplace_back(run, k);
+    run(0);
   }
+  for (size_t p = 0; p < area; ++p)
+    for (size_t k = owners.size(); k-- > 0;)
+      if (const uint32_t owner = owners[k][p]; owner != 0) {
+        pixels[p] = scene.Colours[owner - 1];
+        break;
+      }
   const float* s = scene.Segments.data();
   for (size_t k = 0; k < scene.SegmentCount(); ++k, s += 4)
     DrawSegment((s[0] + map.OffX) * map.Sx, (map.OffY - s[1]) * map.Sy, (s[2] + map.OffX) * map.Sx,

@@ -31,7 +31,8 @@ struct PlanWindow {
 PlanWindow FitPlanWindow(const ExtentsRec& box, int width, int height, int margin);
 
 // Fills pixels (width x height, row after row, 0xAARRGGBB) with the scene
-// seen through window. threads (1 or more) share the rows in fixed bands.
+// seen through window. threads (1 or more) share the triangles in
+// consecutive runs.
 // REQUIRES: pixels.size() == width * height; window of positive size.
 void RasterisePlan(const PlanScene& scene, const PlanWindow& window, int width, int height,
                    std::span<uint32_t> pixels, int threads = 2,

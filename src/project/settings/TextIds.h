@@ -141,6 +141,10 @@ inline constexpr int kPreviousView = 171;    // plan view: button going back one
 inline constexpr int kRecentProjects = 172;  // start-up without a project: the list's label
 inline constexpr int kAnotherFolder = 173;   // start-up: the entry that asks for a folder
 
+// The explorer reading the surfaces after start-up: the row being read and
+// the status line.
+inline constexpr int kLoadingSurfaces = 180;
+
 // Undo and redo (200 to 208).
 inline constexpr int kUndo = 200;
 inline constexpr int kRedo = 201;
