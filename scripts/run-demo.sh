@@ -33,8 +33,16 @@ echo "volume of Site above its lowest point ($zmin m):"
 "$tin" volume "$site" --base "$zmin"
 echo "elevation of Site at its centre:"
 "$tin" elevation "$site" "$cx" "$cy"
-echo "cut and fill of Site against Demo:"
-"$tin" cutfill "$site" "$project/Demo.dsp"
+echo "cut and fill of Site against Demo (with its report and its 1 m map):"
+"$tin" cutfill "$site" "$project/Demo.dsp" --report "$project/Site-Demo.csv" \
+  --map "$project/Site-Demo.tif" --cell 1
+echo
+echo "deliverables of Site: contours every metre (every fifth an index contour), a 1 m DEM:"
+"$tin" contours "$project" Site "$project/Site-contours.gpkg" --interval 1 --index 5
+"$tin" dem "$project" Site "$project/Site-dem.tif" --cell 1
+echo
+echo "the project's changes, newest first (orvane-tin undo reverts the first):"
+"$tin" history "$project" | grep -v '^[[:space:]]'
 
 app="$root/build-release/src/app/orvane"
 [ -x "$app" ] || exit 0
