@@ -3,7 +3,7 @@
 # Release and runs the triangulator comparison with CGAL. With --all, then runs
 # every bench_* program as well. Other arguments go to triangulator_vs_cgal
 # (--repeat R, --seed S, --threads T (1: ours on one thread),
-# --cases uniform,corridor,constrained,grid,build).
+# --cases uniform,corridor,constrained,grid,uniform-brk,grid-brk,corridor-brk,build).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
