@@ -24,7 +24,9 @@ bool WriteTriangleText(TriangleMesh& mesh, AtomicFileWriter& out);
 // WriteTriangleText in two steps, so that the lines can be written while
 // another thread reads the mesh (its ".dsp" is saved): the same lines,
 // without touching the mesh, then the inversions it makes. texts, when
-// given, are the texts of the mesh's points, bound to it.
+// given, are the texts of the mesh's points; without them each point is
+// formatted as the lines first need it, and only a window of the texts is
+// held at a time.
 bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out,
                         const PointTexts* texts = nullptr);
 void InvertToClockwise(TriangleMesh& mesh);
