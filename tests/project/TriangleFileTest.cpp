@@ -98,6 +98,9 @@ TEST_F(TriangleFileTest, LinesMatchEachTriangleFormattedAloneInAnyOrder) {
       SetThreadLimit(0);
       ASSERT_TRUE(written.Ok()) << written.Text();
       EXPECT_TRUE(testing::Slurp(dir_ / "t.tin") == expected) << "case " << c << ", " << threads;
+      // The mesh itself turns clockwise, as its lines run.
+      for (int32_t i = 1; i <= mesh.TriangleCount(); ++i)
+        ASSERT_EQ(mesh.GetTriangleOrientation(i), -1) << "case " << c << ", triangle " << i;
     }
   }
 }

@@ -77,10 +77,11 @@ Outcome WriteSurfaceFiles(const fs::path& folder, const std::string& name, Trian
   AtomicFileWriter tinOut(tin);
   // The ".tin" lines are written while the ".dsp" is saved: both only read
   // the mesh, and the ".tin" writer's inversions come once both are done.
-  bool linesWritten = false;
+  bool linesWritten = false, inverted = true;
   RunBoth([&] { saved = mesh.SaveToBinary(stagedDsp); },
-          [&] { linesWritten = WriteTriangleLines(mesh, tinOut); });
-  InvertToClockwise(mesh);
+          [&] { linesWritten = WriteTriangleLines(mesh, tinOut, nullptr, &inverted); });
+  // (A built surface's triangles are clockwise already: no second pass.)
+  if (inverted) InvertToClockwise(mesh);
   clock.End("write");
   if (mesh.LastErrorCode != 0) {
     std::string reason = saved.Text();

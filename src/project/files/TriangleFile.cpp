@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -61,17 +62,23 @@ class TriangleBatches {
     const int32_t first = b * kBatch + 1;
     const int32_t last = std::min(n_, (b + 1) * kBatch);
     points_.Enter(lane, first, last);
+    int32_t inverted = 0;
     for (int32_t i = first; i <= last; ++i) {
       const TriangleRec& t = mesh_.Triangle(i);
       // A counter-clockwise (or degenerate) triangle is written inverted.
       const bool invert = mesh_.GetTriangleOrientation(i) == 1;
+      inverted += invert ? 1 : 0;
       p = points_.Write(lane, Put(p, "(("), invert ? t.C : t.A);
       p = points_.Write(lane, Put(p, ")("), t.B);
       p = points_.Write(lane, Put(p, ")("), invert ? t.A : t.C);
       p = Put(p, "))\r\n");
     }
+    formatted_.fetch_add(last - first + 1, std::memory_order_relaxed);
+    inverted_.fetch_add(inverted, std::memory_order_relaxed);
     return static_cast<size_t>(p - text);
   }
+  // Whether every line has been formatted, none of them inverted.
+  bool AllClockwise() const { return formatted_.load() == n_ && inverted_.load() == 0; }
   void Release() const { points_.Release(); }
 
  private:
@@ -83,6 +90,7 @@ class TriangleBatches {
   const TriangleMesh& mesh_;
   CornerTexts& points_;
   int32_t n_;
+  mutable std::atomic<int32_t> formatted_{0}, inverted_{0};  // lines
 };
 
 // Text buffers of the batches: their pages are touched only as far as the
@@ -200,7 +208,8 @@ void AppendTriangleLine(std::string& out, const PointRec& a, const PointRec& b, 
   out += "))\r\n";
 }
 
-bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out, const PointTexts* texts) {
+bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out, const PointTexts* texts,
+                        bool* inverted) {
   const int32_t batchCount =
       (mesh.TriangleCount() + TriangleBatches::kBatch - 1) / TriangleBatches::kBatch;
   const bool twoLanes = batchCount >= 2 && TwoThreads();
@@ -220,6 +229,7 @@ bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out, const P
   } else {
     WriteInTwoThreads(batches, out);
   }
+  if (inverted != nullptr) *inverted = !batches.AllClockwise();
   return out.ok();
 }
 
@@ -230,8 +240,9 @@ void InvertToClockwise(TriangleMesh& mesh) {
 }
 
 bool WriteTriangleText(TriangleMesh& mesh, AtomicFileWriter& out) {
-  const bool ok = WriteTriangleLines(mesh, out);
-  InvertToClockwise(mesh);
+  bool inverted = true;
+  const bool ok = WriteTriangleLines(mesh, out, nullptr, &inverted);
+  if (inverted) InvertToClockwise(mesh);
   return ok;
 }
 
