@@ -30,8 +30,8 @@ enum BlockState : uint8_t { kEmpty, kFormatting, kReady, kReleased };
 struct PointTextWindow::Block {
   std::atomic<uint8_t> state{kEmpty};
   std::atomic<int32_t> farAsks{0};  // texts asked for from beyond the near blocks
-  std::vector<char> text;     // the points' texts back to back, padded
-  std::vector<uint32_t> end;  // end[j]: where the text of the block's point j ends
+  std::vector<char> text;           // the points' texts back to back, padded
+  std::vector<uint32_t> end;        // end[j]: where the text of the block's point j ends
 };
 
 PointTextWindow::PointTextWindow(const TriangleMesh& mesh, int lanes)
@@ -122,8 +122,7 @@ const PointTextWindow::Block* PointTextWindow::Ready(size_t k, int32_t floor) {
 char* PointTextWindow::Write(int lane, char* out, const PointRec& v) {
   const double t = v.T;
   const int32_t floor = floor_[lane].load(std::memory_order_relaxed);
-  if (t >= floor && t <= count_ &&
-      t == static_cast<double>(static_cast<int32_t>(t))) {
+  if (t >= floor && t <= count_ && t == static_cast<double>(static_cast<int32_t>(t))) {
     const auto i = static_cast<int32_t>(t);
     const PointRec& p = mesh_.Point(i);
     // Equal doubles print equally (0 and -0 both print "0").
