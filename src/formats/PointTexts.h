@@ -29,15 +29,8 @@ inline char* WriteXyz(char* out, const PointRec& v) {
 class PointTexts {
  public:
   explicit PointTexts(const TriangleMesh& mesh) : mesh_(&mesh) {
-    FormatAll(mesh.Points().subspan(1), true);
+    FormatAll(mesh.Points().subspan(1));
   }
-  // The texts of points, which are to be the mesh's first points (points[0]
-  // is point 1), formatted on the calling thread alone: for work done while
-  // the mesh is still being made. Bind gives the mesh before any Write; its
-  // first points must then still be these (points added after them are
-  // formatted afresh).
-  explicit PointTexts(std::span<const PointRec> points) { FormatAll(points, false); }
-  void Bind(const TriangleMesh& mesh) { mesh_ = &mesh; }
 
   // Writes "x y z" of vertex v at out (room for kMaxXyzText): from the cache
   // when v copies its point exactly, else formatted afresh (a vertex may keep
@@ -67,15 +60,15 @@ class PointTexts {
 
  private:
   // Large lists in two parts (points before split_ and from it on), one per
-  // thread where two may run and both is set.
-  void FormatAll(std::span<const PointRec> points, bool both) {
+  // thread where two may run.
+  void FormatAll(std::span<const PointRec> points) {
     const auto n = static_cast<int32_t>(points.size());
     count_ = n;
     split_ = n < kHalvesFrom ? n + 1 : n / 2 + 1;
     start_.assign(static_cast<size_t>(n) + 2, 0);  // point 0 (slot 0) is never used from the cache
     auto first = [&] { Format(points, 1, split_ - 1, text_[0]); };
     auto second = [&] { Format(points, split_, n, text_[1]); };
-    if (split_ > n || !both) {
+    if (split_ > n) {
       first();
       second();
     } else {

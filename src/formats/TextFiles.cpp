@@ -160,6 +160,43 @@ void ScanText(std::string_view text, Sink& sink) {
 
 enum class NumberRead { Number, NotNumber, OutOfRange };
 
+constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The plain decimals of survey files ("4500123.456"), read without
+// from_chars' general machinery: digits with at most one "." and no
+// exponent, whose digits as an integer m stay below 2^53 with k decimals,
+// k <= 22. Both m and 10^k are exact doubles, so m / 10^k is the correctly
+// rounded value of the decimal: the double from_chars gives, bit for bit.
+// False, with p unmoved, for anything else.
+bool ReadPlainDecimal(const char*& p, const char* end, double& value) {
+  const char* q = p;
+  const bool negative = q < end && *q == '-';
+  if (negative) ++q;
+  uint64_t m = 0;
+  int digits = 0, decimals = 0;
+  bool point = false;
+  for (; q < end; ++q) {
+    const char c = *q;
+    if (c >= '0' && c <= '9') {
+      if (++digits > 19) return false;  // m could overflow
+      m = m * 10 + static_cast<uint64_t>(c - '0');
+      decimals += point ? 1 : 0;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0 || (q < end && (*q == 'e' || *q == 'E'))) return false;
+  if (m > (uint64_t{1} << 53) || decimals > 22) return false;
+  const double v = static_cast<double>(m) / kExactPow10[decimals];
+  value = negative ? -v : v;
+  p = q;
+  return true;
+}
+
 // The number at the start of [p, end): "." is the decimal point, an optional
 // sign, digits, fraction and exponent; "inf", "nan" and hexadecimal forms are
 // not numbers. Moves p past what was read.
@@ -169,6 +206,10 @@ NumberRead ReadNumber(const char*& p, const char* end, double& value) {
   const char* d = s;
   if (d == p && d < end && *d == '-') ++d;
   if (d == end || !((*d >= '0' && *d <= '9') || *d == '.')) return NumberRead::NotNumber;
+  if (ReadPlainDecimal(s, end, value)) {
+    p = s;
+    return NumberRead::Number;
+  }
   const auto r = std::from_chars(s, end, value, std::chars_format::general);
   if (r.ec == std::errc::invalid_argument) return NumberRead::NotNumber;  // "." or "-."
   p = r.ptr;

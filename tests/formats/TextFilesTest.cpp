@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -45,6 +48,81 @@ TEST(TextFieldsTest, RunsOfBlanksSeparateAndGluedCharactersAreReported) {
 TEST(TextFieldsTest, DecimalPointIsAlwaysDot) {
   const PointFile f = ParsePointText("1.25 2.75 .5\n-.5 1e3 0x10\n");
   EXPECT_EQ(Points(f.Points), (std::vector<PointRec>{P(1.25, 2.75, 0.5, 1), P(-0.5, 1000, 0, 2)}));
+}
+
+// Plain decimals are read without from_chars' general machinery: every
+// number, plain or not, still reads as from_chars reads it, bit for bit,
+// and ends where it ends (what follows is reported the same way).
+TEST(TextFieldsTest, NumbersReadAsFromCharsReadsThem) {
+  std::vector<std::string> numbers = {
+      "0",
+      "-0",
+      "+0",
+      "-0.0",
+      "5.",
+      ".5",
+      "-.5",
+      "+.5",
+      "007",
+      "1.2.3",
+      "0.1",
+      "4500123.456",
+      "0.30000000000000004",
+      "9007199254740992",
+      "9007199254740993",
+      "-9007199254740995",
+      "123456789012345678",
+      "1234567890123456789",
+      "12345678901234567890",
+      "1e5",
+      "1E-3",
+      "1e",
+      "2.5e+",
+      "5.e2",
+      "4500000.0000000000000000001",
+      "0.0000000000000000000001",
+      "1.0000000000000000000000",
+      "0.9999999999999999999",
+      "0x10",
+      "12.5m",
+      "3,25",
+      "1e400",
+      "1e-400",
+      "179769313486231570000000000000000000000000000000000000000000000000000000000000"};
+  std::mt19937_64 rng(14);
+  for (int i = 0; i < 20000; ++i) {
+    // Digit strings of every length with a point anywhere (or none), and
+    // integers near 2^53 scaled by every power of ten an exact double has.
+    std::string s = i % 3 == 0 ? "-" : "";
+    if (i % 2 == 0) {
+      const int length = 1 + static_cast<int>(rng() % 24);
+      const int point = static_cast<int>(rng() % (length + 2)) - 1;
+      for (int k = 0; k < length; ++k) {
+        if (k == point) s += '.';
+        s += static_cast<char>('0' + rng() % 10);
+      }
+    } else {
+      std::string digits = std::to_string((uint64_t{1} << 53) - 3 + rng() % 7);
+      digits.resize(1 + rng() % digits.size());
+      const size_t at = rng() % (digits.size() + 1);
+      s += digits.substr(0, at) + "." + digits.substr(at);
+    }
+    numbers.push_back(s);
+  }
+  for (const std::string& n : numbers) {
+    // The literal procedure: from_chars on the field, a leading "+" aside.
+    const char* begin = n.data() + (n[0] == '+' ? 1 : 0);
+    double expected = 0;
+    const auto r = std::from_chars(begin, n.data() + n.size(), expected);
+    const PointFile f = ParsePointText(n + " " + n + " 1\n");
+    if (r.ec != std::errc() || !(std::abs(expected) <= 1e9)) {
+      EXPECT_EQ(f.Points.count(), 0) << n;
+      continue;
+    }
+    ASSERT_EQ(f.Points.count(), 1) << n;
+    EXPECT_EQ(std::bit_cast<uint64_t>(f.Points.Point(1).X), std::bit_cast<uint64_t>(expected)) << n;
+    EXPECT_EQ(f.Report.SuspectLines, r.ptr != n.data() + n.size() ? 1 : 0) << n;
+  }
 }
 
 TEST(TextFieldsTest, SkipsAndCountsLinesThatAreNotPoints) {

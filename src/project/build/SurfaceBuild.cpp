@@ -12,7 +12,6 @@
 #include "core/support/NumberText.h"
 #include "core/support/Status.h"
 #include "core/support/Threads.h"
-#include "formats/PointTexts.h"
 #include "formats/TextFiles.h"
 #include "project/files/SurfaceFiles.h"
 #include "project/settings/ProjectSettings.h"
@@ -62,12 +61,11 @@ Outcome Refused(std::string text) {
 }
 
 // Writes the surface's name.dsp and name.tin: staged into change, or put in
-// place at once without one; the mesh then goes to built, when given. texts,
-// when given, are the ".tin" texts of the mesh's points. CannotWrite when a
-// file failed.
+// place at once without one; the mesh then goes to built, when given.
+// CannotWrite when a file failed.
 Outcome WriteSurfaceFiles(const fs::path& folder, const std::string& name, TriangleMesh& mesh,
-                          std::optional<PointTexts>& texts, FolderTransaction* change,
-                          std::optional<TriangleMesh>* built, PhaseClock& clock, BuildResult& r) {
+                          FolderTransaction* change, std::optional<TriangleMesh>* built,
+                          PhaseClock& clock, BuildResult& r) {
   // From here on the two files are written without a cancel in between,
   // so they always describe the same surface; neither replaces its old file
   // until both are complete.
@@ -79,11 +77,11 @@ Outcome WriteSurfaceFiles(const fs::path& folder, const std::string& name, Trian
   AtomicFileWriter tinOut(tin);
   // The ".tin" lines are written while the ".dsp" is saved: both only read
   // the mesh, and the ".tin" writer's inversions come once both are done.
-  bool linesWritten = false;
-  if (texts) texts->Bind(mesh);
+  bool linesWritten = false, inverted = true;
   RunBoth([&] { saved = mesh.SaveToBinary(stagedDsp); },
-          [&] { linesWritten = WriteTriangleLines(mesh, tinOut, texts ? &*texts : nullptr); });
-  InvertToClockwise(mesh);
+          [&] { linesWritten = WriteTriangleLines(mesh, tinOut, nullptr, &inverted); });
+  // (A built surface's triangles are clockwise already: no second pass.)
+  if (inverted) InvertToClockwise(mesh);
   clock.End("write");
   if (mesh.LastErrorCode != 0) {
     std::string reason = saved.Text();
@@ -144,7 +142,6 @@ Outcome CheckZonesHoldPoints(const PointList& points, const std::vector<PointLis
 // zone bounds the triangulation. Several trim it afterwards, their edges
 // forced first (ZoneEdgeConstraints).
 std::optional<TriangleMesh> Triangulate(BuildInput& input, double maxSide, Feedback& feedback,
-                                        std::optional<PointTexts>& texts,
                                         Triangulator& triangulator) {
   std::vector<PointList>& constraints = input.Breaklines;
   if (input.Zones.size() == 1) {
@@ -153,10 +150,6 @@ std::optional<TriangleMesh> Triangulate(BuildInput& input, double maxSide, Feedb
     for (PointList& edges : ZoneEdgeConstraints(input.Zones))
       constraints.push_back(std::move(edges));
   }
-  // The ".tin" texts of the points are formatted while they are inserted.
-  triangulator.WhileInserting = [&texts](std::span<const PointRec> points) {
-    texts.emplace(points);
-  };
   triangulator.Initialise(input.Points, constraints);
   // The triangulator holds its own copy of the points: the source list goes
   // before the mesh and the files take memory of their own.
@@ -190,7 +183,7 @@ Outcome CheckTrianglesLeft(const TriangleMesh& mesh, const std::string& source,
 // messages; folder is where the settings file that holds maxSide lives.
 Result<TriangleMesh> MakeMesh(BuildInput input, const std::string& name, const std::string& source,
                               const fs::path& folder, double maxSide, Feedback& feedback,
-                              PhaseClock& clock, std::optional<PointTexts>& texts, BuildResult& r) {
+                              PhaseClock& clock, BuildResult& r) {
   if (input.Points.count() == 0) return Refused(source + ": no source points");
   input.Points.Decimate(kDecimationRadius, false, false);
   r.DecimatedPointCount = input.Points.count();
@@ -200,7 +193,7 @@ Result<TriangleMesh> MakeMesh(BuildInput input, const std::string& name, const s
   const std::vector<PointList>& zones = input.Zones;
   if (Outcome o = CheckZonesHoldPoints(input.Points, zones, source); !o) return o;
   Triangulator triangulator;
-  std::optional<TriangleMesh> mesh = Triangulate(input, maxSide, feedback, texts, triangulator);
+  std::optional<TriangleMesh> mesh = Triangulate(input, maxSide, feedback, triangulator);
   clock.End("triangulate");
   r.LongSidesLeftOut = triangulator.LongSidesLeftOut();
   if (triangulator.LastErrorCode == Triangulator::Cancelled || feedback.Cancelled())
@@ -216,7 +209,6 @@ Result<TriangleMesh> MakeMesh(BuildInput input, const std::string& name, const s
   mesh->Tag = name;
   if (zones.size() >= 2) {
     r.TrimmedTriangles = TrimToZones(*mesh, zones, feedback);
-    texts.reset();  // the trim renumbers the points
     clock.End("trim");
     if (feedback.Cancelled()) return Cancelled();
   }
@@ -295,11 +287,9 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
     r.Status = Cancelled();
     return r;
   }
-  std::optional<PointTexts> texts;
   Result<TriangleMesh> mesh = MakeMesh(std::move(input), name, sources.Points.string(), folder,
-                                       *maxSide, feedback, clock, texts, r);
-  r.Status =
-      mesh ? WriteSurfaceFiles(folder, name, *mesh, texts, change, built, clock, r) : mesh.Error();
+                                       *maxSide, feedback, clock, r);
+  r.Status = mesh ? WriteSurfaceFiles(folder, name, *mesh, change, built, clock, r) : mesh.Error();
   return r;
 }
 
@@ -337,8 +327,7 @@ BuildResult StageSurfaceInto(FolderTransaction& change, const fs::path& folder,
       return r;
     }
   mesh.Tag = name;
-  std::optional<PointTexts> texts;
-  r.Status = WriteSurfaceFiles(folder, name, mesh, texts, &change, &built, clock, r);
+  r.Status = WriteSurfaceFiles(folder, name, mesh, &change, &built, clock, r);
   return r;
 }
 

@@ -24,9 +24,12 @@ bool WriteTriangleText(TriangleMesh& mesh, AtomicFileWriter& out);
 // WriteTriangleText in two steps, so that the lines can be written while
 // another thread reads the mesh (its ".dsp" is saved): the same lines,
 // without touching the mesh, then the inversions it makes. texts, when
-// given, are the texts of the mesh's points, bound to it.
+// given, are the texts of the mesh's points; without them each point is
+// formatted as the lines first need it, and only a window of the texts is
+// held at a time. inverted, when given, says whether InvertToClockwise has
+// anything to do (false only when every line was written, none inverted).
 bool WriteTriangleLines(const TriangleMesh& mesh, AtomicFileWriter& out,
-                        const PointTexts* texts = nullptr);
+                        const PointTexts* texts = nullptr, bool* inverted = nullptr);
 void InvertToClockwise(TriangleMesh& mesh);
 
 // Appends the ".tin" line of the triangle (a, b, c), CR LF included.
