@@ -212,20 +212,29 @@ struct CutFillParts {
 void KeepOverBoth(const TriangleMesh& A, const TriangleMesh& B, IndexedSurface& indexedA,
                   IndexedSurface& indexedB, std::span<const SegmentSource> sources,
                   std::vector<PlanSegment>& overlay) {
-  RecentPositions<bool> recent;  // neighbouring segments share ends
-  CoverTest coverA(indexedA), coverB(indexedB);
-  auto overBoth = [&](const PointRec& p, const SegmentSource& from) {
-    if (const bool* known = recent.Find(p.X, p.Y)) return *known;
-    const bool over = (TriangleReaches(A.Triangle(from.i), p.X, p.Y) || coverA.Reached(p.X, p.Y)) &&
-                      (TriangleReaches(B.Triangle(from.j), p.X, p.Y) || coverB.Reached(p.X, p.Y));
-    recent.Put(p.X, p.Y, over);
-    return over;
+  // Whether an end lies over both depends on its position alone, so the
+  // two halves of the list are judged apart, each with its own recent
+  // answers, and give what one pass in order gives.
+  std::vector<uint8_t> keep(overlay.size(), 0);
+  auto judge = [&](size_t from, size_t to) {
+    RecentPositions<bool> recent;  // neighbouring segments share ends
+    CoverTest coverA(indexedA), coverB(indexedB);
+    auto overBoth = [&](const PointRec& p, const SegmentSource& source) {
+      if (const bool* known = recent.Find(p.X, p.Y)) return *known;
+      const bool over =
+          (TriangleReaches(A.Triangle(source.i), p.X, p.Y) || coverA.Reached(p.X, p.Y)) &&
+          (TriangleReaches(B.Triangle(source.j), p.X, p.Y) || coverB.Reached(p.X, p.Y));
+      recent.Put(p.X, p.Y, over);
+      return over;
+    };
+    for (size_t k = from; k < to; ++k)
+      keep[k] = overBoth(overlay[k].From, sources[k]) && overBoth(overlay[k].To, sources[k]);
   };
+  const size_t half = overlay.size() / 2;
+  RunBoth([&] { judge(half, overlay.size()); }, [&] { judge(0, half); });
   size_t kept = 0;
-  for (size_t k = 0; k < overlay.size(); ++k) {
-    const PlanSegment& s = overlay[k];
-    if (overBoth(s.From, sources[k]) && overBoth(s.To, sources[k])) overlay[kept++] = s;
-  }
+  for (size_t k = 0; k < overlay.size(); ++k)
+    if (keep[k]) overlay[kept++] = overlay[k];
   overlay.resize(kept);
 }
 
@@ -337,19 +346,30 @@ Outcome RebuildBoth(const TriangleMesh& A, const TriangleMesh& B, CutAndFillPoin
   return {};
 }
 
+// The point list of a reindexed copy of mesh into points; whether two of
+// them lie within the duplicate radius in plan.
+bool PointsOfCopy(const TriangleMesh& mesh, PointList& points) {
+  points = mesh.Clone().GetPointList();
+  // Whether any pair is close decides alone: no need to list them all.
+  return points.CheckForDuplicates(kDuplicateRadius, false, false).Count >= 1;
+}
+
 // The parts of a run, or why there are none: the refusal of a surface with
 // duplicate points, or Cancelled.
 Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Feedback& feedback) {
   // The point lists of the reindexed copies. The copies' triangles are the
   // originals' (reindexing renumbers points, it moves no vertex), so the
   // originals answer every geometric question.
-  PointList PA = A.Clone().GetPointList();
-  if (PA.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
+  // The two are made and checked at once; A's refusal still comes first.
+  PointList PA, PB;
+  bool duplicatesInA = false, duplicatesInB = false;
+  RunBoth([&] { duplicatesInB = PointsOfCopy(B, PB); },
+          [&] { duplicatesInA = PointsOfCopy(A, PA); });
+  if (duplicatesInA) {
     return Outcome::Failure(ErrorCode::Refused,
                             "Punti doppi sulla 1\xC2\xB0 mesh, impossibile continuare");
   }
-  PointList PB = B.Clone().GetPointList();
-  if (PB.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
+  if (duplicatesInB) {
     return Outcome::Failure(ErrorCode::Refused,
                             "Punti doppi sulla 2\xC2\xB0 mesh, impossibile continuare");
   }
