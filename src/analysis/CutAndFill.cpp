@@ -246,8 +246,8 @@ std::pair<int32_t, int32_t> HalfOf(const TriangleMesh& TA, bool second) {
 
 // A's side of RebuildBoth, on whichever thread builds it. A's volumes come
 // in two halves: the first is taken with A's build, the second once B is
-// built (or right after the first, when the rebuilds run one after the
-// other). Either way the same halves are added in the same order.
+// built (or both at once right after A's build, when the rebuilds run one
+// after the other). Either way the same halves are added in the same order.
 struct SideA {
   std::optional<TriangleMesh> mesh;
   std::optional<Totals> first, second;
@@ -270,11 +270,14 @@ void BuildSideA(SideA& a, const TriangleMesh& A, const TriangleMesh& B, PointLis
   try {
     if (!a.mesh) return;
     const auto [from, to] = HalfOf(*a.mesh, false);
-    a.first = Volumes(A, B, *a.mesh, from, to, steps);
-    if (!together && a.first) {
-      const auto [from2, to2] = HalfOf(*a.mesh, true);
-      a.second = Volumes(A, B, *a.mesh, from2, to2, steps);
+    if (together) {
+      a.first = Volumes(A, B, *a.mesh, from, to, steps);
+      return;
     }
+    // Nothing else runs now: the halves take a thread each.
+    const auto [from2, to2] = HalfOf(*a.mesh, true);
+    RunBoth([&] { a.second = Volumes(A, B, *a.mesh, from2, to2, steps); },
+            [&] { a.first = Volumes(A, B, *a.mesh, from, to, steps); });
   } catch (...) {
     a.error = std::current_exception();
   }
