@@ -117,6 +117,22 @@ uint64_t SpreadBits(uint32_t v) {
   return x;
 }
 
+// Sorts (key, number) pairs whose keys are below 2^32 and whose numbers
+// ascend, as std::sort would order them: three stable passes of 11 bits of
+// the key, so that equal keys keep their ascending numbers.
+void SortByKey(std::vector<std::pair<uint64_t, int32_t>>& items,
+               std::vector<std::pair<uint64_t, int32_t>>& scratch) {
+  scratch.resize(items.size());
+  for (const int shift : {0, 11, 22}) {
+    std::array<uint32_t, 2048> count{};
+    for (const auto& item : items) ++count[(item.first >> shift) & 0x7FF];
+    uint32_t sum = 0;
+    for (uint32_t& c : count) sum += std::exchange(c, sum);
+    for (const auto& item : items) scratch[count[(item.first >> shift) & 0x7FF]++] = item;
+    items.swap(scratch);
+  }
+}
+
 // The volumes over the rebuilt surface TA. A triangle of TA that lies
 // within one triangle of each original surface (the rule wherever the
 // overlay forced its edges) is integrated directly: both originals are
@@ -166,7 +182,7 @@ std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B, cons
     return static_cast<uint32_t>(std::isfinite(v) ? std::clamp(v, 0.0, 65535.0) : 0.0);
   };
   constexpr int32_t kBlock = 16384;
-  std::vector<std::pair<uint64_t, int32_t>> order;
+  std::vector<std::pair<uint64_t, int32_t>> order, scratch;
   order.reserve(kBlock);
   for (int32_t first = from; first <= to; first += kBlock) {
     if (feedback.Cancelled()) return std::nullopt;
@@ -178,7 +194,7 @@ std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B, cons
           {SpreadBits(cell(sx * (a.X - box.Min.X))) | SpreadBits(cell(sy * (a.Y - box.Min.Y))) << 1,
            i});
     }
-    std::sort(order.begin(), order.end());
+    SortByKey(order, scratch);
     for (const auto& [key, i] : order) measure(TA.Triangle(i));
   }
   if (feedback.Cancelled()) return std::nullopt;
