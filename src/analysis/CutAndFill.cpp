@@ -379,16 +379,12 @@ Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Fe
   // The point lists of the reindexed copies. The copies' triangles are the
   // originals' (reindexing renumbers points, it moves no vertex), so the
   // originals answer every geometric question.
-  // The two are made and checked at once; A's refusal still comes first.
   PointList PA, PB;
-  bool duplicatesInA = false, duplicatesInB = false;
-  RunBoth([&] { duplicatesInB = PointsOfCopy(B, PB); },
-          [&] { duplicatesInA = PointsOfCopy(A, PA); });
-  if (duplicatesInA) {
+  if (PointsOfCopy(A, PA)) {
     return Outcome::Failure(ErrorCode::Refused,
                             "Punti doppi sulla 1\xC2\xB0 mesh, impossibile continuare");
   }
-  if (duplicatesInB) {
+  if (PointsOfCopy(B, PB)) {
     return Outcome::Failure(ErrorCode::Refused,
                             "Punti doppi sulla 2\xC2\xB0 mesh, impossibile continuare");
   }
