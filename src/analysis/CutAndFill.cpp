@@ -117,6 +117,22 @@ uint64_t SpreadBits(uint32_t v) {
   return x;
 }
 
+// Sorts (key, number) pairs whose keys are below 2^32 and whose numbers
+// ascend, as std::sort would order them: three stable passes of 11 bits of
+// the key, so that equal keys keep their ascending numbers.
+void SortByKey(std::vector<std::pair<uint64_t, int32_t>>& items,
+               std::vector<std::pair<uint64_t, int32_t>>& scratch) {
+  scratch.resize(items.size());
+  for (const int shift : {0, 11, 22}) {
+    std::array<uint32_t, 2048> count{};
+    for (const auto& item : items) ++count[(item.first >> shift) & 0x7FF];
+    uint32_t sum = 0;
+    for (uint32_t& c : count) sum += std::exchange(c, sum);
+    for (const auto& item : items) scratch[count[(item.first >> shift) & 0x7FF]++] = item;
+    items.swap(scratch);
+  }
+}
+
 // The volumes over the rebuilt surface TA. A triangle of TA that lies
 // within one triangle of each original surface (the rule wherever the
 // overlay forced its edges) is integrated directly: both originals are
@@ -166,7 +182,7 @@ std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B, cons
     return static_cast<uint32_t>(std::isfinite(v) ? std::clamp(v, 0.0, 65535.0) : 0.0);
   };
   constexpr int32_t kBlock = 16384;
-  std::vector<std::pair<uint64_t, int32_t>> order;
+  std::vector<std::pair<uint64_t, int32_t>> order, scratch;
   order.reserve(kBlock);
   for (int32_t first = from; first <= to; first += kBlock) {
     if (feedback.Cancelled()) return std::nullopt;
@@ -178,7 +194,7 @@ std::optional<Totals> Volumes(const TriangleMesh& A, const TriangleMesh& B, cons
           {SpreadBits(cell(sx * (a.X - box.Min.X))) | SpreadBits(cell(sy * (a.Y - box.Min.Y))) << 1,
            i});
     }
-    std::sort(order.begin(), order.end());
+    SortByKey(order, scratch);
     for (const auto& [key, i] : order) measure(TA.Triangle(i));
   }
   if (feedback.Cancelled()) return std::nullopt;
@@ -212,20 +228,29 @@ struct CutFillParts {
 void KeepOverBoth(const TriangleMesh& A, const TriangleMesh& B, IndexedSurface& indexedA,
                   IndexedSurface& indexedB, std::span<const SegmentSource> sources,
                   std::vector<PlanSegment>& overlay) {
-  RecentPositions<bool> recent;  // neighbouring segments share ends
-  CoverTest coverA(indexedA), coverB(indexedB);
-  auto overBoth = [&](const PointRec& p, const SegmentSource& from) {
-    if (const bool* known = recent.Find(p.X, p.Y)) return *known;
-    const bool over = (TriangleReaches(A.Triangle(from.i), p.X, p.Y) || coverA.Reached(p.X, p.Y)) &&
-                      (TriangleReaches(B.Triangle(from.j), p.X, p.Y) || coverB.Reached(p.X, p.Y));
-    recent.Put(p.X, p.Y, over);
-    return over;
+  // Whether an end lies over both depends on its position alone, so the
+  // two halves of the list are judged apart, each with its own recent
+  // answers, and give what one pass in order gives.
+  std::vector<uint8_t> keep(overlay.size(), 0);
+  auto judge = [&](size_t from, size_t to) {
+    RecentPositions<bool> recent;  // neighbouring segments share ends
+    CoverTest coverA(indexedA), coverB(indexedB);
+    auto overBoth = [&](const PointRec& p, const SegmentSource& source) {
+      if (const bool* known = recent.Find(p.X, p.Y)) return *known;
+      const bool over =
+          (TriangleReaches(A.Triangle(source.i), p.X, p.Y) || coverA.Reached(p.X, p.Y)) &&
+          (TriangleReaches(B.Triangle(source.j), p.X, p.Y) || coverB.Reached(p.X, p.Y));
+      recent.Put(p.X, p.Y, over);
+      return over;
+    };
+    for (size_t k = from; k < to; ++k)
+      keep[k] = overBoth(overlay[k].From, sources[k]) && overBoth(overlay[k].To, sources[k]);
   };
+  const size_t half = overlay.size() / 2;
+  RunBoth([&] { judge(half, overlay.size()); }, [&] { judge(0, half); });
   size_t kept = 0;
-  for (size_t k = 0; k < overlay.size(); ++k) {
-    const PlanSegment& s = overlay[k];
-    if (overBoth(s.From, sources[k]) && overBoth(s.To, sources[k])) overlay[kept++] = s;
-  }
+  for (size_t k = 0; k < overlay.size(); ++k)
+    if (keep[k]) overlay[kept++] = overlay[k];
   overlay.resize(kept);
 }
 
@@ -237,8 +262,8 @@ std::pair<int32_t, int32_t> HalfOf(const TriangleMesh& TA, bool second) {
 
 // A's side of RebuildBoth, on whichever thread builds it. A's volumes come
 // in two halves: the first is taken with A's build, the second once B is
-// built (or right after the first, when the rebuilds run one after the
-// other). Either way the same halves are added in the same order.
+// built (or both at once right after A's build, when the rebuilds run one
+// after the other). Either way the same halves are added in the same order.
 struct SideA {
   std::optional<TriangleMesh> mesh;
   std::optional<Totals> first, second;
@@ -261,11 +286,14 @@ void BuildSideA(SideA& a, const TriangleMesh& A, const TriangleMesh& B, PointLis
   try {
     if (!a.mesh) return;
     const auto [from, to] = HalfOf(*a.mesh, false);
-    a.first = Volumes(A, B, *a.mesh, from, to, steps);
-    if (!together && a.first) {
-      const auto [from2, to2] = HalfOf(*a.mesh, true);
-      a.second = Volumes(A, B, *a.mesh, from2, to2, steps);
+    if (together) {
+      a.first = Volumes(A, B, *a.mesh, from, to, steps);
+      return;
     }
+    // Nothing else runs now: the halves take a thread each.
+    const auto [from2, to2] = HalfOf(*a.mesh, true);
+    RunBoth([&] { a.second = Volumes(A, B, *a.mesh, from2, to2, steps); },
+            [&] { a.first = Volumes(A, B, *a.mesh, from, to, steps); });
   } catch (...) {
     a.error = std::current_exception();
   }
@@ -337,19 +365,26 @@ Outcome RebuildBoth(const TriangleMesh& A, const TriangleMesh& B, CutAndFillPoin
   return {};
 }
 
+// The point list of a reindexed copy of mesh into points; whether two of
+// them lie within the duplicate radius in plan.
+bool PointsOfCopy(const TriangleMesh& mesh, PointList& points) {
+  points = mesh.Clone().GetPointList();
+  // Whether any pair is close decides alone: no need to list them all.
+  return points.CheckForDuplicates(kDuplicateRadius, false, false).Count >= 1;
+}
+
 // The parts of a run, or why there are none: the refusal of a surface with
 // duplicate points, or Cancelled.
 Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Feedback& feedback) {
   // The point lists of the reindexed copies. The copies' triangles are the
   // originals' (reindexing renumbers points, it moves no vertex), so the
   // originals answer every geometric question.
-  PointList PA = A.Clone().GetPointList();
-  if (PA.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
+  PointList PA, PB;
+  if (PointsOfCopy(A, PA)) {
     return Outcome::Failure(ErrorCode::Refused,
                             "Punti doppi sulla 1\xC2\xB0 mesh, impossibile continuare");
   }
-  PointList PB = B.Clone().GetPointList();
-  if (PB.CheckForDuplicates(kDuplicateRadius, false, true).Count >= 1) {
+  if (PointsOfCopy(B, PB)) {
     return Outcome::Failure(ErrorCode::Refused,
                             "Punti doppi sulla 2\xC2\xB0 mesh, impossibile continuare");
   }

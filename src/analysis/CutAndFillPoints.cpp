@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/ElevationQueries.h"
+#include "core/support/Threads.h"
 #include "triangulation/RecentPositions.h"
 
 namespace orvane {
@@ -64,11 +65,19 @@ class PointFinder {
   }
 
   int32_t Find(double X, double Y) const {
+    if (const std::optional<int32_t> found = GridFind(X, Y)) return *found;
+    return list_.FindPoint(X, Y, CoincidenceTolerance);
+  }
+
+  // Find's answer from the grid alone, which may be asked from several
+  // threads at once while nothing is appended; nullopt where only the
+  // list's own search (which keeps a cache of its own) can give it.
+  std::optional<int32_t> GridFind(double X, double Y) const {
     const double xlo = X - CoincidenceTolerance, xhi = X + CoincidenceTolerance;
     const double ylo = Y - CoincidenceTolerance, yhi = Y + CoincidenceTolerance;
     if (!usable_ || !std::isfinite(xlo) || !std::isfinite(xhi) || !std::isfinite(ylo) ||
         !std::isfinite(yhi))
-      return list_.FindPoint(X, Y, CoincidenceTolerance);
+      return std::nullopt;
     int32_t best = std::numeric_limits<int32_t>::max();
     const int64_t i0 = Column(xlo), i1 = Column(xhi), j0 = Row(ylo), j1 = Row(yhi);
     for (int64_t i = i0; i <= i1; ++i)
@@ -96,6 +105,25 @@ class PointFinder {
   std::vector<int32_t> head_, tail_;  // per cell: first and last point, 0 none
   std::vector<int32_t> next_;         // per point: the next of its cell, 0 ends
 };
+
+// Trim takes its points in blocks. The look-ups of a block that depend on
+// nothing the pass changes (the match among the points the list held when
+// the block began, the surface's reach and height) are made first, half of
+// the block on each of two threads; the points are then settled in order.
+// A match found among the earlier points is the first match whatever is
+// appended later, which comes after it. (The overlay ends are not taken
+// this way: most of them meet again an end appended a moment before, whose
+// height would be looked up for nothing.)
+constexpr size_t kBlock = 1 << 15;
+// A look-up left to the settling, in order: the list's own search keeps a
+// cache that two threads must not fill at once.
+constexpr int32_t kInOrder = -1;
+
+template <class Prepare>
+void PrepareBlock(size_t first, size_t last, Prepare&& prepare) {
+  const size_t mid = first + (last - first) / 2;
+  RunBoth([&] { prepare(mid, last); }, [&] { prepare(first, mid); });
+}
 
 }  // namespace
 
@@ -186,23 +214,48 @@ bool CutAndFillPoints::Trim(PointList& from, int32_t n, PointList& onto,
   std::vector<bool> drop(static_cast<size_t>(from.count()) + 1, false);
   if (matched) matched->assign(drop.size(), 0);
   bool any = false;
-  CoverTest cover(ontoSurface);
   PointFinder finder(onto, static_cast<size_t>(onto.count()) + static_cast<size_t>(n));
-  for (int32_t i = 1; i <= n; ++i) {
-    if (CancelSeen(static_cast<size_t>(i))) return false;
-    const PointRec& p = from.Point(i);
-    int32_t found = finder.Find(p.X, p.Y);
-    if (found == 0) {
-      if (!cover.Reached(p.X, p.Y)) {
-        drop[static_cast<size_t>(i)] = true;
-        any = true;
-      } else {
-        onto.AddVertex(p.X, p.Y, ontoSurface.HeightNear(p.X, p.Y, 0), 0);
-        found = onto.count();
-        finder.Append(found);
+  struct Looked {
+    int32_t found;  // among the points onto held when the block began; 0 none
+    bool reached;   // where none was found: whether the surface reaches it
+    double z;       // and its height there
+  };
+  const auto count = static_cast<size_t>(std::max(n, 0));
+  std::vector<Looked> looked(std::min(kBlock, count));
+  for (size_t first = 0; first < count; first += kBlock) {
+    const size_t last = std::min(count, first + kBlock);
+    PrepareBlock(first, last, [&](size_t begin, size_t end) {
+      CoverTest cover(ontoSurface);
+      for (size_t k = begin; k < end; ++k) {
+        const PointRec& p = from.Point(static_cast<int32_t>(k) + 1);
+        Looked& l = looked[k - first];
+        l.found = finder.GridFind(p.X, p.Y).value_or(kInOrder);
+        l.reached = l.found == 0 && cover.Reached(p.X, p.Y);
+        l.z = l.reached ? ontoSurface.HeightNear(p.X, p.Y, 0) : 0;
       }
+    });
+    for (size_t k = first; k < last; ++k) {
+      const auto i = static_cast<int32_t>(k) + 1;
+      if (CancelSeen(static_cast<size_t>(i))) return false;
+      const PointRec& p = from.Point(i);
+      Looked l = looked[k - first];
+      if (l.found == kInOrder) {
+        const bool reached = CoverTest(ontoSurface).Reached(p.X, p.Y);
+        l = {0, reached, reached ? ontoSurface.HeightNear(p.X, p.Y, 0) : 0};
+      }
+      int32_t found = l.found != 0 ? l.found : finder.Find(p.X, p.Y);
+      if (found == 0) {
+        if (!l.reached) {
+          drop[static_cast<size_t>(i)] = true;
+          any = true;
+        } else {
+          onto.AddVertex(p.X, p.Y, l.z, 0);
+          found = onto.count();
+          finder.Append(found);
+        }
+      }
+      if (matched) (*matched)[static_cast<size_t>(i)] = found;
     }
-    if (matched) (*matched)[static_cast<size_t>(i)] = found;
   }
   renumber.clear();
   if (any) from = WithoutFlagged(from, drop, &renumber);

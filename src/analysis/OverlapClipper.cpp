@@ -101,6 +101,10 @@ bool Holds(const TriangleRec& outer, const TriangleRec& inner) {
       // bound's slack is outside whatever the length.
       const double dx = r.x - p.x, dy = r.y - p.y;
       if (side < -kSlack * (std::abs(dx) + std::abs(dy))) return false;
+      // ... and one nearer than the slack of its longer side is inside
+      // whatever the length, which is at least that: corners on the edge
+      // (the usual case) need no square root.
+      if (side >= -kSlack * std::max(std::abs(dx), std::abs(dy))) continue;
       if (reach[e] > 0) reach[e] = -kSlack * std::hypot(dx, dy);
       if (!(side >= reach[e])) return false;
     }

@@ -64,6 +64,30 @@ class StartGrid {
   int64_t nx_ = 1, ny_ = 1;
 };
 
+// A record filed in the cell of its start, with the way from its start to
+// its end in single precision: most records of a cell lead elsewhere, and
+// that is seen here without reading the record itself, which lies anywhere
+// in the list. The rounding to float is covered by a margin, so a record
+// that could match is never passed over; the match itself is decided on
+// the record.
+struct Filed {
+  uint32_t record;
+  float dx, dy;  // NaN where the float would not be finite: always read
+};
+
+float Way(double d) {
+  const auto f = static_cast<float>(d);
+  return std::isfinite(f) ? f : NAN;
+}
+
+// Whether a record whose way is w may have its ends within the tolerance
+// of two ends whose way is v: each end moves by at most the reach, the way
+// by at most twice that; 1e-6 of the way covers the float's rounding.
+bool MayMatch(float w, double v, double reach) {
+  const double ww = static_cast<double>(w);
+  return !(std::abs(ww - v) > 2 * reach + 1e-6 * (std::abs(v) + std::abs(ww)));
+}
+
 }  // namespace
 
 void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<SegmentSource>* along) {
@@ -88,11 +112,15 @@ void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<Segm
   for (const PlanSegment& s : records)
     if (Finite(s)) ++offsets[grid.Cell(s.From) + 1];
   for (size_t c = 1; c < offsets.size(); ++c) offsets[c] += offsets[c - 1];
-  std::vector<uint32_t> filed(offsets.back());
+  std::vector<Filed> filed(offsets.back());
   {
     std::vector<uint32_t> fill(offsets.begin(), offsets.end() - 1);
-    for (size_t r = 0; r < n; ++r)
-      if (Finite(records[r])) filed[fill[grid.Cell(records[r].From)]++] = static_cast<uint32_t>(r);
+    for (size_t r = 0; r < n; ++r) {
+      const PlanSegment& s = records[r];
+      if (Finite(s))
+        filed[fill[grid.Cell(s.From)]++] = {static_cast<uint32_t>(r), Way(s.To.X - s.From.X),
+                                            Way(s.To.Y - s.From.Y)};
+    }
   }
 
   std::vector<uint8_t> removed(n, 0);
@@ -101,18 +129,26 @@ void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<Segm
     if (!Finite(sa)) continue;
     size_t best = n;
     // A match starts near a's start (direct) or near a's end (reversed).
-    for (const PointRec* end : {&sa.From, &sa.To}) {
-      const double rx = Reach(end->X), ry = Reach(end->Y);
-      const int64_t i0 = grid.Column(end->X - rx), i1 = grid.Column(end->X + rx);
-      const int64_t j0 = grid.Row(end->Y - ry), j1 = grid.Row(end->Y + ry);
+    for (const bool reversed : {false, true}) {
+      const PointRec& end = reversed ? sa.To : sa.From;
+      const PointRec& other = reversed ? sa.From : sa.To;
+      const double rx = Reach(end.X), ry = Reach(end.Y);
+      const double vx = other.X - end.X, vy = other.Y - end.Y;
+      const double wx = Reach(other.X) + rx, wy = Reach(other.Y) + ry;
+      const int64_t i0 = grid.Column(end.X - rx), i1 = grid.Column(end.X + rx);
+      const int64_t j0 = grid.Row(end.Y - ry), j1 = grid.Row(end.Y + ry);
       for (int64_t i = i0; i <= i1; ++i)
         for (int64_t j = j0; j <= j1; ++j) {
           const size_t c = grid.Cell(i, j);
-          const uint32_t* first = filed.data() + offsets[c];
-          const uint32_t* last = filed.data() + offsets[c + 1];
-          for (const uint32_t* p = std::upper_bound(first, last, static_cast<uint32_t>(a));
-               p != last && *p < best; ++p)
-            if (!removed[*p] && Matches(sa, records[*p])) best = *p;
+          const Filed* first = filed.data() + offsets[c];
+          const Filed* last = filed.data() + offsets[c + 1];
+          const Filed* p =
+              std::upper_bound(first, last, static_cast<uint32_t>(a),
+                               [](uint32_t value, const Filed& f) { return value < f.record; });
+          for (; p != last && p->record < best; ++p)
+            if (MayMatch(p->dx, vx, wx) && MayMatch(p->dy, vy, wy) && !removed[p->record] &&
+                Matches(sa, records[p->record]))
+              best = p->record;
         }
     }
     if (best < n) removed[best] = 1;

@@ -112,14 +112,16 @@ TEST(MeshIntersection, OverlayMatchesThePairByPairProcedure) {
 TEST(MeshIntersection, DuplicateRemovalMatchesRecordAgainstRecord) {
   // Clusters of copies of a few segments, direct and reversed, their ends
   // moved by up to 0.0012 (0.001 exactly among them), so that matching is not
-  // transitive and copies chain; at survey and at large coordinates, with a
-  // few non-finite records.
+  // transitive and copies chain; at survey and at large coordinates, a
+  // metre and kilometres long, with a few non-finite records.
   for (uint64_t seed = 21; seed <= 30; ++seed) {
     std::mt19937_64 rng(seed);
     std::uniform_int_distribution<int> pick(0, 5), step(-12, 12);
     const double origin = seed % 3 == 0 ? 3e11 : kE;
+    const double spacing = seed % 2 == 0 ? 1 : 7919.3;
     std::vector<PointRec> base;
-    for (int k = 0; k < 8; ++k) base.push_back({origin + k % 3, kN + k / 3, 0, 0});
+    for (int k = 0; k < 8; ++k)
+      base.push_back({origin + spacing * (k % 3), kN + spacing * (k / 3), 0, 0});
     std::vector<PlanSegment> records;
     for (int r = 0; r < 400; ++r) {
       auto jitter = [&](PointRec p) {
