@@ -4,6 +4,8 @@
 // coordinates: no tolerance, the same answers at survey coordinates as near
 // the origin and on slivers as on well-shaped triangles.
 
+#include <optional>
+
 #include "core/geometry/Predicates.h"
 #include "core/storage/Records.h"
 
@@ -29,6 +31,10 @@ class PreparedTriangle {
  public:
   explicit PreparedTriangle(const TriangleRec& t);
   bool Contains(double X, double Y) const;
+  // HeightAt where Contains, else nothing, from one evaluation of the
+  // weights. (Contains's box test only saves time: a position the weights
+  // accept lies in the box.)
+  std::optional<double> HeightIfContains(double X, double Y) const;
   double HeightAt(double X, double Y) const {
     // Strictly inside a well-shaped triangle (nearly every call) the plain
     // weights are HeightIn's own; the borders take the careful way.
