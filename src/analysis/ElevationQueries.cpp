@@ -79,13 +79,6 @@ int32_t Reaching(const TriangleMesh& mesh, const TriangleIndex& index, double X,
       X, Y, [&](int32_t t) { return ReachesOutline(triangles[static_cast<size_t>(t)], X, Y); });
 }
 
-// InterpolateZ through index; 0 triangles excluded by the caller.
-double HeightUnder(const TriangleMesh& mesh, const TriangleIndex& index, double X, double Y,
-                   double DefaultValue) {
-  const int32_t t = Under(mesh, index, X, Y);
-  return t == 0 ? DefaultValue : HeightIn(mesh.Triangle(t), X, Y);
-}
-
 // A query with its position in the caller's list.
 struct CurveQuery {
   double X, Y;
@@ -214,37 +207,40 @@ double InterpolateZ(const TriangleMesh& mesh, double X, double Y, double Default
 
 void InterpolateZ(const TriangleMesh& mesh, std::span<const XYRec> queries, double DefaultValue,
                   std::span<double> heights) {
-  if (heights.size() != queries.size())
+  LocateAndInterpolate(mesh, queries, DefaultValue, {}, heights);
+}
+
+void LocateAndInterpolate(const TriangleMesh& mesh, std::span<const XYRec> queries,
+                          double DefaultValue, std::span<int32_t> triangles,
+                          std::span<double> heights) {
+  if (heights.size() != queries.size() ||
+      (!triangles.empty() && triangles.size() != queries.size()))
     throw std::invalid_argument("InterpolateZ: one height per query expected");
-  if (mesh.TriangleCount() == 0) {
-    std::fill(heights.begin(), heights.end(), DefaultValue);
-    return;
-  }
   constexpr size_t kFewQueries = 4096;
   // As many queries as a quarter of the triangles: one pass over the
   // triangles costs less than a lookup per query (and needs no index).
   if (queries.size() >= kFewQueries &&
       queries.size() >= static_cast<size_t>(mesh.TriangleCount()) / 4 &&
-      SweepHeights(mesh.Triangles(), queries, DefaultValue, heights))
+      SweepHeights(mesh.Triangles(), queries, DefaultValue, triangles, heights))
     return;
-  // Built here, before any second thread reads it.
-  const TriangleIndex& index = mesh.Index();
-  if (queries.size() < kFewQueries) {
-    for (size_t i = 0; i < queries.size(); ++i)
-      heights[i] = HeightUnder(mesh, index, queries[i].X, queries[i].Y, DefaultValue);
+  const auto answer = [&](size_t i, double X, double Y) {
+    const int32_t t = TriangleUnder(mesh, X, Y);
+    if (!triangles.empty()) triangles[i] = t;
+    heights[i] = t == 0 ? DefaultValue : HeightIn(mesh.Triangle(t), X, Y);
+  };
+  if (mesh.TriangleCount() == 0 || queries.size() < kFewQueries) {
+    for (size_t i = 0; i < queries.size(); ++i) answer(i, queries[i].X, queries[i].Y);
     return;
   }
+  mesh.Index();  // built here, before a second thread reads it
   const std::vector<CurveQuery> ordered = InCurveOrder(queries);
-  const auto answer = [&](size_t from, size_t to) {
-    for (size_t k = from; k < to; ++k) {
-      const CurveQuery& q = ordered[k];
-      heights[q.slot] = HeightUnder(mesh, index, q.X, q.Y, DefaultValue);
-    }
+  const auto part = [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) answer(ordered[k].slot, ordered[k].X, ordered[k].Y);
   };
-  // Each half writes only its own queries' heights: one thread or two give
-  // the same answers.
+  // Each half writes only its own queries' answers: one thread or two give
+  // the same.
   const size_t half = ordered.size() / 2;
-  RunBoth([&] { answer(half, ordered.size()); }, [&] { answer(0, half); });
+  RunBoth([&] { part(half, ordered.size()); }, [&] { part(0, half); });
 }
 
 }  // namespace orvane

@@ -169,7 +169,7 @@ bool Sweep(std::span<const TriangleRec> triangles, size_t from, size_t to, const
 }  // namespace
 
 bool SweepHeights(std::span<const TriangleRec> triangles, std::span<const XYRec> queries,
-                  double DefaultValue, std::span<double> heights) {
+                  double DefaultValue, std::span<int32_t> under, std::span<double> heights) {
   if (triangles.size() < 2 || queries.size() >= std::numeric_limits<uint32_t>::max() ||
       triangles.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
     return false;
@@ -178,6 +178,7 @@ bool SweepHeights(std::span<const TriangleRec> triangles, std::span<const XYRec>
   const size_t n = triangles.size() - 1, q = grid.filed.size();
   if (q == 0) {
     std::fill(heights.begin(), heights.end(), DefaultValue);
+    std::fill(under.begin(), under.end(), 0);
     return true;
   }
   // On a survey surface each triangle looks at a few queries; far more
@@ -202,12 +203,14 @@ bool SweepHeights(std::span<const TriangleRec> triangles, std::span<const XYRec>
   if (!lowDone || !highDone) return false;
 
   std::fill(heights.begin(), heights.end(), DefaultValue);
+  std::fill(under.begin(), under.end(), 0);
   for (size_t k = 0; k < q; ++k) {
-    double& out = heights[grid.filed[k].slot];
-    if (low.triangle[k] != 0)
-      out = low.height[k];
-    else if (high && high->triangle[k] != 0)
-      out = high->height[k];
+    const Claims* by =
+        low.triangle[k] != 0 ? &low : (high && high->triangle[k] != 0 ? &*high : nullptr);
+    if (!by) continue;
+    const uint32_t slot = grid.filed[k].slot;
+    heights[slot] = by->height[k];
+    if (!under.empty()) under[slot] = by->triangle[k];
   }
   return true;
 }

@@ -12,20 +12,21 @@
 // spatial index of the whole mesh is needed. It pays when the queries are
 // not much fewer than the triangles.
 
+#include <cstdint>
 #include <span>
 
 #include "core/storage/Records.h"
 
 namespace orvane {
 
-// InterpolateZ(mesh, queries, DefaultValue, heights) for the mesh whose
-// triangle list (slot 0 ahead of entry 1) is given. Declines, returning
+// LocateAndInterpolate(mesh, queries, DefaultValue, triangles, heights) for
+// the mesh whose triangle list (slot 0 ahead of entry 1) is given. Declines, returning
 // false with heights unspecified, where a pass would not pay or cannot be
 // trusted: a triangle or the queries' box with coordinates that are not
 // finite, or triangles whose boxes cover far more cells than there are
 // triangles and queries (heavily overlapping or very long thin ones).
-// REQUIRES: heights.size() == queries.size().
+// REQUIRES: heights.size() == queries.size(); under empty or as large.
 bool SweepHeights(std::span<const TriangleRec> triangles, std::span<const XYRec> queries,
-                  double DefaultValue, std::span<double> heights);
+                  double DefaultValue, std::span<int32_t> under, std::span<double> heights);
 
 }  // namespace orvane
