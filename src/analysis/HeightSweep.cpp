@@ -131,7 +131,23 @@ size_t Claim(const TriangleRec& tri, int32_t t, const QueryGrid& g, Claims& clai
   const double yhi = MaxOf(tri.A.Y, MaxOf(tri.B.Y, tri.C.Y));
   if (xhi < g.xlo || xlo > g.xhi || yhi < g.ylo || ylo > g.yhi) return 0;
   const int32_t c0 = g.x.Of(xlo), c1 = g.x.Of(xhi), r0 = g.y.Of(ylo), r1 = g.y.Of(yhi);
-  std::optional<PreparedTriangle> prepared;  // once some query lies in the box
+  // The queries in the box are gathered first, without a branch per query
+  // (whether one is in the box is all but random), then tested.
+  constexpr size_t kGather = 32;
+  uint32_t inBox[kGather];
+  size_t gathered = 0;
+  std::optional<PreparedTriangle> prepared;
+  const auto test = [&] {
+    if (!prepared) prepared.emplace(tri);
+    for (size_t i = 0; i < gathered; ++i) {
+      const uint32_t k = inBox[i];
+      if (const std::optional<double> z = prepared->HeightIfContains(g.filed[k].X, g.filed[k].Y)) {
+        claims.triangle[k] = t;
+        claims.height[k] = *z;
+      }
+    }
+    gathered = 0;
+  };
   size_t work = 0;
   for (int32_t r = r0; r <= r1; ++r) {
     const size_t row = static_cast<size_t>(r) * static_cast<size_t>(g.x.cells);
@@ -139,16 +155,13 @@ size_t Claim(const TriangleRec& tri, int32_t t, const QueryGrid& g, Claims& clai
     work += 1 + (end - begin);
     for (uint32_t k = begin; k < end; ++k) {
       const FiledQuery& q = g.filed[k];
-      // One branch for the five tests: their outcomes are all but random.
-      if (!((claims.triangle[k] == 0) & (q.X >= xlo) & (q.X <= xhi) & (q.Y >= ylo) & (q.Y <= yhi)))
-        continue;
-      if (!prepared) prepared.emplace(tri);
-      if (const std::optional<double> z = prepared->HeightIfContains(q.X, q.Y)) {
-        claims.triangle[k] = t;
-        claims.height[k] = *z;
-      }
+      inBox[gathered] = k;
+      gathered +=
+          (claims.triangle[k] == 0) & (q.X >= xlo) & (q.X <= xhi) & (q.Y >= ylo) & (q.Y <= yhi);
+      if (gathered == kGather) test();
     }
   }
+  if (gathered > 0) test();
   return work;
 }
 
