@@ -96,18 +96,24 @@ TEST(ElevationQueries, InterpolateZMatchesTheExactScanInIndexOrder) {
     ExpectBatchIsTheScan(mesh, line);
     ExpectBatchIsTheScan(mesh, spot);
   }
-  // Queries far fewer than the triangles: the batch looks each one up.
+  // Queries far fewer than the triangles: the batch looks each one up in
+  // the mesh's index, built here on two threads, which must answer as one
+  // built on one thread.
   const TriangleMesh large = RandomMesh({500000, 4500000, 1, 120, 6});
   std::vector<XYRec> q = Queries(large, {500000, 4500000, 1, 120, 6}, 60);
   q.insert(q.end(), q.begin(), q.end());
   ASSERT_LT(q.size() * 4, static_cast<size_t>(large.TriangleCount()));
-  for (unsigned threads : {1u, 2u}) {
+  SetThreadLimit(1);
+  const IndexedSurface single(large);
+  for (unsigned threads : {2u, 1u}) {
     SetThreadLimit(threads);
     std::vector<double> batch(q.size());
     InterpolateZ(large, q, kOutside, batch);
     SetThreadLimit(0);
-    for (size_t i = 0; i < q.size(); ++i)
-      ASSERT_EQ(batch[i], InterpolateZ(large, q[i].X, q[i].Y, kOutside));
+    for (size_t i = 0; i < q.size(); ++i) {
+      ASSERT_EQ(TriangleUnder(large, q[i].X, q[i].Y), single.TriangleUnder(q[i].X, q[i].Y));
+      ASSERT_EQ(batch[i], single.InterpolateZ(q[i].X, q[i].Y, kOutside));
+    }
   }
 }
 
