@@ -80,12 +80,15 @@ void Timed(benchmark::State& state, Body body, const std::string& key = {}) {
   if (!key.empty()) BestTimes()[key] = {fastestWall * 1e3, fastest * 1e3};
 }
 
+// Argument: threads.
 void BM_IndexBuild(benchmark::State& state) {
   const TriangleMesh& mesh = Surface();
+  SetThreadLimit(static_cast<unsigned>(state.range(0)));
   Timed(state, [&] {
     TriangleIndex index(mesh.Triangles());
     benchmark::DoNotOptimize(index.EntryCount());
   });
+  SetThreadLimit(0);
   state.counters["triangles"] = mesh.TriangleCount();
   state.counters["entries"] = static_cast<double>(mesh.Index().EntryCount());
   state.counters["levels"] = static_cast<double>(mesh.Index().Levels().size());
@@ -137,7 +140,7 @@ void BM_Volume(benchmark::State& state) {
   Timed(state, [&] { benchmark::DoNotOptimize(Volume(mesh, 90)); });
 }
 
-BENCHMARK(BM_IndexBuild)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_IndexBuild)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_InterpolateZ)
     ->ArgsProduct({{708, kSide}, {500'000, 1'000'000}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
