@@ -37,7 +37,8 @@ struct Axis {
   }
 };
 
-// The finite queries filed by cell, row by row; about two per cell.
+// The finite queries filed by cell, row by row; about one per cell (finer
+// cells cost more rows per triangle, coarser ones more queries to look at).
 struct QueryGrid {
   double xlo = 0, ylo = 0, xhi = 0, yhi = 0;  // the queries' plan box
   Axis x, y;
@@ -87,7 +88,7 @@ bool QueryGrid::Build(std::span<const XYRec> queries) {
   if (!std::isfinite(xhi - xlo) || !std::isfinite(yhi - ylo)) return false;
   x.lo = xlo;
   y.lo = ylo;
-  Shape(xhi - xlo, yhi - ylo, std::max(1.0, static_cast<double>(finite) * 2), x, y);
+  Shape(xhi - xlo, yhi - ylo, std::max(1.0, static_cast<double>(finite)), x, y);
 
   // Counting sort by cell.
   constexpr uint32_t kUnfiled = std::numeric_limits<uint32_t>::max();

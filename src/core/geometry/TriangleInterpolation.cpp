@@ -87,17 +87,6 @@ bool PreparedTriangle::Contains(double X, double Y) const {
   return w.a >= 0 && w.b >= 0 && w.c >= 0;
 }
 
-std::optional<double> PreparedTriangle::HeightIfContains(double X, double Y) const {
-  if (!(orientation_ > 0 || orientation_ < 0)) return std::nullopt;  // no plan area
-  const TriangleRec& t = *t_;
-  const Weights w = WeightsOf(t, X, Y, orientation_);
-  if (!(w.a >= 0 && w.b >= 0 && w.c >= 0)) return std::nullopt;
-  // HeightAt's plain case, with the same weights.
-  if (plain_ && w.a > 0 && w.b > 0 && w.c > 0)
-    return t.A.Z + (w.b * (t.B.Z - t.A.Z) + w.c * (t.C.Z - t.A.Z)) / (w.a + w.b + w.c);
-  return HeightOnBorder(X, Y);
-}
-
 double PreparedTriangle::HeightOnBorder(double X, double Y) const {
   const TriangleRec& t = *t_;
   const double o = orientation_;
