@@ -32,8 +32,8 @@ class PreparedTriangle {
   explicit PreparedTriangle(const TriangleRec& t);
   bool Contains(double X, double Y) const;
   // HeightAt where Contains, else nothing, from one evaluation of the
-  // weights. (Contains's box test only saves time: a position the weights
-  // accept lies in the box.)
+  // weights, for a position already known to lie in the plan box (Contains's
+  // first test).
   std::optional<double> HeightIfContains(double X, double Y) const {
     if (!(orientation_ > 0 || orientation_ < 0)) return std::nullopt;  // no plan area
     const TriangleRec& t = *t_;
