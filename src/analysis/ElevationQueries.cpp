@@ -91,7 +91,7 @@ struct CurveQuery {
 // neighbours in turn share what the previous ones brought into the cache.
 // The positions travel with the keys through the sort, so the answering
 // pass reads them in order, not from all over the caller's list. The curve
-// is only as fine as the query count asks (about two cells per query), which
+// is only as fine as the query count asks (a few cells per query), which
 // keeps the keys short and the sort to two passes.
 std::vector<CurveQuery> InCurveOrder(std::span<const XYRec> queries) {
   double xlo = std::numeric_limits<double>::infinity(), ylo = xlo;
