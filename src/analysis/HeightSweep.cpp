@@ -184,9 +184,9 @@ bool Sweep(std::span<const TriangleRec> triangles, size_t from, size_t to, const
 
 bool SweepHeights(std::span<const TriangleRec> triangles, std::span<const XYRec> queries,
                   double DefaultValue, std::span<int32_t> under, std::span<double> heights) {
-  if (triangles.size() < 2 || queries.size() >= std::numeric_limits<uint32_t>::max() ||
-      triangles.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-    return false;
+  // Cell, query and triangle numbers are 32-bit.
+  constexpr auto kMost = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+  if (triangles.size() < 2 || triangles.size() > kMost || queries.size() > kMost) return false;
   QueryGrid grid;
   if (!grid.Build(queries)) return false;
   const size_t n = triangles.size() - 1, q = grid.filed.size();
