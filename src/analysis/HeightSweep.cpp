@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "core/geometry/Kernels.h"
