@@ -203,23 +203,21 @@ bool SweepHeights(std::span<const TriangleRec> triangles, std::span<const XYRec>
   // the same answers from one pass.
   const bool two = TwoThreads() && n >= 2;
   const size_t half = two ? 1 + n / 2 : n + 1;
-  Claims low(q);
-  std::optional<Claims> high;
+  std::optional<Claims> low, high;  // each cleared by the thread that fills it
   bool lowDone = false, highDone = !two;
-  if (two) {
-    high.emplace(q);
-    RunBoth([&] { highDone = Sweep(triangles, half, n + 1, grid, budget, *high); },
-            [&] { lowDone = Sweep(triangles, 1, half, grid, budget, low); });
-  } else {
-    lowDone = Sweep(triangles, 1, n + 1, grid, budget, low);
-  }
+  const auto sweepLow = [&] { lowDone = Sweep(triangles, 1, half, grid, budget, low.emplace(q)); };
+  if (two)
+    RunBoth([&] { highDone = Sweep(triangles, half, n + 1, grid, budget, high.emplace(q)); },
+            sweepLow);
+  else
+    sweepLow();
   if (!lowDone || !highDone) return false;
 
   std::fill(heights.begin(), heights.end(), DefaultValue);
   std::fill(under.begin(), under.end(), 0);
   for (size_t k = 0; k < q; ++k) {
     const Claims* by =
-        low.triangle[k] != 0 ? &low : (high && high->triangle[k] != 0 ? &*high : nullptr);
+        low->triangle[k] != 0 ? &*low : (high && high->triangle[k] != 0 ? &*high : nullptr);
     if (!by) continue;
     const uint32_t slot = grid.filed[k].slot;
     heights[slot] = by->height[k];
