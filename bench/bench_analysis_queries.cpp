@@ -2,7 +2,9 @@
 // triangles, 2 m cells, eastings 5e5, northings 4.5e6): 1M InterpolateZ
 // queries at random positions, the square grid of 2 m over the whole surface
 // (1001 x 1001 nodes, 1M quads), and the volume. The spatial index is built
-// once before the timed queries and timed on its own. Each run reports the
+// once before the timed queries and timed on its own, on one thread and two
+// (a batch this large does not use it: it passes over the triangles
+// instead). Each run reports the
 // fastest iteration's processor time (all threads) as best_ms, the steadier
 // figure on a machine shared with other work, and its wall-clock time as
 // best_wall_ms.
