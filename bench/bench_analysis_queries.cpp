@@ -4,10 +4,9 @@
 // (1001 x 1001 nodes, 1M quads), and the volume. The spatial index is built
 // once before the timed queries and timed on its own, on one thread and two
 // (a batch this large does not use it: it passes over the triangles
-// instead). Each run reports the
-// fastest iteration's processor time (all threads) as best_ms, the steadier
-// figure on a machine shared with other work, and its wall-clock time as
-// best_wall_ms.
+// instead). Each run reports the fastest iteration's processor time (all
+// threads) as best_ms, the steadier figure on a machine shared with other
+// work, and its wall-clock time as best_wall_ms.
 //
 // The queries also run at half the count on the same surface, and at half
 // the count on a surface of half the triangles (708 x 708 points, 1M
