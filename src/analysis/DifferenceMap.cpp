@@ -60,19 +60,37 @@ Result<FloatGrid> HeightDifferenceMap(const TriangleMesh& A, const TriangleMesh&
                     grid.NoData);
 
   constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-  std::vector<XYRec> centres(static_cast<size_t>(grid.Columns));
-  std::vector<double> za(centres.size()), zb(centres.size());
+  // Rows are answered a batch at a time: as many cells as the larger
+  // surface has triangles make a batch that one pass over each surface's
+  // triangles answers. The cancel check stays once per row; the rows of a
+  // batch report their progress once it is answered.
+  const size_t columnCount = static_cast<size_t>(grid.Columns);
+  const size_t batch = std::max<size_t>(
+      {4096, static_cast<size_t>(A.TriangleCount()), static_cast<size_t>(B.TriangleCount())});
+  std::vector<XYRec> centres;
+  std::vector<double> za, zb;
+  int32_t firstRow = 0;  // of the batch
+  const auto answer = [&](int32_t endRow) {
+    za.resize(centres.size());
+    zb.resize(centres.size());
+    InterpolateZ(A, centres, kNone, za);
+    InterpolateZ(B, centres, kNone, zb);
+    for (size_t k = 0; k < centres.size(); ++k) {
+      const double d = zb[k] - za[k];
+      if (std::isfinite(d))
+        grid.At(static_cast<int32_t>(k % columnCount),
+                firstRow + static_cast<int32_t>(k / columnCount)) = static_cast<float>(d);
+    }
+    for (int32_t r = firstRow; r < endRow; ++r)
+      feedback.Progress(static_cast<int32_t>(int64_t{100} * (r + 1) / grid.Rows), true);
+    centres.clear();
+    firstRow = endRow;
+  };
   for (int32_t r = 0; r < grid.Rows; ++r) {
     if (feedback.Cancelled()) return Outcome::Cancel();
     for (int32_t c = 0; c < grid.Columns; ++c)
-      centres[static_cast<size_t>(c)] = {grid.CentreX(c), grid.CentreY(r)};
-    InterpolateZ(A, centres, kNone, za);
-    InterpolateZ(B, centres, kNone, zb);
-    for (int32_t c = 0; c < grid.Columns; ++c) {
-      const double d = zb[static_cast<size_t>(c)] - za[static_cast<size_t>(c)];
-      if (std::isfinite(d)) grid.At(c, r) = static_cast<float>(d);
-    }
-    feedback.Progress(static_cast<int32_t>(int64_t{100} * (r + 1) / grid.Rows), true);
+      centres.push_back({grid.CentreX(c), grid.CentreY(r)});
+    if (centres.size() >= batch || r + 1 == grid.Rows) answer(r + 1);
   }
   return grid;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -9,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "analysis/HeightSweep.h"
 #include "core/geometry/Kernels.h"
 #include "core/geometry/RadixSort.h"
 #include "core/geometry/TriangleIndex.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Threads.h"
 
 namespace orvane {
 
@@ -74,6 +77,53 @@ int32_t Reaching(const TriangleMesh& mesh, const TriangleIndex& index, double X,
   const std::span<const TriangleRec> triangles = mesh.Triangles();
   return index.FirstAccepted(
       X, Y, [&](int32_t t) { return ReachesOutline(triangles[static_cast<size_t>(t)], X, Y); });
+}
+
+// A query with its position in the caller's list.
+struct CurveQuery {
+  double X, Y;
+  uint32_t slot;
+};
+
+// The queries in the order of a Z-curve over their plan box. Scattered
+// queries over a large surface spend their time waiting for memory: each
+// touches a different part of the index and the triangles. In curve order
+// neighbours in turn share what the previous ones brought into the cache.
+// The positions travel with the keys through the sort, so the answering
+// pass reads them in order, not from all over the caller's list. The curve
+// is only as fine as the query count asks (a few cells per query), which
+// keeps the keys short and the sort to two passes.
+std::vector<CurveQuery> InCurveOrder(std::span<const XYRec> queries) {
+  double xlo = std::numeric_limits<double>::infinity(), ylo = xlo;
+  double xhi = -xlo, yhi = -xlo;
+  for (const XYRec& q : queries)
+    if (std::isfinite(q.X) && std::isfinite(q.Y)) {
+      xlo = std::min(xlo, q.X);
+      xhi = std::max(xhi, q.X);
+      ylo = std::min(ylo, q.Y);
+      yhi = std::max(yhi, q.Y);
+    }
+  const int bits =
+      std::clamp((static_cast<int>(std::bit_width(queries.size())) + 1) / 2 + 1, 1, 16);
+  const double top = std::ldexp(1.0, bits) - 1;
+  const double sx = xhi > xlo ? top / (xhi - xlo) : 0;
+  const double sy = yhi > ylo ? top / (yhi - ylo) : 0;
+  std::vector<uint64_t> keys(queries.size());
+  std::vector<CurveQuery> ordered(queries.size());
+  for (size_t i = 0; i < queries.size(); ++i) {
+    const XYRec& q = queries[i];
+    ordered[i] = {q.X, q.Y, static_cast<uint32_t>(i)};
+    const double fx = sx * (q.X - xlo), fy = sy * (q.Y - ylo);
+    if (!(std::isfinite(fx) && std::isfinite(fy))) {
+      keys[i] = 0;
+      continue;
+    }
+    const auto cx = static_cast<uint32_t>(std::clamp(fx, 0.0, top));
+    const auto cy = static_cast<uint32_t>(std::clamp(fy, 0.0, top));
+    keys[i] = SpreadBits(cx) | SpreadBits(cy) << 1;
+  }
+  RadixSort(keys, ordered);
+  return ordered;
 }
 
 }  // namespace
@@ -157,47 +207,40 @@ double InterpolateZ(const TriangleMesh& mesh, double X, double Y, double Default
 
 void InterpolateZ(const TriangleMesh& mesh, std::span<const XYRec> queries, double DefaultValue,
                   std::span<double> heights) {
-  if (heights.size() != queries.size())
+  LocateAndInterpolate(mesh, queries, DefaultValue, {}, heights);
+}
+
+void LocateAndInterpolate(const TriangleMesh& mesh, std::span<const XYRec> queries,
+                          double DefaultValue, std::span<int32_t> triangles,
+                          std::span<double> heights) {
+  if (heights.size() != queries.size() ||
+      (!triangles.empty() && triangles.size() != queries.size()))
     throw std::invalid_argument("InterpolateZ: one height per query expected");
   constexpr size_t kFewQueries = 4096;
-  if (queries.size() < kFewQueries) {
-    for (size_t i = 0; i < queries.size(); ++i)
-      heights[i] = InterpolateZ(mesh, queries[i].X, queries[i].Y, DefaultValue);
+  // As many queries as a quarter of the triangles: one pass over the
+  // triangles costs less than a lookup per query (and needs no index).
+  if (queries.size() >= kFewQueries &&
+      queries.size() >= static_cast<size_t>(mesh.TriangleCount()) / 4 &&
+      SweepHeights(mesh.Triangles(), queries, DefaultValue, triangles, heights))
+    return;
+  const auto answer = [&](size_t i, double X, double Y) {
+    const int32_t t = TriangleUnder(mesh, X, Y);
+    if (!triangles.empty()) triangles[i] = t;
+    heights[i] = t == 0 ? DefaultValue : HeightIn(mesh.Triangle(t), X, Y);
+  };
+  if (mesh.TriangleCount() == 0 || queries.size() < kFewQueries) {
+    for (size_t i = 0; i < queries.size(); ++i) answer(i, queries[i].X, queries[i].Y);
     return;
   }
-  // Scattered queries over a large surface spend their time waiting for
-  // memory: each touches a different part of the index and the triangles.
-  // Answered in the order of a Z-curve over their plan box, neighbours in
-  // turn share what the previous ones brought into the cache. Each answer
-  // depends only on its own position, so the order changes nothing else.
-  double xlo = std::numeric_limits<double>::infinity(), ylo = xlo;
-  double xhi = -xlo, yhi = -xlo;
-  for (const XYRec& q : queries)
-    if (std::isfinite(q.X) && std::isfinite(q.Y)) {
-      xlo = std::min(xlo, q.X);
-      xhi = std::max(xhi, q.X);
-      ylo = std::min(ylo, q.Y);
-      yhi = std::max(yhi, q.Y);
-    }
-  const double sx = xhi > xlo ? 65535.0 / (xhi - xlo) : 0;
-  const double sy = yhi > ylo ? 65535.0 / (yhi - ylo) : 0;
-  std::vector<uint64_t> keys(queries.size());
-  std::vector<uint32_t> order(queries.size());
-  for (size_t i = 0; i < queries.size(); ++i) {
-    const XYRec& q = queries[i];
-    order[i] = static_cast<uint32_t>(i);
-    if (!(std::isfinite(q.X) && std::isfinite(q.Y)) || !std::isfinite(sx * (q.X - xlo)) ||
-        !std::isfinite(sy * (q.Y - ylo))) {
-      keys[i] = 0;
-      continue;
-    }
-    const auto cx = static_cast<uint32_t>(std::clamp(sx * (q.X - xlo), 0.0, 65535.0));
-    const auto cy = static_cast<uint32_t>(std::clamp(sy * (q.Y - ylo), 0.0, 65535.0));
-    keys[i] = SpreadBits(cx) | SpreadBits(cy) << 1;
-  }
-  RadixSort(keys, order);
-  for (const uint32_t i : order)
-    heights[i] = InterpolateZ(mesh, queries[i].X, queries[i].Y, DefaultValue);
+  mesh.Index();  // built here, before a second thread reads it
+  const std::vector<CurveQuery> ordered = InCurveOrder(queries);
+  const auto part = [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) answer(ordered[k].slot, ordered[k].X, ordered[k].Y);
+  };
+  // Each half writes only its own queries' answers: one thread or two give
+  // the same.
+  const size_t half = ordered.size() / 2;
+  RunBoth([&] { part(half, ordered.size()); }, [&] { part(0, half); });
 }
 
 }  // namespace orvane

@@ -40,8 +40,18 @@ int32_t TriangleUnder(const TriangleMesh& mesh, double X, double Y);
 double InterpolateZ(const TriangleMesh& mesh, double X, double Y, double DefaultValue);
 
 // InterpolateZ for each query, written to heights (same size as queries).
+// Many queries are answered in one pass over the triangles, or looked up in
+// an order that keeps the index in the cache, on two threads where two may
+// run: the answers are those of one query at a time, whatever the count.
 void InterpolateZ(const TriangleMesh& mesh, std::span<const XYRec> queries, double DefaultValue,
                   std::span<double> heights);
+// The same, with TriangleUnder of each query in triangles (same size as
+// queries, or empty when not wanted): where no triangle lies under a
+// position, 0 tells it apart from a height that happens to equal
+// DefaultValue.
+void LocateAndInterpolate(const TriangleMesh& mesh, std::span<const XYRec> queries,
+                          double DefaultValue, std::span<int32_t> triangles,
+                          std::span<double> heights);
 
 // Whether the angle-sum classifier places (X, Y) on t's closed outline A,
 // B, C, A: within 0.001 of a corner, in the band along an edge, or inside.

@@ -1,5 +1,6 @@
 #include "analysis/GridResampling.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -53,6 +54,24 @@ Result<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side, Feedback& f
   const int64_t total = n * n;
   std::vector<Node> nodes(static_cast<size_t>(total) + 1);  // 1-based
 
+  // The nodes' positions are stepped out column by column as before and
+  // answered a batch of columns at a time: as many nodes as triangles make
+  // a batch that one pass over the triangles answers. Progress and the
+  // cancel check stay once per column.
+  const size_t batch = std::max<size_t>(4096, static_cast<size_t>(mesh.TriangleCount()));
+  std::vector<XYRec> at;  // nodes first + 1, first + 2, ...
+  int64_t first = 0;
+  std::vector<int32_t> under;
+  std::vector<double> z;
+  const auto answer = [&] {
+    under.resize(at.size());
+    z.resize(at.size());
+    LocateAndInterpolate(mesh, at, 0, under, z);
+    for (size_t i = 0; i < at.size(); ++i)
+      if (under[i] != 0) nodes[static_cast<size_t>(first) + 1 + i] = {at[i].X, at[i].Y, z[i], true};
+    first += static_cast<int64_t>(at.size());
+    at.clear();
+  };
   int64_t node = 0, column = 0;
   for (double x = minX; x <= maxX; x += step) {
     ++column;
@@ -65,11 +84,11 @@ Result<QuadMesh> GetSquareQuadMesh(TriangleMesh& mesh, int32_t side, Feedback& f
     if (node >= total) break;
     for (double y = maxY; y >= minY; y -= step) {
       if (++node > total) break;
-      const int32_t t = TriangleUnder(mesh, x, y);
-      if (t == 0) continue;
-      nodes[static_cast<size_t>(node)] = {x, y, HeightIn(mesh.Triangle(t), x, y), true};
+      at.push_back({x, y});
     }
+    if (at.size() >= batch) answer();
   }
+  answer();
   feedback.Progress(100, false);
 
   for (int64_t k = 1; k <= total - n; ++k) {

@@ -113,9 +113,10 @@ int RunElevation(const ElevationOptions& o) {
   // NaN marks "no triangle under the point": no plane height is NaN unless
   // the surface itself holds one, which has no height to print either.
   constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-  // Chunks large enough for the batch to gain from its own order, small
-  // enough that Ctrl+C is answered at once.
-  constexpr size_t kChunk = 65536;
+  // Chunks large enough for the batch to gain from its own order (as many
+  // as the triangles: one pass over them answers the whole chunk), small
+  // enough that Ctrl+C is answered within a pass.
+  const size_t kChunk = std::max<size_t>(65536, static_cast<size_t>(mesh.TriangleCount()));
   std::vector<double> heights;
   std::string out;
   for (size_t start = 0; start < queries.size(); start += kChunk) {

@@ -1,12 +1,14 @@
 // InterpolateZ and GetZ against the exact scan in index order, on seeded
-// random meshes (jittered grids with mixed windings, overlapping and
-// degenerate triangles, near-duplicate corners) at small and survey-sized
-// coordinates and on slivers; the reaching test at the classifier's limits
-// around single triangles.
+// random meshes (jittered and co-circular grids with mixed windings,
+// overlapping and degenerate triangles, near-duplicate corners) at small
+// and survey-sized coordinates and on slivers, one query at a time and in
+// batches on one thread and two; the reaching test at the classifier's
+// limits around single triangles.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -16,6 +18,7 @@
 
 #include "analysis/ElevationQueries.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Threads.h"
 #include "reference/ElevationReference.h"
 #include "support/RandomQueryMeshes.h"
 
@@ -32,24 +35,50 @@ using testing::Queries;
 using testing::RandomMesh;
 using testing::RandomProbeTriangle;
 
+// The batch, on one thread and on two, against the exact scan one query at
+// a time, bit for bit.
+void ExpectBatchIsTheScan(const TriangleMesh& mesh, std::span<const XYRec> q) {
+  std::vector<double> want(q.size());
+  for (size_t i = 0; i < q.size(); ++i)
+    want[i] = reference::ExactInterpolateZ(mesh.Triangles(), q[i].X, q[i].Y, kOutside);
+  for (unsigned threads : {1u, 2u}) {
+    SetThreadLimit(threads);
+    std::vector<double> batch(q.size());
+    InterpolateZ(mesh, q, kOutside, batch);
+    SetThreadLimit(0);
+    for (size_t i = 0; i < q.size(); ++i)
+      ASSERT_EQ(std::bit_cast<uint64_t>(batch[i]), std::bit_cast<uint64_t>(want[i]))
+          << threads << " thread(s) at " << std::to_string(q[i].X) << ", "
+          << std::to_string(q[i].Y);
+  }
+}
+
 TEST(ElevationQueries, InterpolateZMatchesTheExactScanInIndexOrder) {
+  Case regular{500000, 4500000, 1, 12, 5};
+  regular.regular = true;  // co-circular cells, edges along the axes
   const Case cases[] = {{0, 0, 1, 14, 1},
                         {500000.0005, 4500000.0015, 2.5, 12, 2},
                         {500000, 4500000, 0.004, 10, 3},
-                        {-30, 12, 40, 8, 4}};
+                        {-30, 12, 40, 8, 4},
+                        regular};
   for (const Case& c : cases) {
     SCOPED_TRACE("seed " + std::to_string(c.seed));
-    const TriangleMesh mesh = RandomMesh(c);
+    TriangleMesh mesh = RandomMesh(c);
+    // A corner that is not a number: the batch takes its other way.
+    if (c.seed == 4) mesh.AddTriangle(std::nan(""), 0, 0, 0, 1, 1, 1, 0, 0, 1, 0, 0);
     // Three rounds of the queries with non-finite ones among them: enough
-    // for the batch to answer in its own order.
+    // for the batch to answer in its own order. Then 1 cm off every vertex.
     std::vector<XYRec> q = Queries(mesh, c, c.seed + 50);
     const size_t round = q.size();
     q.insert(q.end(), q.begin(), q.end());
     q.insert(q.end(), q.begin(), q.begin() + static_cast<std::ptrdiff_t>(round));
+    for (const PointRec& p : mesh.Points().subspan(1))
+      for (double d : {-0.01, 0.01}) {
+        q.push_back({p.X + d, p.Y});
+        q.push_back({p.X, p.Y + d});
+      }
     const double inf = std::numeric_limits<double>::infinity();
     for (size_t i = 0; i < q.size(); i += 997) q[i] = {i % 2 ? std::nan("") : inf, 5};
-    std::vector<double> batch(q.size());
-    InterpolateZ(mesh, q, kOutside, batch);
     int hits = 0;
     for (size_t i = 0; i < q.size(); ++i) {
       const double want = reference::ExactInterpolateZ(mesh.Triangles(), q[i].X, q[i].Y, kOutside);
@@ -57,10 +86,34 @@ TEST(ElevationQueries, InterpolateZMatchesTheExactScanInIndexOrder) {
                 reference::ExactTriangleUnder(mesh.Triangles(), q[i].X, q[i].Y))
           << std::to_string(q[i].X) << ", " << std::to_string(q[i].Y);
       ASSERT_EQ(InterpolateZ(mesh, q[i].X, q[i].Y, kOutside), want);
-      ASSERT_EQ(batch[i], want);
       hits += want != kOutside;
     }
     EXPECT_GT(hits, 3000);
+    ExpectBatchIsTheScan(mesh, q);
+    // All on one line (a plan box without height), and all on one vertex.
+    std::vector<XYRec> line = q, spot(5000, XYRec{mesh.Point(7).X, mesh.Point(7).Y});
+    for (XYRec& p : line) p.Y = c.north + c.spacing * 3;
+    ExpectBatchIsTheScan(mesh, line);
+    ExpectBatchIsTheScan(mesh, spot);
+  }
+  // Queries far fewer than the triangles: the batch looks each one up in
+  // the mesh's index, built here on two threads, which must answer as one
+  // built on one thread.
+  const TriangleMesh large = RandomMesh({500000, 4500000, 1, 120, 6});
+  std::vector<XYRec> q = Queries(large, {500000, 4500000, 1, 120, 6}, 60);
+  q.insert(q.end(), q.begin(), q.end());
+  ASSERT_LT(q.size() * 4, static_cast<size_t>(large.TriangleCount()));
+  SetThreadLimit(1);
+  const IndexedSurface single(large);
+  for (unsigned threads : {2u, 1u}) {
+    SetThreadLimit(threads);
+    std::vector<double> batch(q.size());
+    InterpolateZ(large, q, kOutside, batch);
+    SetThreadLimit(0);
+    for (size_t i = 0; i < q.size(); ++i) {
+      ASSERT_EQ(TriangleUnder(large, q[i].X, q[i].Y), single.TriangleUnder(q[i].X, q[i].Y));
+      ASSERT_EQ(batch[i], single.InterpolateZ(q[i].X, q[i].Y, kOutside));
+    }
   }
 }
 
@@ -115,7 +168,10 @@ TEST(ElevationQueries, SliverHeightsComeFromTheContainingTriangle) {
   std::uniform_real_distribution<double> u(0, 1);
   const double origins[][2] = {{0, 0}, {500000, 4500000}, {2230000, 250000}};
   int under = 0, off = 0;
-  for (const auto& origin : origins)
+  for (const auto& origin : origins) {
+    // Every round's slivers piled into one mesh, for the batch.
+    TriangleMesh pile;
+    std::vector<XYRec> all;
     for (int round = 0; round < 40; ++round) {
       // A long edge P-Q shared by two slivers, their apexes a and b beside
       // it on either side, and a wide triangle over the sliver on one side.
@@ -136,6 +192,7 @@ TEST(ElevationQueries, SliverHeightsComeFromTheContainingTriangle) {
       Add(mesh, Q, P, b);
       Add(mesh, a, Q, c);
       Add(mesh, P, a, c);
+      for (const TriangleRec& t : mesh.Triangles().subspan(1)) Add(pile, t.A, t.B, t.C);
       std::vector<XYRec> q{{P.X, P.Y}, {Q.X, Q.Y}, {a.X, a.Y}, {b.X, b.Y}};
       for (int k = 0; k < 200; ++k) {
         const double along = 1.2 * u(rng) - 0.1;
@@ -173,7 +230,10 @@ TEST(ElevationQueries, SliverHeightsComeFromTheContainingTriangle) {
         ASSERT_EQ(HeightIn(shared.Triangle(1), x, y), HeightIn(shared.Triangle(2), x, y));
         ASSERT_DOUBLE_EQ(InterpolateZ(shared, x, y, kOutside), P.Z + (R.Z - P.Z) * k / 8);
       }
+      all.insert(all.end(), q.begin(), q.end());
     }
+    ExpectBatchIsTheScan(pile, all);
+  }
   EXPECT_GT(under, 5000);
   EXPECT_GT(off, 5000);
 }

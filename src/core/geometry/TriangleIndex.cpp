@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/model/TriangleMesh.h"
+#include "core/support/Threads.h"
 
 namespace orvane {
 
@@ -13,6 +14,8 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr uint8_t kUnfiled = 0xFF;
+// Meshes from this many triangles build their index on two threads.
+constexpr size_t kHalvesFrom = size_t{1} << 14;
 
 // The plan box of a triangle widened so that it holds every point the
 // point-in-triangle classifier can accept for it, or false when no such
@@ -97,7 +100,11 @@ int LevelFor(double size, double c0, int maxLevel) {
 // Builds an index in passes: the widened boxes, the size of the finest
 // cells, each triangle's level and cells, the layout of the levels (dense or
 // hashed), then the cells' entry lists; the triangles no level takes go to the
-// list tested on every query.
+// list tested on every query. On a large mesh the per-triangle passes run on
+// two threads, each on one half of the list (`mid` starts the second): each
+// half writes only its own triangles' records, and the second half's entries
+// go after the first half's in every cell, so the index is the one a single
+// thread builds.
 struct TriangleIndex::Builder {
   struct Box {
     double xlo, ylo, xhi, yhi;
@@ -115,27 +122,25 @@ struct TriangleIndex::Builder {
 
   TriangleIndex& index;
   size_t n;
+  size_t mid;  // first triangle of the second half; n + 1 on one thread
   std::vector<Box> boxes;
   std::vector<uint8_t> level;
   std::vector<Filing> filing;
   std::vector<Stats> stats;
-  std::vector<int> slot;  // level -> its position in index.levels_
-  bool anyBox = false;    // some triangle has a trusted box: the levels are built
+  std::vector<uint32_t> lowCounts;  // cell id -> entries of the first half's triangles
+  std::vector<int> slot;            // level -> its position in index.levels_
+  bool anyBox = false;              // some triangle has a trusted box: the levels are built
 
   Builder(TriangleIndex& into, std::span<const TriangleRec> triangles)
       : index(into),
         n(triangles.empty() ? 0 : triangles.size() - 1),
+        mid(n >= kHalvesFrom && TwoThreads() ? 1 + n / 2 : n + 1),
         boxes(n + 1, Box{-kInf, -kInf, kInf, kInf}),
         level(n + 1, kUnfiled) {
-    std::vector<double> sizes;
-    sizes.reserve(n);
-    for (size_t t = 1; t <= n; ++t) {
-      Box b;
-      if (WidenedBox(triangles[t], b.xlo, b.ylo, b.xhi, b.yhi)) {
-        boxes[t] = b;
-        sizes.push_back(std::max(b.xhi - b.xlo, b.yhi - b.ylo));
-      }
-    }
+    std::vector<double> sizes, high;
+    InHalves([&] { high = Widen(triangles, mid, n + 1); },
+             [&] { sizes = Widen(triangles, 1, mid); });
+    sizes.insert(sizes.end(), high.begin(), high.end());
     if (sizes.empty()) return;
     anyBox = true;
     // The finest cells are as wide as nine boxes in ten: most triangles sit
@@ -148,12 +153,56 @@ struct TriangleIndex::Builder {
     index.baseCell_ = largest <= 2 * *pick ? largest : *pick;
   }
 
+  // Runs high (the second half's part) beside low where there are two
+  // halves.
+  template <class High, class Low>
+  void InHalves(High&& high, Low&& low) const {
+    if (mid <= n)
+      RunBoth(high, low);
+    else
+      low();
+  }
+
+  // The widened boxes of triangles from..to - 1, and the sizes (the larger
+  // side) of the trusted ones.
+  std::vector<double> Widen(std::span<const TriangleRec> triangles, size_t from, size_t to) {
+    std::vector<double> sizes;
+    sizes.reserve(to - from);
+    for (size_t t = from; t < to; ++t) {
+      Box b;
+      if (WidenedBox(triangles[t], b.xlo, b.ylo, b.xhi, b.yhi)) {
+        boxes[t] = b;
+        sizes.push_back(std::max(b.xhi - b.xlo, b.yhi - b.ylo));
+      }
+    }
+    return sizes;
+  }
+
   // Each triangle's level and cells, found once for the passes below, and
   // the window and entry count of every level.
   void File() {
     filing.resize(n + 1);
-    stats.resize(kMaxLevel + 1);
-    for (size_t t = 1; t <= n; ++t) {
+    std::vector<Stats> high;
+    InHalves([&] { high = FileRange(mid, n + 1); }, [&] { stats = FileRange(1, mid); });
+    for (size_t k = 0; k < high.size(); ++k) {
+      const Stats& h = high[k];
+      Stats& s = stats[k];
+      if (!h.used) continue;
+      if (!s.used) {
+        s = h;
+        continue;
+      }
+      s.imin = std::min(s.imin, h.imin);
+      s.imax = std::max(s.imax, h.imax);
+      s.jmin = std::min(s.jmin, h.jmin);
+      s.jmax = std::max(s.jmax, h.jmax);
+      s.entries += h.entries;  // whole numbers: the sum is exact in any order
+    }
+  }
+
+  std::vector<Stats> FileRange(size_t from, size_t to) {
+    std::vector<Stats> out(kMaxLevel + 1);
+    for (size_t t = from; t < to; ++t) {
       const Box& b = boxes[t];
       if (b.xlo == -kInf) continue;
       const int k = LevelFor(std::max(b.xhi - b.xlo, b.yhi - b.ylo), index.baseCell_, kMaxLevel);
@@ -164,7 +213,7 @@ struct TriangleIndex::Builder {
       if (i1 - i0 > 2 || j1 - j0 > 2) continue;  // cannot happen short of rounding havoc
       level[t] = static_cast<uint8_t>(k);
       filing[t] = {i0, j0, static_cast<uint8_t>(i1 - i0), static_cast<uint8_t>(j1 - j0)};
-      Stats& s = stats[static_cast<size_t>(k)];
+      Stats& s = out[static_cast<size_t>(k)];
       if (!s.used) {
         s = {true, i0, i1, j0, j1, 0};
       } else {
@@ -175,6 +224,7 @@ struct TriangleIndex::Builder {
       }
       s.entries += static_cast<double>((i1 - i0 + 1) * (j1 - j0 + 1));
     }
+    return out;
   }
 
   // Dense levels take the first cell ids, hashed cells the ones after.
@@ -223,6 +273,10 @@ struct TriangleIndex::Builder {
                       : index.hashedBase_ + index.cells_.Insert(L.level, i, j);
           if (id >= counts.size()) counts.resize(id + 1, 0);
           ++counts[id];
+          if (t < mid && mid <= n) {
+            if (id >= lowCounts.size()) lowCounts.resize(id + 1, 0);
+            ++lowCounts[id];
+          }
         }
     }
     index.offsets_.assign(counts.size() + 1, 0);
@@ -235,7 +289,16 @@ struct TriangleIndex::Builder {
   void FillEntries() {
     index.entries_.resize(index.offsets_.back());
     std::vector<uint32_t> cursor(index.offsets_.begin(), index.offsets_.end() - 1);
-    for (size_t t = 1; t <= n; ++t) {
+    std::vector<uint32_t> highCursor;
+    if (mid <= n) {
+      highCursor = cursor;
+      for (size_t id = 0; id < lowCounts.size(); ++id) highCursor[id] += lowCounts[id];
+    }
+    InHalves([&] { FillRange(mid, n + 1, highCursor); }, [&] { FillRange(1, mid, cursor); });
+  }
+
+  void FillRange(size_t from, size_t to, std::vector<uint32_t>& cursor) {
+    for (size_t t = from; t < to; ++t) {
       if (level[t] == kUnfiled) continue;
       const Level& L = LevelOf(t);
       const Box& b = boxes[t];

@@ -4,6 +4,8 @@
 // coordinates: no tolerance, the same answers at survey coordinates as near
 // the origin and on slivers as on well-shaped triangles.
 
+#include <optional>
+
 #include "core/geometry/Predicates.h"
 #include "core/storage/Records.h"
 
@@ -29,6 +31,21 @@ class PreparedTriangle {
  public:
   explicit PreparedTriangle(const TriangleRec& t);
   bool Contains(double X, double Y) const;
+  // HeightAt where Contains, else nothing, from one evaluation of the
+  // weights, for a position already known to lie in the plan box (Contains's
+  // first test).
+  std::optional<double> HeightIfContains(double X, double Y) const {
+    if (!(orientation_ > 0 || orientation_ < 0)) return std::nullopt;  // no plan area
+    const TriangleRec& t = *t_;
+    double a = Orient2D(X, Y, t.B.X, t.B.Y, t.C.X, t.C.Y);
+    double b = Orient2D(t.A.X, t.A.Y, X, Y, t.C.X, t.C.Y);
+    double c = Orient2D(t.A.X, t.A.Y, t.B.X, t.B.Y, X, Y);
+    if (orientation_ < 0) a = -a, b = -b, c = -c;
+    if (!(a >= 0 && b >= 0 && c >= 0)) return std::nullopt;
+    if (plain_ && a > 0 && b > 0 && c > 0)
+      return t.A.Z + (b * (t.B.Z - t.A.Z) + c * (t.C.Z - t.A.Z)) / (a + b + c);
+    return HeightOnBorder(X, Y);
+  }
   double HeightAt(double X, double Y) const {
     // Strictly inside a well-shaped triangle (nearly every call) the plain
     // weights are HeightIn's own; the borders take the careful way.
