@@ -521,9 +521,11 @@ bool InsertInTwoLanes(Build& b, int32_t last, Progress& progress) {
 // Inserts the points in their order, and adds the mesh's points (known
 // before the insertion) while it runs where two threads may, else after it.
 // The last round, seven points in eight, goes in on two lanes where two
-// threads may run and every point has its own position, with no constraint
-// to force later.
-bool InsertPoints(Build& b, bool constrained, const PointsReady& whileInserting) {
+// threads may run. The lanes give the triangles of one thread in other
+// slots; the constraints forced afterwards find their crossings by walking
+// the triangles and split and rebuild them by geometry alone, and the saved
+// triangles are ordered by their corners, so the mesh is the same.
+bool InsertPoints(Build& b, const PointsReady& whileInserting) {
   const bool alongside = b.n >= kHalvesFrom && TwoThreads();
   {
     if (b.Cancelled()) return false;
@@ -549,7 +551,7 @@ bool InsertPoints(Build& b, bool constrained, const PointsReady& whileInserting)
     Progress progress(b.inserted, b.feedback);
     const auto last = static_cast<int32_t>(b.lastRound);
     const bool twoLanes =
-        alongside && !constrained && b.tri.decisions == nullptr && b.inserted - last >= kHalvesFrom;
+        alongside && b.tri.decisions == nullptr && b.inserted - last >= kHalvesFrom;
     const int32_t alone = twoLanes ? last : b.inserted;
     for (int32_t k = 0; k < alone; ++k) {
       progress.At(int64_t{k} + 1);
@@ -1013,8 +1015,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax, Feedba
   b.northSouth = extents_.Max.Y - extents_.Min.Y > extents_.Max.X - extents_.Min.X;
 
   b.phase.Enter("START_TRIANGULATION");
-  if (b.Cancelled() || !OrderForInsertion(b) ||
-      !InsertPoints(b, !constraints_.empty(), WhileInserting))
+  if (b.Cancelled() || !OrderForInsertion(b) || !InsertPoints(b, WhileInserting))
     return std::nullopt;
   // The enclosing triangle goes, and with it the triangles along the hull
   // whose circumcircle reaches one of its corners; those are put back, so
