@@ -23,6 +23,7 @@
 #include "triangulation/RecentPositions.h"
 #include "triangulation/RingLocator.h"
 #include "triangulation/SortByX.h"
+#include "triangulation/VertexMatcher.h"
 #include "triangulation/WorkTriangulation.h"
 
 namespace orvane {
@@ -827,21 +828,15 @@ double Triangulator::distp1p2(double x1, double y1, double x2, double y2) {
   return std::sqrt((x1 - x2) * (x1 - x2) + (y1 - y2) * (y1 - y2));
 }
 
-int32_t Triangulator::MatchOrAdd(PointList& Points, const PointRec& p) {
-  const int32_t found = Points.FindPoint(p.X, p.Y, CoincidenceTolerance, 0);
-  if (found != 0) return found;
-  Points.AddVertex(p.X, p.Y, p.Z, 0);
-  return Points.count();
-}
-
-void Triangulator::SetBoundary(PointList& Points, const PointList& Boundary) {
+void Triangulator::SetBoundary(PointList& Points, const PointList& Boundary,
+                               VertexMatcher& matcher) {
   boundaryIndex_.clear();
   boundaryPolygon_.clear();
   const int32_t n = Boundary.count();
   for (int32_t i = 1; i <= n; ++i) {
     const PointRec& p = Boundary.Point(i);
     boundaryPolygon_.push_back({p.X, p.Y});
-    boundaryIndex_.push_back(MatchOrAdd(Points, p));
+    boundaryIndex_.push_back(matcher.MatchOrAdd(Points, p));
   }
   // A boundary whose last vertex does not repeat its first is closed: left
   // open, its closing edge would be neither forced nor tested.
@@ -858,7 +853,8 @@ void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon
   Initialise(Points, cCon, 0, {});
 }
 
-void Triangulator::ReadItems(PointList& Points, std::span<const PointList> cCon) {
+void Triangulator::ReadItems(PointList& Points, std::span<const PointList> cCon,
+                             VertexMatcher& matcher) {
   boundaryIndex_.clear();
   boundaryPolygon_.clear();
   breaklines_.clear();
@@ -867,19 +863,20 @@ void Triangulator::ReadItems(PointList& Points, std::span<const PointList> cCon)
 
   for (const PointList& item : cCon) {
     if (item.Model == kBoundaryModel) {
-      SetBoundary(Points, item);
+      SetBoundary(Points, item, matcher);
       boundaryMode_ = 2;
     } else if (item.Model == kBreaklineModel) {
       // Consecutive vertices give the segments; a single vertex gives none.
       int32_t prev = 0;
       for (int32_t p = 1; p <= item.count(); ++p) {
-        const int32_t idx = MatchOrAdd(Points, item.Point(p));
+        const int32_t idx = matcher.MatchOrAdd(Points, item.Point(p));
         if (p > 1 && idx != prev) breaklines_.push_back({prev, idx});
         prev = idx;
       }
     } else if (item.Model == kAreaModel) {
       std::vector<int32_t> idx;
-      for (int32_t p = 1; p <= item.count(); ++p) idx.push_back(MatchOrAdd(Points, item.Point(p)));
+      for (int32_t p = 1; p <= item.count(); ++p)
+        idx.push_back(matcher.MatchOrAdd(Points, item.Point(p)));
       std::vector<int32_t> distinct(idx);
       std::sort(distinct.begin(), distinct.end());
       distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
@@ -894,14 +891,28 @@ void Triangulator::ReadItems(PointList& Points, std::span<const PointList> cCon)
 void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon,
                               size_t segmentCount, const SegmentEnds& ends) {
   if (Points.Model != PointListModel::OpenPolyline) return;
-  ReadItems(Points, cCon);
+  std::vector<XYRec> positions;
+  for (const PointList& item : cCon) {
+    if (item.Model != kBoundaryModel && item.Model != kBreaklineModel && item.Model != kAreaModel)
+      continue;
+    for (int32_t p = 1; p <= item.count(); ++p)
+      positions.push_back({item.Point(p).X, item.Point(p).Y});
+  }
+  for (size_t k = 0; k < segmentCount; ++k) {
+    const auto [from, to] = ends(k);
+    positions.push_back({from.X, from.Y});
+    positions.push_back({to.X, to.Y});
+  }
+  VertexMatcher matcher(Points.Points(), positions);
+  std::vector<XYRec>().swap(positions);
+  ReadItems(Points, cCon, matcher);
   breaklines_.reserve(breaklines_.size() + segmentCount);
   // Points only grow here, so an end at exactly the position of an earlier
   // one matches what that one matched (or became).
   RecentPositions<int32_t> recent;
   auto match = [&](const PointRec& p) {
     if (const int32_t* known = recent.Find(p.X, p.Y)) return *known;
-    const int32_t idx = MatchOrAdd(Points, p);
+    const int32_t idx = matcher.MatchOrAdd(Points, p);
     recent.Put(p.X, p.Y, idx);
     return idx;
   };
@@ -917,7 +928,8 @@ void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon
 void Triangulator::Initialise(PointList& Points,
                               std::vector<std::pair<int32_t, int32_t>> segments) {
   if (Points.Model != PointListModel::OpenPolyline) return;
-  ReadItems(Points, {});
+  VertexMatcher none(Points.Points(), {});
+  ReadItems(Points, {}, none);
   const int32_t count = Points.count();
   std::erase_if(segments, [count](const std::pair<int32_t, int32_t>& s) {
     return s.first == s.second || s.first < 1 || s.second < 1 || s.first > count ||
