@@ -9,6 +9,12 @@
 //                segments per 1,000 points (non-crossing, one per 250 m cell)
 //                and a 1,000-vertex boundary enclosing the disc
 //   grid         a regular n x n grid, 10 m spacing, n = round(sqrt(N))
+//   uniform-brk  the uniform points with 400 breaklines of 20 segments (one
+//                per 250 m cell) and a 68-vertex square boundary 1 m outside
+//                the points: 8,068 segments
+//   grid-brk     the grid with the same kind of breaklines and boundary
+//   corridor-brk the corridor with three breaklines along it (its edges and
+//                centre line, 10 m segments): 6,000 segments
 //
 // each at N = 1,000,000 and 500,000 (the half size keeps the area, so the
 // density halves; the grid keeps its spacing). What is timed:
@@ -39,7 +45,8 @@
 // on one thread (the results are the same, byte for byte).
 //
 //   triangulator_vs_cgal [--repeat R] [--seed S] [--threads T]
-//                        [--cases uniform,corridor,constrained,grid,build]
+//                        [--cases uniform,corridor,constrained,grid,uniform-brk,
+//                                 grid-brk,corridor-brk,build]
 
 #include <CGAL/Constrained_Delaunay_triangulation_2.h>
 #include <CGAL/Delaunay_triangulation_2.h>
@@ -116,9 +123,39 @@ std::string Pad(std::string s, size_t width, bool right = true) {
 
 // --- inputs --------------------------------------------------------------------
 
-enum class Case { Uniform, Corridor, Constrained, Grid, Build };
-constexpr Case kAllCases[] = {Case::Uniform, Case::Corridor, Case::Constrained, Case::Grid,
-                              Case::Build};
+enum class Case {
+  Uniform,
+  Corridor,
+  Constrained,
+  Grid,
+  UniformBreaklines,
+  GridBreaklines,
+  CorridorBreaklines,
+  Build
+};
+constexpr Case kAllCases[] = {
+    Case::Uniform,           Case::Corridor,       Case::Constrained,        Case::Grid,
+    Case::UniformBreaklines, Case::GridBreaklines, Case::CorridorBreaklines, Case::Build};
+
+// The case whose loose points a case shares.
+Case PointsOf(Case c) {
+  switch (c) {
+    case Case::UniformBreaklines:
+    case Case::Build:
+      return Case::Uniform;
+    case Case::GridBreaklines:
+      return Case::Grid;
+    case Case::CorridorBreaklines:
+      return Case::Corridor;
+    default:
+      return c;
+  }
+}
+
+bool HasConstraints(Case c) {
+  return c == Case::Constrained || c == Case::UniformBreaklines || c == Case::GridBreaklines ||
+         c == Case::CorridorBreaklines;
+}
 
 const char* CaseName(Case c) {
   switch (c) {
@@ -130,6 +167,12 @@ const char* CaseName(Case c) {
       return "constrained";
     case Case::Grid:
       return "grid";
+    case Case::UniformBreaklines:
+      return "uniform-brk";
+    case Case::GridBreaklines:
+      return "grid-brk";
+    case Case::CorridorBreaklines:
+      return "corridor-brk";
     case Case::Build:
       return "build";
   }
@@ -163,9 +206,8 @@ void ForEachPoint(Case c, int64_t n, uint64_t seed, Emit&& emit) {
   std::mt19937_64 rng(seed);
   std::uniform_real_distribution<double> unit(0, 1);
   auto z = [&] { return Mm(100 + 50 * unit(rng)); };
-  switch (c) {
+  switch (PointsOf(c)) {
     case Case::Uniform:
-    case Case::Build:
       for (int64_t i = 0; i < n; ++i) {
         const double x = Mm(kEast + 10000 * unit(rng)), y = Mm(kNorth + 10000 * unit(rng));
         emit(x, y, z());
@@ -193,6 +235,8 @@ void ForEachPoint(Case c, int64_t n, uint64_t seed, Emit&& emit) {
                z());
       break;
     }
+    default:
+      break;
   }
 }
 
@@ -201,13 +245,31 @@ struct Constraints {
   std::vector<XYZ> boundary;                 // closed: last vertex repeats the first
 };
 
-// Breaklines are x-monotone random walks, each inside its own 250 m cell
-// wholly inside the disc, so none crosses another or itself. The boundary is
-// a regular polygon whose inscribed circle encloses the disc.
-Constraints MakeConstraints(int64_t n, uint64_t seed) {
-  Constraints out;
-  std::mt19937_64 rng(seed ^ 0x9e3779b97f4a7c15ull);
+// Breaklines are x-monotone random walks of 20 segments, each inside its own
+// 250 m cell, so none crosses another or itself.
+void AddCellBreaklines(std::vector<std::pair<double, double>> cells, size_t lines,
+                       std::mt19937_64& rng, Constraints& out) {
   std::uniform_real_distribution<double> unit(0, 1);
+  std::shuffle(cells.begin(), cells.end(), rng);
+  lines = std::min(cells.size(), lines);
+  const double step = (kCell - 50) / kSegmentsPerBreakline;
+  for (size_t k = 0; k < lines; ++k) {
+    const auto [x0, y0] = cells[k];
+    std::vector<XYZ> line;
+    double y = y0 + kCell / 2;
+    for (int i = 0; i <= kSegmentsPerBreakline; ++i) {
+      const double x = x0 + 25 + i * step + (unit(rng) - 0.5) * step / 2;
+      y = std::clamp(y + (unit(rng) - 0.5) * 12, y0 + 20, y0 + kCell - 20);
+      line.push_back({Mm(x), Mm(y), Mm(100 + 50 * unit(rng))});
+    }
+    out.breaklines.push_back(std::move(line));
+  }
+}
+
+// The disc: breaklines in the cells wholly inside it, one per 1,000 points,
+// and a regular polygon whose inscribed circle encloses the disc.
+Constraints DiscConstraints(int64_t n, std::mt19937_64& rng) {
+  Constraints out;
   const double cx = kEast + kDiscRadius, cy = kNorth + kDiscRadius;
   std::vector<std::pair<double, double>> cells;  // south-west corners
   const int perSide = static_cast<int>(2 * kDiscRadius / kCell);
@@ -221,20 +283,7 @@ Constraints MakeConstraints(int64_t n, uint64_t seed) {
       if (inside) cells.push_back({x0, y0});
     }
   }
-  std::shuffle(cells.begin(), cells.end(), rng);
-  const size_t lines = std::min(cells.size(), static_cast<size_t>(n / 1000));
-  const double step = (kCell - 50) / kSegmentsPerBreakline;
-  for (size_t k = 0; k < lines; ++k) {
-    const auto [x0, y0] = cells[k];
-    std::vector<XYZ> line;
-    double y = y0 + kCell / 2;
-    for (int i = 0; i <= kSegmentsPerBreakline; ++i) {
-      const double x = x0 + 25 + i * step + (unit(rng) - 0.5) * step / 2;
-      y = std::clamp(y + (unit(rng) - 0.5) * 12, y0 + 20, y0 + kCell - 20);
-      line.push_back({Mm(x), Mm(y), Mm(100 + 50 * unit(rng))});
-    }
-    out.breaklines.push_back(std::move(line));
-  }
+  AddCellBreaklines(std::move(cells), static_cast<size_t>(n / 1000), rng, out);
   const double radius = kDiscRadius * 1.001;
   const double pi = std::acos(-1.0);
   for (int i = 0; i < kBoundaryVertices; ++i) {
@@ -243,6 +292,61 @@ Constraints MakeConstraints(int64_t n, uint64_t seed) {
   }
   out.boundary.push_back(out.boundary.front());
   return out;
+}
+
+// A square of side `side` from (kEast, kNorth): breaklines in 400 of its cells
+// at 1,000,000 points (in proportion below), and a square boundary of 68
+// vertices 1 m outside it.
+Constraints SquareConstraints(int64_t n, double side, std::mt19937_64& rng) {
+  Constraints out;
+  std::vector<std::pair<double, double>> cells;
+  const int perSide = static_cast<int>(side / kCell);
+  for (int r = 0; r < perSide; ++r)
+    for (int c = 0; c < perSide; ++c) cells.push_back({kEast + c * kCell, kNorth + r * kCell});
+  AddCellBreaklines(std::move(cells), static_cast<size_t>(n / 2500), rng, out);
+  const double w = kEast - 1, s = kNorth - 1, e = kEast + side + 1, nn = kNorth + side + 1;
+  const XYZ corners[] = {{w, s, 120}, {e, s, 120}, {e, nn, 120}, {w, nn, 120}, {w, s, 120}};
+  for (int k = 0; k < 4; ++k)
+    for (int i = 0; i < 17; ++i) {
+      const double t = i / 17.0;
+      out.boundary.push_back({Mm(corners[k].x + t * (corners[k + 1].x - corners[k].x)),
+                              Mm(corners[k].y + t * (corners[k + 1].y - corners[k].y)), 120});
+    }
+  out.boundary.push_back(out.boundary.front());
+  return out;
+}
+
+// The corridor: its two edges and centre line as breaklines, northwards in
+// 10 m steps at 1,000,000 points (20 m at 500,000), wavering by a few cm.
+Constraints CorridorConstraints(int64_t n, std::mt19937_64& rng) {
+  Constraints out;
+  std::uniform_real_distribution<double> unit(0, 1);
+  const int64_t segments = n / 500;
+  for (double x : {0.5, 30.0, 59.5}) {
+    std::vector<XYZ> line;
+    for (int64_t i = 0; i <= segments; ++i)
+      line.push_back({Mm(kEast + x + (unit(rng) - 0.5) * 0.1),
+                      Mm(kNorth + 20000.0 * static_cast<double>(i) / static_cast<double>(segments)),
+                      Mm(100 + 50 * unit(rng))});
+    out.breaklines.push_back(std::move(line));
+  }
+  return out;
+}
+
+Constraints MakeConstraints(Case c, int64_t n, uint64_t seed) {
+  std::mt19937_64 rng(seed ^ 0x9e3779b97f4a7c15ull);
+  switch (c) {
+    case Case::UniformBreaklines:
+      return SquareConstraints(n, 10000, rng);
+    case Case::GridBreaklines: {
+      const auto side = static_cast<double>(std::llround(std::sqrt(static_cast<double>(n))));
+      return SquareConstraints(n, 10.0 * (side - 1), rng);
+    }
+    case Case::CorridorBreaklines:
+      return CorridorConstraints(n, rng);
+    default:
+      return DiscConstraints(n, rng);
+  }
 }
 
 size_t SegmentCount(const Constraints& k) {
@@ -353,8 +457,8 @@ Run RunOurs(Case c, int64_t n, uint64_t seed) {
   points.Reserve(static_cast<size_t>(n));
   ForEachPoint(c, n, seed, [&](double x, double y, double z) { points.AddVertex(x, y, z); });
   std::vector<orvane::PointList> items;
-  if (c == Case::Constrained) {
-    const Constraints k = MakeConstraints(n, seed);
+  if (HasConstraints(c)) {
+    const Constraints k = MakeConstraints(c, n, seed);
     run.segments = static_cast<int64_t>(SegmentCount(k));
     for (const auto& line : k.breaklines) {
       orvane::PointList item;
@@ -362,10 +466,12 @@ Run RunOurs(Case c, int64_t n, uint64_t seed) {
       for (const XYZ& p : line) item.AddVertex(p.x, p.y, p.z);
       items.push_back(std::move(item));
     }
-    orvane::PointList ring;
-    ring.Model = orvane::PointListModel::Boundary;
-    for (const XYZ& p : k.boundary) ring.AddVertex(p.x, p.y, p.z);
-    items.push_back(std::move(ring));
+    if (!k.boundary.empty()) {
+      orvane::PointList ring;
+      ring.Model = orvane::PointListModel::Boundary;
+      for (const XYZ& p : k.boundary) ring.AddVertex(p.x, p.y, p.z);
+      items.push_back(std::move(ring));
+    }
   }
   run.inputKb = CurrentRssKb();
 
@@ -440,8 +546,8 @@ Run RunCgal(Case c, int64_t n, uint64_t seed) {
   };
   ForEachPoint(c, n, seed, [&](double x, double y, double) { add(x, y); });
   std::vector<std::pair<uint32_t, uint32_t>> segments;
-  if (c == Case::Constrained) {
-    const Constraints k = MakeConstraints(n, seed);
+  if (HasConstraints(c)) {
+    const Constraints k = MakeConstraints(c, n, seed);
     auto polyline = [&](const std::vector<XYZ>& line, bool closed) {
       const auto first = static_cast<uint32_t>(pts.size());
       const size_t m = closed ? line.size() - 1 : line.size();
@@ -452,11 +558,11 @@ Run RunCgal(Case c, int64_t n, uint64_t seed) {
       }
     };
     for (const auto& line : k.breaklines) polyline(line, false);
-    polyline(k.boundary, true);
+    if (!k.boundary.empty()) polyline(k.boundary, true);
   }
   run.inputKb = CurrentRssKb();
 
-  if (c != Case::Constrained) {
+  if (!HasConstraints(c)) {
     const Stopwatch watch;
     auto dt = std::make_unique<Delaunay>();
     dt->insert(pts.begin(), pts.end());
@@ -590,7 +696,7 @@ std::string Ratio(double a, double b) {
 int Usage() {
   std::fputs(
       "usage: triangulator_vs_cgal [--repeat R] [--seed S] [--threads T] "
-      "[--cases uniform,corridor,constrained,grid,build]\n",
+      "[--cases uniform,corridor,constrained,grid,uniform-brk,grid-brk,corridor-brk,build]\n",
       stderr);
   return 2;
 }

@@ -13,10 +13,6 @@ namespace orvane {
 
 namespace {
 
-struct DatasetCloser {
-  void operator()(GDALDataset* d) const { GDALClose(d); }
-};
-
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -53,8 +49,7 @@ Outcome WriteContourFile(const std::filesystem::path& file, std::span<const Cont
   if (!staged.Status()) return staged.Status();
   {
     CPLErrorReset();
-    std::unique_ptr<GDALDataset, DatasetCloser> ds(
-        driver->Create(staged.Path().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    gdal::Dataset ds(driver->Create(staged.Path().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
     if (!ds) return Outcome::Failure(ErrorCode::CannotWrite, gdal::LastError(name), file);
     const OGRSpatialReference* ref = *srs ? &**srs : nullptr;
     OGRLayer* layer =
@@ -88,12 +83,8 @@ Outcome WriteContourFile(const std::filesystem::path& file, std::span<const Cont
            layer->CreateFeature(&feature) == OGRERR_NONE;
     }
     if (transaction && ok) ok = ds->CommitTransaction() == OGRERR_NONE;
-    // Closing writes what is still buffered; GDAL reports a failure there
-    // only through its error state.
-    if (ok) CPLErrorReset();
-    ds.reset();
-    if (CPLGetLastErrorType() >= CE_Failure) ok = false;
-    if (!ok) return Outcome::Failure(ErrorCode::CannotWrite, gdal::LastError(name), file);
+    if (!gdal::CloseWritten(ds, ok))
+      return Outcome::Failure(ErrorCode::CannotWrite, gdal::LastError(name), file);
   }
   return staged.Commit();
 }

@@ -79,4 +79,14 @@ Outcome StagedFiles::Commit() {
   return {};
 }
 
+void DatasetCloser::operator()(GDALDataset* d) const {
+  GDALClose(d);
+}
+
+bool CloseWritten(Dataset& ds, bool ok) {
+  if (ok) CPLErrorReset();
+  ds.reset();
+  return ok && CPLGetLastErrorType() < CE_Failure;
+}
+
 }  // namespace orvane::gdal

@@ -6,6 +6,7 @@
 #include <ogr_spatialref.h>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,7 +14,19 @@
 
 #include "core/support/Outcome.h"
 
+class GDALDataset;
+
 namespace orvane::gdal {
+
+struct DatasetCloser {
+  void operator()(GDALDataset* d) const;
+};
+using Dataset = std::unique_ptr<GDALDataset, DatasetCloser>;
+
+// Closes a dataset that was written to; true when every step before it
+// succeeded (ok) and the close did too. Closing writes what is still
+// buffered, and GDAL reports a failure there only through its error state.
+bool CloseWritten(Dataset& ds, bool ok);
 
 // Registers the drivers once and keeps GDAL quiet on stderr: every failure
 // comes back as an Outcome instead.

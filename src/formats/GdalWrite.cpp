@@ -53,17 +53,10 @@ Outcome WriteVectorFile(const std::filesystem::path& target, const char* driver,
     ~Remove() { VSIRmdirRecursive(folder.c_str()); }
   } remove{folder};
   {
-    GDALDataset* ds = drv->Create(memory.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+    Dataset ds(drv->Create(memory.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
     if (!ds) return failed(MessageOr("GDAL could not create the file"));
-    if (!fill(*ds)) {
-      const std::string reason = MessageOr("GDAL could not write the file");
-      GDALClose(ds);
-      return failed(reason);
-    }
-    CPLErrorReset();
-    GDALClose(ds);
-    if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal)
-      return failed(MessageOr("GDAL could not finish the file"));
+    if (!fill(*ds)) return failed(MessageOr("GDAL could not write the file"));
+    if (!CloseWritten(ds, true)) return failed(MessageOr("GDAL could not finish the file"));
   }
   vsi_l_offset size = 0;
   GByte* bytes = VSIGetMemFileBuffer(memory.c_str(), &size, FALSE);

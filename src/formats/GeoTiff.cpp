@@ -12,10 +12,6 @@ namespace orvane {
 
 namespace {
 
-struct DatasetCloser {
-  void operator()(GDALDataset* d) const { GDALClose(d); }
-};
-
 // Tiles of 256 x 256 cells; deflate with the floating-point predictor,
 // which every GeoTIFF reader knows; BigTIFF where 4 GiB may be passed.
 const char* const kCreationOptions[] = {"TILED=YES",        "BLOCKXSIZE=256", "BLOCKYSIZE=256",
@@ -44,9 +40,8 @@ Outcome WriteGeoTiff(const std::filesystem::path& file, const FloatGrid& grid,
   if (!staged.Status()) return staged.Status();
   {
     CPLErrorReset();
-    std::unique_ptr<GDALDataset, DatasetCloser> ds(
-        driver->Create(staged.Path().c_str(), grid.Columns, grid.Rows, 1, GDT_Float32,
-                       const_cast<char**>(kCreationOptions)));
+    gdal::Dataset ds(driver->Create(staged.Path().c_str(), grid.Columns, grid.Rows, 1, GDT_Float32,
+                                    const_cast<char**>(kCreationOptions)));
     if (!ds) return Outcome::Failure(ErrorCode::CannotWrite, gdal::LastError(name), file);
     double transform[6] = {grid.West, grid.CellSize, 0, grid.North, 0, -grid.CellSize};
     bool ok = ds->SetGeoTransform(transform) == CE_None;
@@ -56,12 +51,8 @@ Outcome WriteGeoTiff(const std::filesystem::path& file, const FloatGrid& grid,
     ok = ok && band->RasterIO(GF_Write, 0, 0, grid.Columns, grid.Rows,
                               const_cast<float*>(grid.Cells.data()), grid.Columns, grid.Rows,
                               GDT_Float32, 0, 0, nullptr) == CE_None;
-    // Closing writes what the cache still holds; GDAL reports a failure
-    // there only through its error state.
-    if (ok) CPLErrorReset();
-    ds.reset();
-    if (CPLGetLastErrorType() >= CE_Failure) ok = false;
-    if (!ok) return Outcome::Failure(ErrorCode::CannotWrite, gdal::LastError(name), file);
+    if (!gdal::CloseWritten(ds, ok))
+      return Outcome::Failure(ErrorCode::CannotWrite, gdal::LastError(name), file);
   }
   return staged.Commit();
 }

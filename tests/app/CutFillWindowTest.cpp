@@ -16,23 +16,32 @@
 namespace orvane::app::test {
 namespace {
 
-// FLAT (z = 1) against SLOPE (z = x) over the same 3 x 3 m: fill 1.5 m3
-// over 3 m2 where x < 1, cut 6 m3 over 6 m2 beyond.
-TEST(CutFillWindow, FiguresMapAndReportOfTheSelectedSurfaceAgainstAPickedOne) {
-  LoadShippedTexts();
+// FLAT (z = 1) and SLOPE (z = x - 500000.25, rising 1 m per metre east) over
+// the same 3 x 3 m, in an explorer on screen.
+class CutFillWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LoadShippedTexts();
+    folder.Add(GridSurface("FLAT", 4, [](int, int) { return 1.0; }));
+    folder.Add(GridSurface("SLOPE", 4, [](int i, int) { return i; }));
+    window.Load();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
+  QPoint Row(const char* name) {
+    return list.visualItemRect(list.findItems(name, Qt::MatchExactly).front()).center();
+  }
+
   ProjectFolder folder;
-  folder.Add(GridSurface("FLAT", 4, [](int, int) { return 1.0; }));
-  folder.Add(GridSurface("SLOPE", 4, [](int i, int) { return i; }));
   FakeDialogs dialogs;
   BusyGate gate;
   ExplorerWindow window{dialogs, gate};
-  window.Load();
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  auto& list = Child<QTreeWidget>(window, "ListBox1");
-  const auto flat = list.findItems("FLAT", Qt::MatchExactly);
-  ASSERT_EQ(flat.size(), 1);
-  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(flat[0]).center());
+  QTreeWidget& list = Child<QTreeWidget>(window, "ListBox1");
+};
+
+// Fill 1.5 m3 over 3 m2 where SLOPE is under FLAT, cut 6 m3 over 6 m2 beyond.
+TEST_F(CutFillWindow, FiguresMapAndReportOfTheSelectedSurfaceAgainstAPickedOne) {
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, Row("FLAT"));
   auto& button = Child<QPushButton>(window, "cmdCutFill");
   EXPECT_EQ(button.text(), Text(text::kCutAndFill));
 
@@ -53,25 +62,11 @@ TEST(CutFillWindow, FiguresMapAndReportOfTheSelectedSurfaceAgainstAPickedOne) {
   EXPECT_GT(window.Plan().Scene()->SegmentCount(), 0u);  // the zero line, x = 1
 }
 
-// A line drawn across the plan of SLOPE (z = x - 500000.25) by Ctrl+clicks
-// and a right click: the profile follows the surface exactly, takes FLAT in
-// when it is selected too, and is saved as CSV and PNG.
-TEST(CutFillWindow, ProfileOfALineDrawnOnThePlanFollowsTheSelectionAndIsSaved) {
-  LoadShippedTexts();
-  ProjectFolder folder;
-  folder.Add(GridSurface("FLAT", 4, [](int, int) { return 1.0; }));
-  folder.Add(GridSurface("SLOPE", 4, [](int i, int) { return i; }));
-  FakeDialogs dialogs;
-  BusyGate gate;
-  ExplorerWindow window{dialogs, gate};
-  window.Load();
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  auto& list = Child<QTreeWidget>(window, "ListBox1");
-  auto row = [&](const char* name) {
-    return list.visualItemRect(list.findItems(name, Qt::MatchExactly).front()).center();
-  };
-  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, row("SLOPE"));
+// A line drawn across the plan of SLOPE by Ctrl+clicks and a right click: the
+// profile follows the surface exactly, takes FLAT in when it is selected too,
+// and is saved as CSV and PNG.
+TEST_F(CutFillWindow, ProfileOfALineDrawnOnThePlanFollowsTheSelectionAndIsSaved) {
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, Row("SLOPE"));
   QWidget& canvas = window.Plan().Canvas();
   const int y = canvas.height() / 2;
   QTest::mouseClick(&canvas, Qt::LeftButton, Qt::ControlModifier, {canvas.width() / 10, y});
@@ -88,7 +83,7 @@ TEST(CutFillWindow, ProfileOfALineDrawnOnThePlanFollowsTheSelectionAndIsSaved) {
     }
   EXPECT_GE(onSurface, 4);  // the two sides and the cell sides in between
 
-  QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ShiftModifier, row("FLAT"));
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ShiftModifier, Row("FLAT"));
   EXPECT_EQ(window.Profile()->Profile().Names.size(), 2u);
   const fs::path csv = folder.File("p.csv"), png = folder.File("p.png");
   dialogs.Files = {QString::fromStdString(csv.string()), QString::fromStdString(png.string())};

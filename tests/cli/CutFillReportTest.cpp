@@ -5,7 +5,6 @@
 
 #include "cli/CliFixture.h"
 #include "project/settings/ProjectSettings.h"
-#include "support/GdalRead.h"
 #include "support/GdalReadBack.h"
 
 namespace orvane::testing {

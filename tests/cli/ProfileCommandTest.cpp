@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/CliFixture.h"
-#include "support/GdalRead.h"
+#include "support/GdalReadBack.h"
 #include "support/SurveySurfaces.h"
 
 namespace orvane::testing {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,10 +56,6 @@ inline RasterBack ReadRaster(const std::filesystem::path& file) {
   return r;
 }
 
-}  // namespace orvane::testing
-
-namespace orvane::testing {
-
 struct FeatureBack {
   std::string Layer;  // DXF's layer field
   double Elevation = 0;
@@ -100,6 +97,30 @@ inline VectorBack ReadVector(const std::filesystem::path& file) {
     v.Features.push_back(std::move(back));
   }
   return v;
+}
+
+struct GdalRow {
+  std::map<std::string, std::string> fields;  // as GDAL reads them
+  std::string geometry;                       // WKT, "" for none
+  double Number(const std::string& name) const { return std::stod(fields.at(name)); }
+};
+
+// The features of the file's first layer; empty when GDAL cannot open it.
+inline std::vector<GdalRow> ReadWithGdal(const std::filesystem::path& file) {
+  OpenGdal();
+  std::unique_ptr<GDALDataset> ds(
+      GDALDataset::Open(file.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  std::vector<GdalRow> rows;
+  if (!ds || ds->GetLayerCount() < 1) return rows;
+  OGRLayer* layer = ds->GetLayer(0);
+  for (auto& feature : *layer) {
+    GdalRow row;
+    for (int k = 0; k < feature->GetFieldCount(); ++k)
+      row.fields[feature->GetFieldDefnRef(k)->GetNameRef()] = feature->GetFieldAsString(k);
+    if (const OGRGeometry* g = feature->GetGeometryRef()) row.geometry = g->exportToWkt();
+    rows.push_back(std::move(row));
+  }
+  return rows;
 }
 
 }  // namespace orvane::testing
