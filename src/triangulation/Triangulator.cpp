@@ -607,14 +607,32 @@ bool CentroidInside(const WorkTriangulation& tri, const RingLocator& locator, si
   return locator.Classify(c.X, c.Y) == RingLocator::Place::Inside;
 }
 
+// The centroids are tested a block at a time, in two halves at once where
+// two threads may run (the tests read only the corners, which killing
+// leaves alone); the triangles outside then go in slot order, as on one
+// thread.
 bool ClipToBoundary(Build& b) {
   WorkTriangulation& tri = b.tri;
   const RingLocator locator(b.hullRing);
-  Progress progress(static_cast<int64_t>(tri.tris.size()), b.feedback);
-  for (size_t t = 0; t < tri.tris.size(); ++t) {
-    progress.At(static_cast<int64_t>(t) + 1);
-    if (t % kCancelStride == 0 && b.Cancelled()) return false;
-    if (tri.tris[t].alive && !CentroidInside(tri, locator, t)) tri.Kill(static_cast<int32_t>(t));
+  const size_t count = tri.tris.size();
+  Progress progress(static_cast<int64_t>(count), b.feedback);
+  constexpr auto kBlock = static_cast<size_t>(kHalvesFrom);
+  std::vector<uint8_t> outside(std::min(count, kBlock));
+  for (size_t from = 0; from < count; from += kBlock) {
+    const size_t to = std::min(count, from + kBlock), mid = from + (to - from) / 2;
+    auto test = [&](size_t first, size_t last) {
+      for (size_t t = first; t < last; ++t)
+        outside[t - from] = tri.tris[t].alive && !CentroidInside(tri, locator, t);
+    };
+    if (to - from < kBlock)
+      test(from, to);
+    else
+      RunBoth([&] { test(mid, to); }, [&] { test(from, mid); });
+    for (size_t t = from; t < to; ++t) {
+      progress.At(static_cast<int64_t>(t) + 1);
+      if (t % kCancelStride == 0 && b.Cancelled()) return false;
+      if (outside[t - from]) tri.Kill(static_cast<int32_t>(t));
+    }
   }
   return true;
 }
@@ -983,14 +1001,25 @@ void Triangulator::Prepare(const PointList& Points) {
     std::vector<XYRec> ring;
     for (int32_t i : boundaryIndex_)
       ring.push_back({allPoints_[static_cast<size_t>(i)].X, allPoints_[static_cast<size_t>(i)].Y});
-    const RingLocator inside(ring);
+    // Each point's place in two halves at once for long lists; the points
+    // inside are taken in order.
+    const RingLocator locator(ring);
+    std::vector<uint8_t> inside(static_cast<size_t>(allCount) + 1);
+    auto classify = [&](int32_t from, int32_t to) {
+      for (int32_t i = from; i < to; ++i) {
+        const PointRec& p = allPoints_[static_cast<size_t>(i)];
+        inside[static_cast<size_t>(i)] = locator.Classify(p.X, p.Y) != RingLocator::Place::Outside;
+      }
+    };
+    if (allCount < kHalvesFrom)
+      classify(1, allCount + 1);
+    else
+      RunBoth([&] { classify(allCount / 2, allCount + 1); }, [&] { classify(1, allCount / 2); });
     extents_ = ExtentsRec{};
     for (int32_t i = 1; i <= allCount; ++i) {
-      const PointRec& p = allPoints_[static_cast<size_t>(i)];
-      if (inside.Classify(p.X, p.Y) != RingLocator::Place::Outside) {
-        workIndex_.push_back(i);
-        GrowExtents(extents_, p);
-      }
+      if (!inside[static_cast<size_t>(i)]) continue;
+      workIndex_.push_back(i);
+      GrowExtents(extents_, allPoints_[static_cast<size_t>(i)]);
     }
   }
   initialised_ = true;
