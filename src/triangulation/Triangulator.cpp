@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <thread>
 #include <utility>
 
@@ -737,50 +738,91 @@ std::vector<uint8_t> JudgeTriangles(const TriangleMesh& mesh, std::span<const Tr
   return kept;
 }
 
-// Adds the triples judged 1 to the mesh, in order, its room reserved for
-// the saved ones. The mesh's triangles are the bulk of its memory, and the
-// system hands out each page of it at its first write: with two threads the
-// other one has the pages made resident from the far end while this one
-// adds the triangles from the near end, until the two meet.
-bool AddKeptTriangles(Build& build, std::span<const Triple> triples, std::span<const uint8_t> kept,
-                      size_t saved, Progress& progress) {
+// The triples judged 1, in order, in blocks that go back to the system one
+// by one as their triangles go into the mesh; each block knows how many of
+// the triples came before its end, for the progress.
+struct KeptBlock {
+  std::vector<Triple> triples;
+  size_t end = 0;  // triples (kept or not) up to this block's last one
+};
+constexpr size_t kKeptBlock = size_t{1} << 14;
+
+std::vector<KeptBlock> KeptBlocks(std::span<const Triple> triples, std::span<const uint8_t> kept) {
+  std::vector<KeptBlock> blocks;
+  for (size_t from = 0; from < triples.size(); from += kKeptBlock) {
+    const size_t to = std::min(triples.size(), from + kKeptBlock);
+    KeptBlock& block = blocks.emplace_back();
+    block.triples.reserve(
+        static_cast<size_t>(std::count(kept.begin() + from, kept.begin() + to, 1)));
+    for (size_t k = from; k < to; ++k)
+      if (kept[k] == 1) block.triples.push_back(triples[k]);
+    block.end = to;
+  }
+  return blocks;
+}
+
+// Adds the kept triangles to the mesh, in order, its room reserved for them.
+// The mesh's triangles are the bulk of its memory, and the system hands out
+// each page of it at its first write: with two threads the other one has
+// the pages made resident a little ahead of the adding, and each block of
+// triples goes as soon as it is added, so that the two do not add up.
+bool AddKeptTriangles(Build& build, std::vector<KeptBlock> blocks, size_t saved,
+                      Progress& progress) {
   TriangleMesh& mesh = build.mesh;
   const std::span<std::byte> room = mesh.SpareTriangleRoom();
   std::atomic<size_t> reached{0};  // bytes of the room the adding has reached
   auto prefault = [&] {
-    constexpr size_t kChunk = size_t{8} << 20;
-    for (size_t to = room.size(); to > 0;) {
-      const size_t from = to > kChunk ? to - kChunk : 0;
-      if (reached.load(std::memory_order_relaxed) + kChunk >= from) return;
-      PrefaultForWriting(room.data() + from, to - from);
-      to = from;
+    constexpr size_t kChunk = size_t{4} << 20, kAhead = size_t{16} << 20;
+    for (size_t done = 0; done < room.size();) {
+      const size_t at = reached.load(std::memory_order_acquire);
+      if (at >= room.size()) return;  // added, or stopped
+      if (done >= at + kAhead) {
+        reached.wait(at, std::memory_order_acquire);
+        continue;
+      }
+      const size_t to = std::min(room.size(), done + kChunk);
+      PrefaultForWriting(room.data() + done, to - done);
+      done = to;
     }
+  };
+  auto publish = [&](size_t bytes) {
+    reached.store(bytes, std::memory_order_release);
+    reached.notify_one();
   };
   bool stoppedAdding = false;
   auto addTriangles = [&] {
-    size_t added = 0;
-    for (size_t k = 0; k < triples.size(); ++k) {
-      progress.At(static_cast<int64_t>(k) + 1);
-      if ((k + 1) % kCancelStride == 0) {
-        if (build.Cancelled()) {
+    size_t added = 0, progressed = 0;
+    for (KeptBlock& block : blocks) {
+      for (const auto& [ia, ib, ic] : block.triples) {
+        const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
+        mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
+      }
+      added += block.triples.size();
+      std::vector<Triple>().swap(block.triples);
+      publish(added * sizeof(TriangleRec));
+      while (progressed < block.end) {
+        progress.At(static_cast<int64_t>(++progressed));
+        if (progressed % kCancelStride == 0 && build.Cancelled()) {
           stoppedAdding = true;
-          reached = room.size();
+          publish(room.size());
           return;
         }
-        reached.store(added * sizeof(TriangleRec), std::memory_order_relaxed);
       }
-      if (kept[k] != 1) continue;
-      const auto [ia, ib, ic] = triples[k];
-      const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
-      mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
-      ++added;
     }
-    reached = room.size();
+    publish(room.size());
   };
-  if (static_cast<int64_t>(saved) < kHalvesFrom)
+  if (static_cast<int64_t>(saved) < kHalvesFrom || !TwoThreads()) {
     addTriangles();
-  else
-    RunBoth(prefault, addTriangles);
+    return !stoppedAdding;
+  }
+  // However the adding ends, the other thread hears that it has and is
+  // joined (side goes after done).
+  const std::jthread side = StartThread(prefault);
+  const struct Done {
+    std::function<void()> tell;
+    ~Done() { tell(); }
+  } done{[&] { publish(room.size()); }};
+  addTriangles();
   return !stoppedAdding;
 }
 
@@ -829,15 +871,16 @@ bool SaveTriangles(Build& b, double ladoMax, int64_t& longSides) {
     SortWestToEast(triples, n + static_cast<int32_t>(extra));
     if (b.Cancelled()) return false;
   }
-  const std::vector<uint8_t> kept = JudgeTriangles(b.mesh, triples, ladoMax);
+  std::vector<uint8_t> kept = JudgeTriangles(b.mesh, triples, ladoMax);
   if (b.Cancelled()) return false;
   if (triples.empty()) b.code = Triangulator::Incomplete;
   const auto saved = static_cast<size_t>(std::count(kept.begin(), kept.end(), uint8_t{1}));
   longSides = static_cast<int64_t>(std::count(kept.begin(), kept.end(), kLongSide));
-  b.mesh.Reserve(0, saved);
-  if (!AddKeptTriangles(b, triples, kept, saved, progress)) return false;
+  std::vector<KeptBlock> blocks = KeptBlocks(triples, kept);
   std::vector<Triple>().swap(triples);
-  return true;
+  std::vector<uint8_t>().swap(kept);
+  b.mesh.Reserve(0, saved);
+  return AddKeptTriangles(b, std::move(blocks), saved, progress);
 }
 
 }  // namespace
