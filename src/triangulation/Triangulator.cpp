@@ -745,19 +745,26 @@ struct KeptBlock {
   std::vector<Triple> triples;
   size_t end = 0;  // triples (kept or not) up to this block's last one
 };
-constexpr size_t kKeptBlock = size_t{1} << 14;
+constexpr size_t kKeptBlock = size_t{1} << 16;
 
+// Large lists in two halves of the blocks at once.
 std::vector<KeptBlock> KeptBlocks(std::span<const Triple> triples, std::span<const uint8_t> kept) {
-  std::vector<KeptBlock> blocks;
-  for (size_t from = 0; from < triples.size(); from += kKeptBlock) {
-    const size_t to = std::min(triples.size(), from + kKeptBlock);
-    KeptBlock& block = blocks.emplace_back();
-    block.triples.reserve(
-        static_cast<size_t>(std::count(kept.begin() + from, kept.begin() + to, 1)));
-    for (size_t k = from; k < to; ++k)
-      if (kept[k] == 1) block.triples.push_back(triples[k]);
-    block.end = to;
-  }
+  std::vector<KeptBlock> blocks((triples.size() + kKeptBlock - 1) / kKeptBlock);
+  auto fill = [&](size_t first, size_t last) {
+    for (size_t i = first; i < last; ++i) {
+      const size_t from = i * kKeptBlock, to = std::min(triples.size(), from + kKeptBlock);
+      KeptBlock& block = blocks[i];
+      block.triples.reserve(
+          static_cast<size_t>(std::count(kept.begin() + from, kept.begin() + to, 1)));
+      for (size_t k = from; k < to; ++k)
+        if (kept[k] == 1) block.triples.push_back(triples[k]);
+      block.end = to;
+    }
+  };
+  if (triples.size() < static_cast<size_t>(kHalvesFrom))
+    fill(0, blocks.size());
+  else
+    RunBoth([&] { fill(blocks.size() / 2, blocks.size()); }, [&] { fill(0, blocks.size() / 2); });
   return blocks;
 }
 
