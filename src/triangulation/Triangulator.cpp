@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <thread>
 #include <utility>
 
@@ -23,6 +24,7 @@
 #include "triangulation/RecentPositions.h"
 #include "triangulation/RingLocator.h"
 #include "triangulation/SortByX.h"
+#include "triangulation/VertexMatcher.h"
 #include "triangulation/WorkTriangulation.h"
 
 namespace orvane {
@@ -521,9 +523,11 @@ bool InsertInTwoLanes(Build& b, int32_t last, Progress& progress) {
 // Inserts the points in their order, and adds the mesh's points (known
 // before the insertion) while it runs where two threads may, else after it.
 // The last round, seven points in eight, goes in on two lanes where two
-// threads may run and every point has its own position, with no constraint
-// to force later.
-bool InsertPoints(Build& b, bool constrained, const PointsReady& whileInserting) {
+// threads may run. The lanes give the triangles of one thread in other
+// slots; the constraints forced afterwards find their crossings by walking
+// the triangles and split and rebuild them by geometry alone, and the saved
+// triangles are ordered by their corners, so the mesh is the same.
+bool InsertPoints(Build& b, const PointsReady& whileInserting) {
   const bool alongside = b.n >= kHalvesFrom && TwoThreads();
   {
     if (b.Cancelled()) return false;
@@ -549,7 +553,7 @@ bool InsertPoints(Build& b, bool constrained, const PointsReady& whileInserting)
     Progress progress(b.inserted, b.feedback);
     const auto last = static_cast<int32_t>(b.lastRound);
     const bool twoLanes =
-        alongside && !constrained && b.tri.decisions == nullptr && b.inserted - last >= kHalvesFrom;
+        alongside && b.tri.decisions == nullptr && b.inserted - last >= kHalvesFrom;
     const int32_t alone = twoLanes ? last : b.inserted;
     for (int32_t k = 0; k < alone; ++k) {
       progress.At(int64_t{k} + 1);
@@ -604,14 +608,32 @@ bool CentroidInside(const WorkTriangulation& tri, const RingLocator& locator, si
   return locator.Classify(c.X, c.Y) == RingLocator::Place::Inside;
 }
 
+// The centroids are tested a block at a time, in two halves at once where
+// two threads may run (the tests read only the corners, which killing
+// leaves alone); the triangles outside then go in slot order, as on one
+// thread.
 bool ClipToBoundary(Build& b) {
   WorkTriangulation& tri = b.tri;
   const RingLocator locator(b.hullRing);
-  Progress progress(static_cast<int64_t>(tri.tris.size()), b.feedback);
-  for (size_t t = 0; t < tri.tris.size(); ++t) {
-    progress.At(static_cast<int64_t>(t) + 1);
-    if (t % kCancelStride == 0 && b.Cancelled()) return false;
-    if (tri.tris[t].alive && !CentroidInside(tri, locator, t)) tri.Kill(static_cast<int32_t>(t));
+  const size_t count = tri.tris.size();
+  Progress progress(static_cast<int64_t>(count), b.feedback);
+  constexpr auto kBlock = static_cast<size_t>(kHalvesFrom);
+  std::vector<uint8_t> outside(std::min(count, kBlock));
+  for (size_t from = 0; from < count; from += kBlock) {
+    const size_t to = std::min(count, from + kBlock), mid = from + (to - from) / 2;
+    auto test = [&](size_t first, size_t last) {
+      for (size_t t = first; t < last; ++t)
+        outside[t - from] = tri.tris[t].alive && !CentroidInside(tri, locator, t);
+    };
+    if (to - from < kBlock)
+      test(from, to);
+    else
+      RunBoth([&] { test(mid, to); }, [&] { test(from, mid); });
+    for (size_t t = from; t < to; ++t) {
+      progress.At(static_cast<int64_t>(t) + 1);
+      if (t % kCancelStride == 0 && b.Cancelled()) return false;
+      if (outside[t - from]) tri.Kill(static_cast<int32_t>(t));
+    }
   }
   return true;
 }
@@ -716,50 +738,98 @@ std::vector<uint8_t> JudgeTriangles(const TriangleMesh& mesh, std::span<const Tr
   return kept;
 }
 
-// Adds the triples judged 1 to the mesh, in order, its room reserved for
-// the saved ones. The mesh's triangles are the bulk of its memory, and the
-// system hands out each page of it at its first write: with two threads the
-// other one has the pages made resident from the far end while this one
-// adds the triangles from the near end, until the two meet.
-bool AddKeptTriangles(Build& build, std::span<const Triple> triples, std::span<const uint8_t> kept,
-                      size_t saved, Progress& progress) {
+// The triples judged 1, in order, in blocks that go back to the system one
+// by one as their triangles go into the mesh; each block knows how many of
+// the triples came before its end, for the progress.
+struct KeptBlock {
+  std::vector<Triple> triples;
+  size_t end = 0;  // triples (kept or not) up to this block's last one
+};
+constexpr size_t kKeptBlock = size_t{1} << 16;
+
+// Large lists in two halves of the blocks at once.
+std::vector<KeptBlock> KeptBlocks(std::span<const Triple> triples, std::span<const uint8_t> kept) {
+  std::vector<KeptBlock> blocks((triples.size() + kKeptBlock - 1) / kKeptBlock);
+  auto fill = [&](size_t first, size_t last) {
+    for (size_t i = first; i < last; ++i) {
+      const size_t from = i * kKeptBlock, to = std::min(triples.size(), from + kKeptBlock);
+      KeptBlock& block = blocks[i];
+      block.triples.reserve(
+          static_cast<size_t>(std::count(kept.begin() + from, kept.begin() + to, 1)));
+      for (size_t k = from; k < to; ++k)
+        if (kept[k] == 1) block.triples.push_back(triples[k]);
+      block.end = to;
+    }
+  };
+  if (triples.size() < static_cast<size_t>(kHalvesFrom))
+    fill(0, blocks.size());
+  else
+    RunBoth([&] { fill(blocks.size() / 2, blocks.size()); }, [&] { fill(0, blocks.size() / 2); });
+  return blocks;
+}
+
+// Adds the kept triangles to the mesh, in order, its room reserved for them.
+// The mesh's triangles are the bulk of its memory, and the system hands out
+// each page of it at its first write: with two threads the other one has
+// the pages made resident a little ahead of the adding, and each block of
+// triples goes as soon as it is added, so that the two do not add up.
+bool AddKeptTriangles(Build& build, std::vector<KeptBlock> blocks, size_t saved,
+                      Progress& progress) {
   TriangleMesh& mesh = build.mesh;
   const std::span<std::byte> room = mesh.SpareTriangleRoom();
   std::atomic<size_t> reached{0};  // bytes of the room the adding has reached
   auto prefault = [&] {
-    constexpr size_t kChunk = size_t{8} << 20;
-    for (size_t to = room.size(); to > 0;) {
-      const size_t from = to > kChunk ? to - kChunk : 0;
-      if (reached.load(std::memory_order_relaxed) + kChunk >= from) return;
-      PrefaultForWriting(room.data() + from, to - from);
-      to = from;
+    constexpr size_t kChunk = size_t{4} << 20, kAhead = size_t{16} << 20;
+    for (size_t done = 0; done < room.size();) {
+      const size_t at = reached.load(std::memory_order_acquire);
+      if (at >= room.size()) return;  // added, or stopped
+      if (done >= at + kAhead) {
+        reached.wait(at, std::memory_order_acquire);
+        continue;
+      }
+      const size_t to = std::min(room.size(), done + kChunk);
+      PrefaultForWriting(room.data() + done, to - done);
+      done = to;
     }
+  };
+  auto publish = [&](size_t bytes) {
+    reached.store(bytes, std::memory_order_release);
+    reached.notify_one();
   };
   bool stoppedAdding = false;
   auto addTriangles = [&] {
-    size_t added = 0;
-    for (size_t k = 0; k < triples.size(); ++k) {
-      progress.At(static_cast<int64_t>(k) + 1);
-      if ((k + 1) % kCancelStride == 0) {
-        if (build.Cancelled()) {
+    size_t added = 0, progressed = 0;
+    for (KeptBlock& block : blocks) {
+      for (const auto& [ia, ib, ic] : block.triples) {
+        const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
+        mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
+      }
+      added += block.triples.size();
+      std::vector<Triple>().swap(block.triples);
+      publish(added * sizeof(TriangleRec));
+      while (progressed < block.end) {
+        progress.At(static_cast<int64_t>(++progressed));
+        if (progressed % kCancelStride == 0 && build.Cancelled()) {
           stoppedAdding = true;
-          reached = room.size();
+          publish(room.size());
           return;
         }
-        reached.store(added * sizeof(TriangleRec), std::memory_order_relaxed);
       }
-      if (kept[k] != 1) continue;
-      const auto [ia, ib, ic] = triples[k];
-      const PointRec &a = mesh.Point(ia), &b = mesh.Point(ib), &c = mesh.Point(ic);
-      mesh.AddTriangle(a.X, a.Y, a.Z, ia, b.X, b.Y, b.Z, ib, c.X, c.Y, c.Z, ic);
-      ++added;
     }
-    reached = room.size();
+    publish(room.size());
   };
-  if (static_cast<int64_t>(saved) < kHalvesFrom)
+  if (static_cast<int64_t>(saved) < kHalvesFrom || !TwoThreads()) {
     addTriangles();
-  else
-    RunBoth(prefault, addTriangles);
+    return !stoppedAdding;
+  }
+  // However the adding ends, the other thread hears that it has and is
+  // joined (side goes after done).
+  const std::jthread side = StartThread(prefault);
+  const struct Done {
+    std::function<void()> tell;
+    ~Done() { tell(); }
+  } done{[&] { publish(room.size()); }};
+  addTriangles();
   return !stoppedAdding;
 }
 
@@ -808,15 +878,16 @@ bool SaveTriangles(Build& b, double ladoMax, int64_t& longSides) {
     SortWestToEast(triples, n + static_cast<int32_t>(extra));
     if (b.Cancelled()) return false;
   }
-  const std::vector<uint8_t> kept = JudgeTriangles(b.mesh, triples, ladoMax);
+  std::vector<uint8_t> kept = JudgeTriangles(b.mesh, triples, ladoMax);
   if (b.Cancelled()) return false;
   if (triples.empty()) b.code = Triangulator::Incomplete;
   const auto saved = static_cast<size_t>(std::count(kept.begin(), kept.end(), uint8_t{1}));
   longSides = static_cast<int64_t>(std::count(kept.begin(), kept.end(), kLongSide));
-  b.mesh.Reserve(0, saved);
-  if (!AddKeptTriangles(b, triples, kept, saved, progress)) return false;
+  std::vector<KeptBlock> blocks = KeptBlocks(triples, kept);
   std::vector<Triple>().swap(triples);
-  return true;
+  std::vector<uint8_t>().swap(kept);
+  b.mesh.Reserve(0, saved);
+  return AddKeptTriangles(b, std::move(blocks), saved, progress);
 }
 
 }  // namespace
@@ -825,21 +896,15 @@ double Triangulator::distp1p2(double x1, double y1, double x2, double y2) {
   return std::sqrt((x1 - x2) * (x1 - x2) + (y1 - y2) * (y1 - y2));
 }
 
-int32_t Triangulator::MatchOrAdd(PointList& Points, const PointRec& p) {
-  const int32_t found = Points.FindPoint(p.X, p.Y, CoincidenceTolerance, 0);
-  if (found != 0) return found;
-  Points.AddVertex(p.X, p.Y, p.Z, 0);
-  return Points.count();
-}
-
-void Triangulator::SetBoundary(PointList& Points, const PointList& Boundary) {
+void Triangulator::SetBoundary(PointList& Points, const PointList& Boundary,
+                               VertexMatcher& matcher) {
   boundaryIndex_.clear();
   boundaryPolygon_.clear();
   const int32_t n = Boundary.count();
   for (int32_t i = 1; i <= n; ++i) {
     const PointRec& p = Boundary.Point(i);
     boundaryPolygon_.push_back({p.X, p.Y});
-    boundaryIndex_.push_back(MatchOrAdd(Points, p));
+    boundaryIndex_.push_back(matcher.MatchOrAdd(Points, p));
   }
   // A boundary whose last vertex does not repeat its first is closed: left
   // open, its closing edge would be neither forced nor tested.
@@ -856,7 +921,8 @@ void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon
   Initialise(Points, cCon, 0, {});
 }
 
-void Triangulator::ReadItems(PointList& Points, std::span<const PointList> cCon) {
+void Triangulator::ReadItems(PointList& Points, std::span<const PointList> cCon,
+                             VertexMatcher& matcher) {
   boundaryIndex_.clear();
   boundaryPolygon_.clear();
   breaklines_.clear();
@@ -865,19 +931,20 @@ void Triangulator::ReadItems(PointList& Points, std::span<const PointList> cCon)
 
   for (const PointList& item : cCon) {
     if (item.Model == kBoundaryModel) {
-      SetBoundary(Points, item);
+      SetBoundary(Points, item, matcher);
       boundaryMode_ = 2;
     } else if (item.Model == kBreaklineModel) {
       // Consecutive vertices give the segments; a single vertex gives none.
       int32_t prev = 0;
       for (int32_t p = 1; p <= item.count(); ++p) {
-        const int32_t idx = MatchOrAdd(Points, item.Point(p));
+        const int32_t idx = matcher.MatchOrAdd(Points, item.Point(p));
         if (p > 1 && idx != prev) breaklines_.push_back({prev, idx});
         prev = idx;
       }
     } else if (item.Model == kAreaModel) {
       std::vector<int32_t> idx;
-      for (int32_t p = 1; p <= item.count(); ++p) idx.push_back(MatchOrAdd(Points, item.Point(p)));
+      for (int32_t p = 1; p <= item.count(); ++p)
+        idx.push_back(matcher.MatchOrAdd(Points, item.Point(p)));
       std::vector<int32_t> distinct(idx);
       std::sort(distinct.begin(), distinct.end());
       distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
@@ -892,14 +959,28 @@ void Triangulator::ReadItems(PointList& Points, std::span<const PointList> cCon)
 void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon,
                               size_t segmentCount, const SegmentEnds& ends) {
   if (Points.Model != PointListModel::OpenPolyline) return;
-  ReadItems(Points, cCon);
+  std::vector<XYRec> positions;
+  for (const PointList& item : cCon) {
+    if (item.Model != kBoundaryModel && item.Model != kBreaklineModel && item.Model != kAreaModel)
+      continue;
+    for (int32_t p = 1; p <= item.count(); ++p)
+      positions.push_back({item.Point(p).X, item.Point(p).Y});
+  }
+  for (size_t k = 0; k < segmentCount; ++k) {
+    const auto [from, to] = ends(k);
+    positions.push_back({from.X, from.Y});
+    positions.push_back({to.X, to.Y});
+  }
+  VertexMatcher matcher(Points.Points(), positions);
+  std::vector<XYRec>().swap(positions);
+  ReadItems(Points, cCon, matcher);
   breaklines_.reserve(breaklines_.size() + segmentCount);
   // Points only grow here, so an end at exactly the position of an earlier
   // one matches what that one matched (or became).
   RecentPositions<int32_t> recent;
   auto match = [&](const PointRec& p) {
     if (const int32_t* known = recent.Find(p.X, p.Y)) return *known;
-    const int32_t idx = MatchOrAdd(Points, p);
+    const int32_t idx = matcher.MatchOrAdd(Points, p);
     recent.Put(p.X, p.Y, idx);
     return idx;
   };
@@ -915,7 +996,8 @@ void Triangulator::Initialise(PointList& Points, std::span<const PointList> cCon
 void Triangulator::Initialise(PointList& Points,
                               std::vector<std::pair<int32_t, int32_t>> segments) {
   if (Points.Model != PointListModel::OpenPolyline) return;
-  ReadItems(Points, {});
+  VertexMatcher none(Points.Points(), {});
+  ReadItems(Points, {}, none);
   const int32_t count = Points.count();
   std::erase_if(segments, [count](const std::pair<int32_t, int32_t>& s) {
     return s.first == s.second || s.first < 1 || s.second < 1 || s.first > count ||
@@ -969,14 +1051,25 @@ void Triangulator::Prepare(const PointList& Points) {
     std::vector<XYRec> ring;
     for (int32_t i : boundaryIndex_)
       ring.push_back({allPoints_[static_cast<size_t>(i)].X, allPoints_[static_cast<size_t>(i)].Y});
-    const RingLocator inside(ring);
+    // Each point's place in two halves at once for long lists; the points
+    // inside are taken in order.
+    const RingLocator locator(ring);
+    std::vector<uint8_t> inside(static_cast<size_t>(allCount) + 1);
+    auto classify = [&](int32_t from, int32_t to) {
+      for (int32_t i = from; i < to; ++i) {
+        const PointRec& p = allPoints_[static_cast<size_t>(i)];
+        inside[static_cast<size_t>(i)] = locator.Classify(p.X, p.Y) != RingLocator::Place::Outside;
+      }
+    };
+    if (allCount < kHalvesFrom)
+      classify(1, allCount + 1);
+    else
+      RunBoth([&] { classify(allCount / 2, allCount + 1); }, [&] { classify(1, allCount / 2); });
     extents_ = ExtentsRec{};
     for (int32_t i = 1; i <= allCount; ++i) {
-      const PointRec& p = allPoints_[static_cast<size_t>(i)];
-      if (inside.Classify(p.X, p.Y) != RingLocator::Place::Outside) {
-        workIndex_.push_back(i);
-        GrowExtents(extents_, p);
-      }
+      if (!inside[static_cast<size_t>(i)]) continue;
+      workIndex_.push_back(i);
+      GrowExtents(extents_, allPoints_[static_cast<size_t>(i)]);
     }
   }
   initialised_ = true;
@@ -1013,8 +1106,7 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax, Feedba
   b.northSouth = extents_.Max.Y - extents_.Min.Y > extents_.Max.X - extents_.Min.X;
 
   b.phase.Enter("START_TRIANGULATION");
-  if (b.Cancelled() || !OrderForInsertion(b) ||
-      !InsertPoints(b, !constraints_.empty(), WhileInserting))
+  if (b.Cancelled() || !OrderForInsertion(b) || !InsertPoints(b, WhileInserting))
     return std::nullopt;
   // The enclosing triangle goes, and with it the triangles along the hull
   // whose circumcircle reaches one of its corners; those are put back, so

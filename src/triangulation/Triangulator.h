@@ -35,6 +35,8 @@
 
 namespace orvane {
 
+class VertexMatcher;
+
 class Triangulator {
  public:
   // How the last GetTriangleMesh ended.
@@ -63,7 +65,8 @@ class Triangulator {
   // in compact form (segment k runs from ends(k).first to ends(k).second),
   // exactly as if each were a Model 1300 item of two vertices following the
   // items of cCon: for surfaces with millions of such breaklines, where one
-  // point list per segment would not fit in memory.
+  // point list per segment would not fit in memory. ends is called twice
+  // for each segment (the vertices' positions are gathered first).
   using SegmentEnds = std::function<std::pair<PointRec, PointRec>(size_t)>;
   void Initialise(PointList& Points, std::span<const PointList> cCon, size_t segmentCount,
                   const SegmentEnds& ends);
@@ -102,12 +105,11 @@ class Triangulator {
   const std::vector<PhaseTime>& PhaseTimes() const { return phaseTimes_; }
 
  private:
-  void SetBoundary(PointList& Points, const PointList& Boundary);
+  void SetBoundary(PointList& Points, const PointList& Boundary, VertexMatcher& matcher);
   // The items of cCon into the boundary, breaklines and areas.
-  void ReadItems(PointList& Points, std::span<const PointList> cCon);
+  void ReadItems(PointList& Points, std::span<const PointList> cCon, VertexMatcher& matcher);
   // Everything after the items: the constraint list and the work points.
   void Prepare(const PointList& Points);
-  int32_t MatchOrAdd(PointList& Points, const PointRec& p);
 
   bool initialised_ = false;
   int boundaryMode_ = 1;                // 1 none given (all points), 2 given
