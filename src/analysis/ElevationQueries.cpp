@@ -94,15 +94,7 @@ struct CurveQuery {
 // is only as fine as the query count asks (a few cells per query), which
 // keeps the keys short and the sort to two passes.
 std::vector<CurveQuery> InCurveOrder(std::span<const XYRec> queries) {
-  double xlo = std::numeric_limits<double>::infinity(), ylo = xlo;
-  double xhi = -xlo, yhi = -xlo;
-  for (const XYRec& q : queries)
-    if (std::isfinite(q.X) && std::isfinite(q.Y)) {
-      xlo = std::min(xlo, q.X);
-      xhi = std::max(xhi, q.X);
-      ylo = std::min(ylo, q.Y);
-      yhi = std::max(yhi, q.Y);
-    }
+  const auto [xlo, ylo, xhi, yhi, finite] = FiniteBox(queries);
   const int bits =
       std::clamp((static_cast<int>(std::bit_width(queries.size())) + 1) / 2 + 1, 1, 16);
   const double top = std::ldexp(1.0, bits) - 1;

@@ -70,19 +70,31 @@ void Shape(double w, double h, double cells, Axis& x, Axis& y) {
   fit(y, y.lo, h, ny);
 }
 
-bool QueryGrid::Build(std::span<const XYRec> queries) {
+}  // namespace
+
+QueryBox FiniteBox(std::span<const XYRec> queries) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
-  xlo = ylo = kInf;
-  xhi = yhi = -kInf;
-  size_t finite = 0;
+  QueryBox box{kInf, kInf, -kInf, -kInf};
   for (const XYRec& q : queries)
     if (std::isfinite(q.X) && std::isfinite(q.Y)) {
-      xlo = std::min(xlo, q.X);
-      xhi = std::max(xhi, q.X);
-      ylo = std::min(ylo, q.Y);
-      yhi = std::max(yhi, q.Y);
-      ++finite;
+      box.xlo = std::min(box.xlo, q.X);
+      box.xhi = std::max(box.xhi, q.X);
+      box.ylo = std::min(box.ylo, q.Y);
+      box.yhi = std::max(box.yhi, q.Y);
+      ++box.finite;
     }
+  return box;
+}
+
+namespace {
+
+bool QueryGrid::Build(std::span<const XYRec> queries) {
+  const QueryBox box = FiniteBox(queries);
+  const size_t finite = box.finite;
+  xlo = box.xlo;
+  ylo = box.ylo;
+  xhi = box.xhi;
+  yhi = box.yhi;
   if (finite == 0) return true;
   if (!std::isfinite(xhi - xlo) || !std::isfinite(yhi - ylo)) return false;
   x.lo = xlo;

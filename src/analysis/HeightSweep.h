@@ -12,12 +12,20 @@
 // spatial index of the whole mesh is needed. It pays when the queries are
 // not much fewer than the triangles.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include "core/storage/Records.h"
 
 namespace orvane {
+
+// The plan box of the queries with finite coordinates, and how many there are.
+struct QueryBox {
+  double xlo, ylo, xhi, yhi;
+  size_t finite = 0;
+};
+QueryBox FiniteBox(std::span<const XYRec> queries);
 
 // LocateAndInterpolate(mesh, queries, DefaultValue, triangles, heights) for
 // the mesh whose triangle list (slot 0 ahead of entry 1) is given. Declines, returning

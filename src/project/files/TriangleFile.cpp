@@ -128,6 +128,18 @@ struct SharedBatches {
   }
 };
 
+// Raises one of the shared flags and wakes the other lane when the scope
+// ends, by return or by exception.
+struct RaiseOnExit {
+  SharedBatches& s;
+  bool SharedBatches::*flag;
+  ~RaiseOnExit() {
+    const std::lock_guard lock(s.m);
+    s.*flag = true;
+    s.changed.notify_all();
+  }
+};
+
 // With two threads both lanes format batches, each taking the next one not
 // yet taken into a free slot of a small ring, and this lane (0) writes the
 // slots out in batch order as they fill, so the file is the same either
@@ -139,14 +151,7 @@ void WriteInTwoThreads(const TriangleBatches& batches, AtomicFileWriter& out) {
   RunBoth(
       [&] {
         // However the helper ends, the writing lane hears of it.
-        struct Gone {
-          SharedBatches& s;
-          ~Gone() {
-            const std::lock_guard lock(s.m);
-            s.helperGone = true;
-            s.changed.notify_all();
-          }
-        } gone{shared};
+        const RaiseOnExit gone{shared, &SharedBatches::helperGone};
         for (;;) {
           std::unique_lock lock(shared.m);
           int32_t b = -1;
@@ -160,14 +165,7 @@ void WriteInTwoThreads(const TriangleBatches& batches, AtomicFileWriter& out) {
       },
       [&] {
         // However this lane ends, the helper is let go.
-        struct Stop {
-          SharedBatches& s;
-          ~Stop() {
-            const std::lock_guard lock(s.m);
-            s.stop = true;
-            s.changed.notify_all();
-          }
-        } stop{shared};
+        const RaiseOnExit stop{shared, &SharedBatches::stop};
         std::unique_lock lock(shared.m);
         while (shared.written < shared.count && out.ok()) {
           SharedBatches::Slot& next =
