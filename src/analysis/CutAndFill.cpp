@@ -292,8 +292,10 @@ void BuildSideA(SideA& a, const TriangleMesh& A, const TriangleMesh& B, PointLis
     }
     // Nothing else runs now: the halves take a thread each.
     const auto [from2, to2] = HalfOf(*a.mesh, true);
-    RunBoth([&] { a.second = Volumes(A, B, *a.mesh, from2, to2, steps); },
-            [&] { a.first = Volumes(A, B, *a.mesh, from, to, steps); });
+    // Copies of the bindings: Debian 12's clang cannot capture structured
+    // bindings in a lambda.
+    RunBoth([&, f = from2, t = to2] { a.second = Volumes(A, B, *a.mesh, f, t, steps); },
+            [&, f = from, t = to] { a.first = Volumes(A, B, *a.mesh, f, t, steps); });
   } catch (...) {
     a.error = std::current_exception();
   }
