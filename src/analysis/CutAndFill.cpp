@@ -368,7 +368,7 @@ Outcome RebuildBoth(const TriangleMesh& A, const TriangleMesh& B, CutAndFillPoin
 // The point list of a reindexed copy of mesh into points; whether two of
 // them lie within the duplicate radius in plan.
 bool PointsOfCopy(const TriangleMesh& mesh, PointList& points) {
-  points = mesh.Clone().GetPointList();
+  points = mesh.ClonedPointList();
   // Whether any pair is close decides alone: no need to list them all.
   return points.CheckForDuplicates(kDuplicateRadius, false, false).Count >= 1;
 }
