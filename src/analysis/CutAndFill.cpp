@@ -380,11 +380,13 @@ Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Fe
   // originals' (reindexing renumbers points, it moves no vertex), so the
   // originals answer every geometric question.
   PointList PA, PB;
-  if (PointsOfCopy(A, PA)) {
+  bool twinsA = false, twinsB = false;
+  RunBoth([&] { twinsB = PointsOfCopy(B, PB); }, [&] { twinsA = PointsOfCopy(A, PA); });
+  if (twinsA) {
     return Outcome::Failure(ErrorCode::Refused,
                             "Punti doppi sulla 1\xC2\xB0 mesh, impossibile continuare");
   }
-  if (PointsOfCopy(B, PB)) {
+  if (twinsB) {
     return Outcome::Failure(ErrorCode::Refused,
                             "Punti doppi sulla 2\xC2\xB0 mesh, impossibile continuare");
   }
