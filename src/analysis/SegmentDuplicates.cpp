@@ -147,6 +147,19 @@ void TakeMatches(const std::vector<Match>& matches, size_t n, std::vector<uint8_
   }
 }
 
+// The items not removed, in their order, in a list of their exact size:
+// copied once into it rather than moved down and copied again to shrink.
+template <class T>
+void Keep(std::vector<T>& items, const std::vector<uint8_t>& removed) {
+  const auto gone = static_cast<size_t>(std::count(removed.begin(), removed.end(), 1));
+  if (gone == 0) return;
+  std::vector<T> kept;
+  kept.reserve(items.size() - gone);
+  for (size_t r = 0; r < items.size(); ++r)
+    if (!removed[r]) kept.push_back(items[r]);
+  items.swap(kept);
+}
+
 }  // namespace
 
 void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<SegmentSource>* along) {
@@ -194,14 +207,8 @@ void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<Segm
   TakeMatches(first, n, removed);
   TakeMatches(second, n, removed);
 
-  size_t kept = 0;
-  for (size_t r = 0; r < n; ++r)
-    if (!removed[r]) {
-      if (along) (*along)[kept] = (*along)[r];
-      records[kept++] = records[r];
-    }
-  records.resize(kept);
-  if (along) along->resize(kept);
+  Keep(records, removed);
+  if (along) Keep(*along, removed);
 }
 
 }  // namespace orvane
