@@ -370,7 +370,7 @@ Outcome RebuildBoth(const TriangleMesh& A, const TriangleMesh& B, CutAndFillPoin
 // The point list of a reindexed copy of mesh into points; whether two of
 // them lie within the duplicate radius in plan.
 bool PointsOfCopy(const TriangleMesh& mesh, PointList& points) {
-  points = mesh.Clone().GetPointList();
+  points = mesh.ClonedPointList();
   // Whether any pair is close decides alone: no need to list them all.
   return points.CheckForDuplicates(kDuplicateRadius, false, false).Count >= 1;
 }
@@ -382,11 +382,13 @@ Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Fe
   // originals' (reindexing renumbers points, it moves no vertex), so the
   // originals answer every geometric question.
   PointList PA, PB;
-  if (PointsOfCopy(A, PA)) {
+  bool twinsA = false, twinsB = false;
+  RunBoth([&] { twinsB = PointsOfCopy(B, PB); }, [&] { twinsA = PointsOfCopy(A, PA); });
+  if (twinsA) {
     return Outcome::Failure(ErrorCode::Refused,
                             "Punti doppi sulla 1\xC2\xB0 mesh, impossibile continuare");
   }
-  if (PointsOfCopy(B, PB)) {
+  if (twinsB) {
     return Outcome::Failure(ErrorCode::Refused,
                             "Punti doppi sulla 2\xC2\xB0 mesh, impossibile continuare");
   }

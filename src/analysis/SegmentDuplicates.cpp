@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/support/Threads.h"
+
 namespace orvane {
 
 namespace {
@@ -88,6 +90,76 @@ bool MayMatch(float w, double v, double reach) {
   return !(std::abs(ww - v) > 2 * reach + 1e-6 * (std::abs(v) + std::abs(ww)));
 }
 
+// The records filed by the cell of their start.
+struct Files {
+  const StartGrid& grid;
+  const std::vector<uint32_t>& offsets;
+  const std::vector<Filed>& filed;
+};
+
+// Record b, later than record a, matches it.
+struct Match {
+  uint32_t a, b;
+};
+
+// Every match of records from..to-1 with a later record, by ascending a
+// (a later record may come twice).
+void FindMatches(const std::vector<PlanSegment>& records, const Files& files, size_t from,
+                 size_t to, std::vector<Match>& out) {
+  for (size_t a = from; a < to; ++a) {
+    const PlanSegment& sa = records[a];
+    if (!Finite(sa)) continue;
+    // A match starts near a's start (direct) or near a's end (reversed).
+    for (const bool reversed : {false, true}) {
+      const PointRec& end = reversed ? sa.To : sa.From;
+      const PointRec& other = reversed ? sa.From : sa.To;
+      const double rx = Reach(end.X), ry = Reach(end.Y);
+      const double vx = other.X - end.X, vy = other.Y - end.Y;
+      const double wx = Reach(other.X) + rx, wy = Reach(other.Y) + ry;
+      const int64_t i0 = files.grid.Column(end.X - rx), i1 = files.grid.Column(end.X + rx);
+      const int64_t j0 = files.grid.Row(end.Y - ry), j1 = files.grid.Row(end.Y + ry);
+      for (int64_t i = i0; i <= i1; ++i)
+        for (int64_t j = j0; j <= j1; ++j) {
+          const size_t c = files.grid.Cell(i, j);
+          const Filed* first = files.filed.data() + files.offsets[c];
+          const Filed* last = files.filed.data() + files.offsets[c + 1];
+          const Filed* p =
+              std::upper_bound(first, last, static_cast<uint32_t>(a),
+                               [](uint32_t value, const Filed& f) { return value < f.record; });
+          for (; p != last; ++p)
+            if (MayMatch(p->dx, vx, wx) && MayMatch(p->dy, vy, wy) &&
+                Matches(sa, records[p->record]))
+              out.push_back({static_cast<uint32_t>(a), p->record});
+        }
+    }
+  }
+}
+
+// Taking each record a in order, the first of its matches not yet removed
+// goes.
+void TakeMatches(const std::vector<Match>& matches, size_t n, std::vector<uint8_t>& removed) {
+  for (size_t k = 0; k < matches.size();) {
+    const uint32_t a = matches[k].a;
+    size_t best = n;
+    for (; k < matches.size() && matches[k].a == a; ++k)
+      if (!removed[matches[k].b] && matches[k].b < best) best = matches[k].b;
+    if (best < n) removed[best] = 1;
+  }
+}
+
+// The items not removed, in their order, in a list of their exact size:
+// copied once into it rather than moved down and copied again to shrink.
+template <class T>
+void Keep(std::vector<T>& items, const std::vector<uint8_t>& removed) {
+  const auto gone = static_cast<size_t>(std::count(removed.begin(), removed.end(), 1));
+  if (gone == 0) return;
+  std::vector<T> kept;
+  kept.reserve(items.size() - gone);
+  for (size_t r = 0; r < items.size(); ++r)
+    if (!removed[r]) kept.push_back(items[r]);
+  items.swap(kept);
+}
+
 }  // namespace
 
 void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<SegmentSource>* along) {
@@ -123,45 +195,20 @@ void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<Segm
     }
   }
 
+  // Which later records match a record depends on the records alone; only
+  // which of them goes depends on what went before. The matches are found
+  // by both halves at once, then taken in the order of the records.
+  const Files files{grid, offsets, filed};
+  std::vector<Match> first, second;
+  const size_t half = n / 2;
+  RunBoth([&] { FindMatches(records, files, half, n, second); },
+          [&] { FindMatches(records, files, 0, half, first); });
   std::vector<uint8_t> removed(n, 0);
-  for (size_t a = 0; a < n; ++a) {
-    const PlanSegment& sa = records[a];
-    if (!Finite(sa)) continue;
-    size_t best = n;
-    // A match starts near a's start (direct) or near a's end (reversed).
-    for (const bool reversed : {false, true}) {
-      const PointRec& end = reversed ? sa.To : sa.From;
-      const PointRec& other = reversed ? sa.From : sa.To;
-      const double rx = Reach(end.X), ry = Reach(end.Y);
-      const double vx = other.X - end.X, vy = other.Y - end.Y;
-      const double wx = Reach(other.X) + rx, wy = Reach(other.Y) + ry;
-      const int64_t i0 = grid.Column(end.X - rx), i1 = grid.Column(end.X + rx);
-      const int64_t j0 = grid.Row(end.Y - ry), j1 = grid.Row(end.Y + ry);
-      for (int64_t i = i0; i <= i1; ++i)
-        for (int64_t j = j0; j <= j1; ++j) {
-          const size_t c = grid.Cell(i, j);
-          const Filed* first = filed.data() + offsets[c];
-          const Filed* last = filed.data() + offsets[c + 1];
-          const Filed* p =
-              std::upper_bound(first, last, static_cast<uint32_t>(a),
-                               [](uint32_t value, const Filed& f) { return value < f.record; });
-          for (; p != last && p->record < best; ++p)
-            if (MayMatch(p->dx, vx, wx) && MayMatch(p->dy, vy, wy) && !removed[p->record] &&
-                Matches(sa, records[p->record]))
-              best = p->record;
-        }
-    }
-    if (best < n) removed[best] = 1;
-  }
+  TakeMatches(first, n, removed);
+  TakeMatches(second, n, removed);
 
-  size_t kept = 0;
-  for (size_t r = 0; r < n; ++r)
-    if (!removed[r]) {
-      if (along) (*along)[kept] = (*along)[r];
-      records[kept++] = records[r];
-    }
-  records.resize(kept);
-  if (along) along->resize(kept);
+  Keep(records, removed);
+  if (along) Keep(*along, removed);
 }
 
 }  // namespace orvane

@@ -11,7 +11,8 @@ namespace orvane {
 // record a in order (removed or not), the first later record b not yet
 // removed whose start and end lie within 0.001 in X and in Y (inclusive) of
 // a's start and end, or of a's end and start, is removed.
-// along, when given, holds one entry per record and is erased alike.
+// along, when given, holds one entry per record and is erased alike. Where
+// records go, the rest are left in a list of their exact size.
 void RemoveDuplicateSegments(std::vector<PlanSegment>& records,
                              std::vector<SegmentSource>* along = nullptr);
 

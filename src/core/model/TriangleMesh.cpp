@@ -272,6 +272,28 @@ TriangleMesh TriangleMesh::Clone() const {
   return copy;
 }
 
+PointList TriangleMesh::ClonedPointList() const {
+  // What Reindex makes of the decoded triangles, whose corners are the
+  // stored points (a corner's T is renumbered, never read).
+  PointList list;
+  std::vector<int32_t> corners;
+  if (!MeshCodec::StoredCorners(*this, corners)) return list;
+  static constexpr PointRec kNoSlot{};  // a moved-from mesh's, as the file holds it
+  auto corner = [this](int32_t k) -> const PointRec& {
+    return points_.empty() ? kNoSlot : points_[static_cast<size_t>(k)];
+  };
+  ExtentsRec box;
+  for (const int32_t k : corners) GrowExtents(box, corner(k));
+  VertexTable table;
+  table.Reset(box, corners.size() / 3 / 2 + 16);
+  for (const int32_t k : corners) table.AddQuadVertex(box.Min, corner(k));
+  std::vector<int32_t>().swap(corners);
+  list.Reserve(table.UniquePoints().size());
+  int32_t number = 0;
+  for (const PointRec& p : table.UniquePoints()) list.AddVertex(p.X, p.Y, p.Z, ++number);
+  return list;
+}
+
 std::optional<ExtentsRec> TriangleMesh::GetTriangleExtents(int32_t Index) const {
   if (Index == 0 || Index > TriangleCount()) return std::nullopt;
   if (Index < 0) Fault("GetTriangleExtents", Index);

@@ -92,6 +92,9 @@ class TriangleMesh {
   // Deep copy of exactly what the binary file holds, reindexed; no progress
   // events. Selection, edge list and working fields are not copied.
   TriangleMesh Clone() const;
+  // Clone().GetPointList() without the copy: the same points, numbered
+  // alike, and empty where the copy is (a mesh the file cannot hold).
+  PointList ClonedPointList() const;
 
   ExtentsRec GetExtents() const { return extents_; }
   std::optional<ExtentsRec> GetTriangleExtents(int32_t Index) const;

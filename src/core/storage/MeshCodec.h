@@ -39,6 +39,12 @@ class MeshCodec {
   // True when the mesh has triangles and the first one's A, B and C all have
   // T = 0 (it was never indexed).
   static bool LacksIndices(const TriangleMesh& mesh);
+  // The point each corner of the triangles names in the bytes EncodeMesh
+  // gives (A, B, C of triangle 1, then of triangle 2, ...), as DecodeMesh
+  // would read them back; false when the encoding or the decoding fails.
+  // Only the points and triangles are looked at, not encoded, so that a
+  // copy of a large mesh costs no round trip through its bytes.
+  static bool StoredCorners(const TriangleMesh& mesh, std::vector<int32_t>& corners);
   // Streaming forms of the two above. WriteMesh is Refused when the mesh
   // cannot be stored; out may then hold part of the file.
   static Outcome WriteMesh(const TriangleMesh& mesh, ByteWriter& out);

@@ -72,6 +72,42 @@ bool MeshCodec::LacksIndices(const TriangleMesh& mesh) {
   return t.A.T == 0 && t.B.T == 0 && t.C.T == 0;
 }
 
+bool MeshCodec::StoredCorners(const TriangleMesh& mesh, std::vector<int32_t>& corners) {
+  if (LacksIndices(mesh)) return false;
+  const int32_t nt = StoredCount(mesh.triangles_);
+  const int32_t np = StoredCount(mesh.points_);
+  // The file always holds a slot 0, a default one for a list never sized.
+  auto stored = [&mesh](int32_t k) {
+    return mesh.points_.empty() ? PointRec{} : mesh.points_[static_cast<size_t>(k)];
+  };
+  corners.resize(3 * static_cast<size_t>(nt));
+  size_t next = 0;
+  for (int32_t i = 1; i <= nt; ++i) {
+    const TriangleRec& t = mesh.triangles_[static_cast<size_t>(i)];
+    for (const double T : {t.A.T, t.B.T, t.C.T}) {
+      int32_t k = 0;
+      if (!StoredIndex(T, np, k)) return false;
+      const PointRec c = stored(k);
+      if (!std::isfinite(c.X) || !std::isfinite(c.Y) || !std::isfinite(c.Z)) return false;
+      corners[next++] = k;
+    }
+  }
+  // The rest of the file (texts, properties, labels) through the codec
+  // itself, on a mesh that has nothing else.
+  TriangleMesh rest;
+  rest.Model = mesh.Model;
+  rest.Tag = mesh.Tag;
+  rest.EdgeColor = mesh.EdgeColor;
+  rest.FillColor = mesh.FillColor;
+  rest.GroupCount = mesh.GroupCount;
+  rest.extents_ = mesh.extents_;
+  rest.triProps_ = mesh.triProps_;
+  rest.classProps_ = mesh.classProps_;
+  rest.labels_ = mesh.labels_;
+  Result<std::vector<uint8_t>> bytes = EncodeMesh(rest);
+  return bytes && DecodeMesh(*bytes);
+}
+
 Outcome MeshCodec::WriteMesh(const TriangleMesh& mesh, ByteWriter& out) {
   if (LacksIndices(mesh)) return Refuse("the triangles carry no point indices");
   const int32_t nt = StoredCount(mesh.triangles_);
