@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the LandXML reader, keeping and converting the
 // units. A document that reads has only finite coordinates and faces that
-// name its own points; the mesh made of it, exported again, reads back with
-// the same counts.
+// name its own points; the mesh made of it (in metres), exported again,
+// reads back with the same counts.
 
 #include <cmath>
 #include <cstdint>
@@ -29,7 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (const auto& f : s.Faces)
         for (int32_t k : f)
           if (k < 1 || static_cast<size_t>(k) > s.Points.size()) std::abort();
-      if (s.Faces.empty()) continue;
+      // The export declares metres, so coordinates kept in feet would be
+      // read back against the bounds of metres: only coordinates in metres
+      // make the round trip.
+      if (s.Faces.empty() || (!metres && doc->Unit != LandXmlUnit::Metre)) continue;
       const TriangleMesh mesh = MeshOfLandXmlSurface(s, "S");
       const auto xml =
           BuildLandXml(mesh, s.Boundaries, s.Breaklines, {"2026-01-01", "00:00:00", "t"});
