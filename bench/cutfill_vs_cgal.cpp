@@ -45,6 +45,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -52,6 +53,7 @@
 #include "analysis/MeshIntersection.h"
 #include "core/model/PointList.h"
 #include "core/model/TriangleMesh.h"
+#include "core/support/Feedback.h"
 #include "core/support/Status.h"
 #include "triangulation/Triangulator.h"
 
@@ -121,6 +123,33 @@ double CpuSeconds() {
          static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
+// With ORVANE_PHASES set, each phase's wall and processor seconds on stderr.
+class PhaseClock : public orvane::Feedback {
+ public:
+  void Phase(std::string_view code) override {
+    if (!on_) return;
+    Report();
+    code_ = code;
+    start_ = std::chrono::steady_clock::now();
+    cpu_ = CpuSeconds();
+  }
+  ~PhaseClock() override {
+    if (on_) Report();
+  }
+
+ private:
+  void Report() {
+    if (code_.empty()) return;
+    std::fprintf(stderr, "  %-26s %7.2f s wall %7.2f s cpu\n", code_.c_str(),
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(),
+                 CpuSeconds() - cpu_);
+  }
+  bool on_ = std::getenv("ORVANE_PHASES") != nullptr;
+  std::string code_;
+  std::chrono::steady_clock::time_point start_;
+  double cpu_ = 0;
+};
+
 int RunOurs(const orvane::TriangleMesh& A, const orvane::TriangleMesh& B) {
   orvane::StatusSilencer quiet;
   const auto start = std::chrono::steady_clock::now();
@@ -128,7 +157,10 @@ int RunOurs(const orvane::TriangleMesh& A, const orvane::TriangleMesh& B) {
   orvane::TriangleMesh m1, m2;
   std::vector<orvane::PlanSegment> overlay;
   double cut = 0, fill = 0, area = 0;
-  (void)orvane::CutAndFillVolumes(A, B, 0, m1, m2, overlay, cut, fill, &area);
+  {
+    PhaseClock phases;
+    (void)orvane::CutAndFillVolumes(A, B, 0, m1, m2, overlay, cut, fill, &area, phases);
+  }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("seconds=%.6f cpu=%.6f faces=%d segments=%zu cut=%.3f fill=%.3f area=%.3f\n", seconds,
