@@ -37,8 +37,6 @@
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-// Smaller blocks hold at most one whole huge page wherever they fall.
-constexpr std::size_t kAdviseFrom = std::size_t{2} << 20;
 
 // The whole huge pages inside the block, before anything touches them.
 void AdviseHugePages(void* block, std::size_t size) {
@@ -58,7 +56,7 @@ void* operator new(std::size_t size) {
     if (!handler) throw std::bad_alloc();
     handler();
   }
-  if (size >= kAdviseFrom) AdviseHugePages(block, size);
+  if (size >= kHugePage) AdviseHugePages(block, size);  // a smaller block holds none
   return block;
 }
 
