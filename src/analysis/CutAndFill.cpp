@@ -33,10 +33,12 @@ constexpr double kDuplicateRadius = 0.001;
 // of their edges): none may be left out for its length, or its volume would
 // be lost from the figures (DEMs at kilometres of spacing lost them all).
 constexpr double kLongestSide = std::numeric_limits<double>::infinity();
-// Up to this many points in the two rebuilt lists together, the two
-// rebuilds run at the same time (a build holds about 400 bytes a point at
-// its peak, its mesh included).
-constexpr int32_t kTogetherPoints = 4000000;
+// A whole run, inputs, overlay and both rebuilt surfaces included, peaks
+// near 360 bytes a rebuilt point when the rebuilds run one after the other
+// and near 390 when they run at once: their working lists are small beside
+// the results. They run at once where this much a point fits in half the
+// machine's memory, so that the rest of the system keeps room.
+constexpr double kTogetherBytesPerPoint = 400;
 
 using Totals = PrismTotals;
 
@@ -317,15 +319,17 @@ struct StopSideA {
 // The rebuilt surfaces and their volumes into out, or Cancelled.
 // A is rebuilt and measured on a thread of its own while B's overlay
 // points are added and B is rebuilt here: the two builds do not share
-// anything they change. Two builds at once need twice the working
-// memory, so large surfaces are built one after the other, on this thread
+// anything they change. Where the machine's memory is short for two builds
+// at once (see kTogetherBytesPerPoint), they run one after the other, on this thread
 // (A's volumes are still taken before B's build, so that their search
 // grids are gone by then), as they are where only one thread may run.
 Outcome RebuildBoth(const TriangleMesh& A, const TriangleMesh& B, CutAndFillPoints& points,
                     Steps& steps, Feedback& feedback, CutFillParts& out) {
   feedback.Phase("CAF_TRIANGULATING_STEP1");
   if (feedback.Cancelled()) return Outcome::Cancel();
-  const bool together = TwoThreads() && points.PA.count() + points.PB.count() <= kTogetherPoints;
+  const double rebuilt = static_cast<double>(points.PA.count()) + points.PB.count();
+  const bool together = TwoThreads() && rebuilt * kTogetherBytesPerPoint <=
+                                            static_cast<double>(PhysicalMemoryBytes()) / 2;
   SideA a;
   CutAndFillPoints::Segments segmentsA = points.TakeSegmentsOfA();
   PointList PA = std::move(points.PA);

@@ -64,6 +64,14 @@ void MapLargeBlocks() {
 #endif
 }
 
+size_t PhysicalMemoryBytes() {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+  const long pages = ::sysconf(_SC_PHYS_PAGES), size = ::sysconf(_SC_PAGESIZE);
+  if (pages > 0 && size > 0) return static_cast<size_t>(pages) * static_cast<size_t>(size);
+#endif
+  return 0;
+}
+
 void PrefaultForWriting(void* bytes, size_t size) {
 #if defined(__linux__)
 #if !defined(MADV_POPULATE_WRITE)

@@ -49,6 +49,9 @@ void ReleaseFreedMemory();
 // builds call it; it does nothing where the allocator offers no such call.
 void MapLargeBlocks();
 
+// The machine's physical memory in bytes; 0 where the system does not say.
+size_t PhysicalMemoryBytes();
+
 // Makes the pages of bytes..bytes + size resident and writable without
 // writing them, so that filling them later does not stop at each page for
 // the system to supply it. Memory that is resident already is left as it
