@@ -25,25 +25,17 @@ bool Finite(const PlanSegment& s) {
          std::isfinite(s.To.Y);
 }
 
-// How far from v a coordinate within the tolerance of it can lie, with a
-// tenth of the tolerance and the rounding of v +- the reach to spare.
-double Reach(double v) {
-  return 1.1 * CoincidenceTolerance + 4e-16 * std::abs(v);
-}
-
-// A dense grid over the records' starts, with about two starts per cell, so
-// that a look-up reads a few neighbouring cells rather than a scattered hash
-// table: the records come triangle by triangle, and consecutive ones look in
-// the same or nearby cells. A cell number is monotone in the coordinate
-// (rounded subtraction and division, truncation of a positive quotient,
-// clamping), so a start within a window lies in a cell between those of the
-// window's ends.
-class StartGrid {
+// A dense grid over the records' ends, with about two ends of a kind (the
+// starts, or the ends) per cell. A cell number is monotone in the
+// coordinate (rounded subtraction and division, truncation of a positive
+// quotient, clamping), so an end within a window lies in a cell between
+// those of the window's ends.
+class EndGrid {
  public:
-  StartGrid(double xlo, double ylo, double xhi, double yhi, size_t starts) : x0_(xlo), y0_(ylo) {
+  EndGrid(double xlo, double ylo, double xhi, double yhi, size_t ends) : x0_(xlo), y0_(ylo) {
     const double sx = xhi - xlo, sy = yhi - ylo;
     if (!std::isfinite(sx) || !std::isfinite(sy)) return;  // one cell
-    const double cells = static_cast<double>(starts) / 2 + 16;
+    const double cells = static_cast<double>(ends) / 2 + 16;
     w_ = std::max(16 * CoincidenceTolerance, std::sqrt(sx * sy / cells));
     while ((std::floor(sx / w_) + 1) * (std::floor(sy / w_) + 1) > 2 * cells) w_ *= 1.5;
     nx_ = static_cast<int64_t>(sx / w_) + 1;
@@ -51,10 +43,13 @@ class StartGrid {
   }
 
   size_t CellCount() const { return static_cast<size_t>(nx_ * ny_); }
+  int64_t Rows() const { return ny_; }
   int64_t Column(double x) const { return Clamped((x - x0_) / w_, nx_); }
   int64_t Row(double y) const { return Clamped((y - y0_) / w_, ny_); }
   size_t Cell(int64_t column, int64_t row) const { return static_cast<size_t>(column * ny_ + row); }
-  size_t Cell(const PointRec& p) const { return Cell(Column(p.X), Row(p.Y)); }
+  // The corner from which the ends of a column or row are placed.
+  double Left(int64_t column) const { return x0_ + static_cast<double>(column) * w_; }
+  double Bottom(int64_t row) const { return y0_ + static_cast<double>(row) * w_; }
 
  private:
   static int64_t Clamped(double q, int64_t n) {
@@ -66,72 +61,155 @@ class StartGrid {
   int64_t nx_ = 1, ny_ = 1;
 };
 
-// A record filed in the cell of its start, with the way from its start to
-// its end in single precision: most records of a cell lead elsewhere, and
-// that is seen here without reading the record itself, which lies anywhere
-// in the list. The rounding to float is covered by a margin, so a record
-// that could match is never passed over; the match itself is decided on
-// the record.
+// One end of a record, filed in the cell it lies in: where in the cell (from
+// the cell's corner) and the way to the record's other end, in single
+// precision. A look-up then reads the neighbouring cells' files in a row
+// rather than the records, which lie anywhere in the list; the files are
+// walked cell by cell, so each is read once. The rounding to float is
+// covered by margins: what the floats cannot settle is decided on the
+// records themselves.
 struct Filed {
   uint32_t record;
-  float dx, dy;  // NaN where the float would not be finite: always read
+  float ox, oy;  // the end, from the cell's corner
+  float wx, wy;  // to the other end; NaN where the float would not be finite
 };
 
-float Way(double d) {
+float Single(double d) {
   const auto f = static_cast<float>(d);
   return std::isfinite(f) ? f : NAN;
 }
 
-// Whether a record whose way is w may have its ends within the tolerance
-// of two ends whose way is v: each end moves by at most the reach, the way
-// by at most twice that; 1e-6 of the way covers the float's rounding.
-bool MayMatch(float w, double v, double reach) {
-  const double ww = static_cast<double>(w);
-  return !(std::abs(ww - v) > 2 * reach + 1e-6 * (std::abs(v) + std::abs(ww)));
+// The finite records' starts (or ends, reversed) filed by cell, ascending
+// within a cell.
+struct Files {
+  std::vector<uint32_t> offsets;  // cell c's entries: [offsets[c], offsets[c + 1])
+  std::vector<Filed> filed;
+};
+
+Files FileEnds(const std::vector<PlanSegment>& records, const EndGrid& grid, bool byEnd) {
+  Files files;
+  files.offsets.assign(grid.CellCount() + 1, 0);
+  auto cellOf = [&](const PlanSegment& s) {
+    const PointRec& p = byEnd ? s.To : s.From;
+    return grid.Cell(grid.Column(p.X), grid.Row(p.Y));
+  };
+  for (const PlanSegment& s : records)
+    if (Finite(s)) ++files.offsets[cellOf(s) + 1];
+  for (size_t c = 1; c < files.offsets.size(); ++c) files.offsets[c] += files.offsets[c - 1];
+  files.filed.resize(files.offsets.back());
+  std::vector<uint32_t> fill(files.offsets.begin(), files.offsets.end() - 1);
+  for (size_t r = 0; r < records.size(); ++r) {
+    const PlanSegment& s = records[r];
+    if (!Finite(s)) continue;
+    const PointRec& p = byEnd ? s.To : s.From;
+    const PointRec& q = byEnd ? s.From : s.To;
+    const int64_t i = grid.Column(p.X), j = grid.Row(p.Y);
+    files.filed[fill[grid.Cell(i, j)]++] = {static_cast<uint32_t>(r), Single(p.X - grid.Left(i)),
+                                            Single(p.Y - grid.Bottom(j)), Single(q.X - p.X),
+                                            Single(q.Y - p.Y)};
+  }
+  return files;
 }
 
-// The records filed by the cell of their start.
-struct Files {
-  const StartGrid& grid;
-  const std::vector<uint32_t>& offsets;
-  const std::vector<Filed>& filed;
-};
+// What the floats say of one coordinate's difference d, whose rounding is
+// at most margin: within the tolerance for certain, beyond it for certain,
+// or unsettled (NaN included).
+enum class Verdict { Near, Far, Unsettled };
+
+Verdict Judge(double d, double margin) {
+  const double a = std::abs(d);
+  if (a <= CoincidenceTolerance - margin) return Verdict::Near;
+  if (a > CoincidenceTolerance + margin) return Verdict::Far;
+  return Verdict::Unsettled;
+}
+
+// The float's rounding of v (and of the double difference it came from),
+// with room to spare.
+double Rounding(float v) {
+  return 1.2e-7 * std::abs(static_cast<double>(v));
+}
+
+// Beyond this (relative beyond a metre) two ways differ by more than the
+// 2 * 0.001 by which the ways of two matching records can, with every
+// rounding of the floats and a wide margin to spare.
+constexpr double kWayReach = 2.5e-3;
 
 // Record b, later than record a, matches it.
 struct Match {
   uint32_t a, b;
 };
 
-// Every match of records from..to-1 with a later record, by ascending a
-// (a later record may come twice).
-void FindMatches(const std::vector<PlanSegment>& records, const Files& files, size_t from,
-                 size_t to, std::vector<Match>& out) {
-  for (size_t a = from; a < to; ++a) {
-    const PlanSegment& sa = records[a];
-    if (!Finite(sa)) continue;
-    // A match starts near a's start (direct) or near a's end (reversed).
-    for (const bool reversed : {false, true}) {
-      const PointRec& end = reversed ? sa.To : sa.From;
-      const PointRec& other = reversed ? sa.From : sa.To;
-      const double rx = Reach(end.X), ry = Reach(end.Y);
-      const double vx = other.X - end.X, vy = other.Y - end.Y;
-      const double wx = Reach(other.X) + rx, wy = Reach(other.Y) + ry;
-      const int64_t i0 = files.grid.Column(end.X - rx), i1 = files.grid.Column(end.X + rx);
-      const int64_t j0 = files.grid.Row(end.Y - ry), j1 = files.grid.Row(end.Y + ry);
-      for (int64_t i = i0; i <= i1; ++i)
+// Every match of a record whose query end is filed in queries' cells
+// from..to-1 with a later record whose start lies near that end, the way
+// from it near the query's way: queries filed by start find the direct
+// matches, queries filed by end the reversed ones.
+void FindMatches(const std::vector<PlanSegment>& records, const EndGrid& grid, const Files& starts,
+                 const Files& queries, bool queriesByEnd, size_t from, size_t to,
+                 std::vector<Match>& out) {
+  const int64_t rows = grid.Rows();
+  for (size_t c = from; c < to; ++c) {
+    const int64_t ci = static_cast<int64_t>(c) / rows, cj = static_cast<int64_t>(c) % rows;
+    const double left = grid.Left(ci), bottom = grid.Bottom(cj);
+    for (uint32_t q = queries.offsets[c]; q < queries.offsets[c + 1]; ++q) {
+      const Filed& e = queries.filed[q];
+      // The window holds every start within the tolerance of the true end,
+      // which the float places within its rounding.
+      double ex = left + e.ox, ey = bottom + e.oy;
+      double slackX = Rounding(e.ox), slackY = Rounding(e.oy);
+      if (!std::isfinite(ex + slackX) || !std::isfinite(ey + slackY)) {
+        // Beyond the float's range: the window comes from the record.
+        const PlanSegment& s = records[e.record];
+        ex = queriesByEnd ? s.To.X : s.From.X;
+        ey = queriesByEnd ? s.To.Y : s.From.Y;
+        slackX = slackY = 0;
+      }
+      const double rx = 1.1 * CoincidenceTolerance + 4e-16 * std::abs(ex) + slackX;
+      const double ry = 1.1 * CoincidenceTolerance + 4e-16 * std::abs(ey) + slackY;
+      const int64_t i0 = grid.Column(ex - rx), i1 = grid.Column(ex + rx);
+      const int64_t j0 = grid.Row(ey - ry), j1 = grid.Row(ey + ry);
+      for (int64_t i = i0; i <= i1; ++i) {
+        const double dLeft = grid.Left(i) - left;
         for (int64_t j = j0; j <= j1; ++j) {
-          const size_t c = files.grid.Cell(i, j);
-          const Filed* first = files.filed.data() + files.offsets[c];
-          const Filed* last = files.filed.data() + files.offsets[c + 1];
-          const Filed* p =
-              std::upper_bound(first, last, static_cast<uint32_t>(a),
-                               [](uint32_t value, const Filed& f) { return value < f.record; });
-          for (; p != last; ++p)
-            if (MayMatch(p->dx, vx, wx) && MayMatch(p->dy, vy, wy) &&
-                Matches(sa, records[p->record]))
-              out.push_back({static_cast<uint32_t>(a), p->record});
+          const double dBottom = grid.Bottom(j) - bottom;
+          const size_t cell = grid.Cell(i, j);
+          for (uint32_t k = starts.offsets[cell]; k < starts.offsets[cell + 1]; ++k) {
+            const Filed& f = starts.filed[k];
+            // Ends that both lie near give ways within twice the tolerance:
+            // most starts nearby lead elsewhere.
+            const double dwx = static_cast<double>(f.wx) - e.wx;
+            const double dwy = static_cast<double>(f.wy) - e.wy;
+            if (std::abs(dwx) > kWayReach * (1 + std::abs(e.wx)) ||
+                std::abs(dwy) > kWayReach * (1 + std::abs(e.wy)) || f.record <= e.record)
+              continue;
+            const double sx = dLeft + (static_cast<double>(f.ox) - e.ox);
+            const double sy = dBottom + (static_cast<double>(f.oy) - e.oy);
+            const double mx = Rounding(f.ox) + Rounding(e.ox) + 4e-16 * std::abs(dLeft) + 1e-12;
+            const double my = Rounding(f.oy) + Rounding(e.oy) + 4e-16 * std::abs(dBottom) + 1e-12;
+            const Verdict vx = Judge(sx, mx), vy = Judge(sy, my);
+            if (vx == Verdict::Far || vy == Verdict::Far) continue;
+            const Verdict tx = Judge(sx + dwx, mx + 2 * (Rounding(f.wx) + Rounding(e.wx)));
+            const Verdict ty = Judge(sy + dwy, my + 2 * (Rounding(f.wy) + Rounding(e.wy)));
+            if (tx == Verdict::Far || ty == Verdict::Far) continue;
+            const bool settled = vx == Verdict::Near && vy == Verdict::Near &&
+                                 tx == Verdict::Near && ty == Verdict::Near;
+            if (settled || Matches(records[e.record], records[f.record]))
+              out.push_back({e.record, f.record});
+          }
         }
+      }
     }
+  }
+}
+
+// The matches by ascending a (two passes of 16 bits).
+void SortByFirst(std::vector<Match>& matches) {
+  std::vector<Match> other(matches.size());
+  for (const int shift : {0, 16}) {
+    std::vector<size_t> start(65537, 0);
+    for (const Match& m : matches) ++start[((m.a >> shift) & 0xFFFF) + 1];
+    for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+    for (const Match& m : matches) other[start[(m.a >> shift) & 0xFFFF]++] = m;
+    matches.swap(other);
   }
 }
 
@@ -171,41 +249,40 @@ void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<Segm
   for (const PlanSegment& s : records) {
     if (!Finite(s)) continue;
     ++finite;
-    xlo = std::min(xlo, s.From.X);
-    xhi = std::max(xhi, s.From.X);
-    ylo = std::min(ylo, s.From.Y);
-    yhi = std::max(yhi, s.From.Y);
+    xlo = std::min({xlo, s.From.X, s.To.X});
+    xhi = std::max({xhi, s.From.X, s.To.X});
+    ylo = std::min({ylo, s.From.Y, s.To.Y});
+    yhi = std::max({yhi, s.From.Y, s.To.Y});
   }
   if (finite < 2) return;
-  const StartGrid grid(xlo, ylo, xhi, yhi, finite);
-
-  // Records filed by the cell of their start, ascending within a cell.
-  std::vector<uint32_t> offsets(grid.CellCount() + 1, 0);
-  for (const PlanSegment& s : records)
-    if (Finite(s)) ++offsets[grid.Cell(s.From) + 1];
-  for (size_t c = 1; c < offsets.size(); ++c) offsets[c] += offsets[c - 1];
-  std::vector<Filed> filed(offsets.back());
-  {
-    std::vector<uint32_t> fill(offsets.begin(), offsets.end() - 1);
-    for (size_t r = 0; r < n; ++r) {
-      const PlanSegment& s = records[r];
-      if (Finite(s))
-        filed[fill[grid.Cell(s.From)]++] = {static_cast<uint32_t>(r), Way(s.To.X - s.From.X),
-                                            Way(s.To.Y - s.From.Y)};
-    }
-  }
+  const EndGrid grid(xlo, ylo, xhi, yhi, finite);
 
   // Which later records match a record depends on the records alone; only
   // which of them goes depends on what went before. The matches are found
-  // by both halves at once, then taken in the order of the records.
-  const Files files{grid, offsets, filed};
+  // cell by cell, by both halves of the cells at once, then taken in the
+  // order of the records.
+  Files starts, ends;
+  RunBoth([&] { ends = FileEnds(records, grid, true); },
+          [&] { starts = FileEnds(records, grid, false); });
+  const size_t cells = grid.CellCount();
+  // Halves of about as many starts.
+  const auto middle = static_cast<size_t>(
+      std::lower_bound(starts.offsets.begin(), starts.offsets.end(), starts.offsets.back() / 2) -
+      starts.offsets.begin());
+  const size_t half = std::min(middle, cells);
   std::vector<Match> first, second;
-  const size_t half = n / 2;
-  RunBoth([&] { FindMatches(records, files, half, n, second); },
-          [&] { FindMatches(records, files, 0, half, first); });
+  auto find = [&](size_t from, size_t to, std::vector<Match>& out) {
+    FindMatches(records, grid, starts, starts, false, from, to, out);
+    FindMatches(records, grid, starts, ends, true, from, to, out);
+  };
+  RunBoth([&] { find(half, cells, second); }, [&] { find(0, half, first); });
+  first.insert(first.end(), second.begin(), second.end());
+  std::vector<Match>().swap(second);
+  starts = Files();
+  ends = Files();
+  SortByFirst(first);
   std::vector<uint8_t> removed(n, 0);
   TakeMatches(first, n, removed);
-  TakeMatches(second, n, removed);
 
   Keep(records, removed);
   if (along) Keep(*along, removed);

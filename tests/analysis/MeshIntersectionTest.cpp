@@ -113,7 +113,8 @@ TEST(MeshIntersection, DuplicateRemovalMatchesRecordAgainstRecord) {
   // Clusters of copies of a few segments, direct and reversed, their ends
   // moved by up to 0.0012 (0.001 exactly among them), so that matching is not
   // transitive and copies chain; at survey and at large coordinates, a
-  // metre and kilometres long, with a few non-finite records.
+  // metre and kilometres long, with a few non-finite records and a few
+  // reaching past single precision.
   for (uint64_t seed = 21; seed <= 30; ++seed) {
     std::mt19937_64 rng(seed);
     std::uniform_int_distribution<int> pick(0, 5), step(-12, 12);
@@ -135,6 +136,14 @@ TEST(MeshIntersection, DuplicateRemovalMatchesRecordAgainstRecord) {
       if (rng() % 2) std::swap(s.From, s.To);
       if (r % 97 == 5) s.To.Y = r % 2 ? NAN : INFINITY;
       records.push_back(s);
+      // Ends far beyond single precision's range, and a plan so wide that
+      // the grid of ends cannot divide it.
+      if (seed % 4 == 0 && r % 150 == 3) {
+        const double far = r < 300 ? 1e300 : 4e38;
+        PlanSegment wide{{-far, 1, 0, 0}, {far, 2, 0, 0}};
+        if (r == 153) std::swap(wide.From, wide.To);
+        records.push_back(wide);
+      }
     }
     const std::vector<PlanSegment> want = reference::LiteralRemoveDuplicates(records);
     RemoveDuplicateSegments(records);
