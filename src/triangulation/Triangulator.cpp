@@ -572,16 +572,48 @@ bool InsertPoints(Build& b, const PointsReady& whileInserting) {
 // cannot be forced makes the build Incomplete.
 bool ForceConstraints(Build& b, const std::vector<std::pair<int32_t, int32_t>>& constraints) {
   Progress progress(static_cast<int64_t>(constraints.size()), b.feedback);
-  auto vertex = [&](int32_t all) {
-    const int32_t w = b.workOfAll[static_cast<size_t>(all)];
-    const int32_t x = w < 0 ? -1 : b.vertexOf[static_cast<size_t>(w)];
-    return x < 0 ? -1 : b.posOf[static_cast<size_t>(x)];
+  // The ends as work vertices, -1 where an end was not triangulated: looked
+  // up for all at once (in two halves where two threads may run), so that
+  // the forcing below reads them in a row.
+  const size_t n = constraints.size();
+  std::vector<std::pair<int32_t, int32_t>> ends(n);
+  auto lookUp = [&](size_t from, size_t to) {
+    auto vertex = [&](int32_t all) {
+      const int32_t w = b.workOfAll[static_cast<size_t>(all)];
+      const int32_t x = w < 0 ? -1 : b.vertexOf[static_cast<size_t>(w)];
+      return x < 0 ? -1 : b.posOf[static_cast<size_t>(x)];
+    };
+    for (size_t s = from; s < to; ++s)
+      ends[s] = {vertex(constraints[s].first), vertex(constraints[s].second)};
   };
-  std::vector<bool> oneEdge(constraints.size(), false);
-  for (size_t s = 0; s < constraints.size(); ++s) {
+  if (n < static_cast<size_t>(kHalvesFrom))
+    lookUp(0, n);
+  else
+    RunBoth([&] { lookUp(n / 2, n); }, [&] { lookUp(0, n / 2); });
+
+  // Most constraints are edges already, found by turning around the first
+  // end: its triangle is asked for a few constraints ahead, and the slot
+  // that names it a few more ahead, so that the turn does not wait for
+  // memory. Asking is only a hint: the forcing may since have moved either.
+  const WorkTriangulation& tri = b.tri;
+  constexpr size_t kSlotAhead = 16, kTriangleAhead = 8;
+  auto ask = [&](size_t s) {
+    if (s + kSlotAhead < n) {
+      const int32_t v = ends[s + kSlotAhead].first;
+      if (v >= 0) __builtin_prefetch(tri.vertexTri.data() + v);
+    }
+    if (s + kTriangleAhead < n) {
+      const int32_t v = ends[s + kTriangleAhead].first;
+      const int32_t t = v >= 0 ? tri.vertexTri[static_cast<size_t>(v)] : -1;
+      if (t >= 0) __builtin_prefetch(tri.tris.data() + t);
+    }
+  };
+  std::vector<bool> oneEdge(n, false);
+  for (size_t s = 0; s < n; ++s) {
     progress.At(static_cast<int64_t>(s) + 1);
     if (b.Cancelled()) return false;
-    const int32_t v1 = vertex(constraints[s].first), v2 = vertex(constraints[s].second);
+    ask(s);
+    const auto [v1, v2] = ends[s];
     if (v1 < 0 || v2 < 0 || !b.tri.ForceSegment(v1, v2))
       b.code = Triangulator::Incomplete;
     else
@@ -591,9 +623,9 @@ bool ForceConstraints(Build& b, const std::vector<std::pair<int32_t, int32_t>>& 
   // may split an earlier one), each whose ends are triangulated must be a
   // chain of edges. One that was made a single edge still is one unless a
   // later constraint freed that edge.
-  for (size_t s = 0; s < constraints.size(); ++s) {
+  for (size_t s = 0; s < n; ++s) {
     if (s % kCancelStride == 0 && b.Cancelled()) return false;
-    const int32_t v1 = vertex(constraints[s].first), v2 = vertex(constraints[s].second);
+    const auto [v1, v2] = ends[s];
     if (oneEdge[s] && b.tri.StillAnEdge(v1, v2)) continue;
     if (v1 >= 0 && v2 >= 0 && !b.tri.CoversSegment(v1, v2)) b.code = Triangulator::Incomplete;
   }
