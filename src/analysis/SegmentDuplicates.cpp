@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "core/support/Threads.h"
 
@@ -74,9 +75,10 @@ struct Filed {
   float wx, wy;  // to the other end; NaN where the float would not be finite
 };
 
+// NaN beyond the float's range, which converting would not be defined for.
 float Single(double d) {
-  const auto f = static_cast<float>(d);
-  return std::isfinite(f) ? f : NAN;
+  if (!(std::abs(d) <= std::numeric_limits<float>::max())) return NAN;
+  return static_cast<float>(d);
 }
 
 // The finite records' starts (or ends, reversed) filed by cell, ascending
