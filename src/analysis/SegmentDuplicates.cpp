@@ -131,9 +131,10 @@ double Rounding(float v) {
   return 1.2e-7 * std::abs(static_cast<double>(v));
 }
 
-// Beyond this (relative beyond a metre) two ways differ by more than the
-// 2 * 0.001 by which the ways of two matching records can, with every
-// rounding of the floats and a wide margin to spare.
+// The ways of two matching records differ by at most twice the tolerance
+// in each coordinate, and their floats by their rounding on top: a
+// difference beyond kWayReach * (1 + |way|) rules the pair out, with a
+// wide margin to spare.
 constexpr double kWayReach = 2.5e-3;
 
 // Record b, later than record a, matches it.
