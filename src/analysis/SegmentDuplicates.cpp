@@ -177,12 +177,13 @@ void FindMatches(const std::vector<PlanSegment>& records, const EndGrid& grid, c
           const size_t cell = grid.Cell(i, j);
           for (uint32_t k = starts.offsets[cell]; k < starts.offsets[cell + 1]; ++k) {
             const Filed& f = starts.filed[k];
+            if (f.record <= e.record) continue;
             // Ends that both lie near give ways within twice the tolerance:
             // most starts nearby lead elsewhere.
             const double dwx = static_cast<double>(f.wx) - e.wx;
             const double dwy = static_cast<double>(f.wy) - e.wy;
             if (std::abs(dwx) > kWayReach * (1 + std::abs(e.wx)) ||
-                std::abs(dwy) > kWayReach * (1 + std::abs(e.wy)) || f.record <= e.record)
+                std::abs(dwy) > kWayReach * (1 + std::abs(e.wy)))
               continue;
             const double sx = dLeft + (static_cast<double>(f.ox) - e.ox);
             const double sy = dBottom + (static_cast<double>(f.oy) - e.oy);
