@@ -1,6 +1,7 @@
 #include "analysis/CutAndFillPoints.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -28,7 +29,9 @@ constexpr size_t kPollEvery = 1024;
 // bounds rounded once): each cell chains its points in ascending order, a
 // cell number is monotone in the coordinate, and the box's cells are all
 // read. Points appended to the list must be appended here too. A list whose
-// spread or query is not finite is left to FindPoint itself.
+// spread or query is not finite is left to FindPoint itself. Points may also
+// be appended ahead of the list (Ahead): they follow its points, numbered
+// on from its count.
 class PointFinder {
  public:
   // expected: about how many points the list will hold by the pass's end.
@@ -54,7 +57,7 @@ class PointFinder {
   // Registers the list's point i, just appended (i = the new count).
   void Append(int32_t i) {
     next_.push_back(0);
-    const PointRec& p = list_.Point(i);
+    const XYRec p = At(i);
     if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return;  // matches no finite box
     const size_t c = Cell(Column(p.X), Row(p.Y));
     if (head_[c] == 0)
@@ -83,13 +86,25 @@ class PointFinder {
     for (int64_t i = i0; i <= i1; ++i)
       for (int64_t j = j0; j <= j1; ++j)
         for (int32_t k = head_[Cell(i, j)]; k != 0 && k < best; k = next_[static_cast<size_t>(k)]) {
-          const PointRec& p = list_.Point(k);
+          const XYRec p = At(k);
           if (p.X >= xlo && p.X <= xhi && p.Y >= ylo && p.Y <= yhi) best = k;
         }
     return best == std::numeric_limits<int32_t>::max() ? 0 : best;
   }
 
+  // Positions to be appended to the list later, numbered after its points;
+  // each is registered with Append as it comes.
+  void Ahead(const std::vector<XYRec>* ahead) { ahead_ = ahead; }
+
  private:
+  XYRec At(int32_t k) const {
+    const int32_t listed = list_.count();
+    if (k <= listed) {
+      const PointRec& p = list_.Point(k);
+      return {p.X, p.Y};
+    }
+    return (*ahead_)[static_cast<size_t>(k - listed - 1)];
+  }
   static int64_t Clamped(double q, int64_t n) {
     if (!(q > 0)) return 0;
     return q >= static_cast<double>(n - 1) ? n - 1 : static_cast<int64_t>(q);
@@ -99,6 +114,7 @@ class PointFinder {
   size_t Cell(int64_t i, int64_t j) const { return static_cast<size_t>(i * ny_ + j); }
 
   const PointList& list_;
+  const std::vector<XYRec>* ahead_ = nullptr;
   bool usable_ = false;
   double x0_ = 0, y0_ = 0, w_ = 1;
   int64_t nx_ = 1, ny_ = 1;
@@ -177,6 +193,10 @@ PointList CutAndFillPoints::WithoutFlagged(const PointList& list, const std::vec
 // point (a point added since, within 0.001 of an end outside, is left to
 // TakeSegments). An end whose number ends_ already holds is not looked up.
 bool CutAndFillPoints::MatchEnds(PointList& list, const IndexedSurface& surface, bool insideOnly) {
+  if (insideOnly && ends_.empty()) {
+    if (const std::optional<bool> done = MatchEndsInside(list, surface)) return *done;
+    ends_.clear();
+  }
   ends_.resize(endCount_ / 2, {0, 0});
   PointFinder finder(list, static_cast<size_t>(list.count()) + endCount_ / 2);
   RecentPositions<int32_t> recent;
@@ -200,6 +220,62 @@ bool CutAndFillPoints::MatchEnds(PointList& list, const IndexedSurface& surface,
     }
     recent.Put(p.X, p.Y, number);
   }
+  return true;
+}
+
+// The ends' heights are looked up only for the ends added, and depend on
+// their positions alone, while the matching runs end after end. Where every
+// end lies over the surface, as the ends over both surfaces do, the matching
+// does not need them: the ends are matched and numbered first, the positions
+// to add kept aside, and their heights then looked up on two threads before
+// they are added in order. The list and the numbers are MatchEnds's. An added
+// end outside the surface after all (MatchEnds would have skipped it), or a
+// look-up the grid cannot answer, leaves the list as it was: nullopt, and
+// MatchEnds takes the ends one by one.
+std::optional<bool> CutAndFillPoints::MatchEndsInside(PointList& list,
+                                                      const IndexedSurface& surface) {
+  ends_.assign(endCount_ / 2, {0, 0});
+  std::vector<XYRec> ahead;
+  ahead.reserve(endCount_ / 2);  // untouched room costs nothing
+  PointFinder finder(list, static_cast<size_t>(list.count()) + endCount_ / 2);
+  finder.Ahead(&ahead);
+  const int32_t listed = list.count();
+  RecentPositions<int32_t> recent;
+  for (size_t k = 0; k < endCount_; ++k) {
+    if (CancelSeen(k)) return false;
+    int32_t& number = k % 2 == 0 ? ends_[k / 2].first : ends_[k / 2].second;
+    const PointRec& p = end_(k);
+    if (const int32_t* known = recent.Find(p.X, p.Y)) {
+      number = *known;
+      continue;
+    }
+    const std::optional<int32_t> found = finder.GridFind(p.X, p.Y);
+    if (!found) return std::nullopt;
+    number = *found;
+    if (number == 0) {
+      ahead.push_back({p.X, p.Y});
+      number = listed + static_cast<int32_t>(ahead.size());
+      finder.Append(number);
+    }
+    recent.Put(p.X, p.Y, number);
+  }
+  std::vector<double> heights(ahead.size());
+  std::atomic<bool> outside{false}, stopped{false};
+  auto look = [&](size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+      if (i % kPollEvery == 0 && (outside.load(std::memory_order_relaxed) || CancelSeen(0))) {
+        stopped = true;
+        return;
+      }
+      heights[i] = surface.HeightNear(ahead[i].X, ahead[i].Y, kOutside);
+      if (heights[i] == kOutside) outside = true;
+    }
+  };
+  RunBoth([&] { look(ahead.size() / 2, ahead.size()); }, [&] { look(0, ahead.size() / 2); });
+  if (outside) return std::nullopt;
+  if (stopped) return false;
+  list.Reserve(static_cast<size_t>(listed) + ahead.size());
+  for (size_t i = 0; i < ahead.size(); ++i) list.AddVertex(ahead[i].X, ahead[i].Y, heights[i], 0);
   return true;
 }
 

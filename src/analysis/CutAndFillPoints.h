@@ -84,6 +84,9 @@ class CutAndFillPoints {
   // heights of mesh (those outside it skipped when insideOnly), and keeps
   // the numbers in ends_ (0: outside, not matched). False when cancelled.
   bool MatchEnds(PointList& list, const IndexedSurface& surface, bool insideOnly);
+  // MatchEnds for ends_ all unknown, with insideOnly, where it can be done
+  // before any height is looked up; nullopt where not (nothing changed).
+  std::optional<bool> MatchEndsInside(PointList& list, const IndexedSurface& surface);
   // Ends still unmatched are appended with surface's heights.
   Segments TakeSegments(PointList& list, const IndexedSurface& surface);
   // Points 1..n of from: each that onto lacks goes (beyond the reach of

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -361,6 +362,12 @@ TEST(CutAndFill, PointListsMatchThePointByPointProcedure) {
     for (const PlanSegment& s : overlay) {
       ends.push_back(s.From);
       ends.push_back(s.To);
+    }
+    // A segment with an end outside A, or one that is not finite, which
+    // both skip.
+    if (seed % 2 == 0) {
+      const double away = seed % 4 == 0 ? kE - 40 : std::numeric_limits<double>::infinity();
+      ends.insert(ends.begin() + 2, {PointRec{away, kN + 5, 0, 0}, ends[0]});
     }
     const PointList PA = A.Clone().GetPointList();
     PointList PB = B.Clone().GetPointList();
