@@ -163,10 +163,11 @@ struct Found {
 };
 
 // Runs work(i, out) for every triangle i = 1..n of the first mesh, in blocks
-// shared among the threads that may run (ThreadsToUse, at most four), and returns the outputs in
-// the order of i. The calling thread reports progress; every thread stops at a cancel.
+// shared among the threads that may run (ThreadsToUse, at most four), and returns the outputs
+// block by block in the order of i. The calling thread reports progress; every thread stops
+// at a cancel.
 template <class Work>
-Found ForEachTriangle(int32_t n, Feedback& feedback, Work&& work) {
+std::vector<Found> ForEachTriangle(int32_t n, Feedback& feedback, Work&& work) {
   if (n <= 0) return {};
   const int32_t blockSize = std::clamp<int32_t>(n / 256, 256, 8192);
   const int32_t blocks = (n + blockSize - 1) / blockSize;
@@ -214,7 +215,11 @@ Found ForEachTriangle(int32_t n, Feedback& feedback, Work&& work) {
   guarded(true);
   for (std::jthread& t : threads) t.join();
   if (failure) std::rethrow_exception(failure);
+  return out;
+}
 
+// The blocks' outputs in one list.
+Found Joined(std::vector<Found> out) {
   size_t total = 0, sourced = 0;
   for (const Found& block : out) {
     total += block.segments.size();
@@ -300,30 +305,37 @@ std::vector<PlanSegment> OverlaySegments(const TriangleMesh& mesh, const Triangl
   for (size_t j = 1; j < cutting.size(); ++j) boxes[j] = BoxOf(cutting[j]);
   const PlanBoxGrid grid(std::move(boxes));
 
-  Found found = ForEachTriangle(mesh.TriangleCount(), feedback, [&](int32_t i, Found& out) {
-    thread_local std::vector<int32_t> candidates;
-    const TriangleRec& t = mesh.Triangle(i);
-    const ClipOutline T1 = WithReach(OutlineOf(t.A, t.B, t.C));
-    grid.Meeting(BoxOf(T1.o), candidates);
-    for (int32_t j : candidates) {
-      const TriangleRec& u = cutting[static_cast<size_t>(j)];
-      const Outline T2 = OutlineOf(u.A, u.B, u.C);
-      OverlayPair(mesh, i, T1, T2, [&](const PointRec& a, const PointRec& b) {
-        if (TooShort(a, b)) return;
-        out.segments.push_back({a, b});
-        if (sources) out.sources.push_back({i, j});
+  std::vector<Found> found =
+      ForEachTriangle(mesh.TriangleCount(), feedback, [&](int32_t i, Found& out) {
+        thread_local std::vector<int32_t> candidates;
+        const TriangleRec& t = mesh.Triangle(i);
+        const ClipOutline T1 = WithReach(OutlineOf(t.A, t.B, t.C));
+        grid.Meeting(BoxOf(T1.o), candidates);
+        for (int32_t j : candidates) {
+          const TriangleRec& u = cutting[static_cast<size_t>(j)];
+          const Outline T2 = OutlineOf(u.A, u.B, u.C);
+          OverlayPair(mesh, i, T1, T2, [&](const PointRec& a, const PointRec& b) {
+            if (TooShort(a, b)) return;
+            out.segments.push_back({a, b});
+            if (sources) out.sources.push_back({i, j});
+          });
+        }
       });
-    }
-  });
-  std::vector<PlanSegment>& records = found.segments;
-  if (feedback.Cancelled()) return records;
-  RemoveDuplicateSegments(records, sources ? &found.sources : nullptr);
-  records.shrink_to_fit();
-  if (sources) {
-    found.sources.shrink_to_fit();
-    *sources = std::move(found.sources);
+  if (feedback.Cancelled()) return std::move(Joined(std::move(found)).segments);
+  // The duplicates go from the blocks as they stand: the kept records are
+  // the only list made of them.
+  std::vector<std::vector<PlanSegment>> segments(found.size());
+  std::vector<std::vector<SegmentSource>> sourced(found.size());
+  for (size_t b = 0; b < found.size(); ++b) {
+    segments[b] = std::move(found[b].segments);
+    sourced[b] = std::move(found[b].sources);
   }
-  return std::move(records);
+  std::vector<Found>().swap(found);
+  std::vector<SegmentSource> keptSources;
+  std::vector<PlanSegment> kept =
+      RemoveDuplicateSegments(segments, sources ? &sourced : nullptr, &keptSources);
+  if (sources) *sources = std::move(keptSources);
+  return kept;
 }
 
 void Mesh_Intersects_Mesh_2D(const TriangleMesh& mesh, const TriangleMesh& CuttingMesh,
@@ -362,22 +374,23 @@ std::vector<PlanSegment> CrossingSegments(const TriangleMesh& mesh, const Triang
   for (size_t j = 1; j < cutting.size(); ++j) boxes[j] = WidenedBox(cutting[j]);
   const PlanBoxGrid grid(std::move(boxes));
 
-  return ForEachTriangle(
-             mesh.TriangleCount(), feedback,
-             [&](int32_t i, Found& found) {
-               std::vector<PlanSegment>& out = found.segments;
-               thread_local std::vector<int32_t> candidates;
-               const TriangleRec& t = mesh.Triangle(i);
-               grid.Meeting(WidenedBox(t), candidates);
-               const std::array<Point3D, 3> T1 = Corners(t);
-               for (int32_t j : candidates) {
-                 const TriangleIntersection r =
-                     TriangleTriangleIntersect(T1, Corners(cutting[static_cast<size_t>(j)]));
-                 if (r.Contact != TriangleContact::Crossing || !r.Segment) continue;
-                 const Segment3D& s = *r.Segment;
-                 out.push_back({{s.From.X, s.From.Y, s.From.Z, 0}, {s.To.X, s.To.Y, s.To.Z, 0}});
-               }
-             })
+  return Joined(ForEachTriangle(mesh.TriangleCount(), feedback,
+                                [&](int32_t i, Found& found) {
+                                  std::vector<PlanSegment>& out = found.segments;
+                                  thread_local std::vector<int32_t> candidates;
+                                  const TriangleRec& t = mesh.Triangle(i);
+                                  grid.Meeting(WidenedBox(t), candidates);
+                                  const std::array<Point3D, 3> T1 = Corners(t);
+                                  for (int32_t j : candidates) {
+                                    const TriangleIntersection r = TriangleTriangleIntersect(
+                                        T1, Corners(cutting[static_cast<size_t>(j)]));
+                                    if (r.Contact != TriangleContact::Crossing || !r.Segment)
+                                      continue;
+                                    const Segment3D& s = *r.Segment;
+                                    out.push_back({{s.From.X, s.From.Y, s.From.Z, 0},
+                                                   {s.To.X, s.To.Y, s.To.Z, 0}});
+                                  }
+                                }))
       .segments;
 }
 

@@ -4,12 +4,18 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <span>
 
+#include "core/storage/Platform.h"
 #include "core/support/Threads.h"
 
 namespace orvane {
 
 namespace {
+
+// The kept records are copied out of the blocks, and the freed blocks handed
+// back to the system, this many blocks at a time.
+constexpr size_t kTrimEvery = 8;
 
 bool Near(const PointRec& p, const PointRec& q) {
   return std::abs(p.X - q.X) <= CoincidenceTolerance && std::abs(p.Y - q.Y) <= CoincidenceTolerance;
@@ -25,6 +31,34 @@ bool Finite(const PlanSegment& s) {
   return std::isfinite(s.From.X) && std::isfinite(s.From.Y) && std::isfinite(s.To.X) &&
          std::isfinite(s.To.Y);
 }
+
+// The records as consecutive blocks, numbered on across them. Most of the
+// work reads them in order; a record by its number is found by bisection.
+class Records {
+ public:
+  explicit Records(std::vector<std::span<const PlanSegment>> blocks) : blocks_(std::move(blocks)) {
+    first_.reserve(blocks_.size() + 1);
+    first_.push_back(0);
+    for (const auto& b : blocks_) first_.push_back(first_.back() + b.size());
+  }
+  size_t size() const { return first_.back(); }
+  const PlanSegment& operator[](size_t r) const {
+    const size_t b =
+        static_cast<size_t>(std::upper_bound(first_.begin(), first_.end(), r) - first_.begin()) - 1;
+    return blocks_[b][r - first_[b]];
+  }
+  // visit(r, record) for every record in order.
+  template <class Visit>
+  void ForEach(Visit&& visit) const {
+    size_t r = 0;
+    for (const auto& b : blocks_)
+      for (const PlanSegment& s : b) visit(r++, s);
+  }
+
+ private:
+  std::vector<std::span<const PlanSegment>> blocks_;
+  std::vector<size_t> first_;
+};
 
 // A dense grid over the records' ends, with about two ends of a kind (the
 // starts, or the ends) per cell. A cell number is monotone in the
@@ -88,28 +122,28 @@ struct Files {
   std::vector<Filed> filed;
 };
 
-Files FileEnds(const std::vector<PlanSegment>& records, const EndGrid& grid, bool byEnd) {
+Files FileEnds(const Records& records, const EndGrid& grid, bool byEnd) {
   Files files;
   files.offsets.assign(grid.CellCount() + 1, 0);
   auto cellOf = [&](const PlanSegment& s) {
     const PointRec& p = byEnd ? s.To : s.From;
     return grid.Cell(grid.Column(p.X), grid.Row(p.Y));
   };
-  for (const PlanSegment& s : records)
+  records.ForEach([&](size_t, const PlanSegment& s) {
     if (Finite(s)) ++files.offsets[cellOf(s) + 1];
+  });
   for (size_t c = 1; c < files.offsets.size(); ++c) files.offsets[c] += files.offsets[c - 1];
   files.filed.resize(files.offsets.back());
   std::vector<uint32_t> fill(files.offsets.begin(), files.offsets.end() - 1);
-  for (size_t r = 0; r < records.size(); ++r) {
-    const PlanSegment& s = records[r];
-    if (!Finite(s)) continue;
+  records.ForEach([&](size_t r, const PlanSegment& s) {
+    if (!Finite(s)) return;
     const PointRec& p = byEnd ? s.To : s.From;
     const PointRec& q = byEnd ? s.From : s.To;
     const int64_t i = grid.Column(p.X), j = grid.Row(p.Y);
     files.filed[fill[grid.Cell(i, j)]++] = {static_cast<uint32_t>(r), Single(p.X - grid.Left(i)),
                                             Single(p.Y - grid.Bottom(j)), Single(q.X - p.X),
                                             Single(q.Y - p.Y)};
-  }
+  });
   return files;
 }
 
@@ -146,7 +180,7 @@ struct Match {
 // from..to-1 with a later record whose start lies near that end, the way
 // from it near the query's way: queries filed by start find the direct
 // matches, queries filed by end the reversed ones.
-void FindMatches(const std::vector<PlanSegment>& records, const EndGrid& grid, const Files& starts,
+void FindMatches(const Records& records, const EndGrid& grid, const Files& starts,
                  const Files& queries, bool queriesByEnd, size_t from, size_t to,
                  std::vector<Match>& out) {
   const int64_t rows = grid.Rows();
@@ -242,23 +276,43 @@ void Keep(std::vector<T>& items, const std::vector<uint8_t>& removed) {
   items.swap(kept);
 }
 
-}  // namespace
+// The same from consecutive blocks, each freed once copied.
+template <class T>
+std::vector<T> KeepJoined(std::vector<std::vector<T>>& blocks,
+                          const std::vector<uint8_t>& removed) {
+  const auto gone = static_cast<size_t>(std::count(removed.begin(), removed.end(), 1));
+  std::vector<T> kept;
+  kept.reserve(removed.size() - gone);
+  size_t r = 0;
+  for (size_t b = 0; b < blocks.size(); ++b) {
+    for (const T& item : blocks[b])
+      if (!removed[r++]) kept.push_back(item);
+    std::vector<T>().swap(blocks[b]);
+    // Freed heap memory stays with the process until trimmed: without the
+    // trims the kept list would add to the blocks instead of replacing them.
+    if (b % kTrimEvery == kTrimEvery - 1) ReleaseFreedMemory();
+  }
+  ReleaseFreedMemory();
+  return kept;
+}
 
-void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<SegmentSource>* along) {
+// Which records go, by the rule of RemoveDuplicateSegments.
+std::vector<uint8_t> Removed(const Records& records) {
   const size_t n = records.size();
-  if (n < 2) return;
+  std::vector<uint8_t> removed(n, 0);
+  if (n < 2) return removed;
 
   double xlo = INFINITY, ylo = INFINITY, xhi = -INFINITY, yhi = -INFINITY;
   size_t finite = 0;
-  for (const PlanSegment& s : records) {
-    if (!Finite(s)) continue;
+  records.ForEach([&](size_t, const PlanSegment& s) {
+    if (!Finite(s)) return;
     ++finite;
     xlo = std::min({xlo, s.From.X, s.To.X});
     xhi = std::max({xhi, s.From.X, s.To.X});
     ylo = std::min({ylo, s.From.Y, s.To.Y});
     yhi = std::max({yhi, s.From.Y, s.To.Y});
-  }
-  if (finite < 2) return;
+  });
+  if (finite < 2) return removed;
   const EndGrid grid(xlo, ylo, xhi, yhi, finite);
 
   // Which later records match a record depends on the records alone; only
@@ -285,11 +339,26 @@ void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<Segm
   starts = Files();
   ends = Files();
   SortByFirst(first);
-  std::vector<uint8_t> removed(n, 0);
   TakeMatches(first, n, removed);
+  return removed;
+}
 
+}  // namespace
+
+void RemoveDuplicateSegments(std::vector<PlanSegment>& records, std::vector<SegmentSource>* along) {
+  const std::vector<uint8_t> removed = Removed(Records({std::span<const PlanSegment>(records)}));
   Keep(records, removed);
   if (along) Keep(*along, removed);
+}
+
+std::vector<PlanSegment> RemoveDuplicateSegments(std::vector<std::vector<PlanSegment>>& blocks,
+                                                 std::vector<std::vector<SegmentSource>>* along,
+                                                 std::vector<SegmentSource>* alongKept) {
+  std::vector<uint8_t> removed =
+      Removed(Records(std::vector<std::span<const PlanSegment>>(blocks.begin(), blocks.end())));
+  std::vector<PlanSegment> kept = KeepJoined(blocks, removed);
+  if (along && alongKept) *alongKept = KeepJoined(*along, removed);
+  return kept;
 }
 
 }  // namespace orvane

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -146,6 +148,23 @@ TEST(MeshIntersection, DuplicateRemovalMatchesRecordAgainstRecord) {
       }
     }
     const std::vector<PlanSegment> want = reference::LiteralRemoveDuplicates(records);
+    // The same from blocks of random sizes (some empty), each record's
+    // number alongside.
+    std::vector<std::vector<PlanSegment>> blocks;
+    std::vector<std::vector<SegmentSource>> along;
+    for (size_t r = 0; r < records.size();) {
+      size_t size = std::min<size_t>(records.size() - r, rng() % 40);
+      blocks.emplace_back(records.begin() + static_cast<std::ptrdiff_t>(r),
+                          records.begin() + static_cast<std::ptrdiff_t>(r + size));
+      along.emplace_back();
+      for (; size > 0; --size, ++r) along.back().push_back({static_cast<int32_t>(r), 0});
+    }
+    std::vector<SegmentSource> numbers;
+    const std::vector<PlanSegment> joined = RemoveDuplicateSegments(blocks, &along, &numbers);
+    std::vector<PlanSegment> numbered;
+    for (const SegmentSource& k : numbers) numbered.push_back(records[static_cast<size_t>(k.i)]);
+    ExpectSameSegments(joined, want, "blocks, seed " + std::to_string(seed));
+    ExpectSameSegments(numbered, want, "numbers, seed " + std::to_string(seed));
     RemoveDuplicateSegments(records);
     ExpectSameSegments(records, want, "seed " + std::to_string(seed));
   }
