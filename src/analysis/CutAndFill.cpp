@@ -406,10 +406,7 @@ Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Fe
   std::vector<SegmentSource> sources;
   out.overlay = OverlaySegments(A, B, &sources, feedback);
   if (feedback.Cancelled()) return Outcome::Cancel();
-  // Each surface's index is its own work: both at once.
-  std::optional<IndexedSurface> builtA, builtB;
-  RunBoth([&] { builtB.emplace(B); }, [&] { builtA.emplace(A); });
-  IndexedSurface indexedA = std::move(*builtA), indexedB = std::move(*builtB);
+  IndexedSurface indexedA(A), indexedB(B);
   KeepOverBoth(A, B, indexedA, indexedB, sources, out.overlay);
   std::vector<SegmentSource>().swap(sources);
   if (feedback.Cancelled()) return Outcome::Cancel();
