@@ -3,6 +3,7 @@
 #include <exception>
 #include <new>
 
+#include "core/support/LargeBlocks.h"
 #include "core/support/Status.h"
 #include "project/actions/Actions.h"
 
@@ -67,6 +68,8 @@ void BackgroundTask::Ended() {
   finish_ = nullptr;
   if (finish) finish();
   emit Finished();
+  // An idle window holds no pages kept for the next large list.
+  ReleaseKeptBlocks();
 }
 
 }  // namespace orvane::app
