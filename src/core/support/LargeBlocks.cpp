@@ -78,14 +78,15 @@ struct Range {
 };
 
 // Ranges sorted by address, adjacent ones joined. The room is fixed, since
-// nothing here may allocate: when it is full a range is dropped, and its
-// addresses are lost (there are plenty).
+// nothing here may allocate: a free range that finds it full is dropped, its
+// addresses lost (there are plenty); a kept one is released instead.
 template <size_t N>
 class RangeList {
  public:
   static constexpr size_t kNone = N;
 
-  void Add(Range r) {
+  // False when the list had no room for it.
+  bool Add(Range r) {
     Range* begin = ranges_.data();
     Range* end = begin + count_;
     Range* next =
@@ -105,7 +106,10 @@ class RangeList {
       std::copy_backward(next, end, end + 1);
       *next = r;
       ++count_;
+    } else {
+      return false;
     }
+    return true;
   }
   // A range of at least size: the smallest such, or the lowest; kNone when
   // none is.
@@ -185,12 +189,10 @@ class Placed {
     std::lock_guard lock(mutex_);
     const size_t slot = (at - base_.load(std::memory_order_relaxed)) / kHugePage;
     const Range block{at, size_t{sizes_[slot]} * kHugePage};
-    if (keptBytes_ + block.size <= kKeptAtMost) {
-      kept_.Add(block);
+    if (keptBytes_ + block.size <= kKeptAtMost && kept_.Add(block))
       keptBytes_ += block.size;
-    } else {
+    else
       Release(block);
-    }
   }
 
   void ReleaseKept() {
@@ -219,20 +221,36 @@ class Placed {
   }
 
   // Kept pages go first under a fresh block, where the caller writes first.
+  // They move a huge page at a time: a kept range may join blocks that are
+  // separate mappings, and a move may not cross from one to the next (every
+  // boundary between them is a huge-page boundary). Pages moved in order
+  // from one mapping join again into one at the block.
   void MoveKeptUnder(Range block) {
     for (size_t filled = 0; moves_ && filled < block.size;) {
       const size_t k = kept_.Largest();
       if (k == kept_.kNone) return;
       const Range from = kept_.Cut(k, std::min(kept_.Size(k), block.size - filled));
       keptBytes_ -= from.size;
-      // The source stays mapped, emptied: no other thread's mapping can land
-      // in a hole there before it is reserved again.
-      moves_ = ::mremap(reinterpret_cast<void*>(from.at), from.size, from.size,
-                        MREMAP_MAYMOVE | MREMAP_FIXED | kDontUnmap,
-                        reinterpret_cast<void*>(block.at + filled)) != MAP_FAILED;
+      for (size_t step = 0; moves_ && step < from.size; step += kHugePage)
+        moves_ = MovePage(from.at + step, block.at + filled + step);
       Release(from);
       filled += from.size;
     }
+  }
+
+  // The source stays mapped, emptied: no other thread's mapping can land in
+  // a hole there before it is reserved again. A system that fails the move
+  // may have unmapped the place it was to go: it is mapped again, empty, so
+  // that the block stays whole.
+  static bool MovePage(uintptr_t from, uintptr_t to) {
+    if (::mremap(reinterpret_cast<void*>(from), kHugePage, kHugePage,
+                 MREMAP_MAYMOVE | MREMAP_FIXED | kDontUnmap,
+                 reinterpret_cast<void*>(to)) != MAP_FAILED)
+      return true;
+    void* again = ::mmap(reinterpret_cast<void*>(to), kHugePage, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0);
+    if (again != MAP_FAILED) ::madvise(again, kHugePage, MADV_HUGEPAGE);
+    return false;
   }
 
   // Back to addresses only: the pages go, and with them the commitment. A
