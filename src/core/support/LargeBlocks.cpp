@@ -34,6 +34,7 @@
 #include <new>
 
 #if defined(__linux__)
+#include <pthread.h>
 #include <sys/mman.h>
 #endif
 
@@ -218,6 +219,10 @@ class Placed {
     ::madvise(reinterpret_cast<void*>(at), kReserved, MADV_HUGEPAGE);
     free_.Add({at, kReserved});
     base_.store(at, std::memory_order_release);
+    // A child forked while another thread held the lock would wait on it for
+    // ever at its first large block.
+    ::pthread_atfork([] { Instance().mutex_.lock(); }, [] { Instance().mutex_.unlock(); },
+                     [] { Instance().mutex_.unlock(); });
   }
 
   // Kept pages go first under a fresh block, where the caller writes first.
