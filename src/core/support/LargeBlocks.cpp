@@ -73,6 +73,15 @@ constexpr size_t WholeHugePages(size_t n) {
   return (n + kHugePage - 1) & ~(kHugePage - 1);
 }
 
+// The whole huge pages inside a block from malloc, before anything touches
+// them.
+void AdviseHugePages(void* block, size_t size) {
+  const auto begin = reinterpret_cast<uintptr_t>(block);
+  const uintptr_t from = WholeHugePages(begin);
+  const uintptr_t to = (begin + size) & ~(kHugePage - 1);
+  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+}
+
 struct Range {
   uintptr_t at = 0;
   size_t size = 0;
@@ -308,6 +317,8 @@ void* operator new(std::size_t size) {
     if (!handler) throw std::bad_alloc();
     handler();
   }
+  // Without the span, a large block still asks for the huge pages inside it.
+  if (size >= orvane::kPlacedFrom) orvane::AdviseHugePages(block, size);
   return block;
 }
 
