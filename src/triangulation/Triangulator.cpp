@@ -374,12 +374,21 @@ struct Build {
   TriangleMesh mesh;
 };
 
+// Room for the points made where constraints cross, beyond the work points:
+// few in practice (a few hundred among the 11 million segments of a cut and
+// fill of million-point surfaces), and the lists grow past it if need be.
+size_t CrossingRoom(size_t segments) {
+  return segments / 64 + 64;
+}
+
 // The work points into tri.pts in the order of SortByX (sorting positions
 // 0..n-1 picks the same pivots as positions 1..n), followed by room for the
-// enclosing triangle; small keys are sorted, then gathered.
+// enclosing triangle (and reserved room for crossings); small keys are
+// sorted, then gathered.
 bool LoadInXOrder(Build& b, std::span<const int32_t> workIndex,
-                  const std::vector<PointRec>& allPoints) {
+                  const std::vector<PointRec>& allPoints, size_t crossingRoom) {
   const int32_t n = b.n;
+  b.tri.pts.reserve(static_cast<size_t>(n) + 3 + crossingRoom);
   b.tri.pts.resize(static_cast<size_t>(n) + 3);
   b.workOfAll.assign(allPoints.size(), -1);
   std::vector<XKey> keys(static_cast<size_t>(n));
@@ -421,7 +430,9 @@ void RenumberWorkPoints(Build& b, std::vector<int32_t> order) {
   const std::vector<int32_t>& xOf = b.tri.WorkRanks();
   b.posOf.resize(static_cast<size_t>(n));
   for (int32_t v = 0; v < n; ++v) b.posOf[static_cast<size_t>(xOf[static_cast<size_t>(v)])] = v;
-  std::vector<PointRec> byRank(static_cast<size_t>(n) + 3);
+  std::vector<PointRec> byRank;
+  byRank.reserve(b.tri.pts.capacity());
+  byRank.resize(static_cast<size_t>(n) + 3);
   auto gather = [&](int32_t from, int32_t to) {
     for (int32_t v = from; v < to; ++v)
       byRank[static_cast<size_t>(v)] = b.tri.pts[static_cast<size_t>(xOf[static_cast<size_t>(v)])];
@@ -1127,7 +1138,8 @@ std::optional<TriangleMesh> Triangulator::GetTriangleMesh(double ladoMax, Feedba
   feedback.Progress(0, false);
 
   b.n = static_cast<int32_t>(workIndex_.size());
-  if (!LoadInXOrder(b, workIndex_, allPoints_)) return std::nullopt;
+  if (!LoadInXOrder(b, workIndex_, allPoints_, CrossingRoom(constraints_.size())))
+    return std::nullopt;
   std::vector<int32_t>().swap(workIndex_);
   // The rings to clip by, before the copy of the caller's points goes.
   if (ringSegments_ > 0) b.hullRing = PairedRing(allPoints_, boundaryIndex_);

@@ -18,6 +18,13 @@ inline int IndexOf(const WorkTriangulation::Tri& t, int32_t v) {
 inline uint64_t EdgeKey(int32_t a, int32_t b) {
   return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
 }
+// The lists are sized for the points and the crossings expected; beyond
+// that they grow by a quarter, not double: a doubled list of millions of
+// triangles would be copied whole and stay mostly unused.
+template <class T>
+void RoomForOneMore(std::vector<T>& list) {
+  if (list.size() == list.capacity()) list.reserve(list.capacity() + list.capacity() / 4 + 16);
+}
 }  // namespace
 
 double WorkTriangulation::OrientOf(int32_t a, int32_t b, int32_t c) const {
@@ -103,6 +110,8 @@ int32_t WorkTriangulation::NewTri(int32_t a, int32_t b, int32_t c) {
     tris[static_cast<size_t>(id)] = t;
   } else {
     id = static_cast<int32_t>(tris.size());
+    RoomForOneMore(tris);
+    RoomForOneMore(stamp_);
     tris.push_back(t);
     stamp_.push_back(0);
   }
@@ -150,13 +159,16 @@ void WorkTriangulation::Start(int32_t a, int32_t b, int32_t c) {
   free_.clear();
   stamp_.clear();
   // A triangulation of n points has at most 2n triangles: reserving them
-  // avoids copying the list as it grows.
-  tris.reserve(2 * pts.size() + 16);
-  stamp_.reserve(2 * pts.size() + 16);
+  // for the points and the room beyond them (for crossings) avoids copying
+  // the list as it grows.
+  const size_t room = pts.capacity();
+  tris.reserve(2 * room + 16);
+  stamp_.reserve(2 * room + 16);
   live_ = 0;
-  vertexTri.assign(pts.size(), -1);
-  startOf_.assign(pts.size(), -1);
-  endOf_.assign(pts.size(), -1);
+  for (auto* perVertex : {&vertexTri, &startOf_, &endOf_}) {
+    perVertex->reserve(room);
+    perVertex->assign(pts.size(), -1);
+  }
   if (Orient(a, b, c) < 0) std::swap(b, c);
   const int32_t t = NewTri(a, b, c);
   vertexTri[static_cast<size_t>(a)] = vertexTri[static_cast<size_t>(b)] =
@@ -769,6 +781,8 @@ int32_t WorkTriangulation::SplitConstraintAt(int32_t t, int edge, int32_t s, int
   const int32_t nb = tri.n[edge];
   FreeConstraint(t, edge);
   const int32_t x = static_cast<int32_t>(pts.size());
+  for (auto* perVertex : {&vertexTri, &startOf_, &endOf_}) RoomForOneMore(*perVertex);
+  RoomForOneMore(pts);
   pts.push_back(X);
   vertexTri.push_back(-1);
   startOf_.push_back(-1);

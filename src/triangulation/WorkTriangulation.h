@@ -53,7 +53,8 @@ class WorkTriangulation {
   std::vector<int32_t> vertexTri;  // one live triangle at each vertex, -1 none
 
   // Starts with the single triangle (a, b, c) given in any orientation,
-  // with room for the triangles of pts.size() points.
+  // with room for the triangles of pts.capacity() points (the points, and
+  // any reserved beyond them for points made at constraint crossings).
   void Start(int32_t a, int32_t b, int32_t c);
 
   // Bowyer-Watson insertion of point p (already in pts): deletes every

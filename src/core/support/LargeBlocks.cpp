@@ -67,7 +67,11 @@ constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kPlacedFrom = kHugePage;
 // Addresses only: nothing is committed until a block is made writable.
 constexpr size_t kReserved = size_t{1} << 40;
-constexpr size_t kKeptAtMost = size_t{512} << 20;
+// Kept pages only fill the place of blocks freed since the highest use, so
+// the bound guards against pages that would never be asked for again, not
+// against a higher peak. Cut and fill of million-point surfaces frees and
+// asks again for gigabytes, list after list.
+constexpr size_t kKeptAtMost = size_t{4} << 30;
 
 constexpr size_t WholeHugePages(size_t n) {
   return (n + kHugePage - 1) & ~(kHugePage - 1);
