@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -99,6 +104,45 @@ TEST_F(FolderTransactionTest, LocksAreReentrantWithinAProcess) {
   // process's record of its locks, so the check runs in a program of its own).
   const std::string probe = "flock -n -s '" + dir.string() + "' true";
   EXPECT_NE(std::system(probe.c_str()), 0);
+}
+
+TEST_F(FolderTransactionTest, RenameOverReplacesWhateverStandsAtTheTarget) {
+  // A large file is held open across the rename (and freed later), the rest
+  // replaced as by rename itself: a link is replaced, not followed, and a
+  // pipe at the target is never waited on.
+  const fs::path big = dir_ / "big.dsp";
+  {
+    std::ofstream(big, std::ios::binary) << "old";
+    fs::resize_file(big, uint64_t{80} << 20);  // sparse: no disk needed
+  }
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> place;
+  } cases[] = {
+      {"nothing", [](const fs::path&) {}},
+      {"small file", [](const fs::path& at) { WriteText(at, "old"); }},
+      {"large file",
+       [](const fs::path& at) {
+         std::ofstream(at, std::ios::binary) << "old";
+         fs::resize_file(at, uint64_t{80} << 20);
+       }},
+      {"link to a large file", [&](const fs::path& at) { fs::create_symlink(big, at); }},
+      {"pipe", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0); }},
+  };
+  for (const Case& c : cases) {
+    const fs::path from = dir_ / "new.tmp", to = dir_ / (std::string(c.name) + ".dsp");
+    WriteText(from, "new");
+    c.place(to);
+    ASSERT_EQ(RenameOver(from, to), 0) << c.name;
+    EXPECT_FALSE(fs::exists(from)) << c.name;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(to))) << c.name;
+    EXPECT_EQ(testing::Slurp(to), "new") << c.name;
+  }
+  EXPECT_EQ(fs::file_size(big), uint64_t{80} << 20);  // the link's file is untouched
+  // A failed rename says why, as rename does.
+  errno = 0;
+  EXPECT_NE(RenameOver(dir_ / "missing", dir_ / "x.dsp"), 0);
+  EXPECT_EQ(errno, ENOENT);
 }
 
 }  // namespace

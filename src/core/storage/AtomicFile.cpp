@@ -11,6 +11,8 @@
 #include <map>
 #include <mutex>
 #include <random>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "core/storage/ChangeHistory.h"
@@ -78,6 +80,31 @@ std::filesystem::path UniqueSiblingPath(const std::filesystem::path& target, std
   std::string name = target.filename().string();
   if (name.size() + suffix.size() > kMaxName) name.resize(kMaxName - suffix.size());
   return target.parent_path() / (name + suffix);
+}
+
+int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+  constexpr off_t kFreedLater = off_t{64} << 20;
+  // Not through a symbolic link (the rename replaces the link itself), and
+  // never waiting on a pipe.
+  int old = ::open(to.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (old >= 0) {
+    struct stat st {};
+    if (::fstat(old, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < kFreedLater) {
+      ::close(old);
+      old = -1;
+    }
+  }
+  const int renamed = ::rename(from.c_str(), to.c_str());
+  const int err = errno;
+  if (old >= 0) {
+    try {
+      std::thread([old] { ::close(old); }).detach();
+    } catch (const std::system_error&) {
+      ::close(old);  // no thread to spare: freed here, as without the handle
+    }
+  }
+  errno = err;
+  return renamed;
 }
 
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {
@@ -161,6 +188,12 @@ bool AtomicFileWriter::Write(std::string_view text) {
       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
+bool AtomicFileWriter::Sync() {
+  if (fd_ < 0 || !FlushBuffer()) return false;
+  if (::fsync(fd_) != 0) SetError("cannot flush to disk: " + SystemReason(errno));
+  return ok();
+}
+
 bool AtomicFileWriter::Commit() {
   if (committed_) return ok();
   if (fd_ < 0 || !FlushBuffer()) {
@@ -171,7 +204,7 @@ bool AtomicFileWriter::Commit() {
   if (::close(fd_) != 0 && ok()) SetError("cannot close: " + SystemReason(errno));
   fd_ = -1;
   if (ok()) NoteReplacing(target_);
-  if (ok() && ::rename(temp_.c_str(), target_.c_str()) != 0)
+  if (ok() && RenameOver(temp_, target_) != 0)
     SetError("cannot replace the file: " + SystemReason(errno));
   if (!ok()) {
     Discard();

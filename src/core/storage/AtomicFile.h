@@ -33,6 +33,10 @@ class AtomicFileWriter {
   // Appends bytes (buffered). False once any write has failed.
   bool Write(std::span<const uint8_t> bytes);
   bool Write(std::string_view text);
+  // Flushes and syncs what is written so far, on the calling thread, so that
+  // a Commit or HandOver on another finds nothing left to wait for. False
+  // once anything failed.
+  bool Sync();
   // Flushes, syncs and renames the temporary file over the target. After a
   // failure the temporary file is gone and the target is as it was.
   bool Commit();
@@ -70,6 +74,13 @@ class AtomicFileWriter {
 // "." + tag, the process id, a counter and a random part. It never ends in
 // the target's extension, so folder scans by extension skip it.
 std::filesystem::path UniqueSiblingPath(const std::filesystem::path& target, std::string_view tag);
+
+// rename(2) of from over to, with its result and errno. A replaced file of
+// many megabytes is held open across the rename and closed on a thread of
+// its own: the system frees a file's pages and blocks when its last name and
+// handle go, a tenth of a second for a surface of a million points, and the
+// change need not wait for that.
+int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Holds a lock on a folder while it lives, so that changes of a project
 // folder (builds, imports, renames, deletes, ...) never interleave, and a

@@ -137,7 +137,7 @@ Outcome Apply(const fs::path& folder, const Journal& j,
     const fs::path src = folder / from, dst = folder / to;
     if (!Exists(src)) continue;  // renamed before the stop
     Step("rename", dst);
-    if (::rename(src.c_str(), dst.c_str()) != 0) {
+    if (RenameOver(src, dst) != 0) {
       const int code = errno;
       const std::string why = dst.string() + ": cannot replace the file: " + std::strerror(code);
       if (dropped && code == ENAMETOOLONG) {

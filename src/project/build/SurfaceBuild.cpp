@@ -78,8 +78,11 @@ Outcome WriteSurfaceFiles(const fs::path& folder, const std::string& name, Trian
   // The ".tin" lines are written while the ".dsp" is saved: both only read
   // the mesh, and the ".tin" writer's inversions come once both are done.
   bool linesWritten = false, inverted = true;
+  // Each file is synced on its own thread, the two syncs at once.
   RunBoth([&] { saved = mesh.SaveToBinary(stagedDsp); },
-          [&] { linesWritten = WriteTriangleLines(mesh, tinOut, nullptr, &inverted); });
+          [&] {
+            linesWritten = WriteTriangleLines(mesh, tinOut, nullptr, &inverted) && tinOut.Sync();
+          });
   // (A built surface's triangles are clockwise already: no second pass.)
   if (inverted) InvertToClockwise(mesh);
   clock.End("write");
