@@ -94,7 +94,15 @@ int RenameOver(const std::filesystem::path& from, const std::filesystem::path& t
       old = -1;
     }
   }
-  const int renamed = ::rename(from.c_str(), to.c_str());
+  int renamed = ::rename(from.c_str(), to.c_str());
+  if (renamed != 0 && old >= 0) {
+    // A network share may refuse to replace a file that is open (a
+    // server's sharing rules): the handle goes, and the rename is tried
+    // again as it would have been without it.
+    ::close(old);
+    old = -1;
+    renamed = ::rename(from.c_str(), to.c_str());
+  }
   const int err = errno;
   if (old >= 0) {
     try {
