@@ -1,13 +1,21 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core/storage/FolderTransaction.h"
 #include "support/FolderSnapshot.h"
@@ -105,10 +113,23 @@ TEST_F(FolderTransactionTest, LocksAreReentrantWithinAProcess) {
   EXPECT_NE(std::system(probe.c_str()), 0);
 }
 
+// Open handles of this process.
+size_t OpenFiles() {
+  return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
+}
+
+// The open handles once held files have had a moment to close.
+size_t OpenFilesSettled(size_t expected) {
+  for (int wait = 0; wait < 200 && OpenFiles() != expected; ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return OpenFiles();
+}
+
 TEST_F(FolderTransactionTest, RenameOverReplacesWhateverStandsAtTheTarget) {
-  // A large file is held open across the rename (and freed later), the rest
-  // replaced as by rename itself: a link is replaced, not followed, and a
-  // pipe at the target is never waited on.
+  // A large file is held open across the rename (and freed once its holder
+  // goes), the rest replaced as by rename itself: a link is replaced, not
+  // followed, and a pipe at the target is never waited on, neither by the
+  // rename nor by the dropping of a cached copy before it.
   const fs::path big = dir_ / "big.dsp";
   {
     std::ofstream(big, std::ios::binary) << "old";
@@ -117,22 +138,32 @@ TEST_F(FolderTransactionTest, RenameOverReplacesWhateverStandsAtTheTarget) {
   struct Case {
     const char* name;
     std::function<void(const fs::path&)> place;
+    size_t held;
   } cases[] = {
-      {"nothing", [](const fs::path&) {}},
-      {"small file", [](const fs::path& at) { WriteText(at, "old"); }},
+      {"nothing", [](const fs::path&) {}, 0},
+      {"small file", [](const fs::path& at) { WriteText(at, "old"); }, 0},
       {"large file",
        [](const fs::path& at) {
          std::ofstream(at, std::ios::binary) << "old";
          fs::resize_file(at, uint64_t{80} << 20);
-       }},
-      {"link to a large file", [&](const fs::path& at) { fs::create_symlink(big, at); }},
-      {"pipe", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0); }},
+       },
+       1},
+      {"link to a large file", [&](const fs::path& at) { fs::create_symlink(big, at); }, 0},
+      {"pipe", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0); }, 0},
   };
+  const size_t before = OpenFiles();
   for (const Case& c : cases) {
     const fs::path from = dir_ / "new.tmp", to = dir_ / (std::string(c.name) + ".dsp");
     WriteText(from, "new");
     c.place(to);
-    ASSERT_EQ(RenameOver(from, to), 0) << c.name;
+    DropCachedCopy(to);
+    {
+      ReplacedFiles replaced;
+      ASSERT_EQ(RenameOver(from, to, replaced), 0) << c.name;
+      EXPECT_EQ(OpenFiles(), before + c.held) << c.name;
+    }
+    // ... and closed on a thread of their own once the holder goes.
+    EXPECT_EQ(OpenFilesSettled(before), before) << c.name;
     EXPECT_FALSE(fs::exists(from)) << c.name;
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(to))) << c.name;
     EXPECT_EQ(testing::Slurp(to), "new") << c.name;
@@ -142,6 +173,36 @@ TEST_F(FolderTransactionTest, RenameOverReplacesWhateverStandsAtTheTarget) {
   errno = 0;
   EXPECT_NE(RenameOver(dir_ / "missing", dir_ / "x.dsp"), 0);
   EXPECT_EQ(errno, ENOENT);
+}
+
+TEST_F(FolderTransactionTest, DropCachedCopyLeavesTheFileAndFreesItsCache) {
+  const fs::path file = dir_ / "S.tin";
+  std::string text(size_t{32} << 20, 'x');
+  for (size_t i = 0; i < text.size(); i += 4096) text[i] = static_cast<char>('a' + i / 4096 % 26);
+  AtomicFileWriter out(file);
+  out.Write(text);
+  ASSERT_TRUE(out.Commit());
+  ASSERT_EQ(testing::Slurp(file), text);  // now in the cache
+  DropCachedCopy(file);
+  EXPECT_EQ(testing::Slurp(file), text);
+  // Whether the cache went can only be seen where the file system drops
+  // clean pages on request (not in memory-backed folders).
+  struct statfs fsInfo {};
+  ASSERT_EQ(::statfs(dir_.c_str(), &fsInfo), 0);
+  constexpr long kExt4 = 0xEF53, kXfs = 0x58465342, kBtrfs = 0x9123683E;
+  if (fsInfo.f_type != kExt4 && fsInfo.f_type != kXfs && fsInfo.f_type != kBtrfs)
+    GTEST_SKIP() << "the cache of this file system is not dropped on request";
+  DropCachedCopy(file);
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  void* map = ::mmap(nullptr, text.size(), PROT_READ, MAP_SHARED, fd, 0);
+  ::close(fd);
+  ASSERT_NE(map, MAP_FAILED);
+  std::vector<unsigned char> resident(text.size() / 4096);
+  ASSERT_EQ(::mincore(map, text.size(), resident.data()), 0);
+  ::munmap(map, text.size());
+  EXPECT_LT(std::count_if(resident.begin(), resident.end(), [](unsigned char r) { return r & 1; }),
+            static_cast<std::ptrdiff_t>(resident.size() / 8));
 }
 
 }  // namespace

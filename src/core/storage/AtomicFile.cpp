@@ -82,7 +82,19 @@ std::filesystem::path UniqueSiblingPath(const std::filesystem::path& target, std
   return target.parent_path() / (name + suffix);
 }
 
-int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+ReplacedFiles::~ReplacedFiles() {
+  if (open_.empty()) return;
+  try {
+    std::thread([files = open_] {
+      for (const int fd : files) ::close(fd);
+    }).detach();
+  } catch (const std::exception&) {
+    for (const int fd : open_) ::close(fd);  // no thread to spare: freed here
+  }
+}
+
+int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to,
+               ReplacedFiles& replaced) {
   constexpr off_t kFreedLater = off_t{64} << 20;
   // Not through a symbolic link (the rename replaces the link itself), and
   // never waiting on a pipe.
@@ -106,13 +118,35 @@ int RenameOver(const std::filesystem::path& from, const std::filesystem::path& t
   const int err = errno;
   if (old >= 0) {
     try {
-      std::thread([old] { ::close(old); }).detach();
-    } catch (const std::system_error&) {
-      ::close(old);  // no thread to spare: freed here, as without the handle
+      replaced.open_.push_back(old);
+    } catch (const std::bad_alloc&) {
+      ::close(old);
     }
   }
   errno = err;
   return renamed;
+}
+
+int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+  int renamed = 0, err = 0;
+  {
+    ReplacedFiles replaced;
+    renamed = RenameOver(from, to, replaced);
+    err = errno;
+  }
+  errno = err;
+  return renamed;
+}
+
+void DropCachedCopy(const std::filesystem::path& file) {
+  constexpr off_t kWorthACall = off_t{16} << 20;
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return;
+  struct stat st {};
+  // Pages still being written stay (the system only drops clean ones).
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kWorthACall)
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  ::close(fd);
 }
 
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {
@@ -212,7 +246,8 @@ bool AtomicFileWriter::Commit() {
   if (::close(fd_) != 0 && ok()) SetError("cannot close: " + SystemReason(errno));
   fd_ = -1;
   if (ok()) NoteReplacing(target_);
-  if (ok() && RenameOver(temp_, target_) != 0)
+  ReplacedFiles replaced;
+  if (ok() && RenameOver(temp_, target_, replaced) != 0)
     SetError("cannot replace the file: " + SystemReason(errno));
   if (!ok()) {
     Discard();

@@ -75,12 +75,39 @@ class AtomicFileWriter {
 // the target's extension, so folder scans by extension skip it.
 std::filesystem::path UniqueSiblingPath(const std::filesystem::path& target, std::string_view tag);
 
+// Files that a rename replaced, still open: the system frees a file's pages
+// and blocks when its last name and handle go, a tenth of a second for a
+// surface of a million points, and a change need not wait for that. When
+// the holder goes, the files are closed on a thread of their own. A change
+// keeps its holder until it has synced the folder: a sync while the blocks
+// are being freed would wait for that too.
+class ReplacedFiles {
+ public:
+  ReplacedFiles() = default;
+  ReplacedFiles(const ReplacedFiles&) = delete;
+  ReplacedFiles& operator=(const ReplacedFiles&) = delete;
+  ~ReplacedFiles();
+
+ private:
+  friend int RenameOver(const std::filesystem::path&, const std::filesystem::path&,
+                        ReplacedFiles&);
+  std::vector<int> open_;
+};
+
 // rename(2) of from over to, with its result and errno. A replaced file of
-// many megabytes is held open across the rename and closed on a thread of
-// its own: the system frees a file's pages and blocks when its last name and
-// handle go, a tenth of a second for a surface of a million points, and the
-// change need not wait for that.
+// many megabytes stays open in replaced.
+int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to,
+               ReplacedFiles& replaced);
+// The same, the replaced file closed at once on a thread of its own.
 int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Lets the system drop its cached copy of a large file that is about to be
+// replaced (a surface's files before its rebuild). The memory it held is
+// then free for the work that replaces the file, which would otherwise take
+// memory the system must first fetch and clear while the old copy sits
+// unused until the rename. The file itself is untouched; links are not
+// followed and anything but a regular file is left alone.
+void DropCachedCopy(const std::filesystem::path& file);
 
 // Holds a lock on a folder while it lives, so that changes of a project
 // folder (builds, imports, renames, deletes, ...) never interleave, and a

@@ -131,13 +131,13 @@ bool Exists(const fs::path& p) {
 // past the file system's limit) is given up, its staged file removed and
 // the reason added to dropped, rather than leaving a journal that every
 // later command would stop at.
-Outcome Apply(const fs::path& folder, const Journal& j,
+Outcome Apply(const fs::path& folder, const Journal& j, ReplacedFiles& replaced,
               std::vector<std::string>* dropped = nullptr) {
   for (const auto& [from, to] : j.renames) {
     const fs::path src = folder / from, dst = folder / to;
     if (!Exists(src)) continue;  // renamed before the stop
     Step("rename", dst);
-    if (RenameOver(src, dst) != 0) {
+    if (RenameOver(src, dst, replaced) != 0) {
       const int code = errno;
       const std::string why = dst.string() + ": cannot replace the file: " + std::strerror(code);
       if (dropped && code == ENAMETOOLONG) {
@@ -256,7 +256,10 @@ Outcome FolderTransaction::Commit() {
   // From here on the change is decided: a failure below leaves the journal
   // for the next recovery, and the staged files must stay for it.
   committed_ = true;
-  if (Outcome applied = Apply(folder_, j); !applied) {
+  // The replaced files are let go once the folder is synced (see
+  // ReplacedFiles).
+  ReplacedFiles replaced;
+  if (Outcome applied = Apply(folder_, j, replaced); !applied) {
     committed_ = !single;  // a lone step failed: nothing to recover, drop what was staged
     return applied;
   }
@@ -288,7 +291,8 @@ FolderRecovery RecoverFolder(const fs::path& folder) {
                            ": not a journal of this program; left as it is and not carried out");
       return r;
     }
-    if (Outcome applied = Apply(folder, *j, &r.Warnings); !applied) {
+    ReplacedFiles replaced;
+    if (Outcome applied = Apply(folder, *j, replaced, &r.Warnings); !applied) {
       r.Warnings.push_back(applied.Text());
       return r;
     }

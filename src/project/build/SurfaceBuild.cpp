@@ -282,6 +282,12 @@ BuildResult Build(const fs::path& folder, const std::string& name, const BuildSo
     return r;
   }
   r.MaxTriangleSide = *maxSide;
+  // The old surface's cached files would sit unused until the new ones
+  // replace them; their memory serves the build instead.
+  for (const char* ext : {".dsp", ".tin"})
+    if (const fs::path old = folder / (name + ext);
+        old != sources.Points && old != sources.Zones && old != sources.Breaklines)
+      DropCachedCopy(old);
   BuildInput input;
   r.Status = ReadInput(folder, name, sources, input, r);
   if (!r.Status) return r;
