@@ -89,8 +89,7 @@ class ReplacedFiles {
   ~ReplacedFiles();
 
  private:
-  friend int RenameOver(const std::filesystem::path&, const std::filesystem::path&,
-                        ReplacedFiles&);
+  friend int RenameOver(const std::filesystem::path&, const std::filesystem::path&, ReplacedFiles&);
   std::vector<int> open_;
 };
 
