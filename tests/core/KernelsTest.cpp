@@ -3,6 +3,8 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <optional>
+#include <random>
 #include <vector>
 
 #include "core/geometry/Kernels.h"
@@ -74,6 +76,54 @@ TEST(Kernels, Atan2SingleQuadrants) {
                              {-1.f, -1.f, -3 * pi / 4},
                              {-1.f, 1.f, -pi / 4}})
     EXPECT_FLOAT_EQ(Atan2Single(y, x), angle) << y << ", " << x;
+}
+
+// Wherever the quick test answers, it answers as the classifier does, for
+// the closed outline and the open one; points on an edge (the overlay's
+// crossings) and points in and just outside an edge's band are settled
+// against the closed outline without the classifier.
+TEST(Kernels, QuickTriangleTestAgreesWithTheClassifier) {
+  std::mt19937_64 rng(20261209);
+  std::uniform_real_distribution<double> unit(0, 1);
+  const auto mm = [](double v) { return std::round(v * 1000) / 1000; };
+  int onEdge = 0, onEdgeSettled = 0;
+  for (int trial = 0; trial < 4000; ++trial) {
+    const double x0 = trial % 2 ? E : 0, y0 = trial % 3 ? N : 0;
+    const double size = std::pow(10, 4 * unit(rng) - 1);  // 0.1 m to 1 km
+    TriangleRec t;
+    for (PointRec* p : {&t.A, &t.B, &t.C})
+      *p = {mm(x0 + size * unit(rng)), mm(y0 + size * unit(rng)), 0, 0};
+    if (trial % 5 == 0)  // a sliver: C nearly on A-B
+      t.C = {mm((t.A.X + t.B.X) / 2 + size * 1e-4), mm((t.A.Y + t.B.Y) / 2), 0, 0};
+    const std::array<PointRec, 4> ring{t.A, t.B, t.C, t.A};
+    for (int k = 0; k < 40; ++k) {
+      const PointRec* ends[3][2] = {{&t.A, &t.B}, {&t.B, &t.C}, {&t.C, &t.A}};
+      const auto [u, w] = ends[k % 3];
+      const double ex = w->X - u->X, ey = w->Y - u->Y, length = std::hypot(ex, ey);
+      if (length == 0) continue;
+      // Along the edge (beyond its ends too), off it by nothing, by about
+      // the band's half-width at that place, or by much more.
+      const double s = k < 30 ? unit(rng) : 1.6 * unit(rng) - 0.3;
+      const double halfWidth = std::tan(0.0005) * length * 2 * s * (1 - s);
+      const double offsets[] = {0, halfWidth * (0.9 + 0.2 * unit(rng)) * (k % 2 ? 1 : -1),
+                                length * (unit(rng) - 0.5)};
+      const double off = offsets[k % 3];
+      const double x = u->X + s * ex - off * ey / length, y = u->Y + s * ey + off * ex / length;
+      for (const bool closed : {true, false}) {
+        const auto where = PointInPolygon(std::span(ring).first(closed ? 4 : 3), x, y);
+        const bool accepted = where && *where >= PolygonLocation::OnVertex;
+        const std::optional<bool> quick = QuickTriangleTest(t, x, y, closed);
+        if (quick) {
+          EXPECT_EQ(*quick, accepted) << trial << ' ' << k << ' ' << closed;
+        }
+        if (closed && off == 0 && s > 0.01 && s < 0.99 && trial % 5 != 0) {
+          ++onEdge;
+          onEdgeSettled += quick.has_value();
+        }
+      }
+    }
+  }
+  EXPECT_GT(onEdgeSettled, onEdge * 99 / 100) << onEdgeSettled << " of " << onEdge;
 }
 
 TEST(Kernels, SegmentsCross) {

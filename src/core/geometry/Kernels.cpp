@@ -129,7 +129,11 @@ int32_t RoundToInt32(double v) {
 // So P inside (and, for the open outline, away from C-A by more than
 // 1e-5 L^2 / L, an angle deficit of about 4e-5) is accepted, and P outside,
 // away from the three lines by more than 1e-3 L each (a deficit of about
-// 4e-3), is not. Every determinant is taken with its rounding bound:
+// 4e-3), is not. Nearer a line, against the closed outline, the band of each
+// near edge is settled by the angle itself, in double precision, unless that
+// angle is within 1e-5 of the band's edge: the overlay's crossing points lie
+// on edges, and most of them would otherwise go to the classifier's six arc
+// tangents. Every determinant is taken with its rounding bound:
 // differences of doubles are exact to half an ulp of themselves, the
 // products and their difference to a few more.
 std::optional<bool> QuickTriangleTest(const TriangleRec& t, double X, double Y, bool closed) {
@@ -157,19 +161,41 @@ std::optional<bool> QuickTriangleTest(const TriangleRec& t, double X, double Y, 
   for (int e = 0; e < 3; ++e)
     if (!std::isfinite(det[e]) || !std::isfinite(lengthSq[e])) return std::nullopt;
   const double side = area > 0 ? 1 : -1;
-  bool inside = true;
+  bool inside = true, signsSure = true, farFromLines = true;
   for (int e = 0; e < 3; ++e) {
-    if (!(std::abs(det[e]) > bound[e])) return std::nullopt;  // sign unsure
+    if (!(std::abs(det[e]) > bound[e])) signsSure = false;
     if (det[e] * side < 0) inside = false;
+    if (!(std::abs(det[e]) > 1e-3 * lengthSq[e] * 1.01 + bound[e])) farFromLines = false;
   }
-  if (inside) {
+  if (signsSure && inside) {
     // Edge 2 is C-A, which the open outline does not walk.
     if (closed || std::abs(det[2]) > 1e-5 * lengthSq[2] * 1.01 + bound[2]) return true;
     return std::nullopt;
   }
-  for (int e = 0; e < 3; ++e)
-    if (!(std::abs(det[e]) > 1e-3 * lengthSq[e] * 1.01 + bound[e])) return std::nullopt;
-  return false;
+  if (signsSure && farFromLines) return false;
+  if (!closed) return std::nullopt;
+  // Near a line, against the closed outline: each edge's band is settled by
+  // the angle under which P sees it, unless P is beyond the edge's ends
+  // (then that angle is below a right angle). The classifier's angles are
+  // rounded to single precision, a few 1e-7 near pi; the margin is far
+  // wider. A point in a band is accepted; outside every band, P is accepted
+  // when inside.
+  constexpr double kBand = CoincidenceTolerance, kMargin = 1e-5;
+  bool bandUnsure = false;
+  for (int e = 0; e < 3; ++e) {
+    if (std::abs(det[e]) > 1e-3 * lengthSq[e] * 1.01 + bound[e]) continue;
+    const PointRec& u = *v[e];
+    const PointRec& w = *v[(e + 1) % 3];
+    const double ax = u.X - X, ay = u.Y - Y, bx = w.X - X, by = w.Y - Y;
+    const double along = (w.X - u.X) * -ax + (w.Y - u.Y) * -ay;
+    if (along < -1e-3 * lengthSq[e] || along > lengthSq[e] * (1 + 1e-3)) continue;
+    const double deficit =
+        std::numbers::pi - std::atan2(std::abs(ax * by - ay * bx), ax * bx + ay * by);
+    if (deficit < kBand - kMargin) return true;
+    if (!(deficit > kBand + kMargin)) bandUnsure = true;
+  }
+  if (bandUnsure || !signsSure) return std::nullopt;
+  return inside;
 }
 
 }  // namespace orvane
