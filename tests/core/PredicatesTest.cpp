@@ -61,29 +61,6 @@ TEST(Predicates, MatchExactIntegerSignsAtSurveyCoordinates) {
   }
 }
 
-TEST(Predicates, LatticeRectanglesAcrossTheShortcutsReach) {
-  // Turned rectangles of lattice points, from a few steps to far past the
-  // 2^12 steps within which the plain evaluation is exact: on the circle,
-  // and one step in or out of it, the sign is the exact one.
-  std::mt19937_64 rng(12);
-  std::uniform_int_distribution<int64_t> k(-9000, 9000);
-  for (const Lattice& L : {Lattice{0, 0, 1}, Lattice{500000, 4500000, 0.5},
-                           Lattice{500000.25, 4500000.5, 1.0 / 64}, Lattice{0, 0, 1024}}) {
-    for (int trial = 0; trial < 50000; ++trial) {
-      const int64_t span = int64_t{1} << (trial % 14);
-      const int64_t x1 = k(rng) % span, y1 = k(rng) % span, a = k(rng) % span, b = k(rng) % span;
-      const int64_t t = 1 + trial % 2;  // the sides a, b and t (-b, a)
-      const int64_t x2 = x1 + a, y2 = y1 + b, x3 = x2 - t * b, y3 = y2 + t * a, x4 = x1 - t * b,
-                    y4 = y1 + t * a;
-      for (const int64_t nudge : {0, 1, -1})
-        ASSERT_EQ(Sign(InCircle(L.X(x1), L.Y(y1), L.X(x2), L.Y(y2), L.X(x3), L.Y(y3),
-                                L.X(x4 + nudge), L.Y(y4))),
-                  Sign(InCircleInt(x1, y1, x2, y2, x3, y3, x4 + nudge, y4)))
-            << x1 << ' ' << y1 << ' ' << a << ' ' << b << ' ' << t << ' ' << nudge;
-    }
-  }
-}
-
 TEST(Predicates, NearlyCollinearAtSurveyCoordinates) {
   // Points on the line through a and b, nudged by one unit in the last place:
   // plain double evaluation of the determinant gets many of these wrong.

@@ -369,44 +369,6 @@ double Orient3D(double ax, double ay, double az, double bx, double by, double bz
   return Rounded(Sum(Sum(Product(edax, nx), Product(eday, ny)), Product(edaz, nz)));
 }
 
-namespace {
-
-// The in-circle determinant when the plain evaluation is exact: all six
-// differences exact and whole multiples of one power of two, at most 2^12
-// such steps long. Every product and sum of the evaluation is then a whole
-// number of steps below 2^53, hence exact (scaling by the power of two does
-// not round). Grids at whole metres, or at halves and quarters of them, give
-// such differences around any origin, and four points on one circle at
-// every square of the grid: the refinement would only confirm the zero.
-std::optional<double> InCircleOnLattice(double ax, double ay, double bx, double by, double cx,
-                                        double cy, double dx, double dy) {
-  const double from[6] = {ax, bx, cx, ay, by, cy}, to[6] = {dx, dx, dx, dy, dy, dy};
-  double d[6], largest = 0;
-  for (int i = 0; i < 6; ++i) {
-    double tail;
-    TwoDiff(from[i], to[i], d[i], tail);
-    if (tail != 0) return std::nullopt;
-    largest = std::max(largest, std::fabs(d[i]));
-  }
-  if (!(largest > 0) || !std::isfinite(largest)) return std::nullopt;
-  int exponent = 0;
-  std::frexp(largest, &exponent);  // largest < 2^exponent
-  const int shift = 12 - exponent;
-  // Within this range nothing below underflows or overflows.
-  if (shift < -200 || shift > 200) return std::nullopt;
-  const double scale = std::ldexp(1.0, shift);
-  for (const double v : d) {
-    const double steps = v * scale;
-    if (steps != std::trunc(steps) || (steps == 0 && v != 0)) return std::nullopt;
-  }
-  const auto [adx, bdx, cdx, ady, bdy, cdy] = d;
-  return (adx * adx + ady * ady) * (bdx * cdy - cdx * bdy) +
-         (bdx * bdx + bdy * bdy) * (cdx * ady - adx * cdy) +
-         (cdx * cdx + cdy * cdy) * (adx * bdy - bdx * ady);
-}
-
-}  // namespace
-
 namespace predicates_detail {
 
 double Orient2DSlow(double ax, double ay, double bx, double by, double cx, double cy,
@@ -416,8 +378,6 @@ double Orient2DSlow(double ax, double ay, double bx, double by, double cx, doubl
 
 double InCircleSlow(double ax, double ay, double bx, double by, double cx, double cy, double dx,
                     double dy, double permanent) {
-  if (const std::optional<double> exact = InCircleOnLattice(ax, ay, bx, by, cx, cy, dx, dy))
-    return *exact;
   return InCircleAdapt(ax, ay, bx, by, cx, cy, dx, dy, permanent);
 }
 
