@@ -161,11 +161,12 @@ std::optional<bool> QuickTriangleTest(const TriangleRec& t, double X, double Y, 
   for (int e = 0; e < 3; ++e)
     if (!std::isfinite(det[e]) || !std::isfinite(lengthSq[e])) return std::nullopt;
   const double side = area > 0 ? 1 : -1;
-  bool inside = true, signsSure = true, farFromLines = true;
+  bool inside = true, signsSure = true, farFromLines = true, farFromLine[3];
   for (int e = 0; e < 3; ++e) {
     if (!(std::abs(det[e]) > bound[e])) signsSure = false;
     if (det[e] * side < 0) inside = false;
-    if (!(std::abs(det[e]) > 1e-3 * lengthSq[e] * 1.01 + bound[e])) farFromLines = false;
+    farFromLine[e] = std::abs(det[e]) > 1e-3 * lengthSq[e] * 1.01 + bound[e];
+    farFromLines = farFromLines && farFromLine[e];
   }
   if (signsSure && inside) {
     // Edge 2 is C-A, which the open outline does not walk.
@@ -183,7 +184,7 @@ std::optional<bool> QuickTriangleTest(const TriangleRec& t, double X, double Y, 
   constexpr double kBand = CoincidenceTolerance, kMargin = 1e-5;
   bool bandUnsure = false;
   for (int e = 0; e < 3; ++e) {
-    if (std::abs(det[e]) > 1e-3 * lengthSq[e] * 1.01 + bound[e]) continue;
+    if (farFromLine[e]) continue;
     const PointRec& u = *v[e];
     const PointRec& w = *v[(e + 1) % 3];
     const double ax = u.X - X, ay = u.Y - Y, bx = w.X - X, by = w.Y - Y;

@@ -93,19 +93,25 @@ ReplacedFiles::~ReplacedFiles() {
   }
 }
 
+namespace {
+
+// A handle on file when it is a regular file of at least minimum bytes,
+// else -1. Not through a symbolic link (a rename replaces the link itself),
+// and never waiting on a pipe.
+int OpenLargeRegularFile(const std::filesystem::path& file, off_t minimum) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= minimum) return fd;
+  ::close(fd);
+  return -1;
+}
+
+}  // namespace
+
 int RenameOver(const std::filesystem::path& from, const std::filesystem::path& to,
                ReplacedFiles& replaced) {
-  constexpr off_t kFreedLater = off_t{64} << 20;
-  // Not through a symbolic link (the rename replaces the link itself), and
-  // never waiting on a pipe.
-  int old = ::open(to.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  if (old >= 0) {
-    struct stat st {};
-    if (::fstat(old, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < kFreedLater) {
-      ::close(old);
-      old = -1;
-    }
-  }
+  int old = OpenLargeRegularFile(to, off_t{64} << 20);
   int renamed = ::rename(from.c_str(), to.c_str());
   if (renamed != 0 && old >= 0) {
     // A network share may refuse to replace a file that is open (a
@@ -139,13 +145,10 @@ int RenameOver(const std::filesystem::path& from, const std::filesystem::path& t
 }
 
 void DropCachedCopy(const std::filesystem::path& file) {
-  constexpr off_t kWorthACall = off_t{16} << 20;
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  const int fd = OpenLargeRegularFile(file, off_t{16} << 20);
   if (fd < 0) return;
-  struct stat st {};
   // Pages still being written stay (the system only drops clean ones).
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kWorthACall)
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
   ::close(fd);
 }
 
