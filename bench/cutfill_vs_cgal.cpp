@@ -17,6 +17,10 @@
 //         It uses the machine's cores where it can (the overlay's triangle
 //         pairs, the two rebuilds of surfaces up to a few hundred thousand
 //         points): the processor column adds up its threads.
+//   ours, B not rebuilt
+//         the same call with no rebuilt B asked for, as the window and
+//         orvane-tin cutfill without --out-b make it: same overlay, A
+//         rebuilt and volumes (the line shows them, to compare).
 //   CGAL  two Arrangement_2 (Arr_segment_traits_2 over
 //         Exact_predicates_exact_constructions_kernel), each built from its
 //         surface's edges (each edge once, insert_non_intersecting_curves),
@@ -150,7 +154,9 @@ class PhaseClock : public orvane::Feedback {
   double cpu_ = 0;
 };
 
-int RunOurs(const orvane::TriangleMesh& A, const orvane::TriangleMesh& B) {
+// withB: both rebuilt surfaces returned; without, B is not rebuilt (as the
+// window and orvane-tin cutfill without --out-b ask).
+int RunOurs(const orvane::TriangleMesh& A, const orvane::TriangleMesh& B, bool withB) {
   orvane::StatusSilencer quiet;
   const auto start = std::chrono::steady_clock::now();
   const double cpu0 = CpuSeconds();
@@ -159,7 +165,8 @@ int RunOurs(const orvane::TriangleMesh& A, const orvane::TriangleMesh& B) {
   double cut = 0, fill = 0, area = 0;
   {
     PhaseClock phases;
-    (void)orvane::CutAndFillVolumes(A, B, 0, m1, m2, overlay, cut, fill, &area, phases);
+    (void)orvane::CutAndFillVolumes(A, B, 0, m1, withB ? &m2 : nullptr, overlay, cut, fill, &area,
+                                    phases);
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -220,7 +227,8 @@ int Child(const std::string& side, int64_t n, const fs::path& dir) {
   orvane::TriangleMesh A, B;
   if (!A.LoadFromBinary(SurfaceFile(dir, n, 'a')) || !B.LoadFromBinary(SurfaceFile(dir, n, 'b')))
     return 1;
-  return side == "ours" ? RunOurs(A, B) : RunCgal(A, B);
+  if (side == "cgal") return RunCgal(A, B);
+  return RunOurs(A, B, side == "ours");
 }
 
 struct Figure {
@@ -278,7 +286,7 @@ bool Measure(const std::string& side, int64_t n, const fs::path& dir, Figure& f)
   f.cpu = std::min(f.cpu, std::atof(fields["cpu"].c_str()));
   f.peakKb = std::max(f.peakKb, ru.ru_maxrss);
   f.faces = fields["faces"];
-  f.extra = side == "ours"
+  f.extra = side != "cgal"
                 ? "segments " + fields["segments"] + ", cut " + fields["cut"] + " m3, fill " +
                       fields["fill"] + " m3, area " + fields["area"] + " m2"
                 : "arrangements built in " + fields["built"] + " s";
@@ -324,16 +332,20 @@ int main(int argc, char** argv) {
   }
   for (const int64_t n : sizes) {
     EnsureInputs(dir, n);
-    Figure ours, cgal;
+    Figure ours, oursA, cgal;
     const bool withCgal = n <= cgalUpTo;
     for (int r = 0; r < repeat; ++r) {
       if (!Measure("ours", n, dir, ours)) return 1;
       if (withCgal && !Measure("cgal", n, dir, cgal)) return 1;
+      if (!Measure("ours-a", n, dir, oursA)) return 1;
     }
     std::printf("N = %lld points per surface\n", static_cast<long long>(n));
     std::printf("  ours  wall %8.3f s  cpu %8.3f s  peak %7.1f MB  faces %s (%s)\n", ours.seconds,
                 ours.cpu, static_cast<double>(ours.peakKb) / 1024, ours.faces.c_str(),
                 ours.extra.c_str());
+    std::printf("  ours, B not rebuilt  wall %8.3f s  cpu %8.3f s  peak %7.1f MB  (%s)\n",
+                oursA.seconds, oursA.cpu, static_cast<double>(oursA.peakKb) / 1024,
+                oursA.extra.c_str());
     if (withCgal)
       std::printf("  CGAL  wall %8.3f s  cpu %8.3f s  peak %7.1f MB  faces %s (%s)\n", cgal.seconds,
                   cgal.cpu, static_cast<double>(cgal.peakKb) / 1024, cgal.faces.c_str(),

@@ -323,15 +323,20 @@ struct StopSideA {
 // at once (see kTogetherBytesPerPoint), they run one after the other, on this thread
 // (A's volumes are still taken before B's build, so that their search
 // grids are gone by then), as they are where only one thread may run.
+// Without rebuildB, B's list goes before A's build, which then has the
+// machine to itself, and out.TB stays empty: the volumes come from A's
+// rebuild alone, so they are the same.
 Outcome RebuildBoth(const TriangleMesh& A, const TriangleMesh& B, CutAndFillPoints& points,
-                    Steps& steps, Feedback& feedback, CutFillParts& out) {
+                    bool rebuildB, Steps& steps, Feedback& feedback, CutFillParts& out) {
   feedback.Phase("CAF_TRIANGULATING_STEP1");
   if (feedback.Cancelled()) return Outcome::Cancel();
   const double rebuilt = static_cast<double>(points.PA.count()) + points.PB.count();
-  const bool together = TwoThreads() && rebuilt * kTogetherBytesPerPoint <=
-                                            static_cast<double>(PhysicalMemoryBytes()) / 2;
+  const bool together =
+      rebuildB && TwoThreads() &&
+      rebuilt * kTogetherBytesPerPoint <= static_cast<double>(PhysicalMemoryBytes()) / 2;
   SideA a;
   CutAndFillPoints::Segments segmentsA = points.TakeSegmentsOfA();
+  if (!rebuildB) points.DropB();
   PointList PA = std::move(points.PA);
   points.PA = PointList{};
   auto sideA = [&a, &A, &B, &steps, together, PA = std::move(PA),
@@ -347,12 +352,18 @@ Outcome RebuildBoth(const TriangleMesh& A, const TriangleMesh& B, CutAndFillPoin
   }
 
   feedback.Phase("CAF_STEP4");
-  if (!points.AddOverlayToB() || feedback.Cancelled()) return Outcome::Cancel();
+  if (rebuildB && !points.AddOverlayToB()) return Outcome::Cancel();
+  if (feedback.Cancelled()) return Outcome::Cancel();
   feedback.Phase("CAF_TRIANGULATING_STEP2");
   if (feedback.Cancelled()) return Outcome::Cancel();
-  CutAndFillPoints::Segments segmentsB = points.TakeSegmentsOfB();
-  std::optional<TriangleMesh> TB = Rebuild(std::move(points.PB), std::move(segmentsB), steps);
-  points.PB = PointList{};
+  std::optional<TriangleMesh> TB;
+  if (rebuildB) {
+    CutAndFillPoints::Segments segmentsB = points.TakeSegmentsOfB();
+    TB = Rebuild(std::move(points.PB), std::move(segmentsB), steps);
+    points.PB = PointList{};
+  } else {
+    TB.emplace();
+  }
   if (together) {
     a.built.wait();
     if (a.mesh && !feedback.Cancelled()) {
@@ -380,8 +391,9 @@ bool PointsOfCopy(const TriangleMesh& mesh, PointList& points) {
 }
 
 // The parts of a run, or why there are none: the refusal of a surface with
-// duplicate points, or Cancelled.
-Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Feedback& feedback) {
+// duplicate points, or Cancelled. Without rebuildB, TB stays empty.
+Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, bool rebuildB,
+                                Feedback& feedback) {
   // The point lists of the reindexed copies. The copies' triangles are the
   // originals' (reindexing renumbers points, it moves no vertex), so the
   // originals answer every geometric question.
@@ -425,7 +437,8 @@ Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Fe
   feedback.Phase("CAF_STEP3");
   if (Halted(feedback, points.TrimBToA())) return Outcome::Cancel();
 
-  if (Outcome rebuilt = RebuildBoth(A, B, points, steps, feedback, out); !rebuilt) return rebuilt;
+  if (Outcome rebuilt = RebuildBoth(A, B, points, rebuildB, steps, feedback, out); !rebuilt)
+    return rebuilt;
 
   feedback.Phase("CAF_CALC_VOLUME");
   if (feedback.Cancelled()) return Outcome::Cancel();
@@ -436,18 +449,26 @@ Result<CutFillParts> CutAndFill(const TriangleMesh& A, const TriangleMesh& B, Fe
 }  // namespace
 
 Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
-                          double /*BaseElevation*/, TriangleMesh& retM1, TriangleMesh& retM2,
+                          double /*BaseElevation*/, TriangleMesh& retM1, TriangleMesh* retM2,
                           std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
                           double* OverlapArea, Feedback& feedback) {
-  Result<CutFillParts> out = CutAndFill(mesh, InputMesh, feedback);
+  Result<CutFillParts> out = CutAndFill(mesh, InputMesh, retM2 != nullptr, feedback);
   if (!out) return out.Error();
   retM1 = std::move(out->TA);
-  retM2 = std::move(out->TB);
+  if (retM2) *retM2 = std::move(out->TB);
   Overlay = std::move(out->overlay);
   vCut += out->totals.cut;
   vFill += out->totals.fill;
   if (OverlapArea) *OverlapArea = out->totals.area;
   return {};
+}
+
+Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
+                          double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
+                          std::vector<PlanSegment>& Overlay, double& vCut, double& vFill,
+                          double* OverlapArea, Feedback& feedback) {
+  return CutAndFillVolumes(mesh, InputMesh, BaseElevation, retM1, &retM2, Overlay, vCut, vFill,
+                           OverlapArea, feedback);
 }
 
 Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMesh,
@@ -463,7 +484,7 @@ Outcome CutAndFillVolumes(const TriangleMesh& mesh, const TriangleMesh& InputMes
                           double BaseElevation, TriangleMesh& retM1, TriangleMesh& retM2,
                           SegmentCollection& Constraints, double& vCut, double& vFill,
                           double* OverlapArea, Feedback& feedback) {
-  Result<CutFillParts> out = CutAndFill(mesh, InputMesh, feedback);
+  Result<CutFillParts> out = CutAndFill(mesh, InputMesh, true, feedback);
   (void)BaseElevation;
   if (!out) return out.Error();
   retM1 = std::move(out->TA);

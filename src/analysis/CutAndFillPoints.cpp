@@ -393,6 +393,13 @@ CutAndFillPoints::Segments CutAndFillPoints::TakeSegmentsOfB() {
   return segments;
 }
 
+void CutAndFillPoints::DropB() {
+  PB = PointList{};
+  B_.reset();
+  Segments().swap(knownInPb_);
+  Segments().swap(ends_);
+}
+
 CutAndFillPoints::Segments CutAndFillPoints::TakeSegments(PointList& list,
                                                           const IndexedSurface& surface) {
   std::optional<PointFinder> finder;  // only for the few ends not matched yet

@@ -72,6 +72,9 @@ class CutAndFillPoints {
   using Segments = std::vector<std::pair<int32_t, int32_t>>;
   Segments TakeSegmentsOfA();
   Segments TakeSegmentsOfB();
+  // In place of AddOverlayToB and TakeSegmentsOfB, after TakeSegmentsOfA,
+  // when B is not to be rebuilt: PB, B's index and what was kept for B go.
+  void DropB();
 
   PointList PA, PB;
 

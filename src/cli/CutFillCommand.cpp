@@ -54,7 +54,9 @@ int RunCutFill(const CutFillOptions& o) {
   {
     ProgressLine progress;
     StatusFeedback feedback;
-    outcome = CutAndFillVolumes(A, B, 0, rebuiltA, rebuiltB, overlay, cut, fill, &area, feedback);
+    // B rebuilt is only ever saved: without --out-b it is not made.
+    outcome = CutAndFillVolumes(A, B, 0, rebuiltA, o.outB.empty() ? nullptr : &rebuiltB, overlay,
+                                cut, fill, &area, feedback);
   }
   if (outcome.Code() == ErrorCode::Refused) {
     std::cerr << outcome.Text() << '\n';
@@ -90,9 +92,10 @@ Runner AddCutFillCommand(CLI::App& app) {
       "cutfill",
       "Earth volumes between surface A and surface B where both exist in plan: fill where A\n"
       "lies above B, cut where B lies above A (m3), and the plan area of the overlap (m2).\n"
-      "Both surfaces are rebuilt on their common plan subdivision; the options save the\n"
-      "rebuilt surfaces and the overlay segments used as breaklines. A surface with two\n"
-      "points within 0.001 m in plan is refused. Ctrl+C cancels and writes nothing.");
+      "Both surfaces are rebuilt on their common plan subdivision (B only for --out-b);\n"
+      "the options save the rebuilt surfaces and the overlay segments used as breaklines.\n"
+      "A surface with two points within 0.001 m in plan is refused. Ctrl+C cancels and\n"
+      "writes nothing.");
   cmd->add_option("A", o->a, "First surface (.dsp), whose excess is fill")->required();
   cmd->add_option("B", o->b, "Second surface (.dsp), whose excess is cut")->required();
   cmd->add_option("--out-a", o->outA, "Save A rebuilt on the common subdivision (.dsp)");

@@ -270,6 +270,25 @@ TEST(CutAndFill, MatchesTheExactOverlayOfRandomSurfaces) {
     ExpectNear(got.fill, exact.fill, scale, "fill");
     ExpectNear(got.cut, exact.cut, scale, "cut");
     ExpectNear(got.area, exact.area, exact.area, "area");
+    // Without B rebuilt, everything else is the same to the bit.
+    {
+      TriangleMesh m1, m2, m1Only;
+      std::vector<PlanSegment> overlay, overlayOnly;
+      double cut = 0, fill = 0, area = 0, cutOnly = 0, fillOnly = 0, areaOnly = 0;
+      Feedback quiet;
+      ASSERT_TRUE(CutAndFillVolumes(A, B, 0, m1, m2, overlay, cut, fill, &area, quiet));
+      ASSERT_TRUE(CutAndFillVolumes(A, B, 0, m1Only, nullptr, overlayOnly, cutOnly, fillOnly,
+                                    &areaOnly, quiet));
+      EXPECT_EQ(cutOnly, cut);
+      EXPECT_EQ(fillOnly, fill);
+      EXPECT_EQ(areaOnly, area);
+      EXPECT_TRUE(overlayOnly == overlay);
+      ASSERT_EQ(m1Only.TriangleCount(), m1.TriangleCount());
+      ASSERT_EQ(m1Only.PointCount(), m1.PointCount());
+      EXPECT_TRUE(std::ranges::equal(m1.Triangles(), m1Only.Triangles()));
+      EXPECT_TRUE(std::ranges::equal(m1.Points(), m1Only.Points()));
+      EXPECT_GT(m2.TriangleCount(), 0);  // B was rebuilt where asked for
+    }
     // The other way round the two totals exchange.
     const CutFill back = Compare(B, A);
     ExpectNear(back.fill, exact.cut, scale, "reverse fill");

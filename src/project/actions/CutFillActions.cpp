@@ -16,15 +16,14 @@ ActionResult CutAndFillSurfaces(const TriangleMesh& A, const TriangleMesh& B,
                                 const StopRequest& stop, CutFillOutcome& out) {
   CancelRequested = false;
   StatusFeedback feedback([&stop] { return CancelRequested.load() || (stop && stop()); });
-  TriangleMesh rebuiltA, rebuiltB;
+  TriangleMesh rebuiltA;
   std::vector<PlanSegment> overlay;
   double cut = 0, fill = 0;
+  // Only the map and the figures are kept: B is not rebuilt, and the
+  // overlay goes before the breakdown needs its memory.
   const Outcome run =
-      CutAndFillVolumes(A, B, 0, rebuiltA, rebuiltB, overlay, cut, fill, nullptr, feedback);
+      CutAndFillVolumes(A, B, 0, rebuiltA, nullptr, overlay, cut, fill, nullptr, feedback);
   if (!run) return ActionResult::From(run);
-  // Only the map and the figures are kept: the other rebuild and the
-  // overlay go before the breakdown needs its memory.
-  rebuiltB = TriangleMesh{};
   std::vector<PlanSegment>().swap(overlay);
   feedback.Phase("CAF_REPORT");
   Result<CutFillBreakdown> figures = BreakDownCutAndFill(A, B, rebuiltA, {}, feedback);
